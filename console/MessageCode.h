@@ -1,0 +1,42 @@
+// Message codes: a 32-bit word of direction bits (28-31), type bits (8-15, 23)
+// and a channel (0-7). Pure logic: no windows.h.
+#pragma once
+#include <stdint.h>
+
+enum : uint32_t {
+    kDirReadValue  = 0x10000000,
+    kDirWriteValue = 0x20000000,
+    kDirReadPara   = 0x40000000,
+    kDirWritePara  = 0x80000000,
+    kValueDirMask  = 0x30000000,   // both value directions
+
+    kTypeDepth   = 0x00000800,
+    kTypeAD      = 0x00001000,
+    kTypeTimer   = 0x00004000,
+    kTypeCounter = 0x00008000,
+    kTypeWTC     = 0x00002000,
+    kTypeABS     = 0x00000100,
+    kTypeControl = 0x00800000,
+    kTypeString  = 0x00000200,
+    kTypeArray   = 0x00000400,
+
+    kStringCode  = 0x30000200,     // OR channel
+    kArrayCode   = 0x30000400,     // OR channel
+    kStopAllCode = 0x80800000,
+};
+
+enum MessageKind { kValueMessage, kStringPayload, kArrayPayload };
+
+// Exact, case-sensitive match against the DIR / TYPE words; 0 when none matches.
+uint32_t DirectionBit(const char* dirText);
+uint32_t TypeBit(const char* typeText);
+
+// DIR bit | TYPE bit | channel, the channel ORed in unmasked.
+uint32_t ComposeCode(const char* dirText, const char* typeText, uint32_t channel);
+
+// String is tested before Array; both need a value-direction bit.
+MessageKind ClassifyCode(uint32_t code);
+
+// A value send whose code would read as a payload (String or Array with a
+// value direction) is refused.
+bool IsPayloadShapedValue(uint32_t code);

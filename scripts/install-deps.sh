@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs everything corvane needs to build and run on a Debian machine:
+# the MinGW-w64 cross compilers, Wine (32- and 64-bit), Xvfb, a CJK font,
+# the zh_CN.UTF-8 locale (system code page 936 under Wine) and GoogleTest.
+set -euo pipefail
+
+need=()
+command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686)
+command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
+command -v cmake >/dev/null || need+=(cmake)
+command -v ninja >/dev/null || need+=(ninja-build)
+command -v g++ >/dev/null || need+=(g++)
+command -v xvfb-run >/dev/null || need+=(xvfb xauth)
+command -v wine >/dev/null || need+=(wine wine64 wine32:i386)
+dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+[ -d /usr/src/googletest ] || need+=(googletest)
+[ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
+fc-list 2>/dev/null | grep -qi 'wenquanyi zen hei' || need+=(fonts-wqy-zenhei fontconfig)
+locale -a 2>/dev/null | grep -qi 'zh_CN.utf8' || need+=(locales)
+command -v convert >/dev/null || need+=(imagemagick)
+command -v xdotool >/dev/null || need+=(xdotool)
+
+if [ ${#need[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+if ! locale -a 2>/dev/null | grep -qi 'zh_CN.utf8'; then
+    sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
+    locale-gen >/dev/null
+fi

@@ -1,0 +1,28 @@
+# Sourced by the scripts that run Windows programs under Wine.
+# One prefix for the project; the system code page is 936 (zh_CN) as on the
+# Chinese systems the console is made for.
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-corvane}"
+export WINEARCH=win64
+export LANG=zh_CN.UTF-8
+export LC_ALL=zh_CN.UTF-8
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"   # no Mono or Gecko prompts
+
+# The 32-bit loader needs a kernel that runs 32-bit programs; some kernels
+# have that switched off, and then only 64-bit Windows programs can run.
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    CORVANE_WINE32=1
+    CORVANE_WINE=wine
+else
+    CORVANE_WINE32=0
+    export WINELOADER=/usr/lib/wine/wine64
+    CORVANE_WINE=/usr/lib/wine/wine64
+fi
+export CORVANE_WINE32 CORVANE_WINE
+
+corvane_wine_prefix() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        "$CORVANE_WINE" wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+}
