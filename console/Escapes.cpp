@@ -1,0 +1,50 @@
+#include "console/Escapes.h"
+
+namespace {
+
+struct Escape { char character; const char* written; };
+
+// Order matters: each entry is one pass over the whole text.
+const Escape kEscapes[] = {
+    { '\n', "\\n" },
+    { '\r', "\\r" },
+    { '\t', "\\t" },
+    { '\a', "\\a" },
+    { '\b', "\\b" },
+};
+
+// Left to right, never rescanning what was just put in.
+std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to)
+{
+    std::string result;
+    result.reserve(text.size());
+    size_t start = 0;
+    for (;;) {
+        size_t found = text.find(from, start);
+        if (found == std::string::npos)
+            break;
+        result.append(text, start, found - start);
+        result += to;
+        start = found + from.size();
+    }
+    result.append(text, start, std::string::npos);
+    return result;
+}
+
+} // namespace
+
+std::string UnescapeText(const std::string& typed)
+{
+    std::string text = typed;
+    for (const Escape& escape : kEscapes)
+        text = ReplaceAll(text, escape.written, std::string(1, escape.character));
+    return text;
+}
+
+std::string EscapeControlChars(const std::string& text)
+{
+    std::string escaped = text;
+    for (const Escape& escape : kEscapes)
+        escaped = ReplaceAll(escaped, std::string(1, escape.character), escape.written);
+    return escaped;
+}

@@ -1,0 +1,134 @@
+#include "console/LogLines.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+
+#include "console/Escapes.h"
+#include "console/MessageCode.h"
+
+namespace {
+
+enum {
+    kShownStringBytes = 54,   // of an incoming text, cut before escaping
+    kShownArrayBytes = 18,    // of an incoming array
+};
+
+// printf into a string of whatever size the result needs.
+std::string Format(const char* format, ...)
+{
+    char small[128];
+    va_list args;
+    va_start(args, format);
+    int needed = vsnprintf(small, sizeof small, format, args);
+    va_end(args);
+    if (needed < 0)
+        return std::string();
+    if (static_cast<size_t>(needed) < sizeof small)
+        return std::string(small, static_cast<size_t>(needed));
+
+    std::string big(static_cast<size_t>(needed) + 1, '\0');
+    va_start(args, format);
+    vsnprintf(&big[0], big.size(), format, args);
+    va_end(args);
+    big.resize(static_cast<size_t>(needed));
+    return big;
+}
+
+void AppendBytes(std::string& line, const unsigned char* bytes, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        line += Format(" %02X", static_cast<unsigned>(bytes[i]));
+}
+
+// Codes and lengths are 32-bit on the bus; print them so whatever the width of long.
+unsigned AsUnsigned(uint32_t code) { return static_cast<unsigned>(code); }
+
+int32_t LowWordAsSigned(intptr_t dataWord)
+{
+    uint32_t low = static_cast<uint32_t>(static_cast<uintptr_t>(dataWord));
+    if (low <= 0x7FFFFFFFu)
+        return static_cast<int32_t>(low);
+    return -static_cast<int32_t>(~low) - 1;   // two's complement without overflow
+}
+
+int LengthOf(const std::string& text)
+{
+    return text.size() > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(text.size());
+}
+
+// The NUL-terminated text at address, never read beyond maxBytes.
+std::string CutText(const char* text, size_t maxBytes)
+{
+    size_t length = 0;
+    while (length < maxBytes && text[length] != '\0')
+        ++length;
+    return std::string(text, length);
+}
+
+std::string IncomingString(uint32_t delta, uint32_t code, intptr_t dataWord,
+                           PayloadFetcher fetch, void* context)
+{
+    int32_t length = 0;
+    std::string text;
+    if (fetch != nullptr) {
+        const char* address = static_cast<const char*>(fetch(context, dataWord, &length));
+        if (address != nullptr)
+            text = CutText(address, kShownStringBytes);
+    }
+    std::string line = Format("%05u %x[%3d] ", delta, AsUnsigned(code), static_cast<int>(length));
+    line += text;
+    return EscapeControlChars(line);
+}
+
+std::string IncomingArray(uint32_t delta, uint32_t code, intptr_t dataWord,
+                          PayloadFetcher fetch, void* context)
+{
+    int32_t length = 0;
+    const unsigned char* bytes = nullptr;
+    if (fetch != nullptr)
+        bytes = static_cast<const unsigned char*>(fetch(context, dataWord, &length));
+    std::string line = Format("%05u %x(%3d) ", delta, AsUnsigned(code), static_cast<int>(length));
+    // A negative length compares as a large unsigned one: it shows the full 18.
+    uint32_t shown = static_cast<uint32_t>(length);
+    if (shown > kShownArrayBytes)
+        shown = kShownArrayBytes;
+    if (bytes != nullptr)
+        AppendBytes(line, bytes, shown);
+    return line;
+}
+
+} // namespace
+
+std::string FormatSentValue(uint32_t code, uint32_t value)
+{
+    return Format("%x      %x", AsUnsigned(code), AsUnsigned(value));
+}
+
+std::string FormatSentString(uint32_t code, const std::string& typedText)
+{
+    std::string line = Format("%x(%3d) ", AsUnsigned(code), LengthOf(typedText));
+    line += typedText;
+    return line;
+}
+
+std::string FormatSentArray(uint32_t code, const unsigned char* bytes, int count)
+{
+    std::string line = Format("%x(%3d)", AsUnsigned(code), count);
+    if (bytes != nullptr && count > 0)
+        AppendBytes(line, bytes, static_cast<size_t>(count));
+    return line;
+}
+
+std::string FormatIncomingLine(uint32_t delta, uint32_t code, intptr_t dataWord,
+                               PayloadFetcher fetch, void* context)
+{
+    switch (ClassifyCode(code)) {
+    case kStringPayload:
+        return IncomingString(delta, code, dataWord, fetch, context);
+    case kArrayPayload:
+        return IncomingArray(delta, code, dataWord, fetch, context);
+    case kValueMessage:
+        break;
+    }
+    return Format("%05u %x      %d", delta, AsUnsigned(code), static_cast<int>(LowWordAsSigned(dataWord)));
+}
