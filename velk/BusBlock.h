@@ -1,0 +1,25 @@
+// Making, checking and repairing the shared block.
+#pragma once
+#include <stddef.h>
+
+#include "velk/SharedBus.h"
+
+// What an attach finds in a mapping of the bus's name.
+enum BlockVerdict {
+    kBlockIsOurs,          // a finished bus of this layout
+    kBlockIsUnfinished,    // no magic yet: its maker died before finishing it
+    kBlockIsForeign,       // not a bus at all
+    kBlockIsOtherVersion,  // a bus of another layout or size
+};
+
+// regionBytes is how much of the mapping is readable at block.
+BlockVerdict CheckBusHeader(const void* block, size_t regionBytes);
+
+// Makes a new bus in the block; the magic goes last, so a half-made bus
+// reads as unfinished. A fresh mapping is zero already; an unfinished one
+// is cleared first.
+void InitialiseBus(SharedBus* bus, bool clearFirst);
+
+// Under the bus lock, after a process died holding it or the bus mutex:
+// makes the registry and the payload slots consistent again.
+void RepairBus(SharedBus* bus);

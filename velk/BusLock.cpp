@@ -1,0 +1,88 @@
+#include "velk/BusLock.h"
+
+#include <windows.h>
+
+#include "velk/BusBlock.h"
+
+namespace {
+
+enum {
+    kSpinRounds = 64,           // busy spins before giving up the time slice
+    kYieldRounds = 128,         // then yields, then 1 ms sleeps
+    kSleepsPerOwnerCheck = 32,  // how often a sleeping waiter looks at the holder
+};
+
+LONG64 g_ownWord;               // this process's pid and creation stamp
+
+uint32_t StampOf(const FILETIME& created)
+{
+    return created.dwLowDateTime ^ created.dwHighDateTime;
+}
+
+LONG64 LockWord(DWORD pid, uint32_t stamp)
+{
+    return static_cast<LONG64>((static_cast<uint64_t>(stamp) << 32) | pid);
+}
+
+// True when the process that holds the lock no longer runs. A pid that now
+// belongs to a younger process does not count as the holder.
+bool HolderIsGone(LONG64 word)
+{
+    DWORD pid = static_cast<DWORD>(static_cast<uint64_t>(word) & 0xFFFFFFFFu);
+    uint32_t stamp = static_cast<uint32_t>(static_cast<uint64_t>(word) >> 32);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process == NULL)
+        return GetLastError() == ERROR_INVALID_PARAMETER;   // no such process
+    bool gone = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    FILETIME created, exited, kernel, user;
+    if (!gone && GetProcessTimes(process, &created, &exited, &kernel, &user))
+        gone = StampOf(created) != stamp;
+    CloseHandle(process);
+    return gone;
+}
+
+} // namespace
+
+void PrepareBusLock()
+{
+    FILETIME created, exited, kernel, user;
+    uint32_t stamp = 0;
+    if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        stamp = StampOf(created);
+    g_ownWord = LockWord(GetCurrentProcessId(), stamp);
+}
+
+void LockBus(SharedBus* bus)
+{
+    volatile LONG64* word = reinterpret_cast<volatile LONG64*>(&bus->lockOwner);
+    for (unsigned round = 0;; ++round) {
+        LONG64 holder = *word;
+        if (holder == 0) {
+            if (InterlockedCompareExchange64(word, g_ownWord, 0) == 0)
+                return;
+            continue;
+        }
+        if (round < kSpinRounds) {
+            YieldProcessor();
+            continue;
+        }
+        if (round < kYieldRounds) {
+            SwitchToThread();
+            continue;
+        }
+        Sleep(1);
+        if ((round - kYieldRounds) % kSleepsPerOwnerCheck != kSleepsPerOwnerCheck - 1)
+            continue;
+        if (holder != g_ownWord && HolderIsGone(holder)
+            && InterlockedCompareExchange64(word, g_ownWord, holder) == holder) {
+            RepairBus(bus);
+            ++bus->counters.lockRecoveries;
+            return;
+        }
+    }
+}
+
+void UnlockBus(SharedBus* bus)
+{
+    InterlockedExchange64(reinterpret_cast<volatile LONG64*>(&bus->lockOwner), 0);
+}

@@ -1,0 +1,113 @@
+#include "velk/InfoTexts.h"
+
+#include <inttypes.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "bus/VelkApi.h"
+#include "velk/BusLock.h"
+#include "velk/Registry.h"
+#include "velk/VelkResults.h"
+
+namespace {
+
+std::string Line(const char* format, ...)
+{
+    char text[160];
+    va_list args;
+    va_start(args, format);
+    int length = vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (length < 0)
+        return std::string();
+    if (static_cast<size_t>(length) >= sizeof text)
+        length = sizeof text - 1;
+    return std::string(text, static_cast<size_t>(length));
+}
+
+// A name is one word of the line: blanks and control characters would split it.
+std::string NameWord(const char* name)
+{
+    std::string word;
+    for (size_t i = 0; i < kClientNameBytes && name[i] != '\0'; ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        word += c <= ' ' || c == 0x7F ? '_' : static_cast<char>(c);
+    }
+    return word.empty() ? "-" : word;
+}
+
+// Handles are printed sign-extended to 64 bits, the platform's rule, so a
+// parser of either width that cuts to its own width gets its own handle value.
+uint64_t HandleValue(uint32_t window)
+{
+    return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(window)));
+}
+
+std::string HandleList(SharedBus* bus)
+{
+    PruneVanishedClients(bus);
+    BusClient clients[kMaxClients];
+    uint32_t count;
+    {
+        BusLock lock(bus);
+        count = bus->clientCount;
+        memcpy(clients, bus->clients, count * sizeof(BusClient));
+    }
+    std::string text;
+    for (uint32_t i = 0; i < count; ++i)
+        text += Line("%" PRIx64 " %" PRIx32 " %s %" PRIu32 "\r\n", HandleValue(clients[i].window),
+                     clients[i].mask, NameWord(clients[i].name).c_str(), clients[i].pid);
+    return text;
+}
+
+std::string Variables(const SharedBus* bus)
+{
+    std::string text;
+    for (uint32_t i = 0; i < kPublicVarCount; ++i)
+        text += Line("%" PRIu32 "=%" PRId32 "\r\n", i, bus->vars[i]);
+    return text;
+}
+
+std::string Counters(SharedBus* bus)
+{
+    BusCounters counters;
+    uint32_t clientCount;
+    {
+        BusLock lock(bus);
+        counters = bus->counters;
+        clientCount = bus->clientCount;
+    }
+    std::string text = Line("clients %" PRIu32 "\r\n", clientCount);
+    text += Line("posted %" PRIu64 "\r\n", counters.posted);
+    text += Line("delivered %" PRIu64 "\r\n", counters.delivered);
+    text += Line("dropped %" PRIu64 "\r\n", counters.dropped);
+    text += Line("expired %" PRIu64 "\r\n", counters.expired);
+    text += Line("refused %" PRIu64 "\r\n", counters.refused);
+    text += Line("pruned %" PRIu64 "\r\n", counters.pruned);
+    text += Line("lock-recoveries %" PRIu64 "\r\n", counters.lockRecoveries);
+    text += Line("mutex-recoveries %" PRIu64 "\r\n", counters.mutexRecoveries);
+    return text;
+}
+
+} // namespace
+
+std::string InfoText(SharedBus* bus, int busStatus, int selector)
+{
+    switch (selector) {
+    case kInfoVersion:
+        return VELK_VERSION_TEXT;
+    case kInfoBuild:
+        return __DATE__;
+    case kInfoHandles:
+        return bus != NULL ? HandleList(bus) : std::string();
+    case kInfoVariables:
+        return bus != NULL ? Variables(bus) : std::string();
+    case kInfoFurther:
+        if (bus == NULL)
+            return Line("no bus: %s (%d)\r\n", VelkResultText(busStatus), busStatus);
+        return Counters(bus);
+    default:
+        return std::string();
+    }
+}

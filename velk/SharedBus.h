@@ -1,0 +1,82 @@
+// The block every process of a bus maps: fixed-width fields only, laid out
+// the same by 32- and 64-bit builds (the asserts below hold it to that).
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+enum : uint32_t {
+    kBusMagic          = 0x4B4C4556,   // "VELK"
+    kBusLayoutVersion  = 1,
+    kMaxClients        = 128,
+    kClientNameBytes   = 32,           // stored NUL-terminated, cut to fit
+    kPublicVarCount    = 64,
+    kPayloadSlots      = 16384,        // tokens alive at once, at most
+    kPayloadArenaBytes = 4u << 20,     // a power of two: positions wrap by masking
+    kMaxPayloadBytes   = 65536,        // larger payloads are refused
+};
+
+// Type bits of a message code; a receiver gets a message when its mask
+// shares one of them with the code.
+const uint32_t kMessageTypeBits = 0x0000FF00u | 0x00800000u;
+
+struct BusClient {
+    uint32_t window;                   // the HWND's 32 significant bits
+    uint32_t mask;
+    uint32_t pid;
+    uint32_t tid;
+    char name[kClientNameBytes];
+};
+
+struct BusCounters {
+    uint64_t posted;                   // messages accepted by vPostData
+    uint64_t delivered;                // posts to a receiver that succeeded
+    uint64_t dropped;                  // posts that failed: queue full or window gone
+    uint64_t expired;                  // vGetp of a token whose payload was overwritten or unknown
+    uint64_t refused;                  // vPostData calls refused (too large, bad arguments)
+    uint64_t pruned;                   // registrations removed because their window went away
+    uint64_t lockRecoveries;           // bus lock taken over from a dead process
+    uint64_t mutexRecoveries;          // bus mutex found abandoned
+};
+
+struct PayloadSlot {
+    uint32_t token;                    // 0 while free or being written
+    uint32_t length;                   // bytes, without the terminating NUL
+    uint64_t start;                    // arena position, counted from creation without wrapping
+};
+
+struct SharedBus {
+    // Checked on attach: magic is written last when a bus is made.
+    uint32_t magic;
+    uint32_t layoutVersion;
+    uint32_t size;
+    uint32_t reserved0;
+
+    // The bus lock: 0 when free, else the owner's pid (low half) and a stamp
+    // of its creation time (high half), so a reused pid is not taken for it.
+    volatile int64_t lockOwner;
+
+    // Everything below is read and written only under the bus lock, except
+    // the public variables, which are single interlocked words.
+    uint32_t clientCount;              // clients[0 .. clientCount) are in use
+    uint32_t nextToken;
+    uint32_t lastSweepTick;            // GetTickCount of the last liveness sweep
+    uint32_t reserved1;
+    uint64_t arenaHead;                // next free arena position, never wraps
+    BusCounters counters;
+    volatile int32_t vars[kPublicVarCount];
+    BusClient clients[kMaxClients];
+    PayloadSlot slots[kPayloadSlots];
+    unsigned char arena[kPayloadArenaBytes];
+};
+
+static_assert(sizeof(BusClient) == 48, "client entry layout");
+static_assert(sizeof(PayloadSlot) == 16, "payload slot layout");
+static_assert(offsetof(SharedBus, lockOwner) == 16, "header layout");
+static_assert(offsetof(SharedBus, arenaHead) == 40, "header layout");
+static_assert(offsetof(SharedBus, counters) == 48, "header layout");
+static_assert(offsetof(SharedBus, vars) == 112, "variables layout");
+static_assert(offsetof(SharedBus, clients) == 368, "registry layout");
+static_assert(offsetof(SharedBus, slots) == 6512, "payload slots layout");
+static_assert(offsetof(SharedBus, arena) == 268656, "arena layout");
+static_assert(sizeof(SharedBus) == 268656 + kPayloadArenaBytes, "bus size");
+static_assert((kPayloadArenaBytes & (kPayloadArenaBytes - 1)) == 0, "arena size must be a power of two");

@@ -1,0 +1,186 @@
+// velk.dll: the entry points of the bus contract (bus/VelkApi.h) and the
+// library's extras (velk/VelkLibrary.h). Nothing may escape into the caller:
+// each entry point answers with a result or a text, never an exception.
+#define VELK_BUILDING_LIBRARY
+#include <windows.h>
+#include <string>
+
+#include "velk/BusLink.h"
+#include "velk/BusLock.h"
+#include "velk/Delivery.h"
+#include "velk/InfoTexts.h"
+#include "velk/PayloadStore.h"
+#include "velk/Registry.h"
+#include "velk/VelkLibrary.h"
+
+namespace {
+
+// What vGetp and vGetInfo hand out, per process: valid until the caller's
+// next call of the same entry point. Calls come from one thread, as the
+// contract says; nothing here is guarded for more.
+unsigned char g_payload[kMaxPayloadBytes + 1];
+std::string g_info;
+
+void CopyName(char (&target)[kClientNameBytes], const char* name)
+{
+    size_t length = 0;
+    if (name != NULL) {
+        // Cut to fit without splitting a double-byte character.
+        while (name[length] != '\0') {
+            size_t step = IsDBCSLeadByte(static_cast<BYTE>(name[length])) && name[length + 1] != '\0' ? 2 : 1;
+            if (length + step > kClientNameBytes - 1)
+                break;
+            length += step;
+        }
+        memcpy(target, name, length);
+    }
+    memset(target + length, 0, kClientNameBytes - length);
+}
+
+} // namespace
+
+extern "C" {
+
+int __cdecl vPostData(HWND hWnd, UINT code, LPARAM dataWord, int length)
+{
+    (void)hWnd;   // the sender is not consulted: a subscribed sender receives its own message
+    int status;
+    SharedBus* bus = AttachedBus(&status);
+    if (bus == NULL)
+        return status;
+    return PostBusData(bus, code, dataWord, length);
+}
+
+int __cdecl vRegister(HWND hWnd, UINT mask, const char* clientName)
+{
+    int status;
+    SharedBus* bus = AttachedBus(&status);
+    if (bus == NULL)
+        return status;
+    BusClient client;
+    DWORD pid = 0;
+    client.tid = GetWindowThreadProcessId(hWnd, &pid);
+    if (hWnd == NULL || client.tid == 0)
+        return kVelkBadWindow;
+    client.window = WindowBits(hWnd);
+    client.mask = mask;
+    client.pid = pid;
+    CopyName(client.name, clientName);
+
+    PruneVanishedClients(bus);   // frees the room of departed clients before refusing
+    BusLock lock(bus);
+    return RegisterClient(bus, client);
+}
+
+int __cdecl vUnregister(HWND hWnd)
+{
+    int status;
+    SharedBus* bus = AttachedBus(&status);
+    if (bus == NULL)
+        return status;
+    BusLock lock(bus);
+    return UnregisterClient(bus, WindowBits(hWnd));
+}
+
+// An index out of range reads as 0, the value every variable starts with.
+int __cdecl vGetPublicVar(int index)
+{
+    int status;
+    SharedBus* bus = AttachedBus(&status);
+    if (bus == NULL || index < 0 || index >= static_cast<int>(kPublicVarCount))
+        return 0;
+    return bus->vars[index];
+}
+
+int __cdecl vSetPublicVar(int index, int value)
+{
+    int status;
+    SharedBus* bus = AttachedBus(&status);
+    if (bus == NULL)
+        return status;
+    if (index < 0 || index >= static_cast<int>(kPublicVarCount))
+        return kVelkBadIndex;
+    InterlockedExchange(reinterpret_cast<volatile LONG*>(&bus->vars[index]), value);
+    return kVelkOk;
+}
+
+const char* __cdecl vGetp(LPARAM dataWord, int* length)
+{
+    if (length != NULL)
+        *length = 0;
+    int status;
+    SharedBus* bus = AttachedBus(&status);
+    if (bus == NULL)
+        return NULL;
+    // Only the low 32 bits are the token, whichever width sent or received it.
+    uint32_t token = static_cast<uint32_t>(static_cast<ULONG_PTR>(dataWord));
+    uint32_t stored = 0;
+    BusLock lock(bus);
+    if (!FetchPayload(bus, token, g_payload, &stored)) {
+        ++bus->counters.expired;
+        return NULL;
+    }
+    if (length != NULL)
+        *length = static_cast<int>(stored);
+    return reinterpret_cast<const char*>(g_payload);
+}
+
+const char* __cdecl vGetInfo(int selector)
+{
+    int status;
+    SharedBus* bus = AttachedBus(&status);
+    try {
+        g_info = InfoText(bus, status, selector);
+    } catch (...) {
+        g_info.clear();   // out of memory: an empty text rather than none
+    }
+    return g_info.c_str();
+}
+
+int __cdecl velkBusStatus(void)
+{
+    int status;
+    AttachedBus(&status);
+    return status;
+}
+
+int __cdecl velkTestSelectBus(void)
+{
+    DetachBus();
+    return velkBusStatus();
+}
+
+void __cdecl velkTestFailPosts(int count)
+{
+    FailNextPosts(count);
+}
+
+void __cdecl velkTestDieHolding(int what)
+{
+    int status;
+    SharedBus* bus = AttachedBus(&status);
+    if (bus == NULL)
+        return;
+    if (what == kVelkTestDieHoldingLock) {
+        LockBus(bus);
+        bus->clientCount += 5;   // a registration cut short, as far as the count goes
+    } else if (what == kVelkTestDieHoldingMutex) {
+        if (HoldBusMutex() != kVelkOk)
+            return;
+    } else {
+        return;
+    }
+    TerminateProcess(GetCurrentProcess(), 3);
+}
+
+} // extern "C"
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        OpenBusLink();
+    } else if (reason == DLL_PROCESS_DETACH && reserved == NULL) {
+        CloseBusLink();   // FreeLibrary; at process exit the system cleans up
+    }
+    return TRUE;
+}

@@ -1,0 +1,38 @@
+// What velk.dll offers beyond the seven entry points of the contract
+// (bus/VelkApi.h): a few extra exports for velkctl and for the tests.
+#pragma once
+#include <windows.h>
+
+#include "velk/VelkResults.h"
+
+// The environment variable naming the bus; unset or empty means the default
+// bus of the desktop session. Tests use it to run isolated buses side by side.
+#define VELK_BUS_NAME_VARIABLE "VELK_BUS_NAME"
+#define VELK_DEFAULT_BUS_NAME  "VelkBus"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Attaches if not yet attached and says whether the bus is usable.
+typedef int (__cdecl *PFN_velkBusStatus)(void);
+
+#ifndef VELK_BUILDING_LIBRARY
+__declspec(dllimport) int __cdecl velkBusStatus(void);
+
+// Test seams; not for programs.
+// Detaches and attaches again to the bus named by the environment now.
+__declspec(dllimport) int __cdecl velkTestSelectBus(void);
+// The next count posts of this process fail as a full receiver queue does.
+__declspec(dllimport) void __cdecl velkTestFailPosts(int count);
+// Takes the bus lock (kVelkTestDieHoldingLock, leaving the client count
+// wrong as a registration cut short would) or the bus mutex
+// (kVelkTestDieHoldingMutex) and terminates the process without releasing it.
+__declspec(dllimport) void __cdecl velkTestDieHolding(int what);
+#endif
+
+enum { kVelkTestDieHoldingLock = 1, kVelkTestDieHoldingMutex = 2 };
+
+#ifdef __cplusplus
+}
+#endif

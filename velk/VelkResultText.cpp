@@ -1,0 +1,19 @@
+#include "velk/VelkResults.h"
+
+const char* VelkResultText(int result)
+{
+    switch (result) {
+    case kVelkOk: return "done";
+    case kVelkNoBus: return "the bus could not be opened";
+    case kVelkForeignObject: return "an object of the bus's name is not a bus";
+    case kVelkWrongVersion: return "the bus has another layout version or size";
+    case kVelkBusBusy: return "the bus mutex is held by another process";
+    case kVelkBadArgument: return "bad argument";
+    case kVelkPayloadTooLarge: return "payload too large";
+    case kVelkRegistryFull: return "the registry is full";
+    case kVelkNotRegistered: return "the window is not registered";
+    case kVelkBadIndex: return "no such public variable";
+    case kVelkBadWindow: return "no such window";
+    default: return "failed";
+    }
+}

@@ -1,0 +1,12 @@
+// velkctl's hidden top-level window. Not message-only: peers' broadcasts
+// reach top-level windows only, and the registry's liveness checks ask the
+// window system about it like about any client.
+#pragma once
+#include <windows.h>
+
+// Null when the window cannot be made.
+HWND CreateClientWindow();
+
+// True once the window was told that the session ends (WM_ENDSESSION with a
+// nonzero flag); the thread's message loop then also gets WM_QUIT.
+bool SessionEnded();

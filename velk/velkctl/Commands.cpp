@@ -1,0 +1,124 @@
+#include "velk/velkctl/Commands.h"
+
+#include <inttypes.h>
+#include <stdio.h>
+
+#include "console/ArrayText.h"
+#include "console/Escapes.h"
+#include "console/HandleList.h"
+#include "console/LogLines.h"
+#include "console/MessageCode.h"
+
+namespace {
+
+// A reply to a peer that hangs must not hang velkctl.
+const UINT kEndSessionTimeoutMs = 5000;
+
+// The library's texts end their lines with "\r\n"; stdout adds the "\r" itself.
+void PrintText(const char* text)
+{
+    for (; *text != '\0'; ++text)
+        if (*text != '\r')
+            fputc(*text, stdout);
+    fflush(stdout);
+}
+
+void PrintLine(const std::string& line)
+{
+    fputs(line.c_str(), stdout);
+    fputc('\n', stdout);
+    fflush(stdout);
+}
+
+int Checked(const char* what, int result)
+{
+    if (result >= 0)
+        return kExitOk;
+    fprintf(stderr, "velkctl: %s refused: %s (%d)\n", what, VelkResultText(result), result);
+    return kExitRefused;
+}
+
+} // namespace
+
+int ShowClients(const BusBinding& bus)
+{
+    PrintText(bus.vGetInfo(kInfoHandles));
+    return kExitOk;
+}
+
+int ShowVariables(const BusBinding& bus)
+{
+    PrintText(bus.vGetInfo(kInfoVariables));
+    return kExitOk;
+}
+
+int SetVariable(const BusBinding& bus, int32_t index, int32_t value)
+{
+    return Checked("set-var", bus.vSetPublicVar(index, value));
+}
+
+int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value)
+{
+    // The library would take the value for a payload's address.
+    if (IsPayloadShapedValue(code)) {
+        fprintf(stderr, "velkctl: code %" PRIx32 " is a string or array code: use send-str or send-arr\n", code);
+        return kExitUsage;
+    }
+    PrintLine(FormatSentValue(code, static_cast<uint32_t>(value)));
+    return Checked("post", bus.vPostData(window, code, static_cast<LPARAM>(value), 4));
+}
+
+int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& typedText)
+{
+    uint32_t code = kStringCode | channel;
+    std::string text = UnescapeText(typedText);
+    PrintLine(FormatSentString(code, typedText));
+    return Checked("send-str", bus.vPostData(window, code, reinterpret_cast<LPARAM>(text.c_str()),
+                                             static_cast<int>(text.size())));
+}
+
+int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const std::string& arrayText)
+{
+    uint32_t code = kArrayCode | channel;
+    unsigned char bytes[kMaxArrayBytes];
+    int count = ParseArrayText(arrayText.c_str(), bytes);
+    PrintLine(FormatSentArray(code, bytes, count));
+    return Checked("send-arr", bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes), count));
+}
+
+int StopAll(const BusBinding& bus, HWND window)
+{
+    return Checked("stop-all", bus.vPostData(window, kStopAllCode, 0, 0));
+}
+
+int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options)
+{
+    int end = RunMonitor(bus, window, options);
+    if (end < 0)
+        return Checked("monitor", end);
+    if (end == kMonitorTimedOut && options.count != 0) {
+        fprintf(stderr, "velkctl: monitor timed out before %" PRIu64 " messages\n", options.count);
+        return kExitTimedOut;
+    }
+    if (end == kMonitorSessionEnded)
+        fprintf(stderr, "velkctl: the session ended\n");
+    return kExitOk;
+}
+
+// The console's broadcast, from outside: every other listed window, in list
+// order, one at a time; a window that hangs is given up after a few seconds.
+int EndSession(const BusBinding& bus, HWND window)
+{
+    const unsigned handleBits = sizeof(HWND) * 8;
+    std::vector<uint64_t> targets = EndSessionTargets(
+        bus.vGetInfo(kInfoHandles), static_cast<uint64_t>(reinterpret_cast<uintptr_t>(window)), handleBits);
+    for (uint64_t target : targets) {
+        DWORD_PTR answer = 0;
+        HWND peer = reinterpret_cast<HWND>(static_cast<uintptr_t>(target));
+        LRESULT sent = SendMessageTimeoutA(peer, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG,
+                                           kEndSessionTimeoutMs, &answer);
+        printf("%" PRIx64 " %s\n", target, sent != 0 ? "ended" : "did not answer");
+    }
+    fflush(stdout);
+    return kExitOk;
+}

@@ -1,0 +1,59 @@
+#include "velk/velkctl/NumberArgument.h"
+
+#include <stdint.h>
+
+namespace {
+
+int DigitValue(char c, int base)
+{
+    int value = -1;
+    if (c >= '0' && c <= '9')
+        value = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        value = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        value = c - 'A' + 10;
+    return value < base ? value : -1;
+}
+
+} // namespace
+
+bool ParseNumberArgument(const char* text, int64_t minimum, int64_t maximum, int64_t* value)
+{
+    if (text == nullptr)
+        return false;
+    bool negative = false;
+    int base = 10;
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text += 2;
+    } else if (text[0] == '-' || text[0] == '+') {
+        negative = text[0] == '-';
+        ++text;
+    }
+    if (*text == '\0')
+        return false;
+
+    // Accumulated as a magnitude; anything beyond 2^63 is out of every range we take.
+    const uint64_t limit = 1ULL << 63;
+    uint64_t magnitude = 0;
+    for (; *text != '\0'; ++text) {
+        int digit = DigitValue(*text, base);
+        if (digit < 0)
+            return false;
+        if (magnitude > (limit - static_cast<unsigned>(digit)) / static_cast<unsigned>(base))
+            return false;
+        magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+    }
+    int64_t result;
+    if (negative)
+        result = magnitude == limit ? INT64_MIN : -static_cast<int64_t>(magnitude);
+    else if (magnitude == limit)
+        return false;
+    else
+        result = static_cast<int64_t>(magnitude);
+    if (result < minimum || result > maximum)
+        return false;
+    *value = result;
+    return true;
+}
