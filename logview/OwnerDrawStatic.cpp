@@ -1,0 +1,12 @@
+#include "logview/OwnerDrawStatic.h"
+
+COwnerDrawStatic::COwnerDrawStatic()
+{
+}
+
+COwnerDrawStatic::~COwnerDrawStatic()
+{
+}
+
+BEGIN_MESSAGE_MAP(COwnerDrawStatic, CStatic)
+END_MESSAGE_MAP()
