@@ -16,6 +16,8 @@ const Escape kEscapes[] = {
 // Left to right, never rescanning what was just put in.
 std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to)
 {
+    if (text.find(from) == std::string::npos)
+        return text;
     std::string result;
     result.reserve(text.size());
     size_t start = 0;

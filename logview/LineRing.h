@@ -27,6 +27,12 @@ public:
     uint32_t FirstLineNumber() const { return firstLineNumber_; }
     int WriteIndex() const { return writeIndex_; }
     const char* Row(int row) const { return slots_[row]; }
+    // The number shown in a row belongs to the row, not to the line stored there.
+    uint32_t RowNumber(int row) const { return firstLineNumber_ + static_cast<uint32_t>(row); }
+
+    // Tests only: lets the modulo-2^32 wrap of the numbering be reached without
+    // writing 100 million lines.
+    void SetFirstLineNumberForTests(uint32_t number);
 
 private:
     uint32_t firstLineNumber_;

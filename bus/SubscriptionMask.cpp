@@ -1,0 +1,20 @@
+#include "bus/SubscriptionMask.h"
+
+#include "console/MessageCode.h"
+#include "res/resource.h"
+
+uint32_t SubscriptionBitOf(int checkBoxId)
+{
+    switch (checkBoxId) {
+    case IDC_DEP: return kTypeDepth;
+    case IDC_ADC: return kTypeAD;
+    case IDC_WTC: return kTypeWTC;
+    case IDC_CNT: return kTypeCounter;
+    case IDC_TMR: return kTypeTimer;
+    case IDC_STR: return kTypeString;
+    case IDC_ARR: return kTypeArray;
+    case IDC_CTL: return kTypeControl;
+    case IDC_ABS: return kTypeABS;
+    default:      return 0;
+    }
+}
