@@ -3,9 +3,11 @@
 
 Writes corvane.ico beside this script: one 32x32 image, 16 colours, with its
 transparency mask. Plain python3, no extra modules, so anyone can redraw it.
+With --check it writes nothing and fails when corvane.ico is not what it draws.
 """
 import os
 import struct
+import sys
 
 SIZE = 32
 
@@ -102,8 +104,14 @@ def ico_bytes(pixels):
 
 def main():
     out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corvane.ico")
+    icon = ico_bytes(draw())
+    if "--check" in sys.argv[1:]:
+        with open(out, "rb") as f:
+            if f.read() != icon:
+                sys.exit("corvane.ico differs from what make_icon.py draws; run make_icon.py")
+        return
     with open(out, "wb") as f:
-        f.write(ico_bytes(draw()))
+        f.write(icon)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,682 @@
+// Reads the console's resources back out of this program, which links the same
+// compiled .rc, and checks them byte by byte: a wrong style bit, a control out of
+// order or a garbled Chinese caption looks fine in an editor and wrong at run time.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+
+namespace {
+
+const WORD kChinesePrc = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);  // 0x0804
+const DWORD kShown = WS_CHILD | WS_VISIBLE;
+// The standard types, wide whatever UNICODE says.
+const LPCWSTR kIconImage = MAKEINTRESOURCEW(3);   // RT_ICON
+const LPCWSTR kDialog = MAKEINTRESOURCEW(5);      // RT_DIALOG
+const LPCWSTR kIconGroup = MAKEINTRESOURCEW(14);  // RT_GROUP_ICON
+const LPCWSTR kVersion = MAKEINTRESOURCEW(16);    // RT_VERSION
+const LPCWSTR kDlgInit = MAKEINTRESOURCEW(240);
+const WORD kAddString = 0x0403;  // CB_ADDSTRING
+
+// The Chinese texts are written as escapes so that this file's encoding cannot
+// hide a fault in the .rc's.
+const wchar_t kSimSun[] = L"\u5B8B\u4F53";                   // 宋体
+const wchar_t kCancel[] = L"\u53D6\u6D88";                   // 取消
+const wchar_t kAboutCaption[] = L"\u5173\u4E8E corvane";      // 关于 corvane
+const wchar_t kAboutMenuItem[] = L"\u5173\u4E8E corvane(&A)...";
+const wchar_t kVersionLine[] = L"corvane 1.0 \u7248";         // corvane 1.0 版
+const wchar_t kOk[] = L"\u786E\u5B9A";                        // 确定
+
+struct Blob {
+    const BYTE* data;
+    DWORD size;
+};
+
+Blob LoadChineseResource(LPCWSTR type, LPCWSTR name)
+{
+    Blob blob = {nullptr, 0};
+    HRSRC found = FindResourceExW(nullptr, type, name, kChinesePrc);
+    if (found == nullptr)
+        return blob;
+    HGLOBAL loaded = LoadResource(nullptr, found);
+    blob.data = static_cast<const BYTE*>(LockResource(loaded));
+    blob.size = SizeofResource(nullptr, found);
+    return blob;
+}
+
+// Walks a resource's bytes; reading past the end yields zeros and sets overrun,
+// so a short or malformed template fails the test instead of crashing it.
+class Reader {
+public:
+    explicit Reader(Blob blob) : base_(blob.data), size_(blob.size) {}
+
+    bool overrun() const { return overrun_; }
+    bool atEnd() const { return pos_ == size_; }
+    size_t pos() const { return pos_; }
+
+    BYTE Byte()
+    {
+        BYTE b = 0;
+        Read(&b, 1);
+        return b;
+    }
+    WORD Word()
+    {
+        WORD w = 0;
+        Read(&w, 2);
+        return w;
+    }
+    DWORD Dword()
+    {
+        DWORD d = 0;
+        Read(&d, 4);
+        return d;
+    }
+    short Short() { return static_cast<short>(Word()); }
+
+    std::wstring Text()
+    {
+        std::wstring text;
+        for (WORD c = Word(); c != 0 && !overrun_; c = Word())
+            text += static_cast<wchar_t>(c);
+        return text;
+    }
+
+    std::string Narrow(size_t count)
+    {
+        std::string text(count, '\0');
+        if (count > 0)
+            Read(&text[0], count);
+        return text;
+    }
+
+    // A name-or-ordinal field: an ordinal reads as "#n", as Windows writes them.
+    std::wstring NameOrOrdinal()
+    {
+        WORD first = Word();
+        if (first == 0xFFFF)
+            return L"#" + std::to_wstring(Word());
+        pos_ -= 2;
+        return Text();
+    }
+
+    void AlignDword()
+    {
+        pos_ = (pos_ + 3) & ~static_cast<size_t>(3);
+        if (pos_ > size_) {
+            pos_ = size_;
+            overrun_ = true;
+        }
+    }
+
+    void Seek(size_t pos)
+    {
+        pos_ = std::min(pos, size_);
+        overrun_ = overrun_ || pos > size_;
+    }
+
+private:
+    void Read(void* out, size_t count)
+    {
+        if (base_ == nullptr || size_ - pos_ < count) {
+            overrun_ = true;
+            pos_ = size_;
+            return;
+        }
+        std::memcpy(out, base_ + pos_, count);
+        pos_ += count;
+    }
+
+    const BYTE* base_;
+    size_t size_;
+    size_t pos_ = 0;
+    bool overrun_ = false;
+};
+
+// The predefined control classes are stored as atoms.
+std::wstring ClassOf(const std::wstring& field)
+{
+    if (field == L"#128") return L"Button";
+    if (field == L"#129") return L"Edit";
+    if (field == L"#130") return L"Static";
+    if (field == L"#133") return L"ComboBox";
+    return L"not an atom: " + field;
+}
+
+struct Control {
+    int id;
+    const wchar_t* cls;
+    const wchar_t* caption;
+    short x, y, cx, cy;
+    DWORD style;
+};
+
+bool operator==(const Control& a, const Control& b)
+{
+    return a.id == b.id && std::wstring(a.cls) == b.cls && std::wstring(a.caption) == b.caption &&
+           a.x == b.x && a.y == b.y && a.cx == b.cx && a.cy == b.cy && a.style == b.style;
+}
+
+std::ostream& operator<<(std::ostream& out, const Control& c)
+{
+    std::string cls(c.cls, c.cls + std::wcslen(c.cls));
+    std::string caption;
+    for (const wchar_t* p = c.caption; *p; ++p)
+        caption += *p < 0x80 ? static_cast<char>(*p) : '?';
+    char style[16];
+    std::snprintf(style, sizeof style, "0x%08lX", static_cast<unsigned long>(c.style));
+    return out << "{" << c.id << ", " << cls << ", \"" << caption << "\", " << c.x << "," << c.y << ","
+               << c.cx << "," << c.cy << ", " << style << "}";
+}
+
+// Captions that name no text (edits, combo boxes) are empty strings.
+const Control kMainControls[] = {
+    {IDOK, L"Button", L"CLOSE", 315, 336, 170, 14, kShown | BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {IDCANCEL, L"Button", kCancel, 306, 300, 50, 14, WS_CHILD | BS_PUSHBUTTON | WS_TABSTOP},
+    {IDC_VALUE, L"Edit", L"", 55, 7, 53, 12, kShown | ES_LEFT | ES_AUTOHSCROLL | ES_NUMBER | WS_BORDER | WS_TABSTOP},
+    {IDC_SEND, L"Button", L"Send", 315, 7, 37, 14, kShown | BS_PUSHBUTTON | WS_TABSTOP},
+    {IDC_CHANNEL, L"Edit", L"", 21, 7, 22, 12, kShown | ES_LEFT | ES_AUTOHSCROLL | ES_NUMBER | WS_BORDER | WS_TABSTOP},
+    {IDC_STATIC, L"Static", L"CH", 7, 7, 9, 8, kShown | SS_LEFT | WS_GROUP},
+    {IDC_SEND_STR, L"Button", L"Send Str", 315, 24, 37, 14, kShown | BS_PUSHBUTTON | WS_TABSTOP},
+    {IDC_DIR, L"ComboBox", L"", 141, 7, 62, 105, kShown | CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP},
+    {IDC_STATIC, L"Static", L"DIR", 125, 7, 13, 8, kShown | SS_LEFT | WS_GROUP},
+    {IDC_STATIC, L"Static", L"=", 45, 7, 8, 8, kShown | SS_LEFT | WS_GROUP},
+    {IDC_TYPE, L"ComboBox", L"", 246, 7, 62, 105, kShown | CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP},
+    {IDC_STATIC, L"Static", L"TYPE", 216, 7, 17, 8, kShown | SS_LEFT | WS_GROUP},
+    {IDC_STRING, L"Edit", L"", 7, 25, 301, 12, kShown | ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP},
+    {IDC_ARRAY, L"Edit", L"", 7, 43, 301, 12, kShown | ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP},
+    {IDC_SEND_ARR, L"Button", L"Send Arr", 315, 41, 37, 14, kShown | BS_PUSHBUTTON | WS_TABSTOP},
+    {IDC_DEP, L"Button", L"DEP", 315, 71, 28, 10, kShown | BS_AUTOCHECKBOX | WS_TABSTOP},
+    {IDC_ADC, L"Button", L"ADC", 315, 85, 28, 10, kShown | BS_AUTOCHECKBOX | WS_TABSTOP},
+    {IDC_WTC, L"Button", L"WTC", 315, 99, 28, 10, kShown | BS_AUTOCHECKBOX | WS_TABSTOP},
+    {IDC_CNT, L"Button", L"CNT", 315, 113, 28, 10, kShown | BS_AUTOCHECKBOX | WS_TABSTOP},
+    {IDC_TMR, L"Button", L"TMR", 315, 127, 28, 10, kShown | BS_AUTOCHECKBOX | WS_TABSTOP},
+    {IDC_STOPALL, L"Button", L"StopAll", 315, 201, 37, 14, kShown | BS_PUSHBUTTON | WS_TABSTOP},
+    {IDC_VARINFO, L"Static", L"Varinfo", 368, 19, 110, 258, kShown | SS_LEFT | WS_GROUP},
+    {IDC_HANDLEINFO, L"Static", L"HandleInfo", 322, 365, 158, 128, kShown | SS_LEFT | WS_GROUP},
+    {IDC_REFRESH, L"Button", L"Refresh", 315, 237, 37, 14, kShown | BS_PUSHBUTTON | WS_TABSTOP},
+    {IDC_STATIC, L"Button", L"PUBLIC VARS", 361, 7, 125, 310, kShown | BS_GROUPBOX},
+    {IDC_STATIC, L"Button", L"HANDLES AND MASK", 315, 355, 171, 146, kShown | BS_GROUPBOX},
+    {IDC_VAR_INDEX, L"Edit", L"", 370, 285, 21, 14, kShown | ES_RIGHT | ES_AUTOHSCROLL | ES_NUMBER | WS_BORDER | WS_TABSTOP},
+    {IDC_VAR_VALUE, L"Edit", L"", 406, 285, 73, 14, kShown | ES_RIGHT | ES_AUTOHSCROLL | ES_NUMBER | WS_BORDER | WS_TABSTOP},
+    {IDC_MODIFY, L"Button", L"Modify", 370, 300, 111, 14, kShown | BS_PUSHBUTTON | WS_TABSTOP},
+    {IDC_STR, L"Button", L"STR", 315, 141, 28, 10, kShown | BS_AUTOCHECKBOX | WS_TABSTOP},
+    {IDC_ARR, L"Button", L"ARR", 315, 155, 28, 10, kShown | BS_AUTOCHECKBOX | WS_TABSTOP},
+    {IDC_CTL, L"Button", L"CTL", 315, 169, 28, 10, kShown | BS_AUTOCHECKBOX | WS_TABSTOP},
+    {IDC_ABS, L"Button", L"ABS", 315, 183, 28, 10, kShown | BS_AUTOCHECKBOX | WS_TABSTOP},
+    {IDC_LOG, L"Static", L"Owner Draw", 7, 63, 302, 438, kShown | SS_LEFT | WS_GROUP},
+    {IDC_CLEAR, L"Button", L"Clear", 315, 219, 37, 14, kShown | BS_PUSHBUTTON | WS_TABSTOP},
+    {IDC_INFO, L"Edit", L"", 495, 7, 137, 494,
+     kShown | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_BORDER | WS_VSCROLL | WS_TABSTOP},
+    {IDC_STATIC, L"Static", L"=", 391, 289, 13, 8, kShown | SS_CENTER | WS_GROUP},
+    {IDC_END_SESSION, L"Button", L"END_SESSION", 315, 319, 170, 14, kShown | BS_PUSHBUTTON | WS_TABSTOP},
+};
+
+std::string Describe(LPCWSTR id)
+{
+    if (IS_INTRESOURCE(id))
+        return std::to_string(reinterpret_cast<ULONG_PTR>(id));
+    std::string name;
+    for (const wchar_t* p = id; *p; ++p)
+        name += static_cast<char>(*p);
+    return name;
+}
+
+BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR inventory)
+{
+    // Icon images are numbered by the resource compiler, not by us.
+    std::string entry = Describe(type) + "/" + (type == kIconImage ? std::string("*") : Describe(name));
+    char lang[8];
+    std::snprintf(lang, sizeof lang, "%04X", language);
+    reinterpret_cast<std::vector<std::string>*>(inventory)->push_back(entry + "/" + lang);
+    return TRUE;
+}
+
+BOOL CALLBACK AddName(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR inventory)
+{
+    EnumResourceLanguagesW(module, type, name, AddLanguage, inventory);
+    return TRUE;
+}
+
+BOOL CALLBACK AddType(HMODULE module, LPWSTR type, LONG_PTR inventory)
+{
+    EnumResourceNamesW(module, type, AddName, inventory);
+    return TRUE;
+}
+
+TEST(Resources, EveryResourceIsSimplifiedChineseAndThereIsNoManifest)
+{
+    std::vector<std::string> inventory;
+    EnumResourceTypesW(nullptr, AddType, reinterpret_cast<LONG_PTR>(&inventory));
+    std::sort(inventory.begin(), inventory.end());
+
+    // RT_ICON 3, RT_DIALOG 5, RT_STRING 6 (block 7 holds ids 96..111), RT_GROUP_ICON 14,
+    // RT_VERSION 16, dialog initialisation 240. A manifest (type 24) must not be here.
+    std::vector<std::string> expected = {
+        "14/128/0804", "16/1/0804", "240/102/0804", "3/*/0804", "5/100/0804",
+        "5/102/0804",  "6/7/0804",  "AFX_DIALOG_LAYOUT/102/0804",
+    };
+    EXPECT_EQ(expected, inventory);
+}
+
+// Read top to bottom, as the dialog manager reads it.
+TEST(MainDialogTemplate, ExtendedHeaderAndAll38ControlsExactly)
+{
+    Reader r(LoadChineseResource(kDialog, MAKEINTRESOURCEW(IDD_CORVANE_DIALOG)));
+    EXPECT_EQ(1, r.Word()) << "version";
+    EXPECT_EQ(0xFFFF, r.Word()) << "signature of DIALOGEX";
+    EXPECT_EQ(0u, r.Dword()) << "help id";
+    EXPECT_EQ(0x00040000u, r.Dword()) << "extended style WS_EX_APPWINDOW";
+    EXPECT_EQ(0x90CA00C0u, r.Dword()) << "style";
+    const WORD count = r.Word();
+    ASSERT_EQ(38, count);
+    EXPECT_EQ(0, r.Short());
+    EXPECT_EQ(0, r.Short());
+    EXPECT_EQ(639, r.Short());
+    EXPECT_EQ(508, r.Short());
+    EXPECT_EQ(L"", r.NameOrOrdinal()) << "menu";
+    EXPECT_EQ(L"", r.NameOrOrdinal()) << "window class";
+    EXPECT_EQ(L"VELK Test Dialog(Version 2.0)", r.Text());
+    EXPECT_EQ(9, r.Word()) << "point size";
+    EXPECT_EQ(0, r.Word()) << "weight";
+    EXPECT_EQ(0, r.Byte()) << "italic";
+    EXPECT_EQ(DEFAULT_CHARSET, r.Byte()) << "character set";
+    EXPECT_EQ(kSimSun, r.Text());
+    ASSERT_FALSE(r.overrun());
+
+    for (int n = 0; n < count; ++n) {
+        r.AlignDword();
+        EXPECT_EQ(0u, r.Dword()) << "help id of control " << n + 1;
+        EXPECT_EQ(0u, r.Dword()) << "extended style of control " << n + 1;
+        const DWORD style = r.Dword();
+        const short x = r.Short(), y = r.Short(), cx = r.Short(), cy = r.Short();
+        const int id = static_cast<int>(r.Dword());
+        const std::wstring cls = ClassOf(r.NameOrOrdinal());
+        const std::wstring caption = r.NameOrOrdinal();
+        EXPECT_EQ(0, r.Word()) << "creation data of control " << n + 1;
+        ASSERT_FALSE(r.overrun()) << "template ends inside control " << n + 1;
+
+        const Control actual = {id, cls.c_str(), caption.c_str(), x, y, cx, cy, style};
+        EXPECT_EQ(kMainControls[n], actual) << "control " << n + 1;
+    }
+    EXPECT_TRUE(r.atEnd());
+}
+
+TEST(MainDialogTemplate, ComboListsAreDialogInitialisationRecords)
+{
+    struct Record {
+        WORD control;
+        std::string text;
+    };
+    const std::vector<Record> expected = {
+        {IDC_DIR, "Read Value"}, {IDC_DIR, "Write Value"}, {IDC_DIR, "Read Para"}, {IDC_DIR, "Write Para"},
+        {IDC_TYPE, "Depth"},     {IDC_TYPE, "A/D"},        {IDC_TYPE, "Timer"},    {IDC_TYPE, "Counter"},
+        {IDC_TYPE, "WTC"},       {IDC_TYPE, "ABS"},        {IDC_TYPE, "CONTROL"},  {IDC_TYPE, "String"},
+        {IDC_TYPE, "Array"},
+    };
+
+    Reader r(LoadChineseResource(kDlgInit, MAKEINTRESOURCEW(IDD_CORVANE_DIALOG)));
+    std::vector<Record> records;
+    for (WORD control = r.Word(); control != 0 && !r.overrun(); control = r.Word()) {
+        EXPECT_EQ(kAddString, r.Word()) << "message of record " << records.size() + 1;
+        const DWORD length = r.Dword();
+        ASSERT_GT(length, 0u);
+        ASSERT_LT(length, 256u) << "length of record " << records.size() + 1;
+        std::string data = r.Narrow(length);
+        EXPECT_EQ('\0', data.back()) << "the length counts the NUL";
+        data.pop_back();
+        EXPECT_EQ(std::string::npos, data.find('\0')) << "no NUL inside a text";
+        records.push_back({control, data});
+    }
+    EXPECT_FALSE(r.overrun()) << "records run past the end without the closing 0";
+    EXPECT_TRUE(r.atEnd()) << "bytes after the closing record";
+    ASSERT_EQ(expected.size(), records.size());
+    for (size_t n = 0; n < expected.size(); ++n) {
+        EXPECT_EQ(expected[n].control, records[n].control) << "record " << n + 1;
+        EXPECT_EQ(expected[n].text, records[n].text) << "record " << n + 1;
+    }
+}
+
+TEST(MainDialogTemplate, DynamicLayoutMovesNothing)
+{
+    Blob layout = LoadChineseResource(L"AFX_DIALOG_LAYOUT", MAKEINTRESOURCEW(IDD_CORVANE_DIALOG));
+    ASSERT_NE(nullptr, layout.data);
+    ASSERT_EQ(2u, layout.size);
+    EXPECT_EQ(0, layout.data[0]);
+    EXPECT_EQ(0, layout.data[1]);
+}
+
+INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+// Windows itself must accept the template: every control created, in tab order, the
+// hidden Cancel button hidden, the combo boxes real drop-downs with edit parts.
+TEST(MainDialogTemplate, WindowsCreatesEveryControl)
+{
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CORVANE_DIALOG), nullptr,
+                                     IgnoreMessages, 0);
+    ASSERT_NE(nullptr, dialog);
+
+    wchar_t caption[64] = {};
+    GetWindowTextW(dialog, caption, 64);
+    EXPECT_STREQ(L"VELK Test Dialog(Version 2.0)", caption);
+
+    std::vector<int> ids;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+        ids.push_back(GetDlgCtrlID(child));
+    std::vector<int> expected;
+    for (const Control& c : kMainControls)
+        expected.push_back(c.id);
+    EXPECT_EQ(expected, ids);
+
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDCANCEL)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)));
+    COMBOBOXINFO combo = {};
+    combo.cbSize = sizeof combo;
+    ASSERT_TRUE(GetComboBoxInfo(GetDlgItem(dialog, IDC_DIR), &combo));
+    EXPECT_NE(nullptr, combo.hwndItem) << "an editable drop-down has an edit part";
+    DestroyWindow(dialog);
+}
+
+TEST(AboutTemplate, ClassicFormWithIconTextsAndOk)
+{
+    Reader r(LoadChineseResource(kDialog, MAKEINTRESOURCEW(IDD_ABOUTBOX)));
+    EXPECT_EQ(0x80C800C0u, r.Dword()) << "style";
+    EXPECT_EQ(0u, r.Dword()) << "extended style";
+    const WORD count = r.Word();
+    EXPECT_EQ(4, count);
+    EXPECT_EQ(0, r.Short());
+    EXPECT_EQ(0, r.Short());
+    EXPECT_EQ(235, r.Short());
+    EXPECT_EQ(55, r.Short());
+    EXPECT_EQ(L"", r.NameOrOrdinal()) << "menu";
+    EXPECT_EQ(L"", r.NameOrOrdinal()) << "window class";
+    EXPECT_EQ(kAboutCaption, r.Text());
+    EXPECT_EQ(9, r.Word()) << "point size";
+    EXPECT_EQ(kSimSun, r.Text());
+
+    struct Item {
+        DWORD style;
+        short x, y, cx, cy;
+        WORD id;
+        std::wstring cls, caption;
+    };
+    std::vector<Item> items;
+    for (int n = 0; n < count && !r.overrun(); ++n) {
+        r.AlignDword();
+        Item item;
+        item.style = r.Dword();
+        EXPECT_EQ(0u, r.Dword()) << "extended style of control " << n + 1;
+        item.x = r.Short();
+        item.y = r.Short();
+        item.cx = r.Short();
+        item.cy = r.Short();
+        item.id = r.Word();
+        item.cls = ClassOf(r.NameOrOrdinal());
+        item.caption = r.NameOrOrdinal();
+        EXPECT_EQ(0, r.Word()) << "creation data of control " << n + 1;
+        items.push_back(item);
+    }
+    ASSERT_FALSE(r.overrun());
+    EXPECT_TRUE(r.atEnd());
+    ASSERT_EQ(4u, items.size());
+
+    const WORD kNoId = 0xFFFF;
+    EXPECT_EQ(kShown | SS_ICON, items[0].style);
+    EXPECT_EQ(kNoId, items[0].id);
+    EXPECT_EQ(L"Static", items[0].cls);
+    EXPECT_EQ(L"#128", items[0].caption) << "the icon, by its id";
+    EXPECT_EQ(11, items[0].x);
+    EXPECT_EQ(17, items[0].y);
+    EXPECT_EQ(20, items[0].cx);
+    EXPECT_EQ(20, items[0].cy);
+
+    EXPECT_EQ(kShown | SS_LEFT | SS_NOPREFIX | WS_GROUP, items[1].style);
+    EXPECT_EQ(kNoId, items[1].id);
+    EXPECT_EQ(L"Static", items[1].cls);
+    EXPECT_EQ(kVersionLine, items[1].caption);
+    EXPECT_EQ(40, items[1].x);
+    EXPECT_EQ(10, items[1].y);
+    EXPECT_EQ(119, items[1].cx);
+    EXPECT_EQ(8, items[1].cy);
+
+    EXPECT_EQ(kShown | SS_LEFT | WS_GROUP, items[2].style);
+    EXPECT_EQ(kNoId, items[2].id);
+    EXPECT_EQ(L"Static", items[2].cls);
+    EXPECT_FALSE(items[2].caption.empty());
+    EXPECT_EQ(40, items[2].x);
+    EXPECT_EQ(25, items[2].y);
+    EXPECT_EQ(119, items[2].cx);
+    EXPECT_EQ(8, items[2].cy);
+
+    EXPECT_EQ(kShown | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, items[3].style);
+    EXPECT_EQ(IDOK, items[3].id);
+    EXPECT_EQ(L"Button", items[3].cls);
+    EXPECT_EQ(kOk, items[3].caption);
+    EXPECT_EQ(178, items[3].x);
+    EXPECT_EQ(7, items[3].y);
+    EXPECT_EQ(50, items[3].cx);
+    EXPECT_EQ(14, items[3].cy);
+}
+
+TEST(AboutMenuString, IsExactUtf16AndReachesTheNarrowApiAsGbk)
+{
+    const wchar_t* text = nullptr;
+    int length = LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUTBOX, reinterpret_cast<LPWSTR>(&text), 0);
+    ASSERT_GT(length, 0);
+    EXPECT_EQ(std::wstring(kAboutMenuItem), std::wstring(text, length));
+
+    // The console appends it to the system menu through the narrow API; on the
+    // Chinese code page that must be GBK, not question marks.
+    if (GetACP() == 936) {
+        char narrow[64] = {};
+        LoadStringA(GetModuleHandleW(nullptr), IDS_ABOUTBOX, narrow, sizeof narrow);
+        EXPECT_STREQ("\xB9\xD8\xD3\xDA corvane(&A)...", narrow);
+    }
+}
+
+// The icon as stored: 32x32, 16 colours, colour bits then mask bits, rows bottom first.
+class IconImage {
+public:
+    explicit IconImage(Blob image) : image_(image) {}
+
+    bool opaque(int x, int y) const
+    {
+        const BYTE* mask = image_.data + kHeader + kPalette + kColourBytes + (31 - y) * 4;
+        return (mask[x / 8] & (0x80 >> (x % 8))) == 0;
+    }
+
+    COLORREF colour(int x, int y) const
+    {
+        const BYTE* row = image_.data + kHeader + kPalette + (31 - y) * 16;
+        const int index = (x % 2 == 0) ? row[x / 2] >> 4 : row[x / 2] & 0x0F;
+        const BYTE* quad = image_.data + kHeader + index * 4;
+        return RGB(quad[2], quad[1], quad[0]);
+    }
+
+    static constexpr DWORD kHeader = 40, kPalette = 16 * 4, kColourBytes = 32 * 16, kMaskBytes = 32 * 4;
+    static constexpr DWORD kSize = kHeader + kPalette + kColourBytes + kMaskBytes;
+
+private:
+    Blob image_;
+};
+
+Blob IconImageBlob(WORD* bitCount)
+{
+    Reader group(LoadChineseResource(kIconGroup, MAKEINTRESOURCEW(IDR_MAINFRAME)));
+    EXPECT_EQ(0, group.Word());
+    EXPECT_EQ(1, group.Word()) << "type: icon";
+    EXPECT_EQ(1, group.Word()) << "one image";
+    EXPECT_EQ(32, group.Byte()) << "width";
+    EXPECT_EQ(32, group.Byte()) << "height";
+    EXPECT_EQ(16, group.Byte()) << "colours";
+    group.Byte();
+    EXPECT_EQ(1, group.Word()) << "planes";
+    *bitCount = group.Word();
+    const DWORD bytes = group.Dword();
+    const WORD image = group.Word();
+    EXPECT_TRUE(group.atEnd());
+    EXPECT_FALSE(group.overrun());
+
+    Blob blob = LoadChineseResource(kIconImage, MAKEINTRESOURCEW(image));
+    EXPECT_EQ(bytes, blob.size) << "the group's size of the image";
+    return blob;
+}
+
+TEST(Icon, OneImage32By32With16ColoursAndAMask)
+{
+    WORD bitCount = 0;
+    Blob image = IconImageBlob(&bitCount);
+    EXPECT_EQ(4, bitCount);
+    ASSERT_EQ(IconImage::kSize, image.size) << "header, palette, colour bits and mask bits";
+
+    Reader header(image);
+    EXPECT_EQ(40u, header.Dword()) << "BITMAPINFOHEADER";
+    EXPECT_EQ(32u, header.Dword()) << "width";
+    EXPECT_EQ(64u, header.Dword()) << "height of colour bits and mask together";
+    EXPECT_EQ(1, header.Word()) << "planes";
+    EXPECT_EQ(4, header.Word()) << "bits per pixel";
+    EXPECT_EQ(static_cast<DWORD>(BI_RGB), header.Dword());
+
+    HICON icon = static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 32, 32, 0));
+    ASSERT_NE(nullptr, icon) << "Windows loads it as an icon";
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    EXPECT_NE(nullptr, info.hbmMask);
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+    DestroyIcon(icon);
+}
+
+// The picture: "test" in dark blue at the top left, six green bars edged in white,
+// right-aligned and longer from top to bottom, the last one the full width.
+TEST(Icon, TextAboveAStaircaseOfSixBarsOnTransparency)
+{
+    WORD bitCount = 0;
+    Blob blob = IconImageBlob(&bitCount);
+    ASSERT_EQ(IconImage::kSize, blob.size);
+    IconImage icon(blob);
+    const COLORREF darkBlue = RGB(0, 0, 0x80), green = RGB(0, 0x80, 0), white = RGB(0xFF, 0xFF, 0xFF);
+
+    int bluePixels = 0, greenPixels = 0, lowestBlueRow = -1;
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            if (!icon.opaque(x, y)) {
+                EXPECT_EQ(RGB(0, 0, 0), icon.colour(x, y)) << "transparent pixels are black under the mask";
+                continue;
+            }
+            const COLORREF c = icon.colour(x, y);
+            EXPECT_TRUE(c == darkBlue || c == green || c == white) << "pixel " << x << "," << y;
+            if (c == darkBlue) {
+                ++bluePixels;
+                EXPECT_LT(x, 24) << "the word stays at the left";
+                lowestBlueRow = y;
+            }
+            if (c == green)
+                ++greenPixels;
+        }
+    }
+    EXPECT_GT(bluePixels, 20);
+    EXPECT_GT(greenPixels, 100);
+
+    // Below the word each row is one run that ends at the right edge; its left end
+    // steps left at each bar, so the staircase has six distinct starts.
+    std::vector<int> starts;
+    for (int y = lowestBlueRow + 1; y < 32; ++y) {
+        int start = 32;
+        while (start > 0 && icon.opaque(start - 1, y))
+            --start;
+        for (int x = 0; x < start; ++x)
+            EXPECT_FALSE(icon.opaque(x, y)) << "gap in the bar at " << x << "," << y;
+        if (start == 32)
+            continue;
+        EXPECT_EQ(white, icon.colour(start, y)) << "left edge of the bar in row " << y;
+        if (starts.empty() || starts.back() != start) {
+            EXPECT_TRUE(starts.empty() || start < starts.back()) << "bars grow longer downwards";
+            starts.push_back(start);
+            for (int x = start; x < 32; ++x)
+                EXPECT_EQ(white, icon.colour(x, y)) << "top edge of the bar at " << x << "," << y;
+        }
+    }
+    ASSERT_EQ(6u, starts.size());
+    EXPECT_EQ(0, starts.back()) << "the last bar spans the whole width";
+    EXPECT_TRUE(icon.opaque(0, 31));
+    EXPECT_FALSE(icon.opaque(31, 0)) << "nothing above the top bar at the right";
+}
+
+// One node of a version block: length, value length, type, key, value, children.
+struct VersionNode {
+    std::wstring key;
+    std::vector<BYTE> value;
+    std::vector<VersionNode> children;
+};
+
+VersionNode ReadVersionNode(Reader& r, size_t end)
+{
+    VersionNode node;
+    const size_t start = r.pos();
+    const WORD length = r.Word();
+    const WORD valueLength = r.Word();
+    const WORD type = r.Word();  // 1: text, value length in characters
+    node.key = r.Text();
+    r.AlignDword();
+    const size_t valueBytes = type == 1 ? valueLength * 2u : valueLength;
+    for (size_t n = 0; n < valueBytes && !r.overrun(); ++n)
+        node.value.push_back(r.Byte());
+    const size_t nodeEnd = std::min(start + length, end);
+    r.AlignDword();
+    while (r.pos() < nodeEnd && !r.overrun() && length > 0) {
+        node.children.push_back(ReadVersionNode(r, nodeEnd));
+        r.AlignDword();
+    }
+    r.Seek(std::max(r.pos(), nodeEnd));
+    return node;
+}
+
+TEST(VersionResource, ZeroVersionsAnApplicationAndAnEmptyChineseStringTable)
+{
+    Blob blob = LoadChineseResource(kVersion, MAKEINTRESOURCEW(1));
+    ASSERT_NE(nullptr, blob.data);
+    Reader r(blob);
+    VersionNode root = ReadVersionNode(r, blob.size);
+    ASSERT_FALSE(r.overrun());
+    EXPECT_EQ(L"VS_VERSION_INFO", root.key);
+
+    ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), root.value.size());
+    VS_FIXEDFILEINFO fixed;
+    std::memcpy(&fixed, root.value.data(), sizeof fixed);
+    EXPECT_EQ(0xFEEF04BDu, fixed.dwSignature);
+    EXPECT_EQ(0u, fixed.dwFileVersionMS);
+    EXPECT_EQ(0u, fixed.dwFileVersionLS);
+    EXPECT_EQ(0u, fixed.dwProductVersionMS);
+    EXPECT_EQ(0u, fixed.dwProductVersionLS);
+    EXPECT_EQ(static_cast<DWORD>(VOS__WINDOWS32), fixed.dwFileOS);
+    EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed.dwFileType);
+    EXPECT_EQ(0u, fixed.dwFileFlags);
+
+    ASSERT_EQ(2u, root.children.size());
+    const VersionNode& strings = root.children[0];
+    EXPECT_EQ(L"StringFileInfo", strings.key);
+    ASSERT_EQ(1u, strings.children.size());
+    EXPECT_EQ(L"080004b0", strings.children[0].key);
+    EXPECT_TRUE(strings.children[0].children.empty()) << "no product, company or version strings";
+
+    const VersionNode& vars = root.children[1];
+    EXPECT_EQ(L"VarFileInfo", vars.key);
+    ASSERT_EQ(1u, vars.children.size());
+    EXPECT_EQ(L"Translation", vars.children[0].key);
+    const std::vector<BYTE> translation = {0x00, 0x08, 0xB0, 0x04};  // 0x0800, 1200
+    EXPECT_EQ(translation, vars.children[0].value);
+}
+
+}  // namespace
