@@ -28,7 +28,7 @@ public:
     // Mostly characters that mean something to one of the parsers.
     std::string Next(size_t maxLength)
     {
-        static const char kAlphabet[] = "0123456789abcdefABCDEFxg -+\t\n\r\\nrtab\a\b\f\v";
+        static const char kAlphabet[] = "0123456789abcdefABCDEFxg    -+\t\n\r\\nrtab\a\b\f\v";
         size_t length = Below(maxLength + 1);
         std::string text(length, '\0');
         for (char& c : text) {
@@ -216,7 +216,7 @@ TEST(RandomInputs, ParsersAndFormattersHoldTheirInvariants)
 {
     RandomText random(20240420);
     for (int round = 0; round < kRounds; ++round) {
-        std::string text = random.Next(round % 64 < 7 ? 300 : 40);
+        std::string text = random.Next(round % 64 == 0 ? 300 : 40);
         std::vector<char> terminated = Terminated(text);
         const char* c = terminated.data();
 
