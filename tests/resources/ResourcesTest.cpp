@@ -33,6 +33,7 @@ const wchar_t kAboutCaption[] = L"\u5173\u4E8E corvane";      // 关于 corvane
 const wchar_t kAboutMenuItem[] = L"\u5173\u4E8E corvane(&A)...";
 const wchar_t kVersionLine[] = L"corvane 1.0 \u7248";         // corvane 1.0 版
 const wchar_t kOk[] = L"\u786E\u5B9A";                        // 确定
+const wchar_t kAboutSecondLine[] = L"\u4E00\u4E2A VELK \u603B\u7EBF\u7684\u6D4B\u8BD5\u53F0";  // 一个 VELK 总线的测试台
 
 struct Blob {
     const BYTE* data;
@@ -219,6 +220,14 @@ const Control kMainControls[] = {
     {IDC_END_SESSION, L"Button", L"END_SESSION", 315, 319, 170, 14, kShown | BS_PUSHBUTTON | WS_TABSTOP},
 };
 
+// The icon's caption is its resource id; the second line is ours to choose.
+const Control kAboutControls[] = {
+    {IDC_STATIC, L"Static", L"#128", 11, 17, 20, 20, kShown | SS_ICON},
+    {IDC_STATIC, L"Static", kVersionLine, 40, 10, 119, 8, kShown | SS_LEFT | SS_NOPREFIX | WS_GROUP},
+    {IDC_STATIC, L"Static", kAboutSecondLine, 40, 25, 119, 8, kShown | SS_LEFT | WS_GROUP},
+    {IDOK, L"Button", kOk, 178, 7, 50, 14, kShown | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP},
+};
+
 std::string Describe(LPCWSTR id)
 {
     if (IS_INTRESOURCE(id))
@@ -392,8 +401,7 @@ TEST(AboutTemplate, ClassicFormWithIconTextsAndOk)
     Reader r(LoadChineseResource(kDialog, MAKEINTRESOURCEW(IDD_ABOUTBOX)));
     EXPECT_EQ(0x80C800C0u, r.Dword()) << "style";
     EXPECT_EQ(0u, r.Dword()) << "extended style";
-    const WORD count = r.Word();
-    EXPECT_EQ(4, count);
+    ASSERT_EQ(4, r.Word()) << "controls";
     EXPECT_EQ(0, r.Short());
     EXPECT_EQ(0, r.Short());
     EXPECT_EQ(235, r.Short());
@@ -404,68 +412,28 @@ TEST(AboutTemplate, ClassicFormWithIconTextsAndOk)
     EXPECT_EQ(9, r.Word()) << "point size";
     EXPECT_EQ(kSimSun, r.Text());
 
-    struct Item {
-        DWORD style;
-        short x, y, cx, cy;
-        WORD id;
-        std::wstring cls, caption;
-    };
-    std::vector<Item> items;
-    for (int n = 0; n < count && !r.overrun(); ++n) {
+    for (const Control& expected : kAboutControls) {
         r.AlignDword();
-        Item item;
-        item.style = r.Dword();
-        EXPECT_EQ(0u, r.Dword()) << "extended style of control " << n + 1;
-        item.x = r.Short();
-        item.y = r.Short();
-        item.cx = r.Short();
-        item.cy = r.Short();
-        item.id = r.Word();
-        item.cls = ClassOf(r.NameOrOrdinal());
-        item.caption = r.NameOrOrdinal();
-        EXPECT_EQ(0, r.Word()) << "creation data of control " << n + 1;
-        items.push_back(item);
+        const DWORD style = r.Dword();
+        EXPECT_EQ(0u, r.Dword()) << "extended style";
+        const short x = r.Short(), y = r.Short(), cx = r.Short(), cy = r.Short();
+        const int id = static_cast<short>(r.Word());
+        const std::wstring cls = ClassOf(r.NameOrOrdinal());
+        const std::wstring caption = r.NameOrOrdinal();
+        EXPECT_EQ(0, r.Word()) << "creation data";
+        ASSERT_FALSE(r.overrun());
+
+        const Control actual = {id, cls.c_str(), caption.c_str(), x, y, cx, cy, style};
+        EXPECT_EQ(expected, actual);
     }
-    ASSERT_FALSE(r.overrun());
     EXPECT_TRUE(r.atEnd());
-    ASSERT_EQ(4u, items.size());
 
-    const WORD kNoId = 0xFFFF;
-    EXPECT_EQ(kShown | SS_ICON, items[0].style);
-    EXPECT_EQ(kNoId, items[0].id);
-    EXPECT_EQ(L"Static", items[0].cls);
-    EXPECT_EQ(L"#128", items[0].caption) << "the icon, by its id";
-    EXPECT_EQ(11, items[0].x);
-    EXPECT_EQ(17, items[0].y);
-    EXPECT_EQ(20, items[0].cx);
-    EXPECT_EQ(20, items[0].cy);
-
-    EXPECT_EQ(kShown | SS_LEFT | SS_NOPREFIX | WS_GROUP, items[1].style);
-    EXPECT_EQ(kNoId, items[1].id);
-    EXPECT_EQ(L"Static", items[1].cls);
-    EXPECT_EQ(kVersionLine, items[1].caption);
-    EXPECT_EQ(40, items[1].x);
-    EXPECT_EQ(10, items[1].y);
-    EXPECT_EQ(119, items[1].cx);
-    EXPECT_EQ(8, items[1].cy);
-
-    EXPECT_EQ(kShown | SS_LEFT | WS_GROUP, items[2].style);
-    EXPECT_EQ(kNoId, items[2].id);
-    EXPECT_EQ(L"Static", items[2].cls);
-    EXPECT_FALSE(items[2].caption.empty());
-    EXPECT_EQ(40, items[2].x);
-    EXPECT_EQ(25, items[2].y);
-    EXPECT_EQ(119, items[2].cx);
-    EXPECT_EQ(8, items[2].cy);
-
-    EXPECT_EQ(kShown | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, items[3].style);
-    EXPECT_EQ(IDOK, items[3].id);
-    EXPECT_EQ(L"Button", items[3].cls);
-    EXPECT_EQ(kOk, items[3].caption);
-    EXPECT_EQ(178, items[3].x);
-    EXPECT_EQ(7, items[3].y);
-    EXPECT_EQ(50, items[3].cx);
-    EXPECT_EQ(14, items[3].cy);
+    // A wrong icon reference still makes a dialog, only with an empty picture.
+    HWND about = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX), nullptr,
+                                    IgnoreMessages, 0);
+    ASSERT_NE(nullptr, about);
+    EXPECT_NE(0, SendMessageW(GetWindow(about, GW_CHILD), STM_GETICON, 0, 0)) << "icon 128 shown";
+    DestroyWindow(about);
 }
 
 TEST(AboutMenuString, IsExactUtf16AndReachesTheNarrowApiAsGbk)
