@@ -17,6 +17,9 @@ const size_t kMaxBusNameBytes = 200;
 CRITICAL_SECTION g_attachGuard;
 SharedBus* volatile g_bus;
 HANDLE g_mapping;
+// Kept open while attached: a mutex abandoned by a dying process then
+// survives it, and the next attach learns of the death.
+HANDLE g_mutex;
 int g_lastStatus = kVelkNoBus;
 
 std::string BusName()
@@ -114,13 +117,15 @@ int Attach()
         ++bus->counters.mutexRecoveries;
     }
     ReleaseMutex(mutex);
-    CloseHandle(mutex);
 
-    if (result == kVelkOk) {
-        g_mapping = mapping;
-        g_bus = bus;
+    if (result != kVelkOk) {
+        CloseHandle(mutex);
+        return result;
     }
-    return result;
+    g_mutex = mutex;
+    g_mapping = mapping;
+    g_bus = bus;
+    return kVelkOk;
 }
 
 } // namespace
@@ -159,8 +164,10 @@ void DetachBus()
     if (g_bus != NULL) {
         UnmapViewOfFile(g_bus);
         CloseHandle(g_mapping);
+        CloseHandle(g_mutex);
         g_bus = NULL;
         g_mapping = NULL;
+        g_mutex = NULL;
     }
     g_lastStatus = kVelkNoBus;
     LeaveCriticalSection(&g_attachGuard);
@@ -171,9 +178,6 @@ int HoldBusMutex()
     int status;
     if (AttachedBus(&status) == NULL)
         return status;
-    HANDLE mutex = OpenBusMutex();
-    if (mutex == NULL)
-        return kVelkNoBus;
-    DWORD wait = WaitForSingleObject(mutex, kMutexWaitMs);
+    DWORD wait = WaitForSingleObject(g_mutex, kMutexWaitMs);
     return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED ? kVelkOk : ResultOfWait(wait);
 }

@@ -18,6 +18,15 @@ extern "C" {
 typedef int (__cdecl *PFN_velkBusStatus)(void);
 
 #ifndef VELK_BUILDING_LIBRARY
+// For programs that link the import library rather than load it.
+__declspec(dllimport) int __cdecl vPostData(HWND hWnd, UINT code, LPARAM dataWord, int length);
+__declspec(dllimport) int __cdecl vRegister(HWND hWnd, UINT mask, const char* clientName);
+__declspec(dllimport) int __cdecl vUnregister(HWND hWnd);
+__declspec(dllimport) int __cdecl vGetPublicVar(int index);
+__declspec(dllimport) int __cdecl vSetPublicVar(int index, int value);
+__declspec(dllimport) const char* __cdecl vGetp(LPARAM dataWord, int* length);
+__declspec(dllimport) const char* __cdecl vGetInfo(int selector);
+
 __declspec(dllimport) int __cdecl velkBusStatus(void);
 
 // Test seams; not for programs.

@@ -92,7 +92,7 @@ int Run(CLI::App& app, const Arguments& args)
 int main(int argc, char** argv)
 {
     CLI::App app("velkctl: a command-line client of the VELK bus. Numbers are decimal or 0x-hex.");
-    app.require_subcommand(1);
+    app.require_subcommand(0, 1);   // so an unknown word is named as such, not taken for a missing command
     Arguments args;
     app.add_option("--bus", args.busName,
                    "bus to attach to (default: $" VELK_BUS_NAME_VARIABLE ", else the session's bus)");
@@ -127,5 +127,9 @@ int main(int argc, char** argv)
     app.add_subcommand("end-session", "send WM_ENDSESSION to every other registered window");
 
     CLI11_PARSE(app, argc, argv);
+    if (app.get_subcommands().empty()) {
+        fprintf(stderr, "velkctl: a command is required (--help lists them)\n");
+        return kExitUsage;
+    }
     return Run(app, args);
 }

@@ -1,0 +1,262 @@
+#include "tests/velk/BusTestSupport.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "bus/VelkApi.h"
+#include "velk/VelkLibrary.h"
+
+namespace {
+
+std::string ProgramDirectory()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string directory(path, length);
+    return directory.substr(0, directory.find_last_of("\\/") + 1);
+}
+
+// Bus messages stay queued for Receive; sent messages are handled by any peek.
+void DispatchAllButBusMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, WM_BUS_MESSAGE - 1, PM_REMOVE)
+           || PeekMessageA(&message, NULL, WM_BUS_MESSAGE + 1, 0xFFFFFFFF, PM_REMOVE))
+        DispatchMessageA(&message);
+}
+
+void PumpFor(DWORD milliseconds)
+{
+    MsgWaitForMultipleObjects(0, NULL, FALSE, milliseconds, QS_ALLINPUT);
+    DispatchAllButBusMessages();
+}
+
+std::map<HWND, int> g_endSessions;
+
+LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_ENDSESSION && wParam != 0)
+        ++g_endSessions[window];
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+} // namespace
+
+ChildProcess::ChildProcess() : process_(NULL), reader_(NULL), pipe_(NULL), pid_(0)
+{
+    InitializeCriticalSection(&guard_);
+}
+
+ChildProcess::~ChildProcess()
+{
+    Kill();
+    if (reader_ != NULL) {
+        WaitForSingleObject(reader_, 5000);
+        CloseHandle(reader_);
+    }
+    if (pipe_ != NULL)
+        CloseHandle(pipe_);
+    if (process_ != NULL)
+        CloseHandle(process_);
+    DeleteCriticalSection(&guard_);
+}
+
+bool ChildProcess::Start(const std::string& program, const std::string& arguments)
+{
+    std::string path = program.find_first_of("\\/") == std::string::npos ? ProgramDirectory() + program : program;
+    std::string commandLine = "\"" + path + "\" " + arguments;
+
+    SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
+    HANDLE writeEnd = NULL;
+    if (!CreatePipe(&pipe_, &writeEnd, &inherit, 0))
+        return false;
+    SetHandleInformation(pipe_, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION started;
+    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
+    mutableLine.push_back('\0');
+    BOOL ok = CreateProcessA(path.c_str(), mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started);
+    CloseHandle(writeEnd);
+    if (!ok)
+        return false;
+    CloseHandle(started.hThread);
+    process_ = started.hProcess;
+    pid_ = started.dwProcessId;
+    reader_ = CreateThread(NULL, 0, ReadOutput, this, 0, NULL);
+    return reader_ != NULL;
+}
+
+DWORD WINAPI ChildProcess::ReadOutput(void* self)
+{
+    ChildProcess* child = static_cast<ChildProcess*>(self);
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(child->pipe_, buffer, sizeof buffer, &got, NULL) && got > 0) {
+        EnterCriticalSection(&child->guard_);
+        child->output_.append(buffer, got);
+        LeaveCriticalSection(&child->guard_);
+    }
+    return 0;
+}
+
+int ChildProcess::Wait(DWORD timeoutMs)
+{
+    if (process_ == NULL)
+        return -1;
+    DWORD started = GetTickCount();
+    for (;;) {
+        DWORD elapsed = GetTickCount() - started;
+        DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
+        DWORD wait = MsgWaitForMultipleObjects(1, &process_, FALSE, left, QS_ALLINPUT);
+        if (wait == WAIT_OBJECT_0)
+            break;
+        if (wait != WAIT_OBJECT_0 + 1)
+            return -1;
+        DispatchAllButBusMessages();
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    WaitForSingleObject(reader_, 5000);   // all output read
+    return static_cast<int>(code);
+}
+
+void ChildProcess::Kill()
+{
+    if (process_ != NULL && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_, 9);
+        WaitForSingleObject(process_, 5000);
+    }
+}
+
+std::vector<std::string> ChildProcess::Lines()
+{
+    EnterCriticalSection(&guard_);
+    std::string output = output_;
+    LeaveCriticalSection(&guard_);
+    return SplitLines(output);
+}
+
+void BusTest::SetUp()
+{
+    static int busesMade;
+    char name[64];
+    snprintf(name, sizeof name, "velktest-%lu-%d", GetCurrentProcessId(), ++busesMade);
+    SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, name);
+    ASSERT_EQ(kVelkOk, velkTestSelectBus());
+    window_ = MakeWindow();
+    ASSERT_TRUE(window_ != NULL);
+}
+
+void BusTest::TearDown()
+{
+    velkTestFailPosts(0);
+    if (window_ != NULL) {
+        vUnregister(window_);
+        DestroyWindow(window_);
+    }
+}
+
+HWND BusTest::MakeWindow()
+{
+    static bool registered;
+    if (!registered) {
+        WNDCLASSA windowClass;
+        ZeroMemory(&windowClass, sizeof windowClass);
+        windowClass.lpfnWndProc = TestWindowProc;
+        windowClass.hInstance = GetModuleHandleA(NULL);
+        windowClass.lpszClassName = "VelkTestClient";
+        registered = RegisterClassA(&windowClass) != 0;
+    }
+    return CreateWindowExA(0, "VelkTestClient", "velk test", WS_OVERLAPPED, 0, 0, 0, 0, NULL, NULL,
+                           GetModuleHandleA(NULL), NULL);
+}
+
+int BusTest::EndSessionsOf(HWND window)
+{
+    return g_endSessions[window];
+}
+
+std::map<std::string, uint64_t> BusTest::Counters()
+{
+    std::map<std::string, uint64_t> counters;
+    for (const std::string& line : SplitLines(vGetInfo(kInfoFurther))) {
+        size_t blank = line.rfind(' ');
+        if (blank != std::string::npos)
+            counters[line.substr(0, blank)] = strtoull(line.c_str() + blank + 1, NULL, 10);
+    }
+    return counters;
+}
+
+std::vector<std::string> BusTest::ClientLines()
+{
+    return SplitLines(vGetInfo(kInfoHandles));
+}
+
+bool BusTest::WaitForClients(size_t count, DWORD timeoutMs)
+{
+    DWORD started = GetTickCount();
+    while (ClientLines().size() != count) {
+        if (GetTickCount() - started > timeoutMs)
+            return false;
+        PumpFor(50);
+    }
+    return true;
+}
+
+std::vector<BusMessage> BusTest::Receive(HWND window, size_t count, DWORD timeoutMs)
+{
+    std::vector<BusMessage> received;
+    DWORD started = GetTickCount();
+    while (received.size() < count && GetTickCount() - started <= timeoutMs) {
+        MSG message;
+        if (PeekMessageA(&message, window, WM_BUS_MESSAGE, WM_BUS_MESSAGE, PM_REMOVE)) {
+            BusMessage busMessage = { static_cast<UINT>(message.wParam), message.lParam };
+            received.push_back(busMessage);
+        } else {
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
+            DispatchAllButBusMessages();
+        }
+    }
+    return received;
+}
+
+std::string WithoutDelta(const std::string& line)
+{
+    size_t blank = line.find(' ');
+    return blank == std::string::npos ? line : line.substr(blank + 1);
+}
+
+std::string Velkctl32Path()
+{
+    char wine32[8] = "";
+    char path[MAX_PATH] = "";
+    GetEnvironmentVariableA("CORVANE_WINE32", wine32, sizeof wine32);
+    GetEnvironmentVariableA("VELKCTL32", path, sizeof path);
+    if (strcmp(wine32, "1") != 0 || path[0] == '\0')
+        return std::string();
+    return path;
+}

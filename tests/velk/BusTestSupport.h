@@ -1,0 +1,74 @@
+// What the bus tests share: child programs with their output, a fresh bus
+// per test, and the test process's own client window.
+#pragma once
+#include <stdint.h>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+// A program beside the test program (velkctl.exe, velk_peer.exe), with its
+// stdout and stderr collected by a reader thread.
+class ChildProcess {
+public:
+    ChildProcess();
+    ~ChildProcess();   // kills a child still running
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // program: a path, or a bare name found beside the test program.
+    bool Start(const std::string& program, const std::string& arguments);
+    // Exit code, or -1 when the child still runs after timeoutMs. Pumps this
+    // thread's messages meanwhile, so the child may send to our windows.
+    int Wait(DWORD timeoutMs);
+    void Kill();
+    DWORD Pid() const { return pid_; }
+    // Output so far, line by line, without carriage returns.
+    std::vector<std::string> Lines();
+
+private:
+    static DWORD WINAPI ReadOutput(void* self);
+    HANDLE process_;
+    HANDLE reader_;
+    HANDLE pipe_;
+    DWORD pid_;
+    CRITICAL_SECTION guard_;
+    std::string output_;
+};
+
+// One message as it reached a window of the test process.
+struct BusMessage {
+    UINT code;
+    LPARAM dataWord;
+};
+
+// Each test gets a bus of its own (children inherit its name) and a hidden
+// top-level window registered with nothing yet.
+class BusTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Counters of information text 131 by name.
+    std::map<std::string, uint64_t> Counters();
+    // Lines of information text 129.
+    std::vector<std::string> ClientLines();
+    // Pumps messages until the registry lists count windows.
+    bool WaitForClients(size_t count, DWORD timeoutMs = 20000);
+    // Pumps messages until count bus messages reached window, or the time is up.
+    std::vector<BusMessage> Receive(HWND window, size_t count, DWORD timeoutMs = 20000);
+    // How many WM_ENDSESSION(TRUE) window has been sent.
+    static int EndSessionsOf(HWND window);
+
+    static HWND MakeWindow();
+    HWND window_ = NULL;
+};
+
+// A monitor line without its time delta, which no test can predict.
+std::string WithoutDelta(const std::string& line);
+// Whether the environment lets 32-bit Windows programs run, and where an
+// i686 build's velkctl is; empty when either is missing.
+std::string Velkctl32Path();

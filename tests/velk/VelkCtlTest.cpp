@@ -1,0 +1,168 @@
+// velkctl's arguments, the public variables as velkctl and a client see
+// them, and a 32-bit client beside 64-bit ones.
+#include <string.h>
+
+#include "bus/VelkApi.h"
+#include "console/MessageCode.h"
+#include "tests/velk/BusTestSupport.h"
+#include "velk/SharedBus.h"
+#include "velk/VelkLibrary.h"
+#include "velk/velkctl/NumberArgument.h"
+
+namespace {
+
+typedef BusTest Velkctl;
+typedef BusTest PublicVariables;
+typedef BusTest MixedWidths;
+
+// Runs velkctl to its end; the exit code, with the output in *lines.
+int RunVelkctl(const std::string& arguments, std::vector<std::string>* lines = NULL,
+               const std::string& program = "velkctl.exe")
+{
+    ChildProcess velkctl;
+    if (!velkctl.Start(program, arguments))
+        return -100;
+    int exitCode = velkctl.Wait(30000);
+    if (lines != NULL)
+        *lines = velkctl.Lines();
+    return exitCode;
+}
+
+TEST(NumberArgument, HexWithPrefixOrDecimalWithinRange)
+{
+    struct Case {
+        const char* text;
+        int64_t minimum, maximum;
+        bool accepted;
+        int64_t value;
+    };
+    const Case cases[] = {
+        { "0x20000801", 0, UINT32_MAX, true, 0x20000801 },
+        { "0XfF", 0, UINT32_MAX, true, 255 },
+        { "4294967295", 0, UINT32_MAX, true, 4294967295LL },
+        { "4294967296", 0, UINT32_MAX, false, 0 },
+        { "-2147483648", INT32_MIN, UINT32_MAX, true, INT32_MIN },
+        { "-1", 0, 255, false, 0 },
+        { "+7", 0, 255, true, 7 },
+        { "010", 0, 255, true, 10 },              // decimal, not octal
+        { "0x", 0, 255, false, 0 },
+        { "", 0, 255, false, 0 },
+        { "12a", 0, 255, false, 0 },
+        { " 1", 0, 255, false, 0 },
+        { "-0x1", INT32_MIN, 255, false, 0 },     // no signed hex
+        { "99999999999999999999999", INT64_MIN, INT64_MAX, false, 0 },
+        { "0xFFFFFFFFFFFFFFFFF", INT64_MIN, INT64_MAX, false, 0 },
+        { "-9223372036854775808", INT64_MIN, INT64_MAX, true, INT64_MIN },
+    };
+    for (const Case& test : cases) {
+        int64_t value = -12345;
+        EXPECT_EQ(test.accepted, ParseNumberArgument(test.text, test.minimum, test.maximum, &value)) << test.text;
+        EXPECT_EQ(test.accepted ? test.value : -12345, value) << test.text;
+    }
+}
+
+TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
+{
+    struct Case {
+        const char* arguments;
+        int exitCode;         // 0: any non-zero code (CLI11's own)
+        const char* message;  // a part of the first line
+    };
+    const Case cases[] = {
+        { "", 1, "a command is required" },
+        { "post 0x20000801", 0, "VALUE" },
+        { "post 0xZZ 1", 1, "bad code '0xZZ'" },
+        { "post 0x20000801 4294967296", 1, "bad value" },
+        { "post 0x30000201 1", 1, "use send-str or send-arr" },   // a value would pass as an address
+        { "send-str 256 x", 1, "bad channel '256'" },
+        { "monitor 0x800 --timeout 999999", 0, "timeout" },
+        { "set-var 64 1", 3, "no such public variable" },
+        { "frobnicate", 0, "frobnicate" },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.arguments);
+        std::vector<std::string> lines;
+        int exitCode = RunVelkctl(test.arguments, &lines);
+        if (test.exitCode != 0)
+            EXPECT_EQ(test.exitCode, exitCode);
+        else
+            EXPECT_NE(0, exitCode);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_NE(std::string::npos, lines[0].find(test.message)) << lines[0];
+    }
+    EXPECT_TRUE(ClientLines().empty());   // nothing was left registered
+    EXPECT_EQ(0u, Counters()["posted"]);
+}
+
+TEST_F(PublicVariables, SharedByAllClientsAndBoundsChecked)
+{
+    for (int i = 0; i < static_cast<int>(kPublicVarCount); ++i)
+        EXPECT_EQ(0, vGetPublicVar(i));   // a new bus starts at 0
+    for (int i = 0; i < static_cast<int>(kPublicVarCount); ++i)
+        ASSERT_EQ(kVelkOk, vSetPublicVar(i, i * 1000 - 7));
+    EXPECT_EQ(kVelkBadIndex, vSetPublicVar(kPublicVarCount, 1));
+    EXPECT_EQ(kVelkBadIndex, vSetPublicVar(-1, 1));
+    EXPECT_EQ(0, vGetPublicVar(kPublicVarCount));
+    EXPECT_EQ(0, vGetPublicVar(-1));
+
+    EXPECT_EQ(0, RunVelkctl("set-var 5 -42"));
+    EXPECT_EQ(0, RunVelkctl("set-var 0x6 0xFFFFFFFF"));
+    EXPECT_EQ(-42, vGetPublicVar(5));
+    EXPECT_EQ(-1, vGetPublicVar(6));
+    std::vector<std::string> lines;
+    EXPECT_EQ(0, RunVelkctl("vars", &lines));
+    ASSERT_EQ(kPublicVarCount, lines.size());
+    EXPECT_EQ("0=-7", lines[0]);
+    EXPECT_EQ("5=-42", lines[5]);
+    EXPECT_EQ("63=62993", lines[63]);
+    for (int i = 0; i < static_cast<int>(kPublicVarCount); ++i) {
+        if (i != 5 && i != 6)
+            EXPECT_EQ(i * 1000 - 7, vGetPublicVar(i));   // the refused sets changed nothing
+    }
+}
+
+// Needs an i686 build's velkctl.exe (with its velk.dll) in VELKCTL32 and a
+// system that runs 32-bit programs (CORVANE_WINE32=1).
+TEST_F(MixedWidths, ThirtyTwoAndSixtyFourBitClientsExchangeValuesAndPayloads)
+{
+    const std::string velkctl32 = Velkctl32Path();
+    if (velkctl32.empty())
+        GTEST_SKIP() << "no 32-bit client: set VELKCTL32 to an i686 build's velkctl.exe, on a system "
+                        "where 32-bit Windows programs run (CORVANE_WINE32=1)";
+
+    ASSERT_EQ(kVelkOk, vRegister(window_, kTypeString | kTypeArray | kTypeAD, "sixty-four"));
+    ChildProcess monitor32;
+    ASSERT_TRUE(monitor32.Start(velkctl32, "monitor 0x1600 --count 3 --timeout 30"));
+    ASSERT_TRUE(WaitForClients(2));
+    // Both widths list the same handles.
+    std::vector<std::string> listed32;
+    EXPECT_EQ(0, RunVelkctl("clients", &listed32, velkctl32));
+    EXPECT_EQ(ClientLines(), listed32);
+
+    const unsigned char bytes[20] = { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 0xFF };
+    EXPECT_EQ(2, vPostData(window_, 0x20001001, -5, 4));
+    EXPECT_EQ(2, vPostData(window_, 0x30000202, reinterpret_cast<LPARAM>("from 64\tbit"), 11));
+    EXPECT_EQ(2, vPostData(window_, 0x30000403, reinterpret_cast<LPARAM>(bytes), 20));
+    EXPECT_EQ(0, monitor32.Wait(30000));
+    std::vector<std::string> lines = monitor32.Lines();
+    ASSERT_EQ(3u, lines.size());
+    EXPECT_EQ("20001001      -5", WithoutDelta(lines[0]));
+    EXPECT_EQ("30000202[ 11] from 64\\tbit", WithoutDelta(lines[1]));
+    EXPECT_EQ("30000403( 20)  01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12", WithoutDelta(lines[2]));
+    Receive(window_, 3);   // our own copies
+
+    EXPECT_EQ(0, RunVelkctl("post 0x20001007 0xFFFFFFFF", NULL, velkctl32));
+    EXPECT_EQ(0, RunVelkctl("send-str 7 \"from 32\\tbit\"", NULL, velkctl32));
+    EXPECT_EQ(0, RunVelkctl("send-arr 8 \"de ad be ef\"", NULL, velkctl32));
+    std::vector<BusMessage> received = Receive(window_, 3);
+    ASSERT_EQ(3u, received.size());
+    EXPECT_EQ(-1, static_cast<int32_t>(received[0].dataWord));
+    int length = 0;
+    EXPECT_STREQ("from 32\tbit", vGetp(received[1].dataWord, &length));
+    EXPECT_EQ(11, length);
+    const char* array = vGetp(received[2].dataWord, &length);
+    ASSERT_EQ(4, length);
+    EXPECT_EQ(0, memcmp("\xDE\xAD\xBE\xEF", array, 4));
+}
+
+} // namespace

@@ -1,0 +1,88 @@
+// A bus client for the tests, where velkctl does not fit:
+//   velk_peer receive MASK COUNT [slow]   counts messages (checking payloads
+//       and the order of values) until COUNT and a short quiet after them,
+//       then prints one summary line
+//   velk_peer die-holding lock|mutex      dies holding the bus lock or mutex
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <windows.h>
+
+#include "bus/VelkApi.h"
+#include "console/MessageCode.h"
+#include "tests/velk/PeerPayload.h"
+#include "velk/VelkLibrary.h"
+
+namespace {
+
+// Without a message for this long the sender is taken to be done.
+const DWORD kIdleLimitMs = 30000;
+// After the last expected message: how long to look for any more.
+const DWORD kLingerMs = 500;
+
+struct Tally {
+    unsigned long long received, lost, corrupt, disorder;
+    long long lastValue;
+};
+
+void Count(Tally* tally, UINT code, LPARAM dataWord)
+{
+    ++tally->received;
+    if (ClassifyCode(code) == kValueMessage) {
+        long long value = static_cast<long long>(dataWord);
+        if (value <= tally->lastValue)
+            ++tally->disorder;
+        tally->lastValue = value;
+        return;
+    }
+    int length = 0;
+    const char* bytes = vGetp(dataWord, &length);
+    if (bytes == NULL)
+        ++tally->lost;
+    else if (!IsPeerPayload(bytes, length))
+        ++tally->corrupt;
+}
+
+int Receive(UINT mask, unsigned long long count, bool slow)
+{
+    HWND window = CreateWindowExA(0, "STATIC", "velk_peer", WS_OVERLAPPED, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
+    if (window == NULL || vRegister(window, mask, "velk_peer") != kVelkOk)
+        return 2;
+    Tally tally = { 0, 0, 0, 0, -1 };
+    for (;;) {
+        MSG message;
+        if (!PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            DWORD wait = tally.received < count ? kIdleLimitMs : kLingerMs;
+            if (MsgWaitForMultipleObjects(0, NULL, FALSE, wait, QS_ALLINPUT) == WAIT_TIMEOUT)
+                break;
+            continue;
+        }
+        if (message.message == WM_BUS_MESSAGE) {
+            Count(&tally, static_cast<UINT>(message.wParam), message.lParam);
+            if (slow && tally.received % 16 == 0)
+                Sleep(1);   // falls behind the sender: the queue grows
+        } else {
+            DispatchMessageA(&message);
+        }
+    }
+    printf("received %llu lost %llu corrupt %llu disorder %llu\n", tally.received, tally.lost, tally.corrupt,
+           tally.disorder);
+    fflush(stdout);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 4 && strcmp(argv[1], "receive") == 0)
+        return Receive(static_cast<UINT>(strtoul(argv[2], NULL, 0)), strtoull(argv[3], NULL, 0),
+                       argc >= 5 && strcmp(argv[4], "slow") == 0);
+    if (argc == 3 && strcmp(argv[1], "die-holding") == 0) {
+        velkTestDieHolding(strcmp(argv[2], "lock") == 0 ? kVelkTestDieHoldingLock : kVelkTestDieHoldingMutex);
+        return 2;   // reached only when the bus could not be held
+    }
+    fprintf(stderr, "usage: velk_peer receive MASK COUNT [slow] | die-holding lock|mutex\n");
+    return 1;
+}
