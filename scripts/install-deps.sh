@@ -17,7 +17,7 @@ dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
 [ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
 fc-list 2>/dev/null | grep -qi 'wenquanyi zen hei' || need+=(fonts-wqy-zenhei fontconfig)
 locale -a 2>/dev/null | grep -qi 'zh_CN.utf8' || need+=(locales)
-command -v convert >/dev/null || need+=(imagemagick)
+dpkg -s imagemagick >/dev/null 2>&1 || need+=(imagemagick)
 command -v xdotool >/dev/null || need+=(xdotool)
 
 if [ ${#need[@]} -gt 0 ]; then
