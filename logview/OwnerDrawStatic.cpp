@@ -1,5 +1,14 @@
 #include "logview/OwnerDrawStatic.h"
 
+#include <string.h>
+
+namespace {
+
+const UINT kRedrawNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
+const COLORREF kBackground = RGB(255, 255, 255);
+
+} // namespace
+
 COwnerDrawStatic::COwnerDrawStatic()
 {
 }
@@ -9,4 +18,57 @@ COwnerDrawStatic::~COwnerDrawStatic()
 }
 
 BEGIN_MESSAGE_MAP(COwnerDrawStatic, CStatic)
+    ON_WM_PAINT()
+    ON_WM_ERASEBKGND()
 END_MESSAGE_MAP()
+
+void COwnerDrawStatic::AddLine(const char* text)
+{
+    LogBand band = m_ring.Add(text);
+
+    RECT rect;
+    GetClientRect(&rect);
+    rect.top = band.top;
+    rect.bottom = band.bottom;
+    RedrawWindow(&rect, nullptr, kRedrawNow);
+}
+
+void COwnerDrawStatic::ClearLines()
+{
+    m_ring.Clear();
+
+    RECT rect;
+    GetClientRect(&rect);
+    RedrawWindow(&rect, nullptr, kRedrawNow);
+}
+
+void COwnerDrawStatic::OnPaint()
+{
+    CPaintDC dc(this);
+    PaintRows(&dc);
+}
+
+// All 40 rows every time; the paint DC clips them to what was invalidated.
+void COwnerDrawStatic::PaintRows(CDC* pDC)
+{
+    for (int row = 0; row < kLogRows; ++row) {
+        int y = kLogRowPitch * row;
+        char number[16];
+        int numberLength = FormatRowNumber(m_ring.RowNumber(row), number);
+        pDC->TextOut(0, y, number, numberLength);
+
+        const char* line = m_ring.Row(row);
+        int lineLength = static_cast<int>(strlen(line));
+        if (lineLength > 0)
+            pDC->TextOut(LineTextX(numberLength), y, line, lineLength);
+    }
+}
+
+BOOL COwnerDrawStatic::OnEraseBkgnd(CDC* pDC)
+{
+    RECT rect;
+    GetClientRect(&rect);
+    CBrush brush(kBackground);
+    pDC->FillRect(&rect, brush);
+    return CStatic::OnEraseBkgnd(pDC);   // the brush is released on the way out
+}
