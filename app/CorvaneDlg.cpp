@@ -81,6 +81,7 @@ BEGIN_MESSAGE_MAP(CCorvaneDlg, CDialog)
     ON_BN_CLICKED(IDC_REFRESH, RefreshStatus)
     // Public variables and session broadcast: Modify, END_SESSION
     // Log view: Clear
+    ON_BN_CLICKED(IDC_CLEAR, OnClear)
 END_MESSAGE_MAP()
 
 BOOL CCorvaneDlg::OnInitDialog()
@@ -157,4 +158,9 @@ void CCorvaneDlg::OnEndSession(BOOL bEnding)
     if (bEnding)
         FreeBusLibrary();
     CDialog::OnEndSession(bEnding);
+}
+
+void CCorvaneDlg::OnClear()
+{
+    m_logView.ClearLines();
 }

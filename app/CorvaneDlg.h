@@ -73,6 +73,7 @@ protected:
     void OnDestroy();
     BOOL OnQueryEndSession();
     void OnEndSession(BOOL bEnding);
+    void OnClear();
 
     DECLARE_MESSAGE_MAP()
 };
