@@ -66,7 +66,12 @@ BEGIN_MESSAGE_MAP(CCorvaneDlg, CDialog)
     ON_WM_QUERYENDSESSION()
     ON_WM_ENDSESSION()
     // Incoming bus messages
+    ON_MESSAGE(WM_BUS_MESSAGE, OnBusMessage)
     // Outgoing messages: Send, Send Str, Send Arr, StopAll
+    ON_BN_CLICKED(IDC_SEND, OnSend)
+    ON_BN_CLICKED(IDC_SEND_STR, OnSendStr)
+    ON_BN_CLICKED(IDC_SEND_ARR, OnSendArr)
+    ON_BN_CLICKED(IDC_STOPALL, OnStopAll)
     // Subscription: every check box re-registers
     ON_BN_CLICKED(IDC_DEP, UpdateSubscription)
     ON_BN_CLICKED(IDC_ADC, UpdateSubscription)
@@ -80,6 +85,8 @@ BEGIN_MESSAGE_MAP(CCorvaneDlg, CDialog)
     // Status
     ON_BN_CLICKED(IDC_REFRESH, RefreshStatus)
     // Public variables and session broadcast: Modify, END_SESSION
+    ON_BN_CLICKED(IDC_MODIFY, OnModify)
+    ON_BN_CLICKED(IDC_END_SESSION, OnBroadcastEndSession)
     // Log view: Clear
     ON_BN_CLICKED(IDC_CLEAR, OnClear)
 END_MESSAGE_MAP()

@@ -75,5 +75,15 @@ protected:
     void OnEndSession(BOOL bEnding);
     void OnClear();
 
+    // Messaging (console/): incoming messages, the send commands, Modify and
+    // the session broadcast.
+    LRESULT OnBusMessage(WPARAM wParam, LPARAM lParam);
+    void OnSend();
+    void OnSendStr();
+    void OnSendArr();
+    void OnStopAll();
+    void OnModify();
+    void OnBroadcastEndSession();
+
     DECLARE_MESSAGE_MAP()
 };

@@ -1,0 +1,26 @@
+// Modify: sets one public variable from the two small edits under the
+// variables pane.
+#include "app/CorvaneDlg.h"
+#include "console/VariableText.h"
+
+namespace {
+
+// At most 31 characters count, as the edits are read into 32 bytes.
+int32_t EditNumber(const CEdit& edit)
+{
+    char text[32] = "";
+    ::GetWindowTextA(edit.GetSafeHwnd(), text, sizeof text);
+    return ParseDecimalSaturating(text);
+}
+
+} // namespace
+
+void CCorvaneDlg::OnModify()
+{
+    int32_t index = EditNumber(m_varIndexEdit);
+    int32_t value = EditNumber(m_varValueEdit);
+    if (m_pfnSetPublicVar == nullptr)
+        return;
+    m_pfnSetPublicVar(index, value);
+    RefreshStatus();
+}
