@@ -49,8 +49,12 @@ void COwnerDrawStatic::OnPaint()
 }
 
 // All 40 rows every time; the paint DC clips them to what was invalidated.
+// Default colours and background mode: black on white, opaque.
 void COwnerDrawStatic::PaintRows(CDC* pDC)
 {
+    HFONT gridFont = m_gridFont.For(*pDC);
+    HGDIOBJ oldFont = gridFont != nullptr ? pDC->SelectObject(gridFont) : nullptr;
+
     for (int row = 0; row < kLogRows; ++row) {
         int y = kLogRowPitch * row;
         char number[16];
@@ -62,6 +66,9 @@ void COwnerDrawStatic::PaintRows(CDC* pDC)
         if (lineLength > 0)
             pDC->TextOut(LineTextX(numberLength), y, line, lineLength);
     }
+
+    if (oldFont != nullptr)
+        pDC->SelectObject(oldFont);
 }
 
 BOOL COwnerDrawStatic::OnEraseBkgnd(CDC* pDC)

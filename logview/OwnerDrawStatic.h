@@ -4,6 +4,7 @@
 #pragma once
 #include "framework/Framework.h"
 #include "logview/LineRing.h"
+#include "logview/LogGridFont.h"
 
 class COwnerDrawStatic : public CStatic {
 public:
@@ -25,7 +26,8 @@ protected:
 private:
     void PaintRows(CDC* pDC);
 
-    LineRing m_ring;   // first-line number, the 40 slots, the write index
+    LineRing m_ring;          // first-line number, the 40 slots, the write index
+    CLogGridFont m_gridFont;  // only where the default font is off the grid
 
     DECLARE_MESSAGE_MAP()
 };
