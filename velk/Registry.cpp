@@ -117,7 +117,6 @@ void PruneVanishedClients(SharedBus* bus)
     uint32_t count;
     {
         BusLock lock(bus);
-        bus->lastSweepTick = GetTickCount();
         count = bus->clientCount;
         memcpy(clients, bus->clients, count * sizeof(BusClient));
     }
@@ -138,7 +137,12 @@ void PruneVanishedClients(SharedBus* bus)
 
 void PruneVanishedClientsWhenDue(SharedBus* bus)
 {
-    // A racy read: at worst two processes sweep at once, which is harmless.
-    if (GetTickCount() - bus->lastSweepTick >= kSweepIntervalMs)
+    volatile LONG* lastSweep = reinterpret_cast<volatile LONG*>(&bus->lastSweepTick);
+    LONG last = *lastSweep;
+    DWORD now = GetTickCount();
+    if (now - static_cast<DWORD>(last) < kSweepIntervalMs)
+        return;
+    // Claimed first: of several senders that find the sweep due, one sweeps.
+    if (InterlockedCompareExchange(lastSweep, static_cast<LONG>(now), last) == last)
         PruneVanishedClients(bus);
 }

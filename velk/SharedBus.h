@@ -59,7 +59,7 @@ struct SharedBus {
     // the public variables, which are single interlocked words.
     uint32_t clientCount;              // clients[0 .. clientCount) are in use
     uint32_t nextToken;
-    uint32_t lastSweepTick;            // GetTickCount of the last liveness sweep
+    uint32_t lastSweepTick;            // GetTickCount of the routing path's last liveness sweep
     uint32_t reserved1;
     uint64_t arenaHead;                // next free arena position, never wraps
     BusCounters counters;
