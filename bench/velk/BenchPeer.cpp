@@ -18,18 +18,18 @@ struct Run {
     std::vector<long long> latencies;
 };
 
-long long SendTimeOf(UINT message, UINT code, LPARAM dataWord)
+long long SendTimeOf(UINT code, LPARAM dataWord)
 {
-    if (message == kRawMessage || code == kBenchValueCode)
+    if (code == kBenchValueCode)
         return static_cast<long long>(dataWord);
     int length = 0;
     const char* payload = vGetp(dataWord, &length);   // part of what a payload costs
     return payload != NULL && length == kBenchPayloadBytes ? strtoll(payload, NULL, 10) : 0;
 }
 
-void Record(Run* run, UINT message, UINT code, LPARAM dataWord)
+void Record(Run* run, UINT code, LPARAM dataWord)
 {
-    long long sent = SendTimeOf(message, code, dataWord);
+    long long sent = SendTimeOf(code, dataWord);
     run->latencies.push_back(sent != 0 ? NowNs() - sent : -1);
     if (run->answerEach)
         PostMessageA(run->driver, kAnswer, 0, 0);
@@ -81,9 +81,8 @@ int RunPeer()
             run.latencies.clear();
             run.latencies.reserve(run.expected);
             break;
-        case kRawMessage:
         case WM_BUS_MESSAGE:
-            Record(&run, message.message, static_cast<UINT>(message.wParam), message.lParam);
+            Record(&run, static_cast<UINT>(message.wParam), message.lParam);
             break;
         case kQuit:
             vUnregister(window);

@@ -1,5 +1,7 @@
 // What the two processes of velk_bench say to each other. Control messages
-// go by raw PostMessage, so they cost the same in every kind of run.
+// go by raw PostMessage, so they cost the same in every kind of run. The
+// measured messages are WM_BUS_MESSAGE whichever way they go, and carry
+// their send time: in the data word of a value, in the text of a payload.
 #pragma once
 #include <windows.h>
 
@@ -14,7 +16,6 @@ enum BenchKind {
 enum BenchMessage {
     kBeginBurst = WM_APP + 1, // wParam: messages to expect; lParam: the driver's window
     kBeginRoundTrips,         // the same, and the peer answers every message
-    kRawMessage,              // a raw value message: wParam code, lParam send time
     kAnswer,                  // peer to driver, after each message of a round-trip run
     kRunDone,                 // peer to driver: wParam median, lParam 99th percentile (ns)
     kQuit,

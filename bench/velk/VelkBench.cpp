@@ -42,7 +42,7 @@ void Send(BenchKind kind)
 {
     switch (kind) {
     case kRawValue:
-        PostMessageA(g_peer, kRawMessage, kBenchValueCode, static_cast<LPARAM>(NowNs()));
+        PostMessageA(g_peer, WM_BUS_MESSAGE, kBenchValueCode, static_cast<LPARAM>(NowNs()));
         break;
     case kBusValue:
         vPostData(g_driver, kBenchValueCode, static_cast<LPARAM>(NowNs()), 4);
