@@ -116,8 +116,9 @@ TEST_F(PublicVariables, SharedByAllClientsAndBoundsChecked)
     EXPECT_EQ("5=-42", lines[5]);
     EXPECT_EQ("63=62993", lines[63]);
     for (int i = 0; i < static_cast<int>(kPublicVarCount); ++i) {
-        if (i != 5 && i != 6)
+        if (i != 5 && i != 6) {
             EXPECT_EQ(i * 1000 - 7, vGetPublicVar(i));   // the refused sets changed nothing
+        }
     }
 }
 
