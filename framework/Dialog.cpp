@@ -91,6 +91,9 @@ INT_PTR CDialog::DoModal()
         return -1;
 
     bool ownerDisabled = owner != nullptr && IsWindowEnabled(owner) && !EnableWindow(owner, FALSE);
+    // A template without WS_VISIBLE (the About box) is shown here.
+    if (m_continueModal && !IsWindowVisible(m_hWnd))
+        ShowWindow(m_hWnd, SW_SHOWNORMAL);
     RunModalLoop();
 
     // Hide first so that activation goes back to the owner, not elsewhere.
