@@ -4,7 +4,7 @@
 // font) fits that grid. Wine's default font under code page 936 does not: it is
 // the proportional WenQuanYi Zen Hei, 17 pixels high, so numbers drift off
 // their columns and rows overlap. Where the default does not fit, the view
-// selects a fixed-pitch font of 8 x 16 cells instead: NSimSun where installed,
+// selects a fixed-pitch font of 8 x 14 cells instead: NSimSun where installed,
 // else what the font mapper offers for a fixed-pitch request (under Wine,
 // WenQuanYi Zen Hei Mono).
 #pragma once
