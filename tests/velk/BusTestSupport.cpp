@@ -59,23 +59,13 @@ std::vector<std::string> SplitLines(const std::string& text)
 
 } // namespace
 
-ChildProcess::ChildProcess() : process_(NULL), reader_(NULL), pipe_(NULL), pid_(0)
-{
-    InitializeCriticalSection(&guard_);
-}
-
 ChildProcess::~ChildProcess()
 {
     Kill();
-    if (reader_ != NULL) {
-        WaitForSingleObject(reader_, 5000);
-        CloseHandle(reader_);
-    }
-    if (pipe_ != NULL)
-        CloseHandle(pipe_);
     if (process_ != NULL)
         CloseHandle(process_);
-    DeleteCriticalSection(&guard_);
+    if (output_ != INVALID_HANDLE_VALUE)
+        CloseHandle(output_);   // the file goes with its last handle
 }
 
 bool ChildProcess::Start(const std::string& program, const std::string& arguments)
@@ -83,44 +73,31 @@ bool ChildProcess::Start(const std::string& program, const std::string& argument
     std::string path = program.find_first_of("\\/") == std::string::npos ? ProgramDirectory() + program : program;
     std::string commandLine = "\"" + path + "\" " + arguments;
 
+    char directory[MAX_PATH], file[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    GetTempFileNameA(directory, "vlk", 0, file);
     SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
-    HANDLE writeEnd = NULL;
-    if (!CreatePipe(&pipe_, &writeEnd, &inherit, 0))
+    output_ = CreateFileA(file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    if (output_ == INVALID_HANDLE_VALUE)
         return false;
-    SetHandleInformation(pipe_, HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
+    startup.hStdOutput = output_;
+    startup.hStdError = output_;
     PROCESS_INFORMATION started;
     std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
     mutableLine.push_back('\0');
-    BOOL ok = CreateProcessA(path.c_str(), mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started);
-    CloseHandle(writeEnd);
-    if (!ok)
+    if (!CreateProcessA(path.c_str(), mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started))
         return false;
     CloseHandle(started.hThread);
     process_ = started.hProcess;
     pid_ = started.dwProcessId;
-    reader_ = CreateThread(NULL, 0, ReadOutput, this, 0, NULL);
-    return reader_ != NULL;
-}
-
-DWORD WINAPI ChildProcess::ReadOutput(void* self)
-{
-    ChildProcess* child = static_cast<ChildProcess*>(self);
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(child->pipe_, buffer, sizeof buffer, &got, NULL) && got > 0) {
-        EnterCriticalSection(&child->guard_);
-        child->output_.append(buffer, got);
-        LeaveCriticalSection(&child->guard_);
-    }
-    return 0;
+    return true;
 }
 
 int ChildProcess::Wait(DWORD timeoutMs)
@@ -140,7 +117,6 @@ int ChildProcess::Wait(DWORD timeoutMs)
     }
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
-    WaitForSingleObject(reader_, 5000);   // all output read
     return static_cast<int>(code);
 }
 
@@ -154,9 +130,12 @@ void ChildProcess::Kill()
 
 std::vector<std::string> ChildProcess::Lines()
 {
-    EnterCriticalSection(&guard_);
-    std::string output = output_;
-    LeaveCriticalSection(&guard_);
+    std::string output;
+    char buffer[65536];
+    DWORD got = 0;
+    SetFilePointer(output_, 0, NULL, FILE_BEGIN);
+    while (ReadFile(output_, buffer, sizeof buffer, &got, NULL) && got > 0)
+        output.append(buffer, got);
     return SplitLines(output);
 }
 

@@ -10,11 +10,11 @@
 
 #include <gtest/gtest.h>
 
-// A program beside the test program (velkctl.exe, velk_peer.exe), with its
-// stdout and stderr collected by a reader thread.
+// A program beside the test program (velkctl.exe, velk_peer.exe), its
+// stdout and stderr going to a file of their own.
 class ChildProcess {
 public:
-    ChildProcess();
+    ChildProcess() : process_(NULL), output_(INVALID_HANDLE_VALUE), pid_(0) {}
     ~ChildProcess();   // kills a child still running
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -26,17 +26,13 @@ public:
     int Wait(DWORD timeoutMs);
     void Kill();
     DWORD Pid() const { return pid_; }
-    // Output so far, line by line, without carriage returns.
+    // What the child wrote, line by line, without carriage returns.
     std::vector<std::string> Lines();
 
 private:
-    static DWORD WINAPI ReadOutput(void* self);
     HANDLE process_;
-    HANDLE reader_;
-    HANDLE pipe_;
+    HANDLE output_;
     DWORD pid_;
-    CRITICAL_SECTION guard_;
-    std::string output_;
 };
 
 // One message as it reached a window of the test process.

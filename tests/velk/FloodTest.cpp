@@ -28,7 +28,7 @@ TEST_F(Flood, SlowReceiverEveryDeliveryIsMadeOrCounted)
     }
 
     EXPECT_EQ(0, receiver.Wait(300000));
-    EXPECT_EQ((std::vector<std::string>{ "received 99500 lost 0 corrupt 0 disorder 0" }), receiver.Lines());
+    EXPECT_EQ((std::vector<std::string>{ "received 99500 disorder 0" }), receiver.Lines());
     std::map<std::string, uint64_t> counters = Counters();
     EXPECT_EQ(static_cast<uint64_t>(kMessages), counters["posted"]);
     EXPECT_EQ(static_cast<uint64_t>(kMessages - kInjectedFailures), counters["delivered"]);
