@@ -1,7 +1,6 @@
 // velk.dll: the entry points of the bus contract (bus/VelkApi.h) and the
 // library's extras (velk/VelkLibrary.h). Nothing may escape into the caller:
 // each entry point answers with a result or a text, never an exception.
-#define VELK_BUILDING_LIBRARY
 #include <windows.h>
 #include <string>
 
