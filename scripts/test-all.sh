@@ -31,8 +31,8 @@ cmake --preset mingw-x86_64 >/dev/null
 cmake --build --preset mingw-x86_64 -j"$jobs"
 corvane_wine_prefix
 if [ "$CORVANE_WINE32" = 1 ]; then
-    # Lets the bus tests pair a 32-bit client with 64-bit ones.
-    export VELK_PEER32_DIR="$PWD/build/mingw-i686/bin"
+    # Lets the bus tests pair a 32-bit client with 64-bit ones (a Windows path).
+    export VELKCTL32="Z:$(printf '%s' "$PWD/build/mingw-i686/bin/velkctl.exe" | tr / '\\')"
 fi
 xvfb-run -a -s "$screen" ctest --preset mingw-x86_64
 if [ "$CORVANE_WINE32" = 1 ]; then
