@@ -25,6 +25,8 @@ END_MESSAGE_MAP()
 void COwnerDrawStatic::AddLine(const char* text)
 {
     LogBand band = m_ring.Add(text);
+    if (m_hWnd == nullptr)
+        return;   // not attached yet: a null window would make RedrawWindow repaint the desktop
 
     RECT rect;
     GetClientRect(&rect);
@@ -36,6 +38,8 @@ void COwnerDrawStatic::AddLine(const char* text)
 void COwnerDrawStatic::ClearLines()
 {
     m_ring.Clear();
+    if (m_hWnd == nullptr)
+        return;
 
     RECT rect;
     GetClientRect(&rect);
