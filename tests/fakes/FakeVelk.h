@@ -12,6 +12,8 @@ struct FakeCall {
     int number;                   // vPostData: length; vGetInfo: selector; v*PublicVar: index
     int value;                    // vSetPublicVar: value
     char text[64];                // vRegister: client name
+    int payloadLength;            // vPostData of a string or array code: bytes copied during the call
+    unsigned char payload[512];   // the first of them
 };
 
 extern "C" {
@@ -21,4 +23,7 @@ typedef void (__cdecl *PFN_fakeClearCalls)(void);
 // text null: vGetInfo(selector) returns null from now on.
 typedef void (__cdecl *PFN_fakeSetInfo)(int selector, const char* text);
 typedef void (__cdecl *PFN_fakeSetPayload)(const char* bytes, int length);
+// Run on the posting thread inside every vPostData, once the call is recorded.
+typedef void (__cdecl *PFN_fakePostHook)(void* context);
+typedef void (__cdecl *PFN_fakeSetPostHook)(PFN_fakePostHook hook, void* context);   // null hook: none
 }

@@ -22,6 +22,8 @@ struct State {
     std::map<int, InfoText> info;
     std::string payload;
     std::string lastInfo;   // what vGetInfo handed out last: valid until the next call
+    PFN_fakePostHook postHook = nullptr;
+    void* postHookContext = nullptr;
 };
 
 State* g_state = nullptr;
@@ -81,7 +83,23 @@ int __cdecl vPostData(HWND window, UINT code, LPARAM dataWord, int length)
     call.word = code;
     call.dataWord = dataWord;
     call.number = length;
+    // The payload is the caller's only during the call: copy it now.
+    bool payload = (code & 0x600) != 0 && (code & 0x30000000) != 0;
+    if (payload && dataWord != 0 && length > 0) {
+        call.payloadLength = length;
+        size_t kept = static_cast<size_t>(length) < sizeof call.payload ? static_cast<size_t>(length) : sizeof call.payload;
+        CopyMemory(call.payload, reinterpret_cast<const void*>(dataWord), kept);
+    }
     Record(call);
+    PFN_fakePostHook hook;
+    void* context;
+    {
+        Lock lock;
+        hook = g_state->postHook;
+        context = g_state->postHookContext;
+    }
+    if (hook != nullptr)
+        hook(context);
     return 0;
 }
 
@@ -176,6 +194,13 @@ void __cdecl fakeSetPayload(const char* bytes, int length)
 {
     Lock lock;
     g_state->payload.assign(bytes != nullptr ? bytes : "", bytes != nullptr && length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+void __cdecl fakeSetPostHook(PFN_fakePostHook hook, void* context)
+{
+    Lock lock;
+    g_state->postHook = hook;
+    g_state->postHookContext = context;
 }
 
 } // extern "C"
