@@ -6,6 +6,20 @@
 
 namespace {
 
+// Key-downs and characters that reach the channel edit, per key code.
+WNDPROC g_channelProc = nullptr;
+volatile LONG g_keyDowns[256];
+volatile LONG g_chars[256];
+
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_KEYDOWN && wParam < 256)
+        InterlockedIncrement(&g_keyDowns[wParam]);
+    if (message == WM_CHAR && wParam < 256)
+        InterlockedIncrement(&g_chars[wParam]);
+    return CallWindowProcW(g_channelProc, window, message, wParam, lParam);
+}
+
 HWND WaitForAbout(ConsoleSession& console)
 {
     for (int i = 0; i < 500; ++i) {
@@ -41,12 +55,20 @@ TEST(KeyFilter, EnterAndEscapeCloseNeitherDialogNorReachAControl)
         console.PressKey(target, VK_RETURN);
         console.PressKey(target, VK_ESCAPE);
     }
-    // A multi-line edit would take Enter as a new line if it saw it.
-    console.SetText(IDC_INFO, L"");
-    console.Send(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(console.Control(IDC_INFO)), TRUE);
-    console.Send(console.Control(IDC_INFO), EM_SETREADONLY, FALSE, 0);
-    console.PressKey(console.Control(IDC_INFO), VK_RETURN);
-    EXPECT_EQ(console.Text(console.Control(IDC_INFO)), L"");
+    // No control sees them; other keys still reach it.
+    HWND channel = console.Control(IDC_CHANNEL);
+    console.RunOnGui([&] {
+        g_channelProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(channel, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
+    });
+    console.Send(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(channel), TRUE);
+    console.PressKey(channel, VK_RETURN);
+    console.PressKey(channel, VK_ESCAPE);
+    console.PressKey(channel, '7');
+    console.RunOnGui([&] { SetWindowLongPtrW(channel, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_channelProc)); });
+    EXPECT_EQ(g_keyDowns[VK_RETURN] + g_chars['\r'], 0);
+    EXPECT_EQ(g_keyDowns[VK_ESCAPE] + g_chars[0x1B], 0);
+    EXPECT_EQ(g_keyDowns['7'], 1);
 
     EXPECT_FALSE(console.Ended());
     EXPECT_TRUE(console.MessageBoxes().empty());
