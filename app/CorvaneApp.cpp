@@ -10,6 +10,10 @@ CCorvaneApp::~CCorvaneApp()
 {
 }
 
+BEGIN_MESSAGE_MAP(CCorvaneApp, CWinApp)
+    ON_COMMAND(ID_HELP, OnHelp)
+END_MESSAGE_MAP()
+
 BOOL CCorvaneApp::InitInstance()
 {
     AfxEnableControlContainer();

@@ -13,4 +13,6 @@ public:
     // Drops the key-downs of Enter and Escape: neither dialog closes on them
     // and no control sees them. Everything else goes to the base.
     BOOL PreTranslateMessage(MSG* pMsg) override;
+
+    DECLARE_MESSAGE_MAP()
 };

@@ -6,8 +6,6 @@ namespace {
 
 CWinApp* g_app = nullptr;
 
-const UINT ID_HELP_COMMAND = 0xE146;   // ID_HELP of the framework's command range
-
 std::wstring NameFromProgramFile()
 {
     wchar_t path[MAX_PATH];
@@ -95,7 +93,6 @@ void CWinApp::OnHelp()
 }
 
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
-    ON_COMMAND(ID_HELP_COMMAND, OnHelp)
 END_MESSAGE_MAP()
 
 CWinApp* AfxGetApp()

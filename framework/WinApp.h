@@ -8,6 +8,10 @@
 
 class CWnd;
 
+#ifndef ID_HELP
+#define ID_HELP 0xE146   // the framework's help command
+#endif
+
 class CWinApp : public CCmdTarget {
 public:
     // Without a name the application is named after the program's file,
@@ -32,7 +36,7 @@ public:
     HINSTANCE m_hInstance;
 
 protected:
-    void OnHelp();   // there is no help content
+    void OnHelp();   // there is no help content: nothing to show
 
 private:
     CString m_appName;
