@@ -19,7 +19,7 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 shot=$(realpath -m "${1:-build/corvane-screenshot.png}")
-xvfb-run -a -s '-screen 0 1280x1024x24' bash -c '
+xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
     "$CORVANE_WINE" "$1" &
     pid=$!
     sleep "${CORVANE_SHOT_DELAY:-6}"

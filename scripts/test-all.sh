@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 . scripts/wine-env.sh
 jobs=${CORVANE_JOBS:-2}
-screen='-screen 0 1280x1024x24'
+screen='-screen 0 1600x1200x24'
 
 echo "== native: pure logic, AddressSanitizer and UBSan"
 cmake --preset native >/dev/null
