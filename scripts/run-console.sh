@@ -12,6 +12,8 @@ if [ "${CORVANE_ARCH:-}" = i686 ] && [ "$CORVANE_WINE32" = 1 ]; then preset=ming
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j2 --target corvane velk velkctl
 corvane_wine_prefix
+# Without a window manager Wine draws no title bar unless it decorates its own windows.
+"$CORVANE_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 exe="build/$preset/bin/corvane.exe"
 
 if [ -n "${DISPLAY:-}" ]; then
