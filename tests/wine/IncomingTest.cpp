@@ -38,7 +38,7 @@ TEST_F(IncomingTest, EachKindOfMessageMakesItsLine)
     struct Case { UINT code; LPARAM dataWord; std::string payload; std::string line; bool fetched; };
     const Case cases[] = {
         { 0x20000805, 7, "", "20000805      7", false },
-        { 0x20000805, 0xFFFFFFFF, "", "20000805      -1", false },
+        { 0x20000805, static_cast<LPARAM>(0xFFFFFFFFu), "", "20000805      -1", false },
         { 0x805, 0, "", "805      0", false },
         // The String bit with Read Para only is no payload.
         { 0x40000201, 5, "ignored", "40000201      5", false },

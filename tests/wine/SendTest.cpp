@@ -75,13 +75,13 @@ TEST_F(SendTest, SendLogsThenPostsTheComposedCodeWithTheValue)
 {
     struct Case {
         const wchar_t* dir; const wchar_t* type; const wchar_t* channel; const wchar_t* value;
-        const char* line; unsigned code; long long dataWord;
+        const char* line; unsigned code; UINT dataWord;
     };
     const Case cases[] = {
         { L"Write Value", L"Depth", L"1", L"255", "20000801      ff", 0x20000801u, 255 },
         { L"Write Value", L"Counter", L"3", L"0", "20008003      0", 0x20008003u, 0 },
         // Write Para is no value direction, so an Array type is a plain value.
-        { L"Write Para", L"Array", L"7", L"4294967295", "80000407      ffffffff", 0x80000407u, 0xFFFFFFFFLL },
+        { L"Write Para", L"Array", L"7", L"4294967295", "80000407      ffffffff", 0x80000407u, 0xFFFFFFFFu },
         { L"Read Para", L"String", L"0", L"16", "40000200      10", 0x40000200u, 16 },
         // Words are matched exactly: no direction bit, no type bit.
         { L"read value", L"Sideways", L"255", L"1", "ff      1", 0xFFu, 1 },
@@ -92,7 +92,8 @@ TEST_F(SendTest, SendLogsThenPostsTheComposedCodeWithTheValue)
         EXPECT_EQ(LastLogLine(console_), c.line);
         ASSERT_EQ(posts.size(), 1u) << c.line;
         EXPECT_EQ(posts[0].word, c.code) << c.line;
-        EXPECT_EQ(posts[0].dataWord, c.dataWord) << c.line;
+        // The value is the data word itself, as wide as a pointer.
+        EXPECT_EQ(posts[0].dataWord, static_cast<long long>(static_cast<LPARAM>(c.dataWord))) << c.line;
         EXPECT_EQ(posts[0].number, 4) << c.line;
         EXPECT_EQ(posts[0].window, OwnWindow());
         EXPECT_EQ(seen_.lines, std::vector<std::string>{ c.line }) << "not logged before the post";
