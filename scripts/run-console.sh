@@ -12,18 +12,14 @@ export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-corvane-run}"   # its own, apart fr
 if [ "${CORVANE_ARCH:-}" = i686 ] && [ "$CORVANE_WINE32" = 1 ]; then preset=mingw-i686; else preset=mingw-x86_64; fi
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j2 --target corvane velk velkctl
-corvane_wine_prefix
 exe="build/$preset/bin/corvane.exe"
 
-# On a virtual display there is no window manager, and Wine draws the title
-# bar only for windows it manages itself; a real desktop's manager does that.
-x11key='HKCU\Software\Wine\X11 Driver'
 if [ -n "${DISPLAY:-}" ]; then
-    "$CORVANE_WINE" reg delete "$x11key" /v Managed /f >/dev/null 2>&1 || true
+    CORVANE_WINE_MANAGED=1 corvane_wine_prefix
     exec "$CORVANE_WINE" "$exe"
 fi
 
-"$CORVANE_WINE" reg add "$x11key" /v Managed /d N /f >/dev/null 2>&1 || true
+corvane_wine_prefix
 shot=$(realpath -m "${1:-build/corvane-screenshot.png}")
 xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
     "$CORVANE_WINE" "$1" &

@@ -20,9 +20,23 @@ else
 fi
 export CORVANE_WINE32 CORVANE_WINE
 
+# Makes the prefix once. On a virtual display there is no window manager:
+# Wine then draws the title bars itself (Managed=N), which also spares every
+# window the wait for a manager that never answers. A real desktop keeps its
+# manager (CORVANE_WINE_MANAGED=1).
 corvane_wine_prefix() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         "$CORVANE_WINE" wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+    local key='HKCU\Software\Wine\X11 Driver'
+    if [ "${CORVANE_WINE_MANAGED:-0}" = 1 ]; then
+        if grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+            "$CORVANE_WINE" reg delete "$key" /v Managed /f >/dev/null 2>&1 || true
+            wineserver -w
+        fi
+    elif ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+        "$CORVANE_WINE" reg add "$key" /v Managed /d N /f >/dev/null 2>&1 || true
         wineserver -w
     fi
 }
