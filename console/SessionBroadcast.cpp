@@ -24,7 +24,8 @@ void CCorvaneDlg::OnBroadcastEndSession()
     std::vector<uint64_t> targets = EndSessionTargets(m_pfnGetInfo(kInfoHandles), ownHandle, sizeof(HWND) * 8);
     for (uint64_t handle : targets) {
         HWND target = reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
-        // SMTO_NORMAL: like a plain send, messages sent to us while we wait are still handled.
+        // SMTO_NORMAL: as with a plain send, what is sent to us while we wait is
+        // handled, so two consoles broadcasting at once do not wait on each other.
         DWORD_PTR ignored = 0;
         SendMessageTimeoutA(target, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
                             kEndSessionWaitMs, &ignored);
