@@ -8,8 +8,8 @@ namespace {
 // At most 31 characters count, as the edits are read into 32 bytes.
 int32_t EditNumber(const CEdit& edit)
 {
-    char text[32] = "";
-    ::GetWindowTextA(edit.GetSafeHwnd(), text, sizeof text);
+    char text[32];
+    edit.GetWindowText(text, sizeof text);
     return ParseDecimalSaturating(text);
 }
 

@@ -151,6 +151,14 @@ void CWnd::SetWindowText(const char* text)
     ::SetWindowTextA(m_hWnd, text ? text : "");
 }
 
+int CWnd::GetWindowText(char* buffer, int bufferSize) const
+{
+    if (buffer == nullptr || bufferSize <= 0)
+        return 0;
+    buffer[0] = '\0';
+    return ::GetWindowTextA(m_hWnd, buffer, bufferSize);
+}
+
 CString CWnd::GetWindowText() const
 {
     int length = ::GetWindowTextLengthA(m_hWnd);

@@ -36,6 +36,7 @@ public:
     // Thin wrappers of the window functions.
     void SetWindowText(const char* text);
     CString GetWindowText() const;
+    int GetWindowText(char* buffer, int bufferSize) const;   // at most bufferSize - 1 bytes, NUL-terminated
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     BOOL IsIconic() const;
