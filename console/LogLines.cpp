@@ -1,10 +1,8 @@
 #include "console/LogLines.h"
 
-#include <stdarg.h>
-#include <stdio.h>
-
 #include "console/Escapes.h"
 #include "console/MessageCode.h"
+#include "framework/FormatText.h"
 
 namespace {
 
@@ -13,31 +11,10 @@ enum {
     kShownArrayBytes = 18,    // of an incoming array
 };
 
-// printf into a string of whatever size the result needs.
-std::string Format(const char* format, ...)
-{
-    char small[128];
-    va_list args;
-    va_start(args, format);
-    int needed = vsnprintf(small, sizeof small, format, args);
-    va_end(args);
-    if (needed < 0)
-        return std::string();
-    if (static_cast<size_t>(needed) < sizeof small)
-        return std::string(small, static_cast<size_t>(needed));
-
-    std::string big(static_cast<size_t>(needed) + 1, '\0');
-    va_start(args, format);
-    vsnprintf(&big[0], big.size(), format, args);
-    va_end(args);
-    big.resize(static_cast<size_t>(needed));
-    return big;
-}
-
 void AppendBytes(std::string& line, const unsigned char* bytes, size_t count)
 {
     for (size_t i = 0; i < count; ++i)
-        line += Format(" %02X", static_cast<unsigned>(bytes[i]));
+        line += FormatText(" %02X", static_cast<unsigned>(bytes[i]));
 }
 
 // Codes and lengths are 32-bit on the bus; print them so whatever the width of long.
@@ -75,7 +52,7 @@ std::string IncomingString(uint32_t delta, uint32_t code, intptr_t dataWord,
         if (address != nullptr)
             text = CutText(address, kShownStringBytes);
     }
-    std::string line = Format("%05u %x[%3d] ", delta, AsUnsigned(code), static_cast<int>(length));
+    std::string line = FormatText("%05u %x[%3d] ", delta, AsUnsigned(code), static_cast<int>(length));
     line += text;
     return EscapeControlChars(line);
 }
@@ -87,7 +64,7 @@ std::string IncomingArray(uint32_t delta, uint32_t code, intptr_t dataWord,
     const unsigned char* bytes = nullptr;
     if (fetch != nullptr)
         bytes = static_cast<const unsigned char*>(fetch(context, dataWord, &length));
-    std::string line = Format("%05u %x(%3d) ", delta, AsUnsigned(code), static_cast<int>(length));
+    std::string line = FormatText("%05u %x(%3d) ", delta, AsUnsigned(code), static_cast<int>(length));
     // A negative length compares as a large unsigned one: it shows the full 18.
     uint32_t shown = static_cast<uint32_t>(length);
     if (shown > kShownArrayBytes)
@@ -101,19 +78,19 @@ std::string IncomingArray(uint32_t delta, uint32_t code, intptr_t dataWord,
 
 std::string FormatSentValue(uint32_t code, uint32_t value)
 {
-    return Format("%x      %x", AsUnsigned(code), AsUnsigned(value));
+    return FormatText("%x      %x", AsUnsigned(code), AsUnsigned(value));
 }
 
 std::string FormatSentString(uint32_t code, const std::string& typedText)
 {
-    std::string line = Format("%x(%3d) ", AsUnsigned(code), LengthOf(typedText));
+    std::string line = FormatText("%x(%3d) ", AsUnsigned(code), LengthOf(typedText));
     line += typedText;
     return line;
 }
 
 std::string FormatSentArray(uint32_t code, const unsigned char* bytes, int count)
 {
-    std::string line = Format("%x(%3d)", AsUnsigned(code), count);
+    std::string line = FormatText("%x(%3d)", AsUnsigned(code), count);
     if (bytes != nullptr && count > 0)
         AppendBytes(line, bytes, static_cast<size_t>(count));
     return line;
@@ -130,5 +107,5 @@ std::string FormatIncomingLine(uint32_t delta, uint32_t code, intptr_t dataWord,
     case kValueMessage:
         break;
     }
-    return Format("%05u %x      %d", delta, AsUnsigned(code), static_cast<int>(LowWordAsSigned(dataWord)));
+    return FormatText("%05u %x      %d", delta, AsUnsigned(code), static_cast<int>(LowWordAsSigned(dataWord)));
 }

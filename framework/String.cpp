@@ -1,8 +1,8 @@
 #include "framework/String.h"
 #include "framework/AfxHelpers.h"
+#include "framework/FormatText.h"
 
 #include <stdarg.h>
-#include <stdio.h>
 #include <string.h>
 
 CString& CString::operator=(const char* text)
@@ -31,20 +31,8 @@ void CString::Format(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = vsnprintf(nullptr, 0, format, args);
+    m_text = FormatTextV(format, args);
     va_end(args);
-    if (length < 0) {
-        va_end(again);
-        Empty();
-        return;
-    }
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    vsnprintf(&text[0], text.size(), format, again);
-    va_end(again);
-    text.resize(static_cast<size_t>(length));
-    m_text.swap(text);
     m_wideOriginal.clear();
 }
 

@@ -1,30 +1,15 @@
 #include "velk/InfoTexts.h"
 
 #include <inttypes.h>
-#include <stdarg.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "bus/VelkApi.h"
+#include "framework/FormatText.h"
 #include "velk/BusLock.h"
 #include "velk/Registry.h"
 #include "velk/VelkResults.h"
 
 namespace {
-
-std::string Line(const char* format, ...)
-{
-    char text[160];
-    va_list args;
-    va_start(args, format);
-    int length = vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    if (length < 0)
-        return std::string();
-    if (static_cast<size_t>(length) >= sizeof text)
-        length = sizeof text - 1;
-    return std::string(text, static_cast<size_t>(length));
-}
 
 // A name is one word of the line: blanks and control characters would split it.
 std::string NameWord(const char* name)
@@ -56,7 +41,7 @@ std::string HandleList(SharedBus* bus)
     }
     std::string text;
     for (uint32_t i = 0; i < count; ++i)
-        text += Line("%" PRIx64 " %" PRIx32 " %s %" PRIu32 "\r\n", HandleValue(clients[i].window),
+        text += FormatText("%" PRIx64 " %" PRIx32 " %s %" PRIu32 "\r\n", HandleValue(clients[i].window),
                      clients[i].mask, NameWord(clients[i].name).c_str(), clients[i].pid);
     return text;
 }
@@ -65,7 +50,7 @@ std::string Variables(const SharedBus* bus)
 {
     std::string text;
     for (uint32_t i = 0; i < kPublicVarCount; ++i)
-        text += Line("%" PRIu32 "=%" PRId32 "\r\n", i, bus->vars[i]);
+        text += FormatText("%" PRIu32 "=%" PRId32 "\r\n", i, bus->vars[i]);
     return text;
 }
 
@@ -78,15 +63,15 @@ std::string Counters(SharedBus* bus)
         counters = bus->counters;
         clientCount = bus->clientCount;
     }
-    std::string text = Line("clients %" PRIu32 "\r\n", clientCount);
-    text += Line("posted %" PRIu64 "\r\n", counters.posted);
-    text += Line("delivered %" PRIu64 "\r\n", counters.delivered);
-    text += Line("dropped %" PRIu64 "\r\n", counters.dropped);
-    text += Line("expired %" PRIu64 "\r\n", counters.expired);
-    text += Line("refused %" PRIu64 "\r\n", counters.refused);
-    text += Line("pruned %" PRIu64 "\r\n", counters.pruned);
-    text += Line("lock-recoveries %" PRIu64 "\r\n", counters.lockRecoveries);
-    text += Line("mutex-recoveries %" PRIu64 "\r\n", counters.mutexRecoveries);
+    std::string text = FormatText("clients %" PRIu32 "\r\n", clientCount);
+    text += FormatText("posted %" PRIu64 "\r\n", counters.posted);
+    text += FormatText("delivered %" PRIu64 "\r\n", counters.delivered);
+    text += FormatText("dropped %" PRIu64 "\r\n", counters.dropped);
+    text += FormatText("expired %" PRIu64 "\r\n", counters.expired);
+    text += FormatText("refused %" PRIu64 "\r\n", counters.refused);
+    text += FormatText("pruned %" PRIu64 "\r\n", counters.pruned);
+    text += FormatText("lock-recoveries %" PRIu64 "\r\n", counters.lockRecoveries);
+    text += FormatText("mutex-recoveries %" PRIu64 "\r\n", counters.mutexRecoveries);
     return text;
 }
 
@@ -105,7 +90,7 @@ std::string InfoText(SharedBus* bus, int busStatus, int selector)
         return bus != NULL ? Variables(bus) : std::string();
     case kInfoFurther:
         if (bus == NULL)
-            return Line("no bus: %s (%d)\r\n", VelkResultText(busStatus), busStatus);
+            return FormatText("no bus: %s (%d)\r\n", VelkResultText(busStatus), busStatus);
         return Counters(bus);
     default:
         return std::string();

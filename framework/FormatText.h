@@ -1,0 +1,9 @@
+// printf-style formatting into a std::string of whatever size the result
+// needs. Pure logic, shared by the string class, the log lines and the bus
+// library's information texts.
+#pragma once
+#include <stdarg.h>
+#include <string>
+
+std::string FormatTextV(const char* format, va_list args);
+std::string FormatText(const char* format, ...);
