@@ -17,20 +17,7 @@ const DWORD kPeerWaitMs = 20000;
 // console's thread, never beside it.
 std::vector<std::string> ClientLinesOf(ConsoleSession& console)
 {
-    std::string text = console.OnGui([] { return std::string(vGetInfo(kInfoHandles)); });
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
+    return SplitLines(console.OnGui([] { return std::string(vGetInfo(kInfoHandles)); }));
 }
 
 bool WaitForClientCount(ConsoleSession& console, size_t count)

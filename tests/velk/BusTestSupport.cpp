@@ -40,6 +40,8 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+} // namespace
+
 std::vector<std::string> SplitLines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -56,8 +58,6 @@ std::vector<std::string> SplitLines(const std::string& text)
     }
     return lines;
 }
-
-} // namespace
 
 ChildProcess::~ChildProcess()
 {

@@ -63,6 +63,9 @@ protected:
     HWND window_ = NULL;
 };
 
+// A text split at its newlines, carriage returns dropped.
+std::vector<std::string> SplitLines(const std::string& text);
+
 // A monitor line without its time delta, which no test can predict.
 std::string WithoutDelta(const std::string& line);
 // Whether the environment lets 32-bit Windows programs run, and where an
