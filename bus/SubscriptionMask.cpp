@@ -18,3 +18,12 @@ uint32_t SubscriptionBitOf(int checkBoxId)
     default:      return 0;
     }
 }
+
+uint32_t AllSubscriptionBits()
+{
+    const int boxes[] = { IDC_DEP, IDC_ADC, IDC_WTC, IDC_CNT, IDC_TMR, IDC_STR, IDC_ARR, IDC_CTL, IDC_ABS };
+    uint32_t mask = 0;
+    for (int box : boxes)
+        mask |= SubscriptionBitOf(box);
+    return mask;
+}

@@ -20,6 +20,7 @@ TEST(SubscriptionMask, EachCheckBoxHasItsTypeBit)
         all |= SubscriptionBitOf(c.id);
     }
     EXPECT_EQ(0x0080FF00u, all);   // nine distinct bits, no direction, no channel
+    EXPECT_EQ(all, AllSubscriptionBits());
 
     const int others[] = { 0, IDC_SEND, IDC_CHANNEL, 1034, 1042, 1047, -1 };
     for (int id : others)

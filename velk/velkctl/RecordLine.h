@@ -1,0 +1,55 @@
+// velkctl's record format: text, one message a line, so that recordings diff
+// and grep. Pure logic.
+//
+//   # velk record 1
+//   # start 2026-12-08T09:12:03.123Z
+//   0.000000 20000801 V 255
+//   0.012345 30000201 S 68656c6c6f
+//   0.031000 30000203 S -
+//
+// Seconds since the recording started (6 decimals), the code (8 hex digits),
+// the kind as the console classifies the code (V, S, A), then the data word
+// as signed 32-bit decimal for V, or the payload bytes in hex ('-' for none).
+#pragma once
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include "console/MessageCode.h"
+
+extern const char kRecordHeader[];   // "# velk record 1", the first line of every recording
+
+// Payloads the bus takes at most; a longer one in a file cannot be replayed.
+enum { kMaxRecordedPayload = 64 * 1024 };
+
+struct RecordedMessage {
+    uint64_t micros;        // since the recording started
+    uint32_t code;
+    MessageKind kind;
+    int32_t value;          // kValueMessage only
+    std::string bytes;      // payload kinds only
+};
+
+// "# start 2026-12-08T09:12:03.123Z", from a UTC calendar time.
+std::string FormatStartLine(int year, int month, int day, int hour, int minute, int second, int millis);
+
+// "<seconds> <code> <kind> <value or bytes>", without the newline.
+std::string FormatRecordLine(const RecordedMessage& message);
+
+// Every byte as two lower-case hex digits, no separators.
+std::string FormatHexBytes(const std::string& bytes);
+
+// Seconds with 6 decimals, as the record and JSON lines write them.
+std::string FormatSeconds(uint64_t micros);
+
+// What a text of lines holds: the messages in order, or the first fault.
+struct RecordParse {
+    std::vector<RecordedMessage> messages;
+    size_t errorLine;       // 1-based; 0 when the whole text is good
+    std::string error;      // what is wrong on that line
+};
+
+// Checks every line: the header first, then comments (#), blank lines and
+// message lines whose times never go backwards and whose kind is the one the
+// code classifies as. A trailing carriage return on a line is ignored.
+RecordParse ParseRecordText(const std::string& text);
