@@ -223,6 +223,19 @@ std::vector<BusMessage> BusTest::Receive(HWND window, size_t count, DWORD timeou
     return received;
 }
 
+std::string WriteTempFile(const std::string& bytes)
+{
+    char directory[MAX_PATH], path[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    if (GetTempFileNameA(directory, "vlk", 0, path) == 0)
+        return std::string();
+    FILE* file = fopen(path, "wb");
+    if (file == NULL)
+        return std::string();
+    bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && written ? path : std::string();
+}
+
 std::string WithoutDelta(const std::string& line)
 {
     size_t blank = line.find(' ');

@@ -66,6 +66,9 @@ protected:
 // A text split at its newlines, carriage returns dropped.
 std::vector<std::string> SplitLines(const std::string& text);
 
+// A new file in the temporary folder holding bytes; its path, empty on failure.
+std::string WriteTempFile(const std::string& bytes);
+
 // A monitor line without its time delta, which no test can predict.
 std::string WithoutDelta(const std::string& line);
 // Whether the environment lets 32-bit Windows programs run, and where an

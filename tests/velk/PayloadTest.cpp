@@ -58,21 +58,31 @@ TEST_F(Payloads, ArriveIntactWithinAndAcrossProcesses)
     EXPECT_EQ("30000200[  0] ", WithoutDelta(lines[2]));
 
     // The other way: velkctl unescapes what is typed and parses hex bytes.
-    ChildProcess sendString, sendArray, sendEmpty;
+    // A file's bytes go as they are, escapes and all, up to the most a message carries.
+    std::string fileBytes = std::string("a\\nb\r\n\0z", 8);
+    fileBytes.resize(kMaxPayloadBytes, '.');
+    const std::string file = WriteTempFile(fileBytes);
+    ASSERT_FALSE(file.empty());
+    ChildProcess sendString, sendArray, sendEmpty, sendFile;
     ASSERT_TRUE(sendString.Start("velkctl.exe", "send-str 9 \"a\\tb\\nc \xB2\xE2\""));
     EXPECT_EQ(0, sendString.Wait(30000));
     ASSERT_TRUE(sendArray.Start("velkctl.exe", "send-arr 255 \"0 1 fe FF 10 11 12 13 14 15 16 17 18 19 1a 1b 1c 1d 1e 7f\""));
     EXPECT_EQ(0, sendArray.Wait(30000));
     ASSERT_TRUE(sendEmpty.Start("velkctl.exe", "send-str 0 \"\""));
     EXPECT_EQ(0, sendEmpty.Wait(30000));
-    std::vector<BusMessage> sent = Receive(window_, 3);
-    ASSERT_EQ(3u, sent.size());
+    ASSERT_TRUE(sendFile.Start("velkctl.exe", "send-str 1 --file \"" + file + "\""));
+    EXPECT_EQ(0, sendFile.Wait(30000));
+    EXPECT_EQ("30000201(65536) a\\nb\\r\\n", sendFile.Lines()[0].substr(0, 24));
+    DeleteFileA(file.c_str());
+    std::vector<BusMessage> sent = Receive(window_, 4);
+    ASSERT_EQ(4u, sent.size());
     EXPECT_EQ(0x30000209u, sent[0].code);
     EXPECT_EQ("a\tb\nc \xB2\xE2", Fetch(sent[0].dataWord));
     EXPECT_EQ(0x300004FFu, sent[1].code);
     EXPECT_EQ(std::string("\x00\x01\xFE\xFF\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1A\x1B\x1C\x1D\x1E\x7F", 20),
               Fetch(sent[1].dataWord));
     EXPECT_EQ("", Fetch(sent[2].dataWord));
+    EXPECT_EQ(fileBytes, Fetch(sent[3].dataWord));
     EXPECT_EQ(0u, Counters()["expired"]);
 }
 

@@ -56,8 +56,12 @@ TEST(NumberArgument, HexWithPrefixOrDecimalWithinRange)
 
 TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
 {
+    // One byte beyond what a message carries.
+    const std::string tooLarge = WriteTempFile(std::string(kMaxPayloadBytes + 1, 'x'));
+    ASSERT_FALSE(tooLarge.empty());
+
     struct Case {
-        const char* arguments;
+        std::string arguments;
         int exitCode;         // 0: any non-zero code (CLI11's own)
         const char* message;  // a part of the first line
     };
@@ -68,9 +72,21 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         { "post 0x20000801 4294967296", 1, "bad value" },
         { "post 0x30000201 1", 1, "use send-str or send-arr" },   // a value would pass as an address
         { "send-str 256 x", 1, "bad channel '256'" },
-        { "monitor 0x800 --timeout 999999", 0, "timeout" },
+        { "monitor 0x800 --timeout 999999", 1, "bad timeout" },
+        { "monitor 0x800 --count -1", 1, "bad count '-1'" },
+        { "set-var -1 1", 1, "bad index '-1'" },
         { "set-var 64 1", 3, "no such public variable" },
         { "frobnicate", 0, "frobnicate" },
+        // send-arr: every token one byte in hex, 1 to 20 of them.
+        { "send-arr 1 \"zz yy\"", 1, "bad byte 'zz'" },
+        { "send-arr 1 \"01 1FF 100 -1\"", 1, "bad byte '1FF'" },
+        { "send-arr 1 \"0x1\"", 1, "bad byte '0x1'" },
+        { "send-arr 1 \"   \"", 1, "no bytes" },
+        { "send-arr 1 \"1 2 3 4 5 6 7 8 9 a b c d e f 10 11 12 13 14 15\"", 1, "too many bytes: '15'" },
+        { "send-str 1", 1, "needs TEXT or --file" },
+        { "send-str 1 --file no-such-file", 1, "cannot open 'no-such-file'" },
+        { "send-str 1 --file \"" + tooLarge + "\"", 1, "holds more than 65536 bytes" },
+        // A bus name that cannot be used, given with --bus or in VELK_BUS_NAME: a row each when it is refused.
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.arguments);
@@ -83,8 +99,10 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         ASSERT_FALSE(lines.empty());
         EXPECT_NE(std::string::npos, lines[0].find(test.message)) << lines[0];
     }
+    DeleteFileA(tooLarge.c_str());
     EXPECT_TRUE(ClientLines().empty());   // nothing was left registered
     EXPECT_EQ(0u, Counters()["posted"]);
+    EXPECT_EQ(0u, Counters()["refused"]);   // refused by velkctl, never handed to the library
 }
 
 TEST_F(PublicVariables, SharedByAllClientsAndBoundsChecked)

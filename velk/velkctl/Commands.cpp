@@ -3,7 +3,6 @@
 #include <inttypes.h>
 #include <stdio.h>
 
-#include "console/ArrayText.h"
 #include "console/Escapes.h"
 #include "console/HandleList.h"
 #include "console/LogLines.h"
@@ -77,11 +76,21 @@ int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::
                                              static_cast<int>(text.size())));
 }
 
-int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const std::string& arrayText)
+int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& bytes)
+{
+    uint32_t code = kStringCode | channel;
+    // One line whatever the bytes hold; written whole, as the bytes may hold NULs.
+    std::string line = EscapeControlChars(FormatSentString(code, bytes));
+    fwrite(line.data(), 1, line.size(), stdout);
+    fputc('\n', stdout);
+    fflush(stdout);
+    return Checked("send-str", bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes.c_str()),
+                                             static_cast<int>(bytes.size())));
+}
+
+int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const unsigned char* bytes, int count)
 {
     uint32_t code = kArrayCode | channel;
-    unsigned char bytes[kMaxArrayBytes];
-    int count = ParseArrayText(arrayText.c_str(), bytes);
     PrintLine(FormatSentArray(code, bytes, count));
     return Checked("send-arr", bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes), count));
 }

@@ -15,14 +15,18 @@ enum VelkCtlExit {
     kExitNoBus = 2,        // no library, or no usable bus
     kExitRefused = 3,      // the library refused the request
     kExitTimedOut = 4,     // monitor: fewer messages than --count before --timeout
+    kExitFailed = 5,       // velkctl itself failed: a crash (in it or the library) or an internal error
 };
 
 int ShowClients(const BusBinding& bus);
 int ShowVariables(const BusBinding& bus);
 int SetVariable(const BusBinding& bus, int32_t index, int32_t value);
 int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value);
+// The typed text with the console's escapes replaced.
 int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& typedText);
-int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const std::string& arrayText);
+// Bytes as they are (a file's): no escapes; the line shows control bytes escaped.
+int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& bytes);
+int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const unsigned char* bytes, int count);
 int StopAll(const BusBinding& bus, HWND window);
 int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options);
 int EndSession(const BusBinding& bus, HWND window);

@@ -1,26 +1,40 @@
 // velkctl: a command-line client of the VELK bus for scripts and tests.
 #include <stdio.h>
+#include <exception>
 #include <string>
 
 #include <windows.h>
 
 #include <CLI/CLI.hpp>
 
+#include "velk/SharedBus.h"
 #include "velk/velkctl/BusBinding.h"
+#include "velk/velkctl/ByteListArgument.h"
 #include "velk/velkctl/ClientWindow.h"
 #include "velk/velkctl/Commands.h"
+#include "velk/velkctl/CrashGuard.h"
 #include "velk/velkctl/NumberArgument.h"
+#include "velk/velkctl/PayloadFile.h"
 
 namespace {
 
-const uint32_t kMaxTimeoutSeconds = 24 * 60 * 60;
+const int64_t kMaxTimeoutSeconds = 24 * 60 * 60;
 
-// CLI11 checks presence and count; the numbers are ours (hex with 0x, or decimal).
+// CLI11 checks presence and count; the numbers are ours (hex with 0x, or
+// decimal), so a negative count is refused rather than wrapped.
 struct Arguments {
     std::string busName;
-    std::string index, value, code, channel, text, mask;
-    uint64_t count = 0;
-    uint32_t timeoutSeconds = 0;
+    std::string index, value, code, channel, text, file, mask, count, timeout;
+};
+
+// Everything a command needs, checked before the bus is touched: bad input
+// attaches to nothing and posts nothing.
+struct Request {
+    int64_t a = 0, b = 0;
+    std::string bytes;            // send-str: the file's bytes
+    unsigned char array[kMaxArrayBytes] = {};
+    int arrayCount = 0;
+    MonitorOptions monitor = {};
 };
 
 bool Number(const std::string& text, const char* what, int64_t minimum, int64_t maximum, int64_t* value)
@@ -32,7 +46,49 @@ bool Number(const std::string& text, const char* what, int64_t minimum, int64_t 
     return false;
 }
 
-int Run(CLI::App& app, const Arguments& args)
+bool Prepare(CLI::App& app, const Arguments& args, Request* request)
+{
+    if (app.got_subcommand("set-var"))
+        return Number(args.index, "index", 0, INT32_MAX, &request->a)
+            && Number(args.value, "value", INT32_MIN, UINT32_MAX, &request->b);
+    if (app.got_subcommand("post"))
+        return Number(args.code, "code", 0, UINT32_MAX, &request->a)
+            && Number(args.value, "value", INT32_MIN, UINT32_MAX, &request->b);
+    if (app.got_subcommand("send-str")) {
+        if (!Number(args.channel, "channel", 0, 255, &request->a))
+            return false;
+        const CLI::App* sendStr = app.get_subcommand("send-str");
+        if (sendStr->count("--file") != 0)
+            return ReadPayloadFile(args.file, kMaxPayloadBytes, &request->bytes);
+        if (sendStr->count("TEXT") == 0) {
+            fprintf(stderr, "velkctl: send-str needs TEXT or --file FILE\n");
+            return false;
+        }
+        return true;
+    }
+    if (app.got_subcommand("send-arr")) {
+        if (!Number(args.channel, "channel", 0, 255, &request->a))
+            return false;
+        std::string error;
+        request->arrayCount = ParseByteListArgument(args.text, request->array, &error);
+        if (request->arrayCount < 0)
+            fprintf(stderr, "velkctl: %s\n", error.c_str());
+        return request->arrayCount >= 0;
+    }
+    if (app.got_subcommand("monitor")) {
+        int64_t count = 0, timeout = 0;
+        if (!Number(args.mask, "mask", 0, UINT32_MAX, &request->a)
+            || (!args.count.empty() && !Number(args.count, "count", 0, INT64_MAX, &count))
+            || (!args.timeout.empty() && !Number(args.timeout, "timeout", 0, kMaxTimeoutSeconds, &timeout)))
+            return false;
+        request->monitor.mask = static_cast<uint32_t>(request->a);
+        request->monitor.count = static_cast<uint64_t>(count);
+        request->monitor.timeoutSeconds = static_cast<uint32_t>(timeout);
+    }
+    return true;
+}
+
+int Run(CLI::App& app, const Arguments& args, const Request& request)
 {
     if (!args.busName.empty())
         SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, args.busName.c_str());
@@ -53,33 +109,31 @@ int Run(CLI::App& app, const Arguments& args)
         return kExitNoBus;
     }
 
-    int64_t a = 0, b = 0;
-    int exitCode = kExitUsage;
+    const uint32_t channel = static_cast<uint32_t>(request.a);
+    int exitCode = kExitFailed;
     if (app.got_subcommand("clients")) {
         exitCode = ShowClients(bus);
     } else if (app.got_subcommand("vars")) {
         exitCode = ShowVariables(bus);
     } else if (app.got_subcommand("set-var")) {
-        if (Number(args.index, "index", INT32_MIN, INT32_MAX, &a) && Number(args.value, "value", INT32_MIN, UINT32_MAX, &b))
-            exitCode = SetVariable(bus, static_cast<int32_t>(a), static_cast<int32_t>(static_cast<uint32_t>(b)));
+        exitCode = SetVariable(bus, static_cast<int32_t>(request.a), static_cast<int32_t>(static_cast<uint32_t>(request.b)));
     } else if (app.got_subcommand("post")) {
-        if (Number(args.code, "code", 0, UINT32_MAX, &a) && Number(args.value, "value", INT32_MIN, UINT32_MAX, &b))
-            exitCode = PostValue(bus, window, static_cast<uint32_t>(a), b);
+        exitCode = PostValue(bus, window, static_cast<uint32_t>(request.a), request.b);
     } else if (app.got_subcommand("send-str")) {
-        if (Number(args.channel, "channel", 0, 255, &a))
-            exitCode = SendString(bus, window, static_cast<uint32_t>(a), args.text);
+        if (app.get_subcommand("send-str")->count("--file") != 0)
+            exitCode = SendRawString(bus, window, channel, request.bytes);
+        else
+            exitCode = SendString(bus, window, channel, args.text);
     } else if (app.got_subcommand("send-arr")) {
-        if (Number(args.channel, "channel", 0, 255, &a))
-            exitCode = SendArray(bus, window, static_cast<uint32_t>(a), args.text);
+        exitCode = SendArray(bus, window, channel, request.array, request.arrayCount);
     } else if (app.got_subcommand("stop-all")) {
         exitCode = StopAll(bus, window);
     } else if (app.got_subcommand("monitor")) {
-        if (Number(args.mask, "mask", 0, UINT32_MAX, &a)) {
-            MonitorOptions options = { static_cast<uint32_t>(a), args.count, args.timeoutSeconds };
-            exitCode = Monitor(bus, window, options);
-        }
+        exitCode = Monitor(bus, window, request.monitor);
     } else if (app.got_subcommand("end-session")) {
         exitCode = EndSession(bus, window);
+    } else {
+        fprintf(stderr, "velkctl: no handler for the command\n");
     }
 
     DestroyWindow(window);
@@ -87,9 +141,7 @@ int Run(CLI::App& app, const Arguments& args)
     return exitCode;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int Main(int argc, char** argv)
 {
     CLI::App app("velkctl: a command-line client of the VELK bus. Numbers are decimal or 0x-hex.");
     app.require_subcommand(0, 1);   // so an unknown word is named as such, not taken for a missing command
@@ -108,21 +160,24 @@ int main(int argc, char** argv)
     post->add_option("CODE", args.code, "message code")->required();
     post->add_option("VALUE", args.value, "data word (32-bit)")->required();
 
-    CLI::App* sendStr = app.add_subcommand("send-str", "post a string message on channel CH");
+    CLI::App* sendStr = app.add_subcommand("send-str", "post a string message on channel CH: TEXT or --file");
     sendStr->add_option("CH", args.channel, "channel, 0 to 255")->required();
-    sendStr->add_option("TEXT", args.text, "text; \\n \\r \\t \\a \\b stand for their characters")->required();
+    CLI::Option* text = sendStr->add_option(
+        "TEXT", args.text, "text; \\n \\r \\t \\a \\b stand for their characters (a command line holds at most 32,767)");
+    CLI::Option* file = sendStr->add_option(
+        "--file", args.file, "send this file's bytes as they are, at most 65536 ('-': standard input)");
+    text->excludes(file);
 
     CLI::App* sendArr = app.add_subcommand("send-arr", "post an array message on channel CH");
     sendArr->add_option("CH", args.channel, "channel, 0 to 255")->required();
-    sendArr->add_option("BYTES", args.text, "hex bytes separated by single spaces, at most 20")->required();
+    sendArr->add_option("BYTES", args.text, "1 to 20 bytes, each 1 or 2 hex digits, separated by blanks")->required();
 
     app.add_subcommand("stop-all", "post the stop-all message");
 
     CLI::App* monitor = app.add_subcommand("monitor", "print one line per message received");
     monitor->add_option("MASK", args.mask, "subscription mask (type bits)")->required();
     monitor->add_option("--count", args.count, "stop after N messages (exit 4 if the timeout comes first)");
-    monitor->add_option("--timeout", args.timeoutSeconds, "stop after S seconds")
-        ->check(CLI::Range(0u, kMaxTimeoutSeconds));
+    monitor->add_option("--timeout", args.timeout, "stop after S seconds, at most 86400");
 
     app.add_subcommand("end-session", "send WM_ENDSESSION to every other registered window");
 
@@ -131,5 +186,27 @@ int main(int argc, char** argv)
         fprintf(stderr, "velkctl: a command is required (--help lists them)\n");
         return kExitUsage;
     }
-    return Run(app, args);
+    Request request;
+    if (!Prepare(app, args, &request))
+        return kExitUsage;
+    return Run(app, args, request);
+}
+
+int MainOrMessage(int argc, char** argv)
+{
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& failure) {
+        fprintf(stderr, "velkctl: failed: %s\n", failure.what());
+    } catch (...) {
+        fprintf(stderr, "velkctl: failed\n");
+    }
+    return kExitFailed;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return RunGuarded(MainOrMessage, argc, argv);
 }
