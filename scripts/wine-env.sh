@@ -5,7 +5,9 @@ export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-corvane}"
 export WINEARCH=win64
 export LANG=zh_CN.UTF-8
 export LC_ALL=zh_CN.UTF-8
-export WINEDEBUG="${WINEDEBUG:--all}"
+# Quiet, except the errors that are the only word about a program never
+# started (a command line over 32,767 characters).
+export WINEDEBUG="${WINEDEBUG:--all,err+environ}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"   # no Mono or Gecko prompts
 
 # The 32-bit loader needs a kernel that runs 32-bit programs; some kernels
