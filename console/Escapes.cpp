@@ -33,13 +33,32 @@ std::string ReplaceAll(const std::string& text, const std::string& from, const s
     return result;
 }
 
+// One pass of one escape, character by character.
+std::string ReplaceEscape(const std::string& text, const Escape& escape, LeadByteTest isLeadByte)
+{
+    std::string result;
+    result.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        if (isLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size()) {
+            result.append(text, at, 2);
+            at += 2;
+        } else if (text.compare(at, 2, escape.written) == 0) {
+            result += escape.character;
+            at += 2;
+        } else {
+            result += text[at++];
+        }
+    }
+    return result;
+}
+
 } // namespace
 
-std::string UnescapeText(const std::string& typed)
+std::string UnescapeText(const std::string& typed, LeadByteTest isLeadByte)
 {
     std::string text = typed;
     for (const Escape& escape : kEscapes)
-        text = ReplaceAll(text, escape.written, std::string(1, escape.character));
+        text = ReplaceEscape(text, escape, isLeadByte);
     return text;
 }
 

@@ -3,10 +3,17 @@
 #pragma once
 #include <string>
 
+// Whether a byte starts a double-byte character of the code page the text is
+// in (IsDBCSLeadByteEx with CP_ACP on Windows: console/SystemLeadByte.h).
+typedef bool (*LeadByteTest)(unsigned char byte);
+
 // Replaces each two-character escape by its character, one pass per escape in
-// table order over the whole text.
-std::string UnescapeText(const std::string& typed);
+// table order over the whole text. Each pass steps over double-byte
+// characters whole, as the platform's multi-byte string functions do: a
+// second byte 0x5C is not a backslash.
+std::string UnescapeText(const std::string& typed, LeadByteTest isLeadByte);
 
 // Replaces each of the five control characters by its two-character escape,
 // one pass per character in table order. No other character is touched.
+// Byte by byte: control bytes are never the second byte of a character.
 std::string EscapeControlChars(const std::string& text);

@@ -6,6 +6,7 @@
 #include "console/Escapes.h"
 #include "console/LogLines.h"
 #include "console/MessageCode.h"
+#include "console/SystemLeadByte.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ void CCorvaneDlg::OnSendStr()
     UINT code = kStringCode | m_nChannel;
     m_logView.AddLine(FormatSentString(code, m_strText.str()).c_str());
     // The field becomes the unescaped text; the edit control keeps what was typed.
-    m_strText = UnescapeText(m_strText.str());
+    m_strText = UnescapeText(m_strText.str(), IsSystemLeadByte);
     PostBusMessage(code, reinterpret_cast<LPARAM>(m_strText.GetString()), m_strText.GetLength());
 }
 

@@ -4,6 +4,12 @@
 
 namespace {
 
+// Code page 936 (GBK): 0x81 to 0xFE start a double-byte character.
+bool IsGbkLeadByte(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
 TEST(Escapes, UnescapesTheFiveSequences)
 {
     struct Case { std::string typed; std::string text; };
@@ -17,10 +23,17 @@ TEST(Escapes, UnescapesTheFiveSequences)
         { "n\\",              "n\\" },
         { "\\\\n",            "\\\n" },           // no escaping of the backslash itself
         { "",                 "" },
+        // Double-byte characters are stepped over whole: a second byte 0x5C is no backslash.
+        { "\xD5\x5Cn",        "\xD5\x5Cn" },         // 誠n
+        { "\xB0\x5Ct",        "\xB0\x5Ct" },         // 癨t
+        { "\xB1\xED\\n",      "\xB1\xED\n" },        // 表 then a real backslash-n
+        { "\xD5\x5C\\n\\t",   "\xD5\x5C\n\t" },      // every pass steps over it
+        { "\\\xD5\x5Cn",      "\\\xD5\x5Cn" },       // a backslash before a character
+        { "a\xD5",            "a\xD5" },              // a lead byte cut off at the end
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.text, UnescapeText(c.typed)) << c.typed;
-    EXPECT_EQ(3u, UnescapeText("a\\nb").size());
+        EXPECT_EQ(c.text, UnescapeText(c.typed, IsGbkLeadByte)) << c.typed;
+    EXPECT_EQ(3u, UnescapeText("a\\nb", IsGbkLeadByte).size());
 }
 
 TEST(Escapes, EscapesOnlyTheFiveControlCharacters)
@@ -41,7 +54,7 @@ TEST(Escapes, EscapesOnlyTheFiveControlCharacters)
 TEST(Escapes, EscapingThenUnescapingRestoresTextWithoutBackslashes)
 {
     const std::string text = "line one\r\nline\ttwo\a\b\f end";
-    EXPECT_EQ(text, UnescapeText(EscapeControlChars(text)));
+    EXPECT_EQ(text, UnescapeText(EscapeControlChars(text), IsGbkLeadByte));
 }
 
 } // namespace

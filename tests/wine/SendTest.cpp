@@ -188,6 +188,8 @@ TEST_F(SendTest, SendStrLogsTheTypedTextAndPostsItUnescapedWhateverItsLength)
         { L"", "30000202(  0) ", "" },
         // Lengths are in bytes of the code page: each of these characters is two.
         { L"中文\\t", "30000202(  6) \xD6\xD0\xCE\xC4\\t", "\xD6\xD0\xCE\xC4\t" },
+        // 誠 is D5 5C: its second byte is no backslash, so "誠n" stays as it is.
+        { L"誠n", "30000202(  3) \xD5\x5Cn", "\xD5\x5Cn" },
     };
     console_.SetText(IDC_CHANNEL, L"2");
     for (const Case& c : cases) {

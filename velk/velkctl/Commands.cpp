@@ -7,6 +7,7 @@
 #include "console/HandleList.h"
 #include "console/LogLines.h"
 #include "console/MessageCode.h"
+#include "console/SystemLeadByte.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value)
 int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& typedText)
 {
     uint32_t code = kStringCode | channel;
-    std::string text = UnescapeText(typedText);
+    std::string text = UnescapeText(typedText, IsSystemLeadByte);
     PrintLine(FormatSentString(code, typedText));
     return Checked("send-str", bus.vPostData(window, code, reinterpret_cast<LPARAM>(text.c_str()),
                                              static_cast<int>(text.size())));
