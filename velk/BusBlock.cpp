@@ -1,8 +1,11 @@
 #include "velk/BusBlock.h"
 
-#include <windows.h>
+#include <string.h>
+
+#include <atomic>
 
 #include "velk/PayloadStore.h"
+#include "velk/PostLedger.h"
 #include "velk/Registry.h"
 
 BlockVerdict CheckBusHeader(const void* block, size_t regionBytes)
@@ -24,16 +27,17 @@ BlockVerdict CheckBusHeader(const void* block, size_t regionBytes)
 void InitialiseBus(SharedBus* bus, bool clearFirst)
 {
     if (clearFirst)
-        ZeroMemory(bus, sizeof(SharedBus));
+        memset(static_cast<void*>(bus), 0, sizeof(SharedBus));
     bus->layoutVersion = kBusLayoutVersion;
     bus->size = sizeof(SharedBus);
     bus->nextToken = 1;
-    MemoryBarrier();
+    std::atomic_thread_fence(std::memory_order_seq_cst);
     bus->magic = kBusMagic;
 }
 
-void RepairBus(SharedBus* bus)
+void RepairBus(SharedBus* bus, int64_t deadHolder)
 {
     RepairRegistry(bus);
+    RepairPosts(bus, deadHolder);
     RepairPayloads(bus);
 }

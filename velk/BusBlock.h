@@ -1,4 +1,4 @@
-// Making, checking and repairing the shared block.
+// Making, checking and repairing the shared block. Pure logic.
 #pragma once
 #include <stddef.h>
 
@@ -20,6 +20,7 @@ BlockVerdict CheckBusHeader(const void* block, size_t regionBytes);
 // is cleared first.
 void InitialiseBus(SharedBus* bus, bool clearFirst);
 
-// Under the bus lock, after a process died holding it or the bus mutex:
-// makes the registry and the payload slots consistent again.
-void RepairBus(SharedBus* bus);
+// Under the bus lock, after a process died holding it (deadHolder, its lock
+// word) or the bus mutex (deadHolder 0): makes the registry, the post
+// records and the payload slots consistent again.
+void RepairBus(SharedBus* bus, int64_t deadHolder);

@@ -1,5 +1,6 @@
 #include "velk/BusLink.h"
 
+#include <string.h>
 #include <windows.h>
 #include <string>
 
@@ -21,25 +22,30 @@ HANDLE g_mapping;
 // survives it, and the next attach learns of the death.
 HANDLE g_mutex;
 int g_lastStatus = kVelkNoBus;
+// The mutex an attach found held by a live process: later attaches only
+// look whether it is free yet instead of waiting the full time again.
+HANDLE g_busyMutex;
 
-std::string BusName()
+// The bus's name from the environment; unset or empty means the default.
+// A name that cannot be used is refused rather than replaced by another bus.
+int BusName(std::string* busName)
 {
     char name[kMaxBusNameBytes + 2];
     DWORD length = GetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, name, sizeof name);
-    if (length == 0 || length > kMaxBusNameBytes)
-        return VELK_DEFAULT_BUS_NAME;
-    return std::string(name, length);
+    if (length == 0) {
+        *busName = VELK_DEFAULT_BUS_NAME;
+        return kVelkOk;
+    }
+    if (length > kMaxBusNameBytes || memchr(name, '\\', length) != NULL)
+        return kVelkBadBusName;   // too long, or a path below the session's namespace
+    busName->assign(name, length);
+    return kVelkOk;
 }
 
 // Session-local, so each desktop session has its own bus.
-std::string ObjectName(const char* suffix)
+std::string ObjectName(const std::string& busName, const char* suffix)
 {
-    return "Local\\" + BusName() + suffix;
-}
-
-HANDLE OpenBusMutex()
-{
-    return CreateMutexA(NULL, FALSE, ObjectName(".Mutex").c_str());
+    return "Local\\" + busName + suffix;
 }
 
 int ResultOfWait(DWORD wait)
@@ -50,10 +56,10 @@ int ResultOfWait(DWORD wait)
 }
 
 // Under the bus mutex: opens or makes the block and checks what it holds.
-int MapBlock(HANDLE* mapping, SharedBus** bus)
+int MapBlock(const std::string& busName, HANDLE* mapping, SharedBus** bus)
 {
     HANDLE made = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0,
-                                     sizeof(SharedBus), ObjectName(".Block").c_str());
+                                     sizeof(SharedBus), ObjectName(busName, ".Block").c_str());
     if (made == NULL)
         return GetLastError() == ERROR_INVALID_HANDLE ? kVelkForeignObject : kVelkNoBus;
     bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
@@ -98,22 +104,32 @@ int MapBlock(HANDLE* mapping, SharedBus** bus)
 // With g_attachGuard held.
 int Attach()
 {
-    HANDLE mutex = OpenBusMutex();
+    std::string busName;
+    int named = BusName(&busName);
+    if (named != kVelkOk)
+        return named;
+    bool heldBefore = g_busyMutex != NULL;
+    HANDLE mutex = heldBefore ? g_busyMutex : CreateMutexA(NULL, FALSE, ObjectName(busName, ".Mutex").c_str());
+    g_busyMutex = NULL;
     if (mutex == NULL)
         return GetLastError() == ERROR_INVALID_HANDLE ? kVelkForeignObject : kVelkNoBus;
-    DWORD wait = WaitForSingleObject(mutex, kMutexWaitMs);
+    DWORD wait = WaitForSingleObject(mutex, heldBefore ? 0 : kMutexWaitMs);
+    if (wait == WAIT_TIMEOUT) {
+        g_busyMutex = mutex;
+        return kVelkBusBusy;
+    }
     if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
         CloseHandle(mutex);
-        return ResultOfWait(wait);
+        return kVelkNoBus;
     }
 
     HANDLE mapping = NULL;
     SharedBus* bus = NULL;
-    int result = MapBlock(&mapping, &bus);
+    int result = MapBlock(busName, &mapping, &bus);
     if (result == kVelkOk && wait == WAIT_ABANDONED) {
         // Its holder died midway through an attach: look the state over.
         BusLock lock(bus);
-        RepairBus(bus);
+        RepairBus(bus, 0);
         ++bus->counters.mutexRecoveries;
     }
     ReleaseMutex(mutex);
@@ -168,6 +184,10 @@ void DetachBus()
         g_bus = NULL;
         g_mapping = NULL;
         g_mutex = NULL;
+    }
+    if (g_busyMutex != NULL) {
+        CloseHandle(g_busyMutex);
+        g_busyMutex = NULL;
     }
     g_lastStatus = kVelkNoBus;
     LeaveCriticalSection(&g_attachGuard);

@@ -13,6 +13,7 @@ enum {
 };
 
 LONG64 g_ownWord;               // this process's pid and creation stamp
+volatile LONG g_heldHere;       // how many threads of this process hold the lock
 
 uint32_t StampOf(const FILETIME& created)
 {
@@ -24,9 +25,9 @@ LONG64 LockWord(DWORD pid, uint32_t stamp)
     return static_cast<LONG64>((static_cast<uint64_t>(stamp) << 32) | pid);
 }
 
-// True when the process that holds the lock no longer runs. A pid that now
-// belongs to a younger process does not count as the holder.
-bool HolderIsGone(LONG64 word)
+} // namespace
+
+bool ProcessIsGone(int64_t word)
 {
     DWORD pid = static_cast<DWORD>(static_cast<uint64_t>(word) & 0xFFFFFFFFu);
     uint32_t stamp = static_cast<uint32_t>(static_cast<uint64_t>(word) >> 32);
@@ -41,7 +42,10 @@ bool HolderIsGone(LONG64 word)
     return gone;
 }
 
-} // namespace
+int64_t OwnLockWord()
+{
+    return g_ownWord;
+}
 
 void PrepareBusLock()
 {
@@ -58,8 +62,10 @@ void LockBus(SharedBus* bus)
     for (unsigned round = 0;; ++round) {
         LONG64 holder = *word;
         if (holder == 0) {
-            if (InterlockedCompareExchange64(word, g_ownWord, 0) == 0)
+            if (InterlockedCompareExchange64(word, g_ownWord, 0) == 0) {
+                InterlockedIncrement(&g_heldHere);
                 return;
+            }
             continue;
         }
         if (round < kSpinRounds) {
@@ -73,9 +79,13 @@ void LockBus(SharedBus* bus)
         Sleep(1);
         if ((round - kYieldRounds) % kSleepsPerOwnerCheck != kSleepsPerOwnerCheck - 1)
             continue;
-        if (holder != g_ownWord && HolderIsGone(holder)
+        // Our own word while no thread of ours holds the lock: written by
+        // someone else, so nobody will ever release it.
+        bool forged = holder == g_ownWord && g_heldHere == 0;
+        if ((forged || (holder != g_ownWord && ProcessIsGone(holder)))
             && InterlockedCompareExchange64(word, g_ownWord, holder) == holder) {
-            RepairBus(bus);
+            InterlockedIncrement(&g_heldHere);
+            RepairBus(bus, forged ? 0 : holder);
             ++bus->counters.lockRecoveries;
             return;
         }
@@ -84,5 +94,6 @@ void LockBus(SharedBus* bus)
 
 void UnlockBus(SharedBus* bus)
 {
+    InterlockedDecrement(&g_heldHere);
     InterlockedExchange64(reinterpret_cast<volatile LONG64*>(&bus->lockOwner), 0);
 }

@@ -7,6 +7,13 @@
 // Once per process, before the first LockBus.
 void PrepareBusLock();
 
+// This process's lock word: its pid and a stamp of its creation time.
+int64_t OwnLockWord();
+
+// True when the process of a lock word no longer runs. A pid that now
+// belongs to a younger process does not count as it.
+bool ProcessIsGone(int64_t word);
+
 // Waits for the lock. A holder that died is detected and the lock taken over;
 // the shared state is then repaired before this returns.
 void LockBus(SharedBus* bus);

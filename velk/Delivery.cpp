@@ -3,9 +3,12 @@
 #include "bus/VelkApi.h"
 #include "console/MessageCode.h"
 #include "velk/BusLock.h"
+#include "velk/Departures.h"
 #include "velk/PayloadStore.h"
+#include "velk/PostLedger.h"
 #include "velk/Registry.h"
 #include "velk/VelkLibrary.h"
+#include "velk/WindowBits.h"
 
 namespace {
 
@@ -60,32 +63,47 @@ int PostBusData(SharedBus* bus, UINT code, LPARAM dataWord, int length)
         if (check != kVelkOk)
             return RefusePost(bus, check);
     }
-    PruneVanishedClientsWhenDue(bus);
+    SweepDeparturesWhenDue(bus);
 
+    // The post is counted with its receivers and recorded before the first
+    // of them is tried; its outcome is counted when the last is decided. A
+    // sender killed between leaves the record, and the sweep that finds it
+    // dead counts the rest as abandoned.
+    int64_t owner = OwnLockWord();
     Receiver receivers[kMaxClients];
-    uint32_t receiverCount;
-    {
+    uint32_t receiverCount = 0;
+    int record = -1;
+    for (int attempt = 0; record < 0; ++attempt) {
+        if (attempt == 1)
+            SettleDeadSenders(bus);   // every record taken: some may be the dead's
         BusLock lock(bus);
-        if (payload)
-            dataWord = static_cast<LPARAM>(StorePayload(bus, bytes, static_cast<uint32_t>(length)));
         receiverCount = CollectReceivers(bus, code, receivers);
-        ++bus->counters.posted;
+        record = OpenPost(bus, owner, receiverCount);
+        if (record < 0 && attempt == 1) {
+            ++bus->counters.refused;
+            return kVelkTooManyPosts;
+        }
+        if (record >= 0 && payload)
+            dataWord = static_cast<LPARAM>(StorePayload(bus, bytes, static_cast<uint32_t>(length)));
     }
 
     // A receiver whose window is gone counts as dropped and leaves the registry.
     Receiver vanished[kMaxClients];
     uint32_t vanishedCount = 0;
-    uint32_t delivered = 0;
+    uint32_t delivered = 0, dropped = 0;
     for (uint32_t i = 0; i < receiverCount; ++i) {
-        if (PostToReceiver(WindowOf(receivers[i].window), code, dataWord))
+        if (PostToReceiver(WindowOf(receivers[i].window), code, dataWord)) {
             ++delivered;
-        else if (GetLastError() == ERROR_INVALID_WINDOW_HANDLE)
-            vanished[vanishedCount++] = receivers[i];
+        } else {
+            ++dropped;
+            if (GetLastError() == ERROR_INVALID_WINDOW_HANDLE)
+                vanished[vanishedCount++] = receivers[i];
+        }
+        NoteProgress(bus, record, owner, delivered, dropped);
     }
 
     BusLock lock(bus);
-    bus->counters.delivered += delivered;
-    bus->counters.dropped += receiverCount - delivered;
+    ClosePost(bus, record, owner, delivered, dropped);
     for (uint32_t i = 0; i < vanishedCount; ++i)
         ForgetVanishedClient(bus, vanished[i].window, vanished[i].pid);
     return static_cast<int>(delivered);

@@ -6,6 +6,8 @@
 #include "bus/VelkApi.h"
 #include "framework/FormatText.h"
 #include "velk/BusLock.h"
+#include "velk/Departures.h"
+#include "velk/PostLedger.h"
 #include "velk/Registry.h"
 #include "velk/VelkResults.h"
 
@@ -36,8 +38,7 @@ std::string HandleList(SharedBus* bus)
     uint32_t count;
     {
         BusLock lock(bus);
-        count = bus->clientCount;
-        memcpy(clients, bus->clients, count * sizeof(BusClient));
+        count = CopyClients(bus, clients);
     }
     std::string text;
     for (uint32_t i = 0; i < count; ++i)
@@ -56,12 +57,15 @@ std::string Variables(const SharedBus* bus)
 
 std::string Counters(SharedBus* bus)
 {
+    SettleDeadSenders(bus);
     BusCounters counters;
     uint32_t clientCount;
+    uint64_t pending;
     {
         BusLock lock(bus);
+        clientCount = ClientCount(bus);
+        pending = PendingDeliveries(bus);
         counters = bus->counters;
-        clientCount = bus->clientCount;
     }
     std::string text = FormatText("clients %" PRIu32 "\r\n", clientCount);
     text += FormatText("posted %" PRIu64 "\r\n", counters.posted);
@@ -72,6 +76,11 @@ std::string Counters(SharedBus* bus)
     text += FormatText("pruned %" PRIu64 "\r\n", counters.pruned);
     text += FormatText("lock-recoveries %" PRIu64 "\r\n", counters.lockRecoveries);
     text += FormatText("mutex-recoveries %" PRIu64 "\r\n", counters.mutexRecoveries);
+    text += FormatText("routed %" PRIu64 "\r\n", counters.routed);
+    text += FormatText("abandoned %" PRIu64 "\r\n", counters.abandoned);
+    text += FormatText("pending %" PRIu64 "\r\n", pending);
+    text += FormatText("unknown %" PRIu64 "\r\n", counters.unknown);
+    text += FormatText("repaired %" PRIu64 "\r\n", counters.repaired);
     return text;
 }
 

@@ -8,17 +8,27 @@ namespace {
 
 const uint64_t kArenaMask = kPayloadArenaBytes - 1;
 
+// Whether the slot's bytes and NUL lie inside the arena as stored: the only
+// slots ever copied from.
+bool SlotInBounds(const PayloadSlot& slot)
+{
+    return slot.length <= kMaxPayloadBytes && (slot.start & kArenaMask) + slot.length + 1 <= kPayloadArenaBytes;
+}
+
 // Bytes [start, start + bytes) survive until the head has gone a whole
-// arena past start.
+// arena past start. The distance wraps as the positions do.
 bool StillInArena(const SharedBus* bus, uint64_t start, uint32_t bytes)
 {
-    return start + bytes <= bus->arenaHead && bus->arenaHead - start <= kPayloadArenaBytes;
+    uint64_t distance = bus->arenaHead - start;
+    return distance >= bytes && distance <= kPayloadArenaBytes;
 }
 
 } // namespace
 
 uint32_t StorePayload(SharedBus* bus, const void* bytes, uint32_t length)
 {
+    if (length > kMaxPayloadBytes)
+        return 0;
     uint32_t stored = length + 1;
     uint64_t start = bus->arenaHead;
     uint64_t room = kPayloadArenaBytes - (start & kArenaMask);
@@ -45,26 +55,33 @@ uint32_t StorePayload(SharedBus* bus, const void* bytes, uint32_t length)
     return token;
 }
 
-bool FetchPayload(const SharedBus* bus, uint32_t token, unsigned char* out, uint32_t* length)
+FetchVerdict FetchPayload(SharedBus* bus, uint32_t token, unsigned char* out, uint32_t* length)
 {
-    const PayloadSlot& slot = bus->slots[token % kPayloadSlots];
-    if (token == 0 || slot.token != token || !StillInArena(bus, slot.start, slot.length + 1))
-        return false;
-    memcpy(out, bus->arena + (slot.start & kArenaMask), slot.length + 1);
-    *length = slot.length;
-    return true;
+    *length = 0;
+    // A copy: what is checked is what is used, whatever the block does meanwhile.
+    PayloadSlot slot = bus->slots[token % kPayloadSlots];
+    if (token != 0 && slot.token == token) {
+        if (!SlotInBounds(slot)) {
+            bus->slots[token % kPayloadSlots].token = 0;
+            ++bus->counters.repaired;
+        } else if (StillInArena(bus, slot.start, slot.length + 1)) {
+            memcpy(out, bus->arena + (slot.start & kArenaMask), slot.length + 1);
+            *length = slot.length;
+            return kFetched;
+        }
+    }
+    uint32_t age = bus->nextToken - token;   // wraps with the tokens
+    return token != 0 && age != 0 && age <= kRecentTokens ? kFetchExpired : kFetchUnknown;
 }
 
 void RepairPayloads(SharedBus* bus)
 {
     for (uint32_t i = 0; i < kPayloadSlots; ++i) {
-        PayloadSlot& slot = bus->slots[i];
-        if (slot.token == 0)
-            continue;
-        bool torn = slot.length > kMaxPayloadBytes || slot.token % kPayloadSlots != i
-                    || ((slot.start & kArenaMask) + slot.length + 1) > kPayloadArenaBytes;
-        if (torn)
-            slot.token = 0;
+        PayloadSlot slot = bus->slots[i];
+        if (slot.token != 0 && (slot.token % kPayloadSlots != i || !SlotInBounds(slot))) {
+            bus->slots[i].token = 0;
+            ++bus->counters.repaired;
+        }
     }
     if (bus->nextToken == 0)
         bus->nextToken = 1;

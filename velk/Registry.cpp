@@ -4,27 +4,24 @@
 
 #include <atomic>
 
-#include "velk/BusLock.h"
-#include "velk/VelkLibrary.h"
+#include "velk/VelkResults.h"
 
 namespace {
 
-// Window handles are reused, so a registry that only learns of departures
-// when a post fails would route to a stranger for a while: a sweep bounds that.
-const DWORD kSweepIntervalMs = 1000;
+const uint32_t kBroadcastWindow = 0xFFFF;
 
-int FindClient(const SharedBus* bus, uint32_t window)
+int FindClient(const SharedBus* bus, uint32_t count, uint32_t window)
 {
-    for (uint32_t i = 0; i < bus->clientCount; ++i)
+    for (uint32_t i = 0; i < count; ++i)
         if (bus->clients[i].window == window)
             return static_cast<int>(i);
     return -1;
 }
 
 // Keeps the registry packed: the last entry moves into the hole.
-void RemoveAt(SharedBus* bus, uint32_t index)
+void RemoveAt(SharedBus* bus, uint32_t count, uint32_t index)
 {
-    uint32_t last = bus->clientCount - 1;
+    uint32_t last = count - 1;
     if (index != last)
         bus->clients[index] = bus->clients[last];
     std::atomic_signal_fence(std::memory_order_seq_cst);   // a crash leaves a duplicate, never a hole
@@ -35,48 +32,56 @@ void RemoveAt(SharedBus* bus, uint32_t index)
 
 } // namespace
 
-uint32_t WindowBits(HWND window)
+bool UsableWindow(uint32_t window)
 {
-    return static_cast<uint32_t>(HandleToULong(window));
+    return window != 0 && window != kBroadcastWindow;
 }
 
-HWND WindowOf(uint32_t bits)
+uint32_t ClientCount(SharedBus* bus)
 {
-    return static_cast<HWND>(LongToHandle(static_cast<LONG>(bits)));
+    uint32_t count = bus->clientCount;
+    if (count > kMaxClients) {
+        RepairRegistry(bus);
+        count = bus->clientCount;
+    }
+    return count <= kMaxClients ? count : kMaxClients;   // read once more: it is checked again
 }
 
 int RegisterClient(SharedBus* bus, const BusClient& client)
 {
-    int found = FindClient(bus, client.window);
+    uint32_t count = ClientCount(bus);
+    int found = FindClient(bus, count, client.window);
     if (found >= 0) {
         bus->clients[found] = client;
         return kVelkOk;
     }
-    if (bus->clientCount >= kMaxClients)
+    if (count >= kMaxClients)
         return kVelkRegistryFull;
     // The entry is complete before the count admits it.
-    bus->clients[bus->clientCount] = client;
+    bus->clients[count] = client;
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    ++bus->clientCount;
+    bus->clientCount = count + 1;
     return kVelkOk;
 }
 
 int UnregisterClient(SharedBus* bus, uint32_t window)
 {
-    int found = FindClient(bus, window);
+    uint32_t count = ClientCount(bus);
+    int found = FindClient(bus, count, window);
     if (found < 0)
         return kVelkNotRegistered;
-    RemoveAt(bus, static_cast<uint32_t>(found));
+    RemoveAt(bus, count, static_cast<uint32_t>(found));
     return kVelkOk;
 }
 
-uint32_t CollectReceivers(const SharedBus* bus, uint32_t code, Receiver receivers[kMaxClients])
+uint32_t CollectReceivers(SharedBus* bus, uint32_t code, Receiver receivers[kMaxClients])
 {
+    uint32_t clients = ClientCount(bus);
     uint32_t count = 0;
     uint32_t wanted = code & kMessageTypeBits;
-    for (uint32_t i = 0; i < bus->clientCount; ++i) {
+    for (uint32_t i = 0; i < clients; ++i) {
         const BusClient& client = bus->clients[i];
-        if ((client.mask & wanted) != 0) {
+        if ((client.mask & wanted) != 0 && UsableWindow(client.window)) {
             receivers[count].window = client.window;
             receivers[count].pid = client.pid;
             ++count;
@@ -85,64 +90,42 @@ uint32_t CollectReceivers(const SharedBus* bus, uint32_t code, Receiver receiver
     return count;
 }
 
+uint32_t CopyClients(SharedBus* bus, BusClient clients[kMaxClients])
+{
+    uint32_t count = ClientCount(bus);
+    memcpy(clients, bus->clients, count * sizeof(BusClient));
+    return count;
+}
+
 void ForgetVanishedClient(SharedBus* bus, uint32_t window, uint32_t pid)
 {
-    int found = FindClient(bus, window);
+    uint32_t count = ClientCount(bus);
+    int found = FindClient(bus, count, window);
     if (found < 0 || bus->clients[found].pid != pid)
         return;
-    RemoveAt(bus, static_cast<uint32_t>(found));
+    RemoveAt(bus, count, static_cast<uint32_t>(found));
     ++bus->counters.pruned;
 }
 
 void RepairRegistry(SharedBus* bus)
 {
-    if (bus->clientCount > kMaxClients)
-        bus->clientCount = kMaxClients;
+    uint32_t count = bus->clientCount;
+    if (count > kMaxClients) {
+        count = kMaxClients;
+        bus->clientCount = count;
+        ++bus->counters.repaired;
+    }
     uint32_t i = 0;
-    while (i < bus->clientCount) {
+    while (i < count) {
         BusClient& client = bus->clients[i];
         client.name[kClientNameBytes - 1] = '\0';
-        bool torn = client.window == 0 || client.pid == 0;
-        bool duplicate = FindClient(bus, client.window) != static_cast<int>(i);
-        if (torn || duplicate)
-            RemoveAt(bus, i);   // the moved-in entry is looked at next
-        else
+        bool torn = !UsableWindow(client.window) || client.pid == 0;
+        bool duplicate = FindClient(bus, i, client.window) >= 0;
+        if (torn || duplicate) {
+            RemoveAt(bus, count--, i);   // the moved-in entry is looked at next
+            ++bus->counters.repaired;
+        } else {
             ++i;
+        }
     }
-}
-
-void PruneVanishedClients(SharedBus* bus)
-{
-    BusClient clients[kMaxClients];
-    uint32_t count;
-    {
-        BusLock lock(bus);
-        count = bus->clientCount;
-        memcpy(clients, bus->clients, count * sizeof(BusClient));
-    }
-    // Asked without the lock: each question is a trip to the window system.
-    uint32_t vanished[kMaxClients];
-    uint32_t vanishedCount = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        DWORD pid = 0;
-        if (GetWindowThreadProcessId(WindowOf(clients[i].window), &pid) == 0 || pid != clients[i].pid)
-            vanished[vanishedCount++] = i;
-    }
-    if (vanishedCount == 0)
-        return;
-    BusLock lock(bus);
-    for (uint32_t i = 0; i < vanishedCount; ++i)
-        ForgetVanishedClient(bus, clients[vanished[i]].window, clients[vanished[i]].pid);
-}
-
-void PruneVanishedClientsWhenDue(SharedBus* bus)
-{
-    volatile LONG* lastSweep = reinterpret_cast<volatile LONG*>(&bus->lastSweepTick);
-    LONG last = *lastSweep;
-    DWORD now = GetTickCount();
-    if (now - static_cast<DWORD>(last) < kSweepIntervalMs)
-        return;
-    // Claimed first: of several senders that find the sweep due, one sweeps.
-    if (InterlockedCompareExchange(lastSweep, static_cast<LONG>(now), last) == last)
-        PruneVanishedClients(bus);
 }

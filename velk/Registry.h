@@ -1,13 +1,16 @@
-// The registry of client windows in the shared block. The functions taking a
-// SharedBus* expect the bus lock held; PruneVanishedClients takes it itself.
+// The registry of client windows in the shared block. All calls under the
+// bus lock. The count and every entry come from a block any process can
+// write: each is checked before use, and what is out of bounds is mended
+// and counted as repaired.
 #pragma once
-#include <windows.h>
-
 #include "velk/SharedBus.h"
 
-// A window handle in the 32 bits that are significant on either width, and back.
-uint32_t WindowBits(HWND window);
-HWND WindowOf(uint32_t bits);
+// Whether a stored handle can be posted to: 0 would post to the poster's own
+// thread and 0xFFFF is HWND_BROADCAST.
+bool UsableWindow(uint32_t window);
+
+// The registry's count, mended first when it is beyond the registry.
+uint32_t ClientCount(SharedBus* bus);
 
 // Adds the window, or updates mask, name and owner when it is registered
 // already. kVelkRegistryFull when there is no room; nobody is overwritten.
@@ -20,18 +23,15 @@ struct Receiver {
 };
 
 // Windows whose mask shares a type bit with code, in registry order.
-uint32_t CollectReceivers(const SharedBus* bus, uint32_t code, Receiver receivers[kMaxClients]);
+uint32_t CollectReceivers(SharedBus* bus, uint32_t code, Receiver receivers[kMaxClients]);
+
+// A copy of the registry; returns the number of entries.
+uint32_t CopyClients(SharedBus* bus, BusClient clients[kMaxClients]);
 
 // Removes the window's registration if it still belongs to the process that
 // registered it (it may have been registered afresh meanwhile).
 void ForgetVanishedClient(SharedBus* bus, uint32_t window, uint32_t pid);
 
-// After a crash under the lock: drops torn and duplicate entries.
+// After a crash under the lock, or a count out of bounds: drops torn and
+// duplicate entries and makes the count true.
 void RepairRegistry(SharedBus* bus);
-
-// Without the lock held: asks the window system about every registered window
-// and removes those that are gone or now belong to another process.
-void PruneVanishedClients(SharedBus* bus);
-
-// The same, at most once per sweep interval; cheap when not due.
-void PruneVanishedClientsWhenDue(SharedBus* bus);

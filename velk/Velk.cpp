@@ -7,10 +7,12 @@
 #include "velk/BusLink.h"
 #include "velk/BusLock.h"
 #include "velk/Delivery.h"
+#include "velk/Departures.h"
 #include "velk/InfoTexts.h"
 #include "velk/PayloadStore.h"
 #include "velk/Registry.h"
 #include "velk/VelkLibrary.h"
+#include "velk/WindowBits.h"
 
 namespace {
 
@@ -115,8 +117,9 @@ const char* __cdecl vGetp(LPARAM dataWord, int* length)
     uint32_t token = static_cast<uint32_t>(static_cast<ULONG_PTR>(dataWord));
     uint32_t stored = 0;
     BusLock lock(bus);
-    if (!FetchPayload(bus, token, g_payload, &stored)) {
-        ++bus->counters.expired;
+    FetchVerdict verdict = FetchPayload(bus, token, g_payload, &stored);
+    if (verdict != kFetched) {
+        ++(verdict == kFetchExpired ? bus->counters.expired : bus->counters.unknown);
         return NULL;
     }
     if (length != NULL)

@@ -7,13 +7,15 @@ const char* VelkResultText(int result)
     case kVelkNoBus: return "the bus could not be opened";
     case kVelkForeignObject: return "an object of the bus's name is not a bus";
     case kVelkWrongVersion: return "the bus has another layout version or size";
-    case kVelkBusBusy: return "the bus mutex is held by another process";
+    case kVelkBusBusy: return "the bus mutex is held by a live process (calls fail at once until it is free)";
     case kVelkBadArgument: return "bad argument";
     case kVelkPayloadTooLarge: return "payload too large";
     case kVelkRegistryFull: return "the registry is full";
     case kVelkNotRegistered: return "the window is not registered";
     case kVelkBadIndex: return "no such public variable";
     case kVelkBadWindow: return "no such window";
+    case kVelkBadBusName: return "the bus name is unusable: longer than 200 bytes or holding a backslash";
+    case kVelkTooManyPosts: return "too many posts in progress at once";
     default: return "failed";
     }
 }

@@ -49,6 +49,75 @@ TEST_F(Recovery, AbandonedMutexIsNoticedAndTheBusGoesOn)
     EXPECT_EQ(1, vPostData(window_, 0x20000801, 1, 4));
 }
 
+// Senders killed while flooding: every receiver of every counted post is
+// delivered, dropped or, for a post its sender died in, abandoned.
+TEST_F(Recovery, SendersKilledMidFloodLeaveEveryDeliveryAccountedFor)
+{
+    const int kReceivers = 3, kSenders = 4;
+    HWND receivers[kReceivers];
+    for (HWND& receiver : receivers) {
+        receiver = MakeWindow();
+        ASSERT_EQ(kVelkOk, vRegister(receiver, kTypeDepth, "receiver"));
+    }
+    ChildProcess senders[kSenders];
+    for (ChildProcess& sender : senders)
+        ASSERT_TRUE(sender.Start("velk_peer.exe", "flood 0x20000801"));
+    for (ChildProcess& sender : senders) {
+        Sleep(300);
+        sender.Kill();
+    }
+
+    std::map<std::string, uint64_t> counters = Counters();   // closes the dead senders' posts
+    uint64_t received = 0;
+    for (HWND receiver : receivers) {
+        MSG message;
+        while (PeekMessageA(&message, receiver, WM_BUS_MESSAGE, WM_BUS_MESSAGE, PM_REMOVE))
+            ++received;
+        DestroyWindow(receiver);
+    }
+    EXPECT_GT(counters["posted"], 0u);
+    EXPECT_EQ(0u, counters["pending"]);
+    EXPECT_EQ(counters["posted"] * kReceivers, counters["routed"]);
+    EXPECT_EQ(counters["routed"], counters["delivered"] + counters["dropped"] + counters["abandoned"]);
+    EXPECT_LE(counters["abandoned"], static_cast<uint64_t>(kSenders * kReceivers));
+    // A receiver may have got the message its sender died after posting.
+    EXPECT_GE(received, counters["delivered"]);
+    EXPECT_LE(received, counters["delivered"] + counters["abandoned"]);
+    printf("killed senders: posted %llu abandoned %llu\n", static_cast<unsigned long long>(counters["posted"]),
+           static_cast<unsigned long long>(counters["abandoned"]));
+}
+
+// Counts, indexes and lengths written over by another process: mended and
+// counted, never trusted.
+TEST_F(Recovery, CorruptedBlockIsMendedNotTrusted)
+{
+    ASSERT_EQ(kVelkOk, vRegister(window_, kTypeDepth | kTypeString, "self"));
+    ASSERT_EQ(1, vPostData(window_, 0x30000200, reinterpret_cast<LPARAM>("abc"), 3));
+    std::vector<BusMessage> stored = Receive(window_, 1);
+    ASSERT_EQ(1u, stored.size());
+
+    char busName[64];
+    GetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, busName, sizeof busName);
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, (std::string("Local\\") + busName + ".Block").c_str());
+    ASSERT_TRUE(mapping != NULL);
+    SharedBus* bus = static_cast<SharedBus*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
+    ASSERT_TRUE(bus != NULL);
+    for (PayloadSlot& slot : bus->slots)
+        slot.length = 0x300000;
+    bus->clientCount = 200;
+    EXPECT_EQ(1, vPostData(window_, 0x20000801, 1, 4));
+    bus->clientCount = 0x7FFFFFFF;
+    EXPECT_EQ(1u, ClientLines().size());
+    EXPECT_TRUE(vGetp(stored[0].dataWord, NULL) == NULL);
+
+    std::map<std::string, uint64_t> counters = Counters();
+    EXPECT_EQ(0u, counters["pruned"]);
+    EXPECT_EQ(1u, counters["expired"]);
+    EXPECT_EQ(2u + 127 * 2 + 1, counters["repaired"]);   // two counts, their empty entries, one slot
+    UnmapViewOfFile(bus);
+    CloseHandle(mapping);
+}
+
 // Makes a mapping of the bus block's name holding the given header.
 HANDLE PlantBlock(const char* busName, DWORD bytes, uint32_t magic, uint32_t version, uint32_t size)
 {
@@ -116,6 +185,59 @@ TEST_F(Attach, RefusesWhatIsNotOurBusAndAdoptsAnUnfinishedOne)
     EXPECT_EQ("velkctl: no bus: an object of the bus's name is not a bus (-2)", refused.Lines()[0]);
     CloseHandle(event);
     EXPECT_STREQ("", vGetInfo(999));   // an unknown selector: empty, never null
+}
+
+// A bus name that cannot be used is an error, never another bus.
+TEST_F(Attach, UnusableBusNameIsRefused)
+{
+    const std::string names[] = { std::string(201, 'x'), "velk\\below" };
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, name.c_str());
+        EXPECT_EQ(kVelkBadBusName, velkTestSelectBus());
+        EXPECT_EQ(kVelkBadBusName, vPostData(window_, 0x20000801, 1, 4));
+        EXPECT_EQ(kVelkBadBusName, vRegister(window_, kTypeDepth, "self"));
+    }
+    std::string expected = std::string("velkctl: no bus: ") + VelkResultText(kVelkBadBusName) + " (-11)";
+    SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, NULL);
+    ChildProcess refused;
+    ASSERT_TRUE(refused.Start("velkctl.exe", "--bus " + std::string(250, 'x') + " post 0x10000801 4242"));
+    EXPECT_EQ(2, refused.Wait(30000));
+    EXPECT_EQ(std::vector<std::string>{ expected }, refused.Lines());
+}
+
+// After one full wait on a mutex a live process holds, attaches fail at once
+// until it is free, then succeed.
+TEST_F(Attach, HeldMutexFailsFastAfterTheFirstWait)
+{
+    char busName[64];
+    GetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, busName, sizeof busName);
+    HANDLE mutex = CreateMutexA(NULL, FALSE, (std::string("Local\\") + busName + ".Mutex").c_str());
+    ASSERT_TRUE(mutex != NULL);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex, 5000));
+    ChildProcess poster;
+    ASSERT_TRUE(poster.Start("velk_peer.exe", "post-until-accepted 0x20000801"));
+    DWORD started = GetTickCount();
+    while (poster.Lines().size() < 4 && GetTickCount() - started < 60000 && poster.Wait(100) < 0) {
+    }
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    EXPECT_EQ(0, poster.Wait(30000));
+
+    std::vector<std::string> lines = poster.Lines();
+    ASSERT_GE(lines.size(), 5u) << lines[0];
+    int result = 0;
+    unsigned long ms = 0;
+    ASSERT_EQ(2, sscanf(lines[0].c_str(), "%d %lu", &result, &ms));
+    EXPECT_EQ(kVelkBusBusy, result);
+    EXPECT_GE(ms, 9000u);
+    for (size_t i = 1; i + 1 < lines.size(); ++i) {
+        ASSERT_EQ(2, sscanf(lines[i].c_str(), "%d %lu", &result, &ms));
+        EXPECT_EQ(kVelkBusBusy, result);
+        EXPECT_LT(ms, 1000u);
+    }
+    ASSERT_EQ(2, sscanf(lines.back().c_str(), "%d %lu", &result, &ms));
+    EXPECT_EQ(0, result);   // attached and posted: nobody registered to receive it
 }
 
 } // namespace

@@ -3,6 +3,10 @@
 //       many came out of order) until COUNT and a short quiet after them,
 //       then prints one summary line
 //   velk_peer die-holding lock|mutex      dies holding the bus lock or mutex
+//   velk_peer flood CODE                  posts CODE with values counting up
+//       until killed
+//   velk_peer post-until-accepted CODE    posts CODE every 100 ms until a
+//       post is accepted, one line per post: its result and milliseconds
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -60,6 +64,26 @@ int Receive(UINT mask, unsigned long long count, bool slow)
     return 0;
 }
 
+void Flood(UINT code)
+{
+    for (LPARAM value = 0;; ++value)
+        vPostData(NULL, code, value, 4);
+}
+
+int PostUntilAccepted(UINT code)
+{
+    for (int attempt = 0; attempt < 300; ++attempt) {
+        DWORD started = GetTickCount();
+        int result = vPostData(NULL, code, attempt, 4);
+        printf("%d %lu\n", result, GetTickCount() - started);
+        fflush(stdout);
+        if (result >= 0)
+            return 0;
+        Sleep(100);
+    }
+    return 3;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -71,6 +95,11 @@ int main(int argc, char** argv)
         velkTestDieHolding(strcmp(argv[2], "lock") == 0 ? kVelkTestDieHoldingLock : kVelkTestDieHoldingMutex);
         return 2;   // reached only when the bus could not be held
     }
-    fprintf(stderr, "usage: velk_peer receive MASK COUNT [slow] | die-holding lock|mutex\n");
+    if (argc == 3 && strcmp(argv[1], "flood") == 0)
+        Flood(static_cast<UINT>(strtoul(argv[2], NULL, 0)));
+    if (argc == 3 && strcmp(argv[1], "post-until-accepted") == 0)
+        return PostUntilAccepted(static_cast<UINT>(strtoul(argv[2], NULL, 0)));
+    fprintf(stderr, "usage: velk_peer receive MASK COUNT [slow] | die-holding lock|mutex | flood CODE"
+                    " | post-until-accepted CODE\n");
     return 1;
 }
