@@ -5,6 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+echo "== documents: every build/ folder they name is made by a preset or a script"
+bash scripts/check-docs.sh
+
 bash scripts/install-deps.sh
 . scripts/wine-env.sh
 jobs=${CORVANE_JOBS:-2}
