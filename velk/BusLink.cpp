@@ -2,6 +2,7 @@
 
 #include <string.h>
 #include <windows.h>
+#include <winternl.h>
 #include <string>
 
 #include "velk/BusBlock.h"
@@ -200,4 +201,22 @@ int HoldBusMutex()
         return status;
     DWORD wait = WaitForSingleObject(g_mutex, kMutexWaitMs);
     return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED ? kVelkOk : ResultOfWait(wait);
+}
+
+int AttachedProcessCount()
+{
+    typedef NTSTATUS (NTAPI *QueryObject)(HANDLE, OBJECT_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+    // Looked up rather than imported: the library imports only KERNEL32, USER32 and msvcrt.
+    static QueryObject query = reinterpret_cast<QueryObject>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
+    int status;
+    if (query == NULL || AttachedBus(&status) == NULL)
+        return 0;
+    EnterCriticalSection(&g_attachGuard);
+    PUBLIC_OBJECT_BASIC_INFORMATION information;
+    ULONG written = 0;
+    NTSTATUS queried = g_mapping == NULL ? -1 : query(g_mapping, ObjectBasicInformation, &information,
+                                                      sizeof information, &written);
+    LeaveCriticalSection(&g_attachGuard);
+    return queried >= 0 ? static_cast<int>(information.HandleCount) : 0;
 }

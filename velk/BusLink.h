@@ -14,6 +14,11 @@ SharedBus* AttachedBus(int* status);
 // Detaches; the next AttachedBus attaches again, reading the bus name anew.
 void DetachBus();
 
+// How many processes have the bus open, this one included (each attached
+// process keeps one handle to the block); 0 when not attached or when the
+// system cannot tell. The bus ends when the last of them detaches.
+int AttachedProcessCount();
+
 // Takes the bus's named mutex (attaching first) and returns with it held; 0
 // on success. For the test seam that dies holding it.
 int HoldBusMutex();

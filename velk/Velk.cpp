@@ -146,6 +146,11 @@ int __cdecl velkBusStatus(void)
     return status;
 }
 
+int __cdecl velkAttachedProcesses(void)
+{
+    return AttachedProcessCount();
+}
+
 int __cdecl velkTestSelectBus(void)
 {
     DetachBus();

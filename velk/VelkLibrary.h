@@ -16,6 +16,9 @@ extern "C" {
 
 // Attaches if not yet attached and says whether the bus is usable.
 typedef int (__cdecl *PFN_velkBusStatus)(void);
+// Attaches if not yet attached; how many processes have the bus open, the
+// caller included (0: unknown). The bus and its variables end with the last.
+typedef int (__cdecl *PFN_velkAttachedProcesses)(void);
 
 #ifndef VELK_BUILDING_LIBRARY
 // For programs that link the import library rather than load it.
@@ -28,6 +31,7 @@ __declspec(dllimport) const char* __cdecl vGetp(LPARAM dataWord, int* length);
 __declspec(dllimport) const char* __cdecl vGetInfo(int selector);
 
 __declspec(dllimport) int __cdecl velkBusStatus(void);
+__declspec(dllimport) int __cdecl velkAttachedProcesses(void);
 
 // Test seams; not for programs.
 // Detaches and attaches again to the bus named by the environment now.

@@ -105,6 +105,27 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
     EXPECT_EQ(0u, Counters()["refused"]);   // refused by velkctl, never handed to the library
 }
 
+TEST_F(Velkctl, AChangeToABusNoOtherProcessHasOpenIsSaidToBeLost)
+{
+    // This process has the test's bus open: the change stays, nothing is said.
+    std::vector<std::string> lines;
+    EXPECT_EQ(0, RunVelkctl("set-var 5 -7", &lines));
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(-7, vGetPublicVar(5));
+
+    const std::string alone = "--bus velktest-alone-" + std::to_string(GetCurrentProcessId()) + " ";
+    const char* changes[] = { "set-var 5 -7", "post 0x20000801 1", "send-str 1 x", "send-arr 1 01", "stop-all" };
+    for (const char* change : changes) {
+        EXPECT_EQ(0, RunVelkctl(alone + change, &lines)) << change;
+        ASSERT_FALSE(lines.empty()) << change;
+        EXPECT_EQ(0u, lines.back().find("velkctl: no other client is attached: the bus ends when velkctl exits, and this "))
+            << lines.back();
+    }
+    EXPECT_EQ(0, RunVelkctl(alone + "vars", &lines));   // reading changes nothing: nothing said
+    ASSERT_EQ(kPublicVarCount, lines.size());
+    EXPECT_EQ("5=0", lines[5]);   // that bus ended, and a new one began
+}
+
 TEST_F(PublicVariables, SharedByAllClientsAndBoundsChecked)
 {
     for (int i = 0; i < static_cast<int>(kPublicVarCount); ++i)

@@ -14,7 +14,8 @@ struct BusBinding {
     PFN_vSetPublicVar vSetPublicVar;
     PFN_vGetp vGetp;
     PFN_vGetInfo vGetInfo;
-    PFN_velkBusStatus velkBusStatus;   // our library's extra; absent from others
+    PFN_velkBusStatus velkBusStatus;   // our library's extras; absent from others
+    PFN_velkAttachedProcesses velkAttachedProcesses;
 };
 
 // Loads the library beside velkctl (or by the platform's search) and binds

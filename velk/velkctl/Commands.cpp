@@ -38,7 +38,21 @@ int Checked(const char* what, int result)
     return kExitRefused;
 }
 
+int Posted(const BusBinding& bus, const char* what, int result)
+{
+    int exitCode = Checked(what, result);
+    if (exitCode == kExitOk)
+        NoteIfBusEndsWithVelkctl(bus, "this message is lost");
+    return exitCode;
+}
+
 } // namespace
+
+void NoteIfBusEndsWithVelkctl(const BusBinding& bus, const char* whatIsLost)
+{
+    if (bus.velkAttachedProcesses != NULL && bus.velkAttachedProcesses() == 1)
+        fprintf(stderr, "velkctl: no other client is attached: the bus ends when velkctl exits, and %s\n", whatIsLost);
+}
 
 int ShowClients(const BusBinding& bus)
 {
@@ -54,7 +68,10 @@ int ShowVariables(const BusBinding& bus)
 
 int SetVariable(const BusBinding& bus, int32_t index, int32_t value)
 {
-    return Checked("set-var", bus.vSetPublicVar(index, value));
+    int exitCode = Checked("set-var", bus.vSetPublicVar(index, value));
+    if (exitCode == kExitOk)
+        NoteIfBusEndsWithVelkctl(bus, "this value is lost");
+    return exitCode;
 }
 
 int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value)
@@ -65,7 +82,7 @@ int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value)
         return kExitUsage;
     }
     PrintLine(FormatSentValue(code, static_cast<uint32_t>(value)));
-    return Checked("post", bus.vPostData(window, code, static_cast<LPARAM>(value), 4));
+    return Posted(bus, "post", bus.vPostData(window, code, static_cast<LPARAM>(value), 4));
 }
 
 int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& typedText)
@@ -73,7 +90,7 @@ int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::
     uint32_t code = kStringCode | channel;
     std::string text = UnescapeText(typedText, IsSystemLeadByte);
     PrintLine(FormatSentString(code, typedText));
-    return Checked("send-str", bus.vPostData(window, code, reinterpret_cast<LPARAM>(text.c_str()),
+    return Posted(bus, "send-str", bus.vPostData(window, code, reinterpret_cast<LPARAM>(text.c_str()),
                                              static_cast<int>(text.size())));
 }
 
@@ -85,7 +102,7 @@ int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const st
     fwrite(line.data(), 1, line.size(), stdout);
     fputc('\n', stdout);
     fflush(stdout);
-    return Checked("send-str", bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes.c_str()),
+    return Posted(bus, "send-str", bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes.c_str()),
                                              static_cast<int>(bytes.size())));
 }
 
@@ -93,12 +110,12 @@ int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const unsign
 {
     uint32_t code = kArrayCode | channel;
     PrintLine(FormatSentArray(code, bytes, count));
-    return Checked("send-arr", bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes), count));
+    return Posted(bus, "send-arr", bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes), count));
 }
 
 int StopAll(const BusBinding& bus, HWND window)
 {
-    return Checked("stop-all", bus.vPostData(window, kStopAllCode, 0, 0));
+    return Posted(bus, "stop-all", bus.vPostData(window, kStopAllCode, 0, 0));
 }
 
 int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options)

@@ -18,6 +18,12 @@ enum VelkCtlExit {
     kExitFailed = 5,       // velkctl itself failed: a crash (in it or the library) or an internal error
 };
 
+// For every command that changes the bus, once it has: when no other process
+// has the bus open, says on stderr that the bus ends when velkctl exits and
+// that whatIsLost ("this message is lost"). Says nothing when the library
+// cannot tell.
+void NoteIfBusEndsWithVelkctl(const BusBinding& bus, const char* whatIsLost);
+
 int ShowClients(const BusBinding& bus);
 int ShowVariables(const BusBinding& bus);
 int SetVariable(const BusBinding& bus, int32_t index, int32_t value);
