@@ -86,7 +86,7 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         { "send-str 1", 1, "needs TEXT or --file" },
         { "send-str 1 --file no-such-file", 1, "cannot open 'no-such-file'" },
         { "send-str 1 --file \"" + tooLarge + "\"", 1, "holds more than 65536 bytes" },
-        // A bus name that cannot be used, given with --bus or in VELK_BUS_NAME: a row each when it is refused.
+        { "--bus " + std::string(250, 'x') + " post 0x10000801 4242", 2, "no bus: " },   // never another bus
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.arguments);

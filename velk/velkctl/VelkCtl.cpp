@@ -138,6 +138,12 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
 
     DestroyWindow(window);
     FreeBus(&bus);
+    // Output a script never got (a closed pipe, a full disk) is a failure too.
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fprintf(stderr, "velkctl: cannot write to standard output\n");
+        if (exitCode == kExitOk)
+            exitCode = kExitFailed;
+    }
     return exitCode;
 }
 
