@@ -2,6 +2,8 @@
 // an object of the bus's name that is not our bus is never trusted.
 #include <string.h>
 
+#include <algorithm>
+
 #include "bus/VelkApi.h"
 #include "console/MessageCode.h"
 #include "tests/velk/BusTestSupport.h"
@@ -85,6 +87,12 @@ TEST_F(Recovery, SendersKilledMidFloodLeaveEveryDeliveryAccountedFor)
     EXPECT_LE(received, counters["delivered"] + counters["abandoned"]);
     printf("killed senders: posted %llu abandoned %llu\n", static_cast<unsigned long long>(counters["posted"]),
            static_cast<unsigned long long>(counters["abandoned"]));
+
+    ChildProcess lister;
+    ASSERT_TRUE(lister.Start("velkctl.exe", "counters"));
+    EXPECT_EQ(0, lister.Wait(30000));
+    std::vector<std::string> lines = lister.Lines();
+    EXPECT_TRUE(std::find(lines.begin(), lines.end(), "abandoned " + std::to_string(counters["abandoned"])) != lines.end());
 }
 
 // Counts, indexes and lengths written over by another process: mended and
@@ -114,6 +122,10 @@ TEST_F(Recovery, CorruptedBlockIsMendedNotTrusted)
     EXPECT_EQ(0u, counters["pruned"]);
     EXPECT_EQ(1u, counters["expired"]);
     EXPECT_EQ(2u + 127 * 2 + 1, counters["repaired"]);   // two counts, their empty entries, one slot
+
+    bus->lockOwner = static_cast<int64_t>(0x12345678FFFFFFF0ull);   // a holder that never ran
+    EXPECT_EQ(1, vPostData(window_, 0x20000801, 1, 4));
+    EXPECT_EQ(1u, Counters()["lock-recoveries"]);
     UnmapViewOfFile(bus);
     CloseHandle(mapping);
 }

@@ -66,6 +66,12 @@ int ShowVariables(const BusBinding& bus)
     return kExitOk;
 }
 
+int ShowCounters(const BusBinding& bus)
+{
+    PrintText(bus.vGetInfo(kInfoFurther));
+    return kExitOk;
+}
+
 int SetVariable(const BusBinding& bus, int32_t index, int32_t value)
 {
     int exitCode = Checked("set-var", bus.vSetPublicVar(index, value));

@@ -26,6 +26,7 @@ void NoteIfBusEndsWithVelkctl(const BusBinding& bus, const char* whatIsLost);
 
 int ShowClients(const BusBinding& bus);
 int ShowVariables(const BusBinding& bus);
+int ShowCounters(const BusBinding& bus);
 int SetVariable(const BusBinding& bus, int32_t index, int32_t value);
 int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value);
 // The typed text with the console's escapes replaced.

@@ -113,6 +113,8 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
     int exitCode = kExitFailed;
     if (app.got_subcommand("clients")) {
         exitCode = ShowClients(bus);
+    } else if (app.got_subcommand("counters")) {
+        exitCode = ShowCounters(bus);
     } else if (app.got_subcommand("vars")) {
         exitCode = ShowVariables(bus);
     } else if (app.got_subcommand("set-var")) {
@@ -157,6 +159,7 @@ int Main(int argc, char** argv)
 
     app.add_subcommand("clients", "list the registered windows: handle, mask, name, process id");
     app.add_subcommand("vars", "list the public variables");
+    app.add_subcommand("counters", "list the bus's counters (information text 131)");
 
     CLI::App* setVar = app.add_subcommand("set-var", "set a public variable");
     setVar->add_option("INDEX", args.index, "variable index")->required();
