@@ -12,6 +12,10 @@ enum {
     kSleepsPerOwnerCheck = 32,  // how often a sleeping waiter looks at the holder
 };
 
+// The lock is held for a few memory operations: a word that never frees for
+// this long was not written by a holder (nor is one coming back to it).
+const DWORD kStuckHolderMs = 10000;
+
 LONG64 g_ownWord;               // this process's pid and creation stamp
 volatile LONG g_heldHere;       // how many threads of this process hold the lock
 
@@ -59,9 +63,12 @@ void PrepareBusLock()
 void LockBus(SharedBus* bus)
 {
     volatile LONG64* word = reinterpret_cast<volatile LONG64*>(&bus->lockOwner);
+    LONG64 watched = 0;          // the holder seen at every look since watchedSince
+    DWORD watchedSince = 0;
     for (unsigned round = 0;; ++round) {
         LONG64 holder = *word;
         if (holder == 0) {
+            watched = 0;
             if (InterlockedCompareExchange64(word, g_ownWord, 0) == 0) {
                 InterlockedIncrement(&g_heldHere);
                 return;
@@ -79,9 +86,14 @@ void LockBus(SharedBus* bus)
         Sleep(1);
         if ((round - kYieldRounds) % kSleepsPerOwnerCheck != kSleepsPerOwnerCheck - 1)
             continue;
-        // Our own word while no thread of ours holds the lock: written by
-        // someone else, so nobody will ever release it.
-        bool forged = holder == g_ownWord && g_heldHere == 0;
+        if (holder != watched) {
+            watched = holder;
+            watchedSince = GetTickCount();
+        }
+        // Our own word while no thread of ours holds the lock, or a live
+        // process's word that never frees: written by someone else, so
+        // nobody will ever release it.
+        bool forged = (holder == g_ownWord && g_heldHere == 0) || GetTickCount() - watchedSince >= kStuckHolderMs;
         if ((forged || (holder != g_ownWord && ProcessIsGone(holder)))
             && InterlockedCompareExchange64(word, g_ownWord, holder) == holder) {
             InterlockedIncrement(&g_heldHere);

@@ -80,7 +80,8 @@ struct SharedBus {
     uint32_t reserved0;
 
     // The bus lock: 0 when free, else the owner's pid (low half) and a stamp
-    // of its creation time (high half), so a reused pid is not taken for it.
+    // of its creation time (high half: the XOR of the FILETIME's halves), so
+    // a reused pid is not taken for it.
     volatile int64_t lockOwner;
 
     // Everything below is read and written only under the bus lock, except

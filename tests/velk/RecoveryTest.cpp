@@ -123,9 +123,25 @@ TEST_F(Recovery, CorruptedBlockIsMendedNotTrusted)
     EXPECT_EQ(1u, counters["expired"]);
     EXPECT_EQ(2u + 127 * 2 + 1, counters["repaired"]);   // two counts, their empty entries, one slot
 
-    bus->lockOwner = static_cast<int64_t>(0x12345678FFFFFFF0ull);   // a holder that never ran
-    EXPECT_EQ(1, vPostData(window_, 0x20000801, 1, 4));
-    EXPECT_EQ(1u, Counters()["lock-recoveries"]);
+    // Lock words that nobody will release: a process that never ran, this
+    // process's own, a live process's that holds nothing.
+    ChildProcess live;
+    ASSERT_TRUE(live.Start("velk_peer.exe", "receive 0x1000 1"));   // waits, receiving nothing
+    ASSERT_TRUE(WaitForClients(2));   // and uses the bus no more
+    const DWORD pids[] = { 0xFFFFFFF0, GetCurrentProcessId(), live.Pid() };
+    uint64_t recoveries = 0;
+    for (DWORD pid : pids) {
+        uint32_t stamp = 0x12345678;
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+        FILETIME created, exited, kernel, user;
+        if (process != NULL && GetProcessTimes(process, &created, &exited, &kernel, &user))
+            stamp = created.dwLowDateTime ^ created.dwHighDateTime;   // the word's documented stamp
+        if (process != NULL)
+            CloseHandle(process);
+        bus->lockOwner = static_cast<int64_t>(static_cast<uint64_t>(stamp) << 32 | pid);
+        EXPECT_EQ(1, vPostData(window_, 0x20000801, 1, 4));
+        EXPECT_EQ(++recoveries, Counters()["lock-recoveries"]);
+    }
     UnmapViewOfFile(bus);
     CloseHandle(mapping);
 }
