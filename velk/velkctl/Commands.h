@@ -13,6 +13,7 @@ enum VelkCtlExit {
     kExitOk = 0,
     kExitUsage = 1,        // bad arguments (CLI11's own codes are non-zero too)
     kExitNoBus = 2,        // no library, or no usable bus
+    kExitBadFile = 2,      // a file that cannot be read, made or written, or a malformed recording
     kExitRefused = 3,      // the library refused the request
     kExitTimedOut = 4,     // monitor: fewer messages than --count before --timeout
     kExitFailed = 5,       // velkctl itself failed: a crash (in it or the library) or an internal error

@@ -1,23 +1,16 @@
 #include "velk/velkctl/Monitor.h"
 
+#include <errno.h>
 #include <stdio.h>
-#include <string>
+#include <string.h>
 
 #include "console/LogLines.h"
+#include "velk/velkctl/Clock.h"
+#include "velk/velkctl/JsonLine.h"
+#include "velk/velkctl/ReceiveLoop.h"
+#include "velk/velkctl/StopSignal.h"
 
 namespace {
-
-// Milliseconds since the previous message, as the console counts them: the
-// first message measures from tick 0, and the difference wraps at 2^32.
-uint32_t g_lastTick;
-
-uint32_t TakeTimeDelta()
-{
-    uint32_t now = GetTickCount();
-    uint32_t delta = now - g_lastTick;
-    g_lastTick = now;
-    return delta;
-}
 
 const void* FetchPayload(void* context, intptr_t dataWord, int32_t* length)
 {
@@ -28,57 +21,89 @@ const void* FetchPayload(void* context, intptr_t dataWord, int32_t* length)
     return bytes;
 }
 
-// Flushed line by line: whoever reads the pipe sees each message as it comes.
-void PrintLine(const BusBinding& bus, UINT code, LPARAM dataWord)
-{
-    uint32_t delta = TakeTimeDelta();
-    std::string line = FormatIncomingLine(delta, code, static_cast<intptr_t>(dataWord), FetchPayload,
-                                          const_cast<BusBinding*>(&bus));
-    fputs(line.c_str(), stdout);
-    fputc('\n', stdout);
-    fflush(stdout);
-}
+// Lines go out when the queue runs empty, so whoever reads a pipe sees each
+// message as it comes without a flush per line under a flood.
+class MonitorSink : public MessageSink {
+public:
+    MonitorSink(const BusBinding& bus, FILE* out, bool jsonLines)
+        : bus_(bus), out_(out), jsonLines_(jsonLines), start_(ClockTicks()), lastMicros_(0), lastTick_(0) {}
+
+    void Receive(UINT code, LPARAM dataWord) override
+    {
+        std::string line = jsonLines_ ? JsonLine(code, dataWord) : ConsoleLine(code, dataWord);
+        fputs(line.c_str(), out_);
+        fputc('\n', out_);
+    }
+
+    void Idle() override { fflush(out_); }
+
+private:
+    // Milliseconds since the previous message, as the console counts them:
+    // the first message measures from tick 0, and the difference wraps at 2^32.
+    std::string ConsoleLine(UINT code, LPARAM dataWord)
+    {
+        uint32_t now = GetTickCount();
+        uint32_t delta = now - lastTick_;
+        lastTick_ = now;
+        return FormatIncomingLine(delta, code, static_cast<intptr_t>(dataWord), FetchPayload,
+                                  const_cast<BusBinding*>(&bus_));
+    }
+
+    std::string JsonLine(UINT code, LPARAM dataWord)
+    {
+        RecordedMessage message;
+        message.micros = ClockMicrosSince(start_);
+        message.code = code;
+        message.kind = ClassifyCode(code);
+        message.value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uintptr_t>(dataWord)));
+        bool expired = false;
+        if (message.kind != kValueMessage) {
+            int length = 0;
+            const char* bytes = bus_.vGetp(dataWord, &length);
+            expired = bytes == NULL;
+            if (bytes != NULL && length > 0)
+                message.bytes.assign(bytes, static_cast<size_t>(length));
+        }
+        uint64_t delta = message.micros - lastMicros_;
+        lastMicros_ = message.micros;
+        return FormatJsonLine(message, delta, expired);
+    }
+
+    const BusBinding& bus_;
+    FILE* out_;
+    bool jsonLines_;
+    uint64_t start_;
+    uint64_t lastMicros_;
+    uint32_t lastTick_;
+};
 
 } // namespace
 
 int RunMonitor(const BusBinding& bus, HWND window, const MonitorOptions& options)
 {
-    int registered = bus.vRegister(window, options.mask, "velkctl");
-    if (registered < 0)
-        return registered;
-
-    const DWORD started = GetTickCount();
-    const DWORD timeoutMs = options.timeoutSeconds * 1000u;
-    uint64_t received = 0;
-    int end = kMonitorTimedOut;
-    for (bool running = true; running;) {
-        MSG message;
-        while (running && PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                end = kMonitorSessionEnded;
-                running = false;
-            } else if (message.message == WM_BUS_MESSAGE && message.hwnd == window) {
-                PrintLine(bus, static_cast<UINT>(message.wParam), message.lParam);
-                if (++received == options.count) {
-                    end = kMonitorCountReached;
-                    running = false;
-                }
-            } else {
-                TranslateMessage(&message);
-                DispatchMessageA(&message);
-            }
+    FILE* out = stdout;
+    if (!options.outPath.empty()) {
+        out = fopen(options.outPath.c_str(), "wb");
+        if (out == NULL) {
+            fprintf(stderr, "velkctl: cannot create '%s': %s\n", options.outPath.c_str(), strerror(errno));
+            return kMonitorFileFailed;
         }
-        if (!running)
-            break;
-        DWORD wait = INFINITE;
-        if (options.timeoutSeconds != 0) {
-            DWORD elapsed = GetTickCount() - started;
-            if (elapsed >= timeoutMs)
-                break;
-            wait = timeoutMs - elapsed;
-        }
-        MsgWaitForMultipleObjects(0, NULL, FALSE, wait, QS_ALLINPUT);
     }
-    bus.vUnregister(window);
-    return end;
+    CatchStopRequests();
+    MonitorSink sink(bus, out, options.jsonLines);
+    ReceiveOptions receive = { options.mask, options.count, options.timeoutSeconds * 1000000ull, 0 };
+    int end = ReceiveBusMessages(bus, window, receive, &sink);
+    bool written = out == stdout || (!ferror(out) && fclose(out) == 0);
+    StopHandled();
+    if (!written) {
+        fprintf(stderr, "velkctl: cannot write '%s': %s\n", options.outPath.c_str(), strerror(errno));
+        return kMonitorFileFailed;
+    }
+    switch (end) {
+    case kReceiveCountReached: return kMonitorCountReached;
+    case kReceiveTimeUp: return kMonitorTimedOut;
+    case kReceiveSessionEnded: return kMonitorSessionEnded;
+    case kReceiveStopped: return kMonitorStopped;
+    default: return end;
+    }
 }

@@ -233,6 +233,7 @@ RecordParse ParseRecordText(const std::string& text)
                         FormatSeconds(previous);
             if (error.empty()) {
                 previous = message.micros;
+                message.line = number;
                 result.messages.push_back(message);
             }
         }

@@ -28,6 +28,7 @@ struct RecordedMessage {
     MessageKind kind;
     int32_t value;          // kValueMessage only
     std::string bytes;      // payload kinds only
+    size_t line = 0;        // where a parsed file held it
 };
 
 // "# start 2026-12-08T09:12:03.123Z", from a UTC calendar time.

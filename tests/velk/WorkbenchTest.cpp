@@ -1,0 +1,254 @@
+// velkctl's record, replay, periodic sends and JSON lines against the
+// reference bus, velkctl in child processes.
+#include <ctype.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "bus/VelkApi.h"
+#include "tests/velk/BusTestSupport.h"
+
+namespace {
+
+typedef BusTest Workbench;
+
+std::string TempPath(const char* name)
+{
+    char directory[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%svelkctl-%lu-%s", directory, GetCurrentProcessId(), name);
+    DeleteFileA(path);
+    return path;
+}
+
+std::string ReadFileText(const std::string& path)
+{
+    std::string text;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == NULL)
+        return text;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, got);
+    fclose(file);
+    return text;
+}
+
+// The message lines of a recording, each without its time.
+std::vector<std::string> WithoutTimes(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (const std::string& line : SplitLines(text)) {
+        if (!line.empty() && line[0] != '#')
+            lines.push_back(line.substr(line.find(' ') + 1));
+    }
+    return lines;
+}
+
+// Polls another bus's handle list through velkctl until it lists count windows.
+bool WaitForClientsOn(const std::string& bus, size_t count)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::vector<std::string> lines;
+        if (RunVelkctl("--bus " + bus + " clients", &lines) == 0 && lines.size() == count)
+            return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+// Enough of JSON to tell a valid object of numbers, strings, true and false.
+class JsonCheck {
+public:
+    explicit JsonCheck(const std::string& text) : text_(text), at_(0) {}
+    bool Valid() { return Object() && at_ == text_.size(); }
+
+private:
+    bool Eat(char c)
+    {
+        if (at_ >= text_.size() || text_[at_] != c)
+            return false;
+        ++at_;
+        return true;
+    }
+    bool Object()
+    {
+        if (!Eat('{'))
+            return false;
+        do {
+            if (!String() || !Eat(':') || !Value())
+                return false;
+        } while (Eat(','));
+        return Eat('}');
+    }
+    bool Value()
+    {
+        if (text_.compare(at_, 4, "true") == 0 || text_.compare(at_, 5, "false") == 0) {
+            at_ += text_[at_] == 't' ? 4 : 5;
+            return true;
+        }
+        return at_ < text_.size() && text_[at_] == '"' ? String() : Number();
+    }
+    bool String()
+    {
+        if (!Eat('"'))
+            return false;
+        for (; at_ < text_.size() && text_[at_] != '"'; ++at_) {
+            unsigned char c = static_cast<unsigned char>(text_[at_]);
+            if (c < 0x20 || c >= 0x80 || (c == '\\' && ++at_ >= text_.size()))
+                return false;
+        }
+        return Eat('"');
+    }
+    bool Number()
+    {
+        Eat('-');
+        size_t digits = at_;
+        while (at_ < text_.size() && isdigit(static_cast<unsigned char>(text_[at_])))
+            ++at_;
+        if (at_ == digits || (text_[digits] == '0' && at_ - digits > 1))
+            return false;
+        if (Eat('.')) {
+            size_t fraction = at_;
+            while (at_ < text_.size() && isdigit(static_cast<unsigned char>(text_[at_])))
+                ++at_;
+            return at_ > fraction;
+        }
+        return true;
+    }
+
+    const std::string& text_;
+    size_t at_;
+};
+
+TEST_F(Workbench, MixedStreamRecordedAndReplayedIntoAnotherBusGivesTheSameFile)
+{
+    const std::string first = TempPath("first.txt");
+    const std::string second = TempPath("second.txt");
+    const std::string otherBus = "velktest-other-" + std::to_string(GetCurrentProcessId());
+    std::string everyByte;
+    for (int i = 0; i < 256; ++i)
+        everyByte += static_cast<char>(i);
+
+    ChildProcess recorder;
+    ASSERT_TRUE(recorder.Start("velkctl.exe", "record \"" + first + "\" --count 64 --duration 60s"));
+    ASSERT_TRUE(WaitForClients(1));
+    ChildProcess arrays, strings;
+    ASSERT_TRUE(arrays.Start("velkctl.exe", "send-arr 5 \"00 7f 80 ff\" --every 1ms --count 30"));
+    ASSERT_TRUE(strings.Start("velkctl.exe", "send-str 2 \"a\\tb\" --every 1ms --count 30"));
+    EXPECT_GE(vPostData(window_, 0x20000801, static_cast<LPARAM>(INT32_MIN), 4), 1);
+    EXPECT_GE(vPostData(window_, 0x10000800, 0x7FFFFFFF, 4), 1);
+    EXPECT_GE(vPostData(window_, 0x30000207, reinterpret_cast<LPARAM>(everyByte.data()), 256), 1);
+    EXPECT_GE(vPostData(window_, 0x30000407, reinterpret_cast<LPARAM>(""), 0), 1);
+    EXPECT_EQ(0, arrays.Wait(30000));
+    EXPECT_EQ(0, strings.Wait(30000));
+    ASSERT_EQ(0, recorder.Wait(30000));
+    std::vector<std::string> summary = recorder.Lines();
+    ASSERT_FALSE(summary.empty());
+    EXPECT_NE(std::string::npos, summary[0].find("recorded 64 messages")) << summary[0];
+    EXPECT_NE(std::string::npos, summary[0].find("dropped +0, expired +0")) << summary[0];
+
+    std::vector<std::string> recorded = WithoutTimes(ReadFileText(first));
+    ASSERT_EQ(64u, recorded.size());
+    auto has = [&](const std::string& line) {
+        return std::count(recorded.begin(), recorded.end(), line);
+    };
+    EXPECT_EQ(30, has("30000405 A 007f80ff"));
+    EXPECT_EQ(30, has("30000202 S 610962"));
+    EXPECT_EQ(1, has("20000801 V -2147483648"));
+    EXPECT_EQ(1, has("10000800 V 2147483647"));
+    EXPECT_EQ(1, has("30000407 A -"));
+    std::string allBytes = "30000207 S ";
+    for (int i = 0; i < 256; ++i) {
+        char hex[3];
+        snprintf(hex, sizeof hex, "%02x", i);
+        allBytes += hex;
+    }
+    EXPECT_EQ(1, has(allBytes));
+
+    ChildProcess secondRecorder;
+    ASSERT_TRUE(secondRecorder.Start("velkctl.exe", "--bus " + otherBus + " record \"" + second + "\" --count 64"));
+    ASSERT_TRUE(WaitForClientsOn(otherBus, 1));
+    std::vector<std::string> replayed;
+    EXPECT_EQ(0, RunVelkctl("--bus " + otherBus + " replay \"" + first + "\" --speed 0", &replayed));
+    ASSERT_FALSE(replayed.empty());
+    EXPECT_NE(std::string::npos, replayed.back().find("posted 64 messages")) << replayed.back();
+    ASSERT_EQ(0, secondRecorder.Wait(30000));
+    EXPECT_EQ(recorded, WithoutTimes(ReadFileText(second)));
+    EXPECT_EQ(64u, Counters()["posted"]);   // nothing of the replay reached this bus
+    DeleteFileA(first.c_str());
+    DeleteFileA(second.c_str());
+}
+
+TEST_F(Workbench, PeriodicPostSendsExactlyTheCount)
+{
+    ASSERT_EQ(kVelkOk, vRegister(window_, 0x800, "periodic"));
+    std::vector<std::string> lines;
+    EXPECT_EQ(0, RunVelkctl("post 0x20000801 7 --every 20ms --count 25", &lines));
+    std::vector<BusMessage> received = Receive(window_, 26, 1000);
+    EXPECT_EQ(25u, received.size());
+    EXPECT_EQ(25u, Counters()["posted"]);
+    // Deadlines count from the first send: the 25th comes 24 periods later, never sooner.
+    double seconds = 0;
+    ASSERT_FALSE(lines.empty());
+    ASSERT_EQ(1, sscanf(lines.back().c_str(), "velkctl: sent 25 messages in %lf s", &seconds)) << lines.back();
+    EXPECT_GE(seconds, 0.48);
+}
+
+TEST_F(Workbench, BadRecordingsAndFilesPostNothing)
+{
+    ASSERT_EQ(kVelkOk, vRegister(window_, 0x0080FF00, "watcher"));
+    const std::string malformed = TempPath("malformed.txt");
+    FILE* file = fopen(malformed.c_str(), "wb");
+    ASSERT_TRUE(file != NULL);
+    fputs("# velk record 1\n0.000000 20000801 V 1\n0.001000 30000201 S 4\n0.002000 20000801 V 2\n", file);
+    fclose(file);
+    std::vector<std::string> lines;
+    EXPECT_EQ(2, RunVelkctl("replay \"" + malformed + "\"", &lines));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(malformed + ":3: payload has an odd number of hex digits", lines[0]);
+
+    EXPECT_EQ(2, RunVelkctl("replay \"" + TempPath("missing.txt") + "\"", &lines));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(std::string::npos, lines[0].find("cannot open")) << lines[0];
+    EXPECT_EQ(2, RunVelkctl("record \"" + TempPath("no-such-folder\\x.txt") + "\" --count 1", &lines));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(std::string::npos, lines[0].find("cannot create")) << lines[0];
+    EXPECT_NE(0, RunVelkctl("post 0x20000801 1 --every 20 --count 2", &lines));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(std::string::npos, lines[0].find("bad duration '20'")) << lines[0];
+    EXPECT_NE(0, RunVelkctl("replay \"" + malformed + "\" --speed -1", &lines));
+
+    EXPECT_EQ(0u, Counters()["posted"]);
+    EXPECT_TRUE(Receive(window_, 1, 200).empty());
+    EXPECT_EQ(1u, ClientLines().size());   // only the watcher: nothing else registered
+    DeleteFileA(malformed.c_str());
+}
+
+TEST_F(Workbench, MonitorJsonLinesAreValidJsonWhateverTheBytes)
+{
+    const std::string out = TempPath("monitor.jsonl");
+    ChildProcess monitor;
+    ASSERT_TRUE(monitor.Start("velkctl.exe", "monitor 0x0080FF00 --jsonl --out \"" + out + "\" --count 3 --timeout 30"));
+    ASSERT_TRUE(WaitForClients(1));
+    const char text[] = "\"quoted\\\"\x01\x7F\xFF\xC3";
+    const unsigned char bytes[] = { 0x00, 0x22, 0x5C, 0xFF };
+    EXPECT_EQ(1, vPostData(window_, 0x20000801, -5, 4));
+    EXPECT_EQ(1, vPostData(window_, 0x30000201, reinterpret_cast<LPARAM>(text), sizeof text - 1));
+    EXPECT_EQ(1, vPostData(window_, 0x30000402, reinterpret_cast<LPARAM>(bytes), sizeof bytes));
+    ASSERT_EQ(0, monitor.Wait(30000));
+    std::vector<std::string> lines = SplitLines(ReadFileText(out));
+    ASSERT_EQ(3u, lines.size());
+    for (const std::string& line : lines)
+        EXPECT_TRUE(JsonCheck(line).Valid()) << line;
+    EXPECT_NE(std::string::npos, lines[0].find("\"code\":\"20000801\",\"kind\":\"value\",\"value\":-5}")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[1].find("\"length\":13,\"bytes\":\"2271756f7465645c2201""7fffc3\"")) << lines[1];
+    EXPECT_NE(std::string::npos, lines[2].find("\"kind\":\"array\",\"length\":4,\"bytes\":\"00225cff\"}")) << lines[2];
+    EXPECT_FALSE(JsonCheck("{\"bytes\":\"\x01\"}").Valid());   // the check itself tells bad from good
+    DeleteFileA(out.c_str());
+}
+
+} // namespace
