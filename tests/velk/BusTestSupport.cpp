@@ -236,6 +236,17 @@ std::string WriteTempFile(const std::string& bytes)
     return fclose(file) == 0 && written ? path : std::string();
 }
 
+int RunVelkctl(const std::string& arguments, std::vector<std::string>* lines, const std::string& program)
+{
+    ChildProcess velkctl;
+    if (!velkctl.Start(program, arguments))
+        return -100;
+    int exitCode = velkctl.Wait(30000);
+    if (lines != NULL)
+        *lines = velkctl.Lines();
+    return exitCode;
+}
+
 std::string WithoutDelta(const std::string& line)
 {
     size_t blank = line.find(' ');

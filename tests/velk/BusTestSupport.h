@@ -63,6 +63,11 @@ protected:
     HWND window_ = NULL;
 };
 
+// Runs a program beside the test program (velkctl.exe unless told) to its
+// end: the exit code, with what it wrote in *lines.
+int RunVelkctl(const std::string& arguments, std::vector<std::string>* lines = NULL,
+               const std::string& program = "velkctl.exe");
+
 // A text split at its newlines, carriage returns dropped.
 std::vector<std::string> SplitLines(const std::string& text);
 

@@ -15,19 +15,6 @@ typedef BusTest Velkctl;
 typedef BusTest PublicVariables;
 typedef BusTest MixedWidths;
 
-// Runs velkctl to its end; the exit code, with the output in *lines.
-int RunVelkctl(const std::string& arguments, std::vector<std::string>* lines = NULL,
-               const std::string& program = "velkctl.exe")
-{
-    ChildProcess velkctl;
-    if (!velkctl.Start(program, arguments))
-        return -100;
-    int exitCode = velkctl.Wait(30000);
-    if (lines != NULL)
-        *lines = velkctl.Lines();
-    return exitCode;
-}
-
 TEST(NumberArgument, HexWithPrefixOrDecimalWithinRange)
 {
     struct Case {

@@ -8,6 +8,7 @@
 
 #include "bus/VelkApi.h"
 #include "tests/velk/BusTestSupport.h"
+#include "velk/VelkLibrary.h"
 
 namespace {
 

@@ -3,11 +3,14 @@
 #include <inttypes.h>
 #include <stdio.h>
 
+#include <functional>
+
 #include "console/Escapes.h"
 #include "console/HandleList.h"
 #include "console/LogLines.h"
 #include "console/MessageCode.h"
 #include "console/SystemLeadByte.h"
+#include "velk/velkctl/PeriodicSend.h"
 
 namespace {
 
@@ -46,6 +49,17 @@ int Posted(const BusBinding& bus, const char* what, int result)
     return exitCode;
 }
 
+// Once, or again and again with --every or --count.
+int Send(const BusBinding& bus, const char* what, const PeriodicOptions& repeat, const std::function<int()>& post)
+{
+    if (repeat.count == 1 && repeat.everyMicros == 0)
+        return Posted(bus, what, post());
+    int exitCode = SendPeriodically(what, repeat, post);
+    if (exitCode == kExitOk)
+        NoteIfBusEndsWithVelkctl(bus, "these messages are lost");
+    return exitCode;
+}
+
 } // namespace
 
 void NoteIfBusEndsWithVelkctl(const BusBinding& bus, const char* whatIsLost)
@@ -80,7 +94,7 @@ int SetVariable(const BusBinding& bus, int32_t index, int32_t value)
     return exitCode;
 }
 
-int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value)
+int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, const PeriodicOptions& repeat)
 {
     // The library would take the value for a payload's address.
     if (IsPayloadShapedValue(code)) {
@@ -88,19 +102,22 @@ int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value)
         return kExitUsage;
     }
     PrintLine(FormatSentValue(code, static_cast<uint32_t>(value)));
-    return Posted(bus, "post", bus.vPostData(window, code, static_cast<LPARAM>(value), 4));
+    return Send(bus, "post", repeat, [&] { return bus.vPostData(window, code, static_cast<LPARAM>(value), 4); });
 }
 
-int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& typedText)
+int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& typedText,
+               const PeriodicOptions& repeat)
 {
     uint32_t code = kStringCode | channel;
     std::string text = UnescapeText(typedText, IsSystemLeadByte);
     PrintLine(FormatSentString(code, typedText));
-    return Posted(bus, "send-str", bus.vPostData(window, code, reinterpret_cast<LPARAM>(text.c_str()),
-                                             static_cast<int>(text.size())));
+    return Send(bus, "send-str", repeat, [&] {
+        return bus.vPostData(window, code, reinterpret_cast<LPARAM>(text.c_str()), static_cast<int>(text.size()));
+    });
 }
 
-int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& bytes)
+int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& bytes,
+                  const PeriodicOptions& repeat)
 {
     uint32_t code = kStringCode | channel;
     // One line whatever the bytes hold; written whole, as the bytes may hold NULs.
@@ -108,15 +125,18 @@ int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const st
     fwrite(line.data(), 1, line.size(), stdout);
     fputc('\n', stdout);
     fflush(stdout);
-    return Posted(bus, "send-str", bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes.c_str()),
-                                             static_cast<int>(bytes.size())));
+    return Send(bus, "send-str", repeat, [&] {
+        return bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes.c_str()), static_cast<int>(bytes.size()));
+    });
 }
 
-int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const unsigned char* bytes, int count)
+int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const unsigned char* bytes, int count,
+              const PeriodicOptions& repeat)
 {
     uint32_t code = kArrayCode | channel;
     PrintLine(FormatSentArray(code, bytes, count));
-    return Posted(bus, "send-arr", bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes), count));
+    return Send(bus, "send-arr", repeat,
+                [&] { return bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes), count); });
 }
 
 int StopAll(const BusBinding& bus, HWND window)
@@ -133,6 +153,8 @@ int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options)
         fprintf(stderr, "velkctl: monitor timed out before %" PRIu64 " messages\n", options.count);
         return kExitTimedOut;
     }
+    if (end == kMonitorFileFailed)
+        return kExitBadFile;
     if (end == kMonitorSessionEnded)
         fprintf(stderr, "velkctl: the session ended\n");
     return kExitOk;

@@ -8,6 +8,7 @@
 
 #include "velk/velkctl/BusBinding.h"
 #include "velk/velkctl/Monitor.h"
+#include "velk/velkctl/PeriodicSend.h"
 
 enum VelkCtlExit {
     kExitOk = 0,
@@ -29,12 +30,16 @@ int ShowClients(const BusBinding& bus);
 int ShowVariables(const BusBinding& bus);
 int ShowCounters(const BusBinding& bus);
 int SetVariable(const BusBinding& bus, int32_t index, int32_t value);
-int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value);
+// The send commands post once, or as repeat says (then with a summary on stderr).
+int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, const PeriodicOptions& repeat);
 // The typed text with the console's escapes replaced.
-int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& typedText);
+int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& typedText,
+               const PeriodicOptions& repeat);
 // Bytes as they are (a file's): no escapes; the line shows control bytes escaped.
-int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& bytes);
-int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const unsigned char* bytes, int count);
+int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& bytes,
+                  const PeriodicOptions& repeat);
+int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const unsigned char* bytes, int count,
+              const PeriodicOptions& repeat);
 int StopAll(const BusBinding& bus, HWND window);
 int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options);
 int EndSession(const BusBinding& bus, HWND window);

@@ -1,6 +1,7 @@
 #include "velk/velkctl/NumberArgument.h"
 
 #include <stdint.h>
+#include <stdio.h>
 
 namespace {
 
@@ -56,4 +57,13 @@ bool ParseNumberArgument(const char* text, int64_t minimum, int64_t maximum, int
         return false;
     *value = result;
     return true;
+}
+
+bool NumberOption(const std::string& text, const char* what, int64_t minimum, int64_t maximum, int64_t* value)
+{
+    if (ParseNumberArgument(text.c_str(), minimum, maximum, value))
+        return true;
+    fprintf(stderr, "velkctl: bad %s '%s': expected %s\n", what, text.c_str(),
+            minimum < 0 ? "a decimal or 0x-hex number in range" : "a non-negative decimal or 0x-hex number in range");
+    return false;
 }

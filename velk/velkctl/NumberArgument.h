@@ -1,8 +1,13 @@
 // Numbers on velkctl's command line. Pure logic.
 #pragma once
 #include <stdint.h>
+#include <string>
 
 // "0x" or "0X" and hex digits, or decimal digits with an optional sign; the
 // whole text must be the number, within [minimum, maximum]. False leaves
 // *value alone.
 bool ParseNumberArgument(const char* text, int64_t minimum, int64_t maximum, int64_t* value);
+
+// The same for an option named what: on failure says on stderr which text
+// was bad and what was expected.
+bool NumberOption(const std::string& text, const char* what, int64_t minimum, int64_t maximum, int64_t* value);

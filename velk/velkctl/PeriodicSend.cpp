@@ -1,6 +1,5 @@
 #include "velk/velkctl/PeriodicSend.h"
 
-#include <inttypes.h>
 #include <stdio.h>
 
 #include "velk/velkctl/Clock.h"
@@ -15,6 +14,7 @@ int SendPeriodically(const char* command, const PeriodicOptions& options, const 
     const uint64_t rate = ClockTicksPerSecond();
     const uint64_t start = ClockTicks();
     uint64_t sent = 0;
+    uint64_t lastSent = start;
     int exitCode = kExitOk;
     while (options.count == 0 || sent < options.count) {
         if (!WaitForDeadline(start + MicrosToTicks(sent * options.everyMicros, rate)))
@@ -25,11 +25,12 @@ int SendPeriodically(const char* command, const PeriodicOptions& options, const 
             exitCode = kExitRefused;
             break;
         }
+        lastSent = ClockTicks();
         ++sent;
     }
-    double seconds = static_cast<double>(ClockMicrosSince(start)) / 1e6;
-    fprintf(stderr, "velkctl: sent %" PRIu64 " messages in %.3f s (%.1f msg/s)%s\n", sent, seconds,
-            seconds > 0 ? static_cast<double>(sent) / seconds : 0.0, StopRequested() ? ", stopped" : "");
+    std::string summary = FormatSendSummary("sent", sent, static_cast<uint64_t>(TicksToMicros(
+                                                              static_cast<int64_t>(lastSent - start), rate)));
+    fprintf(stderr, "velkctl: %s%s\n", summary.c_str(), StopRequested() ? ", stopped" : "");
     StopHandled();
     return exitCode;
 }

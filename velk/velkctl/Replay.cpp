@@ -82,6 +82,7 @@ int ReplayMessages(const BusBinding& bus, HWND window, const std::vector<Recorde
     const uint64_t rate = ClockTicksPerSecond();
     const uint64_t start = ClockTicks();
     uint64_t posted = 0;
+    uint64_t lastPosted = start;
     int exitCode = kExitOk;
     bool stopped = messages.empty();
     for (uint64_t pass = 0; !stopped && (options.loops == 0 || pass < options.loops); ++pass) {
@@ -98,13 +99,15 @@ int ReplayMessages(const BusBinding& bus, HWND window, const std::vector<Recorde
                 stopped = true;
                 break;
             }
+            lastPosted = ClockTicks();
             ++posted;
         }
     }
-    double seconds = static_cast<double>(ClockMicrosSince(start)) / 1e6;
-    fprintf(stderr, "velkctl: posted %" PRIu64 " messages in %.3f s (%.1f msg/s)%s\n", posted, seconds,
-            seconds > 0 ? static_cast<double>(posted) / seconds : 0.0,
-            StopRequested() ? ", stopped" : "");
+    std::string summary = FormatSendSummary("posted", posted, static_cast<uint64_t>(TicksToMicros(
+                                                                  static_cast<int64_t>(lastPosted - start), rate)));
+    fprintf(stderr, "velkctl: %s%s\n", summary.c_str(), StopRequested() ? ", stopped" : "");
+    if (posted != 0)
+        NoteIfBusEndsWithVelkctl(bus, "these messages are lost");
     StopHandled();
     return exitCode;
 }

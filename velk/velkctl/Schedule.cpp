@@ -1,6 +1,9 @@
 #include "velk/velkctl/Schedule.h"
 
+#include <inttypes.h>
 #include <math.h>
+
+#include "framework/FormatText.h"
 
 namespace {
 
@@ -36,4 +39,12 @@ uint64_t ReplaySchedule::OffsetMicros(uint64_t pass, size_t index) const
         return 0;
     double recorded = static_cast<double>(pass) * static_cast<double>(passMicros_) + static_cast<double>(offsets_[index]);
     return static_cast<uint64_t>(llround(recorded / speed_));
+}
+
+std::string FormatSendSummary(const char* verb, uint64_t messages, uint64_t micros)
+{
+    std::string text = FormatText("%s %" PRIu64 " messages in %.3f s", verb, messages, static_cast<double>(micros) / 1e6);
+    if (messages > 1 && micros > 0)
+        text += FormatText(" (%.1f msg/s)", static_cast<double>(messages - 1) * 1e6 / static_cast<double>(micros));
+    return text;
 }

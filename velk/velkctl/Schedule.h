@@ -3,6 +3,7 @@
 // add up to drift. Pure logic.
 #pragma once
 #include <stdint.h>
+#include <string>
 #include <vector>
 
 #include "velk/velkctl/RecordLine.h"
@@ -31,3 +32,8 @@ private:
     uint64_t passMicros_;
     double speed_;
 };
+
+// "sent 25 messages in 0.480 s (50.0 msg/s)": micros from the first deadline
+// to the last send; the rate counts the spaces between sends, so 25 messages
+// 20 ms apart make 50 a second.
+std::string FormatSendSummary(const char* verb, uint64_t messages, uint64_t micros);

@@ -15,6 +15,7 @@
 #include "velk/velkctl/CrashGuard.h"
 #include "velk/velkctl/NumberArgument.h"
 #include "velk/velkctl/PayloadFile.h"
+#include "velk/velkctl/WorkbenchCommands.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ const int64_t kMaxTimeoutSeconds = 24 * 60 * 60;
 struct Arguments {
     std::string busName;
     std::string index, value, code, channel, text, file, mask, count, timeout;
+    WorkbenchArguments workbench;
 };
 
 // Everything a command needs, checked before the bus is touched: bad input
@@ -35,27 +37,19 @@ struct Request {
     unsigned char array[kMaxArrayBytes] = {};
     int arrayCount = 0;
     MonitorOptions monitor = {};
+    WorkbenchRequest workbench;
 };
-
-bool Number(const std::string& text, const char* what, int64_t minimum, int64_t maximum, int64_t* value)
-{
-    if (ParseNumberArgument(text.c_str(), minimum, maximum, value))
-        return true;
-    fprintf(stderr, "velkctl: bad %s '%s': expected %s\n", what, text.c_str(),
-            minimum < 0 ? "a decimal or 0x-hex number in range" : "a non-negative decimal or 0x-hex number in range");
-    return false;
-}
 
 bool Prepare(CLI::App& app, const Arguments& args, Request* request)
 {
     if (app.got_subcommand("set-var"))
-        return Number(args.index, "index", 0, INT32_MAX, &request->a)
-            && Number(args.value, "value", INT32_MIN, UINT32_MAX, &request->b);
+        return NumberOption(args.index, "index", 0, INT32_MAX, &request->a)
+            && NumberOption(args.value, "value", INT32_MIN, UINT32_MAX, &request->b);
     if (app.got_subcommand("post"))
-        return Number(args.code, "code", 0, UINT32_MAX, &request->a)
-            && Number(args.value, "value", INT32_MIN, UINT32_MAX, &request->b);
+        return NumberOption(args.code, "code", 0, UINT32_MAX, &request->a)
+            && NumberOption(args.value, "value", INT32_MIN, UINT32_MAX, &request->b);
     if (app.got_subcommand("send-str")) {
-        if (!Number(args.channel, "channel", 0, 255, &request->a))
+        if (!NumberOption(args.channel, "channel", 0, 255, &request->a))
             return false;
         const CLI::App* sendStr = app.get_subcommand("send-str");
         if (sendStr->count("--file") != 0)
@@ -67,7 +61,7 @@ bool Prepare(CLI::App& app, const Arguments& args, Request* request)
         return true;
     }
     if (app.got_subcommand("send-arr")) {
-        if (!Number(args.channel, "channel", 0, 255, &request->a))
+        if (!NumberOption(args.channel, "channel", 0, 255, &request->a))
             return false;
         std::string error;
         request->arrayCount = ParseByteListArgument(args.text, request->array, &error);
@@ -77,13 +71,15 @@ bool Prepare(CLI::App& app, const Arguments& args, Request* request)
     }
     if (app.got_subcommand("monitor")) {
         int64_t count = 0, timeout = 0;
-        if (!Number(args.mask, "mask", 0, UINT32_MAX, &request->a)
-            || (!args.count.empty() && !Number(args.count, "count", 0, INT64_MAX, &count))
-            || (!args.timeout.empty() && !Number(args.timeout, "timeout", 0, kMaxTimeoutSeconds, &timeout)))
+        if (!NumberOption(args.mask, "mask", 0, UINT32_MAX, &request->a)
+            || (!args.count.empty() && !NumberOption(args.count, "count", 0, INT64_MAX, &count))
+            || (!args.timeout.empty() && !NumberOption(args.timeout, "timeout", 0, kMaxTimeoutSeconds, &timeout)))
             return false;
         request->monitor.mask = static_cast<uint32_t>(request->a);
         request->monitor.count = static_cast<uint64_t>(count);
         request->monitor.timeoutSeconds = static_cast<uint32_t>(timeout);
+        request->monitor.jsonLines = args.workbench.jsonLines;
+        request->monitor.outPath = args.workbench.out;
     }
     return true;
 }
@@ -111,7 +107,9 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
 
     const uint32_t channel = static_cast<uint32_t>(request.a);
     int exitCode = kExitFailed;
-    if (app.got_subcommand("clients")) {
+    if (RunWorkbenchCommand(app, request.workbench, bus, window, &exitCode)) {
+        // record, replay or stats
+    } else if (app.got_subcommand("clients")) {
         exitCode = ShowClients(bus);
     } else if (app.got_subcommand("counters")) {
         exitCode = ShowCounters(bus);
@@ -120,14 +118,14 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
     } else if (app.got_subcommand("set-var")) {
         exitCode = SetVariable(bus, static_cast<int32_t>(request.a), static_cast<int32_t>(static_cast<uint32_t>(request.b)));
     } else if (app.got_subcommand("post")) {
-        exitCode = PostValue(bus, window, static_cast<uint32_t>(request.a), request.b);
+        exitCode = PostValue(bus, window, static_cast<uint32_t>(request.a), request.b, request.workbench.periodic);
     } else if (app.got_subcommand("send-str")) {
         if (app.get_subcommand("send-str")->count("--file") != 0)
-            exitCode = SendRawString(bus, window, channel, request.bytes);
+            exitCode = SendRawString(bus, window, channel, request.bytes, request.workbench.periodic);
         else
-            exitCode = SendString(bus, window, channel, args.text);
+            exitCode = SendString(bus, window, channel, args.text, request.workbench.periodic);
     } else if (app.got_subcommand("send-arr")) {
-        exitCode = SendArray(bus, window, channel, request.array, request.arrayCount);
+        exitCode = SendArray(bus, window, channel, request.array, request.arrayCount, request.workbench.periodic);
     } else if (app.got_subcommand("stop-all")) {
         exitCode = StopAll(bus, window);
     } else if (app.got_subcommand("monitor")) {
@@ -189,6 +187,7 @@ int Main(int argc, char** argv)
     monitor->add_option("--timeout", args.timeout, "stop after S seconds, at most 86400");
 
     app.add_subcommand("end-session", "send WM_ENDSESSION to every other registered window");
+    AddWorkbenchCommands(app, &args.workbench);
 
     CLI11_PARSE(app, argc, argv);
     if (app.get_subcommands().empty()) {
@@ -198,6 +197,9 @@ int Main(int argc, char** argv)
     Request request;
     if (!Prepare(app, args, &request))
         return kExitUsage;
+    int prepared = PrepareWorkbench(app, args.workbench, &request.workbench);
+    if (prepared != kExitOk)
+        return prepared;
     return Run(app, args, request);
 }
 

@@ -1,0 +1,314 @@
+// velkctl_bench: velkctl's record and timed sends against velk.dll, velkctl
+// in a child process, this program the other client.
+//   velkctl_bench record [MESSAGES]   floods the bus as fast as one sender
+//       can (values and 64-byte strings in turn) while velkctl records;
+//       prints the send rate, what was recorded, delivered, dropped, expired
+//   velkctl_bench timing [MESSAGES]   periodic post and replay at 100 and
+//       1,000 msg/s; prints each message's arrival error against its
+//       deadline (p50, p99, max) and the drift of the last one
+// Asserts nothing.
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bus/VelkApi.h"
+#include "velk/VelkLibrary.h"
+
+namespace {
+
+const UINT kValueCode = 0x20000801;    // Depth, channel 1
+const UINT kStringCode = 0x30000201;
+const UINT kMask = 0x00000A00;         // Depth and String
+
+long long NowUs()
+{
+    static LARGE_INTEGER frequency;
+    if (frequency.QuadPart == 0)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<long long>(now.QuadPart / frequency.QuadPart * 1000000 +
+                                  now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
+}
+
+std::string ProgramDirectory()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string directory(path, length);
+    return directory.substr(0, directory.find_last_of("\\/") + 1);
+}
+
+std::string TempFile(const char* prefix)
+{
+    char directory[MAX_PATH], file[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    GetTempFileNameA(directory, prefix, 0, file);
+    return file;
+}
+
+// velkctl with its stdout and stderr in a file.
+class Velkctl {
+public:
+    explicit Velkctl(const std::string& arguments) : output_(TempFile("vcb"))
+    {
+        std::string line = "\"" + ProgramDirectory() + "velkctl.exe\" " + arguments;
+        SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
+        HANDLE out = CreateFileA(output_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 CREATE_ALWAYS, 0, NULL);
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof startup);
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = out;
+        startup.hStdError = out;
+        PROCESS_INFORMATION started;
+        std::vector<char> mutableLine(line.begin(), line.end());
+        mutableLine.push_back('\0');
+        process_ = NULL;
+        if (CreateProcessA(NULL, mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started)) {
+            CloseHandle(started.hThread);
+            process_ = started.hProcess;
+        } else {
+            fprintf(stderr, "cannot start velkctl.exe (error %lu)\n", GetLastError());
+        }
+        CloseHandle(out);
+    }
+    ~Velkctl()
+    {
+        if (process_ != NULL) {
+            TerminateProcess(process_, 9);
+            CloseHandle(process_);
+        }
+        DeleteFileA(output_.c_str());
+    }
+    bool Started() const { return process_ != NULL; }
+    // Pumps this thread's messages meanwhile; false on timeout.
+    bool Wait(DWORD timeoutMs)
+    {
+        DWORD started = GetTickCount();
+        while (process_ != NULL) {
+            DWORD elapsed = GetTickCount() - started;
+            if (elapsed >= timeoutMs)
+                return false;
+            if (MsgWaitForMultipleObjects(1, &process_, FALSE, timeoutMs - elapsed, QS_ALLINPUT) == WAIT_OBJECT_0)
+                return true;
+            MSG message;
+            while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+                DispatchMessageA(&message);
+        }
+        return false;
+    }
+    std::string Output() const
+    {
+        std::string text;
+        FILE* file = fopen(output_.c_str(), "rb");
+        if (file != NULL) {
+            char chunk[4096];
+            size_t got;
+            while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+                text.append(chunk, got);
+            fclose(file);
+        }
+        return text;
+    }
+
+private:
+    std::string output_;
+    HANDLE process_;
+};
+
+std::map<std::string, unsigned long long> Counters()
+{
+    std::map<std::string, unsigned long long> counters;
+    std::string text = vGetInfo(kInfoFurther);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        start = end == std::string::npos ? text.size() : end + 1;
+        size_t blank = line.find(' ');
+        if (blank != std::string::npos)
+            counters[line.substr(0, blank)] = strtoull(line.c_str() + blank + 1, NULL, 10);
+    }
+    return counters;
+}
+
+bool WaitForClients(size_t count)
+{
+    for (int i = 0; i < 500; ++i) {
+        std::string list = vGetInfo(kInfoHandles);
+        if (static_cast<size_t>(std::count(list.begin(), list.end(), '\n')) == count)
+            return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+HWND MakeWindow()
+{
+    return CreateWindowExA(0, "STATIC", "velkctl_bench", WS_OVERLAPPED, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
+}
+
+int RecordBench(HWND window, int messages)
+{
+    const std::string path = TempFile("vcr");
+    char arguments[512];
+    snprintf(arguments, sizeof arguments, "record \"%s\" --mask 0x%x --count %d", path.c_str(), kMask, messages);
+    Velkctl recorder(arguments);
+    if (!recorder.Started() || !WaitForClients(1))
+        return 1;
+    std::map<std::string, unsigned long long> before = Counters();
+    char payload[64];
+    memset(payload, 's', sizeof payload);
+    long long started = NowUs();
+    for (int i = 0; i < messages; ++i) {
+        if (i % 2 == 0)
+            vPostData(window, kValueCode, i, 4);
+        else
+            vPostData(window, kStringCode, reinterpret_cast<LPARAM>(payload), sizeof payload);
+    }
+    long long sent = NowUs();
+    bool ended = recorder.Wait(300000);
+    long long done = NowUs();
+    std::map<std::string, unsigned long long> after = Counters();
+
+    std::string text;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file != NULL) {
+        char chunk[65536];
+        size_t got;
+        while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+            text.append(chunk, got);
+        fclose(file);
+    }
+    DeleteFileA(path.c_str());
+    long lines = 0, expiredLines = 0;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        if (text[at] != '#')
+            ++lines;
+        else if (text.compare(at, 12, "# the next m") == 0)
+            ++expiredLines;
+        at = end + 1;
+    }
+    printf("record: %d messages (values and 64-byte strings in turn) sent in %.3f s, %.0f msg/s\n", messages,
+           (sent - started) / 1e6, messages * 1e6 / static_cast<double>(sent - started));
+    printf("record: velkctl %s %.3f s after the last send; %ld messages in the file, %ld payloads expired\n",
+           ended ? "finished" : "had NOT finished", (done - sent) / 1e6, lines, expiredLines);
+    printf("record: bus delivered +%llu, dropped +%llu, expired +%llu\n", after["delivered"] - before["delivered"],
+           after["dropped"] - before["dropped"], after["expired"] - before["expired"]);
+    printf("record: velkctl said: %s", recorder.Output().c_str());
+    return 0;
+}
+
+// Arrival times of count bus messages at window; 0 for any that did not come.
+std::vector<long long> Arrivals(HWND window, int count, DWORD quietMs)
+{
+    std::vector<long long> times;
+    times.reserve(count);
+    while (static_cast<int>(times.size()) < count) {
+        MSG message;
+        if (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_BUS_MESSAGE && message.hwnd == window)
+                times.push_back(NowUs());
+            else
+                DispatchMessageA(&message);
+        } else if (MsgWaitForMultipleObjects(0, NULL, FALSE, quietMs, QS_ALLINPUT) == WAIT_TIMEOUT) {
+            break;
+        }
+    }
+    return times;
+}
+
+void PrintErrors(const char* what, int perSecond, const std::vector<long long>& arrivals, int expected)
+{
+    if (arrivals.size() < 2) {
+        printf("%-8s %5d msg/s: only %zu of %d messages arrived\n", what, perSecond, arrivals.size(), expected);
+        return;
+    }
+    // Against deadlines every period from the first arrival: delivery latency
+    // is in the figures, its constant part is not.
+    const double period = 1e6 / perSecond;
+    std::vector<double> errors;
+    for (size_t i = 0; i < arrivals.size(); ++i)
+        errors.push_back(fabs(static_cast<double>(arrivals[i] - arrivals[0]) - period * static_cast<double>(i)));
+    double drift = static_cast<double>(arrivals.back() - arrivals[0]) - period * static_cast<double>(arrivals.size() - 1);
+    std::vector<double> sorted = errors;
+    std::sort(sorted.begin(), sorted.end());
+    printf("%-8s %5d msg/s: %zu of %d arrived; error p50 %.0f us, p99 %.0f us, max %.0f us; drift of the last %+.0f us\n",
+           what, perSecond, arrivals.size(), expected, sorted[sorted.size() / 2], sorted[sorted.size() * 99 / 100],
+           sorted.back(), drift);
+}
+
+int TimingBench(HWND window, int messages)
+{
+    if (vRegister(window, kMask, "velkctl_bench") < 0)
+        return 1;
+    const int rates[] = { 100, 1000 };
+    for (int perSecond : rates) {
+        const int periodUs = 1000000 / perSecond;
+        char arguments[512];
+        snprintf(arguments, sizeof arguments, "post 0x%x 1 --every %dus --count %d", kValueCode, periodUs, messages);
+        {
+            Velkctl periodic(arguments);
+            std::vector<long long> arrivals = Arrivals(window, messages, 5000);
+            periodic.Wait(10000);
+            PrintErrors("periodic", perSecond, arrivals, messages);
+        }
+
+        const std::string path = TempFile("vcp");
+        FILE* file = fopen(path.c_str(), "wb");
+        if (file == NULL)
+            return 1;
+        fprintf(file, "# velk record 1\n");
+        for (long long i = 0; i < messages; ++i)
+            fprintf(file, "%lld.%06lld %08x V %lld\n", i * periodUs / 1000000, i * periodUs % 1000000, kValueCode, i);
+        fclose(file);
+        snprintf(arguments, sizeof arguments, "replay \"%s\"", path.c_str());
+        {
+            Velkctl replay(arguments);
+            std::vector<long long> arrivals = Arrivals(window, messages, 5000);
+            replay.Wait(10000);
+            PrintErrors("replay", perSecond, arrivals, messages);
+        }
+        DeleteFileA(path.c_str());
+        fflush(stdout);
+    }
+    vUnregister(window);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const char* mode = argc > 1 ? argv[1] : "";
+    bool record = strcmp(mode, "record") == 0;
+    if (!record && strcmp(mode, "timing") != 0) {
+        fprintf(stderr, "usage: velkctl_bench record|timing [MESSAGES]\n");
+        return 1;
+    }
+    int messages = argc > 2 ? atoi(argv[2]) : record ? 100000 : 10000;
+    if (messages < 2) {
+        fprintf(stderr, "velkctl_bench: MESSAGES must be at least 2\n");
+        return 1;
+    }
+    char bus[64];
+    snprintf(bus, sizeof bus, "velkctl-bench-%lu", GetCurrentProcessId());
+    SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, bus);
+    HWND window = MakeWindow();
+    if (window == NULL)
+        return 1;
+    int result = record ? RecordBench(window, messages) : TimingBench(window, messages);
+    DestroyWindow(window);
+    return result;
+}
