@@ -104,18 +104,26 @@ BOOL CALLBACK FindConsoleDialog(HWND window, LPARAM context)
     return TRUE;
 }
 
-size_t ClientCount()
+// Whether the handle list shows pid registered with mask (hex, as listed).
+bool Registered(DWORD pid, const char* mask)
 {
-    size_t lines = 0;
-    for (const char* text = vGetInfo(kInfoHandles); *text != '\0'; ++text)
-        lines += *text == '\n';
-    return lines;
+    char tail[64];
+    snprintf(tail, sizeof tail, " %s test %lu\r", mask, pid);
+    return strstr(vGetInfo(kInfoHandles), tail) != NULL;
+}
+
+unsigned long long Counter(const char* name)
+{
+    std::string key = std::string("\n") + name + " ";
+    std::string text = std::string("\n") + vGetInfo(kInfoFurther);
+    size_t at = text.find(key);
+    return at == std::string::npos ? 0 : strtoull(text.c_str() + at + key.size(), NULL, 10);
 }
 
 void Report(const char* when, unsigned long long sent, HANDLE console, HANDLE monitor, DWORD started)
 {
-    printf("%-5s %9llu %8.1f %s %s\n", when, sent, (GetTickCount() - started) / 1000.0, Memory(console).c_str(),
-           Memory(monitor).c_str());
+    printf("%-5s %9llu %8.1f %s %s %8.1f %8llu\n", when, sent, (GetTickCount() - started) / 1000.0,
+           Memory(console).c_str(), Memory(monitor).c_str(), CpuTime(console) / 1e7, Counter("expired"));
     fflush(stdout);
 }
 
@@ -155,12 +163,16 @@ int main(int argc, char** argv)
     }
     PostMessageA(GetDlgItem(search.dialog, IDC_DEP), BM_CLICK, 0, 0);
     PostMessageA(GetDlgItem(search.dialog, IDC_STR), BM_CLICK, 0, 0);
-    for (int tries = 0; ClientCount() < 2 && tries < 300; ++tries)
+    for (int tries = 0; !Registered(search.pid, "a00") && tries < 300; ++tries)
         Sleep(100);
-    Sleep(500);   // the second click re-registers with both bits
+    if (!Registered(search.pid, "a00")) {
+        fprintf(stderr, "velk_soak: the console did not subscribe to Depth and String:\n%s", vGetInfo(kInfoHandles));
+        return 2;
+    }
 
     printf("bus %s, %llu messages at %u/s; MiB of each receiver\n", busName, messages, rate);
-    printf("%-5s %9s %8s %10s %9s %10s %9s\n", "when", "messages", "seconds", "console pv", "ws", "monitor pv", "ws");
+    printf("%-5s %9s %8s %10s %9s %10s %9s %8s %8s\n", "when", "messages", "seconds", "console pv", "ws", "monitor pv",
+           "ws", "cpu s", "expired");
     DWORD started = GetTickCount();
     Report("start", 0, console, monitor, started);
 
