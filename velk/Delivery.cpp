@@ -12,6 +12,7 @@
 
 namespace {
 
+#ifdef VELK_TEST_SEAMS
 volatile LONG g_failPostsLeft;
 
 bool TakeInjectedFailure()
@@ -24,6 +25,12 @@ bool TakeInjectedFailure()
             return true;
     }
 }
+#else
+bool TakeInjectedFailure()
+{
+    return false;
+}
+#endif
 
 // The one trip to the window system per receiver. A full queue fails with
 // ERROR_NOT_ENOUGH_QUOTA on Windows; Wine's queues never fill, hence the seam.
@@ -109,7 +116,9 @@ int PostBusData(SharedBus* bus, UINT code, LPARAM dataWord, int length)
     return static_cast<int>(delivered);
 }
 
+#ifdef VELK_TEST_SEAMS
 void FailNextPosts(int count)
 {
     InterlockedExchange(&g_failPostsLeft, count > 0 ? count : 0);
 }
+#endif

@@ -8,5 +8,7 @@
 // Returns the number of windows delivered to, or a negative VelkResult.
 int PostBusData(SharedBus* bus, UINT code, LPARAM dataWord, int length);
 
+#ifdef VELK_TEST_SEAMS
 // The seam for tests: the next count posts fail as on a full queue.
 void FailNextPosts(int count);
+#endif

@@ -1,6 +1,7 @@
 // velk.dll: the entry points of the bus contract (bus/VelkApi.h) and the
-// library's extras (velk/VelkLibrary.h). Nothing may escape into the caller:
-// each entry point answers with a result or a text, never an exception.
+// library's extra (velk/VelkLibrary.h); the tests' seams are in TestSeams.cpp.
+// Nothing may escape into the caller: each entry point answers with a result
+// or a text, never an exception.
 #include <windows.h>
 #include <string>
 
@@ -149,35 +150,6 @@ int __cdecl velkBusStatus(void)
 int __cdecl velkAttachedProcesses(void)
 {
     return AttachedProcessCount();
-}
-
-int __cdecl velkTestSelectBus(void)
-{
-    DetachBus();
-    return velkBusStatus();
-}
-
-void __cdecl velkTestFailPosts(int count)
-{
-    FailNextPosts(count);
-}
-
-void __cdecl velkTestDieHolding(int what)
-{
-    int status;
-    SharedBus* bus = AttachedBus(&status);
-    if (bus == NULL)
-        return;
-    if (what == kVelkTestDieHoldingLock) {
-        LockBus(bus);
-        bus->clientCount += 5;   // a registration cut short, as far as the count goes
-    } else if (what == kVelkTestDieHoldingMutex) {
-        if (HoldBusMutex() != kVelkOk)
-            return;
-    } else {
-        return;
-    }
-    TerminateProcess(GetCurrentProcess(), 3);
 }
 
 } // extern "C"

@@ -1,5 +1,6 @@
 // What velk.dll offers beyond the seven entry points of the contract
-// (bus/VelkApi.h): a few extra exports for velkctl and for the tests.
+// (bus/VelkApi.h): two extra exports, for velkctl. The tests' seams are in
+// velk/TestSeams.h, exported only by their build of the library.
 #pragma once
 #include <windows.h>
 
@@ -32,19 +33,7 @@ __declspec(dllimport) const char* __cdecl vGetInfo(int selector);
 
 __declspec(dllimport) int __cdecl velkBusStatus(void);
 __declspec(dllimport) int __cdecl velkAttachedProcesses(void);
-
-// Test seams; not for programs.
-// Detaches and attaches again to the bus named by the environment now.
-__declspec(dllimport) int __cdecl velkTestSelectBus(void);
-// The next count posts of this process fail as a full receiver queue does.
-__declspec(dllimport) void __cdecl velkTestFailPosts(int count);
-// Takes the bus lock (kVelkTestDieHoldingLock, leaving the client count
-// wrong as a registration cut short would) or the bus mutex
-// (kVelkTestDieHoldingMutex) and terminates the process without releasing it.
-__declspec(dllimport) void __cdecl velkTestDieHolding(int what);
 #endif
-
-enum { kVelkTestDieHoldingLock = 1, kVelkTestDieHoldingMutex = 2 };
 
 #ifdef __cplusplus
 }

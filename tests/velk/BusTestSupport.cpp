@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include "bus/VelkApi.h"
+#include "velk/TestSeams.h"
 #include "velk/VelkLibrary.h"
 
 namespace {

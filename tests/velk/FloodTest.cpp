@@ -2,6 +2,7 @@
 // counted as dropped, injected queue-full failures included.
 #include "console/MessageCode.h"
 #include "tests/velk/BusTestSupport.h"
+#include "velk/TestSeams.h"
 #include "velk/VelkLibrary.h"
 
 namespace {

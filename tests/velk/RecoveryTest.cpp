@@ -9,6 +9,7 @@
 #include "tests/velk/BusTestSupport.h"
 #include "velk/InfoTexts.h"
 #include "velk/SharedBus.h"
+#include "velk/TestSeams.h"
 #include "velk/VelkLibrary.h"
 
 namespace {

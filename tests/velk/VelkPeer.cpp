@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include "bus/VelkApi.h"
+#include "velk/TestSeams.h"
 #include "velk/VelkLibrary.h"
 
 namespace {
