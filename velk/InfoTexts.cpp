@@ -5,10 +5,12 @@
 
 #include "bus/VelkApi.h"
 #include "framework/FormatText.h"
+#include "velk/BusLink.h"
 #include "velk/BusLock.h"
 #include "velk/Departures.h"
 #include "velk/PostLedger.h"
 #include "velk/Registry.h"
+#include "velk/VelkLibrary.h"
 #include "velk/VelkResults.h"
 
 namespace {
@@ -101,6 +103,10 @@ std::string InfoText(SharedBus* bus, int busStatus, int selector)
         if (bus == NULL)
             return FormatText("no bus: %s (%d)\r\n", VelkResultText(busStatus), busStatus);
         return Counters(bus);
+    case VELK_INFO_ATTACHED_PROCESSES: {
+        int processes = bus != NULL ? AttachedProcessCount() : 0;
+        return processes > 0 ? FormatText("%d", processes) : std::string();
+    }
     default:
         return std::string();
     }

@@ -147,11 +147,6 @@ int __cdecl velkBusStatus(void)
     return status;
 }
 
-int __cdecl velkAttachedProcesses(void)
-{
-    return AttachedProcessCount();
-}
-
 } // extern "C"
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)

@@ -1,6 +1,7 @@
 // What velk.dll offers beyond the seven entry points of the contract
-// (bus/VelkApi.h): two extra exports, for velkctl. The tests' seams are in
-// velk/TestSeams.h, exported only by their build of the library.
+// (bus/VelkApi.h): one extra export and one extra information text, for
+// velkctl. The tests' seams are in velk/TestSeams.h, exported only by their
+// build of the library.
 #pragma once
 #include <windows.h>
 
@@ -11,15 +12,17 @@
 #define VELK_BUS_NAME_VARIABLE "VELK_BUS_NAME"
 #define VELK_DEFAULT_BUS_NAME  "VelkBus"
 
+// vGetInfo selector of this library only: in decimal, how many processes have
+// the bus open, the caller included; empty when that is unknown (and from any
+// other library). The bus and its variables end with the last of them.
+#define VELK_INFO_ATTACHED_PROCESSES 132
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 // Attaches if not yet attached and says whether the bus is usable.
 typedef int (__cdecl *PFN_velkBusStatus)(void);
-// Attaches if not yet attached; how many processes have the bus open, the
-// caller included (0: unknown). The bus and its variables end with the last.
-typedef int (__cdecl *PFN_velkAttachedProcesses)(void);
 
 #ifndef VELK_BUILDING_LIBRARY
 // For programs that link the import library rather than load it.
@@ -32,7 +35,6 @@ __declspec(dllimport) const char* __cdecl vGetp(LPARAM dataWord, int* length);
 __declspec(dllimport) const char* __cdecl vGetInfo(int selector);
 
 __declspec(dllimport) int __cdecl velkBusStatus(void);
-__declspec(dllimport) int __cdecl velkAttachedProcesses(void);
 #endif
 
 #ifdef __cplusplus

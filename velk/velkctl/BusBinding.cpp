@@ -33,8 +33,6 @@ bool LoadBus(BusBinding* binding)
     bound = Bind(module, "vGetInfo", &binding->vGetInfo) && bound;
     binding->velkBusStatus = reinterpret_cast<PFN_velkBusStatus>(
         reinterpret_cast<void*>(GetProcAddress(module, "velkBusStatus")));
-    binding->velkAttachedProcesses = reinterpret_cast<PFN_velkAttachedProcesses>(
-        reinterpret_cast<void*>(GetProcAddress(module, "velkAttachedProcesses")));
     if (!bound) {
         FreeBus(binding);
         return false;

@@ -15,7 +15,6 @@ struct BusBinding {
     PFN_vGetp vGetp;
     PFN_vGetInfo vGetInfo;
     PFN_velkBusStatus velkBusStatus;   // our library's extras; absent from others
-    PFN_velkAttachedProcesses velkAttachedProcesses;
 };
 
 // Loads the library beside velkctl (or by the platform's search) and binds
