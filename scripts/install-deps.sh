@@ -19,6 +19,8 @@ fc-list 2>/dev/null | grep -qi 'wenquanyi zen hei' || need+=(fonts-wqy-zenhei fo
 locale -a 2>/dev/null | grep -qi 'zh_CN.utf8' || need+=(locales)
 dpkg -s imagemagick >/dev/null 2>&1 || need+=(imagemagick)
 command -v xdotool >/dev/null || need+=(xdotool)
+command -v python3 >/dev/null || need+=(python3)     # scripts/package.sh
+command -v git >/dev/null || need+=(git)
 
 if [ ${#need[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
