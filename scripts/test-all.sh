@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds all three targets and runs every test: the pure logic natively under
-# the sanitizers, the Windows programs under Wine with a virtual display.
+# the sanitizers, the Windows programs under Wine with a virtual display, then
+# the release zips, each run from an empty folder in a fresh Wine prefix.
 # Installs what it needs first. Usage: scripts/test-all.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,3 +45,7 @@ if [ "$CORVANE_WINE32" = 1 ]; then
     xvfb-run -a -s "$screen" ctest --preset mingw-i686
 fi
 wineserver -k 2>/dev/null || true
+
+echo "== release packages: made, unpacked and run in fresh Wine prefixes"
+bash scripts/package.sh
+xvfb-run -a -s "$screen" bash tests/package/smoke.sh build/packages/*.zip
