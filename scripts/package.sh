@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 command -v git >/dev/null || { echo "package.sh: git is needed to name the version" >&2; exit 1; }
-git rev-parse --verify -q HEAD >/dev/null || { echo "package.sh: $PWD is not a git checkout with a commit; the version names one" >&2; exit 1; }
+git rev-parse --verify -q HEAD >/dev/null 2>&1 || { echo "package.sh: $PWD is not a git checkout with a commit; the version names one" >&2; exit 1; }
 jobs=${CORVANE_JOBS:-2}
 
 # The version is set once, in CMakeLists.txt's project().
