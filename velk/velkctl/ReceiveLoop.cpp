@@ -20,12 +20,16 @@ DWORD MillisUntil(uint64_t deadline, uint64_t now)
     return ms >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(ms);
 }
 
-// The messages still queued for window after it left the bus.
-void DrainQueued(HWND window, MessageSink* sink)
+// The messages still queued for window after it left the bus, up to the
+// count (0: all).
+void DrainQueued(HWND window, uint64_t received, uint64_t count, MessageSink* sink)
 {
     MSG message;
-    while (PeekMessageA(&message, window, WM_BUS_MESSAGE, WM_BUS_MESSAGE, PM_REMOVE))
+    while ((count == 0 || received < count) &&
+           PeekMessageA(&message, window, WM_BUS_MESSAGE, WM_BUS_MESSAGE, PM_REMOVE)) {
         sink->Receive(static_cast<UINT>(message.wParam), message.lParam);
+        ++received;
+    }
 }
 
 } // namespace
@@ -90,7 +94,7 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
     }
     bus.vUnregister(window);
     if (how != kReceiveCountReached)
-        DrainQueued(window, sink);
+        DrainQueued(window, received, options.count, sink);
     sink->Idle();
     return how;
 }
