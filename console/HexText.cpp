@@ -1,7 +1,5 @@
 #include "console/HexText.h"
 
-namespace {
-
 int HexDigitValue(char c)
 {
     if (c >= '0' && c <= '9') return c - '0';
@@ -9,8 +7,6 @@ int HexDigitValue(char c)
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
-
-} // namespace
 
 uint64_t ParseHexPrefix(const char* text)
 {

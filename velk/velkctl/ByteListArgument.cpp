@@ -1,5 +1,6 @@
 #include "velk/velkctl/ByteListArgument.h"
 
+#include "console/HexText.h"
 
 namespace {
 
@@ -9,17 +10,6 @@ const size_t kQuotedTokenBytes = 24;
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 std::string Quoted(const std::string& token)
@@ -51,8 +41,8 @@ int ParseByteListArgument(const std::string& text, unsigned char bytes[kMaxArray
                      + std::to_string(static_cast<int>(kMaxArrayBytes)) + " an array takes";
             return -1;
         }
-        int high = HexDigit(token[0]);
-        int low = token.size() == 2 ? HexDigit(token[1]) : 0;
+        int high = HexDigitValue(token[0]);
+        int low = token.size() == 2 ? HexDigitValue(token[1]) : 0;
         if (token.size() > 2 || high < 0 || low < 0) {
             *error = "bad byte " + Quoted(token) + ": each byte is 1 or 2 hex digits";
             return -1;

@@ -3,17 +3,13 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "console/HexText.h"
+
 namespace {
 
 int DigitValue(char c, int base)
 {
-    int value = -1;
-    if (c >= '0' && c <= '9')
-        value = c - '0';
-    else if (c >= 'a' && c <= 'f')
-        value = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-        value = c - 'A' + 10;
+    int value = HexDigitValue(c);
     return value < base ? value : -1;
 }
 

@@ -2,6 +2,7 @@
 
 #include <inttypes.h>
 
+#include "console/HexText.h"
 #include "framework/FormatText.h"
 
 const char kRecordHeader[] = "# velk record 1";
@@ -11,17 +12,6 @@ namespace {
 const uint64_t kMicrosPerSecond = 1000000;
 // Far beyond any recording; keeps the arithmetic clear of overflow.
 const uint64_t kMaxSeconds = 1000000000;
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool IsDigit(char c)
 {
@@ -72,7 +62,7 @@ bool ParseCode(const std::string& text, uint32_t* code)
         return false;
     uint32_t value = 0;
     for (char c : text) {
-        int digit = HexDigit(c);
+        int digit = HexDigitValue(c);
         if (digit < 0)
             return false;
         value = value << 4 | static_cast<uint32_t>(digit);
@@ -122,8 +112,8 @@ bool ParseBytes(const std::string& text, std::string* bytes, std::string* error)
     }
     bytes->reserve(text.size() / 2);
     for (size_t i = 0; i < text.size(); i += 2) {
-        int high = HexDigit(text[i]);
-        int low = HexDigit(text[i + 1]);
+        int high = HexDigitValue(text[i]);
+        int low = HexDigitValue(text[i + 1]);
         if (high < 0 || low < 0) {
             *error = FormatText("payload has a non-hex character at byte %zu", i / 2 + 1);
             return false;
