@@ -1,8 +1,16 @@
-// post, send-str and send-arr with --every and --count: the same message
-// again and again on absolute deadlines.
+// Sends on absolute deadlines: post, send-str and send-arr with --every and
+// --count, and replay.
 #pragma once
 #include <stdint.h>
 #include <functional>
+
+const uint64_t kSendUntilStopped = UINT64_MAX;
+
+// Calls send(n) for n = 0 .. count-1, each at start + offsetMicros(n); ends
+// early when send returns false (it has said why) or a stop is requested.
+// Prints "velkctl: <verb> N messages in ..." to stderr and returns N.
+uint64_t SendOnDeadlines(const char* verb, uint64_t count, const std::function<uint64_t(uint64_t)>& offsetMicros,
+                         const std::function<bool(uint64_t)>& send);
 
 struct PeriodicOptions {
     uint64_t everyMicros;      // 0: back to back

@@ -14,7 +14,7 @@
 #include "velk/velkctl/Commands.h"
 #include "velk/velkctl/CrashGuard.h"
 #include "velk/velkctl/NumberArgument.h"
-#include "velk/velkctl/PayloadFile.h"
+#include "velk/velkctl/InputFile.h"
 #include "velk/velkctl/WorkbenchCommands.h"
 
 namespace {
@@ -53,7 +53,7 @@ bool Prepare(CLI::App& app, const Arguments& args, Request* request)
             return false;
         const CLI::App* sendStr = app.get_subcommand("send-str");
         if (sendStr->count("--file") != 0)
-            return ReadPayloadFile(args.file, kMaxPayloadBytes, &request->bytes);
+            return ReadInputFile(args.file, kMaxPayloadBytes, "the most one message carries", &request->bytes);
         if (sendStr->count("TEXT") == 0) {
             fprintf(stderr, "velkctl: send-str needs TEXT or --file FILE\n");
             return false;

@@ -26,7 +26,9 @@ bool Duration(const std::string& text, const char* what, bool positive, uint64_t
     return true;
 }
 
-// The options a subcommand was given, empty text for those it was not.
+// The commands that send again and again with --every and --count.
+const char* const kPeriodicCommands[] = { "post", "send-str", "send-arr" };
+
 bool Given(CLI::App* command, const char* option)
 {
     return command->count(option) != 0;
@@ -85,8 +87,7 @@ void AddWorkbenchCommands(CLI::App& app, WorkbenchArguments* args)
     stats->add_option("--count", args->count, "stop after N intervals (default: at Ctrl+C)");
     stats->add_option("--mask", args->mask, "subscription mask (default: every type the console's boxes know)");
 
-    const char* const periodic[] = { "post", "send-str", "send-arr" };
-    for (const char* name : periodic) {
+    for (const char* name : kPeriodicCommands) {
         CLI::App* command = app.get_subcommand(name);
         command->add_option("--every", args->every, "send again every D, like 20ms (until Ctrl+C without --count)");
         command->add_option("--count", args->count, "send N times (back to back without --every)");
@@ -127,8 +128,7 @@ int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchReq
             return kExitUsage;
         return 0;
     }
-    const char* const periodic[] = { "post", "send-str", "send-arr" };
-    for (const char* name : periodic) {
+    for (const char* name : kPeriodicCommands) {
         if (!app.got_subcommand(name))
             continue;
         CLI::App* command = app.get_subcommand(name);
