@@ -38,24 +38,32 @@ void ApplyOpen(SharedBus* bus, const PostRecord& record)
     bus->counters.routed = record.before[1] + record.receivers;
 }
 
+// Writes record's numbers into the shared record, then marks them complete
+// with the phase `applying`, applies them to the counters and moves on to
+// `after`: a death at any step leaves a record RepairPosts can finish.
+void Commit(SharedBus* bus, PostRecord& shared, const PostRecord& record, uint32_t applying,
+            void (*apply)(SharedBus*, const PostRecord&), uint32_t after)
+{
+    shared.owner = record.owner;
+    shared.receivers = record.receivers;
+    shared.delivered = record.delivered;
+    shared.dropped = record.dropped;
+    for (int i = 0; i < 3; ++i)
+        shared.before[i] = record.before[i];
+    Fence();
+    shared.phase = applying;
+    Fence();
+    apply(bus, record);
+    Fence();
+    shared.phase = after;
+}
+
 void Close(SharedBus* bus, int index, PostRecord record)
 {
-    PostRecord& shared = bus->posts[index];
     record.before[0] = bus->counters.delivered;
     record.before[1] = bus->counters.dropped;
     record.before[2] = bus->counters.abandoned;
-    record.phase = kPostClosing;
-    shared.delivered = record.delivered;
-    shared.dropped = record.dropped;
-    shared.before[0] = record.before[0];
-    shared.before[1] = record.before[1];
-    shared.before[2] = record.before[2];
-    Fence();
-    shared.phase = kPostClosing;
-    Fence();
-    ApplyClose(bus, record);
-    Fence();
-    shared.phase = kPostFree;
+    Commit(bus, bus->posts[index], record, kPostClosing, ApplyClose, kPostFree);
 }
 
 } // namespace
@@ -65,26 +73,14 @@ int OpenPost(SharedBus* bus, int64_t owner, uint32_t receivers)
     if (receivers > kMaxClients)
         return -1;
     for (int i = 0; i < static_cast<int>(kPostRecords); ++i) {
-        PostRecord& shared = bus->posts[i];
-        if (shared.phase != kPostFree)
+        if (bus->posts[i].phase != kPostFree)
             continue;
         PostRecord record = {};
         record.owner = owner;
         record.receivers = receivers;
         record.before[0] = bus->counters.posted;
         record.before[1] = bus->counters.routed;
-        shared.owner = owner;
-        shared.receivers = receivers;
-        shared.delivered = 0;
-        shared.dropped = 0;
-        shared.before[0] = record.before[0];
-        shared.before[1] = record.before[1];
-        Fence();
-        shared.phase = kPostOpening;
-        Fence();
-        ApplyOpen(bus, record);
-        Fence();
-        shared.phase = kPostSending;
+        Commit(bus, bus->posts[i], record, kPostOpening, ApplyOpen, kPostSending);
         return i;
     }
     return -1;
