@@ -51,19 +51,8 @@ private:
 
     std::string JsonLine(UINT code, LPARAM dataWord)
     {
-        RecordedMessage message;
-        message.micros = ClockMicrosSince(start_);
-        message.code = code;
-        message.kind = ClassifyCode(code);
-        message.value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uintptr_t>(dataWord)));
         bool expired = false;
-        if (message.kind != kValueMessage) {
-            int length = 0;
-            const char* bytes = bus_.vGetp(dataWord, &length);
-            expired = bytes == NULL;
-            if (bytes != NULL && length > 0)
-                message.bytes.assign(bytes, static_cast<size_t>(length));
-        }
+        RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
         uint64_t delta = message.micros - lastMicros_;
         lastMicros_ = message.micros;
         return FormatJsonLine(message, delta, expired);

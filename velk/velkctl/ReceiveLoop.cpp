@@ -98,3 +98,21 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
     sink->Idle();
     return how;
 }
+
+RecordedMessage TakeMessage(const BusBinding& bus, UINT code, LPARAM dataWord, uint64_t micros, bool* expired)
+{
+    RecordedMessage message;
+    message.micros = micros;
+    message.code = code;
+    message.kind = ClassifyCode(code);
+    message.value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uintptr_t>(dataWord)));
+    *expired = false;
+    if (message.kind != kValueMessage) {
+        int length = 0;
+        const char* bytes = bus.vGetp(dataWord, &length);
+        *expired = bytes == NULL;
+        if (bytes != NULL && length > 0)
+            message.bytes.assign(bytes, static_cast<size_t>(length));
+    }
+    return message;
+}

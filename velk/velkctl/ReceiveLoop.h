@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "velk/velkctl/BusBinding.h"
+#include "velk/velkctl/RecordLine.h"
 
 struct ReceiveOptions {
     uint32_t mask;
@@ -36,3 +37,8 @@ public:
 // the messages already queued for it are handed over too, so every message
 // the bus delivered to velkctl reaches the sink.
 int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions& options, MessageSink* sink);
+
+// A received message as a recording holds it, micros after the start. Its
+// payload is fetched now, since the bus keeps payloads only for a while;
+// *expired says it was gone.
+RecordedMessage TakeMessage(const BusBinding& bus, UINT code, LPARAM dataWord, uint64_t micros, bool* expired);

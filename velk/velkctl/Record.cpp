@@ -27,20 +27,11 @@ public:
     // Payloads are fetched at once: the bus keeps them only for a while.
     void Receive(UINT code, LPARAM dataWord) override
     {
-        RecordedMessage message;
-        message.micros = ClockMicrosSince(start_);
-        message.code = code;
-        message.kind = ClassifyCode(code);
-        message.value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uintptr_t>(dataWord)));
-        if (message.kind != kValueMessage) {
-            int length = 0;
-            const char* bytes = bus_.vGetp(dataWord, &length);
-            if (bytes == NULL) {
-                fputs("# the next message's payload had expired\n", file_);
-                ++expired_;
-            } else if (length > 0) {
-                message.bytes.assign(bytes, static_cast<size_t>(length));
-            }
+        bool expired = false;
+        RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
+        if (expired) {
+            fputs("# the next message's payload had expired\n", file_);
+            ++expired_;
         }
         std::string line = FormatRecordLine(message);
         line += '\n';
