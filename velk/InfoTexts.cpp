@@ -70,19 +70,26 @@ std::string Counters(SharedBus* bus)
         counters = bus->counters;
     }
     std::string text = FormatText("clients %" PRIu32 "\r\n", clientCount);
-    text += FormatText("posted %" PRIu64 "\r\n", counters.posted);
-    text += FormatText("delivered %" PRIu64 "\r\n", counters.delivered);
-    text += FormatText("dropped %" PRIu64 "\r\n", counters.dropped);
-    text += FormatText("expired %" PRIu64 "\r\n", counters.expired);
-    text += FormatText("refused %" PRIu64 "\r\n", counters.refused);
-    text += FormatText("pruned %" PRIu64 "\r\n", counters.pruned);
-    text += FormatText("lock-recoveries %" PRIu64 "\r\n", counters.lockRecoveries);
-    text += FormatText("mutex-recoveries %" PRIu64 "\r\n", counters.mutexRecoveries);
-    text += FormatText("routed %" PRIu64 "\r\n", counters.routed);
-    text += FormatText("abandoned %" PRIu64 "\r\n", counters.abandoned);
-    text += FormatText("pending %" PRIu64 "\r\n", pending);
-    text += FormatText("unknown %" PRIu64 "\r\n", counters.unknown);
-    text += FormatText("repaired %" PRIu64 "\r\n", counters.repaired);
+    const struct {
+        const char* name;
+        uint64_t value;
+    } lines[] = {
+        { "posted", counters.posted },
+        { "delivered", counters.delivered },
+        { "dropped", counters.dropped },
+        { "expired", counters.expired },
+        { "refused", counters.refused },
+        { "pruned", counters.pruned },
+        { "lock-recoveries", counters.lockRecoveries },
+        { "mutex-recoveries", counters.mutexRecoveries },
+        { "routed", counters.routed },
+        { "abandoned", counters.abandoned },
+        { "pending", pending },
+        { "unknown", counters.unknown },
+        { "repaired", counters.repaired },
+    };
+    for (const auto& line : lines)
+        text += FormatText("%s %" PRIu64 "\r\n", line.name, line.value);
     return text;
 }
 
