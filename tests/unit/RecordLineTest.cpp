@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "velk/velkctl/JsonLine.h"
-#include "velk/velkctl/RecordLine.h"
+#include "velkctl/JsonLine.h"
+#include "velkctl/RecordLine.h"
 
 namespace {
 

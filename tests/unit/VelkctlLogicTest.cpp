@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "velk/velkctl/BusCounters.h"
-#include "velk/velkctl/CodeStats.h"
-#include "velk/velkctl/Duration.h"
-#include "velk/velkctl/Schedule.h"
+#include "velkctl/BusCounters.h"
+#include "velkctl/CodeStats.h"
+#include "velkctl/Duration.h"
+#include "velkctl/Schedule.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "tests/velk/BusTestSupport.h"
 #include "velk/SharedBus.h"
 #include "velk/VelkLibrary.h"
-#include "velk/velkctl/NumberArgument.h"
+#include "velkctl/NumberArgument.h"
 
 namespace {
 

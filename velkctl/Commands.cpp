@@ -1,0 +1,181 @@
+#include "velkctl/Commands.h"
+
+#include <inttypes.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <functional>
+
+#include "console/Escapes.h"
+#include "console/HandleList.h"
+#include "console/LogLines.h"
+#include "console/MessageCode.h"
+#include "console/SystemLeadByte.h"
+#include "velkctl/PeriodicSend.h"
+
+namespace {
+
+// A reply to a peer that hangs must not hang velkctl.
+const UINT kEndSessionTimeoutMs = 5000;
+
+// The library's texts end their lines with "\r\n"; stdout adds the "\r" itself.
+void PrintText(const char* text)
+{
+    for (; *text != '\0'; ++text)
+        if (*text != '\r')
+            fputc(*text, stdout);
+    fflush(stdout);
+}
+
+void PrintLine(const std::string& line)
+{
+    fputs(line.c_str(), stdout);
+    fputc('\n', stdout);
+    fflush(stdout);
+}
+
+int Checked(const char* what, int result)
+{
+    if (result >= 0)
+        return kExitOk;
+    fprintf(stderr, "velkctl: %s refused: %s (%d)\n", what, VelkResultText(result), result);
+    return kExitRefused;
+}
+
+int Posted(const BusBinding& bus, const char* what, int result)
+{
+    int exitCode = Checked(what, result);
+    if (exitCode == kExitOk)
+        NoteIfBusEndsWithVelkctl(bus, "this message is lost");
+    return exitCode;
+}
+
+// Once, or again and again with --every or --count.
+int Send(const BusBinding& bus, const char* what, const PeriodicOptions& repeat, const std::function<int()>& post)
+{
+    if (repeat.count == 1 && repeat.everyMicros == 0)
+        return Posted(bus, what, post());
+    int exitCode = SendPeriodically(what, repeat, post);
+    if (exitCode == kExitOk)
+        NoteIfBusEndsWithVelkctl(bus, "these messages are lost");
+    return exitCode;
+}
+
+} // namespace
+
+void NoteIfBusEndsWithVelkctl(const BusBinding& bus, const char* whatIsLost)
+{
+    // Empty (0) from a library that cannot tell: then nothing is said.
+    if (atoi(bus.vGetInfo(VELK_INFO_ATTACHED_PROCESSES)) == 1)
+        fprintf(stderr, "velkctl: no other client is attached: the bus ends when velkctl exits, and %s\n", whatIsLost);
+}
+
+int ShowClients(const BusBinding& bus)
+{
+    PrintText(bus.vGetInfo(kInfoHandles));
+    return kExitOk;
+}
+
+int ShowVariables(const BusBinding& bus)
+{
+    PrintText(bus.vGetInfo(kInfoVariables));
+    return kExitOk;
+}
+
+int ShowCounters(const BusBinding& bus)
+{
+    PrintText(bus.vGetInfo(kInfoFurther));
+    return kExitOk;
+}
+
+int SetVariable(const BusBinding& bus, int32_t index, int32_t value)
+{
+    int exitCode = Checked("set-var", bus.vSetPublicVar(index, value));
+    if (exitCode == kExitOk)
+        NoteIfBusEndsWithVelkctl(bus, "this value is lost");
+    return exitCode;
+}
+
+int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, const PeriodicOptions& repeat)
+{
+    // The library would take the value for a payload's address.
+    if (IsPayloadShapedValue(code)) {
+        fprintf(stderr, "velkctl: code %" PRIx32 " is a string or array code: use send-str or send-arr\n", code);
+        return kExitUsage;
+    }
+    PrintLine(FormatSentValue(code, static_cast<uint32_t>(value)));
+    return Send(bus, "post", repeat, [&] { return bus.vPostData(window, code, static_cast<LPARAM>(value), 4); });
+}
+
+int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& typedText,
+               const PeriodicOptions& repeat)
+{
+    uint32_t code = kStringCode | channel;
+    std::string text = UnescapeText(typedText, IsSystemLeadByte);
+    PrintLine(FormatSentString(code, typedText));
+    return Send(bus, "send-str", repeat, [&] {
+        return bus.vPostData(window, code, reinterpret_cast<LPARAM>(text.c_str()), static_cast<int>(text.size()));
+    });
+}
+
+int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& bytes,
+                  const PeriodicOptions& repeat)
+{
+    uint32_t code = kStringCode | channel;
+    // One line whatever the bytes hold; written whole, as the bytes may hold NULs.
+    std::string line = EscapeControlChars(FormatSentString(code, bytes));
+    fwrite(line.data(), 1, line.size(), stdout);
+    fputc('\n', stdout);
+    fflush(stdout);
+    return Send(bus, "send-str", repeat, [&] {
+        return bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes.c_str()), static_cast<int>(bytes.size()));
+    });
+}
+
+int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const unsigned char* bytes, int count,
+              const PeriodicOptions& repeat)
+{
+    uint32_t code = kArrayCode | channel;
+    PrintLine(FormatSentArray(code, bytes, count));
+    return Send(bus, "send-arr", repeat,
+                [&] { return bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes), count); });
+}
+
+int StopAll(const BusBinding& bus, HWND window)
+{
+    return Posted(bus, "stop-all", bus.vPostData(window, kStopAllCode, 0, 0));
+}
+
+int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options)
+{
+    int end = RunMonitor(bus, window, options);
+    if (end < 0)
+        return Checked("monitor", end);
+    if (end == kMonitorTimedOut && options.count != 0) {
+        fprintf(stderr, "velkctl: monitor timed out before %" PRIu64 " messages\n", options.count);
+        return kExitTimedOut;
+    }
+    if (end == kMonitorFileFailed)
+        return kExitBadFile;
+    if (end == kMonitorSessionEnded)
+        fprintf(stderr, "velkctl: the session ended\n");
+    return kExitOk;
+}
+
+// The console's broadcast, from outside: every other listed window, in list
+// order, one at a time; a window that hangs is given up after a few seconds.
+int EndSession(const BusBinding& bus, HWND window)
+{
+    const unsigned handleBits = sizeof(HWND) * 8;
+    std::vector<uint64_t> targets = EndSessionTargets(
+        bus.vGetInfo(kInfoHandles), static_cast<uint64_t>(reinterpret_cast<uintptr_t>(window)), handleBits);
+    for (uint64_t target : targets) {
+        DWORD_PTR answer = 0;
+        HWND peer = reinterpret_cast<HWND>(static_cast<uintptr_t>(target));
+        LRESULT sent = SendMessageTimeoutA(peer, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG,
+                                           kEndSessionTimeoutMs, &answer);
+        printf("%" PRIx64 " %s\n", target, sent != 0 ? "ended" : "did not answer");
+    }
+    fflush(stdout);
+    return kExitOk;
+}

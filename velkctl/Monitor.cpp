@@ -1,0 +1,98 @@
+#include "velkctl/Monitor.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "console/LogLines.h"
+#include "velkctl/Clock.h"
+#include "velkctl/JsonLine.h"
+#include "velkctl/ReceiveLoop.h"
+#include "velkctl/StopSignal.h"
+
+namespace {
+
+const void* FetchPayload(void* context, intptr_t dataWord, int32_t* length)
+{
+    const BusBinding* bus = static_cast<const BusBinding*>(context);
+    int fetched = 0;
+    const char* bytes = bus->vGetp(static_cast<LPARAM>(dataWord), &fetched);
+    *length = fetched;
+    return bytes;
+}
+
+// Lines go out when the queue runs empty, so whoever reads a pipe sees each
+// message as it comes without a flush per line under a flood.
+class MonitorSink : public MessageSink {
+public:
+    MonitorSink(const BusBinding& bus, FILE* out, bool jsonLines)
+        : bus_(bus), out_(out), jsonLines_(jsonLines), start_(ClockTicks()), lastMicros_(0), lastTick_(0) {}
+
+    void Receive(UINT code, LPARAM dataWord) override
+    {
+        std::string line = jsonLines_ ? JsonLine(code, dataWord) : ConsoleLine(code, dataWord);
+        fputs(line.c_str(), out_);
+        fputc('\n', out_);
+    }
+
+    void Idle() override { fflush(out_); }
+
+private:
+    // Milliseconds since the previous message, as the console counts them:
+    // the first message measures from tick 0, and the difference wraps at 2^32.
+    std::string ConsoleLine(UINT code, LPARAM dataWord)
+    {
+        uint32_t now = GetTickCount();
+        uint32_t delta = now - lastTick_;
+        lastTick_ = now;
+        return FormatIncomingLine(delta, code, static_cast<intptr_t>(dataWord), FetchPayload,
+                                  const_cast<BusBinding*>(&bus_));
+    }
+
+    std::string JsonLine(UINT code, LPARAM dataWord)
+    {
+        bool expired = false;
+        RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
+        uint64_t delta = message.micros - lastMicros_;
+        lastMicros_ = message.micros;
+        return FormatJsonLine(message, delta, expired);
+    }
+
+    const BusBinding& bus_;
+    FILE* out_;
+    bool jsonLines_;
+    uint64_t start_;
+    uint64_t lastMicros_;
+    uint32_t lastTick_;
+};
+
+} // namespace
+
+int RunMonitor(const BusBinding& bus, HWND window, const MonitorOptions& options)
+{
+    FILE* out = stdout;
+    if (!options.outPath.empty()) {
+        out = fopen(options.outPath.c_str(), "wb");
+        if (out == NULL) {
+            fprintf(stderr, "velkctl: cannot create '%s': %s\n", options.outPath.c_str(), strerror(errno));
+            return kMonitorFileFailed;
+        }
+    }
+    CatchStopRequests();
+    MonitorSink sink(bus, out, options.jsonLines);
+    ReceiveOptions receive = { options.mask, options.count, options.timeoutSeconds * 1000000ull, 0 };
+    int end = ReceiveBusMessages(bus, window, receive, &sink);
+    bool written = out == stdout || (!ferror(out) && fclose(out) == 0);
+    StopHandled();
+    if (!written) {
+        fprintf(stderr, "velkctl: cannot write '%s': %s\n", options.outPath.c_str(), strerror(errno));
+        return kMonitorFileFailed;
+    }
+    switch (end) {
+    case kReceiveCountReached: return kMonitorCountReached;
+    case kReceiveTimeUp: return kMonitorTimedOut;
+    case kReceiveSessionEnded: return kMonitorSessionEnded;
+    case kReceiveStopped: return kMonitorStopped;
+    default: return end;
+    }
+}

@@ -1,0 +1,46 @@
+#include "velkctl/PeriodicSend.h"
+
+#include <stdio.h>
+
+#include "velkctl/Clock.h"
+#include "velkctl/Commands.h"
+#include "velkctl/Schedule.h"
+#include "velkctl/StopSignal.h"
+
+uint64_t SendOnDeadlines(const char* verb, uint64_t count, const std::function<uint64_t(uint64_t)>& offsetMicros,
+                         const std::function<bool(uint64_t)>& send)
+{
+    CatchStopRequests();
+    FineTimerResolution resolution;
+    const uint64_t rate = ClockTicksPerSecond();
+    const uint64_t start = ClockTicks();
+    uint64_t sent = 0;
+    uint64_t lastSent = start;
+    while (sent < count) {
+        if (!WaitForDeadline(start + MicrosToTicks(offsetMicros(sent), rate)) || !send(sent))
+            break;
+        lastSent = ClockTicks();
+        ++sent;
+    }
+    std::string summary = FormatSendSummary(verb, sent, static_cast<uint64_t>(TicksToMicros(
+                                                            static_cast<int64_t>(lastSent - start), rate)));
+    fprintf(stderr, "velkctl: %s%s\n", summary.c_str(), StopRequested() ? ", stopped" : "");
+    StopHandled();
+    return sent;
+}
+
+int SendPeriodically(const char* command, const PeriodicOptions& options, const std::function<int()>& post)
+{
+    int exitCode = kExitOk;
+    SendOnDeadlines("sent", options.count == 0 ? kSendUntilStopped : options.count,
+                    [&](uint64_t n) { return n * options.everyMicros; },
+                    [&](uint64_t) {
+                        int result = post();
+                        if (result >= 0)
+                            return true;
+                        fprintf(stderr, "velkctl: %s refused: %s (%d)\n", command, VelkResultText(result), result);
+                        exitCode = kExitRefused;
+                        return false;
+                    });
+    return exitCode;
+}

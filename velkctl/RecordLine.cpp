@@ -1,0 +1,238 @@
+#include "velkctl/RecordLine.h"
+
+#include <inttypes.h>
+
+#include "console/HexText.h"
+#include "framework/FormatText.h"
+
+const char kRecordHeader[] = "# velk record 1";
+
+namespace {
+
+const uint64_t kMicrosPerSecond = 1000000;
+// Far beyond any recording; keeps the arithmetic clear of overflow.
+const uint64_t kMaxSeconds = 1000000000;
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+char KindLetter(MessageKind kind)
+{
+    return kind == kStringPayload ? 'S' : kind == kArrayPayload ? 'A' : 'V';
+}
+
+const char* KindName(MessageKind kind)
+{
+    return kind == kStringPayload ? "a string code" : kind == kArrayPayload ? "an array code" : "a value code";
+}
+
+// Whole seconds, then up to 6 decimals.
+bool ParseSeconds(const std::string& text, uint64_t* micros)
+{
+    size_t i = 0;
+    uint64_t seconds = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
+        seconds = seconds * 10 + static_cast<uint64_t>(text[i] - '0');
+        if (seconds > kMaxSeconds)
+            return false;
+    }
+    if (i == 0)
+        return false;
+    uint64_t fraction = 0;
+    uint64_t scale = kMicrosPerSecond;
+    if (i < text.size()) {
+        if (text[i] != '.' || i + 1 == text.size())
+            return false;
+        for (++i; i < text.size(); ++i) {
+            if (!IsDigit(text[i]) || scale == 1)
+                return false;
+            scale /= 10;
+            fraction += static_cast<uint64_t>(text[i] - '0') * scale;
+        }
+    }
+    *micros = seconds * kMicrosPerSecond + fraction;
+    return true;
+}
+
+bool ParseCode(const std::string& text, uint32_t* code)
+{
+    if (text.size() != 8)
+        return false;
+    uint32_t value = 0;
+    for (char c : text) {
+        int digit = HexDigitValue(c);
+        if (digit < 0)
+            return false;
+        value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    *code = value;
+    return true;
+}
+
+bool ParseValue(const std::string& text, int32_t* value)
+{
+    size_t i = text.size() > 1 && text[0] == '-' ? 1 : 0;
+    if (i == text.size())
+        return false;
+    int64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        if (!IsDigit(text[i]))
+            return false;
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > 2147483648LL)
+            return false;
+    }
+    int64_t result = text[0] == '-' ? -magnitude : magnitude;
+    if (result > INT32_MAX)
+        return false;
+    *value = static_cast<int32_t>(result);
+    return true;
+}
+
+// '-' or pairs of hex digits; the fault in *error otherwise.
+bool ParseBytes(const std::string& text, std::string* bytes, std::string* error)
+{
+    bytes->clear();
+    if (text == "-")
+        return true;
+    if (text.empty()) {
+        *error = "no payload: write '-' for an empty one";
+        return false;
+    }
+    if (text.size() % 2 != 0) {
+        *error = "payload has an odd number of hex digits";
+        return false;
+    }
+    if (text.size() / 2 > kMaxRecordedPayload) {
+        *error = FormatText("payload of %zu bytes is longer than the bus takes (%d)", text.size() / 2,
+                            static_cast<int>(kMaxRecordedPayload));
+        return false;
+    }
+    bytes->reserve(text.size() / 2);
+    for (size_t i = 0; i < text.size(); i += 2) {
+        int high = HexDigitValue(text[i]);
+        int low = HexDigitValue(text[i + 1]);
+        if (high < 0 || low < 0) {
+            *error = FormatText("payload has a non-hex character at byte %zu", i / 2 + 1);
+            return false;
+        }
+        *bytes += static_cast<char>(high << 4 | low);
+    }
+    return true;
+}
+
+// One message line; empty result when good, else what is wrong.
+std::string ParseMessageLine(const std::string& line, RecordedMessage* message)
+{
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (;;) {
+        size_t space = line.find(' ', start);
+        fields.push_back(line.substr(start, space == std::string::npos ? std::string::npos : space - start));
+        if (space == std::string::npos)
+            break;
+        start = space + 1;
+    }
+    if (fields.size() != 4)
+        return FormatText("expected 4 fields separated by single spaces (time code kind data), found %zu",
+                          fields.size());
+    if (!ParseSeconds(fields[0], &message->micros))
+        return "bad time '" + fields[0] + "': expected seconds with at most 6 decimals, like 0.012345";
+    if (!ParseCode(fields[1], &message->code))
+        return "bad code '" + fields[1] + "': expected 8 hex digits";
+    const std::string& kind = fields[2];
+    if (kind != "V" && kind != "S" && kind != "A")
+        return "bad kind '" + kind + "': expected V, S or A";
+    message->kind = ClassifyCode(message->code);
+    if (kind[0] != KindLetter(message->kind))
+        return FormatText("kind %s does not fit code %08x, %s", kind.c_str(), static_cast<unsigned>(message->code),
+                          KindName(message->kind));
+    message->value = 0;
+    message->bytes.clear();
+    if (message->kind == kValueMessage) {
+        if (!ParseValue(fields[3], &message->value))
+            return "bad value '" + fields[3] + "': expected a signed 32-bit decimal number";
+        return std::string();
+    }
+    std::string error;
+    ParseBytes(fields[3], &message->bytes, &error);
+    return error;
+}
+
+} // namespace
+
+std::string FormatStartLine(int year, int month, int day, int hour, int minute, int second, int millis)
+{
+    return FormatText("# start %04d-%02d-%02dT%02d:%02d:%02d.%03dZ", year, month, day, hour, minute, second, millis);
+}
+
+std::string FormatSeconds(uint64_t micros)
+{
+    return FormatText("%" PRIu64 ".%06" PRIu64, micros / kMicrosPerSecond, micros % kMicrosPerSecond);
+}
+
+std::string FormatRecordLine(const RecordedMessage& message)
+{
+    std::string line = FormatSeconds(message.micros);
+    line += FormatText(" %08x %c ", static_cast<unsigned>(message.code), KindLetter(message.kind));
+    if (message.kind == kValueMessage)
+        return line + FormatText("%d", static_cast<int>(message.value));
+    return line + (message.bytes.empty() ? "-" : FormatHexBytes(message.bytes));
+}
+
+std::string FormatHexBytes(const std::string& bytes)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (char c : bytes) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0x0F];
+    }
+    return hex;
+}
+
+RecordParse ParseRecordText(const std::string& text)
+{
+    RecordParse result;
+    result.errorLine = 0;
+    uint64_t previous = 0;
+    size_t number = 0;
+    for (size_t start = 0; start < text.size() || number == 0;) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+
+        std::string error;
+        if (number == 1) {
+            if (line != kRecordHeader)
+                error = std::string("not a velk recording: the first line must be '") + kRecordHeader + "'";
+        } else if (!line.empty() && line[0] != '#') {
+            RecordedMessage message;
+            error = ParseMessageLine(line, &message);
+            if (error.empty() && message.micros < previous)
+                error = "time " + FormatSeconds(message.micros) + " is before the previous line's " +
+                        FormatSeconds(previous);
+            if (error.empty()) {
+                previous = message.micros;
+                message.line = number;
+                result.messages.push_back(message);
+            }
+        }
+        if (!error.empty()) {
+            result.messages.clear();
+            result.errorLine = number;
+            result.error = error;
+            return result;
+        }
+    }
+    return result;
+}

@@ -1,0 +1,50 @@
+#include "velkctl/Schedule.h"
+
+#include <inttypes.h>
+#include <math.h>
+
+#include "framework/FormatText.h"
+
+namespace {
+
+const uint64_t kMicrosPerSecond = 1000000;
+
+} // namespace
+
+uint64_t MicrosToTicks(uint64_t micros, uint64_t ticksPerSecond)
+{
+    return micros / kMicrosPerSecond * ticksPerSecond + micros % kMicrosPerSecond * ticksPerSecond / kMicrosPerSecond;
+}
+
+int64_t TicksToMicros(int64_t ticks, uint64_t ticksPerSecond)
+{
+    const int64_t rate = static_cast<int64_t>(ticksPerSecond);
+    return ticks / rate * static_cast<int64_t>(kMicrosPerSecond) +
+           ticks % rate * static_cast<int64_t>(kMicrosPerSecond) / rate;
+}
+
+ReplaySchedule::ReplaySchedule(const std::vector<RecordedMessage>& messages, double speed)
+    : passMicros_(0), speed_(speed)
+{
+    offsets_.reserve(messages.size());
+    for (const RecordedMessage& message : messages)
+        offsets_.push_back(message.micros - messages.front().micros);
+    if (messages.size() > 1)
+        passMicros_ = offsets_.back() + offsets_.back() / (messages.size() - 1);
+}
+
+uint64_t ReplaySchedule::OffsetMicros(uint64_t pass, size_t index) const
+{
+    if (speed_ <= 0)
+        return 0;
+    double recorded = static_cast<double>(pass) * static_cast<double>(passMicros_) + static_cast<double>(offsets_[index]);
+    return static_cast<uint64_t>(llround(recorded / speed_));
+}
+
+std::string FormatSendSummary(const char* verb, uint64_t messages, uint64_t micros)
+{
+    std::string text = FormatText("%s %" PRIu64 " messages in %.3f s", verb, messages, static_cast<double>(micros) / 1e6);
+    if (messages > 1 && micros > 0)
+        text += FormatText(" (%.1f msg/s)", static_cast<double>(messages - 1) * 1e6 / static_cast<double>(micros));
+    return text;
+}

@@ -1,0 +1,39 @@
+// Absolute send deadlines for replay and periodic sends: every deadline is
+// counted from the start, never from the previous send, so late sends do not
+// add up to drift. Pure logic.
+#pragma once
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include "velkctl/RecordLine.h"
+
+// Microseconds in a high-resolution counter's ticks and back, without
+// overflow for any span up to years.
+uint64_t MicrosToTicks(uint64_t micros, uint64_t ticksPerSecond);
+int64_t TicksToMicros(int64_t ticks, uint64_t ticksPerSecond);
+
+// A replay: the recorded spacing divided by speed (0: every deadline is the
+// start; otherwise at least kMinReplaySpeed), counted from the first message. A pass lasts from the first message
+// to the last plus the mean spacing between them, so a periodic recording
+// loops at its own period.
+const double kMinReplaySpeed = 0.001;
+const double kMaxReplaySpeed = 1000000;
+
+class ReplaySchedule {
+public:
+    ReplaySchedule(const std::vector<RecordedMessage>& messages, double speed);
+    // Offset from the start of message index of pass (both from 0).
+    uint64_t OffsetMicros(uint64_t pass, size_t index) const;
+    uint64_t PassMicros() const { return passMicros_; }
+
+private:
+    std::vector<uint64_t> offsets_;
+    uint64_t passMicros_;
+    double speed_;
+};
+
+// "sent 25 messages in 0.480 s (50.0 msg/s)": micros from the first deadline
+// to the last send; the rate counts the spaces between sends, so 25 messages
+// 20 ms apart make 50 a second.
+std::string FormatSendSummary(const char* verb, uint64_t messages, uint64_t micros);

@@ -1,0 +1,81 @@
+#include "velkctl/Stats.h"
+
+#include <inttypes.h>
+#include <stdio.h>
+
+#include "bus/VelkApi.h"
+#include "velkctl/BusCounters.h"
+#include "velkctl/Clock.h"
+#include "velkctl/CodeStats.h"
+#include "velkctl/Commands.h"
+#include "velkctl/ReceiveLoop.h"
+#include "velkctl/StopSignal.h"
+
+namespace {
+
+const size_t kCodesShown = 20;
+
+class StatsSink : public MessageSink {
+public:
+    StatsSink(const BusBinding& bus, uint64_t intervals)
+        : bus_(bus), intervals_(intervals), started_(ClockTicks()),
+          counters_(ParseCounters(bus.vGetInfo(kInfoFurther))) {}
+
+    void Receive(UINT code, LPARAM) override { stats_.Count(code); }
+
+    bool Tick() override
+    {
+        Print();
+        return intervals_ == 0 || shown_ < intervals_;
+    }
+
+    // The interval cut short by the end, if anything happened in it.
+    void Finish()
+    {
+        if (stats_.Total() != 0 || shown_ == 0)
+            Print();
+    }
+
+private:
+    void Print()
+    {
+        uint64_t now = ClockTicks();
+        uint64_t micros = ClockMicrosSince(started_);
+        started_ = now;
+        CounterValues counters = ParseCounters(bus_.vGetInfo(kInfoFurther));
+        bool losing = false;
+        std::string change = FormatCounterChange(counters_, counters, &losing);
+        counters_ = counters;
+        ++shown_;
+        printf("interval %" PRIu64 ": %s  bus: %s\n", shown_, stats_.Format(micros, kCodesShown).c_str(),
+               change.c_str());
+        fflush(stdout);
+        stats_.Clear();
+    }
+
+    const BusBinding& bus_;
+    uint64_t intervals_;
+    uint64_t started_;
+    CounterValues counters_;
+    CodeStats stats_;
+    uint64_t shown_ = 0;
+};
+
+} // namespace
+
+int ShowStatistics(const BusBinding& bus, HWND window, const StatsOptions& options)
+{
+    CatchStopRequests();
+    StatsSink sink(bus, options.count);
+    ReceiveOptions receive = { options.mask, 0, 0, options.intervalMicros };
+    int end = ReceiveBusMessages(bus, window, receive, &sink);
+    if (end < 0) {
+        StopHandled();
+        fprintf(stderr, "velkctl: stats refused: %s (%d)\n", VelkResultText(end), end);
+        return kExitRefused;
+    }
+    if (end != kReceiveStopped || StopRequested())
+        sink.Finish();
+    StopHandled();
+    return kExitOk;
+}

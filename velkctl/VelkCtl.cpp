@@ -1,0 +1,223 @@
+// velkctl: a command-line client of the VELK bus for scripts and tests.
+#include <stdio.h>
+#include <exception>
+#include <string>
+
+#include <windows.h>
+
+#include <CLI/CLI.hpp>
+
+#include "velk/SharedBus.h"
+#include "velkctl/BusBinding.h"
+#include "velkctl/ByteListArgument.h"
+#include "velkctl/ClientWindow.h"
+#include "velkctl/Commands.h"
+#include "velkctl/CrashGuard.h"
+#include "velkctl/NumberArgument.h"
+#include "velkctl/InputFile.h"
+#include "velkctl/WorkbenchCommands.h"
+
+namespace {
+
+const int64_t kMaxTimeoutSeconds = 24 * 60 * 60;
+
+// CLI11 checks presence and count; the numbers are ours (hex with 0x, or
+// decimal), so a negative count is refused rather than wrapped.
+struct Arguments {
+    std::string busName;
+    std::string index, value, code, channel, text, file, mask, count, timeout;
+    WorkbenchArguments workbench;
+};
+
+// Everything a command needs, checked before the bus is touched: bad input
+// attaches to nothing and posts nothing.
+struct Request {
+    int64_t a = 0, b = 0;
+    std::string bytes;            // send-str: the file's bytes
+    unsigned char array[kMaxArrayBytes] = {};
+    int arrayCount = 0;
+    MonitorOptions monitor = {};
+    WorkbenchRequest workbench;
+};
+
+bool Prepare(CLI::App& app, const Arguments& args, Request* request)
+{
+    if (app.got_subcommand("set-var"))
+        return NumberOption(args.index, "index", 0, INT32_MAX, &request->a)
+            && NumberOption(args.value, "value", INT32_MIN, UINT32_MAX, &request->b);
+    if (app.got_subcommand("post"))
+        return NumberOption(args.code, "code", 0, UINT32_MAX, &request->a)
+            && NumberOption(args.value, "value", INT32_MIN, UINT32_MAX, &request->b);
+    if (app.got_subcommand("send-str")) {
+        if (!NumberOption(args.channel, "channel", 0, 255, &request->a))
+            return false;
+        const CLI::App* sendStr = app.get_subcommand("send-str");
+        if (sendStr->count("--file") != 0)
+            return ReadInputFile(args.file, kMaxPayloadBytes, "the most one message carries", &request->bytes);
+        if (sendStr->count("TEXT") == 0) {
+            fprintf(stderr, "velkctl: send-str needs TEXT or --file FILE\n");
+            return false;
+        }
+        return true;
+    }
+    if (app.got_subcommand("send-arr")) {
+        if (!NumberOption(args.channel, "channel", 0, 255, &request->a))
+            return false;
+        std::string error;
+        request->arrayCount = ParseByteListArgument(args.text, request->array, &error);
+        if (request->arrayCount < 0)
+            fprintf(stderr, "velkctl: %s\n", error.c_str());
+        return request->arrayCount >= 0;
+    }
+    if (app.got_subcommand("monitor")) {
+        int64_t count = 0, timeout = 0;
+        if (!NumberOption(args.mask, "mask", 0, UINT32_MAX, &request->a)
+            || (!args.count.empty() && !NumberOption(args.count, "count", 0, INT64_MAX, &count))
+            || (!args.timeout.empty() && !NumberOption(args.timeout, "timeout", 0, kMaxTimeoutSeconds, &timeout)))
+            return false;
+        request->monitor.mask = static_cast<uint32_t>(request->a);
+        request->monitor.count = static_cast<uint64_t>(count);
+        request->monitor.timeoutSeconds = static_cast<uint32_t>(timeout);
+        request->monitor.jsonLines = args.workbench.jsonLines;
+        request->monitor.outPath = args.workbench.out;
+    }
+    return true;
+}
+
+int Run(CLI::App& app, const Arguments& args, const Request& request)
+{
+    if (!args.busName.empty())
+        SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, args.busName.c_str());
+
+    BusBinding bus;
+    if (!LoadBus(&bus))
+        return kExitNoBus;
+    int status = bus.velkBusStatus != NULL ? bus.velkBusStatus() : kVelkOk;
+    if (status != kVelkOk) {
+        fprintf(stderr, "velkctl: no bus: %s (%d)\n", VelkResultText(status), status);
+        FreeBus(&bus);
+        return kExitNoBus;
+    }
+    HWND window = CreateClientWindow();
+    if (window == NULL) {
+        fprintf(stderr, "velkctl: cannot create a window (error %lu)\n", GetLastError());
+        FreeBus(&bus);
+        return kExitNoBus;
+    }
+
+    const uint32_t channel = static_cast<uint32_t>(request.a);
+    int exitCode = kExitFailed;
+    if (RunWorkbenchCommand(app, request.workbench, bus, window, &exitCode)) {
+        // record, replay or stats
+    } else if (app.got_subcommand("clients")) {
+        exitCode = ShowClients(bus);
+    } else if (app.got_subcommand("counters")) {
+        exitCode = ShowCounters(bus);
+    } else if (app.got_subcommand("vars")) {
+        exitCode = ShowVariables(bus);
+    } else if (app.got_subcommand("set-var")) {
+        exitCode = SetVariable(bus, static_cast<int32_t>(request.a), static_cast<int32_t>(static_cast<uint32_t>(request.b)));
+    } else if (app.got_subcommand("post")) {
+        exitCode = PostValue(bus, window, static_cast<uint32_t>(request.a), request.b, request.workbench.periodic);
+    } else if (app.got_subcommand("send-str")) {
+        if (app.get_subcommand("send-str")->count("--file") != 0)
+            exitCode = SendRawString(bus, window, channel, request.bytes, request.workbench.periodic);
+        else
+            exitCode = SendString(bus, window, channel, args.text, request.workbench.periodic);
+    } else if (app.got_subcommand("send-arr")) {
+        exitCode = SendArray(bus, window, channel, request.array, request.arrayCount, request.workbench.periodic);
+    } else if (app.got_subcommand("stop-all")) {
+        exitCode = StopAll(bus, window);
+    } else if (app.got_subcommand("monitor")) {
+        exitCode = Monitor(bus, window, request.monitor);
+    } else if (app.got_subcommand("end-session")) {
+        exitCode = EndSession(bus, window);
+    } else {
+        fprintf(stderr, "velkctl: no handler for the command\n");
+    }
+
+    DestroyWindow(window);
+    FreeBus(&bus);
+    // Output a script never got (a closed pipe, a full disk) is a failure too.
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fprintf(stderr, "velkctl: cannot write to standard output\n");
+        if (exitCode == kExitOk)
+            exitCode = kExitFailed;
+    }
+    return exitCode;
+}
+
+int Main(int argc, char** argv)
+{
+    CLI::App app("velkctl: a command-line client of the VELK bus. Numbers are decimal or 0x-hex.");
+    app.require_subcommand(0, 1);   // so an unknown word is named as such, not taken for a missing command
+    Arguments args;
+    app.add_option("--bus", args.busName,
+                   "bus to attach to (default: $" VELK_BUS_NAME_VARIABLE ", else the session's bus)");
+
+    app.add_subcommand("clients", "list the registered windows: handle, mask, name, process id");
+    app.add_subcommand("vars", "list the public variables");
+    app.add_subcommand("counters", "list the bus's counters (information text 131)");
+
+    CLI::App* setVar = app.add_subcommand("set-var", "set a public variable");
+    setVar->add_option("INDEX", args.index, "variable index")->required();
+    setVar->add_option("VALUE", args.value, "new value (signed 32-bit)")->required();
+
+    CLI::App* post = app.add_subcommand("post", "post a value message");
+    post->add_option("CODE", args.code, "message code")->required();
+    post->add_option("VALUE", args.value, "data word (32-bit)")->required();
+
+    CLI::App* sendStr = app.add_subcommand("send-str", "post a string message on channel CH: TEXT or --file");
+    sendStr->add_option("CH", args.channel, "channel, 0 to 255")->required();
+    CLI::Option* text = sendStr->add_option(
+        "TEXT", args.text, "text; \\n \\r \\t \\a \\b stand for their characters (a command line holds at most 32,767)");
+    CLI::Option* file = sendStr->add_option(
+        "--file", args.file, "send this file's bytes as they are, at most 65536 ('-': standard input)");
+    text->excludes(file);
+
+    CLI::App* sendArr = app.add_subcommand("send-arr", "post an array message on channel CH");
+    sendArr->add_option("CH", args.channel, "channel, 0 to 255")->required();
+    sendArr->add_option("BYTES", args.text, "1 to 20 bytes, each 1 or 2 hex digits, separated by blanks")->required();
+
+    app.add_subcommand("stop-all", "post the stop-all message");
+
+    CLI::App* monitor = app.add_subcommand("monitor", "print one line per message received");
+    monitor->add_option("MASK", args.mask, "subscription mask (type bits)")->required();
+    monitor->add_option("--count", args.count, "stop after N messages (exit 4 if the timeout comes first)");
+    monitor->add_option("--timeout", args.timeout, "stop after S seconds, at most 86400");
+
+    app.add_subcommand("end-session", "send WM_ENDSESSION to every other registered window");
+    AddWorkbenchCommands(app, &args.workbench);
+
+    CLI11_PARSE(app, argc, argv);
+    if (app.get_subcommands().empty()) {
+        fprintf(stderr, "velkctl: a command is required (--help lists them)\n");
+        return kExitUsage;
+    }
+    Request request;
+    if (!Prepare(app, args, &request))
+        return kExitUsage;
+    int prepared = PrepareWorkbench(app, args.workbench, &request.workbench);
+    if (prepared != kExitOk)
+        return prepared;
+    return Run(app, args, request);
+}
+
+int MainOrMessage(int argc, char** argv)
+{
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& failure) {
+        fprintf(stderr, "velkctl: failed: %s\n", failure.what());
+    } catch (...) {
+        fprintf(stderr, "velkctl: failed\n");
+    }
+    return kExitFailed;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return RunGuarded(MainOrMessage, argc, argv);
+}

@@ -1,0 +1,158 @@
+#include "velkctl/WorkbenchCommands.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "bus/SubscriptionMask.h"
+#include "velkctl/Commands.h"
+#include "velkctl/Duration.h"
+#include "velkctl/NumberArgument.h"
+#include "velkctl/Schedule.h"
+
+namespace {
+
+bool Duration(const std::string& text, const char* what, bool positive, uint64_t* micros)
+{
+    std::string error;
+    if (!ParseDuration(text, micros, &error)) {
+        fprintf(stderr, "velkctl: %s: %s\n", what, error.c_str());
+        return false;
+    }
+    if (positive && *micros == 0) {
+        fprintf(stderr, "velkctl: %s must be more than 0\n", what);
+        return false;
+    }
+    return true;
+}
+
+// The commands that send again and again with --every and --count.
+const char* const kPeriodicCommands[] = { "post", "send-str", "send-arr" };
+
+bool Given(CLI::App* command, const char* option)
+{
+    return command->count(option) != 0;
+}
+
+bool Mask(CLI::App* command, const WorkbenchArguments& args, uint32_t* mask)
+{
+    int64_t value = AllSubscriptionBits();
+    if (Given(command, "--mask") && !NumberOption(args.mask, "mask", 0, UINT32_MAX, &value))
+        return false;
+    *mask = static_cast<uint32_t>(value);
+    return true;
+}
+
+bool Count(CLI::App* command, const WorkbenchArguments& args, uint64_t* count)
+{
+    int64_t value = 0;
+    if (Given(command, "--count") && !NumberOption(args.count, "count", 1, INT64_MAX, &value))
+        return false;
+    *count = static_cast<uint64_t>(value);
+    return true;
+}
+
+bool Speed(const std::string& text, double* speed)
+{
+    char* end = NULL;
+    double value = strtod(text.c_str(), &end);
+    bool ok = !text.empty() && *end == '\0' && isfinite(value) &&
+              (value == 0 || (value >= kMinReplaySpeed && value <= kMaxReplaySpeed));
+    if (!ok) {
+        fprintf(stderr, "velkctl: bad speed '%s': expected 0 (as fast as the bus takes them) or a number from %g to %g\n",
+                text.c_str(), kMinReplaySpeed, kMaxReplaySpeed);
+        return false;
+    }
+    *speed = value;
+    return true;
+}
+
+} // namespace
+
+void AddWorkbenchCommands(CLI::App& app, WorkbenchArguments* args)
+{
+    CLI::App* record = app.add_subcommand("record", "write every message received to FILE, one line each");
+    record->add_option("FILE", args->file, "the recording ('-': standard output)")->required();
+    record->add_option("--mask", args->mask, "subscription mask (default: every type the console's boxes know)");
+    record->add_option("--count", args->count, "stop after N messages");
+    record->add_option("--duration", args->duration, "stop after this long, like 500ms, 10s, 3m");
+
+    CLI::App* replay = app.add_subcommand("replay", "post a recording's messages again with their recorded spacing");
+    replay->add_option("FILE", args->file, "the recording ('-': standard input)")->required();
+    replay->add_option("--speed", args->speed, "recorded spacing divided by X (default 1; 0: as fast as the bus takes them)");
+    replay->add_option("--loop", args->loops, "play the file N times (default 1; 0: until Ctrl+C)");
+
+    CLI::App* stats = app.add_subcommand("stats", "messages per code, total rate and the bus counters, every interval");
+    stats->add_option("--interval", args->interval, "length of an interval (default 1s)");
+    stats->add_option("--count", args->count, "stop after N intervals (default: at Ctrl+C)");
+    stats->add_option("--mask", args->mask, "subscription mask (default: every type the console's boxes know)");
+
+    for (const char* name : kPeriodicCommands) {
+        CLI::App* command = app.get_subcommand(name);
+        command->add_option("--every", args->every, "send again every D, like 20ms (until Ctrl+C without --count)");
+        command->add_option("--count", args->count, "send N times (back to back without --every)");
+    }
+
+    CLI::App* monitor = app.get_subcommand("monitor");
+    monitor->add_flag("--jsonl", args->jsonLines, "one JSON object a line instead of the console's format");
+    monitor->add_option("--out", args->out, "write the lines to FILE instead of standard output");
+}
+
+int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchRequest* request)
+{
+    if (app.got_subcommand("record")) {
+        CLI::App* command = app.get_subcommand("record");
+        RecordOptions& record = request->record;
+        record.path = args.file;
+        if (!Mask(command, args, &record.mask) || !Count(command, args, &record.count) ||
+            (Given(command, "--duration") && !Duration(args.duration, "duration", true, &record.durationMicros)))
+            return kExitUsage;
+        return 0;
+    }
+    if (app.got_subcommand("replay")) {
+        CLI::App* command = app.get_subcommand("replay");
+        int64_t loops = 1;
+        if ((Given(command, "--speed") && !Speed(args.speed, &request->replay.speed)) ||
+            (Given(command, "--loop") && !NumberOption(args.loops, "loop count", 0, INT64_MAX, &loops)))
+            return kExitUsage;
+        request->replay.loops = static_cast<uint64_t>(loops);
+        // The whole file is checked before anything is posted.
+        return ReadRecording(args.file, &request->recording) ? 0 : kExitBadFile;
+    }
+    if (app.got_subcommand("stats")) {
+        CLI::App* command = app.get_subcommand("stats");
+        StatsOptions& stats = request->stats;
+        stats.intervalMicros = 1000000;
+        if (!Mask(command, args, &stats.mask) || !Count(command, args, &stats.count) ||
+            (Given(command, "--interval") && !Duration(args.interval, "interval", true, &stats.intervalMicros)))
+            return kExitUsage;
+        return 0;
+    }
+    for (const char* name : kPeriodicCommands) {
+        if (!app.got_subcommand(name))
+            continue;
+        CLI::App* command = app.get_subcommand(name);
+        PeriodicOptions& options = request->periodic;
+        if (Given(command, "--every") && !Duration(args.every, "interval", true, &options.everyMicros))
+            return kExitUsage;
+        if (!Count(command, args, &options.count))
+            return kExitUsage;
+        if (!Given(command, "--count"))
+            options.count = Given(command, "--every") ? 0 : 1;
+    }
+    return 0;
+}
+
+bool RunWorkbenchCommand(CLI::App& app, const WorkbenchRequest& request, const BusBinding& bus, HWND window,
+                         int* exitCode)
+{
+    if (app.got_subcommand("record"))
+        *exitCode = RecordMessages(bus, window, request.record);
+    else if (app.got_subcommand("replay"))
+        *exitCode = ReplayMessages(bus, window, request.recording, request.replay);
+    else if (app.got_subcommand("stats"))
+        *exitCode = ShowStatistics(bus, window, request.stats);
+    else
+        return false;
+    return true;
+}

@@ -1,0 +1,43 @@
+// velkctl's bench-engineer commands on the command line: record, replay,
+// stats, the periodic options of post, send-str and send-arr, and monitor's
+// --jsonl and --out.
+#pragma once
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include <CLI/CLI.hpp>
+
+#include "velkctl/BusBinding.h"
+#include "velkctl/PeriodicSend.h"
+#include "velkctl/Record.h"
+#include "velkctl/Replay.h"
+#include "velkctl/Stats.h"
+
+struct WorkbenchArguments {
+    std::string file, mask, count, duration, speed, loops, interval, every, out;
+    bool jsonLines = false;
+};
+
+// Checked before the bus is touched.
+struct WorkbenchRequest {
+    RecordOptions record;
+    ReplayOptions replay = { 1.0, 1 };
+    std::vector<RecordedMessage> recording;
+    StatsOptions stats = {};
+    PeriodicOptions periodic = { 0, 1 };   // one send
+};
+
+// Adds record, replay and stats, and the options the other commands gain;
+// post, send-str, send-arr and monitor must be there already.
+void AddWorkbenchCommands(CLI::App& app, WorkbenchArguments* args);
+
+// Checks what the command line gave for these; 0 when it may go on, else the
+// exit code after a message on stderr.
+int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchRequest* request);
+
+// Runs record, replay or stats; false when the command is none of them.
+bool RunWorkbenchCommand(CLI::App& app, const WorkbenchRequest& request, const BusBinding& bus, HWND window,
+                         int* exitCode);
