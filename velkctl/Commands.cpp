@@ -156,7 +156,7 @@ int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options)
         return kExitTimedOut;
     }
     if (end == kMonitorFileFailed)
-        return kExitBadFile;
+        return kExitIo;
     if (end == kMonitorSessionEnded)
         fprintf(stderr, "velkctl: the session ended\n");
     return kExitOk;

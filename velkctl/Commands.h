@@ -10,14 +10,16 @@
 #include "velkctl/Monitor.h"
 #include "velkctl/PeriodicSend.h"
 
+// velkctl's exit statuses, one table for every command (velkctl --help,
+// docs/velkctl.md and the zips' README.txt show it).
 enum VelkCtlExit {
     kExitOk = 0,
-    kExitUsage = 1,        // bad arguments (CLI11's own codes are non-zero too)
-    kExitNoBus = 2,        // no library, or no usable bus
-    kExitBadFile = 2,      // a file that cannot be read, made or written, or a malformed recording
+    kExitNoBus = 1,        // velk.dll missing or not a bus library, or the bus unusable
+    kExitUsage = 2,        // a bad or mistyped command, option or argument, or a malformed input file
     kExitRefused = 3,      // the library refused the request
-    kExitTimedOut = 4,     // monitor: fewer messages than --count before --timeout
-    kExitFailed = 5,       // velkctl itself failed: a crash (in it or the library) or an internal error
+    kExitTimedOut = 4,     // fewer messages than --count before --timeout
+    kExitIo = 5,           // a file or standard input/output that cannot be opened, read, made or written
+    kExitCrashed = 6,      // velkctl or the library crashed, or an internal error
 };
 
 // For every command that changes the bus, once it has: when no other process

@@ -63,7 +63,7 @@ void ReportAndTerminate(char* end)
     Append(&end, "\r\n");
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), g_report, static_cast<DWORD>(end - g_report), &written, NULL);
-    TerminateProcess(GetCurrentProcess(), kExitFailed);
+    TerminateProcess(GetCurrentProcess(), kExitCrashed);
 }
 
 LONG WINAPI ReportUnhandledException(EXCEPTION_POINTERS* exception)

@@ -1,6 +1,6 @@
 // A velkctl that fails never exits 0: a crash anywhere in the process, in
 // velkctl or in the library it loaded, ends it with a line on stderr and
-// kExitFailed.
+// kExitCrashed.
 #pragma once
 
 typedef int (*GuardedMain)(int argc, char** argv);

@@ -6,6 +6,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "velkctl/Commands.h"
+
 namespace {
 
 // Up to one byte beyond the limit, which tells a file that is too large.
@@ -20,7 +22,7 @@ bool ReadUpTo(FILE* file, size_t maxBytes, std::string* bytes)
 
 } // namespace
 
-bool ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes)
+int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes)
 {
     const bool standardInput = path == "-";
     const std::string shown = standardInput ? std::string("standard input") : "'" + path + "'";
@@ -31,7 +33,7 @@ bool ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLarg
         file = fopen(path.c_str(), "rb");
         if (file == NULL) {
             fprintf(stderr, "velkctl: cannot open %s: %s\n", shown.c_str(), strerror(errno));
-            return false;
+            return kExitIo;
         }
     }
     bytes->clear();
@@ -41,12 +43,12 @@ bool ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLarg
         fclose(file);
     if (!read) {
         fprintf(stderr, "velkctl: cannot read %s: %s\n", shown.c_str(), strerror(readError));
-        return false;
+        return kExitIo;
     }
     if (bytes->size() > maxBytes) {
         fprintf(stderr, "velkctl: %s holds more than %lu bytes, %s\n", shown.c_str(),
                 static_cast<unsigned long>(maxBytes), tooLargeReason);
-        return false;
+        return kExitUsage;
     }
-    return true;
+    return kExitOk;
 }

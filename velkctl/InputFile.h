@@ -4,7 +4,8 @@
 #include <stddef.h>
 #include <string>
 
-// Reads at most maxBytes. False, with a message on stderr, when the file
-// cannot be opened or read or holds more; the message then gives
-// tooLargeReason ("the most one message carries") as the reason for the limit.
-bool ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes);
+// Reads at most maxBytes. Returns kExitOk, or after a message on stderr
+// kExitIo when the file cannot be opened or read, kExitUsage when it holds
+// more; that message gives tooLargeReason ("the most one message carries")
+// as the reason for the limit.
+int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes);

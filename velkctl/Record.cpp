@@ -73,7 +73,7 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
         file = fopen(options.path.c_str(), "wb");
         if (file == NULL) {
             fprintf(stderr, "velkctl: cannot create '%s': %s\n", name, strerror(errno));
-            return kExitBadFile;
+            return kExitIo;
         }
     }
     setvbuf(file, NULL, _IOFBF, kFileBuffer);
@@ -108,7 +108,7 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
         fprintf(stderr, "velkctl: the session ended\n");
     if (!written) {
         fprintf(stderr, "velkctl: cannot write '%s': %s\n", name, strerror(errno));
-        return kExitBadFile;
+        return kExitIo;
     }
     return kExitOk;
 }

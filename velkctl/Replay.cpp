@@ -24,18 +24,19 @@ int Post(const BusBinding& bus, HWND window, const RecordedMessage& message)
 
 } // namespace
 
-bool ReadRecording(const std::string& path, std::vector<RecordedMessage>* messages)
+int ReadRecording(const std::string& path, std::vector<RecordedMessage>* messages)
 {
     std::string text;
-    if (!ReadInputFile(path, kMaxRecordingBytes, "the most velkctl replays", &text))
-        return false;
+    int read = ReadInputFile(path, kMaxRecordingBytes, "the most velkctl replays", &text);
+    if (read != kExitOk)
+        return read;
     RecordParse parsed = ParseRecordText(text);
     if (parsed.errorLine != 0) {
         fprintf(stderr, "%s:%zu: %s\n", path.c_str(), parsed.errorLine, parsed.error.c_str());
-        return false;
+        return kExitUsage;
     }
     messages->swap(parsed.messages);
-    return true;
+    return kExitOk;
 }
 
 int ReplayMessages(const BusBinding& bus, HWND window, const std::vector<RecordedMessage>& messages,

@@ -14,9 +14,10 @@ struct ReplayOptions {
     uint64_t loops;            // passes over the file; 0: until stopped
 };
 
-// Reads and checks the whole file ('-': standard input); on a fault prints
-// "FILE:LINE: what is wrong" (or why it cannot be read) and returns false.
-bool ReadRecording(const std::string& path, std::vector<RecordedMessage>* messages);
+// Reads and checks the whole file ('-': standard input). On a fault prints
+// "FILE:LINE: what is wrong" and returns kExitUsage, or why it cannot be
+// read and kExitIo; else kExitOk.
+int ReadRecording(const std::string& path, std::vector<RecordedMessage>* messages);
 
 // The process exit code; the summary goes to stderr.
 int ReplayMessages(const BusBinding& bus, HWND window, const std::vector<RecordedMessage>& messages,

@@ -21,6 +21,16 @@ namespace {
 
 const int64_t kMaxTimeoutSeconds = 24 * 60 * 60;
 
+const char kExitStatusHelp[] =
+    "Exit status:\n"
+    "  0  done\n"
+    "  1  no bus: velk.dll missing or not a bus library, or the bus unusable\n"
+    "  2  usage: a bad or mistyped command, option or argument, or a malformed input file\n"
+    "  3  refused: the bus library refused the request\n"
+    "  4  timed out: fewer messages than --count before --timeout\n"
+    "  5  I/O: a file, standard input or output that cannot be opened, read, made or written\n"
+    "  6  crashed: velkctl or the bus library crashed, or an internal error";
+
 // CLI11 checks presence and count; the numbers are ours (hex with 0x, or
 // decimal), so a negative count is refused rather than wrapped.
 struct Arguments {
@@ -40,48 +50,69 @@ struct Request {
     WorkbenchRequest workbench;
 };
 
-bool Prepare(CLI::App& app, const Arguments& args, Request* request)
+// kExitOk, or the exit status after a message on stderr.
+int Prepare(CLI::App& app, const Arguments& args, Request* request)
 {
+    const int bad = kExitUsage;
     if (app.got_subcommand("set-var"))
         return NumberOption(args.index, "index", 0, INT32_MAX, &request->a)
-            && NumberOption(args.value, "value", INT32_MIN, UINT32_MAX, &request->b);
+            && NumberOption(args.value, "value", INT32_MIN, UINT32_MAX, &request->b) ? kExitOk : bad;
     if (app.got_subcommand("post"))
         return NumberOption(args.code, "code", 0, UINT32_MAX, &request->a)
-            && NumberOption(args.value, "value", INT32_MIN, UINT32_MAX, &request->b);
+            && NumberOption(args.value, "value", INT32_MIN, UINT32_MAX, &request->b) ? kExitOk : bad;
     if (app.got_subcommand("send-str")) {
         if (!NumberOption(args.channel, "channel", 0, 255, &request->a))
-            return false;
+            return bad;
         const CLI::App* sendStr = app.get_subcommand("send-str");
         if (sendStr->count("--file") != 0)
             return ReadInputFile(args.file, kMaxPayloadBytes, "the most one message carries", &request->bytes);
         if (sendStr->count("TEXT") == 0) {
             fprintf(stderr, "velkctl: send-str needs TEXT or --file FILE\n");
-            return false;
+            return bad;
         }
-        return true;
+        return kExitOk;
     }
     if (app.got_subcommand("send-arr")) {
         if (!NumberOption(args.channel, "channel", 0, 255, &request->a))
-            return false;
+            return bad;
         std::string error;
         request->arrayCount = ParseByteListArgument(args.text, request->array, &error);
         if (request->arrayCount < 0)
             fprintf(stderr, "velkctl: %s\n", error.c_str());
-        return request->arrayCount >= 0;
+        return request->arrayCount >= 0 ? kExitOk : bad;
     }
     if (app.got_subcommand("monitor")) {
         int64_t count = 0, timeout = 0;
         if (!NumberOption(args.mask, "mask", 0, UINT32_MAX, &request->a)
             || (!args.count.empty() && !NumberOption(args.count, "count", 0, INT64_MAX, &count))
             || (!args.timeout.empty() && !NumberOption(args.timeout, "timeout", 0, kMaxTimeoutSeconds, &timeout)))
-            return false;
+            return bad;
         request->monitor.mask = static_cast<uint32_t>(request->a);
         request->monitor.count = static_cast<uint64_t>(count);
         request->monitor.timeoutSeconds = static_cast<uint32_t>(timeout);
         request->monitor.jsonLines = args.workbench.jsonLines;
         request->monitor.outPath = args.workbench.out;
     }
-    return true;
+    return kExitOk;
+}
+
+const int kParsed = -1;
+
+// kParsed, or the exit status: 0 after --help, kExitUsage for every error of
+// the parser (whose own codes, 106, 109 and so on, mean nothing to a script).
+int ParseCommandLine(CLI::App& app, int argc, char** argv)
+{
+    try {
+        app.parse(argc, argv);
+        return kParsed;
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::ParseError& error) {
+        fprintf(stderr, "velkctl: %s (velkctl --help lists the commands)\n", error.what());
+        return kExitUsage;
+    }
 }
 
 int Run(CLI::App& app, const Arguments& args, const Request& request)
@@ -106,7 +137,7 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
     }
 
     const uint32_t channel = static_cast<uint32_t>(request.a);
-    int exitCode = kExitFailed;
+    int exitCode = kExitCrashed;   // no command ran: an internal error
     if (RunWorkbenchCommand(app, request.workbench, bus, window, &exitCode)) {
         // record, replay or stats
     } else if (app.got_subcommand("clients")) {
@@ -142,18 +173,20 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
     if (fflush(stdout) != 0 || ferror(stdout)) {
         fprintf(stderr, "velkctl: cannot write to standard output\n");
         if (exitCode == kExitOk)
-            exitCode = kExitFailed;
+            exitCode = kExitIo;
     }
     return exitCode;
 }
 
 int Main(int argc, char** argv)
 {
-    CLI::App app("velkctl: a command-line client of the VELK bus. Numbers are decimal or 0x-hex.");
+    // Named here, or the usage line would show the path velkctl was started by.
+    CLI::App app("velkctl: a command-line client of the VELK bus. Numbers are decimal or 0x-hex.", "velkctl");
+    app.footer(kExitStatusHelp);
     app.require_subcommand(0, 1);   // so an unknown word is named as such, not taken for a missing command
     Arguments args;
     app.add_option("--bus", args.busName,
-                   "bus to attach to (default: $" VELK_BUS_NAME_VARIABLE ", else the session's bus)");
+                   "bus to attach to (default: %" VELK_BUS_NAME_VARIABLE "%, else the session's bus)");
 
     app.add_subcommand("clients", "list the registered windows: handle, mask, name, process id");
     app.add_subcommand("vars", "list the public variables");
@@ -189,15 +222,18 @@ int Main(int argc, char** argv)
     app.add_subcommand("end-session", "send WM_ENDSESSION to every other registered window");
     AddWorkbenchCommands(app, &args.workbench);
 
-    CLI11_PARSE(app, argc, argv);
+    int parsed = ParseCommandLine(app, argc, argv);
+    if (parsed != kParsed)
+        return parsed;
     if (app.get_subcommands().empty()) {
         fprintf(stderr, "velkctl: a command is required (--help lists them)\n");
         return kExitUsage;
     }
     Request request;
-    if (!Prepare(app, args, &request))
-        return kExitUsage;
-    int prepared = PrepareWorkbench(app, args.workbench, &request.workbench);
+    int prepared = Prepare(app, args, &request);
+    if (prepared != kExitOk)
+        return prepared;
+    prepared = PrepareWorkbench(app, args.workbench, &request.workbench);
     if (prepared != kExitOk)
         return prepared;
     return Run(app, args, request);
@@ -212,7 +248,7 @@ int MainOrMessage(int argc, char** argv)
     } catch (...) {
         fprintf(stderr, "velkctl: failed\n");
     }
-    return kExitFailed;
+    return kExitCrashed;
 }
 
 } // namespace

@@ -209,7 +209,7 @@ TEST_F(Attach, RefusesWhatIsNotOurBusAndAdoptsAnUnfinishedOne)
 
     ChildProcess refused;
     ASSERT_TRUE(refused.Start("velkctl.exe", "clients"));
-    EXPECT_EQ(2, refused.Wait(30000));
+    EXPECT_EQ(1, refused.Wait(30000));   // no bus
     ASSERT_EQ(1u, refused.Lines().size());
     EXPECT_EQ("velkctl: no bus: an object of the bus's name is not a bus (-2)", refused.Lines()[0]);
     CloseHandle(event);
@@ -231,7 +231,7 @@ TEST_F(Attach, UnusableBusNameIsRefused)
     SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, NULL);
     ChildProcess refused;
     ASSERT_TRUE(refused.Start("velkctl.exe", "--bus " + std::string(250, 'x') + " post 0x10000801 4242"));
-    EXPECT_EQ(2, refused.Wait(30000));
+    EXPECT_EQ(1, refused.Wait(30000));   // no bus
     EXPECT_EQ(std::vector<std::string>{ expected }, refused.Lines());
 }
 

@@ -212,16 +212,16 @@ TEST_F(Workbench, BadRecordingsAndFilesPostNothing)
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(malformed + ":3: payload has an odd number of hex digits", lines[0]);
 
-    EXPECT_EQ(2, RunVelkctl("replay \"" + TempPath("missing.txt") + "\"", &lines));
+    EXPECT_EQ(5, RunVelkctl("replay \"" + TempPath("missing.txt") + "\"", &lines));
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(std::string::npos, lines[0].find("cannot open")) << lines[0];
-    EXPECT_EQ(2, RunVelkctl("record \"" + TempPath("no-such-folder\\x.txt") + "\" --count 1", &lines));
+    EXPECT_EQ(5, RunVelkctl("record \"" + TempPath("no-such-folder\\x.txt") + "\" --count 1", &lines));
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(std::string::npos, lines[0].find("cannot create")) << lines[0];
-    EXPECT_NE(0, RunVelkctl("post 0x20000801 1 --every 20 --count 2", &lines));
+    EXPECT_EQ(2, RunVelkctl("post 0x20000801 1 --every 20 --count 2", &lines));
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(std::string::npos, lines[0].find("bad duration '20'")) << lines[0];
-    EXPECT_NE(0, RunVelkctl("replay \"" + malformed + "\" --speed -1", &lines));
+    EXPECT_EQ(2, RunVelkctl("replay \"" + malformed + "\" --speed -1", &lines));
 
     EXPECT_EQ(0u, Counters()["posted"]);
     EXPECT_TRUE(Receive(window_, 1, 200).empty());
