@@ -1,0 +1,79 @@
+#include "chart/ChartGeometry.h"
+
+#include <math.h>
+
+#include <algorithm>
+
+PlotArea PlotAreaOf(int width, int height)
+{
+    PlotArea area;
+    area.left = kMarginLeft;
+    area.top = kMarginTop;
+    area.right = std::max(width - kMarginRight, area.left + 1);
+    area.bottom = std::max(height - kMarginBottom, area.top + 1);
+    return area;
+}
+
+int ValueY(double value, const Axis& axis, const PlotArea& area)
+{
+    double fraction = (value - axis.low) / (axis.high - axis.low);
+    if (!(fraction >= 0))
+        fraction = 0;   // NaN too
+    fraction = std::min(fraction, 1.0);
+    // high at the top row, low at the bottom row
+    return area.bottom - 1 - static_cast<int>(lround(fraction * (area.Height() - 1)));
+}
+
+int AxisX(double value, const Axis& axis, const PlotArea& area)
+{
+    double fraction = (value - axis.low) / (axis.high - axis.low);
+    if (!(fraction >= 0))
+        fraction = 0;
+    fraction = std::min(fraction, 1.0);
+    return area.left + static_cast<int>(lround(fraction * (area.Width() - 1)));
+}
+
+std::vector<PlotPoint> TracePolyline(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area)
+{
+    std::vector<PlotPoint> points;
+    for (size_t p = 0; p < columns.size(); ++p) {
+        const Column& column = columns[p];
+        if (column.count == 0)
+            continue;
+        int x = area.left + static_cast<int>(p);
+        for (int32_t value : { column.first, column.min, column.max, column.last }) {
+            PlotPoint point = { x, ValueY(value, axis, area) };
+            if (points.empty() || points.back().x != point.x || points.back().y != point.y)
+                points.push_back(point);
+        }
+    }
+    return points;
+}
+
+bool ColumnRange(const std::vector<Column>& columns, int32_t* min, int32_t* max)
+{
+    bool any = false;
+    for (const Column& column : columns) {
+        if (column.count == 0)
+            continue;
+        *min = any ? std::min(*min, column.min) : column.min;
+        *max = any ? std::max(*max, column.max) : column.max;
+        any = true;
+    }
+    return any;
+}
+
+uint32_t TraceColour(size_t trace)
+{
+    static const uint32_t kColours[kMaxTraces] = {
+        0x1F5FD0,   // blue
+        0xD03030,   // red
+        0x109040,   // green
+        0xE08000,   // orange
+        0x8040B0,   // purple
+        0x0090A0,   // teal
+        0x8C5A28,   // brown
+        0xD0008C,   // magenta
+    };
+    return kColours[trace % kMaxTraces];
+}

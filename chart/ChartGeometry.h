@@ -1,0 +1,61 @@
+// Where a chart's parts go, in pixels, the same for the live window (GDI)
+// and the saved SVG: the plot area inside the margins for the labels, the
+// value-to-y mapping and each trace's polyline. Pure logic.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+#include <vector>
+
+#include "chart/AxisScale.h"
+#include "chart/Columns.h"
+
+struct PlotArea {
+    int left, top, right, bottom;   // right and bottom exclusive
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+};
+
+// Margins: value labels on the left, time labels below, the legend above.
+enum {
+    kMarginLeft = 64,
+    kMarginRight = 16,
+    kMarginTop = 28,
+    kMarginBottom = 40,
+    kMaxTraces = 8,        // one colour each
+};
+
+// The plot area of a chart of this size; at least one pixel each way, so a
+// window shrunk to nothing still draws (nothing useful) without faults.
+PlotArea PlotAreaOf(int width, int height);
+
+// The y of a value, clamped to the plot area: values outside a fixed scale
+// run along its edge.
+int ValueY(double value, const Axis& axis, const PlotArea& area);
+// The x of a value on a horizontal axis over the plot area.
+int AxisX(double value, const Axis& axis, const PlotArea& area);
+
+struct PlotPoint {
+    int x, y;
+};
+
+// The polyline of one trace whose columns are the plot area's pixel columns
+// (column p at x = left + p): each column with samples adds its first, min,
+// max and last value, repeats dropped, so the line reaches every extreme;
+// empty columns are stepped over, the line joining the samples on either
+// side. At most four points per column, whatever the samples.
+std::vector<PlotPoint> TracePolyline(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area);
+
+// The smallest and largest value of the columns; false when all are empty.
+bool ColumnRange(const std::vector<Column>& columns, int32_t* min, int32_t* max);
+
+// Trace colours as 0xRRGGBB, distinct on white and from each other.
+uint32_t TraceColour(size_t trace);
+
+// Colours of the chart itself.
+enum : uint32_t {
+    kChartBackground = 0xFFFFFF,
+    kChartGrid = 0xE4E4E4,
+    kChartAxis = 0x606060,
+    kChartText = 0x202020,
+    kChartCursor = 0x909090,
+};

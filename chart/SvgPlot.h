@@ -1,0 +1,37 @@
+// A chart as an SVG document: title, grid, labelled axes, a legend and one
+// polyline per trace, laid out as the live chart is (ChartGeometry). Pure
+// logic.
+#pragma once
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include "chart/Columns.h"
+
+struct SvgTrace {
+    std::string name;               // UTF-8, as the legend shows it
+    uint32_t colour;                // 0xRRGGBB
+    std::vector<Column> columns;    // one per pixel column of the plot area
+};
+
+struct SvgChart {
+    std::string title;              // UTF-8
+    std::string timeLabel;          // under the time axis, UTF-8
+    int width, height;              // pixels
+    double fromSeconds, toSeconds;  // the time axis
+    std::vector<SvgTrace> traces;
+};
+
+// The plot area's width for a chart of this size: how many columns each
+// trace should bring.
+int SvgPlotWidth(int width, int height);
+
+// The whole document. Texts that are not valid UTF-8 or hold control
+// characters are mended (U+FFFD, a blank), so the document is always
+// well-formed XML. A trace without samples draws nothing and says
+// "(no data)" in the legend; a trace of one point draws a dot.
+std::string WriteSvg(const SvgChart& chart);
+
+// Text as XML character data or an attribute value: valid UTF-8, no control
+// characters, & < > " ' escaped.
+std::string XmlText(const std::string& text);

@@ -1,0 +1,240 @@
+// The strip chart's pure logic: decimation keeps every extreme, axes hold
+// any data, the SVG is what the plot command writes.
+#include <gtest/gtest.h>
+
+#include <math.h>
+#include <stdint.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "chart/AxisScale.h"
+#include "chart/ChartGeometry.h"
+#include "chart/Columns.h"
+#include "chart/SvgPlot.h"
+
+namespace {
+
+// A noisy trace of n samples 10 us apart with one spike at index spikeAt.
+std::vector<Sample> NoisyTrace(size_t n, size_t spikeAt, int32_t spike)
+{
+    std::vector<Sample> samples(n);
+    uint32_t noise = 12345;
+    for (size_t i = 0; i < n; ++i) {
+        noise = noise * 1103515245u + 12345u;
+        samples[i].micros = static_cast<int64_t>(i) * 10;
+        samples[i].value = static_cast<int32_t>((noise >> 16) % 21) - 10;
+    }
+    samples[spikeAt].value = spike;
+    return samples;
+}
+
+bool HoldsValue(const std::vector<Column>& columns, int32_t value)
+{
+    for (const Column& column : columns) {
+        if (column.count != 0 && (column.min == value || column.max == value))
+            return true;
+    }
+    return false;
+}
+
+size_t Samples(const std::vector<Column>& columns)
+{
+    size_t total = 0;
+    for (const Column& column : columns)
+        total += column.count;
+    return total;
+}
+
+TEST(Decimation, AOneSampleSpikeSurvivesEveryZoom)
+{
+    const size_t n = 20000;
+    for (size_t spikeAt : { size_t(0), size_t(1), size_t(4999), n / 2 + 3, n - 1 }) {
+        for (int32_t spike : { INT32_MAX, INT32_MIN, 11 }) {
+            std::vector<Sample> samples = NoisyTrace(n, spikeAt, spike);
+            const int64_t span = static_cast<int64_t>(n) * 10;
+            for (size_t width : { size_t(1), size_t(7), size_t(640), size_t(4096), n, 3 * n }) {
+                SCOPED_TRACE(testing::Message() << "spike " << spike << " at " << spikeAt << ", " << width << " columns");
+                // One pass over a known span, and one that grows from 1 us.
+                ColumnSpan fixed(0, span, width, false);
+                ColumnSpan growing(0, 1, width, true);
+                for (const Sample& sample : samples) {
+                    ASSERT_TRUE(fixed.Add(sample.micros, sample.value));
+                    ASSERT_TRUE(growing.Add(sample.micros, sample.value));
+                }
+                EXPECT_TRUE(HoldsValue(fixed.Columns(), spike));
+                EXPECT_TRUE(HoldsValue(growing.Columns(), spike));
+                EXPECT_EQ(n, Samples(growing.Columns()));
+
+                // Live: a strip whose window holds the trace, read at a screen's width.
+                ColumnStrip strip(span, 4096);
+                for (const Sample& sample : samples)
+                    strip.Add(sample.micros, sample.value);
+                std::vector<Column> fine;
+                strip.CopyEnding(span - 1, &fine);
+                std::vector<Column> shown = Regroup(fine, width);
+                EXPECT_TRUE(HoldsValue(shown, spike));
+
+                // And the drawn line reaches the spike's row.
+                PlotArea area = PlotAreaOf(static_cast<int>(std::min<size_t>(width, 5000)) + kMarginLeft + kMarginRight, 300);
+                std::vector<Column> pixels = Regroup(fixed.Columns(), static_cast<size_t>(area.Width()));
+                Axis axis = NiceAxis(std::min(-10, spike), std::max(10, spike), 8, 1);
+                std::vector<PlotPoint> line = TracePolyline(pixels, axis, area);
+                int spikeY = ValueY(spike, axis, area);
+                EXPECT_TRUE(std::any_of(line.begin(), line.end(), [&](const PlotPoint& p) { return p.y == spikeY; }));
+                EXPECT_LE(line.size(), 4u * static_cast<size_t>(area.Width()));
+            }
+        }
+    }
+}
+
+TEST(Decimation, TheLiveStripForgetsWhatLeavesItsWindowAndShowsGaps)
+{
+    ColumnStrip strip(1000, 10);   // ten columns of 100 us
+    strip.Add(50, 7);              // column 0
+    strip.Add(150, 8);             // column 1
+    strip.Add(950, -3);            // column 9
+    std::vector<Column> columns;
+    strip.CopyEnding(999, &columns);
+    EXPECT_EQ(7, columns[0].first);
+    EXPECT_EQ(8, columns[1].first);
+    EXPECT_EQ(0u, columns[5].count);
+    EXPECT_EQ(-3, columns[9].last);
+
+    // 250 us on: columns 0 to 2 have left; nothing new has come.
+    strip.CopyEnding(1250, &columns);
+    EXPECT_EQ(1u, Samples(columns));
+    EXPECT_EQ(-3, columns[6].max);
+
+    // A sample after a gap longer than the window empties every older column.
+    strip.Add(5000, 1);
+    strip.CopyEnding(5000, &columns);
+    EXPECT_EQ(1u, Samples(columns));
+    EXPECT_EQ(1, columns[9].min);
+    // Older than the strip holds: not taken.
+    strip.Add(3000, 99);
+    strip.CopyEnding(5000, &columns);
+    EXPECT_FALSE(HoldsValue(columns, 99));
+
+    strip.Clear();
+    strip.CopyEnding(5000, &columns);
+    EXPECT_EQ(0u, Samples(columns));
+}
+
+TEST(Axes, HoldTheDataWithNiceTicksWhateverTheValues)
+{
+    struct Case { double min, max; };
+    const Case cases[] = {
+        { 0, 0 }, { 5, 5 }, { -7, -7 }, { 1e9, 1e9 },           // constants and single points
+        { INT32_MIN, INT32_MAX }, { INT32_MIN, INT32_MIN },       // the extremes of int32
+        { INT32_MAX, INT32_MAX }, { -350, -20 }, { -1, 1 },       // negative ranges
+        { 0, 1 }, { 3, 1000003 }, { 0.5, 0.75 },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(testing::Message() << test.min << " to " << test.max);
+        Axis axis = NiceAxis(test.min, test.max, 8, 1);
+        EXPECT_LE(axis.low, test.min);
+        EXPECT_GE(axis.high, test.max);
+        EXPECT_LT(axis.low, axis.high);
+        ASSERT_GE(axis.ticks.size(), 2u);
+        EXPECT_LE(axis.ticks.size(), 9u);
+        EXPECT_GE(axis.step, 1);
+        // The data fill a good part of the range: not squashed into a line.
+        if (test.max > test.min) {
+            EXPECT_GE((test.max - test.min) / (axis.high - axis.low), 0.2);
+        } else {
+            EXPECT_GT(test.min, axis.low);   // a constant sits inside, not on an edge
+            EXPECT_LT(test.max, axis.high);
+        }
+        std::vector<std::string> labels;
+        for (double tick : axis.ticks) {
+            EXPECT_GE(tick, axis.low);
+            EXPECT_LE(tick, axis.high);
+            labels.push_back(TickLabel(tick, axis));
+        }
+        EXPECT_EQ(labels.size(), std::set<std::string>(labels.begin(), labels.end()).size()) << labels.front();
+    }
+    // A reversed range, NaN: usable axes all the same.
+    EXPECT_EQ(-4, NiceAxis(3, -4, 8, 1).low);
+    Axis nan = NiceAxis(NAN, 1, 8, 1);
+    EXPECT_LT(nan.low, nan.high);
+
+    Axis big = NiceAxis(INT32_MIN, INT32_MAX, 8, 1);
+    EXPECT_EQ("-2G", TickLabel(-2e9, big));
+    EXPECT_EQ("0", TickLabel(0, big));
+    Axis fine = NiceAxis(0, 1.5, 8, 0);
+    EXPECT_EQ("0.2", TickLabel(0.2, fine));
+    EXPECT_EQ("-10", TickLabel(-10, FixedAxis(-10, 0, 6)));
+
+    const char* unit = nullptr;
+    Axis hour = TimeAxis(3600, 10, &unit);
+    EXPECT_STREQ("min", unit);
+    EXPECT_EQ(-60, hour.low);
+    EXPECT_EQ(0, hour.high);
+    EXPECT_EQ(0, hour.ticks.back());
+}
+
+// Where the SVG files go for tests/unit/check_svg.py, which parses them.
+const char* SvgFolder()
+{
+    return CORVANE_SVG_CHECK_DIR;
+}
+
+void WriteFile(const std::string& name, const std::string& text)
+{
+    std::string path = std::string(SvgFolder()) + "/" + name;
+    FILE* file = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, file) << path;
+    fwrite(text.data(), 1, text.size(), file);
+    fclose(file);
+}
+
+TEST(SvgPlots, OneBoundedPolylinePerTraceInWellFormedText)
+{
+    SvgChart chart;
+    chart.title = "bench 7 <depth> & \"A/D\" \xE6\xB7\xB1\xE5\xBA\xA6 \xFF\x01 '";   // markup, UTF-8, bytes that are not
+    chart.timeLabel = "time (s)";
+    chart.width = 960;
+    chart.height = 540;
+    chart.fromSeconds = 0;
+    chart.toSeconds = 1;
+    const size_t width = static_cast<size_t>(SvgPlotWidth(chart.width, chart.height));
+
+    std::vector<Sample> samples = NoisyTrace(1000000, 777, INT32_MAX);
+    ColumnSpan span(0, 1, width * 8, true);
+    for (const Sample& sample : samples)
+        span.Add(sample.micros, sample.value);
+    chart.traces.push_back({ "20001001", TraceColour(0), Regroup(span.Columns(), width) });
+    chart.traces.push_back({ "20001002", TraceColour(1), std::vector<Column>(width) });   // never seen
+    std::vector<Column> one(width);
+    one[3].Add(INT32_MIN);
+    chart.traces.push_back({ "20001003", TraceColour(2), one });
+
+    std::string svg = WriteSvg(chart);
+    EXPECT_EQ(std::string::npos, svg.find('\x01'));
+    EXPECT_EQ(std::string::npos, svg.find("\xFF"));
+    EXPECT_NE(std::string::npos, svg.find("&lt;depth&gt; &amp; &quot;A/D&quot; \xE6\xB7\xB1\xE5\xBA\xA6 \xEF\xBF\xBD"));
+    EXPECT_NE(std::string::npos, svg.find("20001002 (no data)"));
+    EXPECT_NE(std::string::npos, svg.find("<circle"));
+
+    size_t polyline = svg.find("<polyline");
+    ASSERT_NE(std::string::npos, polyline);
+    EXPECT_EQ(std::string::npos, svg.find("<polyline", polyline + 1));
+    size_t begin = svg.find("points=\"", polyline) + 8;
+    std::string points = svg.substr(begin, svg.find('"', begin) - begin);
+    size_t count = static_cast<size_t>(std::count(points.begin(), points.end(), ',' ));
+    EXPECT_GE(count, width);          // every column has samples
+    EXPECT_LE(count, 4 * width);      // a few thousand points for a million samples
+
+    WriteFile("chart.svg", svg);
+    SvgChart empty = chart;
+    empty.traces.clear();
+    empty.width = 1;                  // smaller than the margins
+    empty.height = 1;
+    WriteFile("empty.svg", WriteSvg(empty));
+}
+
+} // namespace
