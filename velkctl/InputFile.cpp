@@ -20,35 +20,69 @@ bool ReadUpTo(FILE* file, size_t maxBytes, std::string* bytes)
     return ferror(file) == 0;
 }
 
+std::string Shown(const std::string& path)
+{
+    return path == "-" ? std::string("standard input") : "'" + path + "'";
+}
+
 } // namespace
+
+FILE* OpenInputFile(const std::string& path)
+{
+    if (path == "-") {
+        _setmode(_fileno(stdin), _O_BINARY);   // the bytes as they are: no CR LF translation
+        return stdin;
+    }
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == NULL)
+        fprintf(stderr, "velkctl: cannot open %s: %s\n", Shown(path).c_str(), strerror(errno));
+    return file;
+}
+
+void CloseInputFile(FILE* file)
+{
+    if (file != NULL && file != stdin)
+        fclose(file);
+}
+
+std::string InputFileName(const std::string& path)
+{
+    return path == "-" ? "standard input" : path;
+}
 
 int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes)
 {
-    const bool standardInput = path == "-";
-    const std::string shown = standardInput ? std::string("standard input") : "'" + path + "'";
-    FILE* file = stdin;
-    if (standardInput) {
-        _setmode(_fileno(stdin), _O_BINARY);   // the bytes as they are: no CR LF translation
-    } else {
-        file = fopen(path.c_str(), "rb");
-        if (file == NULL) {
-            fprintf(stderr, "velkctl: cannot open %s: %s\n", shown.c_str(), strerror(errno));
-            return kExitIo;
-        }
-    }
+    FILE* file = OpenInputFile(path);
+    if (file == NULL)
+        return kExitIo;
     bytes->clear();
     bool read = ReadUpTo(file, maxBytes, bytes);
     int readError = errno;
-    if (!standardInput)
-        fclose(file);
+    CloseInputFile(file);
     if (!read) {
-        fprintf(stderr, "velkctl: cannot read %s: %s\n", shown.c_str(), strerror(readError));
+        fprintf(stderr, "velkctl: cannot read %s: %s\n", Shown(path).c_str(), strerror(readError));
         return kExitIo;
     }
     if (bytes->size() > maxBytes) {
-        fprintf(stderr, "velkctl: %s holds more than %lu bytes, %s\n", shown.c_str(),
+        fprintf(stderr, "velkctl: %s holds more than %lu bytes, %s\n", Shown(path).c_str(),
                 static_cast<unsigned long>(maxBytes), tooLargeReason);
         return kExitUsage;
     }
     return kExitOk;
+}
+
+int RecordReadStatus(const RecordReader& reader)
+{
+    if (!reader.Notice().empty())
+        fprintf(stderr, "%s\n", reader.Notice().c_str());
+    switch (reader.Outcome()) {
+    case kRecordRead:
+        return kExitOk;
+    case kRecordMalformed:
+        fprintf(stderr, "%s\n", reader.Error().c_str());
+        return kExitUsage;
+    default:
+        fprintf(stderr, "velkctl: %s\n", reader.Error().c_str());
+        return kExitIo;
+    }
 }

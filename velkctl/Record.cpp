@@ -1,9 +1,7 @@
 #include "velkctl/Record.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <inttypes.h>
-#include <io.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -11,18 +9,18 @@
 #include "velkctl/BusCounters.h"
 #include "velkctl/Clock.h"
 #include "velkctl/Commands.h"
+#include "velkctl/LineFile.h"
 #include "velkctl/ReceiveLoop.h"
 #include "velkctl/RecordLine.h"
 #include "velkctl/StopSignal.h"
 
 namespace {
 
-// Written out when the queue runs empty, and at the end.
-const size_t kFileBuffer = 1 << 16;
-
+// Lines go out whole when the queue runs empty, when the buffer is full, and
+// at the end: a recorder killed at any moment leaves whole lines behind.
 class RecordSink : public MessageSink {
 public:
-    RecordSink(const BusBinding& bus, FILE* file) : bus_(bus), file_(file), start_(ClockTicks()) {}
+    RecordSink(const BusBinding& bus, LineFile* file) : bus_(bus), file_(file), start_(ClockTicks()) {}
 
     // Payloads are fetched at once: the bus keeps them only for a while.
     void Receive(UINT code, LPARAM dataWord) override
@@ -30,16 +28,14 @@ public:
         bool expired = false;
         RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
         if (expired) {
-            fputs("# the next message's payload had expired\n", file_);
+            file_->Add("# the next message's payload had expired");
             ++expired_;
         }
-        std::string line = FormatRecordLine(message);
-        line += '\n';
-        fwrite(line.data(), 1, line.size(), file_);
+        file_->Add(FormatRecordLine(message));
         ++recorded_;
     }
 
-    void Idle() override { fflush(file_); }
+    void Idle() override { file_->Flush(); }
 
     uint64_t Recorded() const { return recorded_; }
     uint64_t Expired() const { return expired_; }
@@ -47,7 +43,7 @@ public:
 
 private:
     const BusBinding& bus_;
-    FILE* file_;
+    LineFile* file_;
     uint64_t start_;
     uint64_t recorded_ = 0;
     uint64_t expired_ = 0;
@@ -64,30 +60,24 @@ std::string StartLine()
 
 int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& options)
 {
-    const bool toStdout = options.path == "-";
-    const char* name = toStdout ? "standard output" : options.path.c_str();
-    FILE* file = stdout;
-    if (toStdout) {
-        _setmode(_fileno(stdout), _O_BINARY);   // the same bytes as a file
-    } else {
-        file = fopen(options.path.c_str(), "wb");
-        if (file == NULL) {
-            fprintf(stderr, "velkctl: cannot create '%s': %s\n", name, strerror(errno));
-            return kExitIo;
-        }
+    const char* name = options.path == "-" ? "standard output" : options.path.c_str();
+    LineFile file;
+    if (!file.Create(options.path)) {
+        fprintf(stderr, "velkctl: cannot create '%s': %s\n", name, strerror(errno));
+        return kExitIo;
     }
-    setvbuf(file, NULL, _IOFBF, kFileBuffer);
     CatchStopRequests();
 
     CounterValues before = ParseCounters(bus.vGetInfo(kInfoFurther));
-    fprintf(file, "%s\n%s\n", kRecordHeader, StartLine().c_str());
-    RecordSink sink(bus, file);
+    file.Add(kRecordHeader);
+    file.Add(StartLine());
+    file.Flush();
+    RecordSink sink(bus, &file);
     ReceiveOptions receive = { options.mask, options.count, options.durationMicros, 0 };
     int end = ReceiveBusMessages(bus, window, receive, &sink);
     double seconds = static_cast<double>(ClockMicrosSince(sink.Started())) / 1e6;
-    bool written = !ferror(file) && fflush(file) == 0;
-    if (!toStdout)
-        written = fclose(file) == 0 && written;
+    bool written = file.Close();
+    int writeError = errno;
     StopHandled();
 
     if (end < 0) {
@@ -107,7 +97,7 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     if (end == kReceiveSessionEnded)
         fprintf(stderr, "velkctl: the session ended\n");
     if (!written) {
-        fprintf(stderr, "velkctl: cannot write '%s': %s\n", name, strerror(errno));
+        fprintf(stderr, "velkctl: cannot write '%s': %s\n", name, strerror(writeError));
         return kExitIo;
     }
     return kExitOk;

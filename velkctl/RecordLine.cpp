@@ -2,6 +2,8 @@
 
 #include <inttypes.h>
 
+#include <algorithm>
+
 #include "console/HexText.h"
 #include "framework/FormatText.h"
 
@@ -123,21 +125,22 @@ bool ParseBytes(const std::string& text, std::string* bytes, std::string* error)
     return true;
 }
 
-// One message line; empty result when good, else what is wrong.
-std::string ParseMessageLine(const std::string& line, RecordedMessage* message)
+} // namespace
+
+std::string ParseRecordLine(const std::string& line, RecordedMessage* message)
 {
-    std::vector<std::string> fields;
+    // Counted before any field is copied: a line of spaces costs nothing.
+    const size_t spaces = static_cast<size_t>(std::count(line.begin(), line.end(), ' '));
+    if (spaces != 3)
+        return FormatText("expected 4 fields separated by single spaces (time code kind data), found %zu",
+                          spaces + 1);
+    std::string fields[4];
     size_t start = 0;
-    for (;;) {
+    for (std::string& field : fields) {
         size_t space = line.find(' ', start);
-        fields.push_back(line.substr(start, space == std::string::npos ? std::string::npos : space - start));
-        if (space == std::string::npos)
-            break;
+        field = line.substr(start, space == std::string::npos ? std::string::npos : space - start);
         start = space + 1;
     }
-    if (fields.size() != 4)
-        return FormatText("expected 4 fields separated by single spaces (time code kind data), found %zu",
-                          fields.size());
     if (!ParseSeconds(fields[0], &message->micros))
         return "bad time '" + fields[0] + "': expected seconds with at most 6 decimals, like 0.012345";
     if (!ParseCode(fields[1], &message->code))
@@ -160,8 +163,6 @@ std::string ParseMessageLine(const std::string& line, RecordedMessage* message)
     ParseBytes(fields[3], &message->bytes, &error);
     return error;
 }
-
-} // namespace
 
 std::string FormatStartLine(int year, int month, int day, int hour, int minute, int second, int millis)
 {
@@ -193,46 +194,4 @@ std::string FormatHexBytes(const std::string& bytes)
         hex += kDigits[byte & 0x0F];
     }
     return hex;
-}
-
-RecordParse ParseRecordText(const std::string& text)
-{
-    RecordParse result;
-    result.errorLine = 0;
-    uint64_t previous = 0;
-    size_t number = 0;
-    for (size_t start = 0; start < text.size() || number == 0;) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        ++number;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-
-        std::string error;
-        if (number == 1) {
-            if (line != kRecordHeader)
-                error = std::string("not a velk recording: the first line must be '") + kRecordHeader + "'";
-        } else if (!line.empty() && line[0] != '#') {
-            RecordedMessage message;
-            error = ParseMessageLine(line, &message);
-            if (error.empty() && message.micros < previous)
-                error = "time " + FormatSeconds(message.micros) + " is before the previous line's " +
-                        FormatSeconds(previous);
-            if (error.empty()) {
-                previous = message.micros;
-                message.line = number;
-                result.messages.push_back(message);
-            }
-        }
-        if (!error.empty()) {
-            result.messages.clear();
-            result.errorLine = number;
-            result.error = error;
-            return result;
-        }
-    }
-    return result;
 }

@@ -28,8 +28,12 @@ struct RecordedMessage {
     MessageKind kind;
     int32_t value;          // kValueMessage only
     std::string bytes;      // payload kinds only
-    size_t line = 0;        // where a parsed file held it
+    uint64_t line = 0;      // where a file held it
 };
+
+// The longest line a recording can hold: the longest payload in hex and the
+// other fields, with room to spare. A longer line is not a record line.
+enum { kMaxRecordLineBytes = 2 * kMaxRecordedPayload + 64 };
 
 // "# start 2026-12-08T09:12:03.123Z", from a UTC calendar time.
 std::string FormatStartLine(int year, int month, int day, int hour, int minute, int second, int millis);
@@ -43,14 +47,7 @@ std::string FormatHexBytes(const std::string& bytes);
 // Seconds with 6 decimals, as the record and JSON lines write them.
 std::string FormatSeconds(uint64_t micros);
 
-// What a text of lines holds: the messages in order, or the first fault.
-struct RecordParse {
-    std::vector<RecordedMessage> messages;
-    size_t errorLine;       // 1-based; 0 when the whole text is good
-    std::string error;      // what is wrong on that line
-};
-
-// Checks every line: the header first, then comments (#), blank lines and
-// message lines whose times never go backwards and whose kind is the one the
-// code classifies as. A trailing carriage return on a line is ignored.
-RecordParse ParseRecordText(const std::string& text);
+// One message line (not a comment, not blank, no line end): empty when
+// good, else what is wrong, with at most a short piece of the line quoted.
+// The reader (velkctl/RecordReader.h) checks the order of the times.
+std::string ParseRecordLine(const std::string& line, RecordedMessage* message);

@@ -1,17 +1,16 @@
 #include "velkctl/Replay.h"
 
+#include <fcntl.h>
 #include <inttypes.h>
+#include <io.h>
 #include <stdio.h>
 
 #include "velkctl/Commands.h"
 #include "velkctl/InputFile.h"
 #include "velkctl/PeriodicSend.h"
-#include "velkctl/Schedule.h"
+#include "velkctl/RecordReader.h"
 
 namespace {
-
-// A recording holds at most this much text: 64 KiB payloads are 128 KiB a line.
-const size_t kMaxRecordingBytes = 1u << 30;
 
 int Post(const BusBinding& bus, HWND window, const RecordedMessage& message)
 {
@@ -22,46 +21,103 @@ int Post(const BusBinding& bus, HWND window, const RecordedMessage& message)
     return bus.vPostData(window, message.code, reinterpret_cast<LPARAM>(bytes), static_cast<int>(message.bytes.size()));
 }
 
+// Standard input cannot be read twice: the check pass keeps a copy of it in
+// a temporary file, deleted when it is closed.
+FILE* TemporaryCopy()
+{
+    char directory[MAX_PATH], path[MAX_PATH];
+    if (GetTempPathA(MAX_PATH, directory) == 0 || GetTempFileNameA(directory, "vkr", 0, path) == 0)
+        return NULL;
+    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DeleteFileA(path);
+        return NULL;
+    }
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        return NULL;
+    }
+    FILE* file = _fdopen(descriptor, "w+b");
+    if (file == NULL)
+        _close(descriptor);
+    return file;
+}
+
 } // namespace
 
-int ReadRecording(const std::string& path, std::vector<RecordedMessage>* messages)
+int CheckRecording(const std::string& path, CheckedRecording* recording)
 {
-    std::string text;
-    int read = ReadInputFile(path, kMaxRecordingBytes, "the most velkctl replays", &text);
-    if (read != kExitOk)
-        return read;
-    RecordParse parsed = ParseRecordText(text);
-    if (parsed.errorLine != 0) {
-        fprintf(stderr, "%s:%zu: %s\n", path.c_str(), parsed.errorLine, parsed.error.c_str());
-        return kExitUsage;
+    FILE* file = OpenInputFile(path);
+    if (file == NULL)
+        return kExitIo;
+    FILE* copy = NULL;
+    if (file == stdin && (copy = TemporaryCopy()) == NULL) {
+        fprintf(stderr, "velkctl: cannot make a temporary file to hold standard input (error %lu)\n", GetLastError());
+        return kExitIo;
     }
-    messages->swap(parsed.messages);
+    recording->name = InputFileName(path);
+    RecordReader reader(file, recording->name);
+    reader.CopyTo(copy);
+    RecordedMessage message;
+    while (reader.Next(&message))
+        recording->span.Add(message.micros);
+    int status = RecordReadStatus(reader);
+    if (copy != NULL) {
+        file = copy;
+        if (status == kExitOk && (fflush(copy) != 0 || ferror(copy))) {
+            fprintf(stderr, "velkctl: cannot keep a copy of standard input in a temporary file\n");
+            status = kExitIo;
+        }
+    }
+    if (status != kExitOk) {
+        CloseInputFile(file);
+        return status;
+    }
+    recording->file = file;
     return kExitOk;
 }
 
-int ReplayMessages(const BusBinding& bus, HWND window, const std::vector<RecordedMessage>& messages,
+int ReplayMessages(const BusBinding& bus, HWND window, const CheckedRecording& recording,
                    const ReplayOptions& options)
 {
-    ReplaySchedule schedule(messages, options.speed);
-    const uint64_t size = messages.size();
+    ReplaySchedule schedule(recording.span, options.speed);
+    const uint64_t size = recording.span.messages;
     uint64_t count = kSendUntilStopped;
     if (size == 0)
         count = 0;
     else if (options.loops != 0 && options.loops <= kSendUntilStopped / size)
         count = options.loops * size;
+
+    // The send pass reads the file again, each message as its deadline is
+    // asked for; the check pass has vouched for every line.
+    RecordReader reader(recording.file, recording.name);
+    RecordedMessage message;
+    bool read = false;
     int exitCode = kExitOk;
     uint64_t posted = SendOnDeadlines("posted", count,
-        [&](uint64_t n) { return schedule.OffsetMicros(n / size, static_cast<size_t>(n % size)); },
         [&](uint64_t n) {
-            const RecordedMessage& message = messages[static_cast<size_t>(n % size)];
+            read = (n % size != 0 || reader.Rewind()) && reader.Next(&message);
+            return read ? schedule.OffsetMicros(n / size, message.micros) : 0;
+        },
+        [&](uint64_t) {
+            if (!read) {
+                std::string why = reader.Error();
+                fprintf(stderr, "velkctl: replay: %s changed after it was checked%s%s\n", recording.name.c_str(),
+                        why.empty() ? "" : ": ", why.c_str());
+                exitCode = kExitIo;
+                return false;
+            }
             int result = Post(bus, window, message);
             if (result >= 0)
                 return true;
-            fprintf(stderr, "velkctl: replay: the message of line %zu was refused: %s (%d)\n", message.line,
+            fprintf(stderr, "velkctl: replay: the message of line %" PRIu64 " was refused: %s (%d)\n", message.line,
                     VelkResultText(result), result);
             exitCode = kExitRefused;
             return false;
         });
+    CloseInputFile(recording.file);
     if (posted != 0)
         NoteIfBusEndsWithVelkctl(bus, "these messages are lost");
     return exitCode;

@@ -1,24 +1,33 @@
 // velkctl replay: posts a recording's messages again with their recorded
-// spacing, on absolute deadlines.
+// spacing, on absolute deadlines. The file is read twice, in chunks: once to
+// check it whole before anything is posted, once to post.
 #pragma once
 #include <stdint.h>
+#include <stdio.h>
 #include <string>
-#include <vector>
 #include <windows.h>
 
 #include "velkctl/BusBinding.h"
-#include "velkctl/RecordLine.h"
+#include "velkctl/Schedule.h"
 
 struct ReplayOptions {
     double speed;              // recorded spacing divided by this; 0: as fast as the bus takes them
     uint64_t loops;            // passes over the file; 0: until stopped
 };
 
-// Reads and checks the whole file ('-': standard input). On a fault prints
-// "FILE:LINE: what is wrong" and returns kExitUsage, or why it cannot be
-// read and kExitIo; else kExitOk.
-int ReadRecording(const std::string& path, std::vector<RecordedMessage>* messages);
+// A recording checked whole and kept open for posting.
+struct CheckedRecording {
+    std::string name;          // as messages call it
+    FILE* file = NULL;         // the file, or a temporary copy of standard input
+    RecordingSpan span;
+};
 
-// The process exit code; the summary goes to stderr.
-int ReplayMessages(const BusBinding& bus, HWND window, const std::vector<RecordedMessage>& messages,
+// The check pass over path ('-': standard input). On a fault says
+// "FILE:LINE: what is wrong" (or why it cannot be read) on stderr and returns
+// the exit status; kExitOk when every line is good.
+int CheckRecording(const std::string& path, CheckedRecording* recording);
+
+// Posts the checked recording's messages and closes it; the process exit
+// code. The summary goes to stderr.
+int ReplayMessages(const BusBinding& bus, HWND window, const CheckedRecording& recording,
                    const ReplayOptions& options);

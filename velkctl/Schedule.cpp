@@ -23,21 +23,29 @@ int64_t TicksToMicros(int64_t ticks, uint64_t ticksPerSecond)
            ticks % rate * static_cast<int64_t>(kMicrosPerSecond) / rate;
 }
 
-ReplaySchedule::ReplaySchedule(const std::vector<RecordedMessage>& messages, double speed)
-    : passMicros_(0), speed_(speed)
+void RecordingSpan::Add(uint64_t micros)
 {
-    offsets_.reserve(messages.size());
-    for (const RecordedMessage& message : messages)
-        offsets_.push_back(message.micros - messages.front().micros);
-    if (messages.size() > 1)
-        passMicros_ = offsets_.back() + offsets_.back() / (messages.size() - 1);
+    if (messages == 0)
+        firstMicros = micros;
+    lastMicros = micros;
+    ++messages;
 }
 
-uint64_t ReplaySchedule::OffsetMicros(uint64_t pass, size_t index) const
+ReplaySchedule::ReplaySchedule(const RecordingSpan& span, double speed)
+    : firstMicros_(span.firstMicros), passMicros_(0), speed_(speed)
+{
+    if (span.messages > 1) {
+        const uint64_t length = span.lastMicros - span.firstMicros;
+        passMicros_ = length + length / (span.messages - 1);
+    }
+}
+
+uint64_t ReplaySchedule::OffsetMicros(uint64_t pass, uint64_t micros) const
 {
     if (speed_ <= 0)
         return 0;
-    double recorded = static_cast<double>(pass) * static_cast<double>(passMicros_) + static_cast<double>(offsets_[index]);
+    double recorded = static_cast<double>(pass) * static_cast<double>(passMicros_) +
+                      static_cast<double>(micros - firstMicros_);
     return static_cast<uint64_t>(llround(recorded / speed_));
 }
 

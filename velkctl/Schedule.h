@@ -4,9 +4,6 @@
 #pragma once
 #include <stdint.h>
 #include <string>
-#include <vector>
-
-#include "velkctl/RecordLine.h"
 
 // Microseconds in a high-resolution counter's ticks and back, without
 // overflow for any span up to years.
@@ -14,21 +11,29 @@ uint64_t MicrosToTicks(uint64_t micros, uint64_t ticksPerSecond);
 int64_t TicksToMicros(int64_t ticks, uint64_t ticksPerSecond);
 
 // A replay: the recorded spacing divided by speed (0: every deadline is the
-// start; otherwise at least kMinReplaySpeed), counted from the first message. A pass lasts from the first message
-// to the last plus the mean spacing between them, so a periodic recording
-// loops at its own period.
+// start; otherwise at least kMinReplaySpeed), counted from the first message.
+// A pass lasts from the first message to the last plus the mean spacing
+// between them, so a periodic recording loops at its own period.
 const double kMinReplaySpeed = 0.001;
 const double kMaxReplaySpeed = 1000000;
 
+// What a replay's schedule needs of a recording, learnt in one pass over it.
+struct RecordingSpan {
+    uint64_t messages = 0;
+    uint64_t firstMicros = 0;
+    uint64_t lastMicros = 0;
+    void Add(uint64_t micros);
+};
+
 class ReplaySchedule {
 public:
-    ReplaySchedule(const std::vector<RecordedMessage>& messages, double speed);
-    // Offset from the start of message index of pass (both from 0).
-    uint64_t OffsetMicros(uint64_t pass, size_t index) const;
+    ReplaySchedule(const RecordingSpan& span, double speed);
+    // Offset from the start of the message recorded at micros, in pass (from 0).
+    uint64_t OffsetMicros(uint64_t pass, uint64_t micros) const;
     uint64_t PassMicros() const { return passMicros_; }
 
 private:
-    std::vector<uint64_t> offsets_;
+    uint64_t firstMicros_;
     uint64_t passMicros_;
     double speed_;
 };

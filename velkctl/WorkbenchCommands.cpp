@@ -117,7 +117,7 @@ int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchReq
             return kExitUsage;
         request->replay.loops = static_cast<uint64_t>(loops);
         // The whole file is checked before anything is posted.
-        return ReadRecording(args.file, &request->recording);
+        return CheckRecording(args.file, &request->recording);
     }
     if (app.got_subcommand("stats")) {
         CLI::App* command = app.get_subcommand("stats");

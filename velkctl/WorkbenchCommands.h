@@ -25,7 +25,7 @@ struct WorkbenchArguments {
 struct WorkbenchRequest {
     RecordOptions record;
     ReplayOptions replay = { 1.0, 1 };
-    std::vector<RecordedMessage> recording;
+    CheckedRecording recording;
     StatsOptions stats = {};
     PeriodicOptions periodic = { 0, 1 };   // one send
 };

@@ -2,6 +2,7 @@
 
 #include "velkctl/JsonLine.h"
 #include "velkctl/RecordLine.h"
+#include "velkctl/RecordReader.h"
 
 namespace {
 
@@ -57,8 +58,8 @@ TEST(RecordLines, EveryKindByteAndExtremeSurvivesTheRoundTrip)
         EXPECT_EQ(messages[i].kind == kValueMessage ? messages[i].value : 0, parsed.messages[i].value);
         EXPECT_EQ(messages[i].kind == kValueMessage ? "" : messages[i].bytes, parsed.messages[i].bytes);
     }
-    // Upper-case hex written by hand reads the same; a last line needs no newline.
-    parsed = ParseRecordText(Recording("0.5 3000040A A 00FFaB"));
+    // Upper-case hex written by hand reads the same.
+    parsed = ParseRecordText(Recording("0.5 3000040A A 00FFaB\n"));
     ASSERT_EQ(1u, parsed.messages.size()) << parsed.error;
     EXPECT_EQ(std::string("\x00\xff\xab", 3), parsed.messages[0].bytes);
     EXPECT_EQ(500000u, parsed.messages[0].micros);
@@ -107,9 +108,9 @@ TEST(RecordLines, MalformedLinesAreNamedWithTheirNumber)
         EXPECT_NE(std::string::npos, parsed.error.find(test.error)) << parsed.error;
         EXPECT_TRUE(parsed.messages.empty());   // nothing of a bad file is kept
     }
-    std::string tooLong = Recording("0 30000201 S " + std::string(2 * (kMaxRecordedPayload + 1), 'a'));
+    std::string tooLong = Recording("0 30000201 S " + std::string(2 * (kMaxRecordedPayload + 1), 'a') + "\n");
     EXPECT_NE(std::string::npos, ParseRecordText(tooLong).error.find("longer than the bus takes"));
-    std::string longest = Recording("0 30000201 S " + std::string(2 * kMaxRecordedPayload, 'a'));
+    std::string longest = Recording("0 30000201 S " + std::string(2 * kMaxRecordedPayload, 'a') + "\n");
     EXPECT_EQ(0u, ParseRecordText(longest).errorLine);
 }
 

@@ -55,24 +55,26 @@ TEST(Schedules, DeadlinesCountFromTheStartAndScaleWithSpeed)
     EXPECT_EQ(31536000LL * 1000000, TicksToMicros(31536000LL * 3000000000LL, 3000000000ULL));
     EXPECT_EQ(-1500, TicksToMicros(-15000, 10000000));
 
-    std::vector<RecordedMessage> messages(4);
     const uint64_t times[] = { 2000000, 2000000, 2010000, 2030000 };   // the first after 2 s of quiet
-    for (size_t i = 0; i < messages.size(); ++i)
-        messages[i].micros = times[i];
-    ReplaySchedule once(messages, 1);
-    EXPECT_EQ(0u, once.OffsetMicros(0, 0));
-    EXPECT_EQ(0u, once.OffsetMicros(0, 1));
-    EXPECT_EQ(30000u, once.OffsetMicros(0, 3));
+    RecordingSpan span;
+    for (uint64_t micros : times)
+        span.Add(micros);
+    ReplaySchedule once(span, 1);
+    EXPECT_EQ(0u, once.OffsetMicros(0, times[0]));
+    EXPECT_EQ(0u, once.OffsetMicros(0, times[1]));
+    EXPECT_EQ(30000u, once.OffsetMicros(0, times[3]));
     EXPECT_EQ(40000u, once.PassMicros());          // 30 ms plus the mean spacing of 10 ms
-    EXPECT_EQ(40000u + 10000u, once.OffsetMicros(1, 2));
-    EXPECT_EQ(999u * 40000u + 30000u, once.OffsetMicros(999, 3));   // pass 1000, no drift
-    ReplaySchedule faster(messages, 2.5);
-    EXPECT_EQ(12000u, faster.OffsetMicros(0, 3));
-    EXPECT_EQ(16000u + 4000u, faster.OffsetMicros(1, 2));
-    ReplaySchedule flat(messages, 0);
-    EXPECT_EQ(0u, flat.OffsetMicros(5, 3));
-    ReplaySchedule single(std::vector<RecordedMessage>(1, messages[3]), 1);
-    EXPECT_EQ(0u, single.OffsetMicros(7, 0));
+    EXPECT_EQ(40000u + 10000u, once.OffsetMicros(1, times[2]));
+    EXPECT_EQ(999u * 40000u + 30000u, once.OffsetMicros(999, times[3]));   // pass 1000, no drift
+    ReplaySchedule faster(span, 2.5);
+    EXPECT_EQ(12000u, faster.OffsetMicros(0, times[3]));
+    EXPECT_EQ(16000u + 4000u, faster.OffsetMicros(1, times[2]));
+    ReplaySchedule flat(span, 0);
+    EXPECT_EQ(0u, flat.OffsetMicros(5, times[3]));
+    RecordingSpan one;
+    one.Add(times[3]);
+    ReplaySchedule single(one, 1);
+    EXPECT_EQ(0u, single.OffsetMicros(7, times[3]));
 
     EXPECT_EQ("sent 25 messages in 0.480 s (50.0 msg/s)", FormatSendSummary("sent", 25, 480000));
     EXPECT_EQ("posted 1 messages in 0.000 s", FormatSendSummary("posted", 1, 0));

@@ -222,11 +222,51 @@ TEST_F(Workbench, BadRecordingsAndFilesPostNothing)
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(std::string::npos, lines[0].find("bad duration '20'")) << lines[0];
     EXPECT_EQ(2, RunVelkctl("replay \"" + malformed + "\" --speed -1", &lines));
+    // What is no recording is refused at its first line, not read to its end.
+    EXPECT_EQ(2, RunVelkctl("replay Z:\\dev\\zero", &lines));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("Z:\\dev\\zero:1: not a velk recording: the first line must be '# velk record 1'", lines[0]);
 
     EXPECT_EQ(0u, Counters()["posted"]);
     EXPECT_TRUE(Receive(window_, 1, 200).empty());
     EXPECT_EQ(1u, ClientLines().size());   // only the watcher: nothing else registered
     DeleteFileA(malformed.c_str());
+}
+
+TEST_F(Workbench, ACutShortRecordingReplaysItsWholeLinesOnly)
+{
+    // The recorder was killed inside the last line: 3 of 11 bytes, which parse.
+    ASSERT_EQ(kVelkOk, vRegister(window_, 0x0080FF00, "watcher"));
+    const std::string cut = WriteTempFile("# velk record 1\n0.000000 20000801 V 7\n"
+                                          "0.001000 30000201 S 68656c6c6f09776f726c64\n0.002000 30000201 S 68656c");
+    ASSERT_FALSE(cut.empty());
+    std::vector<std::string> lines;
+    EXPECT_EQ(0, RunVelkctl("replay \"" + cut + "\" --speed 0", &lines));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(cut + ":4: last line is incomplete (recording cut short?), skipped", lines[0]);
+
+    // The same from standard input, which is read twice through a copy.
+    SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
+    HANDLE input = CreateFileA(cut.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, input);
+    HANDLE ownInput = GetStdHandle(STD_INPUT_HANDLE);
+    SetStdHandle(STD_INPUT_HANDLE, input);
+    EXPECT_EQ(0, RunVelkctl("replay - --speed 0 --loop 2", &lines));
+    SetStdHandle(STD_INPUT_HANDLE, ownInput);
+    CloseHandle(input);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("standard input:4: last line is incomplete (recording cut short?), skipped", lines[0]);
+
+    std::vector<BusMessage> received = Receive(window_, 7, 2000);
+    ASSERT_EQ(6u, received.size());
+    for (size_t i = 0; i < received.size(); i += 2) {
+        EXPECT_EQ(7, static_cast<int>(received[i].dataWord));
+        int length = 0;
+        const char* text = vGetp(received[i + 1].dataWord, &length);
+        ASSERT_EQ(11, length);
+        EXPECT_EQ(0, memcmp("hello\tworld", text, 11));
+    }
+    DeleteFileA(cut.c_str());
 }
 
 TEST_F(Workbench, MonitorJsonLinesAreValidJsonWhateverTheBytes)
