@@ -13,12 +13,12 @@ int DigitValue(char c, int base)
     return value < base ? value : -1;
 }
 
-} // namespace
+enum Parsed { kNumber, kNotANumber, kOutOfRange };
 
-bool ParseNumberArgument(const char* text, int64_t minimum, int64_t maximum, int64_t* value)
+Parsed Parse(const char* text, int64_t minimum, int64_t maximum, int64_t* value)
 {
     if (text == nullptr)
-        return false;
+        return kNotANumber;
     bool negative = false;
     int base = 10;
     if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -29,37 +29,61 @@ bool ParseNumberArgument(const char* text, int64_t minimum, int64_t maximum, int
         ++text;
     }
     if (*text == '\0')
-        return false;
+        return kNotANumber;
 
     // Accumulated as a magnitude; anything beyond 2^63 is out of every range we take.
     const uint64_t limit = 1ULL << 63;
     uint64_t magnitude = 0;
+    bool tooLarge = false;
     for (; *text != '\0'; ++text) {
         int digit = DigitValue(*text, base);
         if (digit < 0)
-            return false;
+            return kNotANumber;
         if (magnitude > (limit - static_cast<unsigned>(digit)) / static_cast<unsigned>(base))
-            return false;
-        magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+            tooLarge = true;
+        else
+            magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
     }
-    int64_t result;
-    if (negative)
-        result = magnitude == limit ? INT64_MIN : -static_cast<int64_t>(magnitude);
-    else if (magnitude == limit)
-        return false;
-    else
-        result = static_cast<int64_t>(magnitude);
+    if (tooLarge || (!negative && magnitude == limit))
+        return kOutOfRange;
+    int64_t result = negative ? (magnitude == limit ? INT64_MIN : -static_cast<int64_t>(magnitude))
+                              : static_cast<int64_t>(magnitude);
     if (result < minimum || result > maximum)
-        return false;
+        return kOutOfRange;
     *value = result;
-    return true;
+    return kNumber;
+}
+
+// "0-255", "0-0xFFFFFFFF", "-2147483648 to 4294967295", or "1 or more".
+std::string RangeText(int64_t minimum, int64_t maximum)
+{
+    // A limit no one types is no limit to show.
+    if (maximum == INT64_MAX)
+        return std::to_string(minimum) + " or more";
+    if (minimum == 0 && maximum == UINT32_MAX)
+        return "0-0xFFFFFFFF";   // a code or a mask: 32 bits
+    return std::to_string(minimum) + (minimum < 0 ? " to " : "-") + std::to_string(maximum);
+}
+
+} // namespace
+
+bool ParseNumberArgument(const char* text, int64_t minimum, int64_t maximum, int64_t* value)
+{
+    return Parse(text, minimum, maximum, value) == kNumber;
 }
 
 bool NumberOption(const std::string& text, const char* what, int64_t minimum, int64_t maximum, int64_t* value)
 {
-    if (ParseNumberArgument(text.c_str(), minimum, maximum, value))
+    switch (Parse(text.c_str(), minimum, maximum, value)) {
+    case kNumber:
         return true;
-    fprintf(stderr, "velkctl: bad %s '%s': expected %s\n", what, text.c_str(),
-            minimum < 0 ? "a decimal or 0x-hex number in range" : "a non-negative decimal or 0x-hex number in range");
-    return false;
+    case kOutOfRange:
+        fprintf(stderr, "velkctl: %s %s is out of range%s %s\n", what, text.c_str(), maximum == INT64_MAX ? ":" : "",
+                RangeText(minimum, maximum).c_str());
+        return false;
+    default:
+        fprintf(stderr, "velkctl: bad %s '%s': expected a decimal or 0x-hex number, %s\n", what, text.c_str(),
+                RangeText(minimum, maximum).c_str());
+        return false;
+    }
 }

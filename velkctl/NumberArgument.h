@@ -9,5 +9,6 @@
 bool ParseNumberArgument(const char* text, int64_t minimum, int64_t maximum, int64_t* value);
 
 // The same for an option named what: on failure says on stderr which text
-// was bad and what was expected.
+// was bad and what was expected, or that the number is out of the range
+// ("channel 300 is out of range 0-255").
 bool NumberOption(const std::string& text, const char* what, int64_t minimum, int64_t maximum, int64_t* value);

@@ -11,6 +11,7 @@
 #include "velkctl/BusBinding.h"
 #include "velkctl/ByteListArgument.h"
 #include "velkctl/ClientWindow.h"
+#include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
 #include "velkctl/CrashGuard.h"
 #include "velkctl/NumberArgument.h"
@@ -21,7 +22,12 @@ namespace {
 
 const int64_t kMaxTimeoutSeconds = 24 * 60 * 60;
 
-const char kExitStatusHelp[] =
+const char kMainHelpFooter[] =
+    "Examples:\n"
+    "  velkctl monitor 0x1000           print every A/D message; Ctrl+C ends it\n"
+    "  velkctl post 0x20001001 42       post the value 42 with code 0x20001001\n"
+    "  velkctl help post                the help of one command, with an example\n"
+    "\n"
     "Exit status:\n"
     "  0  done\n"
     "  1  no bus: velk.dll missing or not a bus library, or the bus unusable\n"
@@ -30,6 +36,10 @@ const char kExitStatusHelp[] =
     "  4  timed out: fewer messages than --count before --timeout\n"
     "  5  I/O: a file, standard input or output that cannot be opened, read, made or written\n"
     "  6  crashed: velkctl or the bus library crashed, or an internal error";
+
+const char kMaskHelp[] =
+    "type bits to receive: DEP 0x800, ADC 0x1000, WTC 0x2000, TMR 0x4000, CNT 0x8000, STR 0x200, ARR 0x400, "
+    "CTL 0x800000, ABS 0x100; 0x0080FF00 is all nine";
 
 // CLI11 checks presence and count; the numbers are ours (hex with 0x, or
 // decimal), so a negative count is refused rather than wrapped.
@@ -94,25 +104,6 @@ int Prepare(CLI::App& app, const Arguments& args, Request* request)
         request->monitor.outPath = args.workbench.out;
     }
     return kExitOk;
-}
-
-const int kParsed = -1;
-
-// kParsed, or the exit status: 0 after --help, kExitUsage for every error of
-// the parser (whose own codes, 106, 109 and so on, mean nothing to a script).
-int ParseCommandLine(CLI::App& app, int argc, char** argv)
-{
-    try {
-        app.parse(argc, argv);
-        return kParsed;
-    } catch (const CLI::CallForHelp& help) {
-        return app.exit(help);
-    } catch (const CLI::CallForAllHelp& help) {
-        return app.exit(help);
-    } catch (const CLI::ParseError& error) {
-        fprintf(stderr, "velkctl: %s (velkctl --help lists the commands)\n", error.what());
-        return kExitUsage;
-    }
 }
 
 int Run(CLI::App& app, const Arguments& args, const Request& request)
@@ -181,52 +172,84 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
 int Main(int argc, char** argv)
 {
     // Named here, or the usage line would show the path velkctl was started by.
-    CLI::App app("velkctl: a command-line client of the VELK bus. Numbers are decimal or 0x-hex.", "velkctl");
-    app.footer(kExitStatusHelp);
+    CLI::App app("velkctl: a command-line client of the VELK bus: post, receive, record and replay its messages,\n"
+                 "read and set its public variables. Numbers are decimal or 0x-hex.", "velkctl");
+    StartCommandLine(app, VELKCTL_VERSION);
+    app.footer(kMainHelpFooter);
     app.require_subcommand(0, 1);   // so an unknown word is named as such, not taken for a missing command
     Arguments args;
     app.add_option("--bus", args.busName,
                    "bus to attach to (default: %" VELK_BUS_NAME_VARIABLE "%, else the session's bus)");
 
-    app.add_subcommand("clients", "list the registered windows: handle, mask, name, process id");
-    app.add_subcommand("vars", "list the public variables");
-    app.add_subcommand("counters", "list the bus's counters (information text 131)");
+    CLI::App* clients = app.add_subcommand("clients", "list the registered windows: handle, mask, name, process id");
+    clients->footer("Example:\n"
+                    "  velkctl clients\n"
+                    "    10062 80ff00 test 288      a console (client name test) receiving all nine types");
+    CLI::App* vars = app.add_subcommand("vars", "list the public variables, one INDEX=VALUE a line");
+    vars->footer("Example:\n"
+                 "  velkctl vars\n"
+                 "    0=0                        ... one line for each of the 64 variables");
+    CLI::App* counters = app.add_subcommand("counters", "list the bus's counters: posted, delivered, dropped, expired, ...");
+    counters->footer("Example:\n"
+                     "  velkctl counters\n"
+                     "    posted 27                  ... one counter a line");
 
     CLI::App* setVar = app.add_subcommand("set-var", "set a public variable");
-    setVar->add_option("INDEX", args.index, "variable index")->required();
-    setVar->add_option("VALUE", args.value, "new value (signed 32-bit)")->required();
+    setVar->add_option("INDEX", args.index, "the variable, 0-63 (velkctl vars lists them)")->required();
+    setVar->add_option("VALUE", args.value, "its new value, -2147483648 to 4294967295 (a 32-bit word)")->required();
+    setVar->footer("Example:\n"
+                   "  velkctl set-var 3 100");
 
     CLI::App* post = app.add_subcommand("post", "post a value message");
-    post->add_option("CODE", args.code, "message code")->required();
-    post->add_option("VALUE", args.value, "data word (32-bit)")->required();
+    post->add_option("CODE", args.code,
+                     "message code: direction bits 28-31, type bits 8-15 and 23, channel 0-255 in bits 0-7")->required();
+    post->add_option("VALUE", args.value, "data word, -2147483648 to 4294967295")->required();
+    post->footer("Example:\n"
+                 "  velkctl post 0x20001001 42\n"
+                 "    posts 42 as Write Value (0x20000000), A/D (0x1000), channel 1");
 
     CLI::App* sendStr = app.add_subcommand("send-str", "post a string message on channel CH: TEXT or --file");
-    sendStr->add_option("CH", args.channel, "channel, 0 to 255")->required();
+    sendStr->add_option("CH", args.channel, "channel, 0-255")->required();
     CLI::Option* text = sendStr->add_option(
         "TEXT", args.text, "text; \\n \\r \\t \\a \\b stand for their characters (a command line holds at most 32,767)");
     CLI::Option* file = sendStr->add_option(
         "--file", args.file, "send this file's bytes as they are, at most 65536 ('-': standard input)");
     text->excludes(file);
+    sendStr->footer("Example:\n"
+                    "  velkctl send-str 7 \"hello\\tworld\"\n"
+                    "    posts code 0x30000207 with the 11 bytes hello, a tab, world");
 
     CLI::App* sendArr = app.add_subcommand("send-arr", "post an array message on channel CH");
-    sendArr->add_option("CH", args.channel, "channel, 0 to 255")->required();
+    sendArr->add_option("CH", args.channel, "channel, 0-255")->required();
     sendArr->add_option("BYTES", args.text, "1 to 20 bytes, each 1 or 2 hex digits, separated by blanks")->required();
+    sendArr->footer("Example:\n"
+                    "  velkctl send-arr 5 \"01 7f ff\"\n"
+                    "    posts code 0x30000405 with the 3 bytes 01 7F FF");
 
-    app.add_subcommand("stop-all", "post the stop-all message");
+    CLI::App* stopAll = app.add_subcommand("stop-all", "post the stop-all message, code 0x80800000");
+    stopAll->footer("Example:\n"
+                    "  velkctl stop-all");
 
     CLI::App* monitor = app.add_subcommand("monitor", "print one line per message received");
-    monitor->add_option("MASK", args.mask, "subscription mask (type bits)")->required();
-    monitor->add_option("--count", args.count, "stop after N messages (exit 4 if the timeout comes first)");
-    monitor->add_option("--timeout", args.timeout, "stop after S seconds, at most 86400");
+    monitor->add_option("MASK", args.mask, kMaskHelp)->required();
+    monitor->add_option("--count", args.count, "stop after N messages (0: no limit; exit 4 if the timeout comes first)");
+    monitor->add_option("--timeout", args.timeout, "stop after S seconds, 0-86400 (0: no limit)")->type_name("S");
+    monitor->footer("Example:\n"
+                    "  velkctl monitor 0x1000 --count 10 --timeout 30\n"
+                    "    prints the next 10 A/D messages, waiting at most 30 s; Ctrl+C ends it sooner");
 
-    app.add_subcommand("end-session", "send WM_ENDSESSION to every other registered window");
+    CLI::App* endSession = app.add_subcommand("end-session", "send WM_ENDSESSION to every other registered window");
+    endSession->footer("Example:\n"
+                       "  velkctl end-session\n"
+                       "    10062 ended                one line per window, as it answered");
     AddWorkbenchCommands(app, &args.workbench);
+    FinishCommandLine(app);
 
     int parsed = ParseCommandLine(app, argc, argv);
     if (parsed != kParsed)
         return parsed;
     if (app.get_subcommands().empty()) {
-        fprintf(stderr, "velkctl: a command is required (--help lists them)\n");
+        fprintf(stderr, "velkctl: a command is required; velkctl --help lists them\n");
         return kExitUsage;
     }
     Request request;

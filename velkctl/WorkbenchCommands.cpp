@@ -72,25 +72,35 @@ bool Speed(const std::string& text, double* speed)
 void AddWorkbenchCommands(CLI::App& app, WorkbenchArguments* args)
 {
     CLI::App* record = app.add_subcommand("record", "write every message received to FILE, one line each");
-    record->add_option("FILE", args->file, "the recording ('-': standard output)")->required();
-    record->add_option("--mask", args->mask, "subscription mask (default: every type the console's boxes know)");
-    record->add_option("--count", args->count, "stop after N messages");
-    record->add_option("--duration", args->duration, "stop after this long, like 500ms, 10s, 3m");
+    record->add_option("FILE", args->file, "the recording to make ('-': standard output)")->required();
+    record->add_option("--mask", args->mask, "type bits to receive, as for monitor (default 0x0080FF00: all nine)");
+    record->add_option("--count", args->count, "stop after N messages, 1 or more");
+    record->add_option("--duration", args->duration, "stop after this long, like 500ms, 10s, 3m (at most 100 days)");
+    record->footer("Example:\n"
+                   "  velkctl record session.txt --duration 10s\n"
+                   "    writes what comes in 10 s; Ctrl+C ends it sooner, the file whole");
 
     CLI::App* replay = app.add_subcommand("replay", "post a recording's messages again with their recorded spacing");
     replay->add_option("FILE", args->file, "the recording ('-': standard input)")->required();
-    replay->add_option("--speed", args->speed, "recorded spacing divided by X (default 1; 0: as fast as the bus takes them)");
+    replay->add_option("--speed", args->speed,
+                       "recorded spacing divided by X, 0.001 to 1000000 (default 1; 0: as fast as the bus takes them)");
     replay->add_option("--loop", args->loops, "play the file N times (default 1; 0: until Ctrl+C)");
+    replay->footer("Example:\n"
+                   "  velkctl replay session.txt --speed 2\n"
+                   "    posts the recorded messages again, twice as fast");
 
     CLI::App* stats = app.add_subcommand("stats", "messages per code, total rate and the bus counters, every interval");
-    stats->add_option("--interval", args->interval, "length of an interval (default 1s)");
-    stats->add_option("--count", args->count, "stop after N intervals (default: at Ctrl+C)");
-    stats->add_option("--mask", args->mask, "subscription mask (default: every type the console's boxes know)");
+    stats->add_option("--interval", args->interval, "length of an interval (default 1s, at most 100 days)");
+    stats->add_option("--count", args->count, "stop after N intervals, 1 or more (default: at Ctrl+C)");
+    stats->add_option("--mask", args->mask, "type bits to receive, as for monitor (default 0x0080FF00: all nine)");
+    stats->footer("Example:\n"
+                  "  velkctl stats --interval 5s --count 3\n"
+                  "    three 5-second intervals: messages per code, rates, the bus's losses");
 
     for (const char* name : kPeriodicCommands) {
         CLI::App* command = app.get_subcommand(name);
         command->add_option("--every", args->every, "send again every D, like 20ms (until Ctrl+C without --count)");
-        command->add_option("--count", args->count, "send N times (back to back without --every)");
+        command->add_option("--count", args->count, "send N times, 1 or more (back to back without --every)");
     }
 
     CLI::App* monitor = app.get_subcommand("monitor");

@@ -2,6 +2,9 @@
 // them, and a 32-bit client beside 64-bit ones.
 #include <string.h>
 
+#include <algorithm>
+#include <sstream>
+
 #include "bus/VelkApi.h"
 #include "console/MessageCode.h"
 #include "tests/velk/BusTestSupport.h"
@@ -41,6 +44,23 @@ TEST(NumberArgument, HexWithPrefixOrDecimalWithinRange)
     }
 }
 
+// The path Wine's host gives a Windows path ("/tmp/..."); empty off Wine.
+std::string UnixPath(const std::string& windowsPath)
+{
+    typedef char*(CDECL * ToUnix)(const wchar_t*);
+    ToUnix toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    wchar_t wide[MAX_PATH];
+    if (toUnix == NULL || MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH) == 0)
+        return std::string();
+    char* unixPath = toUnix(wide);
+    if (unixPath == NULL)
+        return std::string();
+    std::string path(unixPath);
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return path;
+}
+
 TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
 {
     // One byte beyond what a message carries.
@@ -52,18 +72,25 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         int exitCode;
         const char* message;  // a part of the first line
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         { "", 2, "a command is required" },
-        { "post 0x20000801", 2, "VALUE" },
+        { "post 0x20000801", 2, "post: VALUE is required" },
         { "post 0xZZ 1", 2, "bad code '0xZZ'" },
-        { "post 0x20000801 4294967296", 2, "bad value" },
+        { "post 0x20000801 4294967296", 2, "value 4294967296 is out of range -2147483648 to 4294967295" },
         { "post 0x30000201 1", 2, "use send-str or send-arr" },   // a value would pass as an address
-        { "send-str 256 x", 2, "bad channel '256'" },
-        { "monitor 0x800 --timeout 999999", 2, "bad timeout" },
-        { "monitor 0x800 --count -1", 2, "bad count '-1'" },
-        { "set-var -1 1", 2, "bad index '-1'" },
+        { "send-str 256 x", 2, "channel 256 is out of range 0-255" },
+        { "monitor 0x800 --timeout 999999", 2, "timeout 999999 is out of range 0-86400" },
+        { "monitor 0x800 --count -1", 2, "count -1 is out of range: 0 or more" },
+        { "monitor 0x100000000", 2, "mask 0x100000000 is out of range 0-0xFFFFFFFF" },
+        { "set-var -1 1", 2, "index -1 is out of range 0-2147483647" },
         { "set-var 64 1", 3, "no such public variable" },
-        { "frobnicate", 2, "frobnicate" },
+        // Mistyped words: the parser's own codes become 2, the closest word is named.
+        { "frobnicate", 2, "unknown command 'frobnicate'; velkctl --help lists the commands" },
+        { "psot 0x20000801 1", 2, "unknown command 'psot'; did you mean 'post'?" },
+        { "help psot", 2, "unknown command 'psot'; did you mean 'post'?" },
+        { "--bsu x vars", 2, "unknown option '--bsu'; did you mean '--bus'?" },
+        { "monitor 0x800 --cuont 1", 2, "monitor: unknown option '--cuont'; did you mean '--count'?" },
+        { "post 0x20000801 1 2", 2, "post: unexpected argument '2'" },
         // send-arr: every token one byte in hex, 1 to 20 of them.
         { "send-arr 1 \"zz yy\"", 2, "bad byte 'zz'" },
         { "send-arr 1 \"01 1FF 100 -1\"", 2, "bad byte '1FF'" },
@@ -75,6 +102,10 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         { "send-str 1 --file \"" + tooLarge + "\"", 2, "holds more than 65536 bytes" },
         { "--bus " + std::string(250, 'x') + " post 0x10000801 4242", 1, "no bus: " },   // never another bus
     };
+    // A path starting with '/' is a file, not a Windows-style option.
+    const std::string unixTooLarge = UnixPath(tooLarge);
+    if (!unixTooLarge.empty())
+        cases.push_back({ "send-str 1 --file " + unixTooLarge, 2, "holds more than 65536 bytes" });
     for (const Case& test : cases) {
         SCOPED_TRACE(test.arguments);
         std::vector<std::string> lines;
@@ -87,6 +118,44 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
     EXPECT_TRUE(ClientLines().empty());   // nothing was left registered
     EXPECT_EQ(0u, Counters()["posted"]);
     EXPECT_EQ(0u, Counters()["refused"]);   // refused by velkctl, never handed to the library
+}
+
+TEST_F(Velkctl, EveryCommandsHelpHasAnExampleAndNamesItsArguments)
+{
+    std::vector<std::string> lines;
+    ASSERT_EQ(0, RunVelkctl("--version", &lines));
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ(0u, lines[0].find("velkctl 1.")) << lines[0];
+
+    ASSERT_EQ(0, RunVelkctl("--help", &lines));
+    std::vector<std::string> commands;
+    bool listed = false;
+    for (const std::string& line : lines) {
+        if (line == "Subcommands:")
+            listed = true;
+        else if (listed && line.empty())
+            break;
+        else if (listed)
+            commands.push_back(line.substr(2, line.find(' ', 2) - 2));
+    }
+    EXPECT_GE(commands.size(), 14u);
+    EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), "  6  crashed: velkctl or the bus library crashed, or an internal error"));
+    for (const std::string& command : commands) {
+        SCOPED_TRACE(command);
+        ASSERT_EQ(0, RunVelkctl("help " + command, &lines));
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(0u, lines[1].find("Usage: velkctl " + command)) << lines[1];   // not the program's path
+        EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), "Example:"));
+        for (const std::string& line : lines) {
+            // "--every TEXT", CLI11's word for any string, says nothing of what is expected.
+            std::istringstream words(line);
+            std::string name, kind;
+            words >> name >> kind;
+            if (line.compare(0, 2, "  ") == 0) {
+                EXPECT_NE("TEXT", kind) << line;
+            }
+        }
+    }
 }
 
 TEST_F(Velkctl, AChangeToABusNoOtherProcessHasOpenIsSaidToBeLost)

@@ -1,0 +1,18 @@
+// velkctl's command line on CLI11: help that names every argument by its
+// kind, `velkctl help CMD`, --version, a word starting with '/' taken for a
+// file (a Unix path) rather than a Windows-style option, and every mistake a
+// usage error naming the command or option most likely meant.
+#pragma once
+#include <CLI/CLI.hpp>
+
+// Before any command is added: the commands take these settings over.
+void StartCommandLine(CLI::App& app, const char* version);
+
+// After every command is added: gives the options a command left unnamed
+// their kind (--count N, --every DURATION, ...) and adds `help`.
+void FinishCommandLine(CLI::App& app);
+
+// kParsed when a command is to run; else the exit status, after the help
+// asked for or a message on stderr.
+const int kParsed = -1;
+int ParseCommandLine(CLI::App& app, int argc, char** argv);
