@@ -18,15 +18,6 @@ namespace {
 // A reply to a peer that hangs must not hang velkctl.
 const UINT kEndSessionTimeoutMs = 5000;
 
-// The library's texts end their lines with "\r\n"; stdout adds the "\r" itself.
-void PrintText(const char* text)
-{
-    for (; *text != '\0'; ++text)
-        if (*text != '\r')
-            fputc(*text, stdout);
-    fflush(stdout);
-}
-
 void PrintLine(const std::string& line)
 {
     fputs(line.c_str(), stdout);
@@ -68,24 +59,6 @@ void NoteIfBusEndsWithVelkctl(const BusBinding& bus, const char* whatIsLost)
     // Empty (0) from a library that cannot tell: then nothing is said.
     if (atoi(bus.vGetInfo(VELK_INFO_ATTACHED_PROCESSES)) == 1)
         fprintf(stderr, "velkctl: no other client is attached: the bus ends when velkctl exits, and %s\n", whatIsLost);
-}
-
-int ShowClients(const BusBinding& bus)
-{
-    PrintText(bus.vGetInfo(kInfoHandles));
-    return kExitOk;
-}
-
-int ShowVariables(const BusBinding& bus)
-{
-    PrintText(bus.vGetInfo(kInfoVariables));
-    return kExitOk;
-}
-
-int ShowCounters(const BusBinding& bus)
-{
-    PrintText(bus.vGetInfo(kInfoFurther));
-    return kExitOk;
 }
 
 int SetVariable(const BusBinding& bus, int32_t index, int32_t value)

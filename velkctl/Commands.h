@@ -28,9 +28,6 @@ enum VelkCtlExit {
 // cannot tell.
 void NoteIfBusEndsWithVelkctl(const BusBinding& bus, const char* whatIsLost);
 
-int ShowClients(const BusBinding& bus);
-int ShowVariables(const BusBinding& bus);
-int ShowCounters(const BusBinding& bus);
 int SetVariable(const BusBinding& bus, int32_t index, int32_t value);
 // The send commands post once, or as repeat says (then with a summary on stderr).
 int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, const PeriodicOptions& repeat);

@@ -14,8 +14,10 @@
 #include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
 #include "velkctl/CrashGuard.h"
+#include "velkctl/Duration.h"
 #include "velkctl/NumberArgument.h"
 #include "velkctl/InputFile.h"
+#include "velkctl/Watch.h"
 #include "velkctl/WorkbenchCommands.h"
 
 namespace {
@@ -45,7 +47,8 @@ const char kMaskHelp[] =
 // decimal), so a negative count is refused rather than wrapped.
 struct Arguments {
     std::string busName;
-    std::string index, value, code, channel, text, file, mask, count, timeout;
+    std::string index, value, code, channel, text, file, mask, count, timeout, interval;
+    bool watch = false;
     WorkbenchArguments workbench;
 };
 
@@ -57,13 +60,41 @@ struct Request {
     unsigned char array[kMaxArrayBytes] = {};
     int arrayCount = 0;
     MonitorOptions monitor = {};
+    WatchOptions watch;
     WorkbenchRequest workbench;
 };
+
+bool PrepareWatch(CLI::App* command, const Arguments& args, WatchOptions* watch)
+{
+    watch->watch = args.watch;
+    if (!args.watch && (command->count("--interval") != 0 || command->count("--count") != 0)) {
+        fprintf(stderr, "velkctl: %s: --interval and --count go with --watch\n", command->get_name().c_str());
+        return false;
+    }
+    int64_t count = 0;
+    std::string error;
+    if (!args.interval.empty() && !ParseDuration(args.interval, &watch->intervalMicros, &error)) {
+        fprintf(stderr, "velkctl: interval: %s\n", error.c_str());
+        return false;
+    }
+    if (watch->intervalMicros == 0) {
+        fprintf(stderr, "velkctl: interval must be more than 0\n");
+        return false;
+    }
+    if (!args.count.empty() && !NumberOption(args.count, "count", 1, INT64_MAX, &count))
+        return false;
+    watch->count = static_cast<uint64_t>(count);
+    return true;
+}
 
 // kExitOk, or the exit status after a message on stderr.
 int Prepare(CLI::App& app, const Arguments& args, Request* request)
 {
     const int bad = kExitUsage;
+    for (const char* shown : { "clients", "vars", "counters" }) {
+        if (app.got_subcommand(shown))
+            return PrepareWatch(app.get_subcommand(shown), args, &request->watch) ? kExitOk : bad;
+    }
     if (app.got_subcommand("set-var"))
         return NumberOption(args.index, "index", 0, INT32_MAX, &request->a)
             && NumberOption(args.value, "value", INT32_MIN, UINT32_MAX, &request->b) ? kExitOk : bad;
@@ -132,11 +163,11 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
     if (RunWorkbenchCommand(app, request.workbench, bus, window, &exitCode)) {
         // record, replay or stats
     } else if (app.got_subcommand("clients")) {
-        exitCode = ShowClients(bus);
+        exitCode = ShowInformation(bus, kInfoHandles, request.watch);
     } else if (app.got_subcommand("counters")) {
-        exitCode = ShowCounters(bus);
+        exitCode = ShowInformation(bus, kInfoFurther, request.watch);
     } else if (app.got_subcommand("vars")) {
-        exitCode = ShowVariables(bus);
+        exitCode = ShowInformation(bus, kInfoVariables, request.watch);
     } else if (app.got_subcommand("set-var")) {
         exitCode = SetVariable(bus, static_cast<int32_t>(request.a), static_cast<int32_t>(static_cast<uint32_t>(request.b)));
     } else if (app.got_subcommand("post")) {
@@ -187,12 +218,18 @@ int Main(int argc, char** argv)
                     "    10062 80ff00 test 288      a console (client name test) receiving all nine types");
     CLI::App* vars = app.add_subcommand("vars", "list the public variables, one INDEX=VALUE a line");
     vars->footer("Example:\n"
-                 "  velkctl vars\n"
-                 "    0=0                        ... one line for each of the 64 variables");
+                 "  velkctl vars --watch --interval 500ms\n"
+                 "    the 64 variables, INDEX=VALUE, and again, under the time, whenever one changes");
     CLI::App* counters = app.add_subcommand("counters", "list the bus's counters: posted, delivered, dropped, expired, ...");
     counters->footer("Example:\n"
-                     "  velkctl counters\n"
-                     "    posted 27                  ... one counter a line");
+                     "  velkctl counters --watch --count 3\n"
+                     "    the counters now and the next two times they change");
+
+    for (CLI::App* shown : { clients, vars, counters }) {
+        shown->add_flag("--watch", args.watch, "print again, under the time, whenever it changes, until Ctrl+C");
+        shown->add_option("--interval", args.interval, "with --watch: look this often (default 1s)");
+        shown->add_option("--count", args.count, "with --watch: end after printing N times, 1 or more");
+    }
 
     CLI::App* setVar = app.add_subcommand("set-var", "set a public variable");
     setVar->add_option("INDEX", args.index, "the variable, 0-63 (velkctl vars lists them)")->required();

@@ -91,6 +91,7 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         { "--bsu x vars", 2, "unknown option '--bsu'; did you mean '--bus'?" },
         { "monitor 0x800 --cuont 1", 2, "monitor: unknown option '--cuont'; did you mean '--count'?" },
         { "post 0x20000801 1 2", 2, "post: unexpected argument '2'" },
+        { "vars --count 2", 2, "vars: --interval and --count go with --watch" },
         // send-arr: every token one byte in hex, 1 to 20 of them.
         { "send-arr 1 \"zz yy\"", 2, "bad byte 'zz'" },
         { "send-arr 1 \"01 1FF 100 -1\"", 2, "bad byte '1FF'" },
@@ -156,6 +157,28 @@ TEST_F(Velkctl, EveryCommandsHelpHasAnExampleAndNamesItsArguments)
             }
         }
     }
+}
+
+TEST_F(Velkctl, VarsWatchPrintsAgainOnlyWhenAVariableChanged)
+{
+    const size_t block = 1 + kPublicVarCount;   // the time, then INDEX=VALUE lines
+    ChildProcess watch;
+    ASSERT_TRUE(watch.Start("velkctl.exe", "vars --watch --interval 20ms --count 2"));
+    DWORD started = GetTickCount();
+    while (watch.Lines().size() < block && GetTickCount() - started < 20000)
+        Sleep(20);
+    Sleep(300);   // many looks at an unchanged bus
+    ASSERT_EQ(block, watch.Lines().size());
+    ASSERT_EQ(kVelkOk, vSetPublicVar(5, -42));
+    ASSERT_EQ(0, watch.Wait(20000));
+    std::vector<std::string> lines = watch.Lines();
+    ASSERT_EQ(2 * block, lines.size());
+    for (size_t at : { size_t(0), block }) {
+        int year = 0, hour = 0;
+        EXPECT_EQ(2, sscanf(lines[at].c_str(), "-- %d-%*d-%*d %d:%*d:%*d.%*d --", &year, &hour)) << lines[at];
+    }
+    EXPECT_EQ("5=0", lines[1 + 5]);
+    EXPECT_EQ("5=-42", lines[block + 1 + 5]);
 }
 
 TEST_F(Velkctl, AChangeToABusNoOtherProcessHasOpenIsSaidToBeLost)

@@ -1,0 +1,16 @@
+// velkctl clients, vars and counters: one of the library's information
+// texts, once, or with --watch again whenever it changes, each time under a
+// line with the local time, until Ctrl+C or a count.
+#pragma once
+#include <stdint.h>
+
+#include "velkctl/BusBinding.h"
+
+struct WatchOptions {
+    bool watch = false;
+    uint64_t intervalMicros = 1000000;   // how often the text is read again
+    uint64_t count = 0;                  // end after printing this many times; 0: at Ctrl+C
+};
+
+// selector: kInfoHandles, kInfoVariables or kInfoFurther. The exit status.
+int ShowInformation(const BusBinding& bus, int selector, const WatchOptions& options);
