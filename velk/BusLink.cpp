@@ -142,6 +142,7 @@ int Attach()
     g_mutex = mutex;
     g_mapping = mapping;
     g_bus = bus;
+    ResetLockWatch();
     return kVelkOk;
 }
 

@@ -12,12 +12,22 @@ enum {
     kSleepsPerOwnerCheck = 32,  // how often a sleeping waiter looks at the holder
 };
 
-// The lock is held for a few memory operations: a word that never frees for
-// this long was not written by a holder (nor is one coming back to it).
-const DWORD kStuckHolderMs = 10000;
+// The lock is held for a few memory operations: a lock this process has not
+// seen free for this long has no holder coming back to it, whatever its word
+// says (a forger may keep changing the word).
+const DWORD kStuckLockMs = 10000;
+// Once that bound has passed, a later wait still gives a holder this long to
+// let go before the lock is taken over again.
+const DWORD kGraceMs = 100;
 
 LONG64 g_ownWord;               // this process's pid and creation stamp
 volatile LONG g_heldHere;       // how many threads of this process hold the lock
+// Since when every look of this process has found the lock taken (a tick
+// count, never 0), or 0 once a wait saw it freed by its holder. Kept across
+// calls: a word that is never let go costs one full bound, not one per call.
+// Only a free seen while waiting counts: the first look of a wait may find
+// this process's own release still standing.
+volatile LONG g_takenSince;
 
 uint32_t StampOf(const FILETIME& created)
 {
@@ -60,20 +70,33 @@ void PrepareBusLock()
     g_ownWord = LockWord(GetCurrentProcessId(), stamp);
 }
 
+void ResetLockWatch()
+{
+    InterlockedExchange(&g_takenSince, 0);
+}
+
 void LockBus(SharedBus* bus)
 {
     volatile LONG64* word = reinterpret_cast<volatile LONG64*>(&bus->lockOwner);
-    LONG64 watched = 0;          // the holder seen at every look since watchedSince
-    DWORD watchedSince = 0;
+    bool waiting = false;
+    DWORD waitStarted = 0;
     for (unsigned round = 0;; ++round) {
         LONG64 holder = *word;
         if (holder == 0) {
-            watched = 0;
+            if (waiting)
+                ResetLockWatch();   // let go by its holder: the lock works
             if (InterlockedCompareExchange64(word, g_ownWord, 0) == 0) {
                 InterlockedIncrement(&g_heldHere);
                 return;
             }
             continue;
+        }
+        if (!waiting || g_takenSince == 0) {
+            DWORD now = GetTickCount();
+            if (!waiting)
+                waitStarted = now;
+            waiting = true;
+            InterlockedCompareExchange(&g_takenSince, static_cast<LONG>(now != 0 ? now : 1), 0);
         }
         if (round < kSpinRounds) {
             YieldProcessor();
@@ -86,18 +109,19 @@ void LockBus(SharedBus* bus)
         Sleep(1);
         if ((round - kYieldRounds) % kSleepsPerOwnerCheck != kSleepsPerOwnerCheck - 1)
             continue;
-        if (holder != watched) {
-            watched = holder;
-            watchedSince = GetTickCount();
-        }
-        // Our own word while no thread of ours holds the lock, or a live
-        // process's word that never frees: written by someone else, so
-        // nobody will ever release it.
-        bool forged = (holder == g_ownWord && g_heldHere == 0) || GetTickCount() - watchedSince >= kStuckHolderMs;
-        if ((forged || (holder != g_ownWord && ProcessIsGone(holder)))
-            && InterlockedCompareExchange64(word, g_ownWord, holder) == holder) {
+        // Our own word while no thread of ours holds the lock, or a lock not
+        // seen free for the whole bound: written by someone else, so nobody
+        // will ever release it.
+        DWORD now = GetTickCount();
+        DWORD takenSince = static_cast<DWORD>(g_takenSince);
+        bool stuck = takenSince != 0 && now - takenSince >= kStuckLockMs && now - waitStarted >= kGraceMs;
+        bool ownForged = holder == g_ownWord && g_heldHere == 0;
+        bool dead = holder != g_ownWord && ProcessIsGone(holder);
+        if ((ownForged || dead || stuck) && InterlockedCompareExchange64(word, g_ownWord, holder) == holder) {
             InterlockedIncrement(&g_heldHere);
-            RepairBus(bus, forged ? 0 : holder);
+            if (ownForged || dead)
+                ResetLockWatch();   // explained: nothing keeps the lock taken any more
+            RepairBus(bus, dead ? holder : 0);
             ++bus->counters.lockRecoveries;
             return;
         }

@@ -15,8 +15,13 @@ int64_t OwnLockWord();
 bool ProcessIsGone(int64_t word);
 
 // Waits for the lock. A holder that died is detected and the lock taken over;
-// the shared state is then repaired before this returns.
+// so is a lock this process has not seen free for 10 s, whatever its word
+// (later waits then give a holder 100 ms before taking it over again, until
+// the lock is seen free). The shared state is repaired before this returns.
 void LockBus(SharedBus* bus);
+
+// Forgets how long the lock has been seen taken: for a bus newly attached.
+void ResetLockWatch();
 void UnlockBus(SharedBus* bus);
 
 class BusLock {

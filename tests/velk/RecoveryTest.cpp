@@ -147,6 +147,45 @@ TEST_F(Recovery, CorruptedBlockIsMendedNotTrusted)
     CloseHandle(mapping);
 }
 
+// A writer that keeps changing the lock word, two live processes' words in
+// turn, never letting it go: each caller takes the lock over once it has not
+// seen it free for the bound (10 s), on the message path too, and a process
+// that did so does not wait the whole bound again.
+TEST_F(Recovery, LockWordThatKeepsChangingHoldsNobodyPastTheBound)
+{
+    ASSERT_EQ(kVelkOk, vRegister(window_, kTypeDepth, "self"));
+    ChildProcess live;
+    ASSERT_TRUE(live.Start("velk_peer.exe", "idle 120"));
+    ChildProcess forger;
+    ASSERT_TRUE(forger.Start("velk_peer.exe", "forge-lock " + std::to_string(live.Pid()) + " 120"));
+    for (DWORD started = GetTickCount(); forger.Lines().empty() && GetTickCount() - started < 20000;)
+        Sleep(10);
+    ASSERT_EQ(std::vector<std::string>{ "forging" }, forger.Lines());
+
+    DWORD started = GetTickCount();
+    EXPECT_EQ(0, RunVelkctl("post 0x20000801 7"));
+    DWORD velkctlMs = GetTickCount() - started;
+    started = GetTickCount();
+    EXPECT_EQ(1, vPostData(window_, 0x20000801, 8, 4));
+    DWORD firstMs = GetTickCount() - started;
+    started = GetTickCount();
+    EXPECT_EQ(1, vPostData(window_, 0x20000801, 9, 4));
+    DWORD againMs = GetTickCount() - started;
+    EXPECT_EQ(-1, forger.Wait(0));   // all of it while the forger still wrote
+    forger.Kill();
+
+    // Not before the bound was plausible (the forger did hold the lock till
+    // then), and the second post of a process did not wait it again.
+    EXPECT_GE(velkctlMs, 9000u);
+    EXPECT_GE(firstMs, 9000u);
+    EXPECT_LT(againMs, 9000u);
+    std::vector<BusMessage> received = Receive(window_, 3);
+    ASSERT_EQ(3u, received.size());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(7 + i, received[i].dataWord);
+    EXPECT_GE(Counters()["lock-recoveries"], 2u);
+}
+
 // Makes a mapping of the bus block's name holding the given header.
 HANDLE PlantBlock(const char* busName, DWORD bytes, uint32_t magic, uint32_t version, uint32_t size)
 {
