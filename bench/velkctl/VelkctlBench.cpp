@@ -7,6 +7,10 @@
 //       1,000 msg/s; prints how far arrivals stray from a deadline every
 //       period (p50, p99, max) and the drift from the first tenth of the
 //       messages to the last tenth
+//   velkctl_bench memory [MB...]   replays generated recordings of about
+//       that many megabytes (default 10 and 500) at --speed 0 and prints
+//       velkctl's peak private bytes and peak working set, beside those of a
+//       one-line recording
 // Asserts nothing.
 #include <math.h>
 #include <stdio.h>
@@ -20,6 +24,8 @@
 
 #include "bus/VelkApi.h"
 #include "velk/VelkLibrary.h"
+
+#include <psapi.h>   // after windows.h
 
 namespace {
 
@@ -90,6 +96,7 @@ public:
         DeleteFileA(output_.c_str());
     }
     bool Started() const { return process_ != NULL; }
+    HANDLE Process() const { return process_; }
     // Pumps this thread's messages meanwhile; false on timeout.
     bool Wait(DWORD timeoutMs)
     {
@@ -301,14 +308,98 @@ int TimingBench(HWND window, int messages)
     return 0;
 }
 
+// A recording of about megabytes MB: a value line, then lines of 4 KiB
+// string payloads, as a session of a device sending blocks would hold. 0: the
+// header and one value line.
+bool WriteRecording(const std::string& path, int megabytes, long long* messages)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == NULL)
+        return false;
+    fprintf(file, "# velk record 1\n# start 2026-12-08T09:12:03.123+08:00\n0.000000 %08x V 1\n", kValueCode);
+    const std::string payload(2 * 4096, 'a');
+    const long long target = static_cast<long long>(megabytes) << 20;
+    long long written = 0;
+    *messages = 1;
+    for (long long i = 1; written < target; ++i, ++*messages) {
+        char head[64];
+        int length = snprintf(head, sizeof head, "%lld.%06lld %08x S ", i / 1000, i % 1000 * 1000, kStringCode);
+        fwrite(head, 1, static_cast<size_t>(length), file);
+        fwrite(payload.data(), 1, payload.size(), file);
+        fputc('\n', file);
+        written += length + static_cast<long long>(payload.size()) + 1;
+    }
+    return fclose(file) == 0;
+}
+
+// velkctl's private bytes (commit charge) and working set, sampled while it
+// runs; the system's own peaks where it keeps them.
+struct MemoryPeaks {
+    SIZE_T privateBytes = 0;
+    SIZE_T workingSet = 0;
+};
+
+void Sample(HANDLE process, MemoryPeaks* peaks)
+{
+    PROCESS_MEMORY_COUNTERS_EX counters;
+    ZeroMemory(&counters, sizeof counters);
+    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+        return;
+    peaks->privateBytes = std::max(peaks->privateBytes, std::max(counters.PrivateUsage, counters.PeakPagefileUsage));
+    peaks->workingSet = std::max(peaks->workingSet, counters.PeakWorkingSetSize);
+}
+
+int MemoryBench(const std::vector<int>& sizes)
+{
+    for (int megabytes : sizes) {
+        const std::string path = TempFile("vcm");
+        long long messages = 0;
+        if (!WriteRecording(path, megabytes, &messages)) {
+            fprintf(stderr, "velkctl_bench: cannot write %s\n", path.c_str());
+            DeleteFileA(path.c_str());
+            return 1;
+        }
+        WIN32_FILE_ATTRIBUTE_DATA attributes;
+        GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &attributes);
+        const double fileMegabytes =
+            (static_cast<double>(attributes.nFileSizeHigh) * 4294967296.0 + attributes.nFileSizeLow) / 1048576.0;
+        Velkctl replay("replay \"" + path + "\" --speed 0");
+        MemoryPeaks peaks;
+        long long started = NowUs();
+        bool ended = false;
+        while (replay.Started() && !(ended = WaitForSingleObject(replay.Process(), 10) == WAIT_OBJECT_0))
+            Sample(replay.Process(), &peaks);
+        Sample(replay.Process(), &peaks);
+        DWORD exitCode = 0;
+        GetExitCodeProcess(replay.Process(), &exitCode);
+        printf("memory: %8.1f MB, %8lld messages: peak private %6.1f MB, peak working set %6.1f MB; "
+               "exit %lu after %.1f s\n",
+               fileMegabytes, messages, peaks.privateBytes / 1048576.0, peaks.workingSet / 1048576.0, exitCode,
+               (NowUs() - started) / 1e6);
+        if (exitCode != 0)
+            printf("memory: velkctl said: %s", replay.Output().c_str());
+        fflush(stdout);
+        DeleteFileA(path.c_str());
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const char* mode = argc > 1 ? argv[1] : "";
+    if (strcmp(mode, "memory") == 0) {
+        std::vector<int> sizes = { 0 };
+        for (int i = 2; i < argc; ++i)
+            sizes.push_back(atoi(argv[i]));
+        if (sizes.size() == 1)
+            sizes.insert(sizes.end(), { 10, 500 });
+        return MemoryBench(sizes);
+    }
     bool record = strcmp(mode, "record") == 0;
     if (!record && strcmp(mode, "timing") != 0) {
-        fprintf(stderr, "usage: velkctl_bench record|timing [MESSAGES]\n");
+        fprintf(stderr, "usage: velkctl_bench record|timing [MESSAGES] | memory [MB...]\n");
         return 1;
     }
     int messages = argc > 2 ? atoi(argv[2]) : record ? 100000 : 10000;
