@@ -1,5 +1,7 @@
 #include "console/Escapes.h"
 
+#include "framework/FormatText.h"
+
 namespace {
 
 struct Escape { char character; const char* written; };
@@ -52,6 +54,19 @@ std::string ReplaceEscape(const std::string& text, const Escape& escape, LeadByt
     return result;
 }
 
+// One byte as EscapeForDisplay shows it.
+std::string Shown(char c)
+{
+    for (const Escape& escape : kEscapes) {
+        if (c == escape.character)
+            return escape.written;
+    }
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F)
+        return FormatText("\\x%02x", byte);
+    return std::string(1, c);
+}
+
 } // namespace
 
 std::string UnescapeText(const std::string& typed, LeadByteTest isLeadByte)
@@ -68,4 +83,25 @@ std::string EscapeControlChars(const std::string& text)
     for (const Escape& escape : kEscapes)
         escaped = ReplaceAll(escaped, std::string(1, escape.character), escape.written);
     return escaped;
+}
+
+std::string EscapeForDisplay(const std::string& text)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    for (char c : text)
+        shown += Shown(c);
+    return shown;
+}
+
+std::string QuoteInput(const std::string& text, size_t maxShown)
+{
+    std::string quoted = "'";
+    for (size_t at = 0; at < text.size(); ++at) {
+        std::string piece = Shown(text[at]);
+        if (quoted.size() - 1 + piece.size() > maxShown)
+            return quoted + FormatText("...' (%zu bytes)", text.size());
+        quoted += piece;
+    }
+    return quoted + "'";
 }

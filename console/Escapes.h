@@ -17,3 +17,15 @@ std::string UnescapeText(const std::string& typed, LeadByteTest isLeadByte);
 // one pass per character in table order. No other character is touched.
 // Byte by byte: control bytes are never the second byte of a character.
 std::string EscapeControlChars(const std::string& text);
+
+// Text as messages and echoes show it: the five escapes of the table, and
+// every other control byte (NUL, ESC, DEL...) as \xHH, so that nothing in it
+// can move a terminal's cursor, start an escape sequence or end a C string.
+// Bytes from 0x80 up are left alone: they are the code page's characters.
+std::string EscapeForDisplay(const std::string& text);
+
+// Input quoted in a message: 'text', escaped as above, at most maxShown
+// characters of it; a longer text is cut there (never inside an escape) and
+// ends "...' (N bytes)", so a runaway line or argument makes a short message.
+const size_t kQuotedInputChars = 80;
+std::string QuoteInput(const std::string& text, size_t maxShown = kQuotedInputChars);

@@ -24,9 +24,10 @@ CounterValues ParseCounters(const char* text)
         uint64_t value = 0;
         bool number = true;
         for (size_t i = space + 1; i < line.size() && number; ++i) {
-            number = line[i] >= '0' && line[i] <= '9' && value <= (UINT64_MAX - 9) / 10;
+            const uint64_t digit = static_cast<uint64_t>(line[i] - '0');
+            number = line[i] >= '0' && line[i] <= '9' && value <= (UINT64_MAX - digit) / 10;
             if (number)
-                value = value * 10 + static_cast<uint64_t>(line[i] - '0');
+                value = value * 10 + digit;
         }
         if (number)
             values[line.substr(0, space)] = value;

@@ -1,22 +1,13 @@
 #include "velkctl/ByteListArgument.h"
 
+#include "console/Escapes.h"
 #include "console/HexText.h"
 
 namespace {
 
-// A token quoted in a message; a runaway one is cut so the message stays a line.
-const size_t kQuotedTokenBytes = 24;
-
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
-}
-
-std::string Quoted(const std::string& token)
-{
-    if (token.size() <= kQuotedTokenBytes)
-        return "'" + token + "'";
-    return "'" + token.substr(0, kQuotedTokenBytes) + "...'";
 }
 
 } // namespace
@@ -37,14 +28,14 @@ int ParseByteListArgument(const std::string& text, unsigned char bytes[kMaxArray
         at = end;
 
         if (count == kMaxArrayBytes) {
-            *error = "too many bytes: " + Quoted(token) + " is one more than the "
+            *error = "too many bytes: " + QuoteInput(token) + " is one more than the "
                      + std::to_string(static_cast<int>(kMaxArrayBytes)) + " an array takes";
             return -1;
         }
         int high = HexDigitValue(token[0]);
         int low = token.size() == 2 ? HexDigitValue(token[1]) : 0;
         if (token.size() > 2 || high < 0 || low < 0) {
-            *error = "bad byte " + Quoted(token) + ": each byte is 1 or 2 hex digits";
+            *error = "bad byte " + QuoteInput(token) + ": each byte is 1 or 2 hex digits";
             return -1;
         }
         bytes[count++] = static_cast<unsigned char>(token.size() == 2 ? high * 16 + low : high);

@@ -25,6 +25,13 @@ void PrintLine(const std::string& line)
     fflush(stdout);
 }
 
+// What is sent, its length in bytes, control characters escaped: one line
+// whatever the bytes hold, and nothing in it acts on the terminal.
+void PrintSentString(uint32_t code, const std::string& bytes)
+{
+    PrintLine(EscapeForDisplay(FormatSentString(code, bytes)));
+}
+
 int Checked(const char* what, int result)
 {
     if (result >= 0)
@@ -85,7 +92,7 @@ int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::
 {
     uint32_t code = kStringCode | channel;
     std::string text = UnescapeText(typedText, IsSystemLeadByte);
-    PrintLine(FormatSentString(code, typedText));
+    PrintSentString(code, text);
     return Send(bus, "send-str", repeat, [&] {
         return bus.vPostData(window, code, reinterpret_cast<LPARAM>(text.c_str()), static_cast<int>(text.size()));
     });
@@ -95,11 +102,7 @@ int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const st
                   const PeriodicOptions& repeat)
 {
     uint32_t code = kStringCode | channel;
-    // One line whatever the bytes hold; written whole, as the bytes may hold NULs.
-    std::string line = EscapeControlChars(FormatSentString(code, bytes));
-    fwrite(line.data(), 1, line.size(), stdout);
-    fputc('\n', stdout);
-    fflush(stdout);
+    PrintSentString(code, bytes);
     return Send(bus, "send-str", repeat, [&] {
         return bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes.c_str()), static_cast<int>(bytes.size()));
     });

@@ -1,5 +1,7 @@
 #include "velkctl/Duration.h"
 
+#include "console/Escapes.h"
+
 namespace {
 
 struct Unit { const char* name; uint64_t micros; };
@@ -17,7 +19,7 @@ const uint64_t kMaxMicros = 100ULL * 24 * 3600000000ULL;
 bool Fail(std::string* error, const std::string& text, const char* why)
 {
     if (error != nullptr)
-        *error = "bad duration '" + text + "': " + why;
+        *error = "bad duration " + QuoteInput(text) + ": " + why;
     return false;
 }
 

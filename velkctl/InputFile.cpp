@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "console/Escapes.h"
 #include "velkctl/Commands.h"
 
 namespace {
@@ -22,7 +23,7 @@ bool ReadUpTo(FILE* file, size_t maxBytes, std::string* bytes)
 
 std::string Shown(const std::string& path)
 {
-    return path == "-" ? std::string("standard input") : "'" + path + "'";
+    return path == "-" ? std::string("standard input") : QuotePath(path);
 }
 
 } // namespace
@@ -47,7 +48,7 @@ void CloseInputFile(FILE* file)
 
 std::string InputFileName(const std::string& path)
 {
-    return path == "-" ? "standard input" : path;
+    return path == "-" ? "standard input" : EscapeForDisplay(path);
 }
 
 int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes)
@@ -69,6 +70,11 @@ int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLarge
         return kExitUsage;
     }
     return kExitOk;
+}
+
+std::string QuotePath(const std::string& path)
+{
+    return QuoteInput(path, kMaxPathShown);
 }
 
 int RecordReadStatus(const RecordReader& reader)

@@ -11,8 +11,13 @@
 FILE* OpenInputFile(const std::string& path);
 // Closes what OpenInputFile opened; standard input stays open.
 void CloseInputFile(FILE* file);
-// How a file is called in "FILE:LINE:" messages: the path, or "standard input".
+// How a file is called in "FILE:LINE:" messages: the path (control
+// characters escaped), or "standard input".
 std::string InputFileName(const std::string& path);
+// A path quoted in a message, as console/Escapes.h quotes input, but
+// whole up to a long path's length.
+const size_t kMaxPathShown = 260;
+std::string QuotePath(const std::string& path);
 
 // The whole file, at most maxBytes. Returns kExitOk, or after a message on
 // stderr kExitIo when the file cannot be opened or read, kExitUsage when it

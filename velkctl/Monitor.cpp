@@ -6,6 +6,7 @@
 
 #include "console/LogLines.h"
 #include "velkctl/Clock.h"
+#include "velkctl/InputFile.h"
 #include "velkctl/JsonLine.h"
 #include "velkctl/ReceiveLoop.h"
 #include "velkctl/StopSignal.h"
@@ -74,7 +75,7 @@ int RunMonitor(const BusBinding& bus, HWND window, const MonitorOptions& options
     if (!options.outPath.empty()) {
         out = fopen(options.outPath.c_str(), "wb");
         if (out == NULL) {
-            fprintf(stderr, "velkctl: cannot create '%s': %s\n", options.outPath.c_str(), strerror(errno));
+            fprintf(stderr, "velkctl: cannot create %s: %s\n", QuotePath(options.outPath).c_str(), strerror(errno));
             return kMonitorFileFailed;
         }
     }
@@ -85,7 +86,7 @@ int RunMonitor(const BusBinding& bus, HWND window, const MonitorOptions& options
     bool written = out == stdout || (!ferror(out) && fclose(out) == 0);
     StopHandled();
     if (!written) {
-        fprintf(stderr, "velkctl: cannot write '%s': %s\n", options.outPath.c_str(), strerror(errno));
+        fprintf(stderr, "velkctl: cannot write %s: %s\n", QuotePath(options.outPath).c_str(), strerror(errno));
         return kMonitorFileFailed;
     }
     switch (end) {

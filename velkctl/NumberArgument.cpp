@@ -1,8 +1,12 @@
 #include "velkctl/NumberArgument.h"
 
+#include <errno.h>
+#include <math.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 
+#include "console/Escapes.h"
 #include "console/HexText.h"
 
 namespace {
@@ -11,6 +15,20 @@ int DigitValue(char c, int base)
 {
     int value = HexDigitValue(c);
     return value < base ? value : -1;
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Digits from *at on; how many, and whether one is not 0.
+size_t Digits(const std::string& text, size_t* at, bool* nonZero)
+{
+    size_t start = *at;
+    for (; *at < text.size() && IsDigit(text[*at]); ++*at)
+        *nonZero = *nonZero || text[*at] != '0';
+    return *at - start;
 }
 
 enum Parsed { kNumber, kNotANumber, kOutOfRange };
@@ -54,6 +72,13 @@ Parsed Parse(const char* text, int64_t minimum, int64_t maximum, int64_t* value)
     return kNumber;
 }
 
+// A number out of range as its message shows it: as typed ("channel 300
+// is out of range"), quoted and cut when it runs on.
+std::string Shown(const std::string& number)
+{
+    return number.size() <= kQuotedInputChars ? number : QuoteInput(number);
+}
+
 // "0-255", "0-0xFFFFFFFF", "-2147483648 to 4294967295", or "1 or more".
 std::string RangeText(int64_t minimum, int64_t maximum)
 {
@@ -72,17 +97,48 @@ bool ParseNumberArgument(const char* text, int64_t minimum, int64_t maximum, int
     return Parse(text, minimum, maximum, value) == kNumber;
 }
 
+bool ParseDecimalArgument(const std::string& text, double* value)
+{
+    size_t at = 0;
+    bool nonZero = false;
+    size_t whole = Digits(text, &at, &nonZero);
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        if (Digits(text, &at, &nonZero) == 0)
+            return false;
+    } else if (whole == 0) {
+        return false;
+    }
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        if (at < text.size() && (text[at] == '-' || text[at] == '+'))
+            ++at;
+        bool exponentNonZero = false;
+        if (Digits(text, &at, &exponentNonZero) == 0)
+            return false;
+    }
+    if (at != text.size())
+        return false;
+    // The grammar is strtod's own, less what it would take beyond it.
+    errno = 0;
+    double parsed = strtod(text.c_str(), nullptr);
+    if (errno == ERANGE || !isfinite(parsed) || (parsed == 0 && nonZero))
+        return false;
+    *value = parsed;
+    return true;
+}
+
 bool NumberOption(const std::string& text, const char* what, int64_t minimum, int64_t maximum, int64_t* value)
 {
     switch (Parse(text.c_str(), minimum, maximum, value)) {
     case kNumber:
         return true;
     case kOutOfRange:
-        fprintf(stderr, "velkctl: %s %s is out of range%s %s\n", what, text.c_str(), maximum == INT64_MAX ? ":" : "",
+        fprintf(stderr, "velkctl: %s %s is out of range%s %s\n", what, Shown(text).c_str(), maximum == INT64_MAX ? ":" : "",
                 RangeText(minimum, maximum).c_str());
         return false;
     default:
-        fprintf(stderr, "velkctl: bad %s '%s': expected a decimal or 0x-hex number, %s\n", what, text.c_str(),
+        fprintf(stderr, "velkctl: bad %s %s: expected a decimal or 0x-hex number, %s\n", what, QuoteInput(text).c_str(),
                 RangeText(minimum, maximum).c_str());
         return false;
     }

@@ -6,9 +6,11 @@
 #include <string.h>
 
 #include "bus/VelkApi.h"
+#include "console/Escapes.h"
 #include "velkctl/BusCounters.h"
 #include "velkctl/Clock.h"
 #include "velkctl/Commands.h"
+#include "velkctl/InputFile.h"
 #include "velkctl/LineFile.h"
 #include "velkctl/ReceiveLoop.h"
 #include "velkctl/RecordLine.h"
@@ -60,10 +62,11 @@ std::string StartLine()
 
 int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& options)
 {
-    const char* name = options.path == "-" ? "standard output" : options.path.c_str();
+    const bool toStdout = options.path == "-";
+    const std::string name = toStdout ? "standard output" : QuotePath(options.path);
     LineFile file;
     if (!file.Create(options.path)) {
-        fprintf(stderr, "velkctl: cannot create '%s': %s\n", name, strerror(errno));
+        fprintf(stderr, "velkctl: cannot create %s: %s\n", name.c_str(), strerror(errno));
         return kExitIo;
     }
     CatchStopRequests();
@@ -87,7 +90,8 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     CounterValues after = ParseCounters(bus.vGetInfo(kInfoFurther));
     bool losing = false;
     std::string change = FormatCounterChange(before, after, &losing);
-    fprintf(stderr, "velkctl: recorded %" PRIu64 " messages to %s in %.3f s; bus: %s\n", sink.Recorded(), name,
+    fprintf(stderr, "velkctl: recorded %" PRIu64 " messages to %s in %.3f s; bus: %s\n", sink.Recorded(),
+            toStdout ? "standard output" : EscapeForDisplay(options.path).c_str(),
             seconds, change.c_str());
     if (losing)
         fprintf(stderr, "velkctl: warning: the bus dropped or expired messages during the recording\n");
@@ -97,7 +101,7 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     if (end == kReceiveSessionEnded)
         fprintf(stderr, "velkctl: the session ended\n");
     if (!written) {
-        fprintf(stderr, "velkctl: cannot write '%s': %s\n", name, strerror(writeError));
+        fprintf(stderr, "velkctl: cannot write %s: %s\n", name.c_str(), strerror(writeError));
         return kExitIo;
     }
     return kExitOk;

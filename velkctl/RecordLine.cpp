@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "console/Escapes.h"
 #include "console/HexText.h"
 #include "framework/FormatText.h"
 
@@ -147,12 +148,12 @@ std::string ParseRecordLine(const std::string& line, RecordedMessage* message)
         start = space + 1;
     }
     if (!ParseSeconds(fields[0], &message->micros))
-        return "bad time '" + fields[0] + "': expected seconds with at most 6 decimals, like 0.012345";
+        return "bad time " + QuoteInput(fields[0]) + ": expected seconds with at most 6 decimals, like 0.012345";
     if (!ParseCode(fields[1], &message->code))
-        return "bad code '" + fields[1] + "': expected 8 hex digits";
+        return "bad code " + QuoteInput(fields[1]) + ": expected 8 hex digits";
     const std::string& kind = fields[2];
     if (kind != "V" && kind != "S" && kind != "A")
-        return "bad kind '" + kind + "': expected V, S or A";
+        return "bad kind " + QuoteInput(kind) + ": expected V, S or A";
     message->kind = ClassifyCode(message->code);
     if (kind[0] != KindLetter(message->kind))
         return FormatText("kind %s does not fit code %08x, %s", kind.c_str(), static_cast<unsigned>(message->code),
@@ -161,7 +162,7 @@ std::string ParseRecordLine(const std::string& line, RecordedMessage* message)
     message->bytes.clear();
     if (message->kind == kValueMessage) {
         if (!ParseValue(fields[3], &message->value))
-            return "bad value '" + fields[3] + "': expected a signed 32-bit decimal number";
+            return "bad value " + QuoteInput(fields[3]) + ": expected a signed 32-bit decimal number";
         return std::string();
     }
     std::string error;

@@ -4,6 +4,7 @@
 #include <math.h>
 
 #include "framework/FormatText.h"
+#include "velkctl/NumberArgument.h"
 
 namespace {
 
@@ -21,6 +22,15 @@ int64_t TicksToMicros(int64_t ticks, uint64_t ticksPerSecond)
     const int64_t rate = static_cast<int64_t>(ticksPerSecond);
     return ticks / rate * static_cast<int64_t>(kMicrosPerSecond) +
            ticks % rate * static_cast<int64_t>(kMicrosPerSecond) / rate;
+}
+
+bool ParseReplaySpeed(const std::string& text, double* speed)
+{
+    double value = 0;
+    if (!ParseDecimalArgument(text, &value) || (value != 0 && (value < kMinReplaySpeed || value > kMaxReplaySpeed)))
+        return false;
+    *speed = value;
+    return true;
 }
 
 void RecordingSpan::Add(uint64_t micros)

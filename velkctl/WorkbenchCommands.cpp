@@ -1,10 +1,9 @@
 #include "velkctl/WorkbenchCommands.h"
 
-#include <math.h>
 #include <stdio.h>
-#include <stdlib.h>
 
 #include "bus/SubscriptionMask.h"
+#include "console/Escapes.h"
 #include "velkctl/Commands.h"
 #include "velkctl/Duration.h"
 #include "velkctl/NumberArgument.h"
@@ -54,16 +53,11 @@ bool Count(CLI::App* command, const WorkbenchArguments& args, uint64_t* count)
 
 bool Speed(const std::string& text, double* speed)
 {
-    char* end = NULL;
-    double value = strtod(text.c_str(), &end);
-    bool ok = !text.empty() && *end == '\0' && isfinite(value) &&
-              (value == 0 || (value >= kMinReplaySpeed && value <= kMaxReplaySpeed));
-    if (!ok) {
-        fprintf(stderr, "velkctl: bad speed '%s': expected 0 (as fast as the bus takes them) or a number from %g to %g\n",
-                text.c_str(), kMinReplaySpeed, kMaxReplaySpeed);
+    if (!ParseReplaySpeed(text, speed)) {
+        fprintf(stderr, "velkctl: bad speed %s: expected 0 (as fast as the bus takes them) or a number from %g to %.0f\n",
+                QuoteInput(text).c_str(), kMinReplaySpeed, kMaxReplaySpeed);
         return false;
     }
-    *speed = value;
     return true;
 }
 

@@ -51,6 +51,18 @@ TEST(Escapes, EscapesOnlyTheFiveControlCharacters)
         EXPECT_EQ(c.escaped, EscapeControlChars(c.text));
 }
 
+TEST(Escapes, InputInMessagesIsShortAndCannotActOnATerminal)
+{
+    EXPECT_EQ("a\\tb\\x00\\x1b[2J\\x7f\\x1f \xB2\xE2", EscapeForDisplay(std::string("a\tb\0\x1b[2J\x7f\x1f \xB2\xE2", 13)));
+    EXPECT_EQ("''", QuoteInput(""));
+    const std::string longest(kQuotedInputChars, 'x');
+    EXPECT_EQ("'" + longest + "'", QuoteInput(longest));
+    EXPECT_EQ("'" + longest + "...' (81 bytes)", QuoteInput(longest + "y"));
+    // A megabyte makes a line; an escape is never cut in two.
+    EXPECT_EQ("'" + std::string(79, 'x') + "...' (1048655 bytes)", QuoteInput(std::string(79, 'x') + std::string(1 << 20, '\x1b')));
+    EXPECT_EQ("'\\n\\n...' (3 bytes)", QuoteInput("\n\n\n", 5));
+}
+
 TEST(Escapes, EscapingThenUnescapingRestoresTextWithoutBackslashes)
 {
     const std::string text = "line one\r\nline\ttwo\a\b\f end";

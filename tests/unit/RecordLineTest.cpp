@@ -108,6 +108,20 @@ TEST(RecordLines, MalformedLinesAreNamedWithTheirNumber)
         EXPECT_NE(std::string::npos, parsed.error.find(test.error)) << parsed.error;
         EXPECT_TRUE(parsed.messages.empty());   // nothing of a bad file is kept
     }
+    // At the bounds: the latest time a file holds, 8 code digits and not 9.
+    EXPECT_EQ(0u, ParseRecordText(Recording("1000000000.999999 20000801 V 1\n")).errorLine);
+    EXPECT_EQ("bad code '200008011': expected 8 hex digits",
+              ParseRecordText(Recording("0 200008011 V 1\n")).error);
+    // What a line holds is quoted short and escaped: no NUL cuts the
+    // message, no escape sequence reaches the terminal, a runaway field
+    // makes a line.
+    EXPECT_EQ("bad kind '\\x00\\x1b[2J': expected V, S or A",
+              ParseRecordText(Recording(std::string("0 20000801 \0\x1b[2J 1\n", 19))).error);
+    std::string runaway = ParseRecordText(Recording(std::string(100000, '7') + " 20000801 V 1\n")).error;
+    EXPECT_EQ(0u, runaway.find("bad time '7777")) << runaway;
+    EXPECT_NE(std::string::npos, runaway.find("...' (100000 bytes): expected seconds")) << runaway;
+    EXPECT_LT(runaway.size(), 200u);
+
     std::string tooLong = Recording("0 30000201 S " + std::string(2 * (kMaxRecordedPayload + 1), 'a') + "\n");
     EXPECT_NE(std::string::npos, ParseRecordText(tooLong).error.find("longer than the bus takes"));
     std::string longest = Recording("0 30000201 S " + std::string(2 * kMaxRecordedPayload, 'a') + "\n");

@@ -66,13 +66,14 @@ TEST_F(Payloads, ArriveIntactWithinAndAcrossProcesses)
     ChildProcess sendString, sendArray, sendEmpty, sendFile;
     ASSERT_TRUE(sendString.Start("velkctl.exe", "send-str 9 \"a\\tb\\nc \xB2\xE2\""));
     EXPECT_EQ(0, sendString.Wait(30000));
+    EXPECT_EQ("30000209(  8) a\\tb\\nc \xB2\xE2", sendString.Lines()[0]);   // the bytes sent, escaped
     ASSERT_TRUE(sendArray.Start("velkctl.exe", "send-arr 255 \"0 1 fe FF 10 11 12 13 14 15 16 17 18 19 1a 1b 1c 1d 1e 7f\""));
     EXPECT_EQ(0, sendArray.Wait(30000));
     ASSERT_TRUE(sendEmpty.Start("velkctl.exe", "send-str 0 \"\""));
     EXPECT_EQ(0, sendEmpty.Wait(30000));
     ASSERT_TRUE(sendFile.Start("velkctl.exe", "send-str 1 --file \"" + file + "\""));
     EXPECT_EQ(0, sendFile.Wait(30000));
-    EXPECT_EQ("30000201(65536) a\\nb\\r\\n", sendFile.Lines()[0].substr(0, 24));
+    EXPECT_EQ("30000201(65536) a\\nb\\r\\n\\x00z", sendFile.Lines()[0].substr(0, 29));
     DeleteFileA(file.c_str());
     std::vector<BusMessage> sent = Receive(window_, 4);
     ASSERT_EQ(4u, sent.size());

@@ -10,39 +10,12 @@
 #include "tests/velk/BusTestSupport.h"
 #include "velk/SharedBus.h"
 #include "velk/VelkLibrary.h"
-#include "velkctl/NumberArgument.h"
 
 namespace {
 
 typedef BusTest Velkctl;
 typedef BusTest PublicVariables;
 typedef BusTest MixedWidths;
-
-TEST(NumberArgument, HexWithPrefixOrDecimalWithinRange)
-{
-    struct Case {
-        const char* text;
-        int64_t minimum, maximum;
-        bool accepted;
-        int64_t value;
-    };
-    const Case cases[] = {
-        { "0x20000801", 0, UINT32_MAX, true, 0x20000801 },
-        { "4294967296", 0, UINT32_MAX, false, 0 },
-        { "-2147483648", INT32_MIN, UINT32_MAX, true, INT32_MIN },
-        { "010", 0, 255, true, 10 },     // decimal, not octal
-        { "0x", 0, 255, false, 0 },
-        { "12a", 0, 255, false, 0 },
-        { "-0x1", INT32_MIN, 255, false, 0 },
-        { "0xFFFFFFFFFFFFFFFFF", INT64_MIN, INT64_MAX, false, 0 },   // would wrap
-        { "-9223372036854775808", INT64_MIN, INT64_MAX, true, INT64_MIN },
-    };
-    for (const Case& test : cases) {
-        int64_t value = -12345;
-        EXPECT_EQ(test.accepted, ParseNumberArgument(test.text, test.minimum, test.maximum, &value)) << test.text;
-        EXPECT_EQ(test.accepted ? test.value : -12345, value) << test.text;
-    }
-}
 
 // The path Wine's host gives a Windows path ("/tmp/..."); empty off Wine.
 std::string UnixPath(const std::string& windowsPath)
@@ -66,6 +39,9 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
     // One byte beyond what a message carries.
     const std::string tooLarge = WriteTempFile(std::string(kMaxPayloadBytes + 1, 'x'));
     ASSERT_FALSE(tooLarge.empty());
+    // A recording whose second line holds a NUL and an escape sequence.
+    const std::string hostile = WriteTempFile(std::string("# velk record 1\n0 20000801 \0\x1b[2J 1\n", 35));
+    ASSERT_FALSE(hostile.empty());
 
     struct Case {
         std::string arguments;
@@ -102,6 +78,12 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         { "send-str 1 --file no-such-file", 5, "cannot open 'no-such-file'" },
         { "send-str 1 --file \"" + tooLarge + "\"", 2, "holds more than 65536 bytes" },
         { "--bus " + std::string(250, 'x') + " post 0x10000801 4242", 1, "no bus: " },   // never another bus
+        // A speed too small to tell from 0 is out of range, not "as fast as possible".
+        { "replay no-such-file --speed 1e-400", 2, "bad speed '1e-400': expected 0" },
+        // Input quoted in a message: short, escaped, whole to its end.
+        { "post \"0x\x1b[31m\" 1", 2, "bad code '0x\\x1b[31m': expected" },
+        { "post " + std::string(5000, '9') + " 1", 2, "code '9999...' (5000 bytes) is out of range" },
+        { "replay \"" + hostile + "\"", 2, ":2: bad kind '\\x00\\x1b[2J': expected V, S or A" },
     };
     // A path starting with '/' is a file, not a Windows-style option.
     const std::string unixTooLarge = UnixPath(tooLarge);
@@ -114,8 +96,10 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         EXPECT_EQ(test.exitCode, exitCode);
         ASSERT_FALSE(lines.empty());
         EXPECT_NE(std::string::npos, lines[0].find(test.message)) << lines[0];
+        EXPECT_LT(lines[0].size(), 400u);
     }
     DeleteFileA(tooLarge.c_str());
+    DeleteFileA(hostile.c_str());
     EXPECT_TRUE(ClientLines().empty());   // nothing was left registered
     EXPECT_EQ(0u, Counters()["posted"]);
     EXPECT_EQ(0u, Counters()["refused"]);   // refused by velkctl, never handed to the library
