@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "console/Escapes.h"
 #include "velkctl/ClosestWord.h"
 #include "velkctl/Commands.h"
 
@@ -87,7 +88,7 @@ std::string DidYouMean(const std::string& word, const std::vector<std::string>& 
 
 int UnknownCommand(CLI::App& app, const std::string& word)
 {
-    fprintf(stderr, "velkctl: unknown command '%s'; %s\n", word.c_str(),
+    fprintf(stderr, "velkctl: unknown command %s; %s\n", QuoteInput(word).c_str(),
             DidYouMean(word, CommandNames(app), "velkctl --help lists the commands").c_str());
     return kExitUsage;
 }
@@ -109,7 +110,7 @@ bool ReportLeftOver(CLI::App& app, CLI::App* command)
     const std::string& word = words.front();
     if (command == &app) {
         if (LooksLikeOption(word))
-            fprintf(stderr, "velkctl: unknown option '%s'; %s\n", word.c_str(),
+            fprintf(stderr, "velkctl: unknown option %s; %s\n", QuoteInput(word).c_str(),
                     DidYouMean(word, OptionNames(app), "velkctl --help lists the options").c_str());
         else
             UnknownCommand(app, word);
@@ -118,11 +119,11 @@ bool ReportLeftOver(CLI::App& app, CLI::App* command)
     const std::string name = command->get_name();
     const std::string otherwise = "velkctl help " + name + " lists its options";
     if (LooksLikeOption(word))
-        fprintf(stderr, "velkctl: %s: unknown option '%s'; %s\n", name.c_str(), word.c_str(),
+        fprintf(stderr, "velkctl: %s: unknown option %s; %s\n", name.c_str(), QuoteInput(word).c_str(),
                 DidYouMean(word, OptionNames(*command), otherwise.c_str()).c_str());
     else
-        fprintf(stderr, "velkctl: %s: unexpected argument '%s'; velkctl help %s shows its usage\n", name.c_str(),
-                word.c_str(), name.c_str());
+        fprintf(stderr, "velkctl: %s: unexpected argument %s; velkctl help %s shows its usage\n", name.c_str(),
+                QuoteInput(word).c_str(), name.c_str());
     return true;
 }
 
@@ -139,9 +140,10 @@ int ReportMistake(CLI::App& app, const CLI::ParseError& error)
     }
     if (scopes.size() > 1) {
         const std::string name = scopes.back()->get_name();
-        fprintf(stderr, "velkctl: %s: %s; velkctl help %s shows its usage\n", name.c_str(), error.what(), name.c_str());
+        fprintf(stderr, "velkctl: %s: %s; velkctl help %s shows its usage\n", name.c_str(),
+                EscapeForDisplay(error.what()).c_str(), name.c_str());
     } else {
-        fprintf(stderr, "velkctl: %s; velkctl --help lists the commands\n", error.what());
+        fprintf(stderr, "velkctl: %s; velkctl --help lists the commands\n", EscapeForDisplay(error.what()).c_str());
     }
     return kExitUsage;
 }
