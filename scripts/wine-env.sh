@@ -22,23 +22,37 @@ else
 fi
 export CORVANE_WINE32 CORVANE_WINE
 
+# Waits until the prefix's registry is on disk, at most a minute. The
+# wineserver writes it when the prefix's last program ends and every 30 s
+# while programs run; waiting for the programs themselves (wineserver -w)
+# would hang while a console or a monitor is open in the prefix.
+corvane_wine_registry_written() {
+    local tries=0
+    while [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/user.reg" ]; do
+        [ $tries -lt 600 ] || { echo "wine-env.sh: $WINEPREFIX has no registry after 60 s" >&2; return 1; }
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+}
+
 # Makes the prefix once. On a virtual display there is no window manager:
 # Wine then draws the title bars itself (Managed=N), which also spares every
 # window the wait for a manager that never answers. A real desktop keeps its
-# manager (CORVANE_WINE_MANAGED=1).
+# manager (CORVANE_WINE_MANAGED=1). A setting takes effect as soon as reg.exe
+# returns (the wineserver holds the registry); the file shows it a little
+# later, until then it is only set again. Returns at once while programs run
+# in the prefix.
 corvane_wine_prefix() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         "$CORVANE_WINE" wineboot -i >/dev/null 2>&1 || true
-        wineserver -w
+        corvane_wine_registry_written || return 1
     fi
     local key='HKCU\Software\Wine\X11 Driver'
     if [ "${CORVANE_WINE_MANAGED:-0}" = 1 ]; then
         if grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
             "$CORVANE_WINE" reg delete "$key" /v Managed /f >/dev/null 2>&1 || true
-            wineserver -w
         fi
     elif ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
         "$CORVANE_WINE" reg add "$key" /v Managed /d N /f >/dev/null 2>&1 || true
-        wineserver -w
     fi
 }
