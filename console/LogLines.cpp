@@ -42,8 +42,7 @@ std::string CutText(const char* text, size_t maxBytes)
     return std::string(text, length);
 }
 
-std::string IncomingString(uint32_t delta, uint32_t code, intptr_t dataWord,
-                           PayloadFetcher fetch, void* context)
+std::string IncomingString(uint32_t code, intptr_t dataWord, PayloadFetcher fetch, void* context)
 {
     int32_t length = 0;
     std::string text;
@@ -52,19 +51,18 @@ std::string IncomingString(uint32_t delta, uint32_t code, intptr_t dataWord,
         if (address != nullptr)
             text = CutText(address, kShownStringBytes);
     }
-    std::string line = FormatText("%05u %x[%3d] ", delta, AsUnsigned(code), static_cast<int>(length));
+    std::string line = FormatText("%x[%3d] ", AsUnsigned(code), static_cast<int>(length));
     line += text;
     return EscapeControlChars(line);
 }
 
-std::string IncomingArray(uint32_t delta, uint32_t code, intptr_t dataWord,
-                          PayloadFetcher fetch, void* context)
+std::string IncomingArray(uint32_t code, intptr_t dataWord, PayloadFetcher fetch, void* context)
 {
     int32_t length = 0;
     const unsigned char* bytes = nullptr;
     if (fetch != nullptr)
         bytes = static_cast<const unsigned char*>(fetch(context, dataWord, &length));
-    std::string line = FormatText("%05u %x(%3d) ", delta, AsUnsigned(code), static_cast<int>(length));
+    std::string line = FormatText("%x(%3d) ", AsUnsigned(code), static_cast<int>(length));
     // A negative length compares as a large unsigned one: it shows the full 18.
     uint32_t shown = static_cast<uint32_t>(length);
     if (shown > kShownArrayBytes)
@@ -99,13 +97,18 @@ std::string FormatSentArray(uint32_t code, const unsigned char* bytes, int count
 std::string FormatIncomingLine(uint32_t delta, uint32_t code, intptr_t dataWord,
                                PayloadFetcher fetch, void* context)
 {
+    return FormatText("%05u ", delta) + FormatIncomingBody(code, dataWord, fetch, context);
+}
+
+std::string FormatIncomingBody(uint32_t code, intptr_t dataWord, PayloadFetcher fetch, void* context)
+{
     switch (ClassifyCode(code)) {
     case kStringPayload:
-        return IncomingString(delta, code, dataWord, fetch, context);
+        return IncomingString(code, dataWord, fetch, context);
     case kArrayPayload:
-        return IncomingArray(delta, code, dataWord, fetch, context);
+        return IncomingArray(code, dataWord, fetch, context);
     case kValueMessage:
         break;
     }
-    return FormatText("%05u %x      %d", delta, AsUnsigned(code), static_cast<int>(LowWordAsSigned(dataWord)));
+    return FormatText("%x      %d", AsUnsigned(code), static_cast<int>(LowWordAsSigned(dataWord)));
 }

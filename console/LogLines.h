@@ -19,3 +19,6 @@ typedef const void* (*PayloadFetcher)(void* context, intptr_t dataWord, int32_t*
 // a null string address shows an empty text.
 std::string FormatIncomingLine(uint32_t delta, uint32_t code, intptr_t dataWord,
                                PayloadFetcher fetch, void* context);
+
+// The same line without its delta: all that follows "%05u ".
+std::string FormatIncomingBody(uint32_t code, intptr_t dataWord, PayloadFetcher fetch, void* context);

@@ -11,6 +11,7 @@
 #include "console/LogLines.h"
 #include "console/MessageCode.h"
 #include "console/SystemLeadByte.h"
+#include "velkctl/CodeArgument.h"
 #include "velkctl/PeriodicSend.h"
 
 namespace {
@@ -83,7 +84,11 @@ int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, 
         fprintf(stderr, "velkctl: code %" PRIx32 " is a string or array code: use send-str or send-arr\n", code);
         return kExitUsage;
     }
-    PrintLine(FormatSentValue(code, static_cast<uint32_t>(value)));
+    std::string warning = MissingCodeFieldsWarning(code);
+    if (!warning.empty())
+        fprintf(stderr, "velkctl: %s\n", warning.c_str());
+    // As monitor shows the message: the value in decimal.
+    PrintLine(FormatIncomingBody(code, static_cast<intptr_t>(static_cast<uint32_t>(value)), NULL, NULL));
     return Send(bus, "post", repeat, [&] { return bus.vPostData(window, code, static_cast<LPARAM>(value), 4); });
 }
 

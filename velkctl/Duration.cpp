@@ -1,5 +1,7 @@
 #include "velkctl/Duration.h"
 
+#include <stdio.h>
+
 #include "console/Escapes.h"
 
 namespace {
@@ -16,10 +18,12 @@ const Unit kUnits[] = {
 
 const uint64_t kMaxMicros = 100ULL * 24 * 3600000000ULL;
 
-bool Fail(std::string* error, const std::string& text, const char* why)
+const char kDurationGrammar[] = "a number and a unit us, ms, s, m or h, like 100ms, 2.5s or 3m; a bare number is seconds";
+
+bool Fail(std::string* error, const char* why)
 {
     if (error != nullptr)
-        *error = "bad duration " + QuoteInput(text) + ": " + why;
+        *error = std::string(why) + " (expected " + kDurationGrammar + ")";
     return false;
 }
 
@@ -33,7 +37,7 @@ bool ParseDuration(const std::string& text, uint64_t* micros, std::string* error
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         whole = whole * 10 + static_cast<uint64_t>(text[i] - '0');
         if (whole > kMaxMicros)
-            return Fail(error, text, "too long (at most 100 days)");
+            return Fail(error, "too long (at most 100 days)");
     }
     size_t wholeDigits = i;
     std::string fraction;
@@ -41,21 +45,20 @@ bool ParseDuration(const std::string& text, uint64_t* micros, std::string* error
         for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
             fraction += text[i];
         if (fraction.empty())
-            return Fail(error, text, "expected digits after the decimal point");
+            return Fail(error, "expected digits after the decimal point");
     }
     if (wholeDigits == 0 && fraction.empty())
-        return Fail(error, text, "expected a number and a unit, like 100ms, 2.5ms, 1s or 3m");
-    const std::string unitText = text.substr(i);
+        return Fail(error, "expected a number");
+    const std::string unitText = i == text.size() ? std::string("s") : text.substr(i);
     const Unit* unit = nullptr;
     for (const Unit& candidate : kUnits) {
         if (unitText == candidate.name)
             unit = &candidate;
     }
     if (unit == nullptr)
-        return Fail(error, text, unitText.empty() ? "needs a unit: us, ms, s, m or h"
-                                                  : "unknown unit: expected us, ms, s, m or h");
+        return Fail(error, "unknown unit");
     if (whole > kMaxMicros / unit->micros)
-        return Fail(error, text, "too long (at most 100 days)");
+        return Fail(error, "too long (at most 100 days)");
     uint64_t result = whole * unit->micros;
     // The fraction's digits, each worth a tenth of the one before; the
     // unit has at most 10 digits, so any digit past that must be 0.
@@ -64,14 +67,30 @@ bool ParseDuration(const std::string& text, uint64_t* micros, std::string* error
         uint64_t value = static_cast<uint64_t>(digit - '0');
         if (place % 10 != 0) {
             if (value != 0)
-                return Fail(error, text, "finer than a microsecond");
+                return Fail(error, "finer than a microsecond");
             continue;
         }
         place /= 10;
         result += value * place;
     }
     if (result > kMaxMicros)
-        return Fail(error, text, "too long (at most 100 days)");
+        return Fail(error, "too long (at most 100 days)");
     *micros = result;
+    return true;
+}
+
+bool DurationOption(const std::string& text, const char* what, bool positive, uint64_t* micros)
+{
+    std::string error;
+    uint64_t parsed = 0;
+    if (!ParseDuration(text, &parsed, &error)) {
+        fprintf(stderr, "velkctl: bad %s %s: %s\n", what, QuoteInput(text).c_str(), error.c_str());
+        return false;
+    }
+    if (positive && parsed == 0) {
+        fprintf(stderr, "velkctl: bad %s %s: must be more than 0\n", what, QuoteInput(text).c_str());
+        return false;
+    }
+    *micros = parsed;
     return true;
 }

@@ -1,6 +1,7 @@
 #include "velkctl/Monitor.h"
 
 #include <errno.h>
+#include <inttypes.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -34,9 +35,15 @@ public:
         std::string line = jsonLines_ ? JsonLine(code, dataWord) : ConsoleLine(code, dataWord);
         fputs(line.c_str(), out_);
         fputc('\n', out_);
+        ++shown_;
     }
 
+    void FilteredOut(UINT) override { ++filteredOut_; }
+
     void Idle() override { fflush(out_); }
+
+    uint64_t Shown() const { return shown_; }
+    uint64_t FilteredOutCount() const { return filteredOut_; }
 
 private:
     // Milliseconds since the previous message, as the console counts them:
@@ -65,6 +72,8 @@ private:
     uint64_t start_;
     uint64_t lastMicros_;
     uint32_t lastTick_;
+    uint64_t shown_ = 0;
+    uint64_t filteredOut_ = 0;
 };
 
 } // namespace
@@ -81,8 +90,13 @@ int RunMonitor(const BusBinding& bus, HWND window, const MonitorOptions& options
     }
     CatchStopRequests();
     MonitorSink sink(bus, out, options.jsonLines);
-    ReceiveOptions receive = { options.mask, options.count, options.timeoutSeconds * 1000000ull, 0 };
+    const bool filtering = !options.filter.PassesAll();
+    ReceiveOptions receive = { options.mask, options.count, options.timeoutMicros, 0,
+                               filtering ? &options.filter : NULL };
     int end = ReceiveBusMessages(bus, window, receive, &sink);
+    if (filtering && end >= 0)
+        fprintf(stderr, "velkctl: monitor: %" PRIu64 " messages shown, %" PRIu64 " filtered out\n", sink.Shown(),
+                sink.FilteredOutCount());
     bool written = out == stdout || (!ferror(out) && fclose(out) == 0);
     StopHandled();
     if (!written) {

@@ -6,13 +6,15 @@
 #include <windows.h>
 
 #include "velkctl/BusBinding.h"
+#include "velkctl/MessageFilter.h"
 
 struct MonitorOptions {
-    uint32_t mask;
-    uint64_t count;            // stop after this many messages; 0: no limit
-    uint32_t timeoutSeconds;   // stop after this long; 0: no limit
-    bool jsonLines;            // JSON lines instead of the console's format
-    std::string outPath;       // write here instead of standard output; empty: stdout
+    uint32_t mask = 0;
+    uint64_t count = 0;            // stop after this many messages shown; 0: no limit
+    uint64_t timeoutMicros = 0;    // stop after this long; 0: no limit
+    bool jsonLines = false;        // JSON lines instead of the console's format
+    std::string outPath;           // write here instead of standard output; empty: stdout
+    MessageFilter filter;          // what is shown; the rest is counted in a summary on stderr
 };
 
 enum MonitorEnd {

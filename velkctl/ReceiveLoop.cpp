@@ -20,15 +20,33 @@ DWORD MillisUntil(uint64_t deadline, uint64_t now)
     return ms >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(ms);
 }
 
+// One message to the sink, or past the filter; true when it passed.
+bool Hand(const BusBinding& bus, const MessageFilter* filter, const MSG& message, MessageSink* sink)
+{
+    UINT code = static_cast<UINT>(message.wParam);
+    if (filter == NULL || filter->Passes(code)) {
+        sink->Receive(code, message.lParam);
+        return true;
+    }
+    // Whatever a library keeps for a payload until it is fetched goes too.
+    if (ClassifyCode(code) != kValueMessage) {
+        int length = 0;
+        bus.vGetp(message.lParam, &length);
+    }
+    sink->FilteredOut(code);
+    return false;
+}
+
 // The messages still queued for window after it left the bus, up to the
 // count (0: all).
-void DrainQueued(HWND window, uint64_t received, uint64_t count, MessageSink* sink)
+void DrainQueued(const BusBinding& bus, HWND window, const ReceiveOptions& options, uint64_t received,
+                 MessageSink* sink)
 {
     MSG message;
-    while ((count == 0 || received < count) &&
+    while ((options.count == 0 || received < options.count) &&
            PeekMessageA(&message, window, WM_BUS_MESSAGE, WM_BUS_MESSAGE, PM_REMOVE)) {
-        sink->Receive(static_cast<UINT>(message.wParam), message.lParam);
-        ++received;
+        if (Hand(bus, options.filter, message, sink))
+            ++received;
     }
 }
 
@@ -54,8 +72,7 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
                 how = kReceiveSessionEnded;
                 running = false;
             } else if (message.message == WM_BUS_MESSAGE && message.hwnd == window) {
-                sink->Receive(static_cast<UINT>(message.wParam), message.lParam);
-                if (++received == options.count) {
+                if (Hand(bus, options.filter, message, sink) && ++received == options.count) {
                     how = kReceiveCountReached;
                     running = false;
                 }
@@ -94,7 +111,7 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
     }
     bus.vUnregister(window);
     if (how != kReceiveCountReached)
-        DrainQueued(window, received, options.count, sink);
+        DrainQueued(bus, window, options, received, sink);
     sink->Idle();
     return how;
 }

@@ -6,13 +6,15 @@
 #include <windows.h>
 
 #include "velkctl/BusBinding.h"
+#include "velkctl/MessageFilter.h"
 #include "velkctl/RecordLine.h"
 
 struct ReceiveOptions {
     uint32_t mask;
-    uint64_t count;            // stop after this many messages; 0: no limit
+    uint64_t count;            // stop after this many messages passed; 0: no limit
     uint64_t durationMicros;   // stop after this long; 0: no limit
     uint64_t tickMicros;       // call Tick this often, on absolute deadlines; 0: never
+    const MessageFilter* filter;   // null: every message passes
 };
 
 enum ReceiveEnd {
@@ -26,6 +28,8 @@ class MessageSink {
 public:
     virtual ~MessageSink() {}
     virtual void Receive(UINT code, LPARAM dataWord) = 0;
+    // A message the filter kept out (its payload already fetched).
+    virtual void FilteredOut(UINT) {}
     // The queue is empty: a moment to flush.
     virtual void Idle() {}
     // Another tick has come; false ends the receiving.
@@ -33,6 +37,8 @@ public:
 };
 
 // Returns how it ended, or the negative result of a failed registration.
+// Messages the filter keeps out are taken off the queue and their payloads
+// fetched as the console fetches every payload, then handed to FilteredOut.
 // Except when the count is reached, the window is unregistered first and
 // the messages already queued for it are handed over too, so every message
 // the bus delivered to velkctl reaches the sink.

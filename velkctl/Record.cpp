@@ -7,6 +7,7 @@
 
 #include "bus/VelkApi.h"
 #include "console/Escapes.h"
+#include "framework/FormatText.h"
 #include "velkctl/BusCounters.h"
 #include "velkctl/Clock.h"
 #include "velkctl/Commands.h"
@@ -37,9 +38,12 @@ public:
         ++recorded_;
     }
 
+    void FilteredOut(UINT) override { ++filteredOut_; }
+
     void Idle() override { file_->Flush(); }
 
     uint64_t Recorded() const { return recorded_; }
+    uint64_t FilteredOutCount() const { return filteredOut_; }
     uint64_t Expired() const { return expired_; }
     uint64_t Started() const { return start_; }
 
@@ -49,6 +53,7 @@ private:
     uint64_t start_;
     uint64_t recorded_ = 0;
     uint64_t expired_ = 0;
+    uint64_t filteredOut_ = 0;
 };
 
 std::string StartLine()
@@ -76,7 +81,9 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     file.Add(StartLine());
     file.Flush();
     RecordSink sink(bus, &file);
-    ReceiveOptions receive = { options.mask, options.count, options.durationMicros, 0 };
+    const bool filtering = !options.filter.PassesAll();
+    ReceiveOptions receive = { options.mask, options.count, options.durationMicros, 0,
+                               filtering ? &options.filter : NULL };
     int end = ReceiveBusMessages(bus, window, receive, &sink);
     double seconds = static_cast<double>(ClockMicrosSince(sink.Started())) / 1e6;
     bool written = file.Close();
@@ -90,9 +97,10 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     CounterValues after = ParseCounters(bus.vGetInfo(kInfoFurther));
     bool losing = false;
     std::string change = FormatCounterChange(before, after, &losing);
-    fprintf(stderr, "velkctl: recorded %" PRIu64 " messages to %s in %.3f s; bus: %s\n", sink.Recorded(),
-            toStdout ? "standard output" : EscapeForDisplay(options.path).c_str(),
-            seconds, change.c_str());
+    std::string filtered = filtering ? FormatText(" (%" PRIu64 " filtered out)", sink.FilteredOutCount()) : "";
+    fprintf(stderr, "velkctl: recorded %" PRIu64 " messages%s to %s in %.3f s; bus: %s\n", sink.Recorded(),
+            filtered.c_str(), toStdout ? "standard output" : EscapeForDisplay(options.path).c_str(), seconds,
+            change.c_str());
     if (losing)
         fprintf(stderr, "velkctl: warning: the bus dropped or expired messages during the recording\n");
     if (sink.Expired() != 0)

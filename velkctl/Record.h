@@ -6,12 +6,14 @@
 #include <windows.h>
 
 #include "velkctl/BusBinding.h"
+#include "velkctl/MessageFilter.h"
 
 struct RecordOptions {
-    std::string path;          // "-": standard output
-    uint32_t mask;
-    uint64_t count;            // 0: no limit
-    uint64_t durationMicros;   // 0: no limit
+    std::string path;              // "-": standard output
+    uint32_t mask = 0;
+    uint64_t count = 0;            // messages recorded; 0: no limit
+    uint64_t durationMicros = 0;   // 0: no limit
+    MessageFilter filter;          // what is recorded; the rest is counted in the summary
 };
 
 // The process exit code. The file is made before the window registers and

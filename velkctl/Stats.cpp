@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "bus/VelkApi.h"
+#include "framework/FormatText.h"
 #include "velkctl/BusCounters.h"
 #include "velkctl/Clock.h"
 #include "velkctl/CodeStats.h"
@@ -17,11 +18,12 @@ const size_t kCodesShown = 20;
 
 class StatsSink : public MessageSink {
 public:
-    StatsSink(const BusBinding& bus, uint64_t intervals)
-        : bus_(bus), intervals_(intervals), started_(ClockTicks()),
+    StatsSink(const BusBinding& bus, uint64_t intervals, bool filtering)
+        : bus_(bus), intervals_(intervals), filtering_(filtering), started_(ClockTicks()),
           counters_(ParseCounters(bus.vGetInfo(kInfoFurther))) {}
 
     void Receive(UINT code, LPARAM) override { stats_.Count(code); }
+    void FilteredOut(UINT) override { ++filteredOut_; }
 
     bool Tick() override
     {
@@ -32,7 +34,7 @@ public:
     // The interval cut short by the end, if anything happened in it.
     void Finish()
     {
-        if (stats_.Total() != 0 || shown_ == 0)
+        if (stats_.Total() != 0 || filteredOut_ != 0 || shown_ == 0)
             Print();
     }
 
@@ -47,14 +49,18 @@ private:
         std::string change = FormatCounterChange(counters_, counters, &losing);
         counters_ = counters;
         ++shown_;
-        printf("interval %" PRIu64 ": %s  bus: %s\n", shown_, stats_.Format(micros, kCodesShown).c_str(),
-               change.c_str());
+        std::string filtered = filtering_ ? FormatText("  filtered out: %" PRIu64 "\n", filteredOut_) : "";
+        printf("interval %" PRIu64 ": %s%s  bus: %s\n", shown_, stats_.Format(micros, kCodesShown).c_str(),
+               filtered.c_str(), change.c_str());
         fflush(stdout);
         stats_.Clear();
+        filteredOut_ = 0;
     }
 
     const BusBinding& bus_;
     uint64_t intervals_;
+    bool filtering_;
+    uint64_t filteredOut_ = 0;
     uint64_t started_;
     CounterValues counters_;
     CodeStats stats_;
@@ -66,8 +72,9 @@ private:
 int ShowStatistics(const BusBinding& bus, HWND window, const StatsOptions& options)
 {
     CatchStopRequests();
-    StatsSink sink(bus, options.count);
-    ReceiveOptions receive = { options.mask, 0, 0, options.intervalMicros };
+    const bool filtering = !options.filter.PassesAll();
+    StatsSink sink(bus, options.count, filtering);
+    ReceiveOptions receive = { options.mask, 0, 0, options.intervalMicros, filtering ? &options.filter : NULL };
     int end = ReceiveBusMessages(bus, window, receive, &sink);
     if (end < 0) {
         StopHandled();

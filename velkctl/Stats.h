@@ -5,11 +5,13 @@
 #include <windows.h>
 
 #include "velkctl/BusBinding.h"
+#include "velkctl/MessageFilter.h"
 
 struct StatsOptions {
-    uint32_t mask;
-    uint64_t intervalMicros;
-    uint64_t count;            // intervals; 0: until stopped
+    uint32_t mask = 0;
+    uint64_t intervalMicros = 0;
+    uint64_t count = 0;            // intervals; 0: until stopped
+    MessageFilter filter;          // what is counted per code; the rest only in a total
 };
 
 // The process exit code.

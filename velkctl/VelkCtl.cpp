@@ -13,16 +13,16 @@
 #include "velkctl/ClientWindow.h"
 #include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
+#include "velkctl/CodeArgument.h"
 #include "velkctl/CrashGuard.h"
 #include "velkctl/Duration.h"
+#include "velkctl/FilterOptions.h"
 #include "velkctl/NumberArgument.h"
 #include "velkctl/InputFile.h"
 #include "velkctl/Watch.h"
 #include "velkctl/WorkbenchCommands.h"
 
 namespace {
-
-const int64_t kMaxTimeoutSeconds = 24 * 60 * 60;
 
 const char kMainHelpFooter[] =
     "Examples:\n"
@@ -72,15 +72,8 @@ bool PrepareWatch(CLI::App* command, const Arguments& args, WatchOptions* watch)
         return false;
     }
     int64_t count = 0;
-    std::string error;
-    if (!args.interval.empty() && !ParseDuration(args.interval, &watch->intervalMicros, &error)) {
-        fprintf(stderr, "velkctl: interval: %s\n", error.c_str());
+    if (!args.interval.empty() && !DurationOption(args.interval, "interval", true, &watch->intervalMicros))
         return false;
-    }
-    if (watch->intervalMicros == 0) {
-        fprintf(stderr, "velkctl: interval must be more than 0\n");
-        return false;
-    }
     if (!args.count.empty() && !NumberOption(args.count, "count", 1, INT64_MAX, &count))
         return false;
     watch->count = static_cast<uint64_t>(count);
@@ -98,9 +91,16 @@ int Prepare(CLI::App& app, const Arguments& args, Request* request)
     if (app.got_subcommand("set-var"))
         return NumberOption(args.index, "index", 0, INT32_MAX, &request->a)
             && NumberOption(args.value, "value", INT32_MIN, UINT32_MAX, &request->b) ? kExitOk : bad;
-    if (app.got_subcommand("post"))
-        return NumberOption(args.code, "code", 0, UINT32_MAX, &request->a)
-            && NumberOption(args.value, "value", INT32_MIN, UINT32_MAX, &request->b) ? kExitOk : bad;
+    if (app.got_subcommand("post")) {
+        uint32_t code = 0;
+        std::string error;
+        if (!ParseCodeArgument(args.code, "code", &code, &error)) {
+            fprintf(stderr, "velkctl: %s\n", error.c_str());
+            return bad;
+        }
+        request->a = code;
+        return NumberOption(args.value, "value", INT32_MIN, UINT32_MAX, &request->b) ? kExitOk : bad;
+    }
     if (app.got_subcommand("send-str")) {
         if (!NumberOption(args.channel, "channel", 0, 255, &request->a))
             return bad;
@@ -123,14 +123,16 @@ int Prepare(CLI::App& app, const Arguments& args, Request* request)
         return request->arrayCount >= 0 ? kExitOk : bad;
     }
     if (app.got_subcommand("monitor")) {
-        int64_t count = 0, timeout = 0;
-        if (!NumberOption(args.mask, "mask", 0, UINT32_MAX, &request->a)
-            || (!args.count.empty() && !NumberOption(args.count, "count", 0, INT64_MAX, &count))
-            || (!args.timeout.empty() && !NumberOption(args.timeout, "timeout", 0, kMaxTimeoutSeconds, &timeout)))
+        MonitorOptions& monitor = request->monitor;
+        if (!MakeFilter(args.workbench.filter, &monitor.filter))
             return bad;
-        request->monitor.mask = static_cast<uint32_t>(request->a);
-        request->monitor.count = static_cast<uint64_t>(count);
-        request->monitor.timeoutSeconds = static_cast<uint32_t>(timeout);
+        int64_t mask = monitor.filter.SubscriptionMask(), count = 0;
+        if ((!args.mask.empty() && !NumberOption(args.mask, "mask", 0, UINT32_MAX, &mask))
+            || (!args.count.empty() && !NumberOption(args.count, "count", 0, INT64_MAX, &count))
+            || (!args.timeout.empty() && !DurationOption(args.timeout, "timeout", false, &monitor.timeoutMicros)))
+            return bad;
+        monitor.mask = static_cast<uint32_t>(mask);
+        monitor.count = static_cast<uint64_t>(count);
         request->monitor.jsonLines = args.workbench.jsonLines;
         request->monitor.outPath = args.workbench.out;
     }
@@ -239,11 +241,12 @@ int Main(int argc, char** argv)
 
     CLI::App* post = app.add_subcommand("post", "post a value message");
     post->add_option("CODE", args.code,
-                     "message code: direction bits 28-31, type bits 8-15 and 23, channel 0-255 in bits 0-7")->required();
+                     "message code, always hex as monitor prints it (20001001 = 0x20001001): direction bits 28-31, "
+                     "type bits 8-15 and 23, channel 0-255 in bits 0-7")->required();
     post->add_option("VALUE", args.value, "data word, -2147483648 to 4294967295")->required();
     post->footer("Example:\n"
-                 "  velkctl post 0x20001001 42\n"
-                 "    posts 42 as Write Value (0x20000000), A/D (0x1000), channel 1");
+                 "  velkctl post 20001001 42\n"
+                 "    posts 42 as Write Value (20000000), A/D (1000), channel 1");
 
     CLI::App* sendStr = app.add_subcommand("send-str", "post a string message on channel CH: TEXT or --file");
     sendStr->add_option("CH", args.channel, "channel, 0-255")->required();
@@ -268,12 +271,12 @@ int Main(int argc, char** argv)
                     "  velkctl stop-all");
 
     CLI::App* monitor = app.add_subcommand("monitor", "print one line per message received");
-    monitor->add_option("MASK", args.mask, kMaskHelp)->required();
-    monitor->add_option("--count", args.count, "stop after N messages (0: no limit; exit 4 if the timeout comes first)");
-    monitor->add_option("--timeout", args.timeout, "stop after S seconds, 0-86400 (0: no limit)")->type_name("S");
+    monitor->add_option("MASK", args.mask, std::string(kMaskHelp) + " (default: the types the filters pass, else all nine)");
+    monitor->add_option("--count", args.count, "stop after N messages shown (0: no limit; exit 4 if the timeout comes first)");
+    monitor->add_option("--timeout", args.timeout, "stop after this long, like 30 (seconds), 500ms, 2m (0: no limit)");
     monitor->footer("Example:\n"
-                    "  velkctl monitor 0x1000 --count 10 --timeout 30\n"
-                    "    prints the next 10 A/D messages, waiting at most 30 s; Ctrl+C ends it sooner");
+                    "  velkctl monitor --code 20001001 --count 10 --timeout 30\n"
+                    "    prints the next 10 messages of code 20001001, waiting at most 30 s; Ctrl+C ends it sooner");
 
     CLI::App* endSession = app.add_subcommand("end-session", "send WM_ENDSESSION to every other registered window");
     endSession->footer("Example:\n"

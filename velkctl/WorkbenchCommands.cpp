@@ -2,7 +2,6 @@
 
 #include <stdio.h>
 
-#include "bus/SubscriptionMask.h"
 #include "console/Escapes.h"
 #include "velkctl/Commands.h"
 #include "velkctl/Duration.h"
@@ -10,20 +9,6 @@
 #include "velkctl/Schedule.h"
 
 namespace {
-
-bool Duration(const std::string& text, const char* what, bool positive, uint64_t* micros)
-{
-    std::string error;
-    if (!ParseDuration(text, micros, &error)) {
-        fprintf(stderr, "velkctl: %s: %s\n", what, error.c_str());
-        return false;
-    }
-    if (positive && *micros == 0) {
-        fprintf(stderr, "velkctl: %s must be more than 0\n", what);
-        return false;
-    }
-    return true;
-}
 
 // The commands that send again and again with --every and --count.
 const char* const kPeriodicCommands[] = { "post", "send-str", "send-arr" };
@@ -33,9 +18,12 @@ bool Given(CLI::App* command, const char* option)
     return command->count(option) != 0;
 }
 
-bool Mask(CLI::App* command, const WorkbenchArguments& args, uint32_t* mask)
+// The filter, and the subscription mask: --mask, else what the filter needs.
+bool FilterAndMask(CLI::App* command, const WorkbenchArguments& args, MessageFilter* filter, uint32_t* mask)
 {
-    int64_t value = AllSubscriptionBits();
+    if (!MakeFilter(args.filter, filter))
+        return false;
+    int64_t value = filter->SubscriptionMask();
     if (Given(command, "--mask") && !NumberOption(args.mask, "mask", 0, UINT32_MAX, &value))
         return false;
     *mask = static_cast<uint32_t>(value);
@@ -67,9 +55,10 @@ void AddWorkbenchCommands(CLI::App& app, WorkbenchArguments* args)
 {
     CLI::App* record = app.add_subcommand("record", "write every message received to FILE, one line each");
     record->add_option("FILE", args->file, "the recording to make ('-': standard output)")->required();
-    record->add_option("--mask", args->mask, "type bits to receive, as for monitor (default 0x0080FF00: all nine)");
-    record->add_option("--count", args->count, "stop after N messages, 1 or more");
-    record->add_option("--duration", args->duration, "stop after this long, like 500ms, 10s, 3m (at most 100 days)");
+    record->add_option("--mask", args->mask, "type bits to receive, as for monitor (default: the types the filters pass, else all nine)");
+    record->add_option("--count", args->count, "stop after N messages recorded, 1 or more");
+    record->add_option("--duration", args->duration, "stop after this long, like 500ms, 10 (seconds), 3m (at most 100 days)");
+    AddFilterOptions(record, &args->filter);
     record->footer("Example:\n"
                    "  velkctl record session.txt --duration 10s\n"
                    "    writes what comes in 10 s; Ctrl+C ends it sooner, the file whole");
@@ -86,7 +75,8 @@ void AddWorkbenchCommands(CLI::App& app, WorkbenchArguments* args)
     CLI::App* stats = app.add_subcommand("stats", "messages per code, total rate and the bus counters, every interval");
     stats->add_option("--interval", args->interval, "length of an interval (default 1s, at most 100 days)");
     stats->add_option("--count", args->count, "stop after N intervals, 1 or more (default: at Ctrl+C)");
-    stats->add_option("--mask", args->mask, "type bits to receive, as for monitor (default 0x0080FF00: all nine)");
+    stats->add_option("--mask", args->mask, "type bits to receive, as for monitor (default: the types the filters pass, else all nine)");
+    AddFilterOptions(stats, &args->filter);
     stats->footer("Example:\n"
                   "  velkctl stats --interval 5s --count 3\n"
                   "    three 5-second intervals: messages per code, rates, the bus's losses");
@@ -100,6 +90,7 @@ void AddWorkbenchCommands(CLI::App& app, WorkbenchArguments* args)
     CLI::App* monitor = app.get_subcommand("monitor");
     monitor->add_flag("--jsonl", args->jsonLines, "one JSON object a line instead of the console's format");
     monitor->add_option("--out", args->out, "write the lines to FILE instead of standard output");
+    AddFilterOptions(monitor, &args->filter);
 }
 
 int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchRequest* request)
@@ -108,8 +99,8 @@ int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchReq
         CLI::App* command = app.get_subcommand("record");
         RecordOptions& record = request->record;
         record.path = args.file;
-        if (!Mask(command, args, &record.mask) || !Count(command, args, &record.count) ||
-            (Given(command, "--duration") && !Duration(args.duration, "duration", true, &record.durationMicros)))
+        if (!FilterAndMask(command, args, &record.filter, &record.mask) || !Count(command, args, &record.count) ||
+            (Given(command, "--duration") && !DurationOption(args.duration, "duration", true, &record.durationMicros)))
             return kExitUsage;
         return 0;
     }
@@ -127,8 +118,8 @@ int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchReq
         CLI::App* command = app.get_subcommand("stats");
         StatsOptions& stats = request->stats;
         stats.intervalMicros = 1000000;
-        if (!Mask(command, args, &stats.mask) || !Count(command, args, &stats.count) ||
-            (Given(command, "--interval") && !Duration(args.interval, "interval", true, &stats.intervalMicros)))
+        if (!FilterAndMask(command, args, &stats.filter, &stats.mask) || !Count(command, args, &stats.count) ||
+            (Given(command, "--interval") && !DurationOption(args.interval, "interval", true, &stats.intervalMicros)))
             return kExitUsage;
         return 0;
     }
@@ -137,7 +128,7 @@ int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchReq
             continue;
         CLI::App* command = app.get_subcommand(name);
         PeriodicOptions& options = request->periodic;
-        if (Given(command, "--every") && !Duration(args.every, "interval", true, &options.everyMicros))
+        if (Given(command, "--every") && !DurationOption(args.every, "interval", true, &options.everyMicros))
             return kExitUsage;
         if (!Count(command, args, &options.count))
             return kExitUsage;

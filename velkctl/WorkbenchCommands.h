@@ -11,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include "velkctl/BusBinding.h"
+#include "velkctl/FilterOptions.h"
 #include "velkctl/PeriodicSend.h"
 #include "velkctl/Record.h"
 #include "velkctl/Replay.h"
@@ -19,6 +20,7 @@
 struct WorkbenchArguments {
     std::string file, mask, count, duration, speed, loops, interval, every, out;
     bool jsonLines = false;
+    FilterArguments filter;   // monitor's, record's and stats'
 };
 
 // Checked before the bus is touched.
@@ -30,8 +32,9 @@ struct WorkbenchRequest {
     PeriodicOptions periodic = { 0, 1 };   // one send
 };
 
-// Adds record, replay and stats, and the options the other commands gain;
-// post, send-str, send-arr and monitor must be there already.
+// Adds record, replay and stats, and the options the other commands gain
+// (the filters on monitor, record and stats); post, send-str, send-arr and
+// monitor must be there already.
 void AddWorkbenchCommands(CLI::App& app, WorkbenchArguments* args);
 
 // Checks what the command line gave for these; 0 when it may go on, else the

@@ -55,9 +55,14 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         { "post 0x20000801 4294967296", 2, "value 4294967296 is out of range -2147483648 to 4294967295" },
         { "post 0x30000201 1", 2, "use send-str or send-arr" },   // a value would pass as an address
         { "send-str 256 x", 2, "channel 256 is out of range 0-255" },
-        { "monitor 0x800 --timeout 999999", 2, "timeout 999999 is out of range 0-86400" },
+        { "monitor 0x800 --timeout 8640001", 2, "bad timeout '8640001': too long" },   // seconds: over 100 days
+        { "monitor --timeout 2x", 2, "bad timeout '2x': unknown unit" },
         { "monitor 0x800 --count -1", 2, "count -1 is out of range: 0 or more" },
         { "monitor 0x100000000", 2, "mask 0x100000000 is out of range 0-0xFFFFFFFF" },
+        { "monitor --code 2000100G", 2, "bad code '2000100G'" },
+        { "monitor --code 20001001/1FFFFFFFF", 2, "bad code mask '1FFFFFFFF'" },
+        { "record x.txt --channel 256", 2, "channel 256 is out of range 0-255" },
+        { "stats --type STRING", 2, "bad type 'STRING'" },
         { "set-var -1 1", 2, "index -1 is out of range 0-2147483647" },
         { "set-var 64 1", 3, "no such public variable" },
         // Mistyped words: the parser's own codes become 2, the closest word is named.
@@ -163,6 +168,30 @@ TEST_F(Velkctl, VarsWatchPrintsAgainOnlyWhenAVariableChanged)
     }
     EXPECT_EQ("5=0", lines[1 + 5]);
     EXPECT_EQ("5=-42", lines[block + 1 + 5]);
+}
+
+TEST_F(Velkctl, CodesAreAlwaysHexAndACodeMissingItsFieldsIsPostedWithAWarning)
+{
+    ASSERT_EQ(kVelkOk, vRegister(window_, 0x0080FF00, "watcher"));
+    std::vector<std::string> lines;
+    EXPECT_EQ(0, RunVelkctl("post 20001001 5", &lines));   // as monitor prints it, not 0x013130E9
+    EXPECT_EQ(std::vector<std::string>{ "20001001      5" }, lines);
+    EXPECT_EQ(0, RunVelkctl("post 0X20001001 0xFFFFFFFD", &lines));
+    EXPECT_EQ(std::vector<std::string>{ "20001001      -3" }, lines);   // the value as monitor shows it
+    std::vector<BusMessage> received = Receive(window_, 2);
+    ASSERT_EQ(2u, received.size());
+    EXPECT_EQ(0x20001001u, received[0].code);
+    EXPECT_EQ(5, static_cast<int32_t>(received[0].dataWord));
+    EXPECT_EQ(0x20001001u, received[1].code);
+    EXPECT_EQ(-3, static_cast<int32_t>(received[1].dataWord));
+
+    // CODE and VALUE swapped: still posted, as the bus allows, with a warning.
+    EXPECT_EQ(0, RunVelkctl("post 5 20001001", &lines));
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ(0u, lines[0].find("velkctl: warning: code 00000005 has no direction bit (bits 28-31) and no type bit"))
+        << lines[0];
+    EXPECT_EQ("5      20001001", lines[1]);   // values stay decimal
+    EXPECT_EQ(3u, Counters()["posted"]);
 }
 
 TEST_F(Velkctl, AChangeToABusNoOtherProcessHasOpenIsSaidToBeLost)

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "bus/VelkApi.h"
+#include "console/MessageCode.h"
 #include "tests/velk/BusTestSupport.h"
 #include "velk/VelkLibrary.h"
 
@@ -218,9 +219,9 @@ TEST_F(Workbench, BadRecordingsAndFilesPostNothing)
     EXPECT_EQ(5, RunVelkctl("record \"" + TempPath("no-such-folder\\x.txt") + "\" --count 1", &lines));
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(std::string::npos, lines[0].find("cannot create")) << lines[0];
-    EXPECT_EQ(2, RunVelkctl("post 0x20000801 1 --every 20 --count 2", &lines));
+    EXPECT_EQ(2, RunVelkctl("post 0x20000801 1 --every 20x --count 2", &lines));
     ASSERT_FALSE(lines.empty());
-    EXPECT_NE(std::string::npos, lines[0].find("bad duration '20'")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[0].find("bad interval '20x'")) << lines[0];
     EXPECT_EQ(2, RunVelkctl("replay \"" + malformed + "\" --speed -1", &lines));
     // What is no recording is refused at its first line, not read to its end.
     EXPECT_EQ(2, RunVelkctl("replay Z:\\dev\\zero", &lines));
@@ -267,6 +268,44 @@ TEST_F(Workbench, ACutShortRecordingReplaysItsWholeLinesOnly)
         EXPECT_EQ(0, memcmp("hello\tworld", text, 11));
     }
     DeleteFileA(cut.c_str());
+}
+
+TEST_F(Workbench, FilteredMonitorShowsOnlyWhatPassesAndCountsTheRest)
+{
+    // Code 20001001 or any array code, on channel 1 or 2; no MASK: the
+    // subscription is the type bits those codes have, ADC and Array.
+    ChildProcess monitor;
+    ASSERT_TRUE(monitor.Start("velkctl.exe", "monitor --code 20001001 --code 30000400/FFFFFF00 --channel 1 "
+                                             "--channel 2 --count 3 --timeout 30"));
+    ASSERT_TRUE(WaitForClients(1));
+    std::vector<std::string> clients = ClientLines();
+    ASSERT_EQ(1u, clients.size());
+    EXPECT_NE(std::string::npos, clients[0].find(" 1400 velkctl ")) << clients[0];
+
+    ASSERT_EQ(kVelkOk, vRegister(window_, 0x0080FF00, "sender"));
+    const unsigned char bytes[] = { 0xDE, 0xAD };
+    const uint32_t codes[] = {
+        0x20001001,   // shown
+        0x20001002,   // another channel of the code
+        0x30000403,   // an array on channel 3
+        0x30000201,   // a string: not subscribed
+        0x20000801,   // Depth: not subscribed
+        0x30000401,   // shown
+        0x20001003,
+        0x30000402,   // shown, the third: the end
+    };
+    for (uint32_t code : codes) {
+        bool value = ClassifyCode(code) == kValueMessage;
+        LPARAM data = value ? 7 : reinterpret_cast<LPARAM>(bytes);
+        EXPECT_EQ((code & 0x1400) != 0 ? 2 : 1, vPostData(window_, code, data, value ? 4 : 2)) << code;
+    }
+    ASSERT_EQ(0, monitor.Wait(30000));
+    std::vector<std::string> lines = monitor.Lines();
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_EQ("20001001      7", WithoutDelta(lines[0]));
+    EXPECT_EQ("30000401(  2)  DE AD", WithoutDelta(lines[1]));
+    EXPECT_EQ("30000402(  2)  DE AD", WithoutDelta(lines[2]));
+    EXPECT_EQ("velkctl: monitor: 3 messages shown, 3 filtered out", lines[3]);
 }
 
 TEST_F(Workbench, MonitorJsonLinesAreValidJsonWhateverTheBytes)

@@ -1,0 +1,53 @@
+#include "velkctl/FilterOptions.h"
+
+#include <stdio.h>
+
+#include "console/Escapes.h"
+#include "velkctl/CodeArgument.h"
+#include "velkctl/NumberArgument.h"
+
+void AddFilterOptions(CLI::App* command, FilterArguments* args)
+{
+    // One value each time: "--code 20001001 FILE" leaves FILE to the command.
+    command->add_option("--code", args->codes,
+                        "only messages with this CODE (hex); CODE/MASK compares the MASK bits only (repeatable)")
+        ->allow_extra_args(false);
+    command->add_option("--channel", args->channels, "only messages on channel N, 0 to 255 (repeatable)")
+        ->allow_extra_args(false);
+    command->add_option("--type", args->types,
+                        "only messages of type NAME: DEP ADC WTC CNT TMR STR ARR CTL ABS (repeatable)")
+        ->allow_extra_args(false);
+}
+
+bool MakeFilter(const FilterArguments& args, MessageFilter* filter)
+{
+    *filter = MessageFilter();
+    for (const std::string& text : args.codes) {
+        CodePattern pattern;
+        std::string error;
+        if (!ParseCodePattern(text, &pattern, &error)) {
+            fprintf(stderr, "velkctl: %s\n", error.c_str());
+            return false;
+        }
+        filter->AddCode(pattern);
+    }
+    for (const std::string& text : args.channels) {
+        int64_t channel = 0;
+        if (!NumberOption(text, "channel", 0, 255, &channel))
+            return false;
+        filter->AddChannel(static_cast<uint8_t>(channel));
+    }
+    for (const std::string& text : args.types) {
+        uint32_t bit = TypeBitOfName(text);
+        if (bit == 0) {
+            fprintf(stderr, "velkctl: bad type %s: expected DEP, ADC, WTC, CNT, TMR, STR, ARR, CTL or ABS\n",
+                    QuoteInput(text).c_str());
+            return false;
+        }
+        filter->AddType(bit);
+    }
+    if (!filter->CanPass())
+        fprintf(stderr, "velkctl: warning: no message the bus delivers can pass these filters "
+                        "(a code needs a type bit to be delivered; --code, --channel and --type must all match)\n");
+    return true;
+}
