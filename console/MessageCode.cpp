@@ -45,6 +45,15 @@ uint32_t DirectionBit(const char* dirText)
     return BitOfWord(kDirections, dirText);
 }
 
+const char* DirectionWord(uint32_t directionBit)
+{
+    for (const WordBit& entry : kDirections) {
+        if (entry.bit == directionBit)
+            return entry.word;
+    }
+    return nullptr;
+}
+
 uint32_t TypeBit(const char* typeText)
 {
     return BitOfWord(kTypes, typeText);

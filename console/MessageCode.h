@@ -31,6 +31,10 @@ enum MessageKind { kValueMessage, kStringPayload, kArrayPayload };
 uint32_t DirectionBit(const char* dirText);
 uint32_t TypeBit(const char* typeText);
 
+// The DIR word of one direction bit ("Write Value" for kDirWriteValue); null
+// for anything else.
+const char* DirectionWord(uint32_t directionBit);
+
 // DIR bit | TYPE bit | channel, the channel ORed in unmasked.
 uint32_t ComposeCode(const char* dirText, const char* typeText, uint32_t channel);
 

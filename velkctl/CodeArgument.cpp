@@ -22,26 +22,13 @@ const TypeName kTypeNames[9] = {
 
 namespace {
 
-struct DirectionName { const char* name; uint32_t bit; };
+const uint32_t kDirectionBits[] = { kDirReadValue, kDirWriteValue, kDirReadPara, kDirWritePara };
 
-const DirectionName kDirectionNames[] = {
-    { "Read Value", kDirReadValue },
-    { "Write Value", kDirWriteValue },
-    { "Read Para", kDirReadPara },
-    { "Write Para", kDirWritePara },
-};
-
-const uint32_t kDirectionBits = kDirReadValue | kDirWriteValue | kDirReadPara | kDirWritePara;
-
-template <typename Name, size_t N>
-std::string NamesOf(uint32_t code, const Name (&names)[N])
+void Join(std::string* joined, const char* name)
 {
-    std::string joined;
-    for (const Name& entry : names) {
-        if ((code & entry.bit) != 0)
-            joined += (joined.empty() ? "" : "+") + std::string(entry.name);
-    }
-    return joined;
+    if (!joined->empty())
+        *joined += '+';
+    *joined += name;
 }
 
 } // namespace
@@ -68,7 +55,7 @@ bool ParseCodeArgument(const std::string& text, const char* what, uint32_t* code
 
 std::string MissingCodeFieldsWarning(uint32_t code)
 {
-    const bool direction = (code & kDirectionBits) != 0;
+    const bool direction = (code & (kDirReadValue | kDirWriteValue | kDirReadPara | kDirWritePara)) != 0;
     const bool type = (code & AllSubscriptionBits()) != 0;
     if (direction && type)
         return std::string();
@@ -97,10 +84,20 @@ uint32_t TypeBitOfName(const std::string& name)
 
 std::string TypeNamesOf(uint32_t code)
 {
-    return NamesOf(code, kTypeNames);
+    std::string names;
+    for (const TypeName& type : kTypeNames) {
+        if ((code & type.bit) != 0)
+            Join(&names, type.name);
+    }
+    return names;
 }
 
 std::string DirectionNamesOf(uint32_t code)
 {
-    return NamesOf(code, kDirectionNames);
+    std::string names;
+    for (uint32_t bit : kDirectionBits) {
+        if ((code & bit) != 0)
+            Join(&names, DirectionWord(bit));
+    }
+    return names;
 }
