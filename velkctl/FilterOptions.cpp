@@ -12,10 +12,10 @@ void AddFilterOptions(CLI::App* command, FilterArguments* args)
     command->add_option("--code", args->codes,
                         "only messages with this CODE (hex); CODE/MASK compares the MASK bits only (repeatable)")
         ->allow_extra_args(false);
-    command->add_option("--channel", args->channels, "only messages on channel N, 0 to 255 (repeatable)")
+    command->add_option("--channel", args->channels, "only messages on channel CH, 0-255 (repeatable)")
         ->allow_extra_args(false);
     command->add_option("--type", args->types,
-                        "only messages of type NAME: DEP ADC WTC CNT TMR STR ARR CTL ABS (repeatable)")
+                        "only messages of this TYPE: DEP ADC WTC CNT TMR STR ARR CTL ABS (repeatable)")
         ->allow_extra_args(false);
 }
 
