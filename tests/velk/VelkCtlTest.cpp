@@ -87,7 +87,7 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         { "replay no-such-file --speed 1e-400", 2, "bad speed '1e-400': expected 0" },
         // Input quoted in a message: short, escaped, whole to its end.
         { "post \"0x\x1b[31m\" 1", 2, "bad code '0x\\x1b[31m': expected" },
-        { "post " + std::string(5000, '9') + " 1", 2, "9999...' (5000 bytes) is out of range 0-0xFFFFFFFF" },
+        { "post " + std::string(5000, '9') + " 1", 2, "9999...' (5000 bytes): expected 1 to 8 hex digits" },
         { "replay \"" + hostile + "\"", 2, ":2: bad kind '\\x00\\x1b[2J': expected V, S or A" },
     };
     // A path starting with '/' is a file, not a Windows-style option.
