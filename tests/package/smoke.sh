@@ -42,11 +42,23 @@ check_contents() {
         crlf=$(grep -c $'\r$' "$file" || true)
         [ "$lines" = "$crlf" ] || fail "$text: $crlf of $lines lines end in CR LF"
     done
+    # Notepad on a Chinese Windows reads it as UTF-8 only with the byte order mark.
+    python3 - "$work/$top/README.txt" <<'CHECK' || fail "README.txt is not UTF-8 with a BOM, Chinese first, then English"
+import sys
+data = open(sys.argv[1], "rb").read()
+text = data.decode("utf-8")
+chinese, english = text.find("简体中文"), text.find("\r\nEnglish\r\n")
+sys.exit(0 if data.startswith(b"\xef\xbb\xbf") and 0 < chinese < english else 1)
+CHECK
     OBJDUMP=x86_64-w64-mingw32-objdump sh "$here/velk-exports.sh" "$work/$top/velk.dll" || fail "velk.dll exports"
 }
 
 run_package() {
     in_package velkctl.exe --help >/dev/null || fail "velkctl --help did not exit 0"
+    local version=${name#corvane-} said
+    version=${version%-win*}
+    said=$(in_package velkctl.exe --version | tr -d '\r')
+    [ "$said" = "velkctl $version" ] || fail "velkctl --version says '$said', the zip is $version"
 
     # A monitor receives a post.
     (cd "$folder" && "$CORVANE_WINE" velkctl.exe monitor 0x1000 --count 1 --timeout 60 > "$work/monitor.txt" 2>&1) &
