@@ -109,6 +109,17 @@ TEST(VelkctlBounds, DurationsUpToOneHundredDays)
             EXPECT_EQ(8640000000000ULL, micros) << test.text;
         }
     }
+    // Whole microseconds: the last digit that still makes one, and the next.
+    struct Fine { const char* text; uint64_t micros; };
+    const Fine fine[] = {
+        { "0.000001s", 1 }, { "0.0000001s", 0 }, { "0.0000010s", 1 },
+        { "0.00000001h", 36 }, { "0.000000001h", 0 }, { "0.0000001m", 6 }, { "0.00000001m", 0 },
+    };
+    for (const Fine& test : fine) {
+        uint64_t micros = 0;
+        EXPECT_EQ(test.micros != 0, ParseDuration(test.text, &micros, nullptr)) << test.text;
+        EXPECT_EQ(test.micros, micros) << test.text;
+    }
 }
 
 TEST(VelkctlBounds, CountersParsedAndTheirChange)
