@@ -14,6 +14,27 @@ int64_t g_sleepMargin = -1;
 
 const int64_t kLongestSleepMs = 50;
 
+// FILETIME counts 100 ns from 1601-01-01 UTC.
+const int64_t kFileTimeOf1970 = 116444736000000000LL;
+
+int64_t MicrosOfFileTime(const FILETIME& time)
+{
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    return (static_cast<int64_t>(value.QuadPart) - kFileTimeOf1970) / 10;
+}
+
+FILETIME FileTimeOfMicros(int64_t micros)
+{
+    ULARGE_INTEGER value;
+    value.QuadPart = static_cast<ULONGLONG>(micros * 10 + kFileTimeOf1970);
+    FILETIME time;
+    time.dwLowDateTime = value.LowPart;
+    time.dwHighDateTime = value.HighPart;
+    return time;
+}
+
 } // namespace
 
 uint64_t ClockTicks()
@@ -88,4 +109,44 @@ bool WaitForDeadline(uint64_t deadlineTicks)
         if (g_sleepMargin > mostMargin)
             g_sleepMargin = mostMargin;
     }
+}
+
+WallTime WallClockNow()
+{
+    // Windows 8 and later keep the time to the microsecond; Windows 7 to the tick.
+    typedef VOID(WINAPI * GetTimeFunction)(LPFILETIME);
+    static GetTimeFunction getTime = reinterpret_cast<GetTimeFunction>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
+    FILETIME now;
+    if (getTime != NULL)
+        getTime(&now);
+    else
+        GetSystemTimeAsFileTime(&now);
+    WallTime wall;
+    wall.utcMicros = MicrosOfFileTime(now);
+    wall.offsetMinutes = LocalOffsetMinutes(wall.utcMicros);
+    return wall;
+}
+
+int LocalOffsetMinutes(int64_t utcMicros)
+{
+    FILETIME utc = FileTimeOfMicros(utcMicros);
+    SYSTEMTIME utcCalendar, localCalendar;
+    FILETIME local;
+    if (!FileTimeToSystemTime(&utc, &utcCalendar) ||
+        !SystemTimeToTzSpecificLocalTime(NULL, &utcCalendar, &localCalendar) ||
+        !SystemTimeToFileTime(&localCalendar, &local))
+        return 0;
+    // The calendars keep milliseconds: the difference is whole minutes, less
+    // the microseconds the local calendar lost.
+    int64_t micros = MicrosOfFileTime(local) - utcMicros;
+    return static_cast<int>((micros + (micros < 0 ? -30000000 : 30000000)) / 60000000);
+}
+
+WallTime WallTimeAfter(const WallTime& start, uint64_t micros)
+{
+    WallTime later;
+    later.utcMicros = start.utcMicros + static_cast<int64_t>(micros);
+    later.offsetMinutes = LocalOffsetMinutes(later.utcMicros);
+    return later;
 }

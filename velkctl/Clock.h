@@ -1,8 +1,11 @@
-// velkctl's monotonic clock (the high-resolution performance counter) and a
-// wait for an absolute deadline on it.
+// velkctl's monotonic clock (the high-resolution performance counter), a
+// wait for an absolute deadline on it, and the wall clock with the local
+// zone.
 #pragma once
 #include <stdint.h>
 #include <windows.h>
+
+#include "velkctl/LocalTime.h"
 
 uint64_t ClockTicks();
 uint64_t ClockTicksPerSecond();
@@ -27,3 +30,15 @@ private:
 // then yields until it comes: the margin follows what sleeps were seen to
 // overshoot (0.5 to 2 ms), so the wait neither ends late nor spins long.
 bool WaitForDeadline(uint64_t deadlineTicks);
+
+// Now, on the system's wall clock (to the microsecond where the system
+// keeps it so), with the local zone's offset at that time.
+WallTime WallClockNow();
+
+// The local zone's offset from UTC at that instant, daylight saving time
+// included.
+int LocalOffsetMinutes(int64_t utcMicros);
+
+// The wall time micros after start: start's instant moved on by the
+// monotonic clock, with the offset of that later instant.
+WallTime WallTimeAfter(const WallTime& start, uint64_t micros);

@@ -11,6 +11,7 @@
 #include "velkctl/JsonLine.h"
 #include "velkctl/ReceiveLoop.h"
 #include "velkctl/StopSignal.h"
+#include "velkctl/SystemCodePage.h"
 
 namespace {
 
@@ -27,12 +28,15 @@ const void* FetchPayload(void* context, intptr_t dataWord, int32_t* length)
 // message as it comes without a flush per line under a flood.
 class MonitorSink : public MessageSink {
 public:
-    MonitorSink(const BusBinding& bus, FILE* out, bool jsonLines)
-        : bus_(bus), out_(out), jsonLines_(jsonLines), start_(ClockTicks()), lastMicros_(0), lastTick_(0) {}
+    MonitorSink(const BusBinding& bus, FILE* out, const MonitorOptions& options)
+        : bus_(bus), out_(out), jsonLines_(options.jsonLines), time_(options.time), start_(ClockTicks()),
+          wallStart_(WallClockNow()) {}
 
     void Receive(UINT code, LPARAM dataWord) override
     {
-        std::string line = jsonLines_ ? JsonLine(code, dataWord) : ConsoleLine(code, dataWord);
+        std::string line = jsonLines_ ? JsonLine(code, dataWord)
+                           : time_ == kMonitorTimeConsole ? ConsoleLine(code, dataWord)
+                                                          : TimedLine(code, dataWord);
         fputs(line.c_str(), out_);
         fputc('\n', out_);
         ++shown_;
@@ -57,26 +61,63 @@ private:
                                   const_cast<BusBinding*>(&bus_));
     }
 
+    // The console's line with the time --time asks for in place of its delta.
+    std::string TimedLine(UINT code, LPARAM dataWord)
+    {
+        uint64_t micros = ClockMicrosSince(start_);
+        std::string stamp;
+        if (time_ == kMonitorTimeAbsolute)
+            stamp = FormatLocalTime(WallTimeAfter(wallStart_, micros));
+        else if (time_ == kMonitorTimeRelative)
+            stamp = FormatSeconds(micros);
+        else
+            stamp = FormatMillis(micros - lastMicros_);
+        lastMicros_ = micros;
+        return stamp + ' ' + FormatIncomingBody(code, static_cast<intptr_t>(dataWord), FetchPayload,
+                                                const_cast<BusBinding*>(&bus_));
+    }
+
     std::string JsonLine(UINT code, LPARAM dataWord)
     {
         bool expired = false;
         RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
         uint64_t delta = message.micros - lastMicros_;
         lastMicros_ = message.micros;
-        return FormatJsonLine(message, delta, expired);
+        std::string time;
+        if (time_ == kMonitorTimeAbsolute)
+            time = FormatLocalTime(WallTimeAfter(wallStart_, message.micros));
+        return FormatJsonLine(message, delta, expired, SystemCodePage(), time);
     }
 
     const BusBinding& bus_;
     FILE* out_;
     bool jsonLines_;
+    MonitorTime time_;
     uint64_t start_;
-    uint64_t lastMicros_;
-    uint32_t lastTick_;
+    WallTime wallStart_;
+    uint64_t lastMicros_ = 0;
+    uint32_t lastTick_ = 0;
     uint64_t shown_ = 0;
     uint64_t filteredOut_ = 0;
 };
 
 } // namespace
+
+bool ParseMonitorTime(const std::string& text, MonitorTime* time)
+{
+    static const struct { const char* name; MonitorTime time; } kTimes[] = {
+        { "rel", kMonitorTimeRelative },
+        { "abs", kMonitorTimeAbsolute },
+        { "delta", kMonitorTimeDelta },
+    };
+    for (const auto& entry : kTimes) {
+        if (text == entry.name) {
+            *time = entry.time;
+            return true;
+        }
+    }
+    return false;
+}
 
 int RunMonitor(const BusBinding& bus, HWND window, const MonitorOptions& options)
 {
@@ -89,7 +130,7 @@ int RunMonitor(const BusBinding& bus, HWND window, const MonitorOptions& options
         }
     }
     CatchStopRequests();
-    MonitorSink sink(bus, out, options.jsonLines);
+    MonitorSink sink(bus, out, options);
     const bool filtering = !options.filter.PassesAll();
     ReceiveOptions receive = { options.mask, options.count, options.timeoutMicros, 0,
                                filtering ? &options.filter : NULL };

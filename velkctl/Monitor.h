@@ -8,11 +8,23 @@
 #include "velkctl/BusBinding.h"
 #include "velkctl/MessageFilter.h"
 
+// What a line shows as its time.
+enum MonitorTime {
+    kMonitorTimeConsole,       // the console's line: milliseconds since the previous message, as it counts them
+    kMonitorTimeRelative,      // --time rel: seconds since the monitor started, 12.345678
+    kMonitorTimeAbsolute,      // --time abs: local time, 2026-12-08T20:25:40.150+08:00
+    kMonitorTimeDelta,         // --time delta: milliseconds since the previous message (the first: the start), 12.127
+};
+
+// "rel", "abs", "delta" to the time; false for anything else.
+bool ParseMonitorTime(const std::string& text, MonitorTime* time);
+
 struct MonitorOptions {
     uint32_t mask = 0;
     uint64_t count = 0;            // stop after this many messages shown; 0: no limit
     uint64_t timeoutMicros = 0;    // stop after this long; 0: no limit
     bool jsonLines = false;        // JSON lines instead of the console's format
+    MonitorTime time = kMonitorTimeConsole;   // JSON lines: kMonitorTimeAbsolute adds "time"
     std::string outPath;           // write here instead of standard output; empty: stdout
     MessageFilter filter;          // what is shown; the rest is counted in a summary on stderr
 };

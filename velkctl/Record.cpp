@@ -56,13 +56,6 @@ private:
     uint64_t filteredOut_ = 0;
 };
 
-std::string StartLine()
-{
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    return FormatStartLine(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
-}
-
 } // namespace
 
 int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& options)
@@ -78,7 +71,7 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
 
     CounterValues before = ParseCounters(bus.vGetInfo(kInfoFurther));
     file.Add(kRecordHeader);
-    file.Add(StartLine());
+    file.Add(FormatStartLine(WallClockNow()));
     file.Flush();
     RecordSink sink(bus, &file);
     const bool filtering = !options.filter.PassesAll();

@@ -12,6 +12,8 @@ const char kRecordHeader[] = "# velk record 1";
 
 namespace {
 
+const char kStartPrefix[] = "# start ";
+
 const uint64_t kMicrosPerSecond = 1000000;
 // Far beyond any recording; keeps the arithmetic clear of overflow.
 const uint64_t kMaxSeconds = 1000000000;
@@ -170,14 +172,25 @@ std::string ParseRecordLine(const std::string& line, RecordedMessage* message)
     return error;
 }
 
-std::string FormatStartLine(int year, int month, int day, int hour, int minute, int second, int millis)
+std::string FormatStartLine(const WallTime& start)
 {
-    return FormatText("# start %04d-%02d-%02dT%02d:%02d:%02d.%03dZ", year, month, day, hour, minute, second, millis);
+    return kStartPrefix + FormatLocalTime(start);
+}
+
+bool ParseStartLine(const std::string& line, WallTime* start)
+{
+    const size_t prefix = sizeof kStartPrefix - 1;
+    return line.compare(0, prefix, kStartPrefix) == 0 && ParseLocalTime(line.substr(prefix), start);
 }
 
 std::string FormatSeconds(uint64_t micros)
 {
     return FormatText("%" PRIu64 ".%06" PRIu64, micros / kMicrosPerSecond, micros % kMicrosPerSecond);
+}
+
+std::string FormatMillis(uint64_t micros)
+{
+    return FormatText("%" PRIu64 ".%03" PRIu64, micros / 1000, micros % 1000);
 }
 
 std::string FormatRecordLine(const RecordedMessage& message)

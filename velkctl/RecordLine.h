@@ -2,7 +2,7 @@
 // and grep. Pure logic.
 //
 //   # velk record 1
-//   # start 2026-12-08T09:12:03.123Z
+//   # start 2026-12-08T17:12:03.123+08:00
 //   0.000000 20000801 V 255
 //   0.012345 30000201 S 68656c6c6f
 //   0.031000 30000203 S -
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "console/MessageCode.h"
+#include "velkctl/LocalTime.h"
 
 extern const char kRecordHeader[];   // "# velk record 1", the first line of every recording
 
@@ -35,8 +36,13 @@ struct RecordedMessage {
 // other fields, with room to spare. A longer line is not a record line.
 enum { kMaxRecordLineBytes = 2 * kMaxRecordedPayload + 64 };
 
-// "# start 2026-12-08T09:12:03.123Z", from a UTC calendar time.
-std::string FormatStartLine(int year, int month, int day, int hour, int minute, int second, int millis);
+// "# start 2026-12-08T17:12:03.123+08:00": when the recording started, in
+// local time with its offset (velkctl/LocalTime.h).
+std::string FormatStartLine(const WallTime& start);
+
+// The time of a start line, either that or the UTC form of older
+// recordings ("# start 2026-12-08T09:12:03.123Z"); false for any other line.
+bool ParseStartLine(const std::string& line, WallTime* start);
 
 // "<seconds> <code> <kind> <value or bytes>", without the newline.
 std::string FormatRecordLine(const RecordedMessage& message);
@@ -46,6 +52,10 @@ std::string FormatHexBytes(const std::string& bytes);
 
 // Seconds with 6 decimals, as the record and JSON lines write them.
 std::string FormatSeconds(uint64_t micros);
+
+// Milliseconds with 3 decimals, as JSON lines and monitor --time delta write
+// a time between messages: 12.127.
+std::string FormatMillis(uint64_t micros);
 
 // One message line (not a comment, not blank, no line end): empty when
 // good, else what is wrong, with at most a short piece of the line quoted.

@@ -31,6 +31,13 @@ RecordReader::RecordReader(const std::string& text, const std::string& name, siz
 {
 }
 
+bool RecordReader::Start(WallTime* start) const
+{
+    if (hasStart_)
+        *start = start_;
+    return hasStart_;
+}
+
 bool RecordReader::Next(RecordedMessage* message)
 {
     while (outcome_ == kRecordReading) {
@@ -59,6 +66,8 @@ bool RecordReader::Next(RecordedMessage* message)
             outcome_ = kRecordRead;
             return false;
         }
+        if (lineNumber_ != 1 && !hasStart_)
+            hasStart_ = ParseStartLine(line_, &start_);
         if (lineNumber_ == 1 || line_.empty() || line_[0] == '#')
             continue;
         std::string what = ParseRecordLine(line_, message);

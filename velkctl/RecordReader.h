@@ -65,6 +65,9 @@ public:
     // The skipped incomplete last line, said as above; empty when none.
     const std::string& Notice() const { return notice_; }
     uint64_t SkippedLine() const { return skippedLine_; }
+    // The first "# start" line's time (velkctl/RecordLine.h) once read;
+    // false while none has been.
+    bool Start(WallTime* start) const;
 
     // Every byte read from now on is written to copy too: standard input
     // kept for a second pass. ferror(copy) tells whether it all went.
@@ -94,6 +97,8 @@ private:
     std::string fault_;
     std::string notice_;
     uint64_t skippedLine_ = 0;
+    bool hasStart_ = false;
+    WallTime start_ = {};
 };
 
 // A whole recording in memory: the messages in order, or the first fault.

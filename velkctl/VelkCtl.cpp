@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "console/Escapes.h"
 #include "velk/SharedBus.h"
 #include "velkctl/BusBinding.h"
 #include "velkctl/ByteListArgument.h"
@@ -47,7 +48,7 @@ const char kMaskHelp[] =
 // decimal), so a negative count is refused rather than wrapped.
 struct Arguments {
     std::string busName;
-    std::string index, value, code, channel, text, file, mask, count, timeout, interval;
+    std::string index, value, code, channel, text, file, mask, count, timeout, interval, time;
     bool watch = false;
     WorkbenchArguments workbench;
 };
@@ -133,6 +134,10 @@ int Prepare(CLI::App& app, const Arguments& args, Request* request)
             return bad;
         monitor.mask = static_cast<uint32_t>(mask);
         monitor.count = static_cast<uint64_t>(count);
+        if (!args.time.empty() && !ParseMonitorTime(args.time, &monitor.time)) {
+            fprintf(stderr, "velkctl: bad time %s: expected rel, abs or delta\n", QuoteInput(args.time).c_str());
+            return bad;
+        }
         request->monitor.jsonLines = args.workbench.jsonLines;
         request->monitor.outPath = args.workbench.out;
     }
@@ -274,6 +279,9 @@ int Main(int argc, char** argv)
     monitor->add_option("MASK", args.mask, std::string(kMaskHelp) + " (default: the types the filters pass, else all nine)");
     monitor->add_option("--count", args.count, "stop after N messages shown (0: no limit; exit 4 if the timeout comes first)");
     monitor->add_option("--timeout", args.timeout, "stop after this long, like 30 (seconds), 500ms, 2m (0: no limit)");
+    monitor->add_option("--time", args.time,
+                        "each line's time: rel (seconds since the start), abs (local time with its UTC offset) or "
+                        "delta (milliseconds since the previous message); default: the console's");
     monitor->footer("Example:\n"
                     "  velkctl monitor --code 20001001 --count 10 --timeout 30\n"
                     "    prints the next 10 messages of code 20001001, waiting at most 30 s; Ctrl+C ends it sooner");

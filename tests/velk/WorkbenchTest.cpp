@@ -2,6 +2,7 @@
 // reference bus, velkctl in child processes.
 #include <ctype.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -62,7 +63,7 @@ bool WaitForClientsOn(const std::string& bus, size_t count)
     return false;
 }
 
-// Enough of JSON to tell a valid object of numbers, strings, true and false.
+// Enough of JSON to tell a valid object of numbers, strings (UTF-8), true and false.
 class JsonCheck {
 public:
     explicit JsonCheck(const std::string& text) : text_(text), at_(0) {}
@@ -100,10 +101,21 @@ private:
             return false;
         for (; at_ < text_.size() && text_[at_] != '"'; ++at_) {
             unsigned char c = static_cast<unsigned char>(text_[at_]);
-            if (c < 0x20 || c >= 0x80 || (c == '\\' && ++at_ >= text_.size()))
+            if (c < 0x20 || (c == '\\' && ++at_ >= text_.size()) || (c >= 0x80 && !Utf8Character()))
                 return false;
         }
         return Eat('"');
+    }
+    // A character of two to four bytes at at_, left on its last byte.
+    bool Utf8Character()
+    {
+        unsigned char lead = static_cast<unsigned char>(text_[at_]);
+        size_t more = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2 : lead >= 0xF0 && lead <= 0xF4 ? 3 : 0;
+        for (size_t i = 0; i < more; ++i) {
+            if (++at_ >= text_.size() || (static_cast<unsigned char>(text_[at_]) & 0xC0) != 0x80)
+                return false;
+        }
+        return more != 0;
     }
     bool Number()
     {
@@ -312,21 +324,40 @@ TEST_F(Workbench, MonitorJsonLinesAreValidJsonWhateverTheBytes)
 {
     const std::string out = TempPath("monitor.jsonl");
     ChildProcess monitor;
-    ASSERT_TRUE(monitor.Start("velkctl.exe", "monitor 0x0080FF00 --jsonl --out \"" + out + "\" --count 3 --timeout 30"));
+    ASSERT_TRUE(monitor.Start("velkctl.exe", "monitor 0x0080FF00 --jsonl --time abs --out \"" + out +
+                                             "\" --count 4 --timeout 30"));
     ASSERT_TRUE(WaitForClients(1));
     const char text[] = "\"quoted\\\"\x01\x7F\xFF\xC3";
+    const char gbk[] = "\xCE\xC2\xB6\xC8\t25";   // 温度, a tab, 25 in the system code page 936
     const unsigned char bytes[] = { 0x00, 0x22, 0x5C, 0xFF };
     EXPECT_EQ(1, vPostData(window_, 0x20000801, -5, 4));
     EXPECT_EQ(1, vPostData(window_, 0x30000201, reinterpret_cast<LPARAM>(text), sizeof text - 1));
+    EXPECT_EQ(1, vPostData(window_, 0x30000202, reinterpret_cast<LPARAM>(gbk), sizeof gbk - 1));
     EXPECT_EQ(1, vPostData(window_, 0x30000402, reinterpret_cast<LPARAM>(bytes), sizeof bytes));
     ASSERT_EQ(0, monitor.Wait(30000));
     std::vector<std::string> lines = SplitLines(ReadFileText(out));
-    ASSERT_EQ(3u, lines.size());
+    ASSERT_EQ(4u, lines.size());
     for (const std::string& line : lines)
         EXPECT_TRUE(JsonCheck(line).Valid()) << line;
     EXPECT_NE(std::string::npos, lines[0].find("\"code\":\"20000801\",\"kind\":\"value\",\"value\":-5}")) << lines[0];
-    EXPECT_NE(std::string::npos, lines[1].find("\"length\":13,\"bytes\":\"2271756f7465645c2201""7fffc3\"")) << lines[1];
-    EXPECT_NE(std::string::npos, lines[2].find("\"kind\":\"array\",\"length\":4,\"bytes\":\"00225cff\"}")) << lines[2];
+    // Control characters and bytes that are no GBK character escaped, the bytes exact beside them.
+    EXPECT_NE(std::string::npos, lines[1].find("\"length\":13,\"bytes\":\"2271756f7465645c2201""7fffc3\","
+                                               "\"text\":\"\\\"quoted\\\\\\\"\\\\x01\\\\x7f\\\\xff\\\\xc3\"}"))
+        << lines[1];
+    EXPECT_NE(std::string::npos, lines[2].find("\"text\":\"\xE6\xB8\xA9\xE5\xBA\xA6\\\\t25\"}")) << lines[2];
+    EXPECT_NE(std::string::npos, lines[3].find("\"kind\":\"array\",\"length\":4,\"bytes\":\"00225cff\"}")) << lines[3];
+    // Local time with the offset this process sees, first in each line.
+    TIME_ZONE_INFORMATION zone;
+    DWORD daylight = GetTimeZoneInformation(&zone);
+    LONG bias = zone.Bias + (daylight == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : 0);
+    char offset[8];
+    snprintf(offset, sizeof offset, "%c%02ld:%02ld", bias > 0 ? '-' : '+', labs(bias) / 60, labs(bias) % 60);
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millis = 0;
+    char zoneText[8] = "";
+    ASSERT_EQ(8, sscanf(lines[0].c_str(), "{\"time\":\"%4d-%2d-%2dT%2d:%2d:%2d.%3d%6[-+:0-9]\",\"t\":", &year, &month,
+                        &day, &hour, &minute, &second, &millis, zoneText)) << lines[0];
+    EXPECT_STREQ(offset, zoneText);
+    EXPECT_GE(year, 2024);
     EXPECT_FALSE(JsonCheck("{\"bytes\":\"\x01\"}").Valid());   // the check itself tells bad from good
     DeleteFileA(out.c_str());
 }

@@ -1,0 +1,126 @@
+// What velkctl writes for people: payloads as text, local times. Pure logic;
+// the code pages come from the host's iconv here, MultiByteToWideChar there.
+#include <errno.h>
+#include <iconv.h>
+
+#include <gtest/gtest.h>
+
+#include "velkctl/JsonLine.h"
+#include "velkctl/LocalTime.h"
+#include "velkctl/PayloadText.h"
+#include "velkctl/RecordLine.h"
+
+namespace {
+
+bool Decode(const char* from, const char* bytes, size_t count, std::u16string* text)
+{
+    iconv_t converter = iconv_open("UTF-16LE", from);
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return false;
+    std::string in(bytes, count), out(count * 4 + 4, '\0');
+    char* inAt = &in[0];
+    char* outAt = &out[0];
+    size_t inLeft = count, outLeft = out.size();
+    bool whole = iconv(converter, &inAt, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
+    iconv_close(converter);
+    text->clear();
+    for (size_t i = 0; i + 1 < out.size() - outLeft; i += 2)
+        text->push_back(static_cast<char16_t>(static_cast<unsigned char>(out[i]) | static_cast<unsigned char>(out[i + 1]) << 8));
+    return whole;
+}
+
+bool DecodeGbk(const char* bytes, size_t count, std::u16string* text) { return Decode("GBK", bytes, count, text); }
+bool DecodeUtf8(const char* bytes, size_t count, std::u16string* text) { return Decode("UTF-8", bytes, count, text); }
+bool GbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+bool NoLeadByte(unsigned char) { return false; }
+
+const CodePage kGbk = { 2, GbkLeadByte, DecodeGbk };
+const CodePage kUtf8 = { 4, NoLeadByte, DecodeUtf8 };
+
+TEST(PayloadTexts, CodePageToUtf8WithControlsEscapedAndBadBytesMarked)
+{
+    struct Case { const CodePage* page; std::string bytes; const char* text; };
+    const Case cases[] = {
+        { &kGbk, "hello", "hello" },
+        { &kGbk, "", "" },
+        { &kGbk, "\xc4\xe3\xba\xc3", "\xe4\xbd\xa0\xe5\xa5\xbd" },                        // 你好
+        { &kGbk, "\xce\xc2\xb6\xc8\t25\r\n", "\xe6\xb8\xa9\xe5\xba\xa6\\t25\\r\\n" },     // 温度, the console's escapes
+        { &kGbk, std::string("\x07\x08\x01\x1b\x7f\x00z", 7), "\\a\\b\\x01\\x1b\\x7f\\x00z" },
+        { &kGbk, "a\"b\\c", "a\"b\\c" },                                                   // JSON quotes them, not this
+        { &kGbk, "\x81\x40", "\xe4\xb8\x82" },                                             // 丂: the second byte is '@'
+        // Bytes that are no character: marked one by one, the characters around them kept.
+        { &kGbk, "ab\xff\xc4\xe3", "ab\\xff\xe4\xbd\xa0" },
+        { &kGbk, "\xc4\xe3\xc4", "\xe4\xbd\xa0\\xc4" },                                   // a lead byte cut off
+        { &kGbk, "\x81\nx", "\\x81\\nx" },                                                 // a lead byte before a control
+        { &kGbk, "\xff\xffz", "\\xff\\xffz" },
+        { &kUtf8, "\xc3\xa9\xff\xe4\xbd\xa0", "\xc3\xa9\\xff\xe4\xbd\xa0" },               // é, a bad byte, 你
+        { &kUtf8, "\xe4\xbd", "\\xe4\\xbd" },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.text);
+        EXPECT_EQ(test.text, PayloadText(test.bytes, *test.page));
+    }
+}
+
+TEST(JsonLines, StringPayloadsCarryTheirTextAndAnAbsoluteTimeComesFirst)
+{
+    RecordedMessage message = { 1500, 0x30000201, kStringPayload, 0, "\xce\xc2\"\\\n\xff", 0 };
+    EXPECT_EQ("{\"t\":0.001500,\"delta_ms\":1.500,\"code\":\"30000201\",\"kind\":\"string\",\"length\":6,"
+              "\"bytes\":\"cec2225c0aff\",\"text\":\"\xe6\xb8\xa9\\\"\\\\\\\\n\\\\xff\"}",
+              FormatJsonLine(message, 1500, false, kGbk));
+    message.kind = kArrayPayload;
+    message.code = 0x30000401;
+    EXPECT_EQ(std::string::npos, FormatJsonLine(message, 0, false, kGbk).find("text"));   // arrays are bytes only
+    RecordedMessage value = { 0, 0x20000801, kValueMessage, -3, "", 0 };
+    EXPECT_EQ("{\"time\":\"2026-12-08T20:25:40.150+08:00\",\"t\":0.000000,\"delta_ms\":0.000,\"code\":\"20000801\","
+              "\"kind\":\"value\",\"value\":-3}",
+              FormatJsonLine(value, 0, false, kGbk, "2026-12-08T20:25:40.150+08:00"));
+}
+
+TEST(LocalTimes, LocalWallTimeWithItsOffsetAndBack)
+{
+    const int64_t instant = 1796732740150000;   // 2026-12-08T12:25:40.150Z
+    struct Case { int64_t utcMicros; int offset; const char* text; };
+    const Case cases[] = {
+        { instant, 480, "2026-12-08T20:25:40.150+08:00" },
+        { instant, 0, "2026-12-08T12:25:40.150+00:00" },
+        { instant, 330, "2026-12-08T17:55:40.150+05:30" },    // India: a half-hour zone
+        { instant, -210, "2026-12-08T08:55:40.150-03:30" },   // Newfoundland: behind, by a half hour more
+        { instant, 845, "2026-12-09T02:30:40.150+14:05" },
+        { instant + 999, 0, "2026-12-08T12:25:40.150+00:00" },          // milliseconds cut, not rounded
+        { 1767232800000000, -300, "2025-12-31T21:00:00.000-05:00" },    // back over the new year
+        { 1709251199999999, 60, "2024-03-01T00:59:59.999+01:00" },      // past a leap day
+        { 0, -60, "1969-12-31T23:00:00.000-01:00" },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.text);
+        WallTime time = { test.utcMicros, test.offset };
+        EXPECT_EQ(test.text, FormatLocalTime(time));
+        WallTime parsed = { 1, 1 };
+        ASSERT_TRUE(ParseLocalTime(test.text, &parsed));
+        EXPECT_EQ(test.utcMicros / 1000 * 1000, parsed.utcMicros);
+        EXPECT_EQ(test.offset, parsed.offsetMinutes);
+    }
+    EXPECT_EQ("2026-12-08 20:25:40.150", FormatSpreadsheetTime(WallTime{ instant, 480 }));
+
+    // A recording's start line: local with its offset; older ones in UTC still read.
+    WallTime start = { instant, 480 };
+    EXPECT_EQ("# start 2026-12-08T20:25:40.150+08:00", FormatStartLine(start));
+    WallTime read = { 0, 0 };
+    ASSERT_TRUE(ParseStartLine("# start 2026-12-08T12:25:40.150Z", &read));
+    EXPECT_EQ(instant, read.utcMicros);
+    EXPECT_EQ(0, read.offsetMinutes);
+    ASSERT_TRUE(ParseStartLine("# start 2026-12-08T20:25:40.150123+08:00", &read));
+    EXPECT_EQ(instant + 123, read.utcMicros);
+    const char* const bad[] = {
+        "2026-02-29T00:00:00.000Z", "2026-12-08T24:00:00.000Z", "2026-12-08T20:25:40.150+8:00",
+        "2026-12-08T20:25:40.150+19:00", "2026-12-08T20:25:40.+08:00", "2026-12-08T20:25:40.1234567Z",
+        "2026-12-08 20:25:40.150Z", "2026-12-08T20:25:40.150", "2026-12-08T20:25:40.150Z ",
+    };
+    for (const char* text : bad) {
+        EXPECT_FALSE(ParseLocalTime(text, &read)) << text;
+    }
+    EXPECT_FALSE(ParseStartLine("# started 2026-12-08T12:25:40.150Z", &read));
+}
+
+} // namespace
