@@ -1,7 +1,5 @@
 #include "velk/BusBlock.h"
 
-#include <string.h>
-
 #include <atomic>
 
 #include "velk/PayloadStore.h"
@@ -24,15 +22,31 @@ BlockVerdict CheckBusHeader(const void* block, size_t regionBytes)
     return kBlockIsOurs;
 }
 
-void InitialiseBus(SharedBus* bus, bool clearFirst)
+namespace {
+
+void WriteHeader(SharedBus* bus)
 {
-    if (clearFirst)
-        memset(static_cast<void*>(bus), 0, sizeof(SharedBus));
     bus->layoutVersion = kBusLayoutVersion;
     bus->size = sizeof(SharedBus);
-    bus->nextToken = 1;
     std::atomic_thread_fence(std::memory_order_seq_cst);
     bus->magic = kBusMagic;
+}
+
+} // namespace
+
+void InitialiseBus(SharedBus* bus)
+{
+    bus->nextToken = 1;
+    WriteHeader(bus);
+}
+
+bool RestoreBusHeader(SharedBus* bus)
+{
+    if (bus->magic == kBusMagic && bus->layoutVersion == kBusLayoutVersion && bus->size == sizeof(SharedBus))
+        return false;
+    WriteHeader(bus);
+    ++bus->counters.repaired;
+    return true;
 }
 
 void RepairBus(SharedBus* bus, int64_t deadHolder)

@@ -15,10 +15,15 @@ enum BlockVerdict {
 // regionBytes is how much of the mapping is readable at block.
 BlockVerdict CheckBusHeader(const void* block, size_t regionBytes);
 
-// Makes a new bus in the block; the magic goes last, so a half-made bus
-// reads as unfinished. A fresh mapping is zero already; an unfinished one
-// is cleared first.
-void InitialiseBus(SharedBus* bus, bool clearFirst);
+// Makes a new bus in a fresh (zeroed) mapping; the magic goes last, so a
+// half-made bus reads as unfinished.
+void InitialiseBus(SharedBus* bus);
+
+// Under the bus lock, on a block known to be the bus (this process attached
+// it, or found it unfinished): writes the header again when it is not ours,
+// the magic last, and counts it as repaired; true when it did. Nothing else
+// is cleared: the clients still attached keep their registrations.
+bool RestoreBusHeader(SharedBus* bus);
 
 // Under the bus lock, after a process died holding it (deadHolder, its lock
 // word) or the bus mutex (deadHolder 0): makes the registry, the post

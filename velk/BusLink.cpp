@@ -7,6 +7,7 @@
 
 #include "velk/BusBlock.h"
 #include "velk/BusLock.h"
+#include "velk/OwnClients.h"
 #include "velk/VelkLibrary.h"
 
 namespace {
@@ -57,7 +58,9 @@ int ResultOfWait(DWORD wait)
 }
 
 // Under the bus mutex: opens or makes the block and checks what it holds.
-int MapBlock(const std::string& busName, HANDLE* mapping, SharedBus** bus)
+// *unfinished: a block without magic, whose maker died before finishing it,
+// or a live bus whose header another process wrote over.
+int MapBlock(const std::string& busName, HANDLE* mapping, SharedBus** bus, bool* unfinished)
 {
     HANDLE made = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0,
                                      sizeof(SharedBus), ObjectName(busName, ".Block").c_str());
@@ -75,14 +78,15 @@ int MapBlock(const std::string& busName, HANDLE* mapping, SharedBus** bus)
 
     int result = kVelkOk;
     SharedBus* block = static_cast<SharedBus*>(view);
+    *unfinished = false;
     if (!existed) {
-        InitialiseBus(block, false);
+        InitialiseBus(block);
     } else {
         switch (CheckBusHeader(view, regionBytes)) {
         case kBlockIsOurs:
             break;
         case kBlockIsUnfinished:
-            InitialiseBus(block, true);
+            *unfinished = true;
             break;
         case kBlockIsForeign:
             result = kVelkForeignObject;
@@ -126,12 +130,16 @@ int Attach()
 
     HANDLE mapping = NULL;
     SharedBus* bus = NULL;
-    int result = MapBlock(busName, &mapping, &bus);
-    if (result == kVelkOk && wait == WAIT_ABANDONED) {
-        // Its holder died midway through an attach: look the state over.
+    bool unfinished = false;
+    int result = MapBlock(busName, &mapping, &bus, &unfinished);
+    if (result == kVelkOk && (unfinished || wait == WAIT_ABANDONED)) {
+        // Mended in place, never cleared: other processes may be attached
+        // to it, their registrations and counters in it.
         BusLock lock(bus);
+        RestoreBusHeader(bus);
         RepairBus(bus, 0);
-        ++bus->counters.mutexRecoveries;
+        if (wait == WAIT_ABANDONED)
+            ++bus->counters.mutexRecoveries;   // its holder died midway through an attach
     }
     ReleaseMutex(mutex);
 
@@ -163,16 +171,18 @@ void CloseBusLink()
 SharedBus* AttachedBus(int* status)
 {
     SharedBus* bus = g_bus;
-    if (bus != NULL) {
-        *status = kVelkOk;
-        return bus;
+    if (bus == NULL) {
+        EnterCriticalSection(&g_attachGuard);
+        if (g_bus == NULL)
+            g_lastStatus = Attach();
+        bus = g_bus;
+        *status = bus != NULL ? kVelkOk : g_lastStatus;
+        LeaveCriticalSection(&g_attachGuard);
+        if (bus == NULL)
+            return NULL;
     }
-    EnterCriticalSection(&g_attachGuard);
-    if (g_bus == NULL)
-        g_lastStatus = Attach();
-    bus = g_bus;
-    *status = bus != NULL ? kVelkOk : g_lastStatus;
-    LeaveCriticalSection(&g_attachGuard);
+    *status = kVelkOk;
+    LookAfterBus(bus);
     return bus;
 }
 
@@ -186,6 +196,7 @@ void DetachBus()
         g_bus = NULL;
         g_mapping = NULL;
         g_mutex = NULL;
+        ForgetOwnClients();
     }
     if (g_busyMutex != NULL) {
         CloseHandle(g_busyMutex);

@@ -107,6 +107,17 @@ void ForgetVanishedClient(SharedBus* bus, uint32_t window, uint32_t pid)
     ++bus->counters.pruned;
 }
 
+bool RestoreClient(SharedBus* bus, const BusClient& client)
+{
+    int found = FindClient(bus, ClientCount(bus), client.window);
+    if (found >= 0 && memcmp(&bus->clients[found], &client, sizeof client) == 0)
+        return false;
+    if (RegisterClient(bus, client) != kVelkOk)
+        return false;
+    ++bus->counters.repaired;
+    return true;
+}
+
 void RepairRegistry(SharedBus* bus)
 {
     uint32_t count = bus->clientCount;

@@ -32,6 +32,10 @@ uint32_t CopyClients(SharedBus* bus, BusClient clients[kMaxClients]);
 // registered it (it may have been registered afresh meanwhile).
 void ForgetVanishedClient(SharedBus* bus, uint32_t window, uint32_t pid);
 
+// Registers client again when its entry is gone or differs (written over by
+// another process); true when it did, counted as repaired.
+bool RestoreClient(SharedBus* bus, const BusClient& client);
+
 // After a crash under the lock, or a count out of bounds: drops torn and
 // duplicate entries and makes the count true.
 void RepairRegistry(SharedBus* bus);

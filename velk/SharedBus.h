@@ -42,7 +42,7 @@ struct BusCounters {
     uint64_t routed;                   // receivers of accepted messages, one per receiver
     uint64_t abandoned;                // of those, left undecided by a sender that died mid-post
     uint64_t unknown;                  // vGetp of a token that was never issued (or is too old to tell)
-    uint64_t repaired;                 // values in the block found out of bounds and mended or ignored
+    uint64_t repaired;                 // values found out of bounds and mended or ignored, headers and registrations restored
 };
 
 // A post between counting its receivers and counting their outcome. Only

@@ -10,6 +10,7 @@
 #include "velk/Delivery.h"
 #include "velk/Departures.h"
 #include "velk/InfoTexts.h"
+#include "velk/OwnClients.h"
 #include "velk/PayloadStore.h"
 #include "velk/Registry.h"
 #include "velk/VelkLibrary.h"
@@ -70,8 +71,14 @@ int __cdecl vRegister(HWND hWnd, UINT mask, const char* clientName)
     CopyName(client.name, clientName);
 
     PruneVanishedClients(bus);   // frees the room of departed clients before refusing
-    BusLock lock(bus);
-    return RegisterClient(bus, client);
+    int registered;
+    {
+        BusLock lock(bus);
+        registered = RegisterClient(bus, client);
+    }
+    if (registered == kVelkOk)
+        RememberOwnClient(client);
+    return registered;
 }
 
 int __cdecl vUnregister(HWND hWnd)
@@ -80,6 +87,7 @@ int __cdecl vUnregister(HWND hWnd)
     SharedBus* bus = AttachedBus(&status);
     if (bus == NULL)
         return status;
+    ForgetOwnClient(WindowBits(hWnd));
     BusLock lock(bus);
     return UnregisterClient(bus, WindowBits(hWnd));
 }

@@ -63,6 +63,7 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
     const uint64_t end = options.durationMicros != 0 ? start + MicrosToTicks(options.durationMicros, rate) : kNoDeadline;
     uint64_t ticks = 0;
     uint64_t nextTick = options.tickMicros != 0 ? start + MicrosToTicks(options.tickMicros, rate) : kNoDeadline;
+    uint64_t nextLook = start + rate;
     uint64_t received = 0;
     int how = kReceiveStopped;
     for (bool running = true; running;) {
@@ -104,10 +105,19 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
                 break;
             continue;
         }
+        if (now >= nextLook) {
+            // Our library looks after this process's registration on every
+            // call: one a second keeps it on a bus whose block another
+            // process wrote over, while no message comes.
+            if (bus.velkBusStatus != NULL)
+                bus.velkBusStatus();
+            nextLook = now + rate;
+        }
         sink->Idle();
         HANDLE stop = StopEvent();
-        MsgWaitForMultipleObjects(stop != NULL ? 1 : 0, &stop, FALSE,
-                                  MillisUntil(nextTick < end ? nextTick : end, now), QS_ALLINPUT);
+        uint64_t wake = nextTick < end ? nextTick : end;
+        MsgWaitForMultipleObjects(stop != NULL ? 1 : 0, &stop, FALSE, MillisUntil(wake < nextLook ? wake : nextLook, now),
+                                  QS_ALLINPUT);
     }
     bus.vUnregister(window);
     if (how != kReceiveCountReached)

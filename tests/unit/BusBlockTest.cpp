@@ -31,7 +31,7 @@ typedef std::unique_ptr<SharedBus, BlockDeleter> Block;
 Block NewBus()
 {
     Block bus(static_cast<SharedBus*>(calloc(1, sizeof(SharedBus))));
-    InitialiseBus(bus.get(), false);
+    InitialiseBus(bus.get());
     return bus;
 }
 

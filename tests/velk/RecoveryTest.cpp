@@ -19,6 +19,34 @@ typedef BusTest Attach;
 
 const int kTerminatedHolding = 3;   // velkTestDieHolding's exit code
 
+// The test's bus block, writable, as another process of the session may
+// write it.
+class BlockView {
+public:
+    BlockView()
+    {
+        char busName[64];
+        GetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, busName, sizeof busName);
+        mapping_ = OpenFileMappingA(FILE_MAP_WRITE, FALSE, (std::string("Local\\") + busName + ".Block").c_str());
+        bus_ = mapping_ != NULL ? static_cast<SharedBus*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0)) : NULL;
+    }
+    ~BlockView()
+    {
+        if (bus_ != NULL)
+            UnmapViewOfFile(bus_);
+        if (mapping_ != NULL)
+            CloseHandle(mapping_);
+    }
+    BlockView(const BlockView&) = delete;
+    BlockView& operator=(const BlockView&) = delete;
+    SharedBus* get() const { return bus_; }
+    SharedBus* operator->() const { return bus_; }
+
+private:
+    HANDLE mapping_;
+    SharedBus* bus_;
+};
+
 TEST_F(Recovery, DeadLockHolderIsTakenOverAndTheStateRepaired)
 {
     ASSERT_EQ(kVelkOk, vRegister(window_, kTypeDepth, "self"));
@@ -105,12 +133,8 @@ TEST_F(Recovery, CorruptedBlockIsMendedNotTrusted)
     std::vector<BusMessage> stored = Receive(window_, 1);
     ASSERT_EQ(1u, stored.size());
 
-    char busName[64];
-    GetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, busName, sizeof busName);
-    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, (std::string("Local\\") + busName + ".Block").c_str());
-    ASSERT_TRUE(mapping != NULL);
-    SharedBus* bus = static_cast<SharedBus*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
-    ASSERT_TRUE(bus != NULL);
+    BlockView bus;
+    ASSERT_TRUE(bus.get() != NULL);
     for (PayloadSlot& slot : bus->slots)
         slot.length = 0x300000;
     bus->clientCount = 200;
@@ -143,8 +167,6 @@ TEST_F(Recovery, CorruptedBlockIsMendedNotTrusted)
         EXPECT_EQ(1, vPostData(window_, 0x20000801, 1, 4));
         EXPECT_EQ(++recoveries, Counters()["lock-recoveries"]);
     }
-    UnmapViewOfFile(bus);
-    CloseHandle(mapping);
 }
 
 // A writer that keeps changing the lock word, two live processes' words in
@@ -184,6 +206,40 @@ TEST_F(Recovery, LockWordThatKeepsChangingHoldsNobodyPastTheBound)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(7 + i, received[i].dataWord);
     EXPECT_GE(Counters()["lock-recoveries"], 2u);
+}
+
+// The header written over on a live bus: it is mended in place, never made
+// afresh, so the registrations and counters stay. Without magic, the next
+// process to attach mends it; with any other magic, a process attached to it
+// does on its next call (velkctl monitor calls once a second while waiting),
+// and a registration wiped with it is made again by its own process.
+TEST_F(Recovery, HeaderWrittenOverUnderAMonitorIsMendedInPlace)
+{
+    ChildProcess monitor;
+    ASSERT_TRUE(monitor.Start("velkctl.exe", "monitor 0x800 --count 2 --timeout 120"));
+    ASSERT_TRUE(WaitForClients(1));
+    BlockView bus;
+    ASSERT_TRUE(bus.get() != NULL);
+    bus->magic = 0;
+    EXPECT_EQ(0, RunVelkctl("post 0x20000801 1"));
+    EXPECT_EQ(kBusMagic, bus->magic);
+
+    bus->magic = 0x12345678;
+    bus->clientCount = 0;
+    for (DWORD started = GetTickCount(); GetTickCount() - started < 20000 && bus->clientCount == 0;)
+        Sleep(20);
+    EXPECT_EQ(kBusMagic, bus->magic);
+    EXPECT_EQ(1u, bus->clientCount);
+    EXPECT_EQ(0, RunVelkctl("post 0x20000801 2"));
+
+    EXPECT_EQ(0, monitor.Wait(30000));
+    std::vector<std::string> lines = monitor.Lines();
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ("20000801      1", WithoutDelta(lines[0]));
+    EXPECT_EQ("20000801      2", WithoutDelta(lines[1]));
+    std::map<std::string, uint64_t> counters = Counters();
+    EXPECT_EQ(2u, counters["posted"]);   // the bus went on: nothing was made afresh
+    EXPECT_EQ(3u, counters["repaired"]);  // two headers, one registration
 }
 
 // Makes a mapping of the bus block's name holding the given header.
