@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "console/LogLines.h"
+#include "framework/FormatText.h"
 #include "velkctl/Clock.h"
 #include "velkctl/InputFile.h"
 #include "velkctl/JsonLine.h"
@@ -134,10 +135,20 @@ int RunMonitor(const BusBinding& bus, HWND window, const MonitorOptions& options
     const bool filtering = !options.filter.PassesAll();
     ReceiveOptions receive = { options.mask, options.count, options.timeoutMicros, 0,
                                filtering ? &options.filter : NULL };
+    const uint64_t start = ClockTicks();
     int end = ReceiveBusMessages(bus, window, receive, &sink);
-    if (filtering && end >= 0)
-        fprintf(stderr, "velkctl: monitor: %" PRIu64 " messages shown, %" PRIu64 " filtered out\n", sink.Shown(),
-                sink.FilteredOutCount());
+    // What was left out, when filtering; how much came, when stopped by hand.
+    if (end >= 0 && (filtering || end == kReceiveStopped)) {
+        std::string summary = FormatText("%" PRIu64 " messages shown", sink.Shown());
+        if (filtering)
+            summary += FormatText(", %" PRIu64 " filtered out", sink.FilteredOutCount());
+        if (end == kReceiveStopped)
+            summary = "monitor stopped: " + summary +
+                      FormatText(" in %.3f s", static_cast<double>(ClockMicrosSince(start)) / 1e6);
+        else
+            summary = "monitor: " + summary;
+        fprintf(stderr, "velkctl: %s\n", summary.c_str());
+    }
     bool written = out == stdout || (!ferror(out) && fclose(out) == 0);
     StopHandled();
     if (!written) {
