@@ -27,8 +27,8 @@ namespace {
 
 const char kMainHelpFooter[] =
     "Examples:\n"
-    "  velkctl monitor 0x1000           print every A/D message; Ctrl+C ends it\n"
-    "  velkctl post 0x20001001 42       post the value 42 with code 0x20001001\n"
+    "  velkctl monitor --type ADC       print every A/D message; Ctrl+C ends it\n"
+    "  velkctl post 20001001 42         post the value 42 with code 20001001\n"
     "  velkctl help post                the help of one command, with an example\n"
     "\n"
     "Exit status:\n"
@@ -211,7 +211,8 @@ int Main(int argc, char** argv)
 {
     // Named here, or the usage line would show the path velkctl was started by.
     CLI::App app("velkctl: a command-line client of the VELK bus: post, receive, record and replay its messages,\n"
-                 "read and set its public variables. Numbers are decimal or 0x-hex.", "velkctl");
+                 "read and set its public variables. A CODE is always hex, as every output prints it\n"
+                 "(20001001 = 0x20001001); other numbers are decimal, or hex with 0x.", "velkctl");
     StartCommandLine(app, VELKCTL_VERSION);
     app.footer(kMainHelpFooter);
     app.require_subcommand(0, 1);   // so an unknown word is named as such, not taken for a missing command
@@ -262,16 +263,16 @@ int Main(int argc, char** argv)
     text->excludes(file);
     sendStr->footer("Example:\n"
                     "  velkctl send-str 7 \"hello\\tworld\"\n"
-                    "    posts code 0x30000207 with the 11 bytes hello, a tab, world");
+                    "    posts code 30000207 with the 11 bytes hello, a tab, world");
 
     CLI::App* sendArr = app.add_subcommand("send-arr", "post an array message on channel CH");
     sendArr->add_option("CH", args.channel, "channel, 0-255")->required();
     sendArr->add_option("BYTES", args.text, "1 to 20 bytes, each 1 or 2 hex digits, separated by blanks")->required();
     sendArr->footer("Example:\n"
                     "  velkctl send-arr 5 \"01 7f ff\"\n"
-                    "    posts code 0x30000405 with the 3 bytes 01 7F FF");
+                    "    posts code 30000405 with the 3 bytes 01 7F FF");
 
-    CLI::App* stopAll = app.add_subcommand("stop-all", "post the stop-all message, code 0x80800000");
+    CLI::App* stopAll = app.add_subcommand("stop-all", "post the stop-all message, code 80800000");
     stopAll->footer("Example:\n"
                     "  velkctl stop-all");
 

@@ -2,9 +2,9 @@
 
 #include <stdio.h>
 
-#include "framework/FormatText.h"
 #include "velkctl/Clock.h"
 #include "velkctl/Commands.h"
+#include "velkctl/LocalTime.h"
 #include "velkctl/Schedule.h"
 #include "velkctl/StopSignal.h"
 
@@ -21,12 +21,10 @@ std::string WithoutCarriageReturns(const char* text)
     return lines;
 }
 
-std::string LocalTimeLine()
+// The local time with its UTC offset, as monitor --time abs writes it.
+std::string TimeLine()
 {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return FormatText("-- %04u-%02u-%02u %02u:%02u:%02u.%03u --\n", now.wYear, now.wMonth, now.wDay, now.wHour,
-                      now.wMinute, now.wSecond, now.wMilliseconds);
+    return "-- " + FormatLocalTime(WallClockNow()) + " --\n";
 }
 
 } // namespace
@@ -47,7 +45,7 @@ int ShowInformation(const BusBinding& bus, int selector, const WatchOptions& opt
         std::string now = looks == 1 ? shown : WithoutCarriageReturns(bus.vGetInfo(selector));
         if (looks == 1 || now != shown) {
             shown = now;
-            fputs((LocalTimeLine() + shown).c_str(), stdout);
+            fputs((TimeLine() + shown).c_str(), stdout);
             if (fflush(stdout) != 0 || (options.count != 0 && ++printed == options.count))
                 break;
         }

@@ -163,8 +163,9 @@ TEST_F(Velkctl, VarsWatchPrintsAgainOnlyWhenAVariableChanged)
     std::vector<std::string> lines = watch.Lines();
     ASSERT_EQ(2 * block, lines.size());
     for (size_t at : { size_t(0), block }) {
-        int year = 0, hour = 0;
-        EXPECT_EQ(2, sscanf(lines[at].c_str(), "-- %d-%*d-%*d %d:%*d:%*d.%*d --", &year, &hour)) << lines[at];
+        int year = 0, hour = 0, offset = 0;
+        EXPECT_EQ(3, sscanf(lines[at].c_str(), "-- %d-%*d-%*dT%d:%*d:%*d.%*d%d:%*d --", &year, &hour, &offset))
+            << lines[at];
     }
     EXPECT_EQ("5=0", lines[1 + 5]);
     EXPECT_EQ("5=-42", lines[block + 1 + 5]);
