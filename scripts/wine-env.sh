@@ -22,6 +22,17 @@ else
 fi
 export CORVANE_WINE32 CORVANE_WINE
 
+# For the scripts that wait for a Windows program to do something: polls up
+# to $1 seconds for the command after it to succeed.
+corvane_wait_for() {
+    local seconds=$1; shift
+    for _ in $(seq $((seconds * 5))); do
+        "$@" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
 # Waits until the prefix's registry is on disk, at most a minute. The
 # wineserver writes it when the prefix's last program ends and every 30 s
 # while programs run; waiting for the programs themselves (wineserver -w)

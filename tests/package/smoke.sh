@@ -15,16 +15,6 @@ fail() { echo "FAIL $zip: $*" >&2; failures=$((failures + 1)); }
 # Runs a program of the package from its folder; the rest of the line are its arguments.
 in_package() { (cd "$folder" && "$CORVANE_WINE" "$@"); }
 
-# Polls up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local seconds=$1; shift
-    for _ in $(seq $((seconds * 5))); do
-        "$@" && return 0
-        sleep 0.2
-    done
-    return 1
-}
-
 client_lines() { in_package velkctl.exe clients | tr -d '\r'; }
 lists_console() { client_lines | grep -Eq '^[0-9a-f]+ [0-9a-f]+ test [0-9]+$'; }
 no_clients() { [ -z "$(client_lines)" ]; }
@@ -63,7 +53,7 @@ run_package() {
     # A monitor receives a post.
     (cd "$folder" && "$CORVANE_WINE" velkctl.exe monitor 0x1000 --count 1 --timeout 60 > "$work/monitor.txt" 2>&1) &
     local monitor=$!
-    if wait_for 60 eval '[ "$(client_lines | wc -l)" -eq 1 ]'; then
+    if corvane_wait_for 60 eval '[ "$(client_lines | wc -l)" -eq 1 ]'; then
         in_package velkctl.exe post 0x20001001 42 >/dev/null || fail "velkctl post did not exit 0"
     else
         fail "the monitor never appeared in velkctl clients"
@@ -76,7 +66,7 @@ run_package() {
     (cd "$folder" && "$CORVANE_WINE" corvane.exe) &
     local console=$!
     local window=
-    wait_for 60 eval 'window=$(console_window); [ -n "$window" ]' || fail "no window titled VELK(...)"
+    corvane_wait_for 60 eval 'window=$(console_window); [ -n "$window" ]' || fail "no window titled VELK(...)"
     if [ -n "$window" ]; then
         local title build
         title=$(xdotool getwindowname "$window")
@@ -85,7 +75,7 @@ run_package() {
             "VELK("*") Build($build) "*) ;;
             *) fail "title '$title' does not name velk.dll's build date $build (the commit's day)" ;;
         esac
-        if wait_for 30 lists_console; then
+        if corvane_wait_for 30 lists_console; then
             # Asked to close as the system asks: taskkill without /f posts WM_CLOSE.
             local pid
             pid=$(client_lines | awk '$3 == "test" { print $4; exit }')

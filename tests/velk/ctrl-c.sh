@@ -46,16 +46,6 @@ velkctl_pid() {
     return 1
 }
 
-# Polls up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local seconds=$1; shift
-    for _ in $(seq $((seconds * 5))); do
-        "$@" && return 0
-        sleep 0.2
-    done
-    return 1
-}
-
 clients() { velkctl clients | tr -d '\r' | grep -c . || true; }
 gone() { ! kill -0 "$1" 2>/dev/null; }
 
@@ -67,7 +57,7 @@ interrupt() {
     pid=$(velkctl_pid "$2") || { fail "no process runs velkctl $2"; status=125; return; }
     pids+=("$pid")
     kill -INT "$pid"
-    if wait_for 30 gone "$wrapper"; then
+    if corvane_wait_for 30 gone "$wrapper"; then
         wait "$wrapper" || status=$?
     else
         kill -9 "$pid" "$wrapper" 2>/dev/null || true
@@ -78,10 +68,10 @@ interrupt() {
 lines_of() { tr -d '\r' < "$1" | grep -c "$2" || true; }
 
 start holder counters --watch --interval 200ms
-wait_for 60 test -s "$work/holder.out" || fail "the watch printed nothing"
+corvane_wait_for 60 test -s "$work/holder.out" || fail "the watch printed nothing"
 start recorder record "$work/recording.txt"
 start monitor monitor 0x0080FF00
-wait_for 60 eval '[ "$(clients)" = 2 ]' || fail "the recorder and the monitor never both registered"
+corvane_wait_for 60 eval '[ "$(clients)" = 2 ]' || fail "the recorder and the monitor never both registered"
 
 # 500 messages, every one delivered to both before the Ctrl+C.
 velkctl post 0x20001001 7 --count 300 > /dev/null 2>&1 || fail "post exited $?"
