@@ -1,6 +1,6 @@
 #include "velk/BusLink.h"
 
-#include <string.h>
+#include <wchar.h>
 #include <windows.h>
 #include <winternl.h>
 #include <string>
@@ -28,19 +28,38 @@ int g_lastStatus = kVelkNoBus;
 // look whether it is free yet instead of waiting the full time again.
 HANDLE g_busyMutex;
 
-// The bus's name from the environment; unset or empty means the default.
-// A name that cannot be used is refused rather than replaced by another bus.
+// The name in the system code page, exactly: its length in bytes, or -1 when
+// a character would not convert (it would become '?' or a look-alike, and
+// two names would name one bus) or the bytes exceed room.
+int ToCodePageExactly(const wchar_t* name, int length, char* out, int room)
+{
+    UINT codePage = GetACP();
+    bool utf8 = codePage == CP_UTF8;   // takes neither the flag nor the question
+    BOOL usedDefault = FALSE;
+    int bytes = WideCharToMultiByte(codePage, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, name, length, out,
+                                    room, NULL, utf8 ? NULL : &usedDefault);
+    return bytes > 0 && !usedDefault ? bytes : -1;
+}
+
+// The bus's name from the environment, read wide; unset or empty means the
+// default. A name that cannot be used is refused rather than replaced by
+// another bus.
 int BusName(std::string* busName)
 {
-    char name[kMaxBusNameBytes + 2];
-    DWORD length = GetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, name, sizeof name);
+    wchar_t name[kMaxBusNameBytes + 2];
+    DWORD length = GetEnvironmentVariableW(VELK_BUS_NAME_VARIABLE_W, name, kMaxBusNameBytes + 2);
     if (length == 0) {
         *busName = VELK_DEFAULT_BUS_NAME;
         return kVelkOk;
     }
-    if (length > kMaxBusNameBytes || memchr(name, '\\', length) != NULL)
+    // Every character takes a byte at least: more characters are too many bytes.
+    if (length > kMaxBusNameBytes || wmemchr(name, L'\\', length) != NULL)
         return kVelkBadBusName;   // too long, or a path below the session's namespace
-    busName->assign(name, length);
+    char bytes[kMaxBusNameBytes];
+    int converted = ToCodePageExactly(name, static_cast<int>(length), bytes, static_cast<int>(sizeof bytes));
+    if (converted < 0)
+        return kVelkBadBusName;
+    busName->assign(bytes, static_cast<size_t>(converted));
     return kVelkOk;
 }
 

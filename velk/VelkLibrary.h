@@ -9,7 +9,9 @@
 
 // The environment variable naming the bus; unset or empty means the default
 // bus of the desktop session. Tests use it to run isolated buses side by side.
+// Read wide: a name the system code page cannot hold exactly is refused.
 #define VELK_BUS_NAME_VARIABLE "VELK_BUS_NAME"
+#define VELK_BUS_NAME_VARIABLE_W L"VELK_BUS_NAME"
 #define VELK_DEFAULT_BUS_NAME  "VelkBus"
 
 // vGetInfo selector of this library only: in decimal, how many processes have

@@ -14,7 +14,9 @@ const char* VelkResultText(int result)
     case kVelkNotRegistered: return "the window is not registered";
     case kVelkBadIndex: return "no such public variable";
     case kVelkBadWindow: return "no such window";
-    case kVelkBadBusName: return "the bus name is unusable: longer than 200 bytes or holding a backslash";
+    case kVelkBadBusName:
+        return "the bus name is unusable: longer than 200 bytes, holding a backslash, or a character the code page "
+               "cannot hold";
     case kVelkTooManyPosts: return "too many posts in progress at once";
     default: return "failed";
     }

@@ -16,7 +16,8 @@ enum VelkResult {
     kVelkNotRegistered   = -8,
     kVelkBadIndex        = -9,   // public variable index out of range
     kVelkBadWindow       = -10,  // the handle names no window
-    kVelkBadBusName      = -11,  // the bus name is longer than 200 bytes or holds a backslash
+    kVelkBadBusName      = -11,  // the bus name is longer than 200 bytes, holds a backslash or a
+                                 // character the system code page cannot hold
     kVelkTooManyPosts    = -12,  // more posts in progress at once than the bus records
 };
 

@@ -10,6 +10,7 @@
 #include "console/Escapes.h"
 #include "velk/SharedBus.h"
 #include "velkctl/BusBinding.h"
+#include "velkctl/BusNameArgument.h"
 #include "velkctl/ByteListArgument.h"
 #include "velkctl/ClientWindow.h"
 #include "velkctl/CommandLine.h"
@@ -147,7 +148,7 @@ int Prepare(CLI::App& app, const Arguments& args, Request* request)
 int Run(CLI::App& app, const Arguments& args, const Request& request)
 {
     if (!args.busName.empty())
-        SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, args.busName.c_str());
+        SetBusName(args.busName);
 
     BusBinding bus;
     if (!LoadBus(&bus))

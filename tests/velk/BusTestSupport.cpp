@@ -17,6 +17,21 @@ std::string ProgramDirectory()
     return directory.substr(0, directory.find_last_of("\\/") + 1);
 }
 
+// Text of the test sources (UTF-8), or else of the system code page.
+std::wstring Wide(const std::string& text)
+{
+    UINT codePage = CP_UTF8;
+    int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), NULL, 0);
+    if (length == 0 && !text.empty()) {
+        codePage = CP_ACP;
+        length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), NULL, 0);
+    }
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    return wide;
+}
+
 // Bus messages stay queued for Receive; sent messages are handled by any peek.
 void DispatchAllButBusMessages()
 {
@@ -83,7 +98,7 @@ bool ChildProcess::Start(const std::string& program, const std::string& argument
     if (output_ == INVALID_HANDLE_VALUE)
         return false;
 
-    STARTUPINFOA startup;
+    STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -91,9 +106,11 @@ bool ChildProcess::Start(const std::string& program, const std::string& argument
     startup.hStdOutput = output_;
     startup.hStdError = output_;
     PROCESS_INFORMATION started;
-    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back('\0');
-    if (!CreateProcessA(path.c_str(), mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started))
+    std::wstring widePath = Wide(path);
+    std::wstring wideLine = Wide(commandLine);
+    std::vector<wchar_t> mutableLine(wideLine.begin(), wideLine.end());
+    mutableLine.push_back(L'\0');
+    if (!CreateProcessW(widePath.c_str(), mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started))
         return false;
     CloseHandle(started.hThread);
     process_ = started.hProcess;

@@ -20,6 +20,8 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // program: a path, or a bare name found beside the test program.
+    // arguments: UTF-8, as the test sources are written (or, when not valid
+    // UTF-8, in the system code page).
     bool Start(const std::string& program, const std::string& arguments);
     // Exit code, or -1 when the child still runs after timeoutMs. Pumps this
     // thread's messages meanwhile, so the child may send to our windows.

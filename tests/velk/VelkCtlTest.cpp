@@ -83,6 +83,9 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         { "send-str 1 --file no-such-file", 5, "cannot open 'no-such-file'" },
         { "send-str 1 --file \"" + tooLarge + "\"", 2, "holds more than 65536 bytes" },
         { "--bus " + std::string(250, 'x') + " post 0x10000801 4242", 1, "no bus: " },   // never another bus
+        // Not held by the code page: both would become "velk?" (UTF-8 here, the wide command line for velkctl).
+        { "--bus velk\xF0\x9F\x98\x80 post 0x10000801 4242", 1, "no bus: the bus name is unusable: " },
+        { "--bus=velk\xF0\x9F\x99\x82 post 0x10000801 4242", 1, "no bus: the bus name is unusable: " },
         // A speed too small to tell from 0 is out of range, not "as fast as possible".
         { "replay no-such-file --speed 1e-400", 2, "bad speed '1e-400': expected 0" },
         // Input quoted in a message: short, escaped, whole to its end.

@@ -1,0 +1,10 @@
+// --bus NAME as it was typed. velkctl's argv has been through the system code
+// page, which turns a character it cannot hold into '?', so two names would
+// reach the library as one; the wide command line still holds the name.
+#pragma once
+#include <string>
+
+// Names the bus for the library (VELK_BUS_NAME) as typed: the --bus value of
+// the wide command line whose conversion is parsed, CLI11's value; parsed
+// itself when none is. The library refuses a name the code page cannot hold.
+void SetBusName(const std::string& parsed);
