@@ -61,7 +61,7 @@ int CheckPayload(const void* bytes, int length)
 
 } // namespace
 
-int PostBusData(SharedBus* bus, UINT code, LPARAM dataWord, int length)
+int PostBusData(SharedBus* bus, uint32_t sender, UINT code, LPARAM dataWord, int length)
 {
     bool payload = ClassifyCode(code) != kValueMessage;
     const void* bytes = reinterpret_cast<const void*>(dataWord);
@@ -84,7 +84,7 @@ int PostBusData(SharedBus* bus, UINT code, LPARAM dataWord, int length)
         if (attempt == 1)
             SettleDeadSenders(bus);   // every record taken: some may be the dead's
         BusLock lock(bus);
-        receiverCount = CollectReceivers(bus, code, receivers);
+        receiverCount = CollectReceivers(bus, code, sender, receivers);
         record = OpenPost(bus, owner, receiverCount);
         if (record < 0 && attempt == 1) {
             ++bus->counters.refused;

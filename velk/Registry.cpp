@@ -74,14 +74,15 @@ int UnregisterClient(SharedBus* bus, uint32_t window)
     return kVelkOk;
 }
 
-uint32_t CollectReceivers(SharedBus* bus, uint32_t code, Receiver receivers[kMaxClients])
+uint32_t CollectReceivers(SharedBus* bus, uint32_t code, uint32_t sender, Receiver receivers[kMaxClients])
 {
     uint32_t clients = ClientCount(bus);
     uint32_t count = 0;
     uint32_t wanted = code & kMessageTypeBits;
     for (uint32_t i = 0; i < clients; ++i) {
         const BusClient& client = bus->clients[i];
-        if ((client.mask & wanted) != 0 && UsableWindow(client.window)) {
+        bool ownPost = client.window == sender && (client.mask & kMaskNoOwnMessages) != 0;
+        if ((client.mask & wanted) != 0 && UsableWindow(client.window) && !ownPost) {
             receivers[count].window = client.window;
             receivers[count].pid = client.pid;
             ++count;

@@ -22,8 +22,9 @@ struct Receiver {
     uint32_t pid;
 };
 
-// Windows whose mask shares a type bit with code, in registry order.
-uint32_t CollectReceivers(SharedBus* bus, uint32_t code, Receiver receivers[kMaxClients]);
+// Windows whose mask shares a type bit with code, in registry order; the
+// sender's own window only when it did not opt out (kMaskNoOwnMessages).
+uint32_t CollectReceivers(SharedBus* bus, uint32_t code, uint32_t sender, Receiver receivers[kMaxClients]);
 
 // A copy of the registry; returns the number of entries.
 uint32_t CopyClients(SharedBus* bus, BusClient clients[kMaxClients]);

@@ -20,6 +20,11 @@ enum : uint32_t {
 // shares one of them with the code.
 const uint32_t kMessageTypeBits = 0x0000FF00u | 0x00800000u;
 
+// A registration-mask bit outside the type bits (and outside the direction
+// bits, which no mask carries): the window is not delivered what it posts
+// itself. Stored in the mask word, so the layout is unchanged.
+const uint32_t kMaskNoOwnMessages = 0x01000000u;
+
 struct BusClient {
     uint32_t window;                   // the HWND's 32 significant bits
     uint32_t mask;

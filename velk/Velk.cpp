@@ -16,6 +16,8 @@
 #include "velk/VelkLibrary.h"
 #include "velk/WindowBits.h"
 
+static_assert(VELK_MASK_NO_OWN_MESSAGES == kMaskNoOwnMessages, "the published flag is the stored one");
+
 namespace {
 
 // What vGetp and vGetInfo hand out, per process: valid until the caller's
@@ -46,12 +48,12 @@ extern "C" {
 
 int __cdecl vPostData(HWND hWnd, UINT code, LPARAM dataWord, int length)
 {
-    (void)hWnd;   // the sender is not consulted: a subscribed sender receives its own message
+    // A subscribed sender receives its own message unless its mask opted out.
     int status;
     SharedBus* bus = AttachedBus(&status);
     if (bus == NULL)
         return status;
-    return PostBusData(bus, code, dataWord, length);
+    return PostBusData(bus, WindowBits(hWnd), code, dataWord, length);
 }
 
 int __cdecl vRegister(HWND hWnd, UINT mask, const char* clientName)

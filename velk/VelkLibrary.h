@@ -14,6 +14,13 @@
 #define VELK_BUS_NAME_VARIABLE_W L"VELK_BUS_NAME"
 #define VELK_DEFAULT_BUS_NAME  "VelkBus"
 
+// A bit of vRegister's mask, beside the type bits, that this library
+// understands: the window is not delivered the messages it posts itself (as a
+// CAN socket without "receive own messages"). Other windows still get them,
+// and a message posted by any other window still reaches it. A bridge
+// between buses sets it so that what it posts is never sent back out.
+#define VELK_MASK_NO_OWN_MESSAGES 0x01000000u
+
 // vGetInfo selector of this library only: in decimal, how many processes have
 // the bus open, the caller included; empty when that is unknown (and from any
 // other library). The bus and its variables end with the last of them.

@@ -119,7 +119,7 @@ void Exercise(SharedBus* bus, Random& random, std::string& payload, unsigned cha
     ASSERT_TRUE(registered == kVelkOk || registered == kVelkRegistryFull);
 
     Receiver receivers[kMaxClients];
-    uint32_t count = CollectReceivers(bus, random.Value(), receivers);
+    uint32_t count = CollectReceivers(bus, random.Value(), window, receivers);
     ASSERT_LE(count, kMaxClients);
     for (uint32_t i = 0; i < count; ++i)
         ASSERT_TRUE(UsableWindow(receivers[i].window));
@@ -202,7 +202,7 @@ TEST(BusBlock, CountsAndLengthsBeyondTheirBoundsAreMendedAndCounted)
     ASSERT_EQ(kVelkOk, RegisterClient(bus.get(), Client(0x20, kAnyType, 7)));
     bus->clientCount = 200;   // as a foreign writer left it
     Receiver receivers[kMaxClients];
-    EXPECT_EQ(2u, CollectReceivers(bus.get(), kAnyType, receivers));
+    EXPECT_EQ(2u, CollectReceivers(bus.get(), kAnyType, 0, receivers));
     EXPECT_EQ(2u, bus->clientCount);
     EXPECT_EQ(0u, bus->counters.pruned);
     EXPECT_EQ(127u, bus->counters.repaired);   // the count, and 126 empty entries behind it
@@ -217,6 +217,23 @@ TEST(BusBlock, CountsAndLengthsBeyondTheirBoundsAreMendedAndCounted)
     EXPECT_EQ(128u, bus->counters.repaired);
     EXPECT_EQ(kFetchUnknown, FetchPayload(bus.get(), token + 5, out.get(), &length));
     EXPECT_EQ(kFetchUnknown, FetchPayload(bus.get(), 0, out.get(), &length));
+}
+
+// A window that opted out of its own messages misses only what it posts
+// itself; one that did not still gets its own, as the console always has.
+TEST(BusBlock, OnlyTheOptedOutSenderMissesItsOwnPost)
+{
+    Block bus = NewBus();
+    ASSERT_EQ(kVelkOk, RegisterClient(bus.get(), Client(0x10, kAnyType | kMaskNoOwnMessages, 7)));
+    ASSERT_EQ(kVelkOk, RegisterClient(bus.get(), Client(0x20, kAnyType, 8)));
+    ASSERT_EQ(kVelkOk, RegisterClient(bus.get(), Client(0x30, 0x0800 | kMaskNoOwnMessages, 9)));
+    Receiver r[kMaxClients];
+    ASSERT_EQ(2u, CollectReceivers(bus.get(), 0x20000800, 0x10, r));       // the bridge's own post
+    EXPECT_EQ(0x20u, r[0].window);
+    EXPECT_EQ(0x30u, r[1].window);
+    ASSERT_EQ(3u, CollectReceivers(bus.get(), 0x20000800, 0x20, r));       // a local post equal to it
+    EXPECT_EQ(0x10u, r[0].window);
+    EXPECT_EQ(0x20u, r[1].window);                                          // the console hears itself
 }
 
 // routed = delivered + dropped + abandoned + pending, after a post completes,
