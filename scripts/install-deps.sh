@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs everything corvane needs to build and run on a Debian machine:
 # the MinGW-w64 cross compilers, Wine (32- and 64-bit), Xvfb, a CJK font,
-# the zh_CN.UTF-8 locale (system code page 936 under Wine) and GoogleTest.
+# the zh_CN.UTF-8 locale (system code page 936 under Wine), GoogleTest, and
+# the Mosquitto broker and clients the bridge tests start themselves (the
+# package's own service is never used: no systemd here, and the tests want
+# a broker of their own on a free port).
 set -euo pipefail
 
 need=()
@@ -21,6 +24,8 @@ dpkg -s imagemagick >/dev/null 2>&1 || need+=(imagemagick)
 command -v xdotool >/dev/null || need+=(xdotool)
 command -v python3 >/dev/null || need+=(python3)     # scripts/package.sh
 command -v git >/dev/null || need+=(git)
+command -v mosquitto >/dev/null || [ -x /usr/sbin/mosquitto ] || need+=(mosquitto)
+command -v mosquitto_sub >/dev/null || need+=(mosquitto-clients)
 
 if [ ${#need[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive

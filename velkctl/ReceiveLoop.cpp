@@ -77,6 +77,8 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
                     how = kReceiveCountReached;
                     running = false;
                 }
+            } else if (message.hwnd == NULL) {
+                sink->ThreadMessage(message);
             } else {
                 TranslateMessage(&message);
                 DispatchMessageA(&message);

@@ -34,6 +34,8 @@ public:
     virtual void Idle() {}
     // Another tick has come; false ends the receiving.
     virtual bool Tick() { return true; }
+    // A message posted to the thread rather than to a window.
+    virtual void ThreadMessage(const MSG&) {}
 };
 
 // Returns how it ended, or the negative result of a failed registration.

@@ -61,21 +61,6 @@ bool ParseSeconds(const std::string& text, uint64_t* micros)
     return true;
 }
 
-bool ParseCode(const std::string& text, uint32_t* code)
-{
-    if (text.size() != 8)
-        return false;
-    uint32_t value = 0;
-    for (char c : text) {
-        int digit = HexDigitValue(c);
-        if (digit < 0)
-            return false;
-        value = value << 4 | static_cast<uint32_t>(digit);
-    }
-    *code = value;
-    return true;
-}
-
 bool ParseValue(const std::string& text, int32_t* value)
 {
     size_t i = text.size() > 1 && text[0] == '-' ? 1 : 0;
@@ -106,31 +91,7 @@ bool ParseBytes(const std::string& text, std::string* bytes, std::string* error)
         *error = "no payload: write '-' for an empty one";
         return false;
     }
-    if (text.size() % 2 != 0) {
-        *error = "payload has an odd number of hex digits";
-        return false;
-    }
-    if (text.size() / 2 > kMaxRecordedPayload) {
-        *error = FormatText("payload of %zu bytes is longer than the bus takes (%d)", text.size() / 2,
-                            static_cast<int>(kMaxRecordedPayload));
-        return false;
-    }
-    // Through plain pointers: a replay decodes every payload twice.
-    const size_t count = text.size() / 2;
-    bytes->resize(count);
-    const char* hex = text.data();
-    char* out = &(*bytes)[0];
-    for (size_t i = 0; i < count; ++i) {
-        int high = HexDigitValue(hex[2 * i]);
-        int low = HexDigitValue(hex[2 * i + 1]);
-        if (high < 0 || low < 0) {
-            *error = FormatText("payload has a non-hex character at byte %zu", i + 1);
-            bytes->clear();
-            return false;
-        }
-        out[i] = static_cast<char>(high << 4 | low);
-    }
-    return true;
+    return ParseHexBytes(text, bytes, error);
 }
 
 } // namespace
@@ -151,7 +112,7 @@ std::string ParseRecordLine(const std::string& line, RecordedMessage* message)
     }
     if (!ParseSeconds(fields[0], &message->micros))
         return "bad time " + QuoteInput(fields[0]) + ": expected seconds with at most 6 decimals, like 0.012345";
-    if (!ParseCode(fields[1], &message->code))
+    if (!ParseHexCode(fields[1], &message->code))
         return "bad code " + QuoteInput(fields[1]) + ": expected 8 hex digits";
     const std::string& kind = fields[2];
     if (kind != "V" && kind != "S" && kind != "A")
@@ -200,6 +161,51 @@ std::string FormatRecordLine(const RecordedMessage& message)
     if (message.kind == kValueMessage)
         return line + FormatText("%d", static_cast<int>(message.value));
     return line + (message.bytes.empty() ? "-" : FormatHexBytes(message.bytes));
+}
+
+bool ParseHexCode(const std::string& text, uint32_t* code)
+{
+    if (text.size() != 8)
+        return false;
+    uint32_t value = 0;
+    for (char c : text) {
+        int digit = HexDigitValue(c);
+        if (digit < 0)
+            return false;
+        value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    *code = value;
+    return true;
+}
+
+bool ParseHexBytes(const std::string& text, std::string* bytes, std::string* error)
+{
+    bytes->clear();
+    if (text.size() % 2 != 0) {
+        *error = "payload has an odd number of hex digits";
+        return false;
+    }
+    if (text.size() / 2 > kMaxRecordedPayload) {
+        *error = FormatText("payload of %zu bytes is longer than the bus takes (%d)", text.size() / 2,
+                            static_cast<int>(kMaxRecordedPayload));
+        return false;
+    }
+    // Through plain pointers: a replay decodes every payload twice.
+    const size_t count = text.size() / 2;
+    bytes->resize(count);
+    const char* hex = text.data();
+    char* out = &(*bytes)[0];
+    for (size_t i = 0; i < count; ++i) {
+        int high = HexDigitValue(hex[2 * i]);
+        int low = HexDigitValue(hex[2 * i + 1]);
+        if (high < 0 || low < 0) {
+            *error = FormatText("payload has a non-hex character at byte %zu", i + 1);
+            bytes->clear();
+            return false;
+        }
+        out[i] = static_cast<char>(high << 4 | low);
+    }
+    return true;
 }
 
 std::string FormatHexBytes(const std::string& bytes)

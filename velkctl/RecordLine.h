@@ -50,6 +50,12 @@ std::string FormatRecordLine(const RecordedMessage& message);
 // Every byte as two lower-case hex digits, no separators.
 std::string FormatHexBytes(const std::string& bytes);
 
+// The two back: a code of exactly 8 hex digits; bytes from pairs of hex
+// digits of either case (none for none), at most kMaxRecordedPayload, else
+// false with the fault in *error.
+bool ParseHexCode(const std::string& text, uint32_t* code);
+bool ParseHexBytes(const std::string& text, std::string* bytes, std::string* error);
+
 // Seconds with 6 decimals, as the record and JSON lines write them.
 std::string FormatSeconds(uint64_t micros);
 

@@ -12,15 +12,6 @@
 
 namespace {
 
-int Post(const BusBinding& bus, HWND window, const RecordedMessage& message)
-{
-    if (message.kind == kValueMessage)
-        return bus.vPostData(window, message.code, static_cast<LPARAM>(message.value), 4);
-    static const char kNone[1] = { 0 };
-    const char* bytes = message.bytes.empty() ? kNone : message.bytes.data();
-    return bus.vPostData(window, message.code, reinterpret_cast<LPARAM>(bytes), static_cast<int>(message.bytes.size()));
-}
-
 // Standard input cannot be read twice: the check pass keeps a copy of it in
 // a temporary file, deleted when it is closed.
 FILE* TemporaryCopy()
@@ -46,6 +37,15 @@ FILE* TemporaryCopy()
 }
 
 } // namespace
+
+int PostRecordedMessage(const BusBinding& bus, HWND window, const RecordedMessage& message)
+{
+    if (message.kind == kValueMessage)
+        return bus.vPostData(window, message.code, static_cast<LPARAM>(message.value), 4);
+    static const char kNone[1] = { 0 };
+    const char* bytes = message.bytes.empty() ? kNone : message.bytes.data();
+    return bus.vPostData(window, message.code, reinterpret_cast<LPARAM>(bytes), static_cast<int>(message.bytes.size()));
+}
 
 int CheckRecording(const std::string& path, CheckedRecording* recording)
 {
@@ -109,7 +109,7 @@ int ReplayMessages(const BusBinding& bus, HWND window, const CheckedRecording& r
                 exitCode = kExitIo;
                 return false;
             }
-            int result = Post(bus, window, message);
+            int result = PostRecordedMessage(bus, window, message);
             if (result >= 0)
                 return true;
             fprintf(stderr, "velkctl: replay: the message of line %" PRIu64 " was refused: %s (%d)\n", message.line,

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "velkctl/BusBinding.h"
+#include "velkctl/RecordLine.h"
 #include "velkctl/Schedule.h"
 
 struct ReplayOptions {
@@ -26,6 +27,10 @@ struct CheckedRecording {
 // "FILE:LINE: what is wrong" (or why it cannot be read) on stderr and returns
 // the exit status; kExitOk when every line is good.
 int CheckRecording(const std::string& path, CheckedRecording* recording);
+
+// One message posted as recorded: a value, or exactly the payload bytes.
+// vPostData's result.
+int PostRecordedMessage(const BusBinding& bus, HWND window, const RecordedMessage& message);
 
 // Posts the checked recording's messages and closes it; the process exit
 // code. The summary goes to stderr.

@@ -41,6 +41,13 @@ bool StopRequested()
     return InterlockedCompareExchange(&g_stopRequested, 0, 0) != 0;
 }
 
+void RequestStop()
+{
+    InterlockedExchange(&g_stopRequested, 1);
+    if (g_stopEvent != NULL)
+        SetEvent(g_stopEvent);
+}
+
 HANDLE StopEvent()
 {
     return g_stopEvent;

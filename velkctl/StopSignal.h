@@ -8,6 +8,8 @@
 void CatchStopRequests();
 
 bool StopRequested();
+// The command itself asks to stop, as Ctrl+C would (its output is gone, say).
+void RequestStop();
 // Signalled when a stop is requested; for waits.
 HANDLE StopEvent();
 

@@ -9,6 +9,7 @@
 
 #include "console/Escapes.h"
 #include "velk/SharedBus.h"
+#include "velkctl/BridgeCommand.h"
 #include "velkctl/BusBinding.h"
 #include "velkctl/BusNameArgument.h"
 #include "velkctl/ByteListArgument.h"
@@ -52,6 +53,7 @@ struct Arguments {
     std::string index, value, code, channel, text, file, mask, count, timeout, interval, time;
     bool watch = false;
     WorkbenchArguments workbench;
+    BridgeArguments bridge;
 };
 
 // Everything a command needs, checked before the bus is touched: bad input
@@ -64,6 +66,7 @@ struct Request {
     MonitorOptions monitor = {};
     WatchOptions watch;
     WorkbenchRequest workbench;
+    BridgeOptions bridge;
 };
 
 bool PrepareWatch(CLI::App* command, const Arguments& args, WatchOptions* watch)
@@ -193,6 +196,8 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
         exitCode = Monitor(bus, window, request.monitor);
     } else if (app.got_subcommand("end-session")) {
         exitCode = EndSession(bus, window);
+    } else if (app.got_subcommand("bridge")) {
+        exitCode = RunBridge(bus, window, request.bridge);
     } else {
         fprintf(stderr, "velkctl: no handler for the command\n");
     }
@@ -293,6 +298,7 @@ int Main(int argc, char** argv)
                        "  velkctl end-session\n"
                        "    10062 ended                one line per window, as it answered");
     AddWorkbenchCommands(app, &args.workbench);
+    AddBridgeCommand(app, &args.bridge);
     FinishCommandLine(app);
 
     int parsed = ParseCommandLine(app, argc, argv);
@@ -307,6 +313,8 @@ int Main(int argc, char** argv)
     if (prepared != kExitOk)
         return prepared;
     prepared = PrepareWorkbench(app, args.workbench, &request.workbench);
+    if (prepared == kExitOk && app.got_subcommand("bridge"))
+        prepared = PrepareBridge(args.bridge, &request.bridge);
     if (prepared != kExitOk)
         return prepared;
     return Run(app, args, request);

@@ -1,0 +1,244 @@
+// velkctl bridge's pure parts: its lines read back strictly, input cut into
+// bounded lines, and loss told from the sequence numbers.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <vector>
+
+#include "velkctl/BridgeLine.h"
+#include "velkctl/BridgeRules.h"
+#include "velkctl/JsonLine.h"
+#include "velkctl/LineSplitter.h"
+#include "velkctl/SeqTracker.h"
+
+namespace {
+
+// Every byte a character of its own: "text" is only written, never read back.
+bool DecodeBytes(const char* bytes, size_t count, std::u16string* text)
+{
+    text->assign(bytes, bytes + count);
+    return true;
+}
+bool NoLeadByte(unsigned char) { return false; }
+const CodePage kBytes = { 1, NoLeadByte, DecodeBytes };
+
+bool Parse(const std::string& line, BridgeMessage* message, std::string* error)
+{
+    return ParseBridgeLine(line.data(), line.size(), message, error);
+}
+
+TEST(BridgeLines, WhatABridgeWritesReadsBackExactly)
+{
+    std::string everyByte;
+    for (int b = 1; b <= 0xFF; ++b)
+        everyByte += static_cast<char>(b);
+    RecordedMessage value = { 1500000, 0x20000801, kValueMessage, -7, "" };
+    RecordedMessage text = { 1500000, 0x30000203, kStringPayload, 0, everyByte };
+    RecordedMessage array = { 1500000, 0x30000405, kArrayPayload, 0, std::string("\0\xff\x01", 3) };
+    RecordedMessage empty = { 1500000, 0x30000400, kArrayPayload, 0, "" };
+    uint64_t seq = 1;
+    for (const RecordedMessage& sent : { value, text, array, empty }) {
+        std::string line = FormatBridgeLine(FormatJsonLine(sent, 2000, false, kBytes), "lab-1.a", "5f0c2a9e81d4b7c3", seq);
+        SCOPED_TRACE(line.substr(0, 120));
+        BridgeMessage got;
+        std::string error;
+        ASSERT_TRUE(Parse(line, &got, &error)) << error;
+        EXPECT_EQ("lab-1.a", got.origin);
+        EXPECT_EQ("5f0c2a9e81d4b7c3", got.run);
+        EXPECT_EQ(seq++, got.seq);
+        EXPECT_EQ(sent.code, got.code);
+        EXPECT_EQ(sent.kind, got.kind);
+        EXPECT_EQ(sent.value, got.value);
+        EXPECT_EQ(sent.bytes, got.bytes);
+        EXPECT_FALSE(got.expired);
+    }
+
+    // Typed by hand or by a dashboard: no run or seq, blanks, members we do
+    // not know (any JSON), escapes, upper-case hex, the largest unsigned value.
+    BridgeMessage got;
+    std::string error;
+    ASSERT_TRUE(Parse(" { \"kind\" : \"array\", \"note\":[1,{\"a\":null},-2.5e3,\"\\u00e9\\ud83d\\ude00\"],"
+                      "\"origin\":\"dash\",\"code\":\"3000040A\",\"bytes\":\"DEad\",\"length\":2,\"x\":\"\xc3\xa9\"}\t",
+                      &got, &error)) << error;
+    EXPECT_EQ(0x3000040Au, got.code);
+    EXPECT_EQ(std::string("\xde\xad"), got.bytes);
+    EXPECT_EQ(0u, got.seq);
+    EXPECT_TRUE(got.run.empty());
+    ASSERT_TRUE(Parse("{\"origin\":\"d\",\"code\":\"20000801\",\"kind\":\"value\",\"value\":4294967295}", &got, &error));
+    EXPECT_EQ(-1, got.value);
+    ASSERT_TRUE(Parse("{\"origin\":\"d\",\"code\":\"30000201\",\"kind\":\"string\",\"length\":0,\"bytes\":\"\","
+                      "\"expired\":true}", &got, &error)) << error;
+    EXPECT_TRUE(got.expired);
+}
+
+TEST(BridgeLines, MalformedLinesAreRefusedWithTheirFault)
+{
+    const std::string good = "\"origin\":\"a\",\"run\":\"r\",\"seq\":1,\"code\":\"20000801\",\"kind\":\"value\"";
+    const std::string payload = "\"origin\":\"a\",\"code\":\"30000401\",\"kind\":\"array\"";
+    struct Case { std::string line; const char* fault; };
+    const Case cases[] = {
+        { "", "not JSON: expected '{' at column 1" },
+        { "hello", "not JSON: expected '{'" },
+        { "{" + good + ",\"value\":1", "expected ','" },
+        { "{" + good + ",\"value\":1}}", "text after the object at column" },
+        { "[{" + good + ",\"value\":1}]", "expected '{'" },
+        { "{" + good + ",\"value\":1,}", "expected a key" },
+        { "{" + good + ",\"value\":01}", "expected ','" },
+        { "{" + good + ",\"value\":1.}", "digits must follow the decimal point" },
+        { "{" + good + ",\"value\":1,\"value\":2}", "key \"value\" appears twice" },
+        { "{" + good + ",\"value\":1,\"n\":\"a\tb\"}", "control character" },
+        { "{" + good + ",\"value\":1,\"n\":\"\\x\"}", "bad escape" },
+        { "{" + good + ",\"value\":1,\"n\":\"\\ud800\"}", "lone surrogate" },
+        { "{" + good + ",\"value\":1,\"n\":\"\xc0\xaf\"}", "invalid UTF-8" },
+        { "{" + good + ",\"value\":1,\"n\":\"\xed\xa0\x80\"}", "invalid UTF-8" },
+        { "{" + good + ",\"value\":1,\"n\":\"\xe4\xb8\"}", "invalid UTF-8" },
+        { "{" + good + ",\"value\":1,\"n\":" + std::string(17, '[') + std::string(17, ']') + "}", "nested deeper than 16" },
+        { "{" + good + ",\"value\":1,\"n\":tru}", "expected a value" },
+        { "{\"code\":\"20000801\",\"kind\":\"value\",\"value\":1}", "no \"origin\"" },
+        { "{\"origin\":\"a/b\",\"code\":\"20000801\",\"kind\":\"value\",\"value\":1}", "\"origin\" must be a name" },
+        { "{\"origin\":7,\"code\":\"20000801\",\"kind\":\"value\",\"value\":1}", "\"origin\" must be a name" },
+        { "{\"origin\":\"a\",\"seq\":1,\"code\":\"20000801\",\"kind\":\"value\",\"value\":1}", "come together" },
+        { "{\"origin\":\"a\",\"run\":\"r\",\"seq\":0,\"code\":\"20000801\",\"kind\":\"value\",\"value\":1}", "\"seq\" must be" },
+        { "{\"origin\":\"a\",\"run\":\"r\",\"seq\":\"1\",\"code\":\"20000801\",\"kind\":\"value\",\"value\":1}", "\"seq\" must be" },
+        { "{\"origin\":\"a\",\"run\":\"r\",\"seq\":9007199254740993,\"code\":\"20000801\",\"kind\":\"value\",\"value\":1}", "\"seq\" must be" },
+        { "{\"origin\":\"a\",\"code\":\"2000801\",\"kind\":\"value\",\"value\":1}", "\"code\" must be a string of 8 hex" },
+        { "{\"origin\":\"a\",\"code\":539000833,\"kind\":\"value\",\"value\":1}", "\"code\" must be a string of 8 hex" },
+        { "{\"origin\":\"a\",\"code\":\"2000080g\",\"kind\":\"value\",\"value\":1}", "\"code\" must be a string of 8 hex" },
+        { "{\"origin\":\"a\",\"code\":\"20000801\",\"value\":1}", "no \"kind\"" },
+        { "{\"origin\":\"a\",\"code\":\"20000801\",\"kind\":\"float\",\"value\":1}", "unknown kind" },
+        { "{\"origin\":\"a\",\"code\":\"20000801\",\"kind\":\"string\",\"bytes\":\"\"}", "does not fit code 20000801, a value code" },
+        { "{" + good + "}", "has \"value\" and no \"bytes\"" },
+        { "{" + good + ",\"value\":\"1\"}", "\"value\" must be an integer" },
+        { "{" + good + ",\"value\":1.0}", "\"value\" must be an integer" },
+        { "{" + good + ",\"value\":4294967296}", "\"value\" must be an integer" },
+        { "{" + good + ",\"value\":-2147483649}", "\"value\" must be an integer" },
+        { "{" + good + ",\"value\":true}", "\"value\" must be an integer" },
+        { "{" + good + ",\"value\":1,\"expired\":1}", "\"expired\" must be true or false" },
+        { "{" + payload + "}", "has \"bytes\" and no \"value\"" },
+        { "{" + payload + ",\"bytes\":\"0\"}", "odd number of hex digits" },
+        { "{" + payload + ",\"bytes\":\"0x01\"}", "non-hex character at byte 1" },
+        { "{" + payload + ",\"bytes\":[1,2]}", "\"bytes\" must be a string" },
+        { "{" + payload + ",\"bytes\":\"" + std::string(2 * 65537, 'a') + "\"}", "payload of 65537 bytes" },
+        { "{" + payload + ",\"bytes\":\"01\",\"length\":2}", "\"length\" is not the 1 bytes given" },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.line.substr(0, 160));
+        BridgeMessage message;
+        std::string error;
+        EXPECT_FALSE(Parse(test.line, &message, &error));
+        EXPECT_NE(std::string::npos, error.find(test.fault)) << error;
+    }
+    BridgeMessage message;
+    std::string error;
+    EXPECT_TRUE(Parse("{" + payload + ",\"bytes\":\"" + std::string(2 * 65536, 'a') + "\"}", &message, &error)) << error;
+}
+
+struct Collected : LineSplitter::Handler {
+    std::vector<std::string> lines;
+    void Line(uint64_t number, const std::string& line) override
+    {
+        lines.push_back(std::to_string(number) + ":" + line);
+    }
+    void TooLong(uint64_t number, uint64_t bytes) override
+    {
+        lines.push_back(std::to_string(number) + ": too long " + std::to_string(bytes));
+    }
+};
+
+TEST(LineSplitters, KeepAtMostTheBoundAndCountEveryLine)
+{
+    const size_t bound = 1000;
+    std::string input = "first\r\n\n" + std::string(bound, 'x') + "\r\n" + std::string(bound + 1, 'y') + "\n";
+    input += std::string(10 * 1000 * 1000, 'z') + "\nafter\nlast";
+    // Whatever the chunks read, the same lines.
+    for (size_t chunk : { size_t(1), size_t(4096), input.size() }) {
+        SCOPED_TRACE(chunk);
+        LineSplitter splitter(bound);
+        Collected got;
+        for (size_t at = 0; at < input.size(); at += chunk)
+            splitter.Feed(input.data() + at, std::min(chunk, input.size() - at), &got);
+        splitter.Finish(&got);
+        ASSERT_EQ(7u, got.lines.size());
+        EXPECT_EQ("1:first", got.lines[0]);
+        EXPECT_EQ("2:", got.lines[1]);
+        EXPECT_EQ("3:" + std::string(bound, 'x'), got.lines[2]);
+        EXPECT_EQ("4: too long 1001", got.lines[3]);
+        EXPECT_EQ("5: too long 10000000", got.lines[4]);
+        EXPECT_EQ("6:after", got.lines[5]);
+        EXPECT_EQ("7:last", got.lines[6]);
+    }
+}
+
+TEST(SeqTrackers, CountGapsDuplicatesLateLinesAndNewRuns)
+{
+    SeqTracker tracker;
+    struct Step { const char* origin; const char* run; uint64_t seq; SeqVerdict verdict; bool newRun; uint64_t missing; };
+    const Step steps[] = {
+        { "a", "r1", 1, kSeqInOrder, true, 0 },
+        { "a", "r1", 2, kSeqInOrder, false, 0 },
+        { "a", "r1", 6, kSeqGap, false, 3 },          // 3, 4, 5 missing
+        { "a", "r1", 4, kSeqLate, false, 0 },         // one of them after all
+        { "a", "r1", 4, kSeqDuplicate, false, 0 },
+        { "a", "r1", 6, kSeqDuplicate, false, 0 },
+        { "b", "q", 40, kSeqInOrder, true, 0 },       // joined late: nothing before counted
+        { "b", "q", 39, kSeqLate, false, 0 },
+        { "a", "r1", 7, kSeqInOrder, false, 0 },
+        { "a", "r2", 1, kSeqInOrder, true, 0 },       // restarted: a new run
+        { "a", "r2", 70000, kSeqGap, false, 69998 },
+        { "a", "r2", 3, kSeqDuplicate, false, 0 },    // beyond the window: cannot be told
+        { "a", "r2", 70000 - SeqTracker::kWindow + 1, kSeqLate, false, 0 },
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(std::string(step.origin) + " " + step.run + " " + std::to_string(step.seq));
+        SeqEvent event = tracker.Note(step.origin, step.run, step.seq);
+        EXPECT_EQ(step.verdict, event.verdict);
+        EXPECT_EQ(step.newRun, event.newRun);
+        EXPECT_EQ(step.missing, event.missing);
+    }
+    const OriginCounts& a = tracker.Counts().at("a");
+    EXPECT_EQ(11u, a.received);
+    EXPECT_EQ(2u + 69997u, a.lost);
+    EXPECT_EQ(3u, a.duplicates);
+    EXPECT_EQ(2u, a.late);
+    EXPECT_EQ(2u, a.runs);
+    OriginCounts total = tracker.Total();
+    EXPECT_EQ(13u, total.received);
+    EXPECT_EQ(3u, total.late);
+    EXPECT_EQ(a.lost, total.lost);   // b's late line was never counted missing
+}
+
+TEST(BridgeRules, OwnLinesDuplicatesAndControlNeverReachTheBus)
+{
+    auto line = [](const char* origin, uint64_t seq, uint32_t code, bool expired) {
+        BridgeMessage message = { origin, "r", seq, code, ClassifyCode(code), 0, "", expired };
+        return message;
+    };
+    AcceptRule byDefault;
+    AcceptRule channelZero = { true, [](uint32_t code) { return (code & 0xFF) == 0; }, false };
+    AcceptRule namingControl = { true, [](uint32_t code) { return code == kStopAllCode; }, true };
+    struct Case { const char* what; const AcceptRule& rule; BridgeMessage message; InboundVerdict verdict; };
+    const Case cases[] = {
+        { "own origin", byDefault, line("me", 1, 0x20000801, false), kInboundOwn },
+        { "a value", byDefault, line("a", 1, 0x20000801, false), kInboundPost },
+        { "the same seq again", byDefault, line("a", 1, 0x20000801, false), kInboundDuplicate },
+        { "stop-all by default", byDefault, line("a", 2, kStopAllCode, false), kInboundRefused },
+        { "any CONTROL by default", byDefault, line("a", 3, 0x10800005, false), kInboundRefused },
+        { "expired payload", byDefault, line("a", 4, 0x30000201, true), kInboundExpired },
+        { "stop-all matched, not named", channelZero, line("a", 5, kStopAllCode, false), kInboundRefused },
+        { "channel 0 matched", channelZero, line("a", 6, 0x20000800, false), kInboundPost },
+        { "channel 1 not matched", channelZero, line("a", 7, 0x20000801, false), kInboundRefused },
+        { "stop-all named", namingControl, line("a", 8, kStopAllCode, false), kInboundPost },
+        { "a value not named", namingControl, line("a", 9, 0x20000801, false), kInboundRefused },
+    };
+    SeqTracker tracker;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        SeqEvent event;
+        EXPECT_EQ(test.verdict, DecideInbound("me", test.rule, test.message, &tracker, &event));
+    }
+    EXPECT_EQ(10u, tracker.Counts().at("a").received);   // refused lines count for loss too; own ones do not
+    EXPECT_EQ(0u, tracker.Counts().count("me"));
+}
+
+} // namespace

@@ -1,0 +1,326 @@
+#include "velkctl/Bridge.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <inttypes.h>
+#include <io.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <deque>
+#include <memory>
+
+#include "framework/FormatText.h"
+#include "velkctl/BusCounters.h"
+#include "velkctl/Clock.h"
+#include "velkctl/Commands.h"
+#include "velkctl/InputLines.h"
+#include "velkctl/JsonLine.h"
+#include "velkctl/ReceiveLoop.h"
+#include "velkctl/Replay.h"
+#include "velkctl/StopSignal.h"
+#include "velkctl/SystemCodePage.h"
+
+namespace {
+
+const UINT kInputArrived = WM_APP + 17;
+// Lines posted in one turn before the bus messages queued meanwhile get theirs.
+const size_t kLinesPerTurn = 256;
+// Bad and refused lines are reported one by one up to this many, then only counted.
+const uint64_t kMaxLineReports = 1000;
+const size_t kOutputBuffer = 1 << 16;
+
+// Tells this run from any other of the same origin: the time, the process
+// and the counter, mixed (splitmix64's finaliser).
+std::string NewRunId()
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    uint64_t x = (static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime) ^
+                 (static_cast<uint64_t>(GetCurrentProcessId()) << 40) ^ ClockTicks();
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ULL;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebULL;
+    x ^= x >> 31;
+    return FormatText("%016" PRIx64, x);
+}
+
+struct InboundCounts {
+    uint64_t lines = 0;        // read from standard input
+    uint64_t posted = 0;
+    uint64_t own = 0;
+    uint64_t duplicates = 0;
+    uint64_t refused = 0;      // by the accept rule
+    uint64_t bad = 0;          // malformed or too long
+    uint64_t expired = 0;      // payloads that had expired at their origin
+    uint64_t failed = 0;       // posts the bus refused
+};
+
+class BridgeSink : public MessageSink {
+public:
+    BridgeSink(const BusBinding& bus, HWND window, const BridgeOptions& options)
+        : bus_(bus), window_(window), options_(options), run_(NewRunId()), start_(ClockTicks()),
+          countersBefore_(ParseCounters(bus.vGetInfo(kInfoFurther))) {}
+
+    void Attach(InputLines* input) { input_ = input; }
+
+    void Receive(UINT code, LPARAM dataWord) override
+    {
+        if (outClosed_ || (options_.wanted && !options_.wanted(code)))
+            return;
+        bool expired = false;
+        RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
+        uint64_t delta = message.micros - lastMicros_;
+        lastMicros_ = message.micros;
+        std::string line = FormatBridgeLine(FormatJsonLine(message, delta, expired, SystemCodePage()), options_.origin, run_, sent_ + 1);
+        line += '\n';
+        if (fwrite(line.data(), 1, line.size(), stdout) != line.size())
+            OutputClosed();
+        else
+            ++sent_;
+    }
+
+    void Idle() override
+    {
+        if (!started_) {
+            started_ = true;   // registered by now
+            fprintf(stderr, "velkctl: bridge %s: run %s, on the bus\n", options_.origin.c_str(), run_.c_str());
+        }
+        if (!outClosed_ && fflush(stdout) != 0)
+            OutputClosed();
+        TakeInput();
+    }
+
+    void ThreadMessage(const MSG& message) override
+    {
+        if (message.message == kInputArrived)
+            TakeInput();
+    }
+
+    bool Tick() override
+    {
+        PrintCounts("");
+        return true;
+    }
+
+    void PrintSummary()
+    {
+        double seconds = static_cast<double>(ClockMicrosSince(start_)) / 1e6;
+        PrintCounts(FormatText(" ended after %.3f s", seconds));
+        for (const auto& entry : tracker_.Counts()) {
+            const OriginCounts& counts = entry.second;
+            Report(FormatText("from %s: %" PRIu64 " received, %" PRIu64 " lost, %" PRIu64 " duplicates, %" PRIu64
+                              " late, %" PRIu64 " run%s",
+                              entry.first.c_str(), counts.received, counts.lost, counts.duplicates, counts.late,
+                              counts.runs, counts.runs == 1 ? "" : "s"));
+        }
+    }
+
+    bool OutputWasClosed() const { return outClosed_; }
+    bool InputFailed() const { return inputFailed_; }
+
+private:
+    void Report(const std::string& text)
+    {
+        fprintf(stderr, "velkctl: bridge %s: %s\n", options_.origin.c_str(), text.c_str());
+    }
+
+    void PrintCounts(const std::string& ending)
+    {
+        bool losing = false;
+        std::string bus = FormatCounterChange(countersBefore_, ParseCounters(bus_.vGetInfo(kInfoFurther)), &losing);
+        OriginCounts network = tracker_.Total();
+        Report(FormatText("out %" PRIu64 "; in %" PRIu64 " lines: posted %" PRIu64 ", own %" PRIu64
+                          ", duplicates %" PRIu64 ", refused %" PRIu64 ", bad %" PRIu64 ", expired %" PRIu64
+                          ", failed %" PRIu64 "; lost %" PRIu64 ", late %" PRIu64 "; bus: %s%s",
+                          sent_, in_.lines, in_.posted, in_.own, in_.duplicates, in_.refused, in_.bad, in_.expired,
+                          in_.failed, network.lost, network.late, bus.c_str(), ending.c_str()));
+        fflush(stderr);
+    }
+
+    // A line's own fault, reported with its number until there are too many.
+    void LineReport(uint64_t number, const std::string& what)
+    {
+        ++lineReports_;
+        if (lineReports_ <= kMaxLineReports)
+            Report(FormatText("input line %" PRIu64 ": %s", number, what.c_str()));
+        if (lineReports_ == kMaxLineReports)
+            Report("further bad or refused lines are only counted");
+    }
+
+    void OutputClosed()
+    {
+        if (outClosed_)
+            return;
+        outClosed_ = true;
+        Report(FormatText("cannot write to standard output (%s): its reader has gone; leaving the bus",
+                          strerror(errno)));
+        RequestStop();
+    }
+
+    void TakeInput()
+    {
+        if (input_ == NULL)
+            return;
+        std::deque<InputItem> items;
+        input_->Take(kLinesPerTurn, &items);
+        for (const InputItem& item : items)
+            Handle(item);
+    }
+
+    void Handle(const InputItem& item)
+    {
+        switch (item.kind) {
+        case InputItem::kLine:
+            ++in_.lines;
+            HandleLine(item.number, item.text);
+            break;
+        case InputItem::kTooLong:
+            ++in_.lines;
+            ++in_.bad;
+            LineReport(item.number, FormatText("longer than %d bytes (%" PRIu64 "): skipped",
+                                               static_cast<int>(kMaxBridgeLine), item.length));
+            break;
+        case InputItem::kEnd:
+            if (options_.exitOnEof) {
+                Report(FormatText("standard input ended after %" PRIu64 " lines", in_.lines));
+                RequestStop();
+            } else {
+                Report(FormatText("standard input ended after %" PRIu64 " lines; publishing goes on until Ctrl+C",
+                                  in_.lines));
+            }
+            input_ = NULL;
+            break;
+        case InputItem::kFailed:
+            Report("cannot read standard input (" + item.text + "): leaving the bus");
+            inputFailed_ = true;
+            input_ = NULL;
+            RequestStop();
+            break;
+        }
+    }
+
+    void HandleLine(uint64_t number, const std::string& text)
+    {
+        if (text.find_first_not_of(" \t") == std::string::npos) {
+            --in_.lines;   // blank lines are no messages
+            return;
+        }
+        BridgeMessage message;
+        std::string error;
+        if (!ParseBridgeLine(text.data(), text.size(), &message, &error)) {
+            ++in_.bad;
+            LineReport(number, error);
+            return;
+        }
+        SeqEvent event;
+        InboundVerdict verdict = DecideInbound(options_.origin, options_.accept, message, &tracker_, &event);
+        ReportSeq(message, event);
+        switch (verdict) {
+        case kInboundOwn:
+            ++in_.own;
+            break;
+        case kInboundDuplicate:
+            ++in_.duplicates;
+            break;
+        case kInboundExpired:
+            ++in_.expired;
+            LineReport(number, FormatText("code %08x: the payload had expired at %s: nothing to post",
+                                          static_cast<unsigned>(message.code), message.origin.c_str()));
+            break;
+        case kInboundRefused:
+            ++in_.refused;
+            LineReport(number, FormatText("code %08x refused: %s", static_cast<unsigned>(message.code),
+                                          options_.accept.given ? "--accept does not allow it"
+                                          : "CONTROL messages are posted only when --accept names them"));
+            break;
+        case kInboundPost:
+            Post(number, message);
+            break;
+        }
+    }
+
+    void Post(uint64_t number, const BridgeMessage& message)
+    {
+        RecordedMessage post;
+        post.micros = 0;
+        post.code = message.code;
+        post.kind = message.kind;
+        post.value = message.value;
+        post.bytes = message.bytes;
+        int result = PostRecordedMessage(bus_, window_, post);
+        if (result >= 0) {
+            ++in_.posted;
+            return;
+        }
+        ++in_.failed;
+        LineReport(number, FormatText("the bus refused the post: %s (%d)", VelkResultText(result), result));
+    }
+
+    void ReportSeq(const BridgeMessage& message, const SeqEvent& event)
+    {
+        const char* origin = message.origin.c_str();
+        if (event.newRun && event.previousRun.empty())
+            Report(FormatText("%s: run %s, first seq %" PRIu64, origin, message.run.c_str(), message.seq));
+        else if (event.newRun)
+            Report(FormatText("%s started again: run %s (was %s), first seq %" PRIu64, origin, message.run.c_str(),
+                              event.previousRun.c_str(), message.seq));
+        else if (event.verdict == kSeqGap)
+            Report(FormatText("%s: %" PRIu64 " lost before seq %" PRIu64, origin, event.missing, message.seq));
+        else if (event.verdict == kSeqLate)
+            Report(FormatText("%s: seq %" PRIu64 " came late (after %" PRIu64 ")", origin, message.seq, event.newest));
+        else if (event.verdict == kSeqDuplicate)
+            Report(FormatText("%s: seq %" PRIu64 " came again: not posted", origin, message.seq));
+    }
+
+    const BusBinding& bus_;
+    HWND window_;
+    const BridgeOptions& options_;
+    const std::string run_;
+    const uint64_t start_;
+    const CounterValues countersBefore_;
+    InputLines* input_ = NULL;
+    SeqTracker tracker_;
+    InboundCounts in_;
+    uint64_t sent_ = 0;
+    uint64_t lastMicros_ = 0;
+    uint64_t lineReports_ = 0;
+    bool started_ = false;
+    bool outClosed_ = false;
+    bool inputFailed_ = false;
+};
+
+} // namespace
+
+int RunBridge(const BusBinding& bus, HWND window, const BridgeOptions& options)
+{
+    // Lines as they are, LF only, written out when the queue runs empty.
+    _setmode(_fileno(stdout), _O_BINARY);
+    setvbuf(stdout, NULL, _IOFBF, kOutputBuffer);
+    CatchStopRequests();
+
+    BridgeSink sink(bus, window, options);
+    // The reader may still be blocked in a read when the bridge ends: it and
+    // what it uses live until the process ends.
+    InputLines* input = new InputLines(GetCurrentThreadId(), kInputArrived, kMaxBridgeLine);
+    if (!input->Start()) {
+        fprintf(stderr, "velkctl: bridge: cannot start reading standard input (error %lu)\n", GetLastError());
+        StopHandled();
+        return kExitCrashed;
+    }
+    sink.Attach(input);
+
+    ReceiveOptions receive = { options.mask | VELK_MASK_NO_OWN_MESSAGES, 0, 0, options.statsMicros };
+    int end = ReceiveBusMessages(bus, window, receive, &sink);
+    if (end < 0) {
+        StopHandled();
+        fprintf(stderr, "velkctl: bridge refused: %s (%d)\n", VelkResultText(end), end);
+        return kExitRefused;
+    }
+    sink.PrintSummary();
+    StopHandled();
+    if (end == kReceiveSessionEnded)
+        fprintf(stderr, "velkctl: the session ended\n");
+    return sink.OutputWasClosed() || sink.InputFailed() ? kExitIo : kExitOk;
+}

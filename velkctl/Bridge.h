@@ -1,0 +1,27 @@
+// velkctl bridge: one end of a bus joined to others through whatever carries
+// lines (mosquitto_sub and mosquitto_pub, a file, ssh). Every message the
+// bus delivers goes to standard output as a JSON line; every line read from
+// standard input is posted to the bus. See docs/bridge.md.
+#pragma once
+#include <stdint.h>
+#include <functional>
+#include <string>
+
+#include <windows.h>
+
+#include "velkctl/BridgeRules.h"
+#include "velkctl/BusBinding.h"
+
+struct BridgeOptions {
+    std::string origin;
+    uint32_t mask;                                  // the types to take from the bus
+    std::function<bool(uint32_t)> wanted;           // of those, the codes to send out; empty: all
+    AcceptRule accept;
+    uint64_t statsMicros = 0;                       // counts on stderr this often; 0: only at the end
+    bool exitOnEof = false;
+};
+
+// The process exit code: kExitOk after Ctrl+C (or the end of input with
+// exitOnEof), kExitIo when standard output is closed or input cannot be
+// read, kExitRefused when the window cannot register.
+int RunBridge(const BusBinding& bus, HWND window, const BridgeOptions& options);
