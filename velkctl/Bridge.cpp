@@ -67,7 +67,7 @@ public:
 
     void Receive(UINT code, LPARAM dataWord) override
     {
-        if (outClosed_ || (options_.wanted && !options_.wanted(code)))
+        if (outClosed_)
             return;
         bool expired = false;
         RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
@@ -80,6 +80,8 @@ public:
         else
             ++sent_;
     }
+
+    void FilteredOut(UINT) override { ++filteredOut_; }
 
     void Idle() override
     {
@@ -131,10 +133,10 @@ private:
         bool losing = false;
         std::string bus = FormatCounterChange(countersBefore_, ParseCounters(bus_.vGetInfo(kInfoFurther)), &losing);
         OriginCounts network = tracker_.Total();
-        Report(FormatText("out %" PRIu64 "; in %" PRIu64 " lines: posted %" PRIu64 ", own %" PRIu64
+        Report(FormatText("out %" PRIu64 ", filtered %" PRIu64 "; in %" PRIu64 " lines: posted %" PRIu64 ", own %" PRIu64
                           ", duplicates %" PRIu64 ", refused %" PRIu64 ", bad %" PRIu64 ", expired %" PRIu64
                           ", failed %" PRIu64 "; lost %" PRIu64 ", late %" PRIu64 "; bus: %s%s",
-                          sent_, in_.lines, in_.posted, in_.own, in_.duplicates, in_.refused, in_.bad, in_.expired,
+                          sent_, filteredOut_, in_.lines, in_.posted, in_.own, in_.duplicates, in_.refused, in_.bad, in_.expired,
                           in_.failed, network.lost, network.late, bus.c_str(), ending.c_str()));
         fflush(stderr);
     }
@@ -284,6 +286,7 @@ private:
     SeqTracker tracker_;
     InboundCounts in_;
     uint64_t sent_ = 0;
+    uint64_t filteredOut_ = 0;
     uint64_t lastMicros_ = 0;
     uint64_t lineReports_ = 0;
     bool started_ = false;
@@ -311,7 +314,10 @@ int RunBridge(const BusBinding& bus, HWND window, const BridgeOptions& options)
     }
     sink.Attach(input);
 
-    ReceiveOptions receive = { options.mask | VELK_MASK_NO_OWN_MESSAGES, 0, 0, options.statsMicros };
+    // Registered so that what the bridge posts is never delivered back to it.
+    const MessageFilter* send = options.send.PassesAll() ? NULL : &options.send;
+    ReceiveOptions receive = { options.send.SubscriptionMask() | VELK_MASK_NO_OWN_MESSAGES, 0, 0,
+                               options.statsMicros, send };
     int end = ReceiveBusMessages(bus, window, receive, &sink);
     if (end < 0) {
         StopHandled();

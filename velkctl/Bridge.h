@@ -4,7 +4,6 @@
 // standard input is posted to the bus. See docs/bridge.md.
 #pragma once
 #include <stdint.h>
-#include <functional>
 #include <string>
 
 #include <windows.h>
@@ -14,9 +13,8 @@
 
 struct BridgeOptions {
     std::string origin;
-    uint32_t mask;                                  // the types to take from the bus
-    std::function<bool(uint32_t)> wanted;           // of those, the codes to send out; empty: all
-    AcceptRule accept;
+    MessageFilter send;                             // what goes out from the bus
+    AcceptRule accept;                              // what comes in from the network
     uint64_t statsMicros = 0;                       // counts on stderr this often; 0: only at the end
     bool exitOnEof = false;
 };

@@ -2,15 +2,14 @@
 #pragma once
 #include <string>
 
-#include <windows.h>
-
 #include <CLI/CLI.hpp>
 
 #include "velkctl/Bridge.h"
-#include "velkctl/BusBinding.h"
+#include "velkctl/FilterOptions.h"
 
 struct BridgeArguments {
-    std::string origin, stats;
+    std::string origin, stats, accept;
+    FilterArguments send;
     bool exitOnEof = false;
 };
 
@@ -18,4 +17,4 @@ void AddBridgeCommand(CLI::App& app, BridgeArguments* args);
 
 // Checks the arguments before the bus is touched; 0 when it may go on, else
 // the exit code after a message on stderr.
-int PrepareBridge(const BridgeArguments& args, BridgeOptions* options);
+int PrepareBridge(CLI::App& app, const BridgeArguments& args, BridgeOptions* options);

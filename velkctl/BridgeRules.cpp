@@ -7,7 +7,7 @@ bool AcceptedFromNetwork(const AcceptRule& rule, uint32_t code)
     bool control = (code & kTypeControl) != 0;
     if (!rule.given)
         return !control;
-    return rule.matches && rule.matches(code) && (!control || rule.namesControl);
+    return rule.filter.Passes(code) && (!control || rule.filter.Names(kTypeControl));
 }
 
 InboundVerdict DecideInbound(const std::string& ownOrigin, const AcceptRule& rule, const BridgeMessage& message,

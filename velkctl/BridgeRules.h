@@ -3,19 +3,19 @@
 // duplicates dropped, and only what the accept rule allows posted. Pure logic.
 #pragma once
 #include <stdint.h>
-#include <functional>
 #include <string>
 
 #include "velkctl/BridgeLine.h"
+#include "velkctl/MessageFilter.h"
 #include "velkctl/SeqTracker.h"
 
 // What the network may post into the local bus: by default every code
 // without the CONTROL bit (0x00800000; stop-all is one of them); with
-// --accept, what its filters match, and CONTROL only when they name it.
+// --accept, what its filters pass, and CONTROL only when they name it (a
+// --type CTL, or a --code with the bit).
 struct AcceptRule {
     bool given = false;
-    std::function<bool(uint32_t)> matches;
-    bool namesControl = false;   // the filters name the CONTROL type or a code with its bit
+    MessageFilter filter;
 };
 
 bool AcceptedFromNetwork(const AcceptRule& rule, uint32_t code);

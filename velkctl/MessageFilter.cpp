@@ -85,3 +85,14 @@ bool MessageFilter::CanPass() const
     }
     return false;
 }
+
+bool MessageFilter::Names(uint32_t typeBit) const
+{
+    if ((types_ & typeBit) != 0)
+        return true;
+    for (const CodePattern& pattern : codes_) {
+        if ((FixedOnes(pattern) & typeBit) != 0)
+            return true;
+    }
+    return false;
+}

@@ -46,6 +46,10 @@ public:
     // 20000801/FF with --channel 2.
     bool CanPass() const;
 
+    // Whether a --type or a --code (with the bit inside its mask) asks for
+    // typeBit by name: --channel 0 passes stop-all, but does not name CONTROL.
+    bool Names(uint32_t typeBit) const;
+
 private:
     bool PatternCanPass(const CodePattern& pattern) const;
 

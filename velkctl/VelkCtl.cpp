@@ -314,7 +314,7 @@ int Main(int argc, char** argv)
         return prepared;
     prepared = PrepareWorkbench(app, args.workbench, &request.workbench);
     if (prepared == kExitOk && app.got_subcommand("bridge"))
-        prepared = PrepareBridge(args.bridge, &request.bridge);
+        prepared = PrepareBridge(app, args.bridge, &request.bridge);
     if (prepared != kExitOk)
         return prepared;
     return Run(app, args, request);

@@ -406,22 +406,40 @@ def garbage_input():
                                          (0x20000801, "V", 4)], "posted: %s" % [m["code"] for m in seen])
 
 
-def stop_all_refused():
-    """A stop-all from the network is refused by default."""
+def stop_all_and_filters():
+    """A stop-all from the network is refused by default and posted where
+    --accept names CONTROL; the bridge's own filters choose what goes out."""
     broker = Broker()
-    bus = bus_name("s")
-    monitor = Monitor(bus)
-    bridge = Bridge(broker, bus, "guarded")
-    wait_for_clients(bus, 2)
-    stop_all = json.dumps({"origin": "far", "run": "r", "seq": 1, "code": "80800000", "kind": "value", "value": 0})
-    after = json.dumps({"origin": "far", "run": "r", "seq": 2, "code": "20000801", "kind": "value", "value": 7})
+    guarded, open_ = bus_name("s"), bus_name("t")
+    monitors = {guarded: Monitor(guarded), open_: Monitor(open_)}
+    bridges = [Bridge(broker, guarded, "guarded"),
+               Bridge(broker, open_, "open", ["--accept", "--type CTL --type DEP", "--type", "ADC"])]
+    for bus in monitors:
+        wait_for_clients(bus, 2)
+    lines = [{"origin": "far", "run": "r", "seq": 1, "code": "80800000", "kind": "value", "value": 0},
+             {"origin": "far", "run": "r", "seq": 2, "code": "20000801", "kind": "value", "value": 7}]
     publish = subprocess.run(["mosquitto_pub"] + broker.client_args() + ["-t", "velk/far", "-l"],
-                             input=(stop_all + "\n" + after + "\n").encode(), timeout=30)
+                             input="".join(json.dumps(line) + "\n" for line in lines).encode(), timeout=30)
     check(publish.returncode == 0, "mosquitto_pub failed")
-    seen = monitor.settle(1)
-    check([as_sent(m) for m in seen] == [(0x20000801, "V", 7)], "posted: %s" % seen)
-    summary = bridge.stop()
-    check("code 80800000 refused" in summary and totals(summary)["refused"] == 1, summary)
+    seen = monitors[guarded].settle(1)
+    check([as_sent(m) for m in seen] == [(0x20000801, "V", 7)], "guarded bus got %s" % seen)
+
+    # Only the A/D message leaves the open bus: --type ADC.
+    listener = start(["mosquitto_sub"] + broker.client_args() + ["-t", "velk/open", "-C", "1", "-W", "30"],
+                     stdout=subprocess.PIPE)
+    wait_until(lambda: broker.log_count(" 0 velk/open") > 0, 20, "the listener's subscription")
+    for code in ("0x20000802", "0x20001002"):
+        check(run_velkctl(open_, ["post", code, "3"])[0] == 0, "post failed")
+    out = json.loads(listener.communicate(timeout=40)[0])
+    check(out["code"] == "20001002" and out["origin"] == "open" and out["seq"] == 1, "sent out %s" % out)
+
+    seen = monitors[open_].settle(4)
+    check([as_sent(m) for m in seen] == [(0x80800000, "V", 0), (0x20000801, "V", 7), (0x20000802, "V", 3),
+                                         (0x20001002, "V", 3)], "open bus got %s" % seen)
+    summary = bridges[0].stop()
+    check("input line 1: code 80800000 refused" in summary and totals(summary)["refused"] == 1, summary)
+    summary = bridges[1].stop()
+    check(totals(summary)["refused"] == 0 and totals(summary)["out"] == 1, summary)
 
 
 def output_closed():
@@ -445,7 +463,7 @@ SCENARIOS = {
     "two-way": two_bridges_both_ways,
     "three": three_bridges,
     "outage": broker_outage,
-    "input": lambda: (garbage_input(), stop_all_refused(), output_closed()),
+    "input": lambda: (garbage_input(), stop_all_and_filters(), output_closed()),
 }
 
 

@@ -214,9 +214,12 @@ TEST(BridgeRules, OwnLinesDuplicatesAndControlNeverReachTheBus)
         BridgeMessage message = { origin, "r", seq, code, ClassifyCode(code), 0, "", expired };
         return message;
     };
-    AcceptRule byDefault;
-    AcceptRule channelZero = { true, [](uint32_t code) { return (code & 0xFF) == 0; }, false };
-    AcceptRule namingControl = { true, [](uint32_t code) { return code == kStopAllCode; }, true };
+    AcceptRule byDefault, channelZero, namingControl, controlType, codeMaskedOut;
+    channelZero.given = namingControl.given = controlType.given = codeMaskedOut.given = true;
+    channelZero.filter.AddChannel(0);
+    namingControl.filter.AddCode(CodePattern{ kStopAllCode, 0xFFFFFFFF });
+    controlType.filter.AddType(kTypeControl);
+    codeMaskedOut.filter.AddCode(CodePattern{ kStopAllCode, 0xFF0000FF });   // passes stop-all, names no type
     struct Case { const char* what; const AcceptRule& rule; BridgeMessage message; InboundVerdict verdict; };
     const Case cases[] = {
         { "own origin", byDefault, line("me", 1, 0x20000801, false), kInboundOwn },
@@ -230,6 +233,8 @@ TEST(BridgeRules, OwnLinesDuplicatesAndControlNeverReachTheBus)
         { "channel 1 not matched", channelZero, line("a", 7, 0x20000801, false), kInboundRefused },
         { "stop-all named", namingControl, line("a", 8, kStopAllCode, false), kInboundPost },
         { "a value not named", namingControl, line("a", 9, 0x20000801, false), kInboundRefused },
+        { "any CONTROL by type", controlType, line("a", 10, 0x10800005, false), kInboundPost },
+        { "stop-all by a mask without the bit", codeMaskedOut, line("a", 11, kStopAllCode, false), kInboundRefused },
     };
     SeqTracker tracker;
     for (const Case& test : cases) {
@@ -237,7 +242,7 @@ TEST(BridgeRules, OwnLinesDuplicatesAndControlNeverReachTheBus)
         SeqEvent event;
         EXPECT_EQ(test.verdict, DecideInbound("me", test.rule, test.message, &tracker, &event));
     }
-    EXPECT_EQ(10u, tracker.Counts().at("a").received);   // refused lines count for loss too; own ones do not
+    EXPECT_EQ(12u, tracker.Counts().at("a").received);   // refused lines count for loss too; own ones do not
     EXPECT_EQ(0u, tracker.Counts().count("me"));
 }
 
