@@ -146,21 +146,22 @@ class Broker:
 class Bridge:
     """mosquitto_sub | velkctl bridge | mosquitto_pub, on one bus."""
 
-    def __init__(self, broker, bus, origin, extra=()):
+    def __init__(self, broker, bus, origin, extra=(), qos=0):
         self.broker, self.bus, self.origin = broker, bus, origin
         self.stderr_path = os.path.join(WORK, "bridge-%s.err" % origin)
-        subs_before = broker.log_count("sub-%s 0 velk/#" % origin)
+        subs_before = broker.log_count("sub-%s %d velk/#" % (origin, qos))
         pubs_before = broker.log_count("as pub-%s " % origin)
-        self.sub = start(["mosquitto_sub"] + broker.client_args() + ["-t", "velk/#", "-i", "sub-" + origin],
+        qos_args = ["-q", str(qos)]
+        self.sub = start(["mosquitto_sub"] + broker.client_args() + qos_args + ["-t", "velk/#", "-i", "sub-" + origin],
                          stdout=subprocess.PIPE)
         self.bridge = velkctl(bus, ["bridge", "--origin", origin, "--exit-on-eof"] + list(extra),
                               stdin=self.sub.stdout, stdout=subprocess.PIPE, stderr=open(self.stderr_path, "wb"))
-        self.pub = start(["mosquitto_pub"] + broker.client_args() + ["-l", "-t", "velk/" + origin,
-                                                                       "-i", "pub-" + origin],
+        self.pub = start(["mosquitto_pub"] + broker.client_args() + qos_args + ["-l", "-t", "velk/" + origin,
+                                                                                  "-i", "pub-" + origin],
                          stdin=self.bridge.stdout)
         self.sub.stdout.close()       # the bridge holds them now
         self.bridge.stdout.close()
-        wait_until(lambda: broker.log_count("sub-%s 0 velk/#" % origin) > subs_before, 20,
+        wait_until(lambda: broker.log_count("sub-%s %d velk/#" % (origin, qos)) > subs_before, 20,
                    "%s's subscription" % origin)
         wait_until(lambda: broker.log_count("as pub-%s " % origin) > pubs_before, 20, "%s's publisher" % origin)
         wait_until(lambda: "on the bus" in self.stderr(), 30, "bridge %s on the bus" % origin)
