@@ -317,6 +317,8 @@ int Main(int argc, char** argv)
         prepared = PrepareBridge(app, args.bridge, &request.bridge);
     if (prepared != kExitOk)
         return prepared;
+    if (app.got_subcommand("export"))   // a file to a file: no bus
+        return ExportRecording(request.workbench.exportCsv);
     return Run(app, args, request);
 }
 

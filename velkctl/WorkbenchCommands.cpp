@@ -81,6 +81,15 @@ void AddWorkbenchCommands(CLI::App& app, WorkbenchArguments* args)
                   "  velkctl stats --interval 5s --count 3\n"
                   "    three 5-second intervals: messages per code, rates, the bus's losses");
 
+    CLI::App* exportCsv = app.add_subcommand("export", "write a recording as CSV for Excel or LibreOffice");
+    exportCsv->add_option("FILE", args->file, "the recording ('-': standard input)")->required();
+    exportCsv->add_option("--out", args->out,
+                          "the CSV to make (default: FILE with .csv for its extension; '-': standard output)");
+    AddFilterOptions(exportCsv, &args->filter);
+    exportCsv->footer("Example:\n"
+                      "  velkctl export session.txt --type STR\n"
+                      "    writes session.csv: a row per string message, with its local time and its text");
+
     for (const char* name : kPeriodicCommands) {
         CLI::App* command = app.get_subcommand(name);
         command->add_option("--every", args->every, "send again every D, like 20ms (until Ctrl+C without --count)");
@@ -113,6 +122,11 @@ int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchReq
         request->replay.loops = static_cast<uint64_t>(loops);
         // The whole file is checked before anything is posted.
         return CheckRecording(args.file, &request->recording);
+    }
+    if (app.got_subcommand("export")) {
+        request->exportCsv.path = args.file;
+        request->exportCsv.out = args.out;
+        return MakeFilter(args.filter, &request->exportCsv.filter) ? 0 : kExitUsage;
     }
     if (app.got_subcommand("stats")) {
         CLI::App* command = app.get_subcommand("stats");

@@ -12,6 +12,7 @@
 
 #include "velkctl/BusBinding.h"
 #include "velkctl/FilterOptions.h"
+#include "velkctl/Export.h"
 #include "velkctl/PeriodicSend.h"
 #include "velkctl/Record.h"
 #include "velkctl/Replay.h"
@@ -20,7 +21,7 @@
 struct WorkbenchArguments {
     std::string file, mask, count, duration, speed, loops, interval, every, out;
     bool jsonLines = false;
-    FilterArguments filter;   // monitor's, record's and stats'
+    FilterArguments filter;   // monitor's, record's, stats' and export's
 };
 
 // Checked before the bus is touched.
@@ -30,11 +31,12 @@ struct WorkbenchRequest {
     CheckedRecording recording;
     StatsOptions stats = {};
     PeriodicOptions periodic = { 0, 1 };   // one send
+    ExportOptions exportCsv;
 };
 
-// Adds record, replay and stats, and the options the other commands gain
-// (the filters on monitor, record and stats); post, send-str, send-arr and
-// monitor must be there already.
+// Adds record, replay, stats and export, and the options the other commands
+// gain (the filters on monitor); post, send-str, send-arr and monitor must be
+// there already.
 void AddWorkbenchCommands(CLI::App& app, WorkbenchArguments* args);
 
 // Checks what the command line gave for these; 0 when it may go on, else the

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "velkctl/CsvExport.h"
 #include "velkctl/JsonLine.h"
 #include "velkctl/LocalTime.h"
 #include "velkctl/PayloadText.h"
@@ -121,6 +122,47 @@ TEST(LocalTimes, LocalWallTimeWithItsOffsetAndBack)
         EXPECT_FALSE(ParseLocalTime(text, &read)) << text;
     }
     EXPECT_FALSE(ParseStartLine("# started 2026-12-08T12:25:40.150Z", &read));
+}
+
+TEST(CsvRows, OneRowPerMessageQuotedAsRfc4180AndNeverAFormula)
+{
+    const WallTime start = { 1796732740150000, 330 };   // 2026-12-08T12:25:40.150Z, seen in UTC+05:30
+    EXPECT_EQ("time (UTC+05:30),seconds,code,direction,type,channel,kind,value,text,bytes,length",
+              FormatCsvHeader(&start));
+    const WallTime west = { 0, -210 };
+    EXPECT_EQ(0u, FormatCsvHeader(&west).find("time (UTC-03:30),"));
+    EXPECT_EQ(0u, FormatCsvHeader(nullptr).find("time,seconds,"));
+
+    struct Case { RecordedMessage message; const char* row; };
+    const Case cases[] = {
+        { { 118711, 0x20000801, kValueMessage, -3, "", 0 },
+          "2026-12-08 17:55:40.268,0.118711,0x20000801,Write Value,DEP,1,value,-3,,," },
+        { { 1000000, 0x30000202, kStringPayload, 0, "\xce\xc2,\"25\"\t", 0 },
+          "2026-12-08 17:55:41.150,1.000000,0x30000202,Read Value+Write Value,STR,2,string,,"
+          "\"\xe6\xb8\xa9,\"\"25\"\"\\t\",0xcec22c2232352209,8" },
+        { { 2000000, 0x30000403, kArrayPayload, 0, std::string("\0\xff", 2), 0 },
+          "2026-12-08 17:55:42.150,2.000000,0x30000403,Read Value+Write Value,ARR,3,array,,,0x00ff,2" },
+        { { 3000000, 0x30000201, kStringPayload, 0, "", 0 },   // expired, or empty
+          "2026-12-08 17:55:43.150,3.000000,0x30000201,Read Value+Write Value,STR,1,string,,,,0" },
+        { { 4000000, 0x00001807, kValueMessage, 0, "", 0 }, "2026-12-08 17:55:44.150,4.000000,0x00001807,,DEP+ADC,7,value,0,,," },
+        // A text a spreadsheet would run.
+        { { 5000000, 0x30000201, kStringPayload, 0, "=1+1", 0 },
+          "2026-12-08 17:55:45.150,5.000000,0x30000201,Read Value+Write Value,STR,1,string,,'=1+1,0x3d312b31,4" },
+        { { 5000000, 0x30000201, kStringPayload, 0, "@x,-", 0 },
+          "2026-12-08 17:55:45.150,5.000000,0x30000201,Read Value+Write Value,STR,1,string,,\"'@x,-\",0x40782c2d,4" },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.row);
+        EXPECT_EQ(test.row, FormatCsvRow(test.message, &start, kGbk));
+    }
+    RecordedMessage value = { 118711, 0x20000801, kValueMessage, -3, "", 0 };
+    EXPECT_EQ(",0.118711,0x20000801,Write Value,DEP,1,value,-3,,,", FormatCsvRow(value, nullptr, kGbk));
+
+    EXPECT_EQ("plain", CsvField("plain"));
+    EXPECT_EQ("\"a,b\"", CsvField("a,b"));
+    EXPECT_EQ("\"say \"\"hi\"\"\"", CsvField("say \"hi\""));
+    EXPECT_EQ("\"two\r\nlines\"", CsvField("two\r\nlines"));
+    EXPECT_EQ("\"\n\"", CsvField("\n"));
 }
 
 } // namespace

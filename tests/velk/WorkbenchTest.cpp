@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <map>
 
 #include "bus/VelkApi.h"
 #include "console/MessageCode.h"
@@ -138,6 +139,48 @@ private:
     size_t at_;
 };
 
+// RFC 4180, strictly: every record ends with CR LF, the last one too; a
+// quoted field doubles its quotes; no quote, CR or LF elsewhere.
+bool ReadCsv(const std::string& text, std::vector<std::vector<std::string>>* rows)
+{
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        std::vector<std::string> row;
+        for (;;) {
+            std::string field;
+            if (text[i] == '"') {
+                for (++i;; ++i) {
+                    if (i >= n)
+                        return false;
+                    if (text[i] == '"' && (i + 1 >= n || text[i + 1] != '"'))
+                        break;
+                    if (text[i] == '"')
+                        ++i;
+                    field += text[i];
+                }
+                ++i;
+            } else {
+                for (; i < n && text[i] != ',' && text[i] != '\r'; ++i) {
+                    if (text[i] == '"' || text[i] == '\n')
+                        return false;
+                    field += text[i];
+                }
+            }
+            row.push_back(field);
+            if (i < n && text[i] == ',') {
+                ++i;
+                continue;
+            }
+            if (text.compare(i, 2, "\r\n") != 0)
+                return false;
+            i += 2;
+            break;
+        }
+        rows->push_back(row);
+    }
+    return true;
+}
+
 TEST_F(Workbench, MixedStreamRecordedAndReplayedIntoAnotherBusGivesTheSameFile)
 {
     const std::string first = TempPath("first.txt");
@@ -193,8 +236,47 @@ TEST_F(Workbench, MixedStreamRecordedAndReplayedIntoAnotherBusGivesTheSameFile)
     ASSERT_EQ(0, secondRecorder.Wait(30000));
     EXPECT_EQ(recorded, WithoutTimes(ReadFileText(second)));
     EXPECT_EQ(64u, Counters()["posted"]);   // nothing of the replay reached this bus
+
+    // The payloads of the recording as CSV, as a strict reader reads it.
+    const std::string csv = TempPath("first.csv");
+    std::vector<std::string> exported;
+    EXPECT_EQ(0, RunVelkctl("export \"" + first + "\" --out \"" + csv + "\" --type ARR --type str", &exported));
+    EXPECT_EQ(std::vector<std::string>{ "velkctl: exported 62 messages (2 filtered out) to '" + csv + "'" }, exported);
+    std::string text = ReadFileText(csv);
+    ASSERT_EQ(0, text.compare(0, 3, "\xEF\xBB\xBF"));
+    std::vector<std::vector<std::string>> rows;
+    ASSERT_TRUE(ReadCsv(text.substr(3), &rows));
+    ASSERT_EQ(63u, rows.size());
+    EXPECT_EQ(0u, rows[0][0].find("time (UTC")) << rows[0][0];
+    const std::vector<std::string> names = { "seconds", "code", "direction", "type", "channel", "kind",
+                                             "value", "text", "bytes", "length" };
+    EXPECT_EQ(names, std::vector<std::string>(rows[0].begin() + 1, rows[0].end()));
+    std::map<std::string, int> codes;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const std::vector<std::string>& row = rows[i];
+        ASSERT_EQ(11u, row.size()) << i;
+        ++codes[row[2]];
+        int year = 0;
+        EXPECT_EQ(1, sscanf(row[0].c_str(), "%d-", &year)) << row[0];   // the start's local time, moved on
+        EXPECT_EQ("Read Value+Write Value", row[3]);
+        if (row[2] == "0x30000202") {
+            EXPECT_EQ((std::vector<std::string>{ "STR", "2", "string", "", "a\\tb", "0x610962", "3" }),
+                      std::vector<std::string>(row.begin() + 4, row.end()));
+        } else if (row[2] == "0x30000207") {
+            EXPECT_EQ("0x" + allBytes.substr(sizeof "30000207 S " - 1), row[9]);   // every byte, exact
+            EXPECT_EQ(0u, row[8].find("\\x00\\x01")) << row[8];
+            EXPECT_NE(std::string::npos, row[8].find(" !\"#$%&'()*+,-./0123456789")) << row[8];
+        } else if (row[2] == "0x30000407") {
+            EXPECT_EQ("", row[9]);
+            EXPECT_EQ("0", row[10]);
+        }
+    }
+    EXPECT_EQ((std::map<std::string, int>{ { "0x30000202", 30 }, { "0x30000207", 1 }, { "0x30000405", 30 },
+                                           { "0x30000407", 1 } }),
+              codes);
     DeleteFileA(first.c_str());
     DeleteFileA(second.c_str());
+    DeleteFileA(csv.c_str());
 }
 
 TEST_F(Workbench, PeriodicPostSendsExactlyTheCount)
@@ -224,6 +306,17 @@ TEST_F(Workbench, BadRecordingsAndFilesPostNothing)
     EXPECT_EQ(2, RunVelkctl("replay \"" + malformed + "\"", &lines));
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(malformed + ":3: payload has an odd number of hex digits", lines[0]);
+    // No CSV of a bad recording: one there before stays as it was, nothing half made beside it.
+    const std::string csv = TempPath("malformed.csv");
+    file = fopen(csv.c_str(), "wb");
+    ASSERT_TRUE(file != NULL);
+    fputs("before", file);
+    fclose(file);
+    EXPECT_EQ(2, RunVelkctl("export \"" + malformed + "\" --out \"" + csv + "\"", &lines));
+    EXPECT_EQ(std::vector<std::string>{ malformed + ":3: payload has an odd number of hex digits" }, lines);
+    EXPECT_EQ("before", ReadFileText(csv));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((csv + ".part").c_str()));
+    DeleteFileA(csv.c_str());
 
     EXPECT_EQ(5, RunVelkctl("replay \"" + TempPath("missing.txt") + "\"", &lines));
     ASSERT_FALSE(lines.empty());

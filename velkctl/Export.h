@@ -1,0 +1,18 @@
+// velkctl export: a recording as CSV for spreadsheets (velkctl/CsvExport.h).
+// Needs no bus.
+#pragma once
+#include <string>
+
+#include "velkctl/MessageFilter.h"
+
+struct ExportOptions {
+    std::string path;          // the recording; "-": standard input
+    std::string out;           // the CSV; "-": standard output; empty: path with .csv for its extension
+    MessageFilter filter;      // the rows; the rest is counted in the summary
+};
+
+// The process exit status. The whole recording is checked before a byte of
+// CSV is written: a bad line gives "FILE:LINE: what" and exit 2, and no CSV.
+// The CSV is made beside its name and takes the name only when it is whole,
+// so a CSV there before stays as it was on any failure.
+int ExportRecording(const ExportOptions& options);
