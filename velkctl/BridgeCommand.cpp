@@ -63,16 +63,7 @@ int PrepareBridge(CLI::App& app, const BridgeArguments& args, BridgeOptions* opt
     options->accept.given = app.get_subcommand("bridge")->count("--accept") != 0;
     if (options->accept.given && !MakeAcceptFilter(args.accept, &options->accept.filter))
         return kExitUsage;
-    if (!args.stats.empty()) {
-        std::string error;
-        if (!ParseDuration(args.stats, &options->statsMicros, &error)) {
-            fprintf(stderr, "velkctl: --stats: %s\n", error.c_str());
-            return kExitUsage;
-        }
-        if (options->statsMicros == 0) {
-            fprintf(stderr, "velkctl: --stats must be more than 0\n");
-            return kExitUsage;
-        }
-    }
+    if (!args.stats.empty() && !DurationOption(args.stats, "stats interval", true, &options->statsMicros))
+        return kExitUsage;
     return kExitOk;
 }
