@@ -12,6 +12,7 @@ Usage: bridge_test.py BIN_DIR SCENARIO   (scenarios: see SCENARIOS at the end)
 import json
 import os
 import pwd
+import shutil
 import signal
 import socket
 import subprocess
@@ -243,13 +244,8 @@ def recording(messages, spacing_micros=0):
     return path
 
 
-def windows_path(path):
-    """velkctl takes a word starting with / for an option: give it Wine's drive Z:."""
-    return "Z:" + path.replace("/", "\\")
-
-
 def replay(bus, messages, speed="0"):
-    code, _, err = run_velkctl(bus, ["replay", windows_path(recording(messages)), "--speed", speed], timeout=120)
+    code, _, err = run_velkctl(bus, ["replay", recording(messages), "--speed", speed], timeout=120)
     check(code == 0, "replay on %s exited %d: %s" % (bus, code, err))
 
 
@@ -274,13 +270,14 @@ def difference(seen, sent):
 
 
 def mixed_messages(channel):
-    """Values at the extremes, a string of every byte 01-FF, arrays of every byte and none."""
+    """Values at the extremes, a string of every byte 01-FF, arrays of every byte, none and 64 KiB."""
     every = bytes(range(1, 256))
     return [(0x20000800 | channel, "V", v) for v in (0, 1, -1, 2147483647, -2147483648)] + [
         (0x30000200 | channel, "S", every),
         (0x30000200 | channel, "S", "桥 bridge".encode("gbk")),
         (0x30000400 | channel, "A", bytes(range(256))),
         (0x30000400 | channel, "A", b""),
+        (0x30000400 | channel, "A", bytes(range(256)) * 256),     # 64 KiB: the most one message carries
         (0x10004000 | channel, "V", 42),
     ]
 
@@ -346,7 +343,7 @@ def broker_outage():
     total = 1500
     # 5 ms apart: 7.5 s of stream; values 1..total tell the last one.
     stream = recording([(0x20000801, "V", n) for n in range(1, total + 1)], spacing_micros=5000)
-    sender = velkctl(a, ["replay", windows_path(stream)], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    sender = velkctl(a, ["replay", stream], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     wait_until(lambda: len(monitor_b.messages()) >= 300, 60, "the stream to reach B")
     broker.kill()
     time.sleep(1.0)
@@ -476,6 +473,7 @@ def main():
         warm_up_wine()
         SCENARIOS[sys.argv[2]]()
         print("bridge %s: passed" % sys.argv[2])
+        shutil.rmtree(WORK, ignore_errors=True)
         return 0
     except Failure as failure:
         print("bridge %s: FAILED: %s" % (sys.argv[2], failure))
