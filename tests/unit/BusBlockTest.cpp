@@ -1,9 +1,9 @@
 // The shared block's logic against a block any process may have written:
 // seeded random corruptions (one word or many, any value), every operation
-// after each. The block is one heap allocation of its exact size, so
-// AddressSanitizer reports any access outside it, and the operations' own
-// stack arrays are checked the same way. CORVANE_BLOCK_CORRUPTIONS sets how
-// many corruptions (docs/velk.md gives the long run).
+// after each. AddressSanitizer reports any access outside the block
+// (TestBlock.h) or the operations' own stack arrays. CORVANE_BLOCK_CORRUPTIONS
+// sets how many corruptions (docs/velk.md gives the long run). Each bound
+// at, and one past, its limit: BlockBoundsTest.cpp.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -13,7 +13,7 @@
 #include <set>
 #include <string>
 
-#include "velk/BusBlock.h"
+#include "tests/unit/TestBlock.h"
 #include "velk/PayloadStore.h"
 #include "velk/PostLedger.h"
 #include "velk/Registry.h"
@@ -22,29 +22,6 @@
 namespace {
 
 const uint32_t kAnyType = 0x0000FF00u;
-
-struct BlockDeleter {
-    void operator()(SharedBus* bus) const { free(bus); }
-};
-typedef std::unique_ptr<SharedBus, BlockDeleter> Block;
-
-Block NewBus()
-{
-    Block bus(static_cast<SharedBus*>(calloc(1, sizeof(SharedBus))));
-    InitialiseBus(bus.get());
-    return bus;
-}
-
-BusClient Client(uint32_t window, uint32_t mask, uint32_t pid)
-{
-    BusClient client = {};
-    client.window = window;
-    client.mask = mask;
-    client.pid = pid;
-    client.tid = pid + 1;
-    memset(client.name, 'n', sizeof client.name);   // unterminated, as a foreign writer may leave it
-    return client;
-}
 
 class Random {
 public:
