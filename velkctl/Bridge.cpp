@@ -222,6 +222,12 @@ private:
         switch (verdict) {
         case kInboundOwn:
             ++in_.own;
+            if (!message.run.empty() && message.run != run_ && !namesakeReported_) {
+                namesakeReported_ = true;
+                Report(FormatText("input line %" PRIu64 ": origin %s, run %s is not this run: another bridge "
+                                  "with --origin %s (or an earlier run of this one); its lines are dropped as own",
+                                  number, message.origin.c_str(), message.run.c_str(), message.origin.c_str()));
+            }
             break;
         case kInboundDuplicate:
             ++in_.duplicates;
@@ -290,6 +296,7 @@ private:
     uint64_t lastMicros_ = 0;
     uint64_t lineReports_ = 0;
     bool started_ = false;
+    bool namesakeReported_ = false;
     bool outClosed_ = false;
     bool inputFailed_ = false;
 };

@@ -384,7 +384,7 @@ def garbage_input():
         good(3),
         ten_mb,                                                                           # 9
         '{"origin":"net","code":"30000401","kind":"array","bytes":"zz"}',               # 10 invalid hex
-        '{"origin":"me","code":"20000801","kind":"value","value":99}',                  # 11 own: dropped
+        '{"origin":"me","run":"x","seq":1,"code":"20000801","kind":"value","value":99}',  # 11 own: dropped
         '{"origin":"net","code":"30000401","kind":"array","bytes":"%s"}' % big,         # 12 64 KiB exactly
         '{"origin":"net","code":"30000201","kind":"string","bytes":"00ff0a0d"}',        # 13
         good(4),
@@ -396,6 +396,7 @@ def garbage_input():
                           (7, "payload of 65537 bytes"), (9, "longer than 1048576 bytes (%d)" % len(ten_mb)),
                           (10, "payload has a non-hex character")):
         check("input line %d: %s" % (number, fault) in err, "line %d not reported as %s:\n%s" % (number, fault, err))
+    check("input line 11: origin me, run x is not this run: another bridge with --origin me" in err, err)
     counts = totals(err)
     check(counts["bad"] == 7 and counts["own"] == 1 and counts["posted"] == 6, "counts %s" % counts)
     seen = monitor.settle(6)
