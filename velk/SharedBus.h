@@ -42,7 +42,7 @@ struct BusCounters {
     uint64_t expired;                  // vGetp of a recent token whose payload was overwritten
     uint64_t refused;                  // vPostData calls refused (too large, bad arguments)
     uint64_t pruned;                   // registrations removed because their window went away
-    uint64_t lockRecoveries;           // bus lock taken over from a dead process
+    uint64_t lockRecoveries;           // bus lock taken over: a dead holder, a forged or stuck word
     uint64_t mutexRecoveries;          // bus mutex found abandoned
     uint64_t routed;                   // receivers of accepted messages, one per receiver
     uint64_t abandoned;                // of those, left undecided by a sender that died mid-post
