@@ -16,6 +16,7 @@
 #include "velkctl/Commands.h"
 #include "velkctl/InputLines.h"
 #include "velkctl/JsonLine.h"
+#include "velkctl/LocalTime.h"
 #include "velkctl/ReceiveLoop.h"
 #include "velkctl/Replay.h"
 #include "velkctl/StopSignal.h"
@@ -61,6 +62,7 @@ class BridgeSink : public MessageSink {
 public:
     BridgeSink(const BusBinding& bus, HWND window, const BridgeOptions& options)
         : bus_(bus), window_(window), options_(options), run_(NewRunId()), start_(ClockTicks()),
+          wallStart_(WallClockNow()),
           countersBefore_(ParseCounters(bus.vGetInfo(kInfoFurther))) {}
 
     void Attach(InputLines* input) { input_ = input; }
@@ -73,7 +75,10 @@ public:
         RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
         uint64_t delta = message.micros - lastMicros_;
         lastMicros_ = message.micros;
-        std::string line = FormatBridgeLine(FormatJsonLine(message, delta, expired, SystemCodePage()), options_.origin, run_, sent_ + 1);
+        // The wall time too: a dashboard or a historian on another machine wants when, not how long after.
+        std::string time = FormatLocalTime(WallTimeAfter(wallStart_, message.micros));
+        std::string line = FormatBridgeLine(FormatJsonLine(message, delta, expired, SystemCodePage(), time),
+                                            options_.origin, run_, sent_ + 1);
         line += '\n';
         if (fwrite(line.data(), 1, line.size(), stdout) != line.size())
             OutputClosed();
@@ -287,6 +292,7 @@ private:
     const BridgeOptions& options_;
     const std::string run_;
     const uint64_t start_;
+    const WallTime wallStart_;
     const CounterValues countersBefore_;
     InputLines* input_ = NULL;
     SeqTracker tracker_;

@@ -430,7 +430,7 @@ def stop_all_and_filters():
     for code in ("0x20000802", "0x20001002"):
         check(run_velkctl(open_, ["post", code, "3"])[0] == 0, "post failed")
     out = json.loads(listener.communicate(timeout=40)[0])
-    check(out["code"] == "20001002" and out["origin"] == "open" and out["seq"] == 1, "sent out %s" % out)
+    check(out["code"] == "20001002" and out["origin"] == "open" and out["seq"] == 1 and "time" in out, "sent out %s" % out)
 
     seen = monitors[open_].settle(4)
     check([as_sent(m) for m in seen] == [(0x80800000, "V", 0), (0x20000801, "V", 7), (0x20000802, "V", 3),
