@@ -231,8 +231,11 @@ TEST_F(Workbench, MixedStreamRecordedAndReplayedIntoAnotherBusGivesTheSameFile)
     ASSERT_TRUE(WaitForClientsOn(otherBus, 1));
     std::vector<std::string> replayed;
     EXPECT_EQ(0, RunVelkctl("--bus " + otherBus + " replay \"" + first + "\" --speed 0", &replayed));
-    ASSERT_FALSE(replayed.empty());
-    EXPECT_NE(std::string::npos, replayed.back().find("posted 64 messages")) << replayed.back();
+    // The recorder may leave the bus as soon as it has its 64, so a note that
+    // velkctl was alone on the bus can follow the summary.
+    EXPECT_EQ(1, std::count_if(replayed.begin(), replayed.end(), [](const std::string& line) {
+                  return line.find("posted 64 messages") != std::string::npos;
+              }));
     ASSERT_EQ(0, secondRecorder.Wait(30000));
     EXPECT_EQ(recorded, WithoutTimes(ReadFileText(second)));
     EXPECT_EQ(64u, Counters()["posted"]);   // nothing of the replay reached this bus
