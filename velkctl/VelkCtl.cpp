@@ -216,9 +216,10 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
 int Main(int argc, char** argv)
 {
     // Named here, or the usage line would show the path velkctl was started by.
-    CLI::App app("velkctl: a command-line client of the VELK bus: post, receive, record and replay its messages,\n"
-                 "read and set its public variables. A CODE is always hex, as every output prints it\n"
-                 "(20001001 = 0x20001001); other numbers are decimal, or hex with 0x.", "velkctl");
+    CLI::App app("velkctl: a command-line client of the VELK bus: post, receive, record, replay and export\n"
+                 "its messages, read and set its public variables, join buses. A CODE is always hex, as every\n"
+                 "output prints it (20001001 = 0x20001001); other numbers are decimal, or hex with 0x.",
+                 "velkctl");
     StartCommandLine(app, VELKCTL_VERSION);
     app.footer(kMainHelpFooter);
     app.require_subcommand(0, 1);   // so an unknown word is named as such, not taken for a missing command
