@@ -1,14 +1,11 @@
 #include "velkctl/Bridge.h"
 
-#include <errno.h>
 #include <fcntl.h>
 #include <inttypes.h>
 #include <io.h>
 #include <stdio.h>
-#include <string.h>
 
 #include <deque>
-#include <memory>
 
 #include "framework/FormatText.h"
 #include "velkctl/BusCounters.h"
