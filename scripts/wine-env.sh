@@ -54,16 +54,28 @@ corvane_wine_registry_written() {
 # later, until then it is only set again. Returns at once while programs run
 # in the prefix.
 corvane_wine_prefix() {
+    local ran=0
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         "$CORVANE_WINE" wineboot -i >/dev/null 2>&1 || true
         corvane_wine_registry_written || return 1
+        ran=1
     fi
     local key='HKCU\Software\Wine\X11 Driver'
     if [ "${CORVANE_WINE_MANAGED:-0}" = 1 ]; then
         if grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
             "$CORVANE_WINE" reg delete "$key" /v Managed /f >/dev/null 2>&1 || true
+            ran=1
         fi
     elif ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
         "$CORVANE_WINE" reg add "$key" /v Managed /d N /f >/dev/null 2>&1 || true
+        ran=1
+    fi
+    # A Wine program run without a display leaves the prefix a desktop without
+    # one for as long as its wineserver lingers (a few seconds): a program
+    # started under xvfb-run meanwhile cannot make a window. So wait for that
+    # wineserver to end, which also puts the setting on disk; at most 10 s,
+    # since programs still open in the prefix keep it up.
+    if [ $ran = 1 ] && [ -z "${DISPLAY:-}" ]; then
+        timeout 10 wineserver -w >/dev/null 2>&1 || true
     fi
 }

@@ -109,7 +109,9 @@ for zip in "$@"; do
     esac
     if [ "$run" = 1 ]; then
         export WINEPREFIX=$work/prefix
-        corvane_wine_prefix
+        # Made without a display, as the documents' set-up does: the programs
+        # run next on the virtual one must still get windows.
+        (unset DISPLAY; corvane_wine_prefix)
         run_package
         wineserver -k 2>/dev/null || true
         wineserver -w 2>/dev/null || true
