@@ -6,7 +6,8 @@ const AFX_MSGMAP_ENTRY* AfxFindMessageEntry(const AFX_MSGMAP* map, UINT message,
         for (const AFX_MSGMAP_ENTRY* entry = map->entries; entry->handler != nullptr; ++entry) {
             if (entry->message != message)
                 continue;
-            if (message != WM_COMMAND || (entry->code == code && entry->id == id))
+            // Commands and notifications match by control id and code too.
+            if ((message != WM_COMMAND && message != WM_NOTIFY) || (entry->code == code && entry->id == id))
                 return entry;
         }
     }

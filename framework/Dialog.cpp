@@ -73,21 +73,36 @@ HWND CDialog::ModalOwner() const
     return owner != nullptr ? GetAncestor(owner, GA_ROOT) : nullptr;
 }
 
-INT_PTR CDialog::DoModal()
+bool CDialog::CreateFromTemplate(HWND owner)
 {
     DWORD size = 0;
     const BYTE* dialogTemplate = FindTemplateResource(m_nIDTemplate, 5 /* RT_DIALOG */, &size);
     if (dialogTemplate == nullptr || m_hWnd != nullptr)
-        return -1;
+        return false;
     m_centreWhenShown = TemplateAsksForCentring(dialogTemplate, size);
-
-    HWND owner = ModalOwner();
-    m_continueModal = true;
-    m_modalResult = -1;
     HWND hWnd = CreateDialogIndirectParamW(AfxFindResourceHandle(MAKEINTRESOURCE(m_nIDTemplate), RT_DIALOG),
                                            reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate), owner,
                                            &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
-    if (hWnd == nullptr || m_hWnd == nullptr)
+    return hWnd != nullptr && m_hWnd != nullptr;
+}
+
+BOOL CDialog::Create()
+{
+    if (!CreateFromTemplate(m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr))
+        return FALSE;
+    if (!IsWindowVisible(m_hWnd))
+        ShowWindow(m_hWnd, SW_SHOWNORMAL);
+    return TRUE;
+}
+
+INT_PTR CDialog::DoModal()
+{
+    if (m_hWnd != nullptr)
+        return -1;
+    HWND owner = ModalOwner();
+    m_continueModal = true;
+    m_modalResult = -1;
+    if (!CreateFromTemplate(owner))
         return -1;
 
     bool ownerDisabled = owner != nullptr && IsWindowEnabled(owner) && !EnableWindow(owner, FALSE);

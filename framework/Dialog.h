@@ -13,6 +13,10 @@ public:
     virtual INT_PTR DoModal();
     void EndDialog(int nResult);
 
+    // Creates the dialog modeless and shows it; its messages come through
+    // the thread's own loop (CWinApp::Run). FALSE when it could not be made.
+    BOOL Create();
+
     // Fills the combo boxes from the template's dialog-initialisation
     // resource, then copies fields into controls (UpdateData(FALSE)). TRUE:
     // the system focuses the first tab stop.
@@ -34,6 +38,7 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     BOOL HandleInitDialog(HWND hWnd);
     HWND ModalOwner() const;
+    bool CreateFromTemplate(HWND owner);
     void RunModalLoop();
     void ExecuteDlgInit();
 

@@ -1,7 +1,7 @@
 // Message tables: one static table per class, chained to its base class's
-// table. Window messages are matched by number; WM_COMMAND entries by the
-// command or control id and the notification code (BN_CLICKED is 0, the same
-// code a menu command carries).
+// table. Window messages are matched by number; WM_COMMAND and WM_NOTIFY
+// entries by the command or control id and the notification code (BN_CLICKED
+// is 0, the same code a menu command carries).
 //
 //   // in the class:            DECLARE_MESSAGE_MAP()
 //   // in the .cpp:
@@ -31,6 +31,15 @@ struct AFX_MSGMAP {
     const AFX_MSGMAP* (*pfnGetBaseMap)();   // null for the root of the chain
     const AFX_MSGMAP_ENTRY* entries;
 };
+
+// The signed client coordinates a mouse message carries.
+inline POINT AfxPointOf(LPARAM lParam)
+{
+    POINT point;
+    point.x = static_cast<short>(LOWORD(lParam));
+    point.y = static_cast<short>(HIWORD(lParam));
+    return point;
+}
 
 // The first entry for the message along the chain, most derived class first.
 const AFX_MSGMAP_ENTRY* AfxFindMessageEntry(const AFX_MSGMAP* map, UINT message, UINT code, UINT id);
@@ -79,6 +88,19 @@ protected: \
 #define ON_WM_ERASEBKGND() \
     { WM_ERASEBKGND, 0, 0, AFX_MSG_HANDLER(CDC dc(reinterpret_cast<HDC>(wParam)); return self->OnEraseBkgnd(&dc);) },
 
+// void OnSize(UINT type, int cx, int cy)
+#define ON_WM_SIZE() \
+    { WM_SIZE, 0, 0, AFX_MSG_HANDLER(self->OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam)); return 0;) },
+// void OnGetMinMaxInfo(MINMAXINFO*)
+#define ON_WM_GETMINMAXINFO() \
+    { WM_GETMINMAXINFO, 0, 0, AFX_MSG_HANDLER(self->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)); return 0;) },
+// void OnTimer(UINT_PTR id)
+#define ON_WM_TIMER() \
+    { WM_TIMER, 0, 0, AFX_MSG_HANDLER(self->OnTimer(static_cast<UINT_PTR>(wParam)); return 0;) },
+// void OnMouseMove(UINT flags, POINT point), in client coordinates
+#define ON_WM_MOUSEMOVE() \
+    { WM_MOUSEMOVE, 0, 0, AFX_MSG_HANDLER(self->OnMouseMove(static_cast<UINT>(wParam), AfxPointOf(lParam)); return 0;) },
+
 // LRESULT memberFxn(WPARAM, LPARAM)
 #define ON_MESSAGE(message, memberFxn) \
     { static_cast<UINT>(message), 0, 0, AFX_MSG_HANDLER(return self->memberFxn(wParam, lParam);) },
@@ -88,3 +110,10 @@ protected: \
     { WM_COMMAND, 0, static_cast<UINT>(id), AFX_MSG_HANDLER(self->memberFxn(); return 0;) },
 #define ON_BN_CLICKED(id, memberFxn) \
     { WM_COMMAND, BN_CLICKED, static_cast<UINT>(id), AFX_MSG_HANDLER(self->memberFxn(); return 0;) },
+#define ON_CBN_SELCHANGE(id, memberFxn) \
+    { WM_COMMAND, CBN_SELCHANGE, static_cast<UINT>(id), AFX_MSG_HANDLER(self->memberFxn(); return 0;) },
+
+// void memberFxn(NMHDR*, LRESULT* result)
+#define ON_NOTIFY(code, id, memberFxn) \
+    { WM_NOTIFY, static_cast<UINT>(code), static_cast<UINT>(id), AFX_MSG_HANDLER( \
+        LRESULT result = 0; self->memberFxn(reinterpret_cast<NMHDR*>(lParam), &result); return result;) },

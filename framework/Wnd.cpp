@@ -104,6 +104,10 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
     if (message == WM_COMMAND) {
         id = LOWORD(wParam);
         code = lParam != 0 ? HIWORD(wParam) : 0;   // menus and accelerators are plain commands
+    } else if (message == WM_NOTIFY && lParam != 0) {
+        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+        id = static_cast<UINT>(header->idFrom);
+        code = header->code;
     }
     if (DispatchFromTable(message, code, id, wParam, lParam, result))
         return TRUE;

@@ -5,32 +5,35 @@
 namespace {
 
 template <typename Entry>
-bool Bind(HMODULE module, const char* name, Entry* slot)
+bool Bind(HMODULE module, const char* name, Entry* slot, std::string* error)
 {
     *slot = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    if (*slot == NULL)
-        fprintf(stderr, "velkctl: velk.dll has no entry point %s\n", name);
+    if (*slot == NULL && error->empty())
+        *error = std::string("velk.dll has no entry point ") + name;
     return *slot != NULL;
 }
 
 } // namespace
 
-bool LoadBus(BusBinding* binding)
+bool LoadBus(BusBinding* binding, std::string* error)
 {
     ZeroMemory(binding, sizeof *binding);
+    error->clear();
     binding->module = LoadLibraryA("velk.dll");
     if (binding->module == NULL) {
-        fprintf(stderr, "velkctl: cannot load velk.dll (error %lu)\n", GetLastError());
+        char text[64];
+        snprintf(text, sizeof text, "cannot load velk.dll (error %lu)", GetLastError());
+        *error = text;
         return false;
     }
     HMODULE module = binding->module;
-    bool bound = Bind(module, "vPostData", &binding->vPostData);
-    bound = Bind(module, "vRegister", &binding->vRegister) && bound;
-    bound = Bind(module, "vUnregister", &binding->vUnregister) && bound;
-    bound = Bind(module, "vGetPublicVar", &binding->vGetPublicVar) && bound;
-    bound = Bind(module, "vSetPublicVar", &binding->vSetPublicVar) && bound;
-    bound = Bind(module, "vGetp", &binding->vGetp) && bound;
-    bound = Bind(module, "vGetInfo", &binding->vGetInfo) && bound;
+    bool bound = Bind(module, "vPostData", &binding->vPostData, error);
+    bound = Bind(module, "vRegister", &binding->vRegister, error) && bound;
+    bound = Bind(module, "vUnregister", &binding->vUnregister, error) && bound;
+    bound = Bind(module, "vGetPublicVar", &binding->vGetPublicVar, error) && bound;
+    bound = Bind(module, "vSetPublicVar", &binding->vSetPublicVar, error) && bound;
+    bound = Bind(module, "vGetp", &binding->vGetp, error) && bound;
+    bound = Bind(module, "vGetInfo", &binding->vGetInfo, error) && bound;
     binding->velkBusStatus = reinterpret_cast<PFN_velkBusStatus>(
         reinterpret_cast<void*>(GetProcAddress(module, "velkBusStatus")));
     if (!bound) {

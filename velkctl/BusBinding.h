@@ -1,5 +1,8 @@
-// velkctl's binding to velk.dll, loaded at run time as the console loads it.
+// The binding of velkctl and velkscope to velk.dll, loaded at run time as the
+// console loads it.
 #pragma once
+#include <string>
+
 #include <windows.h>
 
 #include "bus/VelkApi.h"
@@ -17,7 +20,8 @@ struct BusBinding {
     PFN_velkBusStatus velkBusStatus;   // our library's extras; absent from others
 };
 
-// Loads the library beside velkctl (or by the platform's search) and binds
-// the seven entry points; false with a message on stderr when it cannot.
-bool LoadBus(BusBinding* binding);
+// Loads the library beside the program (or by the platform's search) and
+// binds the seven entry points; false with what went wrong in *error
+// ("cannot load velk.dll (error 126)") when it cannot.
+bool LoadBus(BusBinding* binding, std::string* error);
 void FreeBus(BusBinding* binding);

@@ -154,8 +154,11 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
         SetBusName(args.busName);
 
     BusBinding bus;
-    if (!LoadBus(&bus))
+    std::string error;
+    if (!LoadBus(&bus, &error)) {
+        fprintf(stderr, "velkctl: %s\n", error.c_str());
         return kExitNoBus;
+    }
     int status = bus.velkBusStatus != NULL ? bus.velkBusStatus() : kVelkOk;
     if (status != kVelkOk) {
         fprintf(stderr, "velkctl: no bus: %s (%d)\n", VelkResultText(status), status);

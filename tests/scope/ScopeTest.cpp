@@ -1,0 +1,273 @@
+// velkscope's window as the user sees it: messages posted through velk.dll
+// on a bus of this test's own, the chart painted by its own paint function
+// (WM_PRINTCLIENT) into a memory bitmap, its pixels read.
+#include <stdint.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "bus/VelkApi.h"
+#include "chart/ChartGeometry.h"
+#include "velk/VelkLibrary.h"
+#include "velkctl/BusBinding.h"
+#include "velkctl/BusCounters.h"
+#include "velkscope/ScopeDlg.h"
+
+namespace {
+
+const uint32_t kRampCode = 0x20001001;
+
+// The chart's pixels as 0xRRGGBB, top row first.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
+    bool operator==(const Picture& other) const { return width == other.width && pixels == other.pixels; }
+};
+
+class Scope : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        char name[64];
+        snprintf(name, sizeof name, "velkscope-test-%lu", GetCurrentProcessId());
+        SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, name);
+        std::string error;
+        ASSERT_TRUE(LoadBus(&bus_, &error)) << error;
+    }
+    static void TearDownTestSuite() { FreeBus(&bus_); }
+
+    void Open(std::vector<uint32_t> codes, int64_t windowMicros)
+    {
+        ScopeOptions options;
+        std::string error;
+        ASSERT_TRUE(ParseScopeArguments({}, &options, &error));
+        options.codes = codes;
+        options.windowMicros = windowMicros;
+        scope_.reset(new CScopeDlg(options, bus_));
+        std::wstring failure;
+        ASSERT_TRUE(scope_->Start(&failure));
+        SetWindowPos(scope_->m_hWnd, nullptr, 0, 0, 1000, 600, SWP_NOZORDER | SWP_NOMOVE);
+        Pump(50);
+    }
+
+    void TearDown() override { scope_.reset(); }
+
+    // Runs the thread's messages for ms milliseconds.
+    static void Pump(DWORD ms)
+    {
+        DWORD start = GetTickCount();
+        do {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            Sleep(1);
+        } while (GetTickCount() - start < ms);
+    }
+
+    // Pumps until the scope has received count messages in all; false on timeout.
+    bool PumpUntilReceived(uint64_t count, DWORD timeoutMs = 30000)
+    {
+        DWORD start = GetTickCount();
+        while (scope_->Model().Received() < count && GetTickCount() - start < timeoutMs)
+            Pump(5);
+        return scope_->Model().Received() >= count;
+    }
+
+    void Post(uint32_t code, int32_t value)
+    {
+        ASSERT_GE(bus_.vPostData(scope_->m_hWnd, code, static_cast<LPARAM>(value), 4), 1);
+    }
+
+    void Click(int id)
+    {
+        ::SendMessageW(GetDlgItem(scope_->m_hWnd, id), BM_CLICK, 0, 0);
+    }
+
+    // What the chart's paint function draws now.
+    Picture Paint()
+    {
+        HWND chart = scope_->Chart().m_hWnd;
+        RECT client;
+        GetClientRect(chart, &client);
+        Picture picture;
+        picture.width = client.right;
+        picture.height = client.bottom;
+        HDC screen = GetDC(chart);
+        HDC memory = CreateCompatibleDC(screen);
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = picture.width;
+        info.bmiHeader.biHeight = -picture.height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        ::SendMessageW(chart, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+        GdiFlush();
+        const uint32_t* first = static_cast<const uint32_t*>(bits);
+        picture.pixels.assign(first, first + static_cast<size_t>(picture.width) * picture.height);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(chart, screen);
+        return picture;
+    }
+
+    // For each x of the plot area, the topmost row in the colour; -1 where none.
+    static std::vector<int> TopRows(const Picture& picture, uint32_t colour)
+    {
+        PlotArea area = PlotAreaOf(picture.width, picture.height);
+        std::vector<int> rows;
+        for (int x = area.left; x < area.right; ++x) {
+            int top = -1;
+            for (int y = area.top; y < area.bottom && top < 0; ++y) {
+                if (picture.At(x, y) == colour)
+                    top = y;
+            }
+            rows.push_back(top);
+        }
+        return rows;
+    }
+
+    static uint64_t Counter(const char* name)
+    {
+        CounterValues counters = ParseCounters(bus_.vGetInfo(kInfoFurther));
+        return counters[name];
+    }
+
+    static BusBinding bus_;
+    std::unique_ptr<CScopeDlg> scope_;
+};
+
+BusBinding Scope::bus_;
+
+TEST_F(Scope, APostedRampDrawsARisingTraceInItsColour)
+{
+    Open({ kRampCode }, 2000000);
+    // 100 values 10 ms apart: the ramp spans half the 2-second window.
+    for (int32_t value = 0; value < 100; ++value) {
+        Post(kRampCode, value * 1000 - 50000);
+        Pump(10);
+    }
+    ASSERT_TRUE(PumpUntilReceived(100));
+    Picture picture = Paint();
+    std::vector<int> rows = TopRows(picture, TraceColour(0));
+    std::vector<int> drawn;
+    for (int row : rows) {
+        if (row >= 0)
+            drawn.push_back(row);
+    }
+    ASSERT_GE(drawn.size(), rows.size() / 4) << "the trace covers too little of the chart";
+    // Rising: higher (smaller y) to the right, never falling back.
+    PlotArea area = PlotAreaOf(picture.width, picture.height);
+    EXPECT_GT(drawn.front() - drawn.back(), area.Height() / 2);
+    for (size_t i = 1; i < drawn.size(); ++i)
+        EXPECT_LE(drawn[i], drawn[i - 1] + 1) << "falls at the " << i << "th drawn column";
+    // Nothing of the plot area right of the newest sample is in the colour:
+    // the trace ends at "now".
+    EXPECT_LT(std::count(rows.end() - rows.size() / 8, rows.end(), -1), static_cast<long>(rows.size() / 8) + 1);
+}
+
+TEST_F(Scope, APausedChartDoesNotMoveWhileMessagesArriveAndAreCounted)
+{
+    Open({ kRampCode }, 1000000);
+    for (int32_t value = 0; value < 20; ++value) {
+        Post(kRampCode, value);
+        Pump(10);
+    }
+    ASSERT_TRUE(PumpUntilReceived(20));
+    Click(IDC_PAUSE);
+    ASSERT_TRUE(scope_->Model().Paused());
+    Picture paused = Paint();
+
+    // Posted while paused, over more than the whole window.
+    for (int32_t value = 0; value < 50; ++value) {
+        Post(kRampCode, 100000 - value);
+        Pump(25);
+    }
+    ASSERT_TRUE(PumpUntilReceived(70));
+    EXPECT_EQ(70u, scope_->Model().Rows()[0].count);
+    EXPECT_TRUE(Paint() == paused) << "the paused chart changed";
+    EXPECT_EQ(70u, scope_->Model().Traces()[0].ring.Size());   // kept, not lost
+
+    Click(IDC_PAUSE);
+    EXPECT_FALSE(scope_->Model().Paused());
+    // Live again: the window has moved past everything posted.
+    EXPECT_FALSE(Paint() == paused);
+}
+
+TEST_F(Scope, BadInputDrawsWhatItCanAndLosesNothing)
+{
+    // A code that never comes, one at both ends of int32, one constant.
+    const uint32_t never = 0x20001077, extremes = 0x20001002, constant = 0x20004003;
+    Open({ never, extremes, constant }, 10000000);
+    Post(extremes, INT32_MIN);
+    Post(extremes, INT32_MAX);
+    Post(constant, 7);
+    Post(constant, 7);
+    ASSERT_TRUE(PumpUntilReceived(4));
+    Picture picture = Paint();
+    std::vector<int> extremeRows = TopRows(picture, TraceColour(1));
+    std::vector<int> constantRows = TopRows(picture, TraceColour(2));
+    EXPECT_LT(std::count(extremeRows.begin(), extremeRows.end(), -1), static_cast<long>(extremeRows.size()));
+    EXPECT_LT(std::count(constantRows.begin(), constantRows.end(), -1), static_cast<long>(constantRows.size()));
+    EXPECT_EQ(0u, scope_->Model().Traces()[0].ring.Size());
+
+    // A burst of 10^5 messages as fast as they can be posted: every one
+    // taken and counted, none dropped by the bus.
+    uint64_t droppedBefore = Counter("dropped");
+    for (int i = 0; i < 100000; ++i)
+        bus_.vPostData(scope_->m_hWnd, constant, i % 2, 4);
+    EXPECT_TRUE(PumpUntilReceived(100004, 120000)) << scope_->Model().Received();
+    EXPECT_EQ(droppedBefore, Counter("dropped"));
+    EXPECT_EQ(100002u, scope_->Model().Rows()[static_cast<size_t>(scope_->Model().RowOf(constant))].count);
+
+    // The smallest window, and a chart of no size at all, still paint.
+    SetWindowPos(scope_->m_hWnd, nullptr, 0, 0, 10, 10, SWP_NOZORDER | SWP_NOMOVE);
+    Pump(50);
+    Picture small = Paint();
+    EXPECT_GT(small.width, 0);
+    RECT none = { 0, 0, 0, 0 };
+    scope_->Chart().Paint(GetDC(scope_->Chart().m_hWnd), none);
+}
+
+TEST_F(Scope, SavesTheChartAsAPngOfItsSize)
+{
+    Open({ kRampCode }, 10000000);
+    Post(kRampCode, 5);
+    ASSERT_TRUE(PumpUntilReceived(1));
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    std::string path = std::string(folder) + "velkscope-test.png";
+    DeleteFileA(path.c_str());
+    std::string error;
+    ASSERT_TRUE(scope_->SavePng(AfxWideFromNarrow(path.c_str()).c_str(), &error)) << error;
+
+    FILE* file = fopen(path.c_str(), "rb");
+    ASSERT_NE(nullptr, file);
+    unsigned char head[24] = {};
+    size_t got = fread(head, 1, sizeof head, file);
+    fclose(file);
+    DeleteFileA(path.c_str());
+    ASSERT_EQ(sizeof head, got);
+    EXPECT_EQ(0, memcmp(head, "\x89PNG\r\n\x1a\n", 8));
+    RECT client;
+    GetClientRect(scope_->Chart().m_hWnd, &client);
+    uint32_t width = static_cast<uint32_t>(head[16] << 24 | head[17] << 16 | head[18] << 8 | head[19]);
+    uint32_t height = static_cast<uint32_t>(head[20] << 24 | head[21] << 16 | head[22] << 8 | head[23]);
+    EXPECT_EQ(static_cast<uint32_t>(client.right), width);
+    EXPECT_EQ(static_cast<uint32_t>(client.bottom), height);
+}
+
+} // namespace

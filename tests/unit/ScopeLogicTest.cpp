@@ -1,0 +1,125 @@
+// velkscope's command line and engine, and the latest-value cell the live
+// views share.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console/LatestValue.h"
+#include "velkscope/ScopeModel.h"
+#include "velkscope/ScopeOptions.h"
+
+namespace {
+
+bool NoLeadBytes(unsigned char) { return false; }
+bool Gbk(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+TEST(ScopeOptions, EveryArgumentIsCheckedAndABadOneNamed)
+{
+    ScopeOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseScopeArguments({ "--code", "20001001", "--code=0x30000403", "--window", "2m", "--mask",
+                                      "0x1000", "--array", "word", "--bus", "bench" }, &options, &error)) << error;
+    EXPECT_EQ((std::vector<uint32_t>{ 0x20001001, 0x30000403 }), options.codes);
+    EXPECT_EQ(120000000, options.windowMicros);
+    EXPECT_EQ(0x1000u, options.mask);
+    EXPECT_EQ(kArrayFirstWord, options.arrayValue);
+    EXPECT_EQ("bench", options.busName);
+
+    ScopeOptions defaults;
+    ASSERT_TRUE(ParseScopeArguments({}, &defaults, &error));
+    EXPECT_EQ(10000000, defaults.windowMicros);
+    EXPECT_EQ(0x0080FF00u, defaults.mask);
+
+    struct Case { std::vector<std::string> args; const char* named; };
+    const Case bad[] = {
+        { { "--code", "2000100G" }, "2000100G" },
+        { { "--code" }, "--code" },
+        { { "--window", "500ms" }, "500ms" },
+        { { "--window", "2h" }, "2h" },
+        { { "--window", "fast" }, "fast" },
+        { { "--mask", "-1" }, "-1" },
+        { { "--array", "dword" }, "dword" },
+        { { "--bus=" }, "--bus" },
+        { { "--cod", "20001001" }, "--cod" },
+        { { "20001001" }, "20001001" },
+        { { "--code", "1", "--code", "2", "--code", "3", "--code", "4", "--code", "5", "--code", "6",
+            "--code", "7", "--code", "8", "--code", "9" }, "8" },
+    };
+    for (const Case& test : bad) {
+        SCOPED_TRACE(test.named);
+        ScopeOptions ignored;
+        error.clear();
+        EXPECT_FALSE(ParseScopeArguments(test.args, &ignored, &error));
+        EXPECT_NE(std::string::npos, error.find(test.named)) << error;
+    }
+}
+
+TEST(ScopeModels, TraceWhatIsTickedWithinTheirBounds)
+{
+    ScopeModel model(1000000, kArrayFirstWord);
+    for (uint32_t code = 1; code <= kMaxTraces; ++code)
+        EXPECT_TRUE(model.Tick(0x20001000 | code));
+    EXPECT_FALSE(model.Tick(0x20001009));   // one colour per trace
+    model.Untick(0x20001003);
+    EXPECT_TRUE(model.Tick(0x30000409));
+    EXPECT_EQ(2u, model.Traces()[static_cast<size_t>(model.TraceOf(0x30000409))].colour);   // the freed colour
+
+    // An array draws its first word; a string, or an array too short, nothing.
+    LatestValue array, shortArray, text;
+    array.Set(kArrayPayload, 0, "\x34\x12\xFF", 3);
+    shortArray.Set(kArrayPayload, 0, "\x34", 1);
+    text.Set(kStringPayload, 0, "12", 2);
+    bool inserted = false;
+    model.Receive(0x30000409, 10, array, &inserted);
+    EXPECT_TRUE(inserted);
+    model.Receive(0x30000409, 20, shortArray, &inserted);
+    EXPECT_FALSE(inserted);
+    const Trace& trace = model.Traces()[static_cast<size_t>(model.TraceOf(0x30000409))];
+    ASSERT_EQ(1u, trace.ring.Size());
+    EXPECT_EQ(0x1234, trace.ring.At(0).value);
+
+    // Rows sorted by code; past the bound new codes are only counted.
+    for (uint32_t code = 0; code < kMaxCodes + 5; ++code)
+        model.Receive(0x10000800 + (kMaxCodes + 5 - code), 30, text, &inserted);
+    EXPECT_EQ(kMaxCodes, model.Rows().size());
+    EXPECT_EQ(6u, model.Unlisted());
+    for (size_t i = 1; i < model.Rows().size(); ++i)
+        EXPECT_LT(model.Rows()[i - 1].code, model.Rows()[i].code);
+}
+
+TEST(LatestValues, OneCellPerMessageCutToItsWidth)
+{
+    struct Case { MessageKind kind; int32_t value; std::string bytes; size_t width; LeadByteTest lead; const char* shown; };
+    const Case cases[] = {
+        { kValueMessage, -42, "", 20, NoLeadBytes, "-42" },
+        { kValueMessage, INT32_MIN, "", 20, NoLeadBytes, "-2147483648" },
+        { kValueMessage, 123456, "", 4, NoLeadBytes, "123~" },
+        { kStringPayload, 0, "hi\n\x01there", 20, NoLeadBytes, "hi\\n.there" },
+        { kStringPayload, 0, std::string("ab\0cd", 5), 20, NoLeadBytes, "ab" },
+        { kStringPayload, 0, "\xC9\xEE\xB6\xC8 depth", 4, Gbk, "\xC9\xEE~" },     // a GBK character kept whole
+        { kStringPayload, 0, "\xC9\xEE\xB6\xC8", 3, Gbk, "\xC9\xEE~" },
+        { kArrayPayload, 0, "\x01\xFF\x3C", 20, NoLeadBytes, "01 FF 3C" },
+        { kArrayPayload, 0, std::string(70, '\x11'), 8, NoLeadBytes, "11 11 ~" },
+        { kArrayPayload, 0, "", 8, NoLeadBytes, "" },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.shown);
+        LatestValue latest;
+        latest.Set(test.kind, test.value, test.bytes.data(), static_cast<int32_t>(test.bytes.size()));
+        EXPECT_EQ(test.shown, LatestValueText(latest, test.width, test.lead));
+        EXPECT_LE(LatestValueText(latest, test.width, test.lead).size(), test.width);
+    }
+    LatestValue expired;
+    expired.Set(kStringPayload, 0, nullptr, 0);
+    EXPECT_EQ("(expired)", LatestValueText(expired, 20, NoLeadBytes));
+
+    // A long payload is kept to its head, but its whole length still tells a change.
+    LatestValue a, b;
+    a.Set(kArrayPayload, 0, std::string(100, 'x').data(), 100);
+    b.Set(kArrayPayload, 0, std::string(100, 'x').data(), 99);
+    EXPECT_EQ(static_cast<size_t>(kLatestPayloadBytes), a.bytes.size());
+    EXPECT_TRUE(a != b);
+}
+
+} // namespace

@@ -1,0 +1,100 @@
+#include "velkscope/ScopeApp.h"
+
+#include <string>
+#include <vector>
+
+#include <shellapi.h>
+
+#include "velk/VelkLibrary.h"
+#include "velk/VelkResults.h"
+#include "velkctl/BusBinding.h"
+#include "velkscope/ScopeDlg.h"
+#include "velkscope/ScopeOptions.h"
+
+namespace {
+
+// velkctl's exit statuses, for scripts that start velkscope.
+enum { kExitOk = 0, kExitNoBus = 1, kExitUsage = 2, kExitRefused = 3 };
+
+const wchar_t kUsage[] =
+    L"velkscope [--code CODE ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]\n\n"
+    L"--code CODE\t画出此代码 (十六进制, 可重复, 最多 8 个)\n\t\tdraw this code (hex, repeatable, at most 8)\n"
+    L"--window D\t时间窗, 1s 到 1h, 例如 10s, 2m (默认 10s)\n\t\ttime window, 1s to 1h, like 10s, 2m (default 10s)\n"
+    L"--mask M\t订阅掩码 (默认 0x0080FF00, 全部类型)\n\t\tsubscription mask (default 0x0080FF00, every type)\n"
+    L"--array W\t数组画首字节 (byte) 或首字 (word)\n\t\tarrays draw their first byte or first word\n"
+    L"--bus NAME\t总线名 (默认 %VELK_BUS_NAME%)\n\t\tbus name (default %VELK_BUS_NAME%)";
+
+std::vector<std::string> CommandLineArguments()
+{
+    std::vector<std::string> args;
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (argv == nullptr)
+        return args;
+    for (int i = 1; i < count; ++i)
+        args.push_back(AfxNarrowFromWide(argv[i], wcslen(argv[i])));
+    LocalFree(argv);
+    return args;
+}
+
+} // namespace
+
+CScopeApp::CScopeApp()
+    : CWinApp("velkscope"), m_exitCode(kExitOk), m_bus()
+{
+}
+
+CScopeApp::~CScopeApp()
+{
+}
+
+BEGIN_MESSAGE_MAP(CScopeApp, CWinApp)
+END_MESSAGE_MAP()
+
+BOOL CScopeApp::InitInstance()
+{
+    ScopeOptions options;
+    std::string error;
+    if (!ParseScopeArguments(CommandLineArguments(), &options, &error)) {
+        std::wstring text = L"命令行有误 bad command line:\n" + AfxWideFromNarrow(error.c_str()) + L"\n\n" + kUsage;
+        AfxMessageBox(text.c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = kExitUsage;
+        return FALSE;
+    }
+    if (options.help) {
+        AfxMessageBox(kUsage, MB_OK | MB_ICONINFORMATION);
+        return FALSE;
+    }
+    if (!options.busName.empty())
+        SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, options.busName.c_str());
+
+    if (!LoadBus(&m_bus, &error)) {
+        AfxMessageBox((L"无法使用总线 no bus: " + AfxWideFromNarrow(error.c_str())).c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = kExitNoBus;
+        return FALSE;
+    }
+    int status = m_bus.velkBusStatus != nullptr ? m_bus.velkBusStatus() : kVelkOk;
+    if (status != kVelkOk) {
+        AfxMessageBox((L"无法使用总线 no bus: " + AfxWideFromNarrow(VelkResultText(status))).c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = kExitNoBus;
+        return FALSE;
+    }
+    m_scope.reset(new CScopeDlg(options, m_bus));
+    std::wstring failure;
+    if (!m_scope->Start(&failure)) {
+        AfxMessageBox(failure.c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = kExitRefused;
+        return FALSE;
+    }
+    m_scope->QuitOnClose();
+    m_pMainWnd = m_scope.get();
+    return TRUE;
+}
+
+int CScopeApp::ExitInstance()
+{
+    m_pMainWnd = nullptr;
+    m_scope.reset();   // leaves the bus before the library goes
+    FreeBus(&m_bus);
+    return m_exitCode;
+}

@@ -1,0 +1,515 @@
+#include "velkscope/ScopeDlg.h"
+
+#include <inttypes.h>
+#include <stdio.h>
+
+#include <algorithm>
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include "bus/VelkApi.h"
+#include "console/SystemLeadByte.h"
+#include "framework/FormatText.h"
+#include "velk/VelkLibrary.h"
+#include "velk/VelkResults.h"
+#include "velkscope/PngFile.h"
+
+namespace {
+
+const UINT_PTR kFrameTimer = 1;
+const UINT kFrameTimerMs = 40;
+const int64_t kFrameMicros = 40000;      // 25 frames a second
+const int64_t kListMicros = 250000;      // the list's counts and values
+const int64_t kStatusMicros = 1000000;   // the status line and the bus's health
+const size_t kValueCellBytes = 48;
+
+const int kMinWidth = 640;               // the smallest the window may be made
+const int kMinHeight = 360;
+
+// Numbers must show their signs: the 12-pixel strikes of the CJK font Wine
+// substitutes for SimSun draw no minus sign, its 13-pixel ones do.
+HFONT CreateViewFont()
+{
+    return CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"SimSun");
+}
+
+struct WindowChoice { int64_t micros; const wchar_t* text; };
+const WindowChoice kWindowChoices[] = {
+    { 1000000, L"1 s" }, { 2000000, L"2 s" }, { 5000000, L"5 s" }, { 10000000, L"10 s" },
+    { 30000000, L"30 s" }, { 60000000, L"1 min" }, { 120000000, L"2 min" }, { 300000000, L"5 min" },
+    { 600000000, L"10 min" }, { 1800000000, L"30 min" }, { 3600000000LL, L"1 h" },
+};
+
+std::wstring Wide(const std::string& text)
+{
+    return AfxWideFromNarrow(text.c_str());
+}
+
+HWND Item(HWND dialog, int id)
+{
+    return GetDlgItem(dialog, id);
+}
+
+void Place(HWND dialog, int id, int x, int y, int width, int height)
+{
+    SetWindowPos(Item(dialog, id), nullptr, x, y, std::max(width, 0), std::max(height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::wstring FileTimeName(const wchar_t* extension)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t name[64];
+    swprintf(name, 64, L"velkscope-%04u%02u%02u-%02u%02u%02u.%ls", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond, extension);
+    return name;
+}
+
+// The save dialog; empty when the user cancels.
+std::wstring AskSavePath(HWND owner, const wchar_t* filter, const wchar_t* extension)
+{
+    wchar_t path[MAX_PATH];
+    lstrcpynW(path, FileTimeName(extension).c_str(), MAX_PATH);
+    OPENFILENAMEW dialog;
+    ZeroMemory(&dialog, sizeof dialog);
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter;
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrDefExt = extension;
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    return GetSaveFileNameW(&dialog) ? std::wstring(path) : std::wstring();
+}
+
+} // namespace
+
+CScopeDlg::CScopeDlg(const ScopeOptions& options, const BusBinding& bus)
+    : CDialog(IDD),
+      m_options(options), m_bus(bus), m_model(options.windowMicros, options.arrayValue), m_codes(nullptr), m_font(CreateViewFont()),
+      m_quitOnClose(false), m_registered(false), m_checking(false),
+      m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_receivedAtStatus(0)
+{
+    for (uint32_t code : options.codes)
+        m_model.Tick(code);
+}
+
+CScopeDlg::~CScopeDlg()
+{
+    if (m_hWnd != nullptr)
+        DestroyWindow(m_hWnd);
+    if (m_font != nullptr)
+        DeleteObject(m_font);
+}
+
+BEGIN_MESSAGE_MAP(CScopeDlg, CDialog)
+    ON_WM_DESTROY()
+    ON_WM_SIZE()
+    ON_WM_GETMINMAXINFO()
+    ON_WM_TIMER()
+    ON_MESSAGE(WM_BUS_MESSAGE, OnBusMessage)
+    ON_NOTIFY(LVN_ITEMCHANGED, IDC_CODES, OnCodesItemChanged)
+    ON_NOTIFY(NM_CUSTOMDRAW, IDC_CODES, OnCodesCustomDraw)
+    ON_CBN_SELCHANGE(IDC_WINDOW, OnWindowChosen)
+    ON_BN_CLICKED(IDC_PAUSE, OnPause)
+    ON_BN_CLICKED(IDC_CLEAR_CHART, OnClearChart)
+    ON_BN_CLICKED(IDC_FIX_SCALE, OnFixScale)
+    ON_BN_CLICKED(IDC_SAVE_PNG, OnSavePng)
+END_MESSAGE_MAP()
+
+bool CScopeDlg::Start(std::wstring* error)
+{
+    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_LISTVIEW_CLASSES };
+    InitCommonControlsEx(&controls);
+    if (!Create()) {
+        *error = L"无法创建窗口 cannot create the window";
+        return false;
+    }
+    int registered = m_bus.vRegister(m_hWnd, m_options.mask, "velkscope");
+    if (registered < 0) {
+        *error = L"总线拒绝注册 the bus refused the registration: " + Wide(VelkResultText(registered));
+        DestroyWindow(m_hWnd);
+        return false;
+    }
+    m_registered = true;
+    m_counters = ParseCounters(m_bus.vGetInfo(kInfoFurther));
+    SetTimer(m_hWnd, kFrameTimer, kFrameTimerMs, nullptr);
+    RefreshStatus(m_clock.Now());
+    return true;
+}
+
+BOOL CScopeDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_SCOPE_ICON));
+    SetIcon(icon, TRUE);
+    SetIcon(icon, FALSE);
+
+    char bus[256];
+    DWORD length = GetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, bus, sizeof bus);
+    std::string title = "velkscope - ";
+    title += length > 0 && length < sizeof bus ? bus : VELK_DEFAULT_BUS_NAME;
+    SetWindowText(title.c_str());
+
+    m_chart.SubclassDlgItem(IDC_CHART, this);
+    m_chart.Attach(&m_model, &m_clock, m_font);
+    m_codes = Item(m_hWnd, IDC_CODES);
+    for (int id : { IDC_CODES, IDC_STATUS })
+        ::SendMessageW(Item(m_hWnd, id), WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+    SetUpCodeList();
+    SetUpWindowChoices();
+
+    RECT client;
+    GetClientRect(&client);
+    Layout(client.right, client.bottom);
+    return TRUE;
+}
+
+void CScopeDlg::SetUpCodeList()
+{
+    ListView_SetExtendedListViewStyle(m_codes, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    static const struct { const wchar_t* title; int width; int format; } kColumns[] = {
+        { L"代码 Code", 100, LVCFMT_LEFT },
+        { L"值 Value", 120, LVCFMT_LEFT },
+        { L"次数 Count", 76, LVCFMT_RIGHT },
+    };
+    for (int i = 0; i < 3; ++i) {
+        LVCOLUMNW column;
+        ZeroMemory(&column, sizeof column);
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        column.pszText = const_cast<wchar_t*>(kColumns[i].title);
+        column.cx = kColumns[i].width;
+        column.fmt = kColumns[i].format;
+        ::SendMessageW(m_codes, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+void CScopeDlg::SetUpWindowChoices()
+{
+    HWND combo = Item(m_hWnd, IDC_WINDOW);
+    bool listed = false;
+    for (const WindowChoice& choice : kWindowChoices) {
+        if (!listed && m_options.windowMicros < choice.micros) {
+            // A window given on the command line that no choice has.
+            std::wstring text = Wide(FormatText("%g s", static_cast<double>(m_options.windowMicros) / 1e6));
+            int at = static_cast<int>(::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+            ::SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(m_options.windowMicros / 1000));
+            listed = true;
+        }
+        int at = static_cast<int>(::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.text)));
+        ::SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(choice.micros / 1000));
+        listed = listed || choice.micros == m_options.windowMicros;
+    }
+    int count = static_cast<int>(::SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        if (::SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(i), 0) == static_cast<LRESULT>(m_options.windowMicros / 1000))
+            ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+    }
+}
+
+// Everything in pixels from the client size: the list on the left, the
+// chart beside it, a row of controls and the status line along the bottom.
+void CScopeDlg::Layout(int width, int height)
+{
+    RECT unit = { 0, 0, 4, 8 };   // dialog units: 4 x 8 is one character cell
+    MapDialogRect(m_hWnd, &unit);
+    const int margin = unit.right;
+    const int row = unit.bottom * 14 / 8;
+    const int status = height - margin - row;
+    const int controls = status - margin / 2 - row;
+    const int listWidth = std::min(std::max(width * 3 / 10, 320), 400);
+
+    Place(m_hWnd, IDC_CODES, margin, margin, listWidth, controls - 2 * margin);
+    Place(m_hWnd, IDC_CHART, 2 * margin + listWidth, margin, width - 3 * margin - listWidth, controls - 2 * margin);
+
+    struct Cell { int id; int dialogUnits; };
+    const Cell cells[] = {
+        { IDC_WINDOW_LABEL, 56 }, { IDC_WINDOW, 50 }, { IDC_PAUSE, 54 }, { IDC_CLEAR_CHART, 54 },
+        { IDC_FIX_SCALE, 76 }, { IDC_SAVE_PNG, 50 }, { IDC_SAVE_CSV, 50 },
+    };
+    int x = margin;
+    for (const Cell& cell : cells) {
+        int cellWidth = cell.dialogUnits * unit.right / 4;
+        // A drop-down list's height includes its list.
+        Place(m_hWnd, cell.id, x, controls, cellWidth, cell.id == IDC_WINDOW ? row * 10 : row);
+        x += cellWidth + margin;
+    }
+    Place(m_hWnd, IDC_STATUS, margin, status, width - 2 * margin, row);
+    m_chart.Invalidate(FALSE);
+}
+
+void CScopeDlg::OnSize(UINT type, int cx, int cy)
+{
+    if (type != SIZE_MINIMIZED && m_codes != nullptr)
+        Layout(cx, cy);
+}
+
+void CScopeDlg::OnGetMinMaxInfo(MINMAXINFO* info)
+{
+    info->ptMinTrackSize.x = kMinWidth;
+    info->ptMinTrackSize.y = kMinHeight;
+}
+
+BOOL CScopeDlg::PreTranslateMessage(MSG* pMsg)
+{
+    // Escape would close the window: a scope is closed on purpose only.
+    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_ESCAPE)
+        return TRUE;
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+void CScopeDlg::OnCancel()
+{
+    DestroyWindow(m_hWnd);
+}
+
+void CScopeDlg::OnDestroy()
+{
+    KillTimer(m_hWnd, kFrameTimer);
+    if (m_registered)
+        m_bus.vUnregister(m_hWnd);   // the handle is still valid: the bus learns which window leaves
+    m_registered = false;
+    CDialog::OnDestroy();
+}
+
+void CScopeDlg::PostNcDestroy()
+{
+    if (m_quitOnClose)
+        PostQuitMessage(0);
+}
+
+LRESULT CScopeDlg::OnBusMessage(WPARAM wParam, LPARAM lParam)
+{
+    const uint32_t code = static_cast<uint32_t>(wParam);
+    const int64_t now = m_clock.Now();
+    LatestValue message;
+    MessageKind kind = ClassifyCode(code);
+    const char* payload = nullptr;
+    int length = 0;
+    if (kind != kValueMessage)
+        payload = m_bus.vGetp(lParam, &length);   // now: the bus keeps payloads only for a while
+    message.Set(kind, static_cast<int32_t>(static_cast<uint32_t>(static_cast<uintptr_t>(lParam))), payload, length);
+
+    bool inserted = false;
+    int row = m_model.Receive(code, now, message, &inserted);
+    if (inserted)
+        InsertRow(static_cast<size_t>(row));
+    // Under a flood the queue never empties, and timers and paints wait
+    // for an empty queue: the frames are drawn from here then.
+    if (now - m_lastFrame >= kFrameMicros)
+        Frame(now);
+    return 0;
+}
+
+void CScopeDlg::InsertRow(size_t row)
+{
+    const CodeRow& codeRow = m_model.Rows()[row];
+    std::string code = FormatText("%08x", static_cast<unsigned>(codeRow.code));
+    LVITEMA item;
+    ZeroMemory(&item, sizeof item);
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = static_cast<int>(row);
+    item.pszText = const_cast<char*>(code.c_str());
+    item.lParam = static_cast<LPARAM>(codeRow.code);
+    ::SendMessageA(m_codes, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    m_shownCounts.insert(m_shownCounts.begin() + static_cast<ptrdiff_t>(row), UINT64_MAX);
+    if (m_model.TraceOf(codeRow.code) >= 0)
+        SetChecked(row, true);
+}
+
+void CScopeDlg::SetChecked(size_t row, bool checked)
+{
+    m_checking = true;
+    ListView_SetCheckState(m_codes, static_cast<int>(row), checked ? TRUE : FALSE);
+    m_checking = false;
+}
+
+void CScopeDlg::OnCodesItemChanged(NMHDR* header, LRESULT*)
+{
+    const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(header);
+    if (m_checking || (change->uChanged & LVIF_STATE) == 0 ||
+        ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) == 0 || change->iItem < 0)
+        return;
+    size_t row = static_cast<size_t>(change->iItem);
+    if (row >= m_model.Rows().size())
+        return;
+    uint32_t code = m_model.Rows()[row].code;
+    bool checked = (change->uNewState & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+    if (checked && !m_model.Tick(code)) {
+        SetChecked(row, false);
+        m_note = L"最多画 8 条曲线 at most 8 traces";
+        RefreshStatus(m_clock.Now());
+        return;
+    }
+    if (!checked)
+        m_model.Untick(code);
+    ListView_RedrawItems(m_codes, change->iItem, change->iItem);
+    m_chart.Redraw();
+}
+
+// Ticked codes are written in their trace's colour, as the legend does.
+void CScopeDlg::OnCodesCustomDraw(NMHDR* header, LRESULT* result)
+{
+    NMLVCUSTOMDRAW* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
+    if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
+        *result = CDRF_NOTIFYITEMDRAW;
+        return;
+    }
+    if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+        int trace = m_model.TraceOf(static_cast<uint32_t>(draw->nmcd.lItemlParam));
+        if (trace >= 0) {
+            uint32_t rgb = TraceColour(m_model.Traces()[static_cast<size_t>(trace)].colour);
+            draw->clrText = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+        }
+    }
+    *result = CDRF_DODEFAULT;
+}
+
+void CScopeDlg::OnTimer(UINT_PTR id)
+{
+    if (id == kFrameTimer)
+        Frame(m_clock.Now());
+}
+
+void CScopeDlg::Frame(int64_t now)
+{
+    m_lastFrame = now;
+    if (!m_model.Paused())
+        m_chart.Redraw();
+    if (now - m_lastList >= kListMicros) {
+        m_lastList = now;
+        RefreshList();
+    }
+    if (now - m_lastStatus >= kStatusMicros)
+        RefreshStatus(now);
+}
+
+// Only the rows in sight, and of those only the ones whose count moved.
+void CScopeDlg::RefreshList()
+{
+    const std::vector<CodeRow>& rows = m_model.Rows();
+    size_t top = static_cast<size_t>(std::max(0, ListView_GetTopIndex(m_codes)));
+    size_t end = std::min(rows.size(), top + static_cast<size_t>(ListView_GetCountPerPage(m_codes)) + 1);
+    for (size_t row = top; row < end; ++row) {
+        if (m_shownCounts[row] == rows[row].count && !rows[row].changed)
+            continue;
+        m_shownCounts[row] = rows[row].count;
+        m_model.MarkShown(row);
+        std::string value = LatestValueText(rows[row].latest, kValueCellBytes, IsSystemLeadByte);
+        std::string count = FormatText("%" PRIu64, rows[row].count);
+        LVITEMA item;
+        ZeroMemory(&item, sizeof item);
+        item.iSubItem = 1;
+        item.pszText = const_cast<char*>(value.c_str());
+        ::SendMessageA(m_codes, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        item.iSubItem = 2;
+        item.pszText = const_cast<char*>(count.c_str());
+        ::SendMessageA(m_codes, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void CScopeDlg::RefreshStatus(int64_t now)
+{
+    const double seconds = static_cast<double>(now - m_lastStatus) / 1e6;
+    const uint64_t received = m_model.Received();
+    const double rate = seconds > 0 && received >= m_receivedAtStatus
+                      ? static_cast<double>(received - m_receivedAtStatus) / seconds : 0;
+    m_lastStatus = now;
+    m_receivedAtStatus = received;
+
+    std::wstring text = L"收到 received " + Wide(FormatText("%" PRIu64 " (%.0f/s)", received, rate));
+    int status = m_bus.velkBusStatus != nullptr ? m_bus.velkBusStatus() : kVelkOk;
+    if (status != kVelkOk) {
+        text += L" · 总线不可用 bus unusable: " + Wide(VelkResultText(status));
+    } else {
+        CounterValues counters = ParseCounters(m_bus.vGetInfo(kInfoFurther));
+        bool losing = false;
+        text += L" · 总线 bus: " + Wide(FormatCounterChange(m_counters, counters, &losing));
+        m_counters = counters;
+    }
+    if (m_model.Unlisted() != 0)
+        text += L" · 未列出 unlisted " + Wide(FormatText("%" PRIu64, m_model.Unlisted()));
+    if (!m_note.empty())
+        text += L" · " + m_note;
+    SetStatus(text);
+}
+
+void CScopeDlg::SetStatus(const std::wstring& text)
+{
+    SetWindowTextW(Item(m_hWnd, IDC_STATUS), text.c_str());
+}
+
+void CScopeDlg::OnWindowChosen()
+{
+    HWND combo = Item(m_hWnd, IDC_WINDOW);
+    LRESULT at = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    if (at == CB_ERR)
+        return;
+    int64_t millis = static_cast<int64_t>(::SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(at), 0));
+    m_model.SetWindow(millis * 1000, m_clock.Now());
+    m_chart.Redraw();
+}
+
+void CScopeDlg::OnPause()
+{
+    if (m_model.Paused())
+        m_model.Resume();
+    else
+        m_model.Pause(m_clock.Now());
+    SetDlgItemTextW(m_hWnd, IDC_PAUSE, m_model.Paused() ? L"继续 Resume" : L"暂停 Pause");
+    m_chart.Redraw();
+}
+
+void CScopeDlg::OnClearChart()
+{
+    m_model.Clear();
+    std::fill(m_shownCounts.begin(), m_shownCounts.end(), UINT64_MAX);
+    m_note.clear();
+    RefreshList();
+    m_chart.Redraw();
+}
+
+void CScopeDlg::OnFixScale()
+{
+    if (m_model.ScaleFixed()) {
+        m_model.FixScale(nullptr);
+    } else {
+        Axis shown = m_chart.ShownAxis();
+        m_model.FixScale(&shown);
+    }
+    SetDlgItemTextW(m_hWnd, IDC_FIX_SCALE, m_model.ScaleFixed() ? L"自动刻度 Auto scale" : L"固定刻度 Fix scale");
+    m_chart.Redraw();
+}
+
+bool CScopeDlg::SavePng(const wchar_t* path, std::string* error)
+{
+    RECT client;
+    m_chart.GetClientRect(&client);
+    HDC screen = GetDC(m_chart.m_hWnd);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1));
+    ReleaseDC(m_chart.m_hWnd, screen);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    m_chart.Paint(memory, client);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    bool saved = SaveBitmapAsPng(bitmap, path, error);
+    DeleteObject(bitmap);
+    return saved;
+}
+
+void CScopeDlg::OnSavePng()
+{
+    std::wstring path = AskSavePath(m_hWnd, L"PNG (*.png)\0*.png\0", L"png");
+    if (path.empty())
+        return;
+    std::string error;
+    if (!SavePng(path.c_str(), &error)) {
+        AfxMessageBox((L"无法保存 cannot save " + path + L": " + Wide(error)).c_str());
+        return;
+    }
+    m_note = L"已保存 saved " + path;
+    RefreshStatus(m_clock.Now());
+}

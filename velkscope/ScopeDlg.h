@@ -1,0 +1,86 @@
+// velkscope's window: the codes seen on the bus in a list with check boxes,
+// the strip chart of the ticked ones, and a row of controls below (time
+// window, pause, clear, fixed scale, save). It registers itself on the bus
+// and feeds every message it receives to the model (ScopeModel).
+#pragma once
+#include <string>
+#include <vector>
+
+#include "framework/Framework.h"
+#include "velkctl/BusBinding.h"
+#include "velkctl/BusCounters.h"
+#include "velkscope/ChartView.h"
+#include "velkscope/ScopeClock.h"
+#include "velkscope/ScopeModel.h"
+#include "velkscope/ScopeOptions.h"
+#include "velkscope/resource.h"
+
+class CScopeDlg : public CDialog {
+public:
+    CScopeDlg(const ScopeOptions& options, const BusBinding& bus);
+    ~CScopeDlg() override;
+
+    enum { IDD = IDD_SCOPE };
+
+    // Creates the window and registers it on the bus. False with what failed
+    // in *error (the window is gone again then).
+    bool Start(std::wstring* error);
+    // Closing the window ends the thread's message loop.
+    void QuitOnClose() { m_quitOnClose = true; }
+
+    const ScopeModel& Model() const { return m_model; }
+    CChartView& Chart() { return m_chart; }
+    int64_t Now() const { return m_clock.Now(); }
+
+    // The chart as a PNG file, drawn by the chart's own paint function.
+    bool SavePng(const wchar_t* path, std::string* error);
+
+protected:
+    BOOL OnInitDialog() override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    void OnCancel() override;
+    void OnDestroy();
+    void PostNcDestroy() override;
+    void OnSize(UINT type, int cx, int cy);
+    void OnGetMinMaxInfo(MINMAXINFO* info);
+    void OnTimer(UINT_PTR id);
+
+    LRESULT OnBusMessage(WPARAM wParam, LPARAM lParam);
+    void OnCodesItemChanged(NMHDR* header, LRESULT* result);
+    void OnCodesCustomDraw(NMHDR* header, LRESULT* result);
+    void OnWindowChosen();
+    void OnPause();
+    void OnClearChart();
+    void OnFixScale();
+    void OnSavePng();
+
+private:
+    void SetUpCodeList();
+    void SetUpWindowChoices();
+    void Layout(int width, int height);
+    void InsertRow(size_t row);
+    void SetChecked(size_t row, bool checked);
+    // What is due: the chart's frame, the list's counts, the status line.
+    void Frame(int64_t now);
+    void RefreshList();
+    void RefreshStatus(int64_t now);
+    void SetStatus(const std::wstring& text);
+
+    ScopeOptions m_options;
+    BusBinding m_bus;
+    ScopeClock m_clock;
+    ScopeModel m_model;
+    CChartView m_chart;
+    HWND m_codes;
+    HFONT m_font;                    // of the list, the chart and the status line
+    bool m_quitOnClose;
+    bool m_registered;
+    bool m_checking;                 // the list's check boxes are being set by us
+    std::vector<uint64_t> m_shownCounts;   // per row, the count the list shows
+    int64_t m_lastFrame, m_lastList, m_lastStatus;
+    uint64_t m_receivedAtStatus;
+    CounterValues m_counters;        // the bus's, at the last status
+    std::wstring m_note;             // said in the status line until the next change
+
+    DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,272 @@
+#include "velkscope/ScopeModel.h"
+
+#include <algorithm>
+
+#include "framework/FormatText.h"
+
+bool TraceValueOf(const LatestValue& message, ArrayValue arrayValue, int32_t* value)
+{
+    if (message.kind == kValueMessage) {
+        *value = message.value;
+        return true;
+    }
+    if (message.kind != kArrayPayload)
+        return false;
+    const std::string& bytes = message.bytes;
+    if (arrayValue == kArrayFirstWord) {
+        if (bytes.size() < 2)
+            return false;
+        *value = static_cast<unsigned char>(bytes[0]) | static_cast<unsigned char>(bytes[1]) << 8;
+        return true;
+    }
+    if (bytes.empty())
+        return false;
+    *value = static_cast<unsigned char>(bytes[0]);
+    return true;
+}
+
+SampleRing::SampleRing(size_t capacity)
+    : samples_(std::max<size_t>(capacity, 1))
+{
+}
+
+void SampleRing::Add(const Sample& sample)
+{
+    if (size_ < samples_.size()) {
+        samples_[(start_ + size_) % samples_.size()] = sample;
+        ++size_;
+    } else {
+        samples_[start_] = sample;
+        start_ = (start_ + 1) % samples_.size();
+    }
+}
+
+void SampleRing::Clear()
+{
+    start_ = 0;
+    size_ = 0;
+}
+
+size_t SampleRing::LowerBound(int64_t micros) const
+{
+    size_t low = 0, high = size_;
+    while (low < high) {
+        size_t middle = low + (high - low) / 2;
+        if (At(middle).micros < micros)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+Trace::Trace(uint32_t traceCode, size_t colourIndex, int64_t windowMicros)
+    : code(traceCode), colour(colourIndex), ring(kTraceSamples), strip(windowMicros, kStripColumns)
+{
+}
+
+ScopeModel::ScopeModel(int64_t windowMicros, ArrayValue arrayValue)
+    : window_(windowMicros), arrayValue_(arrayValue)
+{
+    traces_.reserve(kMaxTraces);
+}
+
+int ScopeModel::RowOf(uint32_t code) const
+{
+    auto at = std::lower_bound(rows_.begin(), rows_.end(), code,
+                               [](const CodeRow& row, uint32_t wanted) { return row.code < wanted; });
+    return at != rows_.end() && at->code == code ? static_cast<int>(at - rows_.begin()) : -1;
+}
+
+int ScopeModel::Receive(uint32_t code, int64_t micros, const LatestValue& message, bool* inserted)
+{
+    ++received_;
+    *inserted = false;
+    auto at = std::lower_bound(rows_.begin(), rows_.end(), code,
+                               [](const CodeRow& row, uint32_t wanted) { return row.code < wanted; });
+    if (at == rows_.end() || at->code != code) {
+        if (rows_.size() >= kMaxCodes) {
+            ++unlisted_;
+            return -1;
+        }
+        CodeRow row;
+        row.code = code;
+        at = rows_.insert(at, row);
+        *inserted = true;
+    }
+    CodeRow& row = *at;
+    ++row.count;
+    if (row.count == 1 || row.latest != message)
+        row.changed = true;
+    row.latest = message;
+
+    int trace = TraceOf(code);
+    int32_t value = 0;
+    if (trace >= 0 && TraceValueOf(message, arrayValue_, &value)) {
+        Trace& drawn = traces_[static_cast<size_t>(trace)];
+        Sample sample = { micros, value };
+        drawn.ring.Add(sample);
+        drawn.strip.Add(micros, value);
+    }
+    return static_cast<int>(at - rows_.begin());
+}
+
+int ScopeModel::TraceOf(uint32_t code) const
+{
+    for (size_t i = 0; i < traces_.size(); ++i) {
+        if (traces_[i].code == code)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool ScopeModel::Tick(uint32_t code)
+{
+    if (TraceOf(code) >= 0)
+        return true;
+    if (traces_.size() >= kMaxTraces)
+        return false;
+    // The first colour no trace has.
+    size_t colour = 0;
+    while (std::any_of(traces_.begin(), traces_.end(), [&](const Trace& t) { return t.colour == colour; }))
+        ++colour;
+    traces_.emplace_back(code, colour, window_);
+    if (paused_)
+        traces_.back().frozen.assign(kStripColumns, Column());
+    return true;
+}
+
+void ScopeModel::Untick(uint32_t code)
+{
+    int trace = TraceOf(code);
+    if (trace >= 0)
+        traces_.erase(traces_.begin() + trace);
+}
+
+void ScopeModel::Refill(Trace* trace, int64_t now)
+{
+    trace->strip = ColumnStrip(window_, kStripColumns);
+    for (size_t i = trace->ring.LowerBound(now - window_); i < trace->ring.Size(); ++i)
+        trace->strip.Add(trace->ring.At(i).micros, trace->ring.At(i).value);
+}
+
+std::vector<Column> ScopeModel::ColumnsFromRing(const Trace& trace, int64_t end) const
+{
+    ColumnStrip strip(window_, kStripColumns);
+    for (size_t i = trace.ring.LowerBound(end - window_); i < trace.ring.Size() && trace.ring.At(i).micros <= end; ++i)
+        strip.Add(trace.ring.At(i).micros, trace.ring.At(i).value);
+    std::vector<Column> columns;
+    strip.CopyEnding(end, &columns);
+    return columns;
+}
+
+void ScopeModel::SetWindow(int64_t windowMicros, int64_t now)
+{
+    window_ = windowMicros;
+    for (Trace& trace : traces_) {
+        Refill(&trace, now);
+        if (paused_)
+            trace.frozen = ColumnsFromRing(trace, pausedAt_);
+    }
+}
+
+void ScopeModel::Pause(int64_t now)
+{
+    if (paused_)
+        return;
+    paused_ = true;
+    pausedAt_ = now;
+    for (Trace& trace : traces_)
+        trace.strip.CopyEnding(now, &trace.frozen);
+}
+
+void ScopeModel::Resume()
+{
+    paused_ = false;
+    for (Trace& trace : traces_)
+        std::vector<Column>().swap(trace.frozen);
+}
+
+void ScopeModel::Clear()
+{
+    for (Trace& trace : traces_) {
+        trace.ring.Clear();
+        trace.strip.Clear();
+        if (paused_)
+            trace.frozen.assign(kStripColumns, Column());
+    }
+    for (CodeRow& row : rows_) {
+        row.count = 0;
+        row.changed = true;
+    }
+    received_ = 0;
+    unlisted_ = 0;
+}
+
+std::vector<Column> ScopeModel::TraceColumns(size_t trace, int64_t now, size_t width) const
+{
+    const Trace& drawn = traces_[trace];
+    if (paused_)
+        return Regroup(drawn.frozen, width);
+    std::vector<Column> fine;
+    drawn.strip.CopyEnding(now, &fine);
+    return Regroup(fine, width);
+}
+
+Axis ScopeModel::ValueAxis(const std::vector<std::vector<Column>>& shown, int maxTicks) const
+{
+    if (scaleFixed_)
+        return fixedAxis_;
+    bool any = false;
+    int32_t low = 0, high = 0;
+    for (const std::vector<Column>& columns : shown) {
+        int32_t min, max;
+        if (ColumnRange(columns, &min, &max)) {
+            low = any ? std::min(low, min) : min;
+            high = any ? std::max(high, max) : max;
+            any = true;
+        }
+    }
+    return NiceAxis(low, high, maxTicks, 1);
+}
+
+void ScopeModel::FixScale(const Axis* axis)
+{
+    scaleFixed_ = axis != nullptr;
+    if (axis != nullptr)
+        fixedAxis_ = *axis;
+}
+
+CursorReading ScopeModel::ReadAt(const std::vector<std::vector<Column>>& shown, size_t pixel) const
+{
+    CursorReading reading;
+    size_t width = shown.empty() ? 1 : std::max<size_t>(shown.front().size(), 1);
+    pixel = std::min(pixel, width - 1);
+    reading.secondsBack = static_cast<double>(window_) * static_cast<double>(width - 1 - pixel) /
+                          static_cast<double>(width) / 1e6;
+    for (const std::vector<Column>& columns : shown) {
+        // The column under the cursor, else the last value before it.
+        std::string text = "-";
+        for (size_t p = std::min(pixel + 1, columns.size()); p-- > 0;) {
+            const Column& column = columns[p];
+            if (column.count == 0)
+                continue;
+            if (p == pixel && column.min != column.max)
+                text = FormatText("%d..%d", static_cast<int>(column.min), static_cast<int>(column.max));
+            else
+                text = FormatText("%d", static_cast<int>(p == pixel ? column.min : column.last));
+            break;
+        }
+        reading.values.push_back(text);
+    }
+    return reading;
+}
+
+std::vector<Sample> ScopeModel::VisibleSamples(size_t trace, int64_t now) const
+{
+    const SampleRing& ring = traces_[trace].ring;
+    std::vector<Sample> samples;
+    for (size_t i = ring.LowerBound(now - window_); i < ring.Size() && ring.At(i).micros <= now; ++i)
+        samples.push_back(ring.At(i));
+    return samples;
+}

@@ -1,0 +1,142 @@
+// velkscope's engine: the codes seen on the bus, each with its count and
+// latest value, and the traces drawn from the ticked ones. It knows no
+// window; the dialog feeds it messages and reads it to paint. Pure logic.
+//
+// Memory is bounded whatever runs for however long: at most kMaxCodes rows
+// (later new codes are only counted), at most kMaxTraces traces, each with
+// a ring of kTraceSamples samples (the oldest overwritten) and a strip of
+// kStripColumns min/max columns over the time window.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include "chart/AxisScale.h"
+#include "chart/ChartGeometry.h"
+#include "chart/Columns.h"
+#include "console/LatestValue.h"
+
+enum : size_t {
+    kMaxCodes = 1024,
+    kTraceSamples = 1 << 18,   // 262,144 samples, 4 MiB, per trace
+    kStripColumns = 4096,      // more than any screen is wide
+};
+
+// Which number an array message draws.
+enum ArrayValue {
+    kArrayFirstByte,   // byte 0, unsigned
+    kArrayFirstWord,   // bytes 0 and 1, little-endian, unsigned
+};
+
+// The number a message draws: a value message's data word (signed
+// 32-bit), an array's first byte or word; false for strings, and for an
+// array too short or gone.
+bool TraceValueOf(const LatestValue& message, ArrayValue arrayValue, int32_t* value);
+
+// The last samples of one trace, oldest first, at most the ring's capacity.
+class SampleRing {
+public:
+    explicit SampleRing(size_t capacity);
+    void Add(const Sample& sample);
+    void Clear();
+    size_t Size() const { return size_; }
+    const Sample& At(size_t i) const { return samples_[(start_ + i) % samples_.size()]; }
+    // The first sample at or after micros (Size() when none).
+    size_t LowerBound(int64_t micros) const;
+
+private:
+    std::vector<Sample> samples_;   // allocated whole: memory stays flat as it fills
+    size_t start_ = 0;
+    size_t size_ = 0;
+};
+
+struct CodeRow {
+    uint32_t code;
+    uint64_t count = 0;
+    LatestValue latest;
+    bool changed = true;    // not shown since it changed
+};
+
+struct Trace {
+    uint32_t code;
+    size_t colour;          // TraceColour(colour)
+    SampleRing ring;
+    ColumnStrip strip;
+    std::vector<Column> frozen;   // what the strip showed at the pause (paused only)
+
+    Trace(uint32_t traceCode, size_t colourIndex, int64_t windowMicros);
+};
+
+// What the cursor reads at one pixel column.
+struct CursorReading {
+    double secondsBack;           // before now (or the pause)
+    std::vector<std::string> values;   // per trace: "12", "3..17" or "-"
+};
+
+class ScopeModel {
+public:
+    ScopeModel(int64_t windowMicros, ArrayValue arrayValue);
+
+    // A message at micros on velkscope's clock. Returns its row, or -1
+    // when the table is full and the code is new (then only counted);
+    // *inserted tells a new row, placed at that index (rows stay sorted by code).
+    int Receive(uint32_t code, int64_t micros, const LatestValue& message, bool* inserted);
+
+    const std::vector<CodeRow>& Rows() const { return rows_; }
+    int RowOf(uint32_t code) const;   // -1 when not listed
+    void MarkShown(size_t row) { rows_[row].changed = false; }
+    uint64_t Received() const { return received_; }
+    uint64_t Unlisted() const { return unlisted_; }
+
+    // Ticks a code (listed or not yet seen): its trace starts empty. False
+    // when kMaxTraces are drawn already. Unticking drops the trace's data.
+    bool Tick(uint32_t code);
+    void Untick(uint32_t code);
+    int TraceOf(uint32_t code) const;   // -1 when not ticked
+    const std::vector<Trace>& Traces() const { return traces_; }
+
+    // The window, 1 s to 1 h: the strips are rebuilt from the rings.
+    void SetWindow(int64_t windowMicros, int64_t now);
+    int64_t Window() const { return window_; }
+
+    // Paused, the chart keeps what it showed at the pause; messages are
+    // still taken, counted and kept.
+    void Pause(int64_t now);
+    void Resume();
+    bool Paused() const { return paused_; }
+    int64_t ShownNow(int64_t now) const { return paused_ ? pausedAt_ : now; }
+
+    // Empties the traces and the counts; the rows stay, with their values.
+    void Clear();
+
+    // A trace's columns across width pixels, ending at now (or the pause).
+    std::vector<Column> TraceColumns(size_t trace, int64_t now, size_t width) const;
+
+    // The value axis: auto-scaled to the columns given, or the fixed one.
+    Axis ValueAxis(const std::vector<std::vector<Column>>& shown, int maxTicks) const;
+    // Fixes the scale at axis; unfixes with null.
+    void FixScale(const Axis* axis);
+    bool ScaleFixed() const { return scaleFixed_; }
+
+    CursorReading ReadAt(const std::vector<std::vector<Column>>& shown, size_t pixel) const;
+
+    // Samples of the trace in [now - window, now], oldest first, those the
+    // ring still holds.
+    std::vector<Sample> VisibleSamples(size_t trace, int64_t now) const;
+
+private:
+    void Refill(Trace* trace, int64_t now);
+    std::vector<Column> ColumnsFromRing(const Trace& trace, int64_t end) const;
+
+    int64_t window_;
+    ArrayValue arrayValue_;
+    std::vector<CodeRow> rows_;
+    std::vector<Trace> traces_;
+    uint64_t received_ = 0;
+    uint64_t unlisted_ = 0;
+    bool paused_ = false;
+    int64_t pausedAt_ = 0;
+    bool scaleFixed_ = false;
+    Axis fixedAxis_;
+};

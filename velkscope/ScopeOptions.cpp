@@ -1,0 +1,82 @@
+#include "velkscope/ScopeOptions.h"
+
+#include "bus/SubscriptionMask.h"
+#include "velkctl/CodeArgument.h"
+#include "velkctl/Duration.h"
+#include "velkctl/NumberArgument.h"
+
+const char kScopeUsage[] =
+    "velkscope [--code CODE ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]\n"
+    "\n"
+    "--code CODE   \xe7\x94\xbb\xe5\x87\xba\xe6\xad\xa4\xe4\xbb\xa3\xe7\xa0\x81 (\xe5\x8d\x81\xe5\x85\xad\xe8\xbf\x9b\xe5\x88\xb6, \xe5\x8f\xaf\xe9\x87\x8d\xe5\xa4\x8d) / draw this code (hex, repeatable)\n"
+    "--window D    \xe6\x97\xb6\xe9\x97\xb4\xe7\xaa\x97 1s..1h / time window, like 10s, 2m (default 10s)\n"
+    "--mask M      \xe8\xae\xa2\xe9\x98\x85\xe6\x8e\xa9\xe7\xa0\x81 / subscription mask (default 0x0080FF00)\n"
+    "--array W     \xe6\x95\xb0\xe7\xbb\x84\xe7\x94\xbb byte (\xe9\xa6\x96\xe5\xad\x97\xe8\x8a\x82) \xe6\x88\x96 word / arrays draw their first byte or word\n"
+    "--bus NAME    \xe6\x80\xbb\xe7\xba\xbf\xe5\x90\x8d / bus name (default %VELK_BUS_NAME%)\n";
+
+namespace {
+
+bool Fail(std::string* error, const std::string& text)
+{
+    *error = text;
+    return false;
+}
+
+} // namespace
+
+bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* options, std::string* error)
+{
+    options->mask = AllSubscriptionBits();
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        bool inlineValue = false;
+        size_t equals = name.find('=');
+        if (name.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.erase(equals);
+            inlineValue = true;
+        }
+        if (name == "--help" || name == "-h" || name == "/?") {
+            options->help = true;
+            continue;
+        }
+        bool known = name == "--code" || name == "--window" || name == "--mask" || name == "--array" || name == "--bus";
+        if (!known)
+            return Fail(error, "unknown argument '" + args[i] + "'");
+        if (!inlineValue) {
+            if (i + 1 >= args.size())
+                return Fail(error, name + " needs a value");
+            value = args[++i];
+        }
+        if (name == "--code") {
+            uint32_t code = 0;
+            if (!ParseCodeArgument(value, "code", &code, error))
+                return false;
+            options->codes.push_back(code);
+        } else if (name == "--window") {
+            uint64_t micros = 0;
+            if (!ParseDuration(value, &micros, error))
+                return Fail(error, "--window: " + *error);
+            if (micros < static_cast<uint64_t>(kMinWindowMicros) || micros > static_cast<uint64_t>(kMaxWindowMicros))
+                return Fail(error, "--window '" + value + "': from 1s to 1h");
+            options->windowMicros = static_cast<int64_t>(micros);
+        } else if (name == "--mask") {
+            int64_t mask = 0;
+            if (!ParseNumberArgument(value.c_str(), 0, UINT32_MAX, &mask))
+                return Fail(error, "--mask '" + value + "': expected a number from 0 to 0xFFFFFFFF (decimal or 0x-hex)");
+            options->mask = static_cast<uint32_t>(mask);
+        } else if (name == "--array") {
+            if (value != "byte" && value != "word")
+                return Fail(error, "--array '" + value + "': expected byte or word");
+            options->arrayValue = value == "word" ? kArrayFirstWord : kArrayFirstByte;
+        } else {
+            if (value.empty())
+                return Fail(error, "--bus needs a name");
+            options->busName = value;
+        }
+    }
+    if (options->codes.size() > kMaxTraces)
+        return Fail(error, "at most 8 codes are drawn at once");
+    return true;
+}

@@ -1,0 +1,30 @@
+// velkscope's command line. Pure logic.
+//
+//   velkscope [--code CODE ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]
+#pragma once
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include "velkscope/ScopeModel.h"
+
+struct ScopeOptions {
+    std::vector<uint32_t> codes;          // ticked from the start
+    int64_t windowMicros = 10000000;      // 1 s to 1 h
+    uint32_t mask = 0;                    // subscription; every type bit unless given
+    ArrayValue arrayValue = kArrayFirstByte;
+    std::string busName;                  // empty: %VELK_BUS_NAME%, else the session's bus
+    bool help = false;
+};
+
+enum : int64_t {
+    kMinWindowMicros = 1000000,
+    kMaxWindowMicros = 3600000000LL,
+};
+
+// The arguments after the program's name. False with what is wrong, naming
+// the argument, in *error.
+bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* options, std::string* error);
+
+// The usage text, bilingual, for --help and after a bad argument.
+extern const char kScopeUsage[];
