@@ -58,19 +58,19 @@ bool ColumnSpan::Add(int64_t micros, int32_t value)
     int64_t offset = micros - from_;
     const int64_t count = static_cast<int64_t>(columns_.size());
     while (offset >= span_) {
-        // offset * count below must stay inside 64 bits: about 35 years of
-        // microseconds at 8,192 columns.
-        if (!growth_ || span_ > INT64_MAX / 2 / count)
+        if (!growth_ || !Double())
             return false;
-        Double();
     }
     size_t index = static_cast<size_t>(offset * count / span_);
     columns_[std::min(index, columns_.size() - 1)].Add(value);
     return true;
 }
 
-void ColumnSpan::Double()
+bool ColumnSpan::Double()
 {
+    // offset * count in Add must stay inside 64 bits.
+    if (span_ > INT64_MAX / 2 / static_cast<int64_t>(columns_.size()))
+        return false;
     const size_t count = columns_.size();
     std::vector<Column> merged(count);
     for (size_t i = 0; i < count; ++i)
@@ -78,6 +78,7 @@ void ColumnSpan::Double()
     // An odd count: the last column's right half and the new columns.
     columns_.swap(merged);
     span_ *= 2;
+    return true;
 }
 
 ColumnStrip::ColumnStrip(int64_t windowMicros, size_t count)

@@ -36,12 +36,14 @@ public:
     ColumnSpan(int64_t from, int64_t span, size_t count, bool growth);
 
     bool Add(int64_t micros, int32_t value);
+    // Twice the span, neighbouring columns merged; false when it cannot
+    // grow further (about 35 years of microseconds at 8,192 columns).
+    bool Double();
     const std::vector<Column>& Columns() const { return columns_; }
     int64_t From() const { return from_; }
     int64_t Span() const { return span_; }
 
 private:
-    void Double();
 
     int64_t from_;
     int64_t span_;

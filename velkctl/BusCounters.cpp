@@ -39,6 +39,7 @@ std::string FormatCounterChange(const CounterValues& before, const CounterValues
 {
     static const struct { const char* name; bool loss; } kShown[] = {
         { "posted", false }, { "delivered", false }, { "dropped", true }, { "expired", true },
+        { "abandoned", true },   // left undecided by a sender that died mid-post
     };
     *losing = false;
     std::string text;

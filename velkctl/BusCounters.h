@@ -11,6 +11,7 @@ typedef std::map<std::string, uint64_t> CounterValues;
 // says something else) are skipped, so unknown and new counters do no harm.
 CounterValues ParseCounters(const char* text);
 
-// "posted +10, delivered +20, dropped +0, expired +0"; a counter either side
-// lacks shows as "?". *losing is set when anything was dropped or expired.
+// "posted +10, delivered +20, dropped +0, expired +0, abandoned +0"; a
+// counter either side lacks shows as "?". *losing is set when anything was
+// dropped, expired or abandoned.
 std::string FormatCounterChange(const CounterValues& before, const CounterValues& after, bool* losing);

@@ -22,6 +22,7 @@
 #include "velkctl/FilterOptions.h"
 #include "velkctl/NumberArgument.h"
 #include "velkctl/InputFile.h"
+#include "velkctl/ViewCommands.h"
 #include "velkctl/Watch.h"
 #include "velkctl/WorkbenchCommands.h"
 
@@ -54,6 +55,7 @@ struct Arguments {
     bool watch = false;
     WorkbenchArguments workbench;
     BridgeArguments bridge;
+    ViewArguments views;
 };
 
 // Everything a command needs, checked before the bus is touched: bad input
@@ -67,6 +69,7 @@ struct Request {
     WatchOptions watch;
     WorkbenchRequest workbench;
     BridgeOptions bridge;
+    ViewRequest views;
 };
 
 bool PrepareWatch(CLI::App* command, const Arguments& args, WatchOptions* watch)
@@ -174,8 +177,9 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
 
     const uint32_t channel = static_cast<uint32_t>(request.a);
     int exitCode = kExitCrashed;   // no command ran: an internal error
-    if (RunWorkbenchCommand(app, request.workbench, bus, window, &exitCode)) {
-        // record, replay or stats
+    if (RunWorkbenchCommand(app, request.workbench, bus, window, &exitCode) ||
+        RunBusView(app, request.views, bus, window, &exitCode)) {
+        // record, replay, stats or top
     } else if (app.got_subcommand("clients")) {
         exitCode = ShowInformation(bus, kInfoHandles, request.watch);
     } else if (app.got_subcommand("counters")) {
@@ -303,6 +307,7 @@ int Main(int argc, char** argv)
                        "    10062 ended                one line per window, as it answered");
     AddWorkbenchCommands(app, &args.workbench);
     AddBridgeCommand(app, &args.bridge);
+    AddViewCommands(app, &args.views);
     FinishCommandLine(app);
 
     int parsed = ParseCommandLine(app, argc, argv);
@@ -323,6 +328,12 @@ int Main(int argc, char** argv)
         return prepared;
     if (app.got_subcommand("export"))   // a file to a file: no bus
         return ExportRecording(request.workbench.exportCsv);
+    prepared = PrepareViews(app, args.views, &request.views);
+    if (prepared != kExitOk)
+        return prepared;
+    int exitCode = kExitCrashed;
+    if (RunOfflineView(app, args.views, request.views, &exitCode))
+        return exitCode;
     return Run(app, args, request);
 }
 

@@ -21,13 +21,12 @@ std::string WithoutCarriageReturns(const char* text)
     return lines;
 }
 
-// The local time with its UTC offset, as monitor --time abs writes it.
-std::string TimeLine()
+} // namespace
+
+std::string LocalTimeLine()
 {
     return "-- " + FormatLocalTime(WallClockNow()) + " --\n";
 }
-
-} // namespace
 
 int ShowInformation(const BusBinding& bus, int selector, const WatchOptions& options)
 {
@@ -45,7 +44,7 @@ int ShowInformation(const BusBinding& bus, int selector, const WatchOptions& opt
         std::string now = looks == 1 ? shown : WithoutCarriageReturns(bus.vGetInfo(selector));
         if (looks == 1 || now != shown) {
             shown = now;
-            fputs((TimeLine() + shown).c_str(), stdout);
+            fputs((LocalTimeLine() + shown).c_str(), stdout);
             if (fflush(stdout) != 0 || (options.count != 0 && ++printed == options.count))
                 break;
         }

@@ -3,6 +3,7 @@
 // line with the local time, until Ctrl+C or a count.
 #pragma once
 #include <stdint.h>
+#include <string>
 
 #include "velkctl/BusBinding.h"
 
@@ -14,3 +15,8 @@ struct WatchOptions {
 
 // selector: kInfoHandles, kInfoVariables or kInfoFurther. The exit status.
 int ShowInformation(const BusBinding& bus, int selector, const WatchOptions& options);
+
+// "-- 2026-12-08 09:12:03.123 +08:00 --" and a newline: the local time with
+// its UTC offset, as monitor --time abs writes it, heading each repeated
+// block (--watch, top on a pipe).
+std::string LocalTimeLine();

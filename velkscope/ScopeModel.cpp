@@ -4,27 +4,6 @@
 
 #include "framework/FormatText.h"
 
-bool TraceValueOf(const LatestValue& message, ArrayValue arrayValue, int32_t* value)
-{
-    if (message.kind == kValueMessage) {
-        *value = message.value;
-        return true;
-    }
-    if (message.kind != kArrayPayload)
-        return false;
-    const std::string& bytes = message.bytes;
-    if (arrayValue == kArrayFirstWord) {
-        if (bytes.size() < 2)
-            return false;
-        *value = static_cast<unsigned char>(bytes[0]) | static_cast<unsigned char>(bytes[1]) << 8;
-        return true;
-    }
-    if (bytes.empty())
-        return false;
-    *value = static_cast<unsigned char>(bytes[0]);
-    return true;
-}
-
 SampleRing::SampleRing(size_t capacity)
     : samples_(std::max<size_t>(capacity, 1))
 {
@@ -102,7 +81,7 @@ int ScopeModel::Receive(uint32_t code, int64_t micros, const LatestValue& messag
 
     int trace = TraceOf(code);
     int32_t value = 0;
-    if (trace >= 0 && TraceValueOf(message, arrayValue_, &value)) {
+    if (trace >= 0 && TraceValueOf(message.kind, message.value, message.bytes, arrayValue_, &value)) {
         Trace& drawn = traces_[static_cast<size_t>(trace)];
         Sample sample = { micros, value };
         drawn.ring.Add(sample);

@@ -15,6 +15,7 @@
 #include "chart/AxisScale.h"
 #include "chart/ChartGeometry.h"
 #include "chart/Columns.h"
+#include "chart/TraceValue.h"
 #include "console/LatestValue.h"
 
 enum : size_t {
@@ -22,17 +23,6 @@ enum : size_t {
     kTraceSamples = 1 << 18,   // 262,144 samples, 4 MiB, per trace
     kStripColumns = 4096,      // more than any screen is wide
 };
-
-// Which number an array message draws.
-enum ArrayValue {
-    kArrayFirstByte,   // byte 0, unsigned
-    kArrayFirstWord,   // bytes 0 and 1, little-endian, unsigned
-};
-
-// The number a message draws: a value message's data word (signed
-// 32-bit), an array's first byte or word; false for strings, and for an
-// array too short or gone.
-bool TraceValueOf(const LatestValue& message, ArrayValue arrayValue, int32_t* value);
 
 // The last samples of one trace, oldest first, at most the ring's capacity.
 class SampleRing {

@@ -109,12 +109,17 @@ TEST(Statistics, CodesRankedByCountAndCountersByName)
     EXPECT_EQ(6u, before.size());
     CounterValues after = ParseCounters("posted 15\ndelivered 29\ndropped 1\nexpired 2\nnew 1");
     bool losing = false;
-    EXPECT_EQ("posted +5, delivered +9, dropped +0, expired +2 (LOSING)", FormatCounterChange(before, after, &losing));
+    EXPECT_EQ("posted +5, delivered +9, dropped +0, expired +2 (LOSING), abandoned ?", FormatCounterChange(before, after, &losing));
     EXPECT_TRUE(losing);
     after["dropped"] = 4;
     after["expired"] = 0;   // a bus made afresh meanwhile counts from 0
-    EXPECT_EQ("posted +5, delivered +9, dropped +3 (LOSING), expired +0", FormatCounterChange(before, after, &losing));
-    EXPECT_EQ("posted ?, delivered ?, dropped ?, expired ?",
+    EXPECT_EQ("posted +5, delivered +9, dropped +3 (LOSING), expired +0, abandoned ?", FormatCounterChange(before, after, &losing));
+    before["abandoned"] = 7;
+    after = before;
+    after["abandoned"] = 8;   // a sender that died mid-post
+    EXPECT_EQ("posted +0, delivered +0, dropped +0, expired +0, abandoned +1 (LOSING)", FormatCounterChange(before, after, &losing));
+    EXPECT_TRUE(losing);
+    EXPECT_EQ("posted ?, delivered ?, dropped ?, expired ?, abandoned ?",
               FormatCounterChange(ParseCounters("no bus: not attached (-7)\r\n"), after, &losing));
     EXPECT_FALSE(losing);
     EXPECT_TRUE(ParseCounters(nullptr).empty());

@@ -1,0 +1,142 @@
+#include "velkctl/ViewCommands.h"
+
+#include <stdio.h>
+
+#include "bus/SubscriptionMask.h"
+#include "velkctl/CodeArgument.h"
+#include "velkctl/Commands.h"
+#include "velkctl/Duration.h"
+#include "velkctl/InputFile.h"
+#include "velkctl/NumberArgument.h"
+#include "velkctl/Plot.h"
+
+namespace {
+
+bool Given(CLI::App* command, const char* option)
+{
+    return command->count(option) != 0;
+}
+
+bool Seconds(const std::string& text, const char* what, uint64_t* micros)
+{
+    std::string error;
+    if (!ParseDuration(text, micros, &error)) {
+        fprintf(stderr, "velkctl: %s: %s\n", what, error.c_str());
+        return false;
+    }
+    return true;
+}
+
+int PreparePlot(CLI::App* command, const ViewArguments& args, PlotRequest* plot)
+{
+    for (const std::string& text : args.codes) {
+        uint32_t code = 0;
+        std::string error;
+        if (!ParseCodeArgument(text, "code", &code, &error)) {
+            fprintf(stderr, "velkctl: %s\n", error.c_str());
+            return kExitUsage;
+        }
+        plot->codes.push_back(code);
+    }
+    plot->fromGiven = Given(command, "--from");
+    plot->toGiven = Given(command, "--to");
+    if ((plot->fromGiven && !Seconds(args.from, "--from", &plot->fromMicros)) ||
+        (plot->toGiven && !Seconds(args.to, "--to", &plot->toMicros)))
+        return kExitUsage;
+    if (plot->toGiven && plot->toMicros <= plot->fromMicros) {
+        fprintf(stderr, "velkctl: --to '%s' must come after --from '%s'\n", args.to.c_str(),
+                plot->fromGiven ? args.from.c_str() : "0");
+        return kExitUsage;
+    }
+    plot->title = Utf8FromSystem(Given(command, "--title") ? args.title : InputFileName(args.file));
+    return kExitOk;
+}
+
+int PrepareTop(CLI::App* command, const ViewArguments& args, TopOptions* top)
+{
+    top->intervalMicros = 1000000;
+    top->mask = AllSubscriptionBits();
+    int64_t number = 0;
+    if (Given(command, "--interval")) {
+        if (!Seconds(args.interval, "--interval", &top->intervalMicros))
+            return kExitUsage;
+        if (top->intervalMicros < 10000) {
+            fprintf(stderr, "velkctl: --interval '%s': at least 10ms\n", args.interval.c_str());
+            return kExitUsage;
+        }
+    }
+    if (Given(command, "--count")) {
+        if (!NumberOption(args.count, "count", 1, INT64_MAX, &number))
+            return kExitUsage;
+        top->count = static_cast<uint64_t>(number);
+    }
+    if (Given(command, "--mask")) {
+        if (!NumberOption(args.mask, "mask", 0, UINT32_MAX, &number))
+            return kExitUsage;
+        top->mask = static_cast<uint32_t>(number);
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+void AddViewCommands(CLI::App& app, ViewArguments* args)
+{
+    CLI::App* plot = app.add_subcommand("plot", "draw codes of a recording as an SVG chart, for reports and tickets");
+    plot->add_option("FILE", args->file, "the recording, as velkctl record writes it ('-': standard input)")->required();
+    plot->add_option("--code", args->codes, "a code to draw, in hex; repeat for more, at most 8")->required();
+    plot->add_option("--out", args->out, "the SVG file to write ('-': standard output)")->required();
+    plot->add_option("--from", args->from, "draw from this time of the recording on, like 12 or 1.5s (default: its first point)");
+    plot->add_option("--to", args->to, "draw up to this time, like 30 or 2m (default: its last point)");
+    plot->add_option("--title", args->title, "the chart's title (default: the file's name)");
+    plot->footer("Example:\n"
+                 "  velkctl plot session.txt --code 20001001 --code 30000403 --out session.svg\n"
+                 "    the values of 20001001 and the first byte of the arrays 30000403 over the\n"
+                 "    whole recording, min/max per pixel column, so no spike is lost");
+
+    CLI::App* top = app.add_subcommand("top", "one row per code with its latest value and rate, updated in place");
+    top->add_option("--interval", args->interval, "refresh this often, like 500ms or 2s (default 1s)");
+    top->add_option("--count", args->count, "end after N intervals (default: at q or Ctrl+C)");
+    top->add_option("--mask", args->mask, "subscription mask (default: every type the console's boxes know)");
+    top->footer("Keys in a console window: q quit, space pause/resume, c clear the counts, s sort by rate or code.\n"
+                "Into a file or pipe the table is printed once per interval, headed by the time.\n"
+                "Rows: * its value changed in the last interval, . silent for 10 intervals.\n"
+                "Example:\n"
+                "  velkctl top --interval 500ms\n"
+                "  velkctl top --count 3 > table.txt");
+}
+
+int PrepareViews(CLI::App& app, const ViewArguments& args, ViewRequest* request)
+{
+    if (app.got_subcommand("plot")) {
+        if (args.codes.size() > 8) {
+            fprintf(stderr, "velkctl: plot draws at most 8 codes (%zu given)\n", args.codes.size());
+            return kExitUsage;
+        }
+        return PreparePlot(app.get_subcommand("plot"), args, &request->plot);
+    }
+    if (app.got_subcommand("top"))
+        return PrepareTop(app.get_subcommand("top"), args, &request->top);
+    return kExitOk;
+}
+
+bool RunOfflineView(CLI::App& app, const ViewArguments& args, const ViewRequest& request, int* exitCode)
+{
+    if (!app.got_subcommand("plot"))
+        return false;
+    *exitCode = PlotRecording(args.file, request.plot, args.out);
+    // Output a script never got is a failure too.
+    if (*exitCode == kExitOk && (fflush(stdout) != 0 || ferror(stdout))) {
+        fprintf(stderr, "velkctl: cannot write to standard output\n");
+        *exitCode = kExitIo;
+    }
+    return true;
+}
+
+bool RunBusView(CLI::App& app, const ViewRequest& request, const BusBinding& bus, HWND window, int* exitCode)
+{
+    if (!app.got_subcommand("top"))
+        return false;
+    *exitCode = RunTop(bus, window, request.top);
+    return true;
+}
