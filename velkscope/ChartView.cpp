@@ -68,12 +68,15 @@ private:
 } // namespace
 
 CChartView::CChartView()
-    : m_model(nullptr), m_clock(nullptr), m_font(nullptr), m_frames(0), m_cursorShown(false), m_cursor()
+    : m_model(nullptr), m_clock(nullptr), m_font(nullptr), m_frames(0), m_cursorShown(false), m_cursor(),
+      m_buffer(nullptr), m_bufferWidth(0), m_bufferHeight(0)
 {
 }
 
 CChartView::~CChartView()
 {
+    if (m_buffer != nullptr)
+        DeleteObject(m_buffer);
 }
 
 BEGIN_MESSAGE_MAP(CChartView, CStatic)
@@ -90,19 +93,37 @@ void CChartView::Redraw()
         RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
-// Drawn into a bitmap first and copied whole: the chart never flickers.
+// Drawn into a bitmap first and copied whole: the chart never flickers. The
+// bitmap is a DIB section kept from frame to frame: drawing into it stays in
+// the process (under Wine too, where a screen-compatible bitmap lives in the
+// X server and every line would be a round trip).
 void CChartView::OnPaint()
 {
     CPaintDC dc(this);
     RECT client;
     GetClientRect(&client);
+    const int width = std::max<LONG>(client.right, 1);
+    const int height = std::max<LONG>(client.bottom, 1);
+    if (m_buffer == nullptr || width != m_bufferWidth || height != m_bufferHeight) {
+        if (m_buffer != nullptr)
+            DeleteObject(m_buffer);
+        BITMAPINFO info;
+        ZeroMemory(&info, sizeof info);
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        m_buffer = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        m_bufferWidth = width;
+        m_bufferHeight = height;
+    }
     HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1));
-    HGDIOBJ old = SelectObject(memory, bitmap);
+    HGDIOBJ old = SelectObject(memory, m_buffer);
     Paint(memory, client);
     BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
     SelectObject(memory, old);
-    DeleteObject(bitmap);
     DeleteDC(memory);
     ++m_frames;
 }

@@ -53,6 +53,8 @@ private:
     Axis m_shownAxis;
     bool m_cursorShown;
     POINT m_cursor;
+    HBITMAP m_buffer;              // the frame drawn before it is shown
+    int m_bufferWidth, m_bufferHeight;
 
     DECLARE_MESSAGE_MAP()
 };

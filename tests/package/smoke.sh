@@ -2,7 +2,8 @@
 # The release zips as a user gets them: each one's contents and export list
 # checked, then unpacked into an empty folder and run from there under Wine
 # in a fresh prefix, with nothing but what the zip holds: velkctl --help, a
-# monitor that receives a post, and corvane.exe on the bus until it closes.
+# monitor that receives a post, corvane.exe on the bus until it closes, and
+# velkscope.exe on the bus, sent a value, until it closes.
 # Needs a display (xvfb-run). Usage: tests/package/smoke.sh ZIP...
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,11 +20,13 @@ client_lines() { in_package velkctl.exe clients | tr -d '\r'; }
 lists_console() { client_lines | grep -Eq '^[0-9a-f]+ [0-9a-f]+ test [0-9]+$'; }
 no_clients() { [ -z "$(client_lines)" ]; }
 console_window() { xdotool search --name '^VELK\(' 2>/dev/null | head -n 1; }
+scope_window() { xdotool search --name '^velkscope' 2>/dev/null | head -n 1; }
+lists_scope() { client_lines | grep -Eq '^[0-9a-f]+ [0-9a-f]+ velkscope [0-9]+$'; }
 
 check_contents() {
     local top=$1 listed expected
     listed=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
-    expected=$(printf "$top/%s\n" LICENSE.txt README.txt corvane.exe velk.dll velkctl.exe | LC_ALL=C sort | tr '\n' ' ')
+    expected=$(printf "$top/%s\n" LICENSE.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe | LC_ALL=C sort | tr '\n' ' ')
     [ "$listed" = "$expected" ] || fail "holds $listed; expected $expected"
     for text in README.txt LICENSE.txt; do
         local file=$work/$top/$text lines crlf
@@ -84,14 +87,32 @@ run_package() {
             fail "velkctl clients does not list the console: $(client_lines)"
         fi
     fi
-    local closed=1
-    for _ in $(seq 150); do kill -0 "$console" 2>/dev/null || { closed=0; break; }; sleep 0.2; done
-    if [ $closed = 0 ]; then
-        wait "$console" || fail "corvane.exe exited $?"
-        no_clients || fail "the closed console is still listed"
+    await_exit "$console" corvane.exe
+
+    # velkscope.exe is on the bus, receives a post and closes.
+    (cd "$folder" && "$CORVANE_WINE" velkscope.exe --code 20001001) &
+    local scope=$!
+    wait_for 60 eval '[ -n "$(scope_window)" ]' || fail "no window titled velkscope"
+    if wait_for 30 lists_scope; then
+        in_package velkctl.exe post 0x20001001 42 >/dev/null || fail "velkctl post to velkscope did not exit 0"
+        pid=$(client_lines | awk '$3 == "velkscope" { print $4; exit }')
+        "$CORVANE_WINE" taskkill /pid "$pid" >/dev/null 2>&1 || fail "taskkill /pid $pid failed"
     else
-        fail "corvane.exe did not close"
-        kill "$console" 2>/dev/null || true
+        fail "velkctl clients does not list velkscope: $(client_lines)"
+    fi
+    await_exit "$scope" velkscope.exe
+}
+
+# Waits up to 30 s for the program started as $1 to end with 0 and leave the bus.
+await_exit() {
+    local closed=1
+    for _ in $(seq 150); do kill -0 "$1" 2>/dev/null || { closed=0; break; }; sleep 0.2; done
+    if [ $closed = 0 ]; then
+        wait "$1" || fail "$2 exited $?"
+        no_clients || fail "the closed $2 is still listed"
+    else
+        fail "$2 did not close"
+        kill "$1" 2>/dev/null || true
     fi
 }
 
