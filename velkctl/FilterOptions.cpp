@@ -51,3 +51,15 @@ bool MakeFilter(const FilterArguments& args, MessageFilter* filter)
                         "(a code needs a type bit to be delivered; --code, --channel and --type must all match)\n");
     return true;
 }
+
+bool MakeFilterAndMask(const FilterArguments& args, bool maskGiven, const std::string& maskText,
+                       MessageFilter* filter, uint32_t* mask)
+{
+    if (!MakeFilter(args, filter))
+        return false;
+    int64_t value = filter->SubscriptionMask();
+    if (maskGiven && !NumberOption(maskText, "mask", 0, UINT32_MAX, &value))
+        return false;
+    *mask = static_cast<uint32_t>(value);
+    return true;
+}

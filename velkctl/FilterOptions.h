@@ -29,3 +29,9 @@ void AddFilterOptions(CLI::App* command, FilterArguments* args);
 // False after "velkctl: bad ..." on stderr naming the option and its text.
 // A filter that can pass nothing is taken, with a warning on stderr.
 bool MakeFilter(const FilterArguments& args, MessageFilter* filter);
+
+// The filter and the subscription mask of a receiving command: maskText
+// when --mask was given, else what the filter needs. False after a message
+// on stderr.
+bool MakeFilterAndMask(const FilterArguments& args, bool maskGiven, const std::string& maskText,
+                       MessageFilter* filter, uint32_t* mask);

@@ -166,6 +166,8 @@ public:
         : bus_(bus), options_(options), output_(output), console_(console), start_(ClockTicks()),
           counters_(ParseCounters(bus.vGetInfo(kInfoFurther))) {}
 
+    void FilteredOut(UINT) override { ++filteredOut_; }
+
     void Receive(UINT code, LPARAM dataWord) override
     {
         ++received_;
@@ -194,9 +196,12 @@ public:
         counters_ = counters;
         summary_ = FormatText("%zu codes, %" PRIu64 " messages in %.3f s", table_.Codes(), received_ - receivedBefore_,
                               static_cast<double>(options_.intervalMicros) / 1e6);
+        if (filteredOut_ != 0)
+            summary_ += FormatText(", %" PRIu64 " filtered out", filteredOut_ - filteredBefore_);
         if (table_.Unlisted() != 0)
             summary_ += FormatText(", %" PRIu64 " from codes past the %zu kept", table_.Unlisted(), static_cast<size_t>(kTopMaxCodes));
         receivedBefore_ = received_;
+        filteredBefore_ = filteredOut_;
         ++shown_;
         if (!paused_ && !output_->Show(table_, now, summary_, change_, losing_)) {
             failed_ = true;
@@ -244,6 +249,7 @@ private:
     CounterValues counters_;
     TopTable table_;
     uint64_t received_ = 0, receivedBefore_ = 0;
+    uint64_t filteredOut_ = 0, filteredBefore_ = 0;
     uint64_t intervals_ = 0, shown_ = 0;
     bool paused_ = false;
     bool failed_ = false;
@@ -269,7 +275,8 @@ int RunTop(const BusBinding& bus, HWND window, const TopOptions& options)
     CatchStopRequests();
     TopSink sink(bus, options, output, screen);
     ReceiveOptions receive = { options.mask, 0, 0,
-                               screen != NULL ? std::min(options.intervalMicros, kKeyPollMicros) : options.intervalMicros };
+                               screen != NULL ? std::min(options.intervalMicros, kKeyPollMicros) : options.intervalMicros,
+                               options.filter.PassesAll() ? NULL : &options.filter };
     int end = ReceiveBusMessages(bus, window, receive, &sink);
     delete screen;   // the console's own screen back
     StopHandled();

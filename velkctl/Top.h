@@ -7,11 +7,13 @@
 #include <windows.h>
 
 #include "velkctl/BusBinding.h"
+#include "velkctl/MessageFilter.h"
 
 struct TopOptions {
-    uint32_t mask;
-    uint64_t intervalMicros;
-    uint64_t count;            // intervals; 0: until q or Ctrl+C
+    uint32_t mask = 0;
+    MessageFilter filter;           // which messages get rows
+    uint64_t intervalMicros = 1000000;
+    uint64_t count = 0;             // intervals; 0: until q or Ctrl+C
 };
 
 // The exit status.

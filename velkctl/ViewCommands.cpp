@@ -2,7 +2,6 @@
 
 #include <stdio.h>
 
-#include "bus/SubscriptionMask.h"
 #include "velkctl/CodeArgument.h"
 #include "velkctl/Commands.h"
 #include "velkctl/Duration.h"
@@ -17,15 +16,6 @@ bool Given(CLI::App* command, const char* option)
     return command->count(option) != 0;
 }
 
-bool Seconds(const std::string& text, const char* what, uint64_t* micros)
-{
-    std::string error;
-    if (!ParseDuration(text, micros, &error)) {
-        fprintf(stderr, "velkctl: %s: %s\n", what, error.c_str());
-        return false;
-    }
-    return true;
-}
 
 int PreparePlot(CLI::App* command, const ViewArguments& args, PlotRequest* plot)
 {
@@ -40,8 +30,8 @@ int PreparePlot(CLI::App* command, const ViewArguments& args, PlotRequest* plot)
     }
     plot->fromGiven = Given(command, "--from");
     plot->toGiven = Given(command, "--to");
-    if ((plot->fromGiven && !Seconds(args.from, "--from", &plot->fromMicros)) ||
-        (plot->toGiven && !Seconds(args.to, "--to", &plot->toMicros)))
+    if ((plot->fromGiven && !DurationOption(args.from, "--from", false, &plot->fromMicros)) ||
+        (plot->toGiven && !DurationOption(args.to, "--to", false, &plot->toMicros)))
         return kExitUsage;
     if (plot->toGiven && plot->toMicros <= plot->fromMicros) {
         fprintf(stderr, "velkctl: --to '%s' must come after --from '%s'\n", args.to.c_str(),
@@ -54,11 +44,11 @@ int PreparePlot(CLI::App* command, const ViewArguments& args, PlotRequest* plot)
 
 int PrepareTop(CLI::App* command, const ViewArguments& args, TopOptions* top)
 {
-    top->intervalMicros = 1000000;
-    top->mask = AllSubscriptionBits();
     int64_t number = 0;
+    if (!MakeFilterAndMask(args.filter, Given(command, "--mask"), args.mask, &top->filter, &top->mask))
+        return kExitUsage;
     if (Given(command, "--interval")) {
-        if (!Seconds(args.interval, "--interval", &top->intervalMicros))
+        if (!DurationOption(args.interval, "interval", true, &top->intervalMicros))
             return kExitUsage;
         if (top->intervalMicros < 10000) {
             fprintf(stderr, "velkctl: --interval '%s': at least 10ms\n", args.interval.c_str());
@@ -69,11 +59,6 @@ int PrepareTop(CLI::App* command, const ViewArguments& args, TopOptions* top)
         if (!NumberOption(args.count, "count", 1, INT64_MAX, &number))
             return kExitUsage;
         top->count = static_cast<uint64_t>(number);
-    }
-    if (Given(command, "--mask")) {
-        if (!NumberOption(args.mask, "mask", 0, UINT32_MAX, &number))
-            return kExitUsage;
-        top->mask = static_cast<uint32_t>(number);
     }
     return kExitOk;
 }
@@ -97,7 +82,8 @@ void AddViewCommands(CLI::App& app, ViewArguments* args)
     CLI::App* top = app.add_subcommand("top", "one row per code with its latest value and rate, updated in place");
     top->add_option("--interval", args->interval, "refresh this often, like 500ms or 2s (default 1s)");
     top->add_option("--count", args->count, "end after N intervals (default: at q or Ctrl+C)");
-    top->add_option("--mask", args->mask, "subscription mask (default: every type the console's boxes know)");
+    top->add_option("--mask", args->mask, "type bits to receive, as for monitor (default: the types the filters pass, else all nine)");
+    AddFilterOptions(top, &args->filter);
     top->footer("Keys in a console window: q quit, space pause/resume, c clear the counts, s sort by rate or code.\n"
                 "Into a file or pipe the table is printed once per interval, headed by the time.\n"
                 "Rows: * its value changed in the last interval, . silent for 10 intervals.\n"

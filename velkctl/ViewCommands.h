@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "velkctl/BusBinding.h"
+#include "velkctl/FilterOptions.h"
 #include "velkctl/PlotChart.h"
 #include "velkctl/Top.h"
 
@@ -16,12 +17,13 @@ struct ViewArguments {
     std::string file, out, from, to, title;   // plot
     std::vector<std::string> codes;
     std::string interval, count, mask;        // top
+    FilterArguments filter;
 };
 
 // Checked before anything is opened or attached.
 struct ViewRequest {
     PlotRequest plot;
-    TopOptions top = {};
+    TopOptions top;
 };
 
 void AddViewCommands(CLI::App& app, ViewArguments* args);

@@ -21,13 +21,7 @@ bool Given(CLI::App* command, const char* option)
 // The filter, and the subscription mask: --mask, else what the filter needs.
 bool FilterAndMask(CLI::App* command, const WorkbenchArguments& args, MessageFilter* filter, uint32_t* mask)
 {
-    if (!MakeFilter(args.filter, filter))
-        return false;
-    int64_t value = filter->SubscriptionMask();
-    if (Given(command, "--mask") && !NumberOption(args.mask, "mask", 0, UINT32_MAX, &value))
-        return false;
-    *mask = static_cast<uint32_t>(value);
-    return true;
+    return MakeFilterAndMask(args.filter, Given(command, "--mask"), args.mask, filter, mask);
 }
 
 bool Count(CLI::App* command, const WorkbenchArguments& args, uint64_t* count)

@@ -58,6 +58,8 @@ private:
     void SetUpCodeList();
     void SetUpWindowChoices();
     void Layout(int width, int height);
+    // One bus message into the model (and the list when its code is new).
+    void Take(uint32_t code, LPARAM dataWord);
     void InsertRow(size_t row);
     void SetChecked(size_t row, bool checked);
     // What is due: the chart's frame, the list's counts, the status line.
