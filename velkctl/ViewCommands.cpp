@@ -69,11 +69,13 @@ void AddViewCommands(CLI::App& app, ViewArguments* args)
 {
     CLI::App* plot = app.add_subcommand("plot", "draw codes of a recording as an SVG chart, for reports and tickets");
     plot->add_option("FILE", args->file, "the recording, as velkctl record writes it ('-': standard input)")->required();
-    plot->add_option("--code", args->codes, "a code to draw, in hex; repeat for more, at most 8")->required();
+    plot->add_option("--code", args->codes, "a code to draw, in hex; repeat for more, at most 8")
+        ->required()->type_name("CODE");
     plot->add_option("--out", args->out, "the SVG file to write ('-': standard output)")->required();
-    plot->add_option("--from", args->from, "draw from this time of the recording on, like 12 or 1.5s (default: its first point)");
-    plot->add_option("--to", args->to, "draw up to this time, like 30 or 2m (default: its last point)");
-    plot->add_option("--title", args->title, "the chart's title (default: the file's name)");
+    plot->add_option("--from", args->from, "draw from this time of the recording on, like 12 or 1.5s (default: its first point)")
+        ->type_name("TIME");
+    plot->add_option("--to", args->to, "draw up to this time, like 30 or 2m (default: its last point)")->type_name("TIME");
+    plot->add_option("--title", args->title, "the chart's title (default: the file's name)")->type_name("TITLE");
     plot->footer("Example:\n"
                  "  velkctl plot session.txt --code 20001001 --code 30000403 --out session.svg\n"
                  "    the values of 20001001 and the first byte of the arrays 30000403 over the\n"

@@ -56,8 +56,9 @@ bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* opt
             options->codes.push_back(code);
         } else if (name == "--window") {
             uint64_t micros = 0;
-            if (!ParseDuration(value, &micros, error))
-                return Fail(error, "--window: " + *error);
+            std::string why;
+            if (!ParseDuration(value, &micros, &why))
+                return Fail(error, "--window '" + value + "': " + why);
             if (micros < static_cast<uint64_t>(kMinWindowMicros) || micros > static_cast<uint64_t>(kMaxWindowMicros))
                 return Fail(error, "--window '" + value + "': from 1s to 1h");
             options->windowMicros = static_cast<int64_t>(micros);

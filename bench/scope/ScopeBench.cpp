@@ -4,9 +4,9 @@
 //   scope_bench --send CODES COUNT RATE   (the sender, started by the bench itself)
 // 1. velk_bench's figure for bus value messages, run now on this machine:
 //    the top rate R.
-// 2. velkscope (its window in this process) drawing 8 traces, 6 of values
-//    and 2 of arrays, fed MESSAGES at R by a sender process: what arrived,
-//    the bus's loss counters, frames a second, private bytes as it ran.
+// 2. velkscope (its window in this process) drawing 8 traces, fed MESSAGES
+//    value messages at R by a sender process: what arrived, the bus's loss
+//    counters, frames a second, private bytes as it ran.
 // 3. velkctl top into a file, 200 codes at R for 20 intervals of 1 s: loss,
 //    and how far each table came from its second.
 // 4. velkctl plot of a 10^6-line recording of 8 codes: time, peak memory,
@@ -33,7 +33,7 @@
 
 namespace {
 
-const int kScopeCodes = 8;           // 6 value codes, then 2 array codes
+const int kScopeCodes = 8;
 const int kTopCodes = 200;
 const int kTopSeconds = 20;
 
@@ -53,12 +53,17 @@ double Seconds()
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-uint32_t CodeOf(int index, int codes)
+// Value messages, as velk_bench measures the top rate with: A/D on
+// channels 0 to codes - 1.
+uint32_t CodeOf(int index)
 {
-    // The last two of the scope's eight are arrays; top's 200 are values.
-    if (codes == kScopeCodes && index >= 6)
-        return 0x30000400 | static_cast<uint32_t>(index);
     return 0x20001000 | static_cast<uint32_t>(index);
+}
+
+// The recording plot reads: 6 value codes, then 2 array codes.
+uint32_t RecordedCodeOf(int index)
+{
+    return index < 6 ? CodeOf(index) : 0x30000400 | static_cast<uint32_t>(index);
 }
 
 // The sender: COUNT messages round robin over CODES codes at RATE a second.
@@ -77,15 +82,9 @@ int RunSender(int codes, long long count, double rate)
     while (posted < count) {
         long long due = std::min(count, static_cast<long long>((Seconds() - started) * rate));
         for (; posted < due; ++posted) {
-            int index = static_cast<int>(posted % codes);
-            uint32_t code = CodeOf(index, codes);
+            uint32_t code = CodeOf(static_cast<int>(posted % codes));
             int32_t value = static_cast<int32_t>((posted / codes) % 2000) - 1000;
-            if ((code & 0x400) != 0) {
-                unsigned char bytes[4] = { static_cast<unsigned char>(value), 1, 2, 3 };
-                vPostData(window, code, reinterpret_cast<LPARAM>(bytes), 4);
-            } else {
-                vPostData(window, code, static_cast<LPARAM>(value), 4);
-            }
+            vPostData(window, code, static_cast<LPARAM>(value), 4);
         }
         Sleep(1);
     }
@@ -221,7 +220,7 @@ void ScopeAtTopRate(const BusBinding& bus, double rate, long long messages)
     std::string error;
     ParseScopeArguments({}, &options, &error);
     for (int i = 0; i < kScopeCodes; ++i)
-        options.codes.push_back(CodeOf(i, kScopeCodes));
+        options.codes.push_back(CodeOf(i));
     options.windowMicros = 3600000000LL;   // every point in sight: the frame's cost against their number
     CScopeDlg scope(options, bus);
     std::wstring failure;
@@ -241,7 +240,7 @@ void ScopeAtTopRate(const BusBinding& bus, double rate, long long messages)
         printf("the sender did not start\n");
         return;
     }
-    printf("\nvelkscope, 8 traces (6 values, 2 arrays), %lld messages at %.0f/s:\n", messages, rate);
+    printf("\nvelkscope, 8 traces, %lld value messages at %.0f/s:\n", messages, rate);
     printf("  %10s %8s %10s %10s %12s\n", "received", "seconds", "msg/s", "frames/s", "private MiB");
     const double started = Seconds();
     double lastReport = started;
@@ -277,12 +276,13 @@ void ScopeAtTopRate(const BusBinding& bus, double rate, long long messages)
             lastReport = now;
         }
         if (static_cast<long long>(scope.Model().Received()) >= nextTenth) {
+            while (static_cast<long long>(scope.Model().Received()) >= nextTenth)
+                nextTenth += messages / 10;
             double took = now - started;
             printf("  %10llu %8.1f %10.0f %10.1f %12.2f\n", static_cast<unsigned long long>(scope.Model().Received()), took,
                    (scope.Model().Received() - lastReceived) / std::max(took, 1e-3),
                    (scope.Chart().Frames() - measuring) / std::max(took, 1e-3),
                    PrivateMb(GetCurrentProcess()));
-            nextTenth += messages / 10;
         }
     }
     const double took = Seconds() - started;
@@ -385,11 +385,12 @@ void PlotOfAMillionLines()
     for (long i = 0; i < 1000000; ++i) {
         int code = static_cast<int>(i % kScopeCodes);
         long value = static_cast<long>(1000 * sin(i / 5000.0 + code)) + (i == 777777 ? 100000 : 0);
-        if (CodeOf(code, kScopeCodes) & 0x400)
+        if (RecordedCodeOf(code) & 0x400)
             fprintf(file, "%ld.%06ld %08x A %02lx0203\n", i / 10000, (i % 10000) * 100,
-                    static_cast<unsigned>(CodeOf(code, kScopeCodes)), (value + 1000) / 8 & 0xFF);
+                    static_cast<unsigned>(RecordedCodeOf(code)), (value + 1000) / 8 & 0xFF);
         else
-            fprintf(file, "%ld.%06ld %08x V %ld\n", i / 10000, (i % 10000) * 100, static_cast<unsigned>(CodeOf(code, kScopeCodes)), value);
+            fprintf(file, "%ld.%06ld %08x V %ld\n", i / 10000, (i % 10000) * 100,
+                    static_cast<unsigned>(RecordedCodeOf(code)), value);
     }
     long recordingBytes = ftell(file);
     fclose(file);
@@ -397,7 +398,7 @@ void PlotOfAMillionLines()
     std::string command = Quoted(ProgramFolder() + "velkctl.exe") + " plot " + Quoted(recording);
     for (int i = 0; i < kScopeCodes; ++i) {
         char code[32];
-        snprintf(code, sizeof code, " --code %08x", static_cast<unsigned>(CodeOf(i, kScopeCodes)));
+        snprintf(code, sizeof code, " --code %08x", static_cast<unsigned>(RecordedCodeOf(i)));
         command += code;
     }
     command += " --out " + Quoted(chart);
@@ -426,7 +427,7 @@ void PlotOfAMillionLines()
     const double peakBefore = MegaBytes(own.PeakPagefileUsage);
     PlotRequest request;
     for (int i = 0; i < kScopeCodes; ++i)
-        request.codes.push_back(CodeOf(i, kScopeCodes));
+        request.codes.push_back(RecordedCodeOf(i));
     PlotCollector collector(request);
     FILE* again = fopen(recording.c_str(), "rb");
     if (again != nullptr) {

@@ -133,21 +133,21 @@ TEST(VelkctlBounds, CountersParsedAndTheirChange)
     EXPECT_EQ(0u, values.count("over"));
 
     bool losing = true;
-    CounterValues before = { { "posted", 7 }, { "delivered", 7 }, { "dropped", 3 }, { "expired", 3 } };
+    CounterValues before = { { "posted", 7 }, { "delivered", 7 }, { "dropped", 3 }, { "expired", 3 }, { "abandoned", 0 } };
     CounterValues after = before;
-    EXPECT_EQ("posted +0, delivered +0, dropped +0, expired +0", FormatCounterChange(before, after, &losing));
+    EXPECT_EQ("posted +0, delivered +0, dropped +0, expired +0, abandoned +0", FormatCounterChange(before, after, &losing));
     EXPECT_FALSE(losing);   // no change is no loss
     after["expired"] = 4;   // one more
-    EXPECT_EQ("posted +0, delivered +0, dropped +0, expired +1 (LOSING)", FormatCounterChange(before, after, &losing));
+    EXPECT_EQ("posted +0, delivered +0, dropped +0, expired +1 (LOSING), abandoned +0", FormatCounterChange(before, after, &losing));
     EXPECT_TRUE(losing);
     after["expired"] = 2;   // one less: a bus made afresh, counting from 0
     after["dropped"] = 4;
-    EXPECT_EQ("posted +0, delivered +0, dropped +1 (LOSING), expired +2 (LOSING)",
+    EXPECT_EQ("posted +0, delivered +0, dropped +1 (LOSING), expired +2 (LOSING), abandoned +0",
               FormatCounterChange(before, after, &losing));
     before["posted"] = UINT64_MAX - 1;
     after["posted"] = UINT64_MAX;
     after.erase("delivered");
-    EXPECT_EQ("posted +1, delivered ?, dropped +1 (LOSING), expired +2 (LOSING)",
+    EXPECT_EQ("posted +1, delivered ?, dropped +1 (LOSING), expired +2 (LOSING), abandoned +0",
               FormatCounterChange(before, after, &losing));
 }
 
