@@ -32,7 +32,7 @@ for i in range(1000):
     if i % 4 == 0:
         lines.append("%.6f 20001003 V %d" % (t, 1900 if i == 612 else 300 + (i // 250) * 120))
     if i % 50 == 0:
-        lines.append("%.6f 30000404 A %02x0000" % (t, 40 + (i // 50) * 20))
+        lines.append("%.6f 30000404 A %02x0000" % (t, (40 + (i // 50) * 10) & 0xFF))
         lines.append("%.6f 30000205 S %s" % (t, ("pump %s, step %d" % ("on" if i % 100 else "off", i // 50)).encode().hex()))
 open(sys.argv[1], "w").write("\n".join(lines) + "\n")
 PY
@@ -41,19 +41,40 @@ export VELK_BUS_NAME="views-$$" SESSION="$work/session.txt" OUT="$out"
 xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
     set -euo pipefail
     cd build/mingw-x86_64/bin
+    # The console window in a font of even cells, 100 columns by 16 rows.
+    # (On this display: a Wine process started off it would own the desktop.)
+    "$CORVANE_WINE" reg add "HKCU\\Console" /v FaceName /d "WenQuanYi Zen Hei Mono" /f >/dev/null 2>&1
+    "$CORVANE_WINE" reg add "HKCU\\Console" /v ScreenSize /t REG_DWORD /d 0x00100064 /f >/dev/null 2>&1
+    "$CORVANE_WINE" reg add "HKCU\\Console" /v WindowSize /t REG_DWORD /d 0x00100064 /f >/dev/null 2>&1
     session="Z:$(printf "%s" "$SESSION" | tr / "\\\\")"
-    window() { for _ in $(seq 100); do id=$(xdotool search --name "$1" 2>/dev/null | head -n 1); [ -n "$id" ] && { echo "$id"; return; }; sleep 0.2; done; }
+    # The X window of the first Wine window titled like $1, waited for up to a minute.
+    window() {
+        for _ in $(seq 300); do
+            id=$(xdotool search --name "$1" 2>/dev/null | head -n 1)
+            [ -n "$id" ] && { echo "$id"; return 0; }
+            sleep 0.2
+        done
+        echo "views-screenshots.sh: no window titled $1 came up" >&2
+        return 1
+    }
 
+    # One at a time: the window system knows only where Wine put a window.
     "$CORVANE_WINE" velkscope.exe --code 20000801 --code 20008002 --code 20001003 --code 30000404 --window 10s &
-    scope=$(window "^velkscope")
-    "$CORVANE_WINE" wineconsole velkctl.exe top --interval 500ms &
-    console=$(window "velkctl")
-    xdotool windowmove "$console" 0 700
-    sleep 2   # both on the bus
+    scope=$(window "^velkscope") || exit 1
+    sleep 2   # on the bus
     "$CORVANE_WINE" velkctl.exe replay "$session" >/dev/null
     sleep 0.3
     import -window "$scope" "$OUT/views-velkscope.png"
+    wineserver -k 2>/dev/null || true
+
+    "$CORVANE_WINE" wineconsole velkctl.exe top --interval 500ms &
+    console=$(window "velkctl") || exit 1
+    sleep 2
+    "$CORVANE_WINE" velkctl.exe replay "$session" >/dev/null
+    sleep 0.3
     import -window "$console" "$OUT/views-top.png"
+    wineserver -k 2>/dev/null || true
+
     "$CORVANE_WINE" velkctl.exe plot "$session" --code 20000801 --code 20008002 --code 20001003 --code 30000404 \
         --title "bench session, 10 s" --out "Z:$(printf "%s" "$OUT/views-plot.svg" | tr / "\\\\")"
     wineserver -k 2>/dev/null || true

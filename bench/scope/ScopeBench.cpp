@@ -305,7 +305,7 @@ bool BlockTime(const std::string& line, double* seconds)
 {
     int hour, minute;
     double second;
-    if (sscanf(line.c_str(), "-- %*d-%*d-%*d %d:%d:%lf --", &hour, &minute, &second) != 3)
+    if (sscanf(line.c_str(), "-- %*d-%*d-%*d%*c%d:%d:%lf", &hour, &minute, &second) != 3)
         return false;
     *seconds = hour * 3600.0 + minute * 60.0 + second;
     return true;
