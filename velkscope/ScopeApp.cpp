@@ -24,15 +24,21 @@ const wchar_t kUsage[] =
     L"--array W\t数组画首字节 (byte) 或首字 (word)\n\t\tarrays draw their first byte or first word\n"
     L"--bus NAME\t总线名 (默认 %VELK_BUS_NAME%)\n\t\tbus name (default %VELK_BUS_NAME%)";
 
-std::vector<std::string> CommandLineArguments()
+// The arguments in the system code page; *lossy names the first one that
+// page cannot hold (a bus name that would become another).
+std::vector<std::string> CommandLineArguments(std::wstring* lossy)
 {
     std::vector<std::string> args;
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
     if (argv == nullptr)
         return args;
-    for (int i = 1; i < count; ++i)
-        args.push_back(AfxNarrowFromWide(argv[i], wcslen(argv[i])));
+    for (int i = 1; i < count; ++i) {
+        bool changed = false;
+        args.push_back(AfxNarrowFromWide(argv[i], wcslen(argv[i]), &changed));
+        if (changed && lossy->empty())
+            *lossy = argv[i];
+    }
     LocalFree(argv);
     return args;
 }
@@ -55,7 +61,16 @@ BOOL CScopeApp::InitInstance()
 {
     ScopeOptions options;
     std::string error;
-    if (!ParseScopeArguments(CommandLineArguments(), &options, &error)) {
+    std::wstring lossy;
+    std::vector<std::string> args = CommandLineArguments(&lossy);
+    if (!lossy.empty()) {
+        std::wstring text = L"命令行有误 bad command line:\n'" + lossy +
+                            L"' holds characters the system code page cannot hold\n\n" + kUsage;
+        AfxMessageBox(text.c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = kExitUsage;
+        return FALSE;
+    }
+    if (!ParseScopeArguments(args, &options, &error)) {
         std::wstring text = L"命令行有误 bad command line:\n" + AfxWideFromNarrow(error.c_str()) + L"\n\n" + kUsage;
         AfxMessageBox(text.c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitUsage;

@@ -1,7 +1,9 @@
 #include "velkscope/ScopeDlg.h"
 
+#include <errno.h>
 #include <inttypes.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 
@@ -13,6 +15,8 @@
 #include "framework/FormatText.h"
 #include "velk/VelkLibrary.h"
 #include "velk/VelkResults.h"
+#include "velkctl/CsvExport.h"
+#include "velkctl/SystemCodePage.h"
 #include "velkscope/PngFile.h"
 
 namespace {
@@ -118,6 +122,7 @@ BEGIN_MESSAGE_MAP(CScopeDlg, CDialog)
     ON_BN_CLICKED(IDC_CLEAR_CHART, OnClearChart)
     ON_BN_CLICKED(IDC_FIX_SCALE, OnFixScale)
     ON_BN_CLICKED(IDC_SAVE_PNG, OnSavePng)
+    ON_BN_CLICKED(IDC_SAVE_CSV, OnSaveCsv)
 END_MESSAGE_MAP()
 
 bool CScopeDlg::Start(std::wstring* error)
@@ -521,6 +526,40 @@ void CScopeDlg::OnSavePng()
         return;
     std::string error;
     if (!SavePng(path.c_str(), &error)) {
+        AfxMessageBox((L"无法保存 cannot save " + path + L": " + Wide(error)).c_str());
+        return;
+    }
+    m_note = L"已保存 saved " + path;
+    RefreshStatus(m_clock.Now());
+}
+
+bool CScopeDlg::SaveCsv(const wchar_t* path, std::string* error)
+{
+    const int64_t now = m_model.ShownNow(m_clock.Now());
+    std::string csv = std::string(kCsvByteOrderMark) + FormatCsvHeader(&m_clock.Start()) + kCsvLineEnd;
+    for (const RecordedMessage& message : m_model.VisibleMessages(now))
+        csv += FormatCsvRow(message, &m_clock.Start(), SystemCodePage()) + kCsvLineEnd;
+    FILE* file = _wfopen(path, L"wb");
+    if (file == nullptr) {
+        *error = strerror(errno);
+        return false;
+    }
+    bool written = fwrite(csv.data(), 1, csv.size(), file) == csv.size();
+    written = fclose(file) == 0 && written;
+    if (!written) {
+        *error = strerror(errno);
+        _wremove(path);   // half a table is no table
+    }
+    return written;
+}
+
+void CScopeDlg::OnSaveCsv()
+{
+    std::wstring path = AskSavePath(m_hWnd, L"CSV (*.csv)\0*.csv\0", L"csv");
+    if (path.empty())
+        return;
+    std::string error;
+    if (!SaveCsv(path.c_str(), &error)) {
         AfxMessageBox((L"无法保存 cannot save " + path + L": " + Wide(error)).c_str());
         return;
     }

@@ -34,6 +34,9 @@ public:
 
     // The chart as a PNG file, drawn by the chart's own paint function.
     bool SavePng(const wchar_t* path, std::string* error);
+    // The messages behind what the chart shows, as velkctl export writes a
+    // recording; false with what failed in *error.
+    bool SaveCsv(const wchar_t* path, std::string* error);
 
 protected:
     BOOL OnInitDialog() override;
@@ -53,6 +56,7 @@ protected:
     void OnClearChart();
     void OnFixScale();
     void OnSavePng();
+    void OnSaveCsv();
 
 private:
     void SetUpCodeList();

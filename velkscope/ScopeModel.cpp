@@ -1,34 +1,14 @@
 #include "velkscope/ScopeModel.h"
 
+#include <string.h>
+
 #include <algorithm>
 
 #include "framework/FormatText.h"
 
-SampleRing::SampleRing(size_t capacity)
-    : samples_(std::max<size_t>(capacity, 1))
-{
-}
-
-void SampleRing::Add(const Sample& sample)
-{
-    if (size_ < samples_.size()) {
-        samples_[(start_ + size_) % samples_.size()] = sample;
-        ++size_;
-    } else {
-        samples_[start_] = sample;
-        start_ = (start_ + 1) % samples_.size();
-    }
-}
-
-void SampleRing::Clear()
-{
-    start_ = 0;
-    size_ = 0;
-}
-
 size_t SampleRing::LowerBound(int64_t micros) const
 {
-    size_t low = 0, high = size_;
+    size_t low = 0, high = Size();
     while (low < high) {
         size_t middle = low + (high - low) / 2;
         if (At(middle).micros < micros)
@@ -40,7 +20,8 @@ size_t SampleRing::LowerBound(int64_t micros) const
 }
 
 Trace::Trace(uint32_t traceCode, size_t colourIndex, int64_t windowMicros)
-    : code(traceCode), colour(colourIndex), ring(kTraceSamples), strip(windowMicros, kStripColumns)
+    : code(traceCode), colour(colourIndex), ring(kTraceSamples),
+      arrays(ClassifyCode(traceCode) == kArrayPayload ? static_cast<size_t>(kTraceSamples) : 1), strip(windowMicros, kStripColumns)
 {
 }
 
@@ -86,6 +67,12 @@ int ScopeModel::Receive(uint32_t code, int64_t micros, const LatestValue& messag
         Sample sample = { micros, value };
         drawn.ring.Add(sample);
         drawn.strip.Add(micros, value);
+        if (message.kind == kArrayPayload) {
+            ArrayHead head = {};
+            head.length = message.length;
+            memcpy(head.bytes, message.bytes.data(), std::min<size_t>(message.bytes.size(), kArrayHeadBytes));
+            drawn.arrays.Add(head);
+        }
     }
     return static_cast<int>(at - rows_.begin());
 }
@@ -170,6 +157,7 @@ void ScopeModel::Clear()
 {
     for (Trace& trace : traces_) {
         trace.ring.Clear();
+        trace.arrays.Clear();
         trace.strip.Clear();
         if (paused_)
             trace.frozen.assign(kStripColumns, Column());
@@ -248,4 +236,39 @@ std::vector<Sample> ScopeModel::VisibleSamples(size_t trace, int64_t now) const
     for (size_t i = ring.LowerBound(now - window_); i < ring.Size() && ring.At(i).micros <= now; ++i)
         samples.push_back(ring.At(i));
     return samples;
+}
+
+std::vector<RecordedMessage> ScopeModel::VisibleMessages(int64_t now) const
+{
+    // Each trace's visible run, merged by time.
+    std::vector<size_t> next(traces_.size()), end(traces_.size());
+    for (size_t t = 0; t < traces_.size(); ++t) {
+        const SampleRing& ring = traces_[t].ring;
+        next[t] = ring.LowerBound(now - window_);
+        end[t] = ring.LowerBound(now + 1);
+    }
+    std::vector<RecordedMessage> messages;
+    for (;;) {
+        size_t earliest = traces_.size();
+        for (size_t t = 0; t < traces_.size(); ++t) {
+            if (next[t] < end[t] && (earliest == traces_.size() ||
+                                     traces_[t].ring.At(next[t]).micros < traces_[earliest].ring.At(next[earliest]).micros))
+                earliest = t;
+        }
+        if (earliest == traces_.size())
+            return messages;
+        const Trace& trace = traces_[earliest];
+        const size_t i = next[earliest]++;
+        RecordedMessage message;
+        message.micros = static_cast<uint64_t>(std::max<int64_t>(trace.ring.At(i).micros, 0));
+        message.code = trace.code;
+        message.kind = ClassifyCode(trace.code);
+        message.value = trace.ring.At(i).value;
+        if (message.kind == kArrayPayload) {
+            const ArrayHead& head = trace.arrays.At(i);
+            message.bytes.assign(reinterpret_cast<const char*>(head.bytes),
+                                 static_cast<size_t>(std::min<int32_t>(head.length, kArrayHeadBytes)));
+        }
+        messages.push_back(message);
+    }
 }

@@ -4,8 +4,9 @@
 //
 // Memory is bounded whatever runs for however long: at most kMaxCodes rows
 // (later new codes are only counted), at most kMaxTraces traces, each with
-// a ring of kTraceSamples samples (the oldest overwritten) and a strip of
-// kStripColumns min/max columns over the time window.
+// a ring of kTraceSamples samples (the oldest overwritten; an array trace
+// keeps their bytes beside them) and a strip of kStripColumns min/max
+// columns over the time window.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -17,6 +18,7 @@
 #include "chart/Columns.h"
 #include "chart/TraceValue.h"
 #include "console/LatestValue.h"
+#include "velkctl/RecordLine.h"
 
 enum : size_t {
     kMaxCodes = 1024,
@@ -24,21 +26,46 @@ enum : size_t {
     kStripColumns = 4096,      // more than any screen is wide
 };
 
-// The last samples of one trace, oldest first, at most the ring's capacity.
-class SampleRing {
+// The last items of a trace, oldest first, at most the ring's capacity;
+// the oldest are overwritten. Allocated whole, so memory stays flat as it
+// fills.
+template <typename Item>
+class Ring {
 public:
-    explicit SampleRing(size_t capacity);
-    void Add(const Sample& sample);
-    void Clear();
+    explicit Ring(size_t capacity) : items_(capacity > 0 ? capacity : 1) {}
+    void Add(const Item& item)
+    {
+        if (size_ < items_.size()) {
+            items_[(start_ + size_) % items_.size()] = item;
+            ++size_;
+        } else {
+            items_[start_] = item;
+            start_ = (start_ + 1) % items_.size();
+        }
+    }
+    void Clear() { start_ = size_ = 0; }
     size_t Size() const { return size_; }
-    const Sample& At(size_t i) const { return samples_[(start_ + i) % samples_.size()]; }
-    // The first sample at or after micros (Size() when none).
-    size_t LowerBound(int64_t micros) const;
+    const Item& At(size_t i) const { return items_[(start_ + i) % items_.size()]; }
 
 private:
-    std::vector<Sample> samples_;   // allocated whole: memory stays flat as it fills
+    std::vector<Item> items_;
     size_t start_ = 0;
     size_t size_ = 0;
+};
+
+class SampleRing : public Ring<Sample> {
+public:
+    explicit SampleRing(size_t capacity) : Ring<Sample>(capacity) {}
+    // The first sample at or after micros (Size() when none).
+    size_t LowerBound(int64_t micros) const;
+};
+
+// An array message's bytes as a trace keeps them, for Save CSV: all of an
+// array the console can send, the head of a longer one.
+enum { kArrayHeadBytes = 20 };
+struct ArrayHead {
+    int32_t length;
+    unsigned char bytes[kArrayHeadBytes];
 };
 
 struct CodeRow {
@@ -52,6 +79,7 @@ struct Trace {
     uint32_t code;
     size_t colour;          // TraceColour(colour)
     SampleRing ring;
+    Ring<ArrayHead> arrays; // an array trace's bytes, sample for sample; empty for others
     ColumnStrip strip;
     std::vector<Column> frozen;   // what the strip showed at the pause (paused only)
 
@@ -114,6 +142,8 @@ public:
     // Samples of the trace in [now - window, now], oldest first, those the
     // ring still holds.
     std::vector<Sample> VisibleSamples(size_t trace, int64_t now) const;
+    // The messages behind every trace's visible samples, in time order.
+    std::vector<RecordedMessage> VisibleMessages(int64_t now) const;
 
 private:
     void Refill(Trace* trace, int64_t now);

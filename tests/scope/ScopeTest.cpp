@@ -3,6 +3,7 @@
 // (WM_PRINTCLIENT) into a memory bitmap, its pixels read.
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 #include <memory>
@@ -31,6 +32,20 @@ struct Picture {
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
     bool operator==(const Picture& other) const { return width == other.width && pixels == other.pixels; }
 };
+
+std::string ReadFile(const std::string& path)
+{
+    std::string bytes;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return bytes;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.append(chunk, got);
+    fclose(file);
+    return bytes;
+}
 
 class Scope : public testing::Test {
 protected:
@@ -242,32 +257,51 @@ TEST_F(Scope, BadInputDrawsWhatItCanAndLosesNothing)
     scope_->Chart().Paint(GetDC(scope_->Chart().m_hWnd), none);
 }
 
-TEST_F(Scope, SavesTheChartAsAPngOfItsSize)
+TEST_F(Scope, SavesTheChartAsAPngOfItsSizeAndItsMessagesAsCsv)
 {
-    Open({ kRampCode }, 10000000);
+    const uint32_t array = 0x30000403;
+    Open({ kRampCode, array }, 10000000);
     Post(kRampCode, 5);
-    ASSERT_TRUE(PumpUntilReceived(1));
+    const unsigned char bytes[] = { 0x2A, 0x01, 0x02 };
+    ASSERT_GE(bus_.vPostData(scope_->m_hWnd, array, reinterpret_cast<LPARAM>(bytes), 3), 1);
+    Post(kRampCode, -6);
+    Post(0x20001077, 9);   // not ticked: not in the CSV
+    ASSERT_TRUE(PumpUntilReceived(4));
     char folder[MAX_PATH];
     GetTempPathA(MAX_PATH, folder);
-    std::string path = std::string(folder) + "velkscope-test.png";
-    DeleteFileA(path.c_str());
+    std::string png = std::string(folder) + "velkscope-test.png";
+    std::string csv = std::string(folder) + "velkscope-test.csv";
     std::string error;
-    ASSERT_TRUE(scope_->SavePng(AfxWideFromNarrow(path.c_str()).c_str(), &error)) << error;
+    ASSERT_TRUE(scope_->SavePng(AfxWideFromNarrow(png.c_str()).c_str(), &error)) << error;
+    ASSERT_TRUE(scope_->SaveCsv(AfxWideFromNarrow(csv.c_str()).c_str(), &error)) << error;
 
-    FILE* file = fopen(path.c_str(), "rb");
-    ASSERT_NE(nullptr, file);
-    unsigned char head[24] = {};
-    size_t got = fread(head, 1, sizeof head, file);
-    fclose(file);
-    DeleteFileA(path.c_str());
-    ASSERT_EQ(sizeof head, got);
-    EXPECT_EQ(0, memcmp(head, "\x89PNG\r\n\x1a\n", 8));
+    std::string picture = ReadFile(png);
+    ASSERT_GE(picture.size(), 24u);
+    EXPECT_EQ(0, memcmp(picture.data(), "\x89PNG\r\n\x1a\n", 8));
+    const unsigned char* head = reinterpret_cast<const unsigned char*>(picture.data());
     RECT client;
     GetClientRect(scope_->Chart().m_hWnd, &client);
-    uint32_t width = static_cast<uint32_t>(head[16] << 24 | head[17] << 16 | head[18] << 8 | head[19]);
-    uint32_t height = static_cast<uint32_t>(head[20] << 24 | head[21] << 16 | head[22] << 8 | head[23]);
-    EXPECT_EQ(static_cast<uint32_t>(client.right), width);
-    EXPECT_EQ(static_cast<uint32_t>(client.bottom), height);
+    EXPECT_EQ(static_cast<uint32_t>(client.right), static_cast<uint32_t>(head[16] << 24 | head[17] << 16 | head[18] << 8 | head[19]));
+    EXPECT_EQ(static_cast<uint32_t>(client.bottom), static_cast<uint32_t>(head[20] << 24 | head[21] << 16 | head[22] << 8 | head[23]));
+
+    // velkctl export's columns and encoding: a byte order mark, CR LF, one
+    // row per message drawn, in time order.
+    std::string table = ReadFile(csv);
+    ASSERT_EQ(0u, table.find("\xEF\xBB\xBFtime (UTC")) << table;
+    std::vector<std::string> rows;
+    for (size_t at = 0; at < table.size();) {
+        size_t end = table.find("\r\n", at);
+        ASSERT_NE(std::string::npos, end) << "a line without CR LF";
+        rows.push_back(table.substr(at, end - at));
+        at = end + 2;
+    }
+    ASSERT_EQ(4u, rows.size());
+    EXPECT_NE(std::string::npos, rows[0].find(",seconds,code,direction,type,channel,kind,value,text,bytes,length"));
+    EXPECT_NE(std::string::npos, rows[1].find(",0x20001001,Write Value,ADC,1,value,5,,,")) << rows[1];
+    EXPECT_NE(std::string::npos, rows[2].find(",0x30000403,Read Value+Write Value,ARR,3,array,,,0x2a0102,3")) << rows[2];
+    EXPECT_NE(std::string::npos, rows[3].find(",value,-6,,,")) << rows[3];
+    DeleteFileA(png.c_str());
+    DeleteFileA(csv.c_str());
 }
 
 } // namespace
