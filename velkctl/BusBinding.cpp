@@ -49,3 +49,15 @@ void FreeBus(BusBinding* binding)
         FreeLibrary(binding->module);
     ZeroMemory(binding, sizeof *binding);
 }
+
+LatestValue TakeLatest(const BusBinding& bus, UINT code, LPARAM dataWord)
+{
+    LatestValue message;
+    MessageKind kind = ClassifyCode(code);
+    const char* payload = NULL;
+    int length = 0;
+    if (kind != kValueMessage)
+        payload = bus.vGetp(dataWord, &length);
+    message.Set(kind, static_cast<int32_t>(static_cast<uint32_t>(static_cast<uintptr_t>(dataWord))), payload, length);
+    return message;
+}

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "bus/VelkApi.h"
+#include "console/LatestValue.h"
 #include "velk/VelkLibrary.h"
 
 struct BusBinding {
@@ -25,3 +26,7 @@ struct BusBinding {
 // ("cannot load velk.dll (error 126)") when it cannot.
 bool LoadBus(BusBinding* binding, std::string* error);
 void FreeBus(BusBinding* binding);
+
+// A received message as the live views keep it: its value, or its payload
+// fetched now, since the bus keeps payloads only for a while.
+LatestValue TakeLatest(const BusBinding& bus, UINT code, LPARAM dataWord);

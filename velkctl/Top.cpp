@@ -171,14 +171,7 @@ public:
     void Receive(UINT code, LPARAM dataWord) override
     {
         ++received_;
-        LatestValue message;
-        MessageKind kind = ClassifyCode(code);
-        const char* payload = NULL;
-        int length = 0;
-        if (kind != kValueMessage)
-            payload = bus_.vGetp(dataWord, &length);   // now: the bus keeps payloads only for a while
-        message.Set(kind, static_cast<int32_t>(static_cast<uint32_t>(static_cast<uintptr_t>(dataWord))), payload, length);
-        table_.Receive(code, ClockMicrosSince(start_), message);
+        table_.Receive(code, ClockMicrosSince(start_), TakeLatest(bus_, code, dataWord));
     }
 
     bool Tick() override

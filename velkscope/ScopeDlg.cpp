@@ -309,15 +309,8 @@ LRESULT CScopeDlg::OnBusMessage(WPARAM wParam, LPARAM lParam)
 
 void CScopeDlg::Take(uint32_t code, LPARAM dataWord)
 {
-    LatestValue message;
-    MessageKind kind = ClassifyCode(code);
-    const char* payload = nullptr;
-    int length = 0;
-    if (kind != kValueMessage)
-        payload = m_bus.vGetp(dataWord, &length);   // now: the bus keeps payloads only for a while
-    message.Set(kind, static_cast<int32_t>(static_cast<uint32_t>(static_cast<uintptr_t>(dataWord))), payload, length);
     bool inserted = false;
-    int row = m_model.Receive(code, m_clock.Now(), message, &inserted);
+    int row = m_model.Receive(code, m_clock.Now(), TakeLatest(m_bus, code, dataWord), &inserted);
     if (inserted)
         InsertRow(static_cast<size_t>(row));
 }

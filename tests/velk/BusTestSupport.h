@@ -70,6 +70,9 @@ protected:
 int RunVelkctl(const std::string& arguments, std::vector<std::string>* lines = NULL,
                const std::string& program = "velkctl.exe");
 
+// A file's bytes; empty when it cannot be read.
+std::string ReadFileText(const std::string& path);
+
 // A text split at its newlines, carriage returns dropped.
 std::vector<std::string> SplitLines(const std::string& text);
 

@@ -46,20 +46,6 @@ bool EndsWith(const std::string& text, const std::string& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-std::string ReadAll(const std::string& path)
-{
-    std::string text;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == NULL)
-        return text;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        text.append(chunk, got);
-    fclose(file);
-    return text;
-}
-
 TEST_F(Views, TopOnAPipePrintsTheTableEveryIntervalAndMarksChanges)
 {
     ChildProcess top;
@@ -118,7 +104,7 @@ TEST_F(Views, PlotWritesTheChartOfARecordingOrNothing)
     std::vector<std::string> lines;
     ASSERT_EQ(0, RunVelkctl("plot \"" + path + "\" --code 20001001 --code 0x30000404 --code 20001077 --out \"" + svg +
                             "\" --title \"bench <7>\"", &lines));
-    std::string chart = ReadAll(svg);
+    std::string chart = ReadFileText(svg);
     EXPECT_EQ(0u, chart.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg "));
     size_t polylines = 0;
     for (size_t at = chart.find("<polyline"); at != std::string::npos; at = chart.find("<polyline", at + 1))

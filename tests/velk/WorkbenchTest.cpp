@@ -27,20 +27,6 @@ std::string TempPath(const char* name)
     return path;
 }
 
-std::string ReadFileText(const std::string& path)
-{
-    std::string text;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == NULL)
-        return text;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        text.append(chunk, got);
-    fclose(file);
-    return text;
-}
-
 // The message lines of a recording, each without its time.
 std::vector<std::string> WithoutTimes(const std::string& text)
 {
