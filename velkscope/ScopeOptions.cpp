@@ -1,6 +1,7 @@
 #include "velkscope/ScopeOptions.h"
 
 #include "bus/SubscriptionMask.h"
+#include "chart/ChartGeometry.h"
 #include "velkctl/CodeArgument.h"
 #include "velkctl/Duration.h"
 #include "velkctl/NumberArgument.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "velkscope/ScopeModel.h"
+#include "chart/TraceValue.h"
 
 struct ScopeOptions {
     std::vector<uint32_t> codes;          // ticked from the start

@@ -92,8 +92,8 @@ run_package() {
     # velkscope.exe is on the bus, receives a post and closes.
     (cd "$folder" && "$CORVANE_WINE" velkscope.exe --code 20001001) &
     local scope=$!
-    wait_for 60 eval '[ -n "$(scope_window)" ]' || fail "no window titled velkscope"
-    if wait_for 30 lists_scope; then
+    corvane_wait_for 60 eval '[ -n "$(scope_window)" ]' || fail "no window titled velkscope"
+    if corvane_wait_for 30 lists_scope; then
         in_package velkctl.exe post 0x20001001 42 >/dev/null || fail "velkctl post to velkscope did not exit 0"
         pid=$(client_lines | awk '$3 == "velkscope" { print $4; exit }')
         "$CORVANE_WINE" taskkill /pid "$pid" >/dev/null 2>&1 || fail "taskkill /pid $pid failed"
