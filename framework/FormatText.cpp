@@ -23,6 +23,11 @@ std::string FormatTextV(const char* format, va_list args)
     return big;
 }
 
+std::string CountOf(unsigned long long count, const char* noun)
+{
+    return FormatText("%llu %s%s", count, noun, count == 1 ? "" : "s");
+}
+
 std::string FormatText(const char* format, ...)
 {
     va_list args;

@@ -7,3 +7,6 @@
 
 std::string FormatTextV(const char* format, va_list args);
 std::string FormatText(const char* format, ...);
+
+// "1 message", "2 messages": a count and its noun, plural with an s.
+std::string CountOf(unsigned long long count, const char* noun);

@@ -24,9 +24,9 @@ std::string CodeStats::Format(uint64_t intervalMicros, size_t limit) const
                      [](const std::pair<uint32_t, uint64_t>& a, const std::pair<uint32_t, uint64_t>& b) {
                          return a.second > b.second;
                      });
-    std::string text = FormatText("%" PRIu64 " messages in %.3f s, %.1f msg/s, %zu codes\n", total_,
+    std::string text = FormatText("%s in %.3f s, %.1f msg/s, %s\n", CountOf(total_, "message").c_str(),
                                   static_cast<double>(intervalMicros) / 1e6, Rate(total_, intervalMicros),
-                                  counts_.size());
+                                  CountOf(counts_.size(), "code").c_str());
     for (size_t i = 0; i < ranked.size() && i < limit; ++i)
         text += FormatText("  %08x %10" PRIu64 " %10.1f/s\n", static_cast<unsigned>(ranked[i].first),
                            ranked[i].second, Rate(ranked[i].second, intervalMicros));

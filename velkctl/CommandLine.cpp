@@ -153,7 +153,8 @@ int ShowHelp(CLI::App& app)
 {
     const CLI::Option* topic = app.get_subcommand("help")->get_option("COMMAND");
     if (topic->count() == 0) {
-        fputs(app.help().c_str(), stdout);
+        // App::help would show the chosen subcommand's, which is help's own.
+        fputs(app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal).c_str(), stdout);
         return kExitOk;
     }
     const std::string name = topic->as<std::string>();

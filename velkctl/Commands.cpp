@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "console/Escapes.h"
+#include "framework/FormatText.h"
 #include "console/HandleList.h"
 #include "console/LogLines.h"
 #include "console/MessageCode.h"
@@ -133,7 +134,7 @@ int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options)
     if (end < 0)
         return Checked("monitor", end);
     if (end == kMonitorTimedOut && options.count != 0) {
-        fprintf(stderr, "velkctl: monitor timed out before %" PRIu64 " messages\n", options.count);
+        fprintf(stderr, "velkctl: monitor timed out before %s\n", CountOf(options.count, "message").c_str());
         return kExitTimedOut;
     }
     if (end == kMonitorFileFailed)

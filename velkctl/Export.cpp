@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "framework/FormatText.h"
 #include "velkctl/Commands.h"
 #include "velkctl/CsvExport.h"
 #include "velkctl/InputFile.h"
@@ -114,6 +115,6 @@ int ExportRecording(const ExportOptions& options)
     }
     std::string filtered = options.filter.PassesAll() ? std::string()
                                                       : " (" + std::to_string(filteredOut) + " filtered out)";
-    fprintf(stderr, "velkctl: exported %" PRIu64 " messages%s to %s\n", rows, filtered.c_str(), shown.c_str());
+    fprintf(stderr, "velkctl: exported %s%s to %s\n", CountOf(rows, "message").c_str(), filtered.c_str(), shown.c_str());
     return kExitOk;
 }

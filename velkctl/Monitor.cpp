@@ -139,7 +139,7 @@ int RunMonitor(const BusBinding& bus, HWND window, const MonitorOptions& options
     int end = ReceiveBusMessages(bus, window, receive, &sink);
     // What was left out, when filtering; how much came, when stopped by hand.
     if (end >= 0 && (filtering || end == kReceiveStopped)) {
-        std::string summary = FormatText("%" PRIu64 " messages shown", sink.Shown());
+        std::string summary = CountOf(sink.Shown(), "message") + " shown";
         if (filtering)
             summary += FormatText(", %" PRIu64 " filtered out", sink.FilteredOutCount());
         if (end == kReceiveStopped)

@@ -91,7 +91,7 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     bool losing = false;
     std::string change = FormatCounterChange(before, after, &losing);
     std::string filtered = filtering ? FormatText(" (%" PRIu64 " filtered out)", sink.FilteredOutCount()) : "";
-    fprintf(stderr, "velkctl: recorded %" PRIu64 " messages%s to %s in %.3f s; bus: %s\n", sink.Recorded(),
+    fprintf(stderr, "velkctl: recorded %s%s to %s in %.3f s; bus: %s\n", CountOf(sink.Recorded(), "message").c_str(),
             filtered.c_str(), toStdout ? "standard output" : EscapeForDisplay(options.path).c_str(), seconds,
             change.c_str());
     if (losing)

@@ -136,7 +136,7 @@ int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchReq
             continue;
         CLI::App* command = app.get_subcommand(name);
         PeriodicOptions& options = request->periodic;
-        if (Given(command, "--every") && !DurationOption(args.every, "interval", true, &options.everyMicros))
+        if (Given(command, "--every") && !DurationOption(args.every, "--every", true, &options.everyMicros))
             return kExitUsage;
         if (!Count(command, args, &options.count))
             return kExitUsage;

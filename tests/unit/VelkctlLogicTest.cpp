@@ -80,7 +80,7 @@ TEST(Schedules, DeadlinesCountFromTheStartAndScaleWithSpeed)
     EXPECT_EQ(0u, single.OffsetMicros(7, times[3]));
 
     EXPECT_EQ("sent 25 messages in 0.480 s (50.0 msg/s)", FormatSendSummary("sent", 25, 480000));
-    EXPECT_EQ("posted 1 messages in 0.000 s", FormatSendSummary("posted", 1, 0));
+    EXPECT_EQ("posted 1 message in 0.000 s", FormatSendSummary("posted", 1, 0));
 }
 
 TEST(Statistics, CodesRankedByCountAndCountersByName)

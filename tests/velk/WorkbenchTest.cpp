@@ -315,7 +315,7 @@ TEST_F(Workbench, BadRecordingsAndFilesPostNothing)
     EXPECT_NE(std::string::npos, lines[0].find("cannot create")) << lines[0];
     EXPECT_EQ(2, RunVelkctl("post 0x20000801 1 --every 20x --count 2", &lines));
     ASSERT_FALSE(lines.empty());
-    EXPECT_NE(std::string::npos, lines[0].find("bad interval '20x'")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[0].find("bad --every '20x'")) << lines[0];
     EXPECT_EQ(2, RunVelkctl("replay \"" + malformed + "\" --speed -1", &lines));
     // What is no recording is refused at its first line, not read to its end.
     EXPECT_EQ(2, RunVelkctl("replay Z:\\dev\\zero", &lines));
