@@ -16,6 +16,7 @@
 
 #include "bus/VelkApi.h"
 #include "chart/ChartGeometry.h"
+#include "tests/FileBytes.h"
 #include "velk/VelkLibrary.h"
 #include "velkctl/BusBinding.h"
 #include "velkctl/BusCounters.h"
@@ -32,20 +33,6 @@ struct Picture {
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
     bool operator==(const Picture& other) const { return width == other.width && pixels == other.pixels; }
 };
-
-std::string ReadFile(const std::string& path)
-{
-    std::string bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return bytes;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.append(chunk, got);
-    fclose(file);
-    return bytes;
-}
 
 class Scope : public testing::Test {
 protected:
@@ -275,7 +262,7 @@ TEST_F(Scope, SavesTheChartAsAPngOfItsSizeAndItsMessagesAsCsv)
     ASSERT_TRUE(scope_->SavePng(AfxWideFromNarrow(png.c_str()).c_str(), &error)) << error;
     ASSERT_TRUE(scope_->SaveCsv(AfxWideFromNarrow(csv.c_str()).c_str(), &error)) << error;
 
-    std::string picture = ReadFile(png);
+    std::string picture = ReadFileText(png);
     ASSERT_GE(picture.size(), 24u);
     EXPECT_EQ(0, memcmp(picture.data(), "\x89PNG\r\n\x1a\n", 8));
     const unsigned char* head = reinterpret_cast<const unsigned char*>(picture.data());
@@ -286,7 +273,7 @@ TEST_F(Scope, SavesTheChartAsAPngOfItsSizeAndItsMessagesAsCsv)
 
     // velkctl export's columns and encoding: a byte order mark, CR LF, one
     // row per message drawn, in time order.
-    std::string table = ReadFile(csv);
+    std::string table = ReadFileText(csv);
     ASSERT_EQ(0u, table.find("\xEF\xBB\xBFtime (UTC")) << table;
     std::vector<std::string> rows;
     for (size_t at = 0; at < table.size();) {

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/FileBytes.h"
+
 // A program beside the test program (velkctl.exe, velk_peer.exe), its
 // stdout and stderr going to a file of their own.
 class ChildProcess {
@@ -69,9 +71,6 @@ protected:
 // end: the exit code, with what it wrote in *lines.
 int RunVelkctl(const std::string& arguments, std::vector<std::string>* lines = NULL,
                const std::string& program = "velkctl.exe");
-
-// A file's bytes; empty when it cannot be read.
-std::string ReadFileText(const std::string& path);
 
 // A text split at its newlines, carriage returns dropped.
 std::vector<std::string> SplitLines(const std::string& text);
