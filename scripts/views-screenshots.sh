@@ -68,7 +68,7 @@ xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
     wineserver -k 2>/dev/null || true
 
     "$CORVANE_WINE" wineconsole velkctl.exe top --interval 500ms &
-    console=$(window "velkctl\\.exe$") || exit 1   # the console, not the hidden window of velkctl
+    console=$(window "^velkctl top - ") || exit 1   # the console, as top titles it
     sleep 2
     "$CORVANE_WINE" velkctl.exe replay "$session" >/dev/null
     sleep 0.3

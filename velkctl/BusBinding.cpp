@@ -61,3 +61,10 @@ LatestValue TakeLatest(const BusBinding& bus, UINT code, LPARAM dataWord)
     message.Set(kind, static_cast<int32_t>(static_cast<uint32_t>(static_cast<uintptr_t>(dataWord))), payload, length);
     return message;
 }
+
+std::string BusNameForTitle()
+{
+    char bus[256];
+    DWORD length = GetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, bus, sizeof bus);
+    return length > 0 && length < sizeof bus ? std::string(bus, length) : std::string(VELK_DEFAULT_BUS_NAME);
+}

@@ -27,6 +27,9 @@ struct BusBinding {
 bool LoadBus(BusBinding* binding, std::string* error);
 void FreeBus(BusBinding* binding);
 
+// The bus a window title names: %VELK_BUS_NAME%, else the session's bus.
+std::string BusNameForTitle();
+
 // A received message as the live views keep it: its value, or its payload
 // fetched now, since the bus keeps payloads only for a while.
 LatestValue TakeLatest(const BusBinding& bus, UINT code, LPARAM dataWord);

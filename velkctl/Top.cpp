@@ -10,6 +10,7 @@
 #include "bus/VelkApi.h"
 #include "console/SystemLeadByte.h"
 #include "framework/FormatText.h"
+#include "velkctl/BusBinding.h"
 #include "velkctl/BusCounters.h"
 #include "velkctl/Clock.h"
 #include "velkctl/Commands.h"
@@ -59,6 +60,11 @@ public:
                                                                   CONSOLE_TEXTMODE_BUFFER, NULL)),
           input_(GetStdHandle(STD_INPUT_HANDLE)), inputMode_(0), paused_(false)
     {
+        // The window says what runs in it, not the program's path.
+        char title[1024];
+        if (GetConsoleTitleA(title, sizeof title) > 0)
+            title_ = title;
+        SetConsoleTitleA(("velkctl top - " + BusNameForTitle()).c_str());
         if (screen_ != INVALID_HANDLE_VALUE) {
             SetConsoleActiveScreenBuffer(screen_);
             CONSOLE_CURSOR_INFO cursor = { 1, FALSE };
@@ -71,6 +77,8 @@ public:
 
     ~ConsoleOutput() override
     {
+        if (!title_.empty())
+            SetConsoleTitleA(title_.c_str());
         if (screen_ != INVALID_HANDLE_VALUE) {
             SetConsoleActiveScreenBuffer(original_);
             CloseHandle(screen_);
@@ -158,6 +166,7 @@ private:
     HANDLE input_;
     DWORD inputMode_;
     bool paused_;
+    std::string title_;   // the console's own, given back at the end
 };
 
 class TopSink : public MessageSink {

@@ -153,11 +153,7 @@ BOOL CScopeDlg::OnInitDialog()
     SetIcon(icon, TRUE);
     SetIcon(icon, FALSE);
 
-    char bus[256];
-    DWORD length = GetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, bus, sizeof bus);
-    std::string title = "velkscope - ";
-    title += length > 0 && length < sizeof bus ? bus : VELK_DEFAULT_BUS_NAME;
-    SetWindowText(title.c_str());
+    SetWindowText(("velkscope - " + BusNameForTitle()).c_str());
 
     m_chart.SubclassDlgItem(IDC_CHART, this);
     m_chart.Attach(&m_model, &m_clock, m_font);
