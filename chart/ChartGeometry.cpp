@@ -33,13 +33,47 @@ int AxisX(double value, const Axis& axis, const PlotArea& area)
     return area.left + static_cast<int>(lround(fraction * (area.Width() - 1)));
 }
 
-std::vector<PlotPoint> TracePolyline(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area)
+bool IsDropout(size_t gap, size_t typical)
 {
-    std::vector<PlotPoint> points;
+    return gap > 4 * typical && gap >= typical + 8;
+}
+
+namespace {
+
+// The median step between neighbouring columns with samples; 0 with fewer
+// than two such columns.
+size_t TypicalStep(const std::vector<Column>& columns)
+{
+    std::vector<size_t> steps;
+    size_t previous = columns.size();
+    for (size_t p = 0; p < columns.size(); ++p) {
+        if (columns[p].count == 0)
+            continue;
+        if (previous != columns.size())
+            steps.push_back(p - previous);
+        previous = p;
+    }
+    if (steps.empty())
+        return 0;
+    std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+    return steps[steps.size() / 2];
+}
+
+} // namespace
+
+std::vector<std::vector<PlotPoint>> TraceLines(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area)
+{
+    const size_t typical = TypicalStep(columns);
+    std::vector<std::vector<PlotPoint>> lines;
+    size_t previous = columns.size();
     for (size_t p = 0; p < columns.size(); ++p) {
         const Column& column = columns[p];
         if (column.count == 0)
             continue;
+        if (previous == columns.size() || IsDropout(p - previous, typical))
+            lines.emplace_back();
+        previous = p;
+        std::vector<PlotPoint>& points = lines.back();
         int x = area.left + static_cast<int>(p);
         for (int32_t value : { column.first, column.min, column.max, column.last }) {
             PlotPoint point = { x, ValueY(value, axis, area) };
@@ -47,7 +81,7 @@ std::vector<PlotPoint> TracePolyline(const std::vector<Column>& columns, const A
                 points.push_back(point);
         }
     }
-    return points;
+    return lines;
 }
 
 bool ColumnRange(const std::vector<Column>& columns, int32_t* min, int32_t* max)

@@ -38,12 +38,21 @@ struct PlotPoint {
     int x, y;
 };
 
-// The polyline of one trace whose columns are the plot area's pixel columns
+// The lines of one trace whose columns are the plot area's pixel columns
 // (column p at x = left + p): each column with samples adds its first, min,
-// max and last value, repeats dropped, so the line reaches every extreme;
-// empty columns are stepped over, the line joining the samples on either
-// side. At most four points per column, whatever the samples.
-std::vector<PlotPoint> TracePolyline(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area);
+// max and last value, repeats dropped, so the line reaches every extreme.
+// Short runs of empty columns are stepped over, the line joining the samples
+// on either side; a run much longer than the trace's usual spacing (see
+// IsDropout) is a dropout, where the line breaks, so a silent stretch shows
+// as a gap. A line of one point is a lone sample between dropouts. At most
+// four points per column, whatever the samples.
+std::vector<std::vector<PlotPoint>> TraceLines(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area);
+
+// Whether a step of gap columns between two columns with samples is a
+// dropout, for a trace whose median step is typical: over four times as
+// long, and at least eight columns more, so the jitter of a dense trace
+// never breaks it.
+bool IsDropout(size_t gap, size_t typical);
 
 // The smallest and largest value of the columns; false when all are empty.
 bool ColumnRange(const std::vector<Column>& columns, int32_t* min, int32_t* max);

@@ -137,19 +137,18 @@ std::string WriteSvg(const SvgChart& chart)
     }
 
     for (const SvgTrace& trace : chart.traces) {
-        std::vector<PlotPoint> points = TracePolyline(trace.columns, values, area);
-        if (points.empty())
-            continue;
-        if (points.size() == 1) {
-            svg += FormatText("<circle cx=\"%d\" cy=\"%d\" r=\"2\" fill=\"%s\"/>\n", points[0].x, points[0].y,
+        for (const std::vector<PlotPoint>& points : TraceLines(trace.columns, values, area)) {
+            if (points.size() == 1) {
+                svg += FormatText("<circle cx=\"%d\" cy=\"%d\" r=\"2\" fill=\"%s\"/>\n", points[0].x, points[0].y,
+                                  Colour(trace.colour).c_str());
+                continue;
+            }
+            svg += FormatText("<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1\" points=\"",
                               Colour(trace.colour).c_str());
-            continue;
+            for (size_t i = 0; i < points.size(); ++i)
+                svg += FormatText(i == 0 ? "%d,%d" : " %d,%d", points[i].x, points[i].y);
+            svg += "\"/>\n";
         }
-        svg += FormatText("<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1\" points=\"",
-                          Colour(trace.colour).c_str());
-        for (size_t i = 0; i < points.size(); ++i)
-            svg += FormatText(i == 0 ? "%d,%d" : " %d,%d", points[i].x, points[i].y);
-        svg += "\"/>\n";
     }
     svg += "</svg>\n";
     return svg;

@@ -1,6 +1,6 @@
 // A chart as an SVG document: title, grid, labelled axes, a legend and one
-// polyline per trace, laid out as the live chart is (ChartGeometry). Pure
-// logic.
+// polyline per trace (one per stretch between dropouts), laid out as the
+// live chart is (ChartGeometry). Pure logic.
 #pragma once
 #include <stdint.h>
 #include <string>
@@ -29,7 +29,7 @@ int SvgPlotWidth(int width, int height);
 // The whole document. Texts that are not valid UTF-8 or hold control
 // characters are mended (U+FFFD, a blank), so the document is always
 // well-formed XML. A trace without samples draws nothing and says
-// "(no data)" in the legend; a trace of one point draws a dot.
+// "(no data)" in the legend; a lone point draws a dot.
 std::string WriteSvg(const SvgChart& chart);
 
 // Text as XML character data or an attribute value: valid UTF-8, no control

@@ -232,19 +232,19 @@ void CChartView::PaintTraces(HDC dc, const PlotArea& area, const Axis& values,
     IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
     for (size_t i = 0; i < shown.size(); ++i) {
         uint32_t colour = TraceColour(m_model->Traces()[i].colour);
-        std::vector<PlotPoint> points = TracePolyline(shown[i], values, area);
-        if (points.size() == 1) {
-            FillBox(dc, points[0].x - 1, points[0].y - 1, points[0].x + 2, points[0].y + 2, colour);
-            continue;
-        }
-        std::vector<POINT> line(points.size());
-        for (size_t k = 0; k < points.size(); ++k) {
-            line[k].x = points[k].x;
-            line[k].y = points[k].y;
-        }
         PenScope pen(dc, colour);
-        if (!line.empty())
+        for (const std::vector<PlotPoint>& points : TraceLines(shown[i], values, area)) {
+            if (points.size() == 1) {
+                FillBox(dc, points[0].x - 1, points[0].y - 1, points[0].x + 2, points[0].y + 2, colour);
+                continue;
+            }
+            std::vector<POINT> line(points.size());
+            for (size_t k = 0; k < points.size(); ++k) {
+                line[k].x = points[k].x;
+                line[k].y = points[k].y;
+            }
             Polyline(dc, line.data(), static_cast<int>(line.size()));
+        }
     }
     RestoreDC(dc, saved);
 }

@@ -82,13 +82,56 @@ TEST(Decimation, AOneSampleSpikeSurvivesEveryZoom)
                 PlotArea area = PlotAreaOf(static_cast<int>(std::min<size_t>(width, 5000)) + kMarginLeft + kMarginRight, 300);
                 std::vector<Column> pixels = Regroup(fixed.Columns(), static_cast<size_t>(area.Width()));
                 Axis axis = NiceAxis(std::min(-10, spike), std::max(10, spike), 8, 1);
-                std::vector<PlotPoint> line = TracePolyline(pixels, axis, area);
+                std::vector<std::vector<PlotPoint>> lines = TraceLines(pixels, axis, area);
+                ASSERT_EQ(1u, lines.size());   // a steady trace has no dropout
                 int spikeY = ValueY(spike, axis, area);
-                EXPECT_TRUE(std::any_of(line.begin(), line.end(), [&](const PlotPoint& p) { return p.y == spikeY; }));
-                EXPECT_LE(line.size(), 4u * static_cast<size_t>(area.Width()));
+                EXPECT_TRUE(std::any_of(lines[0].begin(), lines[0].end(), [&](const PlotPoint& p) { return p.y == spikeY; }));
+                EXPECT_LE(lines[0].size(), 4u * static_cast<size_t>(area.Width()));
             }
         }
     }
+}
+
+TEST(Decimation, ALineBreaksAtADropoutAndNotAtJitter)
+{
+    PlotArea area = PlotAreaOf(400 + kMarginLeft + kMarginRight, 200);
+    Axis axis = NiceAxis(0, 100, 8, 1);
+    auto linesOf = [&](const std::vector<size_t>& at) {
+        std::vector<Column> columns(400);
+        for (size_t p : at)
+            columns[p].Add(static_cast<int32_t>(p % 100));
+        return TraceLines(columns, axis, area);
+    };
+
+    // Every 4th column, a hole of 40 columns after column 100, then a lone
+    // sample, another hole, and the rest: three lines, the middle one a dot.
+    std::vector<size_t> at;
+    for (size_t p = 0; p <= 100; p += 4)
+        at.push_back(p);
+    at.push_back(140);
+    for (size_t p = 180; p < 400; p += 4)
+        at.push_back(p);
+    std::vector<std::vector<PlotPoint>> lines = linesOf(at);
+    ASSERT_EQ(3u, lines.size());
+    EXPECT_EQ(area.left + 100, lines[0].back().x);
+    ASSERT_EQ(1u, lines[1].size());
+    EXPECT_EQ(area.left + 140, lines[1][0].x);
+    EXPECT_EQ(area.left + 180, lines[2].front().x);
+
+    // A dense trace whose steps wander between 1 and 8 columns stays one line;
+    // 9 empty columns in it are a dropout.
+    at.clear();
+    for (size_t p = 0; p < 400; p += (p % 7 == 0 ? 8 : 1))
+        at.push_back(p);
+    EXPECT_EQ(1u, linesOf(at).size());
+    at.clear();
+    for (size_t p = 0; p < 400; p += (p == 200 ? 10 : 1))
+        at.push_back(p);
+    EXPECT_EQ(2u, linesOf(at).size());
+
+    // Two samples, however far apart, have no usual spacing to break from.
+    EXPECT_EQ(1u, linesOf({ 0, 399 }).size());
+    EXPECT_TRUE(linesOf({}).empty());
 }
 
 TEST(Decimation, TheLiveStripForgetsWhatLeavesItsWindowAndShowsGaps)
