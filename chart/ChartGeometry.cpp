@@ -38,10 +38,6 @@ bool IsDropout(size_t gap, size_t typical)
     return gap > 4 * typical && gap >= typical + 8;
 }
 
-namespace {
-
-// The median step between neighbouring columns with samples; 0 with fewer
-// than two such columns.
 size_t TypicalStep(const std::vector<Column>& columns)
 {
     std::vector<size_t> steps;
@@ -58,8 +54,6 @@ size_t TypicalStep(const std::vector<Column>& columns)
     std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
     return steps[steps.size() / 2];
 }
-
-} // namespace
 
 std::vector<std::vector<PlotPoint>> TraceLines(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area)
 {

@@ -53,6 +53,9 @@ std::vector<std::vector<PlotPoint>> TraceLines(const std::vector<Column>& column
 // long, and at least eight columns more, so the jitter of a dense trace
 // never breaks it.
 bool IsDropout(size_t gap, size_t typical);
+// The median step between neighbouring columns with samples; 0 with fewer
+// than two such columns.
+size_t TypicalStep(const std::vector<Column>& columns);
 
 // The smallest and largest value of the columns; false when all are empty.
 bool ColumnRange(const std::vector<Column>& columns, int32_t* min, int32_t* max);

@@ -212,17 +212,27 @@ CursorReading ScopeModel::ReadAt(const std::vector<std::vector<Column>>& shown, 
     reading.secondsBack = static_cast<double>(window_) * static_cast<double>(width - 1 - pixel) /
                           static_cast<double>(width) / 1e6;
     for (const std::vector<Column>& columns : shown) {
-        // The column under the cursor, else the last value before it.
+        // The column under the cursor, else the last value before it, unless
+        // the cursor is in a dropout, where the line breaks too.
         std::string text = "-";
-        for (size_t p = std::min(pixel + 1, columns.size()); p-- > 0;) {
-            const Column& column = columns[p];
-            if (column.count == 0)
-                continue;
-            if (p == pixel && column.min != column.max)
+        size_t before = columns.size(), after = columns.size();
+        for (size_t p = std::min(pixel + 1, columns.size()); p-- > 0;)
+            if (columns[p].count != 0) {
+                before = p;
+                break;
+            }
+        for (size_t p = pixel + 1; p < columns.size(); ++p)
+            if (columns[p].count != 0) {
+                after = p;
+                break;
+            }
+        if (before != columns.size()) {
+            const Column& column = columns[before];
+            size_t gap = (after != columns.size() ? after : pixel) - before;
+            if (before == pixel && column.min != column.max)
                 text = FormatText("%d..%d", static_cast<int>(column.min), static_cast<int>(column.max));
-            else
-                text = FormatText("%d", static_cast<int>(p == pixel ? column.min : column.last));
-            break;
+            else if (before == pixel || !IsDropout(gap, TypicalStep(columns)))
+                text = FormatText("%d", static_cast<int>(before == pixel ? column.min : column.last));
         }
         reading.values.push_back(text);
     }

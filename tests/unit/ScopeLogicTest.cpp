@@ -88,6 +88,26 @@ TEST(ScopeModels, TraceWhatIsTickedWithinTheirBounds)
         EXPECT_LT(model.Rows()[i - 1].code, model.Rows()[i].code);
 }
 
+TEST(ScopeModels, TheCursorReadsNothingInADropout)
+{
+    ScopeModel model(4000000, kArrayFirstByte);   // 400 columns of 10 ms
+    std::vector<Column> columns(400);
+    for (size_t p = 0; p <= 100; p += 4)
+        columns[p].Add(static_cast<int32_t>(p));
+    columns[100].Add(-5);
+    for (size_t p = 180; p <= 300; p += 4)
+        columns[p].Add(static_cast<int32_t>(p));
+    auto at = [&](size_t pixel) { return model.ReadAt({ columns }, pixel).values.at(0); };
+    EXPECT_EQ("-5..100", at(100));   // the column's range
+    EXPECT_EQ("96", at(98));         // the usual step: the last value
+    EXPECT_EQ("-", at(102));         // the dropout, as the line breaks there
+    EXPECT_EQ("-", at(179));
+    EXPECT_EQ("180", at(180));
+    EXPECT_EQ("300", at(303));       // not silent for long yet
+    EXPECT_EQ("-", at(399));         // silent since
+    EXPECT_DOUBLE_EQ(0.0, model.ReadAt({ columns }, 399).secondsBack);
+}
+
 TEST(LatestValues, OneCellPerMessageCutToItsWidth)
 {
     struct Case { MessageKind kind; int32_t value; std::string bytes; size_t width; LeadByteTest lead; const char* shown; };
