@@ -510,11 +510,18 @@ bool CScopeDlg::SavePng(const wchar_t* path, std::string* error)
 
 void CScopeDlg::OnSavePng()
 {
-    std::wstring path = AskSavePath(m_hWnd, L"PNG (*.png)\0*.png\0", L"png");
+    SaveAs(L"PNG (*.png)\0*.png\0", L"png", &CScopeDlg::SavePng);
+}
+
+// Asks where, saves there, and says how it went.
+void CScopeDlg::SaveAs(const wchar_t* filter, const wchar_t* extension,
+                       bool (CScopeDlg::*save)(const wchar_t* path, std::string* error))
+{
+    std::wstring path = AskSavePath(m_hWnd, filter, extension);
     if (path.empty())
         return;
     std::string error;
-    if (!SavePng(path.c_str(), &error)) {
+    if (!(this->*save)(path.c_str(), &error)) {
         AfxMessageBox((L"无法保存 cannot save " + path + L": " + Wide(error)).c_str());
         return;
     }
@@ -544,14 +551,5 @@ bool CScopeDlg::SaveCsv(const wchar_t* path, std::string* error)
 
 void CScopeDlg::OnSaveCsv()
 {
-    std::wstring path = AskSavePath(m_hWnd, L"CSV (*.csv)\0*.csv\0", L"csv");
-    if (path.empty())
-        return;
-    std::string error;
-    if (!SaveCsv(path.c_str(), &error)) {
-        AfxMessageBox((L"无法保存 cannot save " + path + L": " + Wide(error)).c_str());
-        return;
-    }
-    m_note = L"已保存 saved " + path;
-    RefreshStatus(m_clock.Now());
+    SaveAs(L"CSV (*.csv)\0*.csv\0", L"csv", &CScopeDlg::SaveCsv);
 }

@@ -71,6 +71,8 @@ private:
     void RefreshList();
     void RefreshStatus(int64_t now);
     void SetStatus(const std::wstring& text);
+    void SaveAs(const wchar_t* filter, const wchar_t* extension,
+                bool (CScopeDlg::*save)(const wchar_t* path, std::string* error));
 
     ScopeOptions m_options;
     BusBinding m_bus;
