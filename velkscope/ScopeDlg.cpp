@@ -322,7 +322,6 @@ void CScopeDlg::InsertRow(size_t row)
     item.pszText = const_cast<char*>(code.c_str());
     item.lParam = static_cast<LPARAM>(codeRow.code);
     ::SendMessageA(m_codes, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    m_shownCounts.insert(m_shownCounts.begin() + static_cast<ptrdiff_t>(row), UINT64_MAX);
     if (m_model.TraceOf(codeRow.code) >= 0)
         SetChecked(row, true);
 }
@@ -394,16 +393,15 @@ void CScopeDlg::Frame(int64_t now)
         RefreshStatus(now);
 }
 
-// Only the rows in sight, and of those only the ones whose count moved.
+// Only the rows in sight, and of those only the ones that changed.
 void CScopeDlg::RefreshList()
 {
     const std::vector<CodeRow>& rows = m_model.Rows();
     size_t top = static_cast<size_t>(std::max(0, ListView_GetTopIndex(m_codes)));
     size_t end = std::min(rows.size(), top + static_cast<size_t>(ListView_GetCountPerPage(m_codes)) + 1);
     for (size_t row = top; row < end; ++row) {
-        if (m_shownCounts[row] == rows[row].count && !rows[row].changed)
+        if (!rows[row].changed)
             continue;
-        m_shownCounts[row] = rows[row].count;
         m_model.MarkShown(row);
         std::string value = LatestValueText(rows[row].latest, kValueCellBytes, IsSystemLeadByte);
         std::string count = FormatText("%" PRIu64, rows[row].count);
@@ -473,7 +471,6 @@ void CScopeDlg::OnPause()
 void CScopeDlg::OnClearChart()
 {
     m_model.Clear();
-    std::fill(m_shownCounts.begin(), m_shownCounts.end(), UINT64_MAX);
     m_note.clear();
     RefreshList();
     m_chart.Redraw();

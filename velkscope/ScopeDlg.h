@@ -4,7 +4,6 @@
 // and feeds every message it receives to the model (ScopeModel).
 #pragma once
 #include <string>
-#include <vector>
 
 #include "framework/Framework.h"
 #include "velkctl/BusBinding.h"
@@ -84,7 +83,6 @@ private:
     bool m_quitOnClose;
     bool m_registered;
     bool m_checking;                 // the list's check boxes are being set by us
-    std::vector<uint64_t> m_shownCounts;   // per row, the count the list shows
     int64_t m_lastFrame, m_lastList, m_lastStatus;
     uint64_t m_receivedAtStatus;
     CounterValues m_counters;        // the bus's, at the last status

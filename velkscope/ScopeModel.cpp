@@ -56,8 +56,7 @@ int ScopeModel::Receive(uint32_t code, int64_t micros, const LatestValue& messag
     }
     CodeRow& row = *at;
     ++row.count;
-    if (row.count == 1 || row.latest != message)
-        row.changed = true;
+    row.changed = true;
     row.latest = message;
 
     int trace = TraceOf(code);

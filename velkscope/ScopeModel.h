@@ -72,7 +72,7 @@ struct CodeRow {
     uint32_t code;
     uint64_t count = 0;
     LatestValue latest;
-    bool changed = true;    // not shown since it changed
+    bool changed = true;    // not shown since its count or value changed
 };
 
 struct Trace {
