@@ -40,11 +40,9 @@ public:
     // grow further (about 35 years of microseconds at 8,192 columns).
     bool Double();
     const std::vector<Column>& Columns() const { return columns_; }
-    int64_t From() const { return from_; }
     int64_t Span() const { return span_; }
 
 private:
-
     int64_t from_;
     int64_t span_;
     bool growth_;
@@ -64,9 +62,6 @@ public:
     // The count columns that end with the one holding now, oldest first;
     // columns no sample reached are empty.
     void CopyEnding(int64_t now, std::vector<Column>* out) const;
-
-    int64_t Window() const { return window_; }
-    size_t Count() const { return slots_.size(); }
 
 private:
     int64_t IndexOf(int64_t micros) const;

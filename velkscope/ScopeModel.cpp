@@ -238,15 +238,6 @@ CursorReading ScopeModel::ReadAt(const std::vector<std::vector<Column>>& shown, 
     return reading;
 }
 
-std::vector<Sample> ScopeModel::VisibleSamples(size_t trace, int64_t now) const
-{
-    const SampleRing& ring = traces_[trace].ring;
-    std::vector<Sample> samples;
-    for (size_t i = ring.LowerBound(now - window_); i < ring.Size() && ring.At(i).micros <= now; ++i)
-        samples.push_back(ring.At(i));
-    return samples;
-}
-
 std::vector<RecordedMessage> ScopeModel::VisibleMessages(int64_t now) const
 {
     // Each trace's visible run, merged by time.

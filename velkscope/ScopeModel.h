@@ -139,9 +139,6 @@ public:
 
     CursorReading ReadAt(const std::vector<std::vector<Column>>& shown, size_t pixel) const;
 
-    // Samples of the trace in [now - window, now], oldest first, those the
-    // ring still holds.
-    std::vector<Sample> VisibleSamples(size_t trace, int64_t now) const;
     // The messages behind every trace's visible samples, in time order.
     std::vector<RecordedMessage> VisibleMessages(int64_t now) const;
 

@@ -6,15 +6,6 @@
 #include "velkctl/Duration.h"
 #include "velkctl/NumberArgument.h"
 
-const char kScopeUsage[] =
-    "velkscope [--code CODE ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]\n"
-    "\n"
-    "--code CODE   \xe7\x94\xbb\xe5\x87\xba\xe6\xad\xa4\xe4\xbb\xa3\xe7\xa0\x81 (\xe5\x8d\x81\xe5\x85\xad\xe8\xbf\x9b\xe5\x88\xb6, \xe5\x8f\xaf\xe9\x87\x8d\xe5\xa4\x8d) / draw this code (hex, repeatable)\n"
-    "--window D    \xe6\x97\xb6\xe9\x97\xb4\xe7\xaa\x97 1s..1h / time window, like 10s, 2m (default 10s)\n"
-    "--mask M      \xe8\xae\xa2\xe9\x98\x85\xe6\x8e\xa9\xe7\xa0\x81 / subscription mask (default 0x0080FF00)\n"
-    "--array W     \xe6\x95\xb0\xe7\xbb\x84\xe7\x94\xbb byte (\xe9\xa6\x96\xe5\xad\x97\xe8\x8a\x82) \xe6\x88\x96 word / arrays draw their first byte or word\n"
-    "--bus NAME    \xe6\x80\xbb\xe7\xba\xbf\xe5\x90\x8d / bus name (default %VELK_BUS_NAME%)\n";
-
 namespace {
 
 bool Fail(std::string* error, const std::string& text)

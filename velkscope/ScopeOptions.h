@@ -25,6 +25,3 @@ enum : int64_t {
 // The arguments after the program's name. False with what is wrong, naming
 // the argument, in *error.
 bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* options, std::string* error);
-
-// The usage text, bilingual, for --help and after a bad argument.
-extern const char kScopeUsage[];
