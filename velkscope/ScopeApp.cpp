@@ -8,13 +8,11 @@
 #include "velk/VelkLibrary.h"
 #include "velk/VelkResults.h"
 #include "velkctl/BusBinding.h"
+#include "velkctl/Commands.h"   // velkctl's exit statuses, for scripts that start velkscope
 #include "velkscope/ScopeDlg.h"
 #include "velkscope/ScopeOptions.h"
 
 namespace {
-
-// velkctl's exit statuses, for scripts that start velkscope.
-enum { kExitOk = 0, kExitNoBus = 1, kExitUsage = 2, kExitRefused = 3 };
 
 const wchar_t kUsage[] =
     L"velkscope [--code CODE ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]\n\n"
