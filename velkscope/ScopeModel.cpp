@@ -108,30 +108,21 @@ void ScopeModel::Untick(uint32_t code)
         traces_.erase(traces_.begin() + trace);
 }
 
-void ScopeModel::Refill(Trace* trace, int64_t now)
-{
-    trace->strip = ColumnStrip(window_, kStripColumns);
-    for (size_t i = trace->ring.LowerBound(now - window_); i < trace->ring.Size(); ++i)
-        trace->strip.Add(trace->ring.At(i).micros, trace->ring.At(i).value);
-}
-
-std::vector<Column> ScopeModel::ColumnsFromRing(const Trace& trace, int64_t end) const
+ColumnStrip ScopeModel::StripFromRing(const Trace& trace, int64_t end) const
 {
     ColumnStrip strip(window_, kStripColumns);
     for (size_t i = trace.ring.LowerBound(end - window_); i < trace.ring.Size() && trace.ring.At(i).micros <= end; ++i)
         strip.Add(trace.ring.At(i).micros, trace.ring.At(i).value);
-    std::vector<Column> columns;
-    strip.CopyEnding(end, &columns);
-    return columns;
+    return strip;
 }
 
 void ScopeModel::SetWindow(int64_t windowMicros, int64_t now)
 {
     window_ = windowMicros;
     for (Trace& trace : traces_) {
-        Refill(&trace, now);
+        trace.strip = StripFromRing(trace, now);
         if (paused_)
-            trace.frozen = ColumnsFromRing(trace, pausedAt_);
+            StripFromRing(trace, pausedAt_).CopyEnding(pausedAt_, &trace.frozen);
     }
 }
 

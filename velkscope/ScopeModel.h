@@ -143,8 +143,8 @@ public:
     std::vector<RecordedMessage> VisibleMessages(int64_t now) const;
 
 private:
-    void Refill(Trace* trace, int64_t now);
-    std::vector<Column> ColumnsFromRing(const Trace& trace, int64_t end) const;
+    // The window's strip of the samples the ring holds up to end.
+    ColumnStrip StripFromRing(const Trace& trace, int64_t end) const;
 
     int64_t window_;
     ArrayValue arrayValue_;
