@@ -52,14 +52,9 @@ std::wstring Wide(const std::string& text)
     return AfxWideFromNarrow(text.c_str());
 }
 
-HWND Item(HWND dialog, int id)
-{
-    return GetDlgItem(dialog, id);
-}
-
 void Place(HWND dialog, int id, int x, int y, int width, int height)
 {
-    SetWindowPos(Item(dialog, id), nullptr, x, y, std::max(width, 0), std::max(height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(GetDlgItem(dialog, id), nullptr, x, y, std::max(width, 0), std::max(height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::wstring FileTimeName(const wchar_t* extension)
@@ -157,9 +152,9 @@ BOOL CScopeDlg::OnInitDialog()
 
     m_chart.SubclassDlgItem(IDC_CHART, this);
     m_chart.Attach(&m_model, &m_clock, m_font);
-    m_codes = Item(m_hWnd, IDC_CODES);
+    m_codes = ::GetDlgItem(m_hWnd, IDC_CODES);
     for (int id : { IDC_CODES, IDC_STATUS })
-        ::SendMessageW(Item(m_hWnd, id), WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+        ::SendMessageW(::GetDlgItem(m_hWnd, id), WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     SetUpCodeList();
     SetUpWindowChoices();
 
@@ -190,7 +185,7 @@ void CScopeDlg::SetUpCodeList()
 
 void CScopeDlg::SetUpWindowChoices()
 {
-    HWND combo = Item(m_hWnd, IDC_WINDOW);
+    HWND combo = ::GetDlgItem(m_hWnd, IDC_WINDOW);
     bool listed = false;
     for (const WindowChoice& choice : kWindowChoices) {
         if (!listed && m_options.windowMicros < choice.micros) {
@@ -444,12 +439,12 @@ void CScopeDlg::RefreshStatus(int64_t now)
 
 void CScopeDlg::SetStatus(const std::wstring& text)
 {
-    SetWindowTextW(Item(m_hWnd, IDC_STATUS), text.c_str());
+    SetWindowTextW(::GetDlgItem(m_hWnd, IDC_STATUS), text.c_str());
 }
 
 void CScopeDlg::OnWindowChosen()
 {
-    HWND combo = Item(m_hWnd, IDC_WINDOW);
+    HWND combo = ::GetDlgItem(m_hWnd, IDC_WINDOW);
     LRESULT at = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
     if (at == CB_ERR)
         return;
