@@ -24,6 +24,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include "tests/FileBytes.h"
 #include "velk/VelkLibrary.h"
 #include "velkctl/BusBinding.h"
 #include "velkctl/BusCounters.h"
@@ -417,14 +418,7 @@ void PlotOfAMillionLines()
     DWORD exitCode = 0;
     GetExitCodeProcess(plot.process, &exitCode);
 
-    std::string svg;
-    FILE* in = fopen(chart.c_str(), "rb");
-    char chunk[65536];
-    size_t got;
-    while (in != nullptr && (got = fread(chunk, 1, sizeof chunk, in)) > 0)
-        svg.append(chunk, got);
-    if (in != nullptr)
-        fclose(in);
+    std::string svg = ReadFileText(chart);
     // The same reading and drawing in this process, whose peak Wine does
     // report (for another process it reports none).
     PROCESS_MEMORY_COUNTERS own;
