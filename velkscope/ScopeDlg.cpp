@@ -186,23 +186,21 @@ void CScopeDlg::SetUpCodeList()
 void CScopeDlg::SetUpWindowChoices()
 {
     HWND combo = ::GetDlgItem(m_hWnd, IDC_WINDOW);
+    auto add = [this, combo](const wchar_t* text, int64_t micros) {
+        int at = static_cast<int>(::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+        ::SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(micros / 1000));
+        if (micros == m_options.windowMicros)
+            ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+    };
     bool listed = false;
     for (const WindowChoice& choice : kWindowChoices) {
         if (!listed && m_options.windowMicros < choice.micros) {
             // A window given on the command line that no choice has.
             std::wstring text = Wide(FormatText("%g s", static_cast<double>(m_options.windowMicros) / 1e6));
-            int at = static_cast<int>(::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
-            ::SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(m_options.windowMicros / 1000));
-            listed = true;
+            add(text.c_str(), m_options.windowMicros);
         }
-        int at = static_cast<int>(::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.text)));
-        ::SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(choice.micros / 1000));
-        listed = listed || choice.micros == m_options.windowMicros;
-    }
-    int count = static_cast<int>(::SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        if (::SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(i), 0) == static_cast<LRESULT>(m_options.windowMicros / 1000))
-            ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+        listed = listed || m_options.windowMicros <= choice.micros;
+        add(choice.text, choice.micros);
     }
 }
 
