@@ -61,16 +61,10 @@ BOOL CScopeApp::InitInstance()
     std::string error;
     std::wstring lossy;
     std::vector<std::string> args = CommandLineArguments(&lossy);
-    if (!lossy.empty()) {
-        std::wstring text = L"命令行有误 bad command line:\n'" + lossy +
-                            L"' holds characters the system code page cannot hold\n\n" + kUsage;
-        AfxMessageBox(text.c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitUsage;
-        return FALSE;
-    }
-    if (!ParseScopeArguments(args, &options, &error)) {
-        std::wstring text = L"命令行有误 bad command line:\n" + AfxWideFromNarrow(error.c_str()) + L"\n\n" + kUsage;
-        AfxMessageBox(text.c_str(), MB_OK | MB_ICONERROR);
+    if (!lossy.empty() || !ParseScopeArguments(args, &options, &error)) {
+        std::wstring bad = !lossy.empty() ? L"'" + lossy + L"' holds characters the system code page cannot hold"
+                                          : AfxWideFromNarrow(error.c_str());
+        AfxMessageBox((L"命令行有误 bad command line:\n" + bad + L"\n\n" + kUsage).c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitUsage;
         return FALSE;
     }
