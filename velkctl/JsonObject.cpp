@@ -5,6 +5,7 @@
 
 #include "console/HexText.h"
 #include "framework/FormatText.h"
+#include "velkctl/Utf8.h"
 
 namespace {
 
@@ -200,7 +201,7 @@ private:
                 low < 0xDC00 || low > 0xDFFF)
                 return Fail("lone surrogate in a \\u escape");
             at_ += 6;
-            point = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            point = SurrogatePairPoint(unit, low);
         } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
             return Fail("lone surrogate in a \\u escape");
         }
@@ -243,25 +244,6 @@ private:
         out->append(text_ + at_, extra + 1);
         at_ += extra + 1;
         return true;
-    }
-
-    static void AppendUtf8(uint32_t point, std::string* out)
-    {
-        if (point < 0x80) {
-            *out += static_cast<char>(point);
-        } else if (point < 0x800) {
-            *out += static_cast<char>(0xC0 | point >> 6);
-            *out += static_cast<char>(0x80 | (point & 0x3F));
-        } else if (point < 0x10000) {
-            *out += static_cast<char>(0xE0 | point >> 12);
-            *out += static_cast<char>(0x80 | (point >> 6 & 0x3F));
-            *out += static_cast<char>(0x80 | (point & 0x3F));
-        } else {
-            *out += static_cast<char>(0xF0 | point >> 18);
-            *out += static_cast<char>(0x80 | (point >> 12 & 0x3F));
-            *out += static_cast<char>(0x80 | (point >> 6 & 0x3F));
-            *out += static_cast<char>(0x80 | (point & 0x3F));
-        }
     }
 
     // What a message may quote of a key: printable ASCII, cut short.

@@ -2,27 +2,9 @@
 
 #include "console/Escapes.h"
 #include "framework/FormatText.h"
+#include "velkctl/Utf8.h"
 
 namespace {
-
-void AppendUtf8(std::string* out, uint32_t c)
-{
-    if (c < 0x80) {
-        *out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        *out += static_cast<char>(0xC0 | c >> 6);
-        *out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *out += static_cast<char>(0xE0 | c >> 12);
-        *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        *out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        *out += static_cast<char>(0xF0 | c >> 18);
-        *out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-        *out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        *out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // A lone surrogate (no code page gives one) becomes U+FFFD.
 void AppendUtf16(std::string* out, const std::u16string& text)
@@ -30,11 +12,11 @@ void AppendUtf16(std::string* out, const std::u16string& text)
     for (size_t i = 0; i < text.size(); ++i) {
         uint32_t unit = text[i];
         if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[++i] - 0xDC00u));
+            AppendUtf8(SurrogatePairPoint(unit, text[++i]), out);
         else if (unit >= 0xD800 && unit < 0xE000)
-            AppendUtf8(out, 0xFFFD);
+            AppendUtf8(0xFFFD, out);
         else
-            AppendUtf8(out, unit);
+            AppendUtf8(unit, out);
     }
 }
 
