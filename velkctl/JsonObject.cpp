@@ -16,35 +16,7 @@ public:
     bool Object(std::vector<JsonMember>* members)
     {
         Blanks();
-        if (!Expect('{'))
-            return false;
-        Blanks();
-        if (Eat('}'))
-            return End();
-        for (;;) {
-            JsonMember member;
-            Blanks();
-            size_t keyAt = at_;
-            if (!Peek('"'))
-                return Fail("expected a key in double quotes");
-            if (!String(&member.key))
-                return false;
-            for (const JsonMember& earlier : *members)
-                if (earlier.key == member.key)
-                    return FailAt(keyAt, "key \"" + Printable(member.key) + "\" appears twice");
-            Blanks();
-            if (!Expect(':'))
-                return false;
-            Blanks();
-            if (!Value(&member, 0))
-                return false;
-            members->push_back(member);
-            Blanks();
-            if (Eat('}'))
-                return End();
-            if (!Expect(','))
-                return false;
-        }
+        return Expect('{') && Members('}', 0, members) && End();
     }
 
     const std::string& Error() const { return error_; }
@@ -95,24 +67,39 @@ private:
             return Fail(FormatText("nested deeper than %d", static_cast<int>(kMaxJsonDepth)));
         char close = text_[at_] == '{' ? '}' : ']';
         ++at_;
+        return Members(close, depth, NULL);
+    }
+
+    // What follows an opening bracket up to its close: an object's members or
+    // an array's values. Members are kept in *kept, their keys unique, when
+    // kept is given.
+    bool Members(char close, int depth, std::vector<JsonMember>* kept)
+    {
         Blanks();
         if (Eat(close))
             return true;
         for (;;) {
+            JsonMember member;
             Blanks();
-            JsonMember inner;
             if (close == '}') {
+                size_t keyAt = at_;
                 if (!Peek('"'))
                     return Fail("expected a key in double quotes");
-                if (!String(&inner.key))
+                if (!String(&member.key))
                     return false;
+                if (kept != NULL)
+                    for (const JsonMember& earlier : *kept)
+                        if (earlier.key == member.key)
+                            return FailAt(keyAt, "key \"" + Printable(member.key) + "\" appears twice");
                 Blanks();
                 if (!Expect(':'))
                     return false;
                 Blanks();
             }
-            if (!Value(&inner, depth))
+            if (!Value(&member, depth))
                 return false;
+            if (kept != NULL)
+                kept->push_back(member);
             Blanks();
             if (Eat(close))
                 return true;
