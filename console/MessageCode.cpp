@@ -76,6 +76,12 @@ MessageKind ClassifyCode(uint32_t code)
     return kValueMessage;
 }
 
+const char* MessageKindName(MessageKind kind)
+{
+    static const char* const kNames[] = { "value", "string", "array" };
+    return kNames[kind];
+}
+
 bool IsPayloadShapedValue(uint32_t code)
 {
     return (code & (kTypeString | kTypeArray)) != 0 && (code & kValueDirMask) != 0;

@@ -41,6 +41,9 @@ uint32_t ComposeCode(const char* dirText, const char* typeText, uint32_t channel
 // String is tested before Array; both need a value-direction bit.
 MessageKind ClassifyCode(uint32_t code);
 
+// "value", "string" or "array": the kind as velkctl's lines name it.
+const char* MessageKindName(MessageKind kind);
+
 // A value send whose code would read as a payload (String or Array with a
 // value direction) is refused.
 bool IsPayloadShapedValue(uint32_t code);

@@ -13,8 +13,6 @@ namespace {
 const size_t kMaxNameLength = 64;
 const uint64_t kMaxSeq = 1ULL << 53;   // exact in any JSON reader's double
 
-const char* const kKindNames[] = { "value", "string", "array" };
-
 // A JSON integer without fraction or exponent, within [low, high].
 bool Integer(const JsonMember& member, int64_t low, uint64_t high, int64_t* result)
 {
@@ -127,10 +125,10 @@ bool ParseBridgeLine(const char* text, size_t length, BridgeMessage* message, st
         return false;
     }
     message->kind = ClassifyCode(message->code);
-    if (kind->text != kKindNames[message->kind]) {
+    if (kind->text != MessageKindName(message->kind)) {
         bool known = kind->text == "value" || kind->text == "string" || kind->text == "array";
         *error = known ? FormatText("kind \"%s\" does not fit code %08x, a %s code", kind->text.c_str(),
-                                    static_cast<unsigned>(message->code), kKindNames[message->kind])
+                                    static_cast<unsigned>(message->code), MessageKindName(message->kind))
                        : "unknown kind: expected \"value\", \"string\" or \"array\"";
         return false;
     }

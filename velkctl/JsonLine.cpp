@@ -21,14 +21,13 @@ std::string JsonString(const std::string& text)
 std::string FormatJsonLine(const RecordedMessage& message, uint64_t deltaMicros, bool expired,
                            const CodePage& codePage, const std::string& localTime)
 {
-    static const char* const kKinds[] = { "value", "string", "array" };
     std::string line = "{";
     if (!localTime.empty())
         line += "\"time\":\"" + localTime + "\",";
     line += "\"t\":" + FormatSeconds(message.micros);
     line += ",\"delta_ms\":" + FormatMillis(deltaMicros);
     line += FormatText(",\"code\":\"%08x\",\"kind\":\"%s\"", static_cast<unsigned>(message.code),
-                       kKinds[message.kind]);
+                       MessageKindName(message.kind));
     if (message.kind == kValueMessage)
         return line + FormatText(",\"value\":%d}", static_cast<int>(message.value));
     line += FormatText(",\"length\":%zu,\"bytes\":\"", message.bytes.size());
