@@ -3,7 +3,6 @@
 namespace {
 
 const char kClassName[] = "VelkCtlClient";
-bool g_sessionEnded;
 
 LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -11,10 +10,8 @@ LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:
-        if (wParam != 0) {
-            g_sessionEnded = true;
+        if (wParam != 0)
             PostQuitMessage(0);
-        }
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
@@ -35,9 +32,4 @@ HWND CreateClientWindow()
     // Never shown.
     return CreateWindowExA(0, kClassName, "velkctl", WS_OVERLAPPED, 0, 0, 0, 0,
                            NULL, NULL, windowClass.hInstance, NULL);
-}
-
-bool SessionEnded()
-{
-    return g_sessionEnded;
 }

@@ -4,9 +4,6 @@
 #pragma once
 #include <windows.h>
 
-// Null when the window cannot be made.
+// Null when the window cannot be made. Told that the session ends
+// (WM_ENDSESSION with a nonzero flag), it posts WM_QUIT to its thread.
 HWND CreateClientWindow();
-
-// True once the window was told that the session ends (WM_ENDSESSION with a
-// nonzero flag); the thread's message loop then also gets WM_QUIT.
-bool SessionEnded();
