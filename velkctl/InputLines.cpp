@@ -1,7 +1,5 @@
 #include "velkctl/InputLines.h"
 
-#include <functional>
-
 #include "framework/FormatText.h"
 #include "velkctl/LineSplitter.h"
 
@@ -11,22 +9,6 @@ const DWORD kChunkBytes = 1 << 16;
 // The queue holds at most this many lines and bytes of them.
 const size_t kMaxQueuedLines = 4096;
 const size_t kMaxQueuedBytes = 16u << 20;
-
-class Pusher : public LineSplitter::Handler {
-public:
-    explicit Pusher(const std::function<void(InputItem)>& push) : push_(push) {}
-    void Line(uint64_t number, const std::string& line) override
-    {
-        push_(InputItem{ InputItem::kLine, number, line.size(), line });
-    }
-    void TooLong(uint64_t number, uint64_t bytes) override
-    {
-        push_(InputItem{ InputItem::kTooLong, number, bytes, std::string() });
-    }
-
-private:
-    std::function<void(InputItem)> push_;
-};
 
 } // namespace
 
@@ -60,16 +42,29 @@ DWORD WINAPI InputLines::ReaderThread(void* self)
 
 void InputLines::Read()
 {
+    // Each line the splitter cuts goes into the queue.
+    struct Pusher : LineSplitter::Handler {
+        explicit Pusher(InputLines* owner) : lines(owner) {}
+        void Line(uint64_t number, const std::string& line) override
+        {
+            lines->Push(InputItem{ InputItem::kLine, number, line.size(), line });
+        }
+        void TooLong(uint64_t number, uint64_t bytes) override
+        {
+            lines->Push(InputItem{ InputItem::kTooLong, number, bytes, std::string() });
+        }
+        InputLines* lines;
+    } pusher(this);
+
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == NULL || input == INVALID_HANDLE_VALUE) {
+        Push(InputItem{ InputItem::kEnd, 0, 0, std::string() });
+        return;
+    }
     LineSplitter splitter(maxLine_);
-    Pusher pusher([this](InputItem item) { Push(item); });
     std::string chunk(kChunkBytes, '\0');
     for (;;) {
         DWORD got = 0;
-        if (input == NULL || input == INVALID_HANDLE_VALUE) {
-            Push(InputItem{ InputItem::kEnd, 0, 0, std::string() });
-            return;
-        }
         if (!ReadFile(input, &chunk[0], kChunkBytes, &got, NULL)) {
             DWORD error = GetLastError();
             // A pipe whose writer has gone reads as its end.
