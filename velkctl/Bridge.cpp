@@ -253,12 +253,7 @@ private:
 
     void Post(uint64_t number, const BridgeMessage& message)
     {
-        RecordedMessage post;
-        post.micros = 0;
-        post.code = message.code;
-        post.kind = message.kind;
-        post.value = message.value;
-        post.bytes = message.bytes;
+        RecordedMessage post = { 0, message.code, message.kind, message.value, message.bytes };
         int result = PostRecordedMessage(bus_, window_, post);
         if (result >= 0) {
             ++in_.posted;
