@@ -14,7 +14,6 @@ Usage (after . scripts/wine-env.sh, on a display):
 import os
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "bridge"))
 import bridge_test as harness  # noqa: E402  the broker, the bridges and the Wine runner of the tests
@@ -25,9 +24,7 @@ RATES = [float(r) for r in sys.argv[3:]] or [1000, 2000, 5000, 0]
 
 
 def peer(bus, args, **kwargs):
-    exe = os.path.join(harness.BIN, "bridge_bench_peer.exe")
-    env = dict(os.environ, VELK_BUS_NAME=bus)
-    return harness.start([harness.wine_loader(exe), exe] + args, cwd=harness.BIN, env=env, **kwargs)
+    return harness.program("bridge_bench_peer.exe", bus, args, **kwargs)
 
 
 def one_run(send_bus, receive_bus, rate):

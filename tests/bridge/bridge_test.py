@@ -62,10 +62,15 @@ def start(args, **kwargs):
     return process
 
 
-def velkctl(bus, args, **kwargs):
-    exe = os.path.join(BIN, "velkctl.exe")
+def program(name, bus, args, **kwargs):
+    """Starts the Windows program BIN/name on bus."""
+    exe = os.path.join(BIN, name)
     env = dict(os.environ, VELK_BUS_NAME=bus)
     return start([wine_loader(exe), exe] + args, cwd=BIN, env=env, **kwargs)
+
+
+def velkctl(bus, args, **kwargs):
+    return program("velkctl.exe", bus, args, **kwargs)
 
 
 def run_velkctl(bus, args, timeout=60, stdin_bytes=None):
