@@ -16,6 +16,7 @@
 
 #include "bus/VelkApi.h"
 #include "chart/ChartGeometry.h"
+#include "tests/DrawnPicture.h"
 #include "tests/FileBytes.h"
 #include "velk/VelkLibrary.h"
 #include "velkctl/BusBinding.h"
@@ -25,14 +26,6 @@
 namespace {
 
 const uint32_t kRampCode = 0x20001001;
-
-// The chart's pixels as 0xRRGGBB, top row first.
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
-    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
-    bool operator==(const Picture& other) const { return width == other.width && pixels == other.pixels; }
-};
 
 class Scope : public testing::Test {
 protected:
@@ -101,27 +94,10 @@ protected:
         HWND chart = scope_->Chart().m_hWnd;
         RECT client;
         GetClientRect(chart, &client);
-        Picture picture;
-        picture.width = client.right;
-        picture.height = client.bottom;
         HDC screen = GetDC(chart);
-        HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = picture.width;
-        info.bmiHeader.biHeight = -picture.height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        ::SendMessageW(chart, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-        GdiFlush();
-        const uint32_t* first = static_cast<const uint32_t*>(bits);
-        picture.pixels.assign(first, first + static_cast<size_t>(picture.width) * picture.height);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
+        Picture picture = DrawnPicture(screen, client.right, client.bottom, [chart](HDC memory) {
+            ::SendMessageW(chart, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+        });
         ReleaseDC(chart, screen);
         return picture;
     }

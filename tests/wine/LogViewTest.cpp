@@ -1,6 +1,7 @@
 // The log view as it appears on screen: its pixels read back from the control
 // while the console runs. The ring itself is tested natively (LineRingTest).
 #include "logview/LogGridFont.h"
+#include "tests/DrawnPicture.h"
 #include "tests/wine/ConsoleHarness.h"
 #include "tests/wine/FakeBus.h"
 
@@ -19,16 +20,6 @@ namespace {
 const uint32_t kWhite = 0xFFFFFF;
 const uint32_t kMarker = 0xFF0000;   // pure red: never drawn by the view, not even by anti-aliasing
 
-// A window's pixels as 0xRRGGBB, top row first.
-struct Picture {
-    int width;
-    int height;
-    std::vector<uint32_t> pixels;
-
-    Picture() : width(0), height(0) {}
-    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
-};
-
 // Copies what the window DC shows. windowArea: the whole window, frame and
 // caption included, else the client area. GUI thread only.
 Picture Capture(HWND window, bool windowArea)
@@ -40,31 +31,10 @@ Picture Capture(HWND window, bool windowArea)
     } else {
         GetClientRect(window, &rect);
     }
-    Picture picture;
-    picture.width = rect.right;
-    picture.height = rect.bottom;
-
     HDC windowDC = windowArea ? GetWindowDC(window) : GetDC(window);
-    HDC memoryDC = CreateCompatibleDC(windowDC);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = picture.width;
-    info.bmiHeader.biHeight = -picture.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap != nullptr) {
-        HGDIOBJ old = SelectObject(memoryDC, bitmap);
-        BitBlt(memoryDC, 0, 0, picture.width, picture.height, windowDC, 0, 0, SRCCOPY);
-        GdiFlush();
-        const uint32_t* first = static_cast<const uint32_t*>(bits);
-        picture.pixels.assign(first, first + static_cast<size_t>(picture.width) * picture.height);
-        SelectObject(memoryDC, old);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memoryDC);
+    Picture picture = DrawnPicture(windowDC, rect.right, rect.bottom, [&](HDC memory) {
+        BitBlt(memory, 0, 0, rect.right, rect.bottom, windowDC, 0, 0, SRCCOPY);
+    });
     ReleaseDC(window, windowDC);
     return picture;
 }
