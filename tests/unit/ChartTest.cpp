@@ -220,15 +220,10 @@ TEST(Axes, HoldTheDataWithNiceTicksWhateverTheValues)
     EXPECT_EQ(0, hour.ticks.back());
 }
 
-// Where the SVG files go for tests/unit/check_svg.py, which parses them.
-const char* SvgFolder()
-{
-    return CORVANE_SVG_CHECK_DIR;
-}
-
+// Into the folder tests/unit/check_svg.py parses the SVG files of.
 void WriteFile(const std::string& name, const std::string& text)
 {
-    std::string path = std::string(SvgFolder()) + "/" + name;
+    std::string path = std::string(CORVANE_SVG_CHECK_DIR) + "/" + name;
     FILE* file = fopen(path.c_str(), "wb");
     ASSERT_NE(nullptr, file) << path;
     fwrite(text.data(), 1, text.size(), file);
