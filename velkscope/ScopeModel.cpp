@@ -96,8 +96,6 @@ bool ScopeModel::Tick(uint32_t code)
     while (std::any_of(traces_.begin(), traces_.end(), [&](const Trace& t) { return t.colour == colour; }))
         ++colour;
     traces_.emplace_back(code, colour, window_);
-    if (paused_)
-        traces_.back().frozen.assign(kStripColumns, Column());
     return true;
 }
 
@@ -149,8 +147,7 @@ void ScopeModel::Clear()
         trace.ring.Clear();
         trace.arrays.Clear();
         trace.strip.Clear();
-        if (paused_)
-            trace.frozen.assign(kStripColumns, Column());
+        trace.frozen.clear();
     }
     for (CodeRow& row : rows_) {
         row.count = 0;

@@ -81,7 +81,7 @@ struct Trace {
     SampleRing ring;
     Ring<ArrayHead> arrays; // an array trace's bytes, sample for sample; empty for others
     ColumnStrip strip;
-    std::vector<Column> frozen;   // what the strip showed at the pause (paused only)
+    std::vector<Column> frozen;   // what the strip showed at the pause (paused only; empty shows nothing)
 
     Trace(uint32_t traceCode, size_t colourIndex, int64_t windowMicros);
 };
