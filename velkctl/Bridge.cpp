@@ -177,6 +177,8 @@ private:
     {
         switch (item.kind) {
         case InputItem::kLine:
+            if (item.text.find_first_not_of(" \t") == std::string::npos)
+                break;   // blank lines are no messages
             ++in_.lines;
             HandleLine(item.number, item.text);
             break;
@@ -207,10 +209,6 @@ private:
 
     void HandleLine(uint64_t number, const std::string& text)
     {
-        if (text.find_first_not_of(" \t") == std::string::npos) {
-            --in_.lines;   // blank lines are no messages
-            return;
-        }
         BridgeMessage message;
         std::string error;
         if (!ParseBridgeLine(text.data(), text.size(), &message, &error)) {
