@@ -19,53 +19,38 @@
 
 #include "bus/VelkApi.h"
 #include "velk/VelkLibrary.h"
+#include "velkctl/Clock.h"
+#include "velkctl/Schedule.h"
 
 namespace {
 
 const UINT kBenchCode = 0x20000801;
-
-uint64_t NowMicros()
-{
-    static LARGE_INTEGER frequency;
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<uint64_t>(now.QuadPart / frequency.QuadPart * 1000000 +
-                                 now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
-}
 
 HWND MakeWindow()
 {
     return CreateWindowExA(0, "STATIC", "bridge bench", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
 }
 
-void WaitUntil(uint64_t deadline)
+// The performance counter in microseconds: the same in every process.
+uint64_t NowMicros()
 {
-    for (;;) {
-        uint64_t now = NowMicros();
-        if (now >= deadline)
-            return;
-        if (deadline - now > 2000)
-            Sleep(1);
-        else
-            SwitchToThread();
-    }
+    return ClockMicrosSince(0);
 }
 
 int Send(uint64_t count, double rate)
 {
     HWND window = MakeWindow();
-    uint64_t start = NowMicros();
+    uint64_t start = ClockTicks();
     uint64_t refused = 0;
     for (uint64_t i = 0; i < count; ++i) {
         if (rate > 0)
-            WaitUntil(start + static_cast<uint64_t>(static_cast<double>(i) * 1e6 / rate));
+            WaitForDeadline(start + MicrosToTicks(static_cast<uint64_t>(static_cast<double>(i) * 1e6 / rate),
+                                                  ClockTicksPerSecond()));
         uint32_t stamp = static_cast<uint32_t>(NowMicros());
         if (vPostData(window, kBenchCode, static_cast<LPARAM>(stamp), 4) < 0)
             ++refused;
     }
-    double seconds = static_cast<double>(NowMicros() - start) / 1e6;
+    double seconds = static_cast<double>(ClockMicrosSince(start)) / 1e6;
     printf("sent %llu in %.3f s, %.0f/s, %llu refused\n", static_cast<unsigned long long>(count), seconds,
            static_cast<double>(count) / seconds, static_cast<unsigned long long>(refused));
     return 0;
