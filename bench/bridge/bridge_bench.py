@@ -66,7 +66,4 @@ if __name__ == "__main__":
     try:
         sys.exit(main())
     finally:
-        for process in reversed(harness.STARTED):
-            if process.poll() is None:
-                process.kill()
-                process.wait()
+        harness.end_started()

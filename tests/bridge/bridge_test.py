@@ -62,6 +62,14 @@ def start(args, **kwargs):
     return process
 
 
+def end_started():
+    """Kills whatever started here still runs, the last started first."""
+    for process in reversed(STARTED):
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+
+
 def program(name, bus, args, **kwargs):
     """Starts the Windows program BIN/name on bus."""
     exe = os.path.join(BIN, name)
@@ -486,10 +494,7 @@ def main():
         print("(work files in %s)" % WORK)
         return 1
     finally:
-        for process in reversed(STARTED):
-            if process.poll() is None:
-                process.kill()
-                process.wait()
+        end_started()
 
 
 if __name__ == "__main__":
