@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bus/VelkApi.h"
+#include "tests/FileBytes.h"
 #include "velk/VelkLibrary.h"
 
 #include <psapi.h>   // after windows.h
@@ -113,19 +114,7 @@ public:
         }
         return false;
     }
-    std::string Output() const
-    {
-        std::string text;
-        FILE* file = fopen(output_.c_str(), "rb");
-        if (file != NULL) {
-            char chunk[4096];
-            size_t got;
-            while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-                text.append(chunk, got);
-            fclose(file);
-        }
-        return text;
-    }
+    std::string Output() const { return ReadFileText(output_); }
 
 private:
     std::string output_;
