@@ -30,14 +30,15 @@ public:
     virtual ~TopOutput() {}
     // False when the output is gone (a closed pipe).
     virtual bool Show(const TopTable& table, uint64_t now, const std::string& summary, const std::string& bus,
-                      bool losing) = 0;
+                      bool losing, bool paused) = 0;
     // A key pressed since the last call, or 0.
     virtual char Key() { return 0; }
 };
 
 class PlainOutput : public TopOutput {
 public:
-    bool Show(const TopTable& table, uint64_t now, const std::string& summary, const std::string& bus, bool) override
+    bool Show(const TopTable& table, uint64_t now, const std::string& summary, const std::string& bus, bool,
+              bool) override
     {
         std::string block = LocalTimeLine();
         block.insert(block.size() - 1, " " + summary);
@@ -58,7 +59,7 @@ public:
     explicit ConsoleOutput(HANDLE original)
         : original_(original), screen_(CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, NULL,
                                                                   CONSOLE_TEXTMODE_BUFFER, NULL)),
-          input_(GetStdHandle(STD_INPUT_HANDLE)), inputMode_(0), paused_(false)
+          input_(GetStdHandle(STD_INPUT_HANDLE)), inputMode_(0)
     {
         // The window says what runs in it, not the program's path.
         char title[1024];
@@ -88,9 +89,9 @@ public:
     }
 
     bool Usable() const { return screen_ != INVALID_HANDLE_VALUE; }
-    void Pause(bool paused) { paused_ = paused; }
 
-    bool Show(const TopTable& table, uint64_t now, const std::string& summary, const std::string& bus, bool losing) override
+    bool Show(const TopTable& table, uint64_t now, const std::string& summary, const std::string& bus, bool losing,
+              bool paused) override
     {
         CONSOLE_SCREEN_BUFFER_INFO info;
         if (!GetConsoleScreenBufferInfo(screen_, &info))
@@ -108,7 +109,7 @@ public:
         std::vector<TopLine> lines = table.Format(static_cast<size_t>(width), rows, now, IsSystemLeadByte);
 
         std::string title = "velkctl top  " + summary + (table.SortedByRate() ? "  by rate" : "  by code") +
-                            (paused_ ? "  PAUSED" : "") + "  q quit, space pause, c clear, s sort";
+                            (paused ? "  PAUSED" : "") + "  q quit, space pause, c clear, s sort";
         if (table.Codes() > rows)
             title += FormatText("  (%zu codes not shown)", table.Codes() - rows);
         Write(0, title, kTitle, width);
@@ -165,14 +166,13 @@ private:
     HANDLE screen_;
     HANDLE input_;
     DWORD inputMode_;
-    bool paused_;
     std::string title_;   // the console's own, given back at the end
 };
 
 class TopSink : public MessageSink {
 public:
-    TopSink(const BusBinding& bus, const TopOptions& options, TopOutput* output, ConsoleOutput* console)
-        : bus_(bus), options_(options), output_(output), console_(console), start_(ClockTicks()),
+    TopSink(const BusBinding& bus, const TopOptions& options, TopOutput* output)
+        : bus_(bus), options_(options), output_(output), start_(ClockTicks()),
           counters_(ParseCounters(bus.vGetInfo(kInfoFurther))) {}
 
     void FilteredOut(UINT) override { ++filteredOut_; }
@@ -205,7 +205,7 @@ public:
         receivedBefore_ = received_;
         filteredBefore_ = filteredOut_;
         ++shown_;
-        if (!paused_ && !output_->Show(table_, now, summary_, change_, losing_)) {
+        if (!paused_ && !output_->Show(table_, now, summary_, change_, losing_, paused_)) {
             failed_ = true;
             return false;
         }
@@ -234,11 +234,8 @@ private:
             default:
                 break;
             }
-            if (console_ != NULL) {
-                console_->Pause(paused_);
-                // Shown at once, not at the interval's end.
-                console_->Show(table_, ClockMicrosSince(start_), summary_, change_, losing_);
-            }
+            // Shown at once, not at the interval's end (only a console has keys).
+            output_->Show(table_, ClockMicrosSince(start_), summary_, change_, losing_, paused_);
         }
         return true;
     }
@@ -246,7 +243,6 @@ private:
     const BusBinding& bus_;
     TopOptions options_;
     TopOutput* output_;
-    ConsoleOutput* console_;
     uint64_t start_;
     CounterValues counters_;
     TopTable table_;
@@ -275,7 +271,7 @@ int RunTop(const BusBinding& bus, HWND window, const TopOptions& options)
     TopOutput* output = screen != NULL ? static_cast<TopOutput*>(screen) : &plain;
 
     CatchStopRequests();
-    TopSink sink(bus, options, output, screen);
+    TopSink sink(bus, options, output);
     ReceiveOptions receive = { options.mask, 0, 0,
                                screen != NULL ? std::min(options.intervalMicros, kKeyPollMicros) : options.intervalMicros,
                                options.filter.PassesAll() ? NULL : &options.filter };
