@@ -19,6 +19,12 @@ void AddFilterOptions(CLI::App* command, FilterArguments* args)
         ->allow_extra_args(false);
 }
 
+void AddMaskOption(CLI::App* command, std::string* mask)
+{
+    command->add_option("--mask", *mask,
+                        "type bits to receive, as for monitor (default: the types the filters pass, else all nine)");
+}
+
 bool MakeFilter(const FilterArguments& args, MessageFilter* filter)
 {
     *filter = MessageFilter();

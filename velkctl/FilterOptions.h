@@ -26,6 +26,9 @@ struct FilterArguments {
 
 void AddFilterOptions(CLI::App* command, FilterArguments* args);
 
+// --mask MASK of a receiving command with filters (record, stats, top).
+void AddMaskOption(CLI::App* command, std::string* mask);
+
 // False after "velkctl: bad ..." on stderr naming the option and its text.
 // A filter that can pass nothing is taken, with a warning on stderr.
 bool MakeFilter(const FilterArguments& args, MessageFilter* filter);

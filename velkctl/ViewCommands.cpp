@@ -84,7 +84,7 @@ void AddViewCommands(CLI::App& app, ViewArguments* args)
     CLI::App* top = app.add_subcommand("top", "one row per code with its latest value and rate, updated in place");
     top->add_option("--interval", args->interval, "refresh this often, like 500ms or 2s (default 1s)");
     top->add_option("--count", args->count, "end after N intervals (default: at q or Ctrl+C)");
-    top->add_option("--mask", args->mask, "type bits to receive, as for monitor (default: the types the filters pass, else all nine)");
+    AddMaskOption(top, &args->mask);
     AddFilterOptions(top, &args->filter);
     top->footer("Keys in a console window: q quit, space pause/resume, c clear the counts, s sort by rate or code.\n"
                 "Into a file or pipe the table is printed once per interval, headed by the time.\n"

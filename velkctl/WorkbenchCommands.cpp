@@ -49,7 +49,7 @@ void AddWorkbenchCommands(CLI::App& app, WorkbenchArguments* args)
 {
     CLI::App* record = app.add_subcommand("record", "write every message received to FILE, one line each");
     record->add_option("FILE", args->file, "the recording to make ('-': standard output)")->required();
-    record->add_option("--mask", args->mask, "type bits to receive, as for monitor (default: the types the filters pass, else all nine)");
+    AddMaskOption(record, &args->mask);
     record->add_option("--count", args->count, "stop after N messages recorded, 1 or more");
     record->add_option("--duration", args->duration, "stop after this long, like 500ms, 10 (seconds), 3m (at most 100 days)");
     AddFilterOptions(record, &args->filter);
@@ -69,7 +69,7 @@ void AddWorkbenchCommands(CLI::App& app, WorkbenchArguments* args)
     CLI::App* stats = app.add_subcommand("stats", "messages per code, total rate and the bus counters, every interval");
     stats->add_option("--interval", args->interval, "length of an interval (default 1s, at most 100 days)");
     stats->add_option("--count", args->count, "stop after N intervals, 1 or more (default: at Ctrl+C)");
-    stats->add_option("--mask", args->mask, "type bits to receive, as for monitor (default: the types the filters pass, else all nine)");
+    AddMaskOption(stats, &args->mask);
     AddFilterOptions(stats, &args->filter);
     stats->footer("Example:\n"
                   "  velkctl stats --interval 5s --count 3\n"
