@@ -6,6 +6,7 @@
 #include "console/Escapes.h"
 #include "velkctl/ClosestWord.h"
 #include "velkctl/Commands.h"
+#include "velkctl/NumberArgument.h"
 
 namespace {
 
@@ -205,4 +206,18 @@ int ParseCommandLine(CLI::App& app, int argc, char** argv)
     if (app.got_subcommand("help"))
         return ShowHelp(app);
     return kParsed;
+}
+
+bool Given(const CLI::App* command, const char* option)
+{
+    return command->count(option) != 0;
+}
+
+bool CountOption(const CLI::App* command, const std::string& text, uint64_t* count)
+{
+    int64_t value = 0;
+    if (Given(command, "--count") && !NumberOption(text, "count", 1, INT64_MAX, &value))
+        return false;
+    *count = static_cast<uint64_t>(value);
+    return true;
 }

@@ -3,6 +3,9 @@
 // file (a Unix path) rather than a Windows-style option, and every mistake a
 // usage error naming the command or option most likely meant.
 #pragma once
+#include <stdint.h>
+#include <string>
+
 #include <CLI/CLI.hpp>
 
 // Before any command is added: the commands take these settings over.
@@ -16,3 +19,10 @@ void FinishCommandLine(CLI::App& app);
 // asked for or a message on stderr.
 const int kParsed = -1;
 int ParseCommandLine(CLI::App& app, int argc, char** argv);
+
+// Whether the command line gave command this option.
+bool Given(const CLI::App* command, const char* option);
+
+// --count N, 1 or more, as text; 0 when command was not given it. False
+// after a message on stderr.
+bool CountOption(const CLI::App* command, const std::string& text, uint64_t* count);

@@ -3,19 +3,13 @@
 #include <stdio.h>
 
 #include "velkctl/CodeArgument.h"
+#include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
 #include "velkctl/Duration.h"
 #include "velkctl/InputFile.h"
-#include "velkctl/NumberArgument.h"
 #include "velkctl/Plot.h"
 
 namespace {
-
-bool Given(CLI::App* command, const char* option)
-{
-    return command->count(option) != 0;
-}
-
 
 int PreparePlot(CLI::App* command, const ViewArguments& args, PlotRequest* plot)
 {
@@ -44,7 +38,6 @@ int PreparePlot(CLI::App* command, const ViewArguments& args, PlotRequest* plot)
 
 int PrepareTop(CLI::App* command, const ViewArguments& args, TopOptions* top)
 {
-    int64_t number = 0;
     if (!MakeFilterAndMask(args.filter, Given(command, "--mask"), args.mask, &top->filter, &top->mask))
         return kExitUsage;
     if (Given(command, "--interval")) {
@@ -55,12 +48,7 @@ int PrepareTop(CLI::App* command, const ViewArguments& args, TopOptions* top)
             return kExitUsage;
         }
     }
-    if (Given(command, "--count")) {
-        if (!NumberOption(args.count, "count", 1, INT64_MAX, &number))
-            return kExitUsage;
-        top->count = static_cast<uint64_t>(number);
-    }
-    return kExitOk;
+    return CountOption(command, args.count, &top->count) ? kExitOk : kExitUsage;
 }
 
 } // namespace

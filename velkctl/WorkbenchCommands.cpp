@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "console/Escapes.h"
+#include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
 #include "velkctl/Duration.h"
 #include "velkctl/NumberArgument.h"
@@ -13,24 +14,10 @@ namespace {
 // The commands that send again and again with --every and --count.
 const char* const kPeriodicCommands[] = { "post", "send-str", "send-arr" };
 
-bool Given(CLI::App* command, const char* option)
-{
-    return command->count(option) != 0;
-}
-
 // The filter, and the subscription mask: --mask, else what the filter needs.
 bool FilterAndMask(CLI::App* command, const WorkbenchArguments& args, MessageFilter* filter, uint32_t* mask)
 {
     return MakeFilterAndMask(args.filter, Given(command, "--mask"), args.mask, filter, mask);
-}
-
-bool Count(CLI::App* command, const WorkbenchArguments& args, uint64_t* count)
-{
-    int64_t value = 0;
-    if (Given(command, "--count") && !NumberOption(args.count, "count", 1, INT64_MAX, &value))
-        return false;
-    *count = static_cast<uint64_t>(value);
-    return true;
 }
 
 bool Speed(const std::string& text, double* speed)
@@ -102,7 +89,8 @@ int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchReq
         CLI::App* command = app.get_subcommand("record");
         RecordOptions& record = request->record;
         record.path = args.file;
-        if (!FilterAndMask(command, args, &record.filter, &record.mask) || !Count(command, args, &record.count) ||
+        if (!FilterAndMask(command, args, &record.filter, &record.mask) ||
+            !CountOption(command, args.count, &record.count) ||
             (Given(command, "--duration") && !DurationOption(args.duration, "duration", true, &record.durationMicros)))
             return kExitUsage;
         return 0;
@@ -126,7 +114,8 @@ int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchReq
         CLI::App* command = app.get_subcommand("stats");
         StatsOptions& stats = request->stats;
         stats.intervalMicros = 1000000;
-        if (!FilterAndMask(command, args, &stats.filter, &stats.mask) || !Count(command, args, &stats.count) ||
+        if (!FilterAndMask(command, args, &stats.filter, &stats.mask) ||
+            !CountOption(command, args.count, &stats.count) ||
             (Given(command, "--interval") && !DurationOption(args.interval, "interval", true, &stats.intervalMicros)))
             return kExitUsage;
         return 0;
@@ -138,7 +127,7 @@ int PrepareWorkbench(CLI::App& app, const WorkbenchArguments& args, WorkbenchReq
         PeriodicOptions& options = request->periodic;
         if (Given(command, "--every") && !DurationOption(args.every, "--every", true, &options.everyMicros))
             return kExitUsage;
-        if (!Count(command, args, &options.count))
+        if (!CountOption(command, args.count, &options.count))
             return kExitUsage;
         if (!Given(command, "--count"))
             options.count = Given(command, "--every") ? 0 : 1;
