@@ -63,6 +63,14 @@ int Send(const BusBinding& bus, const char* what, const PeriodicOptions& repeat,
 
 } // namespace
 
+bool StandardOutputWritten()
+{
+    if (fflush(stdout) == 0 && !ferror(stdout))
+        return true;
+    fprintf(stderr, "velkctl: cannot write to standard output\n");
+    return false;
+}
+
 void NoteIfBusEndsWithVelkctl(const BusBinding& bus, const char* whatIsLost)
 {
     // Empty (0) from a library that cannot tell: then nothing is said.

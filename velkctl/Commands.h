@@ -22,6 +22,10 @@ enum VelkCtlExit {
     kExitCrashed = 6,      // velkctl or the library crashed, or an internal error
 };
 
+// Output a script never got (a closed pipe, a full disk) is a failure too:
+// flushes standard output, and false after saying on stderr that it failed.
+bool StandardOutputWritten();
+
 // For every command that changes the bus, once it has: when no other process
 // has the bus open, says on stderr that the bus ends when velkctl exits and
 // that whatIsLost ("this message is lost"). Says nothing when the library

@@ -211,12 +211,8 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
 
     DestroyWindow(window);
     FreeBus(&bus);
-    // Output a script never got (a closed pipe, a full disk) is a failure too.
-    if (fflush(stdout) != 0 || ferror(stdout)) {
-        fprintf(stderr, "velkctl: cannot write to standard output\n");
-        if (exitCode == kExitOk)
-            exitCode = kExitIo;
-    }
+    if (!StandardOutputWritten() && exitCode == kExitOk)
+        exitCode = kExitIo;
     return exitCode;
 }
 

@@ -101,11 +101,8 @@ bool RunOfflineView(CLI::App& app, const ViewArguments& args, const ViewRequest&
     if (!app.got_subcommand("plot"))
         return false;
     *exitCode = PlotRecording(args.file, request.plot, args.out);
-    // Output a script never got is a failure too.
-    if (*exitCode == kExitOk && (fflush(stdout) != 0 || ferror(stdout))) {
-        fprintf(stderr, "velkctl: cannot write to standard output\n");
+    if (*exitCode == kExitOk && !StandardOutputWritten())
         *exitCode = kExitIo;
-    }
     return true;
 }
 
