@@ -282,9 +282,6 @@ int RunTop(const BusBinding& bus, HWND window, const TopOptions& options)
         fprintf(stderr, "velkctl: top refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
-    if (sink.Failed()) {
-        fprintf(stderr, "velkctl: cannot write to standard output\n");
-        return kExitIo;
-    }
-    return kExitOk;
+    // Output that cannot be written is said once, when velkctl ends.
+    return sink.Failed() ? kExitIo : kExitOk;
 }
