@@ -132,14 +132,11 @@ int Prepare(CLI::App& app, const Arguments& args, Request* request)
     }
     if (app.got_subcommand("monitor")) {
         MonitorOptions& monitor = request->monitor;
-        if (!MakeFilter(args.workbench.filter, &monitor.filter))
-            return bad;
-        int64_t mask = monitor.filter.SubscriptionMask(), count = 0;
-        if ((!args.mask.empty() && !NumberOption(args.mask, "mask", 0, UINT32_MAX, &mask))
+        int64_t count = 0;
+        if (!MakeFilterAndMask(args.workbench.filter, !args.mask.empty(), args.mask, &monitor.filter, &monitor.mask)
             || (!args.count.empty() && !NumberOption(args.count, "count", 0, INT64_MAX, &count))
             || (!args.timeout.empty() && !DurationOption(args.timeout, "timeout", false, &monitor.timeoutMicros)))
             return bad;
-        monitor.mask = static_cast<uint32_t>(mask);
         monitor.count = static_cast<uint64_t>(count);
         if (!args.time.empty() && !ParseMonitorTime(args.time, &monitor.time)) {
             fprintf(stderr, "velkctl: bad time %s: expected rel, abs or delta\n", QuoteInput(args.time).c_str());
