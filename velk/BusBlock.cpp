@@ -40,9 +40,14 @@ void InitialiseBus(SharedBus* bus)
     WriteHeader(bus);
 }
 
+bool BusHeaderIsOurs(const SharedBus* bus)
+{
+    return bus->magic == kBusMagic && bus->layoutVersion == kBusLayoutVersion && bus->size == sizeof(SharedBus);
+}
+
 bool RestoreBusHeader(SharedBus* bus)
 {
-    if (bus->magic == kBusMagic && bus->layoutVersion == kBusLayoutVersion && bus->size == sizeof(SharedBus))
+    if (BusHeaderIsOurs(bus))
         return false;
     WriteHeader(bus);
     ++bus->counters.repaired;

@@ -19,6 +19,9 @@ BlockVerdict CheckBusHeader(const void* block, size_t regionBytes);
 // half-made bus reads as unfinished.
 void InitialiseBus(SharedBus* bus);
 
+// Whether the header of a block mapped whole is this library's.
+bool BusHeaderIsOurs(const SharedBus* bus);
+
 // Under the bus lock, on a block known to be the bus (this process attached
 // it, or found it unfinished): writes the header again when it is not ours,
 // the magic last, and counts it as repaired; true when it did. Nothing else

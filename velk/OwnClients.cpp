@@ -25,11 +25,6 @@ int FindOwn(uint32_t window)
     return -1;
 }
 
-bool HeaderIsOurs(const SharedBus* bus)
-{
-    return bus->magic == kBusMagic && bus->layoutVersion == kBusLayoutVersion && bus->size == sizeof(SharedBus);
-}
-
 // The registrations to keep: those whose window is still this process's.
 // Asked outside the bus lock, as every question to the window system.
 uint32_t LiveOwnClients(BusClient clients[kMaxClients])
@@ -79,7 +74,7 @@ void ForgetOwnClients()
 
 void LookAfterBus(SharedBus* bus)
 {
-    if (!HeaderIsOurs(bus)) {
+    if (!BusHeaderIsOurs(bus)) {
         BusLock lock(bus);
         if (RestoreBusHeader(bus)) {
             RepairBus(bus, 0);
