@@ -22,8 +22,8 @@ void InitialiseBus(SharedBus* bus);
 // Whether the header of a block mapped whole is this library's.
 bool BusHeaderIsOurs(const SharedBus* bus);
 
-// Under the bus lock, on a block known to be the bus (this process attached
-// it, or found it unfinished): writes the header again when it is not ours,
+// Under the bus lock, on the block this process attached (an unfinished one
+// included): writes the header again when it is not ours,
 // the magic last, and counts it as repaired; true when it did. Nothing else
 // is cleared: the clients still attached keep their registrations.
 bool RestoreBusHeader(SharedBus* bus);

@@ -77,9 +77,10 @@ int ResultOfWait(DWORD wait)
 }
 
 // Under the bus mutex: opens or makes the block and checks what it holds.
-// *unfinished: a block without magic, whose maker died before finishing it,
-// or a live bus whose header another process wrote over.
-int MapBlock(const std::string& busName, HANDLE* mapping, SharedBus** bus, bool* unfinished)
+// A block without magic (its maker died before finishing it, or another
+// process wrote over a live bus's header) is taken: AttachedBus mends its
+// header in place before any use.
+int MapBlock(const std::string& busName, HANDLE* mapping, SharedBus** bus)
 {
     HANDLE made = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0,
                                      sizeof(SharedBus), ObjectName(busName, ".Block").c_str());
@@ -97,15 +98,12 @@ int MapBlock(const std::string& busName, HANDLE* mapping, SharedBus** bus, bool*
 
     int result = kVelkOk;
     SharedBus* block = static_cast<SharedBus*>(view);
-    *unfinished = false;
     if (!existed) {
         InitialiseBus(block);
     } else {
         switch (CheckBusHeader(view, regionBytes)) {
         case kBlockIsOurs:
-            break;
         case kBlockIsUnfinished:
-            *unfinished = true;
             break;
         case kBlockIsForeign:
             result = kVelkForeignObject;
@@ -149,16 +147,13 @@ int Attach()
 
     HANDLE mapping = NULL;
     SharedBus* bus = NULL;
-    bool unfinished = false;
-    int result = MapBlock(busName, &mapping, &bus, &unfinished);
-    if (result == kVelkOk && (unfinished || wait == WAIT_ABANDONED)) {
-        // Mended in place, never cleared: other processes may be attached
-        // to it, their registrations and counters in it.
+    int result = MapBlock(busName, &mapping, &bus);
+    if (result == kVelkOk && wait == WAIT_ABANDONED) {
+        // Its holder died midway through an attach: look the state over, in
+        // place, never cleared (other processes may be attached to it).
         BusLock lock(bus);
-        RestoreBusHeader(bus);
         RepairBus(bus, 0);
-        if (wait == WAIT_ABANDONED)
-            ++bus->counters.mutexRecoveries;   // its holder died midway through an attach
+        ++bus->counters.mutexRecoveries;
     }
     ReleaseMutex(mutex);
 

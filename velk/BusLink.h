@@ -7,8 +7,9 @@
 void OpenBusLink();
 void CloseBusLink();
 
-// The attached bus, attaching first if need be; null when that fails, with
-// the reason in *status (a VelkResult).
+// The attached bus, attaching first if need be, its header and this
+// process's registrations looked after (OwnClients.h); null when attaching
+// fails, with the reason in *status (a VelkResult).
 SharedBus* AttachedBus(int* status);
 
 // Detaches; the next AttachedBus attaches again, reading the bus name anew.
