@@ -38,12 +38,9 @@ corvane_wait_for() {
 # while programs run; waiting for the programs themselves (wineserver -w)
 # would hang while a console or a monitor is open in the prefix.
 corvane_wine_registry_written() {
-    local tries=0
-    while [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/user.reg" ]; do
-        [ $tries -lt 600 ] || { echo "wine-env.sh: $WINEPREFIX has no registry after 60 s" >&2; return 1; }
-        sleep 0.1
-        tries=$((tries + 1))
-    done
+    corvane_wait_for 60 test -f "$WINEPREFIX/system.reg" -a -f "$WINEPREFIX/user.reg" && return 0
+    echo "wine-env.sh: $WINEPREFIX has no registry after 60 s" >&2
+    return 1
 }
 
 # Makes the prefix once. On a virtual display there is no window manager:
