@@ -17,8 +17,6 @@
 
 namespace {
 
-const uint32_t kAnyType = 0x0000FF00u;
-
 // A registry of count distinct, sound entries: windows 0x100, 0x101, ...
 void Fill(SharedBus* bus, uint32_t count)
 {

@@ -21,8 +21,6 @@
 
 namespace {
 
-const uint32_t kAnyType = 0x0000FF00u;
-
 class Random {
 public:
     explicit Random(uint64_t seed) : state_(seed) {}

@@ -9,6 +9,9 @@
 #include "velk/BusBlock.h"
 #include "velk/SharedBus.h"
 
+// A registration mask with every type bit of the type byte.
+const uint32_t kAnyType = 0x0000FF00u;
+
 struct BlockDeleter {
     void operator()(SharedBus* bus) const { free(bus); }
 };
