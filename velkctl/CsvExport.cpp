@@ -8,8 +8,6 @@ const char kCsvLineEnd[] = "\r\n";
 
 namespace {
 
-const char* const kKinds[] = { "value", "string", "array" };
-
 // A leading = + - @ makes a spreadsheet read a cell as a formula.
 std::string NeverAFormula(const std::string& text)
 {
@@ -36,7 +34,7 @@ std::string FormatCsvRow(const RecordedMessage& message, const WallTime* start, 
     row += ',' + FormatSeconds(message.micros);
     row += FormatText(",0x%08x,", static_cast<unsigned>(message.code));
     row += DirectionNamesOf(message.code) + ',' + TypeNamesOf(message.code);
-    row += FormatText(",%u,%s,", static_cast<unsigned>(message.code & 0xFF), kKinds[message.kind]);
+    row += FormatText(",%u,%s,", static_cast<unsigned>(message.code & 0xFF), MessageKindName(message.kind));
     if (message.kind == kValueMessage)
         return row + FormatText("%d,,,", static_cast<int>(message.value));
     row += ',';   // no value
