@@ -44,8 +44,8 @@ std::vector<Column> Regroup(const std::vector<Column>& fine, size_t width)
     return wide;
 }
 
-ColumnSpan::ColumnSpan(int64_t from, int64_t span, size_t count, bool growth)
-    : from_(from), span_(1), growth_(growth), columns_(std::max<size_t>(count, 1))
+ColumnSpan::ColumnSpan(int64_t from, int64_t span, size_t count)
+    : from_(from), span_(1), columns_(std::max<size_t>(count, 1))
 {
     const int64_t most = INT64_MAX / static_cast<int64_t>(columns_.size());
     span_ = std::max<int64_t>(1, std::min(span, most));
@@ -53,14 +53,10 @@ ColumnSpan::ColumnSpan(int64_t from, int64_t span, size_t count, bool growth)
 
 bool ColumnSpan::Add(int64_t micros, int32_t value)
 {
-    if (micros < from_)
+    if (micros < from_ || micros - from_ >= span_)
         return false;
     int64_t offset = micros - from_;
     const int64_t count = static_cast<int64_t>(columns_.size());
-    while (offset >= span_) {
-        if (!growth_ || !Double())
-            return false;
-    }
     size_t index = static_cast<size_t>(offset * count / span_);
     columns_[std::min(index, columns_.size() - 1)].Add(value);
     return true;

@@ -27,13 +27,12 @@ struct Column {
 std::vector<Column> Regroup(const std::vector<Column>& fine, size_t width);
 
 // Columns of equal duration over [from, from + span), filled one sample at
-// a time in time order. With growth on, a sample past the end doubles the
-// span (merging neighbouring columns) until it fits, so one pass over data
-// of unknown length decimates it in fixed memory. Samples before from, and
-// after the end without growth, are not taken.
+// a time in time order. Samples outside the span are not taken; doubling
+// the span (merging neighbouring columns) until a later sample fits lets
+// one pass decimate data of unknown length in fixed memory.
 class ColumnSpan {
 public:
-    ColumnSpan(int64_t from, int64_t span, size_t count, bool growth);
+    ColumnSpan(int64_t from, int64_t span, size_t count);
 
     bool Add(int64_t micros, int32_t value);
     // Twice the span, neighbouring columns merged; false when it cannot
@@ -45,7 +44,6 @@ public:
 private:
     int64_t from_;
     int64_t span_;
-    bool growth_;
     std::vector<Column> columns_;
 };
 

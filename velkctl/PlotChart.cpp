@@ -30,7 +30,7 @@ void PlotCollector::Begin(uint64_t from)
     from_ = from;
     int64_t span = request_.toGiven ? static_cast<int64_t>(request_.toMicros - from) : kFirstSpanMicros;
     for (size_t i = 0; i < request_.codes.size(); ++i)
-        spans_.emplace_back(static_cast<int64_t>(from), std::max<int64_t>(span, 1), plotWidth_ * kFinePerPixel, false);
+        spans_.emplace_back(static_cast<int64_t>(from), std::max<int64_t>(span, 1), plotWidth_ * kFinePerPixel);
 }
 
 void PlotCollector::Add(const RecordedMessage& message)
