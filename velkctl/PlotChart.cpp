@@ -1,6 +1,7 @@
 #include "velkctl/PlotChart.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include "chart/ChartGeometry.h"
 #include "chart/TraceValue.h"
@@ -54,9 +55,13 @@ void PlotCollector::Add(const RecordedMessage& message)
     size_t index = static_cast<size_t>(code - request_.codes.begin());
     if (spans_[index].Add(static_cast<int64_t>(message.micros), value)) {
         ++counts_[index];
-        ++drawn_;
         last_ = std::max(last_, message.micros);
     }
+}
+
+uint64_t PlotCollector::Drawn() const
+{
+    return std::accumulate(counts_.begin(), counts_.end(), uint64_t(0));
 }
 
 std::vector<uint32_t> PlotCollector::Undrawn() const

@@ -26,7 +26,7 @@ public:
     // A message of the recording, in time order.
     void Add(const RecordedMessage& message);
 
-    uint64_t Drawn() const { return drawn_; }        // messages that became points
+    uint64_t Drawn() const;        // messages that became points
     // The codes asked for that drew nothing.
     std::vector<uint32_t> Undrawn() const;
     SvgChart Chart() const;
@@ -40,5 +40,4 @@ private:
     std::vector<uint64_t> counts_;
     bool begun_ = false;
     uint64_t from_ = 0, last_ = 0;
-    uint64_t drawn_ = 0;
 };
