@@ -62,6 +62,11 @@ LatestValue TakeLatest(const BusBinding& bus, UINT code, LPARAM dataWord)
     return message;
 }
 
+int BusStatus(const BusBinding& bus)
+{
+    return bus.velkBusStatus != NULL ? bus.velkBusStatus() : kVelkOk;
+}
+
 std::string BusNameForTitle()
 {
     char bus[256];

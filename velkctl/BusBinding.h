@@ -27,6 +27,11 @@ struct BusBinding {
 bool LoadBus(BusBinding* binding, std::string* error);
 void FreeBus(BusBinding* binding);
 
+// Whether the bus can be used now (kVelkOk, or what is wrong with it); a
+// library without velkBusStatus is taken at its word. With ours the call
+// also mends a block another process wrote over.
+int BusStatus(const BusBinding& bus);
+
 // The bus a window title names: %VELK_BUS_NAME%, else the session's bus.
 std::string BusNameForTitle();
 

@@ -111,8 +111,7 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
             // Our library looks after this process's registration on every
             // call: one a second keeps it on a bus whose block another
             // process wrote over, while no message comes.
-            if (bus.velkBusStatus != NULL)
-                bus.velkBusStatus();
+            BusStatus(bus);
             nextLook = now + rate;
         }
         sink->Idle();

@@ -159,7 +159,7 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
         fprintf(stderr, "velkctl: %s\n", error.c_str());
         return kExitNoBus;
     }
-    int status = bus.velkBusStatus != NULL ? bus.velkBusStatus() : kVelkOk;
+    int status = BusStatus(bus);
     if (status != kVelkOk) {
         fprintf(stderr, "velkctl: no bus: %s (%d)\n", VelkResultText(status), status);
         FreeBus(&bus);

@@ -80,7 +80,7 @@ BOOL CScopeApp::InitInstance()
         m_exitCode = kExitNoBus;
         return FALSE;
     }
-    int status = m_bus.velkBusStatus != nullptr ? m_bus.velkBusStatus() : kVelkOk;
+    int status = BusStatus(m_bus);
     if (status != kVelkOk) {
         AfxMessageBox((L"无法使用总线 no bus: " + AfxWideFromNarrow(VelkResultText(status))).c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitNoBus;

@@ -419,7 +419,7 @@ void CScopeDlg::RefreshStatus(int64_t now)
     m_receivedAtStatus = received;
 
     std::wstring text = L"收到 received " + Wide(FormatText("%" PRIu64 " (%.0f/s)", received, rate));
-    int status = m_bus.velkBusStatus != nullptr ? m_bus.velkBusStatus() : kVelkOk;
+    int status = BusStatus(m_bus);
     if (status != kVelkOk) {
         text += L" · 总线不可用 bus unusable: " + Wide(VelkResultText(status));
     } else {
