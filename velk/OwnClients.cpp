@@ -17,14 +17,6 @@ uint32_t g_ownCount;
 volatile LONG g_lastCheckTick;
 volatile LONG g_checkNow;         // set by a header repair
 
-int FindOwn(uint32_t window)
-{
-    for (uint32_t i = 0; i < g_ownCount; ++i)
-        if (g_own[i].window == window)
-            return static_cast<int>(i);
-    return -1;
-}
-
 // The registrations to keep: those whose window is still this process's.
 // Asked outside the bus lock, as every question to the window system.
 uint32_t LiveOwnClients(BusClient clients[kMaxClients])
@@ -48,7 +40,7 @@ uint32_t LiveOwnClients(BusClient clients[kMaxClients])
 void RememberOwnClient(const BusClient& client)
 {
     AcquireSRWLockExclusive(&g_guard);
-    int found = FindOwn(client.window);
+    int found = FindClient(g_own, g_ownCount, client.window);
     if (found >= 0)
         g_own[found] = client;
     else if (g_ownCount < kMaxClients)
@@ -59,7 +51,7 @@ void RememberOwnClient(const BusClient& client)
 void ForgetOwnClient(uint32_t window)
 {
     AcquireSRWLockExclusive(&g_guard);
-    int found = FindOwn(window);
+    int found = FindClient(g_own, g_ownCount, window);
     if (found >= 0)
         g_own[found] = g_own[--g_ownCount];
     ReleaseSRWLockExclusive(&g_guard);

@@ -10,14 +10,6 @@ namespace {
 
 const uint32_t kBroadcastWindow = 0xFFFF;
 
-int FindClient(const SharedBus* bus, uint32_t count, uint32_t window)
-{
-    for (uint32_t i = 0; i < count; ++i)
-        if (bus->clients[i].window == window)
-            return static_cast<int>(i);
-    return -1;
-}
-
 // Keeps the registry packed: the last entry moves into the hole.
 void RemoveAt(SharedBus* bus, uint32_t count, uint32_t index)
 {
@@ -31,6 +23,14 @@ void RemoveAt(SharedBus* bus, uint32_t count, uint32_t index)
 }
 
 } // namespace
+
+int FindClient(const BusClient* clients, uint32_t count, uint32_t window)
+{
+    for (uint32_t i = 0; i < count; ++i)
+        if (clients[i].window == window)
+            return static_cast<int>(i);
+    return -1;
+}
 
 bool UsableWindow(uint32_t window)
 {
@@ -50,7 +50,7 @@ uint32_t ClientCount(SharedBus* bus)
 int RegisterClient(SharedBus* bus, const BusClient& client)
 {
     uint32_t count = ClientCount(bus);
-    int found = FindClient(bus, count, client.window);
+    int found = FindClient(bus->clients, count, client.window);
     if (found >= 0) {
         bus->clients[found] = client;
         return kVelkOk;
@@ -67,7 +67,7 @@ int RegisterClient(SharedBus* bus, const BusClient& client)
 int UnregisterClient(SharedBus* bus, uint32_t window)
 {
     uint32_t count = ClientCount(bus);
-    int found = FindClient(bus, count, window);
+    int found = FindClient(bus->clients, count, window);
     if (found < 0)
         return kVelkNotRegistered;
     RemoveAt(bus, count, static_cast<uint32_t>(found));
@@ -101,7 +101,7 @@ uint32_t CopyClients(SharedBus* bus, BusClient clients[kMaxClients])
 void ForgetVanishedClient(SharedBus* bus, uint32_t window, uint32_t pid)
 {
     uint32_t count = ClientCount(bus);
-    int found = FindClient(bus, count, window);
+    int found = FindClient(bus->clients, count, window);
     if (found < 0 || bus->clients[found].pid != pid)
         return;
     RemoveAt(bus, count, static_cast<uint32_t>(found));
@@ -110,7 +110,7 @@ void ForgetVanishedClient(SharedBus* bus, uint32_t window, uint32_t pid)
 
 bool RestoreClient(SharedBus* bus, const BusClient& client)
 {
-    int found = FindClient(bus, ClientCount(bus), client.window);
+    int found = FindClient(bus->clients, ClientCount(bus), client.window);
     if (found >= 0 && memcmp(&bus->clients[found], &client, sizeof client) == 0)
         return false;
     if (RegisterClient(bus, client) != kVelkOk)
@@ -132,7 +132,7 @@ void RepairRegistry(SharedBus* bus)
         BusClient& client = bus->clients[i];
         client.name[kClientNameBytes - 1] = '\0';
         bool torn = !UsableWindow(client.window) || client.pid == 0;
-        bool duplicate = FindClient(bus, i, client.window) >= 0;
+        bool duplicate = FindClient(bus->clients, i, client.window) >= 0;
         if (torn || duplicate) {
             RemoveAt(bus, count--, i);   // the moved-in entry is looked at next
             ++bus->counters.repaired;

@@ -9,6 +9,10 @@
 // thread and 0xFFFF is HWND_BROADCAST.
 bool UsableWindow(uint32_t window);
 
+// The index of window's entry among the first count clients, or -1. Not
+// only for the block's registry: any list of clients.
+int FindClient(const BusClient* clients, uint32_t count, uint32_t window);
+
 // The registry's count, mended first when it is beyond the registry.
 uint32_t ClientCount(SharedBus* bus);
 
