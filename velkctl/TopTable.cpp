@@ -6,6 +6,7 @@
 
 #include "framework/FormatText.h"
 #include "velkctl/CodeArgument.h"
+#include "velkctl/CodeRows.h"
 
 namespace {
 
@@ -46,20 +47,14 @@ std::string DirectionInitials(uint32_t code)
 
 void TopTable::Receive(uint32_t code, uint64_t micros, const LatestValue& message)
 {
-    auto at = std::lower_bound(rows_.begin(), rows_.end(), code,
-                               [](const Row& row, uint32_t wanted) { return row.code < wanted; });
-    if (at == rows_.end() || at->code != code) {
-        if (rows_.size() >= kTopMaxCodes) {
-            ++unlisted_;
-            return;
-        }
-        Row row;
-        row.code = code;
-        row.latest = message;
-        at = rows_.insert(at, row);
-    } else if (at->latest != message) {
-        at->changing = true;
+    bool made = false;
+    Row* at = RowForCode(rows_, code, kTopMaxCodes, &made);
+    if (at == nullptr) {
+        ++unlisted_;
+        return;
     }
+    if (!made && at->latest != message)
+        at->changing = true;
     at->latest = message;
     ++at->count;
     ++at->inInterval;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "framework/FormatText.h"
+#include "velkctl/CodeRows.h"
 
 size_t SampleRing::LowerBound(int64_t micros) const
 {
@@ -33,26 +34,17 @@ ScopeModel::ScopeModel(int64_t windowMicros, ArrayValue arrayValue)
 
 int ScopeModel::RowOf(uint32_t code) const
 {
-    auto at = std::lower_bound(rows_.begin(), rows_.end(), code,
-                               [](const CodeRow& row, uint32_t wanted) { return row.code < wanted; });
-    return at != rows_.end() && at->code == code ? static_cast<int>(at - rows_.begin()) : -1;
+    size_t at = RowIndex(rows_, code);
+    return at < rows_.size() && rows_[at].code == code ? static_cast<int>(at) : -1;
 }
 
 int ScopeModel::Receive(uint32_t code, int64_t micros, const LatestValue& message, bool* inserted)
 {
     ++received_;
-    *inserted = false;
-    auto at = std::lower_bound(rows_.begin(), rows_.end(), code,
-                               [](const CodeRow& row, uint32_t wanted) { return row.code < wanted; });
-    if (at == rows_.end() || at->code != code) {
-        if (rows_.size() >= kMaxCodes) {
-            ++unlisted_;
-            return -1;
-        }
-        CodeRow row;
-        row.code = code;
-        at = rows_.insert(at, row);
-        *inserted = true;
+    CodeRow* at = RowForCode(rows_, code, kMaxCodes, inserted);
+    if (at == nullptr) {
+        ++unlisted_;
+        return -1;
     }
     CodeRow& row = *at;
     ++row.count;
@@ -73,7 +65,7 @@ int ScopeModel::Receive(uint32_t code, int64_t micros, const LatestValue& messag
             drawn.arrays.Add(head);
         }
     }
-    return static_cast<int>(at - rows_.begin());
+    return static_cast<int>(at - rows_.data());
 }
 
 int ScopeModel::TraceOf(uint32_t code) const
