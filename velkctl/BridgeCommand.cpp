@@ -4,6 +4,7 @@
 
 #include "console/Escapes.h"
 #include "velkctl/BridgeLine.h"
+#include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
 #include "velkctl/Duration.h"
 
@@ -60,7 +61,7 @@ int PrepareBridge(CLI::App& app, const BridgeArguments& args, BridgeOptions* opt
     options->exitOnEof = args.exitOnEof;
     if (!MakeFilter(args.send, &options->send))
         return kExitUsage;
-    options->accept.given = app.get_subcommand("bridge")->count("--accept") != 0;
+    options->accept.given = Given(app.get_subcommand("bridge"), "--accept");
     if (options->accept.given && !MakeAcceptFilter(args.accept, &options->accept.filter))
         return kExitUsage;
     if (!args.stats.empty() && !DurationOption(args.stats, "stats interval", true, &options->statsMicros))

@@ -75,7 +75,7 @@ struct Request {
 bool PrepareWatch(CLI::App* command, const Arguments& args, WatchOptions* watch)
 {
     watch->watch = args.watch;
-    if (!args.watch && (command->count("--interval") != 0 || command->count("--count") != 0)) {
+    if (!args.watch && (Given(command, "--interval") || Given(command, "--count"))) {
         fprintf(stderr, "velkctl: %s: --interval and --count go with --watch\n", command->get_name().c_str());
         return false;
     }
@@ -113,7 +113,7 @@ int Prepare(CLI::App& app, const Arguments& args, Request* request)
         if (!NumberOption(args.channel, "channel", 0, 255, &request->a))
             return bad;
         const CLI::App* sendStr = app.get_subcommand("send-str");
-        if (sendStr->count("--file") != 0)
+        if (Given(sendStr, "--file"))
             return ReadInputFile(args.file, kMaxPayloadBytes, "the most one message carries", &request->bytes);
         if (sendStr->count("TEXT") == 0) {
             fprintf(stderr, "velkctl: send-str needs TEXT or --file FILE\n");
@@ -188,7 +188,7 @@ int Run(CLI::App& app, const Arguments& args, const Request& request)
     } else if (app.got_subcommand("post")) {
         exitCode = PostValue(bus, window, static_cast<uint32_t>(request.a), request.b, request.workbench.periodic);
     } else if (app.got_subcommand("send-str")) {
-        if (app.get_subcommand("send-str")->count("--file") != 0)
+        if (Given(app.get_subcommand("send-str"), "--file"))
             exitCode = SendRawString(bus, window, channel, request.bytes, request.workbench.periodic);
         else
             exitCode = SendString(bus, window, channel, args.text, request.workbench.periodic);
