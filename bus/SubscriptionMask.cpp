@@ -1,6 +1,6 @@
 #include "bus/SubscriptionMask.h"
 
-#include "console/MessageCode.h"
+#include "protocol/MessageCode.h"
 #include "res/resource.h"
 
 uint32_t SubscriptionBitOf(int checkBoxId)

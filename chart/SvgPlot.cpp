@@ -4,7 +4,7 @@
 
 #include "chart/AxisScale.h"
 #include "chart/ChartGeometry.h"
-#include "framework/FormatText.h"
+#include "common/FormatText.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <stdint.h>
 #include <string>
 
-#include "console/MessageCode.h"
+#include "protocol/MessageCode.h"
 
 // Which number an array message draws.
 enum ArrayValue {

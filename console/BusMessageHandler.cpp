@@ -1,6 +1,6 @@
 // WM_BUS_MESSAGE: one log line per delivered message, always.
 #include "app/CorvaneDlg.h"
-#include "console/LogLines.h"
+#include "protocol/LogLines.h"
 
 #include <string>
 

@@ -2,11 +2,11 @@
 // the bus. Each logs its line before it posts, so a message the library hands
 // back during vPostData is logged after the outgoing one.
 #include "app/CorvaneDlg.h"
-#include "console/ArrayText.h"
-#include "console/Escapes.h"
-#include "console/LogLines.h"
-#include "console/MessageCode.h"
-#include "console/SystemLeadByte.h"
+#include "common/ArrayText.h"
+#include "common/Escapes.h"
+#include "protocol/LogLines.h"
+#include "protocol/MessageCode.h"
+#include "windows/SystemLeadByte.h"
 
 namespace {
 

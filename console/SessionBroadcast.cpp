@@ -1,6 +1,6 @@
 // END_SESSION: tells every other registered window that the session ends.
 #include "app/CorvaneDlg.h"
-#include "console/HandleList.h"
+#include "protocol/HandleList.h"
 
 #include <stdint.h>
 

@@ -1,6 +1,6 @@
 #include "framework/DataExchange.h"
 #include "framework/AfxHelpers.h"
-#include "framework/NumberText.h"
+#include "common/NumberText.h"
 #include "framework/Wnd.h"
 
 #include <stdio.h>

@@ -1,6 +1,6 @@
 #include "framework/String.h"
 #include "framework/AfxHelpers.h"
-#include "framework/FormatText.h"
+#include "common/FormatText.h"
 
 #include <stdarg.h>
 #include <string.h>

@@ -1,7 +1,7 @@
 #include "velk/Delivery.h"
 
-#include "bus/VelkApi.h"
-#include "console/MessageCode.h"
+#include "velk/VelkApi.h"
+#include "protocol/MessageCode.h"
 #include "velk/BusLock.h"
 #include "velk/Departures.h"
 #include "velk/PayloadStore.h"

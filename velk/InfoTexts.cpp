@@ -3,8 +3,8 @@
 #include <inttypes.h>
 #include <string.h>
 
-#include "bus/VelkApi.h"
-#include "framework/FormatText.h"
+#include "velk/VelkApi.h"
+#include "common/FormatText.h"
 #include "velk/BusLink.h"
 #include "velk/BusLock.h"
 #include "velk/Departures.h"

@@ -4,6 +4,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "protocol/MessageCode.h"
+#include "protocol/PayloadLimits.h"
+
 enum : uint32_t {
     kBusMagic          = 0x4B4C4556,   // "VELK"
     kBusLayoutVersion  = 2,
@@ -12,13 +15,12 @@ enum : uint32_t {
     kPublicVarCount    = 64,
     kPayloadSlots      = 16384,        // tokens alive at once, at most
     kPayloadArenaBytes = 4u << 20,     // a power of two: positions wrap by masking
-    kMaxPayloadBytes   = 65536,        // larger payloads are refused
     kPostRecords       = 128,          // posts in progress at once, at most
 };
 
 // Type bits of a message code; a receiver gets a message when its mask
 // shares one of them with the code.
-const uint32_t kMessageTypeBits = 0x0000FF00u | 0x00800000u;
+const uint32_t kMessageTypeBits = kAllTypeBits;
 
 // A registration-mask bit outside the type bits (and outside the direction
 // bits, which no mask carries): the window is not delivered what it posts

@@ -1,4 +1,4 @@
-// velk.dll: the entry points of the bus contract (bus/VelkApi.h) and the
+// velk.dll: the entry points of the bus contract (velk/VelkApi.h) and the
 // library's extra (velk/VelkLibrary.h); the tests' seams are in TestSeams.cpp.
 // Nothing may escape into the caller: each entry point answers with a result
 // or a text, never an exception.

@@ -1,5 +1,5 @@
 // What velk.dll offers beyond the seven entry points of the contract
-// (bus/VelkApi.h): one extra export and one extra information text, for
+// (velk/VelkApi.h): one extra export and one extra information text, for
 // velkctl. The tests' seams are in velk/TestSeams.h, exported only by their
 // build of the library.
 #pragma once

@@ -7,17 +7,17 @@
 
 #include <deque>
 
-#include "framework/FormatText.h"
-#include "velkctl/BusCounters.h"
-#include "velkctl/Clock.h"
+#include "common/FormatText.h"
+#include "protocol/BusCounters.h"
+#include "windows/Clock.h"
 #include "velkctl/Commands.h"
-#include "velkctl/InputLines.h"
-#include "velkctl/JsonLine.h"
-#include "velkctl/LocalTime.h"
-#include "velkctl/ReceiveLoop.h"
+#include "windows/InputLines.h"
+#include "formats/JsonLine.h"
+#include "common/LocalTime.h"
+#include "client/ReceiveLoop.h"
 #include "velkctl/Replay.h"
-#include "velkctl/StopSignal.h"
-#include "velkctl/SystemCodePage.h"
+#include "windows/StopSignal.h"
+#include "windows/SystemCodePage.h"
 
 namespace {
 

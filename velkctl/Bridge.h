@@ -8,8 +8,8 @@
 
 #include <windows.h>
 
-#include "velkctl/BridgeRules.h"
-#include "velkctl/BusBinding.h"
+#include "formats/BridgeRules.h"
+#include "client/BusBinding.h"
 
 struct BridgeOptions {
     std::string origin;

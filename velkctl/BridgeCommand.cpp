@@ -2,11 +2,11 @@
 
 #include <stdio.h>
 
-#include "console/Escapes.h"
-#include "velkctl/BridgeLine.h"
+#include "common/Escapes.h"
+#include "formats/BridgeLine.h"
 #include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
-#include "velkctl/Duration.h"
+#include "formats/Duration.h"
 
 namespace {
 

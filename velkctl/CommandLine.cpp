@@ -3,10 +3,11 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "console/Escapes.h"
-#include "velkctl/ClosestWord.h"
+#include "common/Escapes.h"
+#include "common/ClosestWord.h"
 #include "velkctl/Commands.h"
-#include "velkctl/NumberArgument.h"
+#include "formats/Duration.h"
+#include "formats/NumberArgument.h"
 
 namespace {
 
@@ -220,4 +221,22 @@ bool CountOption(const CLI::App* command, const std::string& text, uint64_t* cou
         return false;
     *count = static_cast<uint64_t>(value);
     return true;
+}
+
+bool NumberOption(const std::string& text, const char* what, int64_t minimum, int64_t maximum, int64_t* value)
+{
+    std::string error;
+    if (ParseNumberOption(text, what, minimum, maximum, value, &error))
+        return true;
+    fprintf(stderr, "velkctl: %s\n", error.c_str());
+    return false;
+}
+
+bool DurationOption(const std::string& text, const char* what, bool positive, uint64_t* micros)
+{
+    std::string error;
+    if (ParseDurationOption(text, what, positive, micros, &error))
+        return true;
+    fprintf(stderr, "velkctl: %s\n", error.c_str());
+    return false;
 }

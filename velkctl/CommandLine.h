@@ -20,6 +20,11 @@ void FinishCommandLine(CLI::App& app);
 const int kParsed = -1;
 int ParseCommandLine(CLI::App& app, int argc, char** argv);
 
+// A number or duration option checked by its grammar (formats/), false
+// after "velkctl: bad ..." on stderr.
+bool NumberOption(const std::string& text, const char* what, int64_t minimum, int64_t maximum, int64_t* value);
+bool DurationOption(const std::string& text, const char* what, bool positive, uint64_t* micros);
+
 // Whether the command line gave command this option.
 bool Given(const CLI::App* command, const char* option);
 

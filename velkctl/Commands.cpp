@@ -6,13 +6,13 @@
 
 #include <functional>
 
-#include "console/Escapes.h"
-#include "framework/FormatText.h"
-#include "console/HandleList.h"
-#include "console/LogLines.h"
-#include "console/MessageCode.h"
-#include "console/SystemLeadByte.h"
-#include "velkctl/CodeArgument.h"
+#include "common/Escapes.h"
+#include "common/FormatText.h"
+#include "protocol/HandleList.h"
+#include "protocol/LogLines.h"
+#include "protocol/MessageCode.h"
+#include "windows/SystemLeadByte.h"
+#include "formats/CodeArgument.h"
 #include "velkctl/PeriodicSend.h"
 
 namespace {

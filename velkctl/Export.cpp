@@ -7,14 +7,14 @@
 
 #include <windows.h>
 
-#include "framework/FormatText.h"
+#include "common/FormatText.h"
 #include "velkctl/Commands.h"
-#include "velkctl/CsvExport.h"
-#include "velkctl/InputFile.h"
-#include "velkctl/LineFile.h"
-#include "velkctl/RecordReader.h"
+#include "formats/CsvExport.h"
+#include "client/InputFile.h"
+#include "windows/LineFile.h"
+#include "formats/RecordReader.h"
 #include "velkctl/Replay.h"
-#include "velkctl/SystemCodePage.h"
+#include "windows/SystemCodePage.h"
 
 namespace {
 

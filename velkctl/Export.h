@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "velkctl/MessageFilter.h"
+#include "formats/MessageFilter.h"
 
 struct ExportOptions {
     std::string path;          // the recording; "-": standard input

@@ -2,9 +2,10 @@
 
 #include <stdio.h>
 
-#include "console/Escapes.h"
-#include "velkctl/CodeArgument.h"
-#include "velkctl/NumberArgument.h"
+#include "common/Escapes.h"
+#include "formats/CodeArgument.h"
+#include "formats/NumberArgument.h"
+#include "velkctl/CommandLine.h"
 
 void AddFilterOptions(CLI::App* command, FilterArguments* args)
 {

@@ -18,7 +18,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "velkctl/MessageFilter.h"
+#include "formats/MessageFilter.h"
 
 struct FilterArguments {
     std::vector<std::string> codes, channels, types;

@@ -5,14 +5,14 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "console/LogLines.h"
-#include "framework/FormatText.h"
-#include "velkctl/Clock.h"
-#include "velkctl/InputFile.h"
-#include "velkctl/JsonLine.h"
-#include "velkctl/ReceiveLoop.h"
-#include "velkctl/StopSignal.h"
-#include "velkctl/SystemCodePage.h"
+#include "protocol/LogLines.h"
+#include "common/FormatText.h"
+#include "windows/Clock.h"
+#include "client/InputFile.h"
+#include "formats/JsonLine.h"
+#include "client/ReceiveLoop.h"
+#include "windows/StopSignal.h"
+#include "windows/SystemCodePage.h"
 
 namespace {
 

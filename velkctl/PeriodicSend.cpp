@@ -2,10 +2,10 @@
 
 #include <stdio.h>
 
-#include "velkctl/Clock.h"
+#include "windows/Clock.h"
 #include "velkctl/Commands.h"
-#include "velkctl/Schedule.h"
-#include "velkctl/StopSignal.h"
+#include "formats/Schedule.h"
+#include "windows/StopSignal.h"
 
 uint64_t SendOnDeadlines(const char* verb, uint64_t count, const std::function<uint64_t(uint64_t)>& offsetMicros,
                          const std::function<bool(uint64_t)>& send)

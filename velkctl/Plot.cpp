@@ -7,10 +7,10 @@
 
 #include <windows.h>
 
-#include "velkctl/Clock.h"
+#include "windows/Clock.h"
 #include "velkctl/Commands.h"
-#include "velkctl/InputFile.h"
-#include "velkctl/RecordReader.h"
+#include "client/InputFile.h"
+#include "formats/RecordReader.h"
 
 std::string Utf8FromSystem(const std::string& text)
 {

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "velkctl/PlotChart.h"
+#include "chart/PlotChart.h"
 
 // Reads the recording through (a bad line: "FILE:LINE: what", exit 2, and
 // no chart written), then writes the chart to outPath ("-": standard

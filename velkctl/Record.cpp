@@ -5,17 +5,17 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "bus/VelkApi.h"
-#include "console/Escapes.h"
-#include "framework/FormatText.h"
-#include "velkctl/BusCounters.h"
-#include "velkctl/Clock.h"
+#include "velk/VelkApi.h"
+#include "common/Escapes.h"
+#include "common/FormatText.h"
+#include "protocol/BusCounters.h"
+#include "windows/Clock.h"
 #include "velkctl/Commands.h"
-#include "velkctl/InputFile.h"
-#include "velkctl/LineFile.h"
-#include "velkctl/ReceiveLoop.h"
-#include "velkctl/RecordLine.h"
-#include "velkctl/StopSignal.h"
+#include "client/InputFile.h"
+#include "windows/LineFile.h"
+#include "client/ReceiveLoop.h"
+#include "formats/RecordLine.h"
+#include "windows/StopSignal.h"
 
 namespace {
 

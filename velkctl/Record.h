@@ -5,8 +5,8 @@
 #include <string>
 #include <windows.h>
 
-#include "velkctl/BusBinding.h"
-#include "velkctl/MessageFilter.h"
+#include "client/BusBinding.h"
+#include "formats/MessageFilter.h"
 
 struct RecordOptions {
     std::string path;              // "-": standard output

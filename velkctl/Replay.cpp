@@ -6,9 +6,9 @@
 #include <stdio.h>
 
 #include "velkctl/Commands.h"
-#include "velkctl/InputFile.h"
+#include "client/InputFile.h"
 #include "velkctl/PeriodicSend.h"
-#include "velkctl/RecordReader.h"
+#include "formats/RecordReader.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <windows.h>
 
-#include "velkctl/BusBinding.h"
-#include "velkctl/RecordLine.h"
-#include "velkctl/Schedule.h"
+#include "client/BusBinding.h"
+#include "formats/RecordLine.h"
+#include "formats/Schedule.h"
 
 struct ReplayOptions {
     double speed;              // recorded spacing divided by this; 0: as fast as the bus takes them

@@ -3,14 +3,14 @@
 #include <inttypes.h>
 #include <stdio.h>
 
-#include "bus/VelkApi.h"
-#include "framework/FormatText.h"
-#include "velkctl/BusCounters.h"
-#include "velkctl/Clock.h"
-#include "velkctl/CodeStats.h"
+#include "velk/VelkApi.h"
+#include "common/FormatText.h"
+#include "protocol/BusCounters.h"
+#include "windows/Clock.h"
+#include "formats/CodeStats.h"
 #include "velkctl/Commands.h"
-#include "velkctl/ReceiveLoop.h"
-#include "velkctl/StopSignal.h"
+#include "client/ReceiveLoop.h"
+#include "windows/StopSignal.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <stdint.h>
 #include <windows.h>
 
-#include "velkctl/BusBinding.h"
-#include "velkctl/MessageFilter.h"
+#include "client/BusBinding.h"
+#include "formats/MessageFilter.h"
 
 struct StatsOptions {
     uint32_t mask = 0;

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "bus/VelkApi.h"
-#include "console/SystemLeadByte.h"
-#include "framework/FormatText.h"
-#include "velkctl/BusBinding.h"
-#include "velkctl/BusCounters.h"
-#include "velkctl/Clock.h"
+#include "velk/VelkApi.h"
+#include "windows/SystemLeadByte.h"
+#include "common/FormatText.h"
+#include "client/BusBinding.h"
+#include "protocol/BusCounters.h"
+#include "windows/Clock.h"
 #include "velkctl/Commands.h"
-#include "velkctl/ReceiveLoop.h"
-#include "velkctl/StopSignal.h"
-#include "velkctl/TopTable.h"
+#include "client/ReceiveLoop.h"
+#include "windows/StopSignal.h"
+#include "formats/TopTable.h"
 #include "velkctl/Watch.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <stdint.h>
 #include <windows.h>
 
-#include "velkctl/BusBinding.h"
-#include "velkctl/MessageFilter.h"
+#include "client/BusBinding.h"
+#include "formats/MessageFilter.h"
 
 struct TopOptions {
     uint32_t mask = 0;

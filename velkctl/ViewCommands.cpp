@@ -2,11 +2,11 @@
 
 #include <stdio.h>
 
-#include "velkctl/CodeArgument.h"
+#include "formats/CodeArgument.h"
 #include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
-#include "velkctl/Duration.h"
-#include "velkctl/InputFile.h"
+#include "formats/Duration.h"
+#include "client/InputFile.h"
 #include "velkctl/Plot.h"
 
 namespace {

@@ -8,9 +8,9 @@
 
 #include <CLI/CLI.hpp>
 
-#include "velkctl/BusBinding.h"
+#include "client/BusBinding.h"
 #include "velkctl/FilterOptions.h"
-#include "velkctl/PlotChart.h"
+#include "chart/PlotChart.h"
 #include "velkctl/Top.h"
 
 struct ViewArguments {

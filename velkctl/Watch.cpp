@@ -2,11 +2,11 @@
 
 #include <stdio.h>
 
-#include "velkctl/Clock.h"
+#include "windows/Clock.h"
 #include "velkctl/Commands.h"
-#include "velkctl/LocalTime.h"
-#include "velkctl/Schedule.h"
-#include "velkctl/StopSignal.h"
+#include "common/LocalTime.h"
+#include "formats/Schedule.h"
+#include "windows/StopSignal.h"
 
 namespace {
 

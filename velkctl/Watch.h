@@ -5,7 +5,7 @@
 #include <stdint.h>
 #include <string>
 
-#include "velkctl/BusBinding.h"
+#include "client/BusBinding.h"
 
 struct WatchOptions {
     bool watch = false;

@@ -2,12 +2,12 @@
 
 #include <stdio.h>
 
-#include "console/Escapes.h"
+#include "common/Escapes.h"
 #include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
-#include "velkctl/Duration.h"
-#include "velkctl/NumberArgument.h"
-#include "velkctl/Schedule.h"
+#include "formats/Duration.h"
+#include "formats/NumberArgument.h"
+#include "formats/Schedule.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "velkctl/BusBinding.h"
+#include "client/BusBinding.h"
 #include "velkctl/FilterOptions.h"
 #include "velkctl/Export.h"
 #include "velkctl/PeriodicSend.h"

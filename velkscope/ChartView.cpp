@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "console/MessageCode.h"
-#include "framework/FormatText.h"
+#include "protocol/MessageCode.h"
+#include "common/FormatText.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "velk/VelkLibrary.h"
 #include "velk/VelkResults.h"
-#include "velkctl/BusBinding.h"
-#include "velkctl/Commands.h"   // velkctl's exit statuses, for scripts that start velkscope
+#include "client/BusBinding.h"
+#include "client/ExitStatus.h"
 #include "velkscope/ScopeDlg.h"
 #include "velkscope/ScopeOptions.h"
 

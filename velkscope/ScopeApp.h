@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "framework/Framework.h"
-#include "velkctl/BusBinding.h"
+#include "client/BusBinding.h"
 
 class CScopeDlg;
 

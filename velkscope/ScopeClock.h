@@ -4,8 +4,8 @@
 #pragma once
 #include <stdint.h>
 
-#include "velkctl/Clock.h"
-#include "velkctl/LocalTime.h"
+#include "windows/Clock.h"
+#include "common/LocalTime.h"
 
 class ScopeClock {
 public:

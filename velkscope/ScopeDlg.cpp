@@ -10,13 +10,13 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
-#include "bus/VelkApi.h"
-#include "console/SystemLeadByte.h"
-#include "framework/FormatText.h"
+#include "velk/VelkApi.h"
+#include "windows/SystemLeadByte.h"
+#include "common/FormatText.h"
 #include "velk/VelkLibrary.h"
 #include "velk/VelkResults.h"
-#include "velkctl/CsvExport.h"
-#include "velkctl/SystemCodePage.h"
+#include "formats/CsvExport.h"
+#include "windows/SystemCodePage.h"
 #include "velkscope/PngFile.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "framework/Framework.h"
-#include "velkctl/BusBinding.h"
-#include "velkctl/BusCounters.h"
+#include "client/BusBinding.h"
+#include "protocol/BusCounters.h"
 #include "velkscope/ChartView.h"
 #include "velkscope/ScopeClock.h"
 #include "velkscope/ScopeModel.h"

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "framework/FormatText.h"
-#include "velkctl/CodeRows.h"
+#include "common/FormatText.h"
+#include "formats/CodeRows.h"
 
 size_t SampleRing::LowerBound(int64_t micros) const
 {

@@ -17,8 +17,8 @@
 #include "chart/ChartGeometry.h"
 #include "chart/Columns.h"
 #include "chart/TraceValue.h"
-#include "console/LatestValue.h"
-#include "velkctl/RecordLine.h"
+#include "protocol/LatestValue.h"
+#include "formats/RecordLine.h"
 
 enum : size_t {
     kMaxCodes = 1024,

@@ -1,10 +1,10 @@
 #include "velkscope/ScopeOptions.h"
 
-#include "bus/SubscriptionMask.h"
+#include "protocol/MessageCode.h"
 #include "chart/ChartGeometry.h"
-#include "velkctl/CodeArgument.h"
-#include "velkctl/Duration.h"
-#include "velkctl/NumberArgument.h"
+#include "formats/CodeArgument.h"
+#include "formats/Duration.h"
+#include "formats/NumberArgument.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ bool Fail(std::string* error, const std::string& text)
 
 bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* options, std::string* error)
 {
-    options->mask = AllSubscriptionBits();
+    options->mask = kAllTypeBits;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;

@@ -17,10 +17,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "bus/VelkApi.h"
+#include "velk/VelkApi.h"
 #include "velk/VelkLibrary.h"
-#include "velkctl/Clock.h"
-#include "velkctl/Schedule.h"
+#include "windows/Clock.h"
+#include "formats/Schedule.h"
 
 namespace {
 

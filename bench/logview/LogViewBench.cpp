@@ -2,7 +2,7 @@
 // paint of its 32-pixel band) beside LineRing::Add alone, in one run, and the
 // working set before and after a million lines. Run under Wine on a display:
 //   xvfb-run -a -s '-screen 0 1280x1024x24' $CORVANE_WINE logview_bench.exe [lines]
-#include "console/LogLines.h"
+#include "protocol/LogLines.h"
 #include "logview/LineRing.h"
 #include "logview/OwnerDrawStatic.h"
 

@@ -26,10 +26,10 @@
 
 #include "tests/FileBytes.h"
 #include "velk/VelkLibrary.h"
-#include "velkctl/BusBinding.h"
-#include "velkctl/BusCounters.h"
-#include "velkctl/PlotChart.h"
-#include "velkctl/RecordReader.h"
+#include "client/BusBinding.h"
+#include "protocol/BusCounters.h"
+#include "chart/PlotChart.h"
+#include "formats/RecordReader.h"
 #include "velkscope/ScopeDlg.h"
 
 namespace {

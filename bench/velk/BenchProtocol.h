@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 
-#include "bus/VelkApi.h"
+#include "velk/VelkApi.h"
 
 enum BenchKind {
     kRawValue,     // PostMessage straight to the peer's window

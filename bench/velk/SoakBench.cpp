@@ -14,7 +14,7 @@
 #include <windows.h>
 #include <psapi.h>
 
-#include "bus/VelkApi.h"
+#include "velk/VelkApi.h"
 #include "res/resource.h"
 #include "velk/SharedBus.h"
 #include "velk/VelkLibrary.h"
@@ -22,7 +22,6 @@
 namespace {
 
 const UINT kValueCode = 0x20000801;    // Depth
-const UINT kStringCode = 0x30000200;   // String, channel 0
 const DWORD kIdleMs = 3000;            // a receiver is idle when its CPU time stands still this long
 
 std::string ProgramDirectory()

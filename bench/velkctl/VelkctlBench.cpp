@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "bus/VelkApi.h"
+#include "velk/VelkApi.h"
 #include "tests/FileBytes.h"
 #include "velk/VelkLibrary.h"
 

@@ -14,13 +14,13 @@
 
 #include <gtest/gtest.h>
 
-#include "bus/VelkApi.h"
+#include "velk/VelkApi.h"
 #include "chart/ChartGeometry.h"
 #include "tests/DrawnPicture.h"
 #include "tests/FileBytes.h"
 #include "velk/VelkLibrary.h"
-#include "velkctl/BusBinding.h"
-#include "velkctl/BusCounters.h"
+#include "client/BusBinding.h"
+#include "protocol/BusCounters.h"
 #include "velkscope/ScopeDlg.h"
 
 namespace {

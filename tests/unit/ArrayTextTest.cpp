@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "console/ArrayText.h"
+#include "common/ArrayText.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 
 #include <vector>
 
-#include "velkctl/BridgeLine.h"
-#include "velkctl/BridgeRules.h"
-#include "velkctl/JsonLine.h"
-#include "velkctl/LineSplitter.h"
-#include "velkctl/SeqTracker.h"
+#include "formats/BridgeLine.h"
+#include "formats/BridgeRules.h"
+#include "formats/JsonLine.h"
+#include "common/LineSplitter.h"
+#include "formats/SeqTracker.h"
 
 namespace {
 

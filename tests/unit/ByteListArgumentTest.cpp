@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "velkctl/ByteListArgument.h"
+#include "formats/ByteListArgument.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "velkctl/ClosestWord.h"
+#include "common/ClosestWord.h"
 
 namespace {
 

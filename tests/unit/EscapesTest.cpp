@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "console/Escapes.h"
+#include "common/Escapes.h"
 
 namespace {
 

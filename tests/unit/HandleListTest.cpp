@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "console/HandleList.h"
+#include "protocol/HandleList.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "console/HexText.h"
+#include "common/HexText.h"
 
 namespace {
 

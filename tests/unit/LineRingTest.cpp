@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "console/LogLines.h"
+#include "protocol/LogLines.h"
 #include "logview/LineRing.h"
 
 namespace {

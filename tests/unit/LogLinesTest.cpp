@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "console/LogLines.h"
+#include "protocol/LogLines.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "console/MessageCode.h"
+#include "protocol/MessageCode.h"
 
 namespace {
 

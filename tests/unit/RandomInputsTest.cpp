@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "console/ArrayText.h"
-#include "console/Escapes.h"
-#include "console/HandleList.h"
-#include "console/HexText.h"
-#include "console/LogLines.h"
+#include "common/ArrayText.h"
+#include "common/Escapes.h"
+#include "protocol/HandleList.h"
+#include "common/HexText.h"
+#include "protocol/LogLines.h"
 #include "console/VariableText.h"
-#include "framework/NumberText.h"
+#include "common/NumberText.h"
 
 namespace {
 

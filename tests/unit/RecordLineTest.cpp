@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "velkctl/JsonLine.h"
-#include "velkctl/RecordLine.h"
-#include "velkctl/RecordReader.h"
+#include "formats/JsonLine.h"
+#include "formats/RecordLine.h"
+#include "formats/RecordReader.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "velkctl/RecordReader.h"
+#include "formats/RecordReader.h"
 
 namespace {
 

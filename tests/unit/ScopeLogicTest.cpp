@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "console/LatestValue.h"
+#include "protocol/LatestValue.h"
 #include "velkscope/ScopeModel.h"
 #include "velkscope/ScopeOptions.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "console/VariableText.h"
-#include "framework/NumberText.h"
+#include "common/NumberText.h"
 
 namespace {
 

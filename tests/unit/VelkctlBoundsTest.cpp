@@ -2,12 +2,12 @@
 // case each check exists for.
 #include <gtest/gtest.h>
 
-#include "velkctl/BusCounters.h"
-#include "velkctl/CodeStats.h"
-#include "velkctl/Duration.h"
-#include "velkctl/NumberArgument.h"
-#include "velkctl/Schedule.h"
-#include "framework/FormatText.h"
+#include "protocol/BusCounters.h"
+#include "formats/CodeStats.h"
+#include "formats/Duration.h"
+#include "formats/NumberArgument.h"
+#include "formats/Schedule.h"
+#include "common/FormatText.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // How velkctl reads codes and filters. Pure logic.
 #include <gtest/gtest.h>
 
-#include "velkctl/CodeArgument.h"
-#include "velkctl/MessageFilter.h"
+#include "formats/CodeArgument.h"
+#include "formats/MessageFilter.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "velkctl/BusCounters.h"
-#include "velkctl/CodeStats.h"
-#include "velkctl/Duration.h"
-#include "velkctl/Schedule.h"
+#include "protocol/BusCounters.h"
+#include "formats/CodeStats.h"
+#include "formats/Duration.h"
+#include "formats/Schedule.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "velkctl/CsvExport.h"
-#include "velkctl/JsonLine.h"
-#include "velkctl/LocalTime.h"
-#include "velkctl/PayloadText.h"
-#include "velkctl/RecordLine.h"
+#include "formats/CsvExport.h"
+#include "formats/JsonLine.h"
+#include "common/LocalTime.h"
+#include "common/PayloadText.h"
+#include "formats/RecordLine.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "bus/VelkApi.h"
+#include "velk/VelkApi.h"
 #include "velk/TestSeams.h"
 #include "velk/VelkLibrary.h"
 

@@ -1,6 +1,6 @@
 // A flood at a receiver that falls behind: every delivery is either made or
 // counted as dropped, injected queue-full failures included.
-#include "console/MessageCode.h"
+#include "protocol/MessageCode.h"
 #include "tests/velk/BusTestSupport.h"
 #include "velk/TestSeams.h"
 #include "velk/VelkLibrary.h"

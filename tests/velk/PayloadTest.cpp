@@ -2,8 +2,8 @@
 // burst to several receivers.
 #include <string.h>
 
-#include "bus/VelkApi.h"
-#include "console/MessageCode.h"
+#include "velk/VelkApi.h"
+#include "protocol/MessageCode.h"
 #include "tests/velk/BusTestSupport.h"
 #include "velk/SharedBus.h"
 #include "velk/VelkLibrary.h"

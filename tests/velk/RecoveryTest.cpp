@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "bus/VelkApi.h"
-#include "console/MessageCode.h"
+#include "velk/VelkApi.h"
+#include "protocol/MessageCode.h"
 #include "tests/velk/BusTestSupport.h"
 #include "velk/InfoTexts.h"
 #include "velk/SharedBus.h"

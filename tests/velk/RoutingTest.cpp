@@ -2,8 +2,8 @@
 // velkctl monitors as the other clients.
 #include <string.h>
 
-#include "bus/VelkApi.h"
-#include "console/MessageCode.h"
+#include "velk/VelkApi.h"
+#include "protocol/MessageCode.h"
 #include "tests/velk/BusTestSupport.h"
 #include "velk/VelkLibrary.h"
 

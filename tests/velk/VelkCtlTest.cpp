@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <sstream>
 
-#include "bus/VelkApi.h"
-#include "console/MessageCode.h"
+#include "velk/VelkApi.h"
+#include "protocol/MessageCode.h"
 #include "tests/velk/BusTestSupport.h"
 #include "velk/SharedBus.h"
 #include "velk/VelkLibrary.h"

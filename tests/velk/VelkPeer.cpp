@@ -20,7 +20,7 @@
 
 #include <windows.h>
 
-#include "bus/VelkApi.h"
+#include "velk/VelkApi.h"
 #include "velk/SharedBus.h"
 #include "velk/TestSeams.h"
 #include "velk/VelkLibrary.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bus/VelkApi.h"
+#include "velk/VelkApi.h"
 #include "tests/velk/BusTestSupport.h"
 #include "velk/VelkLibrary.h"
 

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <map>
 
-#include "bus/VelkApi.h"
-#include "console/MessageCode.h"
+#include "velk/VelkApi.h"
+#include "protocol/MessageCode.h"
 #include "tests/velk/BusTestSupport.h"
 #include "velk/VelkLibrary.h"
 

@@ -1,0 +1,112 @@
+#include "chart/PlotChart.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "chart/ChartGeometry.h"
+#include "chart/TraceValue.h"
+#include "common/FormatText.h"
+
+namespace {
+
+// Fine columns per pixel column: after the span last doubled, the data
+// fill at least half of them, so every pixel still gets four or more.
+const size_t kFinePerPixel = 8;
+// The first span when the end is not given; it doubles as the data run on.
+const int64_t kFirstSpanMicros = 1000;
+
+} // namespace
+
+PlotCollector::PlotCollector(const PlotRequest& request)
+    : request_(request), plotWidth_(static_cast<size_t>(SvgPlotWidth(request.width, request.height))),
+      counts_(request.codes.size())
+{
+    if (request_.fromGiven)
+        Begin(request_.fromMicros);
+}
+
+void PlotCollector::Begin(uint64_t from)
+{
+    begun_ = true;
+    from_ = from;
+    int64_t span = request_.toGiven ? static_cast<int64_t>(request_.toMicros - from) : kFirstSpanMicros;
+    for (size_t i = 0; i < request_.codes.size(); ++i)
+        spans_.emplace_back(static_cast<int64_t>(from), std::max<int64_t>(span, 1), plotWidth_ * kFinePerPixel);
+}
+
+void PlotCollector::Add(const RecordedMessage& message)
+{
+    std::vector<uint32_t>::const_iterator code = std::find(request_.codes.begin(), request_.codes.end(), message.code);
+    int32_t value = 0;
+    if (code == request_.codes.end() || !TraceValueOf(message.kind, message.value, message.bytes, kArrayFirstByte, &value))
+        return;
+    if (message.micros < request_.fromMicros || (request_.toGiven && message.micros > request_.toMicros))
+        return;
+    if (!begun_)
+        Begin(message.micros);
+    // Every trace on one time axis: the spans double together.
+    const int64_t offset = static_cast<int64_t>(message.micros - from_);
+    while (!request_.toGiven && offset >= spans_.front().Span()) {
+        for (ColumnSpan& span : spans_) {
+            if (!span.Double())
+                return;
+        }
+    }
+    size_t index = static_cast<size_t>(code - request_.codes.begin());
+    if (spans_[index].Add(static_cast<int64_t>(message.micros), value)) {
+        ++counts_[index];
+        last_ = std::max(last_, message.micros);
+    }
+}
+
+uint64_t PlotCollector::Drawn() const
+{
+    return std::accumulate(counts_.begin(), counts_.end(), uint64_t(0));
+}
+
+std::vector<uint32_t> PlotCollector::Undrawn() const
+{
+    std::vector<uint32_t> undrawn;
+    for (size_t i = 0; i < request_.codes.size(); ++i) {
+        if (counts_[i] == 0)
+            undrawn.push_back(request_.codes[i]);
+    }
+    return undrawn;
+}
+
+SvgChart PlotCollector::Chart() const
+{
+    SvgChart chart;
+    chart.title = request_.title;
+    chart.timeLabel = "time (s) since the recording started";
+    chart.width = request_.width;
+    chart.height = request_.height;
+
+    // The time shown: what was asked for, else from the first point to the
+    // last, but never less than a pixel per fine column.
+    int64_t span = spans_.empty() ? 1000000 : spans_.front().Span();
+    int64_t shown = request_.toGiven ? span : std::max<int64_t>(static_cast<int64_t>(last_ - from_) + 1, span / static_cast<int64_t>(kFinePerPixel));
+    chart.fromSeconds = static_cast<double>(from_) / 1e6;
+    chart.toSeconds = static_cast<double>(from_ + static_cast<uint64_t>(shown)) / 1e6;
+
+    for (size_t i = 0; i < request_.codes.size(); ++i) {
+        const uint32_t code = request_.codes[i];
+        SvgTrace trace;
+        MessageKind kind = ClassifyCode(code);
+        trace.name = FormatText("%08x", static_cast<unsigned>(code)) +
+                     (kind == kArrayPayload ? " (byte 0)" : kind == kStringPayload ? " (string, not drawn)" : "");
+        trace.colour = TraceColour(i);
+        if (spans_.empty()) {
+            trace.columns.assign(plotWidth_, Column());
+        } else {
+            // The fine columns that cover the time shown, onto the pixels.
+            const std::vector<Column>& fine = spans_[i].Columns();
+            size_t used = static_cast<size_t>((static_cast<uint64_t>(shown) * fine.size() + static_cast<uint64_t>(span) - 1) /
+                                              static_cast<uint64_t>(span));
+            used = std::min(std::max<size_t>(used, 1), fine.size());
+            trace.columns = Regroup(std::vector<Column>(fine.begin(), fine.begin() + static_cast<ptrdiff_t>(used)), plotWidth_);
+        }
+        chart.traces.push_back(trace);
+    }
+    return chart;
+}

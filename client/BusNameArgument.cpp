@@ -1,0 +1,48 @@
+#include "client/BusNameArgument.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "velk/VelkLibrary.h"
+
+namespace {
+
+// As the system converts the command line for argv: lossily.
+std::string AsArgv(const std::wstring& word)
+{
+    int bytes = WideCharToMultiByte(CP_ACP, 0, word.c_str(), static_cast<int>(word.size()), NULL, 0, NULL, NULL);
+    std::string text(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_ACP, 0, word.c_str(), static_cast<int>(word.size()), &text[0], bytes, NULL, NULL);
+    return text;
+}
+
+} // namespace
+
+void SetBusName(const std::string& parsed)
+{
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::wstring option = L"--bus", joined = L"--bus=";
+    std::wstring typed;
+    bool found = false;
+    for (int i = 1; words != NULL && i < count; ++i) {
+        std::wstring word = words[i], value;
+        if (word == option && i + 1 < count)
+            value = words[++i];
+        else if (word.compare(0, joined.size(), joined) == 0)
+            value = word.substr(joined.size());
+        else
+            continue;
+        if (AsArgv(value) == parsed) {
+            typed = value;
+            found = true;
+        }
+    }
+    if (words != NULL)
+        LocalFree(words);
+    if (found)
+        SetEnvironmentVariableW(VELK_BUS_NAME_VARIABLE_W, typed.c_str());
+    else
+        SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, parsed.c_str());
+}

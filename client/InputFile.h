@@ -1,0 +1,30 @@
+// Files velkctl reads (send-str --file, replay): a file, or standard input
+// for "-", in binary.
+#pragma once
+#include <stddef.h>
+#include <stdio.h>
+#include <string>
+
+#include "formats/RecordReader.h"
+
+// Opened for reading; NULL after saying on stderr why it cannot be.
+FILE* OpenInputFile(const std::string& path);
+// Closes what OpenInputFile opened; standard input stays open.
+void CloseInputFile(FILE* file);
+// How a file is called in "FILE:LINE:" messages: the path (control
+// characters escaped), or "standard input".
+std::string InputFileName(const std::string& path);
+// A path quoted in a message, as console/Escapes.h quotes input, but
+// whole up to a long path's length.
+const size_t kMaxPathShown = 260;
+std::string QuotePath(const std::string& path);
+
+// The whole file, at most maxBytes. Returns kExitOk, or after a message on
+// stderr kExitIo when the file cannot be opened or read, kExitUsage when it
+// holds more; that message gives tooLargeReason ("the most one message
+// carries") as the reason for the limit.
+int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes);
+
+// How a record file's reading ended: says the reader's notice and fault on
+// stderr and returns the exit status, kExitOk when the whole file was good.
+int RecordReadStatus(const RecordReader& reader);

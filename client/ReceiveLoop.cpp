@@ -1,0 +1,146 @@
+#include "client/ReceiveLoop.h"
+
+#include "windows/Clock.h"
+#include "formats/Schedule.h"
+#include "windows/StopSignal.h"
+
+namespace {
+
+const uint64_t kNoDeadline = UINT64_MAX;
+
+// Milliseconds until deadline, rounded up, so the wait never ends early.
+DWORD MillisUntil(uint64_t deadline, uint64_t now)
+{
+    if (deadline == kNoDeadline)
+        return INFINITE;
+    if (deadline <= now)
+        return 0;
+    uint64_t ticksPerMs = ClockTicksPerSecond() / 1000;
+    uint64_t ms = (deadline - now + ticksPerMs - 1) / ticksPerMs;
+    return ms >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(ms);
+}
+
+// One message to the sink, or past the filter; true when it passed.
+bool Hand(const BusBinding& bus, const MessageFilter* filter, const MSG& message, MessageSink* sink)
+{
+    UINT code = static_cast<UINT>(message.wParam);
+    if (filter == NULL || filter->Passes(code)) {
+        sink->Receive(code, message.lParam);
+        return true;
+    }
+    // Whatever a library keeps for a payload until it is fetched goes too.
+    if (ClassifyCode(code) != kValueMessage) {
+        int length = 0;
+        bus.vGetp(message.lParam, &length);
+    }
+    sink->FilteredOut(code);
+    return false;
+}
+
+// The messages still queued for window after it left the bus, up to the
+// count (0: all).
+void DrainQueued(const BusBinding& bus, HWND window, const ReceiveOptions& options, uint64_t received,
+                 MessageSink* sink)
+{
+    MSG message;
+    while ((options.count == 0 || received < options.count) &&
+           PeekMessageA(&message, window, WM_BUS_MESSAGE, WM_BUS_MESSAGE, PM_REMOVE)) {
+        if (Hand(bus, options.filter, message, sink))
+            ++received;
+    }
+}
+
+} // namespace
+
+int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions& options, MessageSink* sink)
+{
+    int registered = bus.vRegister(window, options.mask, "velkctl");
+    if (registered < 0)
+        return registered;
+
+    const uint64_t rate = ClockTicksPerSecond();
+    const uint64_t start = ClockTicks();
+    const uint64_t end = options.durationMicros != 0 ? start + MicrosToTicks(options.durationMicros, rate) : kNoDeadline;
+    uint64_t ticks = 0;
+    uint64_t nextTick = options.tickMicros != 0 ? start + MicrosToTicks(options.tickMicros, rate) : kNoDeadline;
+    uint64_t nextLook = start + rate;
+    uint64_t received = 0;
+    int how = kReceiveStopped;
+    for (bool running = true; running;) {
+        MSG message;
+        while (running && PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                how = kReceiveSessionEnded;
+                running = false;
+            } else if (message.message == WM_BUS_MESSAGE && message.hwnd == window) {
+                if (Hand(bus, options.filter, message, sink) && ++received == options.count) {
+                    how = kReceiveCountReached;
+                    running = false;
+                }
+            } else if (message.hwnd == NULL) {
+                sink->ThreadMessage(message);
+            } else {
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
+            // A queue that never empties must not hold off the clock.
+            uint64_t now = ClockTicks();
+            if (running && (now >= nextTick || now >= end || StopRequested()))
+                break;
+        }
+        if (!running)
+            break;
+        uint64_t now = ClockTicks();
+        if (StopRequested())
+            break;
+        if (now >= end) {
+            how = kReceiveTimeUp;
+            break;
+        }
+        if (now >= nextTick) {
+            // Ticks missed while busy are skipped, not made up in a burst.
+            do {
+                ++ticks;
+                nextTick = start + MicrosToTicks((ticks + 1) * options.tickMicros, rate);
+            } while (nextTick <= now);
+            if (!sink->Tick())
+                break;
+            continue;
+        }
+        if (now >= nextLook) {
+            // Our library looks after this process's registration on every
+            // call: one a second keeps it on a bus whose block another
+            // process wrote over, while no message comes.
+            BusStatus(bus);
+            nextLook = now + rate;
+        }
+        sink->Idle();
+        HANDLE stop = StopEvent();
+        uint64_t wake = nextTick < end ? nextTick : end;
+        MsgWaitForMultipleObjects(stop != NULL ? 1 : 0, &stop, FALSE, MillisUntil(wake < nextLook ? wake : nextLook, now),
+                                  QS_ALLINPUT);
+    }
+    bus.vUnregister(window);
+    if (how != kReceiveCountReached)
+        DrainQueued(bus, window, options, received, sink);
+    sink->Idle();
+    return how;
+}
+
+RecordedMessage TakeMessage(const BusBinding& bus, UINT code, LPARAM dataWord, uint64_t micros, bool* expired)
+{
+    RecordedMessage message;
+    message.micros = micros;
+    message.code = code;
+    message.kind = ClassifyCode(code);
+    message.value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uintptr_t>(dataWord)));
+    *expired = false;
+    if (message.kind != kValueMessage) {
+        int length = 0;
+        const char* bytes = bus.vGetp(dataWord, &length);
+        *expired = bytes == NULL;
+        if (bytes != NULL && length > 0)
+            message.bytes.assign(bytes, static_cast<size_t>(length));
+    }
+    return message;
+}

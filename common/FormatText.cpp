@@ -1,0 +1,38 @@
+#include "common/FormatText.h"
+
+#include <stdio.h>
+
+std::string FormatTextV(const char* format, va_list args)
+{
+    char small[128];   // most lines fit: one pass
+    va_list again;
+    va_copy(again, args);
+    int needed = vsnprintf(small, sizeof small, format, args);
+    if (needed < 0) {
+        va_end(again);
+        return std::string();
+    }
+    if (static_cast<size_t>(needed) < sizeof small) {
+        va_end(again);
+        return std::string(small, static_cast<size_t>(needed));
+    }
+    std::string big(static_cast<size_t>(needed) + 1, '\0');
+    vsnprintf(&big[0], big.size(), format, again);
+    va_end(again);
+    big.resize(static_cast<size_t>(needed));
+    return big;
+}
+
+std::string CountOf(unsigned long long count, const char* noun)
+{
+    return FormatText("%llu %s%s", count, noun, count == 1 ? "" : "s");
+}
+
+std::string FormatText(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatTextV(format, args);
+    va_end(args);
+    return text;
+}

@@ -1,0 +1,58 @@
+#include "formats/CsvExport.h"
+
+#include "common/FormatText.h"
+#include "formats/CodeArgument.h"
+
+const char kCsvByteOrderMark[] = "\xEF\xBB\xBF";
+const char kCsvLineEnd[] = "\r\n";
+
+namespace {
+
+// A leading = + - @ makes a spreadsheet read a cell as a formula.
+std::string NeverAFormula(const std::string& text)
+{
+    if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@'))
+        return "'" + text;
+    return text;
+}
+
+} // namespace
+
+std::string FormatCsvHeader(const WallTime* start)
+{
+    std::string time = start != nullptr ? "time (UTC" + FormatUtcOffset(start->offsetMinutes) + ")" : "time";
+    return time + ",seconds,code,direction,type,channel,kind,value,text,bytes,length";
+}
+
+std::string FormatCsvRow(const RecordedMessage& message, const WallTime* start, const CodePage& codePage)
+{
+    std::string row;
+    if (start != nullptr) {
+        WallTime at = { start->utcMicros + static_cast<int64_t>(message.micros), start->offsetMinutes };
+        row = FormatSpreadsheetTime(at);
+    }
+    row += ',' + FormatSeconds(message.micros);
+    row += FormatText(",0x%08x,", static_cast<unsigned>(message.code));
+    row += DirectionNamesOf(message.code) + ',' + TypeNamesOf(message.code);
+    row += FormatText(",%u,%s,", static_cast<unsigned>(message.code & 0xFF), MessageKindName(message.kind));
+    if (message.kind == kValueMessage)
+        return row + FormatText("%d,,,", static_cast<int>(message.value));
+    row += ',';   // no value
+    if (message.kind == kStringPayload)
+        row += CsvField(NeverAFormula(PayloadText(message.bytes, codePage)));
+    row += ',' + (message.bytes.empty() ? std::string() : "0x" + FormatHexBytes(message.bytes));
+    return row + FormatText(",%zu", message.bytes.size());
+}
+
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}

@@ -1,0 +1,193 @@
+#include "formats/RecordReader.h"
+
+#include <errno.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "common/FormatText.h"
+
+namespace {
+
+std::string NotARecording()
+{
+    return std::string("not a velk recording: the first line must be '") + kRecordHeader + "'";
+}
+
+std::string TooLong()
+{
+    return FormatText("line longer than %d bytes: not a record line", static_cast<int>(kMaxRecordLineBytes));
+}
+
+} // namespace
+
+RecordReader::RecordReader(FILE* file, const std::string& name, size_t chunkBytes)
+    : file_(file), name_(name), chunk_(std::max<size_t>(chunkBytes, 1))
+{
+}
+
+RecordReader::RecordReader(const std::string& text, const std::string& name, size_t chunkBytes)
+    : file_(nullptr), text_(text), name_(name), chunk_(std::max<size_t>(chunkBytes, 1))
+{
+}
+
+bool RecordReader::Start(WallTime* start) const
+{
+    if (hasStart_)
+        *start = start_;
+    return hasStart_;
+}
+
+bool RecordReader::Next(RecordedMessage* message)
+{
+    while (outcome_ == kRecordReading) {
+        LineEnd end = ReadLine();
+        if (end == kLineFault)
+            return false;
+        if (end == kLineNone) {
+            if (lineNumber_ == 0)
+                return Fail(kRecordMalformed, 1, NotARecording());
+            outcome_ = kRecordRead;
+            return false;
+        }
+        ++lineNumber_;
+        if (!line_.empty() && line_.back() == '\r')
+            line_.pop_back();
+        if (line_.size() > kMaxRecordLineBytes)   // one more byte, not a carriage return
+            return Fail(kRecordMalformed, lineNumber_, TooLong());
+        if (lineNumber_ == 1 && line_ != kRecordHeader)
+            return Fail(kRecordMalformed, 1, NotARecording());
+        if (end == kLineCutShort) {
+            // A recorder stopped mid-line: what is there may parse, but it is
+            // not what was recorded.
+            skippedLine_ = lineNumber_;
+            notice_ = FormatText("%s:%llu: last line is incomplete (recording cut short?), skipped", name_.c_str(),
+                                 static_cast<unsigned long long>(lineNumber_));
+            outcome_ = kRecordRead;
+            return false;
+        }
+        if (lineNumber_ != 1 && !hasStart_)
+            hasStart_ = ParseStartLine(line_, &start_);
+        if (lineNumber_ == 1 || line_.empty() || line_[0] == '#')
+            continue;
+        std::string what = ParseRecordLine(line_, message);
+        if (what.empty() && message->micros < previousMicros_)
+            what = "time " + FormatSeconds(message->micros) + " is before the previous line's " +
+                   FormatSeconds(previousMicros_);
+        if (!what.empty())
+            return Fail(kRecordMalformed, lineNumber_, what);
+        previousMicros_ = message->micros;
+        message->line = lineNumber_;
+        return true;
+    }
+    return false;
+}
+
+std::string RecordReader::Error() const
+{
+    if (outcome_ == kRecordMalformed)
+        return FormatText("%s:%llu: %s", name_.c_str(), static_cast<unsigned long long>(faultLine_), fault_.c_str());
+    if (outcome_ == kRecordUnreadable)
+        return "cannot read " + name_ + ": " + fault_;
+    return std::string();
+}
+
+bool RecordReader::Rewind()
+{
+    if (file_ != nullptr) {
+        if (fseek(file_, 0, SEEK_SET) != 0)
+            return false;
+        clearerr(file_);
+    }
+    textAt_ = 0;
+    chunkAt_ = chunkEnd_ = 0;
+    endOfFile_ = false;
+    lineNumber_ = 0;
+    previousMicros_ = 0;
+    outcome_ = kRecordReading;
+    faultLine_ = 0;
+    fault_.clear();
+    notice_.clear();
+    skippedLine_ = 0;
+    return true;
+}
+
+// The next line into line_, without its newline. A line longer than any
+// record line (the first: longer than the header) is refused as soon as that
+// many bytes have come, so a file of one endless line is not read to its end.
+RecordReader::LineEnd RecordReader::ReadLine()
+{
+    line_.clear();
+    const size_t limit = (lineNumber_ == 0 ? strlen(kRecordHeader) : static_cast<size_t>(kMaxRecordLineBytes)) + 1;
+    for (;;) {
+        if (chunkAt_ == chunkEnd_ && !FillChunk()) {
+            if (outcome_ != kRecordReading)
+                return kLineFault;
+            return line_.empty() ? kLineNone : kLineCutShort;
+        }
+        const char* start = chunk_.data() + chunkAt_;
+        const size_t available = chunkEnd_ - chunkAt_;
+        const char* newline = static_cast<const char*>(memchr(start, '\n', available));
+        const size_t take = newline != nullptr ? static_cast<size_t>(newline - start) : available;
+        if (line_.size() + take > limit) {
+            const uint64_t number = lineNumber_ + 1;
+            Fail(kRecordMalformed, number, number == 1 ? NotARecording() : TooLong());
+            return kLineFault;
+        }
+        line_.append(start, take);
+        chunkAt_ += take;
+        if (newline != nullptr) {
+            ++chunkAt_;
+            return kLineWhole;
+        }
+    }
+}
+
+bool RecordReader::FillChunk()
+{
+    if (endOfFile_)
+        return false;
+    size_t got;
+    if (file_ == nullptr) {
+        got = std::min(chunk_.size(), text_.size() - textAt_);
+        memcpy(chunk_.data(), text_.data() + textAt_, got);
+        textAt_ += got;
+    } else {
+        got = fread(chunk_.data(), 1, chunk_.size(), file_);
+        if (got == 0 && ferror(file_))
+            return Fail(kRecordUnreadable, 0, strerror(errno));
+    }
+    if (got == 0) {
+        endOfFile_ = true;
+        return false;
+    }
+    if (copy_ != nullptr)
+        fwrite(chunk_.data(), 1, got, copy_);
+    chunkAt_ = 0;
+    chunkEnd_ = got;
+    return true;
+}
+
+bool RecordReader::Fail(RecordReadOutcome outcome, uint64_t line, const std::string& what)
+{
+    outcome_ = outcome;
+    faultLine_ = line;
+    fault_ = what;
+    return false;
+}
+
+RecordParse ParseRecordText(const std::string& text)
+{
+    RecordParse parsed;
+    RecordReader reader(text, "text");
+    RecordedMessage message;
+    while (reader.Next(&message))
+        parsed.messages.push_back(message);
+    if (reader.Outcome() != kRecordRead) {
+        parsed.messages.clear();
+        parsed.errorLine = reader.FaultLine();
+        parsed.error = reader.Fault();
+    }
+    parsed.skippedLine = reader.SkippedLine();
+    return parsed;
+}

@@ -1,0 +1,112 @@
+// Reading a recording (the format of velkctl/RecordLine.h) one message at a
+// time. The file is read in chunks and only the line at hand is kept, so
+// memory stays the same however long the file is. Pure logic over stdio.
+//
+// Every reader of record files goes through this one. In velkctl (the
+// helpers are in velkctl/InputFile.h):
+//
+//     FILE* file = OpenInputFile(path);         // "-": standard input, in binary
+//     if (file == NULL)
+//         return kExitIo;                       // it has said why
+//     RecordReader reader(file, InputFileName(path));
+//     RecordedMessage message;
+//     while (reader.Next(&message))
+//         Use(message);                         // in file order, each one checked
+//     int status = RecordReadStatus(reader);    // says the notice and the fault on stderr
+//     CloseInputFile(file);
+//     return status;                            // kExitOk, kExitUsage (a bad line) or kExitIo
+//
+// Next() is false at the end of the file or at the first fault; a fault ends
+// the reading, so stop at once (a command that must not act on a bad file
+// reads it through once first, as replay does). What it checks:
+// - the first line is the header ('# velk record 1'); anything else is
+//   refused as soon as more bytes than the header have come, so a file that
+//   is no recording (or never ends, like /dev/zero) costs one chunk;
+// - comments (#) and blank lines are skipped; a line longer than any record
+//   line is refused without reading the rest of it;
+// - each message line parses (ParseRecordLine) and its time is not before
+//   the previous line's;
+// - a last line without its newline (a recording cut short) is never used:
+//   Notice() says "FILE:LINE: last line is incomplete (recording cut short?),
+//   skipped" and the reading ends well.
+#pragma once
+#include <stdint.h>
+#include <stdio.h>
+#include <string>
+#include <vector>
+
+#include "formats/RecordLine.h"
+
+enum RecordReadOutcome {
+    kRecordReading,       // not at the end yet
+    kRecordRead,          // the whole file, every line good
+    kRecordMalformed,     // a bad line: FaultLine(), Fault()
+    kRecordUnreadable,    // the file could not be read: Fault() says why
+};
+
+class RecordReader {
+public:
+    // file: opened "rb", at its start; name: how messages call it. The
+    // reader neither closes it nor reads it beyond what Next() needs.
+    RecordReader(FILE* file, const std::string& name, size_t chunkBytes = 1 << 16);
+    // A recording in memory, for tests and small texts.
+    RecordReader(const std::string& text, const std::string& name, size_t chunkBytes = 1 << 16);
+    RecordReader(const RecordReader&) = delete;
+    RecordReader& operator=(const RecordReader&) = delete;
+
+    // The next message, with its line number; false at the end or a fault.
+    bool Next(RecordedMessage* message);
+
+    RecordReadOutcome Outcome() const { return outcome_; }
+    uint64_t FaultLine() const { return faultLine_; }    // 0 when the file could not be read
+    const std::string& Fault() const { return fault_; }  // what is wrong
+    // "FILE:LINE: what is wrong", or "cannot read FILE: why"; empty when none.
+    std::string Error() const;
+    // The skipped incomplete last line, said as above; empty when none.
+    const std::string& Notice() const { return notice_; }
+    uint64_t SkippedLine() const { return skippedLine_; }
+    // The first "# start" line's time (velkctl/RecordLine.h) once read;
+    // false while none has been.
+    bool Start(WallTime* start) const;
+
+    // Every byte read from now on is written to copy too: standard input
+    // kept for a second pass. ferror(copy) tells whether it all went.
+    void CopyTo(FILE* copy) { copy_ = copy; }
+    // Back to the file's start for another pass; false when it cannot seek.
+    bool Rewind();
+
+private:
+    enum LineEnd { kLineWhole, kLineCutShort, kLineNone, kLineFault };
+    LineEnd ReadLine();
+    bool FillChunk();
+    bool Fail(RecordReadOutcome outcome, uint64_t line, const std::string& what);
+
+    FILE* file_;               // null when reading text_
+    std::string text_;
+    size_t textAt_ = 0;
+    std::string name_;
+    std::vector<char> chunk_;
+    size_t chunkAt_ = 0, chunkEnd_ = 0;
+    bool endOfFile_ = false;
+    FILE* copy_ = nullptr;
+    std::string line_;
+    uint64_t lineNumber_ = 0;
+    uint64_t previousMicros_ = 0;
+    RecordReadOutcome outcome_ = kRecordReading;
+    uint64_t faultLine_ = 0;
+    std::string fault_;
+    std::string notice_;
+    uint64_t skippedLine_ = 0;
+    bool hasStart_ = false;
+    WallTime start_ = {};
+};
+
+// A whole recording in memory: the messages in order, or the first fault.
+// For tests and small texts; files go through RecordReader.
+struct RecordParse {
+    std::vector<RecordedMessage> messages;
+    uint64_t errorLine = 0;      // 1-based; 0 when the whole text is good
+    std::string error;           // what is wrong on that line
+    uint64_t skippedLine = 0;    // an incomplete last line left out; 0: none
+};
+RecordParse ParseRecordText(const std::string& text);

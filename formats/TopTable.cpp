@@ -1,0 +1,111 @@
+#include "formats/TopTable.h"
+
+#include <inttypes.h>
+
+#include <algorithm>
+
+#include "common/FormatText.h"
+#include "formats/CodeArgument.h"
+#include "formats/CodeRows.h"
+
+namespace {
+
+// The fixed columns; the value takes what the width leaves.
+const char kHeadFormat[] = "  %-8s %-5s %-7s %3s %10s %9s %7s  %s";
+const char kRowFormat[] = "%c %08" PRIx32 " %-5.5s %-7.7s %3u %10" PRIu64 " %9.1f %7s  ";
+
+std::string Age(uint64_t now, uint64_t last)
+{
+    double seconds = now > last ? static_cast<double>(now - last) / 1e6 : 0;
+    if (seconds < 100)
+        return FormatText("%.1fs", seconds);
+    if (seconds < 1e6)
+        return FormatText("%.0fs", seconds);
+    return ">1e6s";
+}
+
+} // namespace
+
+std::string DirectionInitials(uint32_t code)
+{
+    std::string names = DirectionNamesOf(code);
+    std::string initials;
+    bool wordStart = true;
+    for (char c : names) {
+        if (c == '+' ) {
+            initials += '+';
+            wordStart = true;
+        } else if (c == ' ') {
+            wordStart = true;
+        } else if (wordStart) {
+            initials += c;
+            wordStart = false;
+        }
+    }
+    return initials.empty() ? "-" : initials;
+}
+
+void TopTable::Receive(uint32_t code, uint64_t micros, const LatestValue& message)
+{
+    bool made = false;
+    Row* at = RowForCode(rows_, code, kTopMaxCodes, &made);
+    if (at == nullptr) {
+        ++unlisted_;
+        return;
+    }
+    if (!made && at->latest != message)
+        at->changing = true;
+    at->latest = message;
+    ++at->count;
+    ++at->inInterval;
+    at->lastMicros = micros;
+}
+
+void TopTable::EndInterval(uint64_t, uint64_t intervalMicros)
+{
+    for (Row& row : rows_) {
+        row.rate = intervalMicros == 0 ? 0 : static_cast<double>(row.inInterval) * 1e6 / static_cast<double>(intervalMicros);
+        row.silent = row.inInterval == 0 ? row.silent + 1 : 0;
+        row.inInterval = 0;
+        row.changed = row.changing;
+        row.changing = false;
+    }
+}
+
+void TopTable::ClearCounts()
+{
+    for (Row& row : rows_) {
+        row.count = 0;
+        row.inInterval = 0;
+        row.rate = 0;
+    }
+}
+
+std::vector<TopLine> TopTable::Format(size_t width, size_t maxRows, uint64_t now, LeadByteTest isLeadByte) const
+{
+    std::vector<const Row*> order;
+    for (const Row& row : rows_)
+        order.push_back(&row);
+    if (byRate_)
+        std::stable_sort(order.begin(), order.end(), [](const Row* a, const Row* b) { return a->rate > b->rate; });
+
+    std::vector<TopLine> lines;
+    std::string head = FormatText(kHeadFormat, "CODE", "DIR", "TYPE", "CH", "COUNT", "RATE/s", "AGE", "VALUE");
+    lines.push_back({ head.substr(0, width), kTopPlain });
+    for (size_t i = 0; i < order.size() && i < maxRows; ++i) {
+        const Row& row = *order[i];
+        TopMark mark = row.changed ? kTopChanged : row.silent >= kTopSilentIntervals ? kTopSilent : kTopPlain;
+        std::string types = TypeNamesOf(row.code);
+        std::string text = FormatText(kRowFormat, mark == kTopChanged ? '*' : mark == kTopSilent ? '.' : ' ', row.code,
+                                      DirectionInitials(row.code).c_str(), types.empty() ? "-" : types.c_str(),
+                                      static_cast<unsigned>(row.code & 0xFF), row.count, row.rate,
+                                      Age(now, row.lastMicros).c_str());
+        if (text.size() >= width) {
+            text.resize(width);
+        } else {
+            text += LatestValueText(row.latest, width - text.size(), isLeadByte);
+        }
+        lines.push_back({ text, mark });
+    }
+    return lines;
+}

@@ -1,0 +1,69 @@
+// velkctl top: one row per code seen, the "sniffer" view of CAN tools. A
+// message only updates its row and marks it; each interval's end turns the
+// counts into rates, keeps a change marked for one interval, and counts the
+// intervals a code has been silent. Pure logic.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include "common/Escapes.h"
+#include "protocol/LatestValue.h"
+
+enum : size_t {
+    kTopMaxCodes = 4096,      // rows kept; later new codes are only counted
+    kTopSilentIntervals = 10, // a row silent this many intervals is dimmed
+};
+
+enum TopMark {
+    kTopPlain,
+    kTopChanged,   // its value changed in the last interval: highlighted, '*' in plain text
+    kTopSilent,    // silent for kTopSilentIntervals: dimmed, '.' in plain text
+};
+
+struct TopLine {
+    std::string text;
+    TopMark mark;
+};
+
+class TopTable {
+public:
+    // A message received at micros (any clock, never going back).
+    void Receive(uint32_t code, uint64_t micros, const LatestValue& message);
+    // The interval that ended at micros, intervalMicros long: its counts
+    // become the rates, its changes the marks.
+    void EndInterval(uint64_t micros, uint64_t intervalMicros);
+    // Counts and rates back to 0; the rows and their values stay.
+    void ClearCounts();
+    void SortByRate(bool byRate) { byRate_ = byRate; }
+    bool SortedByRate() const { return byRate_; }
+
+    size_t Codes() const { return rows_.size(); }
+    uint64_t Unlisted() const { return unlisted_; }
+
+    // The column heads, then one line per row in the chosen order, each at
+    // most width bytes (the value cut to what is left, whole characters
+    // only); at most maxRows rows. now: for the ages, on Receive's clock.
+    std::vector<TopLine> Format(size_t width, size_t maxRows, uint64_t now, LeadByteTest isLeadByte) const;
+
+private:
+    struct Row {
+        uint32_t code;
+        uint64_t count = 0;
+        uint64_t inInterval = 0;
+        double rate = 0;
+        LatestValue latest;
+        uint64_t lastMicros = 0;
+        bool changing = true;      // changed in the interval running
+        bool changed = false;      // changed in the last one
+        uint64_t silent = 0;       // intervals without a message since the last
+    };
+
+    std::vector<Row> rows_;        // sorted by code
+    uint64_t unlisted_ = 0;
+    bool byRate_ = false;
+};
+
+// "RV+WV" for Read Value and Write Value: the initials of the DIR words.
+std::string DirectionInitials(uint32_t code);

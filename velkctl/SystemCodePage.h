@@ -1,6 +1,0 @@
-// The system code page (CP_ACP: GBK, code page 936, on a Chinese Windows)
-// as PayloadText decodes it: MultiByteToWideChar with MB_ERR_INVALID_CHARS.
-#pragma once
-#include "velkctl/PayloadText.h"
-
-const CodePage& SystemCodePage();
