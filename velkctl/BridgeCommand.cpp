@@ -1,12 +1,13 @@
-#include "velkctl/BridgeCommand.h"
-
-#include <stdio.h>
+// velkctl bridge --origin NAME [filters] [--accept FILTERS] [--stats D] [--exit-on-eof]
+#include <memory>
+#include <string>
 
 #include "common/Escapes.h"
 #include "formats/BridgeLine.h"
+#include "velkctl/Bridge.h"
+#include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
-#include "velkctl/Commands.h"
-#include "formats/Duration.h"
+#include "velkctl/FilterOptions.h"
 
 namespace {
 
@@ -30,41 +31,56 @@ bool MakeAcceptFilter(const std::string& text, MessageFilter* filter)
     return MakeFilter(args, filter);
 }
 
+class BridgeCommand : public Command {
+public:
+    void AddOptions(CLI::App* command) override
+    {
+        command->add_option("--origin", origin_, "this bus's name on the network, 1 to 64 of A-Z a-z 0-9 _ . -")
+            ->required()
+            ->type_name("NAME");
+        AddFilterOptions(command, &send_);
+        command->add_option("--accept", accept_,
+                            "what the network may post here, as filters in one argument, like \"--type DEP --type CTL\" "
+                            "(default: everything but CONTROL, which only a filter naming it lets in)")
+            ->type_name("FILTERS");
+        command->add_option("--stats", stats_, "print the counts on stderr every D, like 10s")->type_name("DURATION");
+        command->add_flag("--exit-on-eof", options_.exitOnEof, "end when standard input ends (default: go on publishing)");
+        command->footer("Example:\n"
+                        "  mosquitto_sub -h BROKER -t \"velk/#\" | velkctl bridge --origin lab1 | mosquitto_pub -h BROKER -l -t velk/lab1\n"
+                        "    joins this bus to every other bus bridged through BROKER (docs/bridge.md)");
+    }
+
+    int Prepare(const CLI::App& command) override
+    {
+        if (!IsBridgeName(origin_)) {
+            fprintf(stderr, "velkctl: bad origin %s: expected 1 to 64 of A-Z a-z 0-9 _ . -\n", QuoteInput(origin_).c_str());
+            return kExitUsage;
+        }
+        options_.origin = origin_;
+        if (!MakeFilter(send_, &options_.send))
+            return kExitUsage;
+        options_.accept.given = Given(&command, "--accept");
+        if (options_.accept.given && !MakeAcceptFilter(accept_, &options_.accept.filter))
+            return kExitUsage;
+        if (!stats_.empty() && !DurationOption(stats_, "stats interval", true, &options_.statsMicros))
+            return kExitUsage;
+        return kExitOk;
+    }
+
+    int Run(const BusSession* session) override
+    {
+        return RunBridge(session->bus, session->window, options_);
+    }
+
+private:
+    std::string origin_, stats_, accept_;
+    FilterArguments send_;
+    BridgeOptions options_;
+};
+
 } // namespace
 
-void AddBridgeCommand(CLI::App& app, BridgeArguments* args)
+std::unique_ptr<Command> MakeBridgeCommand()
 {
-    CLI::App* bridge = app.add_subcommand(
-        "bridge", "join this bus to others: messages out as JSON lines on stdout, lines from stdin posted");
-    bridge->add_option("--origin", args->origin, "this bus's name on the network, 1 to 64 of A-Z a-z 0-9 _ . -")
-        ->required()
-        ->type_name("NAME");
-    AddFilterOptions(bridge, &args->send);
-    bridge->add_option("--accept", args->accept,
-                       "what the network may post here, as filters in one argument, like \"--type DEP --type CTL\" "
-                       "(default: everything but CONTROL, which only a filter naming it lets in)")
-        ->type_name("FILTERS");
-    bridge->add_option("--stats", args->stats, "print the counts on stderr every D, like 10s")->type_name("DURATION");
-    bridge->add_flag("--exit-on-eof", args->exitOnEof, "end when standard input ends (default: go on publishing)");
-    bridge->footer("Example:\n"
-                   "  mosquitto_sub -h BROKER -t \"velk/#\" | velkctl bridge --origin lab1 | mosquitto_pub -h BROKER -l -t velk/lab1\n"
-                   "    joins this bus to every other bus bridged through BROKER (docs/bridge.md)");
-}
-
-int PrepareBridge(CLI::App& app, const BridgeArguments& args, BridgeOptions* options)
-{
-    if (!IsBridgeName(args.origin)) {
-        fprintf(stderr, "velkctl: bad origin %s: expected 1 to 64 of A-Z a-z 0-9 _ . -\n", QuoteInput(args.origin).c_str());
-        return kExitUsage;
-    }
-    options->origin = args.origin;
-    options->exitOnEof = args.exitOnEof;
-    if (!MakeFilter(args.send, &options->send))
-        return kExitUsage;
-    options->accept.given = Given(app.get_subcommand("bridge"), "--accept");
-    if (options->accept.given && !MakeAcceptFilter(args.accept, &options->accept.filter))
-        return kExitUsage;
-    if (!args.stats.empty() && !DurationOption(args.stats, "stats interval", true, &options->statsMicros))
-        return kExitUsage;
-    return kExitOk;
+    return std::unique_ptr<Command>(new BridgeCommand);
 }

@@ -1,0 +1,43 @@
+#include "velkctl/CommandTable.h"
+
+std::unique_ptr<Command> MakeClientsCommand();
+std::unique_ptr<Command> MakeVarsCommand();
+std::unique_ptr<Command> MakeCountersCommand();
+std::unique_ptr<Command> MakeSetVarCommand();
+std::unique_ptr<Command> MakePostCommand();
+std::unique_ptr<Command> MakeSendStrCommand();
+std::unique_ptr<Command> MakeSendArrCommand();
+std::unique_ptr<Command> MakeStopAllCommand();
+std::unique_ptr<Command> MakeMonitorCommand();
+std::unique_ptr<Command> MakeEndSessionCommand();
+std::unique_ptr<Command> MakeRecordCommand();
+std::unique_ptr<Command> MakeReplayCommand();
+std::unique_ptr<Command> MakeStatsCommand();
+std::unique_ptr<Command> MakeExportCommand();
+std::unique_ptr<Command> MakeBridgeCommand();
+std::unique_ptr<Command> MakePlotCommand();
+std::unique_ptr<Command> MakeTopCommand();
+
+const CommandRow kCommandTable[] = {
+    { "clients", "list the registered windows: handle, mask, name, process id", kNeedsBus, MakeClientsCommand },
+    { "vars", "list the public variables, one INDEX=VALUE a line", kNeedsBus, MakeVarsCommand },
+    { "counters", "list the bus's counters: posted, delivered, dropped, expired, ...", kNeedsBus,
+      MakeCountersCommand },
+    { "set-var", "set a public variable", kNeedsBus, MakeSetVarCommand },
+    { "post", "post a value message", kNeedsBus, MakePostCommand },
+    { "send-str", "post a string message on channel CH: TEXT or --file", kNeedsBus, MakeSendStrCommand },
+    { "send-arr", "post an array message on channel CH", kNeedsBus, MakeSendArrCommand },
+    { "stop-all", "post the stop-all message, code 80800000", kNeedsBus, MakeStopAllCommand },
+    { "monitor", "print one line per message received", kNeedsBus, MakeMonitorCommand },
+    { "end-session", "send WM_ENDSESSION to every other registered window", kNeedsBus, MakeEndSessionCommand },
+    { "record", "write every message received to FILE, one line each", kNeedsBus, MakeRecordCommand },
+    { "replay", "post a recording's messages again with their recorded spacing", kNeedsBus, MakeReplayCommand },
+    { "stats", "messages per code, total rate and the bus counters, every interval", kNeedsBus, MakeStatsCommand },
+    { "export", "write a recording as CSV for Excel or LibreOffice", kNeedsNoBus, MakeExportCommand },
+    { "bridge", "join this bus to others: messages out as JSON lines on stdout, lines from stdin posted", kNeedsBus,
+      MakeBridgeCommand },
+    { "plot", "draw codes of a recording as an SVG chart, for reports and tickets", kNeedsNoBus, MakePlotCommand },
+    { "top", "one row per code with its latest value and rate, updated in place", kNeedsBus, MakeTopCommand },
+};
+
+const size_t kCommandCount = sizeof kCommandTable / sizeof kCommandTable[0];

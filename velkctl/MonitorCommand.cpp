@@ -1,0 +1,67 @@
+// velkctl monitor [MASK] [--count N] [--timeout D] [--time rel|abs|delta]
+//                 [--jsonl] [--out FILE] [filters]
+#include <memory>
+#include <string>
+
+#include "common/Escapes.h"
+#include "velkctl/Command.h"
+#include "velkctl/CommandLine.h"
+#include "velkctl/Commands.h"
+#include "velkctl/FilterOptions.h"
+
+namespace {
+
+const char kMaskHelp[] =
+    "type bits to receive: DEP 0x800, ADC 0x1000, WTC 0x2000, TMR 0x4000, CNT 0x8000, STR 0x200, ARR 0x400, "
+    "CTL 0x800000, ABS 0x100; 0x0080FF00 is all nine";
+
+class MonitorCommand : public Command {
+public:
+    void AddOptions(CLI::App* command) override
+    {
+        command->add_option("MASK", mask_, std::string(kMaskHelp) + " (default: the types the filters pass, else all nine)");
+        command->add_option("--count", count_, "stop after N messages shown (0: no limit; exit 4 if the timeout comes first)");
+        command->add_option("--timeout", timeout_, "stop after this long, like 30 (seconds), 500ms, 2m (0: no limit)");
+        command->add_option("--time", time_,
+                            "each line's time: rel (seconds since the start), abs (local time with its UTC offset) or "
+                            "delta (milliseconds since the previous message); default: the console's");
+        command->footer("Example:\n"
+                        "  velkctl monitor --code 20001001 --count 10 --timeout 30\n"
+                        "    prints the next 10 messages of code 20001001, waiting at most 30 s; Ctrl+C ends it sooner");
+        command->add_flag("--jsonl", options_.jsonLines, "one JSON object a line instead of the console's format");
+        command->add_option("--out", options_.outPath, "write the lines to FILE instead of standard output");
+        AddFilterOptions(command, &filter_);
+    }
+
+    int Prepare(const CLI::App&) override
+    {
+        int64_t count = 0;
+        if (!MakeFilterAndMask(filter_, !mask_.empty(), mask_, &options_.filter, &options_.mask)
+            || (!count_.empty() && !NumberOption(count_, "count", 0, INT64_MAX, &count))
+            || (!timeout_.empty() && !DurationOption(timeout_, "timeout", false, &options_.timeoutMicros)))
+            return kExitUsage;
+        options_.count = static_cast<uint64_t>(count);
+        if (!time_.empty() && !ParseMonitorTime(time_, &options_.time)) {
+            fprintf(stderr, "velkctl: bad time %s: expected rel, abs or delta\n", QuoteInput(time_).c_str());
+            return kExitUsage;
+        }
+        return kExitOk;
+    }
+
+    int Run(const BusSession* session) override
+    {
+        return Monitor(session->bus, session->window, options_);
+    }
+
+private:
+    std::string mask_, count_, timeout_, time_;
+    FilterArguments filter_;
+    MonitorOptions options_;
+};
+
+} // namespace
+
+std::unique_ptr<Command> MakeMonitorCommand()
+{
+    return std::unique_ptr<Command>(new MonitorCommand);
+}
