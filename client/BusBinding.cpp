@@ -52,6 +52,20 @@ void FreeBus(BusBinding* binding)
     ZeroMemory(binding, sizeof *binding);
 }
 
+const char* FetchPayload(const BusBinding& bus, LPARAM dataWord, int* length)
+{
+    *length = 0;
+    const char* bytes = bus.vGetp(dataWord, length);
+    if (bytes == NULL || *length < 0)
+        *length = 0;
+    return bytes;
+}
+
+CounterValues ReadCounters(const BusBinding& bus)
+{
+    return ParseCounters(bus.vGetInfo(kInfoFurther));
+}
+
 LatestValue TakeLatest(const BusBinding& bus, UINT code, LPARAM dataWord)
 {
     LatestValue message;
@@ -59,7 +73,7 @@ LatestValue TakeLatest(const BusBinding& bus, UINT code, LPARAM dataWord)
     const char* payload = NULL;
     int length = 0;
     if (kind != kValueMessage)
-        payload = bus.vGetp(dataWord, &length);
+        payload = FetchPayload(bus, dataWord, &length);
     message.Set(kind, static_cast<int32_t>(static_cast<uint32_t>(static_cast<uintptr_t>(dataWord))), payload, length);
     return message;
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "velk/VelkApi.h"
+#include "protocol/BusCounters.h"
 #include "protocol/LatestValue.h"
 #include "velk/VelkLibrary.h"
 
@@ -35,6 +36,15 @@ int BusStatus(const BusBinding& bus);
 
 // The bus a window title names: %VELK_BUS_NAME%, else the session's bus.
 std::string BusNameForTitle();
+
+// The payload of a string or array message, fetched now, since the bus
+// keeps payloads only for a while: null (and *length 0) when it is gone.
+// Every client of ours fetches payloads through this.
+const char* FetchPayload(const BusBinding& bus, LPARAM dataWord, int* length);
+
+// The bus's counters now (selector 131), by name; empty from a library
+// that has none.
+CounterValues ReadCounters(const BusBinding& bus);
 
 // A received message as the live views keep it: its value, or its payload
 // fetched now, since the bus keeps payloads only for a while.

@@ -31,26 +31,26 @@ bool Hand(const BusBinding& bus, const MessageFilter* filter, const MSG& message
     // Whatever a library keeps for a payload until it is fetched goes too.
     if (ClassifyCode(code) != kValueMessage) {
         int length = 0;
-        bus.vGetp(message.lParam, &length);
+        FetchPayload(bus, message.lParam, &length);
     }
     sink->FilteredOut(code);
     return false;
 }
 
-// The messages still queued for window after it left the bus, up to the
-// count (0: all).
-void DrainQueued(const BusBinding& bus, HWND window, const ReceiveOptions& options, uint64_t received,
-                 MessageSink* sink)
-{
-    MSG message;
-    while ((options.count == 0 || received < options.count) &&
-           PeekMessageA(&message, window, WM_BUS_MESSAGE, WM_BUS_MESSAGE, PM_REMOVE)) {
-        if (Hand(bus, options.filter, message, sink))
-            ++received;
-    }
-}
-
 } // namespace
+
+uint64_t TakeQueuedMessages(const BusBinding& bus, HWND window, uint64_t limit, const MessageFilter* filter,
+                            MessageSink* sink)
+{
+    uint64_t passed = 0;
+    MSG message;
+    while ((limit == 0 || passed < limit) &&
+           PeekMessageA(&message, window, WM_BUS_MESSAGE, WM_BUS_MESSAGE, PM_REMOVE)) {
+        if (Hand(bus, filter, message, sink))
+            ++passed;
+    }
+    return passed;
+}
 
 int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions& options, MessageSink* sink)
 {
@@ -121,8 +121,9 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
                                   QS_ALLINPUT);
     }
     bus.vUnregister(window);
+    // What was queued before the window left is the bus's delivery too.
     if (how != kReceiveCountReached)
-        DrainQueued(bus, window, options, received, sink);
+        TakeQueuedMessages(bus, window, options.count == 0 ? 0 : options.count - received, options.filter, sink);
     sink->Idle();
     return how;
 }
@@ -137,7 +138,7 @@ RecordedMessage TakeMessage(const BusBinding& bus, UINT code, LPARAM dataWord, u
     *expired = false;
     if (message.kind != kValueMessage) {
         int length = 0;
-        const char* bytes = bus.vGetp(dataWord, &length);
+        const char* bytes = FetchPayload(bus, dataWord, &length);
         *expired = bytes == NULL;
         if (bytes != NULL && length > 0)
             message.bytes.assign(bytes, static_cast<size_t>(length));

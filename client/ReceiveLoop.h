@@ -1,6 +1,7 @@
-// The receiving side of monitor, record and stats: registers velkctl's
-// window, hands each bus message over as it is taken from the queue, and
-// ends on a count, a time, a stop request or the session's end.
+// The receiving side of monitor, record, stats, top and bridge, and the
+// batches of velkscope: registers a client's window, hands each bus message
+// over as it is taken from the queue, and ends on a count, a time, a stop
+// request or the session's end.
 #pragma once
 #include <stdint.h>
 #include <windows.h>
@@ -45,6 +46,13 @@ public:
 // the messages already queued for it are handed over too, so every message
 // the bus delivered to velkctl reaches the sink.
 int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions& options, MessageSink* sink);
+
+// The bus messages already queued for window, in order, until limit have
+// passed the filter (0: all there are): for a window whose loop is a
+// dialog's (velkscope takes them in batches so) and for what is queued when
+// a window leaves the bus. Returns how many passed.
+uint64_t TakeQueuedMessages(const BusBinding& bus, HWND window, uint64_t limit, const MessageFilter* filter,
+                            MessageSink* sink);
 
 // A received message as a recording holds it, micros after the start. Its
 // payload is fetched now, since the bus keeps payloads only for a while;

@@ -60,7 +60,7 @@ public:
     BridgeSink(const BusBinding& bus, HWND window, const BridgeOptions& options)
         : bus_(bus), window_(window), options_(options), run_(NewRunId()), start_(ClockTicks()),
           wallStart_(WallClockNow()),
-          countersBefore_(ParseCounters(bus.vGetInfo(kInfoFurther))) {}
+          countersBefore_(ReadCounters(bus)) {}
 
     void Attach(InputLines* input) { input_ = input; }
 
@@ -133,7 +133,7 @@ private:
     void PrintCounts(const std::string& ending)
     {
         bool losing = false;
-        std::string bus = FormatCounterChange(countersBefore_, ParseCounters(bus_.vGetInfo(kInfoFurther)), &losing);
+        std::string bus = FormatCounterChange(countersBefore_, ReadCounters(bus_), &losing);
         OriginCounts network = tracker_.Total();
         Report(FormatText("out %" PRIu64 ", filtered %" PRIu64 "; in %" PRIu64 " lines: posted %" PRIu64 ", own %" PRIu64
                           ", duplicates %" PRIu64 ", refused %" PRIu64 ", bad %" PRIu64 ", expired %" PRIu64

@@ -16,11 +16,11 @@
 
 namespace {
 
-const void* FetchPayload(void* context, intptr_t dataWord, int32_t* length)
+const void* FetchForLogLine(void* context, intptr_t dataWord, int32_t* length)
 {
     const BusBinding* bus = static_cast<const BusBinding*>(context);
     int fetched = 0;
-    const char* bytes = bus->vGetp(static_cast<LPARAM>(dataWord), &fetched);
+    const char* bytes = FetchPayload(*bus, static_cast<LPARAM>(dataWord), &fetched);
     *length = fetched;
     return bytes;
 }
@@ -58,7 +58,7 @@ private:
         uint32_t now = GetTickCount();
         uint32_t delta = now - lastTick_;
         lastTick_ = now;
-        return FormatIncomingLine(delta, code, static_cast<intptr_t>(dataWord), FetchPayload,
+        return FormatIncomingLine(delta, code, static_cast<intptr_t>(dataWord), FetchForLogLine,
                                   const_cast<BusBinding*>(&bus_));
     }
 
@@ -74,7 +74,7 @@ private:
         else
             stamp = FormatMillis(micros - lastMicros_);
         lastMicros_ = micros;
-        return stamp + ' ' + FormatIncomingBody(code, static_cast<intptr_t>(dataWord), FetchPayload,
+        return stamp + ' ' + FormatIncomingBody(code, static_cast<intptr_t>(dataWord), FetchForLogLine,
                                                 const_cast<BusBinding*>(&bus_));
     }
 

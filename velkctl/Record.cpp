@@ -69,7 +69,7 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     }
     CatchStopRequests();
 
-    CounterValues before = ParseCounters(bus.vGetInfo(kInfoFurther));
+    CounterValues before = ReadCounters(bus);
     file.Add(kRecordHeader);
     file.Add(FormatStartLine(WallClockNow()));
     file.Flush();
@@ -87,7 +87,7 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
         fprintf(stderr, "velkctl: record refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
-    CounterValues after = ParseCounters(bus.vGetInfo(kInfoFurther));
+    CounterValues after = ReadCounters(bus);
     bool losing = false;
     std::string change = FormatCounterChange(before, after, &losing);
     std::string filtered = filtering ? FormatText(" (%" PRIu64 " filtered out)", sink.FilteredOutCount()) : "";

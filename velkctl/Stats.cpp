@@ -20,7 +20,7 @@ class StatsSink : public MessageSink {
 public:
     StatsSink(const BusBinding& bus, uint64_t intervals, bool filtering)
         : bus_(bus), intervals_(intervals), filtering_(filtering), started_(ClockTicks()),
-          counters_(ParseCounters(bus.vGetInfo(kInfoFurther))) {}
+          counters_(ReadCounters(bus)) {}
 
     void Receive(UINT code, LPARAM) override { stats_.Count(code); }
     void FilteredOut(UINT) override { ++filteredOut_; }
@@ -44,7 +44,7 @@ private:
         uint64_t now = ClockTicks();
         uint64_t micros = ClockMicrosSince(started_);
         started_ = now;
-        CounterValues counters = ParseCounters(bus_.vGetInfo(kInfoFurther));
+        CounterValues counters = ReadCounters(bus_);
         bool losing = false;
         std::string change = FormatCounterChange(counters_, counters, &losing);
         counters_ = counters;

@@ -173,7 +173,7 @@ class TopSink : public MessageSink {
 public:
     TopSink(const BusBinding& bus, const TopOptions& options, TopOutput* output)
         : bus_(bus), options_(options), output_(output), start_(ClockTicks()),
-          counters_(ParseCounters(bus.vGetInfo(kInfoFurther))) {}
+          counters_(ReadCounters(bus)) {}
 
     void FilteredOut(UINT) override { ++filteredOut_; }
 
@@ -193,7 +193,7 @@ public:
         // Intervals missed while busy are skipped, not shown in a burst.
         intervals_ = now / options_.intervalMicros;
         table_.EndInterval(now, options_.intervalMicros);
-        CounterValues counters = ParseCounters(bus_.vGetInfo(kInfoFurther));
+        CounterValues counters = ReadCounters(bus_);
         change_ = FormatCounterChange(counters_, counters, &losing_);
         counters_ = counters;
         summary_ = FormatText("%zu codes, %" PRIu64 " messages in %.3f s", table_.Codes(), received_ - receivedBefore_,

@@ -90,7 +90,7 @@ CScopeDlg::CScopeDlg(const ScopeOptions& options, const BusBinding& bus)
     : CDialog(IDD),
       m_options(options), m_bus(bus), m_model(options.windowMicros, options.arrayValue), m_codes(nullptr), m_font(CreateViewFont()),
       m_quitOnClose(false), m_registered(false), m_checking(false),
-      m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_receivedAtStatus(0)
+      m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_batchTaken(0), m_receivedAtStatus(0)
 {
     for (uint32_t code : options.codes)
         m_model.Tick(code);
@@ -135,7 +135,7 @@ bool CScopeDlg::Start(std::wstring* error)
         return false;
     }
     m_registered = true;
-    m_counters = ParseCounters(m_bus.vGetInfo(kInfoFurther));
+    m_counters = ReadCounters(m_bus);
     SetTimer(m_hWnd, kFrameTimer, kFrameTimerMs, nullptr);
     RefreshStatus(m_clock.Now());
     return true;
@@ -281,19 +281,21 @@ LRESULT CScopeDlg::OnBusMessage(WPARAM wParam, LPARAM lParam)
     // The messages queued behind this one are taken here, in one go, past
     // the walk every dispatched message makes through the framework; the
     // frames still come on time, and input and timers between batches.
-    MSG next;
-    for (int taken = 0; taken < kBatchMessages &&
-                        PeekMessageW(&next, m_hWnd, WM_BUS_MESSAGE, WM_BUS_MESSAGE, PM_REMOVE); ++taken) {
-        Take(static_cast<uint32_t>(next.wParam), next.lParam);
-        if (taken % 64 == 63 && m_clock.Now() - m_lastFrame >= kFrameMicros)
-            Frame(m_clock.Now());
-    }
+    m_batchTaken = 0;
+    TakeQueuedMessages(m_bus, m_hWnd, kBatchMessages, nullptr, this);
     // Under a flood the queue never empties, and timers and paints wait
     // for an empty queue: the frames are drawn from here then.
     const int64_t now = m_clock.Now();
     if (now - m_lastFrame >= kFrameMicros)
         Frame(now);
     return 0;
+}
+
+void CScopeDlg::Receive(UINT code, LPARAM dataWord)
+{
+    Take(static_cast<uint32_t>(code), dataWord);
+    if (++m_batchTaken % 64 == 0 && m_clock.Now() - m_lastFrame >= kFrameMicros)
+        Frame(m_clock.Now());
 }
 
 void CScopeDlg::Take(uint32_t code, LPARAM dataWord)
@@ -423,7 +425,7 @@ void CScopeDlg::RefreshStatus(int64_t now)
     if (status != kVelkOk) {
         text += L" · 总线不可用 bus unusable: " + Wide(VelkResultText(status));
     } else {
-        CounterValues counters = ParseCounters(m_bus.vGetInfo(kInfoFurther));
+        CounterValues counters = ReadCounters(m_bus);
         bool losing = false;
         text += L" · 总线 bus: " + Wide(FormatCounterChange(m_counters, counters, &losing));
         m_counters = counters;

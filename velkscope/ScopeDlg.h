@@ -7,6 +7,7 @@
 
 #include "framework/Framework.h"
 #include "client/BusBinding.h"
+#include "client/ReceiveLoop.h"
 #include "protocol/BusCounters.h"
 #include "velkscope/ChartView.h"
 #include "velkscope/ScopeClock.h"
@@ -14,7 +15,9 @@
 #include "velkscope/ScopeOptions.h"
 #include "velkscope/resource.h"
 
-class CScopeDlg : public CDialog {
+// The batches of bus messages queued behind the one dispatched come through
+// the clients' receive loop (MessageSink::Receive).
+class CScopeDlg : public CDialog, private MessageSink {
 public:
     CScopeDlg(const ScopeOptions& options, const BusBinding& bus);
     ~CScopeDlg() override;
@@ -63,6 +66,9 @@ private:
     void Layout(int width, int height);
     // One bus message into the model (and the list when its code is new).
     void Take(uint32_t code, LPARAM dataWord);
+    // One of a batch: taken, with a frame drawn now and then while a flood
+    // keeps the queue full.
+    void Receive(UINT code, LPARAM dataWord) override;
     void InsertRow(size_t row);
     void SetChecked(size_t row, bool checked);
     // What is due: the chart's frame, the list's counts, the status line.
@@ -84,6 +90,7 @@ private:
     bool m_registered;
     bool m_checking;                 // the list's check boxes are being set by us
     int64_t m_lastFrame, m_lastList, m_lastStatus;
+    int m_batchTaken;                // of the batch being taken
     uint64_t m_receivedAtStatus;
     CounterValues m_counters;        // the bus's, at the last status
     std::wstring m_note;             // said in the status line until the next change
