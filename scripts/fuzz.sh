@@ -4,7 +4,7 @@
 # Fails on a crash, a leak, a timeout or a broken property; the input that did
 # it is copied to tests/fuzz/regressions/<target>/, which the native suite runs.
 #
-#   scripts/fuzz.sh                   every target 25 s (CI: under 5 minutes with the build)
+#   scripts/fuzz.sh                   every target 20 s (CI: under 5 minutes with the build)
 #   scripts/fuzz.sh --long [SECONDS]  every target SECONDS (default 1800), one core, for
 #                                     docs/fuzzing.md; the table goes to build/fuzz/long-run.txt
 #   scripts/fuzz.sh --runs N          every target N executions, one core
@@ -12,7 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds=${FUZZ_SECONDS:-25}
+seconds=${FUZZ_SECONDS:-20}
 runs=-1
 mode=ci
 case "${1:-}" in
