@@ -6,18 +6,6 @@
 const char kCsvByteOrderMark[] = "\xEF\xBB\xBF";
 const char kCsvLineEnd[] = "\r\n";
 
-namespace {
-
-// A leading = + - @ makes a spreadsheet read a cell as a formula.
-std::string NeverAFormula(const std::string& text)
-{
-    if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@'))
-        return "'" + text;
-    return text;
-}
-
-} // namespace
-
 std::string FormatCsvHeader(const WallTime* start)
 {
     std::string time = start != nullptr ? "time (UTC" + FormatUtcOffset(start->offsetMinutes) + ")" : "time";
@@ -39,7 +27,7 @@ std::string FormatCsvRow(const RecordedMessage& message, const WallTime* start, 
         return row + FormatText("%d,,,", static_cast<int>(message.value));
     row += ',';   // no value
     if (message.kind == kStringPayload)
-        row += CsvField(NeverAFormula(PayloadText(message.bytes, codePage)));
+        row += CsvTextField(PayloadText(message.bytes, codePage));
     row += ',' + (message.bytes.empty() ? std::string() : "0x" + FormatHexBytes(message.bytes));
     return row + FormatText(",%zu", message.bytes.size());
 }
@@ -55,4 +43,18 @@ std::string CsvField(const std::string& text)
         quoted += c;
     }
     return quoted + '"';
+}
+
+std::string CsvTextField(const std::string& text)
+{
+    // What a spreadsheet reads as the start of a formula (a tab or CR before
+    // one is skipped by some, so they are neutralised too).
+    bool formula = false;
+    if (!text.empty()) {
+        switch (text[0]) {
+        case '=': case '+': case '-': case '@': case '\t': case '\r': formula = true; break;
+        default: break;
+        }
+    }
+    return CsvField(formula ? "'" + text : text);
 }

@@ -19,8 +19,7 @@
 // - direction: the console's DIR words of the code's direction bits, type:
 //   the check-box names of its type bits, "+" between two or more.
 // - value: value messages only; text (velkctl/PayloadText.h), string
-//   payloads only, with a ' before a text that begins = + - or @ so that no
-//   spreadsheet runs it as a formula; bytes and length: payloads only.
+//   payloads only, as CsvTextField writes it; bytes and length: payloads only.
 #pragma once
 #include <string>
 
@@ -40,3 +39,7 @@ std::string FormatCsvRow(const RecordedMessage& message, const WallTime* start, 
 // One field as RFC 4180 writes it: in double quotes, its own doubled, when it
 // holds a comma, a double quote, a CR or a LF; else as it is.
 std::string CsvField(const std::string& text);
+
+// A text cell: CsvField of the text, with a ' before it when it begins with
+// = + - @, a tab or a CR, so that no spreadsheet runs it as a formula.
+std::string CsvTextField(const std::string& text);

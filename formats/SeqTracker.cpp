@@ -31,15 +31,25 @@ SeqEvent SeqTracker::Note(const std::string& origin, const std::string& runId, u
         return event;
     }
     event.newest = run.newest;
+    if (seq - run.newest > kWindow && seq > run.newest) {
+        // Too far to be a gap the window could tell (one far-ahead line would
+        // count 2^53 lost and make the genuine lines look old): start afresh there.
+        event.verdict = kSeqJump;
+        ++counts.jumps;
+        run.first = seq;
+        run.newest = seq;
+        run.seen.assign(kWindow / 64, 0);
+        Mark(&run, seq);
+        return event;
+    }
     if (seq > run.newest) {
         event.missing = seq - run.newest - 1;
         if (event.missing != 0) {
             event.verdict = kSeqGap;
             counts.lost += event.missing;
         }
-        // The bits of the numbers skipped, and of those the window leaves behind, start clear.
-        uint64_t clearFrom = seq - run.newest > kWindow ? seq - kWindow + 1 : run.newest + 1;
-        for (uint64_t s = clearFrom; s < seq; ++s)
+        // The bits of the numbers skipped start clear (at most the window's worth).
+        for (uint64_t s = run.newest + 1; s < seq; ++s)
             run.seen[s % kWindow / 64] &= ~(1ULL << (s % kWindow % 64));
         run.newest = seq;
         Mark(&run, seq);
@@ -67,6 +77,7 @@ OriginCounts SeqTracker::Total() const
         total.duplicates += entry.second.duplicates;
         total.late += entry.second.late;
         total.runs += entry.second.runs;
+        total.jumps += entry.second.jumps;
     }
     return total;
 }

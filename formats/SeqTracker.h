@@ -12,6 +12,8 @@ enum SeqVerdict {
     kSeqGap,          // came after a gap: missing more are now counted lost
     kSeqLate,         // older than the newest and not seen before: posted, one lost fewer
     kSeqDuplicate,    // seen before, or too old to tell: not posted
+    kSeqJump,         // further ahead of the newest than the window: suspect (a stranger
+                      // reusing the origin and run?); a fresh window starts, nothing counted lost
 };
 
 struct SeqEvent {
@@ -28,6 +30,7 @@ struct OriginCounts {
     uint64_t duplicates = 0;
     uint64_t late = 0;        // came after a newer one (reordered)
     uint64_t runs = 0;
+    uint64_t jumps = 0;       // kSeqJump lines
 };
 
 class SeqTracker {

@@ -24,6 +24,8 @@ dpkg -s imagemagick >/dev/null 2>&1 || need+=(imagemagick)
 command -v xdotool >/dev/null || need+=(xdotool)
 command -v python3 >/dev/null || need+=(python3)     # scripts/package.sh
 command -v git >/dev/null || need+=(git)
+command -v clang++ >/dev/null || need+=(clang)     # scripts/fuzz.sh: libFuzzer
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 command -v mosquitto >/dev/null || [ -x /usr/sbin/mosquitto ] || need+=(mosquitto)
 command -v mosquitto_sub >/dev/null || need+=(mosquitto-clients)
 

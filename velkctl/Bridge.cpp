@@ -115,9 +115,9 @@ public:
         for (const auto& entry : tracker_.Counts()) {
             const OriginCounts& counts = entry.second;
             Report(FormatText("from %s: %" PRIu64 " received, %" PRIu64 " lost, %" PRIu64 " duplicates, %" PRIu64
-                              " late, %" PRIu64 " run%s",
+                              " late, %" PRIu64 " run%s, %" PRIu64 " suspect jumps",
                               entry.first.c_str(), counts.received, counts.lost, counts.duplicates, counts.late,
-                              counts.runs, counts.runs == 1 ? "" : "s"));
+                              counts.runs, counts.runs == 1 ? "" : "s", counts.jumps));
         }
     }
 
@@ -271,6 +271,10 @@ private:
                               event.previousRun.c_str(), message.seq));
         else if (event.verdict == kSeqGap)
             Report(FormatText("%s: %" PRIu64 " lost before seq %" PRIu64, origin, event.missing, message.seq));
+        else if (event.verdict == kSeqJump)
+            Report(FormatText("%s: seq jumped from %" PRIu64 " to %" PRIu64 ", beyond the window: suspect (another "
+                              "publisher with this origin?), counted as a jump, not as lost",
+                              origin, event.newest, message.seq));
         else if (event.verdict == kSeqLate)
             Report(FormatText("%s: seq %" PRIu64 " came late (after %" PRIu64 ")", origin, message.seq, event.newest));
         else if (event.verdict == kSeqDuplicate)

@@ -173,6 +173,7 @@ TEST(LineSplitters, KeepAtMostTheBoundAndCountEveryLine)
 TEST(SeqTrackers, CountGapsDuplicatesLateLinesAndNewRuns)
 {
     SeqTracker tracker;
+    const uint64_t W = SeqTracker::kWindow;
     struct Step { const char* origin; const char* run; uint64_t seq; SeqVerdict verdict; bool newRun; uint64_t missing; };
     const Step steps[] = {
         { "a", "r1", 1, kSeqInOrder, true, 0 },
@@ -185,9 +186,14 @@ TEST(SeqTrackers, CountGapsDuplicatesLateLinesAndNewRuns)
         { "b", "q", 39, kSeqLate, false, 0 },
         { "a", "r1", 7, kSeqInOrder, false, 0 },
         { "a", "r2", 1, kSeqInOrder, true, 0 },       // restarted: a new run
-        { "a", "r2", 70000, kSeqGap, false, 69998 },
-        { "a", "r2", 3, kSeqDuplicate, false, 0 },    // beyond the window: cannot be told
-        { "a", "r2", 70000 - SeqTracker::kWindow + 1, kSeqLate, false, 0 },
+        { "a", "r2", 1 + W, kSeqGap, false, W - 1 },  // the longest gap the window tells
+        { "a", "r2", 1, kSeqDuplicate, false, 0 },    // beyond the window: cannot be told
+        { "a", "r2", 2, kSeqLate, false, 0 },         // the window's oldest
+        { "a", "r2", 2 + 2 * W, kSeqJump, false, 0 }, // one past: a fresh window, nothing lost
+        { "a", "r2", 2 + 3 * W, kSeqGap, false, W - 1 },
+        { "a", "r2", 3 + 4 * W, kSeqJump, false, 0 },
+        { "a", "r2", 2 + 4 * W, kSeqLate, false, 0 }, // before the jump: never counted lost
+        { "a", "r2", uint64_t(1) << 53, kSeqJump, false, 0 },
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(std::string(step.origin) + " " + step.run + " " + std::to_string(step.seq));
@@ -197,14 +203,16 @@ TEST(SeqTrackers, CountGapsDuplicatesLateLinesAndNewRuns)
         EXPECT_EQ(step.missing, event.missing);
     }
     const OriginCounts& a = tracker.Counts().at("a");
-    EXPECT_EQ(11u, a.received);
-    EXPECT_EQ(2u + 69997u, a.lost);
+    EXPECT_EQ(16u, a.received);
+    EXPECT_EQ(2u + 2 * (W - 1) - 1, a.lost);
     EXPECT_EQ(3u, a.duplicates);
-    EXPECT_EQ(2u, a.late);
+    EXPECT_EQ(3u, a.late);
     EXPECT_EQ(2u, a.runs);
+    EXPECT_EQ(3u, a.jumps);
     OriginCounts total = tracker.Total();
-    EXPECT_EQ(13u, total.received);
-    EXPECT_EQ(3u, total.late);
+    EXPECT_EQ(18u, total.received);
+    EXPECT_EQ(4u, total.late);
+    EXPECT_EQ(3u, total.jumps);
     EXPECT_EQ(a.lost, total.lost);   // b's late line was never counted missing
 }
 

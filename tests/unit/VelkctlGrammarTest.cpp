@@ -91,6 +91,9 @@ TEST(MessageFilters, AnyCodeAndAnyChannelAndAnyTypeWithTheNarrowestSubscription)
         // The type bits of the code left free by the mask: one of DEP and ADC.
         { Filter({ "0/FFFFE7FF" }, {}, 0), { 0x800, 0x1800 }, { 0x801, 0x2000 }, 0x1800, true },
         { Filter({}, { 1, 3 }, 0), { 0x20000801, 0x30000203 }, { 0x20000802 }, all, true },
+        { Filter({}, { 0, 255 }, 0), { 0x20000800, 0x200008FF }, { 0x20000801, 0x200008FE, 0x20000A7F }, all, true },
+        // A code bit outside the mask, and a type bit the mask frees, change nothing.
+        { Filter({ "20000901/FFFFF0FF" }, {}, 0), { 0x20000001, 0x20000F01 }, { 0x20000902, 0x30000901 }, 0x0F00, true },
         { Filter({}, {}, 0x200 | 0x400), { 0x30000201, 0x30000400 }, { 0x20000801 }, 0x600, true },
         // All three kinds must match.
         { Filter({ "20000801/FFFFFF00" }, { 1 }, 0x800), { 0x20000801 }, { 0x20000802, 0x20000901 }, 0x800, true },

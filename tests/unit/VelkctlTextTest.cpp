@@ -163,6 +163,13 @@ TEST(CsvRows, OneRowPerMessageQuotedAsRfc4180AndNeverAFormula)
     EXPECT_EQ("\"say \"\"hi\"\"\"", CsvField("say \"hi\""));
     EXPECT_EQ("\"two\r\nlines\"", CsvField("two\r\nlines"));
     EXPECT_EQ("\"\n\"", CsvField("\n"));
+
+    // Each formula starter neutralised, its neighbours and later bytes not.
+    for (const char* starter : { "=", "+", "-", "@", "\t" })
+        EXPECT_EQ(std::string("'") + starter + "1", CsvTextField(std::string(starter) + "1")) << starter;
+    EXPECT_EQ("\"'\r1\"", CsvTextField("\r1"));
+    for (const char* plain : { "<1", "A1", "?1", ",1", "\x0b" "1", "\n1", " =1", "1=", "" })
+        EXPECT_EQ(CsvField(plain), CsvTextField(plain)) << plain;
 }
 
 } // namespace

@@ -1,0 +1,37 @@
+// The fuzz targets: each takes one input (an exact-size heap copy, so
+// AddressSanitizer sees any read past it) and checks properties of the
+// parser it feeds. The same functions run under libFuzzer
+// (LibFuzzerMain.cpp) and in the native suite over the kept inputs
+// (FuzzInputsTest.cpp).
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+
+typedef void (*FuzzTarget)(const uint8_t* data, size_t size);
+
+void FuzzRecordLine(const uint8_t* data, size_t size);
+void FuzzRecordReader(const uint8_t* data, size_t size);
+void FuzzJsonObject(const uint8_t* data, size_t size);
+void FuzzBridgeLine(const uint8_t* data, size_t size);
+void FuzzArguments(const uint8_t* data, size_t size);
+void FuzzEscapesHex(const uint8_t* data, size_t size);
+void FuzzMessageFilter(const uint8_t* data, size_t size);
+void FuzzLocalTime(const uint8_t* data, size_t size);
+
+// A broken property. Defined by each runner: libFuzzer's aborts (a crash it
+// keeps the input of), the native suite's throws (a failure naming the file).
+[[noreturn]] void FuzzPropertyBroken(const char* what, const char* file, int line);
+
+#define FUZZ_CHECK(condition)                                             \
+    do {                                                                  \
+        if (!(condition))                                                 \
+            FuzzPropertyBroken(#condition, __FILE__, __LINE__);           \
+    } while (0)
+
+// The input as text.
+inline std::string FuzzText(const uint8_t* data, size_t size)
+{
+    return std::string(reinterpret_cast<const char*>(data), size);
+}
