@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "velkctl/BridgeLine.h"
-#include "velkctl/JsonObject.h"
-#include "velkctl/LocalTime.h"
+#include "formats/BridgeLine.h"
+#include "common/JsonObject.h"
+#include "common/LocalTime.h"
 
 namespace {
 

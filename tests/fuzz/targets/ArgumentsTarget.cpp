@@ -10,10 +10,10 @@
 
 #include <vector>
 
-#include "velkctl/ByteListArgument.h"
-#include "velkctl/CodeArgument.h"
-#include "velkctl/Duration.h"
-#include "velkctl/NumberArgument.h"
+#include "formats/ByteListArgument.h"
+#include "formats/CodeArgument.h"
+#include "formats/Duration.h"
+#include "formats/NumberArgument.h"
 
 void FuzzArguments(const uint8_t* data, size_t size)
 {

@@ -2,8 +2,8 @@
 // writes it, reads back to the same message; a refusal always says why.
 #include "tests/fuzz/FuzzTargets.h"
 
-#include "velkctl/BridgeLine.h"
-#include "velkctl/JsonLine.h"
+#include "formats/BridgeLine.h"
+#include "formats/JsonLine.h"
 
 namespace {
 

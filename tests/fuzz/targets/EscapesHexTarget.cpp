@@ -8,10 +8,10 @@
 
 #include <vector>
 
-#include "console/ArrayText.h"
-#include "console/Escapes.h"
-#include "console/HexText.h"
-#include "velkctl/RecordLine.h"
+#include "common/ArrayText.h"
+#include "common/Escapes.h"
+#include "common/HexText.h"
+#include "formats/RecordLine.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "velkctl/JsonObject.h"
+#include "common/JsonObject.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // and a canonical text writes back to itself.
 #include "tests/fuzz/FuzzTargets.h"
 
-#include "velkctl/LocalTime.h"
+#include "common/LocalTime.h"
 
 void FuzzLocalTime(const uint8_t* data, size_t size)
 {

@@ -9,9 +9,9 @@
 
 #include <vector>
 
-#include "bus/SubscriptionMask.h"
-#include "velkctl/CodeArgument.h"
-#include "velkctl/MessageFilter.h"
+#include "protocol/MessageCode.h"
+#include "formats/CodeArgument.h"
+#include "formats/MessageFilter.h"
 
 void FuzzMessageFilter(const uint8_t* data, size_t size)
 {
@@ -50,7 +50,7 @@ void FuzzMessageFilter(const uint8_t* data, size_t size)
         } else if (line[0] == 't') {
             uint32_t bit = TypeBitOfName(argument);
             FUZZ_CHECK(bit == 0 || (bit & (bit - 1)) == 0);
-            FUZZ_CHECK((bit & ~AllSubscriptionBits()) == 0);
+            FUZZ_CHECK((bit & ~kAllTypeBits) == 0);
             if (bit != 0) {
                 filter.AddType(bit);
                 cleared.AddType(bit);
@@ -63,7 +63,7 @@ void FuzzMessageFilter(const uint8_t* data, size_t size)
         memcpy(&word, data + i, 4);
         probes.push_back(word);
     }
-    const uint32_t all = AllSubscriptionBits();
+    const uint32_t all = kAllTypeBits;
     const uint32_t mask = filter.SubscriptionMask();
     const bool canPass = filter.CanPass();
     FUZZ_CHECK((mask & ~all) == 0 && (mask != 0 || !canPass));

@@ -2,7 +2,7 @@
 // a line that parses to the same message, and the line written is stable.
 #include "tests/fuzz/FuzzTargets.h"
 
-#include "velkctl/RecordLine.h"
+#include "formats/RecordLine.h"
 
 namespace {
 

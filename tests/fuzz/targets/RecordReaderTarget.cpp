@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "velkctl/RecordReader.h"
+#include "formats/RecordReader.h"
 
 namespace {
 
