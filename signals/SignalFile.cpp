@@ -127,7 +127,12 @@ private:
     void KeyError(const toml::key& key, const Words& fits, const std::string& fitsWhat);
 
     std::string fileName_;
+    // In the file's order when told: toml++ hands a table's keys over sorted.
+    void Finish();
+
+    struct Pending { unsigned line, column; std::string text; };
     std::vector<std::string>* errors_;
+    std::vector<Pending> pending_;
     size_t errorCount_ = 0;
     std::unordered_map<uint32_t, int> codeLines_;
     std::unordered_map<std::string, int> nameLines_;
@@ -135,18 +140,28 @@ private:
 
 void Loader::Error(const toml::source_region& where, const std::string& what)
 {
-    if (errorCount_ < kMaxSignalErrors)
-        errors_->push_back(FormatText("%s:%u:%u: ", fileName_.c_str(), static_cast<unsigned>(where.begin.line),
-                                      static_cast<unsigned>(where.begin.column)) + what);
-    else if (errorCount_ == kMaxSignalErrors)
-        errors_->push_back(fileName_ + FormatText(": more errors left out (the first %d are shown)", kMaxSignalErrors));
+    if (errorCount_ < kMaxSignalErrors) {
+        const unsigned line = static_cast<unsigned>(where.begin.line), column = static_cast<unsigned>(where.begin.column);
+        pending_.push_back(Pending{ line, column, FormatText("%s:%u:%u: ", fileName_.c_str(), line, column) + what });
+    }
     ++errorCount_;
 }
 
 void Loader::FileError(const std::string& what)
 {
-    errors_->push_back(fileName_ + ": " + what);
+    pending_.push_back(Pending{ 0, 0, fileName_ + ": " + what });
     ++errorCount_;
+}
+
+void Loader::Finish()
+{
+    std::stable_sort(pending_.begin(), pending_.end(), [](const Pending& a, const Pending& b) {
+        return a.line != b.line ? a.line < b.line : a.column < b.column;
+    });
+    for (const Pending& error : pending_)
+        errors_->push_back(error.text);
+    if (errorCount_ > kMaxSignalErrors)
+        errors_->push_back(fileName_ + FormatText(": more errors left out (the first %d are shown)", kMaxSignalErrors));
 }
 
 bool Loader::String(const toml::node& node, const char* what, std::string* text)
@@ -214,6 +229,7 @@ bool Loader::LoadEnum(const toml::node& node, Signal* signal)
         highest = static_cast<int64_t>((isSigned ? 1ULL << (signal->bits - 1) : 1ULL << signal->bits) - 1);
     }
     bool good = true;
+    std::vector<toml::source_region> keyWhere, nameWhere;   // toml++ keeps keys sorted, not in file order
     for (auto&& [key, value] : *table) {
         const std::string rawText(key.str());
         int64_t raw;
@@ -234,15 +250,22 @@ bool Loader::LoadEnum(const toml::node& node, Signal* signal)
             good = false;
             continue;
         }
-        for (const SignalEnumEntry& entry : signal->enums) {
+        for (size_t i = 0; i < signal->enums.size(); ++i) {
+            const SignalEnumEntry& entry = signal->enums[i];
             if (entry.raw == raw || entry.name == name) {
-                Error(entry.raw == raw ? key.source() : value.source(),
-                      entry.raw == raw ? FormatText("enum value %lld given twice", static_cast<long long>(raw))
-                                       : "enum name '" + name + "' given twice");
+                const bool sameRaw = entry.raw == raw;
+                const toml::source_region& other = sameRaw ? keyWhere[i] : nameWhere[i];
+                const toml::source_region& here = sameRaw ? key.source() : value.source();
+                const bool otherLater = other.begin.line > here.begin.line ||
+                                        (other.begin.line == here.begin.line && other.begin.column > here.begin.column);
+                Error(otherLater ? other : here, sameRaw ? FormatText("enum value %lld given twice", static_cast<long long>(raw))
+                                                         : "enum name '" + name + "' given twice");
                 good = false;
             }
         }
         signal->enums.push_back(SignalEnumEntry{ raw, name });
+        keyWhere.push_back(key.source());
+        nameWhere.push_back(value.source());
     }
     std::sort(signal->enums.begin(), signal->enums.end(),
               [](const SignalEnumEntry& a, const SignalEnumEntry& b) { return a.raw < b.raw; });
@@ -404,12 +427,12 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
         good = false;
     }
     std::string text, why;
-    if (code != nullptr && String(*code, "code", &text)) {
+    if (code != nullptr && !code->is_string()) {
+        Error(code->source(), "write the code as hex text, like code = \"20001001\"");
+    } else if (code != nullptr && String(*code, "code", &text)) {
         kindKnown = ParseCodeArgument(text, "code", &message->code, &why);
         if (!kindKnown)
             Error(code->source(), why);
-    } else if (code != nullptr) {
-        Error(code->source(), "write the code as hex text, like code = \"20001001\"");
     }
     good = good && kindKnown;
     message->kind = ClassifyCode(message->code);
@@ -420,7 +443,8 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
     } else {
         fits = Join(Join(Join(kMessageKeys, kValueKeys), kStringKeys), kArrayKeys);
     }
-    const std::string fitsWhat = kindKnown ? FormatText("a %s code (%08x)", KindWord(message->kind),
+    const std::string fitsWhat = kindKnown ? FormatText("%s %s code (%08x)", message->kind == kArrayPayload ? "an" : "a",
+                                                        KindWord(message->kind),
                                                         static_cast<unsigned>(message->code))
                                            : std::string("a message");
     Signal self;
@@ -577,11 +601,13 @@ void Loader::Load(const std::string& text, std::vector<SignalMessage>* messages)
 {
     if (text.size() > kMaxSignalFileBytes) {
         FileError(FormatText("longer than %d MiB: not a signal file", kMaxSignalFileBytes >> 20));
+        Finish();
         return;
     }
     toml::parse_result parsed = toml::parse(std::string_view(text), std::string_view(fileName_));
     if (!parsed) {
         Error(parsed.error().source(), "TOML: " + std::string(parsed.error().description()));
+        Finish();
         return;
     }
     const toml::table& root = parsed.table();
@@ -601,6 +627,7 @@ void Loader::Load(const std::string& text, std::vector<SignalMessage>* messages)
                 messages->push_back(std::move(message));
         }
     }
+    Finish();
 }
 
 } // namespace

@@ -120,7 +120,7 @@ std::string Layout(const SignalMessage& message)
             if (endless)
                 owners += " (to the end)";
         }
-        rows.push_back(Row{ "  byte " + Range(byte, last), owners.empty() ? "unused" : owners });
+        rows.push_back(Row{ (last == byte ? "  byte " : "  bytes ") + Range(byte, last), owners.empty() ? "unused" : owners });
         byte = last + 1;
     }
     return text + Columns(rows);
@@ -158,7 +158,7 @@ std::string FieldPlace(const Signal& field)
     const unsigned span = field.SpanBytes();
     std::string place = (span == 1 ? "byte " : "bytes ") + Range(field.byte, field.byte + span - 1);
     if (field.bit != 0 || field.bits % 8 != 0)
-        place += " bits " + Range(field.bit, field.bit + field.bits - 1);
+        place += (field.bits == 1 ? " bit " : " bits ") + Range(field.bit, field.bit + field.bits - 1);
     return place + EndianWord(field);
 }
 
