@@ -191,14 +191,16 @@ bool Loader::Integer(const toml::node& node, const char* what, int64_t lowest, i
 
 bool Loader::Number(const toml::node& node, const char* what, double* value)
 {
+    double number = NAN;
     if (node.is_integer())
-        *value = static_cast<double>(node.as_integer()->get());
+        number = static_cast<double>(node.as_integer()->get());
     else if (node.is_floating_point())
-        *value = node.as_floating_point()->get();
-    if ((!node.is_integer() && !node.is_floating_point()) || !isfinite(*value)) {
+        number = node.as_floating_point()->get();
+    if (!isfinite(number)) {
         Error(node.source(), std::string(what) + " must be a finite number");
         return false;
     }
+    *value = number;
     return true;
 }
 

@@ -115,7 +115,8 @@ TEST(SignalFile, EveryMistakeIsNamedAtItsLineAndColumn)
     struct Case { std::string text; const char* error; };
     const Case cases[] = {
         { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nscael = 2\n", "f.toml:4:1: unknown key 'scael' (did you mean 'scale'?)" },
-        { "[[message]\n", "f.toml:1:" },   // TOML syntax
+        { "[[message]\n", "f.toml:1:11: TOML: " },   // the second ] missing
+        { "[[message]]\ncode = \"20001001\"\nname = \"\xff\"\n", "f.toml:3:8: TOML: " },   // no UTF-8
         { "[[message]]\ncode = \"20001001\"\nname = \"a\"\n[[message]]\ncode = \"0x20001001\"\nname = \"b\"\n",
           "f.toml:6:8: code 20001001 is given twice (first at line 1)" },
         { "[[message]]\ncode = \"20001001\"\nname = \"a\"\n[[message]]\ncode = \"20001002\"\nname = \"a\"\n",
