@@ -21,18 +21,6 @@ const CodePage& PageOf(const Signal& signal, const SignalCodePages& pages)
     return signal.encoding == kEncodingUtf8 ? *pages.utf8 : *pages.gbk;
 }
 
-// The smallest and largest raw value of an integer or bool signal.
-void RawLimits(const Signal& signal, int64_t* lowest, int64_t* highest)
-{
-    if (IsSignedType(signal.type)) {
-        *lowest = -static_cast<int64_t>(1ULL << (signal.bits - 1));
-        *highest = static_cast<int64_t>((1ULL << (signal.bits - 1)) - 1);
-    } else {
-        *lowest = 0;
-        *highest = static_cast<int64_t>(Mask(signal.bits));   // at most 32 bits unsigned
-    }
-}
-
 double Physical(const Signal& signal, double raw)
 {
     return raw * signal.scale + signal.offset;
@@ -212,7 +200,7 @@ bool EncodePhysical(const Signal& signal, double physical, SignalRaw* raw, std::
         return true;
     }
     int64_t lowest, highest;
-    RawLimits(signal, &lowest, &highest);
+    signal.RawLimits(&lowest, &highest);
     const std::string range = FormatText("%s in %u bits: %lld to %lld", SignalTypeName(signal.type),
                                          signal.bits, static_cast<long long>(lowest),
                                          static_cast<long long>(highest));

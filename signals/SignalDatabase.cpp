@@ -57,6 +57,30 @@ unsigned Signal::SpanBytes() const
     return (bit + bits + 7) / 8;
 }
 
+unsigned Signal::BitsInByte(unsigned payloadByte) const
+{
+    if (type == kSignalStr)
+        return 0xff;
+    const unsigned span = SpanBytes();
+    const uint64_t mask = (bits >= 64 ? ~0ULL : (1ULL << bits) - 1) << bit;
+    const unsigned i = payloadByte - byte;
+    return static_cast<unsigned>(mask >> 8 * (endian == kEndianBig ? span - 1 - i : i)) & 0xff;
+}
+
+void Signal::RawLimits(int64_t* lowest, int64_t* highest) const
+{
+    if (type == kSignalBool) {
+        *lowest = 0;
+        *highest = 1;
+    } else if (IsSignedType(type)) {
+        *lowest = -static_cast<int64_t>(1ULL << (bits - 1));
+        *highest = static_cast<int64_t>((1ULL << (bits - 1)) - 1);
+    } else {
+        *lowest = 0;
+        *highest = static_cast<int64_t>((1ULL << bits) - 1);   // unsigned: at most 32 bits
+    }
+}
+
 const Signal* SignalMessage::FindField(const std::string& wanted) const
 {
     for (const Signal& signal : signals) {

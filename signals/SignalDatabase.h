@@ -72,6 +72,11 @@ struct Signal {
     bool EnumRaw(const std::string& name, int64_t* raw) const;
     // The bytes an array field covers (n above); str fields their length.
     unsigned SpanBytes() const;
+    // The bits an array field holds in one byte of its span, as a mask
+    // (0xff for a str field).
+    unsigned BitsInByte(unsigned payloadByte) const;
+    // The smallest and largest raw value of an integer or bool signal.
+    void RawLimits(int64_t* lowest, int64_t* highest) const;
 };
 
 struct SignalMessage {

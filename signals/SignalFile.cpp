@@ -95,11 +95,6 @@ bool HasControl(const std::string& text)
     return false;
 }
 
-const char* KindWord(MessageKind kind)
-{
-    return MessageKindName(kind);
-}
-
 class Loader {
 public:
     Loader(const std::string& fileName, std::vector<std::string>* errors) : fileName_(fileName), errors_(errors) {}
@@ -224,12 +219,8 @@ bool Loader::LoadEnum(const toml::node& node, Signal* signal)
         Error(node.source(), "enum must be a table of raw value = \"NAME\", like enum = { 0 = \"STOPPED\", 2 = \"RUNNING\" }");
         return false;
     }
-    int64_t lowest = 0, highest = 1;
-    if (signal->type != kSignalBool) {
-        const bool isSigned = IsSignedType(signal->type);
-        lowest = isSigned ? -static_cast<int64_t>(1ULL << (signal->bits - 1)) : 0;
-        highest = static_cast<int64_t>((isSigned ? 1ULL << (signal->bits - 1) : 1ULL << signal->bits) - 1);
-    }
+    int64_t lowest, highest;
+    signal->RawLimits(&lowest, &highest);
     bool good = true;
     std::vector<toml::source_region> keyWhere, nameWhere;   // toml++ keeps keys sorted, not in file order
     for (auto&& [key, value] : *table) {
@@ -446,7 +437,7 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
         fits = Join(Join(Join(kMessageKeys, kValueKeys), kStringKeys), kArrayKeys);
     }
     const std::string fitsWhat = kindKnown ? FormatText("%s %s code (%08x)", message->kind == kArrayPayload ? "an" : "a",
-                                                        KindWord(message->kind),
+                                                        MessageKindName(message->kind),
                                                         static_cast<unsigned>(message->code))
                                            : std::string("a message");
     Signal self;
@@ -573,22 +564,13 @@ void Loader::CheckOverlaps(const SignalMessage& message, const std::vector<toml:
         extents.push_back(Extent{ i, field.byte, field.byte + span });
     }
     std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.begin < b.begin; });
-    // The bits a field holds in one of its bytes.
-    auto bitsIn = [](const Signal& field, uint64_t byte) -> unsigned {
-        if (field.type == kSignalStr)
-            return 0xff;
-        const unsigned span = field.SpanBytes();
-        const uint64_t mask = (field.bits >= 64 ? ~0ULL : (1ULL << field.bits) - 1) << field.bit;
-        const uint64_t i = byte - field.byte;
-        return static_cast<unsigned>(mask >> 8 * (field.endian == kEndianBig ? span - 1 - i : i)) & 0xff;
-    };
     for (size_t a = 0; a < extents.size(); ++a) {
         for (size_t b = a + 1; b < extents.size() && extents[b].begin < extents[a].end; ++b) {
             const Signal& first = message.signals[std::min(extents[a].index, extents[b].index)];
             const Signal& second = message.signals[std::max(extents[a].index, extents[b].index)];
             const uint64_t to = std::min(extents[a].end, extents[b].end);
             for (uint64_t byte = extents[b].begin; byte < to; ++byte) {
-                if ((bitsIn(first, byte) & bitsIn(second, byte)) != 0) {
+                if ((first.BitsInByte(static_cast<unsigned>(byte)) & second.BitsInByte(static_cast<unsigned>(byte))) != 0) {
                     Error(where[std::max(extents[a].index, extents[b].index)],
                           FormatText("field '%s' overlaps field '%s' in byte %llu", second.fieldName.c_str(),
                                      first.fieldName.c_str(), static_cast<unsigned long long>(byte)));

@@ -69,17 +69,6 @@ const char* EndianWord(const Signal& field)
     return field.endian == kEndianBig ? " big" : field.endian == kEndianLittle && field.SpanBytes() > 1 ? " little" : "";
 }
 
-// The bits a field holds in one of its bytes.
-unsigned BitsIn(const Signal& field, unsigned byte)
-{
-    if (field.type == kSignalStr)
-        return 0xff;
-    const unsigned span = field.SpanBytes();
-    const uint64_t mask = (field.bits >= 64 ? ~0ULL : (1ULL << field.bits) - 1) << field.bit;
-    const unsigned i = byte - field.byte;
-    return static_cast<unsigned>(mask >> 8 * (field.endian == kEndianBig ? span - 1 - i : i)) & 0xff;
-}
-
 // "bits 0-3" of a byte's mask, which is always one run.
 std::string MaskBits(unsigned mask)
 {
@@ -105,7 +94,7 @@ std::string Layout(const SignalMessage& message)
             const bool endless = field.type == kSignalStr && field.length == 0;
             if (byte < field.byte || (!endless && byte >= field.byte + field.SpanBytes()))
                 continue;
-            const unsigned mask = BitsIn(field, byte);
+            const unsigned mask = field.BitsInByte(byte);
             if (mask == 0xff)
                 whole = &field;
             owners += (owners.empty() ? "" : ", ") + field.fieldName + (mask == 0xff ? "" : " " + MaskBits(mask));
@@ -115,7 +104,7 @@ std::string Layout(const SignalMessage& message)
             // A run of bytes the field fills whole.
             const bool endless = whole->type == kSignalStr && whole->length == 0;
             const unsigned fieldEnd = endless ? byte + 1 : whole->byte + whole->SpanBytes();
-            while (last + 1 < fieldEnd && BitsIn(*whole, last + 1) == 0xff)
+            while (last + 1 < fieldEnd && whole->BitsInByte(last + 1) == 0xff)
                 ++last;
             if (endless)
                 owners += " (to the end)";
