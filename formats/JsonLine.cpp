@@ -2,9 +2,6 @@
 
 #include "common/FormatText.h"
 
-namespace {
-
-// A text without control characters (PayloadText's) as a JSON string.
 std::string JsonString(const std::string& text)
 {
     std::string quoted = "\"";
@@ -15,8 +12,6 @@ std::string JsonString(const std::string& text)
     }
     return quoted + '"';
 }
-
-} // namespace
 
 std::string FormatJsonLine(const RecordedMessage& message, uint64_t deltaMicros, bool expired,
                            const CodePage& codePage, const std::string& localTime)

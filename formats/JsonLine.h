@@ -8,6 +8,10 @@
 #include "common/PayloadText.h"
 #include "formats/RecordLine.h"
 
+// A text without control characters (PayloadText's) as a JSON string, in
+// its double quotes.
+std::string JsonString(const std::string& text);
+
 // {"t":0.012345,"delta_ms":12.345,"code":"30000201","kind":"string","length":5,"bytes":"68656c6c6f","text":"hello"}
 // "text" (string payloads only) is PayloadText of the bytes in codePage.
 // Values carry "value" instead of "length", "bytes" and "text"; a payload

@@ -1,0 +1,334 @@
+#include "signals/SignalCodec.h"
+
+#include <float.h>
+#include <math.h>
+#include <string.h>
+
+#include "common/FormatText.h"
+#include "velk/SharedBus.h"
+#include "common/ClosestWord.h"
+#include "formats/NumberArgument.h"
+
+namespace {
+
+uint64_t Mask(unsigned bits)
+{
+    return bits >= 64 ? ~0ULL : (1ULL << bits) - 1;
+}
+
+const CodePage& PageOf(const Signal& signal, const SignalCodePages& pages)
+{
+    return signal.encoding == kEncodingUtf8 ? *pages.utf8 : *pages.gbk;
+}
+
+double Physical(const Signal& signal, double raw)
+{
+    return raw * signal.scale + signal.offset;
+}
+
+void CheckLimits(DecodedSignal* decoded)
+{
+    const Signal& signal = *decoded->signal;
+    decoded->belowMin = signal.hasMin && decoded->physical < signal.min;
+    decoded->aboveMax = signal.hasMax && decoded->physical > signal.max;
+}
+
+void DecodeInteger(int64_t raw, DecodedSignal* decoded)
+{
+    const Signal& signal = *decoded->signal;
+    if (signal.type == kSignalBool)
+        raw = raw != 0 ? 1 : 0;
+    decoded->raw = raw;
+    decoded->physical = signal.type == kSignalBool ? static_cast<double>(raw) : Physical(signal, static_cast<double>(raw));
+    decoded->enumName = signal.EnumName(raw);
+    CheckLimits(decoded);
+}
+
+void DecodeField(const Signal& field, const std::string& bytes, const SignalCodePages& pages, DecodedSignal* decoded)
+{
+    if (field.type == kSignalStr) {
+        decoded->isText = true;
+        if (field.byte > bytes.size() || (field.length != 0 && bytes.size() - field.byte < field.length)) {
+            decoded->missing = true;
+            return;
+        }
+        std::string text = bytes.substr(field.byte, field.length == 0 ? std::string::npos : field.length);
+        text.resize(strnlen(text.c_str(), text.size()));
+        decoded->text = PayloadText(text, PageOf(field, pages));
+        return;
+    }
+    uint64_t bits = 0;
+    if (!ReadFieldBits(field, bytes, &bits)) {
+        decoded->missing = true;
+        return;
+    }
+    if (field.type == kSignalF32 || field.type == kSignalF64) {
+        decoded->isFloat = true;
+        if (field.type == kSignalF32) {
+            uint32_t word = static_cast<uint32_t>(bits);
+            float real;
+            memcpy(&real, &word, sizeof real);
+            decoded->rawFloat = real;
+        } else {
+            memcpy(&decoded->rawFloat, &bits, sizeof decoded->rawFloat);
+        }
+        decoded->physical = Physical(field, decoded->rawFloat);
+        CheckLimits(decoded);
+        return;
+    }
+    int64_t raw = static_cast<int64_t>(bits);
+    if (IsSignedType(field.type) && field.bits < 64 && (bits >> (field.bits - 1) & 1) != 0)
+        raw = static_cast<int64_t>(bits | ~Mask(field.bits));
+    DecodeInteger(raw, decoded);
+}
+
+void WriteFieldBits(const Signal& field, uint64_t value, std::string* bytes)
+{
+    const unsigned span = field.SpanBytes();
+    const uint64_t mask = Mask(field.bits) << field.bit;
+    value = (value & Mask(field.bits)) << field.bit;
+    for (unsigned i = 0; i < span; ++i) {
+        unsigned shift = 8 * (field.endian == kEndianBig ? span - 1 - i : i);
+        unsigned char keep = static_cast<unsigned char>(~(mask >> shift));
+        unsigned char set = static_cast<unsigned char>(value >> shift);
+        char& byte = (*bytes)[field.byte + i];
+        byte = static_cast<char>((static_cast<unsigned char>(byte) & keep) | set);
+    }
+}
+
+std::string EnumNames(const Signal& signal)
+{
+    std::string names;
+    for (const SignalEnumEntry& entry : signal.enums)
+        names += (names.empty() ? "" : ", ") + entry.name;
+    return names;
+}
+
+std::string WithUnit(double value, const Signal& signal)
+{
+    std::string text = FormatText("%.15g", value);
+    return signal.unit.empty() ? text : text + " " + signal.unit;
+}
+
+bool Refuse(std::string* error, const Signal& signal, const std::string& why)
+{
+    *error = signal.name + ": " + why;
+    return false;
+}
+
+// The whole raw value nearest q = (physical - offset) / scale, judged in
+// physical units so that 52.8 / 0.025 = 2111.9999... is 2112, and a half
+// that floating error puts just below .5 still rounds away from zero.
+int64_t NearestRaw(const Signal& signal, double physical, double q)
+{
+    const double below = floor(q);
+    const double errorBelow = fabs(physical - Physical(signal, below));
+    const double errorAbove = fabs(Physical(signal, below + 1) - physical);
+    const double tie = 1e-9 * fabs(signal.scale);
+    double nearest;
+    if (fabs(errorBelow - errorAbove) <= tie)
+        nearest = q >= 0 ? below + 1 : below;
+    else
+        nearest = errorBelow < errorAbove ? below : below + 1;
+    return static_cast<int64_t>(nearest);
+}
+
+// A decimal number with an optional sign.
+bool ParseSignedDecimal(const std::string& text, double* value)
+{
+    const bool negative = !text.empty() && text[0] == '-';
+    const size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    double magnitude;
+    if (!ParseDecimalArgument(text.substr(start), &magnitude))
+        return false;
+    *value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+} // namespace
+
+bool ReadFieldBits(const Signal& field, const std::string& bytes, uint64_t* bits)
+{
+    const unsigned span = field.SpanBytes();
+    if (field.byte > bytes.size() || bytes.size() - field.byte < span)
+        return false;
+    uint64_t word = 0;
+    for (unsigned i = 0; i < span; ++i) {
+        uint64_t byte = static_cast<unsigned char>(bytes[field.byte + i]);
+        word |= byte << 8 * (field.endian == kEndianBig ? span - 1 - i : i);
+    }
+    *bits = (word >> field.bit) & Mask(field.bits);
+    return true;
+}
+
+void DecodeMessage(const SignalMessage& message, int32_t value, const std::string& bytes,
+                   const SignalCodePages& pages, std::vector<DecodedSignal>* out)
+{
+    out->clear();
+    out->resize(message.signals.size());
+    for (size_t i = 0; i < message.signals.size(); ++i) {
+        const Signal& signal = message.signals[i];
+        DecodedSignal* decoded = &(*out)[i];
+        decoded->signal = &signal;
+        if (message.kind == kValueMessage) {
+            DecodeInteger(signal.type == kSignalU32 ? static_cast<int64_t>(static_cast<uint32_t>(value)) : value, decoded);
+        } else if (message.kind == kStringPayload) {
+            decoded->isText = true;
+            decoded->text = PayloadText(bytes, PageOf(signal, pages));
+        } else {
+            DecodeField(signal, bytes, pages, decoded);
+        }
+    }
+}
+
+bool EncodePhysical(const Signal& signal, double physical, SignalRaw* raw, std::string* error)
+{
+    if (signal.type == kSignalStr)
+        return Refuse(error, signal, "a text signal takes text, not a number");
+    if (!isfinite(physical))
+        return Refuse(error, signal, "the value must be a finite number");
+    if (signal.hasMin && physical < signal.min)
+        return Refuse(error, signal, WithUnit(physical, signal) + " is below its min " + WithUnit(signal.min, signal));
+    if (signal.hasMax && physical > signal.max)
+        return Refuse(error, signal, WithUnit(physical, signal) + " is above its max " + WithUnit(signal.max, signal));
+    const double q = (physical - signal.offset) / signal.scale;
+    if (IsFloatType(signal.type)) {
+        if (signal.type == kSignalF32 && fabs(q) > FLT_MAX)
+            return Refuse(error, signal, FormatText("raw value %.15g does not fit f32", q));
+        raw->isFloat = true;
+        raw->real = signal.type == kSignalF32 ? static_cast<double>(static_cast<float>(q)) : q;
+        return true;
+    }
+    int64_t lowest, highest;
+    signal.RawLimits(&lowest, &highest);
+    const std::string range = FormatText("%s in %u bits: %lld to %lld", SignalTypeName(signal.type),
+                                         signal.bits, static_cast<long long>(lowest),
+                                         static_cast<long long>(highest));
+    if (!(fabs(q) < 4e18))
+        return Refuse(error, signal, WithUnit(physical, signal) + " does not fit " + range);
+    const int64_t nearest = NearestRaw(signal, physical, q);
+    if (nearest < lowest || nearest > highest)
+        return Refuse(error, signal, WithUnit(physical, signal) + FormatText(" is raw %lld, which does not fit ",
+                                                                             static_cast<long long>(nearest)) + range);
+    raw->isFloat = false;
+    raw->integer = nearest;
+    return true;
+}
+
+bool EncodeSignalText(const Signal& signal, const std::string& text, SignalRaw* raw, std::string* error)
+{
+    int64_t named;
+    if (signal.EnumRaw(text, &named)) {
+        raw->isFloat = false;
+        raw->integer = named;
+        return true;
+    }
+    if (signal.type == kSignalBool && (text == "true" || text == "false")) {
+        raw->isFloat = false;
+        raw->integer = text == "true" ? 1 : 0;
+        return true;
+    }
+    double physical;
+    if (ParseSignedDecimal(text, &physical))
+        return EncodePhysical(signal, physical, raw, error);
+    if (signal.type == kSignalStr)
+        return Refuse(error, signal, "a text signal takes text, not a number");
+    std::string why = "'" + text + "' is not a number";
+    if (!signal.enums.empty()) {
+        why += " or one of its names (" + EnumNames(signal) + ")";
+        std::vector<std::string> names;
+        for (const SignalEnumEntry& entry : signal.enums)
+            names.push_back(entry.name);
+        const std::string meant = ClosestWord(text, names);
+        if (!meant.empty())
+            why += ": did you mean '" + meant + "'?";
+    } else if (signal.type == kSignalBool) {
+        why += ", true or false";
+    }
+    return Refuse(error, signal, why);
+}
+
+int32_t ValueWord(const SignalRaw& raw)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(raw.integer)));
+}
+
+bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::string>& assignments,
+                       const std::string& base, std::string* payload, std::string* error)
+{
+    std::vector<std::string> fieldNames;
+    for (const Signal& field : message.signals)
+        fieldNames.push_back(field.fieldName);
+    std::vector<const Signal*> fields;
+    std::vector<std::string> values;
+    for (const std::string& assignment : assignments) {
+        const size_t equals = assignment.find('=');
+        if (equals == std::string::npos) {
+            *error = message.name + ": expected FIELD=VALUE, got '" + assignment + "'";
+            return false;
+        }
+        const std::string name = assignment.substr(0, equals);
+        const Signal* field = message.FindField(name);
+        if (field == nullptr) {
+            const std::string meant = ClosestWord(name, fieldNames);
+            *error = message.name + ": no field '" + name + "'" + (meant.empty() ? "" : " (did you mean '" + meant + "'?)");
+            return false;
+        }
+        for (const Signal* earlier : fields) {
+            if (earlier == field) {
+                *error = field->name + ": given twice";
+                return false;
+            }
+        }
+        fields.push_back(field);
+        values.push_back(assignment.substr(equals + 1));
+    }
+    size_t size = base.size();
+    for (const Signal& field : message.signals)
+        size = std::max<size_t>(size, field.byte + field.SpanBytes());
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i]->type == kSignalStr && fields[i]->length == 0)
+            size = std::max(size, fields[i]->byte + values[i].size());
+    }
+    if (size > kMaxPayloadBytes) {
+        *error = message.name + ": the payload would be longer than 64 KiB";
+        return false;
+    }
+    std::string built = base;
+    built.resize(size, '\0');
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const Signal& field = *fields[i];
+        const std::string& value = values[i];
+        if (field.type == kSignalStr) {
+            if (field.encoding == kEncodingGbk) {
+                for (char c : value) {
+                    if (static_cast<unsigned char>(c) >= 0x80)
+                        return Refuse(error, field, "only ASCII text can be written to a gbk field here");
+                }
+            }
+            if (field.length != 0 && value.size() > field.length)
+                return Refuse(error, field, FormatText("'%s' is %zu bytes, longer than the field's %u",
+                                                       value.c_str(), value.size(), field.length));
+            const size_t room = field.length != 0 ? field.length : value.size();
+            std::string padded = value;
+            padded.resize(room, '\0');
+            built.replace(field.byte, room, padded);
+            continue;
+        }
+        SignalRaw raw;
+        if (!EncodeSignalText(field, value, &raw, error))
+            return false;
+        uint64_t bits = static_cast<uint64_t>(raw.integer);
+        if (field.type == kSignalF32) {
+            float real = static_cast<float>(raw.real);
+            uint32_t word;
+            memcpy(&word, &real, sizeof word);
+            bits = word;
+        } else if (field.type == kSignalF64) {
+            memcpy(&bits, &raw.real, sizeof bits);
+        }
+        WriteFieldBits(field, bits, &built);
+    }
+    *payload = built;
+    return true;
+}

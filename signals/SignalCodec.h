@@ -1,0 +1,67 @@
+// Raw messages to signals and back (where the bits sit: SignalDatabase.h).
+// Pure logic: text is decoded through the caller's code pages, the seam of
+// common/PayloadText.h, so the GBK decoder stays the system's.
+#pragma once
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include "signals/SignalDatabase.h"
+#include "common/PayloadText.h"
+
+// The decoders of the two encodings a signal file can name.
+struct SignalCodePages {
+    const CodePage* gbk;
+    const CodePage* utf8;
+};
+
+struct DecodedSignal {
+    const Signal* signal = nullptr;
+    bool missing = false;       // the array ends before the field does
+    bool isFloat = false;       // f32 and f64: the raw value is rawFloat
+    int64_t raw = 0;
+    double rawFloat = 0;        // NaN and infinities kept as they came
+    double physical = 0;        // raw * scale + offset; bool 0 or 1
+    const std::string* enumName = nullptr;   // the enum's name of raw; null when none
+    bool belowMin = false, aboveMax = false;
+    bool isText = false;        // str fields and string messages
+    std::string text;           // PayloadText: UTF-8, no control characters
+};
+
+// The message's signals, in the file's order, from the value word (value
+// messages) or the payload bytes (the others) into *out (cleared first).
+void DecodeMessage(const SignalMessage& message, int32_t value, const std::string& bytes,
+                   const SignalCodePages& pages, std::vector<DecodedSignal>* out);
+
+// An integer or bool field's raw value from the payload; false when the
+// payload ends before the field does. Floats come as their bit pattern.
+bool ReadFieldBits(const Signal& field, const std::string& bytes, uint64_t* bits);
+
+// A raw value as the bus carries it.
+struct SignalRaw {
+    bool isFloat = false;
+    int64_t integer = 0;
+    double real = 0;
+};
+
+// physical -> raw: (physical - offset) / scale rounded to the nearest whole
+// raw value (halves away from zero), floats unrounded. Refused, with why in
+// *error naming the signal, outside min/max or when the raw value does not
+// fit the type and bits.
+bool EncodePhysical(const Signal& signal, double physical, SignalRaw* raw, std::string* error);
+
+// The same from text: an enum name, true/false for a bool, or a decimal
+// number (sign, fraction and exponent allowed). A str signal is refused.
+bool EncodeSignalText(const Signal& signal, const std::string& text, SignalRaw* raw, std::string* error);
+
+// The word to post for a value message's raw value (an unsigned one above
+// 0x7fffffff as its two's complement).
+int32_t ValueWord(const SignalRaw& raw);
+
+// An array message's payload from "field=value" assignments (values as
+// EncodeSignalText takes them; a str field's text as it is, UTF-8 for a
+// utf-8 field, ASCII only for a gbk one). The bytes no assignment sets come
+// from base, else zero; the payload is as long as base or the message's
+// last field, whichever is longer (a str field without length: its text).
+bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::string>& assignments,
+                       const std::string& base, std::string* payload, std::string* error);

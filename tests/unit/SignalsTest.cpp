@@ -1,0 +1,315 @@
+// The signal file: its strict loader, the bits of every field type in both
+// byte orders, rounding and limits on the way back, and the texts.
+#include <iconv.h>
+#include <math.h>
+
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "signals/SignalCodec.h"
+#include "signals/SignalFile.h"
+#include "signals/SignalTable.h"
+#include "signals/SignalText.h"
+
+namespace {
+
+bool DecodeGbk(const char* bytes, size_t count, std::u16string* text)
+{
+    iconv_t converter = iconv_open("UTF-16LE", "GBK");
+    std::string in(bytes, count), out(count * 4 + 4, '\0');
+    char* inAt = &in[0];
+    char* outAt = &out[0];
+    size_t inLeft = count, outLeft = out.size();
+    bool whole = iconv(converter, &inAt, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
+    iconv_close(converter);
+    text->clear();
+    for (size_t i = 0; i + 1 < out.size() - outLeft; i += 2)
+        text->push_back(static_cast<char16_t>(static_cast<unsigned char>(out[i]) | static_cast<unsigned char>(out[i + 1]) << 8));
+    return whole;
+}
+bool GbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+const CodePage kGbk = { 2, GbkLeadByte, DecodeGbk };
+const SignalCodePages kPages = { &kGbk, &kGbk };
+
+std::vector<std::string> Load(const std::string& text, SignalDatabase* database)
+{
+    std::vector<std::string> errors;
+    LoadSignalFile(text, "f.toml", database, &errors);
+    return errors;
+}
+
+// One array message holding one field, as the file would state it.
+Signal Field(const std::string& keys)
+{
+    SignalDatabase database;
+    std::vector<std::string> errors = Load("[[message]]\ncode = \"30000401\"\nname = \"a\"\n[[message.field]]\nname = \"f\"\n" + keys, &database);
+    EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors[0]);
+    return errors.empty() ? database.Messages()[0].signals[0] : Signal();
+}
+
+SignalMessage MessageOf(const Signal& field)
+{
+    SignalMessage message;
+    message.kind = kArrayPayload;
+    message.name = "a";
+    message.signals.push_back(field);
+    return message;
+}
+
+DecodedSignal DecodeOne(const Signal& field, const std::string& bytes)
+{
+    SignalMessage message;
+    message.kind = kArrayPayload;
+    message.signals.push_back(field);
+    std::vector<DecodedSignal> decoded;
+    DecodeMessage(message, 0, bytes, kPages, &decoded);
+    DecodedSignal one = decoded[0];
+    one.signal = &field;
+    return one;
+}
+
+TEST(SignalFile, TheExampleRigLoadsDecodesAndShows)
+{
+    std::ifstream file(CORVANE_SIGNALS_EXAMPLE, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    SignalDatabase database;
+    std::vector<std::string> errors = Load(text.str(), &database);
+    ASSERT_TRUE(errors.empty()) << errors[0];
+    EXPECT_EQ("4 messages, 7 signals", SignalSummary(database));
+    EXPECT_EQ(100000u, database.FindMessage("motor.speed")->periodMicros);
+    ASSERT_NE(nullptr, database.FindCode(0x30000401));
+    EXPECT_EQ(nullptr, database.FindCode(0x30000402));
+    EXPECT_EQ("pressure", database.FindSignal("pump.status.pressure").signal->fieldName);
+
+    std::vector<DecodedSignal> decoded;
+    // mode auto, valve open; temperature -125 in 12 bits (0xf83); pressure 241 big-endian.
+    DecodeMessage(*database.FindCode(0x30000401), 0, std::string("\x12\x83\x0f\x00\xf1\x00", 6), kPages, &decoded);
+    EXPECT_EQ("pump.status.mode=auto  pump.status.valve=open  pump.status.temperature=-12.5 degC  "
+              "pump.status.pressure=2.41 bar", FormatSignalsLine(decoded));
+    EXPECT_EQ("{\"pump.status.mode\":{\"name\":\"auto\",\"raw\":2},\"pump.status.valve\":{\"name\":\"open\",\"raw\":1},"
+              "\"pump.status.temperature\":-12.5,\"pump.status.pressure\":2.41}", FormatSignalsJson(decoded));
+    DecodeMessage(*database.FindCode(0x20001001), 13000, "", kPages, &decoded);
+    EXPECT_EQ("motor.speed=3250 rpm (above max 3000 rpm)", FormatSignalsLine(decoded));
+    DecodeMessage(*database.FindCode(0x20001002), 7, "", kPages, &decoded);
+    EXPECT_EQ("{\"motor.state\":{\"name\":null,\"raw\":7}}", FormatSignalsJson(decoded));
+    DecodeMessage(*database.FindCode(0x30000201), 0, "\xbe\xcd\xd0\xf7\n", kPages, &decoded);   // 就绪
+    EXPECT_EQ("rig.text=\"\xe5\xb0\xb1\xe7\xbb\xaa\\n\"", FormatSignalsLine(decoded));
+
+    std::string shown, why;
+    ASSERT_TRUE(FormatSignalDetail(database, "pump.status.valve", &shown, &why));
+    EXPECT_NE(std::string::npos, shown.find("  byte 0     mode bits 0-3, valve bit 4\n"));
+    EXPECT_NE(std::string::npos, shown.find("  byte 2     temperature bits 0-3\n"));
+    EXPECT_NE(std::string::npos, shown.find("  bytes 3-4  pressure\n"));
+    EXPECT_NE(std::string::npos, shown.find("pump.status.temperature  bytes 1-2 bits 0-11 little  i16"));
+    EXPECT_FALSE(FormatSignalDetail(database, "pump.stat", &shown, &why));
+    EXPECT_EQ("no message or signal 'pump.stat' in the file (did you mean 'pump.status'?)", why);
+    EXPECT_NE(std::string::npos, FormatSignalTable(database).find("20001001  value   motor.speed"));
+}
+
+TEST(SignalFile, EveryMistakeIsNamedAtItsLineAndColumn)
+{
+    const std::string head = "[[message]]\ncode = \"30000401\"\nname = \"a\"\n[[message.field]]\nname = \"f\"\n";
+    struct Case { std::string text; const char* error; };
+    const Case cases[] = {
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nscael = 2\n", "f.toml:4:1: unknown key 'scael' (did you mean 'scale'?)" },
+        { "[[message]\n", "f.toml:1:11: TOML: " },   // the second ] missing
+        { "[[message]]\ncode = \"20001001\"\nname = \"\xff\"\n", "f.toml:3:8: TOML: " },   // no UTF-8
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\n[[message]]\ncode = \"0x20001001\"\nname = \"b\"\n",
+          "f.toml:6:8: code 20001001 is given twice (first at line 1)" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\n[[message]]\ncode = \"20001002\"\nname = \"a\"\n",
+          "f.toml:6:8: name 'a' is given twice (first at line 1)" },
+        { "[[message]]\ncode = \"2000100g\"\nname = \"a\"\n", "f.toml:2:8: bad code '2000100g'" },
+        { "[[message]]\ncode = 20001001\nname = \"a\"\n", "f.toml:2:8: write the code as hex text" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"motor speed\"\n", "f.toml:3:8: name 'motor speed' must be" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nfield = []\n", "f.toml:4:1: key 'field' does not fit a value code (20001001)" },
+        { "[[message]]\ncode = \"30000201\"\nname = \"a\"\nunit = \"V\"\n", "f.toml:4:1: key 'unit' does not fit a string code" },
+        { "[[message]]\ncode = \"30000401\"\nname = \"a\"\nencoding = \"gbk\"\n", "f.toml:4:1: key 'encoding' does not fit an array" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nperiod = \"5x\"\n", "f.toml:4:10: bad period: unknown unit" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nscale = 0\n", "f.toml:4:9: scale must not be 0" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nmin = 5\nmax = 4\n", "f.toml:5:7: max 4 is below min 5" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nsigned = false\nenum = { -1 = \"X\" }\n",
+          "f.toml:5:10: enum key '-1' is not a raw value of this signal (0 to 4294967295)" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"X\", 0x1 = \"Y\" }\n", "f.toml:4:19: enum value 1 given twice" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"on off\" }\n", "f.toml:4:14: enum name 'on off'" },
+        { head + "byte = 0\ntype = \"u12\"\n", "f.toml:7:8: unknown type 'u12'" },
+        { head + "byte = 0\ntype = \"u16\"\n", "f.toml:4:1: field 'f' spans 2 bytes: it needs endian" },
+        { head + "byte = 0\nbit = 6\nbits = 3\ntype = \"u8\"\n", "f.toml:4:1: field 'f' spans 2 bytes" },
+        { head + "byte = 65535\ntype = \"u16\"\nendian = \"big\"\n", "f.toml:6:8: the field ends at byte 65537, past the 64 KiB" },
+        { head + "byte = 65536\ntype = \"u8\"\n", "f.toml:6:8: byte must be a whole number from 0 to 65535" },
+        { head + "byte = 0\ntype = \"f32\"\nendian = \"little\"\nenum = { 0 = \"Z\" }\n", "f.toml:9:1: enum does not fit a float field (f32)" },
+        { head + "byte = 0\ntype = \"str\"\nunit = \"V\"\n", "f.toml:8:1: key 'unit' does not fit a str field" },
+        { head + "byte = 0\ntype = \"i16\"\nbits = 17\nendian = \"big\"\n", "f.toml:8:8: bits must be a whole number from 1 to 16" },
+        { head + "byte = 0\ntype = \"u8\"\nbit = 8\n", "f.toml:8:7: bit must be a whole number from 0 to 7" },
+        { head + "byte = 0\ntype = \"u8\"\nendian = \"middle\"\n", "f.toml:8:10: endian must be" },
+        { head + "byte = 0\ntype = \"u8\"\nbits = 4\n[[message.field]]\nname = \"g\"\nbyte = 0\nbit = 3\ntype = \"bool\"\n",
+          "f.toml:9:1: field 'g' overlaps field 'f' in byte 0" },
+        { head + "byte = 0\ntype = \"str\"\nlength = 4\n[[message.field]]\nname = \"g\"\nbyte = 3\ntype = \"u8\"\n",
+          "f.toml:9:1: field 'g' overlaps field 'f' in byte 3" },
+        { head + "byte = 0\ntype = \"u8\"\n[[message.field]]\nname = \"f\"\nbyte = 1\ntype = \"u8\"\n",
+          "f.toml:8:1: name 'a.f' is given twice (first at line 4)" },
+        { "title = \"rig\"\n", "f.toml:1:1: unknown key 'title' (expected message)" },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.text);
+        SignalDatabase database;
+        std::vector<std::string> errors = Load(test.text, &database);
+        ASSERT_FALSE(errors.empty());
+        EXPECT_EQ(0u, errors[0].find(test.error)) << errors[0];
+        EXPECT_TRUE(database.Messages().empty());
+    }
+    // Two fields side by side in one byte, and one ending at the last byte, are no mistake.
+    SignalDatabase database;
+    EXPECT_TRUE(Load(head + "byte = 65535\ntype = \"u8\"\nbits = 4\n[[message.field]]\nname = \"g\"\nbyte = 65535\nbit = 4\nbits = 4\n"
+                     "type = \"u8\"\n", &database).empty());
+    // All mistakes are told, up to the bound, then one line says more were left out.
+    std::string many;
+    for (int i = 0; i < kMaxSignalErrors + 10; ++i)
+        many += "[[message]]\ncode = \"2000100" + std::to_string(i % 10) + "\"\nname = \"m" + std::to_string(i) + "\"\nscael = 1\n";
+    std::vector<std::string> errors = Load(many, &database);
+    ASSERT_EQ(static_cast<size_t>(kMaxSignalErrors + 1), errors.size());
+    EXPECT_EQ("f.toml:4:1: unknown key 'scael' (did you mean 'scale'?)", errors[0]);
+    EXPECT_EQ("f.toml: more errors left out (the first 50 are shown)", errors.back());
+}
+
+TEST(SignalCodec, EveryTypeInBothByteOrdersAtItsLimits)
+{
+    struct Case { const char* keys; std::string bytes; long long raw; };
+    const Case cases[] = {
+        { "byte = 0\ntype = \"u8\"\n", "\xff", 255 },
+        { "byte = 1\ntype = \"i8\"\n", std::string("\x00\x80", 2), -128 },
+        { "byte = 0\ntype = \"u16\"\nendian = \"little\"\n", "\x34\x12", 0x1234 },
+        { "byte = 0\ntype = \"u16\"\nendian = \"big\"\n", "\x12\x34", 0x1234 },
+        { "byte = 0\ntype = \"i16\"\nendian = \"big\"\n", std::string("\x80\x00", 2), -32768 },
+        { "byte = 0\ntype = \"u32\"\nendian = \"little\"\n", "\xff\xff\xff\xff", 4294967295LL },
+        { "byte = 0\ntype = \"i32\"\nendian = \"big\"\n", std::string("\x80\x00\x00\x00", 4), -2147483647LL - 1 },
+        { "byte = 0\ntype = \"i32\"\nendian = \"little\"\n", "\xff\xff\xff\x7f", 2147483647LL },
+        // Packed across bytes: 12 signed bits from bit 4 of byte 0 (little) or the top 12 of bytes 0-1 (big).
+        { "byte = 0\nbit = 4\nbits = 12\ntype = \"i16\"\nendian = \"little\"\n", "\x0f\x80", -2048 },
+        { "byte = 0\nbit = 4\nbits = 12\ntype = \"i16\"\nendian = \"little\"\n", "\xf0\x7f", 2047 },
+        { "byte = 0\nbit = 4\nbits = 12\ntype = \"i16\"\nendian = \"big\"\n", "\x80\x0f", -2048 },
+        { "byte = 0\nbit = 4\nbits = 12\ntype = \"i16\"\nendian = \"big\"\n", "\x7f\xf0", 2047 },
+        { "byte = 0\nbits = 12\ntype = \"u16\"\nendian = \"big\"\n", "\xfa\xbc", 0xabc },
+        { "byte = 0\nbit = 7\nbits = 2\ntype = \"u8\"\nendian = \"little\"\n", "\x80\x01", 3 },
+        { "byte = 0\nbit = 7\nbits = 2\ntype = \"u8\"\nendian = \"little\"\n", "\x7f\xfe", 0 },
+        { "byte = 0\nbit = 7\nbits = 32\ntype = \"u32\"\nendian = \"big\"\n", "\x7f\xff\xff\xff\x80", 0xffffffffLL },
+        { "byte = 0\nbit = 7\ntype = \"bool\"\n", "\x80", 1 },
+        { "byte = 0\nbit = 7\ntype = \"bool\"\n", "\x7f", 0 },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.keys);
+        Signal field = Field(test.keys);
+        DecodedSignal decoded = DecodeOne(field, test.bytes);
+        EXPECT_FALSE(decoded.missing);
+        EXPECT_EQ(test.raw, decoded.raw);
+        // Back again: the same bytes from zero, the bits around it untouched from a base of ones.
+        std::string built, why;
+        ASSERT_TRUE(BuildArrayPayload(MessageOf(field), { "f=" + std::to_string(test.raw) }, "", &built, &why)) << why;
+        EXPECT_EQ(test.raw, DecodeOne(field, built).raw);
+        const std::string ones(test.bytes.size(), '\xff');
+        ASSERT_TRUE(BuildArrayPayload(MessageOf(field), { "f=" + std::to_string(test.raw) }, ones, &built, &why));
+        EXPECT_EQ(test.raw, DecodeOne(field, built).raw);
+        EXPECT_TRUE(DecodeOne(field, test.bytes.substr(0, test.bytes.size() - 1)).missing);
+    }
+}
+
+TEST(SignalCodec, FloatsKeepNaNAndInfinities)
+{
+    const Signal f32 = Field("byte = 0\ntype = \"f32\"\nendian = \"big\"\n");
+    const Signal f64 = Field("byte = 0\ntype = \"f64\"\nendian = \"little\"\n");
+    struct Case { const Signal* field; std::string bytes; const char* text; };
+    const Case cases[] = {
+        { &f32, std::string("\x7f\xc0\x00\x00", 4), "NaN" },
+        { &f32, std::string("\x7f\x80\x00\x00", 4), "inf" },
+        { &f32, std::string("\xff\x80\x00\x00", 4), "-inf" },
+        { &f32, std::string("\x3d\xcc\xcc\xcd", 4), "0.1" },            // the float nearest 0.1, shortest
+        { &f32, std::string("\x7f\x7f\xff\xff", 4), "3.4028235e+38" },
+        { &f64, std::string("\x00\x00\x00\x00\x00\x00\xf0\x7f", 8), "inf" },
+        { &f64, std::string("\x9a\x99\x99\x99\x99\x99\xb9\x3f", 8), "0.1" },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.text);
+        DecodedSignal decoded = DecodeOne(*test.field, test.bytes);
+        EXPECT_EQ(test.text, FormatPhysical(decoded));
+        std::vector<DecodedSignal> one(1, decoded);
+        const std::string json = FormatSignalsJson(one);
+        EXPECT_EQ(isfinite(decoded.physical) ? std::string("{\"a.f\":") + test.text + "}"
+                                            : std::string("{\"a.f\":\"") + test.text + "\"}", json);
+    }
+}
+
+TEST(SignalCodec, EncodingRoundsToNearestAndRefusesWhatDoesNotFit)
+{
+    SignalRaw raw;
+    std::string why;
+    const Signal speed = Field("byte = 0\ntype = \"u16\"\nendian = \"little\"\nscale = 0.025\nunit = \"rpm\"\nmin = -1\nmax = 1600\n");
+    struct Case { double physical; long long raw; };
+    const Case rounded[] = {
+        { 52.8, 2112 }, { 0.0125, 1 }, { 0.0124, 0 }, { 1600, 64000 }, { 0.3, 12 }, { 1.0375, 42 },
+    };
+    for (const Case& test : rounded) {
+        SCOPED_TRACE(test.physical);
+        ASSERT_TRUE(EncodePhysical(speed, test.physical, &raw, &why)) << why;
+        EXPECT_EQ(test.raw, raw.integer);
+    }
+    EXPECT_FALSE(EncodePhysical(speed, 1600.001, &raw, &why));
+    EXPECT_EQ("a.f: 1600.001 rpm is above its max 1600 rpm", why);
+    EXPECT_FALSE(EncodePhysical(speed, -1.001, &raw, &why));
+    EXPECT_EQ("a.f: -1.001 rpm is below its min -1 rpm", why);
+    EXPECT_FALSE(EncodePhysical(speed, -0.5, &raw, &why));     // within min, but raw -20 is no u16
+    EXPECT_EQ("a.f: -0.5 rpm is raw -20, which does not fit u16 in 16 bits: 0 to 65535", why);
+
+    const Signal twelve = Field("byte = 0\nbits = 12\ntype = \"i16\"\nendian = \"big\"\n");
+    EXPECT_TRUE(EncodeSignalText(twelve, "-2048", &raw, &why));
+    EXPECT_EQ(-2048, raw.integer);
+    EXPECT_TRUE(EncodeSignalText(twelve, "+2047", &raw, &why));
+    EXPECT_FALSE(EncodeSignalText(twelve, "2048", &raw, &why));
+    EXPECT_FALSE(EncodeSignalText(twelve, "-2049", &raw, &why));
+    EXPECT_TRUE(EncodeSignalText(twelve, "-0.5", &raw, &why));  // halves away from zero
+    EXPECT_EQ(-1, raw.integer);
+
+    const Signal state = Field("byte = 0\ntype = \"u8\"\nenum = { 0 = \"STOPPED\", 2 = \"RUNNING\" }\n");
+    EXPECT_TRUE(EncodeSignalText(state, "RUNNING", &raw, &why));
+    EXPECT_EQ(2, raw.integer);
+    EXPECT_FALSE(EncodeSignalText(state, "RUNING", &raw, &why));
+    EXPECT_EQ("a.f: 'RUNING' is not a number or one of its names (STOPPED, RUNNING): did you mean 'RUNNING'?", why);
+    EXPECT_FALSE(EncodeSignalText(state, "256", &raw, &why));
+
+    const Signal real = Field("byte = 0\ntype = \"f32\"\nendian = \"little\"\n");
+    EXPECT_TRUE(EncodeSignalText(real, "3.4e38", &raw, &why));
+    EXPECT_FALSE(EncodeSignalText(real, "3.5e38", &raw, &why));
+
+    SignalDatabase database;
+    ASSERT_TRUE(Load("[[message]]\ncode = \"20001001\"\nname = \"w\"\nsigned = false\n", &database).empty());
+    const Signal& word = database.Messages()[0].signals[0];
+    ASSERT_TRUE(EncodeSignalText(word, "4294967295", &raw, &why));
+    EXPECT_EQ(-1, ValueWord(raw));
+    EXPECT_FALSE(EncodeSignalText(word, "4294967296", &raw, &why));
+    std::vector<DecodedSignal> decoded;
+    DecodeMessage(database.Messages()[0], -1, "", kPages, &decoded);
+    EXPECT_EQ("w=4294967295", FormatSignalsLine(decoded));
+}
+
+TEST(SignalCodec, ArrayPayloadsFromFieldsOverABase)
+{
+    SignalDatabase database;
+    std::ifstream file(CORVANE_SIGNALS_EXAMPLE, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    ASSERT_TRUE(Load(text.str(), &database).empty());
+    const SignalMessage& pump = *database.FindMessage("pump.status");
+    std::string payload, why;
+    ASSERT_TRUE(BuildArrayPayload(pump, { "pressure=2.41", "valve=open" }, "", &payload, &why)) << why;
+    EXPECT_EQ(std::string("\x10\x00\x00\x00\xf1", 5), payload);
+    ASSERT_TRUE(BuildArrayPayload(pump, { "mode=manual", "temperature=-0.1" }, std::string(7, '\xee'), &payload, &why));
+    EXPECT_EQ(std::string("\xe1\xff\xef\xee\xee\xee\xee", 7), payload);   // bits 4-7 of byte 2 and the rest kept
+    EXPECT_FALSE(BuildArrayPayload(pump, { "pressur=1" }, "", &payload, &why));
+    EXPECT_EQ("pump.status: no field 'pressur' (did you mean 'pressure'?)", why);
+    EXPECT_FALSE(BuildArrayPayload(pump, { "pressure=10.01" }, "", &payload, &why));
+    EXPECT_FALSE(BuildArrayPayload(pump, { "mode=1", "mode=2" }, "", &payload, &why));
+    EXPECT_FALSE(BuildArrayPayload(pump, { "mode" }, "", &payload, &why));
+}
+
+} // namespace
