@@ -15,3 +15,12 @@
 // ("2026-12-08T20:25:40.150+08:00") comes first, as "time". No newline.
 std::string FormatJsonLine(const RecordedMessage& message, uint64_t deltaMicros, bool expired,
                            const CodePage& codePage, const std::string& localTime = std::string());
+
+// The message's own members of that line, from "code" on, without braces:
+// "code":"20000801","kind":"value","value":255. For lines that say more
+// about a message (velkctl session's answers and events).
+std::string FormatMessageMembers(const RecordedMessage& message, bool expired, const CodePage& codePage);
+
+// Text as a JSON string in double quotes: '"' and '\\' escaped, control
+// characters as \u00XX; other bytes as they are (UTF-8 in, UTF-8 out).
+std::string JsonString(const std::string& text);
