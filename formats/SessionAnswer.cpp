@@ -19,10 +19,13 @@ std::string JsonNumber(double value)
 {
     if (!isfinite(value))
         return "null";
+    // An exponent only where plain digits would be long: 50, not 5e+01.
+    const double size = fabs(value);
+    const bool plain = size == 0 || (size >= 1e-4 && size < 1e16);
     std::string text;
     for (int precision = 1; precision <= 17; ++precision) {
         text = FormatText("%.*g", precision, value);
-        if (strtod(text.c_str(), nullptr) == value)
+        if (strtod(text.c_str(), nullptr) == value && (!plain || text.find('e') == std::string::npos))
             break;
     }
     return text;
