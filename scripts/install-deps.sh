@@ -24,6 +24,11 @@ dpkg -s imagemagick >/dev/null 2>&1 || need+=(imagemagick)
 command -v xdotool >/dev/null || need+=(xdotool)
 command -v python3 >/dev/null || need+=(python3)     # scripts/package.sh
 command -v git >/dev/null || need+=(git)
+# The velk Python package: its tests, and its wheel built offline (python/).
+dpkg -s python3-pytest >/dev/null 2>&1 || need+=(python3-pytest)
+dpkg -s python3-setuptools >/dev/null 2>&1 || need+=(python3-setuptools)
+dpkg -s python3-wheel >/dev/null 2>&1 || need+=(python3-wheel)
+dpkg -s python3-pip >/dev/null 2>&1 || need+=(python3-pip)
 command -v mosquitto >/dev/null || [ -x /usr/sbin/mosquitto ] || need+=(mosquitto)
 command -v mosquitto_sub >/dev/null || need+=(mosquitto-clients)
 
