@@ -102,10 +102,13 @@ class Waiter:
         self._id = request_id
         self.match = match
         self.within = within
+        self._answer = None   # kept: wait() may be asked again
 
     def wait(self):
         """The matching Message, or velk.ExpectTimeout saying what was seen."""
-        answer = self._bus._answer(self._id, self.within + _ANSWER_GRACE)
+        if self._answer is None:
+            self._answer = self._bus._answer(self._id, self.within + _ANSWER_GRACE)
+        answer = self._answer
         if answer.get("matched"):
             return self._bus._seen(Message(answer["msg"]))
         seen = int(answer.get("seen", 0))
