@@ -6,11 +6,31 @@ std::string JsonString(const std::string& text)
 {
     std::string quoted = "\"";
     for (char c : text) {
-        if (c == '"' || c == '\\')
+        if (c == '"' || c == '\\') {
             quoted += '\\';
-        quoted += c;
+            quoted += c;
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            quoted += FormatText("\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+        } else {
+            quoted += c;
+        }
     }
     return quoted + '"';
+}
+
+std::string FormatMessageMembers(const RecordedMessage& message, bool expired, const CodePage& codePage)
+{
+    std::string members = FormatText("\"code\":\"%08x\",\"kind\":\"%s\"", static_cast<unsigned>(message.code),
+                                     MessageKindName(message.kind));
+    if (message.kind == kValueMessage)
+        return members + FormatText(",\"value\":%d", static_cast<int>(message.value));
+    members += FormatText(",\"length\":%zu,\"bytes\":\"", message.bytes.size());
+    members += FormatHexBytes(message.bytes) + '"';
+    if (message.kind == kStringPayload)
+        members += ",\"text\":" + JsonString(PayloadText(message.bytes, codePage));
+    if (expired)
+        members += ",\"expired\":true";
+    return members;
 }
 
 std::string FormatJsonLine(const RecordedMessage& message, uint64_t deltaMicros, bool expired,
@@ -21,15 +41,5 @@ std::string FormatJsonLine(const RecordedMessage& message, uint64_t deltaMicros,
         line += "\"time\":\"" + localTime + "\",";
     line += "\"t\":" + FormatSeconds(message.micros);
     line += ",\"delta_ms\":" + FormatMillis(deltaMicros);
-    line += FormatText(",\"code\":\"%08x\",\"kind\":\"%s\"", static_cast<unsigned>(message.code),
-                       MessageKindName(message.kind));
-    if (message.kind == kValueMessage)
-        return line + FormatText(",\"value\":%d}", static_cast<int>(message.value));
-    line += FormatText(",\"length\":%zu,\"bytes\":\"", message.bytes.size());
-    line += FormatHexBytes(message.bytes) + '"';
-    if (message.kind == kStringPayload)
-        line += ",\"text\":" + JsonString(PayloadText(message.bytes, codePage));
-    if (expired)
-        line += ",\"expired\":true";
-    return line + "}";
+    return line + "," + FormatMessageMembers(message, expired, codePage) + "}";
 }

@@ -28,6 +28,11 @@ command -v python3 >/dev/null || need+=(python3)     # scripts/package.sh
 command -v git >/dev/null || need+=(git)
 command -v clang++ >/dev/null || need+=(clang)     # scripts/fuzz.sh: libFuzzer
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
+# The velk Python package: its tests, and its wheel built offline (python/).
+dpkg -s python3-pytest >/dev/null 2>&1 || need+=(python3-pytest)
+dpkg -s python3-setuptools >/dev/null 2>&1 || need+=(python3-setuptools)
+dpkg -s python3-wheel >/dev/null 2>&1 || need+=(python3-wheel)
+dpkg -s python3-pip >/dev/null 2>&1 || need+=(python3-pip)
 command -v mosquitto >/dev/null || [ -x /usr/sbin/mosquitto ] || need+=(mosquitto)
 command -v mosquitto_sub >/dev/null || need+=(mosquitto-clients)
 

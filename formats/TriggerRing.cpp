@@ -1,0 +1,66 @@
+#include "formats/TriggerRing.h"
+
+namespace {
+
+size_t MessageBytes(const RecordedMessage& message)
+{
+    return kRingMessageBytes + message.bytes.size();
+}
+
+} // namespace
+
+void TriggerRing::Add(const RecordedMessage& message, bool triggered)
+{
+    Tick(message.micros);
+    if (posting_) {
+        sink_->Write(message, false);
+    } else if (triggered && files_ < limits_.maxTriggers) {
+        const uint64_t since = message.micros > limits_.preMicros ? message.micros - limits_.preMicros : 0;
+        Keep(message);   // ages the window out first, so the time bound is the trigger's
+        ++files_;
+        sink_->Begin(files_, message.micros, newestCapDropped_ > since);
+        for (size_t i = 0; i < ring_.size(); ++i)
+            sink_->Write(ring_[i], i + 1 == ring_.size());
+        posting_ = true;
+        postEnd_ = message.micros + limits_.postMicros;
+        return;
+    }
+    // Kept while posting too: a later trigger's file holds its own whole pre-window.
+    Keep(message);
+}
+
+void TriggerRing::Tick(uint64_t nowMicros)
+{
+    if (posting_ && nowMicros > postEnd_) {
+        posting_ = false;
+        sink_->End(files_);
+    }
+}
+
+void TriggerRing::Finish()
+{
+    if (posting_) {
+        posting_ = false;
+        sink_->End(files_);
+    }
+}
+
+void TriggerRing::Keep(const RecordedMessage& message)
+{
+    ring_.push_back(message);
+    ringBytes_ += MessageBytes(message);
+    // A message exactly preMicros old is still inside the window.
+    while (!ring_.empty() && ring_.front().micros + limits_.preMicros < message.micros)
+        Forget();
+    while (ring_.size() > 1 && (ring_.size() > limits_.maxMessages || ringBytes_ > limits_.maxBytes)) {
+        ++capDropped_;
+        newestCapDropped_ = ring_.front().micros + 1;
+        Forget();
+    }
+}
+
+void TriggerRing::Forget()
+{
+    ringBytes_ -= MessageBytes(ring_.front());
+    ring_.pop_front();
+}

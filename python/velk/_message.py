@@ -1,0 +1,42 @@
+"""A message as velkctl session writes it (docs/session.md)."""
+
+
+class Message:
+    """One bus message: code, kind ("value", "string", "array"), value (value
+    messages), bytes and text (payloads), time (seconds since the session
+    started, by the bus's timestamps), signals and labels (with a signal file)."""
+
+    __slots__ = ("code", "kind", "value", "bytes", "text", "time", "signals", "labels", "expired")
+
+    def __init__(self, fields):
+        self.code = int(fields["code"], 16)
+        self.kind = fields["kind"]
+        self.value = fields.get("value")
+        self.bytes = bytes.fromhex(fields.get("bytes", ""))
+        self.text = fields.get("text")
+        self.time = float(fields["t"])
+        self.signals = dict(fields.get("signals", {}))
+        self.labels = dict(fields.get("labels", {}))
+        self.expired = bool(fields.get("expired", False))
+
+    def __str__(self):
+        if self.kind == "value":
+            data = str(self.value)
+        elif self.text is not None:
+            data = repr(self.text)
+        else:
+            data = self.bytes.hex() or "-"
+        line = "%.6f %08x %s %s" % (self.time, self.code, self.kind, data)
+        for name, value in self.signals.items():
+            line += " %s=%s" % (name, self.labels.get(name, value))
+        return line
+
+    def __repr__(self):
+        return "<velk.Message %s>" % self
+
+
+def code_text(code):
+    """A code as the protocol writes it: 8 hex digits."""
+    if not isinstance(code, int) or isinstance(code, bool) or not 0 <= code <= 0xFFFFFFFF:
+        raise ValueError("a code is an int from 0 to 0xffffffff, not %r" % (code,))
+    return "%08x" % code

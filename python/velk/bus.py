@@ -1,0 +1,408 @@
+"""velk.Bus: one `velkctl session` process and its JSON-lines protocol."""
+
+import collections
+import json
+import math
+import os
+import shutil
+import subprocess
+import sys
+import threading
+import time
+
+from velk._message import Message, code_text
+from velk.errors import ExpectTimeout, VelkError
+
+_STRING_CODE = 0x30000200
+_ARRAY_CODE = 0x30000400
+_OPS = ("eq", "ne", "lt", "le", "gt", "ge")
+_VARIABLES = 64
+# How long past its own duration a request may take to be answered before
+# the session counts as stuck.
+_ANSWER_GRACE = 10.0
+
+
+def _duration(seconds, what):
+    micros = int(round(float(seconds) * 1e6))
+    if not math.isfinite(float(seconds)) or micros <= 0:
+        raise ValueError("%s must be a positive number of seconds, not %r" % (what, seconds))
+    return "%dus" % micros
+
+
+def _target(target, mask=None):
+    """The "code" or "signal" field of a request: an int is a code, a str a signal."""
+    if isinstance(target, str):
+        if mask is not None:
+            raise ValueError("a mask goes with a code, not with signal %r" % target)
+        return {"signal": target}
+    text = code_text(target)
+    if mask is not None:
+        text += "/" + code_text(mask)
+    return {"code": text}
+
+
+def _subject(target, mask=None):
+    """The predicate's first word."""
+    field = _target(target, mask)
+    return field.get("signal") or field["code"]
+
+
+def _operand(value):
+    if isinstance(value, bool):
+        raise ValueError("a predicate compares with a number or an enum name, not %r" % (value,))
+    if isinstance(value, int):
+        return str(value)
+    if isinstance(value, float):
+        if not math.isfinite(value):
+            raise ValueError("cannot compare with %r" % value)
+        return repr(value)
+    if isinstance(value, str) and value and not any(c.isspace() for c in value):
+        return value
+    raise ValueError("a predicate compares with a number or an enum name, not %r" % (value,))
+
+
+def find_velkctl(given=None):
+    """The velkctl program: given, else $VELKCTL, else beside the package."""
+    if given:
+        return given
+    if os.environ.get("VELKCTL"):
+        return os.environ["VELKCTL"]
+    here = os.path.dirname(os.path.abspath(__file__))
+    for folder in (here, os.path.dirname(here), os.path.dirname(os.path.dirname(here))):
+        candidate = os.path.join(folder, "velkctl.exe")
+        if os.path.isfile(candidate):
+            return candidate
+    raise VelkError("velkctl not found: pass velkctl=, set VELKCTL or install the package beside velkctl.exe")
+
+
+def session_command(velkctl, signals=None):
+    """The command line of the session; an .exe runs through wine off Windows."""
+    if not os.path.isfile(velkctl) and shutil.which(velkctl) is None:
+        raise VelkError("velkctl not found at %s" % velkctl)
+    if velkctl.endswith(".py"):
+        command = [sys.executable, velkctl]
+    elif velkctl.lower().endswith(".exe") and os.name != "nt":
+        wine = shutil.which("wine")
+        if wine is None:
+            raise VelkError("%s needs wine on this system, and there is none on PATH" % velkctl)
+        command = [wine, velkctl]
+    else:
+        command = [velkctl]
+    command.append("session")
+    if signals:
+        command += ["--signals", str(signals)]
+    return command
+
+
+class Waiter:
+    """An armed expect: wait() for its verdict."""
+
+    def __init__(self, bus, request_id, match, within):
+        self._bus = bus
+        self._id = request_id
+        self.match = match
+        self.within = within
+        self._answer = None   # kept: wait() may be asked again
+
+    def wait(self):
+        """The matching Message, or velk.ExpectTimeout saying what was seen."""
+        if self._answer is None:
+            self._answer = self._bus._answer(self._id, self.within + _ANSWER_GRACE)
+        answer = self._answer
+        if answer.get("matched"):
+            return self._bus._seen(Message(answer["msg"]))
+        seen = int(answer.get("seen", 0))
+        last = self._bus._seen(Message(answer["last"])) if "last" in answer else None
+        text = "no message with %s within %gs" % (self.match, self.within)
+        if last is None:
+            text += ": none of those codes came at all"
+        else:
+            text += ": %d of those codes came, the last %s" % (seen, last)
+        raise ExpectTimeout(text, seen, last)
+
+
+class Subscription:
+    """Messages of a code or signal as they come; get() the next, close() to stop."""
+
+    def __init__(self, bus, number, queue):
+        self._bus = bus
+        self.number = number
+        self._queue = queue
+
+    def get(self, timeout=1.0):
+        """The next message, or None when none came within timeout seconds."""
+        deadline = time.monotonic() + timeout
+        with self._bus._lock:
+            while not self._queue:
+                left = deadline - time.monotonic()
+                if left <= 0 or self._bus._ended:
+                    return None
+                self._bus._changed.wait(left)
+            return self._queue.popleft()
+
+    def close(self):
+        self._bus._call("unsubscribe", sub=self.number)
+        with self._bus._lock:
+            self._bus._closed.add(self.number)
+            self._bus._queues.pop(self.number, None)
+
+
+class _Variables:
+    """bus.variables[3] = 7; bus.variables[3] -> 7; the bus's 64 public variables."""
+
+    def __init__(self, bus):
+        self._bus = bus
+
+    def _index(self, index):
+        if not isinstance(index, int) or not 0 <= index < _VARIABLES:
+            raise IndexError("variables are 0-%d, not %r" % (_VARIABLES - 1, index))
+        return index
+
+    def __getitem__(self, index):
+        return self._bus._call("var-get", index=self._index(index))["value"]
+
+    def __setitem__(self, index, value):
+        self._bus._call("var-set", index=self._index(index), value=int(value))
+
+    def __len__(self):
+        return _VARIABLES
+
+    def __iter__(self):
+        return iter(range(_VARIABLES))
+
+
+class Bus:
+    """A `velkctl session` on a bus, as a context manager.
+
+    bus: the bus name (VELK_BUS_NAME of the session); signals: a signal file
+    for names; velkctl: the program (else $VELKCTL, else beside the package).
+    recent keeps the last messages seen, for failure reports."""
+
+    _QUEUE_LIMIT = 100000
+
+    def __init__(self, bus=None, signals=None, velkctl=None, recent=50):
+        self.bus = bus
+        self.signals = signals
+        self.velkctl = velkctl
+        self.recent = collections.deque(maxlen=recent)
+        self.variables = _Variables(self)
+        self._process = None
+        self._lock = threading.Lock()
+        self._changed = threading.Condition(self._lock)
+        self._answers = {}
+        self._queues = {}      # by subscription; events may come before subscribe's answer
+        self._closed = set()
+        self.lost = 0          # events dropped from full subscription queues
+        self._next_id = 1
+        self._ended = False
+        self._stderr = collections.deque(maxlen=20)
+        self._readers = []
+
+    # -- the process --------------------------------------------------------
+
+    def __enter__(self):
+        self.open()
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def open(self):
+        command = session_command(find_velkctl(self.velkctl), self.signals)
+        env = dict(os.environ)
+        if self.bus:
+            env["VELK_BUS_NAME"] = str(self.bus)
+        try:
+            self._process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                             stderr=subprocess.PIPE, env=env)
+        except OSError as error:
+            raise VelkError("cannot start %s: %s" % (" ".join(command), error))
+        for target, stream in ((self._read_answers, self._process.stdout), (self._read_stderr, self._process.stderr)):
+            reader = threading.Thread(target=target, args=(stream,), daemon=True)
+            reader.start()
+            self._readers.append(reader)
+        try:
+            self.counters()   # the bus answers: it is there and usable
+        except VelkError:
+            self.close()
+            raise
+
+    def close(self):
+        process = self._process
+        if process is None:
+            return
+        try:
+            if not self._ended:
+                self._answer(self._send("quit", {}), _ANSWER_GRACE)
+        except VelkError:
+            pass
+        self._process = None
+        try:
+            process.stdin.close()
+        except OSError:
+            pass
+        try:
+            process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(timeout=5)
+        for reader in self._readers:
+            reader.join(timeout=2)
+
+    def _read_answers(self, stream):
+        for raw in stream:
+            try:
+                line = json.loads(raw.decode("utf-8"))
+            except ValueError:
+                with self._lock:
+                    self._stderr.append("unreadable line from velkctl: %r" % raw[:200])
+                continue
+            with self._lock:
+                if line.get("ev") == "msg":
+                    message = Message(line)
+                    self.recent.append(message)
+                    sub = line.get("sub")
+                    if sub not in self._closed:
+                        queue = self._queues.setdefault(sub, collections.deque())
+                        if len(queue) >= self._QUEUE_LIMIT:
+                            queue.popleft()
+                            self.lost += 1
+                        queue.append(message)
+                elif "id" in line:
+                    self._answers[line["id"]] = line
+                self._changed.notify_all()
+        with self._lock:
+            self._ended = True
+            self._changed.notify_all()
+
+    def _read_stderr(self, stream):
+        for raw in stream:
+            with self._lock:
+                self._stderr.append(raw.decode("utf-8", "replace").rstrip())
+
+    def _why_ended(self):
+        said = "; ".join(self._stderr)
+        return "velkctl session ended" + (": " + said if said else "")
+
+    # -- requests -----------------------------------------------------------
+
+    def _send(self, op, fields):
+        if self._process is None:
+            raise VelkError("the bus is not open (use it in a with block)")
+        with self._lock:
+            if self._ended:
+                raise VelkError(self._why_ended())
+            request_id = self._next_id
+            self._next_id += 1
+        line = dict(id=request_id, op=op, **fields)
+        try:
+            self._process.stdin.write((json.dumps(line, ensure_ascii=False) + "\n").encode("utf-8"))
+            self._process.stdin.flush()
+        except (OSError, ValueError):
+            raise VelkError(self._why_ended())
+        return request_id
+
+    def _answer(self, request_id, timeout):
+        deadline = time.monotonic() + timeout
+        with self._lock:
+            while request_id not in self._answers:
+                left = deadline - time.monotonic()
+                if self._ended:
+                    raise VelkError(self._why_ended())
+                if left <= 0:
+                    raise VelkError("velkctl session did not answer request %d in %gs" % (request_id, timeout))
+                self._changed.wait(left)
+            answer = self._answers.pop(request_id)
+        if not answer.get("ok"):
+            raise VelkError("velkctl session: %s" % answer.get("error", "refused"))
+        return answer
+
+    def _call(self, op, wait=0.0, **fields):
+        return self._answer(self._send(op, fields), wait + _ANSWER_GRACE)
+
+    def _seen(self, message):
+        with self._lock:
+            self.recent.append(message)
+        return message
+
+    # -- the API ------------------------------------------------------------
+
+    def post(self, target, value):
+        """A value by code (int) or by signal name (str; value a number or enum name)."""
+        if isinstance(target, str):
+            if not isinstance(value, (int, float, str)) or isinstance(value, bool):
+                raise ValueError("a signal takes a number or an enum name, not %r" % (value,))
+        elif not isinstance(value, int) or isinstance(value, bool):
+            raise ValueError("a code's value is an int, not %r" % (value,))
+        self._call("post", value=value, **_target(target))
+
+    def send_str(self, channel, text):
+        """A string on channel 0-255 (code 30000200 + channel)."""
+        self._call("post", code=code_text(_STRING_CODE | self._channel(channel)), text=str(text))
+
+    def send_arr(self, channel, data):
+        """An array payload on channel 0-255 (code 30000400 + channel)."""
+        self._call("post", code=code_text(_ARRAY_CODE | self._channel(channel)), bytes=bytes(data).hex())
+
+    @staticmethod
+    def _channel(channel):
+        if not isinstance(channel, int) or not 0 <= channel <= 255:
+            raise ValueError("a channel is 0-255, not %r" % (channel,))
+        return channel
+
+    def expect(self, target, eq=None, ne=None, lt=None, le=None, gt=None, ge=None, changed=False,
+               within=1.0, mask=None):
+        """Arms at once (before the stimulus); wait() on the Waiter for the verdict."""
+        given = [(op, value) for op, value in zip(_OPS, (eq, ne, lt, le, gt, ge)) if value is not None]
+        if changed:
+            given.append(("changed", None))
+        if len(given) != 1:
+            raise ValueError("expect takes one of eq ne lt le gt ge changed, not %d" % len(given))
+        op, value = given[0]
+        match = "%s %s" % (_subject(target, mask), op)
+        if value is not None:
+            match += " " + _operand(value)
+        request_id = self._send("expect", {"match": match, "within": _duration(within, "within")})
+        return Waiter(self, request_id, match, float(within))
+
+    def collect(self, target=0, over=1.0, mask=None, max=None):
+        """The messages of a code (mask), a signal, or all (the default) for over seconds."""
+        if target == 0 and mask is None:
+            mask = 0
+        fields = dict(_target(target, mask), over=_duration(over, "over"))
+        if max is not None:
+            fields["max"] = int(max)
+        answer = self._call("collect", wait=float(over), **fields)
+        return [self._seen(Message(fields)) for fields in answer["msgs"]]
+
+    def rate(self, target, over=1.0, mask=None):
+        """The measured rate in Hz of a code or signal over seconds, by bus timestamps."""
+        return self._rate(target, over, mask)["hz"]
+
+    def _rate(self, target, over, mask):
+        return self._call("rate", wait=float(over), over=_duration(over, "over"), **_target(target, mask))
+
+    def assert_rate(self, target, hz, tolerance=0.1, over=2.0, mask=None):
+        """AssertionError unless the rate is within tolerance (a fraction) of hz; returns the rate."""
+        answer = self._rate(target, over, mask)
+        measured = answer["hz"]
+        if abs(measured - hz) > tolerance * hz:
+            raise AssertionError("rate of %s was %.3f Hz (%d messages in %gs), expected %g Hz +- %g%%"
+                                 % (_subject(target, mask), measured, answer["count"], over, hz, tolerance * 100))
+        return measured
+
+    def clients(self):
+        """The registered windows: dicts of handle, mask, pid, name."""
+        return self._call("clients")["clients"]
+
+    def counters(self):
+        """The bus's counters by name."""
+        return self._call("counters")["counters"]
+
+    def subscribe(self, target, mask=None):
+        """A Subscription to the messages of a code (with mask) or signal."""
+        answer = self._call("subscribe", **_target(target, mask))
+        with self._lock:
+            queue = self._queues.setdefault(answer["sub"], collections.deque())
+        return Subscription(self, answer["sub"], queue)

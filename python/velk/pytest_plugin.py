@@ -1,0 +1,53 @@
+"""pytest plugin: the velk_bus fixture, and a failing test's last messages
+in its report (a "velk messages" section, and the velk_messages property
+that pytest --junitxml writes)."""
+
+import pytest
+
+import velk
+from velk.errors import VelkError
+
+_REPORTED = 30
+
+
+def pytest_addoption(parser):
+    group = parser.getgroup("velk", "VELK bus tests")
+    group.addoption("--velk-bus", default=None, help="the bus to test on (VELK_BUS_NAME of the session)")
+    group.addoption("--velk-signals", default=None, help="the signal file, for signal names")
+    group.addoption("--velkctl", default=None, help="velkctl.exe (default: $VELKCTL, else beside the package)")
+
+
+@pytest.fixture(scope="session")
+def _velk_session_bus(request):
+    config = request.config
+    bus = velk.Bus(bus=config.getoption("--velk-bus"), signals=config.getoption("--velk-signals"),
+                   velkctl=config.getoption("--velkctl"), recent=_REPORTED)
+    try:
+        bus.open()
+    except VelkError as error:
+        # Raised in a fixture, so pytest reports an error of the test system, not a failed test.
+        pytest.fail("velk: %s" % error, pytrace=False)
+    yield bus
+    bus.close()
+
+
+@pytest.fixture
+def velk_bus(request, _velk_session_bus):
+    """The session's velk.Bus; its messages seen during the test go into a failure's report."""
+    _velk_session_bus.recent.clear()
+    request.node._velk_bus = _velk_session_bus
+    return _velk_session_bus
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    outcome = yield
+    report = outcome.get_result()
+    bus = getattr(item, "_velk_bus", None)
+    if bus is None or report.when != "call" or not report.failed:
+        return
+    seen = list(bus.recent)
+    text = "\n".join(str(message) for message in seen) if seen else "(no messages seen)"
+    report.sections.append(("velk messages (last %d)" % len(seen), text))
+    item.user_properties.append(("velk_messages", text))
+    report.user_properties.append(("velk_messages", text))

@@ -1,0 +1,128 @@
+// Triggered recording's ring and windows. Pure logic.
+#include <gtest/gtest.h>
+
+#include "formats/TriggerRing.h"
+#include "common/FormatText.h"
+
+namespace {
+
+// Each file as "#N@T" (", cut" when the cap cut it), then its messages'
+// times, the trigger's starred, then "end".
+class Files : public TriggerSink {
+public:
+    void Begin(unsigned number, uint64_t triggerMicros, bool cut) override
+    {
+        log += FormatText("%s#%u@%llu%s:", log.empty() ? "" : " ", number, static_cast<unsigned long long>(triggerMicros), cut ? " cut" : "");
+    }
+    void Write(const RecordedMessage& message, bool trigger) override
+    {
+        log += FormatText(" %llu%s", static_cast<unsigned long long>(message.micros), trigger ? "*" : "");
+    }
+    void End(unsigned) override { log += " end;"; }
+
+    std::string log;
+};
+
+RecordedMessage At(uint64_t micros, size_t payload = 0)
+{
+    RecordedMessage message = {};
+    message.micros = micros;
+    message.code = payload > 0 ? 0x30000201 : 0x20000801;
+    message.kind = payload > 0 ? kStringPayload : kValueMessage;
+    message.bytes.assign(payload, 'x');
+    return message;
+}
+
+TEST(TriggerRing, FileHoldsExactlyThePreWindowTheTriggerAndThePostWindow)
+{
+    Files files;
+    TriggerRing ring({ 1000, 500, 1, 100, 1 << 20 }, &files);
+    for (uint64_t t = 0; t < 2000; t += 100)
+        ring.Add(At(t), false);
+    ring.Add(At(2000), true);       // 1000 is exactly pre old: kept; 900 is not
+    ring.Add(At(2200), true);       // a trigger inside the post-window is one of its messages
+    ring.Add(At(2500), false);      // the post-window's last microsecond
+    EXPECT_FALSE(ring.Done());
+    ring.Add(At(2501), false);
+    EXPECT_TRUE(ring.Done());
+    ring.Add(At(9000), true);       // no file after the last
+    EXPECT_EQ("#1@2000: 1000 1100 1200 1300 1400 1500 1600 1700 1800 1900 2000* 2200 2500 end;", files.log);
+    EXPECT_EQ(1u, ring.Files());
+    EXPECT_EQ(0u, ring.CapDropped());
+
+    // Early in the recording the window holds what there is; time alone ends the post-window.
+    Files early;
+    TriggerRing soon({ 1000, 500, 1, 100, 1 << 20 }, &early);
+    soon.Add(At(0), false);
+    soon.Add(At(300), true);
+    soon.Tick(800);
+    EXPECT_EQ("#1@300: 0 300*", early.log);
+    soon.Tick(801);
+    EXPECT_EQ("#1@300: 0 300* end;", early.log);
+}
+
+TEST(TriggerRing, RetriggerWritesOneFilePerTriggerUpToTheCount)
+{
+    Files files;
+    TriggerRing ring({ 300, 100, 2, 100, 1 << 20 }, &files);
+    ring.Add(At(0), false);
+    ring.Add(At(100), true);
+    ring.Add(At(150), true);        // inside the post-window: one of its messages
+    ring.Add(At(200), false);
+    ring.Add(At(350), false);       // ends file 1; kept for the next window
+    ring.Add(At(400), true);        // its window reaches back into file 1's: 100 is exactly pre old
+    ring.Add(At(401), false);
+    ring.Add(At(500), false);
+    EXPECT_FALSE(ring.Done());
+    ring.Add(At(600), true);        // a third trigger: past the count
+    ring.Finish();                  // nothing open: no second end
+    EXPECT_EQ("#1@100: 0 100* 150 200 end; #2@400: 100 150 200 350 400* 401 500 end;", files.log);
+    EXPECT_TRUE(ring.Done());
+    EXPECT_EQ(2u, ring.Files());
+
+    // Stopped inside a post-window: the file is closed.
+    Files stopped;
+    TriggerRing open({ 300, 1000, 3, 100, 1 << 20 }, &stopped);
+    open.Add(At(10), true);
+    open.Finish();
+    EXPECT_EQ("#1@10: 10* end;", stopped.log);
+    EXPECT_FALSE(open.Done());
+}
+
+TEST(TriggerRing, CapsOnCountAndBytesKeepTheNewestAndSayTheWindowWasCut)
+{
+    Files byCount;
+    TriggerRing count({ 1000, 0, 2, 3, 1 << 20 }, &byCount);
+    for (uint64_t t = 0; t < 5; ++t)
+        count.Add(At(t), false);
+    count.Add(At(5), true);
+    count.Add(At(2000), false);
+    count.Add(At(2001), true);      // the cap dropped nothing inside this window
+    count.Finish();
+    EXPECT_EQ("#1@5 cut: 3 4 5* end; #2@2001: 2000 2001* end;", byCount.log);
+    EXPECT_EQ(3u, count.CapDropped());
+
+    // Exactly at the byte cap all stay; one byte over drops the oldest.
+    const size_t message = kRingMessageBytes + 10;
+    Files atCap;
+    TriggerRing fits({ 1000, 0, 1, 100, 3 * message }, &atCap);
+    for (uint64_t t = 0; t < 3; ++t)
+        fits.Add(At(t, 10), t == 2);
+    EXPECT_EQ("#1@2: 0 1 2*", atCap.log);
+    EXPECT_EQ(0u, fits.CapDropped());
+    Files overCap;
+    TriggerRing over({ 1000, 0, 1, 100, 3 * message - 1 }, &overCap);
+    for (uint64_t t = 0; t < 3; ++t)
+        over.Add(At(t, 10), t == 2);
+    EXPECT_EQ("#1@2 cut: 1 2*", overCap.log);
+    EXPECT_EQ(1u, over.CapDropped());
+
+    // The trigger's own message stays whatever the cap.
+    Files alone;
+    TriggerRing tiny({ 1000, 0, 1, 0, 0 }, &alone);
+    tiny.Add(At(0, 10), false);
+    tiny.Add(At(1, 10), true);
+    EXPECT_EQ("#1@1 cut: 1*", alone.log);
+}
+
+} // namespace
