@@ -1,4 +1,4 @@
-// The receiving side of monitor, record and stats: registers velkctl's
+// The receiving side of monitor, record, stats, top and bridge: registers velkctl's
 // window, hands each bus message over as it is taken from the queue, and
 // ends on a count, a time, a stop request or the session's end.
 #pragma once
