@@ -14,7 +14,7 @@ void CloseInputFile(FILE* file);
 // How a file is called in "FILE:LINE:" messages: the path (control
 // characters escaped), or "standard input".
 std::string InputFileName(const std::string& path);
-// A path quoted in a message, as console/Escapes.h quotes input, but
+// A path quoted in a message, as common/Escapes.h quotes input, but
 // whole up to a long path's length.
 const size_t kMaxPathShown = 260;
 std::string QuotePath(const std::string& path);

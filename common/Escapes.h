@@ -4,7 +4,7 @@
 #include <string>
 
 // Whether a byte starts a double-byte character of the code page the text is
-// in (IsDBCSLeadByteEx with CP_ACP on Windows: console/SystemLeadByte.h).
+// in (IsDBCSLeadByteEx with CP_ACP on Windows: windows/SystemLeadByte.h).
 typedef bool (*LeadByteTest)(unsigned char byte);
 
 // Replaces each two-character escape by its character, one pass per escape in

@@ -1,7 +1,7 @@
 // Wall-clock times as velkctl writes them: local time with milliseconds and
 // the offset from UTC, as in "2026-12-08T20:25:40.150+08:00" (ISO 8601), so
 // an engineer in UTC+8 reads the time on the wall and a program still knows
-// the instant. Pure logic: the clock and the zone come from velkctl/Clock.
+// the instant. Pure logic: the clock and the zone come from windows/Clock.
 #pragma once
 #include <stdint.h>
 #include <string>

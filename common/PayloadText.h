@@ -1,7 +1,7 @@
 // A string payload as readable text: its bytes decoded from the system code
 // page (GBK on a Chinese Windows) to UTF-8, for monitor's JSON lines and
 // the CSV of export. Pure logic: the decoding itself comes through CodePage,
-// MultiByteToWideChar on Windows (velkctl/SystemCodePage.h).
+// MultiByteToWideChar on Windows (windows/SystemCodePage.h).
 #pragma once
 #include <stddef.h>
 #include <string>

@@ -18,7 +18,7 @@
 //   (00000801 would lose its zeros, 30000E01 would become 300000).
 // - direction: the console's DIR words of the code's direction bits, type:
 //   the check-box names of its type bits, "+" between two or more.
-// - value: value messages only; text (velkctl/PayloadText.h), string
+// - value: value messages only; text (common/PayloadText.h), string
 //   payloads only, as CsvTextField writes it; bytes and length: payloads only.
 #pragma once
 #include <string>

@@ -21,7 +21,7 @@ struct CodePattern {
     uint32_t mask;
 };
 
-// "CODE" or "CODE/MASK", both hex (velkctl/CodeArgument.h). False with what
+// "CODE" or "CODE/MASK", both hex (formats/CodeArgument.h). False with what
 // is wrong in *error.
 bool ParseCodePattern(const std::string& text, CodePattern* pattern, std::string* error);
 

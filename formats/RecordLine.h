@@ -37,7 +37,7 @@ struct RecordedMessage {
 enum { kMaxRecordLineBytes = 2 * kMaxRecordedPayload + 64 };
 
 // "# start 2026-12-08T17:12:03.123+08:00": when the recording started, in
-// local time with its offset (velkctl/LocalTime.h).
+// local time with its offset (common/LocalTime.h).
 std::string FormatStartLine(const WallTime& start);
 
 // The time of a start line, either that or the UTC form of older
@@ -65,5 +65,5 @@ std::string FormatMillis(uint64_t micros);
 
 // One message line (not a comment, not blank, no line end): empty when
 // good, else what is wrong, with at most a short piece of the line quoted.
-// The reader (velkctl/RecordReader.h) checks the order of the times.
+// The reader (formats/RecordReader.h) checks the order of the times.
 std::string ParseRecordLine(const std::string& line, RecordedMessage* message);

@@ -1,9 +1,9 @@
-// Reading a recording (the format of velkctl/RecordLine.h) one message at a
+// Reading a recording (the format of formats/RecordLine.h) one message at a
 // time. The file is read in chunks and only the line at hand is kept, so
 // memory stays the same however long the file is. Pure logic over stdio.
 //
 // Every reader of record files goes through this one. In velkctl (the
-// helpers are in velkctl/InputFile.h):
+// helpers are in client/InputFile.h):
 //
 //     FILE* file = OpenInputFile(path);         // "-": standard input, in binary
 //     if (file == NULL)
@@ -65,7 +65,7 @@ public:
     // The skipped incomplete last line, said as above; empty when none.
     const std::string& Notice() const { return notice_; }
     uint64_t SkippedLine() const { return skippedLine_; }
-    // The first "# start" line's time (velkctl/RecordLine.h) once read;
+    // The first "# start" line's time (formats/RecordLine.h) once read;
     // false while none has been.
     bool Start(WallTime* start) const;
 

@@ -17,7 +17,7 @@ int64_t TicksToMicros(int64_t ticks, uint64_t ticksPerSecond);
 const double kMinReplaySpeed = 0.001;
 const double kMaxReplaySpeed = 1000000;
 
-// --speed X: 0, or a plain decimal number (velkctl/NumberArgument.h) from
+// --speed X: 0, or a plain decimal number (formats/NumberArgument.h) from
 // kMinReplaySpeed to kMaxReplaySpeed. A value too small to tell from 0
 // ("1e-400") is out of range like any other, never taken for 0.
 bool ParseReplaySpeed(const std::string& text, double* speed);

@@ -7,17 +7,7 @@
 
 #include "client/BusBinding.h"
 #include "formats/MessageFilter.h"
-
-// What a line shows as its time.
-enum MonitorTime {
-    kMonitorTimeConsole,       // the console's line: milliseconds since the previous message, as it counts them
-    kMonitorTimeRelative,      // --time rel: seconds since the monitor started, 12.345678
-    kMonitorTimeAbsolute,      // --time abs: local time, 2026-12-08T20:25:40.150+08:00
-    kMonitorTimeDelta,         // --time delta: milliseconds since the previous message (the first: the start), 12.127
-};
-
-// "rel", "abs", "delta" to the time; false for anything else.
-bool ParseMonitorTime(const std::string& text, MonitorTime* time);
+#include "formats/MonitorTime.h"
 
 struct MonitorOptions {
     uint32_t mask = 0;

@@ -14,6 +14,7 @@
 #include "chart/AxisScale.h"
 #include "chart/ChartGeometry.h"
 #include "chart/Columns.h"
+#include "chart/PlotChart.h"
 #include "chart/SvgPlot.h"
 
 namespace {
@@ -284,6 +285,71 @@ TEST(SvgPlots, OneBoundedPolylinePerTraceInWellFormedText)
     empty.width = 1;                  // smaller than the margins
     empty.height = 1;
     WriteFile("empty.svg", WriteSvg(empty));
+}
+
+
+// The first polyline's points in an SVG.
+std::vector<PlotPoint> FirstLine(const std::string& svg)
+{
+    std::vector<PlotPoint> points;
+    size_t begin = svg.find("points=\"", svg.find("<polyline"));
+    if (begin == std::string::npos)
+        return points;
+    const char* at = svg.c_str() + begin + 8;
+    PlotPoint point;
+    int used = 0;
+    while (sscanf(at, "%d,%d%n", &point.x, &point.y, &used) == 2) {
+        points.push_back(point);
+        at += used;
+    }
+    return points;
+}
+
+TEST(SvgPlots, TheFirstAndLastMomentsLandOnThePlotAreasEdges)
+{
+    PlotRequest request;
+    request.codes = { 0x10001001, 0x10001002 };
+    request.fromGiven = request.toGiven = true;
+    request.fromMicros = 1000000;
+    request.toMicros = 2000000;
+    PlotCollector plot(request);
+    const uint32_t code = request.codes[0];
+    plot.Add({ 999999, code, kValueMessage, 50, "" });     // before --from
+    plot.Add({ 1000000, code, kValueMessage, 100, "" });   // the first moment: left edge, the top value
+    plot.Add({ 1500000, code, kValueMessage, 0, "" });
+    plot.Add({ 1999999, code, kValueMessage, -100, "" });  // the last: right edge, the bottom value
+    plot.Add({ 2000001, code, kValueMessage, 50, "" });    // after --to
+    plot.Add({ 1500000, 0x10001003, kValueMessage, 7, "" });   // not asked for
+    EXPECT_EQ(3u, plot.Drawn());
+    EXPECT_EQ(std::vector<uint32_t>{ 0x10001002 }, plot.Undrawn());
+
+    SvgChart chart = plot.Chart();
+    EXPECT_DOUBLE_EQ(1.0, chart.fromSeconds);
+    EXPECT_DOUBLE_EQ(2.0, chart.toSeconds);
+    ASSERT_EQ(2u, chart.traces.size());
+    const PlotArea area = PlotAreaOf(request.width, request.height);
+    EXPECT_EQ(static_cast<size_t>(area.Width()), chart.traces[0].columns.size());
+
+    std::string svg = WriteSvg(chart);
+    std::vector<PlotPoint> points = FirstLine(svg);
+    ASSERT_GE(points.size(), 3u);
+    EXPECT_EQ(area.left, points.front().x);
+    EXPECT_EQ(area.right - 1, points.back().x);
+    int top = area.bottom, bottom = area.top;
+    for (const PlotPoint& point : points) {
+        EXPECT_GE(point.x, area.left);
+        EXPECT_LT(point.x, area.right);
+        top = std::min(top, point.y);
+        bottom = std::max(bottom, point.y);
+    }
+    // A nice axis over -100..100 ends at those values: the extremes touch its edges.
+    EXPECT_EQ(area.top, top);
+    EXPECT_EQ(area.bottom - 1, bottom);
+    EXPECT_NE(std::string::npos, svg.find("10001002 (no data)"));
+    // The time axis starts at --from: its first label under the left edge.
+    char label[80];
+    snprintf(label, sizeof label, "<text x=\"%d\" y=\"%d\" text-anchor=\"middle\">1", area.left, area.bottom + 16);
+    EXPECT_NE(std::string::npos, svg.find(label));
 }
 
 } // namespace
