@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds all three targets and runs every test: the pure logic natively under
 # the sanitizers, the Windows programs under Wine with a virtual display, then
-# the release zips, each run from an empty folder in a fresh Wine prefix.
+# the release zips, each run from an empty folder in a fresh Wine prefix,
+# and last a bounded fuzzing run of every parser of outside bytes.
 # Installs what it needs first. Usage: scripts/test-all.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -49,3 +50,6 @@ wineserver -k 2>/dev/null || true
 echo "== release packages: made, unpacked and run in fresh Wine prefixes"
 bash scripts/package.sh
 xvfb-run -a -s "$screen" bash tests/package/smoke.sh build/packages/*.zip
+
+echo "== fuzzing: every parser of outside bytes, a bounded run each (scripts/fuzz.sh)"
+bash scripts/fuzz.sh
