@@ -1,6 +1,5 @@
 // The signal file: its strict loader, the bits of every field type in both
 // byte orders, rounding and limits on the way back, and the texts.
-#include <iconv.h>
 #include <math.h>
 
 #include <fstream>
@@ -12,26 +11,11 @@
 #include "signals/SignalFile.h"
 #include "signals/SignalTable.h"
 #include "signals/SignalText.h"
+#include "tests/unit/HostCodePages.h"
 
 namespace {
 
-bool DecodeGbk(const char* bytes, size_t count, std::u16string* text)
-{
-    iconv_t converter = iconv_open("UTF-16LE", "GBK");
-    std::string in(bytes, count), out(count * 4 + 4, '\0');
-    char* inAt = &in[0];
-    char* outAt = &out[0];
-    size_t inLeft = count, outLeft = out.size();
-    bool whole = iconv(converter, &inAt, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
-    iconv_close(converter);
-    text->clear();
-    for (size_t i = 0; i + 1 < out.size() - outLeft; i += 2)
-        text->push_back(static_cast<char16_t>(static_cast<unsigned char>(out[i]) | static_cast<unsigned char>(out[i + 1]) << 8));
-    return whole;
-}
-bool GbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
-const CodePage kGbk = { 2, GbkLeadByte, DecodeGbk };
-const SignalCodePages kPages = { &kGbk, &kGbk };
+const SignalCodePages kPages = { &kGbk, &kUtf8 };
 
 std::vector<std::string> Load(const std::string& text, SignalDatabase* database)
 {

@@ -1,7 +1,6 @@
 // What velkctl writes for people: payloads as text, local times. Pure logic;
 // the code pages come from the host's iconv here, MultiByteToWideChar there.
 #include <errno.h>
-#include <iconv.h>
 
 #include <gtest/gtest.h>
 
@@ -10,33 +9,9 @@
 #include "common/LocalTime.h"
 #include "common/PayloadText.h"
 #include "formats/RecordLine.h"
+#include "tests/unit/HostCodePages.h"
 
 namespace {
-
-bool Decode(const char* from, const char* bytes, size_t count, std::u16string* text)
-{
-    iconv_t converter = iconv_open("UTF-16LE", from);
-    if (converter == reinterpret_cast<iconv_t>(-1))
-        return false;
-    std::string in(bytes, count), out(count * 4 + 4, '\0');
-    char* inAt = &in[0];
-    char* outAt = &out[0];
-    size_t inLeft = count, outLeft = out.size();
-    bool whole = iconv(converter, &inAt, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
-    iconv_close(converter);
-    text->clear();
-    for (size_t i = 0; i + 1 < out.size() - outLeft; i += 2)
-        text->push_back(static_cast<char16_t>(static_cast<unsigned char>(out[i]) | static_cast<unsigned char>(out[i + 1]) << 8));
-    return whole;
-}
-
-bool DecodeGbk(const char* bytes, size_t count, std::u16string* text) { return Decode("GBK", bytes, count, text); }
-bool DecodeUtf8(const char* bytes, size_t count, std::u16string* text) { return Decode("UTF-8", bytes, count, text); }
-bool GbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
-bool NoLeadByte(unsigned char) { return false; }
-
-const CodePage kGbk = { 2, GbkLeadByte, DecodeGbk };
-const CodePage kUtf8 = { 4, NoLeadByte, DecodeUtf8 };
 
 TEST(PayloadTexts, CodePageToUtf8WithControlsEscapedAndBadBytesMarked)
 {
