@@ -17,6 +17,7 @@ std::unique_ptr<Command> MakeExportCommand();
 std::unique_ptr<Command> MakeBridgeCommand();
 std::unique_ptr<Command> MakePlotCommand();
 std::unique_ptr<Command> MakeTopCommand();
+std::unique_ptr<Command> MakeSignalsCommand();
 
 const CommandRow kCommandTable[] = {
     { "clients", "list the registered windows: handle, mask, name, process id", kNeedsBus, MakeClientsCommand },
@@ -38,6 +39,8 @@ const CommandRow kCommandTable[] = {
       MakeBridgeCommand },
     { "plot", "draw codes of a recording as an SVG chart, for reports and tickets", kNeedsNoBus, MakePlotCommand },
     { "top", "one row per code with its latest value and rate, updated in place", kNeedsBus, MakeTopCommand },
+    { "signals", "check a signal file or show what it says: names, units, scaling, byte layouts", kNeedsNoBus,
+      MakeSignalsCommand },
 };
 
 const size_t kCommandCount = sizeof kCommandTable / sizeof kCommandTable[0];

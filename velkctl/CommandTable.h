@@ -8,7 +8,7 @@
 #include "velkctl/Command.h"
 
 enum CommandNeeds {
-    kNeedsNoBus,   // reads and writes files only (export, plot)
+    kNeedsNoBus,   // reads and writes files only (export, plot, signals)
     kNeedsBus,     // attached before Run, detached after
 };
 

@@ -12,19 +12,6 @@
 #include "client/InputFile.h"
 #include "formats/RecordReader.h"
 
-std::string Utf8FromSystem(const std::string& text)
-{
-    if (text.empty())
-        return text;
-    int wide = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), NULL, 0);
-    std::wstring buffer(static_cast<size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &buffer[0], wide);
-    int narrow = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), wide, NULL, 0, NULL, NULL);
-    std::string utf8(static_cast<size_t>(narrow), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, buffer.data(), wide, &utf8[0], narrow, NULL, NULL);
-    return utf8;
-}
-
 int PlotRecording(const std::string& path, const PlotRequest& request, const std::string& outPath)
 {
     const uint64_t started = ClockTicks();

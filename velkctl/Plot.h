@@ -10,5 +10,3 @@
 // output). Returns the exit status.
 int PlotRecording(const std::string& path, const PlotRequest& request, const std::string& outPath);
 
-// A text in the system code page (the command line's) as UTF-8, for the SVG.
-std::string Utf8FromSystem(const std::string& text);

@@ -10,6 +10,7 @@
 #include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
 #include "velkctl/Plot.h"
+#include "windows/SystemCodePage.h"
 
 namespace {
 

@@ -1,6 +1,14 @@
 // The system code page (CP_ACP: GBK, code page 936, on a Chinese Windows)
 // as PayloadText decodes it: MultiByteToWideChar with MB_ERR_INVALID_CHARS.
 #pragma once
+#include <string>
+
 #include "common/PayloadText.h"
 
 const CodePage& SystemCodePage();
+
+// A text in the system code page (the command line's) as UTF-8, for files
+// that are UTF-8 (the SVG of plot), and back, for a console (the signal
+// file's units and comments); a character the code page lacks becomes "?".
+std::string Utf8FromSystem(const std::string& text);
+std::string SystemFromUtf8(const std::string& text);

@@ -113,6 +113,35 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
     EXPECT_EQ(0u, Counters()["refused"]);   // refused by velkctl, never handed to the library
 }
 
+TEST_F(Velkctl, SignalsCheckCountsAGoodFileAndNamesEveryMistakeAtItsLine)
+{
+    const std::string good = WriteTempFile(
+        "[[message]]\ncode = \"20001001\"\nname = \"motor.speed\"\nunit = \"rpm\"\nscale = 0.25\n"
+        "[[message]]\ncode = \"30000401\"\nname = \"pump\"\n"
+        "[[message.field]]\nname = \"mode\"\nbyte = 0\nbits = 4\ntype = \"u8\"\n"
+        "[[message.field]]\nname = \"pressure\"\nbyte = 1\ntype = \"u16\"\nendian = \"big\"\n");
+    const std::string bad = WriteTempFile(
+        "[[message]]\ncode = \"20001001\"\nname = \"motor.speed\"\nscael = 2\n"
+        "[[message]]\ncode = \"30000401\"\nname = \"pump\"\n"
+        "[[message.field]]\nname = \"pressure\"\nbyte = 1\ntype = \"u16\"\n");
+    std::vector<std::string> lines;
+    EXPECT_EQ(0, RunVelkctl("signals check " + good, &lines));
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ("2 messages, 3 signals", lines[0]);
+    EXPECT_EQ(0, RunVelkctl("signals show " + good + " pump.pressure", &lines));
+    EXPECT_FALSE(lines.empty());
+
+    EXPECT_EQ(2, RunVelkctl("signals check " + bad, &lines));   // every mistake, each at its line
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find(":4:1: unknown key 'scael'")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[1].find(":8:")) << lines[1];
+    EXPECT_NE(std::string::npos, lines[1].find("endian")) << lines[1];
+    EXPECT_EQ(2, RunVelkctl("signals frob " + good, &lines));
+    EXPECT_EQ(2, RunVelkctl("signals show " + good + " no.such", &lines));
+    DeleteFileA(good.c_str());
+    DeleteFileA(bad.c_str());
+}
+
 TEST_F(Velkctl, EveryCommandsHelpHasAnExampleAndNamesItsArguments)
 {
     std::vector<std::string> lines;

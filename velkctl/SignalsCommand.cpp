@@ -1,0 +1,84 @@
+// velkctl signals check FILE | show FILE [NAME]: what a signal file says,
+// or every mistake in it at its line. Needs no bus.
+#include <stdio.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "client/InputFile.h"
+#include "common/Escapes.h"
+#include "signals/SignalFile.h"
+#include "signals/SignalTable.h"
+#include "velkctl/Command.h"
+#include "windows/SystemCodePage.h"
+
+namespace {
+
+class SignalsCommand : public Command {
+public:
+    void AddOptions(CLI::App* command) override
+    {
+        command->add_option("ACTION", action_, "check: the file's mistakes, or how many messages and signals it has; "
+                                               "show: its table, or one message or signal with its byte layout")
+            ->required();
+        command->add_option("FILE", file_, "the signal file (TOML, docs/signals.md)")->required();
+        command->add_option("NAME", name_, "show: the message or signal to show (motor.speed, status.pressure)");
+        command->footer("Example:\n"
+                        "  velkctl signals check rig.toml\n"
+                        "    4 messages, 7 signals; or each mistake as rig.toml:LINE:COLUMN: what is wrong\n"
+                        "  velkctl signals show rig.toml status");
+    }
+
+    int Prepare(const CLI::App& command) override
+    {
+        if (action_ != "check" && action_ != "show") {
+            fprintf(stderr, "velkctl: signals: unknown action %s: expected check or show\n", QuoteInput(action_).c_str());
+            return kExitUsage;
+        }
+        if (action_ == "check" && command.count("NAME") != 0) {
+            fprintf(stderr, "velkctl: signals check takes no NAME\n");
+            return kExitUsage;
+        }
+        return kExitOk;
+    }
+
+    int Run(const BusSession*) override
+    {
+        std::string text;
+        int read = ReadInputFile(file_, kMaxSignalFileBytes, "the most a signal file may hold", &text);
+        if (read != kExitOk)
+            return read;
+        SignalDatabase database;
+        std::vector<std::string> errors;
+        if (!LoadSignalFile(text, InputFileName(file_), &database, &errors)) {
+            for (const std::string& error : errors)
+                fprintf(stderr, "%s\n", SystemFromUtf8(error).c_str());
+            return kExitUsage;
+        }
+        std::string shown;
+        if (action_ == "check") {
+            shown = SignalSummary(database) + "\n";
+        } else if (name_.empty()) {
+            shown = FormatSignalTable(database);
+        } else {
+            std::string error;
+            if (!FormatSignalDetail(database, Utf8FromSystem(name_), &shown, &error)) {
+                fprintf(stderr, "velkctl: %s\n", SystemFromUtf8(error).c_str());
+                return kExitUsage;
+            }
+        }
+        fputs(SystemFromUtf8(shown).c_str(), stdout);
+        return kExitOk;
+    }
+
+private:
+    std::string action_, file_, name_;
+};
+
+} // namespace
+
+std::unique_ptr<Command> MakeSignalsCommand()
+{
+    return std::unique_ptr<Command>(new SignalsCommand);
+}
