@@ -4,11 +4,9 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "client/InputFile.h"
+#include "client/SignalsOption.h"
 #include "common/Escapes.h"
-#include "signals/SignalFile.h"
 #include "signals/SignalTable.h"
 #include "velkctl/Command.h"
 #include "windows/SystemCodePage.h"
@@ -45,17 +43,10 @@ public:
 
     int Run(const BusSession*) override
     {
-        std::string text;
-        int read = ReadInputFile(file_, kMaxSignalFileBytes, "the most a signal file may hold", &text);
-        if (read != kExitOk)
-            return read;
         SignalDatabase database;
-        std::vector<std::string> errors;
-        if (!LoadSignalFile(text, InputFileName(file_), &database, &errors)) {
-            for (const std::string& error : errors)
-                fprintf(stderr, "%s\n", SystemFromUtf8(error).c_str());
-            return kExitUsage;
-        }
+        int loaded = LoadSignalsFile(file_, &database);
+        if (loaded != kExitOk)
+            return loaded;
         std::string shown;
         if (action_ == "check") {
             shown = SignalSummary(database) + "\n";

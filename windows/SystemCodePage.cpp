@@ -6,7 +6,7 @@
 
 namespace {
 
-bool DecodeSystemText(const char* bytes, size_t count, std::u16string* text)
+bool DecodeText(UINT codePage, const char* bytes, size_t count, std::u16string* text)
 {
     text->clear();
     if (count == 0)
@@ -14,12 +14,37 @@ bool DecodeSystemText(const char* bytes, size_t count, std::u16string* text)
     if (count > 0x7FFFFFFF)
         return false;
     const int length = static_cast<int>(count);
-    int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, length, NULL, 0);
+    int units = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes, length, NULL, 0);
     if (units <= 0)
         return false;
     text->resize(static_cast<size_t>(units));
-    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, length, reinterpret_cast<wchar_t*>(&(*text)[0]),
+    return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes, length, reinterpret_cast<wchar_t*>(&(*text)[0]),
                                units) == units;
+}
+
+bool DecodeSystemText(const char* bytes, size_t count, std::u16string* text)
+{
+    return DecodeText(CP_ACP, bytes, count, text);
+}
+
+bool DecodeGbkText(const char* bytes, size_t count, std::u16string* text)
+{
+    return DecodeText(936, bytes, count, text);
+}
+
+bool DecodeUtf8Text(const char* bytes, size_t count, std::u16string* text)
+{
+    return DecodeText(CP_UTF8, bytes, count, text);
+}
+
+bool IsGbkLeadByte(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+bool NeverLeadByte(unsigned char)
+{
+    return false;
 }
 
 CodePage MakeSystemCodePage()
@@ -36,6 +61,20 @@ CodePage MakeSystemCodePage()
 const CodePage& SystemCodePage()
 {
     static const CodePage page = MakeSystemCodePage();
+    return page;
+}
+
+const CodePage& GbkCodePage()
+{
+    static const CodePage page = { 2, IsGbkLeadByte, DecodeGbkText };
+    return page;
+}
+
+// PayloadText cuts at character boundaries by lead bytes only for two-byte
+// code pages; UTF-8 is decoded whole, so it needs none.
+const CodePage& Utf8CodePage()
+{
+    static const CodePage page = { 4, NeverLeadByte, DecodeUtf8Text };
     return page;
 }
 

@@ -6,6 +6,10 @@
 #include "common/PayloadText.h"
 
 const CodePage& SystemCodePage();
+// GBK (code page 936) and UTF-8 whatever the system's code page: the two
+// encodings a signal file can name for its text.
+const CodePage& GbkCodePage();
+const CodePage& Utf8CodePage();
 
 // A text in the system code page (the command line's) as UTF-8, for files
 // that are UTF-8 (the SVG of plot), and back, for a console (the signal

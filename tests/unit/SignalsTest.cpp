@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "signals/DatabaseResolver.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
 #include "signals/SignalTable.h"
@@ -294,6 +295,43 @@ TEST(SignalCodec, ArrayPayloadsFromFieldsOverABase)
     EXPECT_FALSE(BuildArrayPayload(pump, { "pressure=10.01" }, "", &payload, &why));
     EXPECT_FALSE(BuildArrayPayload(pump, { "mode=1", "mode=2" }, "", &payload, &why));
     EXPECT_FALSE(BuildArrayPayload(pump, { "mode" }, "", &payload, &why));
+}
+
+TEST(DatabaseResolver, PredicatesAndPostsFindSignalsThroughTheFile)
+{
+    SignalDatabase database;
+    std::ifstream file(CORVANE_SIGNALS_EXAMPLE, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    ASSERT_TRUE(Load(text.str(), &database).empty());
+    const DatabaseResolver signals(database, kPages);
+
+    Predicate predicate;
+    std::string why;
+    ASSERT_TRUE(ParsePredicate("pump.status.pressure ge 2.41", &signals, &predicate, &why)) << why;
+    EXPECT_EQ(0x30000401u, predicate.pattern.code);
+    PredicateEvaluator evaluator(predicate, &signals);
+    RecordedMessage pump = { 0, 0x30000401, kArrayPayload, 0, std::string("\0\0\0\0\xf1", 5) };
+    EXPECT_TRUE(evaluator.Holds(pump));                 // 241 x 0.01: the edge holds
+    pump.bytes[4] = '\xf0';
+    EXPECT_FALSE(evaluator.Holds(pump));
+    pump.bytes.resize(4);
+    EXPECT_FALSE(evaluator.Holds(pump));                // the field is cut off
+    EXPECT_TRUE(ParsePredicate("motor.state eq FAULT", &signals, &predicate, &why)) << why;
+    EXPECT_EQ(3, predicate.operand);
+    EXPECT_FALSE(ParsePredicate("motor.state eq FALT", &signals, &predicate, &why));
+    EXPECT_NE(std::string::npos, why.find("did you mean 'FAULT'?")) << why;
+    EXPECT_FALSE(ParsePredicate("motor.sped gt 1", &signals, &predicate, &why));
+    EXPECT_NE(std::string::npos, why.find("did you mean 'motor.speed'?")) << why;
+
+    RecordedMessage posted;
+    ASSERT_TRUE(signals.EncodeSignal("motor.speed", 148.25, &posted, &why)) << why;
+    EXPECT_EQ(0x20001001u, posted.code);
+    EXPECT_EQ(593, posted.value);                       // 148.25 / 0.25
+    EXPECT_FALSE(signals.EncodeSignal("motor.speed", 3000.25, &posted, &why));
+    ASSERT_TRUE(signals.EncodeSignal("pump.status.pressure", 2.41, &posted, &why)) << why;
+    EXPECT_EQ(std::string("\0\0\0\0\xf1", 5), posted.bytes);
+    EXPECT_FALSE(signals.EncodeSignal("rig.text", 1, &posted, &why));
 }
 
 } // namespace

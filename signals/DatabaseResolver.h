@@ -1,0 +1,31 @@
+// The signal file behind the predicates, posts and subscriptions that name
+// signals (formats/Predicate.h's SignalResolver). Pure logic.
+#pragma once
+#include <string>
+
+#include "formats/Predicate.h"
+#include "signals/SignalCodec.h"
+#include "signals/SignalDatabase.h"
+
+class DatabaseResolver : public SignalResolver {
+public:
+    // Both must outlive the resolver.
+    DatabaseResolver(const SignalDatabase& database, const SignalCodePages& pages)
+        : database_(database), pages_(pages) {}
+
+    bool ResolveSignal(const std::string& name, uint32_t* code, std::string* error) const override;
+    // An enum name's raw value, in physical units as ExtractSignal gives them.
+    bool ResolveEnum(const std::string& signal, const std::string& enumName, double* value,
+                     std::string* error) const override;
+    // False for a text signal too: it has no number.
+    bool ExtractSignal(const std::string& signal, const RecordedMessage& message, double* value) const override;
+    // A value message's word, or an array whose other fields are zero.
+    bool EncodeSignal(const std::string& signal, double value, RecordedMessage* message,
+                      std::string* error) const override;
+
+private:
+    SignalRef Find(const std::string& name, std::string* error) const;
+
+    const SignalDatabase& database_;
+    SignalCodePages pages_;
+};
