@@ -7,8 +7,6 @@
 #include "velk/TestSeams.h"
 #include "velk/VelkLibrary.h"
 
-namespace {
-
 std::string ProgramDirectory()
 {
     char path[MAX_PATH];
@@ -16,6 +14,8 @@ std::string ProgramDirectory()
     std::string directory(path, length);
     return directory.substr(0, directory.find_last_of("\\/") + 1);
 }
+
+namespace {
 
 // Text of the test sources (UTF-8), or else of the system code page.
 std::wstring Wide(const std::string& text)
@@ -84,14 +84,14 @@ ChildProcess::~ChildProcess()
         CloseHandle(output_);   // the file goes with its last handle
 }
 
-bool ChildProcess::Start(const std::string& program, const std::string& arguments)
+bool ChildProcess::Start(const std::string& program, const std::string& arguments, const std::string& directory)
 {
     std::string path = program.find_first_of("\\/") == std::string::npos ? ProgramDirectory() + program : program;
     std::string commandLine = "\"" + path + "\" " + arguments;
 
-    char directory[MAX_PATH], file[MAX_PATH];
-    GetTempPathA(MAX_PATH, directory);
-    GetTempFileNameA(directory, "vlk", 0, file);
+    char temp[MAX_PATH], file[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    GetTempFileNameA(temp, "vlk", 0, file);
     SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
     output_ = CreateFileA(file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                           &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, NULL);
@@ -110,7 +110,9 @@ bool ChildProcess::Start(const std::string& program, const std::string& argument
     std::wstring wideLine = Wide(commandLine);
     std::vector<wchar_t> mutableLine(wideLine.begin(), wideLine.end());
     mutableLine.push_back(L'\0');
-    if (!CreateProcessW(widePath.c_str(), mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started))
+    std::wstring wideDirectory = Wide(directory);
+    if (!CreateProcessW(widePath.c_str(), mutableLine.data(), NULL, NULL, TRUE, 0, NULL,
+                        directory.empty() ? NULL : wideDirectory.c_str(), &startup, &started))
         return false;
     CloseHandle(started.hThread);
     process_ = started.hProcess;

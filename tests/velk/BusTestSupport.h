@@ -23,8 +23,10 @@ public:
 
     // program: a path, or a bare name found beside the test program.
     // arguments: UTF-8, as the test sources are written (or, when not valid
-    // UTF-8, in the system code page).
-    bool Start(const std::string& program, const std::string& arguments);
+    // UTF-8, in the system code page). directory: the child's working
+    // folder; empty: the test's own.
+    bool Start(const std::string& program, const std::string& arguments,
+               const std::string& directory = std::string());
     // Exit code, or -1 when the child still runs after timeoutMs. Pumps this
     // thread's messages meanwhile, so the child may send to our windows.
     int Wait(DWORD timeoutMs);
@@ -71,6 +73,9 @@ protected:
 // end: the exit code, with what it wrote in *lines.
 int RunVelkctl(const std::string& arguments, std::vector<std::string>* lines = NULL,
                const std::string& program = "velkctl.exe");
+
+// The test program's folder, with its trailing backslash.
+std::string ProgramDirectory();
 
 // A text split at its newlines, carriage returns dropped.
 std::vector<std::string> SplitLines(const std::string& text);

@@ -444,4 +444,32 @@ TEST_F(Workbench, MonitorJsonLinesAreValidJsonWhateverTheBytes)
     DeleteFileA(out.c_str());
 }
 
+TEST_F(Workbench, StatsReportsEachIntervalWithItsMessagesAndMeasuredLength)
+{
+    ChildProcess stats;
+    ASSERT_TRUE(stats.Start("velkctl.exe", "stats --interval 3s --count 2"));
+    ASSERT_TRUE(WaitForClients(1));
+    ASSERT_EQ(kVelkOk, vRegister(window_, 0, "sender"));
+    for (int i = 0; i < 30; ++i)
+        EXPECT_EQ(1, vPostData(window_, i < 25 ? 0x20001001 : 0x20001002, i, 4));
+    ASSERT_EQ(0, stats.Wait(30000));
+
+    std::vector<std::string> lines = stats.Lines();
+    ASSERT_EQ(6u, lines.size());
+    unsigned interval = 0, messages = 0, codes = 0;
+    double seconds = 0, rate = 0;
+    ASSERT_EQ(5, sscanf(lines[0].c_str(), "interval %u: %u messages in %lf s, %lf msg/s, %u codes", &interval,
+                        &messages, &seconds, &rate, &codes)) << lines[0];
+    EXPECT_EQ(1u, interval);
+    EXPECT_EQ(30u, messages);
+    EXPECT_EQ(2u, codes);
+    EXPECT_GE(seconds, 3.0);            // measured on the clock, never shorter than asked
+    EXPECT_LT(seconds, 4.5);
+    EXPECT_NEAR(30 / seconds, rate, 0.051);
+    EXPECT_EQ(0u, lines[1].find("  20001001         25 ")) << lines[1];
+    EXPECT_EQ(0u, lines[2].find("  20001002          5 ")) << lines[2];
+    EXPECT_EQ("  bus: posted +30, delivered +30, dropped +0, expired +0, abandoned +0", lines[3]);
+    EXPECT_EQ(0u, lines[4].find("interval 2: 0 messages in 3.")) << lines[4];
+}
+
 } // namespace

@@ -72,6 +72,36 @@ TEST(Startup, WithoutLibraryOneErrorBoxAndTheTemplateTexts)
     EXPECT_TRUE(console.WaitUntilEnded());
 }
 
+TEST(Startup, AVelkDllInTheWorkingFolderOrOnThePathIsNeverLoaded)
+{
+    DeleteFileW(InstalledLibraryPath().c_str());
+    wchar_t temp[MAX_PATH], saved[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring planted = std::wstring(temp) + L"corvane-planted-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(planted.c_str(), nullptr);
+    const std::wstring plantedLibrary = planted + L"\\velk.dll";
+    ASSERT_TRUE(CopyFileW(FakeLibraryPath(L"recording").c_str(), plantedLibrary.c_str(), FALSE));
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    std::vector<wchar_t> path(32767, L'\0');
+    GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size()));
+    const std::wstring oldPath = path.data();
+    SetEnvironmentVariableW(L"PATH", (planted + L";" + oldPath).c_str());
+    SetCurrentDirectoryW(planted.c_str());
+    {
+        ConsoleSession console;
+        HWND dlg = DialogAfterLoadError(console);
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_FALSE(console.OnGui([&] { return console.DialogObject()->IsBusBound(); }));
+        EXPECT_EQ(nullptr, GetModuleHandleW(plantedLibrary.c_str()));
+        console.Post(dlg, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(console.WaitUntilEnded());
+    }
+    SetCurrentDirectoryW(saved);
+    SetEnvironmentVariableW(L"PATH", oldPath.c_str());
+    DeleteFileW(plantedLibrary.c_str());
+    RemoveDirectoryW(planted.c_str());
+}
+
 TEST(Startup, WithLibraryRegistersShowsTheFieldsAndFillsTitleAndPanes)
 {
     FakeBus bus;
