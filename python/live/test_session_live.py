@@ -77,6 +77,21 @@ def test_rate_of_a_periodic_sender_and_variables(bus):
     assert (bus.variables[0], bus.variables[63]) == (-5, -1)
 
 
+def test_subscribe_collect_clients_and_counters(bus):
+    events = bus.subscribe(0x20000800, mask=0xFFFFFF00)
+    texts = bus.subscribe(0x30000201)
+    bus.send_str(1, "泵已启动")   # out in the system code page (GBK), back as UTF-8
+    assert texts.get(timeout=5.0).text == "泵已启动"
+    bus.post(0x20000804, 8)
+    assert events.get(timeout=5.0).value == 8
+    events.close()
+    bus.post(0x20000804, 9)
+    assert events.get(timeout=0.3) is None
+    assert bus.collect(0x30000201, over=0.3) == []
+    posted = bus.counters()["posted"]
+    assert posted >= 3 and [c["name"] for c in bus.clients()] == ["velkctl"]
+
+
 def test_a_failing_example_reports_its_last_messages(tmp_path):
     report = tmp_path / "report.xml"
     run = subprocess.run([sys.executable, "-B", "-m", "pytest", "-p", "velk.pytest_plugin", "-p", "no:cacheprovider",
