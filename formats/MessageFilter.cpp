@@ -27,6 +27,11 @@ bool ParseCodePattern(const std::string& text, CodePattern* pattern, std::string
     return true;
 }
 
+bool CodeMatches(const CodePattern& pattern, uint32_t code)
+{
+    return (code & pattern.mask) == FixedOnes(pattern);
+}
+
 bool MessageFilter::Passes(uint32_t code) const
 {
     if (types_ != 0 && (code & types_) == 0)
@@ -36,7 +41,7 @@ bool MessageFilter::Passes(uint32_t code) const
     if (codes_.empty())
         return true;
     for (const CodePattern& pattern : codes_) {
-        if ((code & pattern.mask) == FixedOnes(pattern))
+        if (CodeMatches(pattern, code))
             return true;
     }
     return false;

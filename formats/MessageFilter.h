@@ -25,6 +25,9 @@ struct CodePattern {
 // is wrong in *error.
 bool ParseCodePattern(const std::string& text, CodePattern* pattern, std::string* error);
 
+// (code AND mask) = (pattern's code AND mask).
+bool CodeMatches(const CodePattern& pattern, uint32_t code);
+
 class MessageFilter {
 public:
     void AddCode(const CodePattern& pattern) { codes_.push_back(pattern); }

@@ -1,7 +1,9 @@
 #include "formats/SessionAnswer.h"
 
 #include <math.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "common/FormatText.h"
 #include "formats/JsonLine.h"
@@ -91,6 +93,26 @@ std::string FormatRateAnswer(uint64_t id, uint64_t count, uint64_t firstMicros, 
     return FormatOkAnswer(id, FormatText(",\"count\":%llu,\"hz\":", static_cast<unsigned long long>(count)) +
                                   JsonNumber(hz) + ",\"span\":" + FormatSeconds(span) +
                                   ",\"over\":" + FormatSeconds(overMicros));
+}
+
+std::vector<SessionClient> ParseClientList(const char* list)
+{
+    std::vector<SessionClient> clients;
+    for (const char* at = list; at != nullptr && *at != '\0';) {
+        const char* end = strchr(at, '\n');
+        std::string line(at, end != nullptr ? static_cast<size_t>(end - at) : strlen(at));
+        at = end != nullptr ? end + 1 : nullptr;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        unsigned long long handle = 0;
+        unsigned mask = 0, pid = 0;
+        char name[256];
+        int used = 0;
+        if (sscanf(line.c_str(), "%llx %x %255s %u%n", &handle, &mask, name, &pid, &used) == 4 &&
+            static_cast<size_t>(used) == line.size())
+            clients.push_back(SessionClient{ handle & 0xFFFFFFFFull, mask, pid, name });   // HWNDs are 32 bits wide
+    }
+    return clients;
 }
 
 std::string FormatClientsAnswer(uint64_t id, const std::vector<SessionClient>& clients)

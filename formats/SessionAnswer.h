@@ -64,6 +64,11 @@ struct SessionClient {
     std::string name;   // UTF-8
 };
 
+// The registered-window list (information text 129), a line per window:
+// "HANDLE MASK NAME PID", handle (sign-extended, cut to 32 bits) and mask in
+// hex. Lines not of that shape are left out.
+std::vector<SessionClient> ParseClientList(const char* list);
+
 // clients: {"id":N,"ok":true,"clients":[{"handle":"000a01b2","mask":"00000200","pid":1234,"name":"corvane"}]}
 std::string FormatClientsAnswer(uint64_t id, const std::vector<SessionClient>& clients);
 

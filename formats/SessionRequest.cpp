@@ -32,9 +32,6 @@ const OpInfo kOps[] = {
 };
 const size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
-// A line longer than the longest post (a payload's hex and the rest) is no request.
-const size_t kMaxRequestBytes = 2 * kMaxRecordedPayload + 4096;
-
 bool HasWord(const char* words, const std::string& word)
 {
     const size_t n = word.size();
@@ -57,7 +54,8 @@ public:
     bool Read(const std::string& line)
     {
         if (line.size() > kMaxRequestBytes)
-            return Fail(FormatText("a request of %zu bytes is too long (at most %zu)", line.size(), kMaxRequestBytes));
+            return Fail(FormatText("a request of %zu bytes is too long (at most %zu)", line.size(),
+                                   static_cast<size_t>(kMaxRequestBytes)));
         if (!ParseJsonObject(line.data(), line.size(), &members_, &error_))
             return false;
         if (!Id() || !Op())

@@ -23,6 +23,8 @@ enum {
     kSessionVariables = 64,           // var-get and var-set take index 0-63
     kDefaultCollectMax = 1000,        // collect's "max" when not given
     kMaxCollectMax = 100000,
+    // A line longer than the longest post (a payload's hex and the rest) is no request.
+    kMaxRequestBytes = 2 * kMaxRecordedPayload + 4096,
 };
 
 // An id is a whole number a double holds exactly (what JavaScript and

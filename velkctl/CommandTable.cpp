@@ -18,6 +18,7 @@ std::unique_ptr<Command> MakeBridgeCommand();
 std::unique_ptr<Command> MakePlotCommand();
 std::unique_ptr<Command> MakeTopCommand();
 std::unique_ptr<Command> MakeSignalsCommand();
+std::unique_ptr<Command> MakeSessionCommand();
 
 const CommandRow kCommandTable[] = {
     { "clients", "list the registered windows: handle, mask, name, process id", kNeedsBus, MakeClientsCommand },
@@ -41,6 +42,8 @@ const CommandRow kCommandTable[] = {
     { "top", "one row per code with its latest value and rate, updated in place", kNeedsBus, MakeTopCommand },
     { "signals", "check a signal file or show what it says: names, units, scaling, byte layouts", kNeedsNoBus,
       MakeSignalsCommand },
+    { "session", "requests as JSON lines on stdin, answers on stdout: post, expect, collect, rate, ... for scripts",
+      kNeedsBus, MakeSessionCommand },
 };
 
 const size_t kCommandCount = sizeof kCommandTable / sizeof kCommandTable[0];

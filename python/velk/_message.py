@@ -1,4 +1,4 @@
-"""A message as velkctl session writes it (python/design/session.md)."""
+"""A message as velkctl session writes it (docs/session.md)."""
 
 
 class Message:

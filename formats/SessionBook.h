@@ -1,0 +1,66 @@
+// What velkctl session waits on: the armed expects, collects and rates, and
+// the subscriptions. Fed the bus's messages in order, stamped by the one
+// clock, and the time as it passes; every answer and event comes out as a
+// line. Pure logic: the window, the bus and stdin are velkctl/Session's.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "formats/Predicate.h"
+#include "formats/SessionRequest.h"
+
+class SessionBook {
+public:
+    // A message as answers and events hold it (FormatSessionMessage with
+    // the message's signals); called once per message that is wanted.
+    typedef std::function<std::string(const RecordedMessage&, bool expired)> MessageFormat;
+
+    enum {
+        kMaxWaits = 1000,                   // expects, collects and rates pending at once
+        kMaxSubscriptions = 1000,
+    };
+    // What all pending collects keep at most, in bytes of message text;
+    // past it they count but keep no more, and answer "cut":true.
+    static const size_t kMaxKeptBytes = 256u << 20;
+
+    SessionBook(const SignalResolver* signals, MessageFormat format);
+    ~SessionBook();
+    SessionBook(const SessionBook&) = delete;
+    SessionBook& operator=(const SessionBook&) = delete;
+
+    // expect, collect or rate, armed at now; it ends at now plus its
+    // duration. False with why when too many wait already.
+    bool Arm(const SessionRequest& request, uint64_t now, std::string* error);
+    // Subscriptions are numbered from 1 and never again reused. False with
+    // why when too many are open.
+    bool Subscribe(const CodePattern& pattern, uint64_t* sub, std::string* error);
+    bool Unsubscribe(uint64_t sub);
+
+    // Whether a wait or a subscription looks at the code: the others need
+    // not be fetched.
+    bool Wants(uint32_t code) const;
+    // A message of the bus (message.micros on the clock of now): matched
+    // expects' answers and the subscriptions' events, in that order.
+    void Take(const RecordedMessage& message, bool expired, std::vector<std::string>* lines);
+    // The answers of every wait that ended before now.
+    void Expire(uint64_t now, std::vector<std::string>* lines);
+
+    bool Waiting() const { return !waits_.empty(); }
+    // When the first pending wait ends; UINT64_MAX with none.
+    uint64_t NextEnd() const;
+
+private:
+    struct Wait;
+    std::string Answer(Wait* wait) const;
+
+    const SignalResolver* signals_;
+    MessageFormat format_;
+    std::vector<std::unique_ptr<Wait>> waits_;      // in arming order
+    std::vector<std::pair<uint64_t, CodePattern>> subscriptions_;
+    uint64_t lastSub_ = 0;
+    size_t keptBytes_ = 0;
+};

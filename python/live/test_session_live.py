@@ -1,0 +1,108 @@
+"""The velk package against the real `velkctl session`: $VELKCTL, under
+wine off Windows, on a bus of its own. Run by the Windows build's ctest
+(velk_python_live)."""
+
+import os
+import shutil
+import subprocess
+import sys
+import xml.etree.ElementTree as ElementTree
+
+import pytest
+
+import velk
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+SIGNALS = os.path.join(ROOT, "signals", "signals-example.toml")
+BUS = "pylive%d" % os.getpid()
+
+pytestmark = pytest.mark.skipif(not os.environ.get("VELKCTL"), reason="needs VELKCTL, a built velkctl.exe")
+
+
+def velkctl(*arguments):
+    """velkctl as velk.Bus runs it, for a second client on the bus."""
+    program = os.environ["VELKCTL"]
+    command = [program] if os.name == "nt" else [shutil.which("wine"), program]
+    return command + list(arguments)
+
+
+@pytest.fixture(scope="module")
+def bus():
+    with velk.Bus(bus=BUS, signals=SIGNALS) as opened:
+        yield opened
+
+
+def test_post_and_expect_by_code_and_by_name(bus):
+    waiter = bus.expect(0x20000801, eq=5, within=5.0)
+    bus.post(0x20000801, 5)
+    assert waiter.wait().value == 5
+
+    state = bus.expect("motor.state", eq="RUNNING", within=5.0)
+    speed = bus.expect("motor.speed", ge=148.25, within=5.0)
+    bus.post("motor.state", "RUNNING")
+    bus.post("motor.speed", 148.25)
+    message = state.wait()
+    assert (message.code, message.value, message.labels) == (0x20001002, 2, {"motor.state": "RUNNING"})
+    message = speed.wait()
+    assert (message.code, message.value, message.signals) == (0x20001001, 593, {"motor.speed": 148.25})
+
+
+def test_a_timeout_names_what_came(bus):
+    waiter = bus.expect(0x20000801, eq=9, within=0.5)
+    bus.post(0x20000801, 7)
+    with pytest.raises(velk.ExpectTimeout) as timeout:
+        waiter.wait()
+    assert "no message with 20000801 eq 9 within 0.5s: 1 of those codes came, the last" in str(timeout.value)
+    assert (timeout.value.seen, timeout.value.last.value) == (1, 7)
+    with pytest.raises(velk.ExpectTimeout, match="none of those codes came at all"):
+        bus.expect(0x20000805, eq=1, within=0.2).wait()
+    with pytest.raises(velk.VelkError, match="no signal 'motor.sped'; did you mean 'motor.speed'"):
+        bus.post("motor.sped", 1)
+
+
+def test_rate_of_a_periodic_sender_and_variables(bus):
+    first = bus.expect(0x20000803, eq=1, within=20.0)
+    sender = subprocess.Popen(velkctl("post", "20000803", "1", "--every", "20ms", "--count", "150"),
+                              env=dict(os.environ, VELK_BUS_NAME=BUS), stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    try:
+        first.wait()   # the sender is up
+        hz = bus.assert_rate(0x20000803, hz=50, tolerance=0.1, over=1.5)
+        assert 45 <= hz <= 55
+    finally:
+        sender.wait(timeout=30)
+    bus.variables[0] = -5
+    bus.variables[63] = 4294967295
+    assert (bus.variables[0], bus.variables[63]) == (-5, -1)
+
+
+def test_subscribe_collect_clients_and_counters(bus):
+    events = bus.subscribe(0x20000800, mask=0xFFFFFF00)
+    texts = bus.subscribe(0x30000201)
+    bus.send_str(1, "泵已启动")   # out in the system code page (GBK), back as UTF-8
+    assert texts.get(timeout=5.0).text == "泵已启动"
+    bus.post(0x20000804, 8)
+    assert events.get(timeout=5.0).value == 8
+    events.close()
+    bus.post(0x20000804, 9)
+    assert events.get(timeout=0.3) is None
+    assert bus.collect(0x30000201, over=0.3) == []
+    posted = bus.counters()["posted"]
+    assert posted >= 3 and [c["name"] for c in bus.clients()] == ["velkctl"]
+
+
+def test_a_failing_example_reports_its_last_messages(tmp_path):
+    report = tmp_path / "report.xml"
+    run = subprocess.run([sys.executable, "-B", "-m", "pytest", "-p", "velk.pytest_plugin", "-p", "no:cacheprovider",
+                          "--velk-bus", BUS + "x", "--junitxml", str(report),
+                          os.path.join(ROOT, "python", "examples", "failing_report.py")],
+                         cwd=str(tmp_path), env=dict(os.environ, PYTHONPATH=os.path.join(ROOT, "python")),
+                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+    output = run.stdout.decode("utf-8", "replace")
+    assert run.returncode == 1, output
+    cases = {case.get("name"): case for case in ElementTree.parse(str(report)).iter("testcase")}
+    failing = cases["test_a_wrong_answer_is_reported_with_what_came"]
+    assert "1 of those codes came, the last" in failing.find("failure").get("message"), output
+    properties = {p.get("name"): p.get("value") for p in failing.iter("property")}
+    assert " 20000801 value 5" in properties["velk_messages"], output
