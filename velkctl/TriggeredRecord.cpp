@@ -245,8 +245,10 @@ int RecordTriggered(const BusBinding& bus, HWND window, const RecordOptions& opt
     std::string change = FormatCounterChange(before, after, &losing);
     std::string filtered = options.filter.PassesAll() ? ""
                          : FormatText(" (%" PRIu64 " filtered out)", sink.FilteredOut());
-    fprintf(stderr, "velkctl: received %s%s in %.3f s, %" PRIu64 " of them written; bus: %s\n",
-            CountOf(sink.Received(), "message").c_str(), filtered.c_str(), seconds, files.Written(), change.c_str());
+    // A message in two windows is written twice: lines, not messages.
+    fprintf(stderr, "velkctl: received %s%s in %.3f s; wrote %s; bus: %s\n",
+            CountOf(sink.Received(), "message").c_str(), filtered.c_str(), seconds,
+            CountOf(files.Written(), "message line").c_str(), change.c_str());
     const std::string predicate = QuoteInput(trigger.text);
     const unsigned fired = sink.Files();
     if (fired == 0) {

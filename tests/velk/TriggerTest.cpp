@@ -47,6 +47,9 @@ TEST_F(Trigger, FilesHoldThePreAndPostWindowsAroundTheMarkedTriggerUpToTheRetrig
     EXPECT_EQ("velkctl: bad --trigger '20000801 gx 1500': at column 10: unknown operator 'gx' "
               "(expected one of eq ne lt le gt ge changed)", lines[0]);
 
+    // The first file is made before the bus is touched.
+    EXPECT_EQ(5, RunVelkctl("record \"" + TempPath("no-such-folder\\x.txt") + "\" --trigger \"20000801 gt 1\"", &lines));
+
     const std::string signals = WriteTempFile("[[message]]\ncode = \"20001002\"\nname = \"motor.state\"\n"
                                               "enum = { 0 = \"STOPPED\", 2 = \"RUNNING\", 3 = \"FAULT\" }\n");
     const std::string path = TempPath("trigger.txt");
@@ -95,7 +98,7 @@ TEST_F(Trigger, FilesHoldThePreAndPostWindowsAroundTheMarkedTriggerUpToTheRetrig
 
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(0u, lines[0].find("velkctl: received 10 messages (4 filtered out) in ")) << lines[0];
-    EXPECT_NE(std::string::npos, lines[0].find(" s, 7 of them written; bus: ")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[0].find(" s; wrote 7 message lines; bus: ")) << lines[0];
     EXPECT_NE(std::string::npos, lines[0].find("dropped +0")) << lines[0];
     EXPECT_EQ(0u, lines[1].find("velkctl: trigger 'motor.state eq FAULT' fired 2 times of at most 2 "
                                 "(it held on 3 messages): ")) << lines[1];
