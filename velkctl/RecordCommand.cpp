@@ -33,17 +33,22 @@ public:
         command->add_option("--trigger", trigger_.text,
                             "write only around the messages PREDICATE holds on (\"20000801 gt 1500\", "
                             "\"pump.state eq FAULT\"; docs/velkctl.md); it sees every message, the filters "
-                            "choose what is written");
+                            "choose what is written")
+            ->type_name("PREDICATE");
         command->add_option("--pre", pre_, std::string("with --trigger: how long before the trigger the file starts "
                                                        "(default ") + kDefaultPre + "; the ring holds at most 524288 "
-                                                       "messages or 32 MiB)");
+                                                       "messages or 32 MiB)")
+            ->type_name("DURATION");
         command->add_option("--post", post_, std::string("with --trigger: how long after the trigger the file goes on "
-                                                         "(default ") + kDefaultPost + ")");
+                                                         "(default ") + kDefaultPost + ")")
+            ->type_name("DURATION");
         command->add_option("--retrigger", retrigger_,
                             "with --trigger: a file per trigger, FILE's stem -1, -2, ... before its extension, "
-                            "at most N (1-10000), then stop");
+                            "at most N (1-10000), then stop")
+            ->type_name("N");
         command->add_option("--signals", signalsFile_,
-                            "with --trigger: the signal file the predicate's names come from (default: VELK_SIGNALS)");
+                            "with --trigger: the signal file the predicate's names come from (default: VELK_SIGNALS)")
+            ->type_name("FILE");
         command->footer("Example:\n"
                         "  velkctl record session.txt --duration 10s\n"
                         "    writes what comes in 10 s; Ctrl+C ends it sooner, the file whole\n"
