@@ -30,6 +30,7 @@ struct RecordedMessage {
     int32_t value;          // kValueMessage only
     std::string bytes;      // payload kinds only
     uint64_t line = 0;      // where a file held it
+    bool expired = false;   // received: the payload was gone when fetched ('-')
 };
 
 // The longest line a recording can hold: the longest payload in hex and the

@@ -9,24 +9,32 @@ size_t MessageBytes(const RecordedMessage& message)
 
 } // namespace
 
-void TriggerRing::Add(const RecordedMessage& message, bool triggered)
+void TriggerRing::Add(const RecordedMessage& message, bool triggered, bool kept)
 {
     Tick(message.micros);
     if (posting_) {
-        sink_->Write(message, false);
+        if (kept)
+            sink_->Write(message, false);
     } else if (triggered && files_ < limits_.maxTriggers) {
         const uint64_t since = message.micros > limits_.preMicros ? message.micros - limits_.preMicros : 0;
-        Keep(message);   // ages the window out first, so the time bound is the trigger's
+        // The window ages out first, so the time bound is the trigger's.
+        if (kept)
+            Keep(message);
+        else
+            Age(message.micros);
         ++files_;
         sink_->Begin(files_, message.micros, newestCapDropped_ > since);
         for (size_t i = 0; i < ring_.size(); ++i)
-            sink_->Write(ring_[i], i + 1 == ring_.size());
+            sink_->Write(ring_[i], kept && i + 1 == ring_.size());
+        if (!kept)
+            sink_->Write(message, true);
         posting_ = true;
         postEnd_ = message.micros + limits_.postMicros;
         return;
     }
     // Kept while posting too: a later trigger's file holds its own whole pre-window.
-    Keep(message);
+    if (kept)
+        Keep(message);
 }
 
 void TriggerRing::Tick(uint64_t nowMicros)
@@ -49,14 +57,19 @@ void TriggerRing::Keep(const RecordedMessage& message)
 {
     ring_.push_back(message);
     ringBytes_ += MessageBytes(message);
-    // A message exactly preMicros old is still inside the window.
-    while (!ring_.empty() && ring_.front().micros + limits_.preMicros < message.micros)
-        Forget();
+    Age(message.micros);
     while (ring_.size() > 1 && (ring_.size() > limits_.maxMessages || ringBytes_ > limits_.maxBytes)) {
         ++capDropped_;
         newestCapDropped_ = ring_.front().micros + 1;
         Forget();
     }
+}
+
+void TriggerRing::Age(uint64_t nowMicros)
+{
+    // A message exactly preMicros old is still inside the window.
+    while (!ring_.empty() && ring_.front().micros + limits_.preMicros < nowMicros)
+        Forget();
 }
 
 void TriggerRing::Forget()

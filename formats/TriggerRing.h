@@ -38,8 +38,10 @@ public:
 
     // Each message in time order; triggered: the predicate held on it. A
     // trigger inside a post-window belongs to that window's file, as any
-    // message; one after the last file is ignored.
-    void Add(const RecordedMessage& message, bool triggered);
+    // message; one after the last file is ignored. kept false: a message the
+    // filters keep out, which is never written but may still trigger, then
+    // written as its file's trigger.
+    void Add(const RecordedMessage& message, bool triggered, bool kept = true);
 
     // The time now, with or without messages: ends a post-window that is past.
     void Tick(uint64_t nowMicros);
@@ -58,6 +60,7 @@ public:
 
 private:
     void Keep(const RecordedMessage& message);
+    void Age(uint64_t nowMicros);
     void Forget();
 
     TriggerLimits limits_;

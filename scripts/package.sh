@@ -31,17 +31,32 @@ export SOURCE_DATE_EPOCH TZ=UTC
 out=build/packages
 rm -rf "$out"
 mkdir -p "$out"
+
+# The velk Python package as a wheel, built offline (Debian's setuptools and
+# wheel) from a copy of python/'s tracked files, so nothing is written into
+# python/. The wheel stamps its entries with SOURCE_DATE_EPOCH and keeps the
+# files' modes: fixed here, whatever the clone's umask.
+wheel_dir=$PWD/build/wheel
+rm -rf "$wheel_dir"
+mkdir -p "$wheel_dir/src"
+git ls-files -z python | xargs -0 cp --parents -t "$wheel_dir/src"
+find "$wheel_dir/src" -type d -exec chmod 755 {} +
+find "$wheel_dir/src" -type f -exec chmod 644 {} +
+(cd "$wheel_dir/src/python" && PIP_DISABLE_PIP_VERSION_CHECK=1 /usr/bin/python3 -m pip wheel -q --no-index \
+    --no-build-isolation --no-deps --no-cache-dir -w "$wheel_dir" .)
+wheels=("$wheel_dir"/velk-*-py3-none-any.whl)
+[ ${#wheels[@]} = 1 ] && [ -f "${wheels[0]}" ] || { echo "package.sh: expected one velk wheel in $wheel_dir" >&2; exit 1; }
 for width in i686 x86_64; do
     preset=release-$width
     echo "== $preset"
-    cmake --preset "$preset" -DCORVANE_VERSION_SUFFIX="$suffix" >/dev/null
+    cmake --preset "$preset" -DCORVANE_VERSION_SUFFIX="$suffix" -DCORVANE_WHEEL="${wheels[0]}" >/dev/null
     # From scratch: objects built before with another SOURCE_DATE_EPOCH would stay.
     cmake --build --preset "$preset" -j"$jobs" --clean-first
     rm -rf "build/$preset/cpack"
     (cd "build/$preset" && cpack -G ZIP >/dev/null)
     # CPack 3.25 adds the files in the file system's order: fix it and the times.
     for zip in "build/$preset"/cpack/corvane-*.zip; do
-        python3 scripts/repack-zip.py "$zip" "$out/$(basename "$zip")"
+        /usr/bin/python3 scripts/repack-zip.py "$zip" "$out/$(basename "$zip")"
     done
 done
 (cd "$out" && sha256sum -- *.zip > SHA256SUMS)

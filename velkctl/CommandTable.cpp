@@ -32,7 +32,7 @@ const CommandRow kCommandTable[] = {
     { "stop-all", "post the stop-all message, code 80800000", kNeedsBus, MakeStopAllCommand },
     { "monitor", "print one line per message received", kNeedsBus, MakeMonitorCommand },
     { "end-session", "send WM_ENDSESSION to every other registered window", kNeedsBus, MakeEndSessionCommand },
-    { "record", "write every message received to FILE, one line each", kNeedsBus, MakeRecordCommand },
+    { "record", "write the messages received to FILE, one line each: all, or around each --trigger", kNeedsBus, MakeRecordCommand },
     { "replay", "post a recording's messages again with their recorded spacing", kNeedsBus, MakeReplayCommand },
     { "stats", "messages per code, total rate and the bus counters, every interval", kNeedsBus, MakeStatsCommand },
     { "export", "write a recording as CSV for Excel or LibreOffice", kNeedsNoBus, MakeExportCommand },

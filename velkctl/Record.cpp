@@ -17,6 +17,8 @@
 #include "formats/RecordLine.h"
 #include "windows/StopSignal.h"
 
+const char kExpiredNote[] = "# the next message's payload had expired";
+
 namespace {
 
 // Lines go out whole when the queue runs empty, when the buffer is full, and
@@ -31,7 +33,7 @@ public:
         bool expired = false;
         RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
         if (expired) {
-            file_->Add("# the next message's payload had expired");
+            file_->Add(kExpiredNote);
             ++expired_;
         }
         file_->Add(FormatRecordLine(message));
@@ -57,6 +59,17 @@ private:
 };
 
 } // namespace
+
+void PrintRecordWarnings(bool losing, uint64_t expired, int end)
+{
+    if (losing)
+        fprintf(stderr, "velkctl: warning: the bus dropped or expired messages during the recording\n");
+    if (expired != 0)
+        fprintf(stderr, "velkctl: warning: %" PRIu64 " payloads had expired before they were fetched (recorded as '-')\n",
+                expired);
+    if (end == kReceiveSessionEnded)
+        fprintf(stderr, "velkctl: the session ended\n");
+}
 
 int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& options)
 {
@@ -94,13 +107,7 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     fprintf(stderr, "velkctl: recorded %s%s to %s in %.3f s; bus: %s\n", CountOf(sink.Recorded(), "message").c_str(),
             filtered.c_str(), toStdout ? "standard output" : EscapeForDisplay(options.path).c_str(), seconds,
             change.c_str());
-    if (losing)
-        fprintf(stderr, "velkctl: warning: the bus dropped or expired messages during the recording\n");
-    if (sink.Expired() != 0)
-        fprintf(stderr, "velkctl: warning: %" PRIu64 " payloads had expired before they were fetched (recorded as '-')\n",
-                sink.Expired());
-    if (end == kReceiveSessionEnded)
-        fprintf(stderr, "velkctl: the session ended\n");
+    PrintRecordWarnings(losing, sink.Expired(), end);
     if (!written) {
         fprintf(stderr, "velkctl: cannot write %s: %s\n", name.c_str(), strerror(writeError));
         return kExitIo;

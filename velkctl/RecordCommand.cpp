@@ -1,13 +1,24 @@
 // velkctl record FILE [--mask M] [--count N] [--duration D] [filters]
+//   [--trigger PREDICATE [--pre D] [--post D] [--retrigger N] [--signals FILE]]
+#include <stdio.h>
+
 #include <memory>
 #include <string>
 
+#include "client/SignalsOption.h"
+#include "common/Escapes.h"
+#include "signals/DatabaseResolver.h"
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
 #include "velkctl/FilterOptions.h"
 #include "velkctl/Record.h"
+#include "windows/SystemCodePage.h"
 
 namespace {
+
+const char kDefaultPre[] = "5s";
+const char kDefaultPost[] = "5s";
+const int64_t kMaxRetrigger = 10000;
 
 class RecordCommand : public Command {
 public:
@@ -19,9 +30,31 @@ public:
         command->add_option("--duration", duration_,
                             "stop after this long, like 500ms, 10 (seconds), 3m (at most 100 days)");
         AddFilterOptions(command, &filter_);
+        command->add_option("--trigger", trigger_.text,
+                            "write only around the messages PREDICATE holds on (\"20000801 gt 1500\", "
+                            "\"pump.state eq FAULT\"; docs/velkctl.md); it sees every message, the filters "
+                            "choose what is written")
+            ->type_name("PREDICATE");
+        command->add_option("--pre", pre_, std::string("with --trigger: how long before the trigger the file starts "
+                                                       "(default ") + kDefaultPre + "; the ring holds at most 524288 "
+                                                       "messages or 32 MiB)")
+            ->type_name("DURATION");
+        command->add_option("--post", post_, std::string("with --trigger: how long after the trigger the file goes on "
+                                                         "(default ") + kDefaultPost + ")")
+            ->type_name("DURATION");
+        command->add_option("--retrigger", retrigger_,
+                            "with --trigger: a file per trigger, FILE's stem -1, -2, ... before its extension, "
+                            "at most N (1-10000), then stop")
+            ->type_name("N");
+        command->add_option("--signals", signalsFile_,
+                            "with --trigger: the signal file the predicate's names come from (default: VELK_SIGNALS)")
+            ->type_name("FILE");
         command->footer("Example:\n"
                         "  velkctl record session.txt --duration 10s\n"
-                        "    writes what comes in 10 s; Ctrl+C ends it sooner, the file whole");
+                        "    writes what comes in 10 s; Ctrl+C ends it sooner, the file whole\n"
+                        "  velkctl record fault.txt --trigger \"20000801 gt 1500\" --pre 2s --post 1s --retrigger 3\n"
+                        "    fault-1.txt, fault-2.txt, fault-3.txt: 2 s before each trigger, its message\n"
+                        "    after a '# trigger' line, 1 s after");
     }
 
     int Prepare(const CLI::App& command) override
@@ -30,18 +63,77 @@ public:
             !CountOption(&command, count_, &options_.count) ||
             (Given(&command, "--duration") && !DurationOption(duration_, "duration", true, &options_.durationMicros)))
             return kExitUsage;
-        return kExitOk;
+        triggered_ = Given(&command, "--trigger");
+        if (!triggered_) {
+            for (const char* option : { "--pre", "--post", "--retrigger", "--signals" }) {
+                if (Given(&command, option)) {
+                    fprintf(stderr, "velkctl: record: %s needs --trigger\n", option);
+                    return kExitUsage;
+                }
+            }
+            return kExitOk;
+        }
+        return PrepareTrigger(command);
     }
 
     int Run(const BusSession* session) override
     {
+        if (triggered_)
+            return RecordTriggered(session->bus, session->window, options_, trigger_);
         return RecordMessages(session->bus, session->window, options_);
     }
 
 private:
-    std::string mask_, count_, duration_;
+    int PrepareTrigger(const CLI::App& command)
+    {
+        if (Given(&command, "--count")) {
+            fprintf(stderr, "velkctl: record: --count does not go with --trigger: --post, --retrigger and "
+                            "--duration end a triggered recording\n");
+            return kExitUsage;
+        }
+        trigger_.numbered = Given(&command, "--retrigger");
+        if (trigger_.numbered && options_.path == "-") {
+            fprintf(stderr, "velkctl: record: --retrigger writes numbered files: give a FILE, not '-'\n");
+            return kExitUsage;
+        }
+        int64_t files = 1;
+        if ((trigger_.numbered && !NumberOption(retrigger_, "retrigger", 1, kMaxRetrigger, &files)) ||
+            !DurationOption(Given(&command, "--pre") ? pre_ : kDefaultPre, "pre", false, &trigger_.preMicros) ||
+            !DurationOption(Given(&command, "--post") ? post_ : kDefaultPost, "post", false, &trigger_.postMicros))
+            return kExitUsage;
+        trigger_.files = static_cast<unsigned>(files);
+
+        const std::string signals = SignalsFileToLoad(signalsFile_);
+        int loaded = LoadSignalsFile(signals, &database_);
+        if (loaded != kExitOk)
+            return loaded;
+        if (!signals.empty()) {
+            resolver_.reset(new DatabaseResolver(database_, WindowsSignalCodePages()));
+            trigger_.signals = resolver_.get();
+        }
+        std::string error;
+        if (!ParsePredicate(Utf8FromSystem(trigger_.text), trigger_.signals, &trigger_.predicate, &error)) {
+            fprintf(stderr, "velkctl: bad --trigger %s: %s\n", QuoteInput(trigger_.text).c_str(),
+                    SystemFromUtf8(error).c_str());
+            return kExitUsage;
+        }
+        // The trigger's codes come whatever the filters pass, unless --mask says otherwise.
+        MessageFilter triggerCodes;
+        triggerCodes.AddCode(trigger_.predicate.pattern);
+        if (!Given(&command, "--mask"))
+            options_.mask |= triggerCodes.SubscriptionMask();
+        else if ((options_.mask & triggerCodes.SubscriptionMask()) == 0)
+            fprintf(stderr, "velkctl: warning: --mask keeps out every code the trigger looks at: it never fires\n");
+        return kExitOk;
+    }
+
+    std::string mask_, count_, duration_, pre_, post_, retrigger_, signalsFile_;
     FilterArguments filter_;
     RecordOptions options_;
+    bool triggered_ = false;
+    TriggerOptions trigger_;
+    SignalDatabase database_;
+    std::unique_ptr<DatabaseResolver> resolver_;
 };
 
 } // namespace

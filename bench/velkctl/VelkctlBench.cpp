@@ -3,6 +3,9 @@
 //   velkctl_bench record [MESSAGES]   floods the bus as fast as one sender
 //       can (values and 64-byte strings in turn) while velkctl records;
 //       prints the send rate, what was recorded, delivered, dropped, expired
+//   velkctl_bench trigger [MESSAGES]   the same flood into record --trigger,
+//       the trigger in the middle and both windows taking all of it; prints
+//       what is in the file (the trigger marked once) beside the bus counters
 //   velkctl_bench timing [MESSAGES]   periodic post and replay at 100 and
 //       1,000 msg/s; prints how far arrivals stray from a deadline every
 //       period (p50, p99, max) and the drift from the first tenth of the
@@ -153,6 +156,53 @@ HWND MakeWindow()
     return CreateWindowExA(0, "STATIC", "velkctl_bench", WS_OVERLAPPED, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
 }
 
+// Values (counting up from first) and 64-byte strings in turn, as fast as
+// one sender can post.
+void Flood(HWND window, int first, int count)
+{
+    static char payload[64];
+    memset(payload, 's', sizeof payload);
+    for (int i = first; i < first + count; ++i) {
+        if (i % 2 == 0)
+            vPostData(window, kValueCode, i, 4);
+        else
+            vPostData(window, kStringCode, reinterpret_cast<LPARAM>(payload), sizeof payload);
+    }
+}
+
+// A recording's message lines, its comment lines that start with mark, and
+// its expired-payload notes; the file is deleted.
+struct FileCounts {
+    long messages, marked, expired;
+};
+FileCounts CountAndDelete(const std::string& path, const char* mark)
+{
+    std::string text = ReadFileText(path);
+    DeleteFileA(path.c_str());
+    FileCounts counts = { 0, 0, 0 };
+    const size_t markLength = strlen(mark);
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        if (text[at] != '#')
+            ++counts.messages;
+        else if (text.compare(at, 12, "# the next m") == 0)
+            ++counts.expired;
+        else if (markLength > 0 && end - at == markLength && text.compare(at, markLength, mark) == 0)
+            ++counts.marked;
+        at = end + 1;
+    }
+    return counts;
+}
+
+void PrintBusChange(const char* mode, std::map<std::string, unsigned long long>& before,
+                    std::map<std::string, unsigned long long>& after)
+{
+    printf("%s: bus delivered +%llu, dropped +%llu, expired +%llu\n", mode, after["delivered"] - before["delivered"],
+           after["dropped"] - before["dropped"], after["expired"] - before["expired"]);
+}
+
 int RecordBench(HWND window, int messages)
 {
     const std::string path = TempFile("vcr");
@@ -162,48 +212,65 @@ int RecordBench(HWND window, int messages)
     if (!recorder.Started() || !WaitForClients(1))
         return 1;
     std::map<std::string, unsigned long long> before = Counters();
-    char payload[64];
-    memset(payload, 's', sizeof payload);
     long long started = NowUs();
-    for (int i = 0; i < messages; ++i) {
-        if (i % 2 == 0)
-            vPostData(window, kValueCode, i, 4);
-        else
-            vPostData(window, kStringCode, reinterpret_cast<LPARAM>(payload), sizeof payload);
-    }
+    Flood(window, 0, messages);
     long long sent = NowUs();
     bool ended = recorder.Wait(300000);
     long long done = NowUs();
     std::map<std::string, unsigned long long> after = Counters();
-
-    std::string text;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file != NULL) {
-        char chunk[65536];
-        size_t got;
-        while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-            text.append(chunk, got);
-        fclose(file);
-    }
-    DeleteFileA(path.c_str());
-    long lines = 0, expiredLines = 0;
-    for (size_t at = 0; at < text.size();) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        if (text[at] != '#')
-            ++lines;
-        else if (text.compare(at, 12, "# the next m") == 0)
-            ++expiredLines;
-        at = end + 1;
-    }
+    FileCounts file = CountAndDelete(path, "");
     printf("record: %d messages (values and 64-byte strings in turn) sent in %.3f s, %.0f msg/s\n", messages,
            (sent - started) / 1e6, messages * 1e6 / static_cast<double>(sent - started));
     printf("record: velkctl %s %.3f s after the last send; %ld messages in the file, %ld payloads expired\n",
-           ended ? "finished" : "had NOT finished", (done - sent) / 1e6, lines, expiredLines);
-    printf("record: bus delivered +%llu, dropped +%llu, expired +%llu\n", after["delivered"] - before["delivered"],
-           after["dropped"] - before["dropped"], after["expired"] - before["expired"]);
+           ended ? "finished" : "had NOT finished", (done - sent) / 1e6, file.messages, file.expired);
+    PrintBusChange("record", before, after);
     printf("record: velkctl said: %s", recorder.Output().c_str());
+    return 0;
+}
+
+// The registered window's handle: the first word of the first handle line.
+HWND FirstClient()
+{
+    std::string list = vGetInfo(kInfoHandles);
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoull(list.c_str(), NULL, 16)));
+}
+
+// A triggered recording whose windows (an hour each way) take the whole
+// flood: half before the trigger, which is value -1, half after. velkctl
+// ends on WM_ENDSESSION once the bus has delivered everything.
+int TriggerBench(HWND window, int messages)
+{
+    const std::string path = TempFile("vct");
+    char arguments[512];
+    snprintf(arguments, sizeof arguments, "record \"%s\" --mask 0x%x --trigger \"%x eq -1\" --pre 1h --post 1h",
+             path.c_str(), kMask, kValueCode);
+    Velkctl recorder(arguments);
+    if (!recorder.Started() || !WaitForClients(1))
+        return 1;
+    HWND client = FirstClient();
+    std::map<std::string, unsigned long long> before = Counters();
+    const int half = messages / 2;
+    long long started = NowUs();
+    Flood(window, 0, half);
+    vPostData(window, kValueCode, -1, 4);
+    Flood(window, half, messages - half - 1);
+    long long sent = NowUs();
+    // Delivered is counted as messages are posted: a bounded look for it to settle.
+    for (int i = 0; i < 100 && Counters()["delivered"] - before["delivered"] < static_cast<unsigned>(messages); ++i)
+        Sleep(10);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(client, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    bool ended = recorder.Wait(300000);
+    long long done = NowUs();
+    std::map<std::string, unsigned long long> after = Counters();
+    FileCounts file = CountAndDelete(path, "# trigger");
+    printf("trigger: %d messages (values and 64-byte strings in turn, the trigger in the middle) sent in %.3f s, "
+           "%.0f msg/s\n", messages, (sent - started) / 1e6, messages * 1e6 / static_cast<double>(sent - started));
+    printf("trigger: velkctl %s %.3f s after the last send; %ld messages in the file, %ld marked the trigger, "
+           "%ld payloads expired\n", ended ? "finished" : "had NOT finished", (done - sent) / 1e6, file.messages,
+           file.marked, file.expired);
+    PrintBusChange("trigger", before, after);
+    printf("trigger: velkctl said: %s", recorder.Output().c_str());
     return 0;
 }
 
@@ -387,11 +454,12 @@ int main(int argc, char** argv)
         return MemoryBench(sizes);
     }
     bool record = strcmp(mode, "record") == 0;
-    if (!record && strcmp(mode, "timing") != 0) {
-        fprintf(stderr, "usage: velkctl_bench record|timing [MESSAGES] | memory [MB...]\n");
+    bool trigger = strcmp(mode, "trigger") == 0;
+    if (!record && !trigger && strcmp(mode, "timing") != 0) {
+        fprintf(stderr, "usage: velkctl_bench record|trigger|timing [MESSAGES] | memory [MB...]\n");
         return 1;
     }
-    int messages = argc > 2 ? atoi(argv[2]) : record ? 100000 : 10000;
+    int messages = argc > 2 ? atoi(argv[2]) : record || trigger ? 100000 : 10000;
     if (messages < 200) {
         fprintf(stderr, "velkctl_bench: MESSAGES must be at least 200\n");
         return 1;
@@ -402,7 +470,8 @@ int main(int argc, char** argv)
     HWND window = MakeWindow();
     if (window == NULL)
         return 1;
-    int result = record ? RecordBench(window, messages) : TimingBench(window, messages);
+    int result = record ? RecordBench(window, messages)
+               : trigger ? TriggerBench(window, messages) : TimingBench(window, messages);
     DestroyWindow(window);
     return result;
 }

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The release zips as a user gets them: each one's contents and export list
-# checked, then unpacked into an empty folder and run from there under Wine
-# in a fresh prefix, with nothing but what the zip holds: velkctl --help, a
-# monitor that receives a post, corvane.exe on the bus until it closes, and
-# velkscope.exe on the bus, sent a value, until it closes.
+# checked, its Python wheel installed offline and imported, then unpacked
+# into an empty folder and run from there under Wine in a fresh prefix, with
+# nothing but what the zip holds: velkctl --help, signals check of the
+# example signal file, a monitor that receives a post, corvane.exe on the
+# bus until it closes, and velkscope.exe on the bus, sent a value, until it
+# closes.
 # Needs a display (xvfb-run). Usage: tests/package/smoke.sh ZIP...
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -26,7 +28,8 @@ lists_scope() { client_lines | grep -Eq '^[0-9a-f]+ [0-9a-f]+ velkscope [0-9]+$'
 check_contents() {
     local top=$1 listed expected
     listed=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
-    expected=$(printf "$top/%s\n" LICENSE.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe | LC_ALL=C sort | tr '\n' ' ')
+    expected=$(printf "$top/%s\n" LICENSE.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe \
+               signals-example.toml "$wheel" | LC_ALL=C sort | tr '\n' ' ')
     [ "$listed" = "$expected" ] || fail "holds $listed; expected $expected"
     for text in README.txt LICENSE.txt; do
         local file=$work/$top/$text lines crlf
@@ -44,10 +47,30 @@ chinese, english = text.find("简体中文"), text.find("\r\nEnglish\r\n")
 sys.exit(0 if data.startswith(b"\xef\xbb\xbf") and 0 < chinese < english else 1)
 CHECK
     OBJDUMP=x86_64-w64-mingw32-objdump sh "$here/velk-exports.sh" "$work/$top/velk.dll" || fail "velk.dll exports"
+    check_wheel "$work/$top/$wheel"
+}
+
+# The wheel installs offline into a folder of its own and imports from there,
+# with its version and the pytest plugin's entry point.
+check_wheel() {
+    local target=$work/python
+    [ -f "$1" ] || return 0   # said missing above
+    /usr/bin/python3 -m pip install -q --disable-pip-version-check --no-index --no-deps --no-cache-dir \
+        --target "$target" "$1" || { fail "$wheel does not install offline"; return; }
+    /usr/bin/python3 -I - "$target" "$wheel_version" <<'CHECK' || fail "$wheel installed, but velk does not import from it"
+import sys
+sys.path.insert(0, sys.argv[1])
+from importlib import metadata
+import velk
+plugins = [e.value for e in metadata.distribution("velk").entry_points if e.group == "pytest11"]
+sys.exit(0 if velk.__file__.startswith(sys.argv[1]) and velk.__version__ == sys.argv[2]
+         and metadata.version("velk") == sys.argv[2] and plugins == ["velk.pytest_plugin"] else 1)
+CHECK
 }
 
 run_package() {
     in_package velkctl.exe --help >/dev/null || fail "velkctl --help did not exit 0"
+    in_package velkctl.exe signals check signals-example.toml >/dev/null || fail "signals-example.toml does not load"
     local version=${name#corvane-} said
     version=${version%-win*}
     said=$(in_package velkctl.exe --version | tr -d '\r')
@@ -117,6 +140,9 @@ await_exit() {
 }
 
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct HEAD)}
+# The wheel package.sh builds from python/.
+wheel_version=$(sed -n 's/^__version__ = "\(.*\)"$/\1/p' "$here/../../python/velk/__init__.py")
+wheel=velk-$wheel_version-py3-none-any.whl
 for zip in "$@"; do
     zip=$(cd "$(dirname "$zip")" && pwd)/$(basename "$zip")
     name=$(basename "$zip" .zip)

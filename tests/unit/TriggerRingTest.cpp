@@ -1,6 +1,7 @@
 // Triggered recording's ring and windows. Pure logic.
 #include <gtest/gtest.h>
 
+#include "formats/TriggerFile.h"
 #include "formats/TriggerRing.h"
 #include "common/FormatText.h"
 
@@ -123,6 +124,35 @@ TEST(TriggerRing, CapsOnCountAndBytesKeepTheNewestAndSayTheWindowWasCut)
     tiny.Add(At(0, 10), false);
     tiny.Add(At(1, 10), true);
     EXPECT_EQ("#1@1 cut: 1*", alone.log);
+}
+
+TEST(TriggerRing, AMessageTheFiltersKeepOutTriggersButIsNeverKept)
+{
+    Files files;
+    TriggerRing ring({ 300, 100, 2, 100, 1 << 20 }, &files);
+    ring.Add(At(0), false);
+    ring.Add(At(50), false, false);   // filtered out, no trigger: nowhere
+    ring.Add(At(100), false);
+    ring.Add(At(400), true, false);   // its window is its own time's: 100 is exactly pre old, 0 is not
+    ring.Add(At(450), true, false);   // filtered out inside the post-window: not written
+    ring.Add(At(500), false);         // the post-window's last microsecond
+    ring.Add(At(700), true);          // file 2's window does not hold file 1's filtered trigger
+    ring.Finish();
+    EXPECT_EQ("#1@400: 100 400* 500 end; #2@700: 500 700* end;", files.log);
+}
+
+TEST(TriggerFile, NumberedNamesKeepTheExtensionAndCommentsStayOneLine)
+{
+    EXPECT_EQ("rec-1.txt", NumberedRecordPath("rec.txt", 1));
+    EXPECT_EQ("rec.tar-10000.gz", NumberedRecordPath("rec.tar.gz", 10000));
+    EXPECT_EQ("logs.d/rec-2", NumberedRecordPath("logs.d/rec", 2));
+    EXPECT_EQ("C:\\a.b\\rec-3", NumberedRecordPath("C:\\a.b\\rec", 3));
+    EXPECT_EQ("C:rec-3.txt", NumberedRecordPath("C:rec.txt", 3));
+    EXPECT_EQ(".rec-4", NumberedRecordPath(".rec", 4));
+    EXPECT_EQ("dir/.rec-5.txt", NumberedRecordPath("dir/.rec.txt", 5));
+
+    EXPECT_EQ("# triggered by 20000801 gt 1500\\n at 12.000345 (file 2; pre 5.000000 s, post 0.000000 s)",
+              FormatTriggerHeader("20000801 gt 1500\n", 2, 12000345, 5000000, 0));
 }
 
 } // namespace
