@@ -77,6 +77,15 @@ TEST(SignalViews, TopShowsARowPerSignalMarkedBeyondItsLimitsOrLate)
     EXPECT_EQ(66u, table.Format(66, 100, 100000, NoLeadBytes)[2].text.size());
     EXPECT_EQ(2u, table.Format(200, 1, 100000, NoLeadBytes).size());
 
+    // A name longer than 32 bytes is cut there; the value keeps its room.
+    const SignalDatabase named = Rig("[[message]]\ncode = \"20001003\"\nname = \"" + std::string(33, 'n') + "\"\n");
+    const TopSignalCells longNames(named, kPages, nullptr);
+    TopTable wide;
+    wide.UseSignals(&longNames);
+    wide.Receive(0x20001003, 0, Value(4));
+    EXPECT_EQ(59u + 32 + 2, wide.Format(200, 100, 0, NoLeadBytes)[1].text.find("  4") + 2);
+    EXPECT_NE(std::string::npos, wide.Format(200, 100, 0, NoLeadBytes)[1].text.find(std::string(31, 'n') + "~  4"));
+
     // motor.speed: min 0, max 3000 rpm, period 100 ms (late after 200 ms).
     TopTable speed;
     speed.UseSignals(&cells);
