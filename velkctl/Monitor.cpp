@@ -90,7 +90,18 @@ private:
             return line;   // gone before it was fetched: nothing to decode
         std::string bytes(fetched.bytes != NULL ? fetched.bytes : "", static_cast<size_t>(fetched.length));
         DecodeMessage(named, static_cast<int32_t>(dataWord), bytes, pages_, &decoded_);
-        return line + "\n    " + SystemFromUtf8(FormatSignalsLine(decoded_));
+        const std::string signals = FormatSignalsLine(decoded_);
+        return line + "\n    " + (IsAscii(signals) ? signals : SystemFromUtf8(signals));
+    }
+
+    // Most lines: then no conversion through UTF-16 under a flood.
+    static bool IsAscii(const std::string& text)
+    {
+        for (char c : text) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return false;
+        }
+        return true;
     }
 
     // Milliseconds since the previous message, as the console counts them:
