@@ -6,13 +6,9 @@
 const char kCsvByteOrderMark[] = "\xEF\xBB\xBF";
 const char kCsvLineEnd[] = "\r\n";
 
-std::string FormatCsvHeader(const WallTime* start)
-{
-    std::string time = start != nullptr ? "time (UTC" + FormatUtcOffset(start->offsetMinutes) + ")" : "time";
-    return time + ",seconds,code,direction,type,channel,kind,value,text,bytes,length";
-}
+namespace {
 
-std::string FormatCsvRow(const RecordedMessage& message, const WallTime* start, const CodePage& codePage)
+std::string RawColumns(const RecordedMessage& message, const WallTime* start, const CodePage& codePage)
 {
     std::string row;
     if (start != nullptr) {
@@ -30,6 +26,25 @@ std::string FormatCsvRow(const RecordedMessage& message, const WallTime* start, 
         row += CsvTextField(PayloadText(message.bytes, codePage));
     row += ',' + (message.bytes.empty() ? std::string() : "0x" + FormatHexBytes(message.bytes));
     return row + FormatText(",%zu", message.bytes.size());
+}
+
+} // namespace
+
+std::string FormatCsvHeader(const WallTime* start, bool signalColumns)
+{
+    std::string time = start != nullptr ? "time (UTC" + FormatUtcOffset(start->offsetMinutes) + ")" : "time";
+    return time + ",seconds,code,direction,type,channel,kind,value,text,bytes,length" +
+           (signalColumns ? ",name,signal,physical,unit" : "");
+}
+
+std::string FormatCsvRow(const RecordedMessage& message, const WallTime* start, const CodePage& codePage,
+                         const CsvSignalCells* cells)
+{
+    std::string row = RawColumns(message, start, codePage);
+    if (cells == nullptr)
+        return row;
+    return row + ',' + CsvTextField(cells->name) + ',' + CsvTextField(cells->signal) + ',' +
+           (cells->number ? CsvField(cells->physical) : CsvTextField(cells->physical)) + ',' + CsvTextField(cells->unit);
 }
 
 std::string CsvField(const std::string& text)

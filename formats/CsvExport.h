@@ -30,11 +30,22 @@
 extern const char kCsvByteOrderMark[];   // EF BB BF
 extern const char kCsvLineEnd[];         // CR LF
 
-// The header row; start: when the recording started, null when not known.
-std::string FormatCsvHeader(const WallTime* start);
+// With a signal file four columns follow: name (the message's), signal
+// (its full name), physical (the number, an enum's name, true/false, a
+// text) and unit; a message has a row per signal, each with the raw
+// columns, and a code the file lacks one row with the four left empty.
+struct CsvSignalCells {
+    std::string name, signal, physical, unit;   // UTF-8
+    bool number = false;   // physical is a number: written as it is, a minus and all
+};
 
-// One message's row, without its line end; string payloads decoded in codePage.
-std::string FormatCsvRow(const RecordedMessage& message, const WallTime* start, const CodePage& codePage);
+// The header row; start: when the recording started, null when not known.
+std::string FormatCsvHeader(const WallTime* start, bool signalColumns = false);
+
+// One message's row, without its line end; string payloads decoded in
+// codePage; cells: its signal columns, null for none.
+std::string FormatCsvRow(const RecordedMessage& message, const WallTime* start, const CodePage& codePage,
+                         const CsvSignalCells* cells = nullptr);
 
 // One field as RFC 4180 writes it: in double quotes, its own doubled, when it
 // holds a comma, a double quote, a CR or a LF; else as it is.

@@ -14,6 +14,33 @@ namespace {
 const char kHeadFormat[] = "  %-8s %-5s %-7s %3s %10s %9s %7s  %s";
 const char kRowFormat[] = "%c %08" PRIx32 " %-5.5s %-7.7s %3u %10" PRIu64 " %9.1f %7s  ";
 
+// A long signal name is cut; the value keeps the room.
+const size_t kMaxNameWidth = 32;
+
+char MarkChar(TopMark mark)
+{
+    switch (mark) {
+    case kTopChanged: return '*';
+    case kTopSilent: return '.';
+    case kTopBeyondLimit: return '!';
+    case kTopLate: return '~';
+    default: return ' ';
+    }
+}
+
+std::string Padded(const std::string& text, size_t width)
+{
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+// The fixed columns, then the value in what the width leaves.
+std::string Fitted(const std::string& fixed, const std::string& value, size_t width, LeadByteTest isLeadByte)
+{
+    if (fixed.size() >= width)
+        return CutToWidth(fixed, width, isLeadByte);
+    return fixed + CutToWidth(value, width - fixed.size(), isLeadByte);
+}
+
 std::string Age(uint64_t now, uint64_t last)
 {
     double seconds = now > last ? static_cast<double>(now - last) / 1e6 : 0;
@@ -81,6 +108,14 @@ void TopTable::ClearCounts()
     }
 }
 
+TopMark TopTable::MarkOf(const Row& row, uint64_t now) const
+{
+    const uint64_t period = signals_ != nullptr ? signals_->PeriodMicros(row.code) : 0;
+    if (period != 0 && now > row.lastMicros && now - row.lastMicros > 2 * period)
+        return kTopLate;
+    return row.changed ? kTopChanged : row.silent >= kTopSilentIntervals ? kTopSilent : kTopPlain;
+}
+
 std::vector<TopLine> TopTable::Format(size_t width, size_t maxRows, uint64_t now, LeadByteTest isLeadByte) const
 {
     std::vector<const Row*> order;
@@ -89,23 +124,48 @@ std::vector<TopLine> TopTable::Format(size_t width, size_t maxRows, uint64_t now
     if (byRate_)
         std::stable_sort(order.begin(), order.end(), [](const Row* a, const Row* b) { return a->rate > b->rate; });
 
+    // The signals of the rows that can show, and the NAME column they need.
+    const size_t shown = std::min(order.size(), maxRows);
+    std::vector<std::vector<TopSignalCell>> cells(signals_ != nullptr ? shown : 0);
+    std::vector<bool> named(cells.size());
+    size_t nameWidth = 4;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        named[i] = signals_->Cells(order[i]->code, order[i]->latest, &cells[i]);
+        for (const TopSignalCell& cell : cells[i])
+            nameWidth = std::max(nameWidth, std::min(cell.name.size(), kMaxNameWidth));
+    }
+
     std::vector<TopLine> lines;
-    std::string head = FormatText(kHeadFormat, "CODE", "DIR", "TYPE", "CH", "COUNT", "RATE/s", "AGE", "VALUE");
+    const std::string valueHead = signals_ != nullptr ? Padded("NAME", nameWidth) + "  VALUE" : "VALUE";
+    std::string head = FormatText(kHeadFormat, "CODE", "DIR", "TYPE", "CH", "COUNT", "RATE/s", "AGE", valueHead.c_str());
     lines.push_back({ head.substr(0, width), kTopPlain });
-    for (size_t i = 0; i < order.size() && i < maxRows; ++i) {
+    for (size_t i = 0; i < shown && lines.size() <= maxRows; ++i) {
         const Row& row = *order[i];
-        TopMark mark = row.changed ? kTopChanged : row.silent >= kTopSilentIntervals ? kTopSilent : kTopPlain;
+        const TopMark mark = MarkOf(row, now);
         std::string types = TypeNamesOf(row.code);
-        std::string text = FormatText(kRowFormat, mark == kTopChanged ? '*' : mark == kTopSilent ? '.' : ' ', row.code,
-                                      DirectionInitials(row.code).c_str(), types.empty() ? "-" : types.c_str(),
-                                      static_cast<unsigned>(row.code & 0xFF), row.count, row.rate,
-                                      Age(now, row.lastMicros).c_str());
-        if (text.size() >= width) {
-            text.resize(width);
-        } else {
-            text += LatestValueText(row.latest, width - text.size(), isLeadByte);
+        std::string text = FormatText(kRowFormat, MarkChar(mark), row.code, DirectionInitials(row.code).c_str(),
+                                      types.empty() ? "-" : types.c_str(), static_cast<unsigned>(row.code & 0xFF),
+                                      row.count, row.rate, Age(now, row.lastMicros).c_str());
+        if (signals_ == nullptr || !named[i]) {
+            if (signals_ != nullptr)
+                text += Padded("", nameWidth) + "  ";
+            if (text.size() >= width)
+                text.resize(width);
+            else
+                text += LatestValueText(row.latest, width - text.size(), isLeadByte);
+            lines.push_back({ text, mark });
+            continue;
         }
-        lines.push_back({ text, mark });
+        // One line per signal; the code's columns on the first only.
+        const std::string blank(text.size() - 1, ' ');
+        for (size_t k = 0; k < cells[i].size() && lines.size() <= maxRows; ++k) {
+            const TopSignalCell& cell = cells[i][k];
+            const TopMark lineMark = cell.beyondLimit ? kTopBeyondLimit : mark;
+            std::string fixed = k == 0 ? text : std::string(1, ' ') + blank;
+            fixed[0] = MarkChar(lineMark);
+            fixed += Padded(CutToWidth(cell.name, nameWidth, isLeadByte), nameWidth) + "  ";
+            lines.push_back({ Fitted(fixed, cell.value, width, isLeadByte), lineMark });
+        }
     }
     return lines;
 }

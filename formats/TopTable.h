@@ -20,6 +20,26 @@ enum TopMark {
     kTopPlain,
     kTopChanged,   // its value changed in the last interval: highlighted, '*' in plain text
     kTopSilent,    // silent for kTopSilentIntervals: dimmed, '.' in plain text
+    kTopBeyondLimit,   // a signal beyond its min or max: '!' in plain text
+    kTopLate,      // nothing for more than twice the signal file's period: '~' in plain text
+};
+
+// One signal of a row's latest value, as a signal file names it.
+struct TopSignalCell {
+    std::string name;      // "motor.speed", "pump.status.pressure"
+    std::string value;     // "148.25 rpm", "RUNNING"
+    bool beyondLimit;
+};
+
+// What a signal file makes of the rows (signals/TopSignalCells.h).
+class TopSignals {
+public:
+    virtual ~TopSignals() {}
+    // The latest value's signals into *cells; false for a code the file
+    // lacks, whose raw value shows as without a file.
+    virtual bool Cells(uint32_t code, const LatestValue& latest, std::vector<TopSignalCell>* cells) const = 0;
+    // The cycle the file expects code in; 0 for none.
+    virtual uint64_t PeriodMicros(uint32_t code) const = 0;
 };
 
 struct TopLine {
@@ -37,6 +57,9 @@ public:
     // Counts and rates back to 0; the rows and their values stay.
     void ClearCounts();
     void SortByRate(bool byRate) { byRate_ = byRate; }
+    // With signals (which must outlive the table) the heads gain NAME and a
+    // named code shows one line per signal, the code's columns on its first.
+    void UseSignals(const TopSignals* signals) { signals_ = signals; }
     bool SortedByRate() const { return byRate_; }
 
     size_t Codes() const { return rows_.size(); }
@@ -44,7 +67,8 @@ public:
 
     // The column heads, then one line per row in the chosen order, each at
     // most width bytes (the value cut to what is left, whole characters
-    // only); at most maxRows rows. now: for the ages, on Receive's clock.
+    // only); at most maxRows lines after the heads. now: for the ages, on
+    // Receive's clock.
     std::vector<TopLine> Format(size_t width, size_t maxRows, uint64_t now, LeadByteTest isLeadByte) const;
 
 private:
@@ -60,9 +84,12 @@ private:
         uint64_t silent = 0;       // intervals without a message since the last
     };
 
+    TopMark MarkOf(const Row& row, uint64_t now) const;
+
     std::vector<Row> rows_;        // sorted by code
     uint64_t unlisted_ = 0;
     bool byRate_ = false;
+    const TopSignals* signals_ = nullptr;
 };
 
 // "RV+WV" for Read Value and Write Value: the initials of the DIR words.

@@ -72,3 +72,8 @@ std::string LatestValueText(const LatestValue& latest, size_t width, LeadByteTes
     }
     return Cut(text, width, more, isLeadByte);
 }
+
+std::string CutToWidth(const std::string& text, size_t width, LeadByteTest isLeadByte)
+{
+    return Cut(text, width, false, isLeadByte);
+}

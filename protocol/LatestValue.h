@@ -28,3 +28,7 @@ struct LatestValue {
 // "hello\n" (control characters escaped as the log does, others as "."),
 // "01 FF 3C". Cut text ends in "~"; an expired payload reads "(expired)".
 std::string LatestValueText(const LatestValue& latest, size_t width, LeadByteTest isLeadByte);
+
+// Any text cut the same way: at most width bytes, whole characters, "~"
+// marking a cut.
+std::string CutToWidth(const std::string& text, size_t width, LeadByteTest isLeadByte);

@@ -254,7 +254,7 @@ int32_t ValueWord(const SignalRaw& raw)
 }
 
 bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::string>& assignments,
-                       const std::string& base, std::string* payload, std::string* error)
+                       const std::string& base, std::string* payload, std::string* error, TextEncoder gbk)
 {
     std::vector<std::string> fieldNames;
     for (const Signal& field : message.signals)
@@ -280,8 +280,22 @@ bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::stri
                 return false;
             }
         }
+        std::string value = assignment.substr(equals + 1);
+        if (field->type == kSignalStr && field->encoding == kEncodingGbk) {
+            std::string encoded;
+            if (gbk != nullptr && !gbk(value, &encoded))
+                return Refuse(error, *field, "'" + value + "' has a character GBK lacks");
+            if (gbk == nullptr) {
+                for (char c : value) {
+                    if (static_cast<unsigned char>(c) >= 0x80)
+                        return Refuse(error, *field, "only ASCII text can be written to a gbk field here");
+                }
+            } else {
+                value = encoded;
+            }
+        }
         fields.push_back(field);
-        values.push_back(assignment.substr(equals + 1));
+        values.push_back(value);
     }
     size_t size = base.size();
     for (const Signal& field : message.signals)
@@ -300,15 +314,9 @@ bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::stri
         const Signal& field = *fields[i];
         const std::string& value = values[i];
         if (field.type == kSignalStr) {
-            if (field.encoding == kEncodingGbk) {
-                for (char c : value) {
-                    if (static_cast<unsigned char>(c) >= 0x80)
-                        return Refuse(error, field, "only ASCII text can be written to a gbk field here");
-                }
-            }
             if (field.length != 0 && value.size() > field.length)
-                return Refuse(error, field, FormatText("'%s' is %zu bytes, longer than the field's %u",
-                                                       value.c_str(), value.size(), field.length));
+                return Refuse(error, field, FormatText("the text is %zu bytes, longer than the field's %u",
+                                                       value.size(), field.length));
             const size_t room = field.length != 0 ? field.length : value.size();
             std::string padded = value;
             padded.resize(room, '\0');

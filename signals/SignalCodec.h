@@ -58,10 +58,16 @@ bool EncodeSignalText(const Signal& signal, const std::string& text, SignalRaw* 
 // 0x7fffffff as its two's complement).
 int32_t ValueWord(const SignalRaw& raw);
 
+// UTF-8 text as the bytes of another encoding; false when a character has
+// none there. The system's converter (windows/SystemCodePage.h) or a test's.
+typedef bool (*TextEncoder)(const std::string& utf8, std::string* bytes);
+
 // An array message's payload from "field=value" assignments (values as
-// EncodeSignalText takes them; a str field's text as it is, UTF-8 for a
-// utf-8 field, ASCII only for a gbk one). The bytes no assignment sets come
-// from base, else zero; the payload is as long as base or the message's
-// last field, whichever is longer (a str field without length: its text).
+// EncodeSignalText takes them; a str field's text in UTF-8, written as it
+// is to a utf-8 field and through gbk to a gbk one, ASCII only when gbk is
+// null). The bytes no assignment sets come from base, else zero; the
+// payload is as long as base or the message's last field, whichever is
+// longer (a str field without length: its text).
 bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::string>& assignments,
-                       const std::string& base, std::string* payload, std::string* error);
+                       const std::string& base, std::string* payload, std::string* error,
+                       TextEncoder gbk = nullptr);

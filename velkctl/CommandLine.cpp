@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "client/SignalsOption.h"
 #include "common/Escapes.h"
 #include "common/ClosestWord.h"
 #include "velkctl/Commands.h"
@@ -18,6 +19,7 @@ struct OptionKind {
 };
 
 const OptionKind kOptionKinds[] = {
+    { "--base", "HEX" },
     { "--bus", "NAME" },
     { "--channel", "CH" },
     { "--code", "CODE[/MASK]" },
@@ -29,6 +31,7 @@ const OptionKind kOptionKinds[] = {
     { "--loop", "N" },
     { "--mask", "MASK" },
     { "--out", "FILE" },
+    { "--signals", "FILE" },
     { "--speed", "X" },
     { "--time", "rel|abs|delta" },
     { "--timeout", "DURATION" },
@@ -239,4 +242,15 @@ bool DurationOption(const std::string& text, const char* what, bool positive, ui
         return true;
     fprintf(stderr, "velkctl: %s\n", error.c_str());
     return false;
+}
+
+void AddSignalsOption(CLI::App* command, std::string* file)
+{
+    command->add_option("--signals", *file,
+                        "decode by this signal file: names, units, scaling (docs/signals.md; default: VELK_SIGNALS)");
+}
+
+int LoadSignalsOption(const std::string& given, SignalDatabase* database)
+{
+    return LoadSignalsFile(SignalsFileToLoad(given), database);
 }

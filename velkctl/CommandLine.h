@@ -8,6 +8,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "signals/SignalDatabase.h"
+
 // Before any command is added: the commands take these settings over.
 void StartCommandLine(CLI::App& app, const char* version);
 
@@ -31,3 +33,10 @@ bool Given(const CLI::App* command, const char* option);
 // --count N, 1 or more, as text; 0 when command was not given it. False
 // after a message on stderr.
 bool CountOption(const CLI::App* command, const std::string& text, uint64_t* count);
+
+// --signals FILE, the signal file (docs/signals.md); VELK_SIGNALS names one
+// when the option is not given.
+void AddSignalsOption(CLI::App* command, std::string* file);
+// Loads the file --signals or VELK_SIGNALS names into *database: kExitOk,
+// also when none is named; else the exit status after every mistake on stderr.
+int LoadSignalsOption(const std::string& given, SignalDatabase* database);

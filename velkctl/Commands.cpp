@@ -86,7 +86,8 @@ int SetVariable(const BusBinding& bus, int32_t index, int32_t value)
     return exitCode;
 }
 
-int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, const PeriodicOptions& repeat)
+int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, const PeriodicOptions& repeat,
+              const std::string& signals)
 {
     // The library would take the value for a payload's address.
     if (IsPayloadShapedValue(code)) {
@@ -98,6 +99,8 @@ int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, 
         fprintf(stderr, "velkctl: %s\n", warning.c_str());
     // As monitor shows the message: the value in decimal.
     PrintLine(FormatIncomingBody(code, static_cast<intptr_t>(static_cast<uint32_t>(value)), NULL, NULL));
+    if (!signals.empty())
+        PrintLine("    " + signals);
     return Send(bus, "post", repeat, [&] { return bus.vPostData(window, code, static_cast<LPARAM>(value), 4); });
 }
 
@@ -125,10 +128,20 @@ int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const st
 int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const unsigned char* bytes, int count,
               const PeriodicOptions& repeat)
 {
-    uint32_t code = kArrayCode | channel;
-    PrintLine(FormatSentArray(code, bytes, count));
+    return SendArrayPayload(bus, window, kArrayCode | channel,
+                            std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(count)), repeat,
+                            std::string());
+}
+
+int SendArrayPayload(const BusBinding& bus, HWND window, uint32_t code, const std::string& bytes,
+                     const PeriodicOptions& repeat, const std::string& signals)
+{
+    const int count = static_cast<int>(bytes.size());
+    PrintLine(FormatSentArray(code, reinterpret_cast<const unsigned char*>(bytes.data()), count));
+    if (!signals.empty())
+        PrintLine("    " + signals);
     return Send(bus, "send-arr", repeat,
-                [&] { return bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes), count); });
+                [&] { return bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes.data()), count); });
 }
 
 int StopAll(const BusBinding& bus, HWND window)

@@ -23,7 +23,10 @@ void NoteIfBusEndsWithVelkctl(const BusBinding& bus, const char* whatIsLost);
 
 int SetVariable(const BusBinding& bus, int32_t index, int32_t value);
 // The send commands post once, or as repeat says (then with a summary on stderr).
-int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, const PeriodicOptions& repeat);
+// signals: the sent message's signals, shown indented under its line as
+// monitor shows them; empty for none.
+int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, const PeriodicOptions& repeat,
+              const std::string& signals = std::string());
 // The typed text with the console's escapes replaced.
 int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& typedText,
                const PeriodicOptions& repeat);
@@ -32,6 +35,9 @@ int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const st
                   const PeriodicOptions& repeat);
 int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const unsigned char* bytes, int count,
               const PeriodicOptions& repeat);
+// An array message of any code and length the bus takes.
+int SendArrayPayload(const BusBinding& bus, HWND window, uint32_t code, const std::string& bytes,
+                     const PeriodicOptions& repeat, const std::string& signals);
 int StopAll(const BusBinding& bus, HWND window);
 int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options);
 int EndSession(const BusBinding& bus, HWND window);

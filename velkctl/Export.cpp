@@ -10,6 +10,8 @@
 #include "common/FormatText.h"
 #include "velkctl/Commands.h"
 #include "formats/CsvExport.h"
+#include "client/SignalsOption.h"
+#include "signals/SignalCsv.h"
 #include "client/InputFile.h"
 #include "windows/LineFile.h"
 #include "formats/RecordReader.h"
@@ -40,9 +42,10 @@ bool SameFile(const std::string& a, const std::string& b)
 
 // The rows of the checked recording into csv; false when the file changed
 // since the check (said on stderr).
-bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, LineFile* csv, uint64_t* rows,
-               uint64_t* filteredOut)
+bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, const SignalDatabase* signals,
+               LineFile* csv, uint64_t* rows, uint64_t* filteredOut)
 {
+    const SignalCodePages pages = WindowsSignalCodePages();
     RecordReader reader(recording.file, recording.name);
     RecordedMessage message;
     // The start line comes before the messages: known once the first is read.
@@ -50,14 +53,22 @@ bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, L
     WallTime start;
     const WallTime* known = reader.Start(&start) ? &start : NULL;
     // LineFile ends each line with "\n".
-    csv->Add(kCsvByteOrderMark + FormatCsvHeader(known) + '\r');
+    csv->Add(kCsvByteOrderMark + FormatCsvHeader(known, signals != NULL) + '\r');
     for (; more; more = reader.Next(&message)) {
         if (!filter.Passes(message.code)) {
             ++*filteredOut;
             continue;
         }
-        csv->Add(FormatCsvRow(message, known, SystemCodePage()) + '\r');
         ++*rows;
+        if (signals == NULL) {
+            csv->Add(FormatCsvRow(message, known, SystemCodePage()) + '\r');
+            continue;
+        }
+        std::vector<CsvSignalCells> cells = SignalCsvCells(*signals, message, pages);
+        if (cells.empty())
+            cells.push_back(CsvSignalCells());
+        for (const CsvSignalCells& one : cells)
+            csv->Add(FormatCsvRow(message, known, SystemCodePage(), &one) + '\r');
     }
     if (reader.Outcome() != kRecordRead) {
         fprintf(stderr, "velkctl: export: %s changed after it was checked: %s\n", recording.name.c_str(),
@@ -94,7 +105,7 @@ int ExportRecording(const ExportOptions& options)
         return kExitIo;
     }
     uint64_t rows = 0, filteredOut = 0;
-    bool read = WriteRows(recording, options.filter, &csv, &rows, &filteredOut);
+    bool read = WriteRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut);
     CloseInputFile(recording.file);
     bool written = csv.Close();
     int writeError = errno;

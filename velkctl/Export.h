@@ -4,11 +4,13 @@
 #include <string>
 
 #include "formats/MessageFilter.h"
+#include "signals/SignalDatabase.h"
 
 struct ExportOptions {
     std::string path;          // the recording; "-": standard input
     std::string out;           // the CSV; "-": standard output; empty: path with .csv for its extension
     MessageFilter filter;      // the rows; the rest is counted in the summary
+    const SignalDatabase* signals = nullptr;   // adds the signal columns (formats/CsvExport.h)
 };
 
 // The process exit status. The whole recording is checked before a byte of

@@ -1,8 +1,9 @@
-// velkctl export FILE [--out OUT.csv] [filters]: needs no bus.
+// velkctl export FILE [--out OUT.csv] [--signals FILE] [filters]: needs no bus.
 #include <memory>
 #include <string>
 
 #include "velkctl/Command.h"
+#include "velkctl/CommandLine.h"
 #include "velkctl/Export.h"
 #include "velkctl/FilterOptions.h"
 
@@ -15,15 +16,24 @@ public:
         command->add_option("FILE", options_.path, "the recording ('-': standard input)")->required();
         command->add_option("--out", options_.out,
                             "the CSV to make (default: FILE with .csv for its extension; '-': standard output)");
+        AddSignalsOption(command, &signalsFile_);
         AddFilterOptions(command, &filter_);
         command->footer("Example:\n"
                         "  velkctl export session.txt --type STR\n"
-                        "    writes session.csv: a row per string message, with its local time and its text");
+                        "    writes session.csv: a row per string message, with its local time and its text\n"
+                        "  velkctl export session.txt --signals rig.toml\n"
+                        "    adds name, signal, physical and unit: a row per signal, the raw columns on each");
     }
 
     int Prepare(const CLI::App&) override
     {
-        return MakeFilter(filter_, &options_.filter) ? kExitOk : kExitUsage;
+        if (!MakeFilter(filter_, &options_.filter))
+            return kExitUsage;
+        int loaded = LoadSignalsOption(signalsFile_, &signals_);
+        if (loaded != kExitOk)
+            return loaded;
+        options_.signals = signals_.Messages().empty() ? nullptr : &signals_;
+        return kExitOk;
     }
 
     int Run(const BusSession*) override
@@ -32,6 +42,8 @@ public:
     }
 
 private:
+    std::string signalsFile_;
+    SignalDatabase signals_;
     FilterArguments filter_;
     ExportOptions options_;
 };

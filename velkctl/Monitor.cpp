@@ -11,6 +11,8 @@
 #include "client/InputFile.h"
 #include "formats/JsonLine.h"
 #include "client/ReceiveLoop.h"
+#include "client/SignalsOption.h"
+#include "signals/SignalText.h"
 #include "windows/StopSignal.h"
 #include "windows/SystemCodePage.h"
 
@@ -25,19 +27,37 @@ const void* FetchForLogLine(void* context, intptr_t dataWord, int32_t* length)
     return bytes;
 }
 
+// A payload fetched once, for both the raw line and the signals.
+struct FetchedPayload {
+    const char* bytes;
+    int32_t length;
+};
+
+const void* FetchedAlready(void* context, intptr_t, int32_t* length)
+{
+    const FetchedPayload* fetched = static_cast<const FetchedPayload*>(context);
+    *length = fetched->length;
+    return fetched->bytes;
+}
+
 // Lines go out when the queue runs empty, so whoever reads a pipe sees each
 // message as it comes without a flush per line under a flood.
 class MonitorSink : public MessageSink {
 public:
     MonitorSink(const BusBinding& bus, FILE* out, const MonitorOptions& options)
         : bus_(bus), out_(out), jsonLines_(options.jsonLines), time_(options.time), start_(ClockTicks()),
-          wallStart_(WallClockNow()) {}
+          wallStart_(WallClockNow()), signals_(options.signals), pages_(WindowsSignalCodePages()) {}
 
     void Receive(UINT code, LPARAM dataWord) override
     {
-        std::string line = jsonLines_ ? JsonLine(code, dataWord)
-                           : time_ == kMonitorTimeConsole ? ConsoleLine(code, dataWord)
-                                                          : TimedLine(code, dataWord);
+        const SignalMessage* named = signals_ != nullptr ? signals_->FindCode(code) : nullptr;
+        std::string line;
+        if (jsonLines_)
+            line = JsonLine(code, dataWord, named);
+        else if (named == nullptr)
+            line = TextLine(code, dataWord, FetchForLogLine, const_cast<BusBinding*>(&bus_));
+        else
+            line = SignalLines(code, dataWord, *named);
         fputs(line.c_str(), out_);
         fputc('\n', out_);
         ++shown_;
@@ -51,19 +71,51 @@ public:
     uint64_t FilteredOutCount() const { return filteredOut_; }
 
 private:
+    std::string TextLine(UINT code, LPARAM dataWord, PayloadFetcher fetch, void* context)
+    {
+        return time_ == kMonitorTimeConsole ? ConsoleLine(code, dataWord, fetch, context)
+                                            : TimedLine(code, dataWord, fetch, context);
+    }
+
+    // The raw line, then the signals indented on their own line (the
+    // console's code page, as the raw line): a raw line stays what it
+    // always was, for whatever reads it.
+    std::string SignalLines(UINT code, LPARAM dataWord, const SignalMessage& named)
+    {
+        FetchedPayload fetched = { NULL, 0 };
+        if (named.kind != kValueMessage)
+            fetched.bytes = FetchPayload(bus_, dataWord, &fetched.length);
+        std::string line = TextLine(code, dataWord, FetchedAlready, &fetched);
+        if (named.kind != kValueMessage && fetched.bytes == NULL)
+            return line;   // gone before it was fetched: nothing to decode
+        std::string bytes(fetched.bytes != NULL ? fetched.bytes : "", static_cast<size_t>(fetched.length));
+        DecodeMessage(named, static_cast<int32_t>(dataWord), bytes, pages_, &decoded_);
+        const std::string signals = FormatSignalsLine(decoded_);
+        return line + "\n    " + (IsAscii(signals) ? signals : SystemFromUtf8(signals));
+    }
+
+    // Most lines: then no conversion through UTF-16 under a flood.
+    static bool IsAscii(const std::string& text)
+    {
+        for (char c : text) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return false;
+        }
+        return true;
+    }
+
     // Milliseconds since the previous message, as the console counts them:
     // the first message measures from tick 0, and the difference wraps at 2^32.
-    std::string ConsoleLine(UINT code, LPARAM dataWord)
+    std::string ConsoleLine(UINT code, LPARAM dataWord, PayloadFetcher fetch, void* context)
     {
         uint32_t now = GetTickCount();
         uint32_t delta = now - lastTick_;
         lastTick_ = now;
-        return FormatIncomingLine(delta, code, static_cast<intptr_t>(dataWord), FetchForLogLine,
-                                  const_cast<BusBinding*>(&bus_));
+        return FormatIncomingLine(delta, code, static_cast<intptr_t>(dataWord), fetch, context);
     }
 
     // The console's line with the time --time asks for in place of its delta.
-    std::string TimedLine(UINT code, LPARAM dataWord)
+    std::string TimedLine(UINT code, LPARAM dataWord, PayloadFetcher fetch, void* context)
     {
         uint64_t micros = ClockMicrosSince(start_);
         std::string stamp;
@@ -74,11 +126,10 @@ private:
         else
             stamp = FormatMillis(micros - lastMicros_);
         lastMicros_ = micros;
-        return stamp + ' ' + FormatIncomingBody(code, static_cast<intptr_t>(dataWord), FetchForLogLine,
-                                                const_cast<BusBinding*>(&bus_));
+        return stamp + ' ' + FormatIncomingBody(code, static_cast<intptr_t>(dataWord), fetch, context);
     }
 
-    std::string JsonLine(UINT code, LPARAM dataWord)
+    std::string JsonLine(UINT code, LPARAM dataWord, const SignalMessage* named)
     {
         bool expired = false;
         RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
@@ -87,7 +138,12 @@ private:
         std::string time;
         if (time_ == kMonitorTimeAbsolute)
             time = FormatLocalTime(WallTimeAfter(wallStart_, message.micros));
-        return FormatJsonLine(message, delta, expired, SystemCodePage(), time);
+        std::string line = FormatJsonLine(message, delta, expired, SystemCodePage(), time);
+        if (named != nullptr && !expired) {
+            DecodeMessage(*named, message.value, message.bytes, pages_, &decoded_);
+            line.insert(line.size() - 1, ",\"signals\":" + FormatSignalsJson(decoded_));
+        }
+        return line;
     }
 
     const BusBinding& bus_;
@@ -100,6 +156,9 @@ private:
     uint32_t lastTick_ = 0;
     uint64_t shown_ = 0;
     uint64_t filteredOut_ = 0;
+    const SignalDatabase* signals_;
+    SignalCodePages pages_;
+    std::vector<DecodedSignal> decoded_;   // kept, so a flood allocates nothing
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "client/BusBinding.h"
 #include "formats/MessageFilter.h"
 #include "formats/MonitorTime.h"
+#include "signals/SignalDatabase.h"
 
 struct MonitorOptions {
     uint32_t mask = 0;
@@ -17,6 +18,9 @@ struct MonitorOptions {
     MonitorTime time = kMonitorTimeConsole;   // JSON lines: kMonitorTimeAbsolute adds "time"
     std::string outPath;           // write here instead of standard output; empty: stdout
     MessageFilter filter;          // what is shown; the rest is counted in a summary on stderr
+    // The codes it has get their signals: on a line of their own after the
+    // raw line, indented by four blanks, or as the JSON line's "signals".
+    const SignalDatabase* signals = nullptr;
 };
 
 enum MonitorEnd {

@@ -1,5 +1,5 @@
 // velkctl monitor [MASK] [--count N] [--timeout D] [--time rel|abs|delta]
-//                 [--jsonl] [--out FILE] [filters]
+//                 [--jsonl] [--out FILE] [--signals FILE] [filters]
 #include <memory>
 #include <string>
 
@@ -30,6 +30,7 @@ public:
                         "    prints the next 10 messages of code 20001001, waiting at most 30 s; Ctrl+C ends it sooner");
         command->add_flag("--jsonl", options_.jsonLines, "one JSON object a line instead of the console's format");
         command->add_option("--out", options_.outPath, "write the lines to FILE instead of standard output");
+        AddSignalsOption(command, &signalsFile_);
         AddFilterOptions(command, &filter_);
     }
 
@@ -45,6 +46,10 @@ public:
             fprintf(stderr, "velkctl: bad time %s: expected rel, abs or delta\n", QuoteInput(time_).c_str());
             return kExitUsage;
         }
+        int loaded = LoadSignalsOption(signalsFile_, &signals_);
+        if (loaded != kExitOk)
+            return loaded;
+        options_.signals = signals_.Messages().empty() ? nullptr : &signals_;
         return kExitOk;
     }
 
@@ -54,7 +59,8 @@ public:
     }
 
 private:
-    std::string mask_, count_, timeout_, time_;
+    std::string mask_, count_, timeout_, time_, signalsFile_;
+    SignalDatabase signals_;
     FilterArguments filter_;
     MonitorOptions options_;
 };

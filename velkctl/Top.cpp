@@ -17,6 +17,9 @@
 #include "client/ReceiveLoop.h"
 #include "windows/StopSignal.h"
 #include "formats/TopTable.h"
+#include "client/SignalsOption.h"
+#include "signals/TopSignalCells.h"
+#include "windows/SystemCodePage.h"
 #include "velkctl/Watch.h"
 
 namespace {
@@ -145,11 +148,18 @@ private:
         kChanged = FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_INTENSITY,   // bright yellow
         kSilent = FOREGROUND_INTENSITY,                                         // dark grey
         kLoss = FOREGROUND_RED | FOREGROUND_INTENSITY,
+        kLate = FOREGROUND_RED | FOREGROUND_BLUE | FOREGROUND_INTENSITY,                 // magenta
     };
 
     static WORD AttributeOf(TopMark mark)
     {
-        return mark == kTopChanged ? kChanged : mark == kTopSilent ? kSilent : kPlain;
+        switch (mark) {
+        case kTopChanged: return kChanged;
+        case kTopSilent: return kSilent;
+        case kTopBeyondLimit: return kLoss;
+        case kTopLate: return kLate;
+        default: return kPlain;
+        }
     }
 
     void Write(SHORT y, const std::string& text, WORD attribute, SHORT width)
@@ -171,9 +181,12 @@ private:
 
 class TopSink : public MessageSink {
 public:
-    TopSink(const BusBinding& bus, const TopOptions& options, TopOutput* output)
+    TopSink(const BusBinding& bus, const TopOptions& options, TopOutput* output, const TopSignals* signals)
         : bus_(bus), options_(options), output_(output), start_(ClockTicks()),
-          counters_(ReadCounters(bus)) {}
+          counters_(ReadCounters(bus))
+    {
+        table_.UseSignals(signals);
+    }
 
     void FilteredOut(UINT) override { ++filteredOut_; }
 
@@ -271,7 +284,9 @@ int RunTop(const BusBinding& bus, HWND window, const TopOptions& options)
     TopOutput* output = screen != NULL ? static_cast<TopOutput*>(screen) : &plain;
 
     CatchStopRequests();
-    TopSink sink(bus, options, output);
+    const SignalDatabase none;
+    TopSignalCells cells(options.signals != NULL ? *options.signals : none, WindowsSignalCodePages(), SystemFromUtf8);
+    TopSink sink(bus, options, output, options.signals != NULL ? &cells : NULL);
     ReceiveOptions receive = { options.mask, 0, 0,
                                screen != NULL ? std::min(options.intervalMicros, kKeyPollMicros) : options.intervalMicros,
                                options.filter.PassesAll() ? NULL : &options.filter };

@@ -8,12 +8,15 @@
 
 #include "client/BusBinding.h"
 #include "formats/MessageFilter.h"
+#include "signals/SignalDatabase.h"
 
 struct TopOptions {
     uint32_t mask = 0;
     MessageFilter filter;           // which messages get rows
     uint64_t intervalMicros = 1000000;
     uint64_t count = 0;             // intervals; 0: until q or Ctrl+C
+    // The codes it has show a row per signal, named, with unit and marks.
+    const SignalDatabase* signals = nullptr;
 };
 
 // The exit status.

@@ -1,4 +1,4 @@
-// velkctl top [--interval D] [--count N] [--mask M] [filters]
+// velkctl top [--interval D] [--count N] [--mask M] [--signals FILE] [filters]
 #include <memory>
 #include <string>
 
@@ -16,10 +16,12 @@ public:
         command->add_option("--interval", interval_, "refresh this often, like 500ms or 2s (default 1s)");
         command->add_option("--count", count_, "end after N intervals (default: at q or Ctrl+C)");
         AddMaskOption(command, &mask_);
+        AddSignalsOption(command, &signalsFile_);
         AddFilterOptions(command, &filter_);
         command->footer("Keys in a console window: q quit, space pause/resume, c clear the counts, s sort by rate or code.\n"
                         "Into a file or pipe the table is printed once per interval, headed by the time.\n"
-                        "Rows: * its value changed in the last interval, . silent for 10 intervals.\n"
+                        "Rows: * its value changed in the last interval, . silent for 10 intervals;\n"
+                        "with a signal file a row per signal: ! beyond its min or max, ~ later than twice its period.\n"
                         "Example:\n"
                         "  velkctl top --interval 500ms\n"
                         "  velkctl top --count 3 > table.txt");
@@ -37,7 +39,13 @@ public:
                 return kExitUsage;
             }
         }
-        return CountOption(&command, count_, &options_.count) ? kExitOk : kExitUsage;
+        if (!CountOption(&command, count_, &options_.count))
+            return kExitUsage;
+        int loaded = LoadSignalsOption(signalsFile_, &signals_);
+        if (loaded != kExitOk)
+            return loaded;
+        options_.signals = signals_.Messages().empty() ? nullptr : &signals_;
+        return kExitOk;
     }
 
     int Run(const BusSession* session) override
@@ -46,7 +54,8 @@ public:
     }
 
 private:
-    std::string interval_, count_, mask_;
+    std::string interval_, count_, mask_, signalsFile_;
+    SignalDatabase signals_;
     FilterArguments filter_;
     TopOptions options_;
 };

@@ -109,3 +109,25 @@ std::string SystemFromUtf8(const std::string& text)
 {
     return Converted(CP_UTF8, CP_ACP, text);
 }
+
+bool GbkFromUtf8(const std::string& utf8, std::string* gbk)
+{
+    gbk->clear();
+    if (utf8.empty())
+        return true;
+    if (utf8.size() > 0x7FFFFFFF)
+        return false;
+    const int length = static_cast<int>(utf8.size());
+    int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, NULL, 0);
+    if (wide <= 0)
+        return false;
+    std::wstring buffer(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, &buffer[0], wide);
+    BOOL defaulted = FALSE;
+    int narrow = WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, buffer.data(), wide, NULL, 0, NULL, &defaulted);
+    if (narrow <= 0 || defaulted)
+        return false;
+    gbk->resize(static_cast<size_t>(narrow));
+    WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, buffer.data(), wide, &(*gbk)[0], narrow, NULL, &defaulted);
+    return !defaulted;
+}

@@ -16,3 +16,7 @@ const CodePage& Utf8CodePage();
 // file's units and comments); a character the code page lacks becomes "?".
 std::string Utf8FromSystem(const std::string& text);
 std::string SystemFromUtf8(const std::string& text);
+
+// UTF-8 text as GBK bytes, for the gbk text fields of a signal file; false
+// when a character has no GBK form (nothing is put in its place).
+bool GbkFromUtf8(const std::string& utf8, std::string* gbk);

@@ -1,0 +1,357 @@
+// signals_bench: what a signal file costs velkctl.
+//   signals_bench views [MESSAGES]   floods the bus as fast as one sender can
+//       (value and 8-byte array messages in turn, all in the file) while
+//       velkctl monitor, then velkctl top, take them, each without and then
+//       with --signals naming a file of 1,000 messages (half of them arrays
+//       of 8 fields); prints each one's rate and the bus's drops
+//   signals_bench lookup   decodes messages of files of 10 to 100,000
+//       messages by code in this process; prints the time per message
+//   signals_bench load     loads a file of 10,000 messages (half arrays of
+//       8 fields), then one of 10,000 values, five times each; prints the
+//       fastest, the median and the slowest
+// Asserts nothing.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "signals/SignalCodec.h"
+#include "signals/SignalFile.h"
+#include "velk/VelkApi.h"
+#include "velk/VelkLibrary.h"
+#include "windows/SystemCodePage.h"
+
+namespace {
+
+long long NowUs()
+{
+    static LARGE_INTEGER frequency;
+    if (frequency.QuadPart == 0)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<long long>(now.QuadPart / frequency.QuadPart * 1000000 +
+                                  now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
+}
+
+// The n-th message of a generated file: even ones values, odd ones arrays,
+// codes apart in the bits above the channel.
+uint32_t CodeOf(int n)
+{
+    const uint32_t spread = static_cast<uint32_t>(n / 2 % 256) | static_cast<uint32_t>(n / 512) << 16;
+    return (n % 2 == 0 ? 0x20001000u : 0x30000400u) | spread;
+}
+
+// Half of them arrays of 8 fields; or values only.
+std::string SignalFileOf(int messages, bool arrays = true)
+{
+    std::string text;
+    char entry[256];
+    for (int i = 0; i < messages; ++i) {
+        const int n = arrays ? i : 2 * i;
+        snprintf(entry, sizeof entry, "[[message]]\ncode = \"%08x\"\nname = \"m%d\"\nperiod = \"100ms\"\n", CodeOf(n), n);
+        text += entry;
+        if (n % 2 == 0) {
+            text += "unit = \"V\"\nscale = 0.01\nmin = -100\nmax = 100\n";
+            continue;
+        }
+        for (int field = 0; field < 8; ++field) {
+            snprintf(entry, sizeof entry,
+                     "[[message.field]]\nname = \"f%d\"\nbyte = %d\ntype = \"u8\"\nunit = \"bar\"\nscale = 0.1\nmax = 20\n",
+                     field, field);
+            text += entry;
+        }
+    }
+    return text;
+}
+
+std::string TempFile(const char* prefix)
+{
+    char directory[MAX_PATH], file[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    GetTempFileNameA(directory, prefix, 0, file);
+    return file;
+}
+
+bool WriteFile(const std::string& path, const std::string& text)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == NULL)
+        return false;
+    bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
+    return fclose(file) == 0 && written;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::string text;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == NULL)
+        return text;
+    char chunk[65536];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, got);
+    fclose(file);
+    return text;
+}
+
+std::string ProgramDirectory()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string directory(path, length);
+    return directory.substr(0, directory.find_last_of("\\/") + 1);
+}
+
+// velkctl with its stdout and stderr in a file; killed if still running at the end.
+class Velkctl {
+public:
+    explicit Velkctl(const std::string& arguments) : output_(TempFile("vsb")), process_(NULL)
+    {
+        std::string line = "\"" + ProgramDirectory() + "velkctl.exe\" " + arguments;
+        SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
+        HANDLE out = CreateFileA(output_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 CREATE_ALWAYS, 0, NULL);
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof startup);
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = out;
+        startup.hStdError = out;
+        PROCESS_INFORMATION started;
+        std::vector<char> mutableLine(line.begin(), line.end());
+        mutableLine.push_back('\0');
+        if (CreateProcessA(NULL, mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started)) {
+            CloseHandle(started.hThread);
+            process_ = started.hProcess;
+        } else {
+            fprintf(stderr, "cannot start velkctl.exe (error %lu)\n", GetLastError());
+        }
+        CloseHandle(out);
+    }
+    ~Velkctl()
+    {
+        if (process_ != NULL) {
+            TerminateProcess(process_, 9);
+            CloseHandle(process_);
+        }
+        DeleteFileA(output_.c_str());
+    }
+    bool Started() const { return process_ != NULL; }
+    bool Wait(DWORD timeoutMs) { return process_ != NULL && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0; }
+    std::string Output() const { return ReadFile(output_); }
+
+private:
+    std::string output_;
+    HANDLE process_;
+};
+
+// Until the registry lists a window that before did not (an ended
+// client's line may linger a while); at most 10 s.
+bool WaitForNewClient(const std::string& before)
+{
+    for (int i = 0; i < 1000; ++i) {
+        const std::string list = vGetInfo(kInfoHandles);
+        for (size_t at = 0; at < list.size();) {
+            size_t end = list.find('\n', at);
+            if (end == std::string::npos)
+                end = list.size();
+            if (before.find(list.substr(at, end - at)) == std::string::npos)
+                return true;
+            at = end + 1;
+        }
+        Sleep(10);
+    }
+    return false;
+}
+
+unsigned long long Counter(const char* name)
+{
+    std::string text = vGetInfo(kInfoFurther);
+    size_t at = text.find(std::string(name) + " ");
+    return at == std::string::npos ? 0 : strtoull(text.c_str() + at + strlen(name) + 1, NULL, 10);
+}
+
+// Sends messages alternately of the file's first value and array codes.
+void Flood(HWND window, int messages)
+{
+    const char payload[8] = { 1, 2, 3, 4, 5, 6, 7, 8 };
+    for (int i = 0; i < messages; ++i) {
+        if (i % 2 == 0)
+            vPostData(window, CodeOf(0), i, 4);
+        else
+            vPostData(window, CodeOf(1), reinterpret_cast<LPARAM>(payload), sizeof payload);
+    }
+}
+
+void MonitorRun(HWND window, int messages, const std::string& signals)
+{
+    const std::string out = TempFile("vsm");
+    char arguments[1024];
+    snprintf(arguments, sizeof arguments, "monitor 0x1400 --count %d --timeout 300 --out \"%s\"%s", messages,
+             out.c_str(), signals.c_str());
+    const std::string before = vGetInfo(kInfoHandles);
+    Velkctl monitor(arguments);
+    if (!monitor.Started() || !WaitForNewClient(before))
+        return;
+    const unsigned long long dropped = Counter("dropped");
+    const long long started = NowUs();
+    Flood(window, messages);
+    const long long sent = NowUs();
+    const bool ended = monitor.Wait(300000);
+    const long long done = NowUs();
+    const std::string lines = ReadFile(out);
+    DeleteFileA(out.c_str());
+    printf("monitor %-9s %d messages sent at %.0f msg/s; taken at %.0f msg/s (%s %.3f s after the last); "
+           "%zu bytes written; bus dropped +%llu\n",
+           signals.empty() ? "raw:" : "decoded:", messages, messages * 1e6 / static_cast<double>(sent - started),
+           messages * 1e6 / static_cast<double>(done - started), ended ? "ended" : "NOT ended", (done - sent) / 1e6,
+           lines.size(), Counter("dropped") - dropped);
+}
+
+// top on a file while the same flood comes: the messages its summaries
+// counted, and the bus's drops.
+void TopRun(HWND window, int messages, const std::string& signals)
+{
+    const std::string before = vGetInfo(kInfoHandles);
+    Velkctl top("top --mask 0x1400 --interval 200ms --count 10000" + signals);
+    if (!top.Started() || !WaitForNewClient(before))
+        return;
+    const unsigned long long dropped = Counter("dropped");
+    const long long started = NowUs();
+    Flood(window, messages);
+    const long long sent = NowUs();
+    // Until its summaries stop growing for a second: everything taken; at most a minute.
+    unsigned long long counted = 0, last = ~0ULL;
+    long long quietSince = NowUs();
+    for (int poll = 0; poll < 300 && NowUs() - quietSince < 1000000; ++poll) {
+        Sleep(200);
+        const std::string output = top.Output();
+        counted = 0;
+        for (size_t at = output.find(" codes, "); at != std::string::npos; at = output.find(" codes, ", at + 1))
+            counted += strtoull(output.c_str() + at + 8, NULL, 10);
+        if (counted != last)
+            quietSince = NowUs();
+        last = counted;
+    }
+    const long long done = NowUs();
+    printf("top     %-9s %d messages sent at %.0f msg/s; %llu counted in its summaries, the last %.1f s after the "
+           "last send; bus dropped +%llu\n",
+           signals.empty() ? "raw:" : "decoded:", messages, messages * 1e6 / static_cast<double>(sent - started),
+           counted, (done - 1000000 - sent) / 1e6, Counter("dropped") - dropped);
+}
+
+int ViewsBench(int messages)
+{
+    char bus[64];
+    snprintf(bus, sizeof bus, "signals-bench-%lu", GetCurrentProcessId());
+    SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, bus);
+    SetEnvironmentVariableA("VELK_SIGNALS", NULL);
+    HWND window = CreateWindowExA(0, "STATIC", "signals_bench", WS_OVERLAPPED, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
+    const std::string file = TempFile("vss");
+    if (window == NULL || !WriteFile(file, SignalFileOf(1000)))
+        return 1;
+    const std::string signals = " --signals \"" + file + "\"";
+    for (int round = 0; round < 3; ++round) {
+        MonitorRun(window, messages, "");
+        MonitorRun(window, messages, signals);
+    }
+    TopRun(window, messages, "");
+    TopRun(window, messages, signals);
+    DeleteFileA(file.c_str());
+    DestroyWindow(window);
+    return 0;
+}
+
+bool Load(const std::string& text, SignalDatabase* database)
+{
+    std::vector<std::string> errors;
+    if (LoadSignalFile(text, "bench.toml", database, &errors))
+        return true;
+    fprintf(stderr, "signals_bench: %s\n", errors.empty() ? "cannot load" : errors[0].c_str());
+    return false;
+}
+
+int LookupBench()
+{
+    const SignalCodePages pages = { &GbkCodePage(), &Utf8CodePage() };
+    const std::string payload("\x01\x02\x03\x04\x05\x06\x07\x08", 8);
+    for (int messages : { 10, 1000, 10000, 100000 }) {
+        SignalDatabase database;
+        if (!Load(SignalFileOf(messages), &database))
+            return 1;
+        std::vector<DecodedSignal> decoded;
+        const int rounds = 1000000;
+        size_t signalCount = 0;
+        uint32_t seed = 12345;
+        const long long started = NowUs();
+        for (int i = 0; i < rounds; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const SignalMessage* message = database.FindCode(CodeOf(static_cast<int>(seed >> 8) % messages));
+            DecodeMessage(*message, i, payload, pages, &decoded);
+            signalCount += decoded.size();
+        }
+        const long long took = NowUs() - started;
+        // The hash alone, the same codes in the same order.
+        seed = 12345;
+        uintptr_t sum = 0;
+        const long long findStarted = NowUs();
+        for (int i = 0; i < rounds; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            sum += reinterpret_cast<uintptr_t>(database.FindCode(CodeOf(static_cast<int>(seed >> 8) % messages)));
+        }
+        const long long found = NowUs() - findStarted;
+        printf("lookup: file of %6d messages: %.0f ns a message found and decoded (%.1f signals each), %.0f ns found%s\n",
+               messages, took * 1e3 / rounds, static_cast<double>(signalCount) / rounds, found * 1e3 / rounds,
+               sum == 0 ? " (none)" : "");
+    }
+    return 0;
+}
+
+int LoadBench()
+{
+    for (bool arrays : { true, false }) {
+        const std::string text = SignalFileOf(10000, arrays);
+        std::vector<long long> times;
+        size_t signalCount = 0;
+        for (int i = 0; i < 5; ++i) {
+            SignalDatabase database;
+            const long long started = NowUs();
+            if (!Load(text, &database))
+                return 1;
+            times.push_back(NowUs() - started);
+            signalCount = database.SignalCount();
+        }
+        std::sort(times.begin(), times.end());
+        printf("load: 10000 messages (%s), %zu signals, %zu bytes: fastest %.1f ms, median %.1f ms, slowest %.1f ms\n",
+               arrays ? "half arrays of 8 fields" : "values only", signalCount, text.size(), times.front() / 1e3,
+               times[2] / 1e3, times.back() / 1e3);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const char* mode = argc > 1 ? argv[1] : "";
+    if (strcmp(mode, "lookup") == 0)
+        return LookupBench();
+    if (strcmp(mode, "load") == 0)
+        return LoadBench();
+    if (strcmp(mode, "views") == 0) {
+        int messages = argc > 2 ? atoi(argv[2]) : 100000;
+        if (messages < 1000 || messages > 10000000) {
+            fprintf(stderr, "signals_bench: MESSAGES must be 1000 to 10000000\n");
+            return 1;
+        }
+        return ViewsBench(messages);
+    }
+    fprintf(stderr, "usage: signals_bench views [MESSAGES] | lookup | load\n");
+    return 1;
+}

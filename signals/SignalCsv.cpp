@@ -1,0 +1,45 @@
+#include "signals/SignalCsv.h"
+
+#include <math.h>
+
+#include "signals/SignalText.h"
+
+namespace {
+
+void FillPhysical(const DecodedSignal& decoded, CsvSignalCells* cells)
+{
+    if (decoded.missing)
+        return;
+    if (decoded.isText)
+        cells->physical = decoded.text;
+    else if (decoded.enumName != nullptr)
+        cells->physical = *decoded.enumName;
+    else if (decoded.signal->type == kSignalBool)
+        cells->physical = decoded.raw != 0 ? "true" : "false";
+    else {
+        cells->physical = FormatPhysical(decoded);
+        cells->number = isfinite(decoded.physical);   // "-inf" would read as a formula
+    }
+}
+
+} // namespace
+
+std::vector<CsvSignalCells> SignalCsvCells(const SignalDatabase& database, const RecordedMessage& message,
+                                           const SignalCodePages& pages)
+{
+    std::vector<CsvSignalCells> rows;
+    const SignalMessage* named = database.FindCode(message.code);
+    if (named == nullptr)
+        return rows;
+    std::vector<DecodedSignal> decoded;
+    DecodeMessage(*named, message.value, message.bytes, pages, &decoded);
+    for (const DecodedSignal& one : decoded) {
+        CsvSignalCells cells;
+        cells.name = named->name;
+        cells.signal = one.signal->name;
+        cells.unit = one.signal->unit;
+        FillPhysical(one, &cells);
+        rows.push_back(cells);
+    }
+    return rows;
+}

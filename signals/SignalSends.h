@@ -1,0 +1,20 @@
+// Sends named by the signal file: velkctl post SIGNAL VALUE and send-arr
+// MESSAGE FIELD=VALUE... Pure logic; texts in UTF-8, errors naming what
+// was meant.
+#pragma once
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include "signals/SignalCodec.h"
+#include "signals/SignalDatabase.h"
+
+// A value message's signal and its value (EncodeSignalText's forms) as the
+// code and data word to post.
+bool EncodeNamedValue(const SignalDatabase& database, const std::string& name, const std::string& value,
+                      uint32_t* code, int32_t* word, std::string* error);
+
+// An array message by name and its payload (BuildArrayPayload).
+bool EncodeNamedArray(const SignalDatabase& database, const std::string& name,
+                      const std::vector<std::string>& assignments, const std::string& base, TextEncoder gbk,
+                      uint32_t* code, std::string* payload, std::string* error);

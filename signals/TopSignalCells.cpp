@@ -1,0 +1,22 @@
+#include "signals/TopSignalCells.h"
+
+#include "signals/SignalText.h"
+
+bool TopSignalCells::Cells(uint32_t code, const LatestValue& latest, std::vector<TopSignalCell>* cells) const
+{
+    cells->clear();
+    const SignalMessage* message = database_.FindCode(code);
+    if (message == nullptr || latest.expired)
+        return false;
+    DecodeMessage(*message, latest.value, latest.bytes, pages_, &decoded_);
+    for (const DecodedSignal& decoded : decoded_)
+        cells->push_back({ Shown(decoded.signal->name), Shown(FormatSignalValue(decoded)),
+                           decoded.belowMin || decoded.aboveMax });
+    return true;
+}
+
+uint64_t TopSignalCells::PeriodMicros(uint32_t code) const
+{
+    const SignalMessage* message = database_.FindCode(code);
+    return message != nullptr ? message->periodMicros : 0;
+}

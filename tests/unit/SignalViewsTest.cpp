@@ -1,0 +1,183 @@
+// The example rig in velkctl's views: top's rows and marks, export's
+// columns, and the sends named by signal.
+#include <iconv.h>
+
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "formats/CsvExport.h"
+#include "formats/TopTable.h"
+#include "signals/SignalCsv.h"
+#include "signals/SignalFile.h"
+#include "signals/SignalSends.h"
+#include "signals/TopSignalCells.h"
+#include "tests/unit/HostCodePages.h"
+
+namespace {
+
+const SignalCodePages kPages = { &kGbk, &kUtf8 };
+
+SignalDatabase Rig(const std::string& extra = std::string())
+{
+    std::ifstream file(CORVANE_SIGNALS_EXAMPLE, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    SignalDatabase database;
+    std::vector<std::string> errors;
+    EXPECT_TRUE(LoadSignalFile(text.str() + extra, "rig.toml", &database, &errors)) << errors[0];
+    return database;
+}
+
+bool NoLeadBytes(unsigned char) { return false; }
+
+LatestValue Value(int32_t word)
+{
+    LatestValue latest;
+    latest.Set(kValueMessage, word, nullptr, 0);
+    return latest;
+}
+
+LatestValue Array(const std::string& bytes)
+{
+    LatestValue latest;
+    latest.Set(kArrayPayload, 0, bytes.data(), static_cast<int32_t>(bytes.size()));
+    return latest;
+}
+
+std::string SpeedRow(TopTable& table, int32_t raw, uint64_t received, uint64_t now)
+{
+    table.Receive(0x20001001, received, Value(raw));
+    return table.Format(200, 100, now, NoLeadBytes)[1].text;
+}
+
+TEST(SignalViews, TopShowsARowPerSignalMarkedBeyondItsLimitsOrLate)
+{
+    const SignalDatabase rig = Rig();
+    const TopSignalCells cells(rig, kPages, nullptr);
+    TopTable table;
+    table.UseSignals(&cells);
+    table.Receive(0x30000401, 0, Array(std::string("\x12\xff\x0f\x03\xeb\x00", 6)));
+    table.Receive(0x20001077, 0, Value(7));
+    table.EndInterval(100000, 100000);
+    std::vector<TopLine> lines = table.Format(200, 100, 100000, NoLeadBytes);
+    ASSERT_EQ(6u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].text.find("     AGE  NAME                     VALUE"));
+    // New rows count as changed in their first interval.
+    EXPECT_EQ(0u, lines[1].text.find("* 20001077 WV    ADC     119          1      10.0    0.1s  " + std::string(23, ' ') + "  7"))
+        << lines[1].text;
+    EXPECT_EQ(0u, lines[2].text.find("* 30000401 RV+WV ARR       1          1      10.0    0.1s  pump.status.mode         auto"));
+    EXPECT_EQ("*" + std::string(58, ' ') + "pump.status.valve        open", lines[3].text);
+    EXPECT_NE(std::string::npos, lines[4].text.find("pump.status.temperature  -0.1 degC"));
+    EXPECT_EQ('!', lines[5].text[0]);
+    EXPECT_EQ(kTopBeyondLimit, lines[5].mark);
+    EXPECT_NE(std::string::npos, lines[5].text.find("10.03 bar (above max 10 bar)"));
+    // Cut to the width like any value, whole characters only.
+    EXPECT_EQ(66u, table.Format(66, 100, 100000, NoLeadBytes)[2].text.size());
+    EXPECT_EQ(2u, table.Format(200, 1, 100000, NoLeadBytes).size());
+
+    // A name longer than 32 bytes is cut there; the value keeps its room.
+    const SignalDatabase named = Rig("[[message]]\ncode = \"20001003\"\nname = \"" + std::string(33, 'n') + "\"\n");
+    const TopSignalCells longNames(named, kPages, nullptr);
+    TopTable wide;
+    wide.UseSignals(&longNames);
+    wide.Receive(0x20001003, 0, Value(4));
+    EXPECT_EQ(59u + 32 + 2, wide.Format(200, 100, 0, NoLeadBytes)[1].text.find("  4") + 2);
+    EXPECT_NE(std::string::npos, wide.Format(200, 100, 0, NoLeadBytes)[1].text.find(std::string(31, 'n') + "~  4"));
+
+    // motor.speed: min 0, max 3000 rpm, period 100 ms (late after 200 ms).
+    TopTable speed;
+    speed.UseSignals(&cells);
+    EXPECT_EQ(' ', SpeedRow(speed, 0, 0, 200000)[0]);
+    EXPECT_EQ('~', SpeedRow(speed, 0, 0, 200001)[0]);
+    EXPECT_EQ('!', SpeedRow(speed, -1, 0, 0)[0]);
+    EXPECT_EQ(' ', SpeedRow(speed, 12000, 0, 0)[0]);
+    std::string high = SpeedRow(speed, 12001, 0, 0);
+    EXPECT_EQ('!', high[0]);
+    EXPECT_NE(std::string::npos, high.find("motor.speed  3000.25 rpm (above max 3000 rpm)")) << high;
+}
+
+TEST(SignalViews, CsvGainsTheSignalColumnsOneRowPerSignal)
+{
+    const SignalDatabase rig = Rig();
+    EXPECT_EQ("time,seconds,code,direction,type,channel,kind,value,text,bytes,length,name,signal,physical,unit",
+              FormatCsvHeader(nullptr, true));
+    RecordedMessage pump = { 0, 0x30000401, kArrayPayload, 0, std::string("\x12\xff\x0f\x00", 4) };
+    std::vector<CsvSignalCells> cells = SignalCsvCells(rig, pump, kPages);
+    ASSERT_EQ(4u, cells.size());
+    const std::string raw = ",0.000000,0x30000401,Read Value+Write Value,ARR,1,array,,,0x12ff0f00,4,pump.status,";
+    EXPECT_EQ(raw + "pump.status.mode,auto,", FormatCsvRow(pump, nullptr, kGbk, &cells[0]));
+    EXPECT_EQ(raw + "pump.status.temperature,-0.1,degC", FormatCsvRow(pump, nullptr, kGbk, &cells[2]));
+    EXPECT_EQ(raw + "pump.status.pressure,,bar", FormatCsvRow(pump, nullptr, kGbk, &cells[3]));   // past the end
+    RecordedMessage text = { 0, 0x30000201, kStringPayload, 0, "=1+2" };
+    cells = SignalCsvCells(rig, text, kPages);
+    ASSERT_EQ(1u, cells.size());
+    const std::string row = FormatCsvRow(text, nullptr, kGbk, &cells[0]);
+    const std::string end = ",string,,'=1+2,0x3d312b32,4,rig.text,rig.text,'=1+2,";
+    EXPECT_EQ(row.size() - end.size(), row.find(end)) << row;
+    RecordedMessage unknown = { 0, 0x20001077, kValueMessage, 9, "" };
+    EXPECT_TRUE(SignalCsvCells(rig, unknown, kPages).empty());
+}
+
+bool IconvGbk(const std::string& utf8, std::string* gbk)
+{
+    iconv_t converter = iconv_open("GBK", "UTF-8");
+    std::string in = utf8, out(utf8.size() * 2 + 4, '\0');
+    char* inAt = &in[0];
+    char* outAt = &out[0];
+    size_t inLeft = in.size(), outLeft = out.size();
+    bool whole = iconv(converter, &inAt, &inLeft, &outAt, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
+    iconv_close(converter);
+    *gbk = out.substr(0, out.size() - outLeft);
+    return whole;
+}
+
+TEST(SignalViews, SendsByNameEncodeThroughTheFileOrSayWhy)
+{
+    const SignalDatabase rig = Rig("[[message]]\ncode = \"30000402\"\nname = \"panel\"\n"
+                                   "[[message.field]]\nname = \"label\"\nbyte = 1\ntype = \"str\"\nlength = 4\n"
+                                   "[[message.field]]\nname = \"note\"\nbyte = 5\ntype = \"str\"\nencoding = \"utf-8\"\n");
+    uint32_t code = 0;
+    int32_t word = 0;
+    std::string error;
+    ASSERT_TRUE(EncodeNamedValue(rig, "motor.speed", "3000", &code, &word, &error)) << error;
+    EXPECT_EQ(0x20001001u, code);
+    EXPECT_EQ(12000, word);
+    ASSERT_TRUE(EncodeNamedValue(rig, "motor.speed", "0", &code, &word, &error));
+    EXPECT_EQ(0, word);
+    ASSERT_TRUE(EncodeNamedValue(rig, "motor.state", "FAULT", &code, &word, &error));
+    EXPECT_EQ(0x20001002u, code);
+    EXPECT_EQ(3, word);
+    EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "3000.125", &code, &word, &error));
+    EXPECT_EQ("motor.speed: 3000.125 rpm is above its max 3000 rpm", error);
+    EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "-0.125", &code, &word, &error));
+    EXPECT_FALSE(EncodeNamedValue(rig, "pump.status.mode", "auto", &code, &word, &error));
+    EXPECT_EQ("pump.status.mode is a signal of an array message, pump.status: use send-arr", error);
+    EXPECT_FALSE(EncodeNamedValue(rig, "rig.txt", "1", &code, &word, &error));
+    EXPECT_EQ("no value signal 'rig.txt' in the signal file", error);   // rig.text is no value signal
+
+    std::string payload;
+    ASSERT_TRUE(EncodeNamedArray(rig, "pump.status", { "pressure=2.41" }, std::string("\x07", 1), IconvGbk, &code,
+                                 &payload, &error)) << error;
+    EXPECT_EQ(0x30000401u, code);
+    EXPECT_EQ(std::string("\x07\x00\x00\x00\xf1", 5), payload);
+    EXPECT_FALSE(EncodeNamedArray(rig, "motor.speed", { "x=1" }, "", IconvGbk, &code, &payload, &error));
+    EXPECT_EQ("motor.speed is a value message: use post", error);
+    EXPECT_FALSE(EncodeNamedArray(rig, "pump.statu", { "mode=1" }, "", IconvGbk, &code, &payload, &error));
+    EXPECT_EQ("no array message 'pump.statu' in the signal file (did you mean 'pump.status'?)", error);
+
+    // A gbk field takes the encoder's bytes and its length counts them; a
+    // utf-8 field the text as it is.
+    const std::string ready = "\xe5\xb0\xb1\xe7\xbb\xaa";   // 就绪: 6 bytes in UTF-8, 4 in GBK
+    ASSERT_TRUE(EncodeNamedArray(rig, "panel", { "label=" + ready, "note=" + ready }, "", IconvGbk, &code, &payload,
+                                 &error)) << error;
+    EXPECT_EQ(std::string("\0\xbe\xcd\xd0\xf7", 5) + ready, payload);
+    EXPECT_FALSE(EncodeNamedArray(rig, "panel", { "label=" + ready + "x" }, "", IconvGbk, &code, &payload, &error));
+    EXPECT_EQ("panel.label: the text is 5 bytes, longer than the field's 4", error);
+    EXPECT_FALSE(EncodeNamedArray(rig, "panel", { "label=\xf0\x9f\x98\x80" }, "", IconvGbk, &code, &payload, &error));
+    EXPECT_EQ("panel.label: '\xf0\x9f\x98\x80' has a character GBK lacks", error);
+    EXPECT_FALSE(EncodeNamedArray(rig, "panel", { "label=" + ready }, "", nullptr, &code, &payload, &error));
+}
+
+} // namespace
