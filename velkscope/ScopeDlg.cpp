@@ -566,8 +566,9 @@ bool CScopeDlg::OpenSignals(const std::wstring& path, std::wstring* errors)
     if (!ReadSignalFile(path, loaded.get(), errors))
         return false;
     // The model lets go of the old file before it goes.
-    m_model.SetSignals(loaded.get(), WindowsSignalCodePages());
+    const bool fitted = m_model.SetSignals(loaded.get(), WindowsSignalCodePages());
     m_signals.swap(loaded);
+    m_note = fitted ? L"信号文件 signals: " + path : L"最多画 8 条曲线, 部分代码未画 at most 8 traces: some codes are no longer drawn";
     if (m_hWnd == nullptr)
         return true;
     ListView_SetColumnWidth(m_codes, 0, 170);   // the code and its name
@@ -578,9 +579,9 @@ bool CScopeDlg::OpenSignals(const std::wstring& path, std::wstring* errors)
         ZeroMemory(&item, sizeof item);
         item.pszText = const_cast<wchar_t*>(name.c_str());
         ::SendMessageW(m_codes, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+        SetChecked(row, m_model.TraceOf(rows[row].code) >= 0);
     }
     RefreshList();
-    m_note = L"信号文件 signals: " + path;
     RefreshStatus(m_clock.Now());
     m_chart.Redraw();
     return true;

@@ -161,7 +161,7 @@ void ScopeModel::Untick(uint32_t code)
                   traces_.end());
 }
 
-void ScopeModel::SetSignals(const SignalDatabase* signals, const SignalCodePages& pages)
+bool ScopeModel::SetSignals(const SignalDatabase* signals, const SignalCodePages& pages)
 {
     std::vector<uint32_t> codes;
     for (const Trace& trace : traces_) {
@@ -171,10 +171,12 @@ void ScopeModel::SetSignals(const SignalDatabase* signals, const SignalCodePages
     traces_.clear();
     signals_ = signals;
     pages_ = pages;
+    bool all = true;
     for (uint32_t code : codes)
-        Tick(code);
+        all = Tick(code) && all;
     for (CodeRow& row : rows_)
         row.changed = true;
+    return all;
 }
 
 std::string ScopeModel::TraceName(size_t trace) const

@@ -119,9 +119,10 @@ public:
 
     // With a signal file (null: none) traces draw signals in physical
     // units, a code the file knows one trace per drawn signal. The traces
-    // drawn are dropped and their codes ticked again. The file must
-    // outlive the model or the next call.
-    void SetSignals(const SignalDatabase* signals, const SignalCodePages& pages);
+    // drawn are dropped and their codes ticked again; false when some did
+    // not fit in kMaxTraces (those stay unticked). The file must outlive
+    // the model or the next call.
+    bool SetSignals(const SignalDatabase* signals, const SignalCodePages& pages);
     const SignalDatabase* Signals() const { return signals_; }
 
     // Ticks a code (listed or not yet seen): its traces start empty. False,

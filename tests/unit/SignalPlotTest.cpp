@@ -147,6 +147,15 @@ TEST(SignalScope, TracesBySignalInPhysicalUnitsAndLateRowsFlagged)
     EXPECT_EQ(8u, full.Traces().size());
     EXPECT_EQ("20001005", full.TraceName(0));
     EXPECT_FALSE(full.TickSignal({ kSpeed, 0 }));
+    full.SetSignals(nullptr, kPages);        // eight codes raw: all fit
+    EXPECT_EQ(5u, full.Traces().size());
+    full.Tick(0x2000100A);
+    full.Tick(0x2000100B);
+    full.Tick(0x2000100C);
+    EXPECT_FALSE(full.SetSignals(&rig, kPages));   // in the order ticked: the pump's fields fill it
+    EXPECT_EQ(8u, full.Traces().size());
+    EXPECT_LE(0, full.TraceOf(kPump));
+    EXPECT_EQ(-1, full.TraceOf(0x2000100A));
 
     bool inserted = false;
     model.Receive(kPump, 1000, PumpArray(52), &inserted);
