@@ -69,7 +69,7 @@ std::vector<std::vector<PlotPoint>> TraceLines(const std::vector<Column>& column
         previous = p;
         std::vector<PlotPoint>& points = lines.back();
         int x = area.left + static_cast<int>(p);
-        for (int32_t value : { column.first, column.min, column.max, column.last }) {
+        for (double value : { column.first, column.min, column.max, column.last }) {
             PlotPoint point = { x, ValueY(value, axis, area) };
             if (points.empty() || points.back().x != point.x || points.back().y != point.y)
                 points.push_back(point);
@@ -78,7 +78,7 @@ std::vector<std::vector<PlotPoint>> TraceLines(const std::vector<Column>& column
     return lines;
 }
 
-bool ColumnRange(const std::vector<Column>& columns, int32_t* min, int32_t* max)
+bool ColumnRange(const std::vector<Column>& columns, double* min, double* max)
 {
     bool any = false;
     for (const Column& column : columns) {
@@ -89,6 +89,19 @@ bool ColumnRange(const std::vector<Column>& columns, int32_t* min, int32_t* max)
         any = true;
     }
     return any;
+}
+
+bool WholeColumns(const std::vector<Column>& columns)
+{
+    for (const Column& column : columns) {
+        if (column.count == 0)
+            continue;
+        for (double value : { column.first, column.min, column.max, column.last }) {
+            if (floor(value) != value)
+                return false;
+        }
+    }
+    return true;
 }
 
 uint32_t TraceColour(size_t trace)

@@ -58,7 +58,10 @@ bool IsDropout(size_t gap, size_t typical);
 size_t TypicalStep(const std::vector<Column>& columns);
 
 // The smallest and largest value of the columns; false when all are empty.
-bool ColumnRange(const std::vector<Column>& columns, int32_t* min, int32_t* max);
+bool ColumnRange(const std::vector<Column>& columns, double* min, double* max);
+// Whether every value the columns keep (first, last, min, max) is a whole
+// number, true when all are empty: an axis over them steps by whole numbers.
+bool WholeColumns(const std::vector<Column>& columns);
 
 // Trace colours as 0xRRGGBB, distinct on white and from each other.
 uint32_t TraceColour(size_t trace);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-void Column::Add(int32_t value)
+void Column::Add(double value)
 {
     if (count == 0) {
         first = min = max = value;
@@ -51,7 +51,7 @@ ColumnSpan::ColumnSpan(int64_t from, int64_t span, size_t count)
     span_ = std::max<int64_t>(1, std::min(span, most));
 }
 
-bool ColumnSpan::Add(int64_t micros, int32_t value)
+bool ColumnSpan::Add(int64_t micros, double value)
 {
     if (micros < from_ || micros - from_ >= span_)
         return false;
@@ -93,7 +93,7 @@ int64_t ColumnStrip::IndexOf(int64_t micros) const
     return index;
 }
 
-void ColumnStrip::Add(int64_t micros, int32_t value)
+void ColumnStrip::Add(int64_t micros, double value)
 {
     const int64_t count = static_cast<int64_t>(slots_.size());
     int64_t index = IndexOf(micros);

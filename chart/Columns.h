@@ -2,7 +2,8 @@
 // columns of equal duration, and a column keeps only its first, last,
 // smallest and largest value. A trace then costs what its columns cost to
 // draw, however many samples it holds, and a one-sample spike stays in its
-// column's min or max. Pure logic.
+// column's min or max. Values are doubles: a data word fits one exactly, and
+// a signal's physical value keeps its fraction. Pure logic.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -10,14 +11,14 @@
 
 struct Sample {
     int64_t micros;   // on the trace's time axis
-    int32_t value;
+    double value;
 };
 
 struct Column {
     uint32_t count = 0;   // samples in the column; 0: empty
-    int32_t first = 0, last = 0, min = 0, max = 0;
+    double first = 0, last = 0, min = 0, max = 0;
 
-    void Add(int32_t value);
+    void Add(double value);
     // Appends a column that follows this one in time.
     void Merge(const Column& later);
 };
@@ -34,7 +35,7 @@ class ColumnSpan {
 public:
     ColumnSpan(int64_t from, int64_t span, size_t count);
 
-    bool Add(int64_t micros, int32_t value);
+    bool Add(int64_t micros, double value);
     // Twice the span, neighbouring columns merged; false when it cannot
     // grow further (about 35 years of microseconds at 8,192 columns).
     bool Double();
@@ -55,7 +56,7 @@ class ColumnStrip {
 public:
     ColumnStrip(int64_t windowMicros, size_t count);
 
-    void Add(int64_t micros, int32_t value);
+    void Add(int64_t micros, double value);
     void Clear();
     // The count columns that end with the one holding now, oldest first;
     // columns no sample reached are empty.

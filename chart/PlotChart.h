@@ -11,8 +11,15 @@
 #include "chart/SvgPlot.h"
 #include "formats/RecordLine.h"
 
+// A trace of physical values, which the caller decodes (AddValue).
+struct PlotSignalTrace {
+    std::string name;                 // UTF-8, the legend's
+    std::string unit;                 // empty: none
+};
+
 struct PlotRequest {
     std::vector<uint32_t> codes;      // drawn in this order, each in its colour
+    std::vector<PlotSignalTrace> signals;   // drawn instead of codes when given
     bool fromGiven = false, toGiven = false;
     uint64_t fromMicros = 0, toMicros = 0;   // since the recording started
     std::string title;                // UTF-8
@@ -23,16 +30,21 @@ class PlotCollector {
 public:
     explicit PlotCollector(const PlotRequest& request);
 
-    // A message of the recording, in time order.
+    // A message of the recording, in time order (codes only).
     void Add(const RecordedMessage& message);
+    // Trace trace's value at micros, in time order (signals only).
+    void AddValue(size_t trace, uint64_t micros, double value);
 
     uint64_t Drawn() const;        // messages that became points
     // The codes asked for that drew nothing.
     std::vector<uint32_t> Undrawn() const;
+    // The signals asked for that drew nothing, by name.
+    std::vector<std::string> UndrawnSignals() const;
     SvgChart Chart() const;
 
 private:
     void Begin(uint64_t from);
+    size_t TraceCount() const;
 
     PlotRequest request_;
     size_t plotWidth_;

@@ -87,18 +87,20 @@ std::string WriteSvg(const SvgChart& chart)
     svg += FormatText("<rect width=\"%d\" height=\"%d\" fill=\"%s\"/>\n", chart.width, chart.height,
                       Colour(kChartBackground).c_str());
 
-    // One scale over every trace's samples.
-    bool any = false;
-    int32_t low = 0, high = 0;
+    // One scale over every trace's samples, stepping by whole numbers
+    // unless a fraction is to be read off it.
+    bool any = false, whole = true;
+    double low = 0, high = 0;
     for (const SvgTrace& trace : chart.traces) {
-        int32_t min, max;
+        double min, max;
         if (ColumnRange(trace.columns, &min, &max)) {
             low = any ? std::min(low, min) : min;
             high = any ? std::max(high, max) : max;
             any = true;
         }
+        whole = whole && WholeColumns(trace.columns);
     }
-    const Axis values = NiceAxis(low, high, kMaxValueTicks, 1);
+    const Axis values = NiceAxis(low, high, kMaxValueTicks, whole ? 1 : 0);
     const Axis times = FixedAxis(chart.fromSeconds, chart.toSeconds, kMaxTimeTicks);
 
     svg += FormatText("<g stroke=\"%s\" stroke-width=\"1\">\n", Colour(kChartGrid).c_str());
@@ -120,6 +122,8 @@ std::string WriteSvg(const SvgChart& chart)
     for (double tick : times.ticks)
         svg += Text(AxisX(tick, times, area), area.bottom + 16, "middle", TickLabel(tick, times));
     svg += Text(area.left + area.Width() / 2, chart.height - 6, "middle", chart.timeLabel);
+    if (!chart.valueLabel.empty())
+        svg += Text(area.left - 6, area.top - 6, "end", chart.valueLabel);
     svg += Text(area.left, 18, "start", chart.title, " font-weight=\"bold\"");
     svg += "</g>\n";
 
@@ -127,7 +131,7 @@ std::string WriteSvg(const SvgChart& chart)
     int legendRight = area.right;
     for (size_t i = chart.traces.size(); i-- > 0;) {
         const SvgTrace& trace = chart.traces[i];
-        int32_t min, max;
+        double min, max;
         std::string label = trace.name + (ColumnRange(trace.columns, &min, &max) ? "" : " (no data)");
         int textWidth = static_cast<int>(label.size()) * 7;
         int x = legendRight - textWidth;

@@ -17,6 +17,7 @@ struct SvgTrace {
 struct SvgChart {
     std::string title;              // UTF-8
     std::string timeLabel;          // under the time axis, UTF-8
+    std::string valueLabel;         // above the value axis (the traces' one unit); empty: none
     int width, height;              // pixels
     double fromSeconds, toSeconds;  // the time axis
     std::vector<SvgTrace> traces;

@@ -7,12 +7,48 @@
 
 #include <windows.h>
 
+#include "chart/TraceValue.h"
+#include "client/SignalsOption.h"
 #include "windows/Clock.h"
+#include "windows/SystemCodePage.h"
 #include "velkctl/Commands.h"
 #include "client/InputFile.h"
 #include "formats/RecordReader.h"
 
-int PlotRecording(const std::string& path, const PlotRequest& request, const std::string& outPath)
+namespace {
+
+// One message to the signal traces of its code: decoded once, however many
+// of its fields are drawn.
+void AddSignalValues(const RecordedMessage& message, const SignalDatabase& signals,
+                     const std::vector<SignalTraceRef>& traces, std::vector<DecodedSignal>* decoded,
+                     PlotCollector* collector)
+{
+    const SignalMessage* known = nullptr;
+    for (size_t t = 0; t < traces.size(); ++t) {
+        if (traces[t].code != message.code)
+            continue;
+        double value = 0;
+        if (traces[t].index == kRawTrace) {
+            int32_t raw = 0;
+            if (TraceValueOf(message.kind, message.value, message.bytes, kArrayFirstByte, &raw))
+                collector->AddValue(t, message.micros, raw);
+            continue;
+        }
+        if (known == nullptr) {
+            known = signals.FindCode(message.code);
+            if (known == nullptr)
+                return;
+            DecodeMessage(*known, message.value, message.bytes, WindowsSignalCodePages(), decoded);
+        }
+        if (DrawnValue(*decoded, traces[t].index, &value))
+            collector->AddValue(t, message.micros, value);
+    }
+}
+
+} // namespace
+
+int PlotRecording(const std::string& path, const PlotRequest& request, const SignalDatabase& signals,
+                  const std::vector<SignalTraceRef>& traces, const std::string& outPath)
 {
     const uint64_t started = ClockTicks();
     FILE* file = OpenInputFile(path);
@@ -23,8 +59,12 @@ int PlotRecording(const std::string& path, const PlotRequest& request, const std
     {
         RecordReader reader(file, InputFileName(path));
         RecordedMessage message;
+        std::vector<DecodedSignal> decoded;
         while (reader.Next(&message)) {
-            collector.Add(message);
+            if (request.signals.empty())
+                collector.Add(message);
+            else
+                AddSignalValues(message, signals, traces, &decoded, &collector);
             ++read;
         }
         int status = RecordReadStatus(reader);
@@ -52,6 +92,9 @@ int PlotRecording(const std::string& path, const PlotRequest& request, const std
     for (uint32_t code : collector.Undrawn())
         fprintf(stderr, "velkctl: %08" PRIx32 " has nothing to draw in %s (its legend says no data)\n", code,
                 InputFileName(path).c_str());
+    for (const std::string& name : collector.UndrawnSignals())
+        fprintf(stderr, "velkctl: %s has nothing to draw in %s (its legend says no data)\n",
+                SystemFromUtf8(name).c_str(), InputFileName(path).c_str());
     fprintf(stderr, "velkctl: plotted %" PRIu64 " of %" PRIu64 " messages to %s in %.3f s\n", collector.Drawn(), read,
             toStdout ? "standard output" : outPath.c_str(), static_cast<double>(ClockMicrosSince(started)) / 1e6);
     return kExitOk;

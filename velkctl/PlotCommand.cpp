@@ -1,15 +1,19 @@
-// velkctl plot FILE --code CODE... --out SVG [--from T] [--to T] [--title T]:
-// needs no bus.
+// velkctl plot FILE --code CODE... | --signal NAME... --out SVG [--signals FILE]
+// [--from T] [--to T] [--title T]: needs no bus.
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "chart/ChartGeometry.h"
 #include "client/InputFile.h"
+#include "client/SignalsOption.h"
+#include "common/FormatText.h"
 #include "formats/CodeArgument.h"
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
 #include "velkctl/Plot.h"
+#include "signals/SignalTraces.h"
 #include "windows/SystemCodePage.h"
 
 namespace {
@@ -19,8 +23,13 @@ public:
     void AddOptions(CLI::App* command) override
     {
         command->add_option("FILE", file_, "the recording, as velkctl record writes it ('-': standard input)")->required();
-        command->add_option("--code", codes_, "a code to draw, in hex; repeat for more, at most 8")
-            ->required()->type_name("CODE");
+        command->add_option("--code", codes_, "a code to draw, in hex; repeat for more, at most 8 traces")
+            ->type_name("CODE");
+        command->add_option("--signal", signalNames_,
+                            "with a signal file: a signal (or a message: each of its fields) to draw in physical units; repeat for more")
+            ->type_name("NAME");
+        command->add_option("--signals", signalsFile_, "the signal file: traces by signal, physical values (default: %VELK_SIGNALS%)")
+            ->type_name("FILE");
         command->add_option("--out", out_, "the SVG file to write ('-': standard output)")->required();
         command->add_option("--from", from_, "draw from this time of the recording on, like 12 or 1.5s (default: its first point)")
             ->type_name("TIME");
@@ -29,12 +38,18 @@ public:
         command->footer("Example:\n"
                         "  velkctl plot session.txt --code 20001001 --code 30000403 --out session.svg\n"
                         "    the values of 20001001 and the first byte of the arrays 30000403 over the\n"
-                        "    whole recording, min/max per pixel column, so no spike is lost");
+                        "    whole recording, min/max per pixel column, so no spike is lost\n"
+                        "  velkctl plot session.txt --signals rig.toml --signal pump.status.pressure --out p.svg\n"
+                        "    the pressure in bar, as the signal file scales it");
     }
 
     int Prepare(const CLI::App& command) override
     {
-        if (codes_.size() > 8) {
+        if (codes_.empty() && signalNames_.empty()) {
+            fprintf(stderr, "velkctl: plot needs --code or --signal: what to draw\n");
+            return kExitUsage;
+        }
+        if (codes_.size() > kMaxTraces) {
             fprintf(stderr, "velkctl: plot draws at most 8 codes (%zu given)\n", codes_.size());
             return kExitUsage;
         }
@@ -47,6 +62,9 @@ public:
             }
             plot_.codes.push_back(code);
         }
+        int loaded = PrepareSignals();
+        if (loaded != kExitOk)
+            return loaded;
         plot_.fromGiven = Given(&command, "--from");
         plot_.toGiven = Given(&command, "--to");
         if ((plot_.fromGiven && !DurationOption(from_, "--from", false, &plot_.fromMicros)) ||
@@ -63,13 +81,56 @@ public:
 
     int Run(const BusSession*) override
     {
-        return PlotRecording(file_, plot_, out_);
+        return PlotRecording(file_, plot_, signals_, traces_, out_);
     }
 
 private:
-    std::string file_, out_, from_, to_, title_;
-    std::vector<std::string> codes_;
+    // With a signal file every trace is a signal's (a code the file lacks
+    // drawn raw), else --signal is refused and the codes draw as they are.
+    int PrepareSignals()
+    {
+        const std::string file = SignalsFileToLoad(signalsFile_);
+        int loaded = LoadSignalsFile(file, &signals_);
+        if (loaded != kExitOk)
+            return loaded;
+        if (file.empty()) {
+            if (!signalNames_.empty()) {
+                fprintf(stderr, "velkctl: --signal needs a signal file: --signals FILE or VELK_SIGNALS\n");
+                return kExitUsage;
+            }
+            return kExitOk;
+        }
+        for (uint32_t code : plot_.codes) {
+            const SignalMessage* message = signals_.FindCode(code);
+            size_t before = traces_.size();
+            if (message != nullptr)
+                AddMessageTraces(*message, &traces_);
+            if (traces_.size() == before)
+                traces_.push_back({ code, kRawTrace });
+        }
+        std::string error;
+        if (!FindSignalTraces(signals_, signalNames_, &traces_, &error)) {
+            fprintf(stderr, "velkctl: --signal: %s\n", SystemFromUtf8(error).c_str());
+            return kExitUsage;
+        }
+        if (traces_.size() > kMaxTraces) {
+            fprintf(stderr, "velkctl: plot draws at most 8 traces (%zu asked for: each array field is one)\n",
+                    traces_.size());
+            return kExitUsage;
+        }
+        for (const SignalTraceRef& trace : traces_) {
+            const Signal* signal = TraceSignal(signals_, trace);
+            plot_.signals.push_back(signal != nullptr ? PlotSignalTrace{ signal->name, signal->unit }
+                                                      : PlotSignalTrace{ FormatText("%08x", static_cast<unsigned>(trace.code)), "" });
+        }
+        return kExitOk;
+    }
+
+    std::string file_, out_, from_, to_, title_, signalsFile_;
+    std::vector<std::string> codes_, signalNames_;
     PlotRequest plot_;
+    SignalDatabase signals_;
+    std::vector<SignalTraceRef> traces_;
 };
 
 } // namespace

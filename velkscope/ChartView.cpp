@@ -5,6 +5,7 @@
 
 #include "protocol/MessageCode.h"
 #include "common/FormatText.h"
+#include "velkscope/ScopeSignals.h"
 
 namespace {
 
@@ -256,14 +257,15 @@ void CChartView::PaintLegend(HDC dc, const PlotArea& area)
     const int y = std::max(2, (area.top - static_cast<int>(metrics.tmHeight)) / 2);
     int x = area.left;
     UINT oldAlign = SetTextAlign(dc, TA_LEFT | TA_TOP);
-    for (const Trace& trace : m_model->Traces()) {
+    for (size_t i = 0; i < m_model->Traces().size(); ++i) {
+        const Trace& trace = m_model->Traces()[i];
         uint32_t colour = TraceColour(trace.colour);
         FillBox(dc, x, y + metrics.tmHeight / 2 - 2, x + 14, y + metrics.tmHeight / 2 + 2, colour);
         x += 18;
-        std::string name = FormatText("%08x", static_cast<unsigned>(trace.code));
+        std::wstring name = WideFromUtf8(m_model->TraceName(i));
         SetTextColor(dc, Colour(colour));
-        Text(dc, x, y, name);
-        x += TextWidth(dc, name);
+        Text(dc, x, y, name.c_str());
+        x += TextWidth(dc, name.c_str());
         const wchar_t* note = ClassifyCode(trace.code) == kStringPayload ? L" (文本, 不画 text, not drawn)"
                             : trace.ring.Size() == 0 ? L" (无数据 no data)" : L"";
         if (*note != L'\0') {
@@ -298,16 +300,20 @@ void CChartView::PaintCursor(HDC dc, const PlotArea& area, const std::vector<std
         Line(dc, m_cursor.x, area.top, m_cursor.x, area.bottom);
     }
     CursorReading reading = m_model->ReadAt(shown, static_cast<size_t>(m_cursor.x - area.left));
-    std::vector<std::string> lines;
-    lines.push_back(FormatText("t = -%.3f s", reading.secondsBack));
-    for (size_t i = 0; i < reading.values.size(); ++i)
-        lines.push_back(FormatText("%08x: %s", static_cast<unsigned>(m_model->Traces()[i].code), reading.values[i].c_str()));
+    std::vector<std::wstring> lines;
+    lines.push_back(WideFromUtf8(FormatText("t = -%.3f s", reading.secondsBack)));
+    for (size_t i = 0; i < reading.values.size(); ++i) {
+        // The name without its unit: the value says it.
+        std::string name = m_model->TraceName(i);
+        name = name.substr(0, name.find(" ["));
+        lines.push_back(WideFromUtf8(name + ": " + reading.values[i]));
+    }
 
     TEXTMETRICW metrics = {};
     GetTextMetricsW(dc, &metrics);
     int boxWidth = 0;
-    for (const std::string& line : lines)
-        boxWidth = std::max(boxWidth, TextWidth(dc, line));
+    for (const std::wstring& line : lines)
+        boxWidth = std::max(boxWidth, TextWidth(dc, line.c_str()));
     boxWidth += 8;
     int boxHeight = static_cast<int>(lines.size()) * metrics.tmHeight + 6;
     int x = m_cursor.x + 8 + boxWidth <= area.right ? m_cursor.x + 8 : m_cursor.x - 8 - boxWidth;
@@ -322,7 +328,7 @@ void CChartView::PaintCursor(HDC dc, const PlotArea& area, const std::vector<std
     UINT oldAlign = SetTextAlign(dc, TA_LEFT | TA_TOP);
     for (size_t i = 0; i < lines.size(); ++i) {
         SetTextColor(dc, Colour(i == 0 ? kChartText : TraceColour(m_model->Traces()[i - 1].colour)));
-        Text(dc, x + 4, y + 3 + static_cast<int>(i) * metrics.tmHeight, lines[i]);
+        Text(dc, x + 4, y + 3 + static_cast<int>(i) * metrics.tmHeight, lines[i].c_str());
     }
     SetTextAlign(dc, oldAlign);
     SetTextColor(dc, Colour(kChartText));

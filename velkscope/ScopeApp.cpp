@@ -9,14 +9,18 @@
 #include "velk/VelkResults.h"
 #include "client/BusBinding.h"
 #include "client/ExitStatus.h"
+#include "client/SignalsOption.h"
 #include "velkscope/ScopeDlg.h"
 #include "velkscope/ScopeOptions.h"
+#include "velkscope/ScopeSignals.h"
 
 namespace {
 
 const wchar_t kUsage[] =
-    L"velkscope [--code CODE ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]\n\n"
+    L"velkscope [--code CODE ...] [--signals FILE] [--signal NAME ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]\n\n"
     L"--code CODE\t画出此代码 (十六进制, 可重复, 最多 8 个)\n\t\tdraw this code (hex, repeatable, at most 8)\n"
+    L"--signals FILE\t信号文件: 按信号画物理值 (默认 %VELK_SIGNALS%)\n\t\tsignal file: traces by signal, physical values (default %VELK_SIGNALS%)\n"
+    L"--signal NAME\t画出此信号 (或报文的每个字段, 可重复)\n\t\tdraw this signal (or each field of a message; repeatable)\n"
     L"--window D\t时间窗, 1s 到 1h, 例如 10s, 2m (默认 10s)\n\t\ttime window, 1s to 1h, like 10s, 2m (default 10s)\n"
     L"--mask M\t订阅掩码 (默认 0x0080FF00, 全部类型)\n\t\tsubscription mask (default 0x0080FF00, every type)\n"
     L"--array W\t数组画首字节 (byte) 或首字 (word)\n\t\tarrays draw their first byte or first word\n"
@@ -87,6 +91,19 @@ BOOL CScopeApp::InitInstance()
         return FALSE;
     }
     m_scope.reset(new CScopeDlg(options, m_bus));
+    const std::string signalsFile = SignalsFileToLoad(options.signalsFile);
+    std::wstring signalErrors;
+    if (!signalsFile.empty() && !m_scope->OpenSignals(AfxWideFromNarrow(signalsFile.c_str()), &signalErrors)) {
+        AfxMessageBox((L"信号文件有误 bad signal file:\n" + signalErrors).c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = kExitUsage;
+        return FALSE;
+    }
+    if (!m_scope->TickSignals(options.signalNames, &error)) {
+        AfxMessageBox((L"命令行有误 bad command line:\n--signal: " + WideFromUtf8(error) + L"\n\n" + kUsage).c_str(),
+                      MB_OK | MB_ICONERROR);
+        m_exitCode = kExitUsage;
+        return FALSE;
+    }
     std::wstring failure;
     if (!m_scope->Start(&failure)) {
         AfxMessageBox(failure.c_str(), MB_OK | MB_ICONERROR);

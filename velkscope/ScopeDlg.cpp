@@ -17,7 +17,9 @@
 #include "velk/VelkResults.h"
 #include "formats/CsvExport.h"
 #include "windows/SystemCodePage.h"
+#include "client/SignalsOption.h"
 #include "velkscope/PngFile.h"
+#include "velkscope/ScopeSignals.h"
 
 namespace {
 
@@ -118,6 +120,7 @@ BEGIN_MESSAGE_MAP(CScopeDlg, CDialog)
     ON_BN_CLICKED(IDC_FIX_SCALE, OnFixScale)
     ON_BN_CLICKED(IDC_SAVE_PNG, OnSavePng)
     ON_BN_CLICKED(IDC_SAVE_CSV, OnSaveCsv)
+    ON_COMMAND(IDM_OPEN_SIGNALS, OnOpenSignals)
 END_MESSAGE_MAP()
 
 bool CScopeDlg::Start(std::wstring* error)
@@ -156,6 +159,8 @@ BOOL CScopeDlg::OnInitDialog()
     for (int id : { IDC_CODES, IDC_STATUS })
         ::SendMessageW(::GetDlgItem(m_hWnd, id), WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     SetUpCodeList();
+    if (m_signals != nullptr)
+        ListView_SetColumnWidth(m_codes, 0, 170);
     SetUpWindowChoices();
 
     RECT client;
@@ -309,14 +314,14 @@ void CScopeDlg::Take(uint32_t code, LPARAM dataWord)
 void CScopeDlg::InsertRow(size_t row)
 {
     const CodeRow& codeRow = m_model.Rows()[row];
-    std::string code = FormatText("%08x", static_cast<unsigned>(codeRow.code));
-    LVITEMA item;
+    std::wstring code = WideFromUtf8(m_model.RowName(row));
+    LVITEMW item;
     ZeroMemory(&item, sizeof item);
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = static_cast<int>(row);
-    item.pszText = const_cast<char*>(code.c_str());
+    item.pszText = const_cast<wchar_t*>(code.c_str());
     item.lParam = static_cast<LPARAM>(codeRow.code);
-    ::SendMessageA(m_codes, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    ::SendMessageW(m_codes, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     if (m_model.TraceOf(codeRow.code) >= 0)
         SetChecked(row, true);
 }
@@ -394,17 +399,26 @@ void CScopeDlg::RefreshList()
     const std::vector<CodeRow>& rows = m_model.Rows();
     size_t top = static_cast<size_t>(std::max(0, ListView_GetTopIndex(m_codes)));
     size_t end = std::min(rows.size(), top + static_cast<size_t>(ListView_GetCountPerPage(m_codes)) + 1);
+    const int64_t now = m_clock.Now();
     for (size_t row = top; row < end; ++row) {
-        if (!rows[row].changed)
+        // A row turns late with no message at all: that is a change too.
+        const bool late = m_model.Late(row, now);
+        if (!rows[row].changed && late == rows[row].shownLate)
             continue;
-        m_model.MarkShown(row);
-        std::string value = LatestValueText(rows[row].latest, kValueCellBytes, IsSystemLeadByte);
+        m_model.MarkShown(row, late);
+        const std::string signals = m_model.RowSignalText(row);
+        std::wstring value = signals.empty() ? AfxWideFromNarrow(LatestValueText(rows[row].latest, kValueCellBytes, IsSystemLeadByte).c_str())
+                                             : WideFromUtf8(signals);
+        if (late)
+            value = L"[迟到 late] " + value;
+        LVITEMW wide;
+        ZeroMemory(&wide, sizeof wide);
+        wide.iSubItem = 1;
+        wide.pszText = const_cast<wchar_t*>(value.c_str());
+        ::SendMessageW(m_codes, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&wide));
         std::string count = FormatText("%" PRIu64, rows[row].count);
         LVITEMA item;
         ZeroMemory(&item, sizeof item);
-        item.iSubItem = 1;
-        item.pszText = const_cast<char*>(value.c_str());
-        ::SendMessageA(m_codes, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
         item.iSubItem = 2;
         item.pszText = const_cast<char*>(count.c_str());
         ::SendMessageA(m_codes, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
@@ -544,4 +558,69 @@ bool CScopeDlg::SaveCsv(const wchar_t* path, std::string* error)
 void CScopeDlg::OnSaveCsv()
 {
     SaveAs(L"CSV (*.csv)\0*.csv\0", L"csv", &CScopeDlg::SaveCsv);
+}
+
+bool CScopeDlg::OpenSignals(const std::wstring& path, std::wstring* errors)
+{
+    std::unique_ptr<SignalDatabase> loaded(new SignalDatabase);
+    if (!ReadSignalFile(path, loaded.get(), errors))
+        return false;
+    // The model lets go of the old file before it goes.
+    const bool fitted = m_model.SetSignals(loaded.get(), WindowsSignalCodePages());
+    m_signals.swap(loaded);
+    m_note = fitted ? L"信号文件 signals: " + path : L"最多画 8 条曲线, 部分代码未画 at most 8 traces: some codes are no longer drawn";
+    if (m_hWnd == nullptr)
+        return true;
+    ListView_SetColumnWidth(m_codes, 0, 170);   // the code and its name
+    const std::vector<CodeRow>& rows = m_model.Rows();
+    for (size_t row = 0; row < rows.size(); ++row) {
+        std::wstring name = WideFromUtf8(m_model.RowName(row));
+        LVITEMW item;
+        ZeroMemory(&item, sizeof item);
+        item.pszText = const_cast<wchar_t*>(name.c_str());
+        ::SendMessageW(m_codes, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+        SetChecked(row, m_model.TraceOf(rows[row].code) >= 0);
+    }
+    RefreshList();
+    RefreshStatus(m_clock.Now());
+    m_chart.Redraw();
+    return true;
+}
+
+bool CScopeDlg::TickSignals(const std::vector<std::string>& names, std::string* error)
+{
+    if (names.empty())
+        return true;
+    if (m_signals == nullptr) {
+        *error = "--signal needs a signal file: --signals FILE or VELK_SIGNALS";
+        return false;
+    }
+    std::vector<SignalTraceRef> traces;
+    if (!FindSignalTraces(*m_signals, names, &traces, error))
+        return false;
+    for (const SignalTraceRef& trace : traces) {
+        if (!m_model.TickSignal(trace)) {
+            *error = "at most 8 traces are drawn at once (each array field is one)";
+            return false;
+        }
+    }
+    return true;
+}
+
+void CScopeDlg::OnOpenSignals()
+{
+    wchar_t path[MAX_PATH] = L"";
+    OPENFILENAMEW dialog;
+    ZeroMemory(&dialog, sizeof dialog);
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = m_hWnd;
+    dialog.lpstrFilter = L"信号文件 Signal files (*.toml)\0*.toml\0所有文件 All files (*.*)\0*.*\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameW(&dialog))
+        return;
+    std::wstring errors;
+    if (!OpenSignals(path, &errors))
+        AfxMessageBox((L"信号文件有误, 未载入 the signal file was not loaded:\n" + errors).c_str(), MB_OK | MB_ICONERROR);
 }

@@ -3,7 +3,9 @@
 // window, pause, clear, fixed scale, save). It registers itself on the bus
 // and feeds every message it receives to the model (ScopeModel).
 #pragma once
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/Framework.h"
 #include "client/BusBinding.h"
@@ -34,6 +36,14 @@ public:
     CChartView& Chart() { return m_chart; }
     int64_t Now() const { return m_clock.Now(); }
 
+    // The signal file the traces and the list read from now on (the codes
+    // ticked are drawn again by signal). False with every mistake in
+    // *errors, and nothing changed.
+    bool OpenSignals(const std::wstring& path, std::wstring* errors);
+    // Ticks the signals named (full names, or messages: each field), found
+    // in the signal file; false with what is wrong in *error (UTF-8).
+    bool TickSignals(const std::vector<std::string>& names, std::string* error);
+
     // The chart as a PNG file, drawn by the chart's own paint function.
     bool SavePng(const wchar_t* path, std::string* error);
     // The messages behind what the chart shows, as velkctl export writes a
@@ -59,6 +69,7 @@ protected:
     void OnFixScale();
     void OnSavePng();
     void OnSaveCsv();
+    void OnOpenSignals();
 
 private:
     void SetUpCodeList();
@@ -83,6 +94,7 @@ private:
     BusBinding m_bus;
     ScopeClock m_clock;
     ScopeModel m_model;
+    std::unique_ptr<SignalDatabase> m_signals;   // the model reads it; null: none
     CChartView m_chart;
     HWND m_codes;
     HFONT m_font;                    // of the list, the chart and the status line

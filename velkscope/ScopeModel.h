@@ -19,6 +19,8 @@
 #include "chart/TraceValue.h"
 #include "protocol/LatestValue.h"
 #include "formats/RecordLine.h"
+#include "signals/SignalCodec.h"
+#include "signals/SignalTraces.h"
 
 enum : size_t {
     kMaxCodes = 1024,
@@ -72,24 +74,28 @@ struct CodeRow {
     uint32_t code;
     uint64_t count = 0;
     LatestValue latest;
+    int64_t lastMicros = 0; // when the latest came
     bool changed = true;    // not shown since its count or value changed
+    bool shownLate = false; // as the list shows it
 };
 
 struct Trace {
     uint32_t code;
+    size_t signal;          // the drawn signal's index in its message; kRawTrace: the code's raw value
     size_t colour;          // TraceColour(colour)
-    SampleRing ring;
+    SampleRing ring;        // raw values, or a signal's physical ones
     Ring<ArrayHead> arrays; // an array trace's bytes, sample for sample; empty for others
+    Ring<int32_t> words;    // a value signal's data words, sample for sample; empty for others
     ColumnStrip strip;
     std::vector<Column> frozen;   // what the strip showed at the pause (paused only; empty shows nothing)
 
-    Trace(uint32_t traceCode, size_t colourIndex, int64_t windowMicros);
+    Trace(uint32_t traceCode, size_t signalIndex, size_t colourIndex, int64_t windowMicros);
 };
 
 // What the cursor reads at one pixel column.
 struct CursorReading {
     double secondsBack;           // before now (or the pause)
-    std::vector<std::string> values;   // per trace: "12", "3..17" or "-"
+    std::vector<std::string> values;   // per trace: "12", "3..17", "0.25 bar" or "-"
 };
 
 class ScopeModel {
@@ -103,15 +109,40 @@ public:
 
     const std::vector<CodeRow>& Rows() const { return rows_; }
     int RowOf(uint32_t code) const;   // -1 when not listed
-    void MarkShown(size_t row) { rows_[row].changed = false; }
+    void MarkShown(size_t row, bool late = false)
+    {
+        rows_[row].changed = false;
+        rows_[row].shownLate = late;
+    }
     uint64_t Received() const { return received_; }
     uint64_t Unlisted() const { return unlisted_; }
 
-    // Ticks a code (listed or not yet seen): its trace starts empty. False
-    // when kMaxTraces are drawn already. Unticking drops the trace's data.
+    // With a signal file (null: none) traces draw signals in physical
+    // units, a code the file knows one trace per drawn signal. The traces
+    // drawn are dropped and their codes ticked again; false when some did
+    // not fit in kMaxTraces (those stay unticked). The file must outlive
+    // the model or the next call.
+    bool SetSignals(const SignalDatabase* signals, const SignalCodePages& pages);
+    const SignalDatabase* Signals() const { return signals_; }
+
+    // Ticks a code (listed or not yet seen): its traces start empty. False,
+    // ticking none, when they would be more than kMaxTraces. Unticking
+    // drops the code's traces and their data.
     bool Tick(uint32_t code);
+    // One signal's trace; false when kMaxTraces are drawn already.
+    bool TickSignal(const SignalTraceRef& trace);
     void Untick(uint32_t code);
-    int TraceOf(uint32_t code) const;   // -1 when not ticked
+    int TraceOf(uint32_t code) const;   // the code's first trace; -1 when not ticked
+    // The legend's name of a trace: the code in hex, or the signal's name
+    // and unit ("pump.status.pressure [bar]"), UTF-8.
+    std::string TraceName(size_t trace) const;
+
+    // The row's code and, with a signal file that knows it, its message's
+    // name (UTF-8); its latest value as the file reads it, empty without.
+    std::string RowName(size_t row) const;
+    std::string RowSignalText(size_t row) const;
+    // Whether the row's message is later than twice its period at now.
+    bool Late(size_t row, int64_t now) const;
     const std::vector<Trace>& Traces() const { return traces_; }
 
     // The window, 1 s to 1 h: the strips are rebuilt from the rings.
@@ -145,9 +176,15 @@ public:
 private:
     // The window's strip of the samples the ring holds up to end.
     ColumnStrip StripFromRing(const Trace& trace, int64_t end) const;
+    bool AddTrace(uint32_t code, size_t signal);
+    // A sample for each trace of code.
+    void Draw(uint32_t code, int64_t micros, const LatestValue& message);
 
     int64_t window_;
     ArrayValue arrayValue_;
+    const SignalDatabase* signals_ = nullptr;
+    SignalCodePages pages_ = {};
+    std::vector<DecodedSignal> decoded_;
     std::vector<CodeRow> rows_;
     std::vector<Trace> traces_;
     uint64_t received_ = 0;

@@ -33,7 +33,8 @@ bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* opt
             options->help = true;
             continue;
         }
-        bool known = name == "--code" || name == "--window" || name == "--mask" || name == "--array" || name == "--bus";
+        bool known = name == "--code" || name == "--window" || name == "--mask" || name == "--array" || name == "--bus" ||
+                     name == "--signals" || name == "--signal";
         if (!known)
             return Fail(error, "unknown argument '" + args[i] + "'");
         if (!inlineValue) {
@@ -63,6 +64,13 @@ bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* opt
             if (value != "byte" && value != "word")
                 return Fail(error, "--array '" + value + "': expected byte or word");
             options->arrayValue = value == "word" ? kArrayFirstWord : kArrayFirstByte;
+        } else if (name == "--signals" || name == "--signal") {
+            if (value.empty())
+                return Fail(error, name + (name == "--signal" ? " needs a name" : " needs a file"));
+            if (name == "--signals")
+                options->signalsFile = value;
+            else
+                options->signalNames.push_back(value);
         } else {
             if (value.empty())
                 return Fail(error, "--bus needs a name");

@@ -1,6 +1,7 @@
 // velkscope's command line. Pure logic.
 //
-//   velkscope [--code CODE ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]
+//   velkscope [--code CODE ...] [--signals FILE] [--signal NAME ...] [--window D]
+//             [--mask M] [--array byte|word] [--bus NAME]
 #pragma once
 #include <stdint.h>
 #include <string>
@@ -14,6 +15,8 @@ struct ScopeOptions {
     uint32_t mask = 0;                    // subscription; every type bit unless given
     ArrayValue arrayValue = kArrayFirstByte;
     std::string busName;                  // empty: %VELK_BUS_NAME%, else the session's bus
+    std::string signalsFile;              // empty: %VELK_SIGNALS%, else none
+    std::vector<std::string> signalNames; // ticked from the start, found in the signal file
     bool help = false;
 };
 

@@ -4,6 +4,10 @@
 // Dialog template, icon
 #define IDD_SCOPE               200
 #define IDR_SCOPE_ICON          128
+#define IDR_SCOPE_MENU          129
+
+// Menu commands
+#define IDM_OPEN_SIGNALS        3001   // File > Open signals...
 
 // Controls of the scope window
 #define IDC_CODES               2001   // the codes seen: list view with check boxes

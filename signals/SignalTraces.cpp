@@ -1,0 +1,68 @@
+#include "signals/SignalTraces.h"
+
+#include <math.h>
+
+#include "common/ClosestWord.h"
+
+bool IsDrawnSignal(const Signal& signal)
+{
+    return signal.type != kSignalStr;
+}
+
+void AddMessageTraces(const SignalMessage& message, std::vector<SignalTraceRef>* traces)
+{
+    for (size_t i = 0; i < message.signals.size(); ++i) {
+        if (IsDrawnSignal(message.signals[i]))
+            traces->push_back({ message.code, i });
+    }
+}
+
+bool FindSignalTraces(const SignalDatabase& database, const std::vector<std::string>& names,
+                      std::vector<SignalTraceRef>* traces, std::string* error)
+{
+    for (const std::string& name : names) {
+        SignalRef found = database.FindSignal(name);
+        if (found.signal != nullptr) {
+            if (!IsDrawnSignal(*found.signal)) {
+                *error = "signal '" + name + "' is text: it has no value to draw";
+                return false;
+            }
+            traces->push_back({ found.message->code, static_cast<size_t>(found.signal - found.message->signals.data()) });
+            continue;
+        }
+        const SignalMessage* message = database.FindMessage(name);
+        size_t before = traces->size();
+        if (message != nullptr)
+            AddMessageTraces(*message, traces);
+        if (message != nullptr && traces->size() > before)
+            continue;
+        if (message != nullptr) {
+            *error = "message '" + name + "' holds only text: it has no value to draw";
+            return false;
+        }
+        std::vector<std::string> candidates;
+        for (const SignalMessage& each : database.Messages()) {
+            candidates.push_back(each.name);
+            for (const Signal& signal : each.signals)
+                candidates.push_back(signal.name);
+        }
+        const std::string meant = ClosestWord(name, candidates);
+        *error = "no signal '" + name + "' in the signal file" + (meant.empty() ? "" : "; did you mean '" + meant + "'?");
+        return false;
+    }
+    return true;
+}
+
+const Signal* TraceSignal(const SignalDatabase& database, const SignalTraceRef& trace)
+{
+    const SignalMessage* message = trace.index == kRawTrace ? nullptr : database.FindCode(trace.code);
+    return message != nullptr && trace.index < message->signals.size() ? &message->signals[trace.index] : nullptr;
+}
+
+bool DrawnValue(const std::vector<DecodedSignal>& signals, size_t index, double* value)
+{
+    if (index >= signals.size() || signals[index].missing || signals[index].isText || !isfinite(signals[index].physical))
+        return false;
+    *value = signals[index].physical;
+    return true;
+}

@@ -1,0 +1,212 @@
+// velkscope with a signal file, in-process under Wine on a bus of its own:
+// the codes list by name and physical value, a late message flagged, the
+// chart in physical units, and a bad file that changes nothing.
+#include <stdint.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include "chart/ChartGeometry.h"
+#include "client/BusBinding.h"
+#include "tests/DrawnPicture.h"
+#include "velk/VelkLibrary.h"
+#include "velkscope/ScopeDlg.h"
+
+namespace {
+
+const uint32_t kSpeed = 0x20001001, kPump = 0x30000401;
+
+const char kRig[] =
+    "[[message]]\ncode = \"20001001\"\nname = \"motor.speed\"\nperiod = \"100ms\"\nunit = \"rpm\"\nscale = 0.25\n"
+    "[[message]]\ncode = \"30000401\"\nname = \"pump.status\"\nperiod = \"200ms\"\n"
+    "[[message.field]]\nname = \"mode\"\nbyte = 0\ntype = \"u8\"\n"
+    "[[message.field]]\nname = \"pressure\"\nbyte = 1\ntype = \"u16\"\nendian = \"big\"\nunit = \"bar\"\nscale = 0.01\n";
+
+class ScopeSignals : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        char name[64];
+        snprintf(name, sizeof name, "velkscope-signals-test-%lu", GetCurrentProcessId());
+        SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, name);
+        std::string error;
+        ASSERT_TRUE(LoadBus(&bus_, &error)) << error;
+    }
+    static void TearDownTestSuite() { FreeBus(&bus_); }
+
+    void TearDown() override
+    {
+        scope_.reset();
+        for (const std::wstring& file : files_)
+            DeleteFileW(file.c_str());
+    }
+
+    std::wstring WriteTemp(const wchar_t* name, const std::string& text)
+    {
+        wchar_t folder[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        std::wstring path = std::wstring(folder) + name;
+        FILE* file = _wfopen(path.c_str(), L"wb");
+        EXPECT_NE(nullptr, file);
+        if (file != nullptr) {
+            fwrite(text.data(), 1, text.size(), file);
+            fclose(file);
+        }
+        files_.push_back(path);
+        return path;
+    }
+
+    void Make(std::vector<uint32_t> codes)
+    {
+        ScopeOptions options;
+        std::string error;
+        ASSERT_TRUE(ParseScopeArguments({}, &options, &error));
+        options.codes = codes;
+        options.windowMicros = 2000000;
+        scope_.reset(new CScopeDlg(options, bus_));
+    }
+
+    void Start()
+    {
+        std::wstring failure;
+        ASSERT_TRUE(scope_->Start(&failure));
+        SetWindowPos(scope_->m_hWnd, nullptr, 0, 0, 1000, 600, SWP_NOZORDER | SWP_NOMOVE);
+        Pump(50);
+    }
+
+    static void Pump(DWORD ms)
+    {
+        DWORD start = GetTickCount();
+        do {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            Sleep(1);
+        } while (GetTickCount() - start < ms);
+    }
+
+    void PostPressure(unsigned hundredths)
+    {
+        const unsigned char bytes[] = { 1, static_cast<unsigned char>(hundredths >> 8), static_cast<unsigned char>(hundredths) };
+        ASSERT_GE(bus_.vPostData(scope_->m_hWnd, kPump, reinterpret_cast<LPARAM>(bytes), 3), 1);
+    }
+
+    std::wstring Cell(int row, int column)
+    {
+        wchar_t text[256] = L"";
+        LVITEMW item = {};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = 256;
+        ::SendMessageW(GetDlgItem(scope_->m_hWnd, IDC_CODES), LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                       reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+
+    Picture Paint()
+    {
+        HWND chart = scope_->Chart().m_hWnd;
+        RECT client;
+        GetClientRect(chart, &client);
+        HDC screen = GetDC(chart);
+        Picture picture = DrawnPicture(screen, client.right, client.bottom, [chart](HDC memory) {
+            ::SendMessageW(chart, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+        });
+        ReleaseDC(chart, screen);
+        return picture;
+    }
+
+    static BusBinding bus_;
+    std::unique_ptr<CScopeDlg> scope_;
+    std::vector<std::wstring> files_;
+};
+
+BusBinding ScopeSignals::bus_;
+
+TEST_F(ScopeSignals, AFieldDrawsInItsUnitAndALateMessageIsFlagged)
+{
+    Make({});
+    std::wstring errors;
+    ASSERT_TRUE(scope_->OpenSignals(WriteTemp(L"velkscope-rig.toml", kRig), &errors)) << errors;
+    std::string error;
+    ASSERT_TRUE(scope_->TickSignals({ "pump.status.pressure" }, &error)) << error;
+    Start();
+    ASSERT_EQ(1u, scope_->Model().Traces().size());
+
+    // 0.50 and 0.52 bar in turn, every 20 ms for 0.8 s: never late.
+    for (int i = 0; i < 40; ++i) {
+        PostPressure(i % 2 == 0 ? 50 : 52);
+        Pump(20);
+    }
+    EXPECT_EQ(L"30000401 pump.status", Cell(0, 0));
+    const std::wstring value = Cell(0, 1);
+    EXPECT_EQ(0u, value.find(L"mode=1  pressure=0.5")) << value;
+    EXPECT_NE(std::wstring::npos, value.find(L" bar")) << value;
+
+    // Two hundredths of a bar fill the plot, as they would if whole.
+    const Picture picture = Paint();
+    const PlotArea area = PlotAreaOf(picture.width, picture.height);
+    const uint32_t colour = TraceColour(scope_->Model().Traces()[0].colour);
+    int highest = area.bottom, lowest = area.top - 1;
+    for (int x = area.left; x < area.right; ++x)
+        for (int y = area.top; y < area.bottom; ++y)
+            if (picture.At(x, y) == colour) {
+                highest = std::min(highest, y);
+                lowest = std::max(lowest, y);
+            }
+    EXPECT_GT(lowest - highest, area.Height() / 2) << highest << " to " << lowest;
+
+    // Silent for over twice its 200 ms period: late.
+    Pump(900);
+    EXPECT_EQ(0u, Cell(0, 1).find(L"[\x8FDF\x5230 late] mode=1")) << Cell(0, 1);
+    PostPressure(51);
+    Pump(400);
+    EXPECT_EQ(0u, Cell(0, 1).find(L"mode=1  pressure=0.51 bar")) << Cell(0, 1);
+}
+
+TEST_F(ScopeSignals, ABadFileChangesNothingAndAGoodOneNamesTheTicked)
+{
+    Make({ kSpeed });
+    Start();
+    ASSERT_GE(bus_.vPostData(scope_->m_hWnd, kSpeed, 1001, 4), 1);
+    Pump(400);
+    EXPECT_EQ(L"20001001", Cell(0, 0));
+    EXPECT_EQ(L"1001", Cell(0, 1));
+
+    std::wstring errors;
+    EXPECT_FALSE(scope_->OpenSignals(WriteTemp(L"velkscope-bad.toml", "[[message]]\ncode = \"20001001\"\nname = \"x\"\nscal = 2\n"), &errors));
+    EXPECT_EQ(0u, errors.find(L"velkscope-bad.toml:4:")) << errors;
+    EXPECT_FALSE(scope_->OpenSignals(L"Z:\\no\\such\\velkscope.toml", &errors));
+    EXPECT_NE(std::wstring::npos, errors.find(L"cannot open")) << errors;
+    EXPECT_EQ(nullptr, scope_->Model().Signals());
+    ASSERT_EQ(1u, scope_->Model().Traces().size());
+    EXPECT_EQ(kRawTrace, scope_->Model().Traces()[0].signal);
+    std::string error;
+    EXPECT_FALSE(scope_->TickSignals({ "motor.speed" }, &error));
+    EXPECT_NE(std::string::npos, error.find("signal file")) << error;
+    Pump(300);
+    EXPECT_EQ(L"20001001", Cell(0, 0));
+    EXPECT_EQ(L"1001", Cell(0, 1));
+
+    ASSERT_TRUE(scope_->OpenSignals(WriteTemp(L"velkscope-rig.toml", kRig), &errors)) << errors;
+    EXPECT_EQ(L"20001001 motor.speed", Cell(0, 0));
+    ASSERT_EQ(1u, scope_->Model().Traces().size());
+    EXPECT_EQ(0u, scope_->Model().Traces()[0].signal);   // the ticked code, by signal now
+    EXPECT_FALSE(scope_->TickSignals({ "pump.status.presure" }, &error));
+    EXPECT_NE(std::string::npos, error.find("did you mean 'pump.status.pressure'")) << error;
+    ASSERT_GE(bus_.vPostData(scope_->m_hWnd, kSpeed, 1001, 4), 1);
+    Pump(300);
+    EXPECT_NE(std::wstring::npos, Cell(0, 1).find(L"250.25 rpm")) << Cell(0, 1);   // late or not by now: 100 ms period
+}
+
+} // namespace

@@ -1,0 +1,209 @@
+// Signals on the charts: columns that keep fractions, the traces a signal
+// file names, plot's SVG in physical units and velkscope's model with them.
+#include <math.h>
+
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "chart/ChartGeometry.h"
+#include "chart/PlotChart.h"
+#include "signals/SignalFile.h"
+#include "signals/SignalTraces.h"
+#include "tests/unit/HostCodePages.h"
+#include "velkscope/ScopeModel.h"
+
+namespace {
+
+const SignalCodePages kPages = { &kGbk, &kUtf8 };
+const uint32_t kSpeed = 0x20001001, kPump = 0x30000401, kText = 0x30000201;
+
+SignalDatabase ExampleRig()
+{
+    std::ifstream file(CORVANE_SIGNALS_EXAMPLE, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    SignalDatabase database;
+    std::vector<std::string> errors;
+    EXPECT_TRUE(LoadSignalFile(text.str(), "rig.toml", &database, &errors));
+    return database;
+}
+
+// pump.status with the pressure (0.01 bar a count, big-endian in bytes 3-4) at raw.
+LatestValue PumpArray(unsigned raw)
+{
+    LatestValue value;
+    value.kind = kArrayPayload;
+    value.bytes = std::string("\x02\x10\x00", 3) + static_cast<char>(raw >> 8) + static_cast<char>(raw & 0xFF) + '\0';
+    value.length = static_cast<int32_t>(value.bytes.size());
+    return value;
+}
+
+TEST(SignalColumns, FractionsSurviveDecimationAndSetTheAxisStep)
+{
+    // 0.5 bar with a one-sample spike of 0.53 among 8,000 fine columns.
+    std::vector<Column> fine(8000);
+    for (size_t i = 0; i < fine.size(); ++i)
+        fine[i].Add(i == 4321 ? 0.53 : 0.5);
+    std::vector<Column> shown = Regroup(fine, 896);
+    double min = 0, max = 0;
+    ASSERT_TRUE(ColumnRange(shown, &min, &max));
+    EXPECT_DOUBLE_EQ(0.5, min);
+    EXPECT_DOUBLE_EQ(0.53, max);
+    EXPECT_FALSE(WholeColumns(shown));
+    std::vector<Column> whole(3);
+    whole[1].Add(-7);
+    whole[2].Add(2147483647);
+    EXPECT_TRUE(WholeColumns(whole));   // data words keep their whole steps
+    whole[0].Add(0.25);
+    EXPECT_FALSE(WholeColumns(whole));
+}
+
+TEST(SignalTraces, NamesPickTracesAndAMistypedOneIsRefusedWithTheClosest)
+{
+    const SignalDatabase rig = ExampleRig();
+    std::vector<SignalTraceRef> traces;
+    std::string error;
+    ASSERT_TRUE(FindSignalTraces(rig, { "motor.speed", "pump.status", "pump.status.pressure" }, &traces, &error)) << error;
+    ASSERT_EQ(6u, traces.size());   // a message: each of its four fields
+    EXPECT_EQ(kSpeed, traces[0].code);
+    EXPECT_EQ("pump.status.mode", TraceSignal(rig, traces[1])->name);
+    EXPECT_EQ("pump.status.pressure", TraceSignal(rig, traces[4])->name);
+    EXPECT_EQ(3u, traces[5].index);
+    EXPECT_EQ(nullptr, TraceSignal(rig, { kSpeed, kRawTrace }));
+
+    EXPECT_FALSE(FindSignalTraces(rig, { "pump.status.presure" }, &traces, &error));
+    EXPECT_EQ("no signal 'pump.status.presure' in the signal file; did you mean 'pump.status.pressure'?", error);
+    EXPECT_FALSE(FindSignalTraces(rig, { "rig.text" }, &traces, &error));
+    EXPECT_NE(std::string::npos, error.find("text")) << error;
+
+    std::vector<DecodedSignal> decoded;
+    DecodeMessage(*rig.FindCode(kPump), 0, "\x01", kPages, &decoded);   // ends before the temperature
+    double value = -1;
+    EXPECT_TRUE(DrawnValue(decoded, 0, &value));
+    EXPECT_EQ(1, value);
+    EXPECT_FALSE(DrawnValue(decoded, 2, &value));
+    EXPECT_FALSE(DrawnValue(decoded, 4, &value));
+}
+
+TEST(SignalPlots, TheSvgSaysTheUnitAndDrawsTheFractions)
+{
+    PlotRequest request;
+    request.signals = { { "pump.status.pressure", "bar" } };
+    request.fromGiven = request.toGiven = true;
+    request.toMicros = 1000000;
+    PlotCollector plot(request);
+    plot.AddValue(0, 0, 0.52);             // the left edge, the top
+    plot.AddValue(0, 500000, 0.51);
+    plot.AddValue(0, 999999, 0.5);         // the right edge, the bottom
+    plot.AddValue(0, 999999, NAN);         // never a point
+    plot.AddValue(1, 500000, 9);           // no such trace
+    EXPECT_EQ(3u, plot.Drawn());
+    const SvgChart chart = plot.Chart();
+    EXPECT_EQ("bar", chart.valueLabel);
+    ASSERT_EQ(1u, chart.traces.size());
+    EXPECT_EQ("pump.status.pressure [bar]", chart.traces[0].name);
+
+    const std::string svg = WriteSvg(chart);
+    EXPECT_NE(std::string::npos, svg.find("text-anchor=\"end\">bar</text>")) << svg;
+    EXPECT_NE(std::string::npos, svg.find(">0.515</text>")) << svg;   // ticks with the fraction's decimals
+    EXPECT_NE(std::string::npos, svg.find("pump.status.pressure [bar]</text>"));
+    const PlotArea area = PlotAreaOf(request.width, request.height);
+    size_t begin = svg.find("points=\"");
+    ASSERT_NE(std::string::npos, begin);
+    int x = 0, y = 0;
+    ASSERT_EQ(2, sscanf(svg.c_str() + begin + 8, "%d,%d", &x, &y));
+    EXPECT_EQ(area.left, x);
+    EXPECT_EQ(area.top, y);   // 0.52 is the axis's top: not rounded to 0 or 1
+
+    // Traces of different units: none on the axis, each in its legend.
+    request.signals.push_back({ "motor.speed", "rpm" });
+    EXPECT_EQ("", PlotCollector(request).Chart().valueLabel);
+    request.signals[0].unit = "rpm";
+    EXPECT_EQ("rpm", PlotCollector(request).Chart().valueLabel);
+}
+
+TEST(SignalScope, TracesBySignalInPhysicalUnitsAndLateRowsFlagged)
+{
+    const SignalDatabase rig = ExampleRig();
+    ScopeModel model(10000000, kArrayFirstByte);
+    model.SetSignals(&rig, kPages);
+    ASSERT_TRUE(model.Tick(kPump));          // four fields, four traces
+    ASSERT_EQ(4u, model.Traces().size());
+    EXPECT_EQ("pump.status.pressure [bar]", model.TraceName(3));
+    EXPECT_EQ(0, model.TraceOf(kPump));
+    ASSERT_TRUE(model.TickSignal({ kSpeed, 0 }));
+
+    // A code's traces come all or none, eight at most.
+    ScopeModel full(10000000, kArrayFirstByte);
+    full.SetSignals(&rig, kPages);
+    for (uint32_t code = 0x20001005; code < 0x2000100A; ++code)
+        ASSERT_TRUE(full.Tick(code));        // five the file lacks: raw
+    EXPECT_FALSE(full.Tick(kPump));          // 5 + 4
+    EXPECT_EQ(5u, full.Traces().size());
+    full.Untick(0x20001009);
+    EXPECT_TRUE(full.Tick(kPump));           // 4 + 4
+    EXPECT_EQ(8u, full.Traces().size());
+    EXPECT_EQ("20001005", full.TraceName(0));
+    EXPECT_FALSE(full.TickSignal({ kSpeed, 0 }));
+    full.SetSignals(nullptr, kPages);        // eight codes raw: all fit
+    EXPECT_EQ(5u, full.Traces().size());
+    full.Tick(0x2000100A);
+    full.Tick(0x2000100B);
+    full.Tick(0x2000100C);
+    EXPECT_FALSE(full.SetSignals(&rig, kPages));   // in the order ticked: the pump's fields fill it
+    EXPECT_EQ(8u, full.Traces().size());
+    EXPECT_LE(0, full.TraceOf(kPump));
+    EXPECT_EQ(-1, full.TraceOf(0x2000100A));
+
+    bool inserted = false;
+    model.Receive(kPump, 1000, PumpArray(52), &inserted);
+    model.Receive(kPump, 200000, PumpArray(51), &inserted);
+    LatestValue speed;
+    speed.kind = kValueMessage;
+    speed.value = 1001;                      // 250.25 rpm
+    model.Receive(kSpeed, 200000, speed, &inserted);
+    EXPECT_DOUBLE_EQ(0.52, model.Traces()[3].ring.At(0).value);
+    EXPECT_DOUBLE_EQ(0.51, model.Traces()[3].ring.At(1).value);
+    EXPECT_DOUBLE_EQ(250.25, model.Traces()[4].ring.At(0).value);
+    std::vector<std::vector<Column>> shown;
+    for (size_t t = 0; t < model.Traces().size(); ++t)
+        shown.push_back(model.TraceColumns(t, 200000, 400));
+    CursorReading reading = model.ReadAt(shown, 399);
+    EXPECT_EQ("2", reading.values.at(0));   // the mode: no unit
+    EXPECT_EQ("0.51 bar", reading.values.at(3));
+    EXPECT_EQ("250.25 rpm", reading.values.at(4));
+    shown.resize(4);
+    Axis axis = model.ValueAxis({ shown[3] }, 8);
+    EXPECT_GE(0.51, axis.low);
+    EXPECT_LT(axis.high - axis.low, 0.1);   // not widened to whole bars
+
+    // The rows: names, values as the file reads them, lateness after 2x the period.
+    const size_t pump = static_cast<size_t>(model.RowOf(kPump)), motor = static_cast<size_t>(model.RowOf(kSpeed));
+    EXPECT_EQ("30000401 pump.status", model.RowName(pump));
+    EXPECT_EQ("mode=auto  valve=closed  temperature=1.6 degC  pressure=0.51 bar", model.RowSignalText(pump));
+    EXPECT_EQ("250.25 rpm", model.RowSignalText(motor));
+    EXPECT_FALSE(model.Late(pump, 200000 + 400000));   // 200 ms period: exactly twice is on time
+    EXPECT_TRUE(model.Late(pump, 200000 + 400001));
+    EXPECT_FALSE(model.Late(motor, 200000 + 200000));
+    EXPECT_TRUE(model.Late(motor, 200000 + 200001));
+
+    // Save CSV: the message once, however many fields it drew; a value
+    // signal's own data word.
+    std::vector<RecordedMessage> saved = model.VisibleMessages(200000);
+    ASSERT_EQ(3u, saved.size());
+    EXPECT_EQ(kSpeed, saved[2].code);
+    EXPECT_EQ(1001, saved[2].value);
+    EXPECT_EQ(PumpArray(51).bytes, saved[1].bytes);
+
+    // Without the file: raw codes, nothing late, no names.
+    model.SetSignals(nullptr, kPages);
+    EXPECT_EQ(2u, model.Traces().size());    // the codes ticked, once each
+    EXPECT_EQ("30000401", model.TraceName(0));
+    EXPECT_EQ("30000401", model.RowName(pump));
+    EXPECT_EQ("", model.RowSignalText(pump));
+    EXPECT_FALSE(model.Late(pump, 1000000000));
+}
+
+} // namespace
