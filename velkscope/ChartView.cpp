@@ -39,13 +39,6 @@ void Text(HDC dc, int x, int y, const wchar_t* text)
     TextOutW(dc, x, y, text, static_cast<int>(wcslen(text)));
 }
 
-int TextWidth(HDC dc, const std::string& text)
-{
-    SIZE size = {};
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    return size.cx;
-}
-
 int TextWidth(HDC dc, const wchar_t* text)
 {
     SIZE size = {};
