@@ -4,7 +4,7 @@
 # Fails on a crash, a leak, a timeout or a broken property; the input that did
 # it is copied to tests/fuzz/regressions/<target>/, which the native suite runs.
 #
-#   scripts/fuzz.sh                   every target 20 s (CI: under 5 minutes with the build)
+#   scripts/fuzz.sh                   every target 15 s (CI: under 5 minutes with the build)
 #   scripts/fuzz.sh --long [SECONDS]  every target SECONDS (default 1800), one core, for
 #                                     docs/fuzzing.md; the table goes to build/fuzz/long-run.txt
 #   scripts/fuzz.sh --runs N          every target N executions, one core
@@ -12,7 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds=${FUZZ_SECONDS:-20}
+seconds=${FUZZ_SECONDS:-15}
 runs=-1
 mode=ci
 case "${1:-}" in
@@ -29,7 +29,7 @@ fi
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2
 
-targets=${FUZZ_TARGETS:-"record_line record_reader json_object bridge_line arguments escapes_hex message_filter local_time"}
+targets=${FUZZ_TARGETS:-"record_line record_reader json_object bridge_line arguments escapes_hex message_filter local_time signal_file session_request"}
 bin=build/fuzz/tests/fuzz
 work=build/fuzz/work
 summary=build/fuzz/${mode}-run.txt
@@ -38,12 +38,14 @@ printf '%-15s %12s %10s %8s %8s %8s\n' target executions "exec/s" seconds cov fe
 failed=()
 for target in $targets; do
     case $target in
-        json_object|bridge_line) dict=tests/fuzz/json.dict ;;
+        json_object|bridge_line|session_request) dict=tests/fuzz/json.dict ;;
+        signal_file) dict=tests/fuzz/toml.dict ;;
         record_line|record_reader|local_time) dict=tests/fuzz/record.dict ;;
         *) dict= ;;
     esac
     case $target in
         record_reader|bridge_line) max_len=16384 ;;
+        signal_file) max_len=4096 ;;
         *) max_len=512 ;;
     esac
     # New inputs go to the work folder; the repository's corpus is only read.

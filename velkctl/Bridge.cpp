@@ -12,6 +12,7 @@
 #include "windows/Clock.h"
 #include "velkctl/Commands.h"
 #include "windows/InputLines.h"
+#include "formats/BridgeTopic.h"
 #include "formats/JsonLine.h"
 #include "common/LocalTime.h"
 #include "client/ReceiveLoop.h"
@@ -50,6 +51,7 @@ struct InboundCounts {
     uint64_t own = 0;
     uint64_t duplicates = 0;
     uint64_t refused = 0;      // by the accept rule
+    uint64_t offTopic = 0;     // --topic-prefix: not from its origin's topic
     uint64_t bad = 0;          // malformed or too long
     uint64_t expired = 0;      // payloads that had expired at their origin
     uint64_t failed = 0;       // posts the bus refused
@@ -136,9 +138,9 @@ private:
         std::string bus = FormatCounterChange(countersBefore_, ReadCounters(bus_), &losing);
         OriginCounts network = tracker_.Total();
         Report(FormatText("out %" PRIu64 ", filtered %" PRIu64 "; in %" PRIu64 " lines: posted %" PRIu64 ", own %" PRIu64
-                          ", duplicates %" PRIu64 ", refused %" PRIu64 ", bad %" PRIu64 ", expired %" PRIu64
+                          ", duplicates %" PRIu64 ", refused %" PRIu64 ", off-topic %" PRIu64 ", bad %" PRIu64 ", expired %" PRIu64
                           ", failed %" PRIu64 "; lost %" PRIu64 ", late %" PRIu64 "; bus: %s%s",
-                          sent_, filteredOut_, in_.lines, in_.posted, in_.own, in_.duplicates, in_.refused, in_.bad, in_.expired,
+                          sent_, filteredOut_, in_.lines, in_.posted, in_.own, in_.duplicates, in_.refused, in_.offTopic, in_.bad, in_.expired,
                           in_.failed, network.lost, network.late, bus.c_str(), ending.c_str()));
         fflush(stderr);
     }
@@ -210,10 +212,23 @@ private:
     void HandleLine(uint64_t number, const std::string& text)
     {
         BridgeMessage message;
-        std::string error;
-        if (!ParseBridgeLine(text.data(), text.size(), &message, &error)) {
+        std::string error, topic;
+        size_t payloadAt = 0;
+        if (!options_.topicPrefix.empty() && !SplitTopicLine(text.data(), text.size(), &topic, &payloadAt)) {
+            ++in_.bad;
+            LineReport(number, "no topic: expected TOPIC PAYLOAD, as mosquitto_sub -v prints it");
+            return;
+        }
+        if (!ParseBridgeLine(text.data() + payloadAt, text.size() - payloadAt, &message, &error)) {
             ++in_.bad;
             LineReport(number, error);
+            return;
+        }
+        // Before the seq is noted: a stranger's far-ahead seq must not make the rig's own lines look old.
+        if (!options_.topicPrefix.empty() &&
+            !TopicCarriesOrigin(topic, options_.topicPrefix, message.origin, &error)) {
+            ++in_.offTopic;
+            LineReport(number, FormatText("origin %s refused: %s", message.origin.c_str(), error.c_str()));
             return;
         }
         SeqEvent event;

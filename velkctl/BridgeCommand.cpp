@@ -1,9 +1,10 @@
-// velkctl bridge --origin NAME [filters] [--accept FILTERS] [--stats D] [--exit-on-eof]
+// velkctl bridge --origin NAME [filters] [--accept FILTERS] [--topic-prefix P] [--stats D] [--exit-on-eof]
 #include <memory>
 #include <string>
 
 #include "common/Escapes.h"
 #include "formats/BridgeLine.h"
+#include "formats/BridgeTopic.h"
 #include "velkctl/Bridge.h"
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
@@ -43,10 +44,15 @@ public:
                             "what the network may post here, as filters in one argument, like \"--type DEP --type CTL\" "
                             "(default: everything but CONTROL, which only a filter naming it lets in)")
             ->type_name("FILTERS");
+        command->add_option("--topic-prefix", topicPrefix_,
+                            "read lines as mosquitto_sub -v prints them, TOPIC PAYLOAD, and refuse those whose "
+                            "topic is not PREFIX and their origin, like velk/")
+            ->type_name("PREFIX");
         command->add_option("--stats", stats_, "print the counts on stderr every D, like 10s")->type_name("DURATION");
         command->add_flag("--exit-on-eof", options_.exitOnEof, "end when standard input ends (default: go on publishing)");
         command->footer("Example:\n"
-                        "  mosquitto_sub -h BROKER -t \"velk/#\" | velkctl bridge --origin lab1 | mosquitto_pub -h BROKER -l -t velk/lab1\n"
+                        "  mosquitto_sub -h BROKER -v -t \"velk/#\" | velkctl bridge --origin lab1 --topic-prefix velk/ | "
+                        "mosquitto_pub -h BROKER -i lab1 -l -t velk/lab1\n"
                         "    joins this bus to every other bus bridged through BROKER (docs/bridge.md)");
     }
 
@@ -62,6 +68,12 @@ public:
         options_.accept.given = Given(&command, "--accept");
         if (options_.accept.given && !MakeAcceptFilter(accept_, &options_.accept.filter))
             return kExitUsage;
+        if (Given(&command, "--topic-prefix") && !IsTopicPrefix(topicPrefix_)) {
+            fprintf(stderr, "velkctl: bad --topic-prefix %s: expected a topic ending in /, without + # or spaces, "
+                            "like velk/\n", QuoteInput(topicPrefix_).c_str());
+            return kExitUsage;
+        }
+        options_.topicPrefix = topicPrefix_;
         if (!stats_.empty() && !DurationOption(stats_, "stats interval", true, &options_.statsMicros))
             return kExitUsage;
         return kExitOk;
@@ -73,7 +85,7 @@ public:
     }
 
 private:
-    std::string origin_, stats_, accept_;
+    std::string origin_, stats_, accept_, topicPrefix_;
     FilterArguments send_;
     BridgeOptions options_;
 };

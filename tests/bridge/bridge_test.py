@@ -110,9 +110,10 @@ def bus_name(tag):
 
 
 class Broker:
-    """mosquitto on 127.0.0.1, a free port, its own config and log; no persistence."""
+    """mosquitto on 127.0.0.1, a free port, its own config and log; no persistence.
+    acl: the lines of an acl_file (docs/bridge.md's), or none."""
 
-    def __init__(self):
+    def __init__(self, acl=None):
         self.port = self._free_port()
         self.log = os.path.join(WORK, "mosquitto-%d.log" % self.port)
         self.config = os.path.join(WORK, "mosquitto-%d.conf" % self.port)
@@ -120,6 +121,11 @@ class Broker:
             # user: started as root, mosquitto would become "mosquitto", who cannot write here.
             config.write("listener %d 127.0.0.1\nallow_anonymous true\npersistence false\nuser %s\n"
                          "log_dest file %s\nlog_type all\n" % (self.port, pwd.getpwuid(os.getuid()).pw_name, self.log))
+            if acl is not None:
+                acl_path = os.path.join(WORK, "velk-%d.acl" % self.port)
+                with open(acl_path, "w") as acl_file:
+                    acl_file.write(acl)
+                config.write("acl_file %s\n" % acl_path)
         self.process = None
         self.start()
 
@@ -158,27 +164,34 @@ class Broker:
 
 
 class Bridge:
-    """mosquitto_sub | velkctl bridge | mosquitto_pub, on one bus."""
+    """mosquitto_sub | velkctl bridge | mosquitto_pub, on one bus. topics: the
+    one-liner with -v and --topic-prefix velk/, publishing as client ORIGIN."""
 
-    def __init__(self, broker, bus, origin, extra=(), qos=0):
+    def __init__(self, broker, bus, origin, extra=(), qos=0, topics=False):
         self.broker, self.bus, self.origin = broker, bus, origin
         self.stderr_path = os.path.join(WORK, "bridge-%s.err" % origin)
+        pub_id = origin if topics else "pub-" + origin
         subs_before = broker.log_count("sub-%s %d velk/#" % (origin, qos))
-        pubs_before = broker.log_count("as pub-%s " % origin)
+        pubs_before = broker.log_count("as %s " % pub_id)
         qos_args = ["-q", str(qos)]
-        self.sub = start(["mosquitto_sub"] + broker.client_args() + qos_args + ["-t", "velk/#", "-i", "sub-" + origin],
-                         stdout=subprocess.PIPE)
-        self.bridge = velkctl(bus, ["bridge", "--origin", origin, "--exit-on-eof"] + list(extra),
+        self.sub = start(["mosquitto_sub"] + broker.client_args() + qos_args + ["-t", "velk/#", "-i", "sub-" + origin] +
+                         (["-v"] if topics else []), stdout=subprocess.PIPE)
+        self.bridge = velkctl(bus, ["bridge", "--origin", origin, "--exit-on-eof"] + list(extra) +
+                              (["--topic-prefix", "velk/"] if topics else []),
                               stdin=self.sub.stdout, stdout=subprocess.PIPE, stderr=open(self.stderr_path, "wb"))
         self.pub = start(["mosquitto_pub"] + broker.client_args() + qos_args + ["-l", "-t", "velk/" + origin,
-                                                                                  "-i", "pub-" + origin],
+                                                                                  "-i", pub_id],
                          stdin=self.bridge.stdout)
         self.sub.stdout.close()       # the bridge holds them now
         self.bridge.stdout.close()
         wait_until(lambda: broker.log_count("sub-%s %d velk/#" % (origin, qos)) > subs_before, 20,
                    "%s's subscription" % origin)
-        wait_until(lambda: broker.log_count("as pub-%s " % origin) > pubs_before, 20, "%s's publisher" % origin)
+        wait_until(lambda: broker.log_count("as %s " % pub_id) > pubs_before, 20, "%s's publisher" % origin)
         wait_until(lambda: "on the bus" in self.stderr(), 30, "bridge %s on the bus" % origin)
+
+    def run(self):
+        """This run's id, from the bridge's first line."""
+        return self.stderr().split(": run ", 1)[1].split(",", 1)[0]
 
     def stderr(self):
         with open(self.stderr_path, errors="replace") as err:
@@ -455,6 +468,54 @@ def stop_all_and_filters():
     check(totals(summary)["refused"] == 0 and totals(summary)["out"] == 1, summary)
 
 
+def spoofing_publisher():
+    """A stranger claims the honest rigs' origins and runs with a far-ahead
+    seq: under its own topic the bridges refuse it as off-topic, to a rig's
+    topic the broker's ACL drops it; nothing of the rigs' streams is lost."""
+    broker = Broker(acl="topic read velk/#\npattern write velk/%c\n")
+    a, b = bus_name("a"), bus_name("b")
+    monitors = {a: Monitor(a), b: Monitor(b)}
+    bridges = {a: Bridge(broker, a, "rig-a", topics=True), b: Bridge(broker, b, "rig-b", topics=True)}
+    for bus in (a, b):
+        wait_for_clients(bus, 2)
+    sent = {a: [(0x20000801, "V", n) for n in range(1, 41)], b: [(0x20000802, "V", n) for n in range(1, 41)]}
+    for bus in (a, b):
+        replay(bus, sent[bus][:20])
+    wait_until(lambda: len(monitors[a].messages()) >= 40 and len(monitors[b].messages()) >= 40, 60,
+               "the first halves at both monitors")
+    # The rigs' very runs, 2^53 - 1000: taken, it would make every genuine seq after it look old.
+    forged = "".join(json.dumps({"origin": bridge.origin, "run": bridge.run(), "seq": 9007199254740000,
+                                 "code": "20000803", "kind": "value", "value": 666}) + "\n"
+                     for bridge in bridges.values())
+    denied_before = broker.log_count("Denied PUBLISH from rogue")
+    for topic in ("velk/rogue", "velk/rig-a", "velk/rig-b"):
+        publish = subprocess.run(["mosquitto_pub"] + broker.client_args() + ["-i", "rogue", "-t", topic, "-l"],
+                                 input=forged.encode(), timeout=30)
+        check(publish.returncode == 0, "mosquitto_pub to %s failed" % topic)
+    wait_until(lambda: broker.log_count("Denied PUBLISH from rogue") - denied_before == 4, 20,
+               "the broker to deny the four publishes to the rigs' topics")
+    wait_until(lambda: all(bridge.stderr().count("refused: topic") == 2 for bridge in bridges.values()), 20,
+               "both bridges to refuse the lines of velk/rogue")
+    for bus in (a, b):
+        replay(bus, sent[bus][20:])
+    for bus, monitor in monitors.items():
+        seen = [as_sent(m) for m in monitor.settle(80)]
+        check(seen.count((0x20000803, "V", 666)) == 0, "a forged line was posted on %s" % bus)
+        for other in (a, b):
+            theirs = [m for m in seen if m[0] == sent[other][0][0]]
+            check(theirs == sent[other], "on %s, from %s: %s" % (bus, other, difference(theirs, sent[other])))
+        check(len(seen) == 80, "%d messages on %s, expected 80" % (len(seen), bus))
+    for bus, other in ((a, "rig-b"), (b, "rig-a")):
+        summary = bridges[bus].stop()
+        check("origin %s refused: topic 'velk/rogue' is not velk/%s" % (other, other) in summary, summary)
+        counts = origin_counts(summary, other)
+        check(counts == {"received": 40, "lost": 0, "duplicates": 0, "late": 0, "run": 1, "suspect": 0},
+              "%s: %s" % (other, counts))
+        mine = totals(summary)
+        check(mine["off-topic"] == 2 and mine["posted"] == 40 and mine["own"] == 40 and mine["bad"] == 0 and
+              " in 82 lines: " in summary, "counts %s" % mine)
+
+
 def output_closed():
     """A bridge whose reader has gone says so, exits 5 and leaves the bus."""
     bus = bus_name("o")
@@ -476,6 +537,7 @@ SCENARIOS = {
     "two-way": two_bridges_both_ways,
     "three": three_bridges,
     "outage": broker_outage,
+    "spoof": spoofing_publisher,
     "input": lambda: (garbage_input(), stop_all_and_filters(), output_closed()),
 }
 

@@ -24,6 +24,7 @@ const Target kTargets[] = {
     { "json_object", FuzzJsonObject },     { "bridge_line", FuzzBridgeLine },
     { "arguments", FuzzArguments },        { "escapes_hex", FuzzEscapesHex },
     { "message_filter", FuzzMessageFilter }, { "local_time", FuzzLocalTime },
+    { "signal_file", FuzzSignalFile },     { "session_request", FuzzSessionRequest },
 };
 
 TEST(FuzzInputs, EveryKeptInputPassesItsTarget)

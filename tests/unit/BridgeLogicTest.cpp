@@ -8,6 +8,7 @@
 
 #include "formats/BridgeLine.h"
 #include "formats/BridgeRules.h"
+#include "formats/BridgeTopic.h"
 #include "formats/JsonLine.h"
 #include "common/LineSplitter.h"
 #include "formats/SeqTracker.h"
@@ -70,6 +71,55 @@ TEST(BridgeLines, WhatABridgeWritesReadsBackExactly)
     ASSERT_TRUE(Parse("{\"origin\":\"d\",\"code\":\"30000201\",\"kind\":\"string\",\"length\":0,\"bytes\":\"\","
                       "\"expired\":true}", &got, &error)) << error;
     EXPECT_TRUE(got.expired);
+}
+
+TEST(BridgeTopics, OnlyTheOriginsOwnTopicVouchesForIt)
+{
+    for (const char* good : { "velk/", "/", "!/", "~/", "site/velk/" })
+        EXPECT_TRUE(IsTopicPrefix(good)) << good;
+    for (const char* bad : { "", "velk", "velk/#/", "ve+lk/", "velk /", "\x1f/", "\x7f/" })
+        EXPECT_FALSE(IsTopicPrefix(bad)) << bad;
+
+    std::string topic;
+    size_t at = 99;
+    EXPECT_FALSE(SplitTopicLine("", 0, &topic, &at));
+    EXPECT_FALSE(SplitTopicLine("{\"origin\":\"a\"}", 14, &topic, &at));   // mosquitto_sub without -v
+    ASSERT_TRUE(SplitTopicLine(" {}", 3, &topic, &at));
+    EXPECT_EQ("", topic);
+    EXPECT_EQ(1u, at);
+    ASSERT_TRUE(SplitTopicLine("velk/a {\"x\": 1} ", 16, &topic, &at));
+    EXPECT_EQ("velk/a", topic);
+    EXPECT_EQ(7u, at);
+    ASSERT_TRUE(SplitTopicLine("velk/a ", 7, &topic, &at));
+    EXPECT_EQ(7u, at);
+
+    std::string error;
+    const std::string longest(64, 'n');
+    EXPECT_TRUE(TopicCarriesOrigin("velk/a", "velk/", "a", &error));
+    EXPECT_TRUE(TopicCarriesOrigin("velk/" + longest, "velk/", longest, &error));
+    EXPECT_TRUE(TopicCarriesOrigin("site/velk/a", "site/velk/", "a", &error));
+    const struct { const char* topic; const char* origin; } kRefused[] = {
+        { "", "a" },              // no topic
+        { "velk/", "a" },         // the prefix only
+        { "velk/a/", "a" },       // the last level empty
+        { "velk/site/a", "a" },   // a level more: a client id with "/" writes there
+        { "velk/b/a", "a" },
+        { "velk/ab", "a" }, { "velk/a", "ab" }, { "velK/a", "a" }, { "xvelk/a", "a" }, { "velk", "a" },
+    };
+    for (const auto& refused : kRefused) {
+        error.clear();
+        EXPECT_FALSE(TopicCarriesOrigin(refused.topic, "velk/", refused.origin, &error)) << refused.topic;
+        EXPECT_NE(std::string::npos, error.find("topic")) << error;
+    }
+
+    // The longest line the reader hands on: topic, space and a payload that still parses.
+    std::string line = "velk/lab1 {\"origin\":\"lab1\",\"code\":\"20000801\",\"kind\":\"value\",\"value\":1,\"pad\":\"\"}";
+    line.insert(line.size() - 2, kMaxBridgeLine - line.size(), 'p');
+    ASSERT_EQ(static_cast<size_t>(kMaxBridgeLine), line.size());
+    ASSERT_TRUE(SplitTopicLine(line.data(), line.size(), &topic, &at));
+    BridgeMessage message;
+    ASSERT_TRUE(ParseBridgeLine(line.data() + at, line.size() - at, &message, &error)) << error;
+    EXPECT_TRUE(TopicCarriesOrigin(topic, "velk/", message.origin, &error));
 }
 
 TEST(BridgeLines, MalformedLinesAreRefusedWithTheirFault)

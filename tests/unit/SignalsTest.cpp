@@ -136,6 +136,11 @@ TEST(SignalFile, EveryMistakeIsNamedAtItsLineAndColumn)
         { head + "byte = 0\ntype = \"u8\"\n[[message.field]]\nname = \"f\"\nbyte = 1\ntype = \"u8\"\n",
           "f.toml:8:1: name 'a.f' is given twice (first at line 4)" },
         { "title = \"rig\"\n", "f.toml:1:1: unknown key 'title' (expected message)" },
+        // Where toml++ 3.3's whitespace table has holes: the ends of both.
+        { "\xc2\xa1 = 1\n", "f.toml:1:1: TOML: " },
+        { "a\xd2\x99 = 1\n", "f.toml:1:2: TOML: " },
+        { "[[message]]\n\xef\xac\xa6 = 1\n", "f.toml:2:1: TOML: " },
+        { "[[message]]\n\xef\xbb\xbe = 1\n", "f.toml:2:1: TOML: " },
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.text);
@@ -147,6 +152,7 @@ TEST(SignalFile, EveryMistakeIsNamedAtItsLineAndColumn)
     }
     // Two fields side by side in one byte, and one ending at the last byte, are no mistake.
     SignalDatabase database;
+    EXPECT_TRUE(Load("[[message]]\ncode = \"20001001\"\nname = \"a\"\nunit = \"\xc2\xb0" "C\xef\xbb\xbe\" # \xc2\xa1\n", &database).empty());
     EXPECT_TRUE(Load(head + "byte = 65535\ntype = \"u8\"\nbits = 4\n[[message.field]]\nname = \"g\"\nbyte = 65535\nbit = 4\nbits = 4\n"
                      "type = \"u8\"\n", &database).empty());
     // All mistakes are told, up to the bound, then one line says more were left out.

@@ -1,0 +1,78 @@
+// A session request line from a script: a refusal names its line and says
+// why; what is taken holds only values in their ranges and fitting its op.
+#include "tests/fuzz/FuzzTargets.h"
+
+#include "formats/RecordLine.h"
+#include "formats/SessionRequest.h"
+#include "protocol/MessageCode.h"
+#include "tests/unit/FakeSignals.h"
+
+namespace {
+
+void CheckTaken(const SessionRequest& request, const SignalResolver* signals)
+{
+    FUZZ_CHECK(request.hasId && request.id <= kMaxSessionId);
+    FUZZ_CHECK(request.op >= kSessionPost && request.op <= kSessionQuit);
+    FUZZ_CHECK(request.signal.empty() || (signals != nullptr && request.pattern.mask == 0xFFFFFFFF));
+    switch (request.op) {
+    case kSessionPost:
+        FUZZ_CHECK(request.pattern.mask == 0xFFFFFFFF);
+        if (!request.signal.empty())
+            FUZZ_CHECK(request.postKind == kPostValue);
+        else if (request.postKind == kPostValue)
+            FUZZ_CHECK(!IsPayloadShapedValue(request.pattern.code) && request.payload.empty());
+        else if (request.postKind == kPostText)
+            FUZZ_CHECK(ClassifyCode(request.pattern.code) == kStringPayload);
+        else
+            FUZZ_CHECK(ClassifyCode(request.pattern.code) != kValueMessage);
+        FUZZ_CHECK(request.payload.size() <= kMaxRecordedPayload);
+        break;
+    case kSessionExpect:
+    case kSessionRate:
+        FUZZ_CHECK(request.micros > 0);
+        break;
+    case kSessionCollect:
+        FUZZ_CHECK(request.micros > 0 && request.max >= 1 && request.max <= kMaxCollectMax);
+        break;
+    case kSessionVarGet:
+    case kSessionVarSet:
+        FUZZ_CHECK(request.index < kSessionVariables);
+        break;
+    case kSessionUnsubscribe:
+        FUZZ_CHECK(request.sub >= 1 && request.sub <= kMaxSessionId);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+void FuzzSessionRequest(const uint8_t* data, size_t size)
+{
+    const std::string line = FuzzText(data, size);
+    const uint64_t number = 1 + (size == 0 ? 0 : data[0]);
+    const std::string prefix = "line " + std::to_string(number) + ": ";
+    const FakeSignals fake;
+    bool takenWithout = false;
+    SessionRequest without;
+    for (const SignalResolver* signals : { static_cast<const SignalResolver*>(nullptr),
+                                           static_cast<const SignalResolver*>(&fake) }) {
+        SessionRequest request;
+        std::string error;
+        if (!ParseSessionRequest(line, number, signals, &request, &error)) {
+            FUZZ_CHECK(error.size() > prefix.size() && error.compare(0, prefix.size(), prefix) == 0);
+            FUZZ_CHECK(!request.hasId || request.id <= kMaxSessionId);
+            // Names only add to what codes say: what is taken without them is taken with them.
+            FUZZ_CHECK(!takenWithout);
+            continue;
+        }
+        CheckTaken(request, signals);
+        if (signals == nullptr) {
+            takenWithout = true;
+            without = request;
+        } else if (takenWithout) {
+            FUZZ_CHECK(request.id == without.id && request.op == without.op && request.payload == without.payload);
+        }
+    }
+}
