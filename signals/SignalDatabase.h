@@ -2,9 +2,9 @@
 // code or by name in a hash, so lookup costs the same in a file of ten
 // messages or ten thousand. Pure logic.
 //
-// Every message has one signal or more: a value message one (its 32-bit
-// word, signed or not), a string message one (its text), an array message
-// one per [[message.field]]. A signal's full name is "message.field" for an
+// A value message has one signal (its 32-bit word, signed or not), a
+// string message one (its text), an array message one per
+// [[message.field]], none when the file names only the message. A signal's full name is "message.field" for an
 // array field, the message's name otherwise.
 //
 // Where an array field sits. The field covers the bytes byte .. byte+n-1,
