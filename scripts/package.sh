@@ -35,14 +35,15 @@ mkdir -p "$out"
 # The velk Python package as a wheel, built offline (Debian's setuptools and
 # wheel) from a copy of python/'s tracked files, so nothing is written into
 # python/. The wheel stamps its entries with SOURCE_DATE_EPOCH and keeps the
-# files' modes: fixed here, whatever the clone's umask.
+# modes of the files it is built from and of those it writes: fixed here
+# (644, and umask 022 for the build), whatever the clone's umask.
 wheel_dir=$PWD/build/wheel
 rm -rf "$wheel_dir"
 mkdir -p "$wheel_dir/src"
 git ls-files -z python | xargs -0 cp --parents -t "$wheel_dir/src"
 find "$wheel_dir/src" -type d -exec chmod 755 {} +
 find "$wheel_dir/src" -type f -exec chmod 644 {} +
-(cd "$wheel_dir/src/python" && PIP_DISABLE_PIP_VERSION_CHECK=1 /usr/bin/python3 -m pip wheel -q --no-index \
+(umask 022 && cd "$wheel_dir/src/python" && PIP_DISABLE_PIP_VERSION_CHECK=1 /usr/bin/python3 -m pip wheel -q --no-index \
     --no-build-isolation --no-deps --no-cache-dir -w "$wheel_dir" .)
 wheels=("$wheel_dir"/velk-*-py3-none-any.whl)
 [ ${#wheels[@]} = 1 ] && [ -f "${wheels[0]}" ] || { echo "package.sh: expected one velk wheel in $wheel_dir" >&2; exit 1; }

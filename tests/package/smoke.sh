@@ -55,7 +55,7 @@ CHECK
 check_wheel() {
     local target=$work/python
     [ -f "$1" ] || return 0   # said missing above
-    /usr/bin/python3 -m pip install -q --disable-pip-version-check --no-index --no-deps --no-cache-dir \
+    /usr/bin/python3 -m pip install -q --disable-pip-version-check --root-user-action=ignore --no-index --no-deps --no-cache-dir \
         --target "$target" "$1" || { fail "$wheel does not install offline"; return; }
     /usr/bin/python3 -I - "$target" "$wheel_version" <<'CHECK' || fail "$wheel installed, but velk does not import from it"
 import sys
