@@ -17,13 +17,6 @@ const size_t kFinePerPixel = 8;
 // The first span when the end is not given; it doubles as the data run on.
 const int64_t kFirstSpanMicros = 1000;
 
-std::string CodeTraceName(uint32_t code)
-{
-    MessageKind kind = ClassifyCode(code);
-    return FormatText("%08x", static_cast<unsigned>(code)) +
-           (kind == kArrayPayload ? " (byte 0)" : kind == kStringPayload ? " (string, not drawn)" : "");
-}
-
 // Each legend entry says its unit, next to its colour: one value axis
 // serves traces of any units, and none is read against the wrong one.
 std::string SignalTraceName(const PlotSignalTrace& signal)
@@ -42,6 +35,13 @@ std::string SharedUnit(const std::vector<PlotSignalTrace>& signals)
 }
 
 } // namespace
+
+std::string CodeTraceName(uint32_t code)
+{
+    MessageKind kind = ClassifyCode(code);
+    return FormatText("%08x", static_cast<unsigned>(code)) +
+           (kind == kArrayPayload ? " (byte 0)" : kind == kStringPayload ? " (string, not drawn)" : "");
+}
 
 PlotCollector::PlotCollector(const PlotRequest& request)
     : request_(request), plotWidth_(static_cast<size_t>(SvgPlotWidth(request.width, request.height))),

@@ -26,6 +26,9 @@ struct PlotRequest {
     int width = 960, height = 540;    // the chart, in pixels
 };
 
+// A code's legend without a signal: "30000404 (byte 0)".
+std::string CodeTraceName(uint32_t code);
+
 class PlotCollector {
 public:
     explicit PlotCollector(const PlotRequest& request);

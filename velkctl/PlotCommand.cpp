@@ -7,7 +7,6 @@
 #include "chart/ChartGeometry.h"
 #include "client/InputFile.h"
 #include "client/SignalsOption.h"
-#include "common/FormatText.h"
 #include "formats/CodeArgument.h"
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
@@ -121,7 +120,7 @@ private:
         for (const SignalTraceRef& trace : traces_) {
             const Signal* signal = TraceSignal(signals_, trace);
             plot_.signals.push_back(signal != nullptr ? PlotSignalTrace{ signal->name, signal->unit }
-                                                      : PlotSignalTrace{ FormatText("%08x", static_cast<unsigned>(trace.code)), "" });
+                                                      : PlotSignalTrace{ CodeTraceName(trace.code), "" });
         }
         return kExitOk;
     }

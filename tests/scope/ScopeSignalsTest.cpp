@@ -17,6 +17,7 @@
 #include "chart/ChartGeometry.h"
 #include "client/BusBinding.h"
 #include "tests/DrawnPicture.h"
+#include "tests/scope/ScopeHarness.h"
 #include "velk/VelkLibrary.h"
 #include "velkscope/ScopeDlg.h"
 
@@ -82,18 +83,7 @@ protected:
         Pump(50);
     }
 
-    static void Pump(DWORD ms)
-    {
-        DWORD start = GetTickCount();
-        do {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            Sleep(1);
-        } while (GetTickCount() - start < ms);
-    }
+    static void Pump(DWORD ms) { PumpMessages(ms); }
 
     void PostPressure(unsigned hundredths)
     {
@@ -113,18 +103,7 @@ protected:
         return text;
     }
 
-    Picture Paint()
-    {
-        HWND chart = scope_->Chart().m_hWnd;
-        RECT client;
-        GetClientRect(chart, &client);
-        HDC screen = GetDC(chart);
-        Picture picture = DrawnPicture(screen, client.right, client.bottom, [chart](HDC memory) {
-            ::SendMessageW(chart, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-        });
-        ReleaseDC(chart, screen);
-        return picture;
-    }
+    Picture Paint() { return PaintChart(scope_->Chart().m_hWnd); }
 
     static BusBinding bus_;
     std::unique_ptr<CScopeDlg> scope_;

@@ -17,6 +17,7 @@
 #include "velk/VelkApi.h"
 #include "chart/ChartGeometry.h"
 #include "tests/DrawnPicture.h"
+#include "tests/scope/ScopeHarness.h"
 #include "tests/FileBytes.h"
 #include "velk/VelkLibrary.h"
 #include "client/BusBinding.h"
@@ -55,19 +56,7 @@ protected:
 
     void TearDown() override { scope_.reset(); }
 
-    // Runs the thread's messages for ms milliseconds.
-    static void Pump(DWORD ms)
-    {
-        DWORD start = GetTickCount();
-        do {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            Sleep(1);
-        } while (GetTickCount() - start < ms);
-    }
+    static void Pump(DWORD ms) { PumpMessages(ms); }
 
     // Pumps until the scope has received count messages in all; false on timeout.
     bool PumpUntilReceived(uint64_t count, DWORD timeoutMs = 30000)
@@ -88,19 +77,7 @@ protected:
         ::SendMessageW(GetDlgItem(scope_->m_hWnd, id), BM_CLICK, 0, 0);
     }
 
-    // What the chart's paint function draws now.
-    Picture Paint()
-    {
-        HWND chart = scope_->Chart().m_hWnd;
-        RECT client;
-        GetClientRect(chart, &client);
-        HDC screen = GetDC(chart);
-        Picture picture = DrawnPicture(screen, client.right, client.bottom, [chart](HDC memory) {
-            ::SendMessageW(chart, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-        });
-        ReleaseDC(chart, screen);
-        return picture;
-    }
+    Picture Paint() { return PaintChart(scope_->Chart().m_hWnd); }
 
     // For each x of the plot area, the topmost row in the colour; -1 where none.
     static std::vector<int> TopRows(const Picture& picture, uint32_t colour)

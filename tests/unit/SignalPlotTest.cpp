@@ -13,6 +13,7 @@
 #include "signals/SignalTraces.h"
 #include "tests/unit/HostCodePages.h"
 #include "velkscope/ScopeModel.h"
+#include "velkscope/ScopeOptions.h"
 
 namespace {
 
@@ -122,6 +123,20 @@ TEST(SignalPlots, TheSvgSaysTheUnitAndDrawsTheFractions)
     EXPECT_EQ("", PlotCollector(request).Chart().valueLabel);
     request.signals[0].unit = "rpm";
     EXPECT_EQ("rpm", PlotCollector(request).Chart().valueLabel);
+}
+
+TEST(SignalScope, TheCommandLineNamesTheFileAndTheSignals)
+{
+    ScopeOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseScopeArguments({ "--signals", "rig.toml", "--signal", "motor.speed", "--signal=pump.status" }, &options,
+                                    &error)) << error;
+    EXPECT_EQ("rig.toml", options.signalsFile);
+    EXPECT_EQ((std::vector<std::string>{ "motor.speed", "pump.status" }), options.signalNames);
+    EXPECT_FALSE(ParseScopeArguments({ "--signal=" }, &options, &error));
+    EXPECT_EQ("--signal needs a name", error);
+    EXPECT_FALSE(ParseScopeArguments({ "--signals" }, &options, &error));
+    EXPECT_EQ("--signals needs a value", error);
 }
 
 TEST(SignalScope, TracesBySignalInPhysicalUnitsAndLateRowsFlagged)
