@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/VelkctlProcess.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
 #include "velk/VelkApi.h"
@@ -69,14 +70,6 @@ std::string SignalFileOf(int messages, bool arrays = true)
     return text;
 }
 
-std::string TempFile(const char* prefix)
-{
-    char directory[MAX_PATH], file[MAX_PATH];
-    GetTempPathA(MAX_PATH, directory);
-    GetTempFileNameA(directory, prefix, 0, file);
-    return file;
-}
-
 bool WriteFile(const std::string& path, const std::string& text)
 {
     FILE* file = fopen(path.c_str(), "wb");
@@ -85,71 +78,6 @@ bool WriteFile(const std::string& path, const std::string& text)
     bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
     return fclose(file) == 0 && written;
 }
-
-std::string ReadFile(const std::string& path)
-{
-    std::string text;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == NULL)
-        return text;
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        text.append(chunk, got);
-    fclose(file);
-    return text;
-}
-
-std::string ProgramDirectory()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string directory(path, length);
-    return directory.substr(0, directory.find_last_of("\\/") + 1);
-}
-
-// velkctl with its stdout and stderr in a file; killed if still running at the end.
-class Velkctl {
-public:
-    explicit Velkctl(const std::string& arguments) : output_(TempFile("vsb")), process_(NULL)
-    {
-        std::string line = "\"" + ProgramDirectory() + "velkctl.exe\" " + arguments;
-        SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
-        HANDLE out = CreateFileA(output_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                 CREATE_ALWAYS, 0, NULL);
-        STARTUPINFOA startup;
-        ZeroMemory(&startup, sizeof startup);
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = out;
-        startup.hStdError = out;
-        PROCESS_INFORMATION started;
-        std::vector<char> mutableLine(line.begin(), line.end());
-        mutableLine.push_back('\0');
-        if (CreateProcessA(NULL, mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started)) {
-            CloseHandle(started.hThread);
-            process_ = started.hProcess;
-        } else {
-            fprintf(stderr, "cannot start velkctl.exe (error %lu)\n", GetLastError());
-        }
-        CloseHandle(out);
-    }
-    ~Velkctl()
-    {
-        if (process_ != NULL) {
-            TerminateProcess(process_, 9);
-            CloseHandle(process_);
-        }
-        DeleteFileA(output_.c_str());
-    }
-    bool Started() const { return process_ != NULL; }
-    bool Wait(DWORD timeoutMs) { return process_ != NULL && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0; }
-    std::string Output() const { return ReadFile(output_); }
-
-private:
-    std::string output_;
-    HANDLE process_;
-};
 
 // Until the registry lists a window that before did not (an ended
 // client's line may linger a while); at most 10 s.
@@ -196,7 +124,7 @@ void MonitorRun(HWND window, int messages, const std::string& signals)
     snprintf(arguments, sizeof arguments, "monitor 0x1400 --count %d --timeout 300 --out \"%s\"%s", messages,
              out.c_str(), signals.c_str());
     const std::string before = vGetInfo(kInfoHandles);
-    Velkctl monitor(arguments);
+    VelkctlProcess monitor(arguments, "vsb");
     if (!monitor.Started() || !WaitForNewClient(before))
         return;
     const unsigned long long dropped = Counter("dropped");
@@ -205,7 +133,7 @@ void MonitorRun(HWND window, int messages, const std::string& signals)
     const long long sent = NowUs();
     const bool ended = monitor.Wait(300000);
     const long long done = NowUs();
-    const std::string lines = ReadFile(out);
+    const std::string lines = ReadFileText(out);
     DeleteFileA(out.c_str());
     printf("monitor %-9s %d messages sent at %.0f msg/s; taken at %.0f msg/s (%s %.3f s after the last); "
            "%zu bytes written; bus dropped +%llu\n",
@@ -219,7 +147,7 @@ void MonitorRun(HWND window, int messages, const std::string& signals)
 void TopRun(HWND window, int messages, const std::string& signals)
 {
     const std::string before = vGetInfo(kInfoHandles);
-    Velkctl top("top --mask 0x1400 --interval 200ms --count 10000" + signals);
+    VelkctlProcess top("top --mask 0x1400 --interval 200ms --count 10000" + signals, "vsb");
     if (!top.Started() || !WaitForNewClient(before))
         return;
     const unsigned long long dropped = Counter("dropped");

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "velk/VelkApi.h"
-#include "tests/FileBytes.h"
+#include "bench/VelkctlProcess.h"
 #include "velk/VelkLibrary.h"
 
 #include <psapi.h>   // after windows.h
@@ -47,82 +47,6 @@ long long NowUs()
     return static_cast<long long>(now.QuadPart / frequency.QuadPart * 1000000 +
                                   now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
 }
-
-std::string ProgramDirectory()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string directory(path, length);
-    return directory.substr(0, directory.find_last_of("\\/") + 1);
-}
-
-std::string TempFile(const char* prefix)
-{
-    char directory[MAX_PATH], file[MAX_PATH];
-    GetTempPathA(MAX_PATH, directory);
-    GetTempFileNameA(directory, prefix, 0, file);
-    return file;
-}
-
-// velkctl with its stdout and stderr in a file.
-class Velkctl {
-public:
-    explicit Velkctl(const std::string& arguments) : output_(TempFile("vcb"))
-    {
-        std::string line = "\"" + ProgramDirectory() + "velkctl.exe\" " + arguments;
-        SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
-        HANDLE out = CreateFileA(output_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                 CREATE_ALWAYS, 0, NULL);
-        STARTUPINFOA startup;
-        ZeroMemory(&startup, sizeof startup);
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = out;
-        startup.hStdError = out;
-        PROCESS_INFORMATION started;
-        std::vector<char> mutableLine(line.begin(), line.end());
-        mutableLine.push_back('\0');
-        process_ = NULL;
-        if (CreateProcessA(NULL, mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started)) {
-            CloseHandle(started.hThread);
-            process_ = started.hProcess;
-        } else {
-            fprintf(stderr, "cannot start velkctl.exe (error %lu)\n", GetLastError());
-        }
-        CloseHandle(out);
-    }
-    ~Velkctl()
-    {
-        if (process_ != NULL) {
-            TerminateProcess(process_, 9);
-            CloseHandle(process_);
-        }
-        DeleteFileA(output_.c_str());
-    }
-    bool Started() const { return process_ != NULL; }
-    HANDLE Process() const { return process_; }
-    // Pumps this thread's messages meanwhile; false on timeout.
-    bool Wait(DWORD timeoutMs)
-    {
-        DWORD started = GetTickCount();
-        while (process_ != NULL) {
-            DWORD elapsed = GetTickCount() - started;
-            if (elapsed >= timeoutMs)
-                return false;
-            if (MsgWaitForMultipleObjects(1, &process_, FALSE, timeoutMs - elapsed, QS_ALLINPUT) == WAIT_OBJECT_0)
-                return true;
-            MSG message;
-            while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
-                DispatchMessageA(&message);
-        }
-        return false;
-    }
-    std::string Output() const { return ReadFileText(output_); }
-
-private:
-    std::string output_;
-    HANDLE process_;
-};
 
 std::map<std::string, unsigned long long> Counters()
 {
@@ -208,7 +132,7 @@ int RecordBench(HWND window, int messages)
     const std::string path = TempFile("vcr");
     char arguments[512];
     snprintf(arguments, sizeof arguments, "record \"%s\" --mask 0x%x --count %d", path.c_str(), kMask, messages);
-    Velkctl recorder(arguments);
+    VelkctlProcess recorder(arguments, "vcb");
     if (!recorder.Started() || !WaitForClients(1))
         return 1;
     std::map<std::string, unsigned long long> before = Counters();
@@ -244,7 +168,7 @@ int TriggerBench(HWND window, int messages)
     char arguments[512];
     snprintf(arguments, sizeof arguments, "record \"%s\" --mask 0x%x --trigger \"%x eq -1\" --pre 1h --post 1h",
              path.c_str(), kMask, kValueCode);
-    Velkctl recorder(arguments);
+    VelkctlProcess recorder(arguments, "vcb");
     if (!recorder.Started() || !WaitForClients(1))
         return 1;
     HWND client = FirstClient();
@@ -336,7 +260,7 @@ int TimingBench(HWND window, int messages)
         char arguments[512];
         snprintf(arguments, sizeof arguments, "post 0x%x 1 --every %dus --count %d", kValueCode, periodUs, messages);
         {
-            Velkctl periodic(arguments);
+            VelkctlProcess periodic(arguments, "vcb");
             std::vector<long long> arrivals = Arrivals(window, messages, 5000);
             periodic.Wait(10000);
             PrintErrors("periodic", perSecond, arrivals, messages);
@@ -352,7 +276,7 @@ int TimingBench(HWND window, int messages)
         fclose(file);
         snprintf(arguments, sizeof arguments, "replay \"%s\"", path.c_str());
         {
-            Velkctl replay(arguments);
+            VelkctlProcess replay(arguments, "vcb");
             std::vector<long long> arrivals = Arrivals(window, messages, 5000);
             replay.Wait(10000);
             PrintErrors("replay", perSecond, arrivals, messages);
@@ -419,7 +343,7 @@ int MemoryBench(const std::vector<int>& sizes)
         GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &attributes);
         const double fileMegabytes =
             (static_cast<double>(attributes.nFileSizeHigh) * 4294967296.0 + attributes.nFileSizeLow) / 1048576.0;
-        Velkctl replay("replay \"" + path + "\" --speed 0");
+        VelkctlProcess replay("replay \"" + path + "\" --speed 0", "vcb");
         MemoryPeaks peaks;
         long long started = NowUs();
         bool ended = false;

@@ -1,0 +1,90 @@
+// What the bench programs share to drive velkctl: its folder, temporary
+// files, and velkctl as a child with its stdout and stderr in a file.
+#pragma once
+#include <stdio.h>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "tests/FileBytes.h"
+
+// The bench program's folder, with its trailing backslash; velkctl.exe sits there.
+inline std::string ProgramDirectory()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string directory(path, length);
+    return directory.substr(0, directory.find_last_of("\\/") + 1);
+}
+
+inline std::string TempFile(const char* prefix)
+{
+    char directory[MAX_PATH], file[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    GetTempFileNameA(directory, prefix, 0, file);
+    return file;
+}
+
+// velkctl with its stdout and stderr in a file; killed if still running at the end.
+class VelkctlProcess {
+public:
+    VelkctlProcess(const std::string& arguments, const char* outputPrefix)
+        : output_(TempFile(outputPrefix)), process_(NULL)
+    {
+        std::string line = "\"" + ProgramDirectory() + "velkctl.exe\" " + arguments;
+        SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
+        HANDLE out = CreateFileA(output_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 CREATE_ALWAYS, 0, NULL);
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof startup);
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = out;
+        startup.hStdError = out;
+        PROCESS_INFORMATION started;
+        std::vector<char> mutableLine(line.begin(), line.end());
+        mutableLine.push_back('\0');
+        if (CreateProcessA(NULL, mutableLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started)) {
+            CloseHandle(started.hThread);
+            process_ = started.hProcess;
+        } else {
+            fprintf(stderr, "cannot start velkctl.exe (error %lu)\n", GetLastError());
+        }
+        CloseHandle(out);
+    }
+    ~VelkctlProcess()
+    {
+        if (process_ != NULL) {
+            TerminateProcess(process_, 9);
+            CloseHandle(process_);
+        }
+        DeleteFileA(output_.c_str());
+    }
+    VelkctlProcess(const VelkctlProcess&) = delete;
+    VelkctlProcess& operator=(const VelkctlProcess&) = delete;
+
+    bool Started() const { return process_ != NULL; }
+    HANDLE Process() const { return process_; }
+    // Pumps this thread's messages meanwhile; false on timeout.
+    bool Wait(DWORD timeoutMs)
+    {
+        DWORD started = GetTickCount();
+        while (process_ != NULL) {
+            DWORD elapsed = GetTickCount() - started;
+            if (elapsed >= timeoutMs)
+                return false;
+            if (MsgWaitForMultipleObjects(1, &process_, FALSE, timeoutMs - elapsed, QS_ALLINPUT) == WAIT_OBJECT_0)
+                return true;
+            MSG message;
+            while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+                DispatchMessageA(&message);
+        }
+        return false;
+    }
+    std::string Output() const { return ReadFileText(output_); }
+
+private:
+    std::string output_;
+    HANDLE process_;
+};
