@@ -250,7 +250,10 @@ void AddSignalsOption(CLI::App* command, std::string* file)
                         "decode by this signal file: names, units, scaling (docs/signals.md; default: VELK_SIGNALS)");
 }
 
-int LoadSignalsOption(const std::string& given, SignalDatabase* database)
+int LoadSignalsOption(const std::string& given, SignalDatabase* database, const SignalDatabase** used)
 {
-    return LoadSignalsFile(SignalsFileToLoad(given), database);
+    int loaded = LoadSignalsFile(SignalsFileToLoad(given), database);
+    if (used != nullptr)
+        *used = database->Messages().empty() ? nullptr : database;
+    return loaded;
 }

@@ -39,4 +39,7 @@ bool CountOption(const CLI::App* command, const std::string& text, uint64_t* cou
 void AddSignalsOption(CLI::App* command, std::string* file);
 // Loads the file --signals or VELK_SIGNALS names into *database: kExitOk,
 // also when none is named; else the exit status after every mistake on stderr.
-int LoadSignalsOption(const std::string& given, SignalDatabase* database);
+// *used (when given) is database when it holds messages, else null: what a
+// view decodes by.
+int LoadSignalsOption(const std::string& given, SignalDatabase* database,
+                      const SignalDatabase** used = nullptr);

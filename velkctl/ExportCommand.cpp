@@ -29,11 +29,7 @@ public:
     {
         if (!MakeFilter(filter_, &options_.filter))
             return kExitUsage;
-        int loaded = LoadSignalsOption(signalsFile_, &signals_);
-        if (loaded != kExitOk)
-            return loaded;
-        options_.signals = signals_.Messages().empty() ? nullptr : &signals_;
-        return kExitOk;
+        return LoadSignalsOption(signalsFile_, &signals_, &options_.signals);
     }
 
     int Run(const BusSession*) override

@@ -46,11 +46,7 @@ public:
             fprintf(stderr, "velkctl: bad time %s: expected rel, abs or delta\n", QuoteInput(time_).c_str());
             return kExitUsage;
         }
-        int loaded = LoadSignalsOption(signalsFile_, &signals_);
-        if (loaded != kExitOk)
-            return loaded;
-        options_.signals = signals_.Messages().empty() ? nullptr : &signals_;
-        return kExitOk;
+        return LoadSignalsOption(signalsFile_, &signals_, &options_.signals);
     }
 
     int Run(const BusSession* session) override

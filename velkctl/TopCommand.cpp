@@ -41,11 +41,7 @@ public:
         }
         if (!CountOption(&command, count_, &options_.count))
             return kExitUsage;
-        int loaded = LoadSignalsOption(signalsFile_, &signals_);
-        if (loaded != kExitOk)
-            return loaded;
-        options_.signals = signals_.Messages().empty() ? nullptr : &signals_;
-        return kExitOk;
+        return LoadSignalsOption(signalsFile_, &signals_, &options_.signals);
     }
 
     int Run(const BusSession* session) override

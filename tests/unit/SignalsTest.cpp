@@ -2,8 +2,6 @@
 // byte orders, rounding and limits on the way back, and the texts.
 #include <math.h>
 
-#include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +10,7 @@
 #include "signals/SignalFile.h"
 #include "signals/SignalTable.h"
 #include "signals/SignalText.h"
+#include "tests/FileBytes.h"
 #include "tests/unit/HostCodePages.h"
 
 namespace {
@@ -57,11 +56,8 @@ DecodedSignal DecodeOne(const Signal& field, const std::string& bytes)
 
 TEST(SignalFile, TheExampleRigLoadsDecodesAndShows)
 {
-    std::ifstream file(CORVANE_SIGNALS_EXAMPLE, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
     SignalDatabase database;
-    std::vector<std::string> errors = Load(text.str(), &database);
+    std::vector<std::string> errors = Load(ReadFileText(CORVANE_SIGNALS_EXAMPLE), &database);
     ASSERT_TRUE(errors.empty()) << errors[0];
     EXPECT_EQ("4 messages, 7 signals", SignalSummary(database));
     EXPECT_EQ(100000u, database.FindMessage("motor.speed")->periodMicros);
@@ -286,10 +282,7 @@ TEST(SignalCodec, EncodingRoundsToNearestAndRefusesWhatDoesNotFit)
 TEST(SignalCodec, ArrayPayloadsFromFieldsOverABase)
 {
     SignalDatabase database;
-    std::ifstream file(CORVANE_SIGNALS_EXAMPLE, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    ASSERT_TRUE(Load(text.str(), &database).empty());
+    ASSERT_TRUE(Load(ReadFileText(CORVANE_SIGNALS_EXAMPLE), &database).empty());
     const SignalMessage& pump = *database.FindMessage("pump.status");
     std::string payload, why;
     ASSERT_TRUE(BuildArrayPayload(pump, { "pressure=2.41", "valve=open" }, "", &payload, &why)) << why;
@@ -306,10 +299,7 @@ TEST(SignalCodec, ArrayPayloadsFromFieldsOverABase)
 TEST(DatabaseResolver, PredicatesAndPostsFindSignalsThroughTheFile)
 {
     SignalDatabase database;
-    std::ifstream file(CORVANE_SIGNALS_EXAMPLE, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    ASSERT_TRUE(Load(text.str(), &database).empty());
+    ASSERT_TRUE(Load(ReadFileText(CORVANE_SIGNALS_EXAMPLE), &database).empty());
     const DatabaseResolver signals(database, kPages);
 
     Predicate predicate;
