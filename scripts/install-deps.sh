@@ -39,8 +39,21 @@ command -v mosquitto_sub >/dev/null || need+=(mosquitto-clients)
 if [ ${#need[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+    # A mirror caught mid-sync fails an index now and then: try again a few
+    # times, then go on with what did download (install names what is missing).
+    for attempt in 1 2 3 4; do
+        apt-get update -qq && break
+        echo "install-deps: apt-get update failed (attempt $attempt of 4)" >&2
+        [ "$attempt" = 4 ] || sleep 15
+    done
+    # With one architecture's index missing, a library both need can be
+    # newer for amd64 than for i386, and apt gives up; the release's own
+    # versions exist for both.
+    if ! apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null; then
+        release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+        echo "install-deps: installing again from $release alone" >&2
+        apt-get install -y -qq --no-install-recommends -t "$release" "${need[@]}" >/dev/null
+    fi
 fi
 
 if ! locale -a 2>/dev/null | grep -qi 'zh_CN.utf8'; then
