@@ -1,6 +1,7 @@
 #include "signals/SignalSends.h"
 
 #include "common/ClosestWord.h"
+#include "protocol/PayloadLimits.h"
 
 namespace {
 
@@ -20,14 +21,24 @@ std::string NotFound(const SignalDatabase& database, const std::string& name, Me
         }
     }
     const std::string meant = ClosestWord(name, names);
-    return std::string(kind == kValueMessage ? "no value signal '" : "no array message '") + name + "' in the signal file" +
-           (meant.empty() ? "" : " (did you mean '" + meant + "'?)");
+    const char* what = kind == kValueMessage ? "no value signal '" : kind == kStringPayload ? "no string message '"
+                                                                                            : "no array message '";
+    return what + name + "' in the signal file" + (meant.empty() ? "" : " (did you mean '" + meant + "'?)");
 }
 
 // "an array message"
 std::string KindOf(MessageKind kind)
 {
     return std::string(kind == kArrayPayload ? "an " : "a ") + MessageKindName(kind) + " message";
+}
+
+bool IsAscii(const std::string& text)
+{
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
 const char* SendFor(MessageKind kind)
@@ -64,17 +75,52 @@ bool EncodeNamedArray(const SignalDatabase& database, const std::string& name,
                       const std::vector<std::string>& assignments, const std::string& base, TextEncoder gbk,
                       uint32_t* code, std::string* payload, std::string* error)
 {
-    const SignalMessage* message = database.FindMessage(name);
-    if (message == nullptr) {
-        *error = NotFound(database, name, kArrayPayload, false);
+    const SignalMessage* message = FindMessageToSend(database, name, kArrayPayload, error);
+    if (message == nullptr)
         return false;
-    }
-    if (message->kind != kArrayPayload) {
-        *error = name + " is " + KindOf(message->kind) + ": use " + SendFor(message->kind);
-        return false;
-    }
     if (!BuildArrayPayload(*message, assignments, base, payload, error, gbk))
         return false;
     *code = message->code;
     return true;
+}
+
+bool EncodeNamedText(const SignalDatabase& database, const std::string& name, const std::string& text,
+                     TextEncoder gbk, uint32_t* code, std::string* payload, std::string* error)
+{
+    const SignalMessage* message = FindMessageToSend(database, name, kStringPayload, error);
+    if (message == nullptr)
+        return false;
+    std::string bytes = text;
+    if (message->signals.front().encoding != kEncodingUtf8) {
+        if (gbk == nullptr && !IsAscii(text)) {
+            *error = name + ": only ASCII text can be written to a gbk message here";
+            return false;
+        }
+        if (gbk != nullptr && !gbk(text, &bytes)) {
+            *error = name + ": '" + text + "' has a character GBK lacks";
+            return false;
+        }
+    }
+    if (bytes.size() > kMaxPayloadBytes) {
+        *error = name + ": the text would be longer than 64 KiB";
+        return false;
+    }
+    *code = message->code;
+    *payload = bytes;
+    return true;
+}
+
+const SignalMessage* FindMessageToSend(const SignalDatabase& database, const std::string& name, MessageKind kind,
+                                       std::string* error)
+{
+    const SignalMessage* message = database.FindMessage(name);
+    if (message == nullptr) {
+        *error = NotFound(database, name, kind, false);
+        return nullptr;
+    }
+    if (message->kind != kind) {
+        *error = name + " is " + KindOf(message->kind) + ": use " + SendFor(message->kind);
+        return nullptr;
+    }
+    return message;
 }

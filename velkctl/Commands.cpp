@@ -11,7 +11,6 @@
 #include "protocol/HandleList.h"
 #include "protocol/LogLines.h"
 #include "protocol/MessageCode.h"
-#include "windows/SystemLeadByte.h"
 #include "formats/CodeArgument.h"
 #include "velkctl/PeriodicSend.h"
 
@@ -104,22 +103,12 @@ int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, 
     return Send(bus, "post", repeat, [&] { return bus.vPostData(window, code, static_cast<LPARAM>(value), 4); });
 }
 
-int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& typedText,
-               const PeriodicOptions& repeat)
+int SendStringPayload(const BusBinding& bus, HWND window, uint32_t code, const std::string& bytes,
+                      const PeriodicOptions& repeat, const std::string& signals)
 {
-    uint32_t code = kStringCode | channel;
-    std::string text = UnescapeText(typedText, IsSystemLeadByte);
-    PrintSentString(code, text);
-    return Send(bus, "send-str", repeat, [&] {
-        return bus.vPostData(window, code, reinterpret_cast<LPARAM>(text.c_str()), static_cast<int>(text.size()));
-    });
-}
-
-int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& bytes,
-                  const PeriodicOptions& repeat)
-{
-    uint32_t code = kStringCode | channel;
     PrintSentString(code, bytes);
+    if (!signals.empty())
+        PrintLine("    " + signals);
     return Send(bus, "send-str", repeat, [&] {
         return bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes.c_str()), static_cast<int>(bytes.size()));
     });

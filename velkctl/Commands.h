@@ -27,12 +27,10 @@ int SetVariable(const BusBinding& bus, int32_t index, int32_t value);
 // monitor shows them; empty for none.
 int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, const PeriodicOptions& repeat,
               const std::string& signals = std::string());
-// The typed text with the console's escapes replaced.
-int SendString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& typedText,
-               const PeriodicOptions& repeat);
-// Bytes as they are (a file's): no escapes; the line shows control bytes escaped.
-int SendRawString(const BusBinding& bus, HWND window, uint32_t channel, const std::string& bytes,
-                  const PeriodicOptions& repeat);
+// A string message of any code: bytes as they are; the line shows control
+// bytes escaped.
+int SendStringPayload(const BusBinding& bus, HWND window, uint32_t code, const std::string& bytes,
+                      const PeriodicOptions& repeat, const std::string& signals);
 int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const unsigned char* bytes, int count,
               const PeriodicOptions& repeat);
 // An array message of any code and length the bus takes.

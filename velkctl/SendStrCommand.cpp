@@ -1,13 +1,23 @@
-// velkctl send-str CH TEXT | --file FILE [--every D] [--count N]
+// velkctl send-str CH TEXT | --file FILE [--every D] [--count N] [--signals FILE]
+//      or send-str MESSAGE TEXT | --file FILE with a signal file
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "client/InputFile.h"
+#include "client/SignalsOption.h"
+#include "common/Escapes.h"
+#include "formats/NumberArgument.h"
+#include "protocol/MessageCode.h"
 #include "protocol/PayloadLimits.h"
+#include "signals/SignalSends.h"
+#include "signals/SignalText.h"
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
 #include "velkctl/PeriodicArguments.h"
+#include "windows/SystemCodePage.h"
+#include "windows/SystemLeadByte.h"
 
 namespace {
 
@@ -15,7 +25,8 @@ class SendStrCommand : public Command {
 public:
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("CH", channelText_, "channel, 0-255")->required();
+        command->add_option("CH", channelText_, "channel, 0-255; or, with a signal file, a string message's name")
+            ->required();
         CLI::Option* text = command->add_option(
             "TEXT", text_, "text; \\n \\r \\t \\a \\b stand for their characters (a command line holds at most 32,767)");
         CLI::Option* file = command->add_option(
@@ -23,40 +34,74 @@ public:
         text->excludes(file);
         command->footer("Example:\n"
                         "  velkctl send-str 7 \"hello\\tworld\"\n"
-                        "    posts code 30000207 with the 11 bytes hello, a tab, world");
+                        "    posts code 30000207 with the 11 bytes hello, a tab, world\n"
+                        "  velkctl send-str rig.text \"READY\" --signals rig.toml\n"
+                        "    posts rig.text's code with the text in the message's encoding");
         AddPeriodicOptions(command, &periodicArgs_);
+        AddSignalsOption(command, &signalsFile_);
     }
 
     int Prepare(const CLI::App& command) override
     {
-        if (!NumberOption(channelText_, "channel", 0, 255, &channel_))
+        SignalDatabase signals;
+        int loaded = LoadSignalsOption(signalsFile_, &signals);
+        if (loaded != kExitOk)
+            return loaded;
+        const bool fromFile = Given(&command, "--file");
+        if (!fromFile && command.count("TEXT") == 0) {
+            fprintf(stderr, "velkctl: send-str needs TEXT or --file FILE\n");
             return kExitUsage;
-        fromFile_ = Given(&command, "--file");
-        if (fromFile_) {
+        }
+        if (fromFile) {
             int read = ReadInputFile(file_, kMaxPayloadBytes, "the most one message carries", &bytes_);
             if (read != kExitOk)
                 return read;
-        } else if (command.count("TEXT") == 0) {
-            fprintf(stderr, "velkctl: send-str needs TEXT or --file FILE\n");
-            return kExitUsage;
+        } else {
+            bytes_ = UnescapeText(text_, IsSystemLeadByte);
+        }
+        std::string error;
+        int64_t channel = 0;
+        // A channel stays a channel, whatever the signal file names.
+        if (signals.Messages().empty() || ParseNumberOption(channelText_, "channel", 0, 255, &channel, &error)) {
+            if (!NumberOption(channelText_, "channel", 0, 255, &channel))
+                return kExitUsage;
+            code_ = kStringCode | static_cast<uint32_t>(channel);
+        } else if (fromFile) {
+            // A file's bytes go as they are, in whatever encoding they hold.
+            const SignalMessage* message =
+                FindMessageToSend(signals, Utf8FromSystem(channelText_), kStringPayload, &error);
+            if (message == nullptr)
+                return Refuse(error);
+            code_ = message->code;
+        } else if (!EncodeNamedText(signals, Utf8FromSystem(channelText_), Utf8FromSystem(bytes_), GbkFromUtf8,
+                                    &code_, &bytes_, &error)) {
+            return Refuse(error);
+        }
+        if (const SignalMessage* message = signals.FindCode(code_)) {
+            std::vector<DecodedSignal> decoded;
+            DecodeMessage(*message, 0, bytes_, WindowsSignalCodePages(), &decoded);
+            shown_ = SystemFromUtf8(FormatSignalsLine(decoded));
         }
         return MakePeriodicOptions(command, periodicArgs_, &periodic_) ? kExitOk : kExitUsage;
     }
 
     int Run(const BusSession* session) override
     {
-        const uint32_t channel = static_cast<uint32_t>(channel_);
-        if (fromFile_)
-            return SendRawString(session->bus, session->window, channel, bytes_, periodic_);
-        return SendString(session->bus, session->window, channel, text_, periodic_);
+        return SendStringPayload(session->bus, session->window, code_, bytes_, periodic_, shown_);
     }
 
 private:
-    std::string channelText_, text_, file_;
+    static int Refuse(const std::string& error)
+    {
+        fprintf(stderr, "velkctl: send-str: %s\n", SystemFromUtf8(error).c_str());
+        return kExitUsage;
+    }
+
+    std::string channelText_, text_, file_, signalsFile_;
     PeriodicArguments periodicArgs_;
-    int64_t channel_ = 0;
-    bool fromFile_ = false;
-    std::string bytes_;   // --file: the file's bytes
+    uint32_t code_ = 0;
+    std::string bytes_;   // as posted
+    std::string shown_;   // its signals, when the file knows the code
     PeriodicOptions periodic_ = { 0, 1 };
 };
 

@@ -137,7 +137,8 @@ TEST(SignalViews, SendsByNameEncodeThroughTheFileOrSayWhy)
 {
     const SignalDatabase rig = Rig("[[message]]\ncode = \"30000402\"\nname = \"panel\"\n"
                                    "[[message.field]]\nname = \"label\"\nbyte = 1\ntype = \"str\"\nlength = 4\n"
-                                   "[[message.field]]\nname = \"note\"\nbyte = 5\ntype = \"str\"\nencoding = \"utf-8\"\n");
+                                   "[[message.field]]\nname = \"note\"\nbyte = 5\ntype = \"str\"\nencoding = \"utf-8\"\n"
+                                   "[[message]]\ncode = \"30000203\"\nname = \"panel.title\"\nencoding = \"utf-8\"\n");
     uint32_t code = 0;
     int32_t word = 0;
     std::string error;
@@ -178,6 +179,24 @@ TEST(SignalViews, SendsByNameEncodeThroughTheFileOrSayWhy)
     EXPECT_FALSE(EncodeNamedArray(rig, "panel", { "label=\xf0\x9f\x98\x80" }, "", IconvGbk, &code, &payload, &error));
     EXPECT_EQ("panel.label: '\xf0\x9f\x98\x80' has a character GBK lacks", error);
     EXPECT_FALSE(EncodeNamedArray(rig, "panel", { "label=" + ready }, "", nullptr, &code, &payload, &error));
+
+    // A string message: its encoding, the bus's 64 KiB at the byte, the kind.
+    ASSERT_TRUE(EncodeNamedText(rig, "rig.text", ready, IconvGbk, &code, &payload, &error)) << error;
+    EXPECT_EQ(0x30000201u, code);
+    EXPECT_EQ("\xbe\xcd\xd0\xf7", payload);
+    ASSERT_TRUE(EncodeNamedText(rig, "panel.title", ready, nullptr, &code, &payload, &error)) << error;
+    EXPECT_EQ(0x30000203u, code);
+    EXPECT_EQ(ready, payload);
+    EXPECT_TRUE(EncodeNamedText(rig, "panel.title", std::string(65536, 'a'), IconvGbk, &code, &payload, &error));
+    EXPECT_FALSE(EncodeNamedText(rig, "panel.title", std::string(65537, 'a'), IconvGbk, &code, &payload, &error));
+    EXPECT_EQ("panel.title: the text would be longer than 64 KiB", error);
+    EXPECT_FALSE(EncodeNamedText(rig, "rig.text", "\xf0\x9f\x98\x80", IconvGbk, &code, &payload, &error));
+    EXPECT_EQ("rig.text: '\xf0\x9f\x98\x80' has a character GBK lacks", error);
+    EXPECT_FALSE(EncodeNamedText(rig, "rig.text", ready, nullptr, &code, &payload, &error));
+    EXPECT_FALSE(EncodeNamedText(rig, "pump.status", "x", IconvGbk, &code, &payload, &error));
+    EXPECT_EQ("pump.status is an array message: use send-arr", error);
+    EXPECT_FALSE(EncodeNamedText(rig, "rig.txt", "x", IconvGbk, &code, &payload, &error));
+    EXPECT_EQ("no string message 'rig.txt' in the signal file (did you mean 'rig.text'?)", error);
 }
 
 } // namespace

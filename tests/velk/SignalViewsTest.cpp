@@ -126,8 +126,11 @@ TEST_F(SignalViews, PostAndSendArrByNameEncodeOrRefuse)
     EXPECT_EQ("    pump.status.mode=manual  pump.status.valve=open  pump.status.temperature=0 degC  "
               "pump.status.pressure=2.41 bar", lines[1]);
     EXPECT_EQ(0, RunVelkctl("post 20001001 5" + kRig));   // a code stays a code
-    std::vector<BusMessage> received = Receive(window_, 4);
-    ASSERT_EQ(4u, received.size());
+    // rig.text is gbk: the typed text (code page 936) goes as GBK, and its line shows it decoded.
+    EXPECT_EQ(0, RunVelkctl("send-str rig.text \"\xbe\xcd\xd0\xf7\\t1\"" + kRig, &lines));
+    EXPECT_EQ("    rig.text=\"\xbe\xcd\xd0\xf7\\t1\"", lines.at(1));
+    std::vector<BusMessage> received = Receive(window_, 5);
+    ASSERT_EQ(5u, received.size());
     EXPECT_EQ(0x20001001u, received[0].code);
     EXPECT_EQ(593, static_cast<int32_t>(received[0].dataWord));
     EXPECT_EQ(0x20001002u, received[1].code);
@@ -137,6 +140,10 @@ TEST_F(SignalViews, PostAndSendArrByNameEncodeOrRefuse)
     ASSERT_EQ(8, length);
     EXPECT_EQ(0, memcmp("\x11\x00\x00\x00\xf1\x00\x00\x00", payload, 8));
     EXPECT_EQ(5, static_cast<int32_t>(received[3].dataWord));
+    EXPECT_EQ(0x30000201u, received[4].code);
+    payload = vGetp(received[4].dataWord, &length);
+    ASSERT_EQ(6, length);
+    EXPECT_EQ(0, memcmp("\xbe\xcd\xd0\xf7\t1", payload, 6));
 
     struct Refused {
         const char* arguments;
@@ -150,6 +157,8 @@ TEST_F(SignalViews, PostAndSendArrByNameEncodeOrRefuse)
         { "send-arr pump.status pressure=10.01", "pump.status.pressure: 10.01 bar is above its max 10 bar" },
         { "send-arr pump.status mode=auto --base 0g", "bad --base" },
         { "send-arr 1 01 02", "send-arr: unexpected argument '02'" },
+        { "send-str pump.status x", "velkctl: send-str: pump.status is an array message: use send-arr" },
+        { "send-str rig.txt x", "no string message 'rig.txt' in the signal file (did you mean 'rig.text'?)" },
     };
     for (const Refused& test : refused) {
         EXPECT_EQ(2, RunVelkctl(test.arguments + kRig, &lines)) << test.arguments;
@@ -158,7 +167,7 @@ TEST_F(SignalViews, PostAndSendArrByNameEncodeOrRefuse)
     // A signal's name without a signal file is a bad code, as ever.
     EXPECT_EQ(2, RunVelkctl("post motor.speed 1", &lines));
     EXPECT_TRUE(Has(lines, "bad code 'motor.speed'"));
-    EXPECT_EQ(4u, Counters()["posted"]);
+    EXPECT_EQ(5u, Counters()["posted"]);
 }
 
 TEST_F(SignalViews, ABadSignalFileIsRefusedAtItsLineBeforeAnythingStarts)
