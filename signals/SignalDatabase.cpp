@@ -97,14 +97,16 @@ void SignalDatabase::Assign(std::vector<SignalMessage> messages)
     byMessageName_.clear();
     bySignalName_.clear();
     signalCount_ = 0;
+    for (const SignalMessage& message : messages_)
+        signalCount_ += message.signals.size();
     byCode_.reserve(messages_.size());
     byMessageName_.reserve(messages_.size());
+    bySignalName_.reserve(signalCount_);
     for (size_t m = 0; m < messages_.size(); ++m) {
         byCode_.emplace(messages_[m].code, m);
         byMessageName_.emplace(messages_[m].name, m);
         for (size_t s = 0; s < messages_[m].signals.size(); ++s)
             bySignalName_.emplace(messages_[m].signals[s].name, std::make_pair(m, s));
-        signalCount_ += messages_[m].signals.size();
     }
 }
 

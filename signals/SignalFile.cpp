@@ -61,17 +61,19 @@ std::string List(const Words& words)
     return list;
 }
 
-// The keys of a field of a type.
-Words FieldKeysOf(SignalType type)
+// The keys of a field of a type (made once: a file may hold 10^5 fields).
+const Words& FieldKeysOf(SignalType type)
 {
-    const Words common = { "name", "byte", "type" };
+    static const Words common = { "name", "byte", "type" };
+    static const Words text = Join(common, { "length", "encoding" });
+    static const Words flag = Join(common, { "bit", "bits", "endian", "enum" });
+    static const Words real = Join(common, { "endian", "unit", "scale", "offset", "min", "max" });
+    static const Words whole = Join(common, { "bit", "bits", "endian", "unit", "scale", "offset", "min", "max", "enum" });
     if (type == kSignalStr)
-        return Join(common, { "length", "encoding" });
+        return text;
     if (type == kSignalBool)
-        return Join(common, { "bit", "bits", "endian", "enum" });
-    if (IsFloatType(type))
-        return Join(common, { "endian", "unit", "scale", "offset", "min", "max" });
-    return Join(common, { "bit", "bits", "endian", "unit", "scale", "offset", "min", "max", "enum" });
+        return flag;
+    return IsFloatType(type) ? real : whole;
 }
 
 // Message and field names: A-Z a-z 0-9 _ in parts joined by single dots.
@@ -348,7 +350,7 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     field->column = static_cast<int>(table.source().begin.column);
     const toml::node* enumNode = nullptr;
     const toml::node* maxNode = nullptr;
-    const Words fits = typeKnown ? FieldKeysOf(field->type) : kFieldKeys;
+    const Words& fits = typeKnown ? FieldKeysOf(field->type) : kFieldKeys;
     for (auto&& [key, value] : table) {
         const std::string word(key.str());
         if (!Contains(fits, word)) {
@@ -508,7 +510,7 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
     if (message->kind != kArrayPayload) {
         good = CheckScaling(&self, enumNode, maxNode) && good;
         self.name = message->name;
-        message->signals.push_back(self);
+        message->signals.push_back(std::move(self));
         return CheckNames(*message, nameWhere, fieldWhere) && good;
     }
     const toml::node* fields = table.get("field");
@@ -523,10 +525,11 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
         Error(fields->source(), FormatText("more than %d fields in one message", kMaxSignalFields));
         return false;
     }
+    message->signals.reserve(list->size());
     for (const toml::node& node : *list) {
         Signal field;
         if (LoadField(*node.as_table(), *message, &field)) {
-            message->signals.push_back(field);
+            message->signals.push_back(std::move(field));
             fieldWhere.push_back(node.source());
         } else {
             good = false;
