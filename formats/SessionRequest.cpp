@@ -128,6 +128,11 @@ private:
             return Fail(count == 0 ? "post needs \"value\", \"text\" or \"bytes\""
                                    : "post takes one of \"value\", \"text\" and \"bytes\", not several");
         const uint32_t code = request_->pattern.code;
+        if (!request_->signal.empty() && ClassifyCode(code) == kStringPayload) {
+            if (Find("text") == nullptr)
+                return Fail(request_->signal + " is a string message: post it by \"text\"");
+            return Text();
+        }
         if (!request_->signal.empty()) {
             if (Find("value") == nullptr)
                 return Fail("a signal is posted by \"value\" (a number or a name of its enum)");
@@ -151,13 +156,7 @@ private:
             if (ClassifyCode(code) != kStringPayload)
                 return Fail(FormatText("code %08x is no string code: \"text\" goes to a STR code (30000200 and a "
                                        "channel)", static_cast<unsigned>(code)));
-            request_->postKind = kPostText;
-            if (!String("text", true, &request_->payload))
-                return false;
-            if (request_->payload.size() > kMaxRecordedPayload)
-                return Fail(FormatText("\"text\" of %zu bytes is too long (at most %d)", request_->payload.size(),
-                                       static_cast<int>(kMaxRecordedPayload)));
-            return true;
+            return Text();
         }
         if (ClassifyCode(code) == kValueMessage)
             return Fail(FormatText("code %08x is a value code: \"bytes\" go to a STR or ARR code",
@@ -168,6 +167,17 @@ private:
             return false;
         if (!ParseHexBytes(hex, &request_->payload, &why))
             return Fail("\"bytes\": " + why);
+        return true;
+    }
+
+    bool Text()
+    {
+        request_->postKind = kPostText;
+        if (!String("text", true, &request_->payload))
+            return false;
+        if (request_->payload.size() > kMaxRecordedPayload)
+            return Fail(FormatText("\"text\" of %zu bytes is too long (at most %d)", request_->payload.size(),
+                                   static_cast<int>(kMaxRecordedPayload)));
         return true;
     }
 

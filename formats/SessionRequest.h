@@ -42,7 +42,8 @@ struct SessionRequest {
     std::string signal;
 
     // post: "value", "text" (UTF-8, to the code page at sending) or
-    // "bytes" (hex); a signal takes a value only, a number or an enum name.
+    // "bytes" (hex); a signal takes a value, a number or an enum name, and a
+    // string message text (to its encoding at sending).
     SessionPostKind postKind = kPostValue;
     int32_t value = 0;                // post by code, var-set
     double signalValue = 0;           // post by signal

@@ -20,6 +20,7 @@
 #include "formats/SessionRequest.h"
 #include "protocol/MessageCode.h"
 #include "signals/DatabaseResolver.h"
+#include "signals/SignalSends.h"
 #include "velk/VelkResults.h"
 #include "velkctl/Replay.h"
 #include "windows/Clock.h"
@@ -239,7 +240,12 @@ private:
     {
         RecordedMessage message = { 0, request.pattern.code, ClassifyCode(request.pattern.code), request.value,
                                     std::string() };
-        if (!request.signal.empty()) {
+        if (!request.signal.empty() && request.postKind == kPostText) {
+            message.kind = kStringPayload;
+            if (!EncodeNamedText(database_, request.signal, request.payload, GbkFromUtf8, &message.code,
+                                 &message.bytes, error))
+                return false;
+        } else if (!request.signal.empty()) {
             if (!resolver_->EncodeSignal(request.signal, request.signalValue, &message, error))
                 return false;
         } else if (request.postKind == kPostText) {

@@ -82,6 +82,8 @@ def test_subscribe_collect_clients_and_counters(bus):
     texts = bus.subscribe(0x30000201)
     bus.send_str(1, "泵已启动")   # out in the system code page (GBK), back as UTF-8
     assert texts.get(timeout=5.0).text == "泵已启动"
+    bus.send_str("rig.text", "就绪")   # by name: rig.text is gbk in the signal file
+    assert texts.get(timeout=5.0).text == "就绪"
     bus.post(0x20000804, 8)
     assert events.get(timeout=5.0).value == 8
     events.close()

@@ -338,8 +338,12 @@ class Bus:
         self._call("post", value=value, **_target(target))
 
     def send_str(self, channel, text):
-        """A string on channel 0-255 (code 30000200 + channel)."""
-        self._call("post", code=code_text(_STRING_CODE | self._channel(channel)), text=str(text))
+        """A string on channel 0-255 (code 30000200 + channel), or to a string
+        message by name (str), in the encoding its signal file gives."""
+        if isinstance(channel, str):
+            self._call("post", signal=channel, text=str(text))
+        else:
+            self._call("post", code=code_text(_STRING_CODE | self._channel(channel)), text=str(text))
 
     def send_arr(self, channel, data):
         """An array payload on channel 0-255 (code 30000400 + channel)."""

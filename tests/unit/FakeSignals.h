@@ -1,4 +1,5 @@
-// A signal table for the formats' tests: two signals of value messages.
+// A signal table for the formats' tests: two signals of value messages and
+// a string message.
 #pragma once
 #include "formats/Predicate.h"
 
@@ -6,10 +7,11 @@ class FakeSignals : public SignalResolver {
 public:
     // motor.speed: code 20001001, a quarter of the data word.
     // pump.state: code 20001002, the data word; RUNNING 2, FAULT 3.
+    // rig.text: code 30000201.
     bool ResolveSignal(const std::string& name, uint32_t* code, std::string* error) const override
     {
-        if (name == "motor.speed" || name == "pump.state") {
-            *code = name == "motor.speed" ? 0x20001001 : 0x20001002;
+        if (name == "motor.speed" || name == "pump.state" || name == "rig.text") {
+            *code = name == "motor.speed" ? 0x20001001 : name == "pump.state" ? 0x20001002 : 0x30000201;
             return true;
         }
         *error = "no signal '" + name + "'";

@@ -48,6 +48,7 @@ TEST(SessionRequests, BadLinesAreRefusedWithTheLineNumberAndTheirIdWhenGood)
         { "{\"id\":1,\"op\":\"post\",\"code\":\"20000801\",\"bytes\":\"01\"}", true, "code 20000801 is a value code" },
         { "{\"id\":1,\"op\":\"post\",\"code\":\"30000401\",\"bytes\":\"012\"}", true, "\"bytes\": " },
         { "{\"id\":1,\"op\":\"post\",\"signal\":\"motor.speed\",\"text\":\"a\"}", true, "a signal is posted by \"value\"" },
+        { "{\"id\":1,\"op\":\"post\",\"signal\":\"rig.text\",\"bytes\":\"01\"}", true, "rig.text is a string message: post it by \"text\"" },
         { "{\"id\":1,\"op\":\"post\",\"signal\":\"pump.state\",\"value\":\"BROKEN\"}", true,
           "\"value\": no 'BROKEN' in pump.state" },
         { "{\"id\":1,\"op\":\"post\",\"signal\":\"motor.sped\",\"value\":1}", true, "\"signal\": no signal 'motor.sped'" },
@@ -120,6 +121,10 @@ TEST(SessionRequests, GoodLinesCarryTheirFieldsToTheirLimits)
     EXPECT_EQ(3, request.signalValue);
     ASSERT_TRUE(parse("{\"id\":5,\"op\":\"post\",\"signal\":\"motor.speed\",\"value\":-148.25}"));
     EXPECT_EQ(-148.25, request.signalValue);
+    ASSERT_TRUE(parse("{\"id\":5,\"op\":\"post\",\"signal\":\"rig.text\",\"text\":\"ok\"}"));
+    EXPECT_EQ(kPostText, request.postKind);
+    EXPECT_EQ(0x30000201u, request.pattern.code);
+    EXPECT_EQ("ok", request.payload);
 
     ASSERT_TRUE(parse("{\"id\":6,\"op\":\"expect\",\"match\":\"pump.state eq RUNNING\",\"within\":2.5}"));
     EXPECT_EQ(kSessionExpect, request.op);
