@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# The pictures of docs/views.md, taken under Wine on a virtual display:
-# velkscope drawing a recorded session as it is replayed, velkctl top in a
-# Wine console window beside it, and velkctl plot's SVG of the recording.
-# Installs what it needs first. Usage: scripts/views-screenshots.sh [FOLDER]
-# (default docs/); writes views-velkscope.png, views-top.png, views-plot.svg.
+# The pictures of docs/views.md and docs/signals.md, taken under Wine on a
+# virtual display: velkscope drawing a recorded session as it is replayed,
+# velkctl top in a Wine console window beside it, and velkctl plot's SVG of
+# the recording; then the same three views of a recording of the example
+# rig (signals/signals-example.toml) read through that signal file, by name
+# and in physical units. Installs what it needs first.
+# Usage: scripts/views-screenshots.sh [FOLDER] (default docs/); writes
+# views-velkscope.png, views-top.png, views-plot.svg, signals-velkscope.png,
+# signals-top.png and signals-plot.svg.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,7 +41,47 @@ for i in range(1000):
 open(sys.argv[1], "w").write("\n".join(lines) + "\n")
 PY
 
-export VELK_BUS_NAME="views-$$" SESSION="$work/session.txt" OUT="$out"
+# Ten seconds of the example rig starting up, in its codes and payloads
+# (docs/signals.md): the motor's speed every 100 ms (raw = rpm x 4) climbing
+# to about 1480 rpm, its state every 500 ms (STOPPED, STARTING, RUNNING at
+# 1400 rpm), the pump's 6-byte status every 200 ms (byte 0: the mode in
+# bits 0-3, auto from 1.5 s, the valve in bit 4, open from 2 s; bytes 1-2:
+# temperature in 0.1 degC, 12 bits little-endian; bytes 3-4: pressure in
+# 0.01 bar, big-endian) with the pressure building to about 2.4 bar, and the
+# controller's status line in GBK every second and on each change.
+python3 - "$work/rig.txt" <<'PY'
+import math, sys
+lines = ["# velk record 1", "# start 2026-12-09T10:37:28.000Z"]
+def rpm(t):
+    ramp = 0.0 if t < 1.0 else 1 - math.exp(-(t - 1.0) / 1.1)
+    return ramp * (1480 + 1.5 * math.sin(t * 11))
+def state(t):
+    return 0 if t < 1.0 else 1 if rpm(t) < 1400 else 2
+def text(t):
+    return ["待机 standby", "启动 starting", "运行 running"][state(t)]
+shown = None
+for i in range(1000):
+    t = i / 100
+    if i % 10 == 0:
+        lines.append("%.6f 20001001 V %d" % (t, round(rpm(t) * 4)))
+    if i % 50 == 2:
+        lines.append("%.6f 20001002 V %d" % (t, state(t)))
+    if i % 20 == 5:
+        mode = 2 if t >= 1.5 else 0
+        valve = 1 if t >= 2.0 else 0
+        temperature = round((31 + 7.5 * (1 - math.exp(-max(0.0, t - 1.0) / 4))) * 10) & 0xFFF
+        pressure = 0.0 if t < 2.0 else 2.42 * (1 - math.exp(-(t - 2.0) / 0.6)) + 0.03 * math.sin(t * 5)
+        pressure = max(0, round(pressure * 100))
+        status = bytes([mode | valve << 4, temperature & 0xFF, temperature >> 8, pressure >> 8, pressure & 0xFF, 0])
+        lines.append("%.6f 30000401 A %s" % (t, status.hex()))
+    if i % 100 == 7 or (i % 10 == 7 and text(t) != shown):
+        shown = text(t)
+        lines.append("%.6f 30000201 S %s" % (t, shown.encode("gbk").hex()))
+open(sys.argv[1], "w").write("\n".join(lines) + "\n")
+PY
+
+export VELK_BUS_NAME="views-$$" SESSION="$work/session.txt" RIG="$work/rig.txt" OUT="$out"
+export SIGNALS="$PWD/signals/signals-example.toml"
 xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
     set -euo pipefail
     cd build/mingw-x86_64/bin
@@ -47,6 +91,8 @@ xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
     "$CORVANE_WINE" reg add "HKCU\\Console" /v ScreenSize /t REG_DWORD /d 0x00100064 /f >/dev/null 2>&1
     "$CORVANE_WINE" reg add "HKCU\\Console" /v WindowSize /t REG_DWORD /d 0x00100064 /f >/dev/null 2>&1
     session="Z:$(printf "%s" "$SESSION" | tr / "\\\\")"
+    rig="Z:$(printf "%s" "$RIG" | tr / "\\\\")"
+    signals="Z:$(printf "%s" "$SIGNALS" | tr / "\\\\")"
     # The X window of the first Wine window titled like $1, waited for up to a minute.
     window() {
         for _ in $(seq 300); do
@@ -78,5 +124,34 @@ xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
     "$CORVANE_WINE" velkctl.exe plot "$session" --code 20000801 --code 20008002 --code 20001003 --code 30000404 \
         --title "bench session, 10 s" --out "Z:$(printf "%s" "$OUT/views-plot.svg" | tr / "\\\\")"
     wineserver -k 2>/dev/null || true
+
+    # The rig, by its signal file. Its pictures are taken just before the
+    # replay ends: a code silent for twice its period (200 ms for the
+    # speed) is marked late, as it would be once the replay is over.
+    # velkscope draws the pump starting, on one scale: the valve opening and
+    # the pressure in bar (the speed, in the list, would flatten them).
+    "$CORVANE_WINE" velkscope.exe --signals "$signals" --signal pump.status.pressure --signal pump.status.valve --window 10s &
+    scope=$(window "^velkscope") || exit 1
+    sleep 2
+    "$CORVANE_WINE" velkctl.exe replay "$rig" >/dev/null &
+    replay=$!
+    sleep 9.5   # of the 9.9 s the rig takes
+    import -window "$scope" "$OUT/signals-velkscope.png"
+    wait "$replay"
+    wineserver -k 2>/dev/null || true
+
+    "$CORVANE_WINE" wineconsole velkctl.exe top --interval 500ms --signals "$signals" &
+    console=$(window "^velkctl top - ") || exit 1
+    sleep 2
+    "$CORVANE_WINE" velkctl.exe replay "$rig" >/dev/null &
+    replay=$!
+    sleep 9.5
+    import -window "$console" "$OUT/signals-top.png"
+    wait "$replay"
+    wineserver -k 2>/dev/null || true
+
+    "$CORVANE_WINE" velkctl.exe plot "$rig" --signals "$signals" --signal motor.speed \
+        --title "example rig: motor speed, 10 s" --out "Z:$(printf "%s" "$OUT/signals-plot.svg" | tr / "\\\\")"
+    wineserver -k 2>/dev/null || true
 '
-echo "pictures written to $out: views-velkscope.png views-top.png views-plot.svg"
+echo "pictures written to $out: views-velkscope.png views-top.png views-plot.svg signals-velkscope.png signals-top.png signals-plot.svg"
