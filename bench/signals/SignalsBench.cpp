@@ -26,19 +26,14 @@
 #include "signals/Toml.h"
 #include "velk/VelkApi.h"
 #include "velk/VelkLibrary.h"
+#include "windows/Clock.h"
 #include "windows/SystemCodePage.h"
 
 namespace {
 
 long long NowUs()
 {
-    static LARGE_INTEGER frequency;
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<long long>(now.QuadPart / frequency.QuadPart * 1000000 +
-                                  now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
+    return static_cast<long long>(ClockMicrosSince(0));
 }
 
 // The n-th message of a generated file: even ones values, odd ones arrays,

@@ -28,6 +28,7 @@
 #include "velk/VelkApi.h"
 #include "bench/VelkctlProcess.h"
 #include "velk/VelkLibrary.h"
+#include "windows/Clock.h"
 
 #include <psapi.h>   // after windows.h
 
@@ -39,13 +40,7 @@ const UINT kMask = 0x00000A00;         // Depth and String
 
 long long NowUs()
 {
-    static LARGE_INTEGER frequency;
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<long long>(now.QuadPart / frequency.QuadPart * 1000000 +
-                                  now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
+    return static_cast<long long>(ClockMicrosSince(0));
 }
 
 std::map<std::string, unsigned long long> Counters()
