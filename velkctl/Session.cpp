@@ -241,7 +241,6 @@ private:
         RecordedMessage message = { 0, request.pattern.code, ClassifyCode(request.pattern.code), request.value,
                                     std::string() };
         if (!request.signal.empty() && request.postKind == kPostText) {
-            message.kind = kStringPayload;
             if (!EncodeNamedText(database_, request.signal, request.payload, GbkFromUtf8, &message.code,
                                  &message.bytes, error))
                 return false;
