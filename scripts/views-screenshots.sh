@@ -3,7 +3,7 @@
 # virtual display: velkscope drawing a recorded session as it is replayed,
 # velkctl top in a Wine console window beside it, and velkctl plot's SVG of
 # the recording; then the same three views of a recording of the example
-# rig (signals/signals-example.toml) read through that signal file, by name
+# rig (docs/signals-example.toml) read through that signal file, by name
 # and in physical units. Installs what it needs first.
 # Usage: scripts/views-screenshots.sh [FOLDER] (default docs/); writes
 # views-velkscope.png, views-top.png, views-plot.svg, signals-velkscope.png,
@@ -81,7 +81,7 @@ open(sys.argv[1], "w").write("\n".join(lines) + "\n")
 PY
 
 export VELK_BUS_NAME="views-$$" SESSION="$work/session.txt" RIG="$work/rig.txt" OUT="$out"
-export SIGNALS="$PWD/signals/signals-example.toml"
+export SIGNALS="$PWD/docs/signals-example.toml"
 xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
     set -euo pipefail
     cd build/mingw-x86_64/bin

@@ -12,7 +12,7 @@
 #include "windows/Clock.h"
 #include "velkctl/Commands.h"
 #include "windows/InputLines.h"
-#include "formats/BridgeTopic.h"
+#include "velkctl/BridgeTopic.h"
 #include "formats/JsonLine.h"
 #include "common/LocalTime.h"
 #include "client/ReceiveLoop.h"

@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "formats/BridgeRules.h"
+#include "velkctl/BridgeRules.h"
 #include "client/BusBinding.h"
 
 struct BridgeOptions {

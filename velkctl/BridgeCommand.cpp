@@ -3,8 +3,8 @@
 #include <string>
 
 #include "common/Escapes.h"
-#include "formats/BridgeLine.h"
-#include "formats/BridgeTopic.h"
+#include "velkctl/BridgeLine.h"
+#include "velkctl/BridgeTopic.h"
 #include "velkctl/Bridge.h"
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"

@@ -7,7 +7,7 @@
 
 #include "client/BusBinding.h"
 #include "formats/MessageFilter.h"
-#include "formats/MonitorTime.h"
+#include "velkctl/MonitorTime.h"
 #include "signals/SignalDatabase.h"
 
 struct MonitorOptions {

@@ -6,7 +6,7 @@
 
 #include "client/SignalsOption.h"
 #include "common/Escapes.h"
-#include "formats/ByteListArgument.h"
+#include "velkctl/ByteListArgument.h"
 #include "formats/NumberArgument.h"
 #include "formats/RecordLine.h"
 #include "signals/SignalSends.h"

@@ -7,7 +7,7 @@
 
 #include "client/SignalsOption.h"
 #include "common/Escapes.h"
-#include "signals/SignalTable.h"
+#include "velkctl/SignalTable.h"
 #include "velkctl/Command.h"
 #include "windows/SystemCodePage.h"
 

@@ -7,7 +7,7 @@
 #include "common/FormatText.h"
 #include "protocol/BusCounters.h"
 #include "windows/Clock.h"
-#include "formats/CodeStats.h"
+#include "velkctl/CodeStats.h"
 #include "velkctl/Commands.h"
 #include "client/ReceiveLoop.h"
 #include "windows/StopSignal.h"

@@ -16,9 +16,9 @@
 #include "velkctl/Commands.h"
 #include "client/ReceiveLoop.h"
 #include "windows/StopSignal.h"
-#include "formats/TopTable.h"
+#include "velkctl/TopTable.h"
 #include "client/SignalsOption.h"
-#include "signals/TopSignalCells.h"
+#include "velkctl/TopSignalCells.h"
 #include "windows/SystemCodePage.h"
 #include "velkctl/Watch.h"
 

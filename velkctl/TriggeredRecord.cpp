@@ -1,5 +1,5 @@
-// record --trigger: the ring of formats/TriggerRing.h fed from the bus, its
-// files written as recordings with the trigger marked (formats/TriggerFile.h).
+// record --trigger: the ring of velkctl/TriggerRing.h fed from the bus, its
+// files written as recordings with the trigger marked (velkctl/TriggerFile.h).
 #include <errno.h>
 #include <inttypes.h>
 #include <stdio.h>
@@ -12,8 +12,8 @@
 #include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "formats/RecordLine.h"
-#include "formats/TriggerFile.h"
-#include "formats/TriggerRing.h"
+#include "velkctl/TriggerFile.h"
+#include "velkctl/TriggerRing.h"
 #include "protocol/BusCounters.h"
 #include "velk/VelkApi.h"
 #include "velkctl/Commands.h"

@@ -14,7 +14,7 @@ import velk
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-SIGNALS = os.path.join(ROOT, "signals", "signals-example.toml")
+SIGNALS = os.path.join(ROOT, "docs", "signals-example.toml")
 BUS = "pylive%d" % os.getpid()
 
 pytestmark = pytest.mark.skipif(not os.environ.get("VELKCTL"), reason="needs VELKCTL, a built velkctl.exe")

@@ -6,12 +6,12 @@
 
 #include <vector>
 
-#include "formats/BridgeLine.h"
-#include "formats/BridgeRules.h"
-#include "formats/BridgeTopic.h"
+#include "velkctl/BridgeLine.h"
+#include "velkctl/BridgeRules.h"
+#include "velkctl/BridgeTopic.h"
 #include "formats/JsonLine.h"
 #include "common/LineSplitter.h"
-#include "formats/SeqTracker.h"
+#include "velkctl/SeqTracker.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "formats/ByteListArgument.h"
+#include "velkctl/ByteListArgument.h"
 
 namespace {
 

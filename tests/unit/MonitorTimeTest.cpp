@@ -1,7 +1,7 @@
 // velkctl monitor --time: the three words exactly, nothing near them.
 #include <gtest/gtest.h>
 
-#include "formats/MonitorTime.h"
+#include "velkctl/MonitorTime.h"
 
 TEST(MonitorTime, TakesEachWordAndNothingNearIt)
 {

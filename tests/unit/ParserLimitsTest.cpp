@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "formats/BridgeLine.h"
+#include "velkctl/BridgeLine.h"
 #include "common/JsonObject.h"
 #include "common/LocalTime.h"
 

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "common/FormatText.h"
-#include "formats/SessionAnswer.h"
-#include "formats/SessionBook.h"
+#include "velkctl/SessionAnswer.h"
+#include "velkctl/SessionBook.h"
 #include "tests/unit/FakeSignals.h"
 
 namespace {

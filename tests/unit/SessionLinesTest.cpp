@@ -1,8 +1,8 @@
 // velkctl session's request and answer lines. Pure logic.
 #include <gtest/gtest.h>
 
-#include "formats/SessionAnswer.h"
-#include "formats/SessionRequest.h"
+#include "velkctl/SessionAnswer.h"
+#include "velkctl/SessionRequest.h"
 #include "tests/unit/FakeSignals.h"
 
 namespace {

@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 
 #include "formats/CsvExport.h"
-#include "formats/TopTable.h"
+#include "velkctl/TopTable.h"
 #include "signals/SignalCsv.h"
 #include "signals/SignalFile.h"
 #include "signals/SignalSends.h"
-#include "signals/TopSignalCells.h"
+#include "velkctl/TopSignalCells.h"
 #include "tests/unit/HostCodePages.h"
 
 namespace {

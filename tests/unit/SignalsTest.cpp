@@ -8,7 +8,7 @@
 #include "signals/DatabaseResolver.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
-#include "signals/SignalTable.h"
+#include "velkctl/SignalTable.h"
 #include "signals/SignalText.h"
 #include "tests/FileBytes.h"
 #include "tests/unit/HostCodePages.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/FormatText.h"
-#include "formats/TopTable.h"
+#include "velkctl/TopTable.h"
 
 namespace {
 

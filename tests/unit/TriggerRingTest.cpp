@@ -1,8 +1,8 @@
 // Triggered recording's ring and windows. Pure logic.
 #include <gtest/gtest.h>
 
-#include "formats/TriggerFile.h"
-#include "formats/TriggerRing.h"
+#include "velkctl/TriggerFile.h"
+#include "velkctl/TriggerRing.h"
 #include "common/FormatText.h"
 
 namespace {

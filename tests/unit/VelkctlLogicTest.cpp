@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/BusCounters.h"
-#include "formats/CodeStats.h"
+#include "velkctl/CodeStats.h"
 #include "formats/Duration.h"
 #include "formats/Schedule.h"
 

@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "formats/ByteListArgument.h"
+#include "velkctl/ByteListArgument.h"
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"

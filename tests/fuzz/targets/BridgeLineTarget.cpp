@@ -2,7 +2,7 @@
 // writes it, reads back to the same message; a refusal always says why.
 #include "tests/fuzz/FuzzTargets.h"
 
-#include "formats/BridgeLine.h"
+#include "velkctl/BridgeLine.h"
 #include "formats/JsonLine.h"
 
 namespace {

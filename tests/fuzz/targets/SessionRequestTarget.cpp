@@ -3,7 +3,7 @@
 #include "tests/fuzz/FuzzTargets.h"
 
 #include "formats/RecordLine.h"
-#include "formats/SessionRequest.h"
+#include "velkctl/SessionRequest.h"
 #include "protocol/MessageCode.h"
 #include "tests/unit/FakeSignals.h"
 

@@ -12,7 +12,7 @@
 
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
-#include "signals/SignalTable.h"
+#include "velkctl/SignalTable.h"
 #include "tests/unit/HostCodePages.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "formats/ByteListArgument.h"
+#include "velkctl/ByteListArgument.h"
 
 #include "common/Escapes.h"
 #include "common/HexText.h"

@@ -1,4 +1,4 @@
-#include "signals/TopSignalCells.h"
+#include "velkctl/TopSignalCells.h"
 
 #include "signals/SignalText.h"
 

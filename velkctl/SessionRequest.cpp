@@ -1,4 +1,4 @@
-#include "formats/SessionRequest.h"
+#include "velkctl/SessionRequest.h"
 
 #include <string.h>
 

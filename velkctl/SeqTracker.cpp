@@ -1,4 +1,4 @@
-#include "formats/SeqTracker.h"
+#include "velkctl/SeqTracker.h"
 
 bool SeqTracker::Seen(const Run& run, uint64_t seq) const
 {

@@ -1,4 +1,4 @@
-#include "formats/BridgeLine.h"
+#include "velkctl/BridgeLine.h"
 
 #include <inttypes.h>
 

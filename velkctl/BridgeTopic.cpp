@@ -1,4 +1,4 @@
-#include "formats/BridgeTopic.h"
+#include "velkctl/BridgeTopic.h"
 
 #include <string.h>
 

@@ -1,4 +1,4 @@
-#include "formats/BridgeRules.h"
+#include "velkctl/BridgeRules.h"
 
 #include "protocol/MessageCode.h"
 

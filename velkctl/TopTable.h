@@ -31,7 +31,7 @@ struct TopSignalCell {
     bool beyondLimit;
 };
 
-// What a signal file makes of the rows (signals/TopSignalCells.h).
+// What a signal file makes of the rows (velkctl/TopSignalCells.h).
 class TopSignals {
 public:
     virtual ~TopSignals() {}

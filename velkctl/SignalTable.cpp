@@ -1,4 +1,4 @@
-#include "signals/SignalTable.h"
+#include "velkctl/SignalTable.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "formats/SessionAnswer.h"
+#include "velkctl/SessionAnswer.h"
 
 #include <math.h>
 #include <stdio.h>

@@ -1,4 +1,4 @@
-#include "formats/MonitorTime.h"
+#include "velkctl/MonitorTime.h"
 
 bool ParseMonitorTime(const std::string& text, MonitorTime* time)
 {

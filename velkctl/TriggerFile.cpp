@@ -1,4 +1,4 @@
-#include "formats/TriggerFile.h"
+#include "velkctl/TriggerFile.h"
 
 #include "common/Escapes.h"
 #include "common/FormatText.h"

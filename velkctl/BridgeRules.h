@@ -5,9 +5,9 @@
 #include <stdint.h>
 #include <string>
 
-#include "formats/BridgeLine.h"
+#include "velkctl/BridgeLine.h"
 #include "formats/MessageFilter.h"
-#include "formats/SeqTracker.h"
+#include "velkctl/SeqTracker.h"
 
 // What the network may post into the local bus: by default every code
 // without the CONTROL bit (0x00800000; stop-all is one of them); with

@@ -1,4 +1,4 @@
-#include "formats/TriggerRing.h"
+#include "velkctl/TriggerRing.h"
 
 namespace {
 

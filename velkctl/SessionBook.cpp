@@ -1,7 +1,7 @@
-#include "formats/SessionBook.h"
+#include "velkctl/SessionBook.h"
 
 #include "common/FormatText.h"
-#include "formats/SessionAnswer.h"
+#include "velkctl/SessionAnswer.h"
 
 struct SessionBook::Wait {
     Wait(const SessionRequest& request, uint64_t now, const SignalResolver* signals)

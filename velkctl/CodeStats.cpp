@@ -1,4 +1,4 @@
-#include "formats/CodeStats.h"
+#include "velkctl/CodeStats.h"
 
 #include <inttypes.h>
 

@@ -1,4 +1,4 @@
-#include "formats/TopTable.h"
+#include "velkctl/TopTable.h"
 
 #include <inttypes.h>
 

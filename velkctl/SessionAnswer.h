@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/SessionRequest.h"
+#include "velkctl/SessionRequest.h"
 #include "protocol/BusCounters.h"
 #include "common/PayloadText.h"
 #include "formats/RecordLine.h"

@@ -1,11 +1,11 @@
-// velkctl top's signal cells from a signal file (formats/TopTable.h's
+// velkctl top's signal cells from a signal file (velkctl/TopTable.h's
 // TopSignals). Pure logic: display is the caller's converter from UTF-8 to
 // what its screen shows, null to keep UTF-8.
 #pragma once
 #include <string>
 #include <vector>
 
-#include "formats/TopTable.h"
+#include "velkctl/TopTable.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalDatabase.h"
 

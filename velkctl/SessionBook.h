@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "formats/Predicate.h"
-#include "formats/SessionRequest.h"
+#include "velkctl/SessionRequest.h"
 
 class SessionBook {
 public:
