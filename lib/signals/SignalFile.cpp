@@ -4,7 +4,7 @@
 #include <math.h>
 #include <unordered_map>
 
-#include "signals/Toml.h"
+#include "signals/TomlText.h"
 
 #include "common/FormatText.h"
 #include "velk/SharedBus.h"
@@ -583,18 +583,14 @@ void Loader::CheckOverlaps(const SignalMessage& message, const std::vector<toml:
 
 void Loader::Load(const std::string& text, std::vector<SignalMessage>* messages)
 {
-    if (text.size() > kMaxSignalFileBytes) {
-        FileError(FormatText("longer than %d MiB: not a signal file", kMaxSignalFileBytes >> 20));
+    toml::table root;
+    TomlProblem problem;
+    if (!ParseTomlText(text, fileName_, &root, &problem)) {
+        pending_.push_back(Pending{ problem.line, problem.column, TomlProblemText(fileName_, problem) });
+        ++errorCount_;
         Finish();
         return;
     }
-    toml::parse_result parsed = toml::parse(std::string_view(text), std::string_view(fileName_));
-    if (!parsed) {
-        Error(parsed.error().source(), "TOML: " + std::string(parsed.error().description()));
-        Finish();
-        return;
-    }
-    const toml::table& root = parsed.table();
     for (auto&& [key, value] : root) {
         if (key.str() != "message") {
             KeyError(key, { "message" }, "the file");

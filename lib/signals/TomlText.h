@@ -1,0 +1,38 @@
+// Every TOML file our programs read (signal files, panels, workspaces) is
+// parsed by ParseTomlText. toml++ recurses once per level of a dotted key
+// and keeps a node of 64 to 200 bytes per value, so a small hostile file can
+// exhaust the stack or the memory; the text's shape is checked first, by a
+// scan that neither recurses nor allocates.
+#pragma once
+#include <cstddef>
+#include <string>
+
+#include "signals/Toml.h"
+
+enum {
+    kMaxTomlFileBytes = 64 << 20,
+    kMaxTomlKeyParts = 32,          // parts of one dotted key or table header: a.b.c has 3
+    kMaxTomlNesting = 32,           // arrays and inline tables inside each other
+    kMaxTomlTreeMiB = 512,          // what toml++'s tree may take, estimated from the text
+};
+
+// Where a file goes wrong; line 0 means the file as a whole.
+struct TomlProblem {
+    unsigned line = 0, column = 0;
+    std::string what;
+};
+
+// The scan alone: false with *problem when the text is deeper or would
+// take more memory than the bounds above allow. A text that passes may
+// still be bad TOML; toml++ says so.
+bool CheckTomlShape(const std::string& text, TomlProblem* problem);
+
+// About how many bytes toml++'s tree of the text takes (within a factor
+// of two for every shape measured: long arrays, many keys, many tables).
+size_t EstimateTomlTreeBytes(const std::string& text);
+
+// The shape check, then toml++. On failure false with *problem; never throws.
+bool ParseTomlText(const std::string& text, const std::string& fileName, toml::table* root, TomlProblem* problem);
+
+// "FILE:LINE:COLUMN: what", or "FILE: what" for the file as a whole.
+std::string TomlProblemText(const std::string& fileName, const TomlProblem& problem);
