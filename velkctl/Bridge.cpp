@@ -22,7 +22,7 @@ const uint64_t kMaxLineReports = 1000;
 // Lines that may wait for a slow publisher; past it messages are dropped and counted.
 const size_t kOutputBound = 8u << 20;
 // After Ctrl+C, how long what waits may still take to go out.
-const DWORD kFinishGraceMs = 500;
+const DWORD kFinishGraceMs = 250;
 
 // Tells this run from any other of the same origin: the time, the process
 // and the counter, mixed (splitmix64's finaliser).

@@ -30,7 +30,7 @@ const uint64_t kTickMicros = 10000;
 // dropped (counted) and requests wait on standard input.
 const size_t kOutputBound = 8u << 20;
 // After Ctrl+C, how long what waits may still take to go out.
-const DWORD kFinishGraceMs = 500;
+const DWORD kFinishGraceMs = 250;
 
 class SessionHandler : public LineHandler {
 public:
@@ -287,7 +287,7 @@ int RunSession(const BusBinding& bus, HWND window, const SignalDatabase& signals
     if (end == kReceiveSessionEnded)
         fprintf(stderr, "velkctl: the session ended\n");
     bool lost = handler.Dropped() != 0 || unwritten != 0;
-    if (lost)
+    if (lost && !handler.WriteFailed())
         fprintf(stderr, "velkctl: session: standard output was not read fast enough: %" PRIu64
                         " messages dropped, %" PRIu64 " lines left unwritten at the end\n",
                 handler.Dropped(), unwritten);

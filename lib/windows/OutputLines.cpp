@@ -138,7 +138,7 @@ bool OutputLines::Finish(DWORD graceMs, uint64_t* unwrittenLines)
     DWORD graceLeft = graceMs;
     EnterCriticalSection(&lock_);
     while (!failed_ && (writing_ || !waiting_.empty())) {
-        if (StopRequested()) {
+        if (StopRequestedByUser()) {
             if (graceLeft == 0)
                 break;
             DWORD step = graceLeft < kLookMs ? graceLeft : kLookMs;

@@ -31,8 +31,8 @@ public:
     // written after that.
     bool Failed(std::string* why) const;
 
-    // Waits until everything queued is written or a write failed; once a
-    // stop is requested (Ctrl+C), at most graceMs more. The lines still
+    // Waits until everything queued is written or a write failed; once the
+    // user asks to stop (Ctrl+C), at most graceMs more. The lines still
     // waiting then are left unwritten and counted. True when all went out.
     bool Finish(DWORD graceMs, uint64_t* unwrittenLines);
 

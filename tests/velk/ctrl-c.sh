@@ -109,8 +109,10 @@ velkctl send-str 4 "$(head -c 4000 /dev/zero | tr '\0' x)" --count 3000 > /dev/n
 session=$(velkctl_pid "session") || fail "no process runs velkctl session"
 if [ -n "${session:-}" ]; then
     pids+=("$session")
+    interrupted=$(date +%s%N)
     kill -INT "$session"
     corvane_wait_for 30 gone "$session" || fail "a session whose output is not read did not end on Ctrl+C"
+    echo "the stalled session ended $(( ($(date +%s%N) - interrupted) / 1000000 )) ms after Ctrl+C"
     grep -q "^velkctl: session: standard output was not read fast enough: [1-9][0-9]* messages dropped" \
         "$work/session.err" || fail "the session did not say what it dropped: $(cat "$work/session.err")"
 fi
