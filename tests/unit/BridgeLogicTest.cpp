@@ -80,20 +80,21 @@ TEST(BridgeTopics, OnlyTheOriginsOwnTopicVouchesForIt)
     for (const char* bad : { "", "velk", "velk/#/", "ve+lk/", "velk /", "\x1f/", "\x7f/" })
         EXPECT_FALSE(IsTopicPrefix(bad)) << bad;
 
-    std::string topic;
-    size_t at = 99;
-    EXPECT_FALSE(SplitTopicLine("", 0, &topic, &at));
-    EXPECT_FALSE(SplitTopicLine("{\"origin\":\"a\"}", 14, &topic, &at));   // mosquitto_sub without -v
-    ASSERT_TRUE(SplitTopicLine(" {}", 3, &topic, &at));
-    EXPECT_EQ("", topic);
-    EXPECT_EQ(1u, at);
-    ASSERT_TRUE(SplitTopicLine("velk/a {\"x\": 1} ", 16, &topic, &at));
-    EXPECT_EQ("velk/a", topic);
-    EXPECT_EQ(7u, at);
-    ASSERT_TRUE(SplitTopicLine("velk/a ", 7, &topic, &at));
-    EXPECT_EQ(7u, at);
+    // mosquitto_sub -F %j's lines: topic and payload read exactly, whatever they hold.
+    std::string topic, payload, error;
+    const std::string jline = "{\"tst\":\"2026-12-09T17:53:54.964262Z+0000\",\"topic\":\"velk/a b\\\"{\",\"qos\":0,"
+                              "\"retain\":0,\"payloadlen\":3,\"payload\":\"{\\\"x\\\": 1}\"}";
+    ASSERT_TRUE(ReadTopicLine(jline.data(), jline.size(), &topic, &payload, &error)) << error;
+    EXPECT_EQ("velk/a b\"{", topic);
+    EXPECT_EQ("{\"x\": 1}", payload);
+    const std::string empty = "{\"topic\":\"t\",\"payload\":null}";
+    ASSERT_TRUE(ReadTopicLine(empty.data(), empty.size(), &topic, &payload, &error)) << error;
+    EXPECT_EQ("", payload);
+    for (const char* unreadable : { "", "velk/a {\"origin\":\"a\"}", "{\"payload\":\"{}\"}", "{\"topic\":1,\"payload\":\"{}\"}",
+                                    "{\"topic\":\"velk/a\"}", "{\"topic\":\"velk/a\",\"payload\":{}}",
+                                    "{\"topic\":\"velk/a\",\"topic\":\"velk/b\",\"payload\":\"\"}" })
+        EXPECT_FALSE(ReadTopicLine(unreadable, strlen(unreadable), &topic, &payload, &error)) << unreadable;
 
-    std::string error;
     const std::string longest(64, 'n');
     EXPECT_TRUE(TopicCarriesOrigin("velk/a", "velk/", "a", &error));
     EXPECT_TRUE(TopicCarriesOrigin("velk/" + longest, "velk/", longest, &error));
@@ -112,14 +113,50 @@ TEST(BridgeTopics, OnlyTheOriginsOwnTopicVouchesForIt)
         EXPECT_NE(std::string::npos, error.find("topic")) << error;
     }
 
-    // The longest line the reader hands on: topic, space and a payload that still parses.
-    std::string line = "velk/lab1 {\"origin\":\"lab1\",\"code\":\"20000801\",\"kind\":\"value\",\"value\":1,\"pad\":\"\"}";
-    line.insert(line.size() - 2, kMaxBridgeLine - line.size(), 'p');
+    // The longest line the reader hands on, with a payload that still parses.
+    std::string line = "{\"topic\":\"velk/lab1\",\"payload\":\"{\\\"origin\\\":\\\"lab1\\\",\\\"code\\\":\\\"20000801\\\","
+                       "\\\"kind\\\":\\\"value\\\",\\\"value\\\":1,\\\"pad\\\":\\\"\\\"}\"}";
+    line.insert(line.size() - 5, kMaxBridgeLine - line.size(), 'p');
     ASSERT_EQ(static_cast<size_t>(kMaxBridgeLine), line.size());
-    ASSERT_TRUE(SplitTopicLine(line.data(), line.size(), &topic, &at));
     BridgeMessage message;
-    ASSERT_TRUE(ParseBridgeLine(line.data() + at, line.size() - at, &message, &error)) << error;
-    EXPECT_TRUE(TopicCarriesOrigin(topic, "velk/", message.origin, &error));
+    ASSERT_EQ(kInputMessage, ReadInputLine(line, "velk/", &message, &error)) << error;
+    EXPECT_EQ("lab1", message.origin);
+}
+
+// A stranger whose client id is `lab1 {"origin":"lab1",...,"seq":200000,` may
+// write velk/<that id>; as -v printed it, its line read as lab1's own.
+TEST(BridgeTopics, ALineIsTakenOnlyFromItsOriginsOwnTopic)
+{
+    const std::string genuine = "{\"origin\":\"lab1\",\"run\":\"r1\",\"seq\":2,\"code\":\"20000801\",\"kind\":\"value\",\"value\":1}";
+    const std::string quoted = "{\\\"origin\\\":\\\"lab1\\\",\\\"run\\\":\\\"r1\\\",\\\"seq\\\":2,\\\"code\\\":\\\"20000801\\\","
+                               "\\\"kind\\\":\\\"value\\\",\\\"value\\\":1}";
+    BridgeMessage message;
+    std::string error;
+    EXPECT_EQ(kInputMessage, ReadInputLine(genuine, "", &message, &error)) << error;
+    EXPECT_EQ(2u, message.seq);
+    EXPECT_EQ(kInputMessage, ReadInputLine("{\"topic\":\"velk/lab1\",\"payload\":\"" + quoted + "\"}", "velk/",
+                                           &message, &error)) << error;
+    EXPECT_EQ("lab1", message.origin);
+
+    const std::string stranger = "{\"topic\":\"velk/lab1 {\\\"origin\\\":\\\"lab1\\\",\\\"run\\\":\\\"r1\\\","
+                                 "\\\"seq\\\":200000,\",\"payload\":\"\\\"code\\\":\\\"20000801\\\",\\\"kind\\\":"
+                                 "\\\"value\\\",\\\"value\\\":666}\"}";
+    EXPECT_EQ(kInputOffTopic, ReadInputLine(stranger, "velk/", &message, &error));
+    EXPECT_NE(std::string::npos, error.find("topic 'velk/lab1 {\"origin\":\"lab1\",")) << error;
+    for (const char* topic : { "velk/lab1 x", "velk/", "velk/lab1/", "velk/a/lab1", "velk" }) {
+        const std::string whole = std::string("{\"topic\":\"") + topic + "\",\"payload\":\"" + quoted + "\"}";
+        EXPECT_EQ(kInputOffTopic, ReadInputLine(whole, "velk/", &message, &error)) << topic;
+        EXPECT_NE(std::string::npos, error.find("is not velk/ and an origin")) << error;
+    }
+    const std::string other = "{\"topic\":\"velk/lab2\",\"payload\":\"" + quoted + "\"}";
+    EXPECT_EQ(kInputOffTopic, ReadInputLine(other, "velk/", &message, &error));
+    EXPECT_NE(std::string::npos, error.find("origin lab1 refused: topic 'velk/lab2' is not velk/lab1")) << error;
+    // mosquitto_sub -v's TOPIC PAYLOAD cannot be read exactly: off-topic, whatever it claims.
+    EXPECT_EQ(kInputOffTopic, ReadInputLine("velk/lab1 " + genuine, "velk/", &message, &error));
+    EXPECT_NE(std::string::npos, error.find("mosquitto_sub -F %j")) << error;
+    EXPECT_EQ(kInputOffTopic, ReadInputLine(genuine, "velk/", &message, &error));
+    EXPECT_EQ(kInputBad, ReadInputLine("{\"topic\":\"velk/lab1\",\"payload\":null}", "velk/", &message, &error));
+    EXPECT_EQ(kInputBad, ReadInputLine("velk/lab1 " + genuine, "", &message, &error));
 }
 
 TEST(BridgeLines, MalformedLinesAreRefusedWithTheirFault)
