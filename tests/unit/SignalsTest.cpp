@@ -161,6 +161,111 @@ TEST(SignalFile, EveryMistakeIsNamedAtItsLineAndColumn)
     EXPECT_EQ("f.toml: more errors left out (the first 50 are shown)", errors.back());
 }
 
+// Errors come in the order toml++ hands keys over (sorted); the report keeps
+// the first 50 in the file, and says so only when more were found.
+TEST(SignalFile, TheFirstFiftyErrorsInTheFileAreShown)
+{
+    std::string text = "[[message]]\ncode = \"20001001\"\nname = \"a\"\n";
+    for (int i = kMaxSignalErrors; i >= 0; --i)   // k50 on line 4, k0 on line 54: found last to first
+        text += "k" + std::to_string(i) + " = 1\n";
+    SignalDatabase database;
+    std::vector<std::string> errors = Load(text, &database);
+    ASSERT_EQ(static_cast<size_t>(kMaxSignalErrors + 1), errors.size());
+    EXPECT_EQ(0u, errors[0].find("f.toml:4:1: unknown key 'k50'")) << errors[0];
+    EXPECT_EQ(0u, errors[kMaxSignalErrors - 1].find("f.toml:53:1: unknown key 'k1'")) << errors[kMaxSignalErrors - 1];
+    EXPECT_EQ("f.toml: more errors left out (the first 50 are shown)", errors.back());
+    // Exactly the bound: all shown, no such line.
+    errors = Load(text.substr(0, text.rfind("k0 = 1\n")), &database);
+    ASSERT_EQ(static_cast<size_t>(kMaxSignalErrors), errors.size());
+    EXPECT_EQ(0u, errors.back().find("f.toml:53:1: unknown key 'k1'")) << errors.back();
+
+    // An enum's repeated values and names, at the later of the two places.
+    errors = Load("[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 2 = \"X\", 1 = \"Y\", 3 = \"X\", 0x2 = \"Z\" }\n",
+                  &database);
+    ASSERT_EQ(2u, errors.size());
+    EXPECT_EQ("f.toml:4:32: enum name 'X' given twice", errors[0]);
+    EXPECT_EQ("f.toml:4:37: enum value 2 given twice", errors[1]);
+
+    // A message of 4,096 text fields from byte 0, each overlapping all before it.
+    text = "[[message]]\ncode = \"30000401\"\nname = \"a\"\n";
+    for (int i = 0; i < kMaxSignalFields; ++i)
+        text += "[[message.field]]\nname = \"s" + std::to_string(i) + "\"\nbyte = " + std::to_string(i % 3) + "\ntype = \"str\"\n";
+    errors = Load(text, &database);
+    ASSERT_EQ(static_cast<size_t>(kMaxSignalErrors + 1), errors.size());
+    EXPECT_EQ("f.toml:8:1: field 's1' overlaps field 's0' in byte 1", errors[0]);
+    EXPECT_EQ("f.toml:12:1: field 's2' overlaps field 's0' in byte 2", errors[1]);
+}
+
+// Whether two fields share a bit, against the loader: random layouts of two
+// to four fields in a few bytes, the overlap told bit by bit here.
+TEST(SignalFile, OverlappingFieldsAreFoundWhateverTheirLayout)
+{
+    const char* const kTypes[] = { "u8", "u16", "u32", "i16", "bool", "str" };
+    uint32_t seed = 7;
+    auto next = [&seed](uint32_t below) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % below;
+    };
+    int overlapping = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::string text = "[[message]]\ncode = \"30000401\"\nname = \"a\"\n";
+        const int count = 2 + static_cast<int>(next(3));
+        for (int i = 0; i < count; ++i) {
+            const std::string type = kTypes[next(6)];
+            text += "[[message.field]]\nname = \"f" + std::to_string(i) + "\"\nbyte = " + std::to_string(next(4)) +
+                    "\ntype = \"" + type + "\"\n";
+            if (type == "str") {
+                if (next(3) != 0)
+                    text += "length = " + std::to_string(1 + next(3)) + "\n";
+                continue;
+            }
+            const unsigned width = type == "bool" ? 1 : type == "u8" ? 8 : type == "u32" ? 32 : 16;
+            const unsigned bit = next(8);
+            text += "bit = " + std::to_string(bit) + "\n";
+            if (type != "bool")
+                text += "bits = " + std::to_string(1 + next(width)) + "\n";
+            text += next(2) == 0 ? "endian = \"little\"\n" : "endian = \"big\"\n";
+        }
+        SCOPED_TRACE(text);
+        // The layout alone, read back by loading each field by itself.
+        std::vector<Signal> fields;
+        size_t at = text.find("[[message.field]]");
+        while (at != std::string::npos) {
+            const size_t end = text.find("[[message.field]]", at + 1);
+            std::string one = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+            one = one.substr(one.find('\n', one.find("name")) + 1);
+            fields.push_back(Field(one));
+            at = end;
+        }
+        ASSERT_EQ(static_cast<size_t>(count), fields.size());
+        auto maskAt = [](const Signal& field, unsigned byte) {
+            const unsigned end = field.type == kSignalStr && field.length == 0 ? 16 : field.byte + field.SpanBytes();
+            return byte >= field.byte && byte < end ? field.BitsInByte(byte) : 0u;
+        };
+        auto share = [&](size_t a, size_t b, unsigned byte) { return (maskAt(fields[a], byte) & maskAt(fields[b], byte)) != 0; };
+        bool overlaps = false;
+        for (size_t a = 0; a < fields.size(); ++a)
+            for (size_t b = a + 1; b < fields.size(); ++b)
+                for (unsigned byte = 0; byte < 16; ++byte)
+                    overlaps = overlaps || share(a, b, byte);
+        SignalDatabase database;
+        const std::vector<std::string> errors = Load(text, &database);
+        ASSERT_EQ(overlaps, !errors.empty()) << (errors.empty() ? "" : errors[0]);
+        overlapping += overlaps ? 1 : 0;
+        for (const std::string& error : errors) {
+            // Each names a field, one before it that it really overlaps, and a byte they share a bit in.
+            unsigned later = 0, earlier = 0, byte = 0;
+            ASSERT_EQ(3, sscanf(error.c_str() + error.find("field 'f"), "field 'f%u' overlaps field 'f%u' in byte %u",
+                                &later, &earlier, &byte)) << error;
+            EXPECT_LT(earlier, later) << error;
+            EXPECT_TRUE(share(later, earlier, byte)) << error;
+        }
+    }
+    // Both outcomes were tried often.
+    EXPECT_GT(overlapping, 100);
+    EXPECT_LT(overlapping, 300);
+}
+
 TEST(SignalCodec, EveryTypeInBothByteOrdersAtItsLimits)
 {
     struct Case { const char* keys; std::string bytes; long long raw; };
