@@ -103,18 +103,29 @@ TEST(TriggerRing, CapsOnCountAndBytesKeepTheNewestAndSayTheWindowWasCut)
     EXPECT_EQ("#1@5 cut: 3 4 5* end; #2@2001: 2000 2001* end;", byCount.log);
     EXPECT_EQ(3u, count.CapDropped());
 
+    // What a message costs: the element alone while the payload fits the
+    // string's own buffer; past that its heap block, in 16-byte steps.
+    EXPECT_EQ(sizeof(RecordedMessage), RingMessageBytes(At(0)));
+    RecordedMessage small = At(0, 10), large = At(0, 100);
+    EXPECT_EQ(sizeof(RecordedMessage), RingMessageBytes(small));
+    large.bytes.shrink_to_fit();
+    const size_t block = (large.bytes.capacity() + 1 + 16 + 15) / 16 * 16;
+    EXPECT_EQ(sizeof(RecordedMessage) + block, RingMessageBytes(large));
+    EXPECT_GE(block, 100u + 1 + 16);
+    EXPECT_LT(block, 100u + 1 + 16 + 16);
+
     // Exactly at the byte cap all stay; one byte over drops the oldest.
-    const size_t message = kRingMessageBytes + 10;
+    const size_t message = RingMessageBytes(At(0, 100));
     Files atCap;
     TriggerRing fits({ 1000, 0, 1, 100, 3 * message }, &atCap);
     for (uint64_t t = 0; t < 3; ++t)
-        fits.Add(At(t, 10), t == 2);
+        fits.Add(At(t, 100), t == 2);
     EXPECT_EQ("#1@2: 0 1 2*", atCap.log);
     EXPECT_EQ(0u, fits.CapDropped());
     Files overCap;
     TriggerRing over({ 1000, 0, 1, 100, 3 * message - 1 }, &overCap);
     for (uint64_t t = 0; t < 3; ++t)
-        over.Add(At(t, 10), t == 2);
+        over.Add(At(t, 100), t == 2);
     EXPECT_EQ("#1@2 cut: 1 2*", overCap.log);
     EXPECT_EQ(1u, over.CapDropped());
 
