@@ -11,6 +11,7 @@
 #include "common/FormatText.h"
 #include "velk/SharedBus.h"
 #include "common/ClosestWord.h"
+#include "common/Escapes.h"
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"
@@ -87,10 +88,13 @@ bool IsEnumName(const std::string& name)
     return true;
 }
 
+// C0, DEL, C1 and the bidirectional overrides: a name or unit holding one
+// could act on the terminal that shows it, or reorder the line around it.
 bool HasControl(const std::string& text)
 {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) < ' ' || c == 0x7f)
+    for (size_t at = 0; at < text.size(); ++at) {
+        unsigned point = 0;
+        if (static_cast<unsigned char>(text[at]) < ' ' || text[at] == 0x7f || HiddenControlAt(text, at, &point) != 0)
             return true;
     }
     return false;

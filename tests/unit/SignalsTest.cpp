@@ -132,6 +132,11 @@ TEST(SignalFile, EveryMistakeIsNamedAtItsLineAndColumn)
         { head + "byte = 0\ntype = \"u8\"\n[[message.field]]\nname = \"f\"\nbyte = 1\ntype = \"u8\"\n",
           "f.toml:8:1: name 'a.f' is given twice (first at line 4)" },
         { "title = \"rig\"\n", "f.toml:1:1: unknown key 'title' (expected message)" },
+        // C1 and the bidirectional overrides in names and units, as any control character.
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nunit = \"V\xc2\x9b\"\n", "f.toml:4:8: unit must not hold control characters" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"ON\xe2\x80\xae\" }\n",
+          "f.toml:4:14: an enum name must not hold control characters" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nunit = \"\\u2066V\"\n", "f.toml:4:8: unit must not hold" },
         // Where toml++ 3.3's whitespace table has holes: the ends of both.
         { "\xc2\xa1 = 1\n", "f.toml:1:1: TOML: " },
         { "a\xd2\x99 = 1\n", "f.toml:1:2: TOML: " },

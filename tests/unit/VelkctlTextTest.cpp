@@ -31,6 +31,9 @@ TEST(PayloadTexts, CodePageToUtf8WithControlsEscapedAndBadBytesMarked)
         { &kGbk, "\xff\xffz", "\\xff\\xffz" },
         { &kUtf8, "\xc3\xa9\xff\xe4\xbd\xa0", "\xc3\xa9\\xff\xe4\xbd\xa0" },               // é, a bad byte, 你
         { &kUtf8, "\xe4\xbd", "\\xe4\\xbd" },
+        // C1 (CSI among them) and the bidirectional overrides: escaped as any control.
+        { &kUtf8, "a\xc2\x9b" "2J\xe2\x80\xae" "b\xe2\x81\xa6", "a\\u009b2J\\u202eb\\u2066" },
+        { &kUtf8, "\xc2\xa0\xe2\x80\xaf", "\xc2\xa0\xe2\x80\xaf" },   // U+00A0, U+202F: text
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.text);
@@ -44,6 +47,11 @@ TEST(JsonLines, StringPayloadsCarryTheirTextAndAnAbsoluteTimeComesFirst)
     EXPECT_EQ("{\"t\":0.001500,\"delta_ms\":1.500,\"code\":\"30000201\",\"kind\":\"string\",\"length\":6,"
               "\"bytes\":\"cec2225c0aff\",\"text\":\"\xe6\xb8\xa9\\\"\\\\\\\\n\\\\xff\"}",
               FormatJsonLine(message, 1500, false, kGbk));
+    // Whatever a text holds, the line holds no byte a terminal acts on.
+    EXPECT_EQ("\"\\u009b\\u202e\\u0001\xc2\xa0\"", JsonString("\xc2\x9b\xe2\x80\xae\x01\xc2\xa0"));
+    message.bytes = "\xc2\x9b[2J\xe2\x80\xae";
+    const std::string line = FormatJsonLine(message, 0, false, kUtf8);
+    EXPECT_NE(std::string::npos, line.find("\"text\":\"\\\\u009b[2J\\\\u202e\"")) << line;
     message.kind = kArrayPayload;
     message.code = 0x30000401;
     EXPECT_EQ(std::string::npos, FormatJsonLine(message, 0, false, kGbk).find("text"));   // arrays are bytes only
