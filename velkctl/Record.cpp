@@ -7,6 +7,7 @@
 
 #include "velk/VelkApi.h"
 #include "common/Escapes.h"
+#include "common/FileName.h"
 #include "common/FormatText.h"
 #include "protocol/BusCounters.h"
 #include "windows/Clock.h"
@@ -90,7 +91,8 @@ void PrintRecordWarnings(bool losing, uint64_t expired, int end)
 int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& options)
 {
     const bool toStdout = options.path == "-";
-    const std::string name = toStdout ? "standard output" : QuotePath(options.path);
+    const std::string made = FileNameAsMade(options.path);   // the file Windows makes of the path
+    const std::string name = toStdout ? "standard output" : QuotePath(made);
     LineFile file;
     if (!file.Create(options.path)) {
         fprintf(stderr, "velkctl: cannot create %s: %s\n", name.c_str(), strerror(errno));
@@ -127,7 +129,7 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     std::string change = FormatCounterChange(before, after, &losing);
     std::string filtered = filtering ? FormatText(" (%" PRIu64 " filtered out)", sink.FilteredOutCount()) : "";
     fprintf(stderr, "velkctl: recorded %s%s to %s in %.3f s; bus: %s\n", CountOf(inFile, "message").c_str(),
-            filtered.c_str(), toStdout ? "standard output" : EscapeForDisplay(options.path).c_str(), seconds,
+            filtered.c_str(), toStdout ? "standard output" : EscapeForDisplay(made).c_str(), seconds,
             change.c_str());
     PrintRecordWarnings(losing, sink.Expired(), end);
     if (!written) {

@@ -11,6 +11,7 @@
 #include "client/InputFile.h"
 #include "client/ReceiveLoop.h"
 #include "common/Escapes.h"
+#include "common/FileName.h"
 #include "common/FormatText.h"
 #include "formats/RecordLine.h"
 #include "velkctl/TriggerFile.h"
@@ -40,7 +41,8 @@ public:
 
     std::string PathOf(unsigned number) const
     {
-        return trigger_.numbered ? NumberedRecordPath(options_.path, number) : options_.path;
+        // The name Windows gives the file, which the summary names.
+        return trigger_.numbered ? NumberedRecordPath(options_.path, number) : FileNameAsMade(options_.path);
     }
 
     // The first file with its header; false with why in *error.

@@ -1,6 +1,7 @@
 // Triggered recording's ring and windows. Pure logic.
 #include <gtest/gtest.h>
 
+#include "common/FileName.h"
 #include "velkctl/TriggerFile.h"
 #include "velkctl/TriggerRing.h"
 #include "common/FormatText.h"
@@ -161,6 +162,16 @@ TEST(TriggerFile, NumberedNamesKeepTheExtensionAndCommentsStayOneLine)
     EXPECT_EQ("C:rec-3.txt", NumberedRecordPath("C:rec.txt", 3));
     EXPECT_EQ(".rec-4", NumberedRecordPath(".rec", 4));
     EXPECT_EQ("dir/.rec-5.txt", NumberedRecordPath("dir/.rec.txt", 5));
+    // Windows drops the dots and spaces that end a name: numbered is what it makes.
+    EXPECT_EQ("trail-1", NumberedRecordPath("trail.", 1));
+    EXPECT_EQ("rec-2.txt", NumberedRecordPath("rec.txt. .", 2));
+    EXPECT_EQ("C:\\a.\\rec-3", NumberedRecordPath("C:\\a.\\rec ", 3));
+    EXPECT_EQ("trail", FileNameAsMade("trail."));
+    EXPECT_EQ("d. /t", FileNameAsMade("d. /t. "));
+    EXPECT_EQ("d/..", FileNameAsMade("d/.."));   // a last part of dots alone stays
+    EXPECT_EQ("C:.", FileNameAsMade("C:."));
+    EXPECT_EQ(".rec", FileNameAsMade(".rec"));
+    EXPECT_EQ("-", FileNameAsMade("-"));
 
     EXPECT_EQ("# triggered by 20000801 gt 1500\\n at 12.000345 (file 2; pre 5.000000 s, post 0.000000 s)",
               FormatTriggerHeader("20000801 gt 1500\n", 2, 12000345, 5000000, 0));
