@@ -269,6 +269,7 @@ TEST(SeqTrackers, CountGapsDuplicatesLateLinesAndNewRuns)
         { "a", "r1", 4, kSeqLate, false, 0 },         // one of them after all
         { "a", "r1", 4, kSeqDuplicate, false, 0 },
         { "a", "r1", 6, kSeqDuplicate, false, 0 },
+        { "a", "r1", 2, kSeqDuplicate, false, 0 },     // the newest before the gap stays seen
         { "b", "q", 40, kSeqInOrder, true, 0 },       // joined late: nothing before counted
         { "b", "q", 39, kSeqLate, false, 0 },
         { "a", "r1", 7, kSeqInOrder, false, 0 },
@@ -290,17 +291,38 @@ TEST(SeqTrackers, CountGapsDuplicatesLateLinesAndNewRuns)
         EXPECT_EQ(step.missing, event.missing);
     }
     const OriginCounts& a = tracker.Counts().at("a");
-    EXPECT_EQ(16u, a.received);
+    EXPECT_EQ(17u, a.received);
     EXPECT_EQ(2u + 2 * (W - 1) - 1, a.lost);
-    EXPECT_EQ(3u, a.duplicates);
+    EXPECT_EQ(4u, a.duplicates);
     EXPECT_EQ(3u, a.late);
     EXPECT_EQ(2u, a.runs);
     EXPECT_EQ(3u, a.jumps);
     OriginCounts total = tracker.Total();
-    EXPECT_EQ(18u, total.received);
+    EXPECT_EQ(19u, total.received);
     EXPECT_EQ(4u, total.late);
     EXPECT_EQ(3u, total.jumps);
     EXPECT_EQ(a.lost, total.lost);   // b's late line was never counted missing
+}
+
+// The window and the number of origins, in the figures the docs give.
+TEST(SeqTrackers, TheWindowIs65536NumbersAndTheOrigins1024)
+{
+    SeqTracker tracker;
+    EXPECT_EQ(kSeqInOrder, tracker.Note("a", "r", 10).verdict);
+    SeqEvent event = tracker.Note("a", "r", 10 + 65536);
+    EXPECT_EQ(kSeqGap, event.verdict);
+    EXPECT_EQ(65535u, event.missing);
+    EXPECT_EQ(kSeqLate, tracker.Note("a", "r", 11).verdict);                 // 65535 behind: still told
+    EXPECT_EQ(kSeqDuplicate, tracker.Note("a", "r", 9 + 65536 - 65535).verdict);
+    EXPECT_EQ(kSeqJump, tracker.Note("a", "r", 10 + 2 * 65536 + 1).verdict);   // 65537 ahead
+
+    SeqTracker many;
+    for (int i = 0; i < 1023; ++i)
+        many.Note("o" + std::to_string(i), "r", 1);
+    EXPECT_FALSE(many.Full("o1023"));
+    many.Note("o1023", "r", 1);
+    EXPECT_TRUE(many.Full("o1024"));
+    EXPECT_FALSE(many.Full("o0"));
 }
 
 TEST(BridgeRules, OwnLinesDuplicatesAndControlNeverReachTheBus)

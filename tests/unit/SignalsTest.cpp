@@ -406,6 +406,66 @@ TEST(SignalCodec, ArrayPayloadsFromFieldsOverABase)
     EXPECT_FALSE(BuildArrayPayload(pump, { "mode" }, "", &payload, &why));
 }
 
+// A bool is any of its bits set; it takes true, false, 0 and 1, and up to 8 bits.
+TEST(SignalCodec, BoolFieldsAtTheirLimits)
+{
+    const Signal flag = Field("byte = 0\nbit = 1\nbits = 2\ntype = \"bool\"\n");
+    for (const auto& bits : { std::make_pair('\x00', 0LL), std::make_pair('\x02', 1LL), std::make_pair('\x04', 1LL),
+                              std::make_pair('\x06', 1LL), std::make_pair('\xf9', 0LL) }) {
+        const DecodedSignal decoded = DecodeOne(flag, std::string(1, bits.first));
+        EXPECT_EQ(bits.second, decoded.raw) << static_cast<int>(bits.first);
+        EXPECT_EQ(static_cast<double>(bits.second), decoded.physical);
+    }
+    SignalRaw raw;
+    std::string why;
+    ASSERT_TRUE(EncodeSignalText(flag, "true", &raw, &why)) << why;
+    EXPECT_EQ(1, raw.integer);
+    ASSERT_TRUE(EncodeSignalText(flag, "false", &raw, &why)) << why;
+    EXPECT_EQ(0, raw.integer);
+    EXPECT_TRUE(EncodeSignalText(flag, "1", &raw, &why));
+    EXPECT_FALSE(EncodeSignalText(flag, "2", &raw, &why));
+    EXPECT_FALSE(EncodeSignalText(flag, "-1", &raw, &why));
+    EXPECT_FALSE(EncodeSignalText(flag, "on", &raw, &why));
+    EXPECT_EQ("a.f: 'on' is not a number, true or false", why);
+    EXPECT_FALSE(EncodeSignalText(Field("byte = 0\ntype = \"u8\"\n"), "true", &raw, &why));   // only a bool
+    std::string payload;
+    ASSERT_TRUE(BuildArrayPayload(MessageOf(flag), { "f=true" }, "\xff", &payload, &why)) << why;
+    EXPECT_EQ("\xfb", payload);   // its lowest bit set, the other kept
+    ASSERT_TRUE(BuildArrayPayload(MessageOf(flag), { "f=false" }, "\xff", &payload, &why)) << why;
+    EXPECT_EQ("\xf9", payload);
+
+    SignalDatabase database;
+    const std::string head = "[[message]]\ncode = \"30000401\"\nname = \"a\"\n[[message.field]]\nname = \"f\"\nbyte = 0\ntype = \"bool\"\n";
+    EXPECT_TRUE(Load(head + "bits = 8\n", &database).empty());
+    EXPECT_EQ(0u, Load(head + "bits = 9\n", &database)[0].find("f.toml:8:8: bits must be a whole number from 1 to 8"));
+}
+
+// The payload a send builds: as long as its fields need, and at most 64 KiB.
+TEST(SignalCodec, ArrayPayloadsReachSixtyFourKiBAndNoFurther)
+{
+    SignalDatabase database;
+    ASSERT_TRUE(Load("[[message]]\ncode = \"30000401\"\nname = \"m\"\n"
+                     "[[message.field]]\nname = \"tail\"\nbyte = 65534\ntype = \"str\"\n"
+                     "[[message.field]]\nname = \"word\"\nbyte = 3\ntype = \"u16\"\nendian = \"big\"\n"
+                     "[[message.field]]\nname = \"four\"\nbyte = 5\ntype = \"str\"\nlength = 4\n", &database).empty());
+    const SignalMessage& m = database.Messages()[0];
+    std::string payload, why;
+    ASSERT_TRUE(BuildArrayPayload(m, { "word=258" }, "", &payload, &why)) << why;
+    EXPECT_EQ(65534u, payload.size());                 // to the end of the fields that state their length
+    EXPECT_EQ(std::string("\x01\x02", 2), payload.substr(3, 2));
+    ASSERT_TRUE(BuildArrayPayload(m, { "tail=ab" }, "", &payload, &why)) << why;
+    EXPECT_EQ(65536u, payload.size());                 // exactly 64 KiB
+    EXPECT_EQ("ab", payload.substr(65534));
+    EXPECT_FALSE(BuildArrayPayload(m, { "tail=abc" }, "", &payload, &why));
+    EXPECT_EQ("m: the payload would be longer than 64 KiB", why);
+    ASSERT_TRUE(BuildArrayPayload(m, { "four=wxyz" }, std::string(10, '.'), &payload, &why)) << why;
+    EXPECT_EQ("wxyz", payload.substr(5, 4));
+    ASSERT_TRUE(BuildArrayPayload(m, { "four=xy" }, std::string(10, '.'), &payload, &why)) << why;
+    EXPECT_EQ(std::string("xy\0\0.", 5), payload.substr(5, 5));   // padded to its length, the byte after kept
+    EXPECT_FALSE(BuildArrayPayload(m, { "four=vwxyz" }, "", &payload, &why));
+    EXPECT_EQ("m.four: the text is 5 bytes, longer than the field's 4", why);
+}
+
 TEST(DatabaseResolver, PredicatesAndPostsFindSignalsThroughTheFile)
 {
     SignalDatabase database;
