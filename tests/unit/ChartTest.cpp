@@ -259,6 +259,7 @@ TEST(Decimation, ColumnsRegroupSpansAndTheStripAtTheirEdges)
     std::vector<Column> columns;
     strip.CopyEnding(1999, &columns);
     EXPECT_EQ((std::vector<double>{ 10, 0, 0, 0, 0, 0, 16, 0, 0, 19 }), Firsts(columns));
+    EXPECT_EQ(1u, columns[9].count);                    // 9 shares 19's slot, and was not taken
     strip.CopyEnding(1850, &columns);                   // before the newest: nothing past index 18 shows
     EXPECT_EQ((std::vector<double>{ 0, 10, 0, 0, 0, 0, 0, 16, 0, 0 }), Firsts(columns));
     // Sixteen columns on: every column between is emptied, the one at 16 too.
