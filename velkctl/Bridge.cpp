@@ -183,23 +183,17 @@ private:
     void HandleLine(uint64_t number, const std::string& text)
     {
         BridgeMessage message;
-        std::string error, topic;
-        size_t payloadAt = 0;
-        if (!options_.topicPrefix.empty() && !SplitTopicLine(text.data(), text.size(), &topic, &payloadAt)) {
-            ++in_.bad;
-            LineReport(number, "no topic: expected TOPIC PAYLOAD, as mosquitto_sub -v prints it");
-            return;
-        }
-        if (!ParseBridgeLine(text.data() + payloadAt, text.size() - payloadAt, &message, &error)) {
+        std::string error;
+        switch (ReadInputLine(text, options_.topicPrefix, &message, &error)) {
+        case kInputMessage:
+            break;
+        case kInputBad:
             ++in_.bad;
             LineReport(number, error);
             return;
-        }
-        // Before the seq is noted: a stranger's far-ahead seq must not make the rig's own lines look old.
-        if (!options_.topicPrefix.empty() &&
-            !TopicCarriesOrigin(topic, options_.topicPrefix, message.origin, &error)) {
+        case kInputOffTopic:
             ++in_.offTopic;
-            LineReport(number, FormatText("origin %s refused: %s", message.origin.c_str(), error.c_str()));
+            LineReport(number, error);
             return;
         }
         SeqEvent event;

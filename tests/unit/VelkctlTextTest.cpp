@@ -32,6 +32,9 @@ TEST(PayloadTexts, CodePageToUtf8WithControlsEscapedAndBadBytesMarked)
         { &kGbk, "\xff\xffz", "\\xff\\xffz" },
         { &kUtf8, "\xc3\xa9\xff\xe4\xbd\xa0", "\xc3\xa9\\xff\xe4\xbd\xa0" },               // é, a bad byte, 你
         { &kUtf8, "\xe4\xbd", "\\xe4\\xbd" },
+        // C1 (CSI among them) and the bidirectional overrides: escaped as any control.
+        { &kUtf8, "a\xc2\x9b" "2J\xe2\x80\xae" "b\xe2\x81\xa6", "a\\u009b2J\\u202eb\\u2066" },
+        { &kUtf8, "\xc2\xa0\xe2\x80\xaf", "\xc2\xa0\xe2\x80\xaf" },   // U+00A0, U+202F: text
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.text);
@@ -158,6 +161,16 @@ TEST(CsvRows, OneRowPerMessageQuotedAsRfc4180AndNeverAFormula)
     EXPECT_EQ("\"'\r1\"", CsvTextField("\r1"));
     for (const char* plain : { "<1", "A1", "?1", ",1", "\x0b" "1", "\n1", " =1", "1=", "" })
         EXPECT_EQ(CsvField(plain), CsvTextField(plain)) << plain;
+}
+
+// Whatever a text holds, a JSON line holds no byte a terminal acts on: C0,
+// C1 and the bidirectional overrides are escapes in it.
+TEST(JsonLines, NoControlCharacterGoesOutRaw)
+{
+    EXPECT_EQ("\"\\u009b\\u202e\\u0001\xc2\xa0\"", JsonString("\xc2\x9b\xe2\x80\xae\x01\xc2\xa0"));
+    const RecordedMessage message = { 0, 0x30000201, kStringPayload, 0, "\xc2\x9b[2J\xe2\x80\xae", 0 };
+    const std::string line = FormatJsonLine(message, 0, false, kUtf8);
+    EXPECT_NE(std::string::npos, line.find("\"text\":\"\\\\u009b[2J\\\\u202e\"")) << line;
 }
 
 } // namespace
