@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "protocol/PayloadLimits.h"
+#include "signals/MessageCheck.h"
+#include "signals/MessageState.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
 #include "velkctl/SignalTable.h"
@@ -71,6 +74,23 @@ void CheckDecoding(const SignalMessage& message, int32_t value, const std::strin
             FUZZ_CHECK(!HasControl(got.text));
         if (got.enumName != nullptr)
             FUZZ_CHECK(signal.EnumName(got.raw) == got.enumName);
+    }
+}
+
+// What a sender sends, the receive check takes: its counter counts, its checksum checks.
+void CheckSending(const SignalMessage& message)
+{
+    MessageState state;
+    std::string error;
+    if (!state.Start(message, nullptr, &error)) {
+        FUZZ_CHECK(!error.empty());   // a gbk init beyond ASCII, without an encoder
+        return;
+    }
+    MessageChecks checks;
+    for (int i = 0; i < 3; ++i) {
+        RecordedMessage sent = state.Next();
+        FUZZ_CHECK(sent.code == message.code && sent.bytes.size() <= kMaxPayloadBytes);
+        FUZZ_CHECK(!checks.Check(message, sent.value, sent.bytes).Any());
     }
 }
 
@@ -136,5 +156,6 @@ void FuzzSignalFile(const uint8_t* data, size_t size)
     for (const SignalMessage& message : database.Messages()) {
         CheckDecoding(message, value, whole);
         CheckDecoding(message, value, cut);
+        CheckSending(message);
     }
 }
