@@ -70,7 +70,7 @@ uint64_t LatenessStats::PercentileMicros(double fraction) const
 size_t SendSchedule::Add(uint64_t periodMicros)
 {
     Task task;
-    task.period = periodMicros != 0 ? periodMicros : 1;
+    task.period = periodMicros;
     tasks_.push_back(task);
     return tasks_.size() - 1;
 }
@@ -100,10 +100,10 @@ void SendSchedule::SetPeriod(size_t task, uint64_t periodMicros, uint64_t now)
 {
     Task& t = tasks_[task];
     if (!t.running) {
-        t.period = periodMicros != 0 ? periodMicros : 1;
+        t.period = periodMicros;
         return;
     }
-    const uint64_t period = periodMicros != 0 ? periodMicros : 1;
+    const uint64_t period = periodMicros;
     // The last deadline plus the new period; signed, since the first deadline may come before one period.
     const int64_t next = static_cast<int64_t>(t.next) - static_cast<int64_t>(t.period) + static_cast<int64_t>(period);
     t.period = period;

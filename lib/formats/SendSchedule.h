@@ -36,15 +36,16 @@ struct SendTiming {
 
 class SendSchedule {
 public:
-    // A message sent every periodMicros (more than 0), stopped until
-    // started; its index.
+    // A message sent every periodMicros, stopped until started; its index.
+    // 0: no period yet, to be set before it starts.
     size_t Add(uint64_t periodMicros);
-    // Starts it again, or for the first time: its first deadline is now + phase.
+    // Starts it again, or for the first time (its period more than 0): its
+    // first deadline is now + phase.
     void Start(size_t task, uint64_t now, uint64_t phaseMicros);
     void Stop(size_t task);
     bool Running(size_t task) const { return tasks_[task].running; }
     uint64_t Period(size_t task) const { return tasks_[task].period; }
-    // A new period, from the next deadline on: that deadline moves to the
+    // A new period (more than 0), from the next deadline on: that deadline moves to the
     // last one plus the new period (now, if that has passed).
     void SetPeriod(size_t task, uint64_t periodMicros, uint64_t now);
 
