@@ -20,6 +20,7 @@
 #include "velkctl/SessionRequest.h"
 #include "protocol/MessageCode.h"
 #include "signals/DatabaseResolver.h"
+#include "signals/MessageCheck.h"
 #include "signals/SignalSends.h"
 #include "velk/VelkResults.h"
 #include "velkctl/Replay.h"
@@ -43,7 +44,7 @@ public:
         : bus_(bus), window_(window), database_(signals), pages_(WindowsSignalCodePages()),
           resolver_(signals.SignalCount() > 0 ? new DatabaseResolver(signals, pages_) : nullptr),
           book_(resolver_.get(), [this](const RecordedMessage& message, bool expired) {
-              return FormatSessionMessage(message, expired, SystemCodePage(), Signals(message));
+              return WithFaults(FormatSessionMessage(message, expired, SystemCodePage(), Signals(message)));
           }),
           start_(ClockTicks()) {}
 
@@ -51,7 +52,11 @@ public:
 
     void Receive(UINT code, LPARAM dataWord) override
     {
-        if (finished_ || !book_.Wants(code)) {
+        // A code with a counter or checksum is checked whether or not it is wanted: a skip is judged on every message.
+        const SignalMessage* checked = resolver_ != nullptr ? database_.FindCode(code) : nullptr;
+        if (checked != nullptr && !HasChecks(*checked))
+            checked = nullptr;
+        if (finished_ || (!book_.Wants(code) && checked == nullptr)) {
             // Whatever a library keeps for a payload until it is fetched goes too.
             if (ClassifyCode(code) != kValueMessage) {
                 int length = 0;
@@ -61,6 +66,13 @@ public:
         }
         bool expired = false;
         RecordedMessage message = TakeMessage(bus_, code, dataWord, Now(), &expired);
+        faults_ = MessageFaults();
+        if (checked != nullptr && expired)
+            checks_.Forget(code);
+        else if (checked != nullptr)
+            faults_ = checks_.Check(*checked, message.value, message.bytes);
+        if (finished_ || !book_.Wants(code))
+            return;
         std::vector<std::string> lines;
         book_.Take(message, expired, &lines);
         Write(lines);
@@ -107,6 +119,14 @@ private:
                                           signal.enumName != nullptr ? *signal.enumName : std::string() });
         }
         return values;
+    }
+
+    // A message's JSON with what its check found wrong.
+    std::string WithFaults(std::string message) const
+    {
+        if (faults_.Any())
+            message.insert(message.size() - 1, ",\"faults\":" + FormatFaultsJson(faults_));
+        return message;
     }
 
     // Waits whose time is up are answered; at the end, once none waits, the session closes.
@@ -310,6 +330,8 @@ private:
     const SignalCodePages pages_;
     std::unique_ptr<DatabaseResolver> resolver_;
     SessionBook book_;
+    MessageChecks checks_;
+    MessageFaults faults_;      // of the message being taken
     const uint64_t start_;
     InputLines* input_ = nullptr;
     bool ending_ = false;       // no more requests: input ended or quit

@@ -3,10 +3,13 @@
 // edges and the scheduler's overrun rule.
 #include <gtest/gtest.h>
 
+#include "formats/CsvExport.h"
 #include "formats/SendSchedule.h"
 #include "signals/MessageCheck.h"
 #include "signals/MessageState.h"
 #include "signals/SignalFile.h"
+#include "tests/unit/HostCodePages.h"
+#include "velkctl/TopSignalCells.h"
 
 namespace {
 
@@ -256,4 +259,46 @@ TEST(SendSchedule, ALateSendIsSentOnceAndItsMissedDeadlinesCountedAsOverruns)
     stats.Add(20000000);
     EXPECT_EQ(20000000u, stats.PercentileMicros(1.0));
     EXPECT_EQ(0u, LatenessStats().PercentileMicros(0.99));
+}
+
+TEST(MessageChecks, TopMarksAFaultForAnIntervalAndExportHasACheckColumn)
+{
+    SignalDatabase database;
+    ASSERT_TRUE(Load(kFrame, &database).empty());
+    const SignalCodePages pages = { &kGbk, &kUtf8 };
+    const TopSignalCells cells(database, pages, nullptr);
+    TopTable table;
+    table.UseSignals(&cells);
+    MessageState state;
+    std::string error;
+    ASSERT_TRUE(state.Start(*database.FindMessage("m"), nullptr, &error));
+    auto receive = [&](const std::string& bytes) {
+        LatestValue latest;
+        latest.Set(kArrayPayload, 0, bytes.data(), static_cast<int32_t>(bytes.size()));
+        table.Receive(0x30000402, 0, latest);
+    };
+    const std::string first = state.Next().bytes;
+    receive(first);
+    receive(state.Next().bytes);
+    table.EndInterval(1000000, 1000000);
+    std::vector<TopLine> lines = table.Format(200, 100, 0, [](unsigned char) { return false; });
+    EXPECT_EQ(kTopChanged, lines[1].mark);
+    receive(first);   // the counter goes back: a repeat of sorts
+    table.EndInterval(2000000, 1000000);
+    lines = table.Format(200, 100, 0, [](unsigned char) { return false; });
+    EXPECT_EQ(kTopFaulty, lines[1].mark);
+    EXPECT_EQ('!', lines[1].text[0]);
+    EXPECT_NE(std::string::npos, lines[1].text.find("m.v      100  !cnt")) << lines[1].text;
+    EXPECT_EQ(std::string::npos, lines[2].text.find("!cnt"));
+    table.EndInterval(3000000, 1000000);
+    EXPECT_NE(kTopFaulty, table.Format(200, 100, 0, [](unsigned char) { return false; })[1].mark);
+
+    EXPECT_EQ("time,seconds,code,direction,type,channel,kind,value,text,bytes,length,name,signal,physical,unit,check",
+              FormatCsvHeader(nullptr, true, true));
+    RecordedMessage message = { 0, 0x30000402, kArrayPayload, 0, first };
+    CsvSignalCells row;
+    row.checkColumn = true;
+    row.check = "!crc";
+    const std::string text = FormatCsvRow(message, nullptr, kUtf8, &row);
+    EXPECT_EQ(",,,,!crc", text.substr(text.size() - 8));
 }
