@@ -24,6 +24,7 @@
 #include "signals/SignalSends.h"
 #include "velk/VelkResults.h"
 #include "velkctl/Replay.h"
+#include "velkctl/Simulate.h"
 #include "windows/Clock.h"
 #include "windows/InputLines.h"
 #include "windows/StopSignal.h"
@@ -46,7 +47,25 @@ public:
           book_(resolver_.get(), [this](const RecordedMessage& message, bool expired) {
               return WithFaults(FormatSessionMessage(message, expired, SystemCodePage(), Signals(message)));
           }),
-          start_(ClockTicks()) {}
+          start_(ClockTicks())
+    {
+        // A simulation of the signal file's messages, run when a request asks (docs/simulate.md).
+        if (!signals.Messages().empty()) {
+            simulation_.reset(new Simulation(signals, GbkFromUtf8));
+            if (!simulation_->Prepare("the signal file", &simulationError_))
+                simulation_.reset();
+            else
+                sender_.reset(new SimulationSender(bus, window, simulation_.get()));
+        }
+    }
+
+    ~SessionSink() override
+    {
+        if (simulation_ == nullptr)
+            return;
+        for (const std::string& line : simulation_->Summary())
+            fprintf(stderr, "velkctl: session: simulated %s\n", line.c_str());
+    }
 
     void Attach(InputLines* input) { input_ = input; }
 
@@ -90,6 +109,9 @@ public:
         if (message.message == kInputArrived)
             TakeInput();
     }
+
+    uint64_t DueTicks() override { return sender_ != nullptr && !finished_ ? sender_->DueTicks() : UINT64_MAX; }
+    void Due() override { sender_->SendDue(); }
 
     bool Tick() override
     {
@@ -190,8 +212,23 @@ private:
 
     void HandleLine(uint64_t number, const std::string& text)
     {
-        SessionRequest request;
+        // The simulation's requests first; what is none of them is the session's own.
+        SimulationRequest simulate;
         std::string error;
+        switch (ParseSimulationRequest(text, number, true, &simulate, &error)) {
+        case kSimulationRead:
+            Write(sender_ != nullptr ? sender_->Answer(simulate, number)
+                                     : FormatSimulationError(simulate, FormatText("line %llu: ", static_cast<unsigned long long>(number)) +
+                                                                           (simulationError_.empty() ? "a simulation needs a signal file (velkctl session --signals FILE)"
+                                                                                                     : simulationError_)));
+            return;
+        case kSimulationRefused:
+            Write(FormatSimulationError(simulate, error));
+            return;
+        case kSimulationNotOne:
+            break;
+        }
+        SessionRequest request;
         if (!ParseSessionRequest(text, number, resolver_.get(), &request, &error)) {
             Write(FormatErrorAnswer(request, error));
             return;
@@ -330,6 +367,9 @@ private:
     const SignalCodePages pages_;
     std::unique_ptr<DatabaseResolver> resolver_;
     SessionBook book_;
+    std::unique_ptr<Simulation> simulation_;
+    std::unique_ptr<SimulationSender> sender_;
+    std::string simulationError_;   // why the file's messages cannot be simulated
     MessageChecks checks_;
     MessageFaults faults_;      // of the message being taken
     const uint64_t start_;

@@ -36,31 +36,14 @@ const size_t kOutputBuffer = 1 << 16;
 // stdin lines as thread messages, sends at the sink's own deadlines.
 class SimulateSink : public MessageSink {
 public:
-    SimulateSink(const BusBinding& bus, HWND window, Simulation* simulation, bool endWithInput)
-        : bus_(bus), window_(window), simulation_(simulation), endWithInput_(endWithInput), start_(ClockTicks()),
-          rate_(ClockTicksPerSecond()) {}
+    SimulateSink(SimulationSender* sender, bool endWithInput) : sender_(sender), endWithInput_(endWithInput) {}
 
     void Attach(InputLines* input) { input_ = input; }
 
     void Receive(UINT, LPARAM) override {}
 
-    uint64_t DueTicks() override
-    {
-        uint64_t deadline = 0;
-        return !finished_ && simulation_->NextDue(&deadline) ? start_ + MicrosToTicks(deadline, rate_) : UINT64_MAX;
-    }
-
-    void Due() override
-    {
-        for (size_t sent = 0; sent < kSendsPerTurn; ++sent) {
-            uint64_t deadline = 0;
-            const uint64_t now = Now();
-            if (!simulation_->NextDue(&deadline) || deadline > now)
-                break;
-            size_t message = 0;
-            Post(simulation_->TakeDue(now, &message), message);
-        }
-    }
+    uint64_t DueTicks() override { return finished_ ? UINT64_MAX : sender_->DueTicks(); }
+    void Due() override { sender_->SendDue(); }
 
     void Idle() override
     {
@@ -80,24 +63,10 @@ public:
         return !finished_;
     }
 
-    uint64_t Now() const { return ClockMicrosSince(start_); }
-    bool Refused() const { return refused_; }
     bool OutputWasClosed() const { return outClosed_; }
     bool InputFailed() const { return inputFailed_; }
 
 private:
-    void Post(const RecordedMessage& message, size_t index)
-    {
-        const int result = PostRecordedMessage(bus_, window_, message);
-        if (result >= 0)
-            return;
-        simulation_->Refused(index);
-        if (!refused_)
-            fprintf(stderr, "velkctl: simulate: the bus refused a post of %08x: %s (%d); the summary counts them\n",
-                    static_cast<unsigned>(message.code), VelkResultText(result), result);
-        refused_ = true;
-    }
-
     void TakeInput()
     {
         if (input_ == nullptr)
@@ -112,16 +81,20 @@ private:
 
     void Handle(const InputItem& item)
     {
+        SimulationRequest request;
+        std::string error;
         switch (item.kind) {
         case InputItem::kLine:
-            HandleLine(item.number, item.text);
+            if (ParseSimulationRequest(item.text, item.number, false, &request, &error) == kSimulationRead)
+                Write(sender_->Answer(request, item.number));
+            else
+                Write(FormatSimulationError(request, error));
             break;
         case InputItem::kTooLong:
-            Write(FormatSimulationError(SimulationRequest(),
-                                        FormatText("line %llu: a request of %llu bytes is too long (at most %d)",
-                                                   static_cast<unsigned long long>(item.number),
-                                                   static_cast<unsigned long long>(item.length),
-                                                   static_cast<int>(kMaxRequestBytes))));
+            Write(FormatSimulationError(request, FormatText("line %llu: a request of %llu bytes is too long (at most %d)",
+                                                            static_cast<unsigned long long>(item.number),
+                                                            static_cast<unsigned long long>(item.length),
+                                                            static_cast<int>(kMaxRequestBytes))));
             break;
         case InputItem::kFailed:
             fprintf(stderr, "velkctl: simulate: cannot read standard input (%s)\n", item.text.c_str());
@@ -138,31 +111,6 @@ private:
     {
         input_ = nullptr;
         finished_ = finished_ || endWithInput_;
-    }
-
-    void HandleLine(uint64_t number, const std::string& text)
-    {
-        SimulationRequest request;
-        std::string error, members;
-        if (ParseSimulationRequest(text, number, false, &request, &error) != kSimulationRead) {
-            Write(FormatSimulationError(request, error));
-            return;
-        }
-        std::vector<RecordedMessage> sendNow;
-        if (!simulation_->Handle(request, Now(), &members, &sendNow, &error)) {
-            Write(FormatSimulationError(request, FormatText("line %llu: ", static_cast<unsigned long long>(number)) + error));
-            return;
-        }
-        for (const RecordedMessage& message : sendNow) {
-            const int result = PostRecordedMessage(bus_, window_, message);
-            if (result < 0) {
-                Write(FormatSimulationError(request, FormatText("line %llu: the bus refused the post: %s (%d)",
-                                                                static_cast<unsigned long long>(number),
-                                                                VelkResultText(result), result)));
-                return;
-            }
-        }
-        Write(FormatSimulationOk(request, members));
     }
 
     void Write(const std::string& line)
@@ -187,20 +135,67 @@ private:
                 strerror(errno));
     }
 
-    const BusBinding& bus_;
-    HWND window_;
-    Simulation* simulation_;
+    SimulationSender* sender_;
     bool endWithInput_;
-    const uint64_t start_;
-    const uint64_t rate_;
     InputLines* input_ = nullptr;
     bool finished_ = false;
-    bool refused_ = false;
     bool outClosed_ = false;
     bool inputFailed_ = false;
 };
 
 } // namespace
+
+SimulationSender::SimulationSender(const BusBinding& bus, HWND window, Simulation* simulation)
+    : bus_(bus), window_(window), simulation_(simulation), start_(ClockTicks()), rate_(ClockTicksPerSecond())
+{
+}
+
+uint64_t SimulationSender::Now() const
+{
+    return ClockMicrosSince(start_);
+}
+
+uint64_t SimulationSender::DueTicks()
+{
+    uint64_t deadline = 0;
+    return simulation_->NextDue(&deadline) ? start_ + MicrosToTicks(deadline, rate_) : UINT64_MAX;
+}
+
+void SimulationSender::SendDue()
+{
+    for (size_t sent = 0; sent < kSendsPerTurn; ++sent) {
+        uint64_t deadline = 0;
+        const uint64_t now = Now();
+        if (!simulation_->NextDue(&deadline) || deadline > now)
+            break;
+        size_t message = 0;
+        const RecordedMessage due = simulation_->TakeDue(now, &message);
+        const int result = PostRecordedMessage(bus_, window_, due);
+        if (result >= 0)
+            continue;
+        simulation_->Refused(message);
+        if (!refused_)
+            fprintf(stderr, "velkctl: simulation: the bus refused a post of %08x: %s (%d); the summary counts them\n",
+                    static_cast<unsigned>(due.code), VelkResultText(result), result);
+        refused_ = true;
+    }
+}
+
+std::string SimulationSender::Answer(const SimulationRequest& request, uint64_t lineNumber)
+{
+    const std::string line = FormatText("line %llu: ", static_cast<unsigned long long>(lineNumber));
+    std::vector<RecordedMessage> sendNow;
+    std::string members, error;
+    if (!simulation_->Handle(request, Now(), &members, &sendNow, &error))
+        return FormatSimulationError(request, line + error);
+    for (const RecordedMessage& message : sendNow) {
+        const int result = PostRecordedMessage(bus_, window_, message);
+        if (result < 0)
+            return FormatSimulationError(request, line + FormatText("the bus refused the post: %s (%d)",
+                                                                    VelkResultText(result), result));
+    }
+    return FormatSimulationOk(request, members);
+}
 
 int RunSimulate(const BusBinding& bus, HWND window, Simulation* simulation, const SimulateOptions& options)
 {
@@ -209,7 +204,8 @@ int RunSimulate(const BusBinding& bus, HWND window, Simulation* simulation, cons
     CatchStopRequests();
     FineTimerResolution resolution;
 
-    SimulateSink sink(bus, window, simulation, options.durationMicros == 0);
+    SimulationSender sender(bus, window, simulation);
+    SimulateSink sink(&sender, options.durationMicros == 0);
     // As the session's: the reader may be blocked in a read at the end, so it lives on.
     InputLines* input = new InputLines(GetCurrentThreadId(), kInputArrived, kMaxRequestBytes);
     if (!input->Start()) {
@@ -218,7 +214,7 @@ int RunSimulate(const BusBinding& bus, HWND window, Simulation* simulation, cons
         return kExitCrashed;
     }
     sink.Attach(input);
-    simulation->StartChosen(sink.Now());
+    simulation->StartChosen(sender.Now());
 
     ReceiveOptions receive = { 0, 0, options.durationMicros, kTickMicros, NULL };
     const int end = ReceiveBusMessages(bus, window, receive, &sink);
@@ -229,7 +225,7 @@ int RunSimulate(const BusBinding& bus, HWND window, Simulation* simulation, cons
         return kExitRefused;
     }
     std::string summary = FormatText("velkctl: simulate: %zu messages for %.3f s", simulation->Chosen().size(),
-                                     static_cast<double>(sink.Now()) / 1e6);
+                                     static_cast<double>(sender.Now()) / 1e6);
     if (stopped)
         summary += ", stopped";
     else if (end == kReceiveSessionEnded)
@@ -239,5 +235,5 @@ int RunSimulate(const BusBinding& bus, HWND window, Simulation* simulation, cons
         fprintf(stderr, "  %s\n", line.c_str());
     if (sink.OutputWasClosed() || sink.InputFailed())
         return kExitIo;
-    return sink.Refused() ? kExitRefused : kExitOk;
+    return sender.Refused() ? kExitRefused : kExitOk;
 }
