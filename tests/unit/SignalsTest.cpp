@@ -59,7 +59,7 @@ TEST(SignalFile, TheExampleRigLoadsDecodesAndShows)
     SignalDatabase database;
     std::vector<std::string> errors = Load(ReadFileText(CORVANE_SIGNALS_EXAMPLE), &database);
     ASSERT_TRUE(errors.empty()) << errors[0];
-    EXPECT_EQ("4 messages, 7 signals", SignalSummary(database));
+    EXPECT_EQ("6 messages, 11 signals", SignalSummary(database));
     EXPECT_EQ(100000u, database.FindMessage("motor.speed")->periodMicros);
     ASSERT_NE(nullptr, database.FindCode(0x30000401));
     EXPECT_EQ(nullptr, database.FindCode(0x30000402));
