@@ -5,11 +5,13 @@
         bus.post("pump.command", "START")
         m = w.wait()
 
-Timing is done in velkctl with the bus's own timestamps, not in Python."""
+velk.Node is a simulated device: handlers of messages and timers
+(velk/node.py, python -m velk.node). Timing is done in velkctl with the bus's own timestamps, not in Python."""
 
 from velk._message import Message
 from velk.bus import Bus, Subscription, Waiter
 from velk.errors import ExpectTimeout, VelkError
+from velk.node import Node
 
-__all__ = ["Bus", "Message", "Subscription", "Waiter", "ExpectTimeout", "VelkError"]
+__all__ = ["Bus", "Message", "Node", "Subscription", "Waiter", "ExpectTimeout", "VelkError"]
 __version__ = "0.1.0"
