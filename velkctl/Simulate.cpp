@@ -224,8 +224,8 @@ int RunSimulate(const BusBinding& bus, HWND window, Simulation* simulation, cons
         fprintf(stderr, "velkctl: simulate refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
-    std::string summary = FormatText("velkctl: simulate: %zu messages for %.3f s", simulation->Chosen().size(),
-                                     static_cast<double>(sender.Now()) / 1e6);
+    std::string summary = "velkctl: simulate: " + CountOf(simulation->Chosen().size(), "message") +
+                          FormatText(" for %.3f s", static_cast<double>(sender.Now()) / 1e6);
     if (stopped)
         summary += ", stopped";
     else if (end == kReceiveSessionEnded)

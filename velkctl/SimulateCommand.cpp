@@ -17,9 +17,10 @@ public:
 
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("file", file_, "the signal file: its messages with a period are sent")->required();
-        CLI::Option* only = command->add_option("--only", only_, "send only these messages, by name");
-        command->add_option("--except", except_, "send all but these messages")->excludes(only);
+        command->add_option("FILE", file_, "the signal file (TOML, docs/signals.md): its messages with a period are sent")
+            ->required();
+        CLI::Option* only = command->add_option("--only", only_, "send only these messages, by name")->type_name("NAME");
+        command->add_option("--except", except_, "send all but these messages")->type_name("NAME")->excludes(only);
         command->add_option("--duration", duration_, "end after this long, like 60s (then the end of input does not end it)");
         command->footer("Each message is sent from its init values, its counter counting and its checksum written,\n"
                         "until Ctrl+C, --duration or the end of standard input. Lines on standard input change it,\n"
