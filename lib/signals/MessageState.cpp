@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "protocol/PayloadLimits.h"
+
 namespace {
 
 uint64_t CounterMask(const Signal& signal)
@@ -9,26 +11,28 @@ uint64_t CounterMask(const Signal& signal)
     return signal.bits >= 64 ? ~0ULL : (1ULL << signal.bits) - 1;
 }
 
+// A string message's text in its encoding; refused, bytes untouched, when it does not go.
 bool EncodeText(const Signal& signal, const std::string& text, TextEncoder gbk, std::string* bytes,
                 std::string* error)
 {
-    if (signal.encoding == kEncodingUtf8) {
-        *bytes = text;
-        return true;
-    }
-    if (gbk != nullptr) {
-        if (gbk(text, bytes))
-            return true;
+    std::string encoded = text;
+    if (signal.encoding == kEncodingGbk && gbk != nullptr && !gbk(text, &encoded)) {
         *error = signal.name + ": '" + text + "' has a character GBK lacks";
         return false;
     }
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            *error = signal.name + ": only ASCII text can be written to a gbk message here";
-            return false;
+    if (signal.encoding == kEncodingGbk && gbk == nullptr) {
+        for (char c : text) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                *error = signal.name + ": only ASCII text can be written to a gbk message here";
+                return false;
+            }
         }
     }
-    *bytes = text;
+    if (encoded.size() > kMaxPayloadBytes) {
+        *error = signal.name + ": the text would be longer than 64 KiB";
+        return false;
+    }
+    bytes->swap(encoded);
     return true;
 }
 
