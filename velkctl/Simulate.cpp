@@ -36,13 +36,18 @@ const size_t kOutputBuffer = 1 << 16;
 // stdin lines as thread messages, sends at the sink's own deadlines.
 class SimulateSink : public MessageSink {
 public:
-    SimulateSink(SimulationSender* sender, bool endWithInput) : sender_(sender), endWithInput_(endWithInput) {}
+    SimulateSink(SimulationSender* sender, Simulation* simulation, bool endWithInput)
+        : sender_(sender), simulation_(simulation), endWithInput_(endWithInput) {}
 
     void Attach(InputLines* input) { input_ = input; }
 
     void Receive(UINT, LPARAM) override {}
 
-    uint64_t DueTicks() override { return finished_ ? UINT64_MAX : sender_->DueTicks(); }
+    uint64_t DueTicks() override
+    {
+        StartOnce();
+        return finished_ ? UINT64_MAX : sender_->DueTicks();
+    }
     void Due() override { sender_->SendDue(); }
 
     void Idle() override
@@ -67,8 +72,16 @@ public:
     bool InputFailed() const { return inputFailed_; }
 
 private:
+    // Once the window is registered, before any request is read: the schedules start then.
+    void StartOnce()
+    {
+        if (!simulation_->Started())
+            simulation_->StartChosen(sender_->Now());
+    }
+
     void TakeInput()
     {
+        StartOnce();
         if (input_ == nullptr)
             return;
         std::deque<InputItem> items;
@@ -136,6 +149,7 @@ private:
     }
 
     SimulationSender* sender_;
+    Simulation* simulation_;
     bool endWithInput_;
     InputLines* input_ = nullptr;
     bool finished_ = false;
@@ -205,7 +219,7 @@ int RunSimulate(const BusBinding& bus, HWND window, Simulation* simulation, cons
     FineTimerResolution resolution;
 
     SimulationSender sender(bus, window, simulation);
-    SimulateSink sink(&sender, options.durationMicros == 0);
+    SimulateSink sink(&sender, simulation, options.durationMicros == 0);
     // As the session's: the reader may be blocked in a read at the end, so it lives on.
     InputLines* input = new InputLines(GetCurrentThreadId(), kInputArrived, kMaxRequestBytes);
     if (!input->Start()) {
@@ -214,7 +228,6 @@ int RunSimulate(const BusBinding& bus, HWND window, Simulation* simulation, cons
         return kExitCrashed;
     }
     sink.Attach(input);
-    simulation->StartChosen(sender.Now());
 
     ReceiveOptions receive = { 0, 0, options.durationMicros, kTickMicros, NULL };
     const int end = ReceiveBusMessages(bus, window, receive, &sink);
