@@ -25,8 +25,11 @@ namespace {
 
 const UINT kInputArrived = WM_APP + 19;
 const size_t kLinesPerTurn = 256;
-// Sends made in one turn before input gets its look: a burst after a stall is this long at most.
+// Sends made in one turn before input gets its look: a burst after a stall
+// is this long at most, and sends due within the turn's time are waited for
+// in it.
 const size_t kSendsPerTurn = 256;
+const uint64_t kTurnMicros = 1000;
 // How soon the end of input ends a simulation without --duration.
 const uint64_t kTickMicros = 100000;
 const size_t kOutputBuffer = 1 << 16;
@@ -177,11 +180,17 @@ uint64_t SimulationSender::DueTicks()
 
 void SimulationSender::SendDue()
 {
+    const uint64_t turnEnd = Now() + kTurnMicros;
     for (size_t sent = 0; sent < kSendsPerTurn; ++sent) {
         uint64_t deadline = 0;
-        const uint64_t now = Now();
-        if (!simulation_->NextDue(&deadline) || deadline > now)
+        uint64_t now = Now();
+        if (!simulation_->NextDue(&deadline) || deadline > turnEnd)
             break;
+        // One close behind: waited for here rather than through a look at the queue.
+        while (now < deadline) {
+            SwitchToThread();
+            now = Now();
+        }
         size_t message = 0;
         const RecordedMessage due = simulation_->TakeDue(now, &message);
         const int result = PostRecordedMessage(bus_, window_, due);
