@@ -11,7 +11,14 @@ velk.Node is a simulated device: handlers of messages and timers
 from velk._message import Message
 from velk.bus import Bus, Subscription, Waiter
 from velk.errors import ExpectTimeout, VelkError
-from velk.node import Node
 
 __all__ = ["Bus", "Message", "Node", "Subscription", "Waiter", "ExpectTimeout", "VelkError"]
 __version__ = "0.1.0"
+
+
+def __getattr__(name):
+    # velk.Node on first use: `python -m velk.node` then runs the module once, as itself.
+    if name == "Node":
+        from velk.node import Node
+        return Node
+    raise AttributeError("module 'velk' has no attribute %r" % name)
