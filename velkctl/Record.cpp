@@ -10,7 +10,7 @@
 #include "common/FormatText.h"
 #include "protocol/BusCounters.h"
 #include "windows/Clock.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "client/InputFile.h"
 #include "windows/LineFile.h"
 #include "client/ReceiveLoop.h"

@@ -16,7 +16,7 @@
 #include "velkctl/TriggerRing.h"
 #include "protocol/BusCounters.h"
 #include "velk/VelkApi.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "velkctl/Record.h"
 #include "windows/Clock.h"
 #include "windows/LineFile.h"

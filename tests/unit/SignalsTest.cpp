@@ -313,6 +313,10 @@ TEST(DatabaseResolver, PredicatesAndPostsFindSignalsThroughTheFile)
     EXPECT_FALSE(evaluator.Holds(pump));
     pump.bytes.resize(4);
     EXPECT_FALSE(evaluator.Holds(pump));                // the field is cut off
+    // One decode serves a message in a row; the next message is its own.
+    EXPECT_FALSE(signals.Decoded(pump).empty());
+    RecordedMessage unknown = { 0, 0x30000402, kArrayPayload, 0, pump.bytes };
+    EXPECT_TRUE(signals.Decoded(unknown).empty());
     EXPECT_TRUE(ParsePredicate("motor.state eq FAULT", &signals, &predicate, &why)) << why;
     EXPECT_EQ(3, predicate.operand);
     EXPECT_FALSE(ParsePredicate("motor.state eq FALT", &signals, &predicate, &why));
