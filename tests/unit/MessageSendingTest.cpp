@@ -149,6 +149,11 @@ TEST(MessageState, TheCounterWrapsAtItsBitsAndTheChecksumIsWrittenAfterIt)
     EXPECT_EQ(Crc8(payload.substr(0, 3)), static_cast<uint8_t>(payload[3]));
     ASSERT_TRUE(BuildArrayPayload(*database.FindMessage("m"), { "crc=0" }, "", &payload, &error)) << error;
     EXPECT_EQ(0, payload[3]);
+    // A str field without length is the rest of the payload: a longer base's tail is not read into its text.
+    ASSERT_TRUE(Load("[[message]]\ncode = \"30000401\"\nname = \"t\"\n[[message.field]]\nname = \"s\"\nbyte = 1\n"
+                     "type = \"str\"\n", &database).empty());
+    ASSERT_TRUE(BuildArrayPayload(*database.FindMessage("t"), { "s=XY" }, "\x07" "ABCDEF", &payload, &error)) << error;
+    EXPECT_EQ("\x07XY", payload);
 }
 
 TEST(MessageChecks, BadChecksumsAndCountersThatSkipOrRepeatAreMarkedAtTheirEdges)
