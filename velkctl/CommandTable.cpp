@@ -19,6 +19,7 @@ std::unique_ptr<Command> MakePlotCommand();
 std::unique_ptr<Command> MakeTopCommand();
 std::unique_ptr<Command> MakeSignalsCommand();
 std::unique_ptr<Command> MakeSessionCommand();
+std::unique_ptr<Command> MakeSimulateCommand();
 
 const CommandRow kCommandTable[] = {
     { "clients", "list the registered windows: handle, mask, name, process id", kNeedsBus, MakeClientsCommand },
@@ -44,6 +45,8 @@ const CommandRow kCommandTable[] = {
       MakeSignalsCommand },
     { "session", "requests as JSON lines on stdin, answers on stdout: post, expect, collect, rate, ... for scripts",
       kNeedsBus, MakeSessionCommand },
+    { "simulate", "send the messages of a signal file on their periods, counters counting, checksums checking",
+      kNeedsBus, MakeSimulateCommand },
 };
 
 const size_t kCommandCount = sizeof kCommandTable / sizeof kCommandTable[0];

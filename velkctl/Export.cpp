@@ -11,6 +11,7 @@
 #include "velkctl/CommandOutcome.h"
 #include "formats/CsvExport.h"
 #include "client/SignalsOption.h"
+#include "signals/MessageCheck.h"
 #include "signals/SignalCsv.h"
 #include "client/InputFile.h"
 #include "windows/LineFile.h"
@@ -52,8 +53,12 @@ bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, c
     bool more = reader.Rewind() && reader.Next(&message);
     WallTime start;
     const WallTime* known = reader.Start(&start) ? &start : NULL;
+    bool checked = false;   // the check column, when the file has something to check
+    for (size_t i = 0; signals != NULL && i < signals->Messages().size() && !checked; ++i)
+        checked = HasChecks(signals->Messages()[i]);
+    MessageChecks checks;
     // LineFile ends each line with "\n".
-    csv->Add(kCsvByteOrderMark + FormatCsvHeader(known, signals != NULL) + '\r');
+    csv->Add(kCsvByteOrderMark + FormatCsvHeader(known, signals != NULL, checked) + '\r');
     for (; more; more = reader.Next(&message)) {
         if (!filter.Passes(message.code)) {
             ++*filteredOut;
@@ -67,8 +72,15 @@ bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, c
         std::vector<CsvSignalCells> cells = SignalCsvCells(*signals, message, pages);
         if (cells.empty())
             cells.push_back(CsvSignalCells());
-        for (const CsvSignalCells& one : cells)
+        const SignalMessage* named = checked ? signals->FindCode(message.code) : NULL;
+        const std::string marks = named != NULL && HasChecks(*named)
+                                      ? FormatFaultMarks(checks.Check(*named, message.value, message.bytes))
+                                      : std::string();
+        for (CsvSignalCells& one : cells) {
+            one.checkColumn = checked;
+            one.check = marks;
             csv->Add(FormatCsvRow(message, known, SystemCodePage(), &one) + '\r');
+        }
     }
     if (reader.Outcome() != kRecordRead) {
         fprintf(stderr, "velkctl: export: %s changed after it was checked: %s\n", recording.name.c_str(),

@@ -12,6 +12,7 @@
 #include "formats/JsonLine.h"
 #include "client/ReceiveLoop.h"
 #include "client/SignalsOption.h"
+#include "signals/MessageCheck.h"
 #include "signals/SignalText.h"
 #include "windows/StopSignal.h"
 #include "windows/SystemCodePage.h"
@@ -86,11 +87,18 @@ private:
         if (named.kind != kValueMessage)
             fetched.bytes = FetchPayload(bus_, dataWord, &fetched.length);
         std::string line = TextLine(code, dataWord, FetchedAlready, &fetched);
-        if (named.kind != kValueMessage && fetched.bytes == NULL)
+        if (named.kind != kValueMessage && fetched.bytes == NULL) {
+            checks_.Forget(code);
             return line;   // gone before it was fetched: nothing to decode
+        }
         std::string bytes(fetched.bytes != NULL ? fetched.bytes : "", static_cast<size_t>(fetched.length));
         DecodeMessage(named, static_cast<int32_t>(dataWord), bytes, pages_, &decoded_);
-        const std::string signals = FormatSignalsLine(decoded_);
+        std::string signals = FormatSignalsLine(decoded_);
+        if (HasChecks(named)) {
+            const std::string marks = FormatFaultMarks(checks_.Check(named, static_cast<int32_t>(dataWord), bytes));
+            if (!marks.empty())
+                signals = marks + "  " + signals;
+        }
         return line + "\n    " + (IsAscii(signals) ? signals : SystemFromUtf8(signals));
     }
 
@@ -139,9 +147,16 @@ private:
         if (time_ == kMonitorTimeAbsolute)
             time = FormatLocalTime(WallTimeAfter(wallStart_, message.micros));
         std::string line = FormatJsonLine(message, delta, expired, SystemCodePage(), time);
+        if (named != nullptr && expired)
+            checks_.Forget(code);
         if (named != nullptr && !expired) {
             DecodeMessage(*named, message.value, message.bytes, pages_, &decoded_);
-            line.insert(line.size() - 1, ",\"signals\":" + FormatSignalsJson(decoded_));
+            std::string members = ",\"signals\":" + FormatSignalsJson(decoded_);
+            const MessageFaults faults = HasChecks(*named) ? checks_.Check(*named, message.value, message.bytes)
+                                                           : MessageFaults();
+            if (faults.Any())
+                members += ",\"faults\":" + FormatFaultsJson(faults);
+            line.insert(line.size() - 1, members);
         }
         return line;
     }
@@ -159,6 +174,7 @@ private:
     const SignalDatabase* signals_;
     SignalCodePages pages_;
     std::vector<DecodedSignal> decoded_;   // kept, so a flood allocates nothing
+    MessageChecks checks_;
 };
 
 } // namespace

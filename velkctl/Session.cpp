@@ -16,9 +16,11 @@
 #include "velkctl/SessionRequest.h"
 #include "protocol/MessageCode.h"
 #include "signals/DatabaseResolver.h"
+#include "signals/MessageCheck.h"
 #include "signals/SignalSends.h"
 #include "velk/VelkResults.h"
 #include "velkctl/Replay.h"
+#include "velkctl/Simulate.h"
 #include "windows/Clock.h"
 #include "windows/SystemCodePage.h"
 
@@ -38,15 +40,37 @@ public:
         : bus_(bus), window_(window), pages_(WindowsSignalCodePages()),
           resolver_(signals.SignalCount() > 0 ? new DatabaseResolver(signals, pages_) : nullptr),
           book_(resolver_.get(), [this](const RecordedMessage& message, bool expired) {
-              return FormatSessionMessage(message, expired, SystemCodePage(), Signals(message));
+              return WithFaults(FormatSessionMessage(message, expired, SystemCodePage(), Signals(message)));
           }),
-          start_(ClockTicks()) {}
+          start_(ClockTicks())
+    {
+        // A simulation of the signal file's messages, run when a request asks (docs/simulate.md).
+        if (!signals.Messages().empty()) {
+            simulation_.reset(new Simulation(signals, GbkFromUtf8));
+            if (!simulation_->Prepare("the signal file", &simulationError_))
+                simulation_.reset();
+            else
+                sender_.reset(new SimulationSender(bus, window, simulation_.get()));
+        }
+    }
+
+    ~SessionHandler() override
+    {
+        if (simulation_ == nullptr)
+            return;
+        for (const std::string& line : simulation_->Summary())
+            fprintf(stderr, "velkctl: session: simulated %s\n", line.c_str());
+    }
 
     void Begin(OutputLines* output) override { out_ = output; }
 
     void Receive(UINT code, LPARAM dataWord) override
     {
-        if (finished_ || !book_.Wants(code)) {
+        // A code with a counter or checksum is checked whether or not it is wanted: a skip is judged on every message.
+        const SignalMessage* checked = resolver_ != nullptr ? resolver_->Database().FindCode(code) : nullptr;
+        if (checked != nullptr && !HasChecks(*checked))
+            checked = nullptr;
+        if (finished_ || (!book_.Wants(code) && checked == nullptr)) {
             // Whatever a library keeps for a payload until it is fetched goes too.
             if (ClassifyCode(code) != kValueMessage) {
                 int length = 0;
@@ -56,6 +80,13 @@ public:
         }
         bool expired = false;
         RecordedMessage message = TakeMessage(bus_, code, dataWord, Now(), &expired);
+        faults_ = MessageFaults();
+        if (checked != nullptr && expired)
+            checks_.Forget(code);
+        else if (checked != nullptr)
+            faults_ = checks_.Check(*checked, message.value, message.bytes);
+        if (finished_ || !book_.Wants(code))
+            return;
         std::vector<std::string> lines;
         book_.Take(message, expired, &lines);
         // What the reader is too slow for is dropped here, not kept without end.
@@ -64,6 +95,9 @@ public:
     }
 
     void Idle() override { Settle(); }
+
+    uint64_t DueTicks() override { return sender_ != nullptr && !finished_ ? sender_->DueTicks() : UINT64_MAX; }
+    void Due() override { sender_->SendDue(); }
 
     bool Tick() override
     {
@@ -122,6 +156,14 @@ private:
         return values;
     }
 
+    // A message's JSON with what its check found wrong.
+    std::string WithFaults(std::string message) const
+    {
+        if (faults_.Any())
+            message.insert(message.size() - 1, ",\"faults\":" + FormatFaultsJson(faults_));
+        return message;
+    }
+
     // Waits whose time is up are answered; at the end, once none waits, the session closes.
     void Settle()
     {
@@ -139,8 +181,23 @@ private:
 
     void HandleLine(uint64_t number, const std::string& text)
     {
-        SessionRequest request;
+        // The simulation's requests first; what is none of them is the session's own.
+        SimulationRequest simulate;
         std::string error;
+        switch (ParseSimulationRequest(text, number, true, &simulate, &error)) {
+        case kSimulationRead:
+            Write(sender_ != nullptr ? sender_->Answer(simulate, number)
+                                     : FormatSimulationError(simulate, FormatText("line %llu: ", static_cast<unsigned long long>(number)) +
+                                                                           (simulationError_.empty() ? "a simulation needs a signal file (velkctl session --signals FILE)"
+                                                                                                     : simulationError_)));
+            return;
+        case kSimulationRefused:
+            Write(FormatSimulationError(simulate, error));
+            return;
+        case kSimulationNotOne:
+            break;
+        }
+        SessionRequest request;
         if (!ParseSessionRequest(text, number, resolver_.get(), &request, &error)) {
             Write(FormatErrorAnswer(request, error));
             return;
@@ -258,6 +315,11 @@ private:
     const SignalCodePages pages_;
     std::unique_ptr<DatabaseResolver> resolver_;
     SessionBook book_;
+    std::unique_ptr<Simulation> simulation_;
+    std::unique_ptr<SimulationSender> sender_;
+    std::string simulationError_;   // why the file's messages cannot be simulated
+    MessageChecks checks_;
+    MessageFaults faults_;      // of the message being taken
     const uint64_t start_;
     OutputLines* out_ = nullptr;
     bool ending_ = false;       // no more requests: input ended or quit

@@ -24,7 +24,7 @@ public:
         command->add_option("NAME", name_, "show: the message or signal to show (motor.speed, status.pressure)");
         command->footer("Example:\n"
                         "  velkctl signals check rig.toml\n"
-                        "    4 messages, 7 signals; or each mistake as rig.toml:LINE:COLUMN: what is wrong\n"
+                        "    6 messages, 11 signals; or each mistake as rig.toml:LINE:COLUMN: what is wrong\n"
                         "  velkctl signals show rig.toml status");
     }
 

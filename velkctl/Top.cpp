@@ -157,6 +157,7 @@ private:
         case kTopChanged: return kChanged;
         case kTopSilent: return kSilent;
         case kTopBeyondLimit: return kLoss;
+        case kTopFaulty: return kLoss;
         case kTopLate: return kLate;
         default: return kPlain;
         }

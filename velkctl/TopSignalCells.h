@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "velkctl/TopTable.h"
+#include "signals/MessageCheck.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalDatabase.h"
 
@@ -21,6 +22,8 @@ public:
     // An expired payload has no signals: its row shows "(expired)" as ever.
     bool Cells(uint32_t code, const LatestValue& latest, std::vector<TopSignalCell>* cells) const override;
     uint64_t PeriodMicros(uint32_t code) const override;
+    // A checksum beyond the kept bytes is not judged: it is not there to judge.
+    unsigned Faults(uint32_t code, const LatestValue& latest) const override;
 
 private:
     std::string Shown(const std::string& text) const { return display_ != nullptr ? display_(text) : text; }
@@ -29,4 +32,5 @@ private:
     SignalCodePages pages_;
     DisplayText display_;
     mutable std::vector<DecodedSignal> decoded_;
+    mutable MessageChecks checks_;
 };

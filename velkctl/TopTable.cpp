@@ -7,6 +7,7 @@
 #include "common/FormatText.h"
 #include "formats/CodeArgument.h"
 #include "formats/CodeRows.h"
+#include "signals/MessageCheck.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ char MarkChar(TopMark mark)
     case kTopSilent: return '.';
     case kTopBeyondLimit: return '!';
     case kTopLate: return '~';
+    case kTopFaulty: return '!';
     default: return ' ';
     }
 }
@@ -83,6 +85,8 @@ void TopTable::Receive(uint32_t code, uint64_t micros, const LatestValue& messag
     if (!made && at->latest != message)
         at->changing = true;
     at->latest = message;
+    if (signals_ != nullptr)
+        at->faulting |= signals_->Faults(code, message);
     ++at->count;
     ++at->inInterval;
     at->lastMicros = micros;
@@ -96,6 +100,8 @@ void TopTable::EndInterval(uint64_t, uint64_t intervalMicros)
         row.inInterval = 0;
         row.changed = row.changing;
         row.changing = false;
+        row.faulted = row.faulting;
+        row.faulting = 0;
     }
 }
 
@@ -110,6 +116,8 @@ void TopTable::ClearCounts()
 
 TopMark TopTable::MarkOf(const Row& row, uint64_t now) const
 {
+    if (row.faulted != 0)
+        return kTopFaulty;
     const uint64_t period = signals_ != nullptr ? signals_->PeriodMicros(row.code) : 0;
     if (period != 0 && now > row.lastMicros && now - row.lastMicros > 2 * period)
         return kTopLate;
@@ -164,7 +172,14 @@ std::vector<TopLine> TopTable::Format(size_t width, size_t maxRows, uint64_t now
             std::string fixed = k == 0 ? text : std::string(1, ' ') + blank;
             fixed[0] = MarkChar(lineMark);
             fixed += Padded(CutToWidth(cell.name, nameWidth, isLeadByte), nameWidth) + "  ";
-            lines.push_back({ Fitted(fixed, cell.value, width, isLeadByte), lineMark });
+            std::string value = cell.value;
+            if (k == 0 && row.faulted != 0) {
+                MessageFaults faults;
+                faults.checksum = (row.faulted & kTopBadChecksum) != 0;
+                faults.counter = (row.faulted & kTopBadCounter) != 0;
+                value += "  " + FormatFaultMarks(faults);
+            }
+            lines.push_back({ Fitted(fixed, value, width, isLeadByte), lineMark });
         }
     }
     return lines;

@@ -22,6 +22,7 @@ enum TopMark {
     kTopSilent,    // silent for kTopSilentIntervals: dimmed, '.' in plain text
     kTopBeyondLimit,   // a signal beyond its min or max: '!' in plain text
     kTopLate,      // nothing for more than twice the signal file's period: '~' in plain text
+    kTopFaulty,    // a bad checksum or a counter that skipped in the last interval: '!', then "!crc" or "!cnt"
 };
 
 // One signal of a row's latest value, as a signal file names it.
@@ -40,7 +41,12 @@ public:
     virtual bool Cells(uint32_t code, const LatestValue& latest, std::vector<TopSignalCell>* cells) const = 0;
     // The cycle the file expects code in; 0 for none.
     virtual uint64_t PeriodMicros(uint32_t code) const = 0;
+    // A received message's checksum and counter checked (every message, in
+    // order): kTopBadChecksum and kTopBadCounter as they fail; 0 for none.
+    virtual unsigned Faults(uint32_t, const LatestValue&) const { return 0; }
 };
+
+enum : unsigned { kTopBadChecksum = 1, kTopBadCounter = 2 };
 
 struct TopLine {
     std::string text;
@@ -81,6 +87,8 @@ private:
         uint64_t lastMicros = 0;
         bool changing = true;      // changed in the interval running
         bool changed = false;      // changed in the last one
+        unsigned faulting = 0;     // kTopBadChecksum, kTopBadCounter in the interval running
+        unsigned faulted = 0;      // in the last one
         uint64_t silent = 0;       // intervals without a message since the last
     };
 

@@ -35,6 +35,9 @@ public:
         return handler_->Tick() && !outputFailed_;
     }
 
+    uint64_t DueTicks() override { return handler_->DueTicks(); }
+    void Due() override { handler_->Due(); }
+
     void ThreadMessage(const MSG& message) override
     {
         if (message.message == kInputArrived)

@@ -85,7 +85,7 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
             }
             // A queue that never empties must not hold off the clock.
             uint64_t now = ClockTicks();
-            if (running && (now >= nextTick || now >= end || StopRequested()))
+            if (running && (now >= nextTick || now >= end || now >= sink->DueTicks() || StopRequested()))
                 break;
         }
         if (!running)
@@ -96,6 +96,11 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
         if (now >= end) {
             how = kReceiveTimeUp;
             break;
+        }
+        const uint64_t due = sink->DueTicks();
+        if (now >= due) {
+            sink->Due();
+            continue;
         }
         if (now >= nextTick) {
             // Ticks missed while busy are skipped, not made up in a burst.
@@ -114,11 +119,25 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
             BusStatus(bus);
             nextLook = now + rate;
         }
+        // Too close to the sink's deadline to sleep: yield until it comes, on
+        // the clock alone (a look at the queue costs a trip to the server
+        // under Wine); messages wait that long at most.
+        DWORD dueMs = due != kNoDeadline ? MillisToSleepBefore(due) : INFINITE;
+        if (dueMs == 0) {
+            while (ClockTicks() < due && !StopRequested())
+                SwitchToThread();
+            continue;
+        }
         sink->Idle();
         HANDLE stop = StopEvent();
         uint64_t wake = nextTick < end ? nextTick : end;
-        MsgWaitForMultipleObjects(stop != NULL ? 1 : 0, &stop, FALSE, MillisUntil(wake < nextLook ? wake : nextLook, now),
-                                  QS_ALLINPUT);
+        DWORD waitMs = MillisUntil(wake < nextLook ? wake : nextLook, now);
+        const bool forDue = dueMs < waitMs;
+        if (forDue)
+            waitMs = dueMs;
+        const uint64_t began = ClockTicks();
+        if (MsgWaitForMultipleObjects(stop != NULL ? 1 : 0, &stop, FALSE, waitMs, QS_ALLINPUT) == WAIT_TIMEOUT && forDue)
+            NoteSleepEnded(began, waitMs);
     }
     bus.vUnregister(window);
     // What was queued before the window left is the bus's delivery too.

@@ -37,6 +37,11 @@ public:
     virtual bool Tick() { return true; }
     // A message posted to the thread rather than to a window.
     virtual void ThreadMessage(const MSG&) {}
+    // A deadline of the sink's own on ClockTicks (a simulation's next send),
+    // UINT64_MAX for none: the loop wakes for it between messages, to the
+    // clock's margin, and calls Due once it has come.
+    virtual uint64_t DueTicks() { return UINT64_MAX; }
+    virtual void Due() {}
 };
 
 // Returns how it ended, or the negative result of a failed registration.

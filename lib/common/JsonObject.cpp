@@ -57,7 +57,11 @@ private:
         }
         if (c == '{' || c == '[') {
             member->type = kJsonNested;
-            return Nested(depth + 1);
+            const size_t start = at_;
+            if (!Nested(depth + 1))
+                return false;
+            member->text.assign(text_ + start, at_ - start);
+            return true;
         }
         return Fail("expected a value");
     }

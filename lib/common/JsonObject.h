@@ -1,6 +1,7 @@
 // A strict reader of one JSON object on one line (RFC 8259, UTF-8), for
 // lines that come from the network. Only the top level is kept: strings
-// decoded, numbers as written, nested values checked and left out. Pure logic.
+// decoded, numbers as written, nested values checked and kept as their text
+// (to be read again by whoever wants them). Pure logic.
 #pragma once
 #include <stddef.h>
 #include <string>
@@ -11,7 +12,7 @@ enum JsonType { kJsonString, kJsonNumber, kJsonTrue, kJsonFalse, kJsonNull, kJso
 struct JsonMember {
     std::string key;
     JsonType type;
-    std::string text;       // a string decoded to UTF-8, a number's literal; empty for the others
+    std::string text;       // a string decoded to UTF-8, a number's literal, a nested value's JSON as written; empty for the others
 };
 
 // Arrays and objects nest at most this deep inside the top-level object.

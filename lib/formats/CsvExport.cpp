@@ -30,11 +30,11 @@ std::string RawColumns(const RecordedMessage& message, const WallTime* start, co
 
 } // namespace
 
-std::string FormatCsvHeader(const WallTime* start, bool signalColumns)
+std::string FormatCsvHeader(const WallTime* start, bool signalColumns, bool checkColumn)
 {
     std::string time = start != nullptr ? "time (UTC" + FormatUtcOffset(start->offsetMinutes) + ")" : "time";
     return time + ",seconds,code,direction,type,channel,kind,value,text,bytes,length" +
-           (signalColumns ? ",name,signal,physical,unit" : "");
+           (signalColumns ? ",name,signal,physical,unit" : "") + (signalColumns && checkColumn ? ",check" : "");
 }
 
 std::string FormatCsvRow(const RecordedMessage& message, const WallTime* start, const CodePage& codePage,
@@ -43,8 +43,9 @@ std::string FormatCsvRow(const RecordedMessage& message, const WallTime* start, 
     std::string row = RawColumns(message, start, codePage);
     if (cells == nullptr)
         return row;
-    return row + ',' + CsvTextField(cells->name) + ',' + CsvTextField(cells->signal) + ',' +
+    row += ',' + CsvTextField(cells->name) + ',' + CsvTextField(cells->signal) + ',' +
            (cells->number ? CsvField(cells->physical) : CsvTextField(cells->physical)) + ',' + CsvTextField(cells->unit);
+    return cells->checkColumn ? row + ',' + CsvTextField(cells->check) : row;
 }
 
 std::string CsvField(const std::string& text)

@@ -34,13 +34,17 @@ extern const char kCsvLineEnd[];         // CR LF
 // (its full name), physical (the number, an enum's name, true/false, a
 // text) and unit; a message has a row per signal, each with the raw
 // columns, and a code the file lacks one row with the four left empty.
+// When the file has counters or checksums a fifth, check, follows: "!crc",
+// "!cnt", both, or empty, on every row of the message.
 struct CsvSignalCells {
     std::string name, signal, physical, unit;   // UTF-8
     bool number = false;   // physical is a number: written as it is, a minus and all
+    bool checkColumn = false;
+    std::string check;
 };
 
 // The header row; start: when the recording started, null when not known.
-std::string FormatCsvHeader(const WallTime* start, bool signalColumns = false);
+std::string FormatCsvHeader(const WallTime* start, bool signalColumns = false, bool checkColumn = false);
 
 // One message's row, without its line end; string payloads decoded in
 // codePage; cells: its signal columns, null for none.

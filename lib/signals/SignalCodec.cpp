@@ -8,6 +8,7 @@
 #include "velk/SharedBus.h"
 #include "common/ClosestWord.h"
 #include "formats/NumberArgument.h"
+#include "signals/MessageState.h"
 
 namespace {
 
@@ -108,6 +109,15 @@ std::string WithUnit(double value, const Signal& signal)
 {
     std::string text = FormatText("%.15g", value);
     return signal.unit.empty() ? text : text + " " + signal.unit;
+}
+
+bool IsAscii(const std::string& text)
+{
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
 bool Refuse(std::string* error, const Signal& signal, const std::string& why)
@@ -253,6 +263,51 @@ int32_t ValueWord(const SignalRaw& raw)
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(raw.integer)));
 }
 
+void WriteFieldRaw(const Signal& field, const SignalRaw& raw, std::string* bytes)
+{
+    uint64_t bits = static_cast<uint64_t>(raw.integer);
+    if (field.type == kSignalF32) {
+        float real = static_cast<float>(raw.real);
+        uint32_t word;
+        memcpy(&word, &real, sizeof word);
+        bits = word;
+    } else if (field.type == kSignalF64) {
+        memcpy(&bits, &raw.real, sizeof bits);
+    }
+    WriteFieldBits(field, bits, bytes);
+}
+
+bool WriteFieldText(const Signal& field, const std::string& text, TextEncoder gbk, std::string* bytes,
+                    std::string* error)
+{
+    if (field.type != kSignalStr) {
+        SignalRaw raw;
+        if (!EncodeSignalText(field, text, &raw, error))
+            return false;
+        if (bytes->size() < field.byte + field.SpanBytes())
+            bytes->resize(field.byte + field.SpanBytes(), '\0');
+        WriteFieldRaw(field, raw, bytes);
+        return true;
+    }
+    std::string value = text;
+    if (field.encoding == kEncodingGbk && gbk != nullptr && !gbk(text, &value))
+        return Refuse(error, field, "'" + text + "' has a character GBK lacks");
+    if (field.encoding == kEncodingGbk && gbk == nullptr && !IsAscii(text))
+        return Refuse(error, field, "only ASCII text can be written to a gbk field here");
+    if (field.length != 0 && value.size() > field.length)
+        return Refuse(error, field, FormatText("the text is %zu bytes, longer than the field's %u", value.size(),
+                                               field.length));
+    if (field.length == 0 && field.byte + value.size() > kMaxPayloadBytes)
+        return Refuse(error, field, "the payload would be longer than 64 KiB");
+    // Without a length the text is the rest of the payload.
+    const size_t room = field.length != 0 ? field.length : value.size();
+    if (field.length == 0 || bytes->size() < field.byte + room)
+        bytes->resize(field.byte + room, '\0');
+    value.resize(room, '\0');
+    bytes->replace(field.byte, room, value);
+    return true;
+}
+
 bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::string>& assignments,
                        const std::string& base, std::string* payload, std::string* error, TextEncoder gbk)
 {
@@ -280,63 +335,28 @@ bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::stri
                 return false;
             }
         }
-        std::string value = assignment.substr(equals + 1);
-        if (field->type == kSignalStr && field->encoding == kEncodingGbk) {
-            std::string encoded;
-            if (gbk != nullptr && !gbk(value, &encoded))
-                return Refuse(error, *field, "'" + value + "' has a character GBK lacks");
-            if (gbk == nullptr) {
-                for (char c : value) {
-                    if (static_cast<unsigned char>(c) >= 0x80)
-                        return Refuse(error, *field, "only ASCII text can be written to a gbk field here");
-                }
-            } else {
-                value = encoded;
-            }
-        }
         fields.push_back(field);
-        values.push_back(value);
+        values.push_back(assignment.substr(equals + 1));
     }
-    size_t size = base.size();
+    std::string built = base;
+    if (base.empty() && !InitialPayload(message, gbk, &built, error))
+        return false;
+    size_t size = built.size();
     for (const Signal& field : message.signals)
         size = std::max<size_t>(size, field.byte + field.SpanBytes());
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i]->type == kSignalStr && fields[i]->length == 0)
-            size = std::max(size, fields[i]->byte + values[i].size());
-    }
     if (size > kMaxPayloadBytes) {
         *error = message.name + ": the payload would be longer than 64 KiB";
         return false;
     }
-    std::string built = base;
     built.resize(size, '\0');
+    bool checksumGiven = false;
     for (size_t i = 0; i < fields.size(); ++i) {
-        const Signal& field = *fields[i];
-        const std::string& value = values[i];
-        if (field.type == kSignalStr) {
-            if (field.length != 0 && value.size() > field.length)
-                return Refuse(error, field, FormatText("the text is %zu bytes, longer than the field's %u",
-                                                       value.size(), field.length));
-            const size_t room = field.length != 0 ? field.length : value.size();
-            std::string padded = value;
-            padded.resize(room, '\0');
-            built.replace(field.byte, room, padded);
-            continue;
-        }
-        SignalRaw raw;
-        if (!EncodeSignalText(field, value, &raw, error))
+        if (!WriteFieldText(*fields[i], values[i], gbk, &built, error))
             return false;
-        uint64_t bits = static_cast<uint64_t>(raw.integer);
-        if (field.type == kSignalF32) {
-            float real = static_cast<float>(raw.real);
-            uint32_t word;
-            memcpy(&word, &real, sizeof word);
-            bits = word;
-        } else if (field.type == kSignalF64) {
-            memcpy(&bits, &raw.real, sizeof bits);
-        }
-        WriteFieldBits(field, bits, &built);
+        checksumGiven = checksumGiven || fields[i]->checksum != nullptr;
     }
+    if (!checksumGiven)
+        WriteChecksum(message, &built);
     *payload = built;
     return true;
 }

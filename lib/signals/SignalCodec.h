@@ -37,13 +37,6 @@ void DecodeMessage(const SignalMessage& message, int32_t value, const std::strin
 // payload ends before the field does. Floats come as their bit pattern.
 bool ReadFieldBits(const Signal& field, const std::string& bytes, uint64_t* bits);
 
-// A raw value as the bus carries it.
-struct SignalRaw {
-    bool isFloat = false;
-    int64_t integer = 0;
-    double real = 0;
-};
-
 // physical -> raw: (physical - offset) / scale rounded to the nearest whole
 // raw value (halves away from zero), floats unrounded. Refused, with why in
 // *error naming the signal, outside min/max or when the raw value does not
@@ -62,12 +55,24 @@ int32_t ValueWord(const SignalRaw& raw);
 // none there. The system's converter (windows/SystemCodePage.h) or a test's.
 typedef bool (*TextEncoder)(const std::string& utf8, std::string* bytes);
 
+// A raw value into an array field's bits (a float as its bit pattern); the
+// bytes must reach to the field's end. The other bits stay.
+void WriteFieldRaw(const Signal& field, const SignalRaw& raw, std::string* bytes);
+
+// An array field's value from text into bytes: a number field's as
+// EncodeSignalText takes it; a str field's text in UTF-8, written as it is
+// to a utf-8 field and through gbk to a gbk one (ASCII only when gbk is
+// null), padded with NULs to its length, or, without one, the rest of the
+// payload. The bytes grow to reach the field's end.
+bool WriteFieldText(const Signal& field, const std::string& text, TextEncoder gbk, std::string* bytes,
+                    std::string* error);
+
 // An array message's payload from "field=value" assignments (values as
-// EncodeSignalText takes them; a str field's text in UTF-8, written as it
-// is to a utf-8 field and through gbk to a gbk one, ASCII only when gbk is
-// null). The bytes no assignment sets come from base, else zero; the
-// payload is as long as base or the message's last field, whichever is
-// longer (a str field without length: its text).
+// WriteFieldText takes them). The bytes no assignment sets come from base,
+// else from the fields' init values (zero without one); the payload is as
+// long as base or the message's last field, whichever is longer (a str
+// field without length: its text). The message's checksum, unless assigned
+// too, is then written over its bytes.
 bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::string>& assignments,
                        const std::string& base, std::string* payload, std::string* error,
                        TextEncoder gbk = nullptr);

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "protocol/MessageCode.h"
+#include "signals/Checksum.h"
 
 enum SignalType { kSignalU8, kSignalU16, kSignalU32, kSignalI8, kSignalI16, kSignalI32,
                   kSignalF32, kSignalF64, kSignalBool, kSignalStr };
@@ -44,6 +45,18 @@ bool SignalTypeOfName(const std::string& name, SignalType* type);
 unsigned SignalTypeBits(SignalType type);
 bool IsSignedType(SignalType type);
 bool IsFloatType(SignalType type);
+
+// A raw value as the bus carries it.
+struct SignalRaw {
+    bool isFloat = false;
+    int64_t integer = 0;
+    double real = 0;
+};
+
+// Bytes first to last of a payload, both counted.
+struct ByteRange {
+    unsigned first, last;
+};
 
 struct SignalEnumEntry {
     int64_t raw;
@@ -66,6 +79,16 @@ struct Signal {
     std::vector<SignalEnumEntry> enums;       // sorted by raw
     int line = 0, column = 0;                 // where the file states it
 
+    // How a sender writes it (signals/MessageState.h). init: the value
+    // before anyone sets it, raw (initText for a str signal, in UTF-8);
+    // without it raw 0 and empty text.
+    bool hasInit = false;
+    SignalRaw init;
+    std::string initText;
+    bool counter = false;                     // one more on every send, wrapping at its bits
+    const ChecksumKind* checksum = nullptr;   // array fields: computed over checksumBytes on every send
+    std::vector<ByteRange> checksumBytes;     // in the order they are summed
+
     // The enum's name of a raw value; null when none.
     const std::string* EnumName(int64_t raw) const;
     // The enum's raw value of a name (exact case); false when none.
@@ -87,6 +110,9 @@ struct SignalMessage {
     uint64_t periodMicros = 0;    // the expected cycle; 0 = none given
     std::vector<Signal> signals;
     int line = 0, column = 0;
+    // The signal that counts and the field that checks, as indexes into
+    // signals; -1 for none (a message has at most one of each).
+    int counterIndex = -1, checksumIndex = -1;
 
     // An array field by its name within the message; null when none.
     const Signal* FindField(const std::string& fieldName) const;

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "signals/SignalCodec.h"
 #include "signals/TomlText.h"
 
 #include "common/FormatText.h"
@@ -21,11 +22,11 @@ namespace {
 typedef std::vector<std::string> Words;
 
 const Words kMessageKeys = { "code", "name", "comment", "period" };
-const Words kValueKeys = { "unit", "scale", "offset", "min", "max", "signed", "enum" };
-const Words kStringKeys = { "encoding" };
+const Words kValueKeys = { "unit", "scale", "offset", "min", "max", "signed", "enum", "init", "counter" };
+const Words kStringKeys = { "encoding", "init" };
 const Words kArrayKeys = { "field" };
 const Words kFieldKeys = { "name", "byte", "type", "endian", "bit", "bits", "length", "encoding",
-                           "unit", "scale", "offset", "min", "max", "enum" };
+                           "unit", "scale", "offset", "min", "max", "enum", "init", "counter", "checksum" };
 
 Words Join(const Words& a, const Words& b)
 {
@@ -51,10 +52,11 @@ std::string List(const Words& words)
 const Words& FieldKeysOf(SignalType type)
 {
     static const Words common = { "name", "byte", "type" };
-    static const Words text = Join(common, { "length", "encoding" });
-    static const Words flag = Join(common, { "bit", "bits", "endian", "enum" });
-    static const Words real = Join(common, { "endian", "unit", "scale", "offset", "min", "max" });
-    static const Words whole = Join(common, { "bit", "bits", "endian", "unit", "scale", "offset", "min", "max", "enum" });
+    static const Words text = Join(common, { "length", "encoding", "init" });
+    static const Words flag = Join(common, { "bit", "bits", "endian", "enum", "init" });
+    static const Words real = Join(common, { "endian", "unit", "scale", "offset", "min", "max", "init" });
+    static const Words whole = Join(common, { "bit", "bits", "endian", "unit", "scale", "offset", "min", "max", "enum",
+                                              "init", "counter", "checksum" });
     if (type == kSignalStr)
         return text;
     if (type == kSignalBool)
@@ -106,6 +108,71 @@ const toml::source_region& Later(const toml::source_region& a, const toml::sourc
     return std::tie(a.begin.line, a.begin.column) > std::tie(b.begin.line, b.begin.column) ? a : b;
 }
 
+// A checksum's bytes: "0-6", "3", "0-2, 4-6"; ranges going up, each byte once.
+bool ParseByteRanges(const std::string& text, std::vector<ByteRange>* ranges, std::string* why)
+{
+    size_t at = 0;
+    auto blanks = [&]() {
+        while (at < text.size() && text[at] == ' ')
+            ++at;
+    };
+    auto number = [&](unsigned* value) {
+        const size_t start = at;
+        unsigned long n = 0;
+        while (at < text.size() && isdigit(static_cast<unsigned char>(text[at])) && n < kMaxPayloadBytes)
+            n = n * 10 + static_cast<unsigned long>(text[at++] - '0');
+        if (at == start || n >= kMaxPayloadBytes) {
+            *why = at == start ? "expected byte numbers like \"0-6\" or \"0-2, 4\""
+                               : FormatText("bytes are 0 to %d", static_cast<int>(kMaxPayloadBytes) - 1);
+            return false;
+        }
+        *value = static_cast<unsigned>(n);
+        return true;
+    };
+    for (;;) {
+        ByteRange range;
+        blanks();
+        if (!number(&range.first))
+            return false;
+        range.last = range.first;
+        blanks();
+        if (at < text.size() && text[at] == '-') {
+            ++at;
+            blanks();
+            if (!number(&range.last))
+                return false;
+        }
+        if (range.last < range.first) {
+            *why = FormatText("%u-%u goes down", range.first, range.last);
+            return false;
+        }
+        if (!ranges->empty() && range.first <= ranges->back().last) {
+            *why = "the ranges must go up, each byte once";
+            return false;
+        }
+        ranges->push_back(range);
+        blanks();
+        if (at == text.size())
+            return true;
+        if (text[at] != ',') {
+            *why = "expected ',' between ranges";
+            return false;
+        }
+        ++at;
+    }
+}
+
+// Why a key of sending does not fit a field of a type; empty when another reason applies.
+std::string SendKeyMisfit(const std::string& word, SignalType type, const std::string& typeText)
+{
+    const bool whole = !IsFloatType(type) && type != kSignalStr && type != kSignalBool;
+    if (word == "counter" && !whole)
+        return "counter does not fit a " + typeText + " field: a counter counts in an integer field";
+    if (word == "checksum" && !whole)
+        return "checksum does not fit a " + typeText + " field: it goes in a u8, u16 or u32 field";
+    return std::string();
+}
+
 class Loader {
 public:
     Loader(const std::string& fileName, std::vector<std::string>* errors) : fileName_(fileName), errors_(errors) {}
@@ -116,7 +183,15 @@ private:
     void Error(const toml::source_region& where, const std::string& what);
 
     bool LoadMessage(const toml::table& table, SignalMessage* message);
-    bool LoadField(const toml::table& table, const SignalMessage& message, Signal* field);
+    bool LoadField(const toml::table& table, const SignalMessage& message, Signal* field,
+                   toml::source_region* checksumWhere);
+    // init, counter and checksum: how a sender writes the signal.
+    bool LoadInit(const toml::node& node, Signal* signal);
+    bool LoadCounter(const toml::node& node, Signal* signal);
+    bool LoadChecksum(const toml::node& node, Signal* field, toml::source_region* bytesWhere);
+    bool CheckChecksumField(const toml::node& node, const Signal& field, const toml::node* initNode);
+    bool CheckSending(SignalMessage* message, const std::vector<toml::source_region>& fieldWhere,
+                      const std::vector<toml::source_region>& checksumWhere);
     // The keys unit scale offset min max enum, common to value messages and fields.
     bool LoadScaling(const std::string& key, const toml::node& node, Signal* signal, const toml::node** enumNode,
                      const toml::node** maxNode);
@@ -339,7 +414,117 @@ bool Loader::CheckScaling(Signal* signal, const toml::node* enumNode, const toml
     return good;
 }
 
-bool Loader::LoadField(const toml::table& table, const SignalMessage& message, Signal* field)
+bool Loader::LoadInit(const toml::node& node, Signal* signal)
+{
+    std::string why;
+    if (signal->type == kSignalStr) {
+        if (!String(node, "init", &signal->initText))
+            return false;
+        // A gbk text's bytes are known only where it is encoded (MessageState); UTF-8's now.
+        if (signal->length != 0 && signal->encoding == kEncodingUtf8 && signal->initText.size() > signal->length) {
+            Error(node.source(), FormatText("init is %zu bytes, longer than the field's %u", signal->initText.size(),
+                                            signal->length));
+            return false;
+        }
+        signal->hasInit = true;
+        return true;
+    }
+    bool encoded = false;
+    if (node.is_string()) {
+        encoded = EncodeSignalText(*signal, node.as_string()->get(), &signal->init, &why);
+    } else if (node.is_boolean() && signal->type == kSignalBool) {
+        signal->init.integer = node.as_boolean()->get() ? 1 : 0;
+        encoded = true;
+    } else if (node.is_integer() || node.is_floating_point()) {
+        double value;
+        if (!Number(node, "init", &value))
+            return false;
+        encoded = EncodePhysical(*signal, value, &signal->init, &why);
+    } else {
+        why = "init must be a number, or a name of the signal's enum";
+    }
+    if (!encoded) {
+        Error(node.source(), why.compare(0, 5, "init ") == 0 ? why : "init: " + why);
+        return false;
+    }
+    signal->hasInit = true;
+    return true;
+}
+
+bool Loader::LoadCounter(const toml::node& node, Signal* signal)
+{
+    if (!node.is_boolean()) {
+        Error(node.source(), "counter must be true or false");
+        return false;
+    }
+    signal->counter = node.as_boolean()->get();
+    return true;
+}
+
+bool Loader::LoadChecksum(const toml::node& node, Signal* field, toml::source_region* bytesWhere)
+{
+    const toml::table* table = node.as_table();
+    if (table == nullptr) {
+        Error(node.source(), "checksum must be a table like checksum = { kind = \"crc8\", bytes = \"0-6\" }");
+        return false;
+    }
+    bool good = true;
+    for (auto&& [key, value] : *table) {
+        const std::string word(key.str());
+        if (word != "kind" && word != "bytes") {
+            KeyError(key, { "kind", "bytes" }, "a checksum");
+            good = false;
+        }
+    }
+    const toml::node* kind = table->get("kind");
+    const toml::node* bytes = table->get("bytes");
+    if (kind == nullptr || bytes == nullptr) {
+        Error(node.source(), "a checksum needs kind and bytes, like checksum = { kind = \"crc8\", bytes = \"0-6\" }");
+        return false;
+    }
+    std::string text, why;
+    if (String(*kind, "kind", &text)) {
+        field->checksum = FindChecksumKind(text);
+        if (field->checksum == nullptr) {
+            Error(kind->source(), "unknown checksum kind '" + text + "' (expected " + ChecksumKindNames() + ")");
+            good = false;
+        }
+    } else {
+        good = false;
+    }
+    *bytesWhere = bytes->source();
+    if (!String(*bytes, "bytes", &text)) {
+        good = false;
+    } else if (!ParseByteRanges(text, &field->checksumBytes, &why)) {
+        Error(bytes->source(), "bytes \"" + text + "\": " + why);
+        good = false;
+    }
+    return good;
+}
+
+// What the loop over a checksum field's keys cannot tell alone: its width and what else it is.
+bool Loader::CheckChecksumField(const toml::node& node, const Signal& field, const toml::node* initNode)
+{
+    bool good = true;
+    if (IsSignedType(field.type) || field.bits != static_cast<unsigned>(field.checksum->width)) {
+        Error(node.source(), FormatText("%s is %d bits: its field must be unsigned and %d bits wide, not %s in %u bits",
+                                        field.checksum->name, field.checksum->width, field.checksum->width,
+                                        SignalTypeName(field.type), field.bits));
+        good = false;
+    }
+    if (field.counter) {
+        Error(node.source(), "a field is a counter or a checksum, not both");
+        good = false;
+    }
+    if (initNode != nullptr) {
+        Error(initNode->source(), "init does not fit a checksum field: it is computed on every send");
+        good = false;
+    }
+    return good;
+}
+
+bool Loader::LoadField(const toml::table& table, const SignalMessage& message, Signal* field,
+                       toml::source_region* checksumWhere)
 {
     bool good = true;
     const toml::node* type = table.get("type");
@@ -365,12 +550,17 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     field->column = static_cast<int>(table.source().begin.column);
     const toml::node* enumNode = nullptr;
     const toml::node* maxNode = nullptr;
+    const toml::node* initNode = nullptr;
+    const toml::node* checksumNode = nullptr;
     const Words& fits = typeKnown ? FieldKeysOf(field->type) : kFieldKeys;
     for (auto&& [key, value] : table) {
         const std::string word(key.str());
         if (!Contains(fits, word)) {
+            const std::string misfit = SendKeyMisfit(word, field->type, typeText);
             if (word == "enum" && IsFloatType(field->type))
                 Error(key.source(), "enum does not fit a float field (" + typeText + ")");
+            else if (!misfit.empty())
+                Error(key.source(), misfit);
             else
                 KeyError(key, fits, "a " + (typeKnown ? typeText : std::string("field")) + " field");
             good = false;
@@ -417,6 +607,13 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
                 good = false;
             }
             field->encoding = text == "utf-8" ? kEncodingUtf8 : kEncodingGbk;
+        } else if (word == "init") {
+            initNode = &value;
+        } else if (word == "counter") {
+            good = LoadCounter(value, field) && good;
+        } else if (word == "checksum") {
+            checksumNode = &value;
+            good = LoadChecksum(value, field, checksumWhere) && good;
         } else {
             good = LoadScaling(word, value, field, &enumNode, &maxNode) && good;
         }
@@ -424,6 +621,10 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     if (!typeKnown)
         return false;
     good = CheckScaling(field, enumNode, maxNode) && good;
+    if (checksumNode != nullptr && field->checksum != nullptr)
+        good = CheckChecksumField(*checksumNode, *field, initNode) && good;
+    else if (initNode != nullptr && good)
+        good = LoadInit(*initNode, field);
     const uint64_t end = static_cast<uint64_t>(field->byte) + (field->type == kSignalStr && field->length == 0 ? 1 : field->SpanBytes());
     if (byte != nullptr && end > kMaxPayloadBytes) {
         Error(byte->source(), FormatText("the field ends at byte %llu, past the 64 KiB an array holds",
@@ -477,6 +678,7 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
     self.type = message->kind == kStringPayload ? kSignalStr : kSignalI32;
     const toml::node* enumNode = nullptr;
     const toml::node* maxNode = nullptr;
+    const toml::node* initNode = nullptr;
     toml::source_region nameWhere = table.source();
     std::vector<toml::source_region> fieldWhere;
     for (auto&& [key, value] : table) {
@@ -516,6 +718,10 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
                 good = false;
             }
             self.encoding = text == "utf-8" ? kEncodingUtf8 : kEncodingGbk;
+        } else if (word == "init") {
+            initNode = &value;
+        } else if (word == "counter") {
+            good = LoadCounter(value, &self) && good;
         } else if (word != "field") {
             good = LoadScaling(word, value, &self, &enumNode, &maxNode) && good;
         }
@@ -525,6 +731,9 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
     if (message->kind != kArrayPayload) {
         good = CheckScaling(&self, enumNode, maxNode) && good;
         self.name = message->name;
+        if (initNode != nullptr && good)
+            good = LoadInit(*initNode, &self);
+        message->counterIndex = self.counter ? 0 : -1;
         message->signals.push_back(std::move(self));
         return CheckNames(*message, nameWhere, fieldWhere) && good;
     }
@@ -541,16 +750,20 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
         return false;
     }
     message->signals.reserve(list->size());
+    std::vector<toml::source_region> checksumWhere;
     for (const toml::node& node : *list) {
         Signal field;
-        if (LoadField(*node.as_table(), *message, &field)) {
+        toml::source_region bytesWhere;
+        if (LoadField(*node.as_table(), *message, &field, &bytesWhere)) {
             message->signals.push_back(std::move(field));
             fieldWhere.push_back(node.source());
+            checksumWhere.push_back(bytesWhere);
         } else {
             good = false;
         }
     }
     CheckOverlaps(*message, fieldWhere);
+    good = CheckSending(message, fieldWhere, checksumWhere) && good;
     return CheckNames(*message, nameWhere, fieldWhere) && good;
 }
 
@@ -580,6 +793,48 @@ bool Loader::CheckNames(const SignalMessage& message, const toml::source_region&
             Error(fieldWhere[i], FormatText("name '%s' is given twice (first at line %d)", field.name.c_str(),
                                             full.first->second));
             good = false;
+        }
+    }
+    return good;
+}
+
+// One counter and one checksum at most; the checksum's bytes inside the
+// message and beside it, never over it.
+bool Loader::CheckSending(SignalMessage* message, const std::vector<toml::source_region>& fieldWhere,
+                          const std::vector<toml::source_region>& checksumWhere)
+{
+    bool good = true;
+    uint64_t end = 0;   // the bytes every payload of the message has: a str without length counts none
+    for (const Signal& field : message->signals)
+        end = std::max<uint64_t>(end, field.byte + field.SpanBytes());
+    for (size_t i = 0; i < message->signals.size(); ++i) {
+        const Signal& field = message->signals[i];
+        int* index = field.counter ? &message->counterIndex : field.checksum != nullptr ? &message->checksumIndex : nullptr;
+        if (index == nullptr)
+            continue;
+        if (*index >= 0) {
+            const Signal& first = message->signals[static_cast<size_t>(*index)];
+            Error(fieldWhere[i], FormatText("a message has one %s: field '%s' (line %d) is one already",
+                                            field.counter ? "counter" : "checksum", first.fieldName.c_str(), first.line));
+            good = false;
+            continue;
+        }
+        *index = static_cast<int>(i);
+        if (field.checksum == nullptr)
+            continue;
+        for (const ByteRange& range : field.checksumBytes) {
+            if (range.last >= end) {
+                Error(checksumWhere[i], FormatText("byte %u is outside the message, whose fields end at byte %llu",
+                                                   range.last, static_cast<unsigned long long>(end) - 1));
+                good = false;
+                break;
+            }
+            if (range.first < field.byte + field.SpanBytes() && range.last >= field.byte) {
+                Error(checksumWhere[i], FormatText("bytes %u-%u cover the checksum itself (byte %u)", range.first,
+                                                   range.last, std::max(range.first, field.byte)));
+                good = false;
+                break;
+            }
         }
     }
     return good;

@@ -12,7 +12,7 @@ uint64_t g_ticksPerSecond;
 // the worst recent overshoot.
 int64_t g_sleepMargin = -1;
 
-const int64_t kLongestSleepMs = 50;
+const DWORD kLongestSleepMs = 50;
 
 // FILETIME counts 100 ns from 1601-01-01 UTC.
 const int64_t kFileTimeOf1970 = 116444736000000000LL;
@@ -75,39 +75,66 @@ FineTimerResolution::~FineTimerResolution()
         timeEndPeriod(1);
 }
 
+namespace {
+
+int64_t TicksPerMs()
+{
+    return static_cast<int64_t>(ClockTicksPerSecond()) / 1000;
+}
+
+int64_t SleepMargin()
+{
+    if (g_sleepMargin < 0)
+        g_sleepMargin = 2 * TicksPerMs();
+    return g_sleepMargin;
+}
+
+} // namespace
+
+DWORD MillisToSleepBefore(uint64_t deadlineTicks)
+{
+    const int64_t ticksPerMs = TicksPerMs();
+    const int64_t left = static_cast<int64_t>(deadlineTicks - ClockTicks());
+    if (left < SleepMargin() + ticksPerMs)
+        return 0;
+    return static_cast<DWORD>((left - SleepMargin()) / ticksPerMs);
+}
+
+void NoteSleepEnded(uint64_t beganTicks, DWORD ms)
+{
+    const int64_t ticksPerMs = TicksPerMs();
+    const int64_t late = static_cast<int64_t>(ClockTicks() - beganTicks) - static_cast<int64_t>(ms) * ticksPerMs;
+    int64_t margin = SleepMargin();
+    // Up at once, down slowly.
+    if (late > margin)
+        margin = late;
+    else
+        margin -= (margin - late) / 16;
+    if (margin < ticksPerMs / 2)
+        margin = ticksPerMs / 2;
+    if (margin > 2 * ticksPerMs)
+        margin = 2 * ticksPerMs;
+    g_sleepMargin = margin;
+}
+
 bool WaitForDeadline(uint64_t deadlineTicks)
 {
-    const int64_t ticksPerMs = static_cast<int64_t>(ClockTicksPerSecond()) / 1000;
-    const int64_t leastMargin = ticksPerMs / 2;
-    const int64_t mostMargin = 2 * ticksPerMs;
-    if (g_sleepMargin < 0)
-        g_sleepMargin = mostMargin;
     for (;;) {
         if (StopRequested())
             return false;
-        int64_t left = static_cast<int64_t>(deadlineTicks - ClockTicks());
-        if (left <= 0)
+        if (static_cast<int64_t>(deadlineTicks - ClockTicks()) <= 0)
             return true;
-        if (left < g_sleepMargin + ticksPerMs) {
+        DWORD sleepMs = MillisToSleepBefore(deadlineTicks);
+        if (sleepMs == 0) {
             SwitchToThread();
             continue;
         }
         // Short sleeps, so a stop request is seen soon.
-        int64_t sleepMs = (left - g_sleepMargin) / ticksPerMs;
         if (sleepMs > kLongestSleepMs)
             sleepMs = kLongestSleepMs;
-        uint64_t wake = ClockTicks() + static_cast<uint64_t>(sleepMs * ticksPerMs);
-        Sleep(static_cast<DWORD>(sleepMs));
-        // Up at once, down slowly.
-        int64_t late = static_cast<int64_t>(ClockTicks() - wake);
-        if (late > g_sleepMargin)
-            g_sleepMargin = late;
-        else
-            g_sleepMargin -= (g_sleepMargin - late) / 16;
-        if (g_sleepMargin < leastMargin)
-            g_sleepMargin = leastMargin;
-        if (g_sleepMargin > mostMargin)
-            g_sleepMargin = mostMargin;
+        const uint64_t began = ClockTicks();
+        Sleep(sleepMs);
+        NoteSleepEnded(began, sleepMs);
     }
 }
 

@@ -31,6 +31,14 @@ private:
 // overshoot (0.5 to 2 ms), so the wait neither ends late nor spins long.
 bool WaitForDeadline(uint64_t deadlineTicks);
 
+// The same margin for a loop that waits on more than the clock: the whole
+// milliseconds a wait may be asked for and still end before the deadline;
+// 0 when it is too close to sleep (then yield until it comes).
+DWORD MillisToSleepBefore(uint64_t deadlineTicks);
+// A wait of ms begun at beganTicks ran its full length: how late it ended
+// moves the margin (up at once, down slowly).
+void NoteSleepEnded(uint64_t beganTicks, DWORD ms);
+
 // Now, on the system's wall clock (to the microsecond where the system
 // keeps it so), with the local zone's offset at that time.
 WallTime WallClockNow();

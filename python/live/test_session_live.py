@@ -6,6 +6,8 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
+import time
 import xml.etree.ElementTree as ElementTree
 
 import pytest
@@ -108,3 +110,76 @@ def test_a_failing_example_reports_its_last_messages(tmp_path):
     assert "1 of those codes came, the last" in failing.find("failure").get("message"), output
     properties = {p.get("name"): p.get("value") for p in failing.iter("property")}
     assert " 20000801 value 5" in properties["velk_messages"], output
+
+
+def test_the_sessions_simulation_counts_checks_and_takes_a_set(bus):
+    bus.simulate(only=["motor.status"])
+    try:
+        first = bus.expect("motor.status.alive", eq=3, within=5.0).wait()
+        assert (first.signals["motor.status.current"], first.faults) == (0.4, {})
+        bus.set("motor.status.current", 2.5)
+        changed = bus.expect("motor.status.current", eq=2.5, within=2.0).wait()
+        assert changed.faults == {} and changed.time - first.time < 2.0
+        assert bus.describe("motor.status")["running"] is True
+        with pytest.raises(velk.VelkError, match="the simulation runs already"):
+            bus.simulate()
+        with pytest.raises(velk.VelkError, match="101 A is above its max 100 A"):
+            bus.set("motor.status.current", 101)
+    finally:
+        bus.stop()
+    time.sleep(0.2)
+    assert bus.collect(0x30000403, over=0.3) == []   # stopped
+
+
+def test_a_node_answers_requests_live_and_replayed(bus):
+    node = velk.Node(bus=BUS, signals=SIGNALS)
+    answered = []
+
+    @node.on("pump.request")
+    def answer(message):
+        request = message.labels["pump.request"]   # a raw value the enum lacks has no label: KeyError
+        answered.append(request)
+        node.send("motor.state", value="RUNNING" if request == "START" else "STOPPED")
+
+    with node:
+        running = bus.expect("motor.state", eq="RUNNING", within=5.0)
+        bus.post("pump.request", "START")
+        assert running.wait().labels == {"motor.state": "RUNNING"}
+        # The same from a recording replayed: the node cannot tell.
+        recording = os.path.join(tempfile.mkdtemp(), "requests.txt")
+        with open(recording, "w") as out:
+            out.write("# velk record 1\n0.000000 20001004 V 2\n")
+        stopped = bus.expect("motor.state", eq="STOPPED", within=10.0)
+        subprocess.run(velkctl("replay", recording), env=dict(os.environ, VELK_BUS_NAME=BUS), check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        stopped.wait()
+        # An unnamed raw value raises in the handler: reported, and the node answers the next.
+        bus.post(0x20001004, 7)
+        again = bus.expect("motor.state", eq="RUNNING", within=5.0)
+        bus.post("pump.request", "START")
+        again.wait()
+    assert answered == ["START", "STOP", "START"]
+    assert len(node.errors) == 1 and "KeyError: 'pump.request'" in node.errors[0][1]
+
+
+def test_the_node_fixture_and_the_motor_example(tmp_path):
+    env = dict(os.environ, PYTHONPATH=os.path.join(ROOT, "python"))
+    run = subprocess.run([sys.executable, "-B", "-m", "pytest", "-p", "velk.pytest_plugin", "-p", "no:cacheprovider",
+                          "--velk-bus", BUS + "n", "--velk-signals", SIGNALS,
+                          os.path.join(ROOT, "python", "examples", "test_motor.py")],
+                         cwd=str(tmp_path), env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+    assert run.returncode == 0, run.stdout.decode("utf-8", "replace")
+    # The motor of the docs, headless, answering a START with a speed ramping up.
+    node = subprocess.Popen([sys.executable, "-B", "-m", "velk.node", os.path.join(ROOT, "python", "examples", "motor_node.py"),
+                             "--bus", BUS + "m", "--signals", SIGNALS, "--simulate", "motor.speed", "motor.state",
+                             "--duration", "30"], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    try:
+        with velk.Bus(bus=BUS + "m", signals=SIGNALS) as rig:
+            rig.expect("motor.state", eq="STOPPED", within=20.0).wait()   # the node's simulation is up
+            running = rig.expect("motor.state", eq="RUNNING", within=10.0)
+            rig.post("pump.request", "START")
+            assert running.wait().labels == {"motor.state": "RUNNING"}
+            assert rig.expect("motor.speed", eq=1480, within=2.0).wait().signals == {"motor.speed": 1480}
+    finally:
+        node.terminate()
+        node.wait(timeout=30)

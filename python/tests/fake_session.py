@@ -8,6 +8,7 @@ import time
 
 VALUES = {}        # code -> value, the last posted
 VARIABLES = [0] * 64
+SUBSCRIPTIONS = []
 started = time.monotonic()
 
 
@@ -54,8 +55,10 @@ def main():
         elif op == "rate":
             answer(request, count=101, hz=49.5, span=2.0, over=2.0)
         elif op == "subscribe":
-            sys.stdout.write(json.dumps(dict(ev="msg", sub=1, **message("20000801", 7))) + "\n")
-            answer(request, sub=1)
+            SUBSCRIPTIONS.append(request.get("code"))
+            sub = len(SUBSCRIPTIONS)
+            sys.stdout.write(json.dumps(dict(ev="msg", sub=sub, **message("20000801", 7))) + "\n")
+            answer(request, sub=sub)
         elif op == "quit":
             answer(request)
             return 0

@@ -3,6 +3,7 @@
 import os
 import subprocess
 import sys
+import time
 import xml.etree.ElementTree as ElementTree
 
 import pytest
@@ -110,3 +111,41 @@ def test_junit_report_of_a_failing_test_holds_its_messages(tmp_path):
     cases = list(ElementTree.parse(str(report)).iter("testcase"))
     assert [case.find("error") is not None for case in cases] == [True, True], run.stdout.decode()
     assert "velkctl not found" in run.stdout.decode()
+
+
+def test_a_node_goes_on_after_a_handler_raises_and_reports_its_traceback(tmp_path):
+    node = velk.Node(bus="RIG1", velkctl=FAKE)
+    seen, ticks = [], []
+
+    @node.on(0x20000801)
+    def broken(message):
+        raise RuntimeError("broken handler")
+
+    @node.on(0x20000801)
+    def fine(message):
+        seen.append(message.value)
+
+    @node.every("20ms")
+    def tick():
+        ticks.append(time.monotonic())
+
+    with node:
+        deadline = time.monotonic() + 10
+        while (not seen or len(ticks) < 5) and time.monotonic() < deadline:
+            time.sleep(0.01)
+    assert seen == [7] and len(ticks) >= 5
+    assert [name for name, _ in node.errors] == ["test_a_node_goes_on_after_a_handler_raises_and_reports_its_traceback.<locals>.broken"]
+    assert 'raise RuntimeError("broken handler")' in node.errors[0][1]
+    with pytest.raises(ValueError):
+        node.every("5x")
+
+    # Headless: the script's nodes run for --duration; a handler that raised makes exit 1.
+    script = tmp_path / "device.py"
+    script.write_text("import velk\nnode = velk.Node()\n@node.on(0x20000801)\ndef answer(message):\n"
+                      "    raise KeyError(message.value)\n")
+    run = subprocess.run([sys.executable, "-B", "-m", "velk.node", str(script), "--velkctl", FAKE, "--duration", "0.5"],
+                         env=dict(os.environ, PYTHONPATH=os.path.dirname(HERE)), stdout=subprocess.PIPE,
+                         stderr=subprocess.PIPE, timeout=60)
+    said = run.stderr.decode("utf-8", "replace")
+    assert run.returncode == 1, said
+    assert "velk.node: answer raised, and the node goes on:" in said and "KeyError: 7" in said

@@ -5,11 +5,20 @@
         bus.post("pump.command", "START")
         m = w.wait()
 
-Timing is done in velkctl with the bus's own timestamps, not in Python."""
+velk.Node is a simulated device: handlers of messages and timers
+(velk/node.py, python -m velk.node). Timing is done in velkctl with the bus's own timestamps, not in Python."""
 
 from velk._message import Message
 from velk.bus import Bus, Subscription, Waiter
 from velk.errors import ExpectTimeout, VelkError
 
-__all__ = ["Bus", "Message", "Subscription", "Waiter", "ExpectTimeout", "VelkError"]
+__all__ = ["Bus", "Message", "Node", "Subscription", "Waiter", "ExpectTimeout", "VelkError"]
 __version__ = "0.1.0"
+
+
+def __getattr__(name):
+    # velk.Node on first use: `python -m velk.node` then runs the module once, as itself.
+    if name == "Node":
+        from velk.node import Node
+        return Node
+    raise AttributeError("module 'velk' has no attribute %r" % name)

@@ -4,9 +4,10 @@
 class Message:
     """One bus message: code, kind ("value", "string", "array"), value (value
     messages), bytes and text (payloads), time (seconds since the session
-    started, by the bus's timestamps), signals and labels (with a signal file)."""
+    started, by the bus's timestamps), signals and labels (with a signal file),
+    faults ("crc", "cnt": a bad checksum, a counter that skipped or repeated)."""
 
-    __slots__ = ("code", "kind", "value", "bytes", "text", "time", "signals", "labels", "expired")
+    __slots__ = ("code", "kind", "value", "bytes", "text", "time", "signals", "labels", "expired", "faults")
 
     def __init__(self, fields):
         self.code = int(fields["code"], 16)
@@ -18,6 +19,7 @@ class Message:
         self.signals = dict(fields.get("signals", {}))
         self.labels = dict(fields.get("labels", {}))
         self.expired = bool(fields.get("expired", False))
+        self.faults = dict(fields.get("faults", {}))
 
     def __str__(self):
         if self.kind == "value":
@@ -29,6 +31,8 @@ class Message:
         line = "%.6f %08x %s %s" % (self.time, self.code, self.kind, data)
         for name, value in self.signals.items():
             line += " %s=%s" % (name, self.labels.get(name, value))
+        for fault in self.faults:
+            line += " !" + fault
         return line
 
     def __repr__(self):

@@ -191,6 +191,7 @@ class Bus:
         self._changed = threading.Condition(self._lock)
         self._answers = {}
         self._queues = {}      # by subscription; events may come before subscribe's answer
+        self._listeners = {}   # by subscription: called with each message instead of queueing it
         self._closed = set()
         self.lost = 0          # events dropped from full subscription queues
         self._next_id = 1
@@ -277,7 +278,9 @@ class Bus:
             message = Message(line)
             self.recent.append(message)
             sub = line.get("sub")
-            if sub not in self._closed:
+            if sub in self._listeners:
+                self._listeners[sub](message)
+            elif sub not in self._closed:
                 queue = self._queues.setdefault(sub, collections.deque())
                 if len(queue) >= self._QUEUE_LIMIT:
                     queue.popleft()
@@ -444,3 +447,51 @@ class Bus:
         with self._lock:
             queue = self._queues.setdefault(answer["sub"], collections.deque())
         return Subscription(self, answer["sub"], queue)
+
+    def _listen(self, sub, listener):
+        """listener(message) for each event of the subscription from now on, those already queued first."""
+        with self._lock:
+            for message in self._queues.pop(sub, ()):
+                listener(message)
+            self._listeners[sub] = listener
+
+    # -- the simulation (docs/simulate.md): the session's own, of its signal file
+
+    def simulate(self, only=None, except_=None):
+        """Sends every message of the signal file that has a period, or those named in only, or all but except_."""
+        fields = {}
+        if only:
+            fields["only"] = " ".join(only)
+        if except_:
+            fields["except"] = " ".join(except_)
+        self._call("simulate", **fields)
+
+    def set(self, signal, value):
+        """A simulated signal's value from its next send on: a number, an enum name, true/false or a text."""
+        self._call("set", signal=signal, value=value)
+
+    def start(self, message=None, period=None):
+        """Starts sending a message (with a period in seconds when the file gives none), or every simulated one."""
+        fields = {"message": message} if message else {}
+        if period is not None:
+            fields["period"] = _duration(period, "period")
+        self._call("start", **fields)
+
+    def stop(self, message=None):
+        """Stops sending a message, or every one."""
+        self._call("stop", **({"message": message} if message else {}))
+
+    def period(self, message, seconds):
+        """A message's new period, from its next deadline on."""
+        self._call("period", message=message, period=_duration(seconds, "period"))
+
+    def send(self, message, **values):
+        """Sends a message of the signal file now: its fields set to values first (a value or string message
+        takes value=), its counter counting and its checksum written as in its periodic sends."""
+        self._call("send", message=message, values=values)
+
+    def describe(self, message):
+        """A message of the signal file: code (int), kind, period (seconds or None), running, signals."""
+        answer = self._call("describe", message=message)
+        return {"code": int(answer["code"], 16), "kind": answer["kind"], "period": answer["period"],
+                "running": answer["running"], "signals": answer["signals"]}

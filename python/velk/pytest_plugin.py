@@ -1,6 +1,6 @@
-"""pytest plugin: the velk_bus fixture, and a failing test's last messages
-in its report (a "velk messages" section, and the velk_messages property
-that pytest --junitxml writes)."""
+"""pytest plugin: the velk_bus and velk_node fixtures, and a failing test's
+last messages in its report (a "velk messages" section, and the
+velk_messages property that pytest --junitxml writes)."""
 
 import pytest
 
@@ -37,6 +37,24 @@ def velk_bus(request, _velk_session_bus):
     _velk_session_bus.recent.clear()
     request.node._velk_bus = _velk_session_bus
     return _velk_session_bus
+
+
+@pytest.fixture
+def velk_node(request):
+    """A started velk.Node on the test's bus and signal file, its own session; handlers added in the test
+    run at once. A handler that raised fails the test at its end, with the traceback."""
+    config = request.config
+    node = velk.Node(bus=config.getoption("--velk-bus"), signals=config.getoption("--velk-signals"),
+                     velkctl=config.getoption("--velkctl"))
+    try:
+        node.start()
+    except VelkError as error:
+        pytest.fail("velk: %s" % error, pytrace=False)
+    yield node
+    node.stop()
+    if node.errors:
+        pytest.fail("velk node: %d handler call%s raised:\n%s" % (len(node.errors), "" if len(node.errors) == 1 else "s",
+                                                             "\n".join(text for _, text in node.errors)), pytrace=False)
 
 
 @pytest.hookimpl(hookwrapper=True)

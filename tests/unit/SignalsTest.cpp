@@ -59,7 +59,7 @@ TEST(SignalFile, TheExampleRigLoadsDecodesAndShows)
     SignalDatabase database;
     std::vector<std::string> errors = Load(ReadFileText(CORVANE_SIGNALS_EXAMPLE), &database);
     ASSERT_TRUE(errors.empty()) << errors[0];
-    EXPECT_EQ("4 messages, 7 signals", SignalSummary(database));
+    EXPECT_EQ("6 messages, 11 signals", SignalSummary(database));
     EXPECT_EQ(100000u, database.FindMessage("motor.speed")->periodMicros);
     ASSERT_NE(nullptr, database.FindCode(0x30000401));
     EXPECT_EQ(nullptr, database.FindCode(0x30000402));
@@ -457,7 +457,7 @@ TEST(SignalCodec, ArrayPayloadsReachSixtyFourKiBAndNoFurther)
     EXPECT_EQ(65536u, payload.size());                 // exactly 64 KiB
     EXPECT_EQ("ab", payload.substr(65534));
     EXPECT_FALSE(BuildArrayPayload(m, { "tail=abc" }, "", &payload, &why));
-    EXPECT_EQ("m: the payload would be longer than 64 KiB", why);
+    EXPECT_EQ("m.tail: the payload would be longer than 64 KiB", why);   // names the field that went past
     ASSERT_TRUE(BuildArrayPayload(m, { "four=wxyz" }, std::string(10, '.'), &payload, &why)) << why;
     EXPECT_EQ("wxyz", payload.substr(5, 4));
     ASSERT_TRUE(BuildArrayPayload(m, { "four=xy" }, std::string(10, '.'), &payload, &why)) << why;

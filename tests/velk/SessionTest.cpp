@@ -57,7 +57,7 @@ TEST_F(Session, BadRequestsAreAnsweredWithTheirLineAndTheSessionGoesOn)
     struct Bad { const char* line; const char* answer; };
     const Bad bad[] = {
         { "not json", "{\"id\":null,\"ok\":false,\"error\":\"line 1: not JSON" },
-        { "{\"id\":2,\"op\":\"send\"}", "{\"id\":2,\"ok\":false,\"error\":\"line 2: unknown op 'send' (expected one of" },
+        { "{\"id\":2,\"op\":\"sned\"}", "{\"id\":2,\"ok\":false,\"error\":\"line 2: unknown op 'sned' (expected one of" },
         { "{\"id\":3,\"op\":\"post\",\"code\":\"20000801\",\"valeu\":6}",
           "{\"id\":3,\"ok\":false,\"error\":\"line 3: post takes no 'valeu' (it takes code signal value text bytes)\"}" },
         { "{\"id\":4,\"op\":\"unsubscribe\",\"sub\":9}", "{\"id\":4,\"ok\":false,\"error\":\"line 4: no subscription 9\"}" },

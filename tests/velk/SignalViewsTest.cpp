@@ -96,20 +96,23 @@ TEST_F(SignalViews, TopNamesEachSignalAndMarksLimitsAndLateness)
 
 TEST_F(SignalViews, ExportAddsARowPerSignalWithTheRawColumns)
 {
+    // The rig has a counter and a checksum (motor.status): the check column marks a bad checksum.
     std::string recording = WriteTempFile("# velk record 1\n0.000000 20001001 V -4\n0.100000 30000401 A 12ff0f00f100\n"
-                                          "0.200000 20001077 V 9\n");
+                                          "0.200000 20001077 V 9\n0.300000 30000403 A 28000000\n");
     std::vector<std::string> lines;
     ASSERT_EQ(0, RunVelkctl("export \"" + recording + "\" --out -" + kRig, &lines));
-    ASSERT_EQ(8u, lines.size());
-    EXPECT_EQ("\xEF\xBB\xBFtime,seconds,code,direction,type,channel,kind,value,text,bytes,length,name,signal,physical,unit",
-              lines[0]);
-    EXPECT_EQ(",0.000000,0x20001001,Write Value,ADC,1,value,-4,,,,motor.speed,motor.speed,-1,rpm", lines[1]);
+    ASSERT_EQ(11u, lines.size());
+    EXPECT_EQ("\xEF\xBB\xBFtime,seconds,code,direction,type,channel,kind,value,text,bytes,length,name,signal,physical,unit,"
+              "check", lines[0]);
+    EXPECT_EQ(",0.000000,0x20001001,Write Value,ADC,1,value,-4,,,,motor.speed,motor.speed,-1,rpm,", lines[1]);
     const std::string pump = ",0.100000,0x30000401,Read Value+Write Value,ARR,1,array,,,0x12ff0f00f100,6,pump.status,";
-    EXPECT_EQ(pump + "pump.status.mode,auto,", lines[2]);
-    EXPECT_EQ(pump + "pump.status.temperature,-0.1,degC", lines[4]);
-    EXPECT_EQ(pump + "pump.status.pressure,2.41,bar", lines[5]);
-    EXPECT_EQ(",0.200000,0x20001077,Write Value,ADC,119,value,9,,,,,,,", lines[6]);
-    EXPECT_NE(std::string::npos, lines[7].find("exported 3 messages"));
+    EXPECT_EQ(pump + "pump.status.mode,auto,,", lines[2]);
+    EXPECT_EQ(pump + "pump.status.temperature,-0.1,degC,", lines[4]);
+    EXPECT_EQ(pump + "pump.status.pressure,2.41,bar,", lines[5]);
+    EXPECT_EQ(",0.200000,0x20001077,Write Value,ADC,119,value,9,,,,,,,,", lines[6]);
+    EXPECT_EQ(",0.300000,0x30000403,Read Value+Write Value,ARR,3,array,,,0x28000000,4,motor.status,motor.status.current,"
+              "0.4,A,!crc", lines[7]);
+    EXPECT_NE(std::string::npos, lines[10].find("exported 4 messages"));
     DeleteFileA(recording.c_str());
 }
 

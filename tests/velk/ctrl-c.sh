@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Ctrl+C as Wine delivers it: SIGINT to a Windows program's process becomes
 # CTRL_C_EVENT (a terminal's Ctrl+C sends it). A recorder and a monitor stopped that way keep every message
-# the bus gave them, print their summary, exit 0 and leave the bus, which a
+# the bus gave them, print their summary, exit 0 and leave the bus (a
+# simulation too, with the summary of what it sent), which a
 # watch (also stopped by Ctrl+C at the end) keeps alive meanwhile. Every
 # wait is bounded. Run by ctest as velk_ctrl_c. Usage: ctrl-c.sh BIN_DIR
 set -euo pipefail
@@ -91,8 +92,17 @@ grep -q "^velkctl: monitor stopped: 500 messages shown in " "$work/monitor.err" 
 [ "$(lines_of "$work/monitor.out" ' 20001001      7$')" = 300 ] && [ "$(lines_of "$work/monitor.out" ' 30000203\[  1\] x$')" = 200 ] \
     || fail "the monitor lost lines: $(grep -c . "$work/monitor.out") lines"
 
+# A simulation stopped so sums up what it sent and leaves the bus too.
+start simulator simulate "$here/../../docs/signals-example.toml" --only motor.status --duration 10m
+corvane_wait_for 60 eval '[ "$(clients)" = 1 ]' || fail "the simulation never registered"
+sleep 1
+interrupt "$simulator" "simulate "
+[ "$status" = 0 ] || fail "the simulation exited $status after Ctrl+C: $(cat "$work/simulator.err")"
+grep -q "^velkctl: simulate: 1 message for .*, stopped" "$work/simulator.err" \
+    && grep -q "^  motor.status  sent [1-9][0-9]*, overruns " "$work/simulator.err" \
+    || fail "no summary of the simulation: $(cat "$work/simulator.err")"
 
-# Both left the bus the holder still keeps.
+# All left the bus the holder still keeps.
 kill -0 "$holder" 2>/dev/null || fail "the watch ended by itself"
 [ "$(clients)" = 0 ] || fail "still registered after Ctrl+C: $(velkctl clients)"
 
@@ -121,5 +131,5 @@ exec 7>&-
 interrupt "$holder" "counters --watch"
 [ "$status" = 0 ] || fail "the watch exited $status after Ctrl+C"
 
-[ $failures = 0 ] && echo "ok: Ctrl+C stopped a recorder, a monitor and a watch without losing a message, and a session whose output was not read"
+[ $failures = 0 ] && echo "ok: Ctrl+C stopped a recorder, a monitor, a simulation and a watch without losing a message, and a session whose output was not read"
 [ $failures = 0 ]

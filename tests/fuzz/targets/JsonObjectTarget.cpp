@@ -83,9 +83,14 @@ void FuzzJsonObject(const uint8_t* data, size_t size)
         case kJsonTrue: written += "true"; break;
         case kJsonFalse: written += "false"; break;
         case kJsonNull: written += "null"; break;
-        case kJsonNested: written += "[]"; break;
+        case kJsonNested:
+            // Kept as written, from its bracket to its own.
+            FUZZ_CHECK(member.text.size() >= 2 && (member.text[0] == '[' || member.text[0] == '{'));
+            FUZZ_CHECK(member.text.back() == (member.text[0] == '[' ? ']' : '}'));
+            written += member.text;
+            break;
         }
-        if (member.type != kJsonString && member.type != kJsonNumber)
+        if (member.type != kJsonString && member.type != kJsonNumber && member.type != kJsonNested)
             FUZZ_CHECK(member.text.empty());
     }
     written += "}";

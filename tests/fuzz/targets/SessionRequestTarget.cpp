@@ -4,6 +4,7 @@
 
 #include "formats/RecordLine.h"
 #include "velkctl/SessionRequest.h"
+#include "velkctl/SimulationRequest.h"
 #include "protocol/MessageCode.h"
 #include "tests/unit/FakeSignals.h"
 
@@ -48,11 +49,34 @@ void CheckTaken(const SessionRequest& request, const SignalResolver* signals)
 
 } // namespace
 
+// The simulation's requests, read first by the session: one kind or the
+// other, never both; a refusal names its line.
+void CheckSimulation(const std::string& line, uint64_t number, const std::string& prefix)
+{
+    SimulationRequest request;
+    SessionRequest session;
+    std::string error, sessionError;
+    const SimulationParse parsed = ParseSimulationRequest(line, number, true, &request, &error);
+    FUZZ_CHECK(parsed == kSimulationRead || (error.size() > prefix.size() && error.compare(0, prefix.size(), prefix) == 0));
+    if (parsed == kSimulationNotOne)
+        return;
+    FUZZ_CHECK(!ParseSessionRequest(line, number, nullptr, &session, &sessionError));
+    FUZZ_CHECK(!request.hasId || request.id <= kMaxSessionId);
+    if (parsed == kSimulationRead) {
+        FUZZ_CHECK(request.hasId);
+        FUZZ_CHECK(request.op != kSimulationPeriod || request.periodMicros > 0);
+        FUZZ_CHECK(request.only.empty() || request.except.empty());
+        for (const std::string& name : request.only)
+            FUZZ_CHECK(!name.empty() && name.find(' ') == std::string::npos);
+    }
+}
+
 void FuzzSessionRequest(const uint8_t* data, size_t size)
 {
     const std::string line = FuzzText(data, size);
     const uint64_t number = 1 + (size == 0 ? 0 : data[0]);
     const std::string prefix = "line " + std::to_string(number) + ": ";
+    CheckSimulation(line, number, prefix);
     const FakeSignals fake;
     bool takenWithout = false;
     SessionRequest without;

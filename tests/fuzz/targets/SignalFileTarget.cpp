@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "common/Escapes.h"
+#include "protocol/PayloadLimits.h"
+#include "signals/MessageCheck.h"
+#include "signals/MessageState.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
 #include "velkctl/SignalTable.h"
@@ -80,6 +83,23 @@ void CheckDecoding(const SignalMessage& message, int32_t value, const std::strin
     }
 }
 
+// What a sender sends, the receive check takes: its counter counts, its checksum checks.
+void CheckSending(const SignalMessage& message)
+{
+    MessageState state;
+    std::string error;
+    if (!state.Start(message, nullptr, &error)) {
+        FUZZ_CHECK(!error.empty());   // a gbk init beyond ASCII, without an encoder
+        return;
+    }
+    MessageChecks checks;
+    for (int i = 0; i < 3; ++i) {
+        RecordedMessage sent = state.Next();
+        FUZZ_CHECK(sent.code == message.code && sent.bytes.size() <= kMaxPayloadBytes);
+        FUZZ_CHECK(!checks.Check(message, sent.value, sent.bytes).Any());
+    }
+}
+
 } // namespace
 
 void FuzzSignalFile(const uint8_t* data, size_t size)
@@ -142,5 +162,6 @@ void FuzzSignalFile(const uint8_t* data, size_t size)
     for (const SignalMessage& message : database.Messages()) {
         CheckDecoding(message, value, whole);
         CheckDecoding(message, value, cut);
+        CheckSending(message);
     }
 }

@@ -1,0 +1,149 @@
+#include "signals/MessageState.h"
+
+#include <vector>
+
+#include "protocol/PayloadLimits.h"
+
+namespace {
+
+uint64_t CounterMask(const Signal& signal)
+{
+    return signal.bits >= 64 ? ~0ULL : (1ULL << signal.bits) - 1;
+}
+
+// A string message's text in its encoding; refused, bytes untouched, when it does not go.
+bool EncodeText(const Signal& signal, const std::string& text, TextEncoder gbk, std::string* bytes,
+                std::string* error)
+{
+    std::string encoded = text;
+    if (signal.encoding == kEncodingGbk && gbk != nullptr && !gbk(text, &encoded)) {
+        *error = signal.name + ": '" + text + "' has a character GBK lacks";
+        return false;
+    }
+    if (signal.encoding == kEncodingGbk && gbk == nullptr) {
+        for (char c : text) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                *error = signal.name + ": only ASCII text can be written to a gbk message here";
+                return false;
+            }
+        }
+    }
+    if (encoded.size() > kMaxPayloadBytes) {
+        *error = signal.name + ": the text would be longer than 64 KiB";
+        return false;
+    }
+    bytes->swap(encoded);
+    return true;
+}
+
+} // namespace
+
+bool InitialPayload(const SignalMessage& message, TextEncoder gbk, std::string* bytes, std::string* error)
+{
+    bytes->clear();
+    for (const Signal& field : message.signals)
+        if (bytes->size() < field.byte + field.SpanBytes())
+            bytes->resize(field.byte + field.SpanBytes(), '\0');
+    for (const Signal& field : message.signals) {
+        if (!field.hasInit)
+            continue;
+        if (field.type != kSignalStr)
+            WriteFieldRaw(field, field.init, bytes);
+        else if (!WriteFieldText(field, field.initText, gbk, bytes, error))
+            return false;
+    }
+    return true;
+}
+
+bool ComputeMessageChecksum(const Signal& field, const std::string& bytes, uint32_t* checksum)
+{
+    std::string summed;
+    for (const ByteRange& range : field.checksumBytes) {
+        if (range.last >= bytes.size())
+            return false;
+        summed.append(bytes, range.first, range.last - range.first + 1);
+    }
+    *checksum = ComputeChecksum(*field.checksum, reinterpret_cast<const uint8_t*>(summed.data()), summed.size());
+    return true;
+}
+
+void WriteChecksum(const SignalMessage& message, std::string* bytes)
+{
+    if (message.checksumIndex < 0)
+        return;
+    const Signal& field = message.signals[static_cast<size_t>(message.checksumIndex)];
+    uint32_t checksum = 0;
+    if (!ComputeMessageChecksum(field, *bytes, &checksum) || bytes->size() < field.byte + field.SpanBytes())
+        return;
+    SignalRaw raw;
+    raw.integer = checksum;
+    WriteFieldRaw(field, raw, bytes);
+}
+
+bool MessageState::Start(const SignalMessage& message, TextEncoder gbk, std::string* error)
+{
+    message_ = &message;
+    gbk_ = gbk;
+    word_ = 0;
+    bytes_.clear();
+    counter_ = 0;
+    if (message.counterIndex >= 0) {
+        const Signal& counter = message.signals[static_cast<size_t>(message.counterIndex)];
+        counter_ = static_cast<uint64_t>(counter.init.integer) & CounterMask(counter);
+    }
+    if (message.kind == kArrayPayload)
+        return InitialPayload(message, gbk, &bytes_, error);
+    const Signal& self = message.signals.front();
+    if (message.kind == kStringPayload)
+        return EncodeText(self, self.initText, gbk, &bytes_, error);
+    word_ = ValueWord(self.init);
+    return true;
+}
+
+bool MessageState::Set(const Signal& signal, const std::string& value, std::string* error)
+{
+    if (signal.checksum != nullptr) {
+        *error = signal.name + ": a checksum is computed on every send, not set";
+        return false;
+    }
+    if (message_->kind == kStringPayload)
+        return EncodeText(signal, value, gbk_, &bytes_, error);
+    if (message_->kind == kValueMessage) {
+        SignalRaw raw;
+        if (!EncodeSignalText(signal, value, &raw, error))
+            return false;
+        word_ = ValueWord(raw);
+        if (signal.counter)
+            counter_ = static_cast<uint64_t>(raw.integer) & CounterMask(signal);
+        return true;
+    }
+    // Written to a copy first: a refused value leaves the bytes as they were.
+    std::string bytes = bytes_;
+    if (!WriteFieldText(signal, value, gbk_, &bytes, error))
+        return false;
+    bytes_.swap(bytes);
+    if (signal.counter)
+        ReadFieldBits(signal, bytes_, &counter_);
+    return true;
+}
+
+RecordedMessage MessageState::Next()
+{
+    RecordedMessage message;
+    message.code = message_->code;
+    message.kind = message_->kind;
+    if (message_->counterIndex >= 0) {
+        const Signal& counter = message_->signals[static_cast<size_t>(message_->counterIndex)];
+        SignalRaw raw;
+        raw.integer = static_cast<int64_t>(counter_);
+        if (message_->kind == kValueMessage)
+            word_ = ValueWord(raw);
+        else
+            WriteFieldRaw(counter, raw, &bytes_);
+        counter_ = (counter_ + 1) & CounterMask(counter);
+    }
+    WriteChecksum(*message_, &bytes_);
+    message.value = word_;
+    message.bytes = bytes_;
+    return message;
+}

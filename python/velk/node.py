@@ -1,0 +1,254 @@
+"""velk.Node: a device of the rig written in Python, on its own `velkctl session`.
+
+    node = velk.Node()
+
+    @node.on("pump.request")              # a message or signal name, or a code
+    def answer(message):                  # a velk.Message, its signals decoded
+        if message.labels.get("pump.request") == "START":
+            node.set("motor.state", "RUNNING")
+
+    @node.every("100ms")
+    def tick():
+        node.send("motor.status", current=1.2)
+
+Run it headless, `python -m velk.node script.py --signals rig.toml`, or in
+pytest through the velk_node fixture. A handler that raises is reported with
+its traceback and the node goes on; node.errors keeps them. Messages are the
+bus's, whoever sent them: a device, velkctl replay or velkctl simulate."""
+
+import argparse
+import heapq
+import itertools
+import os
+import queue
+import runpy
+import sys
+import threading
+import time
+import traceback
+
+from velk.bus import Bus
+from velk.errors import VelkError
+
+_UNITS = (("us", 1e-6), ("ms", 1e-3), ("s", 1.0), ("m", 60.0), ("h", 3600.0))
+
+
+def seconds_of(period):
+    """A period as seconds: a number, or a duration as velkctl writes it ("100ms", "2s")."""
+    if isinstance(period, (int, float)) and not isinstance(period, bool):
+        value = float(period)
+    else:
+        text = str(period).strip()
+        value = None
+        for unit, scale in _UNITS:
+            if text.endswith(unit) and text[:-len(unit)].replace(".", "", 1).isdigit():
+                value = float(text[:-len(unit)]) * scale
+                break
+        if value is None and text.replace(".", "", 1).isdigit():
+            value = float(text)
+        if value is None:
+            raise ValueError("a period is seconds or a duration like '100ms', not %r" % (period,))
+    if not value > 0:
+        raise ValueError("a period must be more than 0, not %r" % (period,))
+    return value
+
+
+class Node:
+    """Handlers of messages and timers over one `velkctl session`.
+
+    bus, signals, velkctl: as velk.Bus takes them (start() may give them
+    instead). The node's thread calls the handlers one at a time."""
+
+    def __init__(self, bus=None, signals=None, velkctl=None):
+        self.bus_name, self.signals, self.velkctl = bus, signals, velkctl
+        self.bus = None
+        self.errors = []             # (handler name, traceback text) of each handler that raised
+        self._handlers = []          # (target, function)
+        self._timers = []            # (seconds, function)
+        self._events = queue.Queue()
+        self._thread = None
+        self._stopping = threading.Event()
+
+    # -- what it does -------------------------------------------------------
+
+    def on(self, target):
+        """@node.on(NAME or CODE): the function is called with each message of it."""
+        def register(function):
+            self._handlers.append((target, function))
+            if self.bus is not None:
+                self._subscribe(target, function)
+            return function
+        return register
+
+    def every(self, period):
+        """@node.every("100ms"): the function is called every period, on absolute deadlines; a late call is
+        made once, never several to catch up."""
+        seconds = seconds_of(period)
+
+        def register(function):
+            self._timers.append((seconds, function))
+            if self.bus is not None:
+                self._events.put(("timer", (seconds, function)))
+            return function
+        return register
+
+    def set(self, name, value):
+        """A simulated signal's value from its next send on (velk.Bus.set)."""
+        self._bus().set(name, value)
+
+    def send(self, name, **values):
+        """A message of the signal file sent now, its counter counting and its checksum written (velk.Bus.send)."""
+        self._bus().send(name, **values)
+
+    def _bus(self):
+        if self.bus is None:
+            raise VelkError("the node is not started")
+        return self.bus
+
+    # -- its life -----------------------------------------------------------
+
+    def start(self, bus=None, signals=None, velkctl=None):
+        """Opens its session and starts calling handlers on a thread of its own."""
+        if self.bus is not None:
+            return self
+        self.bus_name = bus or self.bus_name
+        self.signals = signals or self.signals
+        self.velkctl = velkctl or self.velkctl
+        opened = Bus(bus=self.bus_name, signals=self.signals, velkctl=self.velkctl)
+        opened.open()
+        self.bus = opened
+        try:
+            for target, function in self._handlers:
+                self._subscribe(target, function)
+        except Exception:
+            self.stop()
+            raise
+        self._stopping.clear()
+        self._thread = threading.Thread(target=self._run, name="velk.Node", daemon=True)
+        self._thread.start()
+        return self
+
+    def stop(self):
+        """Ends the calls (the one running finishes) and closes the session."""
+        self._stopping.set()
+        self._events.put(("stop", None))
+        if self._thread is not None and self._thread is not threading.current_thread():
+            self._thread.join(timeout=10)
+        self._thread = None
+        if self.bus is not None:
+            self.bus.close()
+            self.bus = None
+
+    def run(self, duration=None):
+        """start(), then calls handlers until Ctrl+C or duration seconds; then stop()."""
+        self.start()
+        try:
+            self._stopping.wait(duration)
+        except KeyboardInterrupt:
+            pass
+        finally:
+            self.stop()
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    # -- the thread ---------------------------------------------------------
+
+    def _subscribe(self, target, function):
+        if isinstance(target, int) and not isinstance(target, bool):
+            subscription = self.bus.subscribe(target)
+        else:
+            try:   # a message by name: its code
+                subscription = self.bus.subscribe(self.bus.describe(target)["code"])
+            except VelkError:   # else a signal by name
+                subscription = self.bus.subscribe(str(target))
+        self.bus._listen(subscription.number, lambda message: self._events.put(("msg", (function, message))))
+
+    def _run(self):
+        order = itertools.count()
+        now = time.monotonic()
+        timers = [(now + seconds, next(order), seconds, function) for seconds, function in self._timers]
+        heapq.heapify(timers)
+        while not self._stopping.is_set():
+            wait = max(0.0, timers[0][0] - time.monotonic()) if timers else None
+            try:
+                kind, item = self._events.get(timeout=wait)
+            except queue.Empty:
+                kind, item = None, None
+            if kind == "stop":
+                break
+            if kind == "msg":
+                self._call(item[0], item[1])
+            elif kind == "timer":
+                heapq.heappush(timers, (time.monotonic() + item[0], next(order), item[0], item[1]))
+            while timers and timers[0][0] <= time.monotonic() and not self._stopping.is_set():
+                due, _, seconds, function = heapq.heappop(timers)
+                self._call(function)
+                # The next deadline after now: missed ones are skipped, not made up.
+                late = time.monotonic() - due
+                heapq.heappush(timers, (due + seconds * (int(late // seconds) + 1), next(order), seconds, function))
+
+    def _call(self, function, *arguments):
+        try:
+            function(*arguments)
+        except Exception:
+            text = traceback.format_exc()
+            name = getattr(function, "__qualname__", repr(function))
+            self.errors.append((name, text))
+            sys.stderr.write("velk.node: %s raised, and the node goes on:\n%s" % (name, text))
+            sys.stderr.flush()
+
+
+def _nodes_of(script):
+    """The Node objects a script made at its top level."""
+    # Run as python -m, this file is __main__: the script's velk.Node is the package's.
+    from velk import node as package
+    found = runpy.run_path(script, run_name="__velk_node__")
+    return [value for value in found.values() if isinstance(value, package.Node)]
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(prog="python -m velk.node",
+                                     description="Runs the velk.Node objects a script makes, until Ctrl+C or --duration.")
+    parser.add_argument("script", help="a Python file that makes one or more velk.Node")
+    parser.add_argument("--signals", help="the signal file, for names (default: $VELK_SIGNALS)")
+    parser.add_argument("--bus", help="the bus (VELK_BUS_NAME of the session)")
+    parser.add_argument("--velkctl", help="velkctl.exe (default: $VELKCTL, else beside the package)")
+    parser.add_argument("--duration", type=seconds_of, help="end after this long, like 60s")
+    parser.add_argument("--simulate", nargs="*", metavar="MESSAGE",
+                        help="also send the signal file's messages with a period (these only, when named)")
+    args = parser.parse_args(argv)
+    signals = args.signals or os.environ.get("VELK_SIGNALS")
+    sys.path.insert(0, os.path.dirname(os.path.abspath(args.script)))
+    nodes = _nodes_of(args.script)
+    if not nodes:
+        sys.stderr.write("velk.node: %s makes no velk.Node\n" % args.script)
+        return 2
+    try:
+        for node in nodes:
+            node.start(bus=args.bus, signals=signals, velkctl=args.velkctl)
+        if args.simulate is not None:
+            nodes[0].bus.simulate(only=args.simulate or None)
+        deadline = None if args.duration is None else time.monotonic() + args.duration
+        while deadline is None or time.monotonic() < deadline:
+            time.sleep(0.1 if deadline is None else max(0.0, min(0.1, deadline - time.monotonic())))
+    except KeyboardInterrupt:
+        pass
+    except VelkError as error:
+        sys.stderr.write("velk.node: %s\n" % error)
+        return 1
+    finally:
+        for node in nodes:
+            node.stop()
+    raised = sum(len(node.errors) for node in nodes)
+    if raised:
+        sys.stderr.write("velk.node: handlers raised %d time%s\n" % (raised, "" if raised == 1 else "s"))
+    return 1 if raised else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
