@@ -19,10 +19,6 @@ namespace {
 
 // Bad and refused lines are reported one by one up to this many, then only counted.
 const uint64_t kMaxLineReports = 1000;
-// Lines that may wait for a slow publisher; past it messages are dropped and counted.
-const size_t kOutputBound = 8u << 20;
-// After Ctrl+C, how long what waits may still take to go out.
-const DWORD kFinishGraceMs = 250;
 
 // Tells this run from any other of the same origin: the time, the process
 // and the counter, mixed (splitmix64's finaliser).
@@ -289,7 +285,7 @@ int RunBridge(const BusBinding& bus, HWND window, const BridgeOptions& options)
     BridgeHandler handler(bus, window, options);
     // Registered so that what the bridge posts is never delivered back to it.
     const MessageFilter* send = options.send.PassesAll() ? NULL : &options.send;
-    LinesAndBusOptions loop = { "bridge", kMaxBridgeLine, kOutputBound, kFinishGraceMs,
+    LinesAndBusOptions loop = { "bridge", kMaxBridgeLine, kLinesOutputBound, kLinesFinishGraceMs,
                                 { options.send.SubscriptionMask() | VELK_MASK_NO_OWN_MESSAGES, 0, 0,
                                   options.statsMicros, send } };
     uint64_t unwritten = 0;

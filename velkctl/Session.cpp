@@ -28,11 +28,6 @@ namespace {
 
 // How often pending waits are looked at: an expect's timeout comes this late at most.
 const uint64_t kTickMicros = 10000;
-// Answers and messages that may wait for a slow reader; past it messages are
-// dropped (counted) and requests wait on standard input.
-const size_t kOutputBound = 8u << 20;
-// After Ctrl+C, how long what waits may still take to go out.
-const DWORD kFinishGraceMs = 250;
 
 class SessionHandler : public LineHandler {
 public:
@@ -336,7 +331,7 @@ int RunSession(const BusBinding& bus, HWND window, const SignalDatabase& signals
 {
     SessionHandler handler(bus, window, signals);
     // Every type, its own posts too: a script expects what it posted itself.
-    LinesAndBusOptions options = { "session", kMaxRequestBytes, kOutputBound, kFinishGraceMs,
+    LinesAndBusOptions options = { "session", kMaxRequestBytes, kLinesOutputBound, kLinesFinishGraceMs,
                                    { kAllTypeBits, 0, 0, kTickMicros, NULL } };
     uint64_t unwritten = 0;
     int end = RunLinesAndBus(bus, window, options, &handler, &unwritten);

@@ -1,30 +1,22 @@
 #include "velkctl/Simulate.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <io.h>
 #include <stdio.h>
-#include <string.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "client/ExitStatus.h"
-#include "client/ReceiveLoop.h"
+#include "client/LinesAndBus.h"
 #include "common/FormatText.h"
 #include "formats/Schedule.h"
 #include "velk/VelkResults.h"
 #include "velkctl/Replay.h"
 #include "velkctl/SessionRequest.h"
 #include "windows/Clock.h"
-#include "windows/InputLines.h"
 #include "windows/StopSignal.h"
 
 namespace {
 
-const UINT kInputArrived = WM_APP + 19;
-const size_t kLinesPerTurn = 256;
 // Sends made in one turn before input gets its look: a burst after a stall
 // is this long at most, and sends due within the turn's time are waited for
 // in it.
@@ -32,18 +24,16 @@ const size_t kSendsPerTurn = 256;
 const uint64_t kTurnMicros = 1000;
 // How soon the end of input ends a simulation without --duration.
 const uint64_t kTickMicros = 100000;
-const size_t kOutputBuffer = 1 << 16;
 
 // Registered with no types: it sends and hears nothing, but ends with the
-// session (end-session) as every client does. Its loop is the session's:
-// stdin lines as thread messages, sends at the sink's own deadlines.
-class SimulateSink : public MessageSink {
+// session (end-session) as every client does. Requests come as lines, sends
+// at the simulation's own deadlines.
+class SimulateHandler : public LineHandler {
 public:
-    SimulateSink(SimulationSender* sender, Simulation* simulation, bool endWithInput)
+    SimulateHandler(SimulationSender* sender, Simulation* simulation, bool endWithInput)
         : sender_(sender), simulation_(simulation), endWithInput_(endWithInput) {}
 
-    void Attach(InputLines* input) { input_ = input; }
-
+    void Begin(OutputLines* output) override { out_ = output; }
     void Receive(UINT, LPARAM) override {}
 
     uint64_t DueTicks() override
@@ -52,26 +42,45 @@ public:
         return finished_ ? UINT64_MAX : sender_->DueTicks();
     }
     void Due() override { sender_->SendDue(); }
+    bool Tick() override { return !finished_; }
 
-    void Idle() override
+    void Line(uint64_t number, const std::string& text) override
     {
-        TakeInput();
-        Flush();
+        StartOnce();
+        SimulationRequest request;
+        std::string error;
+        if (ParseSimulationRequest(text, number, false, &request, &error) == kSimulationRead)
+            out_->Write(sender_->Answer(request, number));
+        else
+            out_->Write(FormatSimulationError(request, error));
     }
 
-    void ThreadMessage(const MSG& message) override
+    void TooLong(uint64_t number, uint64_t length) override
     {
-        if (message.message == kInputArrived)
-            TakeInput();
+        out_->Write(FormatSimulationError(SimulationRequest(),
+                                          FormatText("line %llu: a request of %llu bytes is too long (at most %d)",
+                                                     static_cast<unsigned long long>(number),
+                                                     static_cast<unsigned long long>(length),
+                                                     static_cast<int>(kMaxRequestBytes))));
     }
 
-    bool Tick() override
+    void InputEnded(bool failed, const std::string& why) override
     {
-        Flush();
-        return !finished_;
+        if (failed) {
+            fprintf(stderr, "velkctl: simulate: cannot read standard input (%s)\n", why.c_str());
+            inputFailed_ = true;
+        }
+        finished_ = finished_ || endWithInput_;
     }
 
-    bool OutputWasClosed() const { return outClosed_; }
+    void OutputFailed(const std::string& why) override
+    {
+        outputFailed_ = true;
+        finished_ = true;
+        fprintf(stderr, "velkctl: simulate: cannot write to standard output (%s): its reader has gone\n", why.c_str());
+    }
+
+    bool OutputFailed() const { return outputFailed_; }
     bool InputFailed() const { return inputFailed_; }
 
 private:
@@ -82,81 +91,12 @@ private:
             simulation_->StartChosen(sender_->Now());
     }
 
-    void TakeInput()
-    {
-        StartOnce();
-        if (input_ == nullptr)
-            return;
-        std::deque<InputItem> items;
-        input_->Take(kLinesPerTurn, &items);
-        for (const InputItem& item : items)
-            Handle(item);
-        if (!items.empty())
-            Flush();
-    }
-
-    void Handle(const InputItem& item)
-    {
-        SimulationRequest request;
-        std::string error;
-        switch (item.kind) {
-        case InputItem::kLine:
-            if (ParseSimulationRequest(item.text, item.number, false, &request, &error) == kSimulationRead)
-                Write(sender_->Answer(request, item.number));
-            else
-                Write(FormatSimulationError(request, error));
-            break;
-        case InputItem::kTooLong:
-            Write(FormatSimulationError(request, FormatText("line %llu: a request of %llu bytes is too long (at most %d)",
-                                                            static_cast<unsigned long long>(item.number),
-                                                            static_cast<unsigned long long>(item.length),
-                                                            static_cast<int>(kMaxRequestBytes))));
-            break;
-        case InputItem::kFailed:
-            fprintf(stderr, "velkctl: simulate: cannot read standard input (%s)\n", item.text.c_str());
-            inputFailed_ = true;
-            EndOfInput();
-            break;
-        case InputItem::kEnd:
-            EndOfInput();
-            break;
-        }
-    }
-
-    void EndOfInput()
-    {
-        input_ = nullptr;
-        finished_ = finished_ || endWithInput_;
-    }
-
-    void Write(const std::string& line)
-    {
-        if (outClosed_)
-            return;
-        if (fwrite(line.data(), 1, line.size(), stdout) != line.size() || fputc('\n', stdout) == EOF)
-            OutputClosed();
-    }
-
-    void Flush()
-    {
-        if (!outClosed_ && fflush(stdout) != 0)
-            OutputClosed();
-    }
-
-    void OutputClosed()
-    {
-        outClosed_ = true;
-        finished_ = true;
-        fprintf(stderr, "velkctl: simulate: cannot write to standard output (%s): its reader has gone\n",
-                strerror(errno));
-    }
-
     SimulationSender* sender_;
     Simulation* simulation_;
     bool endWithInput_;
-    InputLines* input_ = nullptr;
+    OutputLines* out_ = nullptr;
     bool finished_ = false;
-    bool outClosed_ = false;
+    bool outputFailed_ = false;
     bool inputFailed_ = false;
 };
 
@@ -222,26 +162,16 @@ std::string SimulationSender::Answer(const SimulationRequest& request, uint64_t 
 
 int RunSimulate(const BusBinding& bus, HWND window, Simulation* simulation, const SimulateOptions& options)
 {
-    _setmode(_fileno(stdout), _O_BINARY);
-    setvbuf(stdout, NULL, _IOFBF, kOutputBuffer);
-    CatchStopRequests();
     FineTimerResolution resolution;
-
     SimulationSender sender(bus, window, simulation);
-    SimulateSink sink(&sender, simulation, options.durationMicros == 0);
-    // As the session's: the reader may be blocked in a read at the end, so it lives on.
-    InputLines* input = new InputLines(GetCurrentThreadId(), kInputArrived, kMaxRequestBytes);
-    if (!input->Start()) {
-        fprintf(stderr, "velkctl: simulate: cannot start reading standard input (error %lu)\n", GetLastError());
-        StopHandled();
+    SimulateHandler handler(&sender, simulation, options.durationMicros == 0);
+    LinesAndBusOptions loop = { "simulate", kMaxRequestBytes, kLinesOutputBound, kLinesFinishGraceMs,
+                                { 0, 0, options.durationMicros, kTickMicros, NULL } };
+    uint64_t unwritten = 0;
+    const int end = RunLinesAndBus(bus, window, loop, &handler, &unwritten);
+    const bool stopped = StopRequestedByUser();
+    if (end == kLinesAndBusCannotStart)
         return kExitCrashed;
-    }
-    sink.Attach(input);
-
-    ReceiveOptions receive = { 0, 0, options.durationMicros, kTickMicros, NULL };
-    const int end = ReceiveBusMessages(bus, window, receive, &sink);
-    const bool stopped = StopRequested();
-    StopHandled();
     if (end < 0) {
         fprintf(stderr, "velkctl: simulate refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
@@ -255,7 +185,7 @@ int RunSimulate(const BusBinding& bus, HWND window, Simulation* simulation, cons
     fprintf(stderr, "%s\n", summary.c_str());
     for (const std::string& line : simulation->Summary())
         fprintf(stderr, "  %s\n", line.c_str());
-    if (sink.OutputWasClosed() || sink.InputFailed())
+    if (handler.OutputFailed() || handler.InputFailed() || unwritten != 0)
         return kExitIo;
     return sender.Refused() ? kExitRefused : kExitOk;
 }

@@ -32,6 +32,12 @@ public:
     virtual void OutputFailed(const std::string& why) = 0;
 };
 
+// What the programs on this loop use: 8 MiB of lines may wait for a slow
+// reader, past which messages are dropped (counted) and requests wait on
+// standard input; after Ctrl+C what waits has 250 ms more to go out.
+const size_t kLinesOutputBound = 8u << 20;
+const DWORD kLinesFinishGraceMs = 250;
+
 struct LinesAndBusOptions {
     const char* name;          // "session": in "velkctl: session: cannot ..."
     size_t maxLine;            // a longer input line is TooLong
