@@ -21,6 +21,7 @@
 #include "protocol/MessageCode.h"
 #include "signals/DatabaseResolver.h"
 #include "signals/SignalSends.h"
+#include "signals/SignalText.h"
 #include "velk/VelkResults.h"
 #include "velkctl/Replay.h"
 #include "windows/Clock.h"
@@ -43,7 +44,7 @@ public:
         : bus_(bus), window_(window), database_(signals), pages_(WindowsSignalCodePages()),
           resolver_(signals.SignalCount() > 0 ? new DatabaseResolver(signals, pages_) : nullptr),
           book_(resolver_.get(), [this](const RecordedMessage& message, bool expired) {
-              return FormatSessionMessage(message, expired, SystemCodePage(), Signals(message));
+              return FormatSessionMessage(message, expired, SystemCodePage(), Signals(message, expired));
           }),
           start_(ClockTicks()) {}
 
@@ -51,7 +52,7 @@ public:
 
     void Receive(UINT code, LPARAM dataWord) override
     {
-        if (finished_ || !book_.Wants(code)) {
+        if (finished_) {
             // Whatever a library keeps for a payload until it is fetched goes too.
             if (ClassifyCode(code) != kValueMessage) {
                 int length = 0;
@@ -92,21 +93,16 @@ public:
 private:
     uint64_t Now() const { return ClockMicrosSince(start_); }
 
-    SignalValues Signals(const RecordedMessage& message) const
+    // The message's signals as monitor --jsonl writes them; empty for a
+    // code the file lacks and for a payload gone before it was fetched.
+    std::string Signals(const RecordedMessage& message, bool expired) const
     {
-        SignalValues values;
         const SignalMessage* described = resolver_ != nullptr ? database_.FindCode(message.code) : nullptr;
-        if (described == nullptr)
-            return values;
+        if (described == nullptr || expired)
+            return std::string();
         std::vector<DecodedSignal> decoded;
         DecodeMessage(*described, message.value, message.bytes, pages_, &decoded);
-        for (const DecodedSignal& signal : decoded) {
-            if (signal.missing || signal.isText)
-                continue;
-            values.push_back(SignalValue{ signal.signal->name, signal.physical,
-                                          signal.enumName != nullptr ? *signal.enumName : std::string() });
-        }
-        return values;
+        return FormatSignalsJson(decoded);
     }
 
     // Waits whose time is up are answered; at the end, once none waits, the session closes.
@@ -211,6 +207,9 @@ private:
             return true;
         case kSessionCounters:
             *answer = FormatCountersAnswer(request.id, ReadCounters(bus_));
+            return true;
+        case kSessionRecent:
+            *answer = FormatRecentAnswer(request.id, book_.Recent(request.max));
             return true;
         case kSessionSubscribe: {
             uint64_t sub = 0;

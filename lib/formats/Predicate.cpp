@@ -11,29 +11,52 @@
 
 namespace {
 
-const char* const kOpNames[] = { "eq", "ne", "lt", "le", "gt", "ge", "changed" };
-const char kOpList[] = "eq ne lt le gt ge changed";
+const char* const kOpNames[] = { "eq", "ne", "lt", "le", "gt", "ge", "changed", "contains" };
+const size_t kOpWords = sizeof kOpNames / sizeof kOpNames[0];
+const char kOpList[] = "eq ne lt le gt ge changed contains";
+const char kTextOpList[] = "eq ne changed contains";
 
 struct Word {
     std::string text;
     size_t column;   // from 1
 };
 
-std::vector<Word> SplitWords(const std::string& text)
+bool IsBlank(char c)
 {
-    std::vector<Word> words;
+    return c == ' ' || c == '\t';
+}
+
+// Words between blanks; a word in double quotes may hold blanks, and \" and
+// \\ inside it stand for " and \. False with *badColumn at a quote that is
+// never closed.
+bool SplitWords(const std::string& text, std::vector<Word>* words, size_t* badColumn)
+{
     size_t i = 0;
     while (i < text.size()) {
-        if (text[i] == ' ' || text[i] == '\t') {
+        if (IsBlank(text[i])) {
             ++i;
             continue;
         }
-        size_t start = i;
-        while (i < text.size() && text[i] != ' ' && text[i] != '\t')
+        const size_t start = i;
+        std::string word;
+        if (text[i] == '"') {
+            for (++i; i < text.size() && text[i] != '"'; ++i) {
+                if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\'))
+                    ++i;
+                word += text[i];
+            }
+            if (i == text.size()) {
+                *badColumn = start + 1;
+                return false;
+            }
             ++i;
-        words.push_back({ text.substr(start, i - start), start + 1 });
+        } else {
+            while (i < text.size() && !IsBlank(text[i]))
+                word += text[i++];
+        }
+        words->push_back({ word, start + 1 });
     }
-    return words;
+    return true;
 }
 
 bool Fail(std::string* error, size_t column, const std::string& what)
@@ -110,13 +133,16 @@ bool ParseSignalValue(const std::string& text, const std::string& signal, const 
 
 const char* PredicateOpName(PredicateOp op)
 {
-    return kOpNames[op];
+    return op < kOpWords ? kOpNames[op] : "";
 }
 
 bool ParsePredicate(const std::string& text, const SignalResolver* signals, Predicate* predicate,
                     std::string* error)
 {
-    const std::vector<Word> words = SplitWords(text);
+    std::vector<Word> words;
+    size_t badColumn = 0;
+    if (!SplitWords(text, &words, &badColumn))
+        return Fail(error, badColumn, "the closing \" of this text is missing");
     const size_t end = text.size() + 1;
     if (words.empty())
         return Fail(error, end, std::string("expected CODE[/MASK] or a signal name, then one of ") + kOpList);
@@ -133,37 +159,52 @@ bool ParsePredicate(const std::string& text, const SignalResolver* signals, Pred
             return Fail(error, subject.column, why);
         parsed.pattern.mask = 0xFFFFFFFF;
         parsed.signal = subject.text;
+        parsed.textSignal = signals->IsTextSignal(subject.text);
     }
 
-    if (words.size() < 2)
-        return Fail(error, end, std::string("expected an operator after ") + QuoteInput(subject.text) + ": one of " +
-                                kOpList);
+    if (words.size() < 2) {
+        // No operator: any message of the codes.
+        parsed.op = kPredicateAny;
+        *predicate = parsed;
+        return true;
+    }
     const Word& opWord = words[1];
     size_t op = 0;
-    while (op < sizeof kOpNames / sizeof kOpNames[0] && opWord.text != kOpNames[op])
+    while (op < kOpWords && opWord.text != kOpNames[op])
         ++op;
-    if (op == sizeof kOpNames / sizeof kOpNames[0])
+    if (op == kOpWords)
         return Fail(error, opWord.column, "unknown operator " + QuoteInput(opWord.text) + " (expected one of " +
                                           kOpList + ")");
     parsed.op = static_cast<PredicateOp>(op);
+    const bool ordering = parsed.op >= kPredicateLt && parsed.op <= kPredicateGe;
+    if (parsed.textSignal && ordering)
+        return Fail(error, opWord.column, parsed.signal + " is a text: it takes " + kTextOpList + ", not " +
+                                          opWord.text);
+    if (!parsed.textSignal && parsed.op == kPredicateContains)
+        return Fail(error, opWord.column, "contains takes a text signal (a string message or a str field)");
 
     const size_t wanted = parsed.op == kPredicateChanged ? 2 : 3;
     if (words.size() > wanted) {
         const Word& extra = words[wanted];
         return Fail(error, extra.column, parsed.op == kPredicateChanged
                                              ? "changed takes no VALUE, found " + QuoteInput(extra.text)
-                                             : "unexpected " + QuoteInput(extra.text) + " after the VALUE");
+                                             : "unexpected " + QuoteInput(extra.text) + " after the VALUE" +
+                                                   (parsed.textSignal ? " (a text with blanks goes in double quotes)"
+                                                                      : ""));
     }
     if (words.size() < wanted)
         return Fail(error, end, std::string(kOpNames[op]) + " needs a VALUE");
     if (wanted == 3) {
         const Word& value = words[2];
-        if (parsed.signal.empty()) {
+        if (parsed.textSignal) {
+            parsed.text = value.text;
+        } else if (parsed.signal.empty()) {
             if (!CodeValue(value.text, &parsed.operand))
                 return Fail(error, value.column,
                             "bad VALUE " + QuoteInput(value.text) +
-                                (StartsName(value.text[0]) ? ": enum names need a signal, and a code's value is a number"
-                                                           : ": expected a whole 32-bit number, decimal or 0x-hex"));
+                                (!value.text.empty() && StartsName(value.text[0])
+                                     ? ": enum names need a signal, and a code's value is a number"
+                                     : ": expected a whole 32-bit number, decimal or 0x-hex"));
         } else if (!ParseSignalValue(value.text, parsed.signal, *signals, &parsed.operand, &why)) {
             return Fail(error, value.column, why);
         }
@@ -178,6 +219,10 @@ bool PredicateEvaluator::Holds(const RecordedMessage& message)
     codes.AddCode(predicate_.pattern);
     if (!codes.Passes(message.code))
         return false;
+    if (predicate_.op == kPredicateAny)
+        return true;
+    if (predicate_.textSignal)
+        return HoldsForText(message);
     double value = 0;
     std::string state;
     if (!predicate_.signal.empty()) {
@@ -201,8 +246,22 @@ bool PredicateEvaluator::Holds(const RecordedMessage& message)
     case kPredicateGt: return value > operand;
     case kPredicateGe: return value >= operand;
     case kPredicateChanged: return Changed(message.code, state);
+    default: return false;
     }
-    return false;
+}
+
+bool PredicateEvaluator::HoldsForText(const RecordedMessage& message)
+{
+    std::string text;
+    if (signals_ == nullptr || !signals_->ExtractText(predicate_.signal, message, &text))
+        return false;
+    switch (predicate_.op) {
+    case kPredicateEq: return text == predicate_.text;
+    case kPredicateNe: return text != predicate_.text;
+    case kPredicateContains: return text.find(predicate_.text) != std::string::npos;
+    case kPredicateChanged: return Changed(message.code, PayloadState(text));
+    default: return false;
+    }
 }
 
 bool PredicateEvaluator::Changed(uint32_t code, const std::string& state)

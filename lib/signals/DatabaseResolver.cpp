@@ -49,22 +49,43 @@ bool DatabaseResolver::ResolveEnum(const std::string& signal, const std::string&
     return true;
 }
 
-bool DatabaseResolver::ExtractSignal(const std::string& signal, const RecordedMessage& message, double* value) const
+const DecodedSignal* DatabaseResolver::Decode(const std::string& signal, const RecordedMessage& message,
+                                              std::vector<DecodedSignal>* decoded) const
 {
     SignalRef found = Find(signal, nullptr);
     if (found.signal == nullptr || found.message->code != message.code)
-        return false;
+        return nullptr;
+    DecodeMessage(*found.message, message.value, message.bytes, pages_, decoded);
+    for (const DecodedSignal& each : *decoded)
+        if (each.signal == found.signal)
+            return each.missing ? nullptr : &each;
+    return nullptr;
+}
+
+bool DatabaseResolver::ExtractSignal(const std::string& signal, const RecordedMessage& message, double* value) const
+{
     std::vector<DecodedSignal> decoded;
-    DecodeMessage(*found.message, message.value, message.bytes, pages_, &decoded);
-    for (const DecodedSignal& each : decoded) {
-        if (each.signal != found.signal)
-            continue;
-        if (each.missing || each.isText)
-            return false;
-        *value = each.physical;
-        return true;
-    }
-    return false;
+    const DecodedSignal* found = Decode(signal, message, &decoded);
+    if (found == nullptr || found->isText)
+        return false;
+    *value = found->physical;
+    return true;
+}
+
+bool DatabaseResolver::IsTextSignal(const std::string& signal) const
+{
+    SignalRef found = Find(signal, nullptr);
+    return found.signal != nullptr && (found.signal->type == kSignalStr || found.message->kind == kStringPayload);
+}
+
+bool DatabaseResolver::ExtractText(const std::string& signal, const RecordedMessage& message, std::string* text) const
+{
+    std::vector<DecodedSignal> decoded;
+    const DecodedSignal* found = Decode(signal, message, &decoded);
+    if (found == nullptr || !found->isText)
+        return false;
+    *text = found->text;
+    return true;
 }
 
 bool DatabaseResolver::EncodeSignal(const std::string& signal, double value, RecordedMessage* message,

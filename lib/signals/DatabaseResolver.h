@@ -2,6 +2,7 @@
 // signals (formats/Predicate.h's SignalResolver). Pure logic.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "formats/Predicate.h"
 #include "signals/SignalCodec.h"
@@ -22,9 +23,17 @@ public:
     // A value message's word, or an array whose other fields are zero.
     bool EncodeSignal(const std::string& signal, double value, RecordedMessage* message,
                       std::string* error) const override;
+    bool IsTextSignal(const std::string& signal) const override;
+    // Decoded from the message's encoding, control characters escaped
+    // (DecodedSignal::text).
+    bool ExtractText(const std::string& signal, const RecordedMessage& message, std::string* text) const override;
 
 private:
     SignalRef Find(const std::string& name, std::string* error) const;
+    // The signal decoded from a message of its code; null when the message
+    // is of another code or too short for it.
+    const DecodedSignal* Decode(const std::string& signal, const RecordedMessage& message,
+                                std::vector<DecodedSignal>* decoded) const;
 
     const SignalDatabase& database_;
     SignalCodePages pages_;
