@@ -110,6 +110,29 @@ def test_subscribe_collect_clients_and_counters(bus):
     assert posted >= 3 and [c["name"] for c in bus.clients()] == ["velkctl"]
 
 
+def test_the_wheel_carries_velkctl_and_finds_it_alone(tmp_path):
+    bin_dir = os.path.dirname(os.path.abspath(os.environ["VELKCTL"]))
+    wheel = subprocess.run(["bash", os.path.join(ROOT, "scripts", "build-wheel.sh"), bin_dir, "win_amd64",
+                            velk.__version__, str(tmp_path / "wheel")],
+                           stdout=subprocess.PIPE, check=True, timeout=120).stdout.decode().strip()
+    assert wheel.endswith("velk-%s-py3-none-win_amd64.whl" % velk.__version__)
+    site = tmp_path / "site"
+    subprocess.run([sys.executable, "-m", "pip", "install", "-q", "--disable-pip-version-check", "--no-index",
+                    "--no-deps", "--platform", "win_amd64", "--target", str(site), wheel], check=True, timeout=120)
+    # Neither VELKCTL nor PATH names one: the package's own is found and used.
+    env = {name: value for name, value in os.environ.items() if name not in ("VELKCTL", "PYTHONPATH")}
+    run = subprocess.run([sys.executable, "-I", "-c",
+                          "import sys; sys.path.insert(0, sys.argv[1]); import velk, velk.bus\n"
+                          "with velk.Bus(bus=sys.argv[2]) as bus:\n"
+                          "    bus.post(0x20000801, 3)\n"
+                          "    print(velk.bus.find_velkctl(), bus.recent_messages()[-1].value)\n",
+                          str(site), BUS + "w"], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                         timeout=120)
+    output = run.stdout.decode("utf-8", "replace")
+    assert run.returncode == 0, output
+    assert output.split() == [str(site / "velk" / "bin" / "velkctl.exe"), "3"], output
+
+
 def test_a_failing_example_reports_the_bus_last_messages(tmp_path):
     report = tmp_path / "report.xml"
     run = subprocess.run([sys.executable, "-B", "-m", "pytest", "-p", "velk.pytest_plugin", "-p", "no:cacheprovider",

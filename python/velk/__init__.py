@@ -12,4 +12,4 @@ from velk.bus import Bus, Subscription, Waiter
 from velk.errors import ExpectTimeout, VelkError
 
 __all__ = ["Bus", "Message", "Subscription", "Waiter", "ExpectTimeout", "VelkError"]
-__version__ = "0.1.0"
+__version__ = "1.0.0"
