@@ -21,7 +21,7 @@ public:
         command->footer("Example:\n"
                         "  velkctl export session.txt --type STR\n"
                         "    writes session.csv: a row per string message, with its local time and its text\n"
-                        "  velkctl export session.txt --signals rig.toml\n"
+                        "  velkctl export session.txt --signals signals-example.toml\n"
                         "    adds name, signal, physical and unit: a row per signal, the raw columns on each");
     }
 

@@ -38,7 +38,7 @@ public:
                         "  velkctl plot session.txt --code 20001001 --code 30000403 --out session.svg\n"
                         "    the values of 20001001 and the first byte of the arrays 30000403 over the\n"
                         "    whole recording, min/max per pixel column, so no spike is lost\n"
-                        "  velkctl plot session.txt --signals rig.toml --signal pump.status.pressure --out p.svg\n"
+                        "  velkctl plot session.txt --signals signals-example.toml --signal pump.status.pressure --out p.svg\n"
                         "    the pressure in bar, as the signal file scales it");
     }
 

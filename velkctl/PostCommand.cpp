@@ -29,7 +29,7 @@ public:
         command->footer("Example:\n"
                         "  velkctl post 20001001 42\n"
                         "    posts 42 as Write Value (20000000), A/D (1000), channel 1\n"
-                        "  velkctl post motor.speed 148.25 --signals rig.toml\n"
+                        "  velkctl post motor.speed 148.25 --signals signals-example.toml\n"
                         "    posts the raw value nearest 148.25 rpm, refused beyond the signal's min or max");
         AddPeriodicOptions(command, &periodicArgs_);
         AddSignalsOption(command, &signalsFile_);

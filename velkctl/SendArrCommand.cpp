@@ -34,7 +34,7 @@ public:
         command->footer("Example:\n"
                         "  velkctl send-arr 5 \"01 7f ff\"\n"
                         "    posts code 30000405 with the 3 bytes 01 7F FF\n"
-                        "  velkctl send-arr pump.status pressure=2.41 valve=open --signals rig.toml\n"
+                        "  velkctl send-arr pump.status pressure=2.41 valve=open --signals signals-example.toml\n"
                         "    posts pump.status's code with those two fields set and the rest zero");
         AddPeriodicOptions(command, &periodicArgs_);
         AddSignalsOption(command, &signalsFile_);

@@ -35,7 +35,7 @@ public:
         command->footer("Example:\n"
                         "  velkctl send-str 7 \"hello\\tworld\"\n"
                         "    posts code 30000207 with the 11 bytes hello, a tab, world\n"
-                        "  velkctl send-str rig.text \"READY\" --signals rig.toml\n"
+                        "  velkctl send-str rig.text \"READY\" --signals signals-example.toml\n"
                         "    posts rig.text's code with the text in the message's encoding");
         AddPeriodicOptions(command, &periodicArgs_);
         AddSignalsOption(command, &signalsFile_);

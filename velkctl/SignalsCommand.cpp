@@ -21,11 +21,11 @@ public:
                                                "show: its table, or one message or signal with its byte layout")
             ->required();
         command->add_option("FILE", file_, "the signal file (TOML, docs/signals.md)")->required();
-        command->add_option("NAME", name_, "show: the message or signal to show (motor.speed, status.pressure)");
+        command->add_option("NAME", name_, "show: the message or signal to show (motor.speed, pump.status, pump.status.pressure)");
         command->footer("Example:\n"
-                        "  velkctl signals check rig.toml\n"
-                        "    4 messages, 7 signals; or each mistake as rig.toml:LINE:COLUMN: what is wrong\n"
-                        "  velkctl signals show rig.toml status");
+                        "  velkctl signals check signals-example.toml\n"
+                        "    4 messages, 7 signals; or each mistake as signals-example.toml:LINE:COLUMN: what is wrong\n"
+                        "  velkctl signals show signals-example.toml pump.status");
     }
 
     int Prepare(const CLI::App& command) override

@@ -2,7 +2,7 @@
 // grammar for both. Pure logic.
 //
 //   CODE[/MASK] [OP [VALUE]]    20000801 gt 1500, 20000800/ffffff00 changed
-//   SIGNAL [OP [VALUE]]         motor.speed ge 148.25, pump.state eq FAULT,
+//   SIGNAL [OP [VALUE]]         motor.speed ge 148.25, motor.state eq FAULT,
 //                               rig.text contains "PUMP READY"
 //
 // CODE and MASK are hex as every code (formats/CodeArgument.h); a first word

@@ -10,6 +10,15 @@ SignalRef DatabaseResolver::Find(const std::string& name, std::string* error) co
 {
     SignalRef found = database_.FindSignal(name);
     if (found.signal == nullptr && error != nullptr) {
+        const SignalMessage* message = database_.FindMessage(name);
+        if (message != nullptr) {
+            // An array message's name: its fields are what is named.
+            std::string fields;
+            for (const Signal& signal : message->signals)
+                fields += (fields.empty() ? "" : ", ") + signal.name;
+            *error = "'" + name + "' is a message: name one of its signals (" + fields + ")";
+            return found;
+        }
         std::vector<std::string> names;
         for (const SignalMessage& message : database_.Messages())
             for (const Signal& signal : message.signals)

@@ -338,6 +338,9 @@ TEST(DatabaseResolver, PredicatesAndPostsFindSignalsThroughTheFile)
     EXPECT_TRUE(ready.Holds(text));
     EXPECT_FALSE(ready.Holds(RecordedMessage{ 0, 0x30000201, kStringPayload, 0, "\xbe\xcd" }));
     EXPECT_FALSE(ParsePredicate("motor.state contains RUN", &signals, &predicate, &why));
+    EXPECT_FALSE(ParsePredicate("pump.status", &signals, &predicate, &why));
+    EXPECT_NE(std::string::npos, why.find("'pump.status' is a message: name one of its signals (pump.status.mode, "
+                                          "pump.status.valve, pump.status.temperature, pump.status.pressure)")) << why;
 }
 
 } // namespace
