@@ -250,6 +250,11 @@ void AddSignalsOption(CLI::App* command, std::string* file)
                         "decode by this signal file: names, units, scaling (docs/signals.md; default: VELK_SIGNALS)");
 }
 
+std::string NoSignalFile(const std::string& name)
+{
+    return "no signal file: use --signals FILE or set VELK_SIGNALS (to name " + QuoteInput(name) + ")";
+}
+
 int LoadSignalsOption(const std::string& given, SignalDatabase* database, const SignalDatabase** used)
 {
     int loaded = LoadSignalsFile(SignalsFileToLoad(given), database);

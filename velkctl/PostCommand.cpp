@@ -46,7 +46,8 @@ public:
             return NumberOption(valueText_, "value", INT32_MIN, UINT32_MAX, &value_) &&
                    MakePeriodicOptions(command, periodicArgs_, &periodic_) ? kExitOk : kExitUsage;
         if (signals_.Messages().empty()) {
-            fprintf(stderr, "velkctl: %s\n", error.c_str());
+            fprintf(stderr, "velkctl: %s\n",
+                    LooksLikeSignalName(codeText_) ? ("post: " + NoSignalFile(codeText_)).c_str() : error.c_str());
             return kExitUsage;
         }
         int32_t word = 0;

@@ -12,6 +12,7 @@
 #include "signals/SignalSends.h"
 #include "signals/SignalText.h"
 #include "velkctl/Command.h"
+#include "formats/CodeArgument.h"
 #include "velkctl/CommandLine.h"
 #include "velkctl/Commands.h"
 #include "velkctl/PeriodicArguments.h"
@@ -48,6 +49,10 @@ public:
             return loaded;
         std::string error;
         int64_t channel = 0;
+        if (signals.Messages().empty() && LooksLikeSignalName(channelText_)) {
+            fprintf(stderr, "velkctl: send-arr: %s\n", NoSignalFile(channelText_).c_str());
+            return kExitUsage;
+        }
         // A channel stays a channel, whatever the signal file names.
         if (signals.Messages().empty() || ParseNumberOption(channelText_, "channel", 0, 255, &channel, &error)) {
             if (!fields_.empty()) {

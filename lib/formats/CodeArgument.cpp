@@ -88,3 +88,11 @@ std::string DirectionNamesOf(uint32_t code)
     }
     return names;
 }
+
+bool LooksLikeSignalName(const std::string& text)
+{
+    uint32_t code = 0;
+    std::string error;
+    return !text.empty() && (isalpha(static_cast<unsigned char>(text[0])) || text[0] == '_') &&
+           !ParseCodeArgument(text, "code", &code, &error);
+}

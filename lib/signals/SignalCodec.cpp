@@ -145,6 +145,23 @@ bool ParseSignedDecimal(const std::string& text, double* value)
     return true;
 }
 
+// "100rpm", "100 rpm", "2.5e3rpm": the longest start of text that is a
+// number, and what follows it without the blanks between; false when no
+// start is a number or nothing follows one.
+bool SplitNumberAndUnit(const std::string& text, double* value, std::string* unit)
+{
+    for (size_t end = text.size(); end-- > 1;) {
+        if (!ParseSignedDecimal(text.substr(0, end), value))
+            continue;
+        const size_t start = text.find_first_not_of(" \t", end);
+        if (start == std::string::npos)
+            return false;
+        *unit = text.substr(start);
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool ReadFieldBits(const Signal& field, const std::string& bytes, uint64_t* bits)
@@ -233,6 +250,16 @@ bool EncodeSignalText(const Signal& signal, const std::string& text, SignalRaw* 
         return EncodePhysical(signal, physical, raw, error);
     if (signal.type == kSignalStr)
         return Refuse(error, signal, "a text signal takes text, not a number");
+    std::string unit;
+    if (signal.type != kSignalBool && SplitNumberAndUnit(text, &physical, &unit)) {
+        // The value in the signal's own unit, as it is shown.
+        if (!signal.unit.empty() && unit == signal.unit)
+            return EncodePhysical(signal, physical, raw, error);
+        return Refuse(error, signal, signal.unit.empty()
+                                         ? "'" + unit + "': it has no unit, give the number alone"
+                                         : "'" + unit + "' is not its unit: give the number in " + signal.unit +
+                                               ", with or without the unit");
+    }
     std::string why = "'" + text + "' is not a number";
     if (!signal.enums.empty()) {
         why += " or one of its names (" + EnumNames(signal) + ")";

@@ -153,13 +153,26 @@ TEST(SignalViews, SendsByNameEncodeThroughTheFileOrSayWhy)
     EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "3000.125", &code, &word, &error));
     EXPECT_EQ("motor.speed: 3000.125 rpm is above its max 3000 rpm", error);
     EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "-0.125", &code, &word, &error));
+    // A value may carry the signal's own unit, and no other.
+    for (const char* given : { "148.25rpm", "148.25 rpm", "1.4825e2rpm" }) {
+        ASSERT_TRUE(EncodeNamedValue(rig, "motor.speed", given, &code, &word, &error)) << given << ": " << error;
+        EXPECT_EQ(593, word) << given;
+    }
+    EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "3000.25rpm", &code, &word, &error));
+    EXPECT_EQ("motor.speed: 3000.25 rpm is above its max 3000 rpm", error);
+    EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "100rps", &code, &word, &error));
+    EXPECT_EQ("motor.speed: 'rps' is not its unit: give the number in rpm, with or without the unit", error);
+    EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "100 RPM", &code, &word, &error));
+    EXPECT_FALSE(EncodeNamedValue(rig, "motor.state", "2rpm", &code, &word, &error));
+    EXPECT_EQ("motor.state: 'rpm': it has no unit, give the number alone", error);
+    EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "rpm", &code, &word, &error));
     EXPECT_FALSE(EncodeNamedValue(rig, "pump.status.mode", "auto", &code, &word, &error));
     EXPECT_EQ("pump.status.mode is a signal of an array message, pump.status: use send-arr", error);
     EXPECT_FALSE(EncodeNamedValue(rig, "rig.txt", "1", &code, &word, &error));
     EXPECT_EQ("no value signal 'rig.txt' in the signal file", error);   // rig.text is no value signal
 
     std::string payload;
-    ASSERT_TRUE(EncodeNamedArray(rig, "pump.status", { "pressure=2.41" }, std::string("\x07", 1), IconvGbk, &code,
+    ASSERT_TRUE(EncodeNamedArray(rig, "pump.status", { "pressure=2.41bar" }, std::string("\x07", 1), IconvGbk, &code,
                                  &payload, &error)) << error;
     EXPECT_EQ(0x30000401u, code);
     EXPECT_EQ(std::string("\x07\x00\x00\x00\xf1", 5), payload);

@@ -164,10 +164,19 @@ TEST_F(SignalViews, PostAndSendArrByNameEncodeOrRefuse)
         EXPECT_EQ(2, RunVelkctl(test.arguments + kRig, &lines)) << test.arguments;
         EXPECT_TRUE(Has(lines, test.says)) << test.arguments << ": " << (lines.empty() ? "" : lines[0]);
     }
-    // A signal's name without a signal file is a bad code, as ever.
-    EXPECT_EQ(2, RunVelkctl("post motor.speed 1", &lines));
-    EXPECT_TRUE(Has(lines, "bad code 'motor.speed'"));
-    EXPECT_EQ(5u, Counters()["posted"]);
+    // A value in the signal's own unit; another unit is refused.
+    EXPECT_EQ(0, RunVelkctl("post motor.speed 100rpm" + kRig, &lines));
+    EXPECT_EQ("20001001      400", lines.at(0));
+    EXPECT_EQ(2, RunVelkctl("post motor.speed 100rps" + kRig, &lines));
+    EXPECT_TRUE(Has(lines, "velkctl: post: motor.speed: 'rps' is not its unit: give the number in rpm"));
+    // A name without a signal file says so; a mistyped code is still a bad code.
+    for (const char* arguments : { "post motor.speed 1", "send-arr pump.status mode=auto", "send-str rig.text x" }) {
+        EXPECT_EQ(2, RunVelkctl(arguments, &lines)) << arguments;
+        EXPECT_TRUE(Has(lines, ": no signal file: use --signals FILE or set VELK_SIGNALS (to name '")) << arguments;
+    }
+    EXPECT_EQ(2, RunVelkctl("post 2000100G 1", &lines));
+    EXPECT_TRUE(Has(lines, "bad code '2000100G'"));
+    EXPECT_EQ(6u, Counters()["posted"]);
 }
 
 TEST_F(SignalViews, ABadSignalFileIsRefusedAtItsLineBeforeAnythingStarts)
