@@ -16,6 +16,7 @@
 #include "windows/LineFile.h"
 #include "formats/RecordReader.h"
 #include "velkctl/Replay.h"
+#include "velkctl/WideCsv.h"
 #include "windows/SystemCodePage.h"
 
 namespace {
@@ -40,18 +41,36 @@ bool SameFile(const std::string& a, const std::string& b)
     return _stricmp(fullA, fullB) == 0;
 }
 
-// The rows of the checked recording into csv; false when the file changed
-// since the check (said on stderr).
+// The recording read again from its first message: *more when there is one.
+void ReadFromStart(RecordReader* reader, RecordedMessage* first, bool* more, WallTime* start, const WallTime** known)
+{
+    *more = reader->Rewind() && reader->Next(first);
+    // The start line comes before the messages: known once the first is read.
+    *known = reader->Start(start) ? start : NULL;
+}
+
+// False, said on stderr, when the file changed since it was checked.
+bool ReadToEnd(const CheckedRecording& recording, const RecordReader& reader)
+{
+    if (reader.Outcome() == kRecordRead)
+        return true;
+    fprintf(stderr, "velkctl: export: %s changed after it was checked: %s\n", recording.name.c_str(),
+            reader.Error().c_str());
+    return false;
+}
+
+// The rows of the checked recording into csv, a row per message (and per
+// signal); false when the file changed since the check.
 bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, const SignalDatabase* signals,
                LineFile* csv, uint64_t* rows, uint64_t* filteredOut)
 {
     const SignalCodePages pages = WindowsSignalCodePages();
     RecordReader reader(recording.file, recording.name);
     RecordedMessage message;
-    // The start line comes before the messages: known once the first is read.
-    bool more = reader.Rewind() && reader.Next(&message);
+    bool more = false;
     WallTime start;
-    const WallTime* known = reader.Start(&start) ? &start : NULL;
+    const WallTime* known = NULL;
+    ReadFromStart(&reader, &message, &more, &start, &known);
     // LineFile ends each line with "\n".
     csv->Add(kCsvByteOrderMark + FormatCsvHeader(known, signals != NULL) + '\r');
     for (; more; more = reader.Next(&message)) {
@@ -70,12 +89,47 @@ bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, c
         for (const CsvSignalCells& one : cells)
             csv->Add(FormatCsvRow(message, known, SystemCodePage(), &one) + '\r');
     }
-    if (reader.Outcome() != kRecordRead) {
-        fprintf(stderr, "velkctl: export: %s changed after it was checked: %s\n", recording.name.c_str(),
-                reader.Error().c_str());
-        return false;
+    return ReadToEnd(recording, reader);
+}
+
+// --wide: one pass for the columns, one for the rows (velkctl/WideCsv.h).
+bool WriteWideRows(const CheckedRecording& recording, const MessageFilter& filter, const SignalDatabase* signals,
+                   LineFile* csv, uint64_t* messages, uint64_t* filteredOut, uint64_t* rows, size_t* columns)
+{
+    WideCsv wide(signals, WindowsSignalCodePages(), SystemCodePage());
+    RecordReader reader(recording.file, recording.name);
+    RecordedMessage message;
+    bool more = false;
+    WallTime start;
+    const WallTime* known = NULL;
+    ReadFromStart(&reader, &message, &more, &start, &known);
+    for (; more; more = reader.Next(&message)) {
+        if (filter.Passes(message.code))
+            wide.AddColumnsOf(message);
     }
-    return true;
+    if (!ReadToEnd(recording, reader))
+        return false;
+    ReadFromStart(&reader, &message, &more, &start, &known);
+    csv->Add(kCsvByteOrderMark + wide.Header(known) + '\r');
+    *columns = wide.Columns();
+    std::vector<std::string> lines;
+    for (; more; more = reader.Next(&message)) {
+        if (!filter.Passes(message.code)) {
+            ++*filteredOut;
+            continue;
+        }
+        ++*messages;
+        wide.Take(message, known, &lines);
+        for (const std::string& line : lines)
+            csv->Add(line + '\r');
+        *rows += lines.size();
+        lines.clear();
+    }
+    wide.Finish(known, &lines);
+    for (const std::string& line : lines)
+        csv->Add(line + '\r');
+    *rows += lines.size();
+    return ReadToEnd(recording, reader);
 }
 
 } // namespace
@@ -104,8 +158,11 @@ int ExportRecording(const ExportOptions& options)
         CloseInputFile(recording.file);
         return kExitIo;
     }
-    uint64_t rows = 0, filteredOut = 0;
-    bool read = WriteRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut);
+    uint64_t rows = 0, filteredOut = 0, wideRows = 0;
+    size_t columns = 0;
+    bool read = options.wide ? WriteWideRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut,
+                                             &wideRows, &columns)
+                             : WriteRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut);
     CloseInputFile(recording.file);
     bool written = csv.Close();
     int writeError = errno;
@@ -126,6 +183,9 @@ int ExportRecording(const ExportOptions& options)
     }
     std::string filtered = options.filter.PassesAll() ? std::string()
                                                       : " (" + std::to_string(filteredOut) + " filtered out)";
-    fprintf(stderr, "velkctl: exported %s%s to %s\n", CountOf(rows, "message").c_str(), filtered.c_str(), shown.c_str());
+    std::string shape = options.wide ? " as " + CountOf(wideRows, "row") + " of " + CountOf(columns, "column")
+                                     : std::string();
+    fprintf(stderr, "velkctl: exported %s%s%s to %s\n", CountOf(rows, "message").c_str(), filtered.c_str(),
+            shape.c_str(), shown.c_str());
     return kExitOk;
 }

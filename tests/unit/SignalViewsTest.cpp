@@ -13,6 +13,7 @@
 #include "signals/SignalFile.h"
 #include "signals/SignalSends.h"
 #include "velkctl/TopSignalCells.h"
+#include "velkctl/WideCsv.h"
 #include "tests/unit/HostCodePages.h"
 
 namespace {
@@ -210,6 +211,59 @@ TEST(SignalViews, SendsByNameEncodeThroughTheFileOrSayWhy)
     EXPECT_EQ("pump.status is an array message: use send-arr", error);
     EXPECT_FALSE(EncodeNamedText(rig, "rig.txt", "x", IconvGbk, &code, &payload, &error));
     EXPECT_EQ("no string message 'rig.txt' in the signal file (did you mean 'rig.text'?)", error);
+}
+
+TEST(SignalViews, WideCsvHoldsEachValueUnderItsSignalWithItsUnit)
+{
+    const SignalDatabase rig = Rig();
+    auto message = [](uint64_t micros, uint32_t code, MessageKind kind, int32_t value, const std::string& bytes) {
+        return RecordedMessage{ micros, code, kind, value, bytes };
+    };
+    std::vector<RecordedMessage> recording = {
+        message(0, 0x20001001, kValueMessage, 593, ""),
+        message(0, 0x20001077, kValueMessage, 9, ""),          // the same time step
+        message(10000, 0x20001002, kValueMessage, 2, ""),
+        message(20000, 0x30000401, kArrayPayload, 0, "\x12"),  // too short for temperature and pressure
+        message(30000, 0x30000201, kStringPayload, 0, "=1+2"),
+        message(40000, 0x30000401, kArrayPayload, 0, ""),
+        message(50000, 0x20001001, kValueMessage, -4, ""),
+    };
+    recording[5].expired = true;
+
+    WideCsv wide(&rig, kPages, kGbk);
+    for (const RecordedMessage& one : recording)
+        wide.AddColumnsOf(one);
+    EXPECT_EQ("time,seconds,motor.speed (rpm),motor.state,pump.status.mode,pump.status.valve,"
+              "pump.status.temperature (degC),pump.status.pressure (bar),rig.text,0x20001077",
+              wide.Header(nullptr));
+    EXPECT_EQ(8u, wide.Columns());
+    std::vector<std::string> rows;
+    for (const RecordedMessage& one : recording)
+        wide.Take(one, nullptr, &rows);
+    wide.Finish(nullptr, &rows);
+    EXPECT_EQ((std::vector<std::string>{
+                  ",0.000000,148.25,,,,,,,9",
+                  ",0.010000,148.25,RUNNING,,,,,,9",
+                  ",0.020000,148.25,RUNNING,auto,open,,,,9",
+                  ",0.030000,148.25,RUNNING,auto,open,,,'=1+2,9",   // no formula
+                  ",0.050000,-1,RUNNING,auto,open,,,'=1+2,9",       // a negative number stays one
+              }),
+              rows);
+
+    // Without a file: a column per code, raw, by code; the start's time first.
+    WideCsv raw(nullptr, kPages, kGbk);
+    for (const RecordedMessage& one : recording)
+        raw.AddColumnsOf(one);
+    const WallTime start = { 1796720523123000LL, 480 };
+    EXPECT_EQ("time (UTC+08:00),seconds,0x20001001,0x20001002,0x20001077,0x30000201,0x30000401", raw.Header(&start));
+    rows.clear();
+    for (const RecordedMessage& one : recording)
+        raw.Take(one, &start, &rows);
+    raw.Finish(&start, &rows);
+    ASSERT_EQ(5u, rows.size());
+    EXPECT_EQ(",0.020000,593,2,9,,0x12", rows[2].substr(rows[2].find(',')));
+    EXPECT_EQ(",0.050000,-4,2,9,'=1+2,0x12", rows[4].substr(rows[4].find(',')));
+    EXPECT_EQ(0u, rows[0].find("2026-12-08 17:02:03.123,")) << rows[0];
 }
 
 } // namespace

@@ -110,6 +110,16 @@ TEST_F(SignalViews, ExportAddsARowPerSignalWithTheRawColumns)
     EXPECT_EQ(pump + "pump.status.pressure,2.41,bar", lines[5]);
     EXPECT_EQ(",0.200000,0x20001077,Write Value,ADC,119,value,9,,,,,,,", lines[6]);
     EXPECT_NE(std::string::npos, lines[7].find("exported 3 messages"));
+
+    // --wide: a row per time step, a column per signal, each holding its value.
+    ASSERT_EQ(0, RunVelkctl("export \"" + recording + "\" --wide --out - --code 20001001 --code 30000401" + kRig,
+                            &lines));
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_EQ("\xEF\xBB\xBFtime,seconds,motor.speed (rpm),pump.status.mode,pump.status.valve,"
+              "pump.status.temperature (degC),pump.status.pressure (bar)", lines[0]);
+    EXPECT_EQ(",0.000000,-1,,,,", lines[1]);
+    EXPECT_EQ(",0.100000,-1,auto,open,-0.1,2.41", lines[2]);
+    EXPECT_EQ("velkctl: exported 2 messages (1 filtered out) as 2 rows of 5 columns to standard output", lines[3]);
     DeleteFileA(recording.c_str());
 }
 
