@@ -19,6 +19,7 @@
 #include "velkctl/Replay.h"
 #include "windows/StopSignal.h"
 #include "windows/SystemCodePage.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ public:
     {
         if (!started_) {
             started_ = true;   // registered by now
-            fprintf(stderr, "velkctl: bridge %s: run %s, on the bus\n", options_.origin.c_str(), run_.c_str());
+            PrintMessage("velkctl: bridge %s: run %s, on the bus\n", options_.origin.c_str(), run_.c_str());
         }
         if (!outClosed_ && fflush(stdout) != 0)
             OutputClosed();
@@ -129,7 +130,7 @@ public:
 private:
     void Report(const std::string& text)
     {
-        fprintf(stderr, "velkctl: bridge %s: %s\n", options_.origin.c_str(), text.c_str());
+        PrintMessage("velkctl: bridge %s: %s\n", options_.origin.c_str(), text.c_str());
     }
 
     void PrintCounts(const std::string& ending)
@@ -330,7 +331,7 @@ int RunBridge(const BusBinding& bus, HWND window, const BridgeOptions& options)
     // what it uses live until the process ends.
     InputLines* input = new InputLines(GetCurrentThreadId(), kInputArrived, kMaxBridgeLine);
     if (!input->Start()) {
-        fprintf(stderr, "velkctl: bridge: cannot start reading standard input (error %lu)\n", GetLastError());
+        PrintMessage("velkctl: bridge: cannot start reading standard input (error %lu)\n", GetLastError());
         StopHandled();
         return kExitCrashed;
     }
@@ -343,12 +344,12 @@ int RunBridge(const BusBinding& bus, HWND window, const BridgeOptions& options)
     int end = ReceiveBusMessages(bus, window, receive, &sink);
     if (end < 0) {
         StopHandled();
-        fprintf(stderr, "velkctl: bridge refused: %s (%d)\n", VelkResultText(end), end);
+        PrintMessage("velkctl: bridge refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
     sink.PrintSummary();
     StopHandled();
     if (end == kReceiveSessionEnded)
-        fprintf(stderr, "velkctl: the session ended\n");
+        PrintMessage("velkctl: the session ended\n");
     return sink.OutputWasClosed() || sink.InputFailed() ? kExitIo : kExitOk;
 }

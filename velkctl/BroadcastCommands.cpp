@@ -4,6 +4,7 @@
 
 #include "velkctl/Command.h"
 #include "velkctl/Commands.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -25,14 +26,14 @@ private:
 std::unique_ptr<Command> MakeStopAllCommand()
 {
     return std::unique_ptr<Command>(new BroadcastCommand(StopAll,
-        "Example:\n"
-        "  velkctl stop-all"));
+        N_("Example:\n"
+           "  velkctl stop-all")));
 }
 
 std::unique_ptr<Command> MakeEndSessionCommand()
 {
     return std::unique_ptr<Command>(new BroadcastCommand(EndSession,
-        "Example:\n"
-        "  velkctl end-session\n"
-        "    10062 ended                one line per window, as it answered"));
+        N_("Example:\n"
+           "  velkctl end-session\n"
+           "    10062 ended                one line per window, as it answered")));
 }

@@ -13,6 +13,8 @@
 #include "protocol/MessageCode.h"
 #include "formats/CodeArgument.h"
 #include "velkctl/PeriodicSend.h"
+#include "client/ProgramMessages.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -37,7 +39,7 @@ int Checked(const char* what, int result)
 {
     if (result >= 0)
         return kExitOk;
-    fprintf(stderr, "velkctl: %s refused: %s (%d)\n", what, VelkResultText(result), result);
+    PrintMessage("velkctl: %s refused: %s (%d)\n", what, VelkResultText(result), result);
     return kExitRefused;
 }
 
@@ -45,7 +47,7 @@ int Posted(const BusBinding& bus, const char* what, int result)
 {
     int exitCode = Checked(what, result);
     if (exitCode == kExitOk)
-        NoteIfBusEndsWithVelkctl(bus, "this message is lost");
+        NoteIfBusEndsWithVelkctl(bus, N_("this message is lost"));
     return exitCode;
 }
 
@@ -56,7 +58,7 @@ int Send(const BusBinding& bus, const char* what, const PeriodicOptions& repeat,
         return Posted(bus, what, post());
     int exitCode = SendPeriodically(what, repeat, post);
     if (exitCode == kExitOk)
-        NoteIfBusEndsWithVelkctl(bus, "these messages are lost");
+        NoteIfBusEndsWithVelkctl(bus, N_("these messages are lost"));
     return exitCode;
 }
 
@@ -66,7 +68,7 @@ bool StandardOutputWritten()
 {
     if (fflush(stdout) == 0 && !ferror(stdout))
         return true;
-    fprintf(stderr, "velkctl: cannot write to standard output\n");
+    PrintMessage("velkctl: cannot write to standard output\n");
     return false;
 }
 
@@ -74,14 +76,14 @@ void NoteIfBusEndsWithVelkctl(const BusBinding& bus, const char* whatIsLost)
 {
     // Empty (0) from a library that cannot tell: then nothing is said.
     if (atoi(bus.vGetInfo(VELK_INFO_ATTACHED_PROCESSES)) == 1)
-        fprintf(stderr, "velkctl: no other client is attached: the bus ends when velkctl exits, and %s\n", whatIsLost);
+        PrintMessage("velkctl: no other client is attached: the bus ends when velkctl exits, and %s\n", whatIsLost);
 }
 
 int SetVariable(const BusBinding& bus, int32_t index, int32_t value)
 {
     int exitCode = Checked("set-var", bus.vSetPublicVar(index, value));
     if (exitCode == kExitOk)
-        NoteIfBusEndsWithVelkctl(bus, "this value is lost");
+        NoteIfBusEndsWithVelkctl(bus, N_("this value is lost"));
     return exitCode;
 }
 
@@ -90,12 +92,12 @@ int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, 
 {
     // The library would take the value for a payload's address.
     if (IsPayloadShapedValue(code)) {
-        fprintf(stderr, "velkctl: code %" PRIx32 " is a string or array code: use send-str or send-arr\n", code);
+        PrintMessage("velkctl: code %" PRIx32 " is a string or array code: use send-str or send-arr\n", code);
         return kExitUsage;
     }
     std::string warning = MissingCodeFieldsWarning(code);
     if (!warning.empty())
-        fprintf(stderr, "velkctl: %s\n", warning.c_str());
+        PrintMessage("velkctl: %s\n", warning.c_str());
     // As monitor shows the message: the value in decimal.
     PrintLine(FormatIncomingBody(code, static_cast<intptr_t>(static_cast<uint32_t>(value)), NULL, NULL));
     if (!signals.empty())
@@ -144,13 +146,13 @@ int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options)
     if (end < 0)
         return Checked("monitor", end);
     if (end == kMonitorTimedOut && options.count != 0) {
-        fprintf(stderr, "velkctl: monitor timed out before %s\n", CountOf(options.count, "message").c_str());
+        PrintMessage("velkctl: monitor timed out before %s\n", CountOf(options.count, "message").c_str());
         return kExitTimedOut;
     }
     if (end == kMonitorFileFailed)
         return kExitIo;
     if (end == kMonitorSessionEnded)
-        fprintf(stderr, "velkctl: the session ended\n");
+        PrintMessage("velkctl: the session ended\n");
     return kExitOk;
 }
 

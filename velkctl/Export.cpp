@@ -18,6 +18,7 @@
 #include "velkctl/Replay.h"
 #include "velkctl/WideCsv.h"
 #include "windows/SystemCodePage.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -54,8 +55,8 @@ bool ReadToEnd(const CheckedRecording& recording, const RecordReader& reader)
 {
     if (reader.Outcome() == kRecordRead)
         return true;
-    fprintf(stderr, "velkctl: export: %s changed after it was checked: %s\n", recording.name.c_str(),
-            reader.Error().c_str());
+    PrintMessage("velkctl: export: %s changed after it was checked: %s\n", recording.name.c_str(),
+                 reader.Error().c_str());
     return false;
 }
 
@@ -140,8 +141,8 @@ int ExportRecording(const ExportOptions& options)
     std::string target = !options.out.empty() ? options.out : fromStdin ? "-" : CsvPathFor(options.path);
     const bool toStdout = target == "-";
     if (!fromStdin && !toStdout && SameFile(options.path, target)) {
-        fprintf(stderr, "velkctl: export: the CSV would replace the recording %s: name another with --out\n",
-                QuotePath(target).c_str());
+        PrintMessage("velkctl: export: the CSV would replace the recording %s: name another with --out\n",
+                     QuotePath(target).c_str());
         return kExitUsage;
     }
 
@@ -150,11 +151,11 @@ int ExportRecording(const ExportOptions& options)
     if (status != kExitOk)
         return status;
 
-    const std::string shown = toStdout ? "standard output" : QuotePath(target);
+    const std::string shown = toStdout ? N_("standard output") : QuotePath(target);
     const std::string partial = toStdout ? target : target + ".part";
     LineFile csv;
     if (!csv.Create(partial)) {
-        fprintf(stderr, "velkctl: export: cannot create %s: %s\n", QuotePath(partial).c_str(), strerror(errno));
+        PrintMessage("velkctl: export: cannot create %s: %s\n", QuotePath(partial).c_str(), strerror(errno));
         CloseInputFile(recording.file);
         return kExitIo;
     }
@@ -168,24 +169,27 @@ int ExportRecording(const ExportOptions& options)
     int writeError = errno;
     if (read && written && !toStdout && !MoveFileExA(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DWORD error = GetLastError();
-        fprintf(stderr, "velkctl: export: cannot replace %s%s (error %lu)\n", shown.c_str(),
-                error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? ": is it open in a spreadsheet?" : "",
-                error);
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED)
+            PrintMessage("velkctl: export: cannot replace %s: is it open in a spreadsheet? (error %lu)\n", shown.c_str(),
+                         error);
+        else
+            PrintMessage("velkctl: export: cannot replace %s (error %lu)\n", shown.c_str(), error);
         DeleteFileA(partial.c_str());
         return kExitIo;
     }
     if (!read || !written) {
         if (!written)
-            fprintf(stderr, "velkctl: export: cannot write %s: %s\n", shown.c_str(), strerror(writeError));
+            PrintMessage("velkctl: export: cannot write %s: %s\n", shown.c_str(), strerror(writeError));
         if (!toStdout)
             DeleteFileA(partial.c_str());
         return kExitIo;
     }
-    std::string filtered = options.filter.PassesAll() ? std::string()
-                                                      : " (" + std::to_string(filteredOut) + " filtered out)";
-    std::string shape = options.wide ? " as " + CountOf(wideRows, "row") + " of " + CountOf(columns, "column")
-                                     : std::string();
-    fprintf(stderr, "velkctl: exported %s%s%s to %s\n", CountOf(rows, "message").c_str(), filtered.c_str(),
-            shape.c_str(), shown.c_str());
+    std::string exported = CountOf(rows, "message");
+    if (!options.filter.PassesAll())
+        exported = FormatText(N_("%s (%llu filtered out)"), exported.c_str(), static_cast<unsigned long long>(filteredOut));
+    if (options.wide)
+        exported = FormatText(N_("%s as %s of %s"), exported.c_str(), CountOf(wideRows, "row").c_str(),
+                              CountOf(columns, "column").c_str());
+    PrintMessage("velkctl: exported %s to %s\n", exported.c_str(), shown.c_str());
     return kExitOk;
 }

@@ -6,6 +6,7 @@
 #include "velkctl/Commands.h"
 #include "formats/Schedule.h"
 #include "windows/StopSignal.h"
+#include "client/ProgramMessages.h"
 
 uint64_t SendOnDeadlines(const char* verb, uint64_t count, const std::function<uint64_t(uint64_t)>& offsetMicros,
                          const std::function<bool(uint64_t)>& send)
@@ -24,7 +25,10 @@ uint64_t SendOnDeadlines(const char* verb, uint64_t count, const std::function<u
     }
     std::string summary = FormatSendSummary(verb, sent, static_cast<uint64_t>(TicksToMicros(
                                                             static_cast<int64_t>(lastSent - start), rate)));
-    fprintf(stderr, "velkctl: %s%s\n", summary.c_str(), StopRequested() ? ", stopped" : "");
+    if (StopRequested())
+        PrintMessage("velkctl: %s, stopped\n", summary.c_str());
+    else
+        PrintMessage("velkctl: %s\n", summary.c_str());
     StopHandled();
     return sent;
 }
@@ -38,7 +42,7 @@ int SendPeriodically(const char* command, const PeriodicOptions& options, const 
                         int result = post();
                         if (result >= 0)
                             return true;
-                        fprintf(stderr, "velkctl: %s refused: %s (%d)\n", command, VelkResultText(result), result);
+                        PrintMessage("velkctl: %s refused: %s (%d)\n", command, VelkResultText(result), result);
                         exitCode = kExitRefused;
                         return false;
                     });

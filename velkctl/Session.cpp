@@ -28,6 +28,7 @@
 #include "windows/InputLines.h"
 #include "windows/StopSignal.h"
 #include "windows/SystemCodePage.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -151,7 +152,7 @@ private:
             End();
             break;
         case InputItem::kFailed:
-            fprintf(stderr, "velkctl: session: cannot read standard input (%s)\n", item.text.c_str());
+            PrintMessage("velkctl: session: cannot read standard input (%s)\n", item.text.c_str());
             inputFailed_ = true;
             End();
             break;
@@ -298,8 +299,8 @@ private:
     {
         outClosed_ = true;
         finished_ = true;
-        fprintf(stderr, "velkctl: session: cannot write to standard output (%s): its reader has gone\n",
-                strerror(errno));
+        PrintMessage("velkctl: session: cannot write to standard output (%s): its reader has gone\n",
+                     strerror(errno));
         RequestStop();
     }
 
@@ -333,7 +334,7 @@ int RunSession(const BusBinding& bus, HWND window, const SignalDatabase& signals
     // and what it uses live until the process ends.
     InputLines* input = new InputLines(GetCurrentThreadId(), kInputArrived, kMaxRequestBytes);
     if (!input->Start()) {
-        fprintf(stderr, "velkctl: session: cannot start reading standard input (error %lu)\n", GetLastError());
+        PrintMessage("velkctl: session: cannot start reading standard input (error %lu)\n", GetLastError());
         StopHandled();
         return kExitCrashed;
     }
@@ -344,10 +345,10 @@ int RunSession(const BusBinding& bus, HWND window, const SignalDatabase& signals
     int end = ReceiveBusMessages(bus, window, receive, &sink);
     StopHandled();
     if (end < 0) {
-        fprintf(stderr, "velkctl: session refused: %s (%d)\n", VelkResultText(end), end);
+        PrintMessage("velkctl: session refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
     if (end == kReceiveSessionEnded)
-        fprintf(stderr, "velkctl: the session ended\n");
+        PrintMessage("velkctl: the session ended\n");
     return sink.OutputWasClosed() || sink.InputFailed() ? kExitIo : kExitOk;
 }

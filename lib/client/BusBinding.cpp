@@ -1,6 +1,8 @@
 #include "client/BusBinding.h"
 
 #include "windows/LibraryLoad.h"
+#include "common/Catalogue.h"
+#include "common/FormatText.h"
 
 #include <stdio.h>
 
@@ -11,7 +13,7 @@ bool Bind(HMODULE module, const char* name, Entry* slot, std::string* error)
 {
     *slot = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
     if (*slot == NULL && error->empty())
-        *error = std::string("velk.dll has no entry point ") + name;
+        *error = FormatText(N_("velk.dll has no entry point %s"), name);
     return *slot != NULL;
 }
 
@@ -24,7 +26,7 @@ bool LoadBus(BusBinding* binding, std::string* error)
     binding->module = LoadLibraryFromSafeFolders(L"velk.dll");
     if (binding->module == NULL) {
         char text[64];
-        snprintf(text, sizeof text, "cannot load velk.dll (error %lu)", GetLastError());
+        snprintf(text, sizeof text, N_("cannot load velk.dll (error %lu)"), GetLastError());
         *error = text;
         return false;
     }

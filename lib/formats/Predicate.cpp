@@ -8,6 +8,7 @@
 #include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "formats/NumberArgument.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ bool SplitWords(const std::string& text, std::vector<Word>* words, size_t* badCo
 
 bool Fail(std::string* error, size_t column, const std::string& what)
 {
-    *error = FormatText("at column %zu: ", column) + what;
+    *error = FormatText(N_("at column %zu"), column) + ": " + what;
     return false;
 }
 
@@ -127,7 +128,8 @@ bool ParseSignalValue(const std::string& text, const std::string& signal, const 
         return signals.ResolveEnum(signal, text, value, error);
     if (SignalNumber(text, value))
         return true;
-    *error = "bad VALUE " + QuoteInput(text) + ": expected a number (2, -0.5, 2.5e3, 0x1f) or a name of the signal's enum";
+    *error = FormatText(N_("bad VALUE %s: expected a number (2, -0.5, 2.5e3, 0x1f) or a name of the signal's enum"),
+                        QuoteInput(text).c_str());
     return false;
 }
 
@@ -142,10 +144,10 @@ bool ParsePredicate(const std::string& text, const SignalResolver* signals, Pred
     std::vector<Word> words;
     size_t badColumn = 0;
     if (!SplitWords(text, &words, &badColumn))
-        return Fail(error, badColumn, "the closing \" of this text is missing");
+        return Fail(error, badColumn, N_("the closing \" of this text is missing"));
     const size_t end = text.size() + 1;
     if (words.empty())
-        return Fail(error, end, std::string("expected CODE[/MASK] or a signal name, then one of ") + kOpList);
+        return Fail(error, end, FormatText(N_("expected CODE[/MASK] or a signal name, then one of %s"), kOpList));
 
     Predicate parsed;
     const Word& subject = words[0];
@@ -154,7 +156,7 @@ bool ParsePredicate(const std::string& text, const SignalResolver* signals, Pred
         // Not a code: a signal name, when there are signals to name.
         if (signals == nullptr || subject.text.find('/') != std::string::npos)
             return Fail(error, subject.column,
-                        signals == nullptr ? why + "; signal names need a signal file" : why);
+                        signals == nullptr ? why + "; " + N_("signal names need a signal file") : why);
         if (!signals->ResolveSignal(subject.text, &parsed.pattern.code, &why))
             return Fail(error, subject.column, why);
         parsed.pattern.mask = 0xFFFFFFFF;
@@ -173,27 +175,26 @@ bool ParsePredicate(const std::string& text, const SignalResolver* signals, Pred
     while (op < kOpWords && opWord.text != kOpNames[op])
         ++op;
     if (op == kOpWords)
-        return Fail(error, opWord.column, "unknown operator " + QuoteInput(opWord.text) + " (expected one of " +
-                                          kOpList + ")");
+        return Fail(error, opWord.column, FormatText(N_("unknown operator %s (expected one of %s)"),
+                                                     QuoteInput(opWord.text).c_str(), kOpList));
     parsed.op = static_cast<PredicateOp>(op);
     const bool ordering = parsed.op >= kPredicateLt && parsed.op <= kPredicateGe;
     if (parsed.textSignal && ordering)
-        return Fail(error, opWord.column, parsed.signal + " is a text: it takes " + kTextOpList + ", not " +
-                                          opWord.text);
+        return Fail(error, opWord.column, FormatText(N_("%s is a text: it takes %s, not %s"), parsed.signal.c_str(),
+                                                     kTextOpList, opWord.text.c_str()));
     if (!parsed.textSignal && parsed.op == kPredicateContains)
-        return Fail(error, opWord.column, "contains takes a text signal (a string message or a str field)");
+        return Fail(error, opWord.column, N_("contains takes a text signal (a string message or a str field)"));
 
     const size_t wanted = parsed.op == kPredicateChanged ? 2 : 3;
     if (words.size() > wanted) {
         const Word& extra = words[wanted];
-        return Fail(error, extra.column, parsed.op == kPredicateChanged
-                                             ? "changed takes no VALUE, found " + QuoteInput(extra.text)
-                                             : "unexpected " + QuoteInput(extra.text) + " after the VALUE" +
-                                                   (parsed.textSignal ? " (a text with blanks goes in double quotes)"
-                                                                      : ""));
+        const char* why = parsed.op == kPredicateChanged ? N_("changed takes no VALUE, found %s")
+                          : parsed.textSignal ? N_("unexpected %s after the VALUE (a text with blanks goes in double quotes)")
+                                              : N_("unexpected %s after the VALUE");
+        return Fail(error, extra.column, FormatText(why, QuoteInput(extra.text).c_str()));
     }
     if (words.size() < wanted)
-        return Fail(error, end, std::string(kOpNames[op]) + " needs a VALUE");
+        return Fail(error, end, FormatText(N_("%s needs a VALUE"), kOpNames[op]));
     if (wanted == 3) {
         const Word& value = words[2];
         if (parsed.textSignal) {
@@ -201,10 +202,10 @@ bool ParsePredicate(const std::string& text, const SignalResolver* signals, Pred
         } else if (parsed.signal.empty()) {
             if (!CodeValue(value.text, &parsed.operand))
                 return Fail(error, value.column,
-                            "bad VALUE " + QuoteInput(value.text) +
-                                (!value.text.empty() && StartsName(value.text[0])
-                                     ? ": enum names need a signal, and a code's value is a number"
-                                     : ": expected a whole 32-bit number, decimal or 0x-hex"));
+                            FormatText(!value.text.empty() && StartsName(value.text[0])
+                                           ? N_("bad VALUE %s: enum names need a signal, and a code's value is a number")
+                                           : N_("bad VALUE %s: expected a whole 32-bit number, decimal or 0x-hex"),
+                                       QuoteInput(value.text).c_str()));
         } else if (!ParseSignalValue(value.text, parsed.signal, *signals, &parsed.operand, &why)) {
             return Fail(error, value.column, why);
         }

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "common/ClosestWord.h"
+#include "common/Catalogue.h"
+#include "common/FormatText.h"
 
 SignalRef DatabaseResolver::Find(const std::string& name, std::string* error) const
 {
@@ -16,7 +18,7 @@ SignalRef DatabaseResolver::Find(const std::string& name, std::string* error) co
             std::string fields;
             for (const Signal& signal : message->signals)
                 fields += (fields.empty() ? "" : ", ") + signal.name;
-            *error = "'" + name + "' is a message: name one of its signals (" + fields + ")";
+            *error = FormatText(N_("'%s' is a message: name one of its signals (%s)"), name.c_str(), fields.c_str());
             return found;
         }
         std::vector<std::string> names;
@@ -24,7 +26,8 @@ SignalRef DatabaseResolver::Find(const std::string& name, std::string* error) co
             for (const Signal& signal : message.signals)
                 names.push_back(signal.name);
         const std::string meant = ClosestWord(name, names);
-        *error = "no signal '" + name + "'" + (meant.empty() ? "" : "; did you mean '" + meant + "'?");
+        *error = FormatText(N_("no signal '%s'"), name.c_str()) +
+                 (meant.empty() ? "" : "; " + FormatText(N_("did you mean '%s'?"), meant.c_str()));
     }
     return found;
 }
@@ -50,8 +53,8 @@ bool DatabaseResolver::ResolveEnum(const std::string& signal, const std::string&
         for (const SignalEnumEntry& entry : found.signal->enums)
             names.push_back(entry.name);
         const std::string meant = ClosestWord(enumName, names);
-        *error = signal + " has no value named '" + enumName + "'" +
-                 (meant.empty() ? "" : "; did you mean '" + meant + "'?");
+        *error = FormatText(N_("%s has no value named '%s'"), signal.c_str(), enumName.c_str()) +
+                 (meant.empty() ? "" : "; " + FormatText(N_("did you mean '%s'?"), meant.c_str()));
         return false;
     }
     *value = static_cast<double>(raw) * found.signal->scale + found.signal->offset;
@@ -115,7 +118,7 @@ bool DatabaseResolver::EncodeSignal(const std::string& signal, double value, Rec
         return true;
     }
     if (found.message->kind != kArrayPayload || found.signal->type == kSignalStr) {
-        *error = signal + " is text: post it with its text, not a number";
+        *error = FormatText(N_("%s is text: post it with its text, not a number"), signal.c_str());
         return false;
     }
     char number[40];

@@ -8,6 +8,7 @@
 #include "velk/SharedBus.h"
 #include "common/ClosestWord.h"
 #include "formats/NumberArgument.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -201,32 +202,36 @@ void DecodeMessage(const SignalMessage& message, int32_t value, const std::strin
 bool EncodePhysical(const Signal& signal, double physical, SignalRaw* raw, std::string* error)
 {
     if (signal.type == kSignalStr)
-        return Refuse(error, signal, "a text signal takes text, not a number");
+        return Refuse(error, signal, N_("a text signal takes text, not a number"));
     if (!isfinite(physical))
-        return Refuse(error, signal, "the value must be a finite number");
+        return Refuse(error, signal, N_("the value must be a finite number"));
     if (signal.hasMin && physical < signal.min)
-        return Refuse(error, signal, WithUnit(physical, signal) + " is below its min " + WithUnit(signal.min, signal));
+        return Refuse(error, signal, FormatText(N_("%s is below its min %s"), WithUnit(physical, signal).c_str(),
+                                                WithUnit(signal.min, signal).c_str()));
     if (signal.hasMax && physical > signal.max)
-        return Refuse(error, signal, WithUnit(physical, signal) + " is above its max " + WithUnit(signal.max, signal));
+        return Refuse(error, signal, FormatText(N_("%s is above its max %s"), WithUnit(physical, signal).c_str(),
+                                                WithUnit(signal.max, signal).c_str()));
     const double q = (physical - signal.offset) / signal.scale;
     if (IsFloatType(signal.type)) {
         if (signal.type == kSignalF32 && fabs(q) > FLT_MAX)
-            return Refuse(error, signal, FormatText("raw value %.15g does not fit f32", q));
+            return Refuse(error, signal, FormatText(N_("raw value %.15g does not fit f32"), q));
         raw->isFloat = true;
         raw->real = signal.type == kSignalF32 ? static_cast<double>(static_cast<float>(q)) : q;
         return true;
     }
     int64_t lowest, highest;
     signal.RawLimits(&lowest, &highest);
-    const std::string range = FormatText("%s in %u bits: %lld to %lld", SignalTypeName(signal.type),
+    const std::string range = FormatText(N_("%s in %u bits: %lld to %lld"), SignalTypeName(signal.type),
                                          signal.bits, static_cast<long long>(lowest),
                                          static_cast<long long>(highest));
     if (!(fabs(q) < 4e18))
-        return Refuse(error, signal, WithUnit(physical, signal) + " does not fit " + range);
+        return Refuse(error, signal,
+                      FormatText(N_("%s does not fit %s"), WithUnit(physical, signal).c_str(), range.c_str()));
     const int64_t nearest = NearestRaw(signal, physical, q);
     if (nearest < lowest || nearest > highest)
-        return Refuse(error, signal, WithUnit(physical, signal) + FormatText(" is raw %lld, which does not fit ",
-                                                                             static_cast<long long>(nearest)) + range);
+        return Refuse(error, signal, FormatText(N_("%s is raw %lld, which does not fit %s"),
+                                                WithUnit(physical, signal).c_str(), static_cast<long long>(nearest),
+                                                range.c_str()));
     raw->isFloat = false;
     raw->integer = nearest;
     return true;
@@ -249,28 +254,29 @@ bool EncodeSignalText(const Signal& signal, const std::string& text, SignalRaw* 
     if (ParseSignedDecimal(text, &physical))
         return EncodePhysical(signal, physical, raw, error);
     if (signal.type == kSignalStr)
-        return Refuse(error, signal, "a text signal takes text, not a number");
+        return Refuse(error, signal, N_("a text signal takes text, not a number"));
     std::string unit;
     if (signal.type != kSignalBool && SplitNumberAndUnit(text, &physical, &unit)) {
         // The value in the signal's own unit, as it is shown.
         if (!signal.unit.empty() && unit == signal.unit)
             return EncodePhysical(signal, physical, raw, error);
-        return Refuse(error, signal, signal.unit.empty()
-                                         ? "'" + unit + "': it has no unit, give the number alone"
-                                         : "'" + unit + "' is not its unit: give the number in " + signal.unit +
-                                               ", with or without the unit");
+        return Refuse(error, signal,
+                      signal.unit.empty()
+                          ? FormatText(N_("'%s': it has no unit, give the number alone"), unit.c_str())
+                          : FormatText(N_("'%s' is not its unit: give the number in %s, with or without the unit"),
+                                       unit.c_str(), signal.unit.c_str()));
     }
-    std::string why = "'" + text + "' is not a number";
+    std::string why = FormatText(N_("'%s' is not a number"), text.c_str());
     if (!signal.enums.empty()) {
-        why += " or one of its names (" + EnumNames(signal) + ")";
+        why = FormatText(N_("'%s' is not a number or one of its names (%s)"), text.c_str(), EnumNames(signal).c_str());
         std::vector<std::string> names;
         for (const SignalEnumEntry& entry : signal.enums)
             names.push_back(entry.name);
         const std::string meant = ClosestWord(text, names);
         if (!meant.empty())
-            why += ": did you mean '" + meant + "'?";
+            why += ": " + FormatText(N_("did you mean '%s'?"), meant.c_str());
     } else if (signal.type == kSignalBool) {
-        why += ", true or false";
+        why = FormatText(N_("'%s' is not a number, true or false"), text.c_str());
     }
     return Refuse(error, signal, why);
 }
@@ -291,19 +297,21 @@ bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::stri
     for (const std::string& assignment : assignments) {
         const size_t equals = assignment.find('=');
         if (equals == std::string::npos) {
-            *error = message.name + ": expected FIELD=VALUE, got '" + assignment + "'";
+            *error = message.name + ": " + FormatText(N_("expected FIELD=VALUE, got '%s'"), assignment.c_str());
             return false;
         }
         const std::string name = assignment.substr(0, equals);
         const Signal* field = message.FindField(name);
         if (field == nullptr) {
             const std::string meant = ClosestWord(name, fieldNames);
-            *error = message.name + ": no field '" + name + "'" + (meant.empty() ? "" : " (did you mean '" + meant + "'?)");
+            *error = message.name + ": " +
+                     (meant.empty() ? FormatText(N_("no field '%s'"), name.c_str())
+                                    : FormatText(N_("no field '%s' (did you mean '%s'?)"), name.c_str(), meant.c_str()));
             return false;
         }
         for (const Signal* earlier : fields) {
             if (earlier == field) {
-                *error = field->name + ": given twice";
+                *error = field->name + ": " + N_("given twice");
                 return false;
             }
         }
@@ -311,11 +319,11 @@ bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::stri
         if (field->type == kSignalStr && field->encoding == kEncodingGbk) {
             std::string encoded;
             if (gbk != nullptr && !gbk(value, &encoded))
-                return Refuse(error, *field, "'" + value + "' has a character GBK lacks");
+                return Refuse(error, *field, FormatText(N_("'%s' has a character GBK lacks"), value.c_str()));
             if (gbk == nullptr) {
                 for (char c : value) {
                     if (static_cast<unsigned char>(c) >= 0x80)
-                        return Refuse(error, *field, "only ASCII text can be written to a gbk field here");
+                        return Refuse(error, *field, N_("only ASCII text can be written to a gbk field here"));
                 }
             } else {
                 value = encoded;
@@ -332,7 +340,7 @@ bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::stri
             size = std::max(size, fields[i]->byte + values[i].size());
     }
     if (size > kMaxPayloadBytes) {
-        *error = message.name + ": the payload would be longer than 64 KiB";
+        *error = message.name + ": " + N_("the payload would be longer than 64 KiB");
         return false;
     }
     std::string built = base;
@@ -342,7 +350,7 @@ bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::stri
         const std::string& value = values[i];
         if (field.type == kSignalStr) {
             if (field.length != 0 && value.size() > field.length)
-                return Refuse(error, field, FormatText("the text is %zu bytes, longer than the field's %u",
+                return Refuse(error, field, FormatText(N_("the text is %zu bytes, longer than the field's %u"),
                                                        value.size(), field.length));
             const size_t room = field.length != 0 ? field.length : value.size();
             std::string padded = value;
