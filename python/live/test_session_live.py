@@ -124,8 +124,9 @@ def test_the_wheel_carries_velkctl_and_finds_it_alone(tmp_path):
     run = subprocess.run([sys.executable, "-I", "-c",
                           "import sys; sys.path.insert(0, sys.argv[1]); import velk, velk.bus\n"
                           "with velk.Bus(bus=sys.argv[2]) as bus:\n"
+                          "    posted = bus.expect(0x20000801, within=30)\n"
                           "    bus.post(0x20000801, 3)\n"
-                          "    print(velk.bus.find_velkctl(), bus.recent_messages()[-1].value)\n",
+                          "    print(velk.bus.find_velkctl(), posted.wait().value)\n",
                           str(site), BUS + "w"], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                          timeout=120)
     output = run.stdout.decode("utf-8", "replace")

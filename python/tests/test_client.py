@@ -1,6 +1,9 @@
 """The client's side of the session protocol, against tests/fake_session.py."""
 
+import ast
+import glob
 import os
+import re
 import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -132,3 +135,24 @@ def test_junit_report_of_a_failing_test_holds_its_messages(tmp_path):
     cases = list(ElementTree.parse(str(report)).iter("testcase"))
     assert [case.find("error") is not None for case in cases] == [True, True, True], run.stdout.decode()
     assert "velkctl not found" in run.stdout.decode()
+
+
+def test_every_message_of_the_package_has_its_chinese_and_comes_first_when_asked(monkeypatch):
+    from velk import _text
+    conversion = re.compile(r"%[-+ #0-9.]*[sdirgf]")
+    for path in glob.glob(os.path.join(os.path.dirname(HERE), "velk", "*.py")):
+        for node in ast.walk(ast.parse(open(path, encoding="utf-8").read())):
+            if isinstance(node, ast.Call) and getattr(node.func, "id", None) == "say":
+                key = node.args[0].value
+                assert key in _text._CHINESE, "%s: no Chinese for %r" % (path, key)
+                order = _text._ORDER.get(key, range(len(conversion.findall(key))))
+                assert len(conversion.findall(_text._CHINESE[key])) == len(conversion.findall(key)) == len(order), key
+    monkeypatch.setenv("VELK_LANG", "zh")
+    with pytest.raises(IndexError) as chinese:
+        velk.Bus(velkctl=FAKE).variables[64]
+    assert str(chinese.value) == "变量编号为 0-63，而不是 64\nvariables are 0-63, not 64"
+    assert _text.say("velkctl session did not answer request %d in %gs", 7, 2.5) == \
+        "velkctl session 在 2.5s 内没有回答请求 7\nvelkctl session did not answer request 7 in 2.5s"
+    monkeypatch.setenv("VELK_LANG", "en")
+    assert _text.say("velkctl session did not answer request %d in %gs", 7, 2.5) == \
+        "velkctl session did not answer request 7 in 2.5s"

@@ -1,5 +1,7 @@
 """A message as velkctl session writes it (docs/session.md)."""
 
+from velk._text import say
+
 
 def _signals(decoded):
     """monitor's "signals" object as values and labels: a number, True or
@@ -56,5 +58,5 @@ class Message:
 def code_text(code):
     """A code as the protocol writes it: 8 hex digits."""
     if not isinstance(code, int) or isinstance(code, bool) or not 0 <= code <= 0xFFFFFFFF:
-        raise ValueError("a code is an int from 0 to 0xffffffff, not %r" % (code,))
+        raise ValueError(say("a code is an int from 0 to 0xffffffff, not %r", code))
     return "%08x" % code

@@ -12,6 +12,7 @@ import threading
 import time
 
 from velk._message import Message, code_text
+from velk._text import say
 from velk.errors import ExpectTimeout, VelkError
 
 _STRING_CODE = 0x30000200
@@ -26,7 +27,7 @@ _ANSWER_GRACE = 10.0
 def _duration(seconds, what):
     micros = int(round(float(seconds) * 1e6))
     if not math.isfinite(float(seconds)) or micros <= 0:
-        raise ValueError("%s must be a positive number of seconds, not %r" % (what, seconds))
+        raise ValueError(say("%s must be a positive number of seconds, not %r", what, seconds))
     return "%dus" % micros
 
 
@@ -41,7 +42,7 @@ def _target(target, mask=None):
     """The "code" or "signal" field of a request: an int is a code, a str a signal."""
     if isinstance(target, str):
         if mask is not None:
-            raise ValueError("a mask goes with a code, not with signal %r" % target)
+            raise ValueError(say("a mask goes with a code, not with signal %r", target))
         return {"signal": target}
     text = code_text(target)
     if mask is not None:
@@ -59,18 +60,18 @@ def _operand(value):
     """The predicate's VALUE: a number, or a word; a text with blanks or
     quotes goes in double quotes (a text signal's VALUE)."""
     if isinstance(value, bool):
-        raise ValueError("a predicate compares with a number, an enum name or a text, not %r" % (value,))
+        raise ValueError(say("a predicate compares with a number, an enum name or a text, not %r", value))
     if isinstance(value, int):
         return str(value)
     if isinstance(value, float):
         if not math.isfinite(value):
-            raise ValueError("cannot compare with %r" % value)
+            raise ValueError(say("cannot compare with %r", value))
         return repr(value)
     if isinstance(value, str):
         if value and not any(c.isspace() or c in '"\\' for c in value):
             return value
         return '"%s"' % value.replace("\\", "\\\\").replace('"', '\\"')
-    raise ValueError("a predicate compares with a number, an enum name or a text, not %r" % (value,))
+    raise ValueError(say("a predicate compares with a number, an enum name or a text, not %r", value))
 
 
 def _bundled_velkctl():
@@ -92,20 +93,20 @@ def find_velkctl(given=None):
     bundled = _bundled_velkctl()
     if os.path.isfile(bundled):
         return bundled
-    raise VelkError("velkctl not found: no velkctl= (pytest: --velkctl), VELKCTL is not set, no velkctl on PATH, "
-                    "and %s is not there (the Windows wheel of a release zip carries it)" % bundled)
+    raise VelkError(say("velkctl not found: no velkctl= (pytest: --velkctl), VELKCTL is not set, no velkctl on PATH, "
+                        "and %s is not there (the Windows wheel of a release zip carries it)", bundled))
 
 
 def session_command(velkctl, signals=None):
     """The command line of the session; an .exe runs through wine off Windows."""
     if not os.path.isfile(velkctl) and shutil.which(velkctl) is None:
-        raise VelkError("velkctl not found at %s" % velkctl)
+        raise VelkError(say("velkctl not found at %s", velkctl))
     if velkctl.endswith(".py"):
         command = [sys.executable, velkctl]
     elif velkctl.lower().endswith(".exe") and os.name != "nt":
         wine = shutil.which("wine")
         if wine is None:
-            raise VelkError("%s needs wine on this system, and there is none on PATH" % velkctl)
+            raise VelkError(say("%s needs wine on this system, and there is none on PATH", velkctl))
         command = [wine, velkctl]
     else:
         command = [velkctl]
@@ -135,11 +136,11 @@ class Waiter:
             return self._bus._seen(Message(answer["msg"]))
         seen = int(answer.get("seen", 0))
         last = self._bus._seen(Message(answer["last"])) if "last" in answer else None
-        text = "no message with %s within %gs" % (self.match, self.within)
         if last is None:
-            text += ": none of those codes came at all"
+            text = say("no message with %s within %gs: none of those codes came at all", self.match, self.within)
         else:
-            text += ": %d of those codes came, the last %s" % (seen, last)
+            text = say("no message with %s within %gs: %d of those codes came, the last %s", self.match, self.within,
+                       seen, last)
         raise ExpectTimeout(text, seen, last)
 
 
@@ -177,7 +178,7 @@ class _Variables:
 
     def _index(self, index):
         if not isinstance(index, int) or not 0 <= index < _VARIABLES:
-            raise IndexError("variables are 0-%d, not %r" % (_VARIABLES - 1, index))
+            raise IndexError(say("variables are 0-%d, not %r", _VARIABLES - 1, index))
         return index
 
     def __getitem__(self, index):
@@ -242,7 +243,7 @@ class Bus:
             self._process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                              stderr=subprocess.PIPE, env=env)
         except OSError as error:
-            raise VelkError("cannot start %s: %s" % (" ".join(command), error))
+            raise VelkError(say("cannot start %s: %s", " ".join(command), error))
         for target, stream in ((self._read_answers, self._process.stdout), (self._read_stderr, self._process.stderr)):
             reader = threading.Thread(target=target, args=(stream,), daemon=True)
             reader.start()
@@ -250,8 +251,8 @@ class Bus:
         try:
             # The bus answers: it is there and usable.
             self._answer(self._send("counters", {}), self.start_timeout,
-                         "velkctl session did not answer within %gs of starting (velk.Bus(start_timeout=) "
-                         "gives it longer)" % self.start_timeout)
+                         say("velkctl session did not answer within %gs of starting (velk.Bus(start_timeout=) "
+                             "gives it longer)", self.start_timeout))
         except VelkError:
             self.close()
             raise
@@ -311,13 +312,13 @@ class Bus:
 
     def _why_ended(self):
         said = "; ".join(self._stderr)
-        return "velkctl session ended" + (": " + said if said else "")
+        return say("velkctl session ended") + (": " + said if said else "")
 
     # -- requests -----------------------------------------------------------
 
     def _send(self, op, fields):
         if self._process is None:
-            raise VelkError("the bus is not open (use it in a with block)")
+            raise VelkError(say("the bus is not open (use it in a with block)"))
         with self._lock:
             if self._ended:
                 raise VelkError(self._why_ended())
@@ -340,7 +341,7 @@ class Bus:
                 if self._ended:
                     raise VelkError(self._why_ended())
                 if left <= 0:
-                    raise VelkError(late or "velkctl session did not answer request %d in %gs" % (request_id, timeout))
+                    raise VelkError(late or say("velkctl session did not answer request %d in %gs", request_id, timeout))
                 self._changed.wait(left)
             answer = self._answers.pop(request_id)
         if not answer.get("ok"):
@@ -363,9 +364,9 @@ class Bus:
         __tracebackhide__ = True
         if isinstance(target, str):
             if not isinstance(value, (int, float, str)) or isinstance(value, bool):
-                raise ValueError("a signal takes a number or an enum name, not %r" % (value,))
+                raise ValueError(say("a signal takes a number or an enum name, not %r", value))
         elif not isinstance(value, int) or isinstance(value, bool):
-            raise ValueError("a code's value is an int, not %r" % (value,))
+            raise ValueError(say("a code's value is an int, not %r", value))
         self._call("post", value=value, **_target(target))
 
     def send_str(self, channel, text):
@@ -383,7 +384,7 @@ class Bus:
     @staticmethod
     def _channel(channel):
         if not isinstance(channel, int) or not 0 <= channel <= 255:
-            raise ValueError("a channel is 0-255, not %r" % (channel,))
+            raise ValueError(say("a channel is 0-255, not %r", channel))
         return channel
 
     def expect(self, target, eq=None, ne=None, lt=None, le=None, gt=None, ge=None, changed=False, contains=None,
@@ -399,7 +400,7 @@ class Bus:
         if changed:
             given.append(("changed", None))
         if len(given) > 1:
-            raise ValueError("expect takes one of eq ne lt le gt ge changed contains, or none, not %d" % len(given))
+            raise ValueError(say("expect takes one of eq ne lt le gt ge changed contains, or none, not %d", len(given)))
         match = _subject(target, mask)
         if given:
             op, value = given[0]
@@ -440,8 +441,8 @@ class Bus:
         answer = self._rate(target, over, mask)
         measured = answer["hz"]
         if abs(measured - hz) > tolerance * hz:
-            raise AssertionError("rate of %s was %.3f Hz (%d messages in %gs), expected %g Hz +- %g%%"
-                                 % (_subject(target, mask), measured, answer["count"], over, hz, tolerance * 100))
+            raise AssertionError(say("rate of %s was %.3f Hz (%d messages in %gs), expected %g Hz +- %g%%",
+                                     _subject(target, mask), measured, answer["count"], over, hz, tolerance * 100))
         return measured
 
     def recent_messages(self, max=100):
