@@ -6,12 +6,12 @@
 #include "client/SignalsOption.h"
 #include "common/Escapes.h"
 #include "common/ClosestWord.h"
-#include "common/FormatText.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"
 #include "client/ProgramMessages.h"
 #include "velkctl/HelpFormatter.h"
+#include "common/FormatText.h"
 
 namespace {
 

@@ -2,11 +2,12 @@
 
 #include <stdio.h>
 
+#include "velkctl/CommandOutcome.h"
 #include "windows/Clock.h"
-#include "velkctl/Commands.h"
 #include "formats/Schedule.h"
 #include "windows/StopSignal.h"
 #include "client/ProgramMessages.h"
+#include "common/Catalogue.h"
 
 uint64_t SendOnDeadlines(const char* verb, uint64_t count, const std::function<uint64_t(uint64_t)>& offsetMicros,
                          const std::function<bool(uint64_t)>& send)
@@ -40,11 +41,18 @@ int SendPeriodically(const char* command, const PeriodicOptions& options, const 
                     [&](uint64_t n) { return n * options.everyMicros; },
                     [&](uint64_t) {
                         int result = post();
-                        if (result >= 0)
-                            return true;
-                        PrintMessage("velkctl: %s refused: %s (%d)\n", command, VelkResultText(result), result);
-                        exitCode = kExitRefused;
-                        return false;
+                        exitCode = CheckedResult(command, result);
+                        return exitCode == kExitOk;
                     });
+    return exitCode;
+}
+
+int SendOnceOrPeriodically(const BusBinding& bus, const char* command, const PeriodicOptions& options,
+                           const std::function<int()>& post)
+{
+    bool once = options.count == 1 && options.everyMicros == 0;
+    int exitCode = once ? CheckedResult(command, post()) : SendPeriodically(command, options, post);
+    if (exitCode == kExitOk)
+        NoteIfBusEndsWithVelkctl(bus, once ? N_("this message is lost") : N_("these messages are lost"));
     return exitCode;
 }

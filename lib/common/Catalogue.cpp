@@ -46,11 +46,12 @@ std::vector<Segment> Segments(const char* format)
         } else {
             at = digits;
         }
-        while (*at != '\0' && !IsConversionLetter(*at))
+        while (*at != '\0' && strchr("-+ #0123456789.hlLzjt", *at) != nullptr)
             ++at;   // flags, width, precision, length
-        if (*at == '\0') {
-            literal += start;
-            break;
+        if (*at == '\0' || !IsConversionLetter(*at)) {
+            literal += '%';   // no conversion: "mosquitto_sub -F %j" means the text
+            at = start + 1;
+            continue;
         }
         if (!literal.empty())
             segments.push_back(Segment{ false, literal, 0, 0 });

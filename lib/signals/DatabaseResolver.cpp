@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "common/ClosestWord.h"
 #include "common/Catalogue.h"
+#include "common/ClosestWord.h"
 #include "common/FormatText.h"
 
 SignalRef DatabaseResolver::Find(const std::string& name, std::string* error) const
@@ -22,8 +22,8 @@ SignalRef DatabaseResolver::Find(const std::string& name, std::string* error) co
             return found;
         }
         std::vector<std::string> names;
-        for (const SignalMessage& message : database_.Messages())
-            for (const Signal& signal : message.signals)
+        for (const SignalMessage& each : database_.Messages())
+            for (const Signal& signal : each.signals)
                 names.push_back(signal.name);
         const std::string meant = ClosestWord(name, names);
         *error = FormatText(N_("no signal '%s'"), name.c_str()) +
@@ -61,14 +61,12 @@ bool DatabaseResolver::ResolveEnum(const std::string& signal, const std::string&
     return true;
 }
 
-const DecodedSignal* DatabaseResolver::Decode(const std::string& signal, const RecordedMessage& message,
-                                              std::vector<DecodedSignal>* decoded) const
+const DecodedSignal* DatabaseResolver::DecodedSignalOf(const std::string& signal, const RecordedMessage& message) const
 {
     SignalRef found = Find(signal, nullptr);
     if (found.signal == nullptr || found.message->code != message.code)
         return nullptr;
-    DecodeMessage(*found.message, message.value, message.bytes, pages_, decoded);
-    for (const DecodedSignal& each : *decoded)
+    for (const DecodedSignal& each : Decoded(message))
         if (each.signal == found.signal)
             return each.missing ? nullptr : &each;
     return nullptr;
@@ -76,8 +74,7 @@ const DecodedSignal* DatabaseResolver::Decode(const std::string& signal, const R
 
 bool DatabaseResolver::ExtractSignal(const std::string& signal, const RecordedMessage& message, double* value) const
 {
-    std::vector<DecodedSignal> decoded;
-    const DecodedSignal* found = Decode(signal, message, &decoded);
+    const DecodedSignal* found = DecodedSignalOf(signal, message);
     if (found == nullptr || found->isText)
         return false;
     *value = found->physical;
@@ -92,8 +89,7 @@ bool DatabaseResolver::IsTextSignal(const std::string& signal) const
 
 bool DatabaseResolver::ExtractText(const std::string& signal, const RecordedMessage& message, std::string* text) const
 {
-    std::vector<DecodedSignal> decoded;
-    const DecodedSignal* found = Decode(signal, message, &decoded);
+    const DecodedSignal* found = DecodedSignalOf(signal, message);
     if (found == nullptr || !found->isText)
         return false;
     *text = found->text;
@@ -125,4 +121,17 @@ bool DatabaseResolver::EncodeSignal(const std::string& signal, double value, Rec
     snprintf(number, sizeof number, "%.17g", value);
     std::vector<std::string> assignments(1, found.signal->fieldName + "=" + number);
     return BuildArrayPayload(*found.message, assignments, std::string(), &message->bytes, error);
+}
+
+const std::vector<DecodedSignal>& DatabaseResolver::Decoded(const RecordedMessage& message) const
+{
+    if (haveDecoded_ && decodedMessage_.code == message.code && decodedMessage_.value == message.value &&
+        decodedMessage_.bytes == message.bytes)
+        return decoded_;
+    decoded_.clear();
+    decodedMessage_ = message;
+    haveDecoded_ = true;
+    if (const SignalMessage* described = database_.FindCode(message.code))
+        DecodeMessage(*described, message.value, message.bytes, pages_, &decoded_);
+    return decoded_;
 }

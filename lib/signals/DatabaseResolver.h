@@ -28,13 +28,23 @@ public:
     // (DecodedSignal::text).
     bool ExtractText(const std::string& signal, const RecordedMessage& message, std::string* text) const override;
 
+    // The message's signals (none for a code the file does not describe),
+    // decoded once for as many predicates and answers as ask about the same
+    // message in a row.
+    const std::vector<DecodedSignal>& Decoded(const RecordedMessage& message) const;
+
+    const SignalDatabase& Database() const { return database_; }
+
 private:
     SignalRef Find(const std::string& name, std::string* error) const;
     // The signal decoded from a message of its code; null when the message
     // is of another code or too short for it.
-    const DecodedSignal* Decode(const std::string& signal, const RecordedMessage& message,
-                                std::vector<DecodedSignal>* decoded) const;
+    const DecodedSignal* DecodedSignalOf(const std::string& signal, const RecordedMessage& message) const;
 
     const SignalDatabase& database_;
     SignalCodePages pages_;
+    // The last message decoded, and its signals.
+    mutable RecordedMessage decodedMessage_;
+    mutable std::vector<DecodedSignal> decoded_;
+    mutable bool haveDecoded_ = false;
 };
