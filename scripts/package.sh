@@ -32,27 +32,21 @@ out=build/packages
 rm -rf "$out"
 mkdir -p "$out"
 
-# The velk Python package as a wheel, built offline (Debian's setuptools and
-# wheel) from a copy of python/'s tracked files, so nothing is written into
-# python/. The wheel stamps its entries with SOURCE_DATE_EPOCH and keeps the
-# modes of the files it is built from and of those it writes: fixed here
-# (644, and umask 022 for the build), whatever the clone's umask.
-wheel_dir=$PWD/build/wheel
-rm -rf "$wheel_dir"
-mkdir -p "$wheel_dir/src"
-git ls-files -z python | xargs -0 cp --parents -t "$wheel_dir/src"
-find "$wheel_dir/src" -type d -exec chmod 755 {} +
-find "$wheel_dir/src" -type f -exec chmod 644 {} +
-(umask 022 && cd "$wheel_dir/src/python" && PIP_DISABLE_PIP_VERSION_CHECK=1 /usr/bin/python3 -m pip wheel -q --no-index \
-    --no-build-isolation --no-deps --no-cache-dir -w "$wheel_dir" .)
-wheels=("$wheel_dir"/velk-*-py3-none-any.whl)
-[ ${#wheels[@]} = 1 ] && [ -f "${wheels[0]}" ] || { echo "package.sh: expected one velk wheel in $wheel_dir" >&2; exit 1; }
+# The velk Python package: a platform wheel per width carrying that width's
+# velkctl.exe and velk.dll (scripts/build-wheel.sh), its version the
+# release's in Python's form (1.0.0, 1.0.0+g1234567, 1.0.0+g1234567.dirty).
+python_version=$version
+[ -z "$suffix" ] || python_version="$version+$(printf '%s' "${suffix#-}" | tr - .)"
 for width in i686 x86_64; do
     preset=release-$width
+    platform=$([ "$width" = i686 ] && echo win32 || echo win_amd64)
+    wheel=$PWD/build/wheel/$width/velk-$python_version-py3-none-$platform.whl
     echo "== $preset"
-    cmake --preset "$preset" -DCORVANE_VERSION_SUFFIX="$suffix" -DCORVANE_WHEEL="${wheels[0]}" >/dev/null
+    cmake --preset "$preset" -DCORVANE_VERSION_SUFFIX="$suffix" -DCORVANE_WHEEL="$wheel" >/dev/null
     # From scratch: objects built before with another SOURCE_DATE_EPOCH would stay.
     cmake --build --preset "$preset" -j"$jobs" --clean-first
+    built=$(bash scripts/build-wheel.sh "build/$preset/bin" "$platform" "$python_version" "$(dirname "$wheel")")
+    [ "$built" = "$wheel" ] || { echo "package.sh: the wheel is $built, expected $wheel" >&2; exit 1; }
     rm -rf "build/$preset/cpack"
     (cd "build/$preset" && cpack -G ZIP >/dev/null)
     # CPack 3.25 adds the files in the file system's order: fix it and the times.

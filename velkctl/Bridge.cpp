@@ -14,6 +14,7 @@
 #include "velkctl/Replay.h"
 #include "windows/StopSignal.h"
 #include "windows/SystemCodePage.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ public:
     {
         if (!started_) {
             started_ = true;   // registered by now
-            fprintf(stderr, "velkctl: bridge %s: run %s, on the bus\n", options_.origin.c_str(), run_.c_str());
+            PrintMessage("velkctl: bridge %s: run %s, on the bus\n", options_.origin.c_str(), run_.c_str());
         }
     }
 
@@ -150,7 +151,7 @@ public:
 private:
     void Report(const std::string& text)
     {
-        fprintf(stderr, "velkctl: bridge %s: %s\n", options_.origin.c_str(), text.c_str());
+        PrintMessage("velkctl: bridge %s: %s\n", options_.origin.c_str(), text.c_str());
     }
 
     void PrintCounts(const std::string& ending)
@@ -293,11 +294,11 @@ int RunBridge(const BusBinding& bus, HWND window, const BridgeOptions& options)
     if (end == kLinesAndBusCannotStart)
         return kExitCrashed;
     if (end < 0) {
-        fprintf(stderr, "velkctl: bridge refused: %s (%d)\n", VelkResultText(end), end);
+        PrintMessage("velkctl: bridge refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
     handler.PrintSummary(unwritten);
     if (end == kReceiveSessionEnded)
-        fprintf(stderr, "velkctl: the session ended\n");
+        PrintMessage("velkctl: the session ended\n");
     return handler.OutputWasClosed() || handler.InputFailed() ? kExitIo : kExitOk;
 }

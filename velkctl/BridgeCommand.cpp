@@ -9,6 +9,7 @@
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
 #include "velkctl/FilterOptions.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -21,12 +22,12 @@ bool MakeAcceptFilter(const std::string& text, MessageFilter* filter)
     try {
         accept.parse(text, false);
     } catch (const CLI::ParseError& error) {
-        fprintf(stderr, "velkctl: bad --accept %s: %s; expected filters like \"--type CTL --channel 3\"\n",
-                QuoteInput(text).c_str(), error.what());
+        PrintMessage("velkctl: bad --accept %s: %s; expected filters like \"--type CTL --channel 3\"\n",
+                     QuoteInput(text).c_str(), error.what());
         return false;
     }
     if (args.codes.empty() && args.channels.empty() && args.types.empty()) {
-        fprintf(stderr, "velkctl: bad --accept %s: no --code, --channel or --type in it\n", QuoteInput(text).c_str());
+        PrintMessage("velkctl: bad --accept %s: no --code, --channel or --type in it\n", QuoteInput(text).c_str());
         return false;
     }
     return MakeFilter(args, filter);
@@ -36,30 +37,30 @@ class BridgeCommand : public Command {
 public:
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("--origin", origin_, "this bus's name on the network, 1 to 64 of A-Z a-z 0-9 _ . -")
+        command->add_option("--origin", origin_, N_("this bus's name on the network, 1 to 64 of A-Z a-z 0-9 _ . -"))
             ->required()
             ->type_name("NAME");
         AddFilterOptions(command, &send_);
         command->add_option("--accept", accept_,
-                            "what the network may post here, as filters in one argument, like \"--type DEP --type CTL\" "
-                            "(default: everything but CONTROL, which only a filter naming it lets in)")
+                            N_("what the network may post here, as filters in one argument, like \"--type DEP --type CTL\" "
+                               "(default: everything but CONTROL, which only a filter naming it lets in)"))
             ->type_name("FILTERS");
         command->add_option("--topic-prefix", topicPrefix_,
-                            "read lines as mosquitto_sub -F %j prints them, the topic and the payload in JSON, "
-                            "and refuse those whose topic is not PREFIX and their origin, like velk/")
+                            N_("read lines as mosquitto_sub -F %j prints them, the topic and the payload in JSON, "
+                               "and refuse those whose topic is not PREFIX and their origin, like velk/"))
             ->type_name("PREFIX");
-        command->add_option("--stats", stats_, "print the counts on stderr every D, like 10s")->type_name("DURATION");
-        command->add_flag("--exit-on-eof", options_.exitOnEof, "end when standard input ends (default: go on publishing)");
-        command->footer("Example:\n"
-                        "  mosquitto_sub -h BROKER -F %j -t \"velk/#\" | velkctl bridge --origin lab1 --topic-prefix velk/ | "
-                        "mosquitto_pub -h BROKER -i lab1 -l -t velk/lab1\n"
-                        "    joins this bus to every other bus bridged through BROKER (docs/bridge.md)");
+        command->add_option("--stats", stats_, N_("print the counts on stderr every D, like 10s"))->type_name("DURATION");
+        command->add_flag("--exit-on-eof", options_.exitOnEof, N_("end when standard input ends (default: go on publishing)"));
+        command->footer(N_("Example:\n"
+                           "  mosquitto_sub -h BROKER -F %j -t \"velk/#\" | velkctl bridge --origin lab1 --topic-prefix velk/ | "
+                           "mosquitto_pub -h BROKER -i lab1 -l -t velk/lab1\n"
+                           "    joins this bus to every other bus bridged through BROKER (docs/bridge.md)"));
     }
 
     int Prepare(const CLI::App& command) override
     {
         if (!IsBridgeName(origin_)) {
-            fprintf(stderr, "velkctl: bad origin %s: expected 1 to 64 of A-Z a-z 0-9 _ . -\n", QuoteInput(origin_).c_str());
+            PrintMessage("velkctl: bad origin %s: expected 1 to 64 of A-Z a-z 0-9 _ . -\n", QuoteInput(origin_).c_str());
             return kExitUsage;
         }
         options_.origin = origin_;
@@ -69,7 +70,7 @@ public:
         if (options_.accept.given && !MakeAcceptFilter(accept_, &options_.accept.filter))
             return kExitUsage;
         if (Given(&command, "--topic-prefix") && !IsTopicPrefix(topicPrefix_)) {
-            fprintf(stderr, "velkctl: bad --topic-prefix %s: expected a topic ending in /, without + # or spaces, "
+            PrintMessage("velkctl: bad --topic-prefix %s: expected a topic ending in /, without + # or spaces, "
                             "like velk/\n", QuoteInput(topicPrefix_).c_str());
             return kExitUsage;
         }

@@ -9,6 +9,7 @@
 #include "velkctl/CommandOutcome.h"
 #include "protocol/HandleList.h"
 #include "protocol/MessageCode.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ int StopAll(const BusBinding& bus, HWND window)
 {
     int exitCode = CheckedResult("stop-all", bus.vPostData(window, kStopAllCode, 0, 0));
     if (exitCode == kExitOk)
-        NoteIfBusEndsWithVelkctl(bus, "this message is lost");
+        NoteIfBusEndsWithVelkctl(bus, N_("this message is lost"));
     return exitCode;
 }
 
@@ -59,14 +60,14 @@ private:
 std::unique_ptr<Command> MakeStopAllCommand()
 {
     return std::unique_ptr<Command>(new BroadcastCommand(StopAll,
-        "Example:\n"
-        "  velkctl stop-all"));
+        N_("Example:\n"
+           "  velkctl stop-all")));
 }
 
 std::unique_ptr<Command> MakeEndSessionCommand()
 {
     return std::unique_ptr<Command>(new BroadcastCommand(EndSession,
-        "Example:\n"
-        "  velkctl end-session\n"
-        "    10062 ended                one line per window, as it answered"));
+        N_("Example:\n"
+           "  velkctl end-session\n"
+           "    10062 ended                one line per window, as it answered")));
 }

@@ -2,6 +2,8 @@
 
 #include "common/Escapes.h"
 #include "common/HexText.h"
+#include "common/Catalogue.h"
+#include "common/FormatText.h"
 
 namespace {
 
@@ -28,21 +30,20 @@ int ParseByteListArgument(const std::string& text, unsigned char bytes[kMaxArray
         at = end;
 
         if (count == kMaxArrayBytes) {
-            *error = "too many bytes: " + QuoteInput(token) + " is one more than the "
-                     + std::to_string(static_cast<int>(kMaxArrayBytes)) + " an array takes";
+            *error = FormatText(N_("too many bytes: %s is one more than the %d an array takes"), QuoteInput(token).c_str(),
+                                static_cast<int>(kMaxArrayBytes));
             return -1;
         }
         int high = HexDigitValue(token[0]);
         int low = token.size() == 2 ? HexDigitValue(token[1]) : 0;
         if (token.size() > 2 || high < 0 || low < 0) {
-            *error = "bad byte " + QuoteInput(token) + ": each byte is 1 or 2 hex digits";
+            *error = FormatText(N_("bad byte %s: each byte is 1 or 2 hex digits"), QuoteInput(token).c_str());
             return -1;
         }
         bytes[count++] = static_cast<unsigned char>(token.size() == 2 ? high * 16 + low : high);
     }
     if (count == 0) {
-        *error = "no bytes: give 1 to " + std::to_string(static_cast<int>(kMaxArrayBytes))
-                 + " hex bytes separated by blanks";
+        *error = FormatText(N_("no bytes: give 1 to %d hex bytes separated by blanks"), static_cast<int>(kMaxArrayBytes));
         return -1;
     }
     return count;

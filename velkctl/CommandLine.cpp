@@ -9,6 +9,9 @@
 #include "velkctl/CommandOutcome.h"
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"
+#include "client/ProgramMessages.h"
+#include "velkctl/HelpFormatter.h"
+#include "common/FormatText.h"
 
 namespace {
 
@@ -88,13 +91,13 @@ std::vector<std::string> OptionNames(const CLI::App& command)
 std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates, const char* otherwise)
 {
     std::string closest = ClosestWord(word, candidates);
-    return closest.empty() ? otherwise : "did you mean '" + closest + "'?";
+    return closest.empty() ? otherwise : FormatText(N_("did you mean '%s'?"), closest.c_str());
 }
 
 int UnknownCommand(CLI::App& app, const std::string& word)
 {
-    fprintf(stderr, "velkctl: unknown command %s; %s\n", QuoteInput(word).c_str(),
-            DidYouMean(word, CommandNames(app), "velkctl --help lists the commands").c_str());
+    PrintMessage("velkctl: unknown command %s; %s\n", QuoteInput(word).c_str(),
+                 DidYouMean(word, CommandNames(app), N_("velkctl --help lists the commands")).c_str());
     return kExitUsage;
 }
 
@@ -115,20 +118,20 @@ bool ReportLeftOver(CLI::App& app, CLI::App* command)
     const std::string& word = words.front();
     if (command == &app) {
         if (LooksLikeOption(word))
-            fprintf(stderr, "velkctl: unknown option %s; %s\n", QuoteInput(word).c_str(),
-                    DidYouMean(word, OptionNames(app), "velkctl --help lists the options").c_str());
+            PrintMessage("velkctl: unknown option %s; %s\n", QuoteInput(word).c_str(),
+                         DidYouMean(word, OptionNames(app), N_("velkctl --help lists the options")).c_str());
         else
             UnknownCommand(app, word);
         return true;
     }
     const std::string name = command->get_name();
-    const std::string otherwise = "velkctl help " + name + " lists its options";
+    const std::string otherwise = FormatText(N_("velkctl help %s lists its options"), name.c_str());
     if (LooksLikeOption(word))
-        fprintf(stderr, "velkctl: %s: unknown option %s; %s\n", name.c_str(), QuoteInput(word).c_str(),
-                DidYouMean(word, OptionNames(*command), otherwise.c_str()).c_str());
+        PrintMessage("velkctl: %s: unknown option %s; %s\n", name.c_str(), QuoteInput(word).c_str(),
+                     DidYouMean(word, OptionNames(*command), otherwise.c_str()).c_str());
     else
-        fprintf(stderr, "velkctl: %s: unexpected argument %s; velkctl help %s shows its usage\n", name.c_str(),
-                QuoteInput(word).c_str(), name.c_str());
+        PrintMessage("velkctl: %s: unexpected argument %s; velkctl help %s shows its usage\n", name.c_str(),
+                     QuoteInput(word).c_str(), name.c_str());
     return true;
 }
 
@@ -145,10 +148,10 @@ int ReportMistake(CLI::App& app, const CLI::ParseError& error)
     }
     if (scopes.size() > 1) {
         const std::string name = scopes.back()->get_name();
-        fprintf(stderr, "velkctl: %s: %s; velkctl help %s shows its usage\n", name.c_str(),
-                EscapeForDisplay(error.what()).c_str(), name.c_str());
+        PrintMessage("velkctl: %s: %s; velkctl help %s shows its usage\n", name.c_str(),
+                     EscapeForDisplay(error.what()).c_str(), name.c_str());
     } else {
-        fprintf(stderr, "velkctl: %s; velkctl --help lists the commands\n", EscapeForDisplay(error.what()).c_str());
+        PrintMessage("velkctl: %s; velkctl --help lists the commands\n", EscapeForDisplay(error.what()).c_str());
     }
     return kExitUsage;
 }
@@ -178,18 +181,20 @@ void StartCommandLine(CLI::App& app, const char* version)
 {
     // Windows users type C:\..., and /tmp/x.txt is a file under Wine.
     app.allow_windows_style_options(false);
-    app.set_version_flag("--version", std::string("velkctl ") + version, "print velkctl's version and exit");
-    app.set_help_flag("-h,--help", "print this help and exit");
+    app.formatter(std::make_shared<HelpFormatter>());
+    app.set_version_flag("--version", std::string("velkctl ") + version, N_("print velkctl's version and exit"));
+    app.set_help_flag("-h,--help", N_("print this help and exit"));
 }
 
 void FinishCommandLine(CLI::App& app)
 {
-    CLI::App* help = app.add_subcommand("help", "show a command's help: velkctl help post is velkctl post --help");
-    help->add_option("COMMAND", "the command, as --help lists them");
-    help->footer("Example:\n  velkctl help monitor");
+    CLI::App* help = app.add_subcommand("help", N_("show a command's help: velkctl help post is velkctl post --help"));
+    help->add_option("COMMAND", N_("the command, as --help lists them"));
+    help->footer(N_("Example:\n  velkctl help monitor"));
     NameKinds(app);
     for (CLI::App* command : AllCommands(app)) {
         command->allow_windows_style_options(false);
+        command->group(CommandsHeading());
         NameKinds(*command);
     }
 }
@@ -231,7 +236,7 @@ bool NumberOption(const std::string& text, const char* what, int64_t minimum, in
     std::string error;
     if (ParseNumberOption(text, what, minimum, maximum, value, &error))
         return true;
-    fprintf(stderr, "velkctl: %s\n", error.c_str());
+    PrintMessage("velkctl: %s\n", error.c_str());
     return false;
 }
 
@@ -240,14 +245,19 @@ bool DurationOption(const std::string& text, const char* what, bool positive, ui
     std::string error;
     if (ParseDurationOption(text, what, positive, micros, &error))
         return true;
-    fprintf(stderr, "velkctl: %s\n", error.c_str());
+    PrintMessage("velkctl: %s\n", error.c_str());
     return false;
 }
 
 void AddSignalsOption(CLI::App* command, std::string* file)
 {
     command->add_option("--signals", *file,
-                        "decode by this signal file: names, units, scaling (docs/signals.md; default: VELK_SIGNALS)");
+                        N_("decode by this signal file: names, units, scaling (docs/signals.md; default: VELK_SIGNALS)"));
+}
+
+std::string NoSignalFile(const std::string& name)
+{
+    return FormatText(N_("no signal file: use --signals FILE or set VELK_SIGNALS (to name %s)"), QuoteInput(name).c_str());
 }
 
 int LoadSignalsOption(const std::string& given, SignalDatabase* database, const SignalDatabase** used)

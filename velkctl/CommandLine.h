@@ -37,6 +37,11 @@ bool CountOption(const CLI::App* command, const std::string& text, uint64_t* cou
 // --signals FILE, the signal file (docs/signals.md); VELK_SIGNALS names one
 // when the option is not given.
 void AddSignalsOption(CLI::App* command, std::string* file);
+// What a command given a name (motor.speed) where it takes a code or a
+// channel says when no signal file is named: "no signal file: use --signals
+// FILE or set VELK_SIGNALS (to name 'motor.speed')".
+std::string NoSignalFile(const std::string& name);
+
 // Loads the file --signals or VELK_SIGNALS names into *database: kExitOk,
 // also when none is named; else the exit status after every mistake on stderr.
 // *used (when given) is database when it holds messages, else null: what a

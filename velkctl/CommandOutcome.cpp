@@ -1,4 +1,5 @@
 #include "velkctl/CommandOutcome.h"
+#include "client/ProgramMessages.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -14,7 +15,7 @@ int CheckedResult(const char* what, int result)
 {
     if (result >= 0)
         return kExitOk;
-    fprintf(stderr, "velkctl: %s refused: %s (%d)\n", what, VelkResultText(result), result);
+    PrintMessage("velkctl: %s refused: %s (%d)\n", what, VelkResultText(result), result);
     return kExitRefused;
 }
 
@@ -22,7 +23,7 @@ bool StandardOutputWritten()
 {
     if (fflush(stdout) == 0 && !ferror(stdout))
         return true;
-    fprintf(stderr, "velkctl: cannot write to standard output\n");
+    PrintMessage("velkctl: cannot write to standard output\n");
     return false;
 }
 
@@ -30,5 +31,5 @@ void NoteIfBusEndsWithVelkctl(const BusBinding& bus, const char* whatIsLost)
 {
     // Empty (0) from a library that cannot tell: then nothing is said.
     if (atoi(bus.vGetInfo(VELK_INFO_ATTACHED_PROCESSES)) == 1)
-        fprintf(stderr, "velkctl: no other client is attached: the bus ends when velkctl exits, and %s\n", whatIsLost);
+        PrintMessage("velkctl: no other client is attached: the bus ends when velkctl exits, and %s\n", whatIsLost);
 }

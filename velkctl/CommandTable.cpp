@@ -1,5 +1,7 @@
 #include "velkctl/CommandTable.h"
 
+#include "common/Catalogue.h"
+
 std::unique_ptr<Command> MakeClientsCommand();
 std::unique_ptr<Command> MakeVarsCommand();
 std::unique_ptr<Command> MakeCountersCommand();
@@ -22,28 +24,28 @@ std::unique_ptr<Command> MakeSessionCommand();
 std::unique_ptr<Command> MakeSimulateCommand();
 
 const CommandRow kCommandTable[] = {
-    { "clients", "list the registered windows: handle, mask, name, process id", kNeedsBus, MakeClientsCommand },
-    { "vars", "list the public variables, one INDEX=VALUE a line", kNeedsBus, MakeVarsCommand },
-    { "counters", "list the bus's counters: posted, delivered, dropped, expired, ...", kNeedsBus,
+    { "clients", N_("list the registered windows: handle, mask, name, process id"), kNeedsBus, MakeClientsCommand },
+    { "vars", N_("list the public variables, one INDEX=VALUE a line"), kNeedsBus, MakeVarsCommand },
+    { "counters", N_("list the bus's counters: posted, delivered, dropped, expired, ..."), kNeedsBus,
       MakeCountersCommand },
-    { "set-var", "set a public variable", kNeedsBus, MakeSetVarCommand },
-    { "post", "post a value message", kNeedsBus, MakePostCommand },
-    { "send-str", "post a string message on channel CH: TEXT or --file", kNeedsBus, MakeSendStrCommand },
-    { "send-arr", "post an array message on channel CH", kNeedsBus, MakeSendArrCommand },
-    { "stop-all", "post the stop-all message, code 80800000", kNeedsBus, MakeStopAllCommand },
-    { "monitor", "print one line per message received", kNeedsBus, MakeMonitorCommand },
-    { "end-session", "send WM_ENDSESSION to every other registered window", kNeedsBus, MakeEndSessionCommand },
-    { "record", "write the messages received to FILE, one line each: all, or around each --trigger", kNeedsBus, MakeRecordCommand },
-    { "replay", "post a recording's messages again with their recorded spacing", kNeedsBus, MakeReplayCommand },
-    { "stats", "messages per code, total rate and the bus counters, every interval", kNeedsBus, MakeStatsCommand },
-    { "export", "write a recording as CSV for Excel or LibreOffice", kNeedsNoBus, MakeExportCommand },
-    { "bridge", "join this bus to others: messages out as JSON lines on stdout, lines from stdin posted", kNeedsBus,
+    { "set-var", N_("set a public variable"), kNeedsBus, MakeSetVarCommand },
+    { "post", N_("post a value message"), kNeedsBus, MakePostCommand },
+    { "send-str", N_("post a string message on channel CH: TEXT or --file"), kNeedsBus, MakeSendStrCommand },
+    { "send-arr", N_("post an array message on channel CH"), kNeedsBus, MakeSendArrCommand },
+    { "stop-all", N_("post the stop-all message, code 80800000"), kNeedsBus, MakeStopAllCommand },
+    { "monitor", N_("print one line per message received"), kNeedsBus, MakeMonitorCommand },
+    { "end-session", N_("send WM_ENDSESSION to every other registered window"), kNeedsBus, MakeEndSessionCommand },
+    { "record", N_("write the messages received to FILE, one line each: all, or around each --trigger"), kNeedsBus, MakeRecordCommand },
+    { "replay", N_("post a recording's messages again with their recorded spacing"), kNeedsBus, MakeReplayCommand },
+    { "stats", N_("messages per code, total rate and the bus counters, every interval"), kNeedsBus, MakeStatsCommand },
+    { "export", N_("write a recording as CSV for Excel or LibreOffice"), kNeedsNoBus, MakeExportCommand },
+    { "bridge", N_("join this bus to others: messages out as JSON lines on stdout, lines from stdin posted"), kNeedsBus,
       MakeBridgeCommand },
-    { "plot", "draw codes of a recording as an SVG chart, for reports and tickets", kNeedsNoBus, MakePlotCommand },
-    { "top", "one row per code with its latest value and rate, updated in place", kNeedsBus, MakeTopCommand },
-    { "signals", "check a signal file or show what it says: names, units, scaling, byte layouts", kNeedsNoBus,
+    { "plot", N_("draw codes of a recording as an SVG chart, for reports and tickets"), kNeedsNoBus, MakePlotCommand },
+    { "top", N_("one row per code with its latest value and rate, updated in place"), kNeedsBus, MakeTopCommand },
+    { "signals", N_("check a signal file or show what it says: names, units, scaling, byte layouts"), kNeedsNoBus,
       MakeSignalsCommand },
-    { "session", "requests as JSON lines on stdin, answers on stdout: post, expect, collect, rate, ... for scripts",
+    { "session", N_("requests as JSON lines on stdin, answers on stdout: post, expect, collect, rate, ... for scripts"),
       kNeedsBus, MakeSessionCommand },
     { "simulate", "send the messages of a signal file on their periods, counters counting, checksums checking",
       kNeedsBus, MakeSimulateCommand },

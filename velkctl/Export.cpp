@@ -17,7 +17,9 @@
 #include "windows/LineFile.h"
 #include "formats/RecordReader.h"
 #include "velkctl/Replay.h"
+#include "velkctl/WideCsv.h"
 #include "windows/SystemCodePage.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -41,18 +43,36 @@ bool SameFile(const std::string& a, const std::string& b)
     return _stricmp(fullA, fullB) == 0;
 }
 
-// The rows of the checked recording into csv; false when the file changed
-// since the check (said on stderr).
+// The recording read again from its first message: *more when there is one.
+void ReadFromStart(RecordReader* reader, RecordedMessage* first, bool* more, WallTime* start, const WallTime** known)
+{
+    *more = reader->Rewind() && reader->Next(first);
+    // The start line comes before the messages: known once the first is read.
+    *known = reader->Start(start) ? start : NULL;
+}
+
+// False, said on stderr, when the file changed since it was checked.
+bool ReadToEnd(const CheckedRecording& recording, const RecordReader& reader)
+{
+    if (reader.Outcome() == kRecordRead)
+        return true;
+    PrintMessage("velkctl: export: %s changed after it was checked: %s\n", recording.name.c_str(),
+                 reader.Error().c_str());
+    return false;
+}
+
+// The rows of the checked recording into csv, a row per message (and per
+// signal); false when the file changed since the check.
 bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, const SignalDatabase* signals,
                LineFile* csv, uint64_t* rows, uint64_t* filteredOut)
 {
     const SignalCodePages pages = WindowsSignalCodePages();
     RecordReader reader(recording.file, recording.name);
     RecordedMessage message;
-    // The start line comes before the messages: known once the first is read.
-    bool more = reader.Rewind() && reader.Next(&message);
+    bool more = false;
     WallTime start;
-    const WallTime* known = reader.Start(&start) ? &start : NULL;
+    const WallTime* known = NULL;
+    ReadFromStart(&reader, &message, &more, &start, &known);
     bool checked = false;   // the check column, when the file has something to check
     for (size_t i = 0; signals != NULL && i < signals->Messages().size() && !checked; ++i)
         checked = HasChecks(signals->Messages()[i]);
@@ -82,12 +102,47 @@ bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, c
             csv->Add(FormatCsvRow(message, known, SystemCodePage(), &one) + '\r');
         }
     }
-    if (reader.Outcome() != kRecordRead) {
-        fprintf(stderr, "velkctl: export: %s changed after it was checked: %s\n", recording.name.c_str(),
-                reader.Error().c_str());
-        return false;
+    return ReadToEnd(recording, reader);
+}
+
+// --wide: one pass for the columns, one for the rows (velkctl/WideCsv.h).
+bool WriteWideRows(const CheckedRecording& recording, const MessageFilter& filter, const SignalDatabase* signals,
+                   LineFile* csv, uint64_t* messages, uint64_t* filteredOut, uint64_t* rows, size_t* columns)
+{
+    WideCsv wide(signals, WindowsSignalCodePages(), SystemCodePage());
+    RecordReader reader(recording.file, recording.name);
+    RecordedMessage message;
+    bool more = false;
+    WallTime start;
+    const WallTime* known = NULL;
+    ReadFromStart(&reader, &message, &more, &start, &known);
+    for (; more; more = reader.Next(&message)) {
+        if (filter.Passes(message.code))
+            wide.AddColumnsOf(message);
     }
-    return true;
+    if (!ReadToEnd(recording, reader))
+        return false;
+    ReadFromStart(&reader, &message, &more, &start, &known);
+    csv->Add(kCsvByteOrderMark + wide.Header(known) + '\r');
+    *columns = wide.Columns();
+    std::vector<std::string> lines;
+    for (; more; more = reader.Next(&message)) {
+        if (!filter.Passes(message.code)) {
+            ++*filteredOut;
+            continue;
+        }
+        ++*messages;
+        wide.Take(message, known, &lines);
+        for (const std::string& line : lines)
+            csv->Add(line + '\r');
+        *rows += lines.size();
+        lines.clear();
+    }
+    wide.Finish(known, &lines);
+    for (const std::string& line : lines)
+        csv->Add(line + '\r');
+    *rows += lines.size();
+    return ReadToEnd(recording, reader);
 }
 
 } // namespace
@@ -98,8 +153,8 @@ int ExportRecording(const ExportOptions& options)
     std::string target = !options.out.empty() ? options.out : fromStdin ? "-" : CsvPathFor(options.path);
     const bool toStdout = target == "-";
     if (!fromStdin && !toStdout && SameFile(options.path, target)) {
-        fprintf(stderr, "velkctl: export: the CSV would replace the recording %s: name another with --out\n",
-                QuotePath(target).c_str());
+        PrintMessage("velkctl: export: the CSV would replace the recording %s: name another with --out\n",
+                     QuotePath(target).c_str());
         return kExitUsage;
     }
 
@@ -108,36 +163,45 @@ int ExportRecording(const ExportOptions& options)
     if (status != kExitOk)
         return status;
 
-    const std::string shown = toStdout ? "standard output" : QuotePath(target);
+    const std::string shown = toStdout ? N_("standard output") : QuotePath(target);
     const std::string partial = toStdout ? target : target + ".part";
     LineFile csv;
     if (!csv.Create(partial)) {
-        fprintf(stderr, "velkctl: export: cannot create %s: %s\n", QuotePath(partial).c_str(), strerror(errno));
+        PrintMessage("velkctl: export: cannot create %s: %s\n", QuotePath(partial).c_str(), strerror(errno));
         CloseInputFile(recording.file);
         return kExitIo;
     }
-    uint64_t rows = 0, filteredOut = 0;
-    bool read = WriteRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut);
+    uint64_t rows = 0, filteredOut = 0, wideRows = 0;
+    size_t columns = 0;
+    bool read = options.wide ? WriteWideRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut,
+                                             &wideRows, &columns)
+                             : WriteRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut);
     CloseInputFile(recording.file);
     bool written = csv.Close();
     int writeError = errno;
     if (read && written && !toStdout && !MoveFileExA(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DWORD error = GetLastError();
-        fprintf(stderr, "velkctl: export: cannot replace %s%s (error %lu)\n", shown.c_str(),
-                error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? ": is it open in a spreadsheet?" : "",
-                error);
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED)
+            PrintMessage("velkctl: export: cannot replace %s: is it open in a spreadsheet? (error %lu)\n", shown.c_str(),
+                         error);
+        else
+            PrintMessage("velkctl: export: cannot replace %s (error %lu)\n", shown.c_str(), error);
         DeleteFileA(partial.c_str());
         return kExitIo;
     }
     if (!read || !written) {
         if (!written)
-            fprintf(stderr, "velkctl: export: cannot write %s: %s\n", shown.c_str(), strerror(writeError));
+            PrintMessage("velkctl: export: cannot write %s: %s\n", shown.c_str(), strerror(writeError));
         if (!toStdout)
             DeleteFileA(partial.c_str());
         return kExitIo;
     }
-    std::string filtered = options.filter.PassesAll() ? std::string()
-                                                      : " (" + std::to_string(filteredOut) + " filtered out)";
-    fprintf(stderr, "velkctl: exported %s%s to %s\n", CountOf(rows, "message").c_str(), filtered.c_str(), shown.c_str());
+    std::string exported = CountOf(rows, "message");
+    if (!options.filter.PassesAll())
+        exported = FormatText(N_("%s (%llu filtered out)"), exported.c_str(), static_cast<unsigned long long>(filteredOut));
+    if (options.wide)
+        exported = FormatText(N_("%s as %s of %s"), exported.c_str(), CountOf(wideRows, "row").c_str(),
+                              CountOf(columns, "column").c_str());
+    PrintMessage("velkctl: exported %s to %s\n", exported.c_str(), shown.c_str());
     return kExitOk;
 }

@@ -11,6 +11,7 @@ struct ExportOptions {
     std::string out;           // the CSV; "-": standard output; empty: path with .csv for its extension
     MessageFilter filter;      // the rows; the rest is counted in the summary
     const SignalDatabase* signals = nullptr;   // adds the signal columns (formats/CsvExport.h)
+    bool wide = false;         // a row per time step, a column per signal (velkctl/WideCsv.h)
 };
 
 // The process exit status. The whole recording is checked before a byte of

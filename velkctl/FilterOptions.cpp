@@ -6,24 +6,25 @@
 #include "formats/CodeArgument.h"
 #include "formats/NumberArgument.h"
 #include "velkctl/CommandLine.h"
+#include "client/ProgramMessages.h"
 
 void AddFilterOptions(CLI::App* command, FilterArguments* args)
 {
     // One value each time: "--code 20001001 FILE" leaves FILE to the command.
     command->add_option("--code", args->codes,
-                        "only messages with this CODE (hex); CODE/MASK compares the MASK bits only (repeatable)")
+                        N_("only messages with this CODE (hex); CODE/MASK compares the MASK bits only (repeatable)"))
         ->allow_extra_args(false);
-    command->add_option("--channel", args->channels, "only messages on channel CH, 0-255 (repeatable)")
+    command->add_option("--channel", args->channels, N_("only messages on channel CH, 0-255 (repeatable)"))
         ->allow_extra_args(false);
     command->add_option("--type", args->types,
-                        "only messages of this TYPE: DEP ADC WTC CNT TMR STR ARR CTL ABS (repeatable)")
+                        N_("only messages of this TYPE: DEP ADC WTC CNT TMR STR ARR CTL ABS (repeatable)"))
         ->allow_extra_args(false);
 }
 
 void AddMaskOption(CLI::App* command, std::string* mask)
 {
     command->add_option("--mask", *mask,
-                        "type bits to receive, as for monitor (default: the types the filters pass, else all nine)");
+                        N_("type bits to receive, as for monitor (default: the types the filters pass, else all nine)"));
 }
 
 bool MakeFilter(const FilterArguments& args, MessageFilter* filter)
@@ -33,7 +34,7 @@ bool MakeFilter(const FilterArguments& args, MessageFilter* filter)
         CodePattern pattern;
         std::string error;
         if (!ParseCodePattern(text, &pattern, &error)) {
-            fprintf(stderr, "velkctl: %s\n", error.c_str());
+            PrintMessage("velkctl: %s\n", error.c_str());
             return false;
         }
         filter->AddCode(pattern);
@@ -47,14 +48,14 @@ bool MakeFilter(const FilterArguments& args, MessageFilter* filter)
     for (const std::string& text : args.types) {
         uint32_t bit = TypeBitOfName(text);
         if (bit == 0) {
-            fprintf(stderr, "velkctl: bad type %s: expected DEP, ADC, WTC, CNT, TMR, STR, ARR, CTL or ABS\n",
-                    QuoteInput(text).c_str());
+            PrintMessage("velkctl: bad type %s: expected DEP, ADC, WTC, CNT, TMR, STR, ARR, CTL or ABS\n",
+                         QuoteInput(text).c_str());
             return false;
         }
         filter->AddType(bit);
     }
     if (!filter->CanPass())
-        fprintf(stderr, "velkctl: warning: no message the bus delivers can pass these filters "
+        PrintMessage("velkctl: warning: no message the bus delivers can pass these filters "
                         "(a code needs a type bit to be delivered; --code, --channel and --type must all match)\n");
     return true;
 }

@@ -16,6 +16,8 @@
 #include "signals/SignalText.h"
 #include "windows/StopSignal.h"
 #include "windows/SystemCodePage.h"
+#include "client/ProgramMessages.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -185,7 +187,7 @@ int RunMonitor(const BusBinding& bus, HWND window, const MonitorOptions& options
     if (!options.outPath.empty()) {
         out = fopen(options.outPath.c_str(), "wb");
         if (out == NULL) {
-            fprintf(stderr, "velkctl: cannot create %s: %s\n", QuotePath(options.outPath).c_str(), strerror(errno));
+            PrintMessage("velkctl: cannot create %s: %s\n", QuotePath(options.outPath).c_str(), strerror(errno));
             return kMonitorFileFailed;
         }
     }
@@ -198,20 +200,21 @@ int RunMonitor(const BusBinding& bus, HWND window, const MonitorOptions& options
     int end = ReceiveBusMessages(bus, window, receive, &sink);
     // What was left out, when filtering; how much came, when stopped by hand.
     if (end >= 0 && (filtering || end == kReceiveStopped)) {
-        std::string summary = CountOf(sink.Shown(), "message") + " shown";
+        std::string summary = FormatText(N_("%s shown"), CountOf(sink.Shown(), "message").c_str());
         if (filtering)
-            summary += FormatText(", %" PRIu64 " filtered out", sink.FilteredOutCount());
+            summary = FormatText(N_("%s, %llu filtered out"), summary.c_str(),
+                                 static_cast<unsigned long long>(sink.FilteredOutCount()));
         if (end == kReceiveStopped)
-            summary = "monitor stopped: " + summary +
-                      FormatText(" in %.3f s", static_cast<double>(ClockMicrosSince(start)) / 1e6);
+            summary = FormatText(N_("monitor stopped: %s in %.3f s"), summary.c_str(),
+                                 static_cast<double>(ClockMicrosSince(start)) / 1e6);
         else
             summary = "monitor: " + summary;
-        fprintf(stderr, "velkctl: %s\n", summary.c_str());
+        PrintMessage("velkctl: %s\n", summary.c_str());
     }
     bool written = out == stdout || (!ferror(out) && fclose(out) == 0);
     StopHandled();
     if (!written) {
-        fprintf(stderr, "velkctl: cannot write %s: %s\n", QuotePath(options.outPath).c_str(), strerror(errno));
+        PrintMessage("velkctl: cannot write %s: %s\n", QuotePath(options.outPath).c_str(), strerror(errno));
         return kMonitorFileFailed;
     }
     switch (end) {

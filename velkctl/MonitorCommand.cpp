@@ -12,6 +12,7 @@
 #include "velkctl/CommandOutcome.h"
 #include "velkctl/FilterOptions.h"
 #include "velkctl/Monitor.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -21,35 +22,34 @@ int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options)
     if (end < 0)
         return CheckedResult("monitor", end);
     if (end == kMonitorTimedOut && options.count != 0) {
-        fprintf(stderr, "velkctl: monitor timed out before %s\n", CountOf(options.count, "message").c_str());
+        PrintMessage("velkctl: monitor timed out before %s\n", CountOf(options.count, "message").c_str());
         return kExitTimedOut;
     }
     if (end == kMonitorFileFailed)
         return kExitIo;
     if (end == kMonitorSessionEnded)
-        fprintf(stderr, "velkctl: the session ended\n");
+        PrintMessage("velkctl: the session ended\n");
     return kExitOk;
 }
-
-const char kMaskHelp[] =
-    "type bits to receive: DEP 0x800, ADC 0x1000, WTC 0x2000, TMR 0x4000, CNT 0x8000, STR 0x200, ARR 0x400, "
-    "CTL 0x800000, ABS 0x100; 0x0080FF00 is all nine";
 
 class MonitorCommand : public Command {
 public:
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("MASK", mask_, std::string(kMaskHelp) + " (default: the types the filters pass, else all nine)");
-        command->add_option("--count", count_, "stop after N messages shown (0: no limit; exit 4 if the timeout comes first)");
-        command->add_option("--timeout", timeout_, "stop after this long, like 30 (seconds), 500ms, 2m (0: no limit)");
+        command->add_option("MASK", mask_,
+                            N_("type bits to receive: DEP 0x800, ADC 0x1000, WTC 0x2000, TMR 0x4000, CNT 0x8000, STR "
+                               "0x200, ARR 0x400, CTL 0x800000, ABS 0x100; 0x0080FF00 is all nine (default: the types "
+                               "the filters pass, else all nine)"));
+        command->add_option("--count", count_, N_("stop after N messages shown (0: no limit; exit 4 if the timeout comes first)"));
+        command->add_option("--timeout", timeout_, N_("stop after this long, like 30 (seconds), 500ms, 2m (0: no limit)"));
         command->add_option("--time", time_,
-                            "each line's time: rel (seconds since the start), abs (local time with its UTC offset) or "
-                            "delta (milliseconds since the previous message); default: the console's");
-        command->footer("Example:\n"
-                        "  velkctl monitor --code 20001001 --count 10 --timeout 30\n"
-                        "    prints the next 10 messages of code 20001001, waiting at most 30 s; Ctrl+C ends it sooner");
-        command->add_flag("--jsonl", options_.jsonLines, "one JSON object a line instead of the console's format");
-        command->add_option("--out", options_.outPath, "write the lines to FILE instead of standard output");
+                            N_("each line's time: rel (seconds since the start), abs (local time with its UTC offset) or "
+                               "delta (milliseconds since the previous message); default: the console's"));
+        command->footer(N_("Example:\n"
+                           "  velkctl monitor --code 20001001 --count 10 --timeout 30\n"
+                           "    prints the next 10 messages of code 20001001, waiting at most 30 s; Ctrl+C ends it sooner"));
+        command->add_flag("--jsonl", options_.jsonLines, N_("one JSON object a line instead of the console's format"));
+        command->add_option("--out", options_.outPath, N_("write the lines to FILE instead of standard output"));
         AddSignalsOption(command, &signalsFile_);
         AddFilterOptions(command, &filter_);
     }
@@ -63,7 +63,7 @@ public:
             return kExitUsage;
         options_.count = static_cast<uint64_t>(count);
         if (!time_.empty() && !ParseMonitorTime(time_, &options_.time)) {
-            fprintf(stderr, "velkctl: bad time %s: expected rel, abs or delta\n", QuoteInput(time_).c_str());
+            PrintMessage("velkctl: bad time %s: expected rel, abs or delta\n", QuoteInput(time_).c_str());
             return kExitUsage;
         }
         return LoadSignalsOption(signalsFile_, &signals_, &options_.signals);

@@ -6,6 +6,8 @@
 #include "windows/Clock.h"
 #include "formats/Schedule.h"
 #include "windows/StopSignal.h"
+#include "client/ProgramMessages.h"
+#include "common/Catalogue.h"
 
 uint64_t SendOnDeadlines(const char* verb, uint64_t count, const std::function<uint64_t(uint64_t)>& offsetMicros,
                          const std::function<bool(uint64_t)>& send)
@@ -24,7 +26,10 @@ uint64_t SendOnDeadlines(const char* verb, uint64_t count, const std::function<u
     }
     std::string summary = FormatSendSummary(verb, sent, static_cast<uint64_t>(TicksToMicros(
                                                             static_cast<int64_t>(lastSent - start), rate)));
-    fprintf(stderr, "velkctl: %s%s\n", summary.c_str(), StopRequested() ? ", stopped" : "");
+    if (StopRequested())
+        PrintMessage("velkctl: %s, stopped\n", summary.c_str());
+    else
+        PrintMessage("velkctl: %s\n", summary.c_str());
     StopHandled();
     return sent;
 }
@@ -48,6 +53,6 @@ int SendOnceOrPeriodically(const BusBinding& bus, const char* command, const Per
     bool once = options.count == 1 && options.everyMicros == 0;
     int exitCode = once ? CheckedResult(command, post()) : SendPeriodically(command, options, post);
     if (exitCode == kExitOk)
-        NoteIfBusEndsWithVelkctl(bus, once ? "this message is lost" : "these messages are lost");
+        NoteIfBusEndsWithVelkctl(bus, once ? N_("this message is lost") : N_("these messages are lost"));
     return exitCode;
 }

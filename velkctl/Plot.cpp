@@ -14,6 +14,8 @@
 #include "velkctl/CommandOutcome.h"
 #include "client/InputFile.h"
 #include "formats/RecordReader.h"
+#include "client/ProgramMessages.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -77,25 +79,25 @@ int PlotRecording(const std::string& path, const PlotRequest& request, const Sig
     bool toStdout = outPath == "-";
     FILE* out = toStdout ? stdout : fopen(outPath.c_str(), "wb");
     if (out == NULL) {
-        fprintf(stderr, "velkctl: cannot create '%s': %s\n", outPath.c_str(), strerror(errno));
+        PrintMessage("velkctl: cannot create '%s': %s\n", outPath.c_str(), strerror(errno));
         return kExitIo;
     }
     bool written = fwrite(svg.data(), 1, svg.size(), out) == svg.size();
     written = (toStdout ? fflush(out) == 0 : fclose(out) == 0) && written;
     if (!written) {
-        fprintf(stderr, "velkctl: cannot write '%s': %s\n", outPath.c_str(), strerror(errno));
+        PrintMessage("velkctl: cannot write '%s': %s\n", outPath.c_str(), strerror(errno));
         if (!toStdout)
             remove(outPath.c_str());   // half a chart is no chart
         return kExitIo;
     }
 
     for (uint32_t code : collector.Undrawn())
-        fprintf(stderr, "velkctl: %08" PRIx32 " has nothing to draw in %s (its legend says no data)\n", code,
-                InputFileName(path).c_str());
+        PrintMessage("velkctl: %08" PRIx32 " has nothing to draw in %s (its legend says no data)\n", code,
+                     InputFileName(path).c_str());
     for (const std::string& name : collector.UndrawnSignals())
-        fprintf(stderr, "velkctl: %s has nothing to draw in %s (its legend says no data)\n",
-                SystemFromUtf8(name).c_str(), InputFileName(path).c_str());
-    fprintf(stderr, "velkctl: plotted %" PRIu64 " of %" PRIu64 " messages to %s in %.3f s\n", collector.Drawn(), read,
-            toStdout ? "standard output" : outPath.c_str(), static_cast<double>(ClockMicrosSince(started)) / 1e6);
+        PrintMessage("velkctl: %s has nothing to draw in %s (its legend says no data)\n",
+                     SystemFromUtf8(name).c_str(), InputFileName(path).c_str());
+    PrintMessage("velkctl: plotted %" PRIu64 " of %" PRIu64 " messages to %s in %.3f s\n", collector.Drawn(), read,
+                 toStdout ? N_("standard output") : outPath.c_str(), static_cast<double>(ClockMicrosSince(started)) / 1e6);
     return kExitOk;
 }

@@ -14,6 +14,7 @@
 #include "velkctl/Plot.h"
 #include "signals/SignalTraces.h"
 #include "windows/SystemCodePage.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -21,42 +22,42 @@ class PlotCommand : public Command {
 public:
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("FILE", file_, "the recording, as velkctl record writes it ('-': standard input)")->required();
-        command->add_option("--code", codes_, "a code to draw, in hex; repeat for more, at most 8 traces")
+        command->add_option("FILE", file_, N_("the recording, as velkctl record writes it ('-': standard input)"))->required();
+        command->add_option("--code", codes_, N_("a code to draw, in hex; repeat for more, at most 8 traces"))
             ->type_name("CODE");
         command->add_option("--signal", signalNames_,
-                            "with a signal file: a signal (or a message: each of its fields) to draw in physical units; repeat for more")
+                            N_("with a signal file: a signal (or a message: each of its fields) to draw in physical units; repeat for more"))
             ->type_name("NAME");
-        command->add_option("--signals", signalsFile_, "the signal file: traces by signal, physical values (default: %VELK_SIGNALS%)")
+        command->add_option("--signals", signalsFile_, N_("the signal file: traces by signal, physical values (default: %VELK_SIGNALS%)"))
             ->type_name("FILE");
-        command->add_option("--out", out_, "the SVG file to write ('-': standard output)")->required();
-        command->add_option("--from", from_, "draw from this time of the recording on, like 12 or 1.5s (default: its first point)")
+        command->add_option("--out", out_, N_("the SVG file to write ('-': standard output)"))->required();
+        command->add_option("--from", from_, N_("draw from this time of the recording on, like 12 or 1.5s (default: its first point)"))
             ->type_name("TIME");
-        command->add_option("--to", to_, "draw up to this time, like 30 or 2m (default: its last point)")->type_name("TIME");
-        command->add_option("--title", title_, "the chart's title (default: the file's name)")->type_name("TITLE");
-        command->footer("Example:\n"
-                        "  velkctl plot session.txt --code 20001001 --code 30000403 --out session.svg\n"
-                        "    the values of 20001001 and the first byte of the arrays 30000403 over the\n"
-                        "    whole recording, min/max per pixel column, so no spike is lost\n"
-                        "  velkctl plot session.txt --signals rig.toml --signal pump.status.pressure --out p.svg\n"
-                        "    the pressure in bar, as the signal file scales it");
+        command->add_option("--to", to_, N_("draw up to this time, like 30 or 2m (default: its last point)"))->type_name("TIME");
+        command->add_option("--title", title_, N_("the chart's title (default: the file's name)"))->type_name("TITLE");
+        command->footer(N_("Example:\n"
+                           "  velkctl plot session.txt --code 20001001 --code 30000403 --out session.svg\n"
+                           "    the values of 20001001 and the first byte of the arrays 30000403 over the\n"
+                           "    whole recording, min/max per pixel column, so no spike is lost\n"
+                           "  velkctl plot session.txt --signals signals-example.toml --signal pump.status.pressure --out p.svg\n"
+                           "    the pressure in bar, as the signal file scales it"));
     }
 
     int Prepare(const CLI::App& command) override
     {
         if (codes_.empty() && signalNames_.empty()) {
-            fprintf(stderr, "velkctl: plot needs --code or --signal: what to draw\n");
+            PrintMessage("velkctl: plot needs --code or --signal: what to draw\n");
             return kExitUsage;
         }
         if (codes_.size() > kMaxTraces) {
-            fprintf(stderr, "velkctl: plot draws at most 8 codes (%zu given)\n", codes_.size());
+            PrintMessage("velkctl: plot draws at most 8 codes (%zu given)\n", codes_.size());
             return kExitUsage;
         }
         for (const std::string& text : codes_) {
             uint32_t code = 0;
             std::string error;
             if (!ParseCodeArgument(text, "code", &code, &error)) {
-                fprintf(stderr, "velkctl: %s\n", error.c_str());
+                PrintMessage("velkctl: %s\n", error.c_str());
                 return kExitUsage;
             }
             plot_.codes.push_back(code);
@@ -70,8 +71,8 @@ public:
             (plot_.toGiven && !DurationOption(to_, "--to", false, &plot_.toMicros)))
             return kExitUsage;
         if (plot_.toGiven && plot_.toMicros <= plot_.fromMicros) {
-            fprintf(stderr, "velkctl: --to '%s' must come after --from '%s'\n", to_.c_str(),
-                    plot_.fromGiven ? from_.c_str() : "0");
+            PrintMessage("velkctl: --to '%s' must come after --from '%s'\n", to_.c_str(),
+                         plot_.fromGiven ? from_.c_str() : "0");
             return kExitUsage;
         }
         plot_.title = Utf8FromSystem(Given(&command, "--title") ? title_ : InputFileName(file_));
@@ -94,7 +95,7 @@ private:
             return loaded;
         if (file.empty()) {
             if (!signalNames_.empty()) {
-                fprintf(stderr, "velkctl: --signal needs a signal file: --signals FILE or VELK_SIGNALS\n");
+                PrintMessage("velkctl: --signal needs a signal file: --signals FILE or VELK_SIGNALS\n");
                 return kExitUsage;
             }
             return kExitOk;
@@ -109,12 +110,12 @@ private:
         }
         std::string error;
         if (!FindSignalTraces(signals_, signalNames_, &traces_, &error)) {
-            fprintf(stderr, "velkctl: --signal: %s\n", SystemFromUtf8(error).c_str());
+            PrintMessage("velkctl: --signal: %s\n", SystemFromUtf8(error).c_str());
             return kExitUsage;
         }
         if (traces_.size() > kMaxTraces) {
-            fprintf(stderr, "velkctl: plot draws at most 8 traces (%zu asked for: each array field is one)\n",
-                    traces_.size());
+            PrintMessage("velkctl: plot draws at most 8 traces (%zu asked for: each array field is one)\n",
+                         traces_.size());
             return kExitUsage;
         }
         for (const SignalTraceRef& trace : traces_) {

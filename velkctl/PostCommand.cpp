@@ -17,6 +17,7 @@
 #include "velkctl/PeriodicSend.h"
 #include "protocol/LogLines.h"
 #include "protocol/MessageCode.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -25,12 +26,12 @@ int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, 
 {
     // The library would take the value for a payload's address.
     if (IsPayloadShapedValue(code)) {
-        fprintf(stderr, "velkctl: code %" PRIx32 " is a string or array code: use send-str or send-arr\n", code);
+        PrintMessage("velkctl: code %" PRIx32 " is a string or array code: use send-str or send-arr\n", code);
         return kExitUsage;
     }
     std::string warning = MissingCodeFieldsWarning(code);
     if (!warning.empty())
-        fprintf(stderr, "velkctl: %s\n", warning.c_str());
+        PrintMessage("velkctl: %s\n", warning.c_str());
     // As monitor shows the message: the value in decimal.
     PrintLine(FormatIncomingBody(code, static_cast<intptr_t>(static_cast<uint32_t>(value)), NULL, NULL));
     if (!signals.empty())
@@ -44,17 +45,17 @@ public:
     void AddOptions(CLI::App* command) override
     {
         command->add_option("CODE", codeText_,
-                            "message code, always hex as monitor prints it (20001001 = 0x20001001): direction bits "
-                            "28-31, type bits 8-15 and 23, channel 0-255 in bits 0-7; or, with a signal file, a "
-                            "value signal's name (motor.speed)")->required();
+                            N_("message code, always hex as monitor prints it (20001001 = 0x20001001): direction bits "
+                               "28-31, type bits 8-15 and 23, channel 0-255 in bits 0-7; or, with a signal file, a "
+                               "value signal's name (motor.speed)"))->required();
         command->add_option("VALUE", valueText_,
-                            "data word, -2147483648 to 4294967295; for a signal its physical value (148.25) or an "
-                            "enum's name (RUNNING)")->required();
-        command->footer("Example:\n"
-                        "  velkctl post 20001001 42\n"
-                        "    posts 42 as Write Value (20000000), A/D (1000), channel 1\n"
-                        "  velkctl post motor.speed 148.25 --signals rig.toml\n"
-                        "    posts the raw value nearest 148.25 rpm, refused beyond the signal's min or max");
+                            N_("data word, -2147483648 to 4294967295; for a signal its physical value (148.25) or an "
+                               "enum's name (RUNNING)"))->required();
+        command->footer(N_("Example:\n"
+                           "  velkctl post 20001001 42\n"
+                           "    posts 42 as Write Value (20000000), A/D (1000), channel 1\n"
+                           "  velkctl post motor.speed 148.25 --signals signals-example.toml\n"
+                           "    posts the raw value nearest 148.25 rpm, refused beyond the signal's min or max"));
         AddPeriodicOptions(command, &periodicArgs_);
         AddSignalsOption(command, &signalsFile_);
     }
@@ -70,12 +71,13 @@ public:
             return NumberOption(valueText_, "value", INT32_MIN, UINT32_MAX, &value_) &&
                    MakePeriodicOptions(command, periodicArgs_, &periodic_) ? kExitOk : kExitUsage;
         if (signals_.Messages().empty()) {
-            fprintf(stderr, "velkctl: %s\n", error.c_str());
+            PrintMessage("velkctl: %s\n",
+                         LooksLikeSignalName(codeText_) ? ("post: " + NoSignalFile(codeText_)).c_str() : error.c_str());
             return kExitUsage;
         }
         int32_t word = 0;
         if (!EncodeNamedValue(signals_, Utf8FromSystem(codeText_), Utf8FromSystem(valueText_), &code_, &word, &error)) {
-            fprintf(stderr, "velkctl: post: %s\n", SystemFromUtf8(error).c_str());
+            PrintMessage("velkctl: post: %s\n", SystemFromUtf8(error).c_str());
             return kExitUsage;
         }
         value_ = word;

@@ -17,6 +17,8 @@
 #include "client/ReceiveLoop.h"
 #include "formats/RecordLine.h"
 #include "windows/StopSignal.h"
+#include "client/ProgramMessages.h"
+#include "common/Catalogue.h"
 
 const char kExpiredNote[] = "# the next message's payload had expired";
 
@@ -80,22 +82,22 @@ private:
 void PrintRecordWarnings(bool losing, uint64_t expired, int end)
 {
     if (losing)
-        fprintf(stderr, "velkctl: warning: the bus dropped or expired messages during the recording\n");
+        PrintMessage("velkctl: warning: the bus dropped or expired messages during the recording\n");
     if (expired != 0)
-        fprintf(stderr, "velkctl: warning: %" PRIu64 " payloads had expired before they were fetched (recorded as '-')\n",
-                expired);
+        PrintMessage("velkctl: warning: %" PRIu64 " payloads had expired before they were fetched (recorded as '-')\n",
+                     expired);
     if (end == kReceiveSessionEnded)
-        fprintf(stderr, "velkctl: the session ended\n");
+        PrintMessage("velkctl: the session ended\n");
 }
 
 int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& options)
 {
     const bool toStdout = options.path == "-";
     const std::string made = FileNameAsMade(options.path);   // the file Windows makes of the path
-    const std::string name = toStdout ? "standard output" : QuotePath(made);
+    const std::string name = toStdout ? N_("standard output") : QuotePath(made);
     LineFile file;
     if (!file.Create(options.path)) {
-        fprintf(stderr, "velkctl: cannot create %s: %s\n", name.c_str(), strerror(errno));
+        PrintMessage("velkctl: cannot create %s: %s\n", name.c_str(), strerror(errno));
         return kExitIo;
     }
     CatchStopRequests();
@@ -105,7 +107,7 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     file.Add(FormatStartLine(WallClockNow()));
     const uint64_t headerLines = file.Added();
     if (!file.Flush()) {
-        fprintf(stderr, "velkctl: cannot write %s: %s\n", name.c_str(), file.ErrorText().c_str());
+        PrintMessage("velkctl: cannot write %s: %s\n", name.c_str(), file.ErrorText().c_str());
         StopHandled();
         return kExitIo;
     }
@@ -121,20 +123,22 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     StopHandled();
 
     if (end < 0) {
-        fprintf(stderr, "velkctl: record refused: %s (%d)\n", VelkResultText(end), end);
+        PrintMessage("velkctl: record refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
     CounterValues after = ReadCounters(bus);
     bool losing = false;
     std::string change = FormatCounterChange(before, after, &losing);
-    std::string filtered = filtering ? FormatText(" (%" PRIu64 " filtered out)", sink.FilteredOutCount()) : "";
-    fprintf(stderr, "velkctl: recorded %s%s to %s in %.3f s; bus: %s\n", CountOf(inFile, "message").c_str(),
-            filtered.c_str(), toStdout ? "standard output" : EscapeForDisplay(made).c_str(), seconds,
-            change.c_str());
+    std::string recorded = CountOf(inFile, "message");
+    if (filtering)
+        recorded = FormatText(N_("%s (%llu filtered out)"), recorded.c_str(),
+                              static_cast<unsigned long long>(sink.FilteredOutCount()));
+    PrintMessage("velkctl: recorded %s to %s in %.3f s; bus: %s\n", recorded.c_str(),
+                 toStdout ? N_("standard output") : EscapeForDisplay(made).c_str(), seconds, change.c_str());
     PrintRecordWarnings(losing, sink.Expired(), end);
     if (!written) {
-        fprintf(stderr, "velkctl: cannot write %s: %s; %s received not written, the recording stopped\n",
-                name.c_str(), file.ErrorText().c_str(), CountOf(sink.Received() - inFile, "message").c_str());
+        PrintMessage("velkctl: cannot write %s: %s; %s received not written, the recording stopped\n",
+                     name.c_str(), file.ErrorText().c_str(), CountOf(sink.Received() - inFile, "message").c_str());
         return kExitIo;
     }
     return kExitOk;

@@ -13,6 +13,8 @@
 #include "velkctl/FilterOptions.h"
 #include "velkctl/Record.h"
 #include "windows/SystemCodePage.h"
+#include "client/ProgramMessages.h"
+#include "common/FormatText.h"
 
 namespace {
 
@@ -24,37 +26,39 @@ class RecordCommand : public Command {
 public:
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("FILE", options_.path, "the recording to make ('-': standard output)")->required();
+        command->add_option("FILE", options_.path, N_("the recording to make ('-': standard output)"))->required();
         AddMaskOption(command, &mask_);
-        command->add_option("--count", count_, "stop after N messages recorded, 1 or more");
+        command->add_option("--count", count_, N_("stop after N messages recorded, 1 or more"));
         command->add_option("--duration", duration_,
-                            "stop after this long, like 500ms, 10 (seconds), 3m (at most 100 days)");
+                            N_("stop after this long, like 500ms, 10 (seconds), 3m (at most 100 days)"));
         AddFilterOptions(command, &filter_);
         command->add_option("--trigger", trigger_.text,
-                            "write only around the messages PREDICATE holds on (\"20000801 gt 1500\", "
-                            "\"pump.state eq FAULT\"; docs/velkctl.md); it sees every message, the filters "
-                            "choose what is written")
+                            N_("write only around the messages PREDICATE holds on (\"20000801 gt 1500\", "
+                               "\"motor.state eq FAULT\"; docs/velkctl.md); it sees every message, the filters "
+                               "choose what is written"))
             ->type_name("PREDICATE");
-        command->add_option("--pre", pre_, std::string("with --trigger: how long before the trigger the file starts "
-                                                       "(default ") + kDefaultPre + "; the ring holds at most 524288 "
-                                                       "messages or 32 MiB)")
+        command->add_option("--pre", pre_,
+                            FormatText(N_("with --trigger: how long before the trigger the file starts (default %s; "
+                                          "the ring holds at most 524288 messages or 32 MiB)"),
+                                       kDefaultPre))
             ->type_name("DURATION");
-        command->add_option("--post", post_, std::string("with --trigger: how long after the trigger the file goes on "
-                                                         "(default ") + kDefaultPost + ")")
+        command->add_option("--post", post_,
+                            FormatText(N_("with --trigger: how long after the trigger the file goes on (default %s)"),
+                                       kDefaultPost))
             ->type_name("DURATION");
         command->add_option("--retrigger", retrigger_,
-                            "with --trigger: a file per trigger, FILE's stem -1, -2, ... before its extension, "
-                            "at most N (1-10000), then stop")
+                            N_("with --trigger: a file per trigger, FILE's stem -1, -2, ... before its extension, "
+                               "at most N (1-10000), then stop"))
             ->type_name("N");
         command->add_option("--signals", signalsFile_,
-                            "with --trigger: the signal file the predicate's names come from (default: VELK_SIGNALS)")
+                            N_("with --trigger: the signal file the predicate's names come from (default: VELK_SIGNALS)"))
             ->type_name("FILE");
-        command->footer("Example:\n"
-                        "  velkctl record session.txt --duration 10s\n"
-                        "    writes what comes in 10 s; Ctrl+C ends it sooner, the file whole\n"
-                        "  velkctl record fault.txt --trigger \"20000801 gt 1500\" --pre 2s --post 1s --retrigger 3\n"
-                        "    fault-1.txt, fault-2.txt, fault-3.txt: 2 s before each trigger, its message\n"
-                        "    after a '# trigger' line, 1 s after");
+        command->footer(N_("Example:\n"
+                           "  velkctl record session.txt --duration 10s\n"
+                           "    writes what comes in 10 s; Ctrl+C ends it sooner, the file whole\n"
+                           "  velkctl record fault.txt --trigger \"20000801 gt 1500\" --pre 2s --post 1s --retrigger 3\n"
+                           "    fault-1.txt, fault-2.txt, fault-3.txt: 2 s before each trigger, its message\n"
+                           "    after a '# trigger' line, 1 s after"));
     }
 
     int Prepare(const CLI::App& command) override
@@ -67,7 +71,7 @@ public:
         if (!triggered_) {
             for (const char* option : { "--pre", "--post", "--retrigger", "--signals" }) {
                 if (Given(&command, option)) {
-                    fprintf(stderr, "velkctl: record: %s needs --trigger\n", option);
+                    PrintMessage("velkctl: record: %s needs --trigger\n", option);
                     return kExitUsage;
                 }
             }
@@ -87,13 +91,13 @@ private:
     int PrepareTrigger(const CLI::App& command)
     {
         if (Given(&command, "--count")) {
-            fprintf(stderr, "velkctl: record: --count does not go with --trigger: --post, --retrigger and "
+            PrintMessage("velkctl: record: --count does not go with --trigger: --post, --retrigger and "
                             "--duration end a triggered recording\n");
             return kExitUsage;
         }
         trigger_.numbered = Given(&command, "--retrigger");
         if (trigger_.numbered && options_.path == "-") {
-            fprintf(stderr, "velkctl: record: --retrigger writes numbered files: give a FILE, not '-'\n");
+            PrintMessage("velkctl: record: --retrigger writes numbered files: give a FILE, not '-'\n");
             return kExitUsage;
         }
         int64_t files = 1;
@@ -113,8 +117,8 @@ private:
         }
         std::string error;
         if (!ParsePredicate(Utf8FromSystem(trigger_.text), trigger_.signals, &trigger_.predicate, &error)) {
-            fprintf(stderr, "velkctl: bad --trigger %s: %s\n", QuoteInput(trigger_.text).c_str(),
-                    SystemFromUtf8(error).c_str());
+            PrintMessage("velkctl: bad --trigger %s: %s\n", QuoteInput(trigger_.text).c_str(),
+                         SystemFromUtf8(error).c_str());
             return kExitUsage;
         }
         // The trigger's codes come whatever the filters pass, unless --mask says otherwise.
@@ -123,7 +127,7 @@ private:
         if (!Given(&command, "--mask"))
             options_.mask |= triggerCodes.SubscriptionMask();
         else if ((options_.mask & triggerCodes.SubscriptionMask()) == 0)
-            fprintf(stderr, "velkctl: warning: --mask keeps out every code the trigger looks at: it never fires\n");
+            PrintMessage("velkctl: warning: --mask keeps out every code the trigger looks at: it never fires\n");
         return kExitOk;
     }
 

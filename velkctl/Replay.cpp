@@ -9,6 +9,8 @@
 #include "client/InputFile.h"
 #include "velkctl/PeriodicSend.h"
 #include "formats/RecordReader.h"
+#include "client/ProgramMessages.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -54,7 +56,7 @@ int CheckRecording(const std::string& path, CheckedRecording* recording)
         return kExitIo;
     FILE* copy = NULL;
     if (file == stdin && (copy = TemporaryCopy()) == NULL) {
-        fprintf(stderr, "velkctl: cannot make a temporary file to hold standard input (error %lu)\n", GetLastError());
+        PrintMessage("velkctl: cannot make a temporary file to hold standard input (error %lu)\n", GetLastError());
         return kExitIo;
     }
     recording->name = InputFileName(path);
@@ -67,7 +69,7 @@ int CheckRecording(const std::string& path, CheckedRecording* recording)
     if (copy != NULL) {
         file = copy;
         if (status == kExitOk && (fflush(copy) != 0 || ferror(copy))) {
-            fprintf(stderr, "velkctl: cannot keep a copy of standard input in a temporary file\n");
+            PrintMessage("velkctl: cannot keep a copy of standard input in a temporary file\n");
             status = kExitIo;
         }
     }
@@ -104,21 +106,24 @@ int ReplayMessages(const BusBinding& bus, HWND window, const CheckedRecording& r
         [&](uint64_t) {
             if (!read) {
                 std::string why = reader.Error();
-                fprintf(stderr, "velkctl: replay: %s changed after it was checked%s%s\n", recording.name.c_str(),
-                        why.empty() ? "" : ": ", why.c_str());
+                if (why.empty())
+                    PrintMessage("velkctl: replay: %s changed after it was checked\n", recording.name.c_str());
+                else
+                    PrintMessage("velkctl: replay: %s changed after it was checked: %s\n", recording.name.c_str(),
+                                 why.c_str());
                 exitCode = kExitIo;
                 return false;
             }
             int result = PostRecordedMessage(bus, window, message);
             if (result >= 0)
                 return true;
-            fprintf(stderr, "velkctl: replay: the message of line %" PRIu64 " was refused: %s (%d)\n", message.line,
-                    VelkResultText(result), result);
+            PrintMessage("velkctl: replay: the message of line %" PRIu64 " was refused: %s (%d)\n", message.line,
+                         VelkResultText(result), result);
             exitCode = kExitRefused;
             return false;
         });
     CloseInputFile(recording.file);
     if (posted != 0)
-        NoteIfBusEndsWithVelkctl(bus, "these messages are lost");
+        NoteIfBusEndsWithVelkctl(bus, N_("these messages are lost"));
     return exitCode;
 }

@@ -21,6 +21,8 @@
 #include "velkctl/PeriodicSend.h"
 #include "protocol/LogLines.h"
 #include "protocol/MessageCode.h"
+#include "client/ProgramMessages.h"
+#include "formats/CodeArgument.h"
 
 namespace {
 
@@ -48,19 +50,19 @@ class SendArrCommand : public Command {
 public:
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("CH", channelText_, "channel, 0-255; or, with a signal file, an array message's name")
+        command->add_option("CH", channelText_, N_("channel, 0-255; or, with a signal file, an array message's name"))
             ->required();
         command->add_option("BYTES", bytesText_,
-                            "1 to 20 bytes, each 1 or 2 hex digits, separated by blanks; for a message FIELD=VALUE")
+                            N_("1 to 20 bytes, each 1 or 2 hex digits, separated by blanks; for a message FIELD=VALUE"))
             ->required();
         command->add_option("FIELDS", fields_, "for a message: more FIELD=VALUE");
         command->add_option("--base", baseText_,
-                            "for a message: the bytes the fields leave, as hex pairs (default: zeros)");
-        command->footer("Example:\n"
-                        "  velkctl send-arr 5 \"01 7f ff\"\n"
-                        "    posts code 30000405 with the 3 bytes 01 7F FF\n"
-                        "  velkctl send-arr pump.status pressure=2.41 valve=open --signals rig.toml\n"
-                        "    posts pump.status's code with those two fields set and the rest zero");
+                            N_("for a message: the bytes the fields leave, as hex pairs (default: zeros)"));
+        command->footer(N_("Example:\n"
+                           "  velkctl send-arr 5 \"01 7f ff\"\n"
+                           "    posts code 30000405 with the 3 bytes 01 7F FF\n"
+                           "  velkctl send-arr pump.status pressure=2.41 valve=open --signals signals-example.toml\n"
+                           "    posts pump.status's code with those two fields set and the rest zero"));
         AddPeriodicOptions(command, &periodicArgs_);
         AddSignalsOption(command, &signalsFile_);
     }
@@ -73,22 +75,26 @@ public:
             return loaded;
         std::string error;
         int64_t channel = 0;
+        if (signals.Messages().empty() && LooksLikeSignalName(channelText_)) {
+            PrintMessage("velkctl: send-arr: %s\n", NoSignalFile(channelText_).c_str());
+            return kExitUsage;
+        }
         // A channel stays a channel, whatever the signal file names.
         if (signals.Messages().empty() || ParseNumberOption(channelText_, "channel", 0, 255, &channel, &error)) {
             if (!fields_.empty()) {
-                fprintf(stderr, "velkctl: send-arr: unexpected argument %s; velkctl help send-arr shows its usage\n",
-                        QuoteInput(fields_.front()).c_str());
+                PrintMessage("velkctl: send-arr: unexpected argument %s; velkctl help send-arr shows its usage\n",
+                             QuoteInput(fields_.front()).c_str());
                 return kExitUsage;
             }
             if (Given(&command, "--base")) {
-                fprintf(stderr, "velkctl: send-arr: --base goes with a message's name and its fields\n");
+                PrintMessage("velkctl: send-arr: --base goes with a message's name and its fields\n");
                 return kExitUsage;
             }
             return PrepareBytes(command);
         }
         std::string base;
         if (!ParseHexBytes(WithoutBlanks(baseText_), &base, &error)) {
-            fprintf(stderr, "velkctl: send-arr: bad --base: %s\n", error.c_str());
+            PrintMessage("velkctl: send-arr: bad --base: %s\n", error.c_str());
             return kExitUsage;
         }
         std::vector<std::string> assignments = { Utf8FromSystem(bytesText_) };
@@ -96,7 +102,7 @@ public:
             assignments.push_back(Utf8FromSystem(field));
         if (!EncodeNamedArray(signals, Utf8FromSystem(channelText_), assignments, base, GbkFromUtf8, &code_, &payload_,
                               &error)) {
-            fprintf(stderr, "velkctl: send-arr: %s\n", SystemFromUtf8(error).c_str());
+            PrintMessage("velkctl: send-arr: %s\n", SystemFromUtf8(error).c_str());
             return kExitUsage;
         }
         named_ = true;
@@ -121,7 +127,7 @@ private:
         std::string error;
         count_ = ParseByteListArgument(bytesText_, bytes_, &error);
         if (count_ < 0) {
-            fprintf(stderr, "velkctl: %s\n", error.c_str());
+            PrintMessage("velkctl: %s\n", error.c_str());
             return kExitUsage;
         }
         return MakePeriodicOptions(command, periodicArgs_, &periodic_) ? kExitOk : kExitUsage;

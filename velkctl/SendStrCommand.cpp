@@ -22,6 +22,8 @@
 #include "windows/SystemLeadByte.h"
 #include "velkctl/PeriodicSend.h"
 #include "protocol/LogLines.h"
+#include "client/ProgramMessages.h"
+#include "formats/CodeArgument.h"
 
 namespace {
 
@@ -43,18 +45,18 @@ class SendStrCommand : public Command {
 public:
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("CH", channelText_, "channel, 0-255; or, with a signal file, a string message's name")
+        command->add_option("CH", channelText_, N_("channel, 0-255; or, with a signal file, a string message's name"))
             ->required();
         CLI::Option* text = command->add_option(
-            "TEXT", text_, "text; \\n \\r \\t \\a \\b stand for their characters (a command line holds at most 32,767)");
+            "TEXT", text_, N_("text; \\n \\r \\t \\a \\b stand for their characters (a command line holds at most 32,767)"));
         CLI::Option* file = command->add_option(
-            "--file", file_, "send this file's bytes as they are, at most 65536 ('-': standard input)");
+            "--file", file_, N_("send this file's bytes as they are, at most 65536 ('-': standard input)"));
         text->excludes(file);
-        command->footer("Example:\n"
-                        "  velkctl send-str 7 \"hello\\tworld\"\n"
-                        "    posts code 30000207 with the 11 bytes hello, a tab, world\n"
-                        "  velkctl send-str rig.text \"READY\" --signals rig.toml\n"
-                        "    posts rig.text's code with the text in the message's encoding");
+        command->footer(N_("Example:\n"
+                           "  velkctl send-str 7 \"hello\\tworld\"\n"
+                           "    posts code 30000207 with the 11 bytes hello, a tab, world\n"
+                           "  velkctl send-str rig.text \"READY\" --signals signals-example.toml\n"
+                           "    posts rig.text's code with the text in the message's encoding"));
         AddPeriodicOptions(command, &periodicArgs_);
         AddSignalsOption(command, &signalsFile_);
     }
@@ -67,11 +69,11 @@ public:
             return loaded;
         const bool fromFile = Given(&command, "--file");
         if (!fromFile && command.count("TEXT") == 0) {
-            fprintf(stderr, "velkctl: send-str needs TEXT or --file FILE\n");
+            PrintMessage("velkctl: send-str needs TEXT or --file FILE\n");
             return kExitUsage;
         }
         if (fromFile) {
-            int read = ReadInputFile(file_, kMaxPayloadBytes, "the most one message carries", &bytes_);
+            int read = ReadInputFile(file_, kMaxPayloadBytes, N_("the most one message carries"), &bytes_);
             if (read != kExitOk)
                 return read;
         } else {
@@ -79,6 +81,10 @@ public:
         }
         std::string error;
         int64_t channel = 0;
+        if (signals.Messages().empty() && LooksLikeSignalName(channelText_)) {
+            PrintMessage("velkctl: send-str: %s\n", NoSignalFile(channelText_).c_str());
+            return kExitUsage;
+        }
         // A channel stays a channel, whatever the signal file names.
         if (signals.Messages().empty() || ParseNumberOption(channelText_, "channel", 0, 255, &channel, &error)) {
             if (!NumberOption(channelText_, "channel", 0, 255, &channel))
@@ -111,7 +117,7 @@ public:
 private:
     static int Refuse(const std::string& error)
     {
-        fprintf(stderr, "velkctl: send-str: %s\n", SystemFromUtf8(error).c_str());
+        PrintMessage("velkctl: send-str: %s\n", SystemFromUtf8(error).c_str());
         return kExitUsage;
     }
 

@@ -18,11 +18,13 @@
 #include "signals/DatabaseResolver.h"
 #include "signals/MessageCheck.h"
 #include "signals/SignalSends.h"
+#include "signals/SignalText.h"
 #include "velk/VelkResults.h"
 #include "velkctl/Replay.h"
 #include "velkctl/Simulate.h"
 #include "windows/Clock.h"
 #include "windows/SystemCodePage.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -35,7 +37,7 @@ public:
         : bus_(bus), window_(window), pages_(WindowsSignalCodePages()),
           resolver_(signals.SignalCount() > 0 ? new DatabaseResolver(signals, pages_) : nullptr),
           book_(resolver_.get(), [this](const RecordedMessage& message, bool expired) {
-              return WithFaults(FormatSessionMessage(message, expired, SystemCodePage(), Signals(message)));
+              return WithFaults(FormatSessionMessage(message, expired, SystemCodePage(), Signals(message, expired)));
           }),
           start_(ClockTicks())
     {
@@ -61,11 +63,7 @@ public:
 
     void Receive(UINT code, LPARAM dataWord) override
     {
-        // A code with a counter or checksum is checked whether or not it is wanted: a skip is judged on every message.
-        const SignalMessage* checked = resolver_ != nullptr ? resolver_->Database().FindCode(code) : nullptr;
-        if (checked != nullptr && !HasChecks(*checked))
-            checked = nullptr;
-        if (finished_ || (!book_.Wants(code) && checked == nullptr)) {
+        if (finished_) {
             // Whatever a library keeps for a payload until it is fetched goes too.
             if (ClassifyCode(code) != kValueMessage) {
                 int length = 0;
@@ -73,6 +71,10 @@ public:
             }
             return;
         }
+        // A code with a counter or checksum is checked on every message: a skip is judged on all of them.
+        const SignalMessage* checked = resolver_ != nullptr ? resolver_->Database().FindCode(code) : nullptr;
+        if (checked != nullptr && !HasChecks(*checked))
+            checked = nullptr;
         bool expired = false;
         RecordedMessage message = TakeMessage(bus_, code, dataWord, Now(), &expired);
         faults_ = MessageFaults();
@@ -80,8 +82,6 @@ public:
             checks_.Forget(code);
         else if (checked != nullptr)
             faults_ = checks_.Check(*checked, message.value, message.bytes);
-        if (finished_ || !book_.Wants(code))
-            return;
         std::vector<std::string> lines;
         book_.Take(message, expired, &lines);
         // What the reader is too slow for is dropped here, not kept without end.
@@ -114,7 +114,7 @@ public:
     void InputEnded(bool failed, const std::string& why) override
     {
         if (failed) {
-            fprintf(stderr, "velkctl: session: cannot read standard input (%s)\n", why.c_str());
+            PrintMessage("velkctl: session: cannot read standard input (%s)\n", why.c_str());
             inputFailed_ = true;
         }
         ending_ = true;
@@ -126,7 +126,7 @@ public:
     {
         outFailed_ = true;
         finished_ = true;
-        fprintf(stderr, "velkctl: session: cannot write to standard output (%s): its reader has gone\n", why.c_str());
+        PrintMessage("velkctl: session: cannot write to standard output (%s): its reader has gone\n", why.c_str());
     }
 
     bool WriteFailed() const { return outFailed_; }
@@ -136,19 +136,15 @@ public:
 private:
     uint64_t Now() const { return ClockMicrosSince(start_); }
 
-    // The message's signals, decoded once for the predicates and the answer.
-    SignalValues Signals(const RecordedMessage& message) const
+    // The message's signals as monitor --jsonl writes them, decoded once for
+    // the predicates and the answer; empty for a code the file lacks and for
+    // a payload gone before it was fetched.
+    std::string Signals(const RecordedMessage& message, bool expired) const
     {
-        SignalValues values;
-        if (resolver_ == nullptr)
-            return values;
-        for (const DecodedSignal& signal : resolver_->Decoded(message)) {
-            if (signal.missing || signal.isText)
-                continue;
-            values.push_back(SignalValue{ signal.signal->name, signal.physical,
-                                          signal.enumName != nullptr ? *signal.enumName : std::string() });
-        }
-        return values;
+        if (resolver_ == nullptr || expired)
+            return std::string();
+        const std::vector<DecodedSignal>& decoded = resolver_->Decoded(message);
+        return decoded.empty() ? std::string() : FormatSignalsJson(decoded);
     }
 
     // A message's JSON with what its check found wrong.
@@ -232,6 +228,9 @@ private:
             return true;
         case kSessionCounters:
             *answer = FormatCountersAnswer(request.id, ReadCounters(bus_));
+            return true;
+        case kSessionRecent:
+            *answer = FormatRecentAnswer(request.id, book_.Recent(request.max));
             return true;
         case kSessionSubscribe: {
             uint64_t sub = 0;
@@ -338,15 +337,15 @@ int RunSession(const BusBinding& bus, HWND window, const SignalDatabase& signals
     if (end == kLinesAndBusCannotStart)
         return kExitCrashed;
     if (end < 0) {
-        fprintf(stderr, "velkctl: session refused: %s (%d)\n", VelkResultText(end), end);
+        PrintMessage("velkctl: session refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
     if (end == kReceiveSessionEnded)
-        fprintf(stderr, "velkctl: the session ended\n");
+        PrintMessage("velkctl: the session ended\n");
     bool lost = handler.Dropped() != 0 || unwritten != 0;
     if (lost && !handler.WriteFailed())
-        fprintf(stderr, "velkctl: session: standard output was not read fast enough: %" PRIu64
+        PrintMessage("velkctl: session: standard output was not read fast enough: %" PRIu64
                         " messages dropped, %" PRIu64 " lines left unwritten at the end\n",
-                handler.Dropped(), unwritten);
+                     handler.Dropped(), unwritten);
     return handler.WriteFailed() || handler.InputFailed() || lost ? kExitIo : kExitOk;
 }

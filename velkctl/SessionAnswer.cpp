@@ -34,20 +34,12 @@ std::string JsonNumber(double value)
 }
 
 std::string FormatSessionMessage(const RecordedMessage& message, bool expired, const CodePage& codePage,
-                                 const SignalValues& signals)
+                                 const std::string& signalsJson)
 {
     std::string line = "{\"t\":" + FormatSeconds(message.micros) + "," +
                        FormatMessageMembers(message, expired, codePage);
-    std::string numbers, labels;
-    for (const SignalValue& signal : signals) {
-        numbers += (numbers.empty() ? "" : ",") + JsonString(signal.name) + ":" + JsonNumber(signal.value);
-        if (!signal.label.empty())
-            labels += (labels.empty() ? "" : ",") + JsonString(signal.name) + ":" + JsonString(signal.label);
-    }
-    if (!numbers.empty())
-        line += ",\"signals\":{" + numbers + "}";
-    if (!labels.empty())
-        line += ",\"labels\":{" + labels + "}";
+    if (!signalsJson.empty())
+        line += ",\"signals\":" + signalsJson;
     return line + "}";
 }
 
@@ -79,6 +71,14 @@ std::string FormatCollectAnswer(uint64_t id, uint64_t count, const std::vector<s
 {
     std::string members = FormatText(",\"count\":%llu,\"cut\":%s,\"msgs\":[", static_cast<unsigned long long>(count),
                                      count > messages.size() ? "true" : "false");
+    for (size_t i = 0; i < messages.size(); ++i)
+        members += (i == 0 ? "" : ",") + messages[i];
+    return FormatOkAnswer(id, members + "]");
+}
+
+std::string FormatRecentAnswer(uint64_t id, const std::vector<std::string>& messages)
+{
+    std::string members = ",\"msgs\":[";
     for (size_t i = 0; i < messages.size(); ++i)
         members += (i == 0 ? "" : ",") + messages[i];
     return FormatOkAnswer(id, members + "]");

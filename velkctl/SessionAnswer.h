@@ -12,20 +12,13 @@
 #include "common/PayloadText.h"
 #include "formats/RecordLine.h"
 
-// A signal's value in a message; label: the enum's name for it, if any.
-struct SignalValue {
-    std::string name;
-    double value;
-    std::string label;
-};
-typedef std::vector<SignalValue> SignalValues;
-
 // A message as answers and events hold it:
-// {"t":1.250000,"code":"20000801","kind":"value","value":255,"signals":{"motor.speed":148.25},"labels":{...}}
+// {"t":1.250000,"code":"20001001","kind":"value","value":593,"signals":{"motor.speed":148.25}}
 // "t" is seconds since the session started, by the bus's timestamps;
-// "signals" and "labels" only when there are some.
+// signalsJson: monitor --jsonl's "signals" object of the message
+// (signals/SignalText.h's FormatSignalsJson), empty for none.
 std::string FormatSessionMessage(const RecordedMessage& message, bool expired, const CodePage& codePage,
-                                 const SignalValues& signals);
+                                 const std::string& signalsJson);
 
 // A number as JSON: the shortest text that reads back as the same double;
 // null for infinity and NaN, which JSON lacks.
@@ -49,6 +42,9 @@ std::string FormatTimeoutAnswer(uint64_t id, uint64_t seen, const std::string& l
 // collect: {"id":N,"ok":true,"count":K,"cut":false,"msgs":[MESSAGE,...]};
 // count is every message that came, msgs the first "max" of them.
 std::string FormatCollectAnswer(uint64_t id, uint64_t count, const std::vector<std::string>& messages);
+
+// recent: {"id":N,"ok":true,"msgs":[MESSAGE,...]}, oldest first.
+std::string FormatRecentAnswer(uint64_t id, const std::vector<std::string>& messages);
 
 // rate: {"id":N,"ok":true,"count":K,"hz":50,"span":1.98,"over":2}: the
 // messages that came in "over" seconds, the span from the first's bus

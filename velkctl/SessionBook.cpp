@@ -61,17 +61,6 @@ bool SessionBook::Unsubscribe(uint64_t sub)
     return false;
 }
 
-bool SessionBook::Wants(uint32_t code) const
-{
-    for (const auto& wait : waits_)
-        if (CodeMatches(wait->pattern, code))
-            return true;
-    for (const auto& subscription : subscriptions_)
-        if (CodeMatches(subscription.second, code))
-            return true;
-    return false;
-}
-
 void SessionBook::Take(const RecordedMessage& message, bool expired, std::vector<std::string>* lines)
 {
     std::string text;
@@ -112,6 +101,26 @@ void SessionBook::Take(const RecordedMessage& message, bool expired, std::vector
     for (const auto& subscription : subscriptions_)
         if (CodeMatches(subscription.second, message.code))
             lines->push_back(FormatMessageEvent(subscription.first, formatted()));
+    Keep(message, expired);
+}
+
+void SessionBook::Keep(const RecordedMessage& message, bool expired)
+{
+    recent_.push_back(Kept{ message, expired });
+    recentBytes_ += message.bytes.size();
+    while (recent_.size() > kRecentKept || (recentBytes_ > kRecentPayloadBytes && recent_.size() > 1)) {
+        recentBytes_ -= recent_.front().message.bytes.size();
+        recent_.pop_front();
+    }
+}
+
+std::vector<std::string> SessionBook::Recent(size_t max) const
+{
+    std::vector<std::string> messages;
+    const size_t first = recent_.size() > max ? recent_.size() - max : 0;
+    for (size_t i = first; i < recent_.size(); ++i)
+        messages.push_back(format_(recent_[i].message, recent_[i].expired));
+    return messages;
 }
 
 std::string SessionBook::Answer(Wait* wait) const

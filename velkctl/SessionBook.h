@@ -1,10 +1,12 @@
 // What velkctl session waits on: the armed expects, collects and rates, and
-// the subscriptions. Fed the bus's messages in order, stamped by the one
-// clock, and the time as it passes; every answer and event comes out as a
-// line. Pure logic: the window, the bus and stdin are velkctl/Session's.
+// the subscriptions; and the bus's last messages, for a failed test's
+// report. Fed every message of the bus in order, stamped by the one clock,
+// and the time as it passes; every answer and event comes out as a line.
+// Pure logic: the window, the bus and stdin are velkctl/Session's.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,10 +24,14 @@ public:
     enum {
         kMaxWaits = 1000,                   // expects, collects and rates pending at once
         kMaxSubscriptions = 1000,
+        kRecentKept = kMaxRecentMax,        // the bus's last messages, whatever their codes
     };
     // What all pending collects keep at most, in bytes of message text;
     // past it they count but keep no more, and answer "cut":true.
     static const size_t kMaxKeptBytes = 256u << 20;
+    // The payload bytes the last messages keep at most: past it the oldest go
+    // first, so a burst of 64 KiB arrays cannot hold the memory.
+    static const size_t kRecentPayloadBytes = 4u << 20;
 
     SessionBook(const SignalResolver* signals, MessageFormat format);
     ~SessionBook();
@@ -40,12 +46,12 @@ public:
     bool Subscribe(const CodePattern& pattern, uint64_t* sub, std::string* error);
     bool Unsubscribe(uint64_t sub);
 
-    // Whether a wait or a subscription looks at the code: the others need
-    // not be fetched.
-    bool Wants(uint32_t code) const;
     // A message of the bus (message.micros on the clock of now): matched
-    // expects' answers and the subscriptions' events, in that order.
+    // expects' answers and the subscriptions' events, in that order. It is
+    // kept among the last messages.
     void Take(const RecordedMessage& message, bool expired, std::vector<std::string>* lines);
+    // recent: the last max messages, oldest first, as answers hold them.
+    std::vector<std::string> Recent(size_t max) const;
     // The answers of every wait that ended before now.
     void Expire(uint64_t now, std::vector<std::string>* lines);
 
@@ -55,7 +61,12 @@ public:
 
 private:
     struct Wait;
+    struct Kept {
+        RecordedMessage message;
+        bool expired;
+    };
     std::string Answer(Wait* wait) const;
+    void Keep(const RecordedMessage& message, bool expired);
 
     const SignalResolver* signals_;
     MessageFormat format_;
@@ -63,4 +74,6 @@ private:
     std::vector<std::pair<uint64_t, CodePattern>> subscriptions_;
     uint64_t lastSub_ = 0;
     size_t keptBytes_ = 0;
+    std::deque<Kept> recent_;
+    size_t recentBytes_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "client/SignalsOption.h"
 #include "velkctl/Command.h"
 #include "velkctl/Session.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -12,11 +13,11 @@ class SessionCommand : public Command {
 public:
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("--signals", signals_, "a signal file, so requests can name signals (default: $VELK_SIGNALS)")
+        command->add_option("--signals", signals_, N_("a signal file, so requests can name signals (default: $VELK_SIGNALS)"))
             ->type_name("FILE");
-        command->footer("Example:\n"
-                        "  echo '{\"id\":1,\"op\":\"counters\"}' | velkctl session\n"
-                        "    {\"id\":1,\"ok\":true,\"counters\":{...}}; the requests are in docs/session.md");
+        command->footer(N_("Example:\n"
+                           "  echo '{\"id\":1,\"op\":\"counters\"}' | velkctl session\n"
+                           "    {\"id\":1,\"ok\":true,\"counters\":{...}}; the requests are in docs/session.md"));
     }
 
     // The file is read before the bus is attached: a mistake in it ends nothing on the bus.

@@ -28,6 +28,7 @@ const OpInfo kOps[] = {
     { "counters", "" },
     { "subscribe", "code signal" },
     { "unsubscribe", "sub" },
+    { "recent", "max" },
     { "quit", "" },
 };
 const size_t kOpCount = sizeof kOps / sizeof kOps[0];
@@ -70,7 +71,8 @@ public:
         switch (request_->op) {
         case kSessionPost: return Post();
         case kSessionExpect: return Expect();
-        case kSessionCollect: return Target(true, true) && Duration("over", true) && Max();
+        case kSessionCollect: return Target(true, true) && Duration("over", true) && Max(kDefaultCollectMax, kMaxCollectMax);
+        case kSessionRecent: return Max(kDefaultRecentMax, kMaxRecentMax);
         case kSessionRate: return Target(true, true) && Duration("over", true);
         case kSessionVarGet: return Index();
         case kSessionVarSet: return Index() && Value(&request_->value);
@@ -236,10 +238,10 @@ private:
         return true;
     }
 
-    bool Max()
+    bool Max(uint64_t byDefault, uint64_t most)
     {
-        uint64_t max = kDefaultCollectMax;
-        if (!Whole("max", 1, kMaxCollectMax, false, &max))
+        uint64_t max = byDefault;
+        if (!Whole("max", 1, most, false, &max))
             return false;
         request_->max = static_cast<size_t>(max);
         return true;

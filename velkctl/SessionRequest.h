@@ -11,7 +11,7 @@
 
 enum SessionOp {
     kSessionPost, kSessionExpect, kSessionCollect, kSessionRate, kSessionVarGet, kSessionVarSet,
-    kSessionClients, kSessionCounters, kSessionSubscribe, kSessionUnsubscribe, kSessionQuit,
+    kSessionClients, kSessionCounters, kSessionSubscribe, kSessionUnsubscribe, kSessionRecent, kSessionQuit,
 };
 
 // The op's word in requests ("var-get").
@@ -23,6 +23,8 @@ enum {
     kSessionVariables = 64,           // var-get and var-set take index 0-63
     kDefaultCollectMax = 1000,        // collect's "max" when not given
     kMaxCollectMax = 100000,
+    kDefaultRecentMax = 100,          // recent's "max" when not given
+    kMaxRecentMax = 1000,
     // A line longer than the longest post (a payload's hex and the rest) is no request.
     kMaxRequestBytes = 2 * kMaxRecordedPayload + 4096,
 };
@@ -51,7 +53,7 @@ struct SessionRequest {
 
     Predicate match;                  // expect's "match", the predicate grammar
     uint64_t micros = 0;              // expect's "within", collect's and rate's "over"
-    size_t max = kDefaultCollectMax;  // collect: messages at most
+    size_t max = kDefaultCollectMax;  // collect, recent: messages at most
     unsigned index = 0;               // var-get, var-set
     uint64_t sub = 0;                 // unsubscribe: the number subscribe answered
 };

@@ -7,6 +7,7 @@
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
 #include "velkctl/CommandOutcome.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ int SetVariable(const BusBinding& bus, int32_t index, int32_t value)
 {
     int exitCode = CheckedResult("set-var", bus.vSetPublicVar(index, value));
     if (exitCode == kExitOk)
-        NoteIfBusEndsWithVelkctl(bus, "this value is lost");
+        NoteIfBusEndsWithVelkctl(bus, N_("this value is lost"));
     return exitCode;
 }
 
@@ -22,11 +23,11 @@ class SetVarCommand : public Command {
 public:
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("INDEX", indexText_, "the variable, 0-63 (velkctl vars lists them)")->required();
-        command->add_option("VALUE", valueText_, "its new value, -2147483648 to 4294967295 (a 32-bit word)")
+        command->add_option("INDEX", indexText_, N_("the variable, 0-63 (velkctl vars lists them)"))->required();
+        command->add_option("VALUE", valueText_, N_("its new value, -2147483648 to 4294967295 (a 32-bit word)"))
             ->required();
-        command->footer("Example:\n"
-                        "  velkctl set-var 3 100");
+        command->footer(N_("Example:\n"
+                           "  velkctl set-var 3 100"));
     }
 
     int Prepare(const CLI::App&) override

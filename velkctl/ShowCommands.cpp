@@ -6,6 +6,8 @@
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
 #include "velkctl/ShowInformation.h"
+#include "client/ProgramMessages.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -16,16 +18,16 @@ public:
     void AddOptions(CLI::App* command) override
     {
         command->footer(example_);
-        command->add_flag("--watch", watch_, "print again, under the time, whenever it changes, until Ctrl+C");
-        command->add_option("--interval", interval_, "with --watch: look this often (default 1s)");
-        command->add_option("--count", count_, "with --watch: end after printing N times, 1 or more");
+        command->add_flag("--watch", watch_, N_("print again, under the time, whenever it changes, until Ctrl+C"));
+        command->add_option("--interval", interval_, N_("with --watch: look this often (default 1s)"));
+        command->add_option("--count", count_, N_("with --watch: end after printing N times, 1 or more"));
     }
 
     int Prepare(const CLI::App& command) override
     {
         options_.watch = watch_;
         if (!watch_ && (Given(&command, "--interval") || Given(&command, "--count"))) {
-            fprintf(stderr, "velkctl: %s: --interval and --count go with --watch\n", command.get_name().c_str());
+            PrintMessage("velkctl: %s: --interval and --count go with --watch\n", command.get_name().c_str());
             return kExitUsage;
         }
         if (!interval_.empty() && !DurationOption(interval_, "interval", true, &options_.intervalMicros))
@@ -55,23 +57,23 @@ private:
 std::unique_ptr<Command> MakeClientsCommand()
 {
     return std::unique_ptr<Command>(new ShowCommand(kInfoHandles,
-        "Example:\n"
-        "  velkctl clients\n"
-        "    10062 80ff00 test 288      a console (client name test) receiving all nine types"));
+        N_("Example:\n"
+           "  velkctl clients\n"
+           "    10062 80ff00 test 288      a console (client name test) receiving all nine types")));
 }
 
 std::unique_ptr<Command> MakeVarsCommand()
 {
     return std::unique_ptr<Command>(new ShowCommand(kInfoVariables,
-        "Example:\n"
-        "  velkctl vars --watch --interval 500ms\n"
-        "    the 64 variables, INDEX=VALUE, and again, under the time, whenever one changes"));
+        N_("Example:\n"
+           "  velkctl vars --watch --interval 500ms\n"
+           "    the 64 variables, INDEX=VALUE, and again, under the time, whenever one changes")));
 }
 
 std::unique_ptr<Command> MakeCountersCommand()
 {
     return std::unique_ptr<Command>(new ShowCommand(kInfoFurther,
-        "Example:\n"
-        "  velkctl counters --watch --count 3\n"
-        "    the counters now and the next two times they change"));
+        N_("Example:\n"
+           "  velkctl counters --watch --count 3\n"
+           "    the counters now and the next two times they change")));
 }

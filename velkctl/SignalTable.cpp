@@ -6,6 +6,7 @@
 #include "common/FormatText.h"
 #include "velk/SharedBus.h"
 #include "common/ClosestWord.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -190,7 +191,9 @@ bool FormatSignalDetail(const SignalDatabase& database, const std::string& name,
                 names.push_back(signal.name);
         }
         const std::string meant = ClosestWord(name, names);
-        *error = "no message or signal '" + name + "' in the file" + (meant.empty() ? "" : " (did you mean '" + meant + "'?)");
+        *error = meant.empty() ? FormatText(N_("no message or signal '%s' in the file"), name.c_str())
+                               : FormatText(N_("no message or signal '%s' in the file (did you mean '%s'?)"), name.c_str(),
+                                            meant.c_str());
         return false;
     }
     std::string out = FormatText("%s: %s code %08x, line %d\n", message->name.c_str(), MessageKindName(message->kind),

@@ -10,6 +10,7 @@
 #include "velkctl/SignalTable.h"
 #include "velkctl/Command.h"
 #include "windows/SystemCodePage.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -17,25 +18,25 @@ class SignalsCommand : public Command {
 public:
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("ACTION", action_, "check: the file's mistakes, or how many messages and signals it has; "
-                                               "show: its table, or one message or signal with its byte layout")
+        command->add_option("ACTION", action_, N_("check: the file's mistakes, or how many messages and signals it has; "
+                                                  "show: its table, or one message or signal with its byte layout"))
             ->required();
-        command->add_option("FILE", file_, "the signal file (TOML, docs/signals.md)")->required();
-        command->add_option("NAME", name_, "show: the message or signal to show (motor.speed, status.pressure)");
-        command->footer("Example:\n"
-                        "  velkctl signals check rig.toml\n"
-                        "    6 messages, 11 signals; or each mistake as rig.toml:LINE:COLUMN: what is wrong\n"
-                        "  velkctl signals show rig.toml status");
+        command->add_option("FILE", file_, N_("the signal file (TOML, docs/signals.md)"))->required();
+        command->add_option("NAME", name_, N_("show: the message or signal to show (motor.speed, pump.status, pump.status.pressure)"));
+        command->footer(N_("Example:\n"
+                           "  velkctl signals check signals-example.toml\n"
+                           "    6 messages, 11 signals; or each mistake as signals-example.toml:LINE:COLUMN: what is wrong\n"
+                           "  velkctl signals show signals-example.toml pump.status"));
     }
 
     int Prepare(const CLI::App& command) override
     {
         if (action_ != "check" && action_ != "show") {
-            fprintf(stderr, "velkctl: signals: unknown action %s: expected check or show\n", QuoteInput(action_).c_str());
+            PrintMessage("velkctl: signals: unknown action %s: expected check or show\n", QuoteInput(action_).c_str());
             return kExitUsage;
         }
         if (action_ == "check" && command.count("NAME") != 0) {
-            fprintf(stderr, "velkctl: signals check takes no NAME\n");
+            PrintMessage("velkctl: signals check takes no NAME\n");
             return kExitUsage;
         }
         return kExitOk;
@@ -55,7 +56,7 @@ public:
         } else {
             std::string error;
             if (!FormatSignalDetail(database, Utf8FromSystem(name_), &shown, &error)) {
-                fprintf(stderr, "velkctl: %s\n", SystemFromUtf8(error).c_str());
+                PrintMessage("velkctl: %s\n", SystemFromUtf8(error).c_str());
                 return kExitUsage;
             }
         }

@@ -30,7 +30,7 @@ public:
                         "{\"op\":\"period\",\"message\":\"motor.speed\",\"period\":\"50ms\"}\n"
                         "The summary on stderr gives per message: sent, overruns, period error mean and p99.\n"
                         "Example:\n"
-                        "  velkctl simulate rig.toml --only motor.speed motor.state --duration 60s");
+                        "  velkctl simulate signals-example.toml --only motor.speed motor.state --duration 5s");
     }
 
     // Everything is checked before the bus is attached: a mistake sends nothing.

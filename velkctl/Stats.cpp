@@ -11,6 +11,7 @@
 #include "velkctl/CommandOutcome.h"
 #include "client/ReceiveLoop.h"
 #include "windows/StopSignal.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ int ShowStatistics(const BusBinding& bus, HWND window, const StatsOptions& optio
     int end = ReceiveBusMessages(bus, window, receive, &sink);
     if (end < 0) {
         StopHandled();
-        fprintf(stderr, "velkctl: stats refused: %s (%d)\n", VelkResultText(end), end);
+        PrintMessage("velkctl: stats refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
     if (end != kReceiveStopped || StopRequested())

@@ -6,6 +6,7 @@
 #include "velkctl/CommandLine.h"
 #include "velkctl/FilterOptions.h"
 #include "velkctl/Stats.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -13,13 +14,13 @@ class StatsCommand : public Command {
 public:
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("--interval", interval_, "length of an interval (default 1s, at most 100 days)");
-        command->add_option("--count", count_, "stop after N intervals, 1 or more (default: at Ctrl+C)");
+        command->add_option("--interval", interval_, N_("length of an interval (default 1s, at most 100 days)"));
+        command->add_option("--count", count_, N_("stop after N intervals, 1 or more (default: at Ctrl+C)"));
         AddMaskOption(command, &mask_);
         AddFilterOptions(command, &filter_);
-        command->footer("Example:\n"
-                        "  velkctl stats --interval 5s --count 3\n"
-                        "    three 5-second intervals: messages per code, rates, the bus's losses");
+        command->footer(N_("Example:\n"
+                           "  velkctl stats --interval 5s --count 3\n"
+                           "    three 5-second intervals: messages per code, rates, the bus's losses"));
     }
 
     int Prepare(const CLI::App& command) override

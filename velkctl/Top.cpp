@@ -21,6 +21,7 @@
 #include "velkctl/TopSignalCells.h"
 #include "windows/SystemCodePage.h"
 #include "velkctl/ShowInformation.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -295,7 +296,7 @@ int RunTop(const BusBinding& bus, HWND window, const TopOptions& options)
     delete screen;   // the console's own screen back
     StopHandled();
     if (end < 0) {
-        fprintf(stderr, "velkctl: top refused: %s (%d)\n", VelkResultText(end), end);
+        PrintMessage("velkctl: top refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
     // Output that cannot be written is said once, when velkctl ends.

@@ -6,6 +6,7 @@
 #include "velkctl/CommandLine.h"
 #include "velkctl/FilterOptions.h"
 #include "velkctl/Top.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -13,18 +14,18 @@ class TopCommand : public Command {
 public:
     void AddOptions(CLI::App* command) override
     {
-        command->add_option("--interval", interval_, "refresh this often, like 500ms or 2s (default 1s)");
-        command->add_option("--count", count_, "end after N intervals (default: at q or Ctrl+C)");
+        command->add_option("--interval", interval_, N_("refresh this often, like 500ms or 2s (default 1s)"));
+        command->add_option("--count", count_, N_("end after N intervals (default: at q or Ctrl+C)"));
         AddMaskOption(command, &mask_);
         AddSignalsOption(command, &signalsFile_);
         AddFilterOptions(command, &filter_);
-        command->footer("Keys in a console window: q quit, space pause/resume, c clear the counts, s sort by rate or code.\n"
-                        "Into a file or pipe the table is printed once per interval, headed by the time.\n"
-                        "Rows: * its value changed in the last interval, . silent for 10 intervals;\n"
-                        "with a signal file a row per signal: ! beyond its min or max, ~ later than twice its period.\n"
-                        "Example:\n"
-                        "  velkctl top --interval 500ms\n"
-                        "  velkctl top --count 3 > table.txt");
+        command->footer(N_("Keys in a console window: q quit, space pause/resume, c clear the counts, s sort by rate or code.\n"
+                           "Into a file or pipe the table is printed once per interval, headed by the time.\n"
+                           "Rows: * its value changed in the last interval, . silent for 10 intervals;\n"
+                           "with a signal file a row per signal: ! beyond its min or max, ~ later than twice its period.\n"
+                           "Example:\n"
+                           "  velkctl top --interval 500ms\n"
+                           "  velkctl top --count 3 > table.txt"));
     }
 
     int Prepare(const CLI::App& command) override
@@ -35,7 +36,7 @@ public:
             if (!DurationOption(interval_, "interval", true, &options_.intervalMicros))
                 return kExitUsage;
             if (options_.intervalMicros < 10000) {
-                fprintf(stderr, "velkctl: --interval '%s': at least 10ms\n", interval_.c_str());
+                PrintMessage("velkctl: --interval '%s': at least 10ms\n", interval_.c_str());
                 return kExitUsage;
             }
         }

@@ -23,6 +23,8 @@
 #include "windows/Clock.h"
 #include "windows/LineFile.h"
 #include "windows/StopSignal.h"
+#include "client/ProgramMessages.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -256,8 +258,8 @@ int RecordTriggered(const BusBinding& bus, HWND window, const RecordOptions& opt
     TriggerFiles files(options, trigger);
     std::string why;
     if (!files.MakeFirst(&why)) {
-        fprintf(stderr, "velkctl: cannot create %s: %s\n",
-                options.path == "-" ? "standard output" : QuotePath(files.PathOf(1)).c_str(), why.c_str());
+        PrintMessage("velkctl: cannot create %s: %s\n",
+                     options.path == "-" ? N_("standard output") : QuotePath(files.PathOf(1)).c_str(), why.c_str());
         return kExitIo;
     }
     CatchStopRequests();
@@ -272,42 +274,46 @@ int RecordTriggered(const BusBinding& bus, HWND window, const RecordOptions& opt
     StopHandled();
 
     if (end < 0) {
-        fprintf(stderr, "velkctl: record refused: %s (%d)\n", VelkResultText(end), end);
+        PrintMessage("velkctl: record refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
     CounterValues after = ReadCounters(bus);
     bool losing = false;
     std::string change = FormatCounterChange(before, after, &losing);
-    std::string filtered = options.filter.PassesAll() ? ""
-                         : FormatText(" (%" PRIu64 " filtered out)", sink.FilteredOut());
+    std::string received = CountOf(sink.Received(), "message");
+    if (!options.filter.PassesAll())
+        received = FormatText(N_("%s (%llu filtered out)"), received.c_str(),
+                              static_cast<unsigned long long>(sink.FilteredOut()));
     // A message in two windows is written twice: lines, not messages.
-    fprintf(stderr, "velkctl: received %s%s in %.3f s; wrote %s; bus: %s\n",
-            CountOf(sink.Received(), "message").c_str(), filtered.c_str(), seconds,
-            CountOf(files.Written(), "message line").c_str(), change.c_str());
+    PrintMessage("velkctl: received %s in %.3f s; wrote %s; bus: %s\n", received.c_str(), seconds,
+                 CountOf(files.Written(), "message line").c_str(), change.c_str());
     const std::string predicate = QuoteInput(trigger.text);
     const unsigned fired = sink.Files();
     if (fired == 0) {
-        fprintf(stderr, "velkctl: trigger %s never fired: no file written%s\n", predicate.c_str(),
-                removed ? FormatText(" (%s removed)", QuotePath(files.PathOf(1)).c_str()).c_str() : "");
+        if (removed)
+            PrintMessage("velkctl: trigger %s never fired: no file written (%s removed)\n", predicate.c_str(),
+                         QuotePath(files.PathOf(1)).c_str());
+        else
+            PrintMessage("velkctl: trigger %s never fired: no file written\n", predicate.c_str());
     } else {
-        fprintf(stderr, "velkctl: trigger %s fired %s of at most %u (it held on %s): %s\n", predicate.c_str(),
-                CountOf(fired, "time").c_str(), trigger.files, CountOf(sink.Held(), "message").c_str(),
-                FilesSaid(files, fired).c_str());
+        PrintMessage("velkctl: trigger %s fired %s of at most %u (it held on %s): %s\n", predicate.c_str(),
+                     CountOf(fired, "time").c_str(), trigger.files, CountOf(sink.Held(), "message").c_str(),
+                     FilesSaid(files, fired).c_str());
     }
     if (cutShort)
-        fprintf(stderr, "velkctl: the recording ended inside file %u's post-window: it ends early\n", fired);
+        PrintMessage("velkctl: the recording ended inside file %u's post-window: it ends early\n", fired);
     if (sink.CapDropped() != 0)
-        fprintf(stderr, "velkctl: warning: the ring's bound (%u messages, %u MiB) left %" PRIu64 " messages "
+        PrintMessage("velkctl: warning: the ring's bound (%u messages, %u MiB) left %" PRIu64 " messages "
                         "of pre-windows out; %u files start late (marked)\n",
-                static_cast<unsigned>(kRingMessages), static_cast<unsigned>(kRingBytes >> 20), sink.CapDropped(),
-                files.CutFiles());
+                     static_cast<unsigned>(kRingMessages), static_cast<unsigned>(kRingBytes >> 20), sink.CapDropped(),
+                     files.CutFiles());
     if (sink.ChangedFull())
-        fprintf(stderr, "velkctl: warning: 'changed' follows at most %d codes; messages of the others never triggered\n",
-                static_cast<int>(PredicateEvaluator::kMaxChangedCodes));
+        PrintMessage("velkctl: warning: 'changed' follows at most %d codes; messages of the others never triggered\n",
+                     static_cast<int>(PredicateEvaluator::kMaxChangedCodes));
     PrintRecordWarnings(losing, files.Expired(), end);
     if (files.Failed()) {
-        fprintf(stderr, "velkctl: %s; %" PRIu64 " messages of its window not written, the recording stopped\n",
-                files.Failure().c_str(), files.Unwritten());
+        PrintMessage("velkctl: %s; %" PRIu64 " messages of its window not written, the recording stopped\n",
+                     files.Failure().c_str(), files.Unwritten());
         return kExitIo;
     }
     return kExitOk;

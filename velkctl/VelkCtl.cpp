@@ -17,10 +17,11 @@
 #include "velkctl/CommandLine.h"
 #include "velkctl/CommandTable.h"
 #include "velkctl/CommandOutcome.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
-const char kMainHelpFooter[] =
+const char kMainHelpFooter[] = N_(
     "Examples:\n"
     "  velkctl monitor --type ADC       print every A/D message; Ctrl+C ends it\n"
     "  velkctl post 20001001 42         post the value 42 with code 20001001\n"
@@ -33,7 +34,7 @@ const char kMainHelpFooter[] =
     "  3  refused: the bus library refused the request\n"
     "  4  timed out: fewer messages than --count before --timeout\n"
     "  5  I/O: a file, standard input or output that cannot be opened, read, made or written\n"
-    "  6  crashed: velkctl or the bus library crashed, or an internal error";
+    "  6  crashed: velkctl or the bus library crashed, or an internal error");
 
 // Attaches to the bus, runs the command on it and leaves: the exit status.
 int RunOnBus(const std::string& busName, Command* command)
@@ -44,18 +45,18 @@ int RunOnBus(const std::string& busName, Command* command)
     BusBinding bus;
     std::string error;
     if (!LoadBus(&bus, &error)) {
-        fprintf(stderr, "velkctl: %s\n", error.c_str());
+        PrintMessage("velkctl: %s\n", error.c_str());
         return kExitNoBus;
     }
     int status = BusStatus(bus);
     if (status != kVelkOk) {
-        fprintf(stderr, "velkctl: no bus: %s (%d)\n", VelkResultText(status), status);
+        PrintMessage("velkctl: no bus: %s (%d)\n", VelkResultText(status), status);
         FreeBus(&bus);
         return kExitNoBus;
     }
     HWND window = CreateClientWindow();
     if (window == NULL) {
-        fprintf(stderr, "velkctl: cannot create a window (error %lu)\n", GetLastError());
+        PrintMessage("velkctl: cannot create a window (error %lu)\n", GetLastError());
         FreeBus(&bus);
         return kExitNoBus;
     }
@@ -69,16 +70,16 @@ int RunOnBus(const std::string& busName, Command* command)
 int Main(int argc, char** argv)
 {
     // Named here, or the usage line would show the path velkctl was started by.
-    CLI::App app("velkctl: a command-line client of the VELK bus: post, receive, record, replay and export\n"
-                 "its messages, read and set its public variables, join buses. A CODE is always hex, as every\n"
-                 "output prints it (20001001 = 0x20001001); other numbers are decimal, or hex with 0x.",
+    CLI::App app(N_("velkctl: a command-line client of the VELK bus: post, receive, record, replay and export\n"
+                    "its messages, read and set its public variables, join buses. A CODE is always hex, as every\n"
+                    "output prints it (20001001 = 0x20001001); other numbers are decimal, or hex with 0x."),
                  "velkctl");
     StartCommandLine(app, VELKCTL_VERSION);
     app.footer(kMainHelpFooter);
     app.require_subcommand(0, 1);   // so an unknown word is named as such, not taken for a missing command
     std::string busName;
     app.add_option("--bus", busName,
-                   "bus to attach to (default: %" VELK_BUS_NAME_VARIABLE "%, else the session's bus)");
+                   N_("bus to attach to (default: %VELK_BUS_NAME%, else the session's bus)"));
 
     std::vector<std::unique_ptr<Command>> commands;
     std::vector<CLI::App*> subcommands;
@@ -97,7 +98,7 @@ int Main(int argc, char** argv)
     while (chosen < kCommandCount && !subcommands[chosen]->parsed())
         ++chosen;
     if (chosen == kCommandCount) {
-        fprintf(stderr, "velkctl: a command is required; velkctl --help lists them\n");
+        PrintMessage("velkctl: a command is required; velkctl --help lists them\n");
         return kExitUsage;
     }
     Command* command = commands[chosen].get();
@@ -116,9 +117,9 @@ int MainOrMessage(int argc, char** argv)
     try {
         return Main(argc, argv);
     } catch (const std::exception& failure) {
-        fprintf(stderr, "velkctl: failed: %s\n", failure.what());
+        PrintMessage("velkctl: failed: %s\n", failure.what());
     } catch (...) {
-        fprintf(stderr, "velkctl: failed\n");
+        PrintMessage("velkctl: failed\n");
     }
     return kExitCrashed;
 }

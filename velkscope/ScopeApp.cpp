@@ -13,18 +13,52 @@
 #include "velkscope/ScopeDlg.h"
 #include "velkscope/ScopeOptions.h"
 #include "velkscope/ScopeSignals.h"
+#include "client/ProgramMessages.h"
+#include "common/FormatText.h"
+#include "windows/SystemCodePage.h"
 
 namespace {
 
-const wchar_t kUsage[] =
-    L"velkscope [--code CODE ...] [--signals FILE] [--signal NAME ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]\n\n"
-    L"--code CODE\t画出此代码 (十六进制, 可重复, 最多 8 个)\n\t\tdraw this code (hex, repeatable, at most 8)\n"
-    L"--signals FILE\t信号文件: 按信号画物理值 (默认 %VELK_SIGNALS%)\n\t\tsignal file: traces by signal, physical values (default %VELK_SIGNALS%)\n"
-    L"--signal NAME\t画出此信号 (或报文的每个字段, 可重复)\n\t\tdraw this signal (or each field of a message; repeatable)\n"
-    L"--window D\t时间窗, 1s 到 1h, 例如 10s, 2m (默认 10s)\n\t\ttime window, 1s to 1h, like 10s, 2m (default 10s)\n"
-    L"--mask M\t订阅掩码 (默认 0x0080FF00, 全部类型)\n\t\tsubscription mask (default 0x0080FF00, every type)\n"
-    L"--array W\t数组画首字节 (byte) 或首字 (word)\n\t\tarrays draw their first byte or first word\n"
-    L"--bus NAME\t总线名 (默认 %VELK_BUS_NAME%)\n\t\tbus name (default %VELK_BUS_NAME%)";
+// The help box: each option on a line of its own, its words indented
+// under it (a table's tabs wrap under the CJK font and hide the dashes).
+struct OptionHelp {
+    const char* option;
+    const char* words;
+};
+const OptionHelp kOptionHelp[] = {
+    { "--code CODE", N_("draw this code (hex, repeatable, at most 8)") },
+    { "--signals FILE", N_("signal file: traces by signal, physical values (default %VELK_SIGNALS%)") },
+    { "--signal NAME", N_("draw this signal (or each field of a message; repeatable)") },
+    { "--window D", N_("time window, 1s to 1h, like 10s, 2m (default 10s)") },
+    { "--mask M", N_("subscription mask (default 0x0080FF00, every type)") },
+    { "--array W", N_("arrays draw their first byte (byte) or first word (word)") },
+    { "--bus NAME", N_("bus name (default %VELK_BUS_NAME%)") },
+};
+
+std::wstring Usage()
+{
+    std::string text = "velkscope [--code CODE ...] [--signals FILE] [--signal NAME ...] [--window D] [--mask M]\n"
+                       "          [--array byte|word] [--bus NAME]\n";
+    for (const OptionHelp& option : kOptionHelp)
+        text += std::string("\n") + option.option + "\n    " + LocalizedUtf8(option.words, "\n    ") + "\n";
+    return WideFromUtf8(text);
+}
+
+std::string Utf8FromWide(const std::wstring& text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                         nullptr);
+    std::string utf8(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], size, nullptr, nullptr);
+    return utf8;
+}
+
+// A message box's text: the Chinese, a blank line, the English.
+std::wstring Said(const std::string& utf8)
+{
+    return WideFromUtf8(LocalizedUtf8(utf8, "\n\n"));
+}
 
 // The arguments in the system code page; *lossy names the first one that
 // page cannot hold (a bus name that would become another).
@@ -66,27 +100,29 @@ BOOL CScopeApp::InitInstance()
     std::wstring lossy;
     std::vector<std::string> args = CommandLineArguments(&lossy);
     if (!lossy.empty() || !ParseScopeArguments(args, &options, &error)) {
-        std::wstring bad = !lossy.empty() ? L"'" + lossy + L"' holds characters the system code page cannot hold"
-                                          : AfxWideFromNarrow(error.c_str());
-        AfxMessageBox((L"命令行有误 bad command line:\n" + bad + L"\n\n" + kUsage).c_str(), MB_OK | MB_ICONERROR);
+        const std::string bad = !lossy.empty() ? FormatText(N_("'%s' holds characters the system code page cannot hold"),
+                                                            Utf8FromWide(lossy).c_str())
+                                               : Utf8FromSystem(error);
+        AfxMessageBox((Said(std::string(N_("bad command line")) + ": " + bad) + L"\n\n" + Usage()).c_str(),
+                      MB_OK | MB_ICONERROR);
         m_exitCode = kExitUsage;
         return FALSE;
     }
     if (options.help) {
-        AfxMessageBox(kUsage, MB_OK | MB_ICONINFORMATION);
+        AfxMessageBox(Usage().c_str(), MB_OK | MB_ICONINFORMATION);
         return FALSE;
     }
     if (!options.busName.empty())
         SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, options.busName.c_str());
 
     if (!LoadBus(&m_bus, &error)) {
-        AfxMessageBox((L"无法使用总线 no bus: " + AfxWideFromNarrow(error.c_str())).c_str(), MB_OK | MB_ICONERROR);
+        AfxMessageBox(Said(FormatText(N_("no bus: %s"), Utf8FromSystem(error).c_str())).c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitNoBus;
         return FALSE;
     }
     int status = BusStatus(m_bus);
     if (status != kVelkOk) {
-        AfxMessageBox((L"无法使用总线 no bus: " + AfxWideFromNarrow(VelkResultText(status))).c_str(), MB_OK | MB_ICONERROR);
+        AfxMessageBox(Said(FormatText(N_("no bus: %s"), VelkResultText(status))).c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitNoBus;
         return FALSE;
     }
@@ -94,12 +130,12 @@ BOOL CScopeApp::InitInstance()
     const std::string signalsFile = SignalsFileToLoad(options.signalsFile);
     std::wstring signalErrors;
     if (!signalsFile.empty() && !m_scope->OpenSignals(AfxWideFromNarrow(signalsFile.c_str()), &signalErrors)) {
-        AfxMessageBox((L"信号文件有误 bad signal file:\n" + signalErrors).c_str(), MB_OK | MB_ICONERROR);
+        AfxMessageBox((Said(N_("bad signal file:")) + L"\n" + signalErrors).c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitUsage;
         return FALSE;
     }
     if (!m_scope->TickSignals(options.signalNames, &error)) {
-        AfxMessageBox((L"命令行有误 bad command line:\n--signal: " + WideFromUtf8(error) + L"\n\n" + kUsage).c_str(),
+        AfxMessageBox((Said(std::string(N_("bad command line")) + ": --signal: " + error) + L"\n\n" + Usage()).c_str(),
                       MB_OK | MB_ICONERROR);
         m_exitCode = kExitUsage;
         return FALSE;

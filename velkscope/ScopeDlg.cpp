@@ -160,7 +160,7 @@ BOOL CScopeDlg::OnInitDialog()
         ::SendMessageW(::GetDlgItem(m_hWnd, id), WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     SetUpCodeList();
     if (m_signals != nullptr)
-        ListView_SetColumnWidth(m_codes, 0, 170);
+        ListView_SetColumnWidth(m_codes, kCodeColumn, 170);
     SetUpWindowChoices();
 
     RECT client;
@@ -175,9 +175,10 @@ void CScopeDlg::SetUpCodeList()
     static const struct { const wchar_t* title; int width; int format; } kColumns[] = {
         { L"代码 Code", 100, LVCFMT_LEFT },
         { L"值 Value", 120, LVCFMT_LEFT },
-        { L"次数 Count", 76, LVCFMT_RIGHT },
+        { L"次数 Count", 64, LVCFMT_RIGHT },
+        { L"迟到 Late", 64, LVCFMT_LEFT },
     };
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kListColumns; ++i) {
         LVCOLUMNW column;
         ZeroMemory(&column, sizeof column);
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
@@ -186,6 +187,21 @@ void CScopeDlg::SetUpCodeList()
         column.fmt = kColumns[i].format;
         ::SendMessageW(m_codes, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
+    // Shown as code, count, late mark, value: the value, the widest, last,
+    // so that a mark never hides it and the count stays in sight.
+    int order[kListColumns] = { kCodeColumn, kCountColumn, kLateColumn, kValueColumn };
+    ListView_SetColumnOrderArray(m_codes, kListColumns, order);
+}
+
+// The value column takes what the others leave of the list's width.
+void CScopeDlg::FitValueColumn()
+{
+    RECT client;
+    ::GetClientRect(m_codes, &client);
+    int others = 0;
+    for (int column : { kCodeColumn, kCountColumn, kLateColumn })
+        others += ListView_GetColumnWidth(m_codes, column);
+    ListView_SetColumnWidth(m_codes, kValueColumn, std::max(80, static_cast<int>(client.right) - others));
 }
 
 void CScopeDlg::SetUpWindowChoices()
@@ -222,6 +238,7 @@ void CScopeDlg::Layout(int width, int height)
     const int listWidth = std::min(std::max(width * 3 / 10, 320), 400);
 
     Place(m_hWnd, IDC_CODES, margin, margin, listWidth, controls - 2 * margin);
+    FitValueColumn();
     Place(m_hWnd, IDC_CHART, 2 * margin + listWidth, margin, width - 3 * margin - listWidth, controls - 2 * margin);
 
     struct Cell { int id; int dialogUnits; };
@@ -409,17 +426,18 @@ void CScopeDlg::RefreshList()
         const std::string signals = m_model.RowSignalText(row);
         std::wstring value = signals.empty() ? AfxWideFromNarrow(LatestValueText(rows[row].latest, kValueCellBytes, IsSystemLeadByte).c_str())
                                              : WideFromUtf8(signals);
-        if (late)
-            value = L"[迟到 late] " + value;
         LVITEMW wide;
         ZeroMemory(&wide, sizeof wide);
-        wide.iSubItem = 1;
+        wide.iSubItem = kValueColumn;
         wide.pszText = const_cast<wchar_t*>(value.c_str());
+        ::SendMessageW(m_codes, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&wide));
+        wide.iSubItem = kLateColumn;
+        wide.pszText = const_cast<wchar_t*>(late ? L"迟到 late" : L"");
         ::SendMessageW(m_codes, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&wide));
         std::string count = FormatText("%" PRIu64, rows[row].count);
         LVITEMA item;
         ZeroMemory(&item, sizeof item);
-        item.iSubItem = 2;
+        item.iSubItem = kCountColumn;
         item.pszText = const_cast<char*>(count.c_str());
         ::SendMessageA(m_codes, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
     }
@@ -571,7 +589,8 @@ bool CScopeDlg::OpenSignals(const std::wstring& path, std::wstring* errors)
     m_note = fitted ? L"信号文件 signals: " + path : L"最多画 8 条曲线, 部分代码未画 at most 8 traces: some codes are no longer drawn";
     if (m_hWnd == nullptr)
         return true;
-    ListView_SetColumnWidth(m_codes, 0, 170);   // the code and its name
+    ListView_SetColumnWidth(m_codes, kCodeColumn, 170);   // the code and its name
+    FitValueColumn();
     const std::vector<CodeRow>& rows = m_model.Rows();
     for (size_t row = 0; row < rows.size(); ++row) {
         std::wstring name = WideFromUtf8(m_model.RowName(row));

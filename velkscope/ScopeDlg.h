@@ -72,7 +72,10 @@ protected:
     void OnOpenSignals();
 
 private:
+    // The list's columns, as its items hold them.
+    enum { kCodeColumn, kValueColumn, kCountColumn, kLateColumn, kListColumns };
     void SetUpCodeList();
+    void FitValueColumn();
     void SetUpWindowChoices();
     void Layout(int width, int height);
     // One bus message into the model (and the list when its code is new).

@@ -5,6 +5,8 @@
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"
+#include "common/Catalogue.h"
+#include "common/FormatText.h"
 
 namespace {
 
@@ -36,10 +38,10 @@ bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* opt
         bool known = name == "--code" || name == "--window" || name == "--mask" || name == "--array" || name == "--bus" ||
                      name == "--signals" || name == "--signal";
         if (!known)
-            return Fail(error, "unknown argument '" + args[i] + "'");
+            return Fail(error, FormatText(N_("unknown argument '%s'"), args[i].c_str()));
         if (!inlineValue) {
             if (i + 1 >= args.size())
-                return Fail(error, name + " needs a value");
+                return Fail(error, FormatText(N_("%s needs a value"), name.c_str()));
             value = args[++i];
         }
         if (name == "--code") {
@@ -53,31 +55,32 @@ bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* opt
             if (!ParseDuration(value, &micros, &why))
                 return Fail(error, "--window '" + value + "': " + why);
             if (micros < static_cast<uint64_t>(kMinWindowMicros) || micros > static_cast<uint64_t>(kMaxWindowMicros))
-                return Fail(error, "--window '" + value + "': from 1s to 1h");
+                return Fail(error, "--window '" + value + "': " + N_("from 1s to 1h"));
             options->windowMicros = static_cast<int64_t>(micros);
         } else if (name == "--mask") {
             int64_t mask = 0;
             if (!ParseNumberArgument(value.c_str(), 0, UINT32_MAX, &mask))
-                return Fail(error, "--mask '" + value + "': expected a number from 0 to 0xFFFFFFFF (decimal or 0x-hex)");
+                return Fail(error, "--mask '" + value + "': " +
+                                       N_("expected a number from 0 to 0xFFFFFFFF (decimal or 0x-hex)"));
             options->mask = static_cast<uint32_t>(mask);
         } else if (name == "--array") {
             if (value != "byte" && value != "word")
-                return Fail(error, "--array '" + value + "': expected byte or word");
+                return Fail(error, "--array '" + value + "': " + N_("expected byte or word"));
             options->arrayValue = value == "word" ? kArrayFirstWord : kArrayFirstByte;
         } else if (name == "--signals" || name == "--signal") {
             if (value.empty())
-                return Fail(error, name + (name == "--signal" ? " needs a name" : " needs a file"));
+                return Fail(error, FormatText(name == "--signal" ? N_("%s needs a name") : N_("%s needs a file"), name.c_str()));
             if (name == "--signals")
                 options->signalsFile = value;
             else
                 options->signalNames.push_back(value);
         } else {
             if (value.empty())
-                return Fail(error, "--bus needs a name");
+                return Fail(error, FormatText(N_("%s needs a name"), "--bus"));
             options->busName = value;
         }
     }
     if (options->codes.size() > kMaxTraces)
-        return Fail(error, "at most 8 codes are drawn at once");
+        return Fail(error, N_("at most 8 codes are drawn at once"));
     return true;
 }

@@ -1,6 +1,8 @@
 #include "client/BusBinding.h"
 
 #include "windows/LibraryLoad.h"
+#include "common/Catalogue.h"
+#include "common/FormatText.h"
 
 #include <stdio.h>
 
@@ -42,13 +44,13 @@ bool LoadBus(BusBinding* binding, std::string* error)
     HMODULE module = LoadLibraryFromSafeFolders(L"velk.dll");
     if (module == NULL) {
         char text[64];
-        snprintf(text, sizeof text, "cannot load velk.dll (error %lu)", GetLastError());
+        snprintf(text, sizeof text, N_("cannot load velk.dll (error %lu)"), GetLastError());
         *error = text;
         return false;
     }
     std::string missing;
     if (!BindEntryPoints(module, binding, &missing)) {
-        *error = "velk.dll has no entry point " + missing;
+        *error = FormatText(N_("velk.dll has no entry point %s"), missing.c_str());
         FreeBus(binding);
         return false;
     }

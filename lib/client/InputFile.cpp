@@ -8,6 +8,8 @@
 
 #include "common/Escapes.h"
 #include "client/ExitStatus.h"
+#include "client/ProgramMessages.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -23,7 +25,7 @@ bool ReadUpTo(FILE* file, size_t maxBytes, std::string* bytes)
 
 std::string Shown(const std::string& path)
 {
-    return path == "-" ? std::string("standard input") : QuotePath(path);
+    return path == "-" ? std::string(N_("standard input")) : QuotePath(path);
 }
 
 } // namespace
@@ -36,7 +38,7 @@ FILE* OpenInputFile(const std::string& path)
     }
     FILE* file = fopen(path.c_str(), "rb");
     if (file == NULL)
-        fprintf(stderr, "velkctl: cannot open %s: %s\n", Shown(path).c_str(), strerror(errno));
+        PrintMessage("velkctl: cannot open %s: %s\n", Shown(path).c_str(), strerror(errno));
     return file;
 }
 
@@ -48,7 +50,7 @@ void CloseInputFile(FILE* file)
 
 std::string InputFileName(const std::string& path)
 {
-    return path == "-" ? "standard input" : EscapeForDisplay(path);
+    return path == "-" ? N_("standard input") : EscapeForDisplay(path);
 }
 
 int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes)
@@ -61,12 +63,12 @@ int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLarge
     int readError = errno;
     CloseInputFile(file);
     if (!read) {
-        fprintf(stderr, "velkctl: cannot read %s: %s\n", Shown(path).c_str(), strerror(readError));
+        PrintMessage("velkctl: cannot read %s: %s\n", Shown(path).c_str(), strerror(readError));
         return kExitIo;
     }
     if (bytes->size() > maxBytes) {
-        fprintf(stderr, "velkctl: %s holds more than %lu bytes, %s\n", Shown(path).c_str(),
-                static_cast<unsigned long>(maxBytes), tooLargeReason);
+        PrintMessage("velkctl: %s holds more than %lu bytes, %s\n", Shown(path).c_str(),
+                     static_cast<unsigned long>(maxBytes), tooLargeReason);
         return kExitUsage;
     }
     return kExitOk;
@@ -80,15 +82,15 @@ std::string QuotePath(const std::string& path)
 int RecordReadStatus(const RecordReader& reader)
 {
     if (!reader.Notice().empty())
-        fprintf(stderr, "%s\n", reader.Notice().c_str());
+        PrintMessage("%s\n", reader.Notice().c_str());
     switch (reader.Outcome()) {
     case kRecordRead:
         return kExitOk;
     case kRecordMalformed:
-        fprintf(stderr, "%s\n", reader.Error().c_str());
+        PrintMessage("%s\n", reader.Error().c_str());
         return kExitUsage;
     default:
-        fprintf(stderr, "velkctl: %s\n", reader.Error().c_str());
+        PrintMessage("velkctl: %s\n", reader.Error().c_str());
         return kExitIo;
     }
 }

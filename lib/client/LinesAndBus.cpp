@@ -6,6 +6,7 @@
 
 #include "windows/InputLines.h"
 #include "windows/StopSignal.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -110,8 +111,8 @@ int RunLinesAndBus(const BusBinding& bus, HWND window, const LinesAndBusOptions&
     OutputLines* output = new OutputLines(options.outputBound);
     InputLines* input = new InputLines(GetCurrentThreadId(), kInputArrived, options.maxLine);
     if (!output->Start() || !input->Start()) {
-        fprintf(stderr, "velkctl: %s: cannot start reading standard input and writing standard output (error %lu)\n",
-                options.name, GetLastError());
+        PrintMessage("velkctl: %s: cannot start reading standard input and writing standard output (error %lu)\n",
+                     options.name, GetLastError());
         StopHandled();
         return kLinesAndBusCannotStart;
     }

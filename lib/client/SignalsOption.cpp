@@ -9,6 +9,8 @@
 #include "client/InputFile.h"
 #include "signals/SignalFile.h"
 #include "windows/SystemCodePage.h"
+#include "client/ProgramMessages.h"
+#include "common/Catalogue.h"
 
 std::string SignalsFileToLoad(const std::string& given)
 {
@@ -23,14 +25,14 @@ int LoadSignalsFile(const std::string& file, SignalDatabase* database)
     if (file.empty())
         return kExitOk;
     std::string text;
-    int read = ReadInputFile(file, kMaxSignalFileBytes, "the most a signal file may hold", &text);
+    int read = ReadInputFile(file, kMaxSignalFileBytes, N_("the most a signal file may hold"), &text);
     if (read != kExitOk)
         return read;
     std::vector<std::string> errors;
     if (LoadSignalFile(text, InputFileName(file), database, &errors))
         return kExitOk;
     for (const std::string& error : errors)
-        fprintf(stderr, "%s\n", SystemFromUtf8(error).c_str());
+        PrintMessage("%s\n", SystemFromUtf8(error).c_str());
     return kExitUsage;
 }
 

@@ -68,13 +68,23 @@ std::string ClosestWord(const std::string& word, const std::vector<std::string>&
     }
     if (!closest.empty() || letters < 2)
         return closest;
-    std::string started;
+    std::string started, tail;
+    bool tails = false;
     for (const std::string& candidate : candidates) {
         if (StartsWith(candidate, word)) {
             if (!started.empty())
                 return std::string();   // "s" or "se": more than one is meant
             started = candidate;
         }
+        // A dotted name's last parts: "status" for "pump.status".
+        const size_t size = word.size();
+        if (candidate.size() > size && candidate[candidate.size() - size - 1] == '.' &&
+            EditDistance(candidate.substr(candidate.size() - size), word) == 0) {
+            tails = !tail.empty();
+            tail = candidate;
+        }
     }
-    return started;
+    if (!started.empty())
+        return started;
+    return tails ? std::string() : tail;
 }

@@ -11,5 +11,6 @@ size_t EditDistance(const std::string& a, const std::string& b);
 
 // The candidate nearest to word when it is near enough to be meant (a
 // third of the word's letters, at least one, changed), or the only
-// candidate word is the start of; empty when none is.
+// candidate word is the start of, or the only dotted name word ends
+// ("status" for "pump.status"); empty when none is.
 std::string ClosestWord(const std::string& word, const std::vector<std::string>& candidates);

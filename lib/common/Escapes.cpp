@@ -1,6 +1,7 @@
 #include "common/Escapes.h"
 
 #include "common/FormatText.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ std::string QuoteInput(const std::string& text, size_t maxShown)
     for (size_t at = 0; at < text.size(); ++at) {
         std::string piece = Shown(text[at]);
         if (quoted.size() - 1 + piece.size() > maxShown)
-            return quoted + FormatText("...' (%zu bytes)", text.size());
+            return quoted + FormatText(N_("...' (%zu bytes)"), text.size());
         quoted += piece;
     }
     return quoted + "'";

@@ -6,6 +6,7 @@
 #include "common/HexText.h"
 #include "protocol/MessageCode.h"
 #include "common/FormatText.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -32,8 +33,9 @@ bool ParseCodeArgument(const std::string& text, const char* what, uint32_t* code
         value = value << 4 | static_cast<uint32_t>(digit);
     }
     if (!good) {
-        *error = std::string("bad ") + what + " " + QuoteInput(text) + ": expected 1 to 8 hex digits, with or without 0x "
-                 "(codes are always hex, as monitor prints them: 20001001 is 0x20001001)";
+        *error = FormatText(N_("bad %s %s: expected 1 to 8 hex digits, with or without 0x (codes are always hex, as "
+                               "monitor prints them: 20001001 is 0x20001001)"),
+                            what, QuoteInput(text).c_str());
         return false;
     }
     *code = value;
@@ -46,14 +48,14 @@ std::string MissingCodeFieldsWarning(uint32_t code)
     const bool type = (code & kAllTypeBits) != 0;
     if (direction && type)
         return std::string();
-    std::string missing;
-    if (!direction)
-        missing = "no direction bit (bits 28-31)";
-    if (!type)
-        missing += std::string(missing.empty() ? "" : " and ") +
-                   "no type bit (DEP ADC WTC CNT TMR STR ARR CTL ABS), so no subscriber receives it";
-    return FormatText("warning: code %08x has ", static_cast<unsigned>(code)) + missing +
-           "; posted anyway. Codes are hex: are CODE and VALUE the right way round?";
+    const char* missing = !type ? N_("no type bit (DEP ADC WTC CNT TMR STR ARR CTL ABS), so no subscriber receives it")
+                                : N_("no direction bit (bits 28-31)");
+    if (!direction && !type)
+        missing = N_("no direction bit (bits 28-31) and no type bit (DEP ADC WTC CNT TMR STR ARR CTL ABS), so no "
+                     "subscriber receives it");
+    return FormatText(N_("warning: code %08x has %s; posted anyway. Codes are hex: are CODE and VALUE the right way "
+                         "round?"),
+                      static_cast<unsigned>(code), missing);
 }
 
 uint32_t TypeBitOfName(const std::string& name)
@@ -87,4 +89,12 @@ std::string DirectionNamesOf(uint32_t code)
             Join(&names, DirectionWord(bit));
     }
     return names;
+}
+
+bool LooksLikeSignalName(const std::string& text)
+{
+    uint32_t code = 0;
+    std::string error;
+    return !text.empty() && (isalpha(static_cast<unsigned char>(text[0])) || text[0] == '_') &&
+           !ParseCodeArgument(text, "code", &code, &error);
 }

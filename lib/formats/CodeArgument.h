@@ -15,6 +15,10 @@
 // ("code") and the text.
 bool ParseCodeArgument(const std::string& text, const char* what, uint32_t* code, std::string* error);
 
+// Whether a CODE (or channel) argument that is none reads as a signal's or
+// message's name: it starts with a letter or _ and is no hex code.
+bool LooksLikeSignalName(const std::string& text);
+
 // The warning for a code that lacks a direction bit (28-31) or a type bit
 // (the nine of the subscription boxes), naming what it lacks; empty when
 // it has both. Such a code is usually swapped or mistyped arguments.

@@ -10,12 +10,7 @@ namespace {
 
 std::string RawColumns(const RecordedMessage& message, const WallTime* start, const CodePage& codePage)
 {
-    std::string row;
-    if (start != nullptr) {
-        WallTime at = { start->utcMicros + static_cast<int64_t>(message.micros), start->offsetMinutes };
-        row = FormatSpreadsheetTime(at);
-    }
-    row += ',' + FormatSeconds(message.micros);
+    std::string row = FormatCsvTimeCells(message.micros, start);
     row += FormatText(",0x%08x,", static_cast<unsigned>(message.code));
     row += DirectionNamesOf(message.code) + ',' + TypeNamesOf(message.code);
     row += FormatText(",%u,%s,", static_cast<unsigned>(message.code & 0xFF), MessageKindName(message.kind));
@@ -30,10 +25,23 @@ std::string RawColumns(const RecordedMessage& message, const WallTime* start, co
 
 } // namespace
 
+std::string FormatCsvTimeHeader(const WallTime* start)
+{
+    return (start != nullptr ? "time (UTC" + FormatUtcOffset(start->offsetMinutes) + ")" : std::string("time")) +
+           ",seconds";
+}
+
+std::string FormatCsvTimeCells(uint64_t micros, const WallTime* start)
+{
+    std::string cells;
+    if (start != nullptr)
+        cells = FormatSpreadsheetTime(WallTime{ start->utcMicros + static_cast<int64_t>(micros), start->offsetMinutes });
+    return cells + ',' + FormatSeconds(micros);
+}
+
 std::string FormatCsvHeader(const WallTime* start, bool signalColumns, bool checkColumn)
 {
-    std::string time = start != nullptr ? "time (UTC" + FormatUtcOffset(start->offsetMinutes) + ")" : "time";
-    return time + ",seconds,code,direction,type,channel,kind,value,text,bytes,length" +
+    return FormatCsvTimeHeader(start) + ",code,direction,type,channel,kind,value,text,bytes,length" +
            (signalColumns ? ",name,signal,physical,unit" : "") + (signalColumns && checkColumn ? ",check" : "");
 }
 

@@ -41,7 +41,13 @@ struct CsvSignalCells {
     bool number = false;   // physical is a number: written as it is, a minus and all
     bool checkColumn = false;
     std::string check;
+    bool missing = false;  // the array ends before the field: it has no value
 };
+
+// The first two columns, "time (UTC+08:00),seconds", and a message's two
+// cells under them: the same in every CSV of recordings.
+std::string FormatCsvTimeHeader(const WallTime* start);
+std::string FormatCsvTimeCells(uint64_t micros, const WallTime* start);
 
 // The header row; start: when the recording started, null when not known.
 std::string FormatCsvHeader(const WallTime* start, bool signalColumns = false, bool checkColumn = false);

@@ -4,6 +4,7 @@
 
 #include "common/Escapes.h"
 #include "common/FormatText.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -19,12 +20,12 @@ const Unit kUnits[] = {
 
 const uint64_t kMaxMicros = 100ULL * 24 * 3600000000ULL;
 
-const char kDurationGrammar[] = "a number and a unit us, ms, s, m or h, like 100ms, 2.5s or 3m; a bare number is seconds";
-
 bool Fail(std::string* error, const char* why)
 {
     if (error != nullptr)
-        *error = std::string(why) + " (expected " + kDurationGrammar + ")";
+        *error = FormatText(N_("%s (expected a number and a unit us, ms, s, m or h, like 100ms, 2.5s or 3m; a bare "
+                               "number is seconds)"),
+                            why);
     return false;
 }
 
@@ -38,7 +39,7 @@ bool ParseDuration(const std::string& text, uint64_t* micros, std::string* error
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         whole = whole * 10 + static_cast<uint64_t>(text[i] - '0');
         if (whole > kMaxMicros)
-            return Fail(error, "too long (at most 100 days)");
+            return Fail(error, N_("too long (at most 100 days)"));
     }
     size_t wholeDigits = i;
     std::string fraction;
@@ -46,10 +47,10 @@ bool ParseDuration(const std::string& text, uint64_t* micros, std::string* error
         for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
             fraction += text[i];
         if (fraction.empty())
-            return Fail(error, "expected digits after the decimal point");
+            return Fail(error, N_("expected digits after the decimal point"));
     }
     if (wholeDigits == 0 && fraction.empty())
-        return Fail(error, "expected a number");
+        return Fail(error, N_("expected a number"));
     const std::string unitText = i == text.size() ? std::string("s") : text.substr(i);
     const Unit* unit = nullptr;
     for (const Unit& candidate : kUnits) {
@@ -57,9 +58,9 @@ bool ParseDuration(const std::string& text, uint64_t* micros, std::string* error
             unit = &candidate;
     }
     if (unit == nullptr)
-        return Fail(error, "unknown unit");
+        return Fail(error, N_("unknown unit"));
     if (whole > kMaxMicros / unit->micros)
-        return Fail(error, "too long (at most 100 days)");
+        return Fail(error, N_("too long (at most 100 days)"));
     uint64_t result = whole * unit->micros;
     // The fraction's digits, each worth a tenth of the one before; the
     // unit has at most 10 digits, so any digit past that must be 0.
@@ -68,14 +69,14 @@ bool ParseDuration(const std::string& text, uint64_t* micros, std::string* error
         uint64_t value = static_cast<uint64_t>(digit - '0');
         if (place % 10 != 0) {
             if (value != 0)
-                return Fail(error, "finer than a microsecond");
+                return Fail(error, N_("finer than a microsecond"));
             continue;
         }
         place /= 10;
         result += value * place;
     }
     if (result > kMaxMicros)
-        return Fail(error, "too long (at most 100 days)");
+        return Fail(error, N_("too long (at most 100 days)"));
     *micros = result;
     return true;
 }
@@ -86,11 +87,11 @@ bool ParseDurationOption(const std::string& text, const char* what, bool positiv
     std::string why;
     uint64_t parsed = 0;
     if (!ParseDuration(text, &parsed, &why)) {
-        *error = FormatText("bad %s %s: %s", what, QuoteInput(text).c_str(), why.c_str());
+        *error = FormatText(N_("bad %s %s: %s"), what, QuoteInput(text).c_str(), why.c_str());
         return false;
     }
     if (positive && parsed == 0) {
-        *error = FormatText("bad %s %s: must be more than 0", what, QuoteInput(text).c_str());
+        *error = FormatText(N_("bad %s %s: must be more than 0"), what, QuoteInput(text).c_str());
         return false;
     }
     *micros = parsed;

@@ -9,6 +9,7 @@
 #include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "common/HexText.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -85,10 +86,12 @@ std::string RangeText(int64_t minimum, int64_t maximum)
 {
     // A limit no one types is no limit to show.
     if (maximum == INT64_MAX)
-        return std::to_string(minimum) + " or more";
+        return FormatText(N_("%lld or more"), static_cast<long long>(minimum));
     if (minimum == 0 && maximum == UINT32_MAX)
         return "0-0xFFFFFFFF";   // a code or a mask: 32 bits
-    return std::to_string(minimum) + (minimum < 0 ? " to " : "-") + std::to_string(maximum);
+    if (minimum < 0)
+        return FormatText(N_("%lld to %lld"), static_cast<long long>(minimum), static_cast<long long>(maximum));
+    return std::to_string(minimum) + "-" + std::to_string(maximum);
 }
 
 } // namespace
@@ -136,11 +139,11 @@ bool ParseNumberOption(const std::string& text, const char* what, int64_t minimu
     case kNumber:
         return true;
     case kOutOfRange:
-        *error = FormatText("%s %s is out of range%s %s", what, Shown(text).c_str(), maximum == INT64_MAX ? ":" : "",
-                            RangeText(minimum, maximum).c_str());
+        *error = FormatText(maximum == INT64_MAX ? N_("%s %s is out of range: %s") : N_("%s %s is out of range %s"), what,
+                            Shown(text).c_str(), RangeText(minimum, maximum).c_str());
         return false;
     default:
-        *error = FormatText("bad %s %s: expected a decimal or 0x-hex number, %s", what, QuoteInput(text).c_str(),
+        *error = FormatText(N_("bad %s %s: expected a decimal or 0x-hex number, %s"), what, QuoteInput(text).c_str(),
                             RangeText(minimum, maximum).c_str());
         return false;
     }

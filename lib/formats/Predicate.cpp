@@ -8,37 +8,61 @@
 #include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "formats/NumberArgument.h"
+#include "common/Catalogue.h"
 
 namespace {
 
-const char* const kOpNames[] = { "eq", "ne", "lt", "le", "gt", "ge", "changed" };
-const char kOpList[] = "eq ne lt le gt ge changed";
+const char* const kOpNames[] = { "eq", "ne", "lt", "le", "gt", "ge", "changed", "contains" };
+const size_t kOpWords = sizeof kOpNames / sizeof kOpNames[0];
+const char kOpList[] = "eq ne lt le gt ge changed contains";
+const char kTextOpList[] = "eq ne changed contains";
 
 struct Word {
     std::string text;
     size_t column;   // from 1
 };
 
-std::vector<Word> SplitWords(const std::string& text)
+bool IsBlank(char c)
 {
-    std::vector<Word> words;
+    return c == ' ' || c == '\t';
+}
+
+// Words between blanks; a word in double quotes may hold blanks, and \" and
+// \\ inside it stand for " and \. False with *badColumn at a quote that is
+// never closed.
+bool SplitWords(const std::string& text, std::vector<Word>* words, size_t* badColumn)
+{
     size_t i = 0;
     while (i < text.size()) {
-        if (text[i] == ' ' || text[i] == '\t') {
+        if (IsBlank(text[i])) {
             ++i;
             continue;
         }
-        size_t start = i;
-        while (i < text.size() && text[i] != ' ' && text[i] != '\t')
+        const size_t start = i;
+        std::string word;
+        if (text[i] == '"') {
+            for (++i; i < text.size() && text[i] != '"'; ++i) {
+                if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\'))
+                    ++i;
+                word += text[i];
+            }
+            if (i == text.size()) {
+                *badColumn = start + 1;
+                return false;
+            }
             ++i;
-        words.push_back({ text.substr(start, i - start), start + 1 });
+        } else {
+            while (i < text.size() && !IsBlank(text[i]))
+                word += text[i++];
+        }
+        words->push_back({ word, start + 1 });
     }
-    return words;
+    return true;
 }
 
 bool Fail(std::string* error, size_t column, const std::string& what)
 {
-    *error = FormatText("at column %zu: ", column) + what;
+    *error = FormatText(N_("at column %zu"), column) + ": " + what;
     return false;
 }
 
@@ -104,22 +128,26 @@ bool ParseSignalValue(const std::string& text, const std::string& signal, const 
         return signals.ResolveEnum(signal, text, value, error);
     if (SignalNumber(text, value))
         return true;
-    *error = "bad VALUE " + QuoteInput(text) + ": expected a number (2, -0.5, 2.5e3, 0x1f) or a name of the signal's enum";
+    *error = FormatText(N_("bad VALUE %s: expected a number (2, -0.5, 2.5e3, 0x1f) or a name of the signal's enum"),
+                        QuoteInput(text).c_str());
     return false;
 }
 
 const char* PredicateOpName(PredicateOp op)
 {
-    return kOpNames[op];
+    return op < kOpWords ? kOpNames[op] : "";
 }
 
 bool ParsePredicate(const std::string& text, const SignalResolver* signals, Predicate* predicate,
                     std::string* error)
 {
-    const std::vector<Word> words = SplitWords(text);
+    std::vector<Word> words;
+    size_t badColumn = 0;
+    if (!SplitWords(text, &words, &badColumn))
+        return Fail(error, badColumn, N_("the closing \" of this text is missing"));
     const size_t end = text.size() + 1;
     if (words.empty())
-        return Fail(error, end, std::string("expected CODE[/MASK] or a signal name, then one of ") + kOpList);
+        return Fail(error, end, FormatText(N_("expected CODE[/MASK] or a signal name, then one of %s"), kOpList));
 
     Predicate parsed;
     const Word& subject = words[0];
@@ -128,42 +156,56 @@ bool ParsePredicate(const std::string& text, const SignalResolver* signals, Pred
         // Not a code: a signal name, when there are signals to name.
         if (signals == nullptr || subject.text.find('/') != std::string::npos)
             return Fail(error, subject.column,
-                        signals == nullptr ? why + "; signal names need a signal file" : why);
+                        signals == nullptr ? why + "; " + N_("signal names need a signal file") : why);
         if (!signals->ResolveSignal(subject.text, &parsed.pattern.code, &why))
             return Fail(error, subject.column, why);
         parsed.pattern.mask = 0xFFFFFFFF;
         parsed.signal = subject.text;
+        parsed.textSignal = signals->IsTextSignal(subject.text);
     }
 
-    if (words.size() < 2)
-        return Fail(error, end, std::string("expected an operator after ") + QuoteInput(subject.text) + ": one of " +
-                                kOpList);
+    if (words.size() < 2) {
+        // No operator: any message of the codes.
+        parsed.op = kPredicateAny;
+        *predicate = parsed;
+        return true;
+    }
     const Word& opWord = words[1];
     size_t op = 0;
-    while (op < sizeof kOpNames / sizeof kOpNames[0] && opWord.text != kOpNames[op])
+    while (op < kOpWords && opWord.text != kOpNames[op])
         ++op;
-    if (op == sizeof kOpNames / sizeof kOpNames[0])
-        return Fail(error, opWord.column, "unknown operator " + QuoteInput(opWord.text) + " (expected one of " +
-                                          kOpList + ")");
+    if (op == kOpWords)
+        return Fail(error, opWord.column, FormatText(N_("unknown operator %s (expected one of %s)"),
+                                                     QuoteInput(opWord.text).c_str(), kOpList));
     parsed.op = static_cast<PredicateOp>(op);
+    const bool ordering = parsed.op >= kPredicateLt && parsed.op <= kPredicateGe;
+    if (parsed.textSignal && ordering)
+        return Fail(error, opWord.column, FormatText(N_("%s is a text: it takes %s, not %s"), parsed.signal.c_str(),
+                                                     kTextOpList, opWord.text.c_str()));
+    if (!parsed.textSignal && parsed.op == kPredicateContains)
+        return Fail(error, opWord.column, N_("contains takes a text signal (a string message or a str field)"));
 
     const size_t wanted = parsed.op == kPredicateChanged ? 2 : 3;
     if (words.size() > wanted) {
         const Word& extra = words[wanted];
-        return Fail(error, extra.column, parsed.op == kPredicateChanged
-                                             ? "changed takes no VALUE, found " + QuoteInput(extra.text)
-                                             : "unexpected " + QuoteInput(extra.text) + " after the VALUE");
+        const char* why = parsed.op == kPredicateChanged ? N_("changed takes no VALUE, found %s")
+                          : parsed.textSignal ? N_("unexpected %s after the VALUE (a text with blanks goes in double quotes)")
+                                              : N_("unexpected %s after the VALUE");
+        return Fail(error, extra.column, FormatText(why, QuoteInput(extra.text).c_str()));
     }
     if (words.size() < wanted)
-        return Fail(error, end, std::string(kOpNames[op]) + " needs a VALUE");
+        return Fail(error, end, FormatText(N_("%s needs a VALUE"), kOpNames[op]));
     if (wanted == 3) {
         const Word& value = words[2];
-        if (parsed.signal.empty()) {
+        if (parsed.textSignal) {
+            parsed.text = value.text;
+        } else if (parsed.signal.empty()) {
             if (!CodeValue(value.text, &parsed.operand))
                 return Fail(error, value.column,
-                            "bad VALUE " + QuoteInput(value.text) +
-                                (StartsName(value.text[0]) ? ": enum names need a signal, and a code's value is a number"
-                                                           : ": expected a whole 32-bit number, decimal or 0x-hex"));
+                            FormatText(!value.text.empty() && StartsName(value.text[0])
+                                           ? N_("bad VALUE %s: enum names need a signal, and a code's value is a number")
+                                           : N_("bad VALUE %s: expected a whole 32-bit number, decimal or 0x-hex"),
+                                       QuoteInput(value.text).c_str()));
         } else if (!ParseSignalValue(value.text, parsed.signal, *signals, &parsed.operand, &why)) {
             return Fail(error, value.column, why);
         }
@@ -178,6 +220,10 @@ bool PredicateEvaluator::Holds(const RecordedMessage& message)
     codes.AddCode(predicate_.pattern);
     if (!codes.Passes(message.code))
         return false;
+    if (predicate_.op == kPredicateAny)
+        return true;
+    if (predicate_.textSignal)
+        return HoldsForText(message);
     double value = 0;
     std::string state;
     if (!predicate_.signal.empty()) {
@@ -201,8 +247,22 @@ bool PredicateEvaluator::Holds(const RecordedMessage& message)
     case kPredicateGt: return value > operand;
     case kPredicateGe: return value >= operand;
     case kPredicateChanged: return Changed(message.code, state);
+    default: return false;
     }
-    return false;
+}
+
+bool PredicateEvaluator::HoldsForText(const RecordedMessage& message)
+{
+    std::string text;
+    if (signals_ == nullptr || !signals_->ExtractText(predicate_.signal, message, &text))
+        return false;
+    switch (predicate_.op) {
+    case kPredicateEq: return text == predicate_.text;
+    case kPredicateNe: return text != predicate_.text;
+    case kPredicateContains: return text.find(predicate_.text) != std::string::npos;
+    case kPredicateChanged: return Changed(message.code, PayloadState(text));
+    default: return false;
+    }
 }
 
 bool PredicateEvaluator::Changed(uint32_t code, const std::string& state)

@@ -1,15 +1,18 @@
 // The predicate of velkctl session's expect and of record --trigger: one
 // grammar for both. Pure logic.
 //
-//   CODE[/MASK] OP [VALUE]      20000801 gt 1500, 20000800/ffffff00 changed
-//   SIGNAL OP [VALUE]           motor.speed ge 148.25, pump.state eq FAULT
+//   CODE[/MASK] [OP [VALUE]]    20000801 gt 1500, 20000800/ffffff00 changed
+//   SIGNAL [OP [VALUE]]         motor.speed ge 148.25, motor.state eq FAULT,
+//                               rig.text contains "PUMP READY"
 //
 // CODE and MASK are hex as every code (formats/CodeArgument.h); a first word
-// that is no code is a signal name. OP is one of eq ne lt le gt ge changed;
-// changed takes no VALUE, the others one. A code's VALUE is a whole 32-bit
-// number, decimal with a sign or 0x-hex (0xffffffff is -1, the data word's
-// bits); a signal's VALUE may be fractional (-0.5, 2.5e3), 0x-hex or a name
-// of the signal's enum.
+// that is no code is a signal name. Without OP any message of the codes
+// holds. OP is one of eq ne lt le gt ge changed contains; changed takes no
+// VALUE, the others one. A code's VALUE is a whole 32-bit number, decimal
+// with a sign or 0x-hex (0xffffffff is -1, the data word's bits); a
+// signal's VALUE may be fractional (-0.5, 2.5e3), 0x-hex or a name of the
+// signal's enum. A text signal takes eq ne changed contains, its VALUE a
+// text, in double quotes when it holds blanks (\" and \\ inside them).
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -37,19 +40,26 @@ public:
     // name); false with why (out of the signal's range).
     virtual bool EncodeSignal(const std::string& signal, double value, RecordedMessage* message,
                               std::string* error) const = 0;
+    // Whether the signal is a text (a string message, a str field).
+    virtual bool IsTextSignal(const std::string& signal) const = 0;
+    // A text signal's text (UTF-8) in a message of its code; false when the
+    // message does not carry it.
+    virtual bool ExtractText(const std::string& signal, const RecordedMessage& message, std::string* text) const = 0;
 };
 
 enum PredicateOp { kPredicateEq, kPredicateNe, kPredicateLt, kPredicateLe, kPredicateGt, kPredicateGe,
-                   kPredicateChanged };
+                   kPredicateChanged, kPredicateContains, kPredicateAny };
 
 struct Predicate {
     CodePattern pattern;      // the codes it looks at; a signal's code with mask ffffffff
     std::string signal;       // empty: the message's value (or payload, for changed)
-    PredicateOp op;
+    bool textSignal = false;  // signal is a text: text is the VALUE
+    PredicateOp op = kPredicateAny;
     double operand = 0;       // the VALUE; exact for every 32-bit value
+    std::string text;         // a text signal's VALUE (UTF-8)
 };
 
-// "eq" ... "changed".
+// "eq" ... "contains"; "" for kPredicateAny, which has no word.
 const char* PredicateOpName(PredicateOp op);
 
 // The whole text as one predicate; false with what is wrong and where
@@ -81,6 +91,7 @@ public:
     bool Full() const { return last_.size() >= kMaxChangedCodes; }
 
 private:
+    bool HoldsForText(const RecordedMessage& message);
     bool Changed(uint32_t code, const std::string& state);
 
     Predicate predicate_;

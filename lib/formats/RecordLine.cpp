@@ -7,6 +7,7 @@
 #include "common/Escapes.h"
 #include "common/HexText.h"
 #include "common/FormatText.h"
+#include "common/Catalogue.h"
 
 const char kRecordHeader[] = "# velk record 1";
 
@@ -30,7 +31,7 @@ char KindLetter(MessageKind kind)
 
 const char* KindName(MessageKind kind)
 {
-    return kind == kStringPayload ? "a string code" : kind == kArrayPayload ? "an array code" : "a value code";
+    return kind == kStringPayload ? N_("a string code") : kind == kArrayPayload ? N_("an array code") : N_("a value code");
 }
 
 // Whole seconds, then up to 6 decimals.
@@ -88,7 +89,7 @@ bool ParseBytes(const std::string& text, std::string* bytes, std::string* error)
     if (text == "-")
         return true;
     if (text.empty()) {
-        *error = "no payload: write '-' for an empty one";
+        *error = N_("no payload: write '-' for an empty one");
         return false;
     }
     return ParseHexBytes(text, bytes, error);
@@ -101,7 +102,7 @@ std::string ParseRecordLine(const std::string& line, RecordedMessage* message)
     // Counted before any field is copied: a line of spaces costs nothing.
     const size_t spaces = static_cast<size_t>(std::count(line.begin(), line.end(), ' '));
     if (spaces != 3)
-        return FormatText("expected 4 fields separated by single spaces (time code kind data), found %zu",
+        return FormatText(N_("expected 4 fields separated by single spaces (time code kind data), found %zu"),
                           spaces + 1);
     std::string fields[4];
     size_t start = 0;
@@ -111,21 +112,22 @@ std::string ParseRecordLine(const std::string& line, RecordedMessage* message)
         start = space + 1;
     }
     if (!ParseSeconds(fields[0], &message->micros))
-        return "bad time " + QuoteInput(fields[0]) + ": expected seconds with at most 6 decimals, like 0.012345";
+        return FormatText(N_("bad time %s: expected seconds with at most 6 decimals, like 0.012345"),
+                          QuoteInput(fields[0]).c_str());
     if (!ParseHexCode(fields[1], &message->code))
-        return "bad code " + QuoteInput(fields[1]) + ": expected 8 hex digits";
+        return FormatText(N_("bad code %s: expected 8 hex digits"), QuoteInput(fields[1]).c_str());
     const std::string& kind = fields[2];
     if (kind != "V" && kind != "S" && kind != "A")
-        return "bad kind " + QuoteInput(kind) + ": expected V, S or A";
+        return FormatText(N_("bad kind %s: expected V, S or A"), QuoteInput(kind).c_str());
     message->kind = ClassifyCode(message->code);
     if (kind[0] != KindLetter(message->kind))
-        return FormatText("kind %s does not fit code %08x, %s", kind.c_str(), static_cast<unsigned>(message->code),
+        return FormatText(N_("kind %s does not fit code %08x, %s"), kind.c_str(), static_cast<unsigned>(message->code),
                           KindName(message->kind));
     message->value = 0;
     message->bytes.clear();
     if (message->kind == kValueMessage) {
         if (!ParseValue(fields[3], &message->value))
-            return "bad value " + QuoteInput(fields[3]) + ": expected a signed 32-bit decimal number";
+            return FormatText(N_("bad value %s: expected a signed 32-bit decimal number"), QuoteInput(fields[3]).c_str());
         return std::string();
     }
     std::string error;
@@ -182,11 +184,11 @@ bool ParseHexBytes(const std::string& text, std::string* bytes, std::string* err
 {
     bytes->clear();
     if (text.size() % 2 != 0) {
-        *error = "payload has an odd number of hex digits";
+        *error = N_("payload has an odd number of hex digits");
         return false;
     }
     if (text.size() / 2 > kMaxRecordedPayload) {
-        *error = FormatText("payload of %zu bytes is longer than the bus takes (%d)", text.size() / 2,
+        *error = FormatText(N_("payload of %zu bytes is longer than the bus takes (%d)"), text.size() / 2,
                             static_cast<int>(kMaxRecordedPayload));
         return false;
     }
@@ -199,7 +201,7 @@ bool ParseHexBytes(const std::string& text, std::string* bytes, std::string* err
         int high = HexDigitValue(hex[2 * i]);
         int low = HexDigitValue(hex[2 * i + 1]);
         if (high < 0 || low < 0) {
-            *error = FormatText("payload has a non-hex character at byte %zu", i + 1);
+            *error = FormatText(N_("payload has a non-hex character at byte %zu"), i + 1);
             bytes->clear();
             return false;
         }

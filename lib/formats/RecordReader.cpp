@@ -6,17 +6,18 @@
 #include <algorithm>
 
 #include "common/FormatText.h"
+#include "common/Catalogue.h"
 
 namespace {
 
 std::string NotARecording()
 {
-    return std::string("not a velk recording: the first line must be '") + kRecordHeader + "'";
+    return FormatText(N_("not a velk recording: the first line must be '%s'"), kRecordHeader);
 }
 
 std::string TooLong()
 {
-    return FormatText("line longer than %d bytes: not a record line", static_cast<int>(kMaxRecordLineBytes));
+    return FormatText(N_("line longer than %d bytes: not a record line"), static_cast<int>(kMaxRecordLineBytes));
 }
 
 } // namespace
@@ -61,7 +62,7 @@ bool RecordReader::Next(RecordedMessage* message)
             // A recorder stopped mid-line: what is there may parse, but it is
             // not what was recorded.
             skippedLine_ = lineNumber_;
-            notice_ = FormatText("%s:%llu: last line is incomplete (recording cut short?), skipped", name_.c_str(),
+            notice_ = FormatText(N_("%s:%llu: last line is incomplete (recording cut short?), skipped"), name_.c_str(),
                                  static_cast<unsigned long long>(lineNumber_));
             outcome_ = kRecordRead;
             return false;
@@ -72,8 +73,8 @@ bool RecordReader::Next(RecordedMessage* message)
             continue;
         std::string what = ParseRecordLine(line_, message);
         if (what.empty() && message->micros < previousMicros_)
-            what = "time " + FormatSeconds(message->micros) + " is before the previous line's " +
-                   FormatSeconds(previousMicros_);
+            what = FormatText(N_("time %s is before the previous line's %s"), FormatSeconds(message->micros).c_str(),
+                              FormatSeconds(previousMicros_).c_str());
         if (!what.empty())
             return Fail(kRecordMalformed, lineNumber_, what);
         previousMicros_ = message->micros;
@@ -88,7 +89,7 @@ std::string RecordReader::Error() const
     if (outcome_ == kRecordMalformed)
         return FormatText("%s:%llu: %s", name_.c_str(), static_cast<unsigned long long>(faultLine_), fault_.c_str());
     if (outcome_ == kRecordUnreadable)
-        return "cannot read " + name_ + ": " + fault_;
+        return FormatText(N_("cannot read %s"), name_.c_str()) + ": " + fault_;
     return std::string();
 }
 

@@ -5,6 +5,7 @@
 
 #include "common/FormatText.h"
 #include "formats/NumberArgument.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -61,8 +62,9 @@ uint64_t ReplaySchedule::OffsetMicros(uint64_t pass, uint64_t micros) const
 
 std::string FormatSendSummary(const char* verb, uint64_t messages, uint64_t micros)
 {
-    std::string text = FormatText("%s %s in %.3f s", verb, CountOf(messages, "message").c_str(), static_cast<double>(micros) / 1e6);
+    std::string text = FormatText(N_("%s %s in %.3f s"), verb, CountOf(messages, "message").c_str(),
+                                  static_cast<double>(micros) / 1e6);
     if (messages > 1 && micros > 0)
-        text += FormatText(" (%.1f msg/s)", static_cast<double>(messages - 1) * 1e6 / static_cast<double>(micros));
+        text = FormatText(N_("%s (%.1f msg/s)"), text.c_str(), static_cast<double>(messages - 1) * 1e6 / static_cast<double>(micros));
     return text;
 }

@@ -4,18 +4,30 @@
 
 #include <vector>
 
+#include "common/Catalogue.h"
 #include "common/ClosestWord.h"
+#include "common/FormatText.h"
 
 SignalRef DatabaseResolver::Find(const std::string& name, std::string* error) const
 {
     SignalRef found = database_.FindSignal(name);
     if (found.signal == nullptr && error != nullptr) {
+        const SignalMessage* message = database_.FindMessage(name);
+        if (message != nullptr) {
+            // An array message's name: its fields are what is named.
+            std::string fields;
+            for (const Signal& signal : message->signals)
+                fields += (fields.empty() ? "" : ", ") + signal.name;
+            *error = FormatText(N_("'%s' is a message: name one of its signals (%s)"), name.c_str(), fields.c_str());
+            return found;
+        }
         std::vector<std::string> names;
-        for (const SignalMessage& message : database_.Messages())
-            for (const Signal& signal : message.signals)
+        for (const SignalMessage& each : database_.Messages())
+            for (const Signal& signal : each.signals)
                 names.push_back(signal.name);
         const std::string meant = ClosestWord(name, names);
-        *error = "no signal '" + name + "'" + (meant.empty() ? "" : "; did you mean '" + meant + "'?");
+        *error = FormatText(N_("no signal '%s'"), name.c_str()) +
+                 (meant.empty() ? "" : "; " + FormatText(N_("did you mean '%s'?"), meant.c_str()));
     }
     return found;
 }
@@ -41,28 +53,47 @@ bool DatabaseResolver::ResolveEnum(const std::string& signal, const std::string&
         for (const SignalEnumEntry& entry : found.signal->enums)
             names.push_back(entry.name);
         const std::string meant = ClosestWord(enumName, names);
-        *error = signal + " has no value named '" + enumName + "'" +
-                 (meant.empty() ? "" : "; did you mean '" + meant + "'?");
+        *error = FormatText(N_("%s has no value named '%s'"), signal.c_str(), enumName.c_str()) +
+                 (meant.empty() ? "" : "; " + FormatText(N_("did you mean '%s'?"), meant.c_str()));
         return false;
     }
     *value = static_cast<double>(raw) * found.signal->scale + found.signal->offset;
     return true;
 }
 
-bool DatabaseResolver::ExtractSignal(const std::string& signal, const RecordedMessage& message, double* value) const
+const DecodedSignal* DatabaseResolver::DecodedSignalOf(const std::string& signal, const RecordedMessage& message) const
 {
     SignalRef found = Find(signal, nullptr);
     if (found.signal == nullptr || found.message->code != message.code)
+        return nullptr;
+    for (const DecodedSignal& each : Decoded(message))
+        if (each.signal == found.signal)
+            return each.missing ? nullptr : &each;
+    return nullptr;
+}
+
+bool DatabaseResolver::ExtractSignal(const std::string& signal, const RecordedMessage& message, double* value) const
+{
+    const DecodedSignal* found = DecodedSignalOf(signal, message);
+    if (found == nullptr || found->isText)
         return false;
-    for (const DecodedSignal& each : Decoded(message)) {
-        if (each.signal != found.signal)
-            continue;
-        if (each.missing || each.isText)
-            return false;
-        *value = each.physical;
-        return true;
-    }
-    return false;
+    *value = found->physical;
+    return true;
+}
+
+bool DatabaseResolver::IsTextSignal(const std::string& signal) const
+{
+    SignalRef found = Find(signal, nullptr);
+    return found.signal != nullptr && (found.signal->type == kSignalStr || found.message->kind == kStringPayload);
+}
+
+bool DatabaseResolver::ExtractText(const std::string& signal, const RecordedMessage& message, std::string* text) const
+{
+    const DecodedSignal* found = DecodedSignalOf(signal, message);
+    if (found == nullptr || !found->isText)
+        return false;
+    *text = found->text;
+    return true;
 }
 
 bool DatabaseResolver::EncodeSignal(const std::string& signal, double value, RecordedMessage* message,
@@ -83,7 +114,7 @@ bool DatabaseResolver::EncodeSignal(const std::string& signal, double value, Rec
         return true;
     }
     if (found.message->kind != kArrayPayload || found.signal->type == kSignalStr) {
-        *error = signal + " is text: post it with its text, not a number";
+        *error = FormatText(N_("%s is text: post it with its text, not a number"), signal.c_str());
         return false;
     }
     char number[40];

@@ -23,6 +23,10 @@ public:
     // A value message's word, or an array whose other fields are zero.
     bool EncodeSignal(const std::string& signal, double value, RecordedMessage* message,
                       std::string* error) const override;
+    bool IsTextSignal(const std::string& signal) const override;
+    // Decoded from the message's encoding, control characters escaped
+    // (DecodedSignal::text).
+    bool ExtractText(const std::string& signal, const RecordedMessage& message, std::string* text) const override;
 
     // The message's signals (none for a code the file does not describe),
     // decoded once for as many predicates and answers as ask about the same
@@ -33,6 +37,9 @@ public:
 
 private:
     SignalRef Find(const std::string& name, std::string* error) const;
+    // The signal decoded from a message of its code; null when the message
+    // is of another code or too short for it.
+    const DecodedSignal* DecodedSignalOf(const std::string& signal, const RecordedMessage& message) const;
 
     const SignalDatabase& database_;
     SignalCodePages pages_;

@@ -8,6 +8,7 @@
 #include "velk/SharedBus.h"
 #include "common/ClosestWord.h"
 #include "formats/NumberArgument.h"
+#include "common/Catalogue.h"
 #include "signals/MessageState.h"
 
 namespace {
@@ -155,6 +156,23 @@ bool ParseSignedDecimal(const std::string& text, double* value)
     return true;
 }
 
+// "100rpm", "100 rpm", "2.5e3rpm": the longest start of text that is a
+// number, and what follows it without the blanks between; false when no
+// start is a number or nothing follows one.
+bool SplitNumberAndUnit(const std::string& text, double* value, std::string* unit)
+{
+    for (size_t end = text.size(); end-- > 1;) {
+        if (!ParseSignedDecimal(text.substr(0, end), value))
+            continue;
+        const size_t start = text.find_first_not_of(" \t", end);
+        if (start == std::string::npos)
+            return false;
+        *unit = text.substr(start);
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool ReadFieldBits(const Signal& field, const std::string& bytes, uint64_t* bits)
@@ -194,32 +212,36 @@ void DecodeMessage(const SignalMessage& message, int32_t value, const std::strin
 bool EncodePhysical(const Signal& signal, double physical, SignalRaw* raw, std::string* error)
 {
     if (signal.type == kSignalStr)
-        return Refuse(error, signal, "a text signal takes text, not a number");
+        return Refuse(error, signal, N_("a text signal takes text, not a number"));
     if (!isfinite(physical))
-        return Refuse(error, signal, "the value must be a finite number");
+        return Refuse(error, signal, N_("the value must be a finite number"));
     if (signal.hasMin && physical < signal.min)
-        return Refuse(error, signal, WithUnit(physical, signal) + " is below its min " + WithUnit(signal.min, signal));
+        return Refuse(error, signal, FormatText(N_("%s is below its min %s"), WithUnit(physical, signal).c_str(),
+                                                WithUnit(signal.min, signal).c_str()));
     if (signal.hasMax && physical > signal.max)
-        return Refuse(error, signal, WithUnit(physical, signal) + " is above its max " + WithUnit(signal.max, signal));
+        return Refuse(error, signal, FormatText(N_("%s is above its max %s"), WithUnit(physical, signal).c_str(),
+                                                WithUnit(signal.max, signal).c_str()));
     const double q = (physical - signal.offset) / signal.scale;
     if (IsFloatType(signal.type)) {
         if (signal.type == kSignalF32 && fabs(q) > FLT_MAX)
-            return Refuse(error, signal, FormatText("raw value %.15g does not fit f32", q));
+            return Refuse(error, signal, FormatText(N_("raw value %.15g does not fit f32"), q));
         raw->isFloat = true;
         raw->real = signal.type == kSignalF32 ? static_cast<double>(static_cast<float>(q)) : q;
         return true;
     }
     int64_t lowest, highest;
     signal.RawLimits(&lowest, &highest);
-    const std::string range = FormatText("%s in %u bits: %lld to %lld", SignalTypeName(signal.type),
+    const std::string range = FormatText(N_("%s in %u bits: %lld to %lld"), SignalTypeName(signal.type),
                                          signal.bits, static_cast<long long>(lowest),
                                          static_cast<long long>(highest));
     if (!(fabs(q) < 4e18))
-        return Refuse(error, signal, WithUnit(physical, signal) + " does not fit " + range);
+        return Refuse(error, signal,
+                      FormatText(N_("%s does not fit %s"), WithUnit(physical, signal).c_str(), range.c_str()));
     const int64_t nearest = NearestRaw(signal, physical, q);
     if (nearest < lowest || nearest > highest)
-        return Refuse(error, signal, WithUnit(physical, signal) + FormatText(" is raw %lld, which does not fit ",
-                                                                             static_cast<long long>(nearest)) + range);
+        return Refuse(error, signal, FormatText(N_("%s is raw %lld, which does not fit %s"),
+                                                WithUnit(physical, signal).c_str(), static_cast<long long>(nearest),
+                                                range.c_str()));
     raw->isFloat = false;
     raw->integer = nearest;
     return true;
@@ -242,18 +264,29 @@ bool EncodeSignalText(const Signal& signal, const std::string& text, SignalRaw* 
     if (ParseSignedDecimal(text, &physical))
         return EncodePhysical(signal, physical, raw, error);
     if (signal.type == kSignalStr)
-        return Refuse(error, signal, "a text signal takes text, not a number");
-    std::string why = "'" + text + "' is not a number";
+        return Refuse(error, signal, N_("a text signal takes text, not a number"));
+    std::string unit;
+    if (signal.type != kSignalBool && SplitNumberAndUnit(text, &physical, &unit)) {
+        // The value in the signal's own unit, as it is shown.
+        if (!signal.unit.empty() && unit == signal.unit)
+            return EncodePhysical(signal, physical, raw, error);
+        return Refuse(error, signal,
+                      signal.unit.empty()
+                          ? FormatText(N_("'%s': it has no unit, give the number alone"), unit.c_str())
+                          : FormatText(N_("'%s' is not its unit: give the number in %s, with or without the unit"),
+                                       unit.c_str(), signal.unit.c_str()));
+    }
+    std::string why = FormatText(N_("'%s' is not a number"), text.c_str());
     if (!signal.enums.empty()) {
-        why += " or one of its names (" + EnumNames(signal) + ")";
+        why = FormatText(N_("'%s' is not a number or one of its names (%s)"), text.c_str(), EnumNames(signal).c_str());
         std::vector<std::string> names;
         for (const SignalEnumEntry& entry : signal.enums)
             names.push_back(entry.name);
         const std::string meant = ClosestWord(text, names);
         if (!meant.empty())
-            why += ": did you mean '" + meant + "'?";
+            why += ": " + FormatText(N_("did you mean '%s'?"), meant.c_str());
     } else if (signal.type == kSignalBool) {
-        why += ", true or false";
+        why = FormatText(N_("'%s' is not a number, true or false"), text.c_str());
     }
     return Refuse(error, signal, why);
 }
@@ -291,14 +324,14 @@ bool WriteFieldText(const Signal& field, const std::string& text, TextEncoder gb
     }
     std::string value = text;
     if (field.encoding == kEncodingGbk && gbk != nullptr && !gbk(text, &value))
-        return Refuse(error, field, "'" + text + "' has a character GBK lacks");
+        return Refuse(error, field, FormatText(N_("'%s' has a character GBK lacks"), text.c_str()));
     if (field.encoding == kEncodingGbk && gbk == nullptr && !IsAscii(text))
-        return Refuse(error, field, "only ASCII text can be written to a gbk field here");
+        return Refuse(error, field, N_("only ASCII text can be written to a gbk field here"));
     if (field.length != 0 && value.size() > field.length)
-        return Refuse(error, field, FormatText("the text is %zu bytes, longer than the field's %u", value.size(),
+        return Refuse(error, field, FormatText(N_("the text is %zu bytes, longer than the field's %u"), value.size(),
                                                field.length));
     if (field.length == 0 && field.byte + value.size() > kMaxPayloadBytes)
-        return Refuse(error, field, "the payload would be longer than 64 KiB");
+        return Refuse(error, field, N_("the payload would be longer than 64 KiB"));
     // Without a length the text is the rest of the payload.
     const size_t room = field.length != 0 ? field.length : value.size();
     if (field.length == 0 || bytes->size() < field.byte + room)
@@ -319,19 +352,21 @@ bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::stri
     for (const std::string& assignment : assignments) {
         const size_t equals = assignment.find('=');
         if (equals == std::string::npos) {
-            *error = message.name + ": expected FIELD=VALUE, got '" + assignment + "'";
+            *error = message.name + ": " + FormatText(N_("expected FIELD=VALUE, got '%s'"), assignment.c_str());
             return false;
         }
         const std::string name = assignment.substr(0, equals);
         const Signal* field = message.FindField(name);
         if (field == nullptr) {
             const std::string meant = ClosestWord(name, fieldNames);
-            *error = message.name + ": no field '" + name + "'" + (meant.empty() ? "" : " (did you mean '" + meant + "'?)");
+            *error = message.name + ": " +
+                     (meant.empty() ? FormatText(N_("no field '%s'"), name.c_str())
+                                    : FormatText(N_("no field '%s' (did you mean '%s'?)"), name.c_str(), meant.c_str()));
             return false;
         }
         for (const Signal* earlier : fields) {
             if (earlier == field) {
-                *error = field->name + ": given twice";
+                *error = field->name + ": " + N_("given twice");
                 return false;
             }
         }
@@ -345,7 +380,7 @@ bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::stri
     for (const Signal& field : message.signals)
         size = std::max<size_t>(size, field.byte + field.SpanBytes());
     if (size > kMaxPayloadBytes) {
-        *error = message.name + ": the payload would be longer than 64 KiB";
+        *error = message.name + ": " + N_("the payload would be longer than 64 KiB");
         return false;
     }
     built.resize(size, '\0');

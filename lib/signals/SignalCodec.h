@@ -44,7 +44,9 @@ bool ReadFieldBits(const Signal& field, const std::string& bytes, uint64_t* bits
 bool EncodePhysical(const Signal& signal, double physical, SignalRaw* raw, std::string* error);
 
 // The same from text: an enum name, true/false for a bool, or a decimal
-// number (sign, fraction and exponent allowed). A str signal is refused.
+// number (sign, fraction and exponent allowed), which may be followed by
+// the signal's own unit ("100rpm", "2.41 bar"; another unit is refused). A
+// str signal is refused.
 bool EncodeSignalText(const Signal& signal, const std::string& text, SignalRaw* raw, std::string* error);
 
 // The word to post for a value message's raw value (an unsigned one above

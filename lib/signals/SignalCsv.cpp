@@ -8,8 +8,10 @@ namespace {
 
 void FillPhysical(const DecodedSignal& decoded, CsvSignalCells* cells)
 {
-    if (decoded.missing)
+    if (decoded.missing) {
+        cells->missing = true;
         return;
+    }
     if (decoded.isText)
         cells->physical = decoded.text;
     else if (decoded.enumName != nullptr)

@@ -134,7 +134,7 @@ public:
 
     const SignalMessage* FindCode(uint32_t code) const;
     const SignalMessage* FindMessage(const std::string& name) const;
-    // A signal by full name ("motor.speed", "status.pressure"); message and
+    // A signal by full name ("motor.speed", "pump.status.pressure"); message and
     // signal null when none.
     SignalRef FindSignal(const std::string& fullName) const;
 

@@ -16,6 +16,7 @@
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -257,18 +258,18 @@ void Loader::Finish()
     for (const Pending& error : pending_)
         errors_->push_back(error.text);
     if (errorCount_ > kMaxSignalErrors)
-        errors_->push_back(fileName_ + FormatText(": more errors left out (the first %d are shown)", kMaxSignalErrors));
+        errors_->push_back(fileName_ + ": " + FormatText(N_("more errors left out (the first %d are shown)"), kMaxSignalErrors));
 }
 
 bool Loader::String(const toml::node& node, const char* what, std::string* text)
 {
     if (!node.is_string()) {
-        Error(node.source(), std::string(what) + " must be text in quotes");
+        Error(node.source(), FormatText(N_("%s must be text in quotes"), what));
         return false;
     }
     *text = node.as_string()->get();
     if (HasControl(*text)) {
-        Error(node.source(), std::string(what) + " must not hold control characters");
+        Error(node.source(), FormatText(N_("%s must not hold control characters"), what));
         return false;
     }
     return true;
@@ -277,7 +278,7 @@ bool Loader::String(const toml::node& node, const char* what, std::string* text)
 bool Loader::Integer(const toml::node& node, const char* what, int64_t lowest, int64_t highest, int64_t* value)
 {
     if (!node.is_integer() || node.as_integer()->get() < lowest || node.as_integer()->get() > highest) {
-        Error(node.source(), FormatText("%s must be a whole number from %lld to %lld", what,
+        Error(node.source(), FormatText(N_("%s must be a whole number from %lld to %lld"), what,
                                         static_cast<long long>(lowest), static_cast<long long>(highest)));
         return false;
     }
@@ -293,7 +294,7 @@ bool Loader::Number(const toml::node& node, const char* what, double* value)
     else if (node.is_floating_point())
         number = node.as_floating_point()->get();
     if (!isfinite(number)) {
-        Error(node.source(), std::string(what) + " must be a finite number");
+        Error(node.source(), FormatText(N_("%s must be a finite number"), what));
         return false;
     }
     *value = number;
@@ -305,19 +306,20 @@ void Loader::KeyError(const toml::key& key, const Words& fits, const std::string
     const std::string word(key.str());
     const Words known = Join(Join(Join(Join(kMessageKeys, kValueKeys), kStringKeys), kArrayKeys), kFieldKeys);
     if (Contains(known, word)) {
-        Error(key.source(), "key '" + word + "' does not fit " + fitsWhat + ", which takes " + List(fits));
+        Error(key.source(), FormatText(N_("key '%s' does not fit %s, which takes %s"), word.c_str(), fitsWhat.c_str(),
+                                       List(fits).c_str()));
         return;
     }
     const std::string meant = ClosestWord(word, fits);
-    Error(key.source(), "unknown key '" + word + "'" + (meant.empty() ? " (expected " + List(fits) + ")"
-                                                                     : " (did you mean '" + meant + "'?)"));
+    Error(key.source(), meant.empty() ? FormatText(N_("unknown key '%s' (expected %s)"), word.c_str(), List(fits).c_str())
+                                      : FormatText(N_("unknown key '%s' (did you mean '%s'?)"), word.c_str(), meant.c_str()));
 }
 
 bool Loader::LoadEnum(const toml::node& node, Signal* signal)
 {
     const toml::table* table = node.as_table();
     if (table == nullptr) {
-        Error(node.source(), "enum must be a table of raw value = \"NAME\", like enum = { 0 = \"STOPPED\", 2 = \"RUNNING\" }");
+        Error(node.source(), N_("enum must be a table of raw value = \"NAME\", like enum = { 0 = \"STOPPED\", 2 = \"RUNNING\" }"));
         return false;
     }
     int64_t lowest, highest;
@@ -335,18 +337,19 @@ bool Loader::LoadEnum(const toml::node& node, Signal* signal)
         int64_t raw;
         std::string name;
         if (!ParseNumberArgument(rawText.c_str(), INT64_MIN, INT64_MAX, &raw) || raw < lowest || raw > highest) {
-            Error(key.source(), FormatText("enum key '%s' is not a raw value of this signal (%lld to %lld)",
+            Error(key.source(), FormatText(N_("enum key '%s' is not a raw value of this signal (%lld to %lld)"),
                                            rawText.c_str(), static_cast<long long>(lowest), static_cast<long long>(highest)));
             good = false;
             continue;
         }
-        if (!String(value, "an enum name", &name)) {
+        if (!String(value, N_("an enum name"), &name)) {
             good = false;
             continue;
         }
         if (!IsEnumName(name)) {
-            Error(value.source(), "enum name '" + name + "' must not be empty, begin with a digit, sign or dot, "
-                                  "or hold a blank, '=' or '\"'");
+            Error(value.source(), FormatText(N_("enum name '%s' must not be empty, begin with a digit, sign or dot, or hold a "
+                                                "blank, '=' or '\"'"),
+                                             name.c_str()));
             good = false;
             continue;
         }
@@ -355,11 +358,12 @@ bool Loader::LoadEnum(const toml::node& node, Signal* signal)
         const auto sameName = byName.emplace(name, index);
         if (!sameRaw.second) {
             Error(Later(keyWhere[sameRaw.first->second], key.source()),
-                  FormatText("enum value %lld given twice", static_cast<long long>(raw)));
+                  FormatText(N_("enum value %lld given twice"), static_cast<long long>(raw)));
             good = false;
         }
         if (!sameName.second) {
-            Error(Later(nameWhere[sameName.first->second], value.source()), "enum name '" + name + "' given twice");
+            Error(Later(nameWhere[sameName.first->second], value.source()),
+                  FormatText(N_("enum name '%s' given twice"), name.c_str()));
             good = false;
         }
         signal->enums.push_back(SignalEnumEntry{ raw, name });
@@ -385,7 +389,7 @@ bool Loader::LoadScaling(const std::string& key, const toml::node& node, Signal*
         return false;
     if (key == "scale") {
         if (value == 0) {
-            Error(node.source(), "scale must not be 0");
+            Error(node.source(), N_("scale must not be 0"));
             return false;
         }
         signal->scale = value;
@@ -406,7 +410,7 @@ bool Loader::CheckScaling(Signal* signal, const toml::node* enumNode, const toml
 {
     bool good = true;
     if (maxNode != nullptr && signal->hasMin && signal->min > signal->max) {
-        Error(maxNode->source(), FormatText("max %.15g is below min %.15g", signal->max, signal->min));
+        Error(maxNode->source(), FormatText(N_("max %.15g is below min %.15g"), signal->max, signal->min));
         good = false;
     }
     if (enumNode != nullptr)
@@ -531,7 +535,7 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     const toml::node* name = table.get("name");
     const toml::node* byte = table.get("byte");
     if (type == nullptr || name == nullptr || byte == nullptr) {
-        Error(table.source(), "a field needs name, byte and type");
+        Error(table.source(), N_("a field needs name, byte and type"));
         good = false;
     }
     std::string typeText;
@@ -539,7 +543,8 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     if (type != nullptr && String(*type, "type", &typeText)) {
         typeKnown = SignalTypeOfName(typeText, &field->type);
         if (!typeKnown) {
-            Error(type->source(), "unknown type '" + typeText + "' (expected u8, u16, u32, i8, i16, i32, f32, f64, bool or str)");
+            Error(type->source(), FormatText(N_("unknown type '%s' (expected u8, u16, u32, i8, i16, i32, f32, f64, bool or str)"),
+                                             typeText.c_str()));
             good = false;
         }
     } else if (type != nullptr) {
@@ -558,11 +563,11 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
         if (!Contains(fits, word)) {
             const std::string misfit = SendKeyMisfit(word, field->type, typeText);
             if (word == "enum" && IsFloatType(field->type))
-                Error(key.source(), "enum does not fit a float field (" + typeText + ")");
+                Error(key.source(), FormatText(N_("enum does not fit a float field (%s)"), typeText.c_str()));
             else if (!misfit.empty())
                 Error(key.source(), misfit);
             else
-                KeyError(key, fits, "a " + (typeKnown ? typeText : std::string("field")) + " field");
+                KeyError(key, fits, typeKnown ? FormatText(N_("a %s field"), typeText.c_str()) : N_("a field"));
             good = false;
             continue;
         }
@@ -571,7 +576,8 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
         if (word == "type") {
         } else if (word == "name") {
             if (String(value, "name", &field->fieldName) && !IsSignalName(field->fieldName)) {
-                Error(value.source(), "name '" + field->fieldName + "' must be A-Z a-z 0-9 _ in parts joined by dots");
+                Error(value.source(), FormatText(N_("name '%s' must be A-Z a-z 0-9 _ in parts joined by dots"),
+                                                 field->fieldName.c_str()));
                 good = false;
             }
             field->name = message.name + "." + field->fieldName;
@@ -597,13 +603,13 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
                 good = false;
         } else if (word == "endian") {
             if (!String(value, "endian", &text) || (text != "little" && text != "big")) {
-                Error(value.source(), "endian must be \"little\" or \"big\"");
+                Error(value.source(), N_("endian must be \"little\" or \"big\""));
                 good = false;
             }
             field->endian = text == "big" ? kEndianBig : kEndianLittle;
         } else if (word == "encoding") {
             if (!String(value, "encoding", &text) || (text != "gbk" && text != "utf-8")) {
-                Error(value.source(), "encoding must be \"gbk\" or \"utf-8\"");
+                Error(value.source(), N_("encoding must be \"gbk\" or \"utf-8\""));
                 good = false;
             }
             field->encoding = text == "utf-8" ? kEncodingUtf8 : kEncodingGbk;
@@ -627,12 +633,12 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
         good = LoadInit(*initNode, field);
     const uint64_t end = static_cast<uint64_t>(field->byte) + (field->type == kSignalStr && field->length == 0 ? 1 : field->SpanBytes());
     if (byte != nullptr && end > kMaxPayloadBytes) {
-        Error(byte->source(), FormatText("the field ends at byte %llu, past the 64 KiB an array holds",
+        Error(byte->source(), FormatText(N_("the field ends at byte %llu, past the 64 KiB an array holds"),
                                          static_cast<unsigned long long>(end)));
         good = false;
     }
     if (field->type != kSignalStr && field->SpanBytes() > 1 && field->endian == kEndianNone) {
-        Error(table.source(), FormatText("field '%s' spans %u bytes: it needs endian = \"little\" or \"big\"",
+        Error(table.source(), FormatText(N_("field '%s' spans %u bytes: it needs endian = \"little\" or \"big\""),
                                          field->fieldName.c_str(), field->SpanBytes()));
         good = false;
     }
@@ -648,12 +654,12 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
     const toml::node* name = table.get("name");
     bool kindKnown = false;
     if (code == nullptr || name == nullptr) {
-        Error(table.source(), "a message needs code and name");
+        Error(table.source(), N_("a message needs code and name"));
         good = false;
     }
     std::string text, why;
     if (code != nullptr && !code->is_string()) {
-        Error(code->source(), "write the code as hex text, like code = \"20001001\"");
+        Error(code->source(), N_("write the code as hex text, like code = \"20001001\""));
     } else if (code != nullptr && String(*code, "code", &text)) {
         kindKnown = ParseCodeArgument(text, "code", &message->code, &why);
         if (!kindKnown)
@@ -668,10 +674,10 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
     } else {
         fits = Join(Join(Join(kMessageKeys, kValueKeys), kStringKeys), kArrayKeys);
     }
-    const std::string fitsWhat = kindKnown ? FormatText("%s %s code (%08x)", message->kind == kArrayPayload ? "an" : "a",
-                                                        MessageKindName(message->kind),
-                                                        static_cast<unsigned>(message->code))
-                                           : std::string("a message");
+    const char* kindCode = message->kind == kArrayPayload ? N_("an array code (%08x)")
+                           : message->kind == kStringPayload ? N_("a string code (%08x)") : N_("a value code (%08x)");
+    const std::string fitsWhat = kindKnown ? FormatText(kindCode, static_cast<unsigned>(message->code))
+                                           : std::string(N_("a message"));
     Signal self;
     self.line = message->line;
     self.column = message->column;
@@ -694,7 +700,8 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
             if (!String(value, "name", &message->name)) {
                 good = false;
             } else if (!IsSignalName(message->name)) {
-                Error(value.source(), "name '" + message->name + "' must be A-Z a-z 0-9 _ in parts joined by dots");
+                Error(value.source(), FormatText(N_("name '%s' must be A-Z a-z 0-9 _ in parts joined by dots"),
+                                                 message->name.c_str()));
                 good = false;
             }
         } else if (word == "comment") {
@@ -702,19 +709,21 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
         } else if (word == "period") {
             if (!String(value, "period", &text) || !ParseDuration(text, &message->periodMicros, &why) ||
                 message->periodMicros == 0) {
-                Error(value.source(), "bad period: " + (value.is_string() && !why.empty() ? why : "expected a duration like \"100ms\" above 0"));
+                Error(value.source(), FormatText(N_("bad period: %s"), value.is_string() && !why.empty()
+                                                                           ? why.c_str()
+                                                                           : N_("expected a duration like \"100ms\" above 0")));
                 good = false;
             }
         } else if (word == "signed") {
             if (!value.is_boolean()) {
-                Error(value.source(), "signed must be true or false");
+                Error(value.source(), N_("signed must be true or false"));
                 good = false;
             } else if (!value.as_boolean()->get()) {
                 self.type = kSignalU32;
             }
         } else if (word == "encoding") {
             if (!String(value, "encoding", &text) || (text != "gbk" && text != "utf-8")) {
-                Error(value.source(), "encoding must be \"gbk\" or \"utf-8\"");
+                Error(value.source(), N_("encoding must be \"gbk\" or \"utf-8\""));
                 good = false;
             }
             self.encoding = text == "utf-8" ? kEncodingUtf8 : kEncodingGbk;
@@ -742,11 +751,11 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
         return CheckNames(*message, nameWhere, fieldWhere) && good;
     const toml::array* list = fields->as_array();
     if (list == nullptr || !list->is_array_of_tables()) {
-        Error(fields->source(), "field must be [[message.field]] tables");
+        Error(fields->source(), N_("field must be [[message.field]] tables"));
         return false;
     }
     if (list->size() > kMaxSignalFields) {
-        Error(fields->source(), FormatText("more than %d fields in one message", kMaxSignalFields));
+        Error(fields->source(), FormatText(N_("more than %d fields in one message"), kMaxSignalFields));
         return false;
     }
     message->signals.reserve(list->size());
@@ -773,7 +782,7 @@ bool Loader::CheckNames(const SignalMessage& message, const toml::source_region&
     bool good = true;
     auto code = codeLines_.emplace(message.code, message.line);
     if (!code.second) {
-        Error(nameWhere, FormatText("code %08x is given twice (first at line %d)", static_cast<unsigned>(message.code),
+        Error(nameWhere, FormatText(N_("code %08x is given twice (first at line %d)"), static_cast<unsigned>(message.code),
                                     code.first->second));
         good = false;
     }
@@ -781,7 +790,7 @@ bool Loader::CheckNames(const SignalMessage& message, const toml::source_region&
         return false;
     auto name = nameLines_.emplace(message.name, message.line);
     if (!name.second) {
-        Error(nameWhere, FormatText("name '%s' is given twice (first at line %d)", message.name.c_str(), name.first->second));
+        Error(nameWhere, FormatText(N_("name '%s' is given twice (first at line %d)"), message.name.c_str(), name.first->second));
         good = false;
     }
     if (message.kind != kArrayPayload)
@@ -790,7 +799,7 @@ bool Loader::CheckNames(const SignalMessage& message, const toml::source_region&
         const Signal& field = message.signals[i];
         auto full = nameLines_.emplace(field.name, field.line);
         if (!full.second) {
-            Error(fieldWhere[i], FormatText("name '%s' is given twice (first at line %d)", field.name.c_str(),
+            Error(fieldWhere[i], FormatText(N_("name '%s' is given twice (first at line %d)"), field.name.c_str(),
                                             full.first->second));
             good = false;
         }
@@ -911,7 +920,7 @@ void Loader::CheckOverlaps(const SignalMessage& message, const std::vector<toml:
             partialAt(byte, field.BitsInByte(static_cast<unsigned>(byte)));
         }
         if (clash != UINT64_MAX) {
-            Error(where[i], FormatText("field '%s' overlaps field '%s' in byte %llu", field.fieldName.c_str(),
+            Error(where[i], FormatText(N_("field '%s' overlaps field '%s' in byte %llu"), field.fieldName.c_str(),
                                        message.signals[other].fieldName.c_str(), static_cast<unsigned long long>(clash)));
             continue;
         }
@@ -942,9 +951,9 @@ void Loader::Load(const std::string& text, std::vector<SignalMessage>* messages)
     const toml::array* list = nullptr;
     for (auto&& [key, value] : root) {
         if (key.str() != "message") {
-            KeyError(key, { "message" }, "the file");
+            KeyError(key, { "message" }, N_("the file"));
         } else if (value.as_array() == nullptr || !value.as_array()->is_array_of_tables()) {
-            Error(value.source(), "message must be [[message]] tables");
+            Error(value.source(), N_("message must be [[message]] tables"));
         } else {
             list = value.as_array();
         }
@@ -981,7 +990,7 @@ bool LoadSignalFile(const std::string& text, const std::string& fileName, Signal
     } catch (const std::exception& e) {
         errors->push_back(fileName + ": " + e.what());
     } catch (...) {
-        errors->push_back(fileName + ": could not be read");
+        errors->push_back(fileName + ": " + N_("could not be read"));
     }
     return false;
 }

@@ -2,6 +2,8 @@
 
 #include "common/ClosestWord.h"
 #include "protocol/PayloadLimits.h"
+#include "common/Catalogue.h"
+#include "common/FormatText.h"
 
 namespace {
 
@@ -21,15 +23,27 @@ std::string NotFound(const SignalDatabase& database, const std::string& name, Me
         }
     }
     const std::string meant = ClosestWord(name, names);
-    const char* what = kind == kValueMessage ? "no value signal '" : kind == kStringPayload ? "no string message '"
-                                                                                            : "no array message '";
-    return what + name + "' in the signal file" + (meant.empty() ? "" : " (did you mean '" + meant + "'?)");
+    const char* what = kind == kValueMessage ? N_("no value signal '%s' in the signal file")
+                       : kind == kStringPayload ? N_("no string message '%s' in the signal file")
+                                                : N_("no array message '%s' in the signal file");
+    const std::string notFound = FormatText(what, name.c_str());
+    return meant.empty() ? notFound : FormatText(N_("%s (did you mean '%s'?)"), notFound.c_str(), meant.c_str());
+}
+
+// "motor.speed is a value message: use post"
+std::string UseTheSend(const std::string& name, MessageKind kind)
+{
+    return FormatText(kind == kArrayPayload ? N_("%s is an array message: use send-arr")
+                      : kind == kStringPayload ? N_("%s is a string message: use send-str")
+                                               : N_("%s is a value message: use post"),
+                      name.c_str());
 }
 
 // "an array message"
-std::string KindOf(MessageKind kind)
+const char* KindOf(MessageKind kind)
 {
-    return std::string(kind == kArrayPayload ? "an " : "a ") + MessageKindName(kind) + " message";
+    return kind == kArrayPayload ? N_("an array message") : kind == kStringPayload ? N_("a string message")
+                                                                                   : N_("a value message");
 }
 
 bool IsAscii(const std::string& text)
@@ -54,13 +68,12 @@ bool EncodeNamedValue(const SignalDatabase& database, const std::string& name, c
     SignalRef found = database.FindSignal(name);
     if (found.signal == nullptr) {
         const SignalMessage* message = database.FindMessage(name);
-        *error = message != nullptr ? name + " is " + KindOf(message->kind) + ": use " + SendFor(message->kind)
-                                    : NotFound(database, name, kValueMessage, true);
+        *error = message != nullptr ? UseTheSend(name, message->kind) : NotFound(database, name, kValueMessage, true);
         return false;
     }
     if (found.message->kind != kValueMessage) {
-        *error = name + " is a signal of " + KindOf(found.message->kind) + ", " + found.message->name + ": use " +
-                 SendFor(found.message->kind);
+        *error = FormatText(N_("%s is a signal of %s, %s: use %s"), name.c_str(), KindOf(found.message->kind),
+                            found.message->name.c_str(), SendFor(found.message->kind));
         return false;
     }
     SignalRaw raw;
@@ -93,16 +106,16 @@ bool EncodeNamedText(const SignalDatabase& database, const std::string& name, co
     std::string bytes = text;
     if (message->signals.front().encoding != kEncodingUtf8) {
         if (gbk == nullptr && !IsAscii(text)) {
-            *error = name + ": only ASCII text can be written to a gbk message here";
+            *error = name + ": " + N_("only ASCII text can be written to a gbk message here");
             return false;
         }
         if (gbk != nullptr && !gbk(text, &bytes)) {
-            *error = name + ": '" + text + "' has a character GBK lacks";
+            *error = name + ": " + FormatText(N_("'%s' has a character GBK lacks"), text.c_str());
             return false;
         }
     }
     if (bytes.size() > kMaxPayloadBytes) {
-        *error = name + ": the text would be longer than 64 KiB";
+        *error = name + ": " + N_("the text would be longer than 64 KiB");
         return false;
     }
     *code = message->code;
@@ -119,7 +132,7 @@ const SignalMessage* FindMessageToSend(const SignalDatabase& database, const std
         return nullptr;
     }
     if (message->kind != kind) {
-        *error = name + " is " + KindOf(message->kind) + ": use " + SendFor(message->kind);
+        *error = UseTheSend(name, message->kind);
         return nullptr;
     }
     return message;

@@ -1,7 +1,7 @@
 // Decoded signals as every program shows them. Pure logic.
 //
-//   motor.speed=148.25 rpm  pump.state=RUNNING  status.text="就绪"
-//   {"motor.speed":148.25,"pump.state":{"name":"RUNNING","raw":2},"status.text":"就绪"}
+//   motor.speed=148.25 rpm  motor.state=RUNNING  rig.text="就绪"
+//   {"motor.speed":148.25,"motor.state":{"name":"RUNNING","raw":2},"rig.text":"就绪"}
 #pragma once
 #include <string>
 #include <vector>

@@ -3,6 +3,8 @@
 #include <math.h>
 
 #include "common/ClosestWord.h"
+#include "common/Catalogue.h"
+#include "common/FormatText.h"
 
 bool IsDrawnSignal(const Signal& signal)
 {
@@ -24,7 +26,7 @@ bool FindSignalTraces(const SignalDatabase& database, const std::vector<std::str
         SignalRef found = database.FindSignal(name);
         if (found.signal != nullptr) {
             if (!IsDrawnSignal(*found.signal)) {
-                *error = "signal '" + name + "' is text: it has no value to draw";
+                *error = FormatText(N_("signal '%s' is text: it has no value to draw"), name.c_str());
                 return false;
             }
             traces->push_back({ found.message->code, static_cast<size_t>(found.signal - found.message->signals.data()) });
@@ -37,7 +39,7 @@ bool FindSignalTraces(const SignalDatabase& database, const std::vector<std::str
         if (message != nullptr && traces->size() > before)
             continue;
         if (message != nullptr) {
-            *error = "message '" + name + "' holds only text: it has no value to draw";
+            *error = FormatText(N_("message '%s' holds only text: it has no value to draw"), name.c_str());
             return false;
         }
         std::vector<std::string> candidates;
@@ -47,7 +49,8 @@ bool FindSignalTraces(const SignalDatabase& database, const std::vector<std::str
                 candidates.push_back(signal.name);
         }
         const std::string meant = ClosestWord(name, candidates);
-        *error = "no signal '" + name + "' in the signal file" + (meant.empty() ? "" : "; did you mean '" + meant + "'?");
+        *error = FormatText(N_("no signal '%s' in the signal file"), name.c_str()) +
+                 (meant.empty() ? "" : "; " + FormatText(N_("did you mean '%s'?"), meant.c_str()));
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "signals/TomlText.h"
 
 #include "common/FormatText.h"
+#include "common/Catalogue.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ bool ShapeScan::Run(TomlProblem* problem)
                 ++keyParts;
             afterDot = false;
             if (keyParts > kMaxTomlKeyParts)
-                return Fail(problem, FormatText("a dotted key or header of more than %d parts", kMaxTomlKeyParts));
+                return Fail(problem, FormatText(N_("a dotted key or header of more than %d parts"), kMaxTomlKeyParts));
             if (c == '"' || c == '\'') {
                 SkipString(c);
             } else {
@@ -113,7 +114,7 @@ bool ShapeScan::Run(TomlProblem* problem)
         }
         if (c == '[' || c == '{') {
             if (++nesting > kMaxTomlNesting)
-                return Fail(problem, FormatText("arrays or tables nested more than %d deep", kMaxTomlNesting));
+                return Fail(problem, FormatText(N_("arrays or tables nested more than %d deep"), kMaxTomlNesting));
         } else if ((c == ']' || c == '}') && nesting > 0) {
             --nesting;
         }
@@ -164,7 +165,7 @@ uint64_t EstimateTomlTreeBytes(const std::string& text)
 bool CheckTomlShape(const std::string& text, TomlProblem* problem)
 {
     if (text.size() > static_cast<size_t>(kMaxTomlFileBytes)) {
-        *problem = TomlProblem{ 0, 0, FormatText("longer than %d MiB", kMaxTomlFileBytes >> 20) };
+        *problem = TomlProblem{ 0, 0, FormatText(N_("longer than %d MiB"), kMaxTomlFileBytes >> 20) };
         return false;
     }
     if (!ShapeScan(text).Run(problem))
@@ -172,7 +173,7 @@ bool CheckTomlShape(const std::string& text, TomlProblem* problem)
     const uint64_t tree = EstimateTomlTreeBytes(text);
     if (tree > static_cast<uint64_t>(kMaxTomlTreeMiB) << 20) {
         *problem = TomlProblem{ 0, 0,
-                                FormatText("too many values: reading it would take about %llu MiB (at most %d MiB)",
+                                FormatText(N_("too many values: reading it would take about %llu MiB (at most %d MiB)"),
                                            static_cast<unsigned long long>(tree >> 20), kMaxTomlTreeMiB) };
         return false;
     }
@@ -194,7 +195,7 @@ bool ParseTomlText(const std::string& text, const std::string& fileName, toml::t
         *root = std::move(parsed).table();
         return true;
     } catch (const std::bad_alloc&) {
-        *problem = TomlProblem{ 0, 0, "not enough memory to read it" };
+        *problem = TomlProblem{ 0, 0, N_("not enough memory to read it") };
     } catch (const std::exception& e) {
         *problem = TomlProblem{ 0, 0, e.what() };
     }

@@ -50,6 +50,22 @@ def test_post_and_expect_by_code_and_by_name(bus):
     assert (message.code, message.value, message.signals) == (0x20001001, 593, {"motor.speed": 148.25})
 
 
+def test_text_signals_and_any_message(bus):
+    changed = bus.expect("rig.text", changed=True, within=5.0)
+    spaced = bus.expect("rig.text", eq="PUMP READY", within=5.0)
+    part = bus.expect("rig.text", contains="就", within=5.0)
+    anything = bus.expect("motor.speed", within=5.0)
+    for text in ("READY", "PUMP READY", "就绪"):
+        bus.send_str("rig.text", text)
+    bus.post("motor.speed", 100)
+    assert changed.wait().signals == {"rig.text": "PUMP READY"}
+    assert spaced.wait().text == "PUMP READY"
+    assert part.wait().signals["rig.text"] == "就绪"
+    assert anything.wait().signals == {"motor.speed": 100}
+    with pytest.raises(velk.VelkError, match="no signal 'rig.txt'; did you mean 'rig.text'"):
+        bus.expect("rig.txt", changed=True)
+
+
 def test_a_timeout_names_what_came(bus):
     waiter = bus.expect(0x20000801, eq=9, within=0.5)
     bus.post(0x20000801, 7)
@@ -96,7 +112,31 @@ def test_subscribe_collect_clients_and_counters(bus):
     assert posted >= 3 and [c["name"] for c in bus.clients()] == ["velkctl"]
 
 
-def test_a_failing_example_reports_its_last_messages(tmp_path):
+def test_the_wheel_carries_velkctl_and_finds_it_alone(tmp_path):
+    bin_dir = os.path.dirname(os.path.abspath(os.environ["VELKCTL"]))
+    wheel = subprocess.run(["bash", os.path.join(ROOT, "scripts", "build-wheel.sh"), bin_dir, "win_amd64",
+                            velk.__version__, str(tmp_path / "wheel")],
+                           stdout=subprocess.PIPE, check=True, timeout=120).stdout.decode().strip()
+    assert wheel.endswith("velk-%s-py3-none-win_amd64.whl" % velk.__version__)
+    site = tmp_path / "site"
+    subprocess.run([sys.executable, "-m", "pip", "install", "-q", "--disable-pip-version-check", "--no-index",
+                    "--no-deps", "--platform", "win_amd64", "--target", str(site), wheel], check=True, timeout=120)
+    # Neither VELKCTL nor PATH names one: the package's own is found and used.
+    env = {name: value for name, value in os.environ.items() if name not in ("VELKCTL", "PYTHONPATH")}
+    run = subprocess.run([sys.executable, "-I", "-c",
+                          "import sys; sys.path.insert(0, sys.argv[1]); import velk, velk.bus\n"
+                          "with velk.Bus(bus=sys.argv[2]) as bus:\n"
+                          "    posted = bus.expect(0x20000801, within=30)\n"
+                          "    bus.post(0x20000801, 3)\n"
+                          "    print(velk.bus.find_velkctl(), posted.wait().value)\n",
+                          str(site), BUS + "w"], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                         timeout=120)
+    output = run.stdout.decode("utf-8", "replace")
+    assert run.returncode == 0, output
+    assert output.split() == [str(site / "velk" / "bin" / "velkctl.exe"), "3"], output
+
+
+def test_a_failing_example_reports_the_bus_last_messages(tmp_path):
     report = tmp_path / "report.xml"
     run = subprocess.run([sys.executable, "-B", "-m", "pytest", "-p", "velk.pytest_plugin", "-p", "no:cacheprovider",
                           "--velk-bus", BUS + "x", "--junitxml", str(report),
@@ -106,10 +146,13 @@ def test_a_failing_example_reports_its_last_messages(tmp_path):
     output = run.stdout.decode("utf-8", "replace")
     assert run.returncode == 1, output
     cases = {case.get("name"): case for case in ElementTree.parse(str(report)).iter("testcase")}
-    failing = cases["test_a_wrong_answer_is_reported_with_what_came"]
-    assert "1 of those codes came, the last" in failing.find("failure").get("message"), output
+    failing = cases["test_no_device_answers_and_the_report_shows_the_request"]
+    assert "none of those codes came at all" in failing.find("failure").get("message"), output
+    assert "failing_report.py:15: ExpectTimeout" in failing.find("failure").text, output
     properties = {p.get("name"): p.get("value") for p in failing.iter("property")}
+    # The request went to another code than the one awaited: the whole bus is shown.
     assert " 20000801 value 5" in properties["velk_messages"], output
+    assert "velk messages (the bus's last 1)" in output, output
 
 
 def test_the_sessions_simulation_counts_checks_and_takes_a_set(bus):

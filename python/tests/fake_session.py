@@ -7,6 +7,7 @@ import sys
 import time
 
 VALUES = {}        # code -> value, the last posted
+POSTED = []        # every post, as messages
 VARIABLES = [0] * 64
 SUBSCRIPTIONS = []
 started = time.monotonic()
@@ -24,6 +25,7 @@ def main():
     if os.environ.get("VELK_FAKE_NO_BUS"):
         sys.stderr.write("velkctl: no bus 'RIG9' is running\n")
         return 2
+    time.sleep(float(os.environ.get("VELK_FAKE_SLOW_START", "0")))   # a cold start
     for number, line in enumerate(sys.stdin, 1):
         try:
             request = json.loads(line)
@@ -35,13 +37,20 @@ def main():
             answer(request, counters={"posted": len(VALUES)})
         elif op == "post":
             VALUES[request["code"]] = request["value"]
+            POSTED.append(message(request["code"], request["value"]))
             if os.environ.get("VELK_FAKE_ODD_LINES"):   # lines of other shapes, before the answer
                 sys.stdout.write('[1]\n{"id":"x","ok":true}\n{"ev":"msg","sub":1}\nnot json\n')
             answer(request)
+        elif op == "recent":
+            answer(request, msgs=POSTED[-request.get("max", 100):])
         elif op == "expect":
-            code, verb, value = request["match"].split()
+            words = request["match"].split()
+            code = words[0]
             last = VALUES.get(code)
-            if last is not None and verb == "eq" and last == int(value):
+            if any(c not in "0123456789abcdef" for c in code):
+                sys.stdout.write(json.dumps({"id": request["id"], "ok": False, "error": "line %d: \"match\" '%s': at "
+                                             "column 1: no signal '%s'" % (number, request["match"], code)}) + "\n")
+            elif last is not None and (len(words) == 1 or (words[1] == "eq" and last == int(words[2]))):
                 answer(request, matched=True, msg=message(code, last))
             elif last is not None:
                 answer(request, matched=False, seen=1, last=message(code, last))

@@ -1,6 +1,9 @@
 """The client's side of the session protocol, against tests/fake_session.py."""
 
+import ast
+import glob
 import os
+import re
 import subprocess
 import sys
 import time
@@ -42,11 +45,18 @@ def test_requests_answers_and_verdicts():
         with pytest.raises(velk.VelkError, match="unknown op 'clients'"):
             bus.clients()
         assert [m.value for m in bus.recent][:2] == [5, 5]
+        # No predicate: any message of the code.
+        assert bus.expect(0x20000801, within=0.5).wait().value == 5
+        assert [(m.code, m.value) for m in bus.recent_messages(10)] == [(0x20000801, 5)]
+        # A misspelt name fails at the call that names it, not at wait().
+        with pytest.raises(velk.VelkError) as refused:
+            bus.expect("motor.sped", eq=1)
+        assert str(refused.value).startswith("velkctl session: \"match\" 'motor.sped eq 1': at column 1: no signal")
 
 
 def test_arguments_are_checked_before_sending():
     with velk.Bus(velkctl=FAKE) as bus:
-        for bad in (dict(), dict(eq=1, gt=2), dict(eq=True), dict(eq="two words"), dict(eq=1, within=0)):
+        for bad in (dict(eq=1, gt=2), dict(eq=1, contains="a"), dict(eq=True), dict(eq=1, within=0)):
             with pytest.raises(ValueError):
                 bus.expect(0x20000801, **bad)
         with pytest.raises(ValueError):
@@ -57,9 +67,33 @@ def test_arguments_are_checked_before_sending():
             bus.send_str(256, "x")
 
 
+def test_velkctl_is_found_where_given_else_on_path_and_a_miss_names_every_place(tmp_path, monkeypatch):
+    monkeypatch.delenv("VELKCTL", raising=False)
+    monkeypatch.setenv("PATH", str(tmp_path))
+    with pytest.raises(velk.VelkError) as missing:
+        velk.bus.find_velkctl()
+    for place in ("velkctl=", "--velkctl", "VELKCTL is not set", "no velkctl on PATH",
+                  os.path.join("velk", "bin", "velkctl.exe")):
+        assert place in str(missing.value)
+    on_path = tmp_path / "velkctl"
+    on_path.write_text("#!/bin/sh\n")
+    on_path.chmod(0o755)
+    assert velk.bus.find_velkctl() == str(on_path)
+    monkeypatch.setenv("VELKCTL", FAKE)
+    assert velk.bus.find_velkctl() == FAKE
+    assert velk.bus.find_velkctl("given.exe") == "given.exe"
+
+
 def test_system_errors_are_velk_errors():
     with pytest.raises(velk.VelkError, match="velkctl not found"):
         velk.Bus(velkctl=os.path.join(HERE, "missing.exe")).open()
+    # A session slow to start is waited for as long as asked, then named.
+    os.environ["VELK_FAKE_SLOW_START"] = "2"
+    try:
+        with pytest.raises(velk.VelkError, match=r"did not answer within 0.5s of starting \(velk.Bus\(start_timeout="):
+            velk.Bus(velkctl=FAKE, start_timeout=0.5).open()
+    finally:
+        del os.environ["VELK_FAKE_SLOW_START"]
     # A session that ends at once: its stderr says why.
     with pytest.raises(velk.VelkError, match="no bus 'RIG9' is running"):
         bus = velk.Bus(velkctl=FAKE)
@@ -89,6 +123,8 @@ def test_junit_report_of_a_failing_test_holds_its_messages(tmp_path):
         "def test_fails(velk_bus):\n"
         "    velk_bus.post(0x20000801, 5)\n"
         "    velk_bus.expect(0x20000801, eq=9, within=0.2).wait()\n"
+        "def test_misspelt(velk_bus):\n"
+        "    velk_bus.expect('motor.sped', eq=1)\n"
         "def test_no_system(velk_bus):\n"
         "    pass\n")
     report = tmp_path / "report.xml"
@@ -98,9 +134,12 @@ def test_junit_report_of_a_failing_test_holds_its_messages(tmp_path):
                          cwd=str(tmp_path), env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     assert run.returncode == 1, run.stdout.decode()
     cases = {case.get("name"): case for case in ElementTree.parse(str(report)).iter("testcase")}
-    failing = cases["test_fails"]
-    assert failing.find("failure") is not None
-    properties = {p.get("name"): p.get("value") for p in failing.iter("property")}
+    # Each traceback ends at the test's own line, not in the package.
+    for name, line in (("test_fails", 3), ("test_misspelt", 5)):
+        failure = cases[name].find("failure")
+        assert failure is not None and "bus.py" not in failure.text, failure.text
+        assert "test_fails.py:%d: " % line in failure.text, failure.text
+    properties = {p.get("name"): p.get("value") for p in cases["test_fails"].iter("property")}
     assert "20000801 value 5" in properties["velk_messages"]
     assert cases["test_no_system"].find("failure") is None
 
@@ -109,7 +148,7 @@ def test_junit_report_of_a_failing_test_holds_its_messages(tmp_path):
                           "--velkctl", str(tmp_path / "none.exe"), "--junitxml", str(report), "test_fails.py"],
                          cwd=str(tmp_path), env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     cases = list(ElementTree.parse(str(report)).iter("testcase"))
-    assert [case.find("error") is not None for case in cases] == [True, True], run.stdout.decode()
+    assert [case.find("error") is not None for case in cases] == [True, True, True], run.stdout.decode()
     assert "velkctl not found" in run.stdout.decode()
 
 
@@ -148,4 +187,25 @@ def test_a_node_goes_on_after_a_handler_raises_and_reports_its_traceback(tmp_pat
                          stderr=subprocess.PIPE, timeout=60)
     said = run.stderr.decode("utf-8", "replace")
     assert run.returncode == 1, said
-    assert "velk.node: answer raised, and the node goes on:" in said and "KeyError: 7" in said
+    assert "answer raised, and the node goes on:" in said and "KeyError: 7" in said
+
+
+def test_every_message_of_the_package_has_its_chinese_and_comes_first_when_asked(monkeypatch):
+    from velk import _text
+    conversion = re.compile(r"%[-+ #0-9.]*[sdirgf]")
+    for path in glob.glob(os.path.join(os.path.dirname(HERE), "velk", "*.py")):
+        for node in ast.walk(ast.parse(open(path, encoding="utf-8").read())):
+            if isinstance(node, ast.Call) and getattr(node.func, "id", None) == "say":
+                key = node.args[0].value
+                assert key in _text._CHINESE, "%s: no Chinese for %r" % (path, key)
+                order = _text._ORDER.get(key, range(len(conversion.findall(key))))
+                assert len(conversion.findall(_text._CHINESE[key])) == len(conversion.findall(key)) == len(order), key
+    monkeypatch.setenv("VELK_LANG", "zh")
+    with pytest.raises(IndexError) as chinese:
+        velk.Bus(velkctl=FAKE).variables[64]
+    assert str(chinese.value) == "变量编号为 0-63，而不是 64\nvariables are 0-63, not 64"
+    assert _text.say("velkctl session did not answer request %d in %gs", 7, 2.5) == \
+        "velkctl session 在 2.5s 内没有回答请求 7\nvelkctl session did not answer request 7 in 2.5s"
+    monkeypatch.setenv("VELK_LANG", "en")
+    assert _text.say("velkctl session did not answer request %d in %gs", 7, 2.5) == \
+        "velkctl session did not answer request 7 in 2.5s"

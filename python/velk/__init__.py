@@ -13,7 +13,7 @@ from velk.bus import Bus, Subscription, Waiter
 from velk.errors import ExpectTimeout, VelkError
 
 __all__ = ["Bus", "Message", "Node", "Subscription", "Waiter", "ExpectTimeout", "VelkError"]
-__version__ = "0.1.0"
+__version__ = "1.0.0"
 
 
 def __getattr__(name):

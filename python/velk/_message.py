@@ -1,11 +1,31 @@
 """A message as velkctl session writes it (docs/session.md)."""
 
+from velk._text import say
+
+
+def _signals(decoded):
+    """monitor's "signals" object as values and labels: a number, True or
+    False, a text, None for a field the array lacks; an enum's raw value,
+    with its name in labels. NaN and infinities stay the strings "NaN",
+    "inf" and "-inf", as the line writes them."""
+    values, labels = {}, {}
+    for name, value in decoded.items():
+        if isinstance(value, dict):
+            values[name] = value.get("raw")
+            if value.get("name") is not None:
+                labels[name] = value["name"]
+        else:
+            values[name] = value
+    return values, labels
+
 
 class Message:
     """One bus message: code, kind ("value", "string", "array"), value (value
     messages), bytes and text (payloads), time (seconds since the session
-    started, by the bus's timestamps), signals and labels (with a signal file),
-    faults ("crc", "cnt": a bad checksum, a counter that skipped or repeated)."""
+    started, by the bus's timestamps), signals and labels (with a signal file:
+    every signal of the message by name, texts included; labels the enum
+    names), faults ("crc", "cnt": a bad checksum, a counter that skipped or
+    repeated)."""
 
     __slots__ = ("code", "kind", "value", "bytes", "text", "time", "signals", "labels", "expired", "faults")
 
@@ -16,8 +36,7 @@ class Message:
         self.bytes = bytes.fromhex(fields.get("bytes", ""))
         self.text = fields.get("text")
         self.time = float(fields["t"])
-        self.signals = dict(fields.get("signals", {}))
-        self.labels = dict(fields.get("labels", {}))
+        self.signals, self.labels = _signals(fields.get("signals", {}))
         self.expired = bool(fields.get("expired", False))
         self.faults = dict(fields.get("faults", {}))
 
@@ -30,7 +49,8 @@ class Message:
             data = self.bytes.hex() or "-"
         line = "%.6f %08x %s %s" % (self.time, self.code, self.kind, data)
         for name, value in self.signals.items():
-            line += " %s=%s" % (name, self.labels.get(name, value))
+            shown = self.labels.get(name, value)
+            line += " %s=%s" % (name, '"%s"' % shown if isinstance(value, str) else shown)
         for fault in self.faults:
             line += " !" + fault
         return line
@@ -42,5 +62,5 @@ class Message:
 def code_text(code):
     """A code as the protocol writes it: 8 hex digits."""
     if not isinstance(code, int) or isinstance(code, bool) or not 0 <= code <= 0xFFFFFFFF:
-        raise ValueError("a code is an int from 0 to 0xffffffff, not %r" % (code,))
+        raise ValueError(say("a code is an int from 0 to 0xffffffff, not %r", code))
     return "%08x" % code

@@ -4,6 +4,7 @@ import collections
 import json
 import math
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -11,6 +12,7 @@ import threading
 import time
 
 from velk._message import Message, code_text
+from velk._text import say
 from velk.errors import ExpectTimeout, VelkError
 
 _STRING_CODE = 0x30000200
@@ -25,15 +27,22 @@ _ANSWER_GRACE = 10.0
 def _duration(seconds, what):
     micros = int(round(float(seconds) * 1e6))
     if not math.isfinite(float(seconds)) or micros <= 0:
-        raise ValueError("%s must be a positive number of seconds, not %r" % (what, seconds))
+        raise ValueError(say("%s must be a positive number of seconds, not %r", what, seconds))
     return "%dus" % micros
+
+
+def _refusal(answer):
+    """A refused request's text, without the session's line number, which
+    says nothing to a script."""
+    error = answer.get("error", "refused")
+    return "velkctl session: " + re.sub(r"^line [0-9]+: ", "", error)
 
 
 def _target(target, mask=None):
     """The "code" or "signal" field of a request: an int is a code, a str a signal."""
     if isinstance(target, str):
         if mask is not None:
-            raise ValueError("a mask goes with a code, not with signal %r" % target)
+            raise ValueError(say("a mask goes with a code, not with signal %r", target))
         return {"signal": target}
     text = code_text(target)
     if mask is not None:
@@ -48,43 +57,56 @@ def _subject(target, mask=None):
 
 
 def _operand(value):
+    """The predicate's VALUE: a number, or a word; a text with blanks or
+    quotes goes in double quotes (a text signal's VALUE)."""
     if isinstance(value, bool):
-        raise ValueError("a predicate compares with a number or an enum name, not %r" % (value,))
+        raise ValueError(say("a predicate compares with a number, an enum name or a text, not %r", value))
     if isinstance(value, int):
         return str(value)
     if isinstance(value, float):
         if not math.isfinite(value):
-            raise ValueError("cannot compare with %r" % value)
+            raise ValueError(say("cannot compare with %r", value))
         return repr(value)
-    if isinstance(value, str) and value and not any(c.isspace() for c in value):
-        return value
-    raise ValueError("a predicate compares with a number or an enum name, not %r" % (value,))
+    if isinstance(value, str):
+        if value and not any(c.isspace() or c in '"\\' for c in value):
+            return value
+        return '"%s"' % value.replace("\\", "\\\\").replace('"', '\\"')
+    raise ValueError(say("a predicate compares with a number, an enum name or a text, not %r", value))
+
+
+def _bundled_velkctl():
+    """Where a platform wheel of the release keeps velkctl.exe and velk.dll."""
+    return os.path.join(os.path.dirname(os.path.abspath(__file__)), "bin", "velkctl.exe")
 
 
 def find_velkctl(given=None):
-    """The velkctl program: given, else $VELKCTL, else beside the package."""
+    """The velkctl program: given (velkctl=, --velkctl), else $VELKCTL, else
+    velkctl on PATH, else the one the wheel carries. VelkError naming every
+    place looked at when there is none."""
     if given:
         return given
     if os.environ.get("VELKCTL"):
         return os.environ["VELKCTL"]
-    here = os.path.dirname(os.path.abspath(__file__))
-    for folder in (here, os.path.dirname(here), os.path.dirname(os.path.dirname(here))):
-        candidate = os.path.join(folder, "velkctl.exe")
-        if os.path.isfile(candidate):
-            return candidate
-    raise VelkError("velkctl not found: pass velkctl=, set VELKCTL or install the package beside velkctl.exe")
+    on_path = shutil.which("velkctl") or shutil.which("velkctl.exe")
+    if on_path:
+        return on_path
+    bundled = _bundled_velkctl()
+    if os.path.isfile(bundled):
+        return bundled
+    raise VelkError(say("velkctl not found: no velkctl= (pytest: --velkctl), VELKCTL is not set, no velkctl on PATH, "
+                        "and %s is not there (the Windows wheel of a release zip carries it)", bundled))
 
 
 def session_command(velkctl, signals=None):
     """The command line of the session; an .exe runs through wine off Windows."""
     if not os.path.isfile(velkctl) and shutil.which(velkctl) is None:
-        raise VelkError("velkctl not found at %s" % velkctl)
+        raise VelkError(say("velkctl not found at %s", velkctl))
     if velkctl.endswith(".py"):
         command = [sys.executable, velkctl]
     elif velkctl.lower().endswith(".exe") and os.name != "nt":
         wine = shutil.which("wine")
         if wine is None:
-            raise VelkError("%s needs wine on this system, and there is none on PATH" % velkctl)
+            raise VelkError(say("%s needs wine on this system, and there is none on PATH", velkctl))
         command = [wine, velkctl]
     else:
         command = [velkctl]
@@ -106,6 +128,7 @@ class Waiter:
 
     def wait(self):
         """The matching Message, or velk.ExpectTimeout saying what was seen."""
+        __tracebackhide__ = True   # a failed test's traceback ends at its own line
         if self._answer is None:
             self._answer = self._bus._answer(self._id, self.within + _ANSWER_GRACE)
         answer = self._answer
@@ -113,11 +136,11 @@ class Waiter:
             return self._bus._seen(Message(answer["msg"]))
         seen = int(answer.get("seen", 0))
         last = self._bus._seen(Message(answer["last"])) if "last" in answer else None
-        text = "no message with %s within %gs" % (self.match, self.within)
         if last is None:
-            text += ": none of those codes came at all"
+            text = say("no message with %s within %gs: none of those codes came at all", self.match, self.within)
         else:
-            text += ": %d of those codes came, the last %s" % (seen, last)
+            text = say("no message with %s within %gs: %d of those codes came, the last %s", self.match, self.within,
+                       seen, last)
         raise ExpectTimeout(text, seen, last)
 
 
@@ -155,7 +178,7 @@ class _Variables:
 
     def _index(self, index):
         if not isinstance(index, int) or not 0 <= index < _VARIABLES:
-            raise IndexError("variables are 0-%d, not %r" % (_VARIABLES - 1, index))
+            raise IndexError(say("variables are 0-%d, not %r", _VARIABLES - 1, index))
         return index
 
     def __getitem__(self, index):
@@ -175,15 +198,18 @@ class Bus:
     """A `velkctl session` on a bus, as a context manager.
 
     bus: the bus name (VELK_BUS_NAME of the session); signals: a signal file
-    for names; velkctl: the program (else $VELKCTL, else beside the package).
-    recent keeps the last messages seen, for failure reports."""
+    for names; velkctl: the program (else $VELKCTL, else on PATH, else the
+    wheel's own). recent keeps the last messages seen; start_timeout is how
+    long open() waits for velkctl's first answer (Wine's first start on a
+    busy machine takes a while)."""
 
     _QUEUE_LIMIT = 100000
 
-    def __init__(self, bus=None, signals=None, velkctl=None, recent=50):
+    def __init__(self, bus=None, signals=None, velkctl=None, recent=50, start_timeout=60.0):
         self.bus = bus
         self.signals = signals
         self.velkctl = velkctl
+        self.start_timeout = float(start_timeout)
         self.recent = collections.deque(maxlen=recent)
         self.variables = _Variables(self)
         self._process = None
@@ -219,13 +245,16 @@ class Bus:
             self._process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                              stderr=subprocess.PIPE, env=env)
         except OSError as error:
-            raise VelkError("cannot start %s: %s" % (" ".join(command), error))
+            raise VelkError(say("cannot start %s: %s", " ".join(command), error))
         for target, stream in ((self._read_answers, self._process.stdout), (self._read_stderr, self._process.stderr)):
             reader = threading.Thread(target=target, args=(stream,), daemon=True)
             reader.start()
             self._readers.append(reader)
         try:
-            self.counters()   # the bus answers: it is there and usable
+            # The bus answers: it is there and usable.
+            self._answer(self._send("counters", {}), self.start_timeout,
+                         say("velkctl session did not answer within %gs of starting (velk.Bus(start_timeout=) "
+                             "gives it longer)", self.start_timeout))
         except VelkError:
             self.close()
             raise
@@ -315,13 +344,13 @@ class Bus:
 
     def _why_ended(self):
         said = "; ".join(self._stderr)
-        return "velkctl session ended" + (": " + said if said else "")
+        return say("velkctl session ended") + (": " + said if said else "")
 
     # -- requests -----------------------------------------------------------
 
     def _send(self, op, fields):
         if self._process is None:
-            raise VelkError("the bus is not open (use it in a with block)")
+            raise VelkError(say("the bus is not open (use it in a with block)"))
         with self._lock:
             error = self._take_protocol_error()
             if error is not None:
@@ -338,7 +367,8 @@ class Bus:
             raise VelkError(self._why_ended())
         return request_id
 
-    def _answer(self, request_id, timeout):
+    def _answer(self, request_id, timeout, late=None):
+        __tracebackhide__ = True
         deadline = time.monotonic() + timeout
         with self._lock:
             while request_id not in self._answers:
@@ -348,14 +378,16 @@ class Bus:
                 if left <= 0:
                     error = self._take_protocol_error()
                     said = "; " + str(error) if error is not None else ""
-                    raise VelkError("velkctl session did not answer request %d in %gs%s" % (request_id, timeout, said))
+                    raise VelkError((late or say("velkctl session did not answer request %d in %gs", request_id,
+                                                 timeout)) + said)
                 self._changed.wait(left)
             answer = self._answers.pop(request_id)
         if not answer.get("ok"):
-            raise VelkError("velkctl session: %s" % answer.get("error", "refused"))
+            raise VelkError(_refusal(answer))
         return answer
 
     def _call(self, op, wait=0.0, **fields):
+        __tracebackhide__ = True
         return self._answer(self._send(op, fields), wait + _ANSWER_GRACE)
 
     def _seen(self, message):
@@ -367,11 +399,12 @@ class Bus:
 
     def post(self, target, value):
         """A value by code (int) or by signal name (str; value a number or enum name)."""
+        __tracebackhide__ = True
         if isinstance(target, str):
             if not isinstance(value, (int, float, str)) or isinstance(value, bool):
-                raise ValueError("a signal takes a number or an enum name, not %r" % (value,))
+                raise ValueError(say("a signal takes a number or an enum name, not %r", value))
         elif not isinstance(value, int) or isinstance(value, bool):
-            raise ValueError("a code's value is an int, not %r" % (value,))
+            raise ValueError(say("a code's value is an int, not %r", value))
         self._call("post", value=value, **_target(target))
 
     def send_str(self, channel, text):
@@ -389,22 +422,38 @@ class Bus:
     @staticmethod
     def _channel(channel):
         if not isinstance(channel, int) or not 0 <= channel <= 255:
-            raise ValueError("a channel is 0-255, not %r" % (channel,))
+            raise ValueError(say("a channel is 0-255, not %r", channel))
         return channel
 
-    def expect(self, target, eq=None, ne=None, lt=None, le=None, gt=None, ge=None, changed=False,
+    def expect(self, target, eq=None, ne=None, lt=None, le=None, gt=None, ge=None, changed=False, contains=None,
                within=1.0, mask=None):
-        """Arms at once (before the stimulus); wait() on the Waiter for the verdict."""
-        given = [(op, value) for op, value in zip(_OPS, (eq, ne, lt, le, gt, ge)) if value is not None]
+        """Arms at once (before the stimulus); wait() on the Waiter for the verdict.
+
+        One of eq ne lt le gt ge (a number, or an enum name), changed=True,
+        contains (a text signal; eq and ne take a text too), or none: any
+        message of the target. A mistake in it (a misspelt name) raises here."""
+        __tracebackhide__ = True
+        given = [(op, value) for op, value in zip(_OPS + ("contains",), (eq, ne, lt, le, gt, ge, contains))
+                 if value is not None]
         if changed:
             given.append(("changed", None))
-        if len(given) != 1:
-            raise ValueError("expect takes one of eq ne lt le gt ge changed, not %d" % len(given))
-        op, value = given[0]
-        match = "%s %s" % (_subject(target, mask), op)
-        if value is not None:
-            match += " " + _operand(value)
+        if len(given) > 1:
+            raise ValueError(say("expect takes one of eq ne lt le gt ge changed contains, or none, not %d", len(given)))
+        match = _subject(target, mask)
+        if given:
+            op, value = given[0]
+            match += " " + op
+            if value is not None:
+                match += " " + _operand(value)
         request_id = self._send("expect", {"match": match, "within": _duration(within, "within")})
+        # A bad expect is answered at once, before a request sent after it.
+        self._call("counters")
+        with self._lock:
+            refused = self._answers.get(request_id)
+            if refused is not None and not refused.get("ok"):
+                del self._answers[request_id]
+        if refused is not None and not refused.get("ok"):
+            raise VelkError(_refusal(refused))
         return Waiter(self, request_id, match, float(within))
 
     def collect(self, target=0, over=1.0, mask=None, max=None):
@@ -426,12 +475,19 @@ class Bus:
 
     def assert_rate(self, target, hz, tolerance=0.1, over=2.0, mask=None):
         """AssertionError unless the rate is within tolerance (a fraction) of hz; returns the rate."""
+        __tracebackhide__ = True
         answer = self._rate(target, over, mask)
         measured = answer["hz"]
         if abs(measured - hz) > tolerance * hz:
-            raise AssertionError("rate of %s was %.3f Hz (%d messages in %gs), expected %g Hz +- %g%%"
-                                 % (_subject(target, mask), measured, answer["count"], over, hz, tolerance * 100))
+            raise AssertionError(say("rate of %s was %.3f Hz (%d messages in %gs), expected %g Hz +- %g%%",
+                                     _subject(target, mask), measured, answer["count"], over, hz, tolerance * 100))
         return measured
+
+    def recent_messages(self, max=100):
+        """The bus's last messages (up to max, 1 to 1000), whatever their codes,
+        the session's own posts among them, oldest first: what a failed test's
+        report shows."""
+        return [Message(fields) for fields in self._call("recent", max=int(max))["msgs"]]
 
     def clients(self):
         """The registered windows: dicts of handle, mask, pid, name."""

@@ -29,6 +29,7 @@ import traceback
 
 from velk.bus import Bus
 from velk.errors import VelkError
+from velk._text import say
 
 _UNITS = (("us", 1e-6), ("ms", 1e-3), ("s", 1.0), ("m", 60.0), ("h", 3600.0))
 
@@ -47,9 +48,9 @@ def seconds_of(period):
         if value is None and text.replace(".", "", 1).isdigit():
             value = float(text)
         if value is None:
-            raise ValueError("a period is seconds or a duration like '100ms', not %r" % (period,))
+            raise ValueError(say("a period is seconds or a duration like '100ms', not %r", period))
     if not value > 0:
-        raise ValueError("a period must be more than 0, not %r" % (period,))
+        raise ValueError(say("a period must be more than 0, not %r", period))
     return value
 
 
@@ -102,7 +103,7 @@ class Node:
 
     def _bus(self):
         if self.bus is None:
-            raise VelkError("the node is not started")
+            raise VelkError(say("the node is not started"))
         return self.bus
 
     # -- its life -----------------------------------------------------------
@@ -199,7 +200,7 @@ class Node:
             text = traceback.format_exc()
             name = getattr(function, "__qualname__", repr(function))
             self.errors.append((name, text))
-            sys.stderr.write("velk.node: %s raised, and the node goes on:\n%s" % (name, text))
+            sys.stderr.write("velk.node: %s\n%s" % (say("%s raised, and the node goes on:", name), text))
             sys.stderr.flush()
 
 
@@ -226,7 +227,7 @@ def main(argv=None):
     sys.path.insert(0, os.path.dirname(os.path.abspath(args.script)))
     nodes = _nodes_of(args.script)
     if not nodes:
-        sys.stderr.write("velk.node: %s makes no velk.Node\n" % args.script)
+        sys.stderr.write("velk.node: %s\n" % say("%s makes no velk.Node", args.script))
         return 2
     try:
         for node in nodes:
@@ -246,7 +247,7 @@ def main(argv=None):
             node.stop()
     raised = sum(len(node.errors) for node in nodes)
     if raised:
-        sys.stderr.write("velk.node: handlers raised %d time%s\n" % (raised, "" if raised == 1 else "s"))
+        sys.stderr.write("velk.node: %s\n" % say("handlers raised %d time(s)", raised))
     return 1 if raised else 0
 
 

@@ -1,5 +1,5 @@
-"""pytest plugin: the velk_bus and velk_node fixtures, and a failing test's
-last messages in its report (a "velk messages" section, and the
+"""pytest plugin: the velk_bus and velk_node fixtures, and the bus's last
+messages in a failing test's report (a "velk messages" section, and the
 velk_messages property that pytest --junitxml writes)."""
 
 import pytest
@@ -7,14 +7,16 @@ import pytest
 import velk
 from velk.errors import VelkError
 
-_REPORTED = 30
+# The bus's last messages a failure's report shows, whatever their codes.
+_REPORTED = 100
 
 
 def pytest_addoption(parser):
     group = parser.getgroup("velk", "VELK bus tests")
     group.addoption("--velk-bus", default=None, help="the bus to test on (VELK_BUS_NAME of the session)")
     group.addoption("--velk-signals", default=None, help="the signal file, for signal names")
-    group.addoption("--velkctl", default=None, help="velkctl.exe (default: $VELKCTL, else beside the package)")
+    group.addoption("--velkctl", default=None,
+                    help="velkctl.exe (default: $VELKCTL, else velkctl on PATH, else the one the wheel carries)")
 
 
 @pytest.fixture(scope="session")
@@ -64,8 +66,12 @@ def pytest_runtest_makereport(item, call):
     bus = getattr(item, "_velk_bus", None)
     if bus is None or report.when != "call" or not report.failed:
         return
-    seen = list(bus.recent)
-    text = "\n".join(str(message) for message in seen) if seen else "(no messages seen)"
-    report.sections.append(("velk messages (last %d)" % len(seen), text))
+    try:
+        seen = bus.recent_messages(_REPORTED)
+    except VelkError as error:   # the session has gone: what the test itself saw
+        seen = list(bus.recent)
+        report.sections.append(("velk", "the bus's last messages are not known: %s" % error))
+    text = "\n".join(str(message) for message in seen) if seen else "(no messages on the bus)"
+    report.sections.append(("velk messages (the bus's last %d)" % len(seen), text))
     item.user_properties.append(("velk_messages", text))
     report.user_properties.append(("velk_messages", text))

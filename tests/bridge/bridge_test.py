@@ -73,7 +73,7 @@ def end_started():
 def program(name, bus, args, **kwargs):
     """Starts the Windows program BIN/name on bus."""
     exe = os.path.join(BIN, name)
-    env = dict(os.environ, VELK_BUS_NAME=bus)
+    env = dict(os.environ, VELK_BUS_NAME=bus, VELK_LANG="en")   # the English lines; Chinese is tested apart
     return start([wine_loader(exe), exe] + args, cwd=BIN, env=env, **kwargs)
 
 

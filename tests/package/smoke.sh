@@ -28,8 +28,9 @@ lists_scope() { client_lines | grep -Eq '^[0-9a-f]+ [0-9a-f]+ velkscope [0-9]+$'
 check_contents() {
     local top=$1 listed expected
     listed=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
-    expected=$(printf "$top/%s\n" LICENSE.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe \
-               signals-example.toml "$wheel" | LC_ALL=C sort | tr '\n' ' ')
+    expected=$( (printf "$top/%s\n" LICENSE.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe \
+                 signals-example.toml "$wheel"
+                 cd "$here/../../docs" && ls *.md *.png *.svg | sed "s|^|$top/docs/|") | LC_ALL=C sort | tr '\n' ' ')
     [ "$listed" = "$expected" ] || fail "holds $listed; expected $expected"
     for text in README.txt LICENSE.txt; do
         local file=$work/$top/$text lines crlf
@@ -50,21 +51,26 @@ CHECK
     check_wheel "$work/$top/$wheel"
 }
 
-# The wheel installs offline into a folder of its own and imports from there,
-# with its version and the pytest plugin's entry point.
+# The wheel installs offline into a folder of its own (as pip on Windows
+# would: it is a Windows wheel) and imports from there, with the release's
+# version, the pytest plugin's entry point, and the zip's own velkctl.exe
+# and velk.dll, byte for byte, where the package finds them.
 check_wheel() {
     local target=$work/python
     [ -f "$1" ] || return 0   # said missing above
     /usr/bin/python3 -m pip install -q --disable-pip-version-check --root-user-action=ignore --no-index --no-deps --no-cache-dir \
-        --target "$target" "$1" || { fail "$wheel does not install offline"; return; }
-    /usr/bin/python3 -I - "$target" "$wheel_version" <<'CHECK' || fail "$wheel installed, but velk does not import from it"
-import sys
+        --platform "$platform" --target "$target" "$1" || { fail "$wheel does not install offline"; return; }
+    /usr/bin/python3 -I - "$target" "$wheel_version" "$(dirname "$1")" <<'CHECK' || fail "$wheel installed, but velk does not import from it with the zip's programs"
+import filecmp, os, sys
 sys.path.insert(0, sys.argv[1])
 from importlib import metadata
-import velk
+import velk, velk.bus
 plugins = [e.value for e in metadata.distribution("velk").entry_points if e.group == "pytest11"]
+bundled = velk.bus._bundled_velkctl()
+same = all(filecmp.cmp(os.path.join(os.path.dirname(bundled), name), os.path.join(sys.argv[3], name), shallow=False)
+           for name in ("velkctl.exe", "velk.dll"))
 sys.exit(0 if velk.__file__.startswith(sys.argv[1]) and velk.__version__ == sys.argv[2]
-         and metadata.version("velk") == sys.argv[2] and plugins == ["velk.pytest_plugin"] else 1)
+         and metadata.version("velk") == sys.argv[2] and plugins == ["velk.pytest_plugin"] and same else 1)
 CHECK
 }
 
@@ -75,6 +81,22 @@ run_package() {
     version=${version%-win*}
     said=$(in_package velkctl.exe --version | tr -d '\r')
     [ "$said" = "velkctl $version" ] || fail "velkctl --version says '$said', the zip is $version"
+
+    # The wheel alone: velk finds the velkctl.exe it carries (no VELKCTL, none
+    # on PATH) and reaches the bus through it.
+    if [ -d "$work/python" ]; then
+        (unset VELKCTL; cd "$work" && /usr/bin/python3 -I - "$work/python" <<'CHECK') \
+            || fail "the installed wheel does not reach the bus through its own velkctl.exe"
+import sys
+sys.path.insert(0, sys.argv[1])
+import velk, velk.bus
+assert velk.bus.find_velkctl() == velk.bus._bundled_velkctl(), velk.bus.find_velkctl()
+with velk.Bus(bus="smokewheel") as bus:
+    waiter = bus.expect(0x20001001, eq=7, within=30)
+    bus.post(0x20001001, 7)
+    assert waiter.wait().value == 7
+CHECK
+    fi
 
     # A monitor receives a post.
     (cd "$folder" && "$CORVANE_WINE" velkctl.exe monitor 0x1000 --count 1 --timeout 60 > "$work/monitor.txt" 2>&1) &
@@ -140,12 +162,17 @@ await_exit() {
 }
 
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct HEAD)}
-# The wheel package.sh builds from python/.
-wheel_version=$(sed -n 's/^__version__ = "\(.*\)"$/\1/p' "$here/../../python/velk/__init__.py")
-wheel=velk-$wheel_version-py3-none-any.whl
 for zip in "$@"; do
     zip=$(cd "$(dirname "$zip")" && pwd)/$(basename "$zip")
     name=$(basename "$zip" .zip)
+    # The wheel carries the release's version in Python's form and the zip's width:
+    # corvane-1.0.0-g1234567-dirty-win64 holds velk-1.0.0+g1234567.dirty-py3-none-win_amd64.whl.
+    release=${name#corvane-}
+    release=${release%-win*}
+    wheel_version=${release%%-*}
+    [ "$release" = "$wheel_version" ] || wheel_version="$wheel_version+$(printf '%s' "${release#*-}" | tr - .)"
+    case "$name" in *-win32) platform=win32 ;; *) platform=win_amd64 ;; esac
+    wheel=velk-$wheel_version-py3-none-$platform.whl
     work=$(mktemp -d /tmp/corvane-package-XXXXXX)
     (cd "$work" && cmake -E tar xf "$zip")
     folder=$work/$name

@@ -145,12 +145,30 @@ TEST_F(ScopeSignals, AFieldDrawsInItsUnitAndALateMessageIsFlagged)
             }
     EXPECT_GT(lowest - highest, area.Height() / 2) << highest << " to " << lowest;
 
-    // Silent for over twice its 200 ms period: late.
+    // Silent for over twice its 200 ms period: late, in a column of its own.
     Pump(900);
-    EXPECT_EQ(0u, Cell(0, 1).find(L"[\x8FDF\x5230 late] mode=1")) << Cell(0, 1);
+    EXPECT_EQ(L"\x8FDF\x5230 late", Cell(0, 3));
+    EXPECT_EQ(0u, Cell(0, 1).find(L"mode=1  pressure=0.5")) << Cell(0, 1);
     PostPressure(51);
     Pump(400);
+    EXPECT_EQ(L"", Cell(0, 3));
     EXPECT_EQ(0u, Cell(0, 1).find(L"mode=1  pressure=0.51 bar")) << Cell(0, 1);
+
+    // With the names' wide column, the count and the mark stay in sight and
+    // the value starts in it.
+    HWND list = GetDlgItem(scope_->m_hWnd, IDC_CODES);
+    RECT client;
+    ::GetClientRect(list, &client);
+    for (int column : { 1, 2, 3 }) {
+        RECT cell = {};
+        cell.top = column;
+        cell.left = LVIR_BOUNDS;
+        ASSERT_TRUE(::SendMessageW(list, LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&cell)));
+        EXPECT_LT(cell.left, client.right) << column;
+        if (column != 1) {
+            EXPECT_LE(cell.right, client.right) << column;
+        }
+    }
 }
 
 TEST_F(ScopeSignals, ABadFileChangesNothingAndAGoodOneNamesTheTicked)

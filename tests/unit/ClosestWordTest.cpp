@@ -21,6 +21,8 @@ TEST(ClosestWord, SuggestsOnlyWhatIsNearEnoughToBeMeant)
     const std::vector<std::string> commands = { "clients", "vars", "counters", "set-var", "post", "send-str",
                                                 "send-arr", "stop-all", "monitor", "record", "replay", "stats" };
     const std::vector<std::string> options = { "--count", "--code", "--channel", "--timeout", "--help" };
+    const std::vector<std::string> signals = { "motor.speed", "motor.state", "pump.status", "pump.status.pressure",
+                                               "rig.state" };
     struct Case { const char* word; const std::vector<std::string>* candidates; const char* expected; };
     const Case cases[] = {
         { "psot", &commands, "post" },
@@ -36,6 +38,10 @@ TEST(ClosestWord, SuggestsOnlyWhatIsNearEnoughToBeMeant)
         { "--time", &options, "--timeout" },
         { "--c", &options, "" },
         { "--verbose", &options, "" },
+        { "status", &signals, "pump.status" },   // the only name it ends
+        { "Pressure", &signals, "pump.status.pressure" },
+        { "state", &signals, "" },               // ends two
+        { "tatus", &signals, "" },               // not at a dot
     };
     for (const Case& test : cases)
         EXPECT_EQ(test.expected, ClosestWord(test.word, *test.candidates)) << test.word;

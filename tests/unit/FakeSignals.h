@@ -29,7 +29,7 @@ public:
     }
     bool ExtractSignal(const std::string& signal, const RecordedMessage& message, double* value) const override
     {
-        if (message.kind != kValueMessage)
+        if (message.kind != kValueMessage || IsTextSignal(signal))
             return false;
         *value = signal == "motor.speed" ? message.value / 4.0 : message.value;
         return true;
@@ -38,5 +38,14 @@ public:
     {
         *error = "not in these tests";
         return false;
+    }
+    bool IsTextSignal(const std::string& signal) const override { return signal == "rig.text"; }
+    // rig.text: the payload's bytes as they are.
+    bool ExtractText(const std::string& signal, const RecordedMessage& message, std::string* text) const override
+    {
+        if (!IsTextSignal(signal) || message.kind != kStringPayload)
+            return false;
+        *text = message.bytes;
+        return true;
     }
 };

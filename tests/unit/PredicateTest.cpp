@@ -110,7 +110,11 @@ TEST(Predicates, BadTextsNameTheColumnAndTheFault)
     const Case cases[] = {
         { "", true, "at column 1: expected CODE[/MASK] or a signal name" },
         { "   ", true, "at column 4: expected CODE[/MASK]" },
-        { "20000801", true, "at column 9: expected an operator after '20000801'" },
+        { "20000801 eq \"5", true, "at column 13: the closing \" of this text is missing" },
+        { "rig.text gt 5", true, "at column 10: rig.text is a text: it takes eq ne changed contains, not gt" },
+        { "motor.speed contains 5", true, "at column 13: contains takes a text signal" },
+        { "rig.text eq PUMP READY", true, "at column 18: unexpected 'READY' after the VALUE (a text with blanks" },
+        { "rig.text contains", true, "at column 18: contains needs a VALUE" },
         { "20000801 gtt 5", true, "at column 10: unknown operator 'gtt'" },
         { "20000801 GT 5", true, "at column 10: unknown operator 'GT'" },
         { "20000801 gt", true, "at column 12: gt needs a VALUE" },
@@ -140,6 +144,41 @@ TEST(Predicates, BadTextsNameTheColumnAndTheFault)
         EXPECT_NE(std::string::npos, error.find(test.error)) << error;
         EXPECT_EQ(42, predicate.operand);
     }
+}
+
+TEST(Predicates, ATextSignalComparesItsTextAndNoOperatorTakesAnyMessage)
+{
+    struct Case { const char* text; const char* payload; bool holds; };
+    const Case cases[] = {
+        { "rig.text eq READY", "READY", true },
+        { "rig.text eq READY", "READY2", false },
+        { "rig.text eq \"PUMP READY\"", "PUMP READY", true },
+        { "rig.text eq \"say \\\"hi\\\" \\\\ now\"", "say \"hi\" \\ now", true },
+        { "rig.text eq \"\"", "", true },
+        { "rig.text ne READY", "BUSY", true },
+        { "rig.text ne READY", "READY", false },
+        { "rig.text contains \"UMP R\"", "PUMP READY", true },
+        { "rig.text contains UMPR", "PUMP READY", false },
+        { "rig.text eq 42", "42", true },                 // a text, not a number
+        { "rig.text", "anything", true },
+        { "20000800/ffffff00", "", false },                // a payload of another code
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.text);
+        EXPECT_EQ(test.holds, Holds(test.text, Payload(0x30000201, test.payload)));
+    }
+    EXPECT_FALSE(Holds("rig.text eq READY", Value(0x30000201, 0)));   // no text in it
+    EXPECT_TRUE(Holds("20000800/ffffff00", Value(0x200008ff, -7)));
+    EXPECT_FALSE(Holds("20000801", Value(0x20000802, 5)));
+
+    FakeSignals signals;
+    Predicate predicate;
+    std::string error;
+    ASSERT_TRUE(ParsePredicate("rig.text changed", &signals, &predicate, &error)) << error;
+    PredicateEvaluator changed(predicate, &signals);
+    EXPECT_FALSE(changed.Holds(Payload(0x30000201, "READY")));   // the first text
+    EXPECT_FALSE(changed.Holds(Payload(0x30000201, "READY")));
+    EXPECT_TRUE(changed.Holds(Payload(0x30000201, "BUSY")));
 }
 
 } // namespace

@@ -47,8 +47,6 @@ TEST(SessionBook, ExpectsAnswerOnTheirMatchOrAfterTheirTimeWithWhatCame)
     ASSERT_TRUE(book.Arm(Parsed("{\"id\":3,\"op\":\"expect\",\"match\":\"pump.state eq RUNNING\",\"within\":1}",
                                 &signals), 1000, &error));
     EXPECT_EQ(1500u, book.NextEnd());
-    EXPECT_FALSE(book.Wants(0x20000803));
-    EXPECT_TRUE(book.Wants(0x20001002));
 
     EXPECT_TRUE(Fed(&book, Value(1100, 0x20000801, 4)).empty());
     EXPECT_TRUE(Fed(&book, Value(1200, 0x20000802, 10)).empty());
@@ -151,6 +149,33 @@ TEST(SessionBook, ClientListLinesBecomeClients)
     EXPECT_EQ(1234u, clients[0].processId);
     EXPECT_EQ(0x80000010u, clients[1].handle);
     EXPECT_TRUE(ParseClientList("").empty());
+}
+
+TEST(SessionBook, KeepsTheBusesLastMessagesWithinItsCountAndPayloadBytes)
+{
+    SessionBook book(nullptr, Short);
+    const size_t kept = SessionBook::kRecentKept;
+    for (size_t i = 1; i <= kept + 5; ++i)
+        Fed(&book, Value(i, 0x20000800 + static_cast<uint32_t>(i % 7), static_cast<int32_t>(i)));
+    std::vector<std::string> recent = book.Recent(3);
+    ASSERT_EQ(3u, recent.size());
+    EXPECT_NE(std::string::npos, recent[2].find(FormatText("\"value\":%d,", static_cast<int>(kept + 5))));
+    EXPECT_NE(std::string::npos, recent[0].find(FormatText("\"value\":%d,", static_cast<int>(kept + 3))));
+    recent = book.Recent(kept + 10);
+    ASSERT_EQ(kept, recent.size());
+    EXPECT_NE(std::string::npos, recent[0].find("\"value\":6,")) << recent[0];   // the first five went
+
+    // 64 payloads of 64 KiB fill the bytes exactly; the 65th pushes out the oldest.
+    SessionBook arrays(nullptr, Short);
+    const size_t size = 64u << 10;
+    const size_t fit = SessionBook::kRecentPayloadBytes / size;
+    for (size_t i = 1; i <= fit; ++i)
+        Fed(&arrays, RecordedMessage{ i, 0x30000401, kArrayPayload, static_cast<int32_t>(i), std::string(size, 'x') });
+    EXPECT_EQ(fit, arrays.Recent(kept).size());
+    Fed(&arrays, RecordedMessage{ fit + 1, 0x30000401, kArrayPayload, 0, std::string(size, 'x') });
+    recent = arrays.Recent(kept);
+    ASSERT_EQ(fit, recent.size());
+    EXPECT_NE(std::string::npos, recent[0].find("\"value\":2,")) << recent[0];
 }
 
 } // namespace

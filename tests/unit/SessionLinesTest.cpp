@@ -70,6 +70,8 @@ TEST(SessionRequests, BadLinesAreRefusedWithTheLineNumberAndTheirIdWhenGood)
         { "{\"id\":1,\"op\":\"var-set\",\"index\":3}", true, "var-set needs \"value\"" },
         { "{\"id\":1,\"op\":\"subscribe\"}", true, "subscribe needs \"code\" or \"signal\"" },
         { "{\"id\":1,\"op\":\"unsubscribe\",\"sub\":0}", true, "\"sub\" must be a whole number from 1" },
+        { "{\"id\":1,\"op\":\"recent\",\"max\":0}", true, "\"max\" must be a whole number from 1 to 1000" },
+        { "{\"id\":1,\"op\":\"recent\",\"max\":1001}", true, "\"max\" must be" },
     };
     FakeSignals signals;
     for (const Case& test : cases) {
@@ -147,6 +149,15 @@ TEST(SessionRequests, GoodLinesCarryTheirFieldsToTheirLimits)
     EXPECT_EQ(kSessionVarGet, request.op);
     ASSERT_TRUE(parse("{\"id\":12,\"op\":\"unsubscribe\",\"sub\":9007199254740991}"));
     EXPECT_EQ(9007199254740991ULL, request.sub);
+    ASSERT_TRUE(parse("{\"id\":12,\"op\":\"recent\"}"));
+    EXPECT_EQ(static_cast<size_t>(kDefaultRecentMax), request.max);
+    for (int max : { 1, 1000 }) {
+        ASSERT_TRUE(parse("{\"id\":12,\"op\":\"recent\",\"max\":" + std::to_string(max) + "}"));
+        EXPECT_EQ(static_cast<size_t>(max), request.max);
+    }
+    ASSERT_TRUE(parse("{\"id\":12,\"op\":\"expect\",\"match\":\"rig.text contains \\\"PUMP R\\\"\",\"within\":1}"));
+    EXPECT_EQ(kPredicateContains, request.match.op);
+    EXPECT_EQ("PUMP R", request.match.text);
     for (const char* op : { "clients", "counters", "quit" })
         EXPECT_TRUE(parse(std::string("{\"id\":13,\"op\":\"") + op + "\"}")) << op;
     EXPECT_EQ(kSessionQuit, request.op);
@@ -160,11 +171,12 @@ TEST(SessionAnswers, MessagesAnswersAndEventsAreJsonLines)
     value.code = 0x20001001;
     value.kind = kValueMessage;
     value.value = 593;
-    const std::string message = FormatSessionMessage(value, false, kAscii, { { "motor.speed", 148.25, "" },
-                                                                             { "pump \"x\"", 3, "FAULT" } });
+    const std::string message = FormatSessionMessage(value, false, kAscii, "{\"motor.speed\":148.25}");
     EXPECT_EQ("{\"t\":1.250000,\"code\":\"20001001\",\"kind\":\"value\",\"value\":593,"
-              "\"signals\":{\"motor.speed\":148.25,\"pump \\\"x\\\"\":3},\"labels\":{\"pump \\\"x\\\"\":\"FAULT\"}}",
+              "\"signals\":{\"motor.speed\":148.25}}",
               message);
+    EXPECT_EQ("{\"t\":1.250000,\"code\":\"20001001\",\"kind\":\"value\",\"value\":593}",
+              FormatSessionMessage(value, false, kAscii, ""));
     EXPECT_EQ("{\"ev\":\"msg\",\"sub\":4,\"t\":1.250000,\"code\":\"20001001\"", FormatMessageEvent(4, message).substr(0, 50));
     EXPECT_EQ("{\"id\":3,\"ok\":true,\"matched\":true,\"msg\":" + message + "}", FormatMatchAnswer(3, message));
     EXPECT_EQ("{\"id\":3,\"ok\":true,\"matched\":false,\"seen\":0}", FormatTimeoutAnswer(3, 0, ""));

@@ -13,6 +13,7 @@
 #include "signals/SignalFile.h"
 #include "signals/SignalSends.h"
 #include "velkctl/TopSignalCells.h"
+#include "velkctl/WideCsv.h"
 #include "tests/unit/HostCodePages.h"
 
 namespace {
@@ -153,13 +154,26 @@ TEST(SignalViews, SendsByNameEncodeThroughTheFileOrSayWhy)
     EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "3000.125", &code, &word, &error));
     EXPECT_EQ("motor.speed: 3000.125 rpm is above its max 3000 rpm", error);
     EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "-0.125", &code, &word, &error));
+    // A value may carry the signal's own unit, and no other.
+    for (const char* given : { "148.25rpm", "148.25 rpm", "1.4825e2rpm" }) {
+        ASSERT_TRUE(EncodeNamedValue(rig, "motor.speed", given, &code, &word, &error)) << given << ": " << error;
+        EXPECT_EQ(593, word) << given;
+    }
+    EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "3000.25rpm", &code, &word, &error));
+    EXPECT_EQ("motor.speed: 3000.25 rpm is above its max 3000 rpm", error);
+    EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "100rps", &code, &word, &error));
+    EXPECT_EQ("motor.speed: 'rps' is not its unit: give the number in rpm, with or without the unit", error);
+    EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "100 RPM", &code, &word, &error));
+    EXPECT_FALSE(EncodeNamedValue(rig, "motor.state", "2rpm", &code, &word, &error));
+    EXPECT_EQ("motor.state: 'rpm': it has no unit, give the number alone", error);
+    EXPECT_FALSE(EncodeNamedValue(rig, "motor.speed", "rpm", &code, &word, &error));
     EXPECT_FALSE(EncodeNamedValue(rig, "pump.status.mode", "auto", &code, &word, &error));
     EXPECT_EQ("pump.status.mode is a signal of an array message, pump.status: use send-arr", error);
     EXPECT_FALSE(EncodeNamedValue(rig, "rig.txt", "1", &code, &word, &error));
     EXPECT_EQ("no value signal 'rig.txt' in the signal file", error);   // rig.text is no value signal
 
     std::string payload;
-    ASSERT_TRUE(EncodeNamedArray(rig, "pump.status", { "pressure=2.41" }, std::string("\x07", 1), IconvGbk, &code,
+    ASSERT_TRUE(EncodeNamedArray(rig, "pump.status", { "pressure=2.41bar" }, std::string("\x07", 1), IconvGbk, &code,
                                  &payload, &error)) << error;
     EXPECT_EQ(0x30000401u, code);
     EXPECT_EQ(std::string("\x07\x00\x00\x00\xf1", 5), payload);
@@ -197,6 +211,59 @@ TEST(SignalViews, SendsByNameEncodeThroughTheFileOrSayWhy)
     EXPECT_EQ("pump.status is an array message: use send-arr", error);
     EXPECT_FALSE(EncodeNamedText(rig, "rig.txt", "x", IconvGbk, &code, &payload, &error));
     EXPECT_EQ("no string message 'rig.txt' in the signal file (did you mean 'rig.text'?)", error);
+}
+
+TEST(SignalViews, WideCsvHoldsEachValueUnderItsSignalWithItsUnit)
+{
+    const SignalDatabase rig = Rig();
+    auto message = [](uint64_t micros, uint32_t code, MessageKind kind, int32_t value, const std::string& bytes) {
+        return RecordedMessage{ micros, code, kind, value, bytes };
+    };
+    std::vector<RecordedMessage> recording = {
+        message(0, 0x20001001, kValueMessage, 593, ""),
+        message(0, 0x20001077, kValueMessage, 9, ""),          // the same time step
+        message(10000, 0x20001002, kValueMessage, 2, ""),
+        message(20000, 0x30000401, kArrayPayload, 0, "\x12"),  // too short for temperature and pressure
+        message(30000, 0x30000201, kStringPayload, 0, "=1+2"),
+        message(40000, 0x30000401, kArrayPayload, 0, ""),
+        message(50000, 0x20001001, kValueMessage, -4, ""),
+    };
+    recording[5].expired = true;
+
+    WideCsv wide(&rig, kPages, kGbk);
+    for (const RecordedMessage& one : recording)
+        wide.AddColumnsOf(one);
+    EXPECT_EQ("time,seconds,motor.speed (rpm),motor.state,pump.status.mode,pump.status.valve,"
+              "pump.status.temperature (degC),pump.status.pressure (bar),rig.text,0x20001077",
+              wide.Header(nullptr));
+    EXPECT_EQ(8u, wide.Columns());
+    std::vector<std::string> rows;
+    for (const RecordedMessage& one : recording)
+        wide.Take(one, nullptr, &rows);
+    wide.Finish(nullptr, &rows);
+    EXPECT_EQ((std::vector<std::string>{
+                  ",0.000000,148.25,,,,,,,9",
+                  ",0.010000,148.25,RUNNING,,,,,,9",
+                  ",0.020000,148.25,RUNNING,auto,open,,,,9",
+                  ",0.030000,148.25,RUNNING,auto,open,,,'=1+2,9",   // no formula
+                  ",0.050000,-1,RUNNING,auto,open,,,'=1+2,9",       // a negative number stays one
+              }),
+              rows);
+
+    // Without a file: a column per code, raw, by code; the start's time first.
+    WideCsv raw(nullptr, kPages, kGbk);
+    for (const RecordedMessage& one : recording)
+        raw.AddColumnsOf(one);
+    const WallTime start = { 1796720523123000LL, 480 };
+    EXPECT_EQ("time (UTC+08:00),seconds,0x20001001,0x20001002,0x20001077,0x30000201,0x30000401", raw.Header(&start));
+    rows.clear();
+    for (const RecordedMessage& one : recording)
+        raw.Take(one, &start, &rows);
+    raw.Finish(&start, &rows);
+    ASSERT_EQ(5u, rows.size());
+    EXPECT_EQ(",0.020000,593,2,9,,0x12", rows[2].substr(rows[2].find(',')));
+    EXPECT_EQ(",0.050000,-4,2,9,'=1+2,0x12", rows[4].substr(rows[4].find(',')));
+    EXPECT_EQ(0u, rows[0].find("2026-12-08 17:02:03.123,")) << rows[0];
 }
 
 } // namespace

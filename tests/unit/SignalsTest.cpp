@@ -502,6 +502,19 @@ TEST(DatabaseResolver, PredicatesAndPostsFindSignalsThroughTheFile)
     ASSERT_TRUE(signals.EncodeSignal("pump.status.pressure", 2.41, &posted, &why)) << why;
     EXPECT_EQ(std::string("\0\0\0\0\xf1", 5), posted.bytes);
     EXPECT_FALSE(signals.EncodeSignal("rig.text", 1, &posted, &why));
+
+    // A text signal is compared as text, decoded from its encoding.
+    EXPECT_TRUE(signals.IsTextSignal("rig.text"));
+    EXPECT_FALSE(signals.IsTextSignal("motor.state"));
+    ASSERT_TRUE(ParsePredicate("rig.text eq \xe5\xb0\xb1\xe7\xbb\xaa", &signals, &predicate, &why)) << why;
+    PredicateEvaluator ready(predicate, &signals);
+    const RecordedMessage text = { 0, 0x30000201, kStringPayload, 0, "\xbe\xcd\xd0\xf7" };   // GBK
+    EXPECT_TRUE(ready.Holds(text));
+    EXPECT_FALSE(ready.Holds(RecordedMessage{ 0, 0x30000201, kStringPayload, 0, "\xbe\xcd" }));
+    EXPECT_FALSE(ParsePredicate("motor.state contains RUN", &signals, &predicate, &why));
+    EXPECT_FALSE(ParsePredicate("pump.status", &signals, &predicate, &why));
+    EXPECT_NE(std::string::npos, why.find("'pump.status' is a message: name one of its signals (pump.status.mode, "
+                                          "pump.status.valve, pump.status.temperature, pump.status.pressure)")) << why;
 }
 
 } // namespace

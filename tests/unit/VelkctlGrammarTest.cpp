@@ -54,6 +54,13 @@ TEST(CodeArguments, AlwaysHexWithOrWithoutPrefixAndWarnedWhenFieldsAreMissing)
     EXPECT_EQ("DEP+ADC", TypeNamesOf(0x20001801));
     EXPECT_EQ("Read Value+Write Value", DirectionNamesOf(0x30000200));
     EXPECT_EQ("", DirectionNamesOf(0x00000801));
+
+    // What is no code and reads as a name is taken for a signal's.
+    EXPECT_TRUE(LooksLikeSignalName("motor.speed"));
+    EXPECT_TRUE(LooksLikeSignalName("_x"));
+    EXPECT_FALSE(LooksLikeSignalName("beef"));       // a code
+    EXPECT_FALSE(LooksLikeSignalName("2000100G"));   // a mistyped code
+    EXPECT_FALSE(LooksLikeSignalName(""));
 }
 
 MessageFilter Filter(std::initializer_list<const char*> codes, std::initializer_list<uint8_t> channels,

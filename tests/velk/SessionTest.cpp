@@ -13,7 +13,8 @@ typedef BusTest Session;
 
 // Runs velkctl session with input as its standard input to its end; the
 // exit code, what it wrote in *lines.
-int RunSession(const std::string& input, std::vector<std::string>* lines)
+int RunSession(const std::string& input, std::vector<std::string>* lines,
+               const std::string& arguments = "session")
 {
     std::string path = WriteTempFile(input);
     if (path.empty())
@@ -27,7 +28,7 @@ int RunSession(const std::string& input, std::vector<std::string>* lines)
     HANDLE own = GetStdHandle(STD_INPUT_HANDLE);
     SetStdHandle(STD_INPUT_HANDLE, file);
     ChildProcess session;
-    bool started = session.Start("velkctl.exe", "session");
+    bool started = session.Start("velkctl.exe", arguments);
     SetStdHandle(STD_INPUT_HANDLE, own);
     CloseHandle(file);
     int exitCode = started ? session.Wait(30000) : -2;
@@ -120,6 +121,29 @@ TEST_F(Session, ExpectsWaitTogetherAndAnswerWithTheMatchOrWhatCame)
     EXPECT_NE(std::string::npos, events[0].find("\"code\":\"20000801\",\"kind\":\"value\",\"value\":5}"));
     EXPECT_NE(std::string::npos, events[1].find("\"code\":\"20000802\",\"kind\":\"value\",\"value\":1005}"));
     EXPECT_EQ(11u, lines.size());
+}
+
+TEST_F(Session, TextSignalsAreComparedAndEveryMessageCarriesItsSignals)
+{
+    std::vector<std::string> lines;
+    ASSERT_EQ(0, RunSession("{\"id\":1,\"op\":\"expect\",\"match\":\"rig.text changed\",\"within\":5}\n"
+                            "{\"id\":2,\"op\":\"expect\",\"match\":\"rig.text eq BUSY\",\"within\":5}\n"
+                            "{\"id\":3,\"op\":\"expect\",\"match\":\"rig.text contains \\\"P R\\\"\",\"within\":5}\n"
+                            "{\"id\":4,\"op\":\"expect\",\"match\":\"motor.state\",\"within\":5}\n"
+                            "{\"id\":5,\"op\":\"post\",\"signal\":\"rig.text\",\"text\":\"READY\"}\n"
+                            "{\"id\":6,\"op\":\"post\",\"signal\":\"rig.text\",\"text\":\"BUSY\"}\n"
+                            "{\"id\":7,\"op\":\"post\",\"signal\":\"rig.text\",\"text\":\"PUMP READY\"}\n"
+                            "{\"id\":8,\"op\":\"post\",\"signal\":\"motor.state\",\"value\":\"RUNNING\"}\n",
+                            &lines, "session --signals " CORVANE_SIGNALS_EXAMPLE));
+    auto matched = [&](int id, const std::string& members) {
+        const std::string answer = Answer(lines, id);
+        EXPECT_EQ(0u, answer.find("{\"id\":" + std::to_string(id) + ",\"ok\":true,\"matched\":true,")) << answer;
+        EXPECT_NE(std::string::npos, answer.find(members)) << answer;
+    };
+    matched(1, "\"text\":\"BUSY\",\"signals\":{\"rig.text\":\"BUSY\"}}}");
+    matched(2, "\"signals\":{\"rig.text\":\"BUSY\"}}}");
+    matched(3, "\"signals\":{\"rig.text\":\"PUMP READY\"}}}");
+    matched(4, "\"value\":2,\"signals\":{\"motor.state\":{\"name\":\"RUNNING\",\"raw\":2}}}}");
 }
 
 } // namespace

@@ -113,6 +113,16 @@ TEST_F(SignalViews, ExportAddsARowPerSignalWithTheRawColumns)
     EXPECT_EQ(",0.300000,0x30000403,Read Value+Write Value,ARR,3,array,,,0x28000000,4,motor.status,motor.status.current,"
               "0.4,A,!crc", lines[7]);
     EXPECT_NE(std::string::npos, lines[10].find("exported 4 messages"));
+
+    // --wide: a row per time step, a column per signal, each holding its value.
+    ASSERT_EQ(0, RunVelkctl("export \"" + recording + "\" --wide --out - --code 20001001 --code 30000401" + kRig,
+                            &lines));
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_EQ("\xEF\xBB\xBFtime,seconds,motor.speed (rpm),pump.status.mode,pump.status.valve,"
+              "pump.status.temperature (degC),pump.status.pressure (bar)", lines[0]);
+    EXPECT_EQ(",0.000000,-1,,,,", lines[1]);
+    EXPECT_EQ(",0.100000,-1,auto,open,-0.1,2.41", lines[2]);
+    EXPECT_EQ("velkctl: exported 2 messages (2 filtered out) as 2 rows of 5 columns to standard output", lines[3]);
     DeleteFileA(recording.c_str());
 }
 
@@ -167,10 +177,19 @@ TEST_F(SignalViews, PostAndSendArrByNameEncodeOrRefuse)
         EXPECT_EQ(2, RunVelkctl(test.arguments + kRig, &lines)) << test.arguments;
         EXPECT_TRUE(Has(lines, test.says)) << test.arguments << ": " << (lines.empty() ? "" : lines[0]);
     }
-    // A signal's name without a signal file is a bad code, as ever.
-    EXPECT_EQ(2, RunVelkctl("post motor.speed 1", &lines));
-    EXPECT_TRUE(Has(lines, "bad code 'motor.speed'"));
-    EXPECT_EQ(5u, Counters()["posted"]);
+    // A value in the signal's own unit; another unit is refused.
+    EXPECT_EQ(0, RunVelkctl("post motor.speed 100rpm" + kRig, &lines));
+    EXPECT_EQ("20001001      400", lines.at(0));
+    EXPECT_EQ(2, RunVelkctl("post motor.speed 100rps" + kRig, &lines));
+    EXPECT_TRUE(Has(lines, "velkctl: post: motor.speed: 'rps' is not its unit: give the number in rpm"));
+    // A name without a signal file says so; a mistyped code is still a bad code.
+    for (const char* arguments : { "post motor.speed 1", "send-arr pump.status mode=auto", "send-str rig.text x" }) {
+        EXPECT_EQ(2, RunVelkctl(arguments, &lines)) << arguments;
+        EXPECT_TRUE(Has(lines, ": no signal file: use --signals FILE or set VELK_SIGNALS (to name '")) << arguments;
+    }
+    EXPECT_EQ(2, RunVelkctl("post 2000100G 1", &lines));
+    EXPECT_TRUE(Has(lines, "bad code '2000100G'"));
+    EXPECT_EQ(6u, Counters()["posted"]);
 }
 
 TEST_F(SignalViews, ABadSignalFileIsRefusedAtItsLineBeforeAnythingStarts)

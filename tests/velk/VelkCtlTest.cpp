@@ -180,6 +180,45 @@ TEST_F(Velkctl, EveryCommandsHelpHasAnExampleAndNamesItsArguments)
     }
 }
 
+// UTF-8, as this file is written, in the system code page velkctl prints in.
+std::string InSystemPage(const std::string& utf8)
+{
+    wchar_t wide[512];
+    char narrow[1024];
+    const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide, 512);
+    WideCharToMultiByte(CP_ACP, 0, wide, count, narrow, sizeof narrow, NULL, NULL);
+    return narrow;
+}
+
+TEST_F(Velkctl, SpeaksChineseFirstOnAChineseSystemAndEnglishWhenAsked)
+{
+    ASSERT_EQ(936u, GetACP());   // the tests' Wine prefix: a Chinese system
+    std::vector<std::string> lines;
+    SetEnvironmentVariableA("VELK_LANG", NULL);
+    EXPECT_EQ(2, RunVelkctl("psot 1", &lines));
+    EXPECT_EQ((std::vector<std::string>{ InSystemPage("velkctl: 未知命令 'psot'; 是否想用 'post'？"),
+                                         "velkctl: unknown command 'psot'; did you mean 'post'?" }),
+              lines);
+    EXPECT_EQ(2, RunVelkctl("post motor.speed 3000.25 --signals \"" CORVANE_SIGNALS_EXAMPLE "\"", &lines));
+    EXPECT_EQ((std::vector<std::string>{ InSystemPage("velkctl: post: motor.speed: 3000.25 rpm 高于其上限 3000 rpm"),
+                                         "velkctl: post: motor.speed: 3000.25 rpm is above its max 3000 rpm" }),
+              lines);
+    ASSERT_EQ(0, RunVelkctl("help post", &lines));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(InSystemPage("发送一条数值消息"), lines[0]);
+    EXPECT_EQ("post a value message", lines[1]);
+    EXPECT_EQ(0u, lines[2].find(InSystemPage("用法 Usage: velkctl post"))) << lines[2];
+    EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(),
+                                     InSystemPage("  -h,--help                   打印本帮助并退出")));
+
+    SetEnvironmentVariableA("VELK_LANG", "en");
+    EXPECT_EQ(2, RunVelkctl("psot 1", &lines));
+    EXPECT_EQ(std::vector<std::string>{ "velkctl: unknown command 'psot'; did you mean 'post'?" }, lines);
+    SetEnvironmentVariableA("VELK_LANG", "zh");
+    EXPECT_EQ(2, RunVelkctl("psot 1", &lines));
+    EXPECT_EQ(2u, lines.size());
+}
+
 TEST_F(Velkctl, VarsWatchPrintsAgainOnlyWhenAVariableChanged)
 {
     const size_t block = 1 + kPublicVarCount;   // the time, then INDEX=VALUE lines

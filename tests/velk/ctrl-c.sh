@@ -8,6 +8,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/wine-env.sh"
+export VELK_LANG=en   # the English lines; Chinese is tested apart
 corvane_wine_prefix
 [ $# = 1 ] || { echo "usage: ctrl-c.sh BIN_DIR" >&2; exit 2; }
 velkctl_exe=$1/velkctl.exe

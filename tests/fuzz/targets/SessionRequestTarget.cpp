@@ -39,6 +39,9 @@ void CheckTaken(const SessionRequest& request, const SignalResolver* signals)
     case kSessionVarSet:
         FUZZ_CHECK(request.index < kSessionVariables);
         break;
+    case kSessionRecent:
+        FUZZ_CHECK(request.max >= 1 && request.max <= kMaxRecentMax);
+        break;
     case kSessionUnsubscribe:
         FUZZ_CHECK(request.sub >= 1 && request.sub <= kMaxSessionId);
         break;
