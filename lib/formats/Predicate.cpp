@@ -12,6 +12,8 @@
 namespace {
 
 const char* const kOpNames[] = { "eq", "ne", "lt", "le", "gt", "ge", "changed" };
+// The same comparisons as symbols, for panels' lamps and whoever writes them so.
+const char* const kOpSymbols[] = { "==", "!=", "<", "<=", ">", ">=" };
 const char kOpList[] = "eq ne lt le gt ge changed";
 
 struct Word {
@@ -140,7 +142,8 @@ bool ParsePredicate(const std::string& text, const SignalResolver* signals, Pred
                                 kOpList);
     const Word& opWord = words[1];
     size_t op = 0;
-    while (op < sizeof kOpNames / sizeof kOpNames[0] && opWord.text != kOpNames[op])
+    while (op < sizeof kOpNames / sizeof kOpNames[0] && opWord.text != kOpNames[op] &&
+           (op >= sizeof kOpSymbols / sizeof kOpSymbols[0] || opWord.text != kOpSymbols[op]))
         ++op;
     if (op == sizeof kOpNames / sizeof kOpNames[0])
         return Fail(error, opWord.column, "unknown operator " + QuoteInput(opWord.text) + " (expected one of " +

@@ -5,8 +5,9 @@
 //   SIGNAL OP [VALUE]           motor.speed ge 148.25, pump.state eq FAULT
 //
 // CODE and MASK are hex as every code (formats/CodeArgument.h); a first word
-// that is no code is a signal name. OP is one of eq ne lt le gt ge changed;
-// changed takes no VALUE, the others one. A code's VALUE is a whole 32-bit
+// that is no code is a signal name. OP is one of eq ne lt le gt ge changed
+// (or, for the comparisons, == != < <= > >=); changed takes no VALUE, the
+// others one. A code's VALUE is a whole 32-bit
 // number, decimal with a sign or 0x-hex (0xffffffff is -1, the data word's
 // bits); a signal's VALUE may be fractional (-0.5, 2.5e3), 0x-hex or a name
 // of the signal's enum.
