@@ -1,6 +1,7 @@
 #include "velkpanel/PanelFile.h"
 
 #include <math.h>
+#include <stdint.h>
 #include <string.h>
 
 #include <algorithm>
@@ -152,6 +153,7 @@ private:
     const SignalDatabase& database_;
     DatabaseResolver resolver_;
     Errors* errors_;
+    int widgets_ = 0;   // of all tabs so far
 };
 
 bool Loader::Keys(const toml::table& table, const Words& fits, const std::string& what)
@@ -509,11 +511,15 @@ void Loader::LoadTab(const toml::table& table, PanelTab* tab)
         errors_->At(table.source(), "a tab needs name");
     else
         String(*name, "name", &tab->name);
-    const toml::array* widgets = Tables(table, "widget", "[[panel.tab.widget]]", kMaxPanelWidgets);
+    const toml::array* widgets = Tables(table, "widget", "[[panel.tab.widget]]", SIZE_MAX);
     if (widgets == nullptr)
         return;
     std::vector<toml::source_region> where;
     for (const toml::node& node : *widgets) {
+        if (++widgets_ > kMaxPanelWidgets) {
+            errors_->At(node.source(), FormatText("more than %d widgets in the panel", kMaxPanelWidgets));
+            break;
+        }
         PanelWidget widget;
         if (!LoadWidget(*node.as_table(), &widget))
             continue;

@@ -49,7 +49,7 @@
 enum {
     kMaxPanelErrors = 50,
     kMaxPanelTabs = 32,
-    kMaxPanelWidgets = 1000,     // in one tab
+    kMaxPanelWidgets = 1000,     // in all tabs: a few windows each, well within a process's share
     kMaxPanelRows = 200,
     kMaxPanelColumns = 12,
     kMaxPanelSends = 256,

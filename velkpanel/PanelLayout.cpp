@@ -24,7 +24,7 @@ DluRect Part(const DluRect& line, int a, int b)
 }
 
 // The control's own parts: a slider's trackbar, edit and unit; a spin box's
-// edit and unit; else the control alone.
+// edit and unit; a text's edit; else the control alone.
 void SplitControl(PanelWidgetType type, const DluRect& control, WidgetCells* cells)
 {
     if (type == kWidgetSlider) {
@@ -34,6 +34,8 @@ void SplitControl(PanelWidgetType type, const DluRect& control, WidgetCells* cel
     } else if (type == kWidgetSpin) {
         cells->edit = Part(control, 0, 70);
         cells->unit = Part(control, 70, 100);
+    } else if (type == kWidgetText) {
+        cells->edit = control;
     } else {
         cells->control = control;
     }

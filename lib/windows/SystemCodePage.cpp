@@ -131,3 +131,23 @@ bool GbkFromUtf8(const std::string& utf8, std::string* gbk)
     WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, buffer.data(), wide, &(*gbk)[0], narrow, NULL, &defaulted);
     return !defaulted;
 }
+
+std::wstring WideFromUtf8(const std::string& text)
+{
+    const int length = static_cast<int>(text.size());
+    const int units = text.empty() ? 0 : MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(units > 0 ? units : 0), L'\0');
+    if (units > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], units);
+    return wide;
+}
+
+std::string Utf8FromWide(const std::wstring& text)
+{
+    const int length = static_cast<int>(text.size());
+    const int bytes = text.empty() ? 0 : WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &narrow[0], bytes, nullptr, nullptr);
+    return narrow;
+}
