@@ -254,7 +254,10 @@ void CPanelDlg::Layout()
     RECT area = { 0, 0, client.right, statusTop - margin / 2 };
     HWND tabs = ::GetDlgItem(m_hWnd, IDC_TABS);
     if (!m_automatic && m_view != nullptr) {
-        const int tabHeight = unit.bottom * 16 / 8;
+        // The tabs' row only: the pages below are their body.
+        RECT row = { 0, 0, 0, unit.bottom * 14 / 8 };
+        TabCtrl_GetItemRect(tabs, 0, &row);
+        const int tabHeight = row.bottom + 2;
         SetWindowPos(tabs, nullptr, margin, margin / 2, client.right - 2 * margin, tabHeight, SWP_NOZORDER | SWP_NOACTIVATE);
         area.top = margin / 2 + tabHeight;
     }
