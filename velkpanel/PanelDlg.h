@@ -43,6 +43,7 @@ public:
     PanelModel* Model() { return m_model.get(); }
     const std::wstring& Note() const { return m_note; }
     uint64_t Sent() const { return m_sent; }
+    uint64_t Received() const { return m_received; }
     uint64_t Refreshes() const { return m_refreshes; }
     // Shows what changed now, as the timer does.
     void Refresh(bool all);

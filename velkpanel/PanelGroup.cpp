@@ -11,8 +11,6 @@ PanelGroup::PanelGroup(const SignalDatabase& database, const SignalMessage& mess
     base_.code = message.code;
     base_.kind = message.kind;
     base_.value = 0;
-    std::string unused;
-    Build(set_, &unused);
 }
 
 int PanelGroup::IndexOf(const Signal& signal) const
@@ -32,7 +30,7 @@ bool PanelGroup::IsSet(const Signal& signal) const
     return false;
 }
 
-bool PanelGroup::Build(const std::vector<Assignment>& set, std::string* error)
+bool PanelGroup::Build(const std::vector<Assignment>& set, std::string* error) const
 {
     RecordedMessage built = base_;
     if (message_->kind == kValueMessage) {
@@ -58,8 +56,23 @@ bool PanelGroup::Build(const std::vector<Assignment>& set, std::string* error)
     built.expired = false;
     outgoing_ = built;
     DecodeMessage(*message_, outgoing_.value, outgoing_.bytes, pages_, &sending_);
-    changed = true;
     return true;
+}
+
+void PanelGroup::Settle() const
+{
+    if (settled_)
+        return;
+    settled_ = true;
+    if (fromBus_)
+        DecodeMessage(*message_, base_.value, base_.bytes, pages_, &received_);
+    // What was set was good over the previous base; over a shorter or
+    // longer payload it still is (the fields' places do not move).
+    std::string error;
+    if (!Build(set_, &error)) {
+        outgoing_ = base_;
+        DecodeMessage(*message_, outgoing_.value, outgoing_.bytes, pages_, &sending_);
+    }
 }
 
 bool PanelGroup::Assign(const Signal& signal, const std::string& text, std::string* error)
@@ -78,9 +91,11 @@ bool PanelGroup::Assign(const Signal& signal, const std::string& text, std::stri
     }
     if (!found)
         set.push_back(Assignment{ &signal, text });
+    Settle();
     if (!Build(set, error))
         return false;
     set_.swap(set);
+    changed = true;
     return true;
 }
 
@@ -102,18 +117,10 @@ void PanelGroup::Receive(const RecordedMessage& message, int64_t micros)
     changed = true;
     if (message.expired)
         return;
-    RecordedMessage previous = base_;
-    base_ = message;
-    base_.code = message_->code;
-    base_.kind = message_->kind;
-    DecodeMessage(*message_, base_.value, base_.bytes, pages_, &received_);
-    std::string error;
-    // What was set was good over the previous base; over a shorter or
-    // longer payload it still is (the fields' places do not move).
-    if (!Build(set_, &error)) {
-        base_ = previous;
-        Build(set_, &error);
-    }
+    base_.value = message.value;
+    base_.bytes = message.bytes;
+    fromBus_ = true;
+    settled_ = false;
 }
 
 bool PanelGroup::Late(int64_t nowMicros, int64_t sinceMicros) const

@@ -37,16 +37,17 @@ public:
 
     // What the message sends now: the code, the data word of a value
     // message, the payload of the others.
-    const RecordedMessage& Outgoing() const { return outgoing_; }
+    const RecordedMessage& Outgoing() const { Settle(); return outgoing_; }
     // The outgoing message's signals, decoded as a receiver decodes them.
-    const std::vector<DecodedSignal>& Sending() const { return sending_; }
+    const std::vector<DecodedSignal>& Sending() const { Settle(); return sending_; }
 
     // A message of this code from the bus, at micros. An expired payload
     // (gone before it was fetched) counts as heard but changes no value.
+    // Only kept: decoded when asked for, so a flood costs a copy a message.
     void Receive(const RecordedMessage& message, int64_t micros);
     bool Heard() const { return heard_; }
     // The last received message's signals (empty before any).
-    const std::vector<DecodedSignal>& Received() const { return received_; }
+    const std::vector<DecodedSignal>& Received() const { Settle(); return received_; }
     // Set on every change of what was received or will be sent; a view
     // clears it once it has shown the group.
     bool changed = true;
@@ -66,8 +67,10 @@ private:
     };
 
     // Outgoing from the base (last received or initial) and what was set.
-    bool Build(const std::vector<Assignment>& set, std::string* error);
+    bool Build(const std::vector<Assignment>& set, std::string* error) const;
     bool Assign(const Signal& signal, const std::string& text, std::string* error);
+    // What was received last, decoded, and what goes out over it.
+    void Settle() const;
 
     const SignalDatabase& database_;
     const SignalMessage* message_;
@@ -75,8 +78,11 @@ private:
     TextEncoder gbk_;
     RecordedMessage base_;                 // what was last received, or the initial message
     std::vector<Assignment> set_;          // in the order first set
-    RecordedMessage outgoing_;
-    std::vector<DecodedSignal> sending_, received_;
+    // Made from base_ and set_ when asked for (Settle).
+    mutable RecordedMessage outgoing_;
+    mutable std::vector<DecodedSignal> sending_, received_;
+    mutable bool settled_ = false;
     bool heard_ = false;
+    bool fromBus_ = false;                 // base_ is a message received whole
     int64_t heardMicros_ = 0;
 };

@@ -20,11 +20,12 @@ bool RegisterPageClass()
 
 } // namespace
 
-bool CPanelPage::Create(HWND dialog, int id)
+bool CPanelPage::Create(HWND dialog, int id, PagePainter* painter)
 {
+    m_painter = painter;
     if (!RegisterPageClass())
         return false;
-    HWND page = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD | WS_VSCROLL, 0, 0, 0, 0,
+    HWND page = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD | WS_VSCROLL | WS_CLIPCHILDREN, 0, 0, 0, 0,
                                 dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (page == nullptr)
         return false;
@@ -56,6 +57,25 @@ void CPanelPage::SetContentHeight(int pixels)
     ScrollTo(m_scrollY);
 }
 
+void CPanelPage::InvalidateContent(const RECT& content)
+{
+    RECT shown = content;
+    OffsetRect(&shown, 0, -m_scrollY);
+    InvalidateRect(m_hWnd, &shown, FALSE);
+}
+
+bool CPanelPage::InSight(const RECT& content) const
+{
+    return IsWindowVisible(m_hWnd) && content.bottom > m_scrollY && content.top < m_scrollY + PageHeight();
+}
+
+void CPanelPage::Paint(HDC dc, const RECT& dirty)
+{
+    FillRect(dc, &dirty, GetSysColorBrush(COLOR_BTNFACE));
+    if (m_painter != nullptr)
+        m_painter->PaintPage(m_hWnd, dc, dirty, m_scrollY);
+}
+
 void CPanelPage::ScrollTo(int y)
 {
     y = std::max(0, std::min(y, m_contentHeight - PageHeight()));
@@ -65,6 +85,8 @@ void CPanelPage::ScrollTo(int y)
                    SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
     m_scrollY = y;
     SetScrollPos(m_hWnd, SB_VERT, y, TRUE);
+    if (m_painter != nullptr)
+        m_painter->PageScrolled(m_hWnd);
 }
 
 void CPanelPage::ScrollIntoView(HWND child)
@@ -114,6 +136,21 @@ LRESULT CPanelPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         SetContentHeight(m_contentHeight);
         return 0;
+    case WM_ERASEBKGND:
+        return 1;   // the paint fills it
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(m_hWnd, &paint);
+        Paint(dc, paint.rcPaint);
+        EndPaint(m_hWnd, &paint);
+        return 0;
+    }
+    case WM_PRINTCLIENT: {
+        RECT client;
+        ::GetClientRect(m_hWnd, &client);
+        Paint(reinterpret_cast<HDC>(wParam), client);
+        return 0;
+    }
     case WM_COMMAND: case WM_NOTIFY: case WM_HSCROLL: case WM_DRAWITEM:
     case WM_CTLCOLORSTATIC: case WM_CTLCOLOREDIT: case WM_CTLCOLORBTN:
         return ::SendMessageW(GetParent(m_hWnd), message, wParam, lParam);

@@ -5,10 +5,26 @@
 #pragma once
 #include "framework/Framework.h"
 
+// Draws what a page shows besides its controls (names, units, received
+// values, lamps, bars, boxes): text costs no window of its own.
+class PagePainter {
+public:
+    virtual ~PagePainter() {}
+    // dirty in the page's client pixels; what the page holds is scrollY higher.
+    virtual void PaintPage(HWND page, HDC dc, const RECT& dirty, int scrollY) = 0;
+    // Other parts of what the page holds came into sight.
+    virtual void PageScrolled(HWND page) = 0;
+};
+
 class CPanelPage : public CWnd {
 public:
-    // A hidden page in dialog, with the id given. False when it cannot be made.
-    bool Create(HWND dialog, int id);
+    // A hidden page in dialog, with the id given, painted by painter (which
+    // outlives it). False when it cannot be made.
+    bool Create(HWND dialog, int id, PagePainter* painter);
+    // A part of what the page holds, in its pixels, to be painted again.
+    void InvalidateContent(const RECT& content);
+    // Whether a part of what the page holds is in sight now.
+    bool InSight(const RECT& content) const;
     // What the page holds, in pixels: the scroll bar's range.
     void SetContentHeight(int pixels);
     int ScrollY() const { return m_scrollY; }
@@ -21,7 +37,10 @@ protected:
 private:
     void ScrollTo(int y);
     int PageHeight() const;
+    // WM_PAINT and WM_PRINTCLIENT: the face, then the painter.
+    void Paint(HDC dc, const RECT& dirty);
 
+    PagePainter* m_painter = nullptr;
     int m_contentHeight = 0;
     int m_scrollY = 0;
 };

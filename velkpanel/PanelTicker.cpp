@@ -59,7 +59,6 @@ DWORD WINAPI PanelTicker::Run(void* self)
 void PanelTicker::Loop()
 {
     FineTimerResolution fine;
-    const uint64_t ticksPerMs = ClockTicksPerSecond() / 1000;
     for (;;) {
         bool stop = false;
         const uint64_t deadline = Deadline(&stop);
@@ -69,20 +68,17 @@ void PanelTicker::Loop()
             WaitForSingleObject(wake_, INFINITE);
             continue;
         }
-        const uint64_t now = ClockTicks();
-        if (now >= deadline) {
-            // Once per deadline: the window sets the next one when it has sent.
-            EnterCriticalSection(&lock_);
-            if (deadline_ == deadline)
-                deadline_ = UINT64_MAX;
-            LeaveCriticalSection(&lock_);
-            PostMessageW(window_, message_, 0, 0);
+        // Asleep to just before it, then yielding to the end, as velkctl's
+        // --every; woken early by a new deadline or the end.
+        if (!WaitForDeadline(deadline, wake_))
             continue;
-        }
-        // Asleep to the deadline, rounded up: at 1 ms timer resolution a
-        // wait ends within a millisecond after it (Wine's far closer), and
-        // the thread never spins.
-        const uint64_t ms = (deadline - now + ticksPerMs - 1) / ticksPerMs;
-        WaitForSingleObject(wake_, static_cast<DWORD>(ms < 60000 ? ms : 60000));
+        // Once per deadline: the window sets the next one when it has sent.
+        EnterCriticalSection(&lock_);
+        const bool current = deadline_ == deadline;
+        if (current)
+            deadline_ = UINT64_MAX;
+        LeaveCriticalSection(&lock_);
+        if (current)
+            PostMessageW(window_, message_, 0, 0);
     }
 }

@@ -8,7 +8,6 @@
 
 #include "common/FormatText.h"
 #include "signals/SignalText.h"
-#include "velkpanel/PanelLayout.h"
 #include "velkpanel/resource.h"
 #include "windows/SystemCodePage.h"
 
@@ -19,6 +18,7 @@ const COLORREF kLampOff = RGB(0x70, 0x70, 0x70);
 const COLORREF kBarFill = RGB(0x20, 0x60, 0xe0);
 const int kComboListLines = 10;   // a drop-down's height includes its list
 const UINT_PTR kSubclassId = 1;
+const UINT kTextFormat = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
 
 COLORREF Colour(uint32_t rgb)
 {
@@ -43,6 +43,19 @@ std::string PeriodText(uint64_t micros)
     if (micros % 1000 == 0)
         return FormatText("%llums", static_cast<unsigned long long>(micros / 1000));
     return FormatText("%lluus", static_cast<unsigned long long>(micros));
+}
+
+bool Meets(const RECT& a, const RECT& b)
+{
+    RECT both;
+    return IntersectRect(&both, &a, &b) != FALSE;
+}
+
+RECT Shifted(const RECT& rect, int scrollY)
+{
+    RECT shifted = rect;
+    OffsetRect(&shifted, 0, -scrollY);
+    return shifted;
 }
 
 // Enter in an edit box sends its value; the dialog would take it for its
@@ -110,7 +123,7 @@ bool PanelView::Build()
     const Panel& panel = model_->Spec();
     for (size_t tab = 0; tab < panel.tabs.size(); ++tab) {
         pages_.emplace_back(new CPanelPage);
-        if (!pages_.back()->Create(dialog_, IDC_FIRST_PAGE + static_cast<int>(tab)))
+        if (!pages_.back()->Create(dialog_, IDC_FIRST_PAGE + static_cast<int>(tab), this))
             return false;
         for (size_t i = 0; i < panel.tabs[tab].widgets.size(); ++i) {
             Widget widget;
@@ -122,18 +135,17 @@ bool PanelView::Build()
             widgets_.push_back(widget);
         }
     }
-    // Made in order, group by group on the automatic panel: the order Tab
-    // visits them.
+    // Made in order, box by box on the automatic panel: the order Tab visits them.
     size_t next = 0;
     while (next < widgets_.size()) {
         if (automatic_) {
-            Group group;
-            group.first = next;
-            while (next < widgets_.size() && widgets_[next].group == widgets_[group.first].group)
+            Box box;
+            box.first = next;
+            while (next < widgets_.size() && widgets_[next].group == widgets_[box.first].group)
                 ++next;
-            group.count = next - group.first;
-            groups_.push_back(group);
-            if (!MakeGroup(groups_.size() - 1))
+            box.count = next - box.first;
+            boxes_.push_back(box);
+            if (!MakeBox(boxes_.size() - 1))
                 return false;
             continue;
         }
@@ -144,25 +156,22 @@ bool PanelView::Build()
     return true;
 }
 
-bool PanelView::MakeGroup(size_t index)
+bool PanelView::MakeBox(size_t index)
 {
-    Group& group = groups_[index];
+    Box& box = boxes_[index];
     const int id = IDC_FIRST_GROUP + static_cast<int>(index) * kGroupIds;
-    const SignalMessage& message = *widgets_[group.first].spec->message;
-    group.parts[kPartBox] = Make(0, id + kPartBox, L"BUTTON", L"", BS_GROUPBOX);
-    for (size_t i = group.first; i < group.first + group.count; ++i) {
+    const SignalMessage& message = *widgets_[box.first].spec->message;
+    for (size_t i = box.first; i < box.first + box.count; ++i) {
         if (!MakeWidget(i))
             return false;
     }
-    group.parts[kPartSend] = Make(0, id + kPartSend, L"BUTTON", L"发送 Send", BS_PUSHBUTTON | WS_TABSTOP);
-    group.parts[kPartCyclic] = Make(0, id + kPartCyclic, L"BUTTON", L"周期 Cyclic", BS_AUTOCHECKBOX | WS_TABSTOP);
-    group.parts[kPartPeriod] = Make(0, id + kPartPeriod, L"EDIT", WideFromUtf8(PeriodText(message.periodMicros)),
-                                    ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
-    for (HWND part : group.parts) {
-        if (part == nullptr)
-            return false;
-    }
-    SetWindowSubclass(group.parts[kPartPeriod], EditProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    box.parts[kPartSend] = Make(0, id + kPartSend, L"BUTTON", L"发送 Send", BS_PUSHBUTTON | WS_TABSTOP);
+    box.parts[kPartCyclic] = Make(0, id + kPartCyclic, L"BUTTON", L"周期 Cyclic", BS_AUTOCHECKBOX | WS_TABSTOP);
+    box.parts[kPartPeriod] = Make(0, id + kPartPeriod, L"EDIT", WideFromUtf8(PeriodText(message.periodMicros)),
+                                  ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
+    if (box.parts[kPartSend] == nullptr || box.parts[kPartCyclic] == nullptr || box.parts[kPartPeriod] == nullptr)
+        return false;
+    SetWindowSubclass(box.parts[kPartPeriod], EditProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     return true;
 }
 
@@ -172,115 +181,93 @@ bool PanelView::MakeWidget(size_t index)
     const PanelWidget& spec = *widget.spec;
     const int id = IDC_FIRST_WIDGET + static_cast<int>(index) * kWidgetIds;
     const size_t tab = widget.tab;
-    const std::wstring label = WideFromUtf8(spec.label);
-    const DWORD text = SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS | SS_CENTERIMAGE;
+    widget.label = WideFromUtf8(spec.label);
+    widget.unit = spec.signal != nullptr ? WideFromUtf8(spec.signal->unit) : std::wstring();
+    widget.shown = L"-";
     widget.colour = GetSysColor(COLOR_WINDOWTEXT);
-    HWND* parts = widget.parts;
-    if (spec.type != kWidgetButton && spec.type != kWidgetLamp)
-        parts[kPartLabel] = Make(tab, id + kPartLabel, L"STATIC", label, text);
     switch (spec.type) {
     case kWidgetSlider:
         MakeSliderScale(*spec.signal, &widget.scale);
-        parts[kPartControl] = Make(tab, id + kPartControl, TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS | WS_TABSTOP);
-        if (parts[kPartControl] != nullptr) {
-            ::SendMessageW(parts[kPartControl], TBM_SETRANGEMIN, FALSE, 0);
-            ::SendMessageW(parts[kPartControl], TBM_SETRANGEMAX, FALSE, widget.scale.last);
-            ::SendMessageW(parts[kPartControl], TBM_SETLINESIZE, 0, 1);   // one raw count
-            ::SendMessageW(parts[kPartControl], TBM_SETPAGESIZE, 0, std::max(1, widget.scale.last / 20));
+        widget.control = Make(tab, id + kPartControl, TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS | WS_TABSTOP);
+        if (widget.control != nullptr) {
+            ::SendMessageW(widget.control, TBM_SETRANGEMIN, FALSE, 0);
+            ::SendMessageW(widget.control, TBM_SETRANGEMAX, FALSE, widget.scale.last);
+            ::SendMessageW(widget.control, TBM_SETLINESIZE, 0, 1);   // one raw count
+            ::SendMessageW(widget.control, TBM_SETPAGESIZE, 0, std::max(1, widget.scale.last / 20));
         }
-        parts[kPartEdit] = Make(tab, id + kPartEdit, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
-        parts[kPartUnit] = Make(tab, id + kPartUnit, L"STATIC", WideFromUtf8(spec.signal->unit), text);
+        widget.edit = Make(tab, id + kPartEdit, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
         break;
     case kWidgetSpin:
-        parts[kPartEdit] = Make(tab, id + kPartEdit, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
-        parts[kPartControl] = Make(tab, id + kPartControl, UPDOWN_CLASSW, L"", UDS_ALIGNRIGHT | UDS_ARROWKEYS);
-        if (parts[kPartControl] != nullptr) {
-            ::SendMessageW(parts[kPartControl], UDM_SETBUDDY, reinterpret_cast<WPARAM>(parts[kPartEdit]), 0);
-            ::SendMessageW(parts[kPartControl], UDM_SETRANGE32, static_cast<WPARAM>(-1000000), 1000000);
+        widget.edit = Make(tab, id + kPartEdit, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
+        widget.control = Make(tab, id + kPartControl, UPDOWN_CLASSW, L"", UDS_ALIGNRIGHT | UDS_ARROWKEYS);
+        if (widget.control != nullptr) {
+            ::SendMessageW(widget.control, UDM_SETBUDDY, reinterpret_cast<WPARAM>(widget.edit), 0);
+            ::SendMessageW(widget.control, UDM_SETRANGE32, static_cast<WPARAM>(-1000000), 1000000);
         }
-        parts[kPartUnit] = Make(tab, id + kPartUnit, L"STATIC", WideFromUtf8(spec.signal->unit), text);
         break;
     case kWidgetDropdown:
-        parts[kPartControl] = Make(tab, id + kPartControl, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
+        widget.control = Make(tab, id + kPartControl, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
         for (const SignalEnumEntry& entry : spec.signal->enums)
-            ::SendMessageW(parts[kPartControl], CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(entry.name).c_str()));
+            ::SendMessageW(widget.control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(entry.name).c_str()));
         break;
     case kWidgetToggle: {
-        parts[kPartControl] = Make(tab, id + kPartControl, L"BUTTON", L"", BS_AUTOCHECKBOX | WS_TABSTOP);
+        widget.control = Make(tab, id + kPartControl, L"BUTTON", L"", BS_AUTOCHECKBOX | WS_TABSTOP);
         SignalRaw raw;
         std::string unused;
         if (EncodeSignalText(*spec.signal, spec.on, &raw, &unused))
-            widget.onPhysical = raw.isFloat ? raw.real : static_cast<double>(raw.integer);
+            widget.onValue = raw.isFloat ? raw.real : static_cast<double>(raw.integer);
         break;
     }
     case kWidgetButton:
-        parts[kPartControl] = Make(tab, id + kPartControl, L"BUTTON", label, BS_PUSHBUTTON | WS_TABSTOP);
-        if (parts[kPartControl] != nullptr)
-            SetWindowSubclass(parts[kPartControl], ButtonProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-        break;
-    case kWidgetLamp:
-        parts[kPartControl] = Make(tab, id + kPartControl, L"STATIC", L"", SS_OWNERDRAW);
-        parts[kPartLabel] = Make(tab, id + kPartLabel, L"STATIC", label, text);
-        break;
-    case kWidgetBar:
-        parts[kPartControl] = Make(tab, id + kPartControl, L"STATIC", L"", SS_OWNERDRAW);
-        break;
-    case kWidgetValue:
+        widget.control = Make(tab, id + kPartControl, L"BUTTON", widget.label, BS_PUSHBUTTON | WS_TABSTOP);
+        widget.label.clear();   // the button's caption
+        if (widget.control != nullptr)
+            SetWindowSubclass(widget.control, ButtonProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
         break;
     case kWidgetText:
-        parts[kPartEdit] = Make(tab, id + kPartEdit, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
+        widget.edit = Make(tab, id + kPartEdit, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
         break;
+    case kWidgetLamp: case kWidgetBar: case kWidgetValue:
+        return true;   // drawn by the page
     }
-    if (spec.type != kWidgetLamp)
-        parts[kPartIndicator] = Make(tab, id + kPartIndicator, L"STATIC", L"-", text);
-    if (parts[kPartEdit] != nullptr)
-        SetWindowSubclass(parts[kPartEdit], EditProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-    // Every part the type has must exist.
-    const bool made = (parts[kPartControl] != nullptr || spec.type == kWidgetValue || spec.type == kWidgetText) &&
-                      (parts[kPartEdit] != nullptr || (spec.type != kWidgetSlider && spec.type != kWidgetSpin &&
-                                                       spec.type != kWidgetText)) &&
-                      (parts[kPartLabel] != nullptr || spec.type == kWidgetButton) &&
-                      (parts[kPartIndicator] != nullptr || spec.type == kWidgetLamp);
-    return made;
+    if (widget.edit != nullptr)
+        SetWindowSubclass(widget.edit, EditProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    const bool needsEdit = spec.type == kWidgetSlider || spec.type == kWidgetSpin || spec.type == kWidgetText;
+    return (widget.control != nullptr || spec.type == kWidgetText) && (widget.edit != nullptr || !needsEdit);
 }
 
-RECT PanelView::Pixels(const DluRect& rect, int scrollY) const
+RECT PanelView::Pixels(const DluRect& rect) const
 {
     RECT pixels = { rect.x, rect.y, rect.Right(), rect.Bottom() };
     MapDialogRect(dialog_, &pixels);
-    pixels.top -= scrollY;
-    pixels.bottom -= scrollY;
     return pixels;
 }
 
-void PanelView::Place(HDWP* batch, HWND window, const DluRect& rect, int scrollY, int extraHeight)
+void PanelView::Place(HDWP* batch, HWND window, const RECT& content, int scrollY, int extraHeight)
 {
     if (window == nullptr || *batch == nullptr)
         return;
-    const RECT pixels = Pixels(rect, scrollY);
-    *batch = DeferWindowPos(*batch, window, nullptr, pixels.left, pixels.top, pixels.right - pixels.left,
-                            pixels.bottom - pixels.top + extraHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    *batch = DeferWindowPos(*batch, window, nullptr, content.left, content.top - scrollY, content.right - content.left,
+                            content.bottom - content.top + extraHeight, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void PanelView::LayoutWidget(HDWP* batch, Widget& widget, const DluRect& rect, bool twoLines, int scrollY)
 {
     const WidgetCells cells = SplitWidget(widget.spec->type, rect, twoLines);
-    Place(batch, widget.parts[kPartLabel], cells.label, scrollY);
-    const RECT control = Pixels(cells.control, 0);
+    widget.drawn[kPartLabel] = Pixels(cells.label);
+    widget.drawn[kPartUnit] = Pixels(cells.unit);
+    widget.drawn[kPartIndicator] = Pixels(cells.indicator);
+    const RECT control = Pixels(cells.control);
+    widget.drawn[kPartControl] = control;   // a lamp's or a bar's
     const int list = widget.spec->type == kWidgetDropdown ? (control.bottom - control.top) * kComboListLines : 0;
-    Place(batch, widget.parts[kPartControl], cells.control, scrollY, list);
-    Place(batch, widget.parts[kPartEdit], cells.edit, scrollY);
-    Place(batch, widget.parts[kPartUnit], cells.unit, scrollY);
-    Place(batch, widget.parts[kPartIndicator], cells.indicator, scrollY);
-    if (widget.spec->type == kWidgetSpin && widget.parts[kPartControl] != nullptr) {
-        // The up-down sits inside its edit box's right end, as UDS_ALIGNRIGHT puts it.
-        ::SendMessageW(widget.parts[kPartControl], UDM_SETBUDDY, reinterpret_cast<WPARAM>(widget.parts[kPartEdit]), 0);
-    }
+    Place(batch, widget.control, control, scrollY, list);
+    Place(batch, widget.edit, Pixels(cells.edit), scrollY);
+    if (widget.spec->type == kWidgetSpin && widget.control != nullptr)
+        ::SendMessageW(widget.control, UDM_SETBUDDY, reinterpret_cast<WPARAM>(widget.edit), 0);   // inside the edit's right end
 }
 
 void PanelView::Layout(const RECT& area)
 {
-    area_ = area;
     RECT unit = { 0, 0, 4, 8 };
     MapDialogRect(dialog_, &unit);
     const int width = area.right - area.left - GetSystemMetrics(SM_CXVSCROLL);
@@ -292,21 +279,21 @@ void PanelView::Layout(const RECT& area)
                      SWP_NOZORDER | SWP_NOACTIVATE);
         const int scrollY = page.ScrollY();
         int heightDlu = 0;
-        HDWP batch = BeginDeferWindowPos(static_cast<int>(widgets_.size() * 3 + groups_.size() * 4 + 1));
+        HDWP batch = BeginDeferWindowPos(static_cast<int>(widgets_.size() * 2 + boxes_.size() * 3 + 1));
         if (automatic_) {
             std::vector<size_t> rows;
-            for (const Group& group : groups_)
-                rows.push_back(group.count);
+            for (const Box& box : boxes_)
+                rows.push_back(box.count);
             const std::vector<GroupLayout> layout = LayoutGroups(rows, widthDlu, &heightDlu);
-            for (size_t g = 0; g < groups_.size(); ++g) {
-                Group& group = groups_[g];
-                Place(&batch, group.parts[kPartBox], layout[g].box, scrollY);
-                for (size_t i = 0; i < group.count; ++i)
-                    LayoutWidget(&batch, widgets_[group.first + i], layout[g].rows[i], false, scrollY);
-                const FooterCells footer = SplitFooter(layout[g].footer);
-                Place(&batch, group.parts[kPartSend], footer.send, scrollY);
-                Place(&batch, group.parts[kPartCyclic], footer.cyclic, scrollY);
-                Place(&batch, group.parts[kPartPeriod], footer.period, scrollY);
+            for (size_t b = 0; b < boxes_.size(); ++b) {
+                Box& box = boxes_[b];
+                box.drawn = Pixels(layout[b].box);
+                for (size_t i = 0; i < box.count; ++i)
+                    LayoutWidget(&batch, widgets_[box.first + i], layout[b].rows[i], false, scrollY);
+                const FooterCells footer = SplitFooter(layout[b].footer);
+                Place(&batch, box.parts[kPartSend], Pixels(footer.send), scrollY);
+                Place(&batch, box.parts[kPartCyclic], Pixels(footer.cyclic), scrollY);
+                Place(&batch, box.parts[kPartPeriod], Pixels(footer.period), scrollY);
             }
         } else {
             const PanelTab& spec = panel.tabs[tab];
@@ -318,9 +305,8 @@ void PanelView::Layout(const RECT& area)
         }
         if (batch != nullptr)
             EndDeferWindowPos(batch);
-        RECT content = { 0, 0, 0, heightDlu };
-        MapDialogRect(dialog_, &content);
-        page.SetContentHeight(content.bottom);
+        page.SetContentHeight(Pixels(DluRect{ 0, 0, 0, heightDlu }).bottom);
+        InvalidateRect(page.m_hWnd, nullptr, FALSE);
     }
 }
 
@@ -329,16 +315,128 @@ void PanelView::ShowTab(size_t tab)
     shownTab_ = tab < pages_.size() ? tab : 0;
     for (size_t i = 0; i < pages_.size(); ++i)
         ShowWindow(pages_[i]->m_hWnd, i == shownTab_ ? SW_SHOW : SW_HIDE);
+    if (!pages_.empty())
+        PageScrolled(pages_[shownTab_]->m_hWnd);
 }
 
 HWND PanelView::Control(size_t widget, WidgetPart part) const
 {
-    return widget < widgets_.size() ? widgets_[widget].parts[part] : nullptr;
+    if (widget >= widgets_.size())
+        return nullptr;
+    return part == kPartEdit ? widgets_[widget].edit : part == kPartControl ? widgets_[widget].control : nullptr;
 }
 
-HWND PanelView::GroupControl(size_t group, GroupPart part) const
+std::wstring PanelView::Indicator(size_t widget) const
 {
-    return group < groups_.size() ? groups_[group].parts[part] : nullptr;
+    return widget < widgets_.size() ? widgets_[widget].shown : std::wstring();
+}
+
+HWND PanelView::GroupControl(size_t box, GroupPart part) const
+{
+    return box < boxes_.size() ? boxes_[box].parts[part] : nullptr;
+}
+
+RECT PanelView::BoxRect(size_t box) const
+{
+    return box < boxes_.size() ? boxes_[box].drawn : RECT();
+}
+
+void PanelView::PaintPage(HWND page, HDC dc, const RECT& dirty, int scrollY)
+{
+    const HGDIOBJ oldFont = SelectObject(dc, font_);
+    SetBkMode(dc, TRANSPARENT);
+    size_t tab = 0;
+    while (tab < pages_.size() && pages_[tab]->m_hWnd != page)
+        ++tab;
+    for (const Box& box : boxes_) {
+        RECT frame = Shifted(box.drawn, scrollY);
+        if (!Meets(frame, dirty))
+            continue;
+        // An etched frame, its caption over the top edge.
+        SIZE caption = {};
+        GetTextExtentPoint32W(dc, box.caption.c_str(), static_cast<int>(box.caption.size()), &caption);
+        RECT edge = frame;
+        edge.top += caption.cy / 2;
+        DrawEdge(dc, &edge, EDGE_ETCHED, BF_RECT);
+        RECT text = { frame.left + 6, frame.top, frame.left + 10 + caption.cx, frame.top + caption.cy };
+        FillRect(dc, &text, GetSysColorBrush(COLOR_BTNFACE));
+        SetTextColor(dc, box.late ? kBeyondLimits : GetSysColor(COLOR_WINDOWTEXT));
+        text.left += 2;
+        DrawTextW(dc, box.caption.c_str(), -1, &text, kTextFormat);
+    }
+    for (const Widget& widget : widgets_) {
+        if (widget.tab == tab)
+            PaintWidget(dc, widget, dirty, scrollY);
+    }
+    SelectObject(dc, oldFont);
+}
+
+void PanelView::PaintWidget(HDC dc, const Widget& widget, const RECT& dirty, int scrollY)
+{
+    RECT label = Shifted(widget.drawn[kPartLabel], scrollY), unit = Shifted(widget.drawn[kPartUnit], scrollY);
+    RECT indicator = Shifted(widget.drawn[kPartIndicator], scrollY), gauge = Shifted(widget.drawn[kPartControl], scrollY);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    if (!widget.label.empty() && Meets(label, dirty))
+        DrawTextW(dc, widget.label.c_str(), -1, &label, kTextFormat);
+    if (!widget.unit.empty() && Meets(unit, dirty))
+        DrawTextW(dc, widget.unit.c_str(), -1, &unit, kTextFormat);
+    if (widget.spec->type != kWidgetLamp && Meets(indicator, dirty)) {
+        SetTextColor(dc, widget.colour);
+        DrawTextW(dc, widget.shown.c_str(), -1, &indicator, kTextFormat);
+    }
+    if (!Meets(gauge, dirty))
+        return;
+    if (widget.spec->type == kWidgetLamp) {
+        const int side = std::min(gauge.right - gauge.left, gauge.bottom - gauge.top) - 2;
+        HBRUSH fill = CreateSolidBrush(widget.lampOn ? Colour(widget.spec->rgb) : kLampOff);
+        HGDIOBJ oldBrush = SelectObject(dc, fill);
+        HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+        Ellipse(dc, gauge.left + 1, gauge.top + 1, gauge.left + 1 + side, gauge.top + 1 + side);
+        SelectObject(dc, oldPen);
+        SelectObject(dc, oldBrush);
+        DeleteObject(fill);
+    } else if (widget.spec->type == kWidgetBar) {
+        // The received value's share of min..max, in its range's colour.
+        FrameRect(dc, &gauge, GetSysColorBrush(COLOR_WINDOWFRAME));
+        const PanelGroup& group = model_->Group(static_cast<size_t>(widget.group));
+        if (!group.Heard() || widget.signal < 0 || static_cast<size_t>(widget.signal) >= group.Received().size())
+            return;
+        const DecodedSignal& received = group.Received()[static_cast<size_t>(widget.signal)];
+        if (received.missing || !isfinite(received.physical))
+            return;
+        const double share = std::max(0.0, std::min(1.0, (received.physical - widget.spec->min) / (widget.spec->max - widget.spec->min)));
+        RECT filled = { gauge.left + 1, gauge.top + 1, gauge.left + 1 + static_cast<LONG>(share * (gauge.right - gauge.left - 2)),
+                        gauge.bottom - 1 };
+        HBRUSH fill = CreateSolidBrush(widget.colour == GetSysColor(COLOR_WINDOWTEXT) ? kBarFill : widget.colour);
+        FillRect(dc, &filled, fill);
+        DeleteObject(fill);
+    }
+}
+
+void PanelView::Redraw(const Widget& widget, WidgetPart part)
+{
+    if (batching_)
+        dirty_[widget.tab].push_back(widget.drawn[part]);
+    else
+        pages_[widget.tab]->InvalidateContent(widget.drawn[part]);
+}
+
+bool PanelView::InSight(const Widget& widget) const
+{
+    RECT all = widget.drawn[kPartLabel];
+    for (const RECT& part : widget.drawn)
+        UnionRect(&all, &all, &part);
+    return widget.tab == shownTab_ && pages_[widget.tab]->InSight(all);
+}
+
+void PanelView::PageScrolled(HWND)
+{
+    for (Widget& widget : widgets_) {
+        if (widget.stale && InSight(widget)) {
+            widget.stale = false;
+            ShowWidget(widget);
+        }
+    }
 }
 
 bool PanelView::Editing(HWND edit) const
@@ -346,10 +444,12 @@ bool PanelView::Editing(HWND edit) const
     return edit != nullptr && (GetFocus() == edit || ::SendMessageW(edit, EM_GETMODIFY, 0, 0) != 0);
 }
 
-void PanelView::SetText(HWND window, const std::wstring& text)
+void PanelView::SetShown(HWND window, std::wstring* shown, const std::wstring& text, bool force)
 {
-    if (window != nullptr && WindowText(window) != text)
-        SetWindowTextW(window, text.c_str());
+    if (window == nullptr || (!force && *shown == text))
+        return;
+    *shown = text;
+    SetWindowTextW(window, text.c_str());
 }
 
 COLORREF PanelView::ColourOf(const Widget& widget, const DecodedSignal& decoded) const
@@ -371,7 +471,6 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
         return;
     const PanelGroup& group = model_->Group(static_cast<size_t>(widget.group));
     const size_t index = static_cast<size_t>(widget.signal);
-    HWND* parts = widget.parts;
     if (group.Heard() && index < group.Received().size()) {
         const DecodedSignal& received = group.Received()[index];
         const COLORREF colour = ColourOf(widget, received);
@@ -379,11 +478,9 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
         if (text != widget.shown || colour != widget.colour) {
             widget.shown = text;
             widget.colour = colour;
-            SetText(parts[kPartIndicator], text);
-            if (parts[kPartIndicator] != nullptr)
-                InvalidateRect(parts[kPartIndicator], nullptr, TRUE);
+            Redraw(widget, kPartIndicator);
             if (widget.spec->type == kWidgetBar)
-                InvalidateRect(parts[kPartControl], nullptr, FALSE);
+                Redraw(widget, kPartControl);
         }
     }
     if (index >= group.Sending().size())
@@ -393,36 +490,42 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
     switch (widget.spec->type) {
     case kWidgetSlider: {
         const int position = SliderPosition(*widget.spec->signal, widget.scale, sending.physical);
-        if (GetCapture() != parts[kPartControl] && position != widget.position) {
+        if (GetCapture() != widget.control && position != widget.position) {
             widget.position = position;
-            ::SendMessageW(parts[kPartControl], TBM_SETPOS, TRUE, position);
+            ::SendMessageW(widget.control, TBM_SETPOS, TRUE, position);
         }
-        if (!Editing(parts[kPartEdit]) || parts[kPartEdit] == entered)
-            SetText(parts[kPartEdit], value);
+        if (widget.edit == entered || !Editing(widget.edit))
+            SetShown(widget.edit, &widget.editText, value, widget.edit == entered);
         break;
     }
     case kWidgetSpin: case kWidgetText:
-        if (!Editing(parts[kPartEdit]) || parts[kPartEdit] == entered)
-            SetText(parts[kPartEdit], value);
+        if (widget.edit == entered || !Editing(widget.edit))
+            SetShown(widget.edit, &widget.editText, value, widget.edit == entered);
         break;
     case kWidgetDropdown: {
-        if (::SendMessageW(parts[kPartControl], CB_GETDROPPEDSTATE, 0, 0))
-            break;
         const std::vector<SignalEnumEntry>& names = widget.spec->signal->enums;
         int at = -1;
         for (size_t i = 0; i < names.size(); ++i) {
             if (names[i].raw == sending.raw)
                 at = static_cast<int>(i);
         }
-        if (::SendMessageW(parts[kPartControl], CB_GETCURSEL, 0, 0) != at)
-            ::SendMessageW(parts[kPartControl], CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+        // Not while its list is open: the user is choosing.
+        if ((at != widget.choice || entered == widget.control) && !::SendMessageW(widget.control, CB_GETDROPPEDSTATE, 0, 0)) {
+            widget.choice = at;
+            ::SendMessageW(widget.control, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+        }
         break;
     }
     case kWidgetToggle: {
         const double shown = sending.isFloat ? sending.rawFloat : static_cast<double>(sending.raw);
-        const bool on = !sending.missing && shown == widget.onPhysical;
-        ::SendMessageW(parts[kPartControl], BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-        SetText(parts[kPartControl], WideFromUtf8(sending.enumName != nullptr ? *sending.enumName : FormatSignalValue(sending)));
+        const int on = !sending.missing && shown == widget.onValue ? 1 : 0;
+        // A click checks the box before the view hears of it: always told.
+        if (on != widget.checked || entered == widget.control) {
+            widget.checked = on;
+            ::SendMessageW(widget.control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+        SetShown(widget.control, &widget.controlText,
+                 WideFromUtf8(sending.enumName != nullptr ? *sending.enumName : FormatSignalValue(sending)), false);
         break;
     }
     default:
@@ -430,65 +533,94 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
     }
 }
 
-void PanelView::ShowGroup(size_t index, int64_t nowMicros, int64_t startMicros)
+void PanelView::ShowBox(size_t index, int64_t nowMicros, int64_t startMicros)
 {
-    Group& group = groups_[index];
-    const PanelGroup& model = model_->Group(static_cast<size_t>(widgets_[group.first].group));
+    Box& box = boxes_[index];
+    const PanelGroup& model = model_->Group(static_cast<size_t>(widgets_[box.first].group));
     const bool late = model.Late(nowMicros, startMicros);
-    if (group.shownOnce && late == group.late)
+    if (box.shownOnce && late == box.late)
         return;
-    group.shownOnce = true;
-    group.late = late;
+    box.shownOnce = true;
+    box.late = late;
     const SignalMessage& message = model.Message();
     std::string caption = FormatText("%s  %08x", message.name.c_str(), static_cast<unsigned>(message.code));
     if (message.periodMicros != 0)
         caption += "  " + PeriodText(message.periodMicros);
-    SetText(group.parts[kPartBox], (late ? L"[迟到 late] " : L"") + WideFromUtf8(caption));
+    box.caption = (late ? L"[迟到 late] " : L"") + WideFromUtf8(caption);
+    if (batching_)
+        dirty_[0].push_back(box.drawn);
+    else
+        pages_[0]->InvalidateContent(box.drawn);
 }
 
 void PanelView::Refresh(int64_t nowMicros, int64_t startMicros, bool all)
 {
+    // Only what is in sight: a widget out of it is shown when it comes in.
+    batching_ = true;
+    dirty_.assign(pages_.size(), std::vector<RECT>());
     for (Widget& widget : widgets_) {
-        if (widget.group >= 0 && (all || model_->Group(static_cast<size_t>(widget.group)).changed))
+        if (widget.group < 0)
+            continue;
+        widget.stale = widget.stale || all || model_->Group(static_cast<size_t>(widget.group)).changed;
+        if (widget.stale && InSight(widget)) {
+            widget.stale = false;
             ShowWidget(widget);
+        }
     }
     for (size_t g = 0; g < model_->GroupCount(); ++g)
         model_->Group(g).changed = false;
-    for (size_t g = 0; g < groups_.size(); ++g)
-        ShowGroup(g, nowMicros, startMicros);
+    for (size_t b = 0; b < boxes_.size(); ++b)
+        ShowBox(b, nowMicros, startMicros);
     if (model_->lampsChanged || all) {
         model_->lampsChanged = false;
         for (Widget& widget : widgets_) {
             if (widget.spec->type != kWidgetLamp)
                 continue;
-            const PanelLamp* lamp = model_->LampOf(widget.tab, static_cast<size_t>(widget.spec - &model_->Spec().tabs[widget.tab].widgets[0]));
+            const size_t index = static_cast<size_t>(widget.spec - &model_->Spec().tabs[widget.tab].widgets[0]);
+            const PanelLamp* lamp = model_->LampOf(widget.tab, index);
             const bool on = lamp != nullptr && lamp->On();
             if (on != widget.lampOn || all) {
                 widget.lampOn = on;
-                InvalidateRect(widget.parts[kPartControl], nullptr, FALSE);
+                Redraw(widget, kPartControl);
             }
         }
     }
+    batching_ = false;
+    for (size_t tab = 0; tab < pages_.size(); ++tab) {
+        if (dirty_[tab].empty())
+            continue;
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        const int scrollY = pages_[tab]->ScrollY();
+        for (const RECT& rect : dirty_[tab]) {
+            HRGN part = CreateRectRgn(rect.left, rect.top - scrollY, rect.right, rect.bottom - scrollY);
+            CombineRgn(region, region, part, RGN_OR);
+            DeleteObject(part);
+        }
+        InvalidateRgn(pages_[tab]->m_hWnd, region, FALSE);
+        DeleteObject(region);
+    }
 }
 
-PanelView::Widget* PanelView::WidgetOf(HWND control, int* part)
+PanelView::Widget* PanelView::WidgetOf(HWND control)
 {
     const int id = GetDlgCtrlID(control);
     if (id < IDC_FIRST_WIDGET || id >= IDC_FIRST_GROUP)
         return nullptr;
     const size_t index = static_cast<size_t>(id - IDC_FIRST_WIDGET) / kWidgetIds;
-    *part = (id - IDC_FIRST_WIDGET) % kWidgetIds;
-    return index < widgets_.size() && widgets_[index].parts[*part] == control ? &widgets_[index] : nullptr;
+    if (index >= widgets_.size())
+        return nullptr;
+    Widget& widget = widgets_[index];
+    return widget.control == control || widget.edit == control ? &widget : nullptr;
 }
 
-int PanelView::GroupOf(HWND control, int* part) const
+int PanelView::BoxOf(HWND control, int* part) const
 {
     const int id = GetDlgCtrlID(control);
     if (id < IDC_FIRST_GROUP)
         return -1;
     const size_t index = static_cast<size_t>(id - IDC_FIRST_GROUP) / kGroupIds;
     *part = (id - IDC_FIRST_GROUP) % kGroupIds;
-    return index < groups_.size() && groups_[index].parts[*part] == control ? static_cast<int>(index) : -1;
+    return index < boxes_.size() && boxes_[index].parts[*part] == control ? static_cast<int>(index) : -1;
 }
 
 bool PanelView::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
@@ -497,33 +629,34 @@ bool PanelView::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resu
     int part = 0;
     if (message == WM_COMMAND && lParam != 0) {
         HWND control = reinterpret_cast<HWND>(lParam);
-        if (Widget* widget = WidgetOf(control, &part)) {
-            Changed(*widget, control, part, HIWORD(wParam));
+        if (Widget* widget = WidgetOf(control)) {
+            if (control == widget->control)
+                Changed(*widget, control, HIWORD(wParam));
             return true;
         }
-        const int group = GroupOf(control, &part);
-        if (group < 0)
+        const int box = BoxOf(control, &part);
+        if (box < 0)
             return false;
         if (HIWORD(wParam) == BN_CLICKED && part == kPartSend) {
-            SendBox(static_cast<size_t>(group));
+            SendBox(static_cast<size_t>(box));
         } else if (HIWORD(wParam) == BN_CLICKED && part == kPartCyclic) {
-            Group& box = groups_[static_cast<size_t>(group)];
+            const Box& group = boxes_[static_cast<size_t>(box)];
             const bool on = ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
-            if (!actions_->SetCyclic(static_cast<size_t>(widgets_[box.first].group), on,
-                                     Utf8FromWide(WindowText(box.parts[kPartPeriod]))))
+            if (!actions_->SetCyclic(static_cast<size_t>(widgets_[group.first].group), on,
+                                     Utf8FromWide(WindowText(group.parts[kPartPeriod]))))
                 ::SendMessageW(control, BM_SETCHECK, BST_UNCHECKED, 0);
         }
         return true;
     }
     if ((message == WM_HSCROLL || message == WM_VSCROLL) && lParam != 0) {
-        Widget* widget = WidgetOf(reinterpret_cast<HWND>(lParam), &part);
+        Widget* widget = WidgetOf(reinterpret_cast<HWND>(lParam));
         if (widget != nullptr && widget->spec->type == kWidgetSlider)
             Scrolled(*widget);
         return widget != nullptr;
     }
     if (message == WM_NOTIFY && lParam != 0) {
         const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-        Widget* widget = WidgetOf(header->hwndFrom, &part);
+        Widget* widget = WidgetOf(header->hwndFrom);
         if (widget == nullptr)
             return false;
         if (header->code == UDN_DELTAPOS) {
@@ -532,36 +665,22 @@ bool PanelView::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resu
         }
         return true;
     }
-    if (message == WM_DRAWITEM && lParam != 0) {
-        const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        Widget* widget = WidgetOf(item->hwndItem, &part);
-        if (widget == nullptr)
-            return false;
-        DrawGauge(*widget, *item);
-        *result = TRUE;
-        return true;
-    }
     if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
-        // The page's face behind every static, box and check box; an
-        // indicator's text in its colour.
+        // The page's face behind check boxes and buttons.
         HWND control = reinterpret_cast<HWND>(lParam);
-        Widget* widget = WidgetOf(control, &part);
-        if (widget == nullptr && GroupOf(control, &part) < 0)
+        if (WidgetOf(control) == nullptr && BoxOf(control, &part) < 0)
             return false;
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        if (widget != nullptr && part == kPartIndicator)
-            SetTextColor(dc, widget->colour);
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
         *result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         return true;
     }
     return false;
 }
 
-void PanelView::Changed(Widget& widget, HWND control, int part, UINT code)
+void PanelView::Changed(Widget& widget, HWND control, UINT code)
 {
     const PanelWidget& spec = *widget.spec;
-    if (widget.group < 0 || part != kPartControl)
+    if (widget.group < 0)
         return;
     const size_t group = static_cast<size_t>(widget.group);
     if (spec.type == kWidgetDropdown && code == CBN_SELCHANGE) {
@@ -576,20 +695,20 @@ void PanelView::Changed(Widget& widget, HWND control, int part, UINT code)
     } else {
         return;
     }
-    ShowWidget(widget);   // what was sent, or, refused, what stands
+    ShowWidget(widget, control);   // what was sent, or, refused, what stands
 }
 
 void PanelView::Scrolled(Widget& widget)
 {
-    const int position = static_cast<int>(::SendMessageW(widget.parts[kPartControl], TBM_GETPOS, 0, 0));
+    const int position = static_cast<int>(::SendMessageW(widget.control, TBM_GETPOS, 0, 0));
     if (position == widget.position)
         return;
     widget.position = position;
     const size_t group = static_cast<size_t>(widget.group);
     if (actions_->SetPhysical(group, *widget.spec->signal, SliderPhysical(*widget.spec->signal, widget.scale, position)))
         actions_->Send(group);
-    ::SendMessageW(widget.parts[kPartEdit], EM_SETMODIFY, FALSE, 0);
-    ShowWidget(widget, widget.parts[kPartEdit]);
+    ::SendMessageW(widget.edit, EM_SETMODIFY, FALSE, 0);
+    ShowWidget(widget, widget.edit);
 }
 
 // One raw count a step, from what the message sends now.
@@ -603,24 +722,24 @@ void PanelView::Stepped(Widget& widget, int delta)
     const double raw = (now.isFloat ? now.rawFloat : static_cast<double>(now.raw)) + delta;
     if (actions_->SetPhysical(static_cast<size_t>(widget.group), signal, raw * signal.scale + signal.offset))
         actions_->Send(static_cast<size_t>(widget.group));
-    ::SendMessageW(widget.parts[kPartEdit], EM_SETMODIFY, FALSE, 0);
-    ShowWidget(widget, widget.parts[kPartEdit]);
+    ::SendMessageW(widget.edit, EM_SETMODIFY, FALSE, 0);
+    ShowWidget(widget, widget.edit);
 }
 
 void PanelView::Commit(HWND edit)
 {
     int part = 0;
-    const int box = GroupOf(edit, &part);
+    const int box = BoxOf(edit, &part);
     if (box >= 0 && part == kPartPeriod) {
         // A new period for a cyclic send that runs.
-        const Group& group = groups_[static_cast<size_t>(box)];
+        const Box& group = boxes_[static_cast<size_t>(box)];
         if (::SendMessageW(group.parts[kPartCyclic], BM_GETCHECK, 0, 0) == BST_CHECKED &&
             !actions_->SetCyclic(static_cast<size_t>(widgets_[group.first].group), true, Utf8FromWide(WindowText(edit))))
             ::SendMessageW(group.parts[kPartCyclic], BM_SETCHECK, BST_UNCHECKED, 0);
         return;
     }
-    Widget* widget = WidgetOf(edit, &part);
-    if (widget == nullptr || part != kPartEdit || widget->group < 0)
+    Widget* widget = WidgetOf(edit);
+    if (widget == nullptr || edit != widget->edit || widget->group < 0)
         return;
     if (SetFromEdit(*widget))
         actions_->Send(static_cast<size_t>(widget->group));
@@ -630,32 +749,29 @@ void PanelView::Commit(HWND edit)
 // Refused, the text stays as typed, to be mended.
 bool PanelView::SetFromEdit(Widget& widget)
 {
-    HWND edit = widget.parts[kPartEdit];
-    if (!actions_->Set(static_cast<size_t>(widget.group), *widget.spec->signal, Utf8FromWide(WindowText(edit))))
+    if (!actions_->Set(static_cast<size_t>(widget.group), *widget.spec->signal, Utf8FromWide(WindowText(widget.edit))))
         return false;
-    ::SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
-    ShowWidget(widget, edit);
+    ::SendMessageW(widget.edit, EM_SETMODIFY, FALSE, 0);
+    ShowWidget(widget, widget.edit);
     return true;
 }
 
 // Send takes what was typed in the box's edit boxes and not yet entered,
 // then sends the message once.
-bool PanelView::SendBox(size_t box)
+bool PanelView::SendBox(size_t index)
 {
-    const Group& group = groups_[box];
-    for (size_t i = group.first; i < group.first + group.count; ++i) {
+    const Box& box = boxes_[index];
+    for (size_t i = box.first; i < box.first + box.count; ++i) {
         Widget& widget = widgets_[i];
-        HWND edit = widget.parts[kPartEdit];
-        if (edit != nullptr && ::SendMessageW(edit, EM_GETMODIFY, 0, 0) != 0 && !SetFromEdit(widget))
+        if (widget.edit != nullptr && ::SendMessageW(widget.edit, EM_GETMODIFY, 0, 0) != 0 && !SetFromEdit(widget))
             return false;
     }
-    return actions_->Send(static_cast<size_t>(widgets_[group.first].group));
+    return actions_->Send(static_cast<size_t>(widgets_[box.first].group));
 }
 
 void PanelView::Press(HWND button, bool pressed)
 {
-    int part = 0;
-    Widget* widget = WidgetOf(button, &part);
+    Widget* widget = WidgetOf(button);
     if (widget == nullptr || widget->spec->type != kWidgetButton || widget->group < 0 || pressed == widget->pressed)
         return;
     widget->pressed = pressed;
@@ -664,38 +780,4 @@ void PanelView::Press(HWND button, bool pressed)
         return;
     if (actions_->Set(group, *widget->spec->signal, pressed ? widget->spec->press : widget->spec->release))
         actions_->Send(group);
-}
-
-void PanelView::DrawGauge(const Widget& widget, const DRAWITEMSTRUCT& item)
-{
-    HDC dc = item.hDC;
-    RECT rect = item.rcItem;
-    FillRect(dc, &rect, GetSysColorBrush(COLOR_BTNFACE));
-    if (widget.spec->type == kWidgetLamp) {
-        const int side = std::min(rect.right - rect.left, rect.bottom - rect.top) - 2;
-        HBRUSH fill = CreateSolidBrush(widget.lampOn ? Colour(widget.spec->rgb) : kLampOff);
-        HGDIOBJ oldBrush = SelectObject(dc, fill);
-        HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
-        Ellipse(dc, rect.left + 1, rect.top + 1, rect.left + 1 + side, rect.top + 1 + side);
-        SelectObject(dc, oldPen);
-        SelectObject(dc, oldBrush);
-        DeleteObject(fill);
-        return;
-    }
-    // A bar: the received value's share of min..max, in its range's colour.
-    FrameRect(dc, &rect, GetSysColorBrush(COLOR_WINDOWFRAME));
-    if (widget.group < 0 || widget.signal < 0)
-        return;
-    const PanelGroup& group = model_->Group(static_cast<size_t>(widget.group));
-    if (!group.Heard() || static_cast<size_t>(widget.signal) >= group.Received().size())
-        return;
-    const DecodedSignal& received = group.Received()[static_cast<size_t>(widget.signal)];
-    if (received.missing || !isfinite(received.physical))
-        return;
-    const double share = std::max(0.0, std::min(1.0, (received.physical - widget.spec->min) / (widget.spec->max - widget.spec->min)));
-    RECT filled = { rect.left + 1, rect.top + 1, rect.left + 1 + static_cast<LONG>(share * (rect.right - rect.left - 2)), rect.bottom - 1 };
-    const COLORREF colour = ColourOf(widget, received);
-    HBRUSH fill = CreateSolidBrush(colour == GetSysColor(COLOR_WINDOWTEXT) ? kBarFill : colour);
-    FillRect(dc, &filled, fill);
-    DeleteObject(fill);
 }

@@ -154,10 +154,10 @@ TEST_F(PanelWine, TheExampleRigsAutomaticPanelSendsWhatItsSignalFileMeans)
     ASSERT_GE(vPostData(window_, 0x20001001, 12004, 4), 1);
     ASSERT_GE(vPostData(window_, 0x30000401, reinterpret_cast<LPARAM>("\x02\xff\x0f\x00\xf1"), 5), 1);
     Pump(300);
-    EXPECT_EQ(L"3001 rpm (above max 3000 rpm)", TextOf(Control(0, kPartIndicator)));
-    EXPECT_EQ(L"-0.1 degC", TextOf(Control(4, kPartIndicator)));
+    EXPECT_EQ(L"3001 rpm (above max 3000 rpm)", panel_->View()->Indicator(0));
+    EXPECT_EQ(L"-0.1 degC", panel_->View()->Indicator(4));
     EXPECT_EQ(L"148.25", TextOf(speedEdit));                       // what is sent stays as set
-    EXPECT_EQ(L"auto", TextOf(Control(2, kPartIndicator)));
+    EXPECT_EQ(L"auto", panel_->View()->Indicator(2));
     EXPECT_EQ(L"auto", TextOf(Control(2, kPartControl)));          // a field not set follows what came
 
     // Cyclic: the state every 50 ms until switched off.
@@ -188,17 +188,22 @@ TEST_F(PanelWine, EveryControlIsReachedByTabAndTheGroupsFlowWithTheWidth)
         at = GetNextDlgTabItem(panel_->m_hWnd, at, FALSE);
     EXPECT_EQ(stops, visited);
 
-    // Wide: the motor's two boxes side by side; narrow: one under the other.
-    RECT first, second;
-    GetWindowRect(panel_->View()->GroupControl(0, kPartBox), &first);
-    GetWindowRect(panel_->View()->GroupControl(1, kPartBox), &second);
+    // Wide: the motor's two boxes side by side; narrow: one under the other,
+    // each control of the second box moved down with it.
+    RECT first = panel_->View()->BoxRect(0), second = panel_->View()->BoxRect(1);
     EXPECT_EQ(first.top, second.top);
+    EXPECT_GT(second.left, first.right - 1);
+    RECT send;
+    GetWindowRect(panel_->View()->GroupControl(1, kPartSend), &send);
     SetWindowPos(panel_->m_hWnd, nullptr, 0, 0, 500, 700, SWP_NOZORDER | SWP_NOMOVE);
     Pump(50);
-    GetWindowRect(panel_->View()->GroupControl(0, kPartBox), &first);
-    GetWindowRect(panel_->View()->GroupControl(1, kPartBox), &second);
+    first = panel_->View()->BoxRect(0);
+    second = panel_->View()->BoxRect(1);
     EXPECT_EQ(first.left, second.left);
     EXPECT_GT(second.top, first.bottom - 1);
+    RECT moved;
+    GetWindowRect(panel_->View()->GroupControl(1, kPartSend), &moved);
+    EXPECT_EQ(send.top + (second.top - first.top), moved.top);
 }
 
 TEST_F(PanelWine, APanelFilesButtonSendsItsPressAndReleaseAndALampFollows)
