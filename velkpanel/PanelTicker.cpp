@@ -59,6 +59,7 @@ DWORD WINAPI PanelTicker::Run(void* self)
 void PanelTicker::Loop()
 {
     FineTimerResolution fine;
+    const uint64_t ticksPerMs = ClockTicksPerSecond() / 1000;
     for (;;) {
         bool stop = false;
         const uint64_t deadline = Deadline(&stop);
@@ -68,10 +69,16 @@ void PanelTicker::Loop()
             WaitForSingleObject(wake_, INFINITE);
             continue;
         }
-        // Asleep to just before it, then yielding to the end, as velkctl's
-        // --every; woken early by a new deadline or the end.
-        if (!WaitForDeadline(deadline, wake_))
+        const uint64_t now = ClockTicks();
+        if (now < deadline) {
+            // Asleep to the deadline, rounded up; woken early by a sooner
+            // one or the end. A wait ends within a millisecond or so after
+            // it; the thread never spins, which under load would take the
+            // time the window needs to send.
+            const uint64_t ms = (deadline - now + ticksPerMs - 1) / ticksPerMs;
+            WaitForSingleObject(wake_, static_cast<DWORD>(ms < 60000 ? ms : 60000));
             continue;
+        }
         // Once per deadline: the window sets the next one when it has sent.
         EnterCriticalSection(&lock_);
         const bool current = deadline_ == deadline;

@@ -1,7 +1,6 @@
-// The wake-up of cyclic sends: a thread of its own waits for the next
-// deadline on the high-resolution clock (sleeping, then yielding for the
-// last two milliseconds or so, as velkctl's --every does) and posts the
-// window a message when it comes. Posted messages reach the window inside every modal loop
+// The wake-up of cyclic sends: a thread of its own sleeps until the next
+// deadline on the high-resolution clock (at 1 ms timer resolution, never
+// spinning) and posts the window a message when it comes. Posted messages reach the window inside every modal loop
 // too (a menu, a drop-down list, the window being dragged), where a loop of
 // our own would stop; the sends themselves stay on the window's thread, the
 // one that calls the bus library.

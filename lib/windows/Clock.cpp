@@ -77,18 +77,13 @@ FineTimerResolution::~FineTimerResolution()
 
 bool WaitForDeadline(uint64_t deadlineTicks)
 {
-    return WaitForDeadline(deadlineTicks, NULL);
-}
-
-bool WaitForDeadline(uint64_t deadlineTicks, HANDLE wake)
-{
     const int64_t ticksPerMs = static_cast<int64_t>(ClockTicksPerSecond()) / 1000;
     const int64_t leastMargin = ticksPerMs / 2;
     const int64_t mostMargin = 2 * ticksPerMs;
     if (g_sleepMargin < 0)
         g_sleepMargin = mostMargin;
     for (;;) {
-        if (StopRequested() || (wake != NULL && WaitForSingleObject(wake, 0) == WAIT_OBJECT_0))
+        if (StopRequested())
             return false;
         int64_t left = static_cast<int64_t>(deadlineTicks - ClockTicks());
         if (left <= 0)
@@ -101,13 +96,10 @@ bool WaitForDeadline(uint64_t deadlineTicks, HANDLE wake)
         int64_t sleepMs = (left - g_sleepMargin) / ticksPerMs;
         if (sleepMs > kLongestSleepMs)
             sleepMs = kLongestSleepMs;
-        uint64_t due = ClockTicks() + static_cast<uint64_t>(sleepMs * ticksPerMs);
-        if (wake == NULL)
-            Sleep(static_cast<DWORD>(sleepMs));
-        else if (WaitForSingleObject(wake, static_cast<DWORD>(sleepMs)) == WAIT_OBJECT_0)
-            return false;
+        uint64_t wake = ClockTicks() + static_cast<uint64_t>(sleepMs * ticksPerMs);
+        Sleep(static_cast<DWORD>(sleepMs));
         // Up at once, down slowly.
-        int64_t late = static_cast<int64_t>(ClockTicks() - due);
+        int64_t late = static_cast<int64_t>(ClockTicks() - wake);
         if (late > g_sleepMargin)
             g_sleepMargin = late;
         else

@@ -30,10 +30,6 @@ private:
 // then yields until it comes: the margin follows what sleeps were seen to
 // overshoot (0.5 to 2 ms), so the wait neither ends late nor spins long.
 bool WaitForDeadline(uint64_t deadlineTicks);
-// The same, ending (false) also as soon as wake is signalled: for a thread
-// that waits for deadlines another thread sets (velkpanel's cyclic sends).
-// One thread of a process waits at a time: the margin is the process's.
-bool WaitForDeadline(uint64_t deadlineTicks, HANDLE wake);
 
 // Now, on the system's wall clock (to the microsecond where the system
 // keeps it so), with the local zone's offset at that time.
