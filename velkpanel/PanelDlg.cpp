@@ -281,7 +281,13 @@ BOOL CPanelDlg::PreTranslateMessage(MSG* pMsg)
 {
     if (pMsg->message == WM_KEYDOWN) {
         // Escape would close the window: a panel is closed on purpose only.
-        if (pMsg->wParam == VK_ESCAPE)
+        // An open drop-down list still takes it, to close.
+        wchar_t kind[16] = L"";
+        HWND focus = GetFocus();
+        if (focus != nullptr)
+            GetClassNameW(focus, kind, 16);
+        const bool dropped = lstrcmpiW(kind, L"ComboBox") == 0 && ::SendMessageW(focus, CB_GETDROPPEDSTATE, 0, 0);
+        if (pMsg->wParam == VK_ESCAPE && !dropped)
             return TRUE;
         // Ctrl+Tab and Ctrl+PgDn (with Shift, or PgUp: back) change tabs.
         const bool control = GetKeyState(VK_CONTROL) < 0;
