@@ -28,12 +28,12 @@ DluRect Part(const DluRect& line, int a, int b)
 void SplitControl(PanelWidgetType type, const DluRect& control, WidgetCells* cells)
 {
     if (type == kWidgetSlider) {
-        cells->control = Part(control, 0, 56);
-        cells->edit = Part(control, 56, 84);
-        cells->unit = Part(control, 84, 100);
+        cells->control = Part(control, 0, 48);
+        cells->edit = Part(control, 48, 74);
+        cells->unit = Part(control, 74, 100);
     } else if (type == kWidgetSpin) {
-        cells->edit = Part(control, 0, 70);
-        cells->unit = Part(control, 70, 100);
+        cells->edit = Part(control, 0, 64);
+        cells->unit = Part(control, 64, 100);
     } else if (type == kWidgetText) {
         cells->edit = control;
     } else {

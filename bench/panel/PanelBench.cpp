@@ -427,15 +427,15 @@ void Cyclic(const BusBinding& bus)
             continue;
         // As velkctl_bench timing: each arrival against a deadline every
         // period from the median offset; drift, last tenth against first.
-        // A deadline passed over is not sent (the schedule sends a late one
-        // once and keeps its places): where two arrivals are more than one
-        // and a half periods apart, the deadlines between are skipped.
+        // The panel passes over a deadline it finds more than a period late
+        // (it sends once, and counts it), so deadlines are not numbered in
+        // arrival order: each arrival is measured against the deadline
+        // nearest it (an error above half a period folds back), and the
+        // deadlines passed over are the panel's own count.
         std::vector<double> offsets;
-        double deadline = 0;
         for (size_t i = 0; i < times.size(); ++i) {
-            if (i > 0)
-                deadline += 10000.0 * std::max(1.0, floor((times[i] - times[i - 1]) / 10000.0 + 0.5));
-            offsets.push_back(times[i] - times[0] - deadline);
+            const double elapsed = times[i] - times[0];
+            offsets.push_back(elapsed - 10000.0 * floor(elapsed / 10000.0 + 0.5));
         }
         const double anchor = Percentile(offsets, 0.5);
         for (double offset : offsets)
