@@ -10,6 +10,7 @@
 #include "velkpanel/PanelControls.h"
 #include "velkpanel/PanelGroup.h"
 #include "velkpanel/PanelModel.h"
+#include "velkpanel/PanelOptions.h"
 
 namespace {
 
@@ -299,6 +300,32 @@ TEST(CyclicSchedule, EachEntryKeepsItsOwnDeadlinesAndSkipsWhatItMissed)
     EXPECT_EQ(45000u, schedule.NextDeadline());
     schedule.StopAll();
     EXPECT_EQ(CyclicSchedule::kNever, schedule.NextDeadline());
+}
+
+TEST(PanelOptions, TheCommandLineTakesFilesAndABusOrSaysWhatIsWrong)
+{
+    PanelOptions options;
+    std::string error;
+    ASSERT_TRUE(ParsePanelArguments({ "--signals=rig \xe5\x8f\xb0.toml", "--panel", "p.toml", "--bus", "b" }, &options, &error));
+    EXPECT_EQ("rig \xe5\x8f\xb0.toml", options.signalsFile);
+    EXPECT_EQ("p.toml", options.panelFile);
+    EXPECT_EQ("b", options.busName);
+    EXPECT_FALSE(options.help);
+    ASSERT_TRUE(ParsePanelArguments({ "/?" }, &options, &error));
+    EXPECT_TRUE(options.help);
+    struct Case { std::vector<std::string> args; const char* error; };
+    const Case cases[] = {
+        { { "--signal", "x" }, "unknown argument '--signal'" },
+        { { "rig.toml" }, "unknown argument 'rig.toml'" },
+        { { "--panel" }, "--panel needs a value" },
+        { { "--signals=" }, "--signals needs a file" },
+        { { "--bus", "" }, "--bus needs a name" },
+    };
+    for (const Case& test : cases) {
+        PanelOptions fresh;
+        EXPECT_FALSE(ParsePanelArguments(test.args, &fresh, &error));
+        EXPECT_EQ(test.error, error);
+    }
 }
 
 } // namespace
