@@ -28,9 +28,9 @@ DluRect Part(const DluRect& line, int a, int b)
 void SplitControl(PanelWidgetType type, const DluRect& control, WidgetCells* cells)
 {
     if (type == kWidgetSlider) {
-        cells->control = Part(control, 0, 48);
-        cells->edit = Part(control, 48, 74);
-        cells->unit = Part(control, 74, 100);
+        cells->control = Part(control, 0, 42);
+        cells->edit = Part(control, 42, 76);
+        cells->unit = Part(control, 76, 100);
     } else if (type == kWidgetSpin) {
         cells->edit = Part(control, 0, 64);
         cells->unit = Part(control, 64, 100);
