@@ -1,5 +1,6 @@
 // velk.dll: the entry points of the bus contract (velk/VelkApi.h) and the
-// library's extra (velk/VelkLibrary.h); the tests' seams are in TestSeams.cpp.
+// library's extra (velk/VelkLibrary.h), each traced when VELK_TRACE asks
+// (velk/Trace.h); the tests' seams are in TestSeams.cpp.
 // Nothing may escape into the caller: each entry point answers with a result
 // or a text, never an exception.
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include "velk/OwnClients.h"
 #include "velk/PayloadStore.h"
 #include "velk/Registry.h"
+#include "velk/Trace.h"
 #include "velk/VelkLibrary.h"
 #include "velk/WindowBits.h"
 
@@ -42,11 +44,9 @@ void CopyName(char (&target)[kClientNameBytes], const char* name)
     memset(target + length, 0, kClientNameBytes - length);
 }
 
-} // namespace
+// The entry points' bodies; the exported functions below trace around them.
 
-extern "C" {
-
-int __cdecl vPostData(HWND hWnd, UINT code, LPARAM dataWord, int length)
+int PostData(HWND hWnd, UINT code, LPARAM dataWord, int length)
 {
     // A subscribed sender receives its own message unless its mask opted out.
     int status;
@@ -56,7 +56,7 @@ int __cdecl vPostData(HWND hWnd, UINT code, LPARAM dataWord, int length)
     return PostBusData(bus, WindowBits(hWnd), code, dataWord, length);
 }
 
-int __cdecl vRegister(HWND hWnd, UINT mask, const char* clientName)
+int Register(HWND hWnd, UINT mask, const char* clientName)
 {
     int status;
     SharedBus* bus = AttachedBus(&status);
@@ -83,7 +83,7 @@ int __cdecl vRegister(HWND hWnd, UINT mask, const char* clientName)
     return registered;
 }
 
-int __cdecl vUnregister(HWND hWnd)
+int Unregister(HWND hWnd)
 {
     int status;
     SharedBus* bus = AttachedBus(&status);
@@ -95,7 +95,7 @@ int __cdecl vUnregister(HWND hWnd)
 }
 
 // An index out of range reads as 0, the value every variable starts with.
-int __cdecl vGetPublicVar(int index)
+int GetPublicVar(int index)
 {
     int status;
     SharedBus* bus = AttachedBus(&status);
@@ -104,7 +104,7 @@ int __cdecl vGetPublicVar(int index)
     return bus->vars[index];
 }
 
-int __cdecl vSetPublicVar(int index, int value)
+int SetPublicVar(int index, int value)
 {
     int status;
     SharedBus* bus = AttachedBus(&status);
@@ -116,7 +116,7 @@ int __cdecl vSetPublicVar(int index, int value)
     return kVelkOk;
 }
 
-const char* __cdecl vGetp(LPARAM dataWord, int* length)
+const char* Getp(LPARAM dataWord, int* length)
 {
     if (length != NULL)
         *length = 0;
@@ -138,7 +138,7 @@ const char* __cdecl vGetp(LPARAM dataWord, int* length)
     return reinterpret_cast<const char*>(g_payload);
 }
 
-const char* __cdecl vGetInfo(int selector)
+const char* GetInfo(int selector)
 {
     int status;
     SharedBus* bus = AttachedBus(&status);
@@ -150,11 +150,86 @@ const char* __cdecl vGetInfo(int selector)
     return g_info.c_str();
 }
 
-int __cdecl velkBusStatus(void)
+int BusStatus(void)
 {
     int status;
     AttachedBus(&status);
     return status;
+}
+
+} // namespace
+
+extern "C" {
+
+int __cdecl vPostData(HWND hWnd, UINT code, LPARAM dataWord, int length)
+{
+    int result = PostData(hWnd, code, dataWord, length);
+    if (TraceOn(kTracePost))
+        TraceLine("vPostData(%p, %08x, %p, %d) = %d", static_cast<void*>(hWnd), code,
+                  reinterpret_cast<void*>(dataWord), length, result);
+    return result;
+}
+
+int __cdecl vRegister(HWND hWnd, UINT mask, const char* clientName)
+{
+    int result = Register(hWnd, mask, clientName);
+    if (TraceOn(kTraceRegister)) {
+        char name[256];
+        TraceLine("vRegister(%p, %08x, %s) = %d", static_cast<void*>(hWnd), mask, TraceText(clientName, name),
+                  result);
+    }
+    return result;
+}
+
+int __cdecl vUnregister(HWND hWnd)
+{
+    int result = Unregister(hWnd);
+    if (TraceOn(kTraceUnregister))
+        TraceLine("vUnregister(%p) = %d", static_cast<void*>(hWnd), result);
+    return result;
+}
+
+int __cdecl vGetPublicVar(int index)
+{
+    int result = GetPublicVar(index);
+    if (TraceOn(kTraceGetVar))
+        TraceLine("vGetPublicVar(%d) = %d", index, result);
+    return result;
+}
+
+int __cdecl vSetPublicVar(int index, int value)
+{
+    int result = SetPublicVar(index, value);
+    if (TraceOn(kTraceSetVar))
+        TraceLine("vSetPublicVar(%d, %d) = %d", index, value, result);
+    return result;
+}
+
+const char* __cdecl vGetp(LPARAM dataWord, int* length)
+{
+    const char* result = Getp(dataWord, length);
+    if (TraceOn(kTraceGetp))
+        TraceLine("vGetp(%p, %p) = %p, length %d", reinterpret_cast<void*>(dataWord), static_cast<void*>(length),
+                  static_cast<const void*>(result), length != NULL ? *length : 0);
+    return result;
+}
+
+const char* __cdecl vGetInfo(int selector)
+{
+    const char* result = GetInfo(selector);
+    if (TraceOn(kTraceInfo)) {
+        char text[256];
+        TraceLine("vGetInfo(%d) = %s", selector, TraceText(result, text));
+    }
+    return result;
+}
+
+int __cdecl velkBusStatus(void)
+{
+    int result = BusStatus();
+    if (TraceOn(kTraceStatus))
+        TraceLine("velkBusStatus() = %d", result);
+    return result;
 }
 
 } // extern "C"
@@ -162,6 +237,7 @@ int __cdecl velkBusStatus(void)
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
+        StartTrace();
         OpenBusLink();
     } else if (reason == DLL_PROCESS_DETACH && reserved == NULL) {
         CloseBusLink();   // FreeLibrary; at process exit the system cleans up

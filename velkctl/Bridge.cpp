@@ -1,33 +1,28 @@
 #include "velkctl/Bridge.h"
 
-#include <fcntl.h>
 #include <inttypes.h>
-#include <io.h>
 #include <stdio.h>
-
-#include <deque>
 
 #include "common/FormatText.h"
 #include "protocol/BusCounters.h"
 #include "windows/Clock.h"
-#include "velkctl/Commands.h"
-#include "windows/InputLines.h"
+#include "velkctl/CommandOutcome.h"
 #include "velkctl/BridgeTopic.h"
 #include "formats/JsonLine.h"
 #include "common/LocalTime.h"
-#include "client/ReceiveLoop.h"
+#include "client/LinesAndBus.h"
 #include "velkctl/Replay.h"
 #include "windows/StopSignal.h"
 #include "windows/SystemCodePage.h"
 
 namespace {
 
-const UINT kInputArrived = WM_APP + 17;
-// Lines posted in one turn before the bus messages queued meanwhile get theirs.
-const size_t kLinesPerTurn = 256;
 // Bad and refused lines are reported one by one up to this many, then only counted.
 const uint64_t kMaxLineReports = 1000;
-const size_t kOutputBuffer = 1 << 16;
+// Lines that may wait for a slow publisher; past it messages are dropped and counted.
+const size_t kOutputBound = 8u << 20;
+// After Ctrl+C, how long what waits may still take to go out.
+const DWORD kFinishGraceMs = 250;
 
 // Tells this run from any other of the same origin: the time, the process
 // and the counter, mixed (splitmix64's finaliser).
@@ -57,18 +52,18 @@ struct InboundCounts {
     uint64_t failed = 0;       // posts the bus refused
 };
 
-class BridgeSink : public MessageSink {
+class BridgeHandler : public LineHandler {
 public:
-    BridgeSink(const BusBinding& bus, HWND window, const BridgeOptions& options)
+    BridgeHandler(const BusBinding& bus, HWND window, const BridgeOptions& options)
         : bus_(bus), window_(window), options_(options), run_(NewRunId()), start_(ClockTicks()),
           wallStart_(WallClockNow()),
           countersBefore_(ReadCounters(bus)) {}
 
-    void Attach(InputLines* input) { input_ = input; }
+    void Begin(OutputLines* output) override { out_ = output; }
 
     void Receive(UINT code, LPARAM dataWord) override
     {
-        if (outClosed_)
+        if (outFailed_)
             return;
         bool expired = false;
         RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
@@ -77,12 +72,12 @@ public:
         // The wall time too: a dashboard or a historian on another machine wants when, not how long after.
         std::string time = FormatLocalTime(WallTimeAfter(wallStart_, message.micros));
         std::string line = FormatBridgeLine(FormatJsonLine(message, delta, expired, SystemCodePage(), time),
-                                            options_.origin, run_, sent_ + 1);
-        line += '\n';
-        if (fwrite(line.data(), 1, line.size(), stdout) != line.size())
-            OutputClosed();
-        else
-            ++sent_;
+                                            options_.origin, run_, numbered_ + 1);
+        // A publisher too slow for the bus loses the message here, counted;
+        // its seq is used all the same, so the far end counts it lost too.
+        ++numbered_;
+        if (!out_->WriteIfRoom(line))
+            ++unwritten_;
     }
 
     void FilteredOut(UINT) override { ++filteredOut_; }
@@ -93,15 +88,6 @@ public:
             started_ = true;   // registered by now
             fprintf(stderr, "velkctl: bridge %s: run %s, on the bus\n", options_.origin.c_str(), run_.c_str());
         }
-        if (!outClosed_ && fflush(stdout) != 0)
-            OutputClosed();
-        TakeInput();
-    }
-
-    void ThreadMessage(const MSG& message) override
-    {
-        if (message.message == kInputArrived)
-            TakeInput();
     }
 
     bool Tick() override
@@ -110,8 +96,10 @@ public:
         return true;
     }
 
-    void PrintSummary()
+    // unwritten: the lines still waiting for the publisher at the end.
+    void PrintSummary(uint64_t unwritten)
     {
+        unwritten_ += unwritten;
         double seconds = static_cast<double>(ClockMicrosSince(start_)) / 1e6;
         PrintCounts(FormatText(" ended after %.3f s", seconds));
         for (const auto& entry : tracker_.Counts()) {
@@ -123,7 +111,44 @@ public:
         }
     }
 
-    bool OutputWasClosed() const { return outClosed_; }
+    void Line(uint64_t number, const std::string& text) override
+    {
+        if (text.find_first_not_of(" \t") == std::string::npos)
+            return;   // blank lines are no messages
+        ++in_.lines;
+        HandleLine(number, text);
+    }
+
+    void TooLong(uint64_t number, uint64_t length) override
+    {
+        ++in_.lines;
+        ++in_.bad;
+        LineReport(number, FormatText("longer than %d bytes (%" PRIu64 "): skipped", static_cast<int>(kMaxBridgeLine),
+                                      length));
+    }
+
+    void InputEnded(bool failed, const std::string& why) override
+    {
+        if (failed) {
+            Report("cannot read standard input (" + why + "): leaving the bus");
+            inputFailed_ = true;
+            RequestStop();
+        } else if (options_.exitOnEof) {
+            Report(FormatText("standard input ended after %" PRIu64 " lines", in_.lines));
+            RequestStop();
+        } else {
+            Report(FormatText("standard input ended after %" PRIu64 " lines; publishing goes on until Ctrl+C",
+                              in_.lines));
+        }
+    }
+
+    void OutputFailed(const std::string& why) override
+    {
+        outFailed_ = true;
+        Report("cannot write to standard output (" + why + "): its reader has gone; leaving the bus");
+    }
+
+    bool OutputWasClosed() const { return outFailed_; }
     bool InputFailed() const { return inputFailed_; }
 
 private:
@@ -137,10 +162,10 @@ private:
         bool losing = false;
         std::string bus = FormatCounterChange(countersBefore_, ReadCounters(bus_), &losing);
         OriginCounts network = tracker_.Total();
-        Report(FormatText("out %" PRIu64 ", filtered %" PRIu64 "; in %" PRIu64 " lines: posted %" PRIu64 ", own %" PRIu64
+        Report(FormatText("out %" PRIu64 ", unwritten %" PRIu64 ", filtered %" PRIu64 "; in %" PRIu64 " lines: posted %" PRIu64 ", own %" PRIu64
                           ", duplicates %" PRIu64 ", refused %" PRIu64 ", off-topic %" PRIu64 ", bad %" PRIu64 ", expired %" PRIu64
                           ", failed %" PRIu64 "; lost %" PRIu64 ", late %" PRIu64 "; bus: %s%s",
-                          sent_, filteredOut_, in_.lines, in_.posted, in_.own, in_.duplicates, in_.refused, in_.offTopic, in_.bad, in_.expired,
+                          numbered_ - unwritten_, unwritten_, filteredOut_, in_.lines, in_.posted, in_.own, in_.duplicates, in_.refused, in_.offTopic, in_.bad, in_.expired,
                           in_.failed, network.lost, network.late, bus.c_str(), ending.c_str()));
         fflush(stderr);
     }
@@ -155,80 +180,20 @@ private:
             Report("further bad or refused lines are only counted");
     }
 
-    void OutputClosed()
-    {
-        if (outClosed_)
-            return;
-        outClosed_ = true;
-        Report(FormatText("cannot write to standard output (%s): its reader has gone; leaving the bus",
-                          strerror(errno)));
-        RequestStop();
-    }
-
-    void TakeInput()
-    {
-        if (input_ == NULL)
-            return;
-        std::deque<InputItem> items;
-        input_->Take(kLinesPerTurn, &items);
-        for (const InputItem& item : items)
-            Handle(item);
-    }
-
-    void Handle(const InputItem& item)
-    {
-        switch (item.kind) {
-        case InputItem::kLine:
-            if (item.text.find_first_not_of(" \t") == std::string::npos)
-                break;   // blank lines are no messages
-            ++in_.lines;
-            HandleLine(item.number, item.text);
-            break;
-        case InputItem::kTooLong:
-            ++in_.lines;
-            ++in_.bad;
-            LineReport(item.number, FormatText("longer than %d bytes (%" PRIu64 "): skipped",
-                                               static_cast<int>(kMaxBridgeLine), item.length));
-            break;
-        case InputItem::kEnd:
-            if (options_.exitOnEof) {
-                Report(FormatText("standard input ended after %" PRIu64 " lines", in_.lines));
-                RequestStop();
-            } else {
-                Report(FormatText("standard input ended after %" PRIu64 " lines; publishing goes on until Ctrl+C",
-                                  in_.lines));
-            }
-            input_ = NULL;
-            break;
-        case InputItem::kFailed:
-            Report("cannot read standard input (" + item.text + "): leaving the bus");
-            inputFailed_ = true;
-            input_ = NULL;
-            RequestStop();
-            break;
-        }
-    }
-
     void HandleLine(uint64_t number, const std::string& text)
     {
         BridgeMessage message;
-        std::string error, topic;
-        size_t payloadAt = 0;
-        if (!options_.topicPrefix.empty() && !SplitTopicLine(text.data(), text.size(), &topic, &payloadAt)) {
-            ++in_.bad;
-            LineReport(number, "no topic: expected TOPIC PAYLOAD, as mosquitto_sub -v prints it");
-            return;
-        }
-        if (!ParseBridgeLine(text.data() + payloadAt, text.size() - payloadAt, &message, &error)) {
+        std::string error;
+        switch (ReadInputLine(text, options_.topicPrefix, &message, &error)) {
+        case kInputMessage:
+            break;
+        case kInputBad:
             ++in_.bad;
             LineReport(number, error);
             return;
-        }
-        // Before the seq is noted: a stranger's far-ahead seq must not make the rig's own lines look old.
-        if (!options_.topicPrefix.empty() &&
-            !TopicCarriesOrigin(topic, options_.topicPrefix, message.origin, &error)) {
+        case kInputOffTopic:
             ++in_.offTopic;
-            LineReport(number, FormatText("origin %s refused: %s", message.origin.c_str(), error.c_str()));
+            LineReport(number, error);
             return;
         }
         SeqEvent event;
@@ -303,16 +268,17 @@ private:
     const uint64_t start_;
     const WallTime wallStart_;
     const CounterValues countersBefore_;
-    InputLines* input_ = NULL;
+    OutputLines* out_ = NULL;
     SeqTracker tracker_;
     InboundCounts in_;
-    uint64_t sent_ = 0;
+    uint64_t numbered_ = 0;    // messages given a seq
+    uint64_t unwritten_ = 0;   // of them, dropped or left unwritten
     uint64_t filteredOut_ = 0;
     uint64_t lastMicros_ = 0;
     uint64_t lineReports_ = 0;
     bool started_ = false;
     bool namesakeReported_ = false;
-    bool outClosed_ = false;
+    bool outFailed_ = false;
     bool inputFailed_ = false;
 };
 
@@ -320,35 +286,22 @@ private:
 
 int RunBridge(const BusBinding& bus, HWND window, const BridgeOptions& options)
 {
-    // Lines as they are, LF only, written out when the queue runs empty.
-    _setmode(_fileno(stdout), _O_BINARY);
-    setvbuf(stdout, NULL, _IOFBF, kOutputBuffer);
-    CatchStopRequests();
-
-    BridgeSink sink(bus, window, options);
-    // The reader may still be blocked in a read when the bridge ends: it and
-    // what it uses live until the process ends.
-    InputLines* input = new InputLines(GetCurrentThreadId(), kInputArrived, kMaxBridgeLine);
-    if (!input->Start()) {
-        fprintf(stderr, "velkctl: bridge: cannot start reading standard input (error %lu)\n", GetLastError());
-        StopHandled();
-        return kExitCrashed;
-    }
-    sink.Attach(input);
-
+    BridgeHandler handler(bus, window, options);
     // Registered so that what the bridge posts is never delivered back to it.
     const MessageFilter* send = options.send.PassesAll() ? NULL : &options.send;
-    ReceiveOptions receive = { options.send.SubscriptionMask() | VELK_MASK_NO_OWN_MESSAGES, 0, 0,
-                               options.statsMicros, send };
-    int end = ReceiveBusMessages(bus, window, receive, &sink);
+    LinesAndBusOptions loop = { "bridge", kMaxBridgeLine, kOutputBound, kFinishGraceMs,
+                                { options.send.SubscriptionMask() | VELK_MASK_NO_OWN_MESSAGES, 0, 0,
+                                  options.statsMicros, send } };
+    uint64_t unwritten = 0;
+    int end = RunLinesAndBus(bus, window, loop, &handler, &unwritten);
+    if (end == kLinesAndBusCannotStart)
+        return kExitCrashed;
     if (end < 0) {
-        StopHandled();
         fprintf(stderr, "velkctl: bridge refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
-    sink.PrintSummary();
-    StopHandled();
+    handler.PrintSummary(unwritten);
     if (end == kReceiveSessionEnded)
         fprintf(stderr, "velkctl: the session ended\n");
-    return sink.OutputWasClosed() || sink.InputFailed() ? kExitIo : kExitOk;
+    return handler.OutputWasClosed() || handler.InputFailed() ? kExitIo : kExitOk;
 }

@@ -15,7 +15,7 @@ struct BridgeOptions {
     std::string origin;
     MessageFilter send;                             // what goes out from the bus
     AcceptRule accept;                              // what comes in from the network
-    std::string topicPrefix;                        // lines are "TOPIC PAYLOAD", the topic PREFIX+origin
+    std::string topicPrefix;                        // lines are mosquitto_sub -F %j's, the topic PREFIX+origin
     uint64_t statsMicros = 0;                       // counts on stderr this often; 0: only at the end
     bool exitOnEof = false;
 };

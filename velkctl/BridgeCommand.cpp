@@ -45,13 +45,13 @@ public:
                             "(default: everything but CONTROL, which only a filter naming it lets in)")
             ->type_name("FILTERS");
         command->add_option("--topic-prefix", topicPrefix_,
-                            "read lines as mosquitto_sub -v prints them, TOPIC PAYLOAD, and refuse those whose "
-                            "topic is not PREFIX and their origin, like velk/")
+                            "read lines as mosquitto_sub -F %j prints them, the topic and the payload in JSON, "
+                            "and refuse those whose topic is not PREFIX and their origin, like velk/")
             ->type_name("PREFIX");
         command->add_option("--stats", stats_, "print the counts on stderr every D, like 10s")->type_name("DURATION");
         command->add_flag("--exit-on-eof", options_.exitOnEof, "end when standard input ends (default: go on publishing)");
         command->footer("Example:\n"
-                        "  mosquitto_sub -h BROKER -v -t \"velk/#\" | velkctl bridge --origin lab1 --topic-prefix velk/ | "
+                        "  mosquitto_sub -h BROKER -F %j -t \"velk/#\" | velkctl bridge --origin lab1 --topic-prefix velk/ | "
                         "mosquitto_pub -h BROKER -i lab1 -l -t velk/lab1\n"
                         "    joins this bus to every other bus bridged through BROKER (docs/bridge.md)");
     }

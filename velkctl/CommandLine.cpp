@@ -6,7 +6,7 @@
 #include "client/SignalsOption.h"
 #include "common/Escapes.h"
 #include "common/ClosestWord.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"
 

@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include "common/FormatText.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "formats/CsvExport.h"
 #include "client/SignalsOption.h"
 #include "signals/SignalCsv.h"

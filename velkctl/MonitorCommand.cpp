@@ -1,15 +1,35 @@
 // velkctl monitor [MASK] [--count N] [--timeout D] [--time rel|abs|delta]
 //                 [--jsonl] [--out FILE] [--signals FILE] [filters]
+#include <inttypes.h>
+#include <stdio.h>
 #include <memory>
 #include <string>
 
 #include "common/Escapes.h"
+#include "common/FormatText.h"
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "velkctl/FilterOptions.h"
+#include "velkctl/Monitor.h"
 
 namespace {
+
+int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options)
+{
+    int end = RunMonitor(bus, window, options);
+    if (end < 0)
+        return CheckedResult("monitor", end);
+    if (end == kMonitorTimedOut && options.count != 0) {
+        fprintf(stderr, "velkctl: monitor timed out before %s\n", CountOf(options.count, "message").c_str());
+        return kExitTimedOut;
+    }
+    if (end == kMonitorFileFailed)
+        return kExitIo;
+    if (end == kMonitorSessionEnded)
+        fprintf(stderr, "velkctl: the session ended\n");
+    return kExitOk;
+}
 
 const char kMaskHelp[] =
     "type bits to receive: DEP 0x800, ADC 0x1000, WTC 0x2000, TMR 0x4000, CNT 0x8000, STR 0x200, ARR 0x400, "

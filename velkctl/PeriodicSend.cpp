@@ -2,8 +2,8 @@
 
 #include <stdio.h>
 
+#include "velkctl/CommandOutcome.h"
 #include "windows/Clock.h"
-#include "velkctl/Commands.h"
 #include "formats/Schedule.h"
 #include "windows/StopSignal.h"
 
@@ -36,11 +36,18 @@ int SendPeriodically(const char* command, const PeriodicOptions& options, const 
                     [&](uint64_t n) { return n * options.everyMicros; },
                     [&](uint64_t) {
                         int result = post();
-                        if (result >= 0)
-                            return true;
-                        fprintf(stderr, "velkctl: %s refused: %s (%d)\n", command, VelkResultText(result), result);
-                        exitCode = kExitRefused;
-                        return false;
+                        exitCode = CheckedResult(command, result);
+                        return exitCode == kExitOk;
                     });
+    return exitCode;
+}
+
+int SendOnceOrPeriodically(const BusBinding& bus, const char* command, const PeriodicOptions& options,
+                           const std::function<int()>& post)
+{
+    bool once = options.count == 1 && options.everyMicros == 0;
+    int exitCode = once ? CheckedResult(command, post()) : SendPeriodically(command, options, post);
+    if (exitCode == kExitOk)
+        NoteIfBusEndsWithVelkctl(bus, once ? "this message is lost" : "these messages are lost");
     return exitCode;
 }

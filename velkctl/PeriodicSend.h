@@ -4,6 +4,8 @@
 #include <stdint.h>
 #include <functional>
 
+#include "client/BusBinding.h"
+
 const uint64_t kSendUntilStopped = UINT64_MAX;
 
 // Calls send(n) for n = 0 .. count-1, each at start + offsetMicros(n); ends
@@ -21,3 +23,9 @@ struct PeriodicOptions {
 // start + n * every; ends early on a refusal or a stop request. The process
 // exit code; a summary of what was sent goes to stderr.
 int SendPeriodically(const char* command, const PeriodicOptions& options, const std::function<int()>& post);
+
+// The send commands' one way to post: once (its result checked), or as
+// options say with --every or --count; either way, when it went out, a
+// note if the bus ends with velkctl. The process exit code.
+int SendOnceOrPeriodically(const BusBinding& bus, const char* command, const PeriodicOptions& options,
+                           const std::function<int()>& post);

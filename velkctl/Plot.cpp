@@ -11,7 +11,7 @@
 #include "client/SignalsOption.h"
 #include "windows/Clock.h"
 #include "windows/SystemCodePage.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "client/InputFile.h"
 #include "formats/RecordReader.h"
 

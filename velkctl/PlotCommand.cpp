@@ -10,7 +10,7 @@
 #include "formats/CodeArgument.h"
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "velkctl/Plot.h"
 #include "signals/SignalTraces.h"
 #include "windows/SystemCodePage.h"

@@ -1,5 +1,7 @@
 // velkctl post CODE VALUE [--every D] [--count N] [--signals FILE]
 //      or post SIGNAL VALUE with a signal file
+#include <inttypes.h>
+#include <stdio.h>
 #include <memory>
 #include <string>
 
@@ -9,11 +11,33 @@
 #include "signals/SignalText.h"
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "velkctl/PeriodicArguments.h"
 #include "windows/SystemCodePage.h"
+#include "velkctl/PeriodicSend.h"
+#include "protocol/LogLines.h"
+#include "protocol/MessageCode.h"
 
 namespace {
+
+int PostValue(const BusBinding& bus, HWND window, uint32_t code, int64_t value, const PeriodicOptions& repeat,
+              const std::string& signals)
+{
+    // The library would take the value for a payload's address.
+    if (IsPayloadShapedValue(code)) {
+        fprintf(stderr, "velkctl: code %" PRIx32 " is a string or array code: use send-str or send-arr\n", code);
+        return kExitUsage;
+    }
+    std::string warning = MissingCodeFieldsWarning(code);
+    if (!warning.empty())
+        fprintf(stderr, "velkctl: %s\n", warning.c_str());
+    // As monitor shows the message: the value in decimal.
+    PrintLine(FormatIncomingBody(code, static_cast<intptr_t>(static_cast<uint32_t>(value)), NULL, NULL));
+    if (!signals.empty())
+        PrintLine("    " + signals);
+    return SendOnceOrPeriodically(bus, "post", repeat,
+                                  [&] { return bus.vPostData(window, code, static_cast<LPARAM>(value), 4); });
+}
 
 class PostCommand : public Command {
 public:

@@ -7,10 +7,11 @@
 
 #include "velk/VelkApi.h"
 #include "common/Escapes.h"
+#include "common/FileName.h"
 #include "common/FormatText.h"
 #include "protocol/BusCounters.h"
 #include "windows/Clock.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "client/InputFile.h"
 #include "windows/LineFile.h"
 #include "client/ReceiveLoop.h"
@@ -22,7 +23,9 @@ const char kExpiredNote[] = "# the next message's payload had expired";
 namespace {
 
 // Lines go out whole when the queue runs empty, when the buffer is full, and
-// at the end: a recorder killed at any moment leaves whole lines behind.
+// at the end: a recorder killed at any moment leaves whole lines behind. The
+// first write that fails ends the recording: what comes after is counted,
+// not kept.
 class RecordSink : public MessageSink {
 public:
     RecordSink(const BusBinding& bus, LineFile* file) : bus_(bus), file_(file), start_(ClockTicks()) {}
@@ -32,30 +35,44 @@ public:
     {
         bool expired = false;
         RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
-        if (expired) {
-            file_->Add(kExpiredNote);
-            ++expired_;
-        }
-        file_->Add(FormatRecordLine(message));
-        ++recorded_;
+        ++received_;
+        if (file_->Failed())
+            return;
+        // The note and its message reach the file together or not at all.
+        file_->Add(expired ? std::string(kExpiredNote) + "\n" + FormatRecordLine(message) : FormatRecordLine(message));
+        expired_ += expired ? 1 : 0;
+        StopOnFailure();
     }
 
     void FilteredOut(UINT) override { ++filteredOut_; }
 
-    void Idle() override { file_->Flush(); }
+    void Idle() override
+    {
+        file_->Flush();
+        StopOnFailure();
+    }
 
-    uint64_t Recorded() const { return recorded_; }
+    uint64_t Received() const { return received_; }
     uint64_t FilteredOutCount() const { return filteredOut_; }
     uint64_t Expired() const { return expired_; }
     uint64_t Started() const { return start_; }
 
 private:
+    void StopOnFailure()
+    {
+        if (file_->Failed() && !stopped_) {
+            stopped_ = true;
+            RequestStop();
+        }
+    }
+
     const BusBinding& bus_;
     LineFile* file_;
     uint64_t start_;
-    uint64_t recorded_ = 0;
+    uint64_t received_ = 0;
     uint64_t expired_ = 0;
     uint64_t filteredOut_ = 0;
+    bool stopped_ = false;
 };
 
 } // namespace
@@ -74,7 +91,8 @@ void PrintRecordWarnings(bool losing, uint64_t expired, int end)
 int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& options)
 {
     const bool toStdout = options.path == "-";
-    const std::string name = toStdout ? "standard output" : QuotePath(options.path);
+    const std::string made = FileNameAsMade(options.path);   // the file Windows makes of the path
+    const std::string name = toStdout ? "standard output" : QuotePath(made);
     LineFile file;
     if (!file.Create(options.path)) {
         fprintf(stderr, "velkctl: cannot create %s: %s\n", name.c_str(), strerror(errno));
@@ -85,7 +103,12 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     CounterValues before = ReadCounters(bus);
     file.Add(kRecordHeader);
     file.Add(FormatStartLine(WallClockNow()));
-    file.Flush();
+    const uint64_t headerLines = file.Added();
+    if (!file.Flush()) {
+        fprintf(stderr, "velkctl: cannot write %s: %s\n", name.c_str(), file.ErrorText().c_str());
+        StopHandled();
+        return kExitIo;
+    }
     RecordSink sink(bus, &file);
     const bool filtering = !options.filter.PassesAll();
     ReceiveOptions receive = { options.mask, options.count, options.durationMicros, 0,
@@ -93,7 +116,8 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     int end = ReceiveBusMessages(bus, window, receive, &sink);
     double seconds = static_cast<double>(ClockMicrosSince(sink.Started())) / 1e6;
     bool written = file.Close();
-    int writeError = errno;
+    // What is really in the file: a failed write cut it back to its last whole line.
+    const uint64_t inFile = file.Written() - headerLines;
     StopHandled();
 
     if (end < 0) {
@@ -104,12 +128,13 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     bool losing = false;
     std::string change = FormatCounterChange(before, after, &losing);
     std::string filtered = filtering ? FormatText(" (%" PRIu64 " filtered out)", sink.FilteredOutCount()) : "";
-    fprintf(stderr, "velkctl: recorded %s%s to %s in %.3f s; bus: %s\n", CountOf(sink.Recorded(), "message").c_str(),
-            filtered.c_str(), toStdout ? "standard output" : EscapeForDisplay(options.path).c_str(), seconds,
+    fprintf(stderr, "velkctl: recorded %s%s to %s in %.3f s; bus: %s\n", CountOf(inFile, "message").c_str(),
+            filtered.c_str(), toStdout ? "standard output" : EscapeForDisplay(made).c_str(), seconds,
             change.c_str());
     PrintRecordWarnings(losing, sink.Expired(), end);
     if (!written) {
-        fprintf(stderr, "velkctl: cannot write %s: %s\n", name.c_str(), strerror(writeError));
+        fprintf(stderr, "velkctl: cannot write %s: %s; %s received not written, the recording stopped\n",
+                name.c_str(), file.ErrorText().c_str(), CountOf(sink.Received() - inFile, "message").c_str());
         return kExitIo;
     }
     return kExitOk;

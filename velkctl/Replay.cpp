@@ -5,7 +5,7 @@
 #include <io.h>
 #include <stdio.h>
 
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "client/InputFile.h"
 #include "velkctl/PeriodicSend.h"
 #include "formats/RecordReader.h"

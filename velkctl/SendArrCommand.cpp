@@ -1,5 +1,7 @@
 // velkctl send-arr CH BYTES [--every D] [--count N] [--signals FILE]
 //      or send-arr MESSAGE FIELD=VALUE... [--base HEX] with a signal file
+#include <inttypes.h>
+#include <stdio.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,11 +15,34 @@
 #include "signals/SignalText.h"
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "velkctl/PeriodicArguments.h"
 #include "windows/SystemCodePage.h"
+#include "velkctl/PeriodicSend.h"
+#include "protocol/LogLines.h"
+#include "protocol/MessageCode.h"
 
 namespace {
+
+// An array message of any code and length the bus takes.
+int SendArrayPayload(const BusBinding& bus, HWND window, uint32_t code, const std::string& bytes,
+                     const PeriodicOptions& repeat, const std::string& signals)
+{
+    const int count = static_cast<int>(bytes.size());
+    PrintLine(FormatSentArray(code, reinterpret_cast<const unsigned char*>(bytes.data()), count));
+    if (!signals.empty())
+        PrintLine("    " + signals);
+    return SendOnceOrPeriodically(bus, "send-arr", repeat,
+                                  [&] { return bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes.data()), count); });
+}
+
+int SendArray(const BusBinding& bus, HWND window, uint32_t channel, const unsigned char* bytes, int count,
+              const PeriodicOptions& repeat)
+{
+    return SendArrayPayload(bus, window, kArrayCode | channel,
+                            std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(count)), repeat,
+                            std::string());
+}
 
 class SendArrCommand : public Command {
 public:

@@ -1,5 +1,7 @@
 // velkctl send-str CH TEXT | --file FILE [--every D] [--count N] [--signals FILE]
 //      or send-str MESSAGE TEXT | --file FILE with a signal file
+#include <inttypes.h>
+#include <stdio.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,12 +16,28 @@
 #include "signals/SignalText.h"
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "velkctl/PeriodicArguments.h"
 #include "windows/SystemCodePage.h"
 #include "windows/SystemLeadByte.h"
+#include "velkctl/PeriodicSend.h"
+#include "protocol/LogLines.h"
 
 namespace {
+
+// A string message of any code: bytes as they are. The line shows its length
+// in bytes and control characters escaped: one line whatever the bytes
+// hold, and nothing in it acts on the terminal.
+int SendStringPayload(const BusBinding& bus, HWND window, uint32_t code, const std::string& bytes,
+                      const PeriodicOptions& repeat, const std::string& signals)
+{
+    PrintLine(EscapeForDisplay(FormatSentString(code, bytes)));
+    if (!signals.empty())
+        PrintLine("    " + signals);
+    return SendOnceOrPeriodically(bus, "send-str", repeat, [&] {
+        return bus.vPostData(window, code, reinterpret_cast<LPARAM>(bytes.c_str()), static_cast<int>(bytes.size()));
+    });
+}
 
 class SendStrCommand : public Command {
 public:

@@ -1,18 +1,14 @@
 #include "velkctl/Session.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <io.h>
+#include <inttypes.h>
 #include <stdio.h>
-#include <string.h>
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "client/ExitStatus.h"
-#include "client/ReceiveLoop.h"
+#include "client/LinesAndBus.h"
 #include "client/SignalsOption.h"
 #include "common/FormatText.h"
 #include "velkctl/SessionAnswer.h"
@@ -24,30 +20,29 @@
 #include "velk/VelkResults.h"
 #include "velkctl/Replay.h"
 #include "windows/Clock.h"
-#include "windows/InputLines.h"
-#include "windows/StopSignal.h"
 #include "windows/SystemCodePage.h"
 
 namespace {
 
-const UINT kInputArrived = WM_APP + 18;
-// Requests handled in one turn before the bus messages queued meanwhile get theirs.
-const size_t kLinesPerTurn = 256;
 // How often pending waits are looked at: an expect's timeout comes this late at most.
 const uint64_t kTickMicros = 10000;
-const size_t kOutputBuffer = 1 << 16;
+// Answers and messages that may wait for a slow reader; past it messages are
+// dropped (counted) and requests wait on standard input.
+const size_t kOutputBound = 8u << 20;
+// After Ctrl+C, how long what waits may still take to go out.
+const DWORD kFinishGraceMs = 250;
 
-class SessionSink : public MessageSink {
+class SessionHandler : public LineHandler {
 public:
-    SessionSink(const BusBinding& bus, HWND window, const SignalDatabase& signals)
-        : bus_(bus), window_(window), database_(signals), pages_(WindowsSignalCodePages()),
+    SessionHandler(const BusBinding& bus, HWND window, const SignalDatabase& signals)
+        : bus_(bus), window_(window), pages_(WindowsSignalCodePages()),
           resolver_(signals.SignalCount() > 0 ? new DatabaseResolver(signals, pages_) : nullptr),
           book_(resolver_.get(), [this](const RecordedMessage& message, bool expired) {
               return FormatSessionMessage(message, expired, SystemCodePage(), Signals(message));
           }),
           start_(ClockTicks()) {}
 
-    void Attach(InputLines* input) { input_ = input; }
+    void Begin(OutputLines* output) override { out_ = output; }
 
     void Receive(UINT code, LPARAM dataWord) override
     {
@@ -63,44 +58,62 @@ public:
         RecordedMessage message = TakeMessage(bus_, code, dataWord, Now(), &expired);
         std::vector<std::string> lines;
         book_.Take(message, expired, &lines);
-        Write(lines);
+        // What the reader is too slow for is dropped here, not kept without end.
+        for (const std::string& line : lines)
+            out_->WriteIfRoom(line);
     }
 
-    void Idle() override
-    {
-        TakeInput();
-        Settle();
-        Flush();
-    }
-
-    void ThreadMessage(const MSG& message) override
-    {
-        if (message.message == kInputArrived)
-            TakeInput();
-    }
+    void Idle() override { Settle(); }
 
     bool Tick() override
     {
         Settle();
-        Flush();
         return !finished_;
     }
 
-    bool OutputWasClosed() const { return outClosed_; }
+    void Line(uint64_t number, const std::string& text) override { HandleLine(number, text); }
+
+    void TooLong(uint64_t number, uint64_t length) override
+    {
+        Write(FormatErrorAnswer(SessionRequest(),
+                                FormatText("line %llu: a request of %llu bytes is too long (at most %d)",
+                                           static_cast<unsigned long long>(number),
+                                           static_cast<unsigned long long>(length),
+                                           static_cast<int>(kMaxRequestBytes))));
+    }
+
+    void InputEnded(bool failed, const std::string& why) override
+    {
+        if (failed) {
+            fprintf(stderr, "velkctl: session: cannot read standard input (%s)\n", why.c_str());
+            inputFailed_ = true;
+        }
+        ending_ = true;
+    }
+
+    bool TakesLines() const override { return !ending_; }
+
+    void OutputFailed(const std::string& why) override
+    {
+        outFailed_ = true;
+        finished_ = true;
+        fprintf(stderr, "velkctl: session: cannot write to standard output (%s): its reader has gone\n", why.c_str());
+    }
+
+    bool WriteFailed() const { return outFailed_; }
+    uint64_t Dropped() const { return out_ != nullptr ? out_->Dropped() : 0; }
     bool InputFailed() const { return inputFailed_; }
 
 private:
     uint64_t Now() const { return ClockMicrosSince(start_); }
 
+    // The message's signals, decoded once for the predicates and the answer.
     SignalValues Signals(const RecordedMessage& message) const
     {
         SignalValues values;
-        const SignalMessage* described = resolver_ != nullptr ? database_.FindCode(message.code) : nullptr;
-        if (described == nullptr)
+        if (resolver_ == nullptr)
             return values;
-        std::vector<DecodedSignal> decoded;
-        DecodeMessage(*described, message.value, message.bytes, pages_, &decoded);
-        for (const DecodedSignal& signal : decoded) {
+        for (const DecodedSignal& signal : resolver_->Decoded(message)) {
             if (signal.missing || signal.isText)
                 continue;
             values.push_back(SignalValue{ signal.signal->name, signal.physical,
@@ -121,51 +134,7 @@ private:
             if (quitting_)
                 Write(FormatOkAnswer(quitId_));
             finished_ = true;
-            Flush();
         }
-    }
-
-    void TakeInput()
-    {
-        if (input_ == nullptr)
-            return;
-        std::deque<InputItem> items;
-        input_->Take(kLinesPerTurn, &items);
-        for (const InputItem& item : items) {
-            if (ending_)
-                break;   // nothing after quit is read
-            Handle(item);
-        }
-    }
-
-    void Handle(const InputItem& item)
-    {
-        switch (item.kind) {
-        case InputItem::kLine:
-            HandleLine(item.number, item.text);
-            break;
-        case InputItem::kTooLong:
-            Write(FormatErrorAnswer(SessionRequest(),
-                                    FormatText("line %llu: a request of %llu bytes is too long (at most %d)",
-                                               static_cast<unsigned long long>(item.number),
-                                               static_cast<unsigned long long>(item.length),
-                                               static_cast<int>(kMaxRequestBytes))));
-            break;
-        case InputItem::kEnd:
-            End();
-            break;
-        case InputItem::kFailed:
-            fprintf(stderr, "velkctl: session: cannot read standard input (%s)\n", item.text.c_str());
-            inputFailed_ = true;
-            End();
-            break;
-        }
-    }
-
-    void End()
-    {
-        ending_ = true;
-        input_ = nullptr;
     }
 
     void HandleLine(uint64_t number, const std::string& text)
@@ -229,7 +198,7 @@ private:
             // Answered once the pending requests are.
             quitting_ = true;
             quitId_ = request.id;
-            End();
+            ending_ = true;   // nothing after quit is read
             return true;
         }
         *answer = FormatOkAnswer(request.id);
@@ -241,7 +210,7 @@ private:
         RecordedMessage message = { 0, request.pattern.code, ClassifyCode(request.pattern.code), request.value,
                                     std::string() };
         if (!request.signal.empty() && request.postKind == kPostText) {
-            if (!EncodeNamedText(database_, request.signal, request.payload, GbkFromUtf8, &message.code,
+            if (!EncodeNamedText(resolver_->Database(), request.signal, request.payload, GbkFromUtf8, &message.code,
                                  &message.bytes, error))
                 return false;
         } else if (!request.signal.empty()) {
@@ -281,42 +250,21 @@ private:
             Write(line);
     }
 
-    void Write(const std::string& line)
-    {
-        if (outClosed_)
-            return;
-        if (fwrite(line.data(), 1, line.size(), stdout) != line.size() || fputc('\n', stdout) == EOF)
-            OutputClosed();
-    }
-
-    void Flush()
-    {
-        if (!outClosed_ && fflush(stdout) != 0)
-            OutputClosed();
-    }
-
-    void OutputClosed()
-    {
-        outClosed_ = true;
-        finished_ = true;
-        fprintf(stderr, "velkctl: session: cannot write to standard output (%s): its reader has gone\n",
-                strerror(errno));
-        RequestStop();
-    }
+    // Answers are never dropped: a full output holds back the requests instead.
+    void Write(const std::string& line) { out_->Write(line); }
 
     const BusBinding& bus_;
     HWND window_;
-    const SignalDatabase& database_;
     const SignalCodePages pages_;
     std::unique_ptr<DatabaseResolver> resolver_;
     SessionBook book_;
     const uint64_t start_;
-    InputLines* input_ = nullptr;
+    OutputLines* out_ = nullptr;
     bool ending_ = false;       // no more requests: input ended or quit
     bool quitting_ = false;
     uint64_t quitId_ = 0;
     bool finished_ = false;     // everything answered: the loop ends at the next tick
-    bool outClosed_ = false;
+    bool outFailed_ = false;
     bool inputFailed_ = false;
 };
 
@@ -324,31 +272,24 @@ private:
 
 int RunSession(const BusBinding& bus, HWND window, const SignalDatabase& signals)
 {
-    // Lines as they are, LF only, UTF-8.
-    _setmode(_fileno(stdout), _O_BINARY);
-    setvbuf(stdout, NULL, _IOFBF, kOutputBuffer);
-    CatchStopRequests();
-
-    SessionSink sink(bus, window, signals);
-    // The reader may still be blocked in a read when the session ends: it
-    // and what it uses live until the process ends.
-    InputLines* input = new InputLines(GetCurrentThreadId(), kInputArrived, kMaxRequestBytes);
-    if (!input->Start()) {
-        fprintf(stderr, "velkctl: session: cannot start reading standard input (error %lu)\n", GetLastError());
-        StopHandled();
-        return kExitCrashed;
-    }
-    sink.Attach(input);
-
+    SessionHandler handler(bus, window, signals);
     // Every type, its own posts too: a script expects what it posted itself.
-    ReceiveOptions receive = { kAllTypeBits, 0, 0, kTickMicros, NULL };
-    int end = ReceiveBusMessages(bus, window, receive, &sink);
-    StopHandled();
+    LinesAndBusOptions options = { "session", kMaxRequestBytes, kOutputBound, kFinishGraceMs,
+                                   { kAllTypeBits, 0, 0, kTickMicros, NULL } };
+    uint64_t unwritten = 0;
+    int end = RunLinesAndBus(bus, window, options, &handler, &unwritten);
+    if (end == kLinesAndBusCannotStart)
+        return kExitCrashed;
     if (end < 0) {
         fprintf(stderr, "velkctl: session refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
     if (end == kReceiveSessionEnded)
         fprintf(stderr, "velkctl: the session ended\n");
-    return sink.OutputWasClosed() || sink.InputFailed() ? kExitIo : kExitOk;
+    bool lost = handler.Dropped() != 0 || unwritten != 0;
+    if (lost && !handler.WriteFailed())
+        fprintf(stderr, "velkctl: session: standard output was not read fast enough: %" PRIu64
+                        " messages dropped, %" PRIu64 " lines left unwritten at the end\n",
+                handler.Dropped(), unwritten);
+    return handler.WriteFailed() || handler.InputFailed() || lost ? kExitIo : kExitOk;
 }

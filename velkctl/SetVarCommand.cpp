@@ -1,12 +1,22 @@
 // velkctl set-var INDEX VALUE
+#include <inttypes.h>
+#include <stdio.h>
 #include <memory>
 #include <string>
 
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 
 namespace {
+
+int SetVariable(const BusBinding& bus, int32_t index, int32_t value)
+{
+    int exitCode = CheckedResult("set-var", bus.vSetPublicVar(index, value));
+    if (exitCode == kExitOk)
+        NoteIfBusEndsWithVelkctl(bus, "this value is lost");
+    return exitCode;
+}
 
 class SetVarCommand : public Command {
 public:

@@ -5,7 +5,7 @@
 
 #include "velkctl/Command.h"
 #include "velkctl/CommandLine.h"
-#include "velkctl/Watch.h"
+#include "velkctl/ShowInformation.h"
 
 namespace {
 

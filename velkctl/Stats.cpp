@@ -8,7 +8,7 @@
 #include "protocol/BusCounters.h"
 #include "windows/Clock.h"
 #include "velkctl/CodeStats.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "client/ReceiveLoop.h"
 #include "windows/StopSignal.h"
 

@@ -13,14 +13,14 @@
 #include "client/BusBinding.h"
 #include "protocol/BusCounters.h"
 #include "windows/Clock.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "client/ReceiveLoop.h"
 #include "windows/StopSignal.h"
 #include "velkctl/TopTable.h"
 #include "client/SignalsOption.h"
 #include "velkctl/TopSignalCells.h"
 #include "windows/SystemCodePage.h"
-#include "velkctl/Watch.h"
+#include "velkctl/ShowInformation.h"
 
 namespace {
 

@@ -1,14 +1,16 @@
 #include "velkctl/TriggerFile.h"
 
 #include "common/Escapes.h"
+#include "common/FileName.h"
 #include "common/FormatText.h"
 #include "formats/RecordLine.h"
 
 const char kTriggerMark[] = "# trigger";
 const char kTriggerCutNote[] = "# the ring was full: this file starts after its pre-window did";
 
-std::string NumberedRecordPath(const std::string& path, unsigned number)
+std::string NumberedRecordPath(const std::string& given, unsigned number)
 {
+    const std::string path = FileNameAsMade(given);   // "rec." is "rec": numbered "rec-2", not "rec-2."
     const size_t folder = path.find_last_of("/\\:");
     const size_t name = folder == std::string::npos ? 0 : folder + 1;
     size_t dot = path.rfind('.');

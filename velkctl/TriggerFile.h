@@ -14,7 +14,8 @@ extern const char kTriggerCutNote[];
 
 // File number of path: its stem, "-number", then its extension (the part
 // from the name's last dot, not a folder's): rec.txt -> rec-2.txt,
-// logs.d/rec -> logs.d/rec-2, .rec -> .rec-2.
+// logs.d/rec -> logs.d/rec-2, .rec -> .rec-2; of the name Windows makes of
+// it: rec. -> rec-2.
 std::string NumberedRecordPath(const std::string& path, unsigned number);
 
 // "# triggered by 20000801 gt 1500 at 12.345678 (file 1; pre 5.000000 s, post 5.000000 s)":

@@ -1,13 +1,17 @@
 #include "velkctl/TriggerRing.h"
 
-namespace {
+#include <functional>
 
-size_t MessageBytes(const RecordedMessage& message)
+size_t RingMessageBytes(const RecordedMessage& message)
 {
-    return kRingMessageBytes + message.bytes.size();
+    const char* data = message.bytes.data();
+    const char* inside = reinterpret_cast<const char*>(&message.bytes);
+    const std::less<const char*> before;
+    if (!before(data, inside) && before(data, inside + sizeof message.bytes))
+        return sizeof(RecordedMessage);   // short enough for the string's own buffer
+    const size_t kHeapHeader = 16, kHeapStep = 16;
+    return sizeof(RecordedMessage) + (message.bytes.capacity() + 1 + kHeapHeader + kHeapStep - 1) / kHeapStep * kHeapStep;
 }
-
-} // namespace
 
 void TriggerRing::Add(const RecordedMessage& message, bool triggered, bool kept)
 {
@@ -56,7 +60,7 @@ void TriggerRing::Finish()
 void TriggerRing::Keep(const RecordedMessage& message)
 {
     ring_.push_back(message);
-    ringBytes_ += MessageBytes(message);
+    ringBytes_ += RingMessageBytes(ring_.back());   // the copy's own capacity
     Age(message.micros);
     while (ring_.size() > 1 && (ring_.size() > limits_.maxMessages || ringBytes_ > limits_.maxBytes)) {
         ++capDropped_;
@@ -74,6 +78,6 @@ void TriggerRing::Age(uint64_t nowMicros)
 
 void TriggerRing::Forget()
 {
-    ringBytes_ -= MessageBytes(ring_.front());
+    ringBytes_ -= RingMessageBytes(ring_.front());
     ring_.pop_front();
 }

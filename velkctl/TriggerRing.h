@@ -14,11 +14,13 @@ struct TriggerLimits {
     uint64_t postMicros;       // the window written after it
     unsigned maxTriggers;      // files at most (record --retrigger N; 1 without)
     size_t maxMessages;        // the ring holds at most this many messages ...
-    size_t maxBytes;           // ... and this many bytes (kRingMessageBytes each, and payloads)
+    size_t maxBytes;           // ... and this many bytes, as RingMessageBytes counts them
 };
 
-// What the ring counts for a message beside its payload.
-enum { kRingMessageBytes = 32 };
+// What a message held in the ring costs in memory: the ring's element, and
+// a payload too long for the string's own buffer in a heap block (its
+// capacity and the string's NUL, the heap's 16-byte header, in 16-byte steps).
+size_t RingMessageBytes(const RecordedMessage& message);
 
 // Where the files go. Each trigger gives Begin, its messages in order, End.
 class TriggerSink {

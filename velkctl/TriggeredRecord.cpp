@@ -5,18 +5,20 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "client/InputFile.h"
 #include "client/ReceiveLoop.h"
 #include "common/Escapes.h"
+#include "common/FileName.h"
 #include "common/FormatText.h"
 #include "formats/RecordLine.h"
 #include "velkctl/TriggerFile.h"
 #include "velkctl/TriggerRing.h"
 #include "protocol/BusCounters.h"
 #include "velk/VelkApi.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "velkctl/Record.h"
 #include "windows/Clock.h"
 #include "windows/LineFile.h"
@@ -39,40 +41,51 @@ public:
 
     std::string PathOf(unsigned number) const
     {
-        return trigger_.numbered ? NumberedRecordPath(options_.path, number) : options_.path;
+        // The name Windows gives the file, which the summary names.
+        return trigger_.numbered ? NumberedRecordPath(options_.path, number) : FileNameAsMade(options_.path);
     }
 
-    // The first file with its header; false with errno set.
-    bool MakeFirst()
+    // The first file with its header; false with why in *error.
+    bool MakeFirst(std::string* error)
     {
         current_ = 1;
         file_.reset(new LineFile);
-        if (!file_->Create(PathOf(1)))
+        if (!file_->Create(PathOf(1))) {
+            *error = strerror(errno);
             return false;
+        }
         file_->Add(kRecordHeader);
         file_->Add(FormatStartLine(start_));
-        return file_->Flush();
+        if (!file_->Flush()) {
+            *error = file_->ErrorText();
+            return false;
+        }
+        return true;
     }
 
     void Begin(unsigned number, uint64_t triggerMicros, bool cut) override
     {
         open_ = true;
         current_ = number;
-        if (number > 1) {
+        fileMessages_ = 0;
+        if (number > 1 && failed_ == 0) {
             file_.reset(new LineFile);
             if (!file_->Create(PathOf(number))) {
-                Fail(number, "create", errno);
+                Fail(number, "create", strerror(errno));
                 file_.reset();
                 return;
             }
             file_->Add(kRecordHeader);
             file_->Add(FormatStartLine(start_));
         }
+        if (!file_)
+            return;
         file_->Add(FormatTriggerHeader(trigger_.text, number, triggerMicros, trigger_.preMicros, trigger_.postMicros));
         if (cut) {
             file_->Add(kTriggerCutNote);
             ++cutFiles_;
         }
+        CheckWrites();
     }
 
     void Write(const RecordedMessage& message, bool trigger) override
@@ -81,21 +94,25 @@ public:
             ++unwritten_;
             return;
         }
+        // A message's comment lines reach the file with it or not at all.
+        std::string lines;
         if (message.expired) {
-            file_->Add(kExpiredNote);
+            lines = std::string(kExpiredNote) + "\n";
             ++expired_;
         }
         if (trigger)
-            file_->Add(kTriggerMark);
-        file_->Add(FormatRecordLine(message));
+            lines += std::string(kTriggerMark) + "\n";
+        file_->Add(lines + FormatRecordLine(message));
         ++written_;
+        ++fileMessages_;
+        CheckWrites();
     }
 
     void End(unsigned number) override
     {
         open_ = false;
         if (file_ && !file_->Close())
-            Fail(number, "write", errno);
+            CheckWrites();
         file_.reset();
         if (failed_ == 0)
             last_ = number;
@@ -103,10 +120,9 @@ public:
 
     void Flush()
     {
-        if (file_ && !file_->Flush()) {
-            file_->Close();   // sets errno to the failed write's
-            Fail(current_, "write", errno);
-            file_.reset();
+        if (file_) {
+            file_->Flush();
+            CheckWrites();
         }
     }
 
@@ -130,11 +146,28 @@ public:
     const std::string& Failure() const { return failure_; }
 
 private:
-    void Fail(unsigned number, const char* what, int error)
+    // The first failed write ends the recording: the messages of this file
+    // it cut off are counted as not written, and nothing more is written.
+    void CheckWrites()
     {
-        if (failed_ == 0)
-            failure_ = FormatText("cannot %s %s: %s", what, QuotePath(PathOf(number)).c_str(), strerror(error));
-        failed_ = number;
+        if (!file_ || !file_->Failed())
+            return;
+        const uint64_t lost = std::min<uint64_t>(fileMessages_, file_->Added() - file_->Written());
+        written_ -= lost;
+        unwritten_ += lost;
+        const std::string why = file_->ErrorText();
+        file_->Close();
+        file_.reset();
+        Fail(current_, "write", why);
+    }
+
+    void Fail(unsigned number, const char* what, const std::string& why)
+    {
+        if (failed_ == 0) {
+            failure_ = FormatText("cannot %s %s: %s", what, QuotePath(PathOf(number)).c_str(), why.c_str());
+            failed_ = number;
+            RequestStop();
+        }
     }
 
     const RecordOptions& options_;
@@ -147,6 +180,7 @@ private:
     unsigned failed_ = 0;    // the first file that failed; 0: none
     std::string failure_;
     uint64_t written_ = 0, unwritten_ = 0, expired_ = 0;
+    uint64_t fileMessages_ = 0;   // message lines added to the file being written
     unsigned cutFiles_ = 0;
 };
 
@@ -220,9 +254,10 @@ std::string FilesSaid(const TriggerFiles& files, unsigned count)
 int RecordTriggered(const BusBinding& bus, HWND window, const RecordOptions& options, const TriggerOptions& trigger)
 {
     TriggerFiles files(options, trigger);
-    if (!files.MakeFirst()) {
+    std::string why;
+    if (!files.MakeFirst(&why)) {
         fprintf(stderr, "velkctl: cannot create %s: %s\n",
-                options.path == "-" ? "standard output" : QuotePath(files.PathOf(1)).c_str(), strerror(errno));
+                options.path == "-" ? "standard output" : QuotePath(files.PathOf(1)).c_str(), why.c_str());
         return kExitIo;
     }
     CatchStopRequests();

@@ -16,7 +16,7 @@
 #include "velk/VelkLibrary.h"
 #include "velkctl/CommandLine.h"
 #include "velkctl/CommandTable.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "velk/VelkResults.h"
 #include "velkpanel/PanelDlg.h"
 #include "velkpanel/PanelOptions.h"
-#include "windows/SystemCodePage.h"
+#include "windows/WideText.h"
 
 namespace {
 

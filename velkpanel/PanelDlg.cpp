@@ -19,6 +19,7 @@
 #include "velkpanel/PanelBus.h"
 #include "windows/Clock.h"
 #include "windows/SystemCodePage.h"
+#include "windows/WideText.h"
 
 namespace {
 

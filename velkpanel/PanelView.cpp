@@ -9,7 +9,7 @@
 #include "common/FormatText.h"
 #include "signals/SignalText.h"
 #include "velkpanel/resource.h"
-#include "windows/SystemCodePage.h"
+#include "windows/WideText.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "signals/SignalDatabase.h"
-#include "windows/SystemCodePage.h"   // WideFromUtf8, for the signal file's names and units
+#include "windows/WideText.h"   // WideFromUtf8, for the signal file's names and units
 
 // Loads path into *database. False with every mistake, a line each
 // ("FILE:LINE:COLUMN: ..."), or why the file cannot be read, in *errors;

@@ -9,7 +9,9 @@
 //   signals_bench load     loads a file of 10,000 messages (half arrays of
 //       8 fields), then one of 10,000 values, five times each, and parses
 //       each with toml++ alone five times; prints the fastest, the median
-//       and the slowest
+//       and the slowest; then checks files made to be slow (an enum of
+//       200,000 entries, messages of 4,096 text fields all from byte 0) and
+//       prints the time each took to be refused
 // Asserts nothing.
 #include <stdio.h>
 #include <stdlib.h>
@@ -245,6 +247,35 @@ void PrintTimes(const char* what, const char* file, std::vector<long long> times
            times.front() / 1e3, times[times.size() / 2] / 1e3, times.back() / 1e3);
 }
 
+// Files whose checks once took time quadratic in their entries.
+int HostileLoads()
+{
+    std::string enums = "[[message]]\ncode = \"20001001\"\nname = \"big\"\nenum = { ";
+    for (int i = 0; i < 200000; ++i)
+        enums += std::to_string(i) + " = \"S" + std::to_string(i) + "\", ";
+    enums += "200000 = \"S0\" }\n";   // one name twice: refused at the end
+    std::string texts;
+    for (int message = 0; message < 10; ++message) {
+        texts += "[[message]]\ncode = \"3000040" + std::to_string(message) + "\"\nname = \"t" + std::to_string(message) + "\"\n";
+        for (int field = 0; field < kMaxSignalFields; ++field)
+            texts += "[[message.field]]\nname = \"s" + std::to_string(field) + "\"\nbyte = 0\ntype = \"str\"\n";
+    }
+    const struct { const char* what; const std::string* text; } kFiles[] = {
+        { "an enum of 200,000 entries", &enums },
+        { "10 messages of 4,096 text fields from byte 0", &texts },
+    };
+    for (const auto& file : kFiles) {
+        SignalDatabase database;
+        std::vector<std::string> errors;
+        const long long started = NowUs();
+        const bool loaded = LoadSignalFile(*file.text, "hostile.toml", &database, &errors);
+        const long long took = NowUs() - started;
+        printf("hostile: %s (%zu bytes): %s in %.1f ms, %zu lines of errors\n", file.what, file.text->size(),
+               loaded ? "loaded" : "refused", took / 1e3, errors.size());
+    }
+    return 0;
+}
+
 int LoadBench()
 {
     for (bool arrays : { true, false }) {
@@ -271,7 +302,7 @@ int LoadBench()
         PrintTimes("load", file, loads);
         PrintTimes("toml++ parse alone", file, parses);
     }
-    return 0;
+    return HostileLoads();
 }
 
 } // namespace

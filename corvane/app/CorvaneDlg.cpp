@@ -10,8 +10,7 @@ const char kBusLibraryFile[] = "velk.dll";
 
 CCorvaneDlg::CCorvaneDlg(CWnd* pParent)
     : CDialog(IDD, pParent),
-      m_hBusLibrary(nullptr), m_pfnPostData(nullptr), m_pfnRegister(nullptr), m_pfnUnregister(nullptr),
-      m_pfnGetPublicVar(nullptr), m_pfnSetPublicVar(nullptr), m_pfnGetp(nullptr), m_pfnGetInfo(nullptr),
+      m_bus(),
       m_nChannel(0),
       m_nValue(0),
       m_strDir("Read Value"),
@@ -109,7 +108,7 @@ BOOL CCorvaneDlg::OnInitDialog()
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    ClearBusBinding();
+    m_bus = BusBinding();   // all eight cleared before the first load
     if (!LoadBusLibrary(kBusLibraryFile))
         AfxMessageBox("load dll error!", MB_OK, 0);
     RefreshStatus();

@@ -1,7 +1,7 @@
 // The console's main dialog (template 102). It owns the bus binding, the
 // bound fields, the log view and the icon.
 #pragma once
-#include "bus/VelkApi.h"
+#include "client/BusBinding.h"
 #include "framework/Framework.h"
 #include "logview/OwnerDrawStatic.h"
 #include "res/resource.h"
@@ -19,20 +19,11 @@ public:
     void UpdateSubscription();               // re-registers with the mask of the nine boxes
     void RefreshStatus();                    // title and panes from the library's texts
     void PostBusMessage(UINT code, LPARAM dataWord, int length);   // the one way to post
-    bool IsBusBound() const { return m_hBusLibrary != nullptr; }
+    bool IsBusBound() const { return m_bus.module != nullptr; }
 
 private:
-    void ClearBusBinding();
-
-    // The bus binding: all set or all null.
-    HMODULE m_hBusLibrary;
-    PFN_vPostData m_pfnPostData;
-    PFN_vRegister m_pfnRegister;
-    PFN_vUnregister m_pfnUnregister;
-    PFN_vGetPublicVar m_pfnGetPublicVar;
-    PFN_vSetPublicVar m_pfnSetPublicVar;
-    PFN_vGetp m_pfnGetp;
-    PFN_vGetInfo m_pfnGetInfo;
+    // The module handle and the seven entry points: all set or all null.
+    BusBinding m_bus;
 
 public:
     // Control wrappers, attached by the first data exchange.

@@ -15,27 +15,7 @@ std::string CopyText(const char* text)
     return text != nullptr ? std::string(text) : std::string();
 }
 
-template <typename Slot>
-void BindEntryPoint(HMODULE module, const char* name, Slot* slot)
-{
-    // Through the generic function type, which any function pointer converts to.
-    typedef void (*AnyFunction)();
-    *slot = reinterpret_cast<Slot>(reinterpret_cast<AnyFunction>(GetProcAddress(module, name)));
-}
-
 } // namespace
-
-void CCorvaneDlg::ClearBusBinding()
-{
-    m_hBusLibrary = nullptr;
-    m_pfnPostData = nullptr;
-    m_pfnRegister = nullptr;
-    m_pfnUnregister = nullptr;
-    m_pfnGetPublicVar = nullptr;
-    m_pfnSetPublicVar = nullptr;
-    m_pfnGetp = nullptr;
-    m_pfnGetInfo = nullptr;
-}
 
 bool CCorvaneDlg::LoadBusLibrary(const char* path)
 {
@@ -44,19 +24,8 @@ bool CCorvaneDlg::LoadBusLibrary(const char* path)
     HMODULE module = AfxLoadLibrary(path);
     if (module == nullptr)
         return false;
-    m_hBusLibrary = module;
-
     // Every name is looked up, even after one is missing.
-    BindEntryPoint(module, "vPostData", &m_pfnPostData);
-    BindEntryPoint(module, "vRegister", &m_pfnRegister);
-    BindEntryPoint(module, "vUnregister", &m_pfnUnregister);
-    BindEntryPoint(module, "vGetPublicVar", &m_pfnGetPublicVar);
-    BindEntryPoint(module, "vSetPublicVar", &m_pfnSetPublicVar);
-    BindEntryPoint(module, "vGetp", &m_pfnGetp);
-    BindEntryPoint(module, "vGetInfo", &m_pfnGetInfo);
-
-    if (m_pfnPostData && m_pfnRegister && m_pfnUnregister && m_pfnGetPublicVar &&
-        m_pfnSetPublicVar && m_pfnGetp && m_pfnGetInfo) {
+    if (BindEntryPoints(module, &m_bus)) {
         UpdateSubscription();
         return true;
     }
@@ -66,12 +35,13 @@ bool CCorvaneDlg::LoadBusLibrary(const char* path)
 
 bool CCorvaneDlg::FreeBusLibrary()
 {
-    if (m_hBusLibrary == nullptr)
+    if (m_bus.module == nullptr)
         return true;
-    if (m_pfnUnregister != nullptr)
-        m_pfnUnregister(m_hWnd);
-    HMODULE module = m_hBusLibrary;
-    ClearBusBinding();
+    // Only when found, although a window whose binding failed never registered.
+    if (m_bus.vUnregister != nullptr)
+        m_bus.vUnregister(m_hWnd);
+    HMODULE module = m_bus.module;
+    m_bus = BusBinding();
     AfxFreeLibrary(module);
     return true;
 }
@@ -91,27 +61,27 @@ void CCorvaneDlg::UpdateSubscription()
             mask |= SubscriptionBitOf(box.id);
     }
 
-    if (m_pfnRegister != nullptr)
-        m_pfnRegister(m_hWnd, mask, kClientName);
+    if (m_bus.vRegister != nullptr)
+        m_bus.vRegister(m_hWnd, mask, kClientName);
     RefreshStatus();
 }
 
 void CCorvaneDlg::RefreshStatus()
 {
-    if (m_pfnGetInfo == nullptr)
+    if (m_bus.vGetInfo == nullptr)
         return;
 
-    std::string version = CopyText(m_pfnGetInfo(kInfoVersion));
-    std::string build = CopyText(m_pfnGetInfo(kInfoBuild));
+    std::string version = CopyText(m_bus.vGetInfo(kInfoVersion));
+    std::string build = CopyText(m_bus.vGetInfo(kInfoBuild));
     SetWindowText(FormatStatusTitle(version.c_str(), build.c_str()).c_str());
 
-    m_handlesPane.SetWindowText(CopyText(m_pfnGetInfo(kInfoHandles)).c_str());
-    m_varsPane.SetWindowText(CopyText(m_pfnGetInfo(kInfoVariables)).c_str());
-    m_infoEdit.SetWindowText(CopyText(m_pfnGetInfo(kInfoFurther)).c_str());
+    m_handlesPane.SetWindowText(CopyText(m_bus.vGetInfo(kInfoHandles)).c_str());
+    m_varsPane.SetWindowText(CopyText(m_bus.vGetInfo(kInfoVariables)).c_str());
+    m_infoEdit.SetWindowText(CopyText(m_bus.vGetInfo(kInfoFurther)).c_str());
 }
 
 void CCorvaneDlg::PostBusMessage(UINT code, LPARAM dataWord, int length)
 {
-    if (m_pfnPostData != nullptr)
-        m_pfnPostData(m_hWnd, code, dataWord, length);
+    if (m_bus.vPostData != nullptr)
+        m_bus.vPostData(m_hWnd, code, dataWord, length);
 }

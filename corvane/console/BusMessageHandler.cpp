@@ -10,11 +10,13 @@ namespace {
 // so the first delta is the time since the system started.
 DWORD g_lastMessageTick = 0;
 
+// The length is shown as the library reported it, even a negative one.
 const void* FetchFromBus(void* context, intptr_t dataWord, int32_t* length)
 {
-    PFN_vGetp getp = *static_cast<const PFN_vGetp*>(context);
+    int kept = 0;
     int reported = 0;
-    const char* payload = getp(static_cast<LPARAM>(dataWord), &reported);
+    const char* payload = FetchPayload(*static_cast<const BusBinding*>(context), static_cast<LPARAM>(dataWord),
+                                       &kept, &reported);
     *length = reported;
     return payload;
 }
@@ -29,8 +31,8 @@ LRESULT CCorvaneDlg::OnBusMessage(WPARAM wParam, LPARAM lParam)
     g_lastMessageTick = now;
 
     // Without vGetp (the binding was released) a payload logs only its head.
-    PayloadFetcher fetch = m_pfnGetp != nullptr ? FetchFromBus : nullptr;
-    std::string line = FormatIncomingLine(delta, static_cast<uint32_t>(wParam), lParam, fetch, &m_pfnGetp);
+    PayloadFetcher fetch = m_bus.vGetp != nullptr ? FetchFromBus : nullptr;
+    std::string line = FormatIncomingLine(delta, static_cast<uint32_t>(wParam), lParam, fetch, &m_bus);
     m_logView.AddLine(line.c_str());
     return 0;
 }

@@ -16,12 +16,12 @@ const UINT kEndSessionWaitMs = 3000;
 
 void CCorvaneDlg::OnBroadcastEndSession()
 {
-    if (m_pfnGetInfo == nullptr)
+    if (m_bus.vGetInfo == nullptr)
         return;
 
     // The walk copies the list before anything else calls the library.
     const uint64_t ownHandle = reinterpret_cast<uintptr_t>(m_hWnd);
-    std::vector<uint64_t> targets = EndSessionTargets(m_pfnGetInfo(kInfoHandles), ownHandle, sizeof(HWND) * 8);
+    std::vector<uint64_t> targets = EndSessionTargets(m_bus.vGetInfo(kInfoHandles), ownHandle, sizeof(HWND) * 8);
     for (uint64_t handle : targets) {
         HWND target = reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
         // SMTO_NORMAL: as with a plain send, what is sent to us while we wait is

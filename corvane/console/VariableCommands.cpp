@@ -19,8 +19,8 @@ void CCorvaneDlg::OnModify()
 {
     int32_t index = EditNumber(m_varIndexEdit);
     int32_t value = EditNumber(m_varValueEdit);
-    if (m_pfnSetPublicVar == nullptr)
+    if (m_bus.vSetPublicVar == nullptr)
         return;
-    m_pfnSetPublicVar(index, value);
+    m_bus.vSetPublicVar(index, value);
     RefreshStatus();
 }

@@ -6,39 +6,49 @@
 
 namespace {
 
-template <typename Entry>
-bool Bind(HMODULE module, const char* name, Entry* slot, std::string* error)
+template <typename Slot>
+bool Bind(HMODULE module, const char* name, Slot* slot, std::string* missing)
 {
-    *slot = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    if (*slot == NULL && error->empty())
-        *error = std::string("velk.dll has no entry point ") + name;
-    return *slot != NULL;
+    // Through the generic function type, which any function pointer converts to.
+    typedef void (*AnyFunction)();
+    *slot = reinterpret_cast<Slot>(reinterpret_cast<AnyFunction>(GetProcAddress(module, name)));
+    if (*slot == nullptr && missing != nullptr && missing->empty())
+        *missing = name;
+    return *slot != nullptr;
 }
 
 } // namespace
 
+bool BindEntryPoints(HMODULE module, BusBinding* binding, std::string* missing)
+{
+    if (missing != nullptr)
+        missing->clear();
+    binding->module = module;
+    // Every name is looked up, even after one is missing.
+    bool bound = Bind(module, "vPostData", &binding->vPostData, missing);
+    bound = Bind(module, "vRegister", &binding->vRegister, missing) && bound;
+    bound = Bind(module, "vUnregister", &binding->vUnregister, missing) && bound;
+    bound = Bind(module, "vGetPublicVar", &binding->vGetPublicVar, missing) && bound;
+    bound = Bind(module, "vSetPublicVar", &binding->vSetPublicVar, missing) && bound;
+    bound = Bind(module, "vGetp", &binding->vGetp, missing) && bound;
+    bound = Bind(module, "vGetInfo", &binding->vGetInfo, missing) && bound;
+    return bound;
+}
+
 bool LoadBus(BusBinding* binding, std::string* error)
 {
-    ZeroMemory(binding, sizeof *binding);
+    *binding = BusBinding();
     error->clear();
-    binding->module = LoadLibraryFromSafeFolders(L"velk.dll");
-    if (binding->module == NULL) {
+    HMODULE module = LoadLibraryFromSafeFolders(L"velk.dll");
+    if (module == NULL) {
         char text[64];
         snprintf(text, sizeof text, "cannot load velk.dll (error %lu)", GetLastError());
         *error = text;
         return false;
     }
-    HMODULE module = binding->module;
-    bool bound = Bind(module, "vPostData", &binding->vPostData, error);
-    bound = Bind(module, "vRegister", &binding->vRegister, error) && bound;
-    bound = Bind(module, "vUnregister", &binding->vUnregister, error) && bound;
-    bound = Bind(module, "vGetPublicVar", &binding->vGetPublicVar, error) && bound;
-    bound = Bind(module, "vSetPublicVar", &binding->vSetPublicVar, error) && bound;
-    bound = Bind(module, "vGetp", &binding->vGetp, error) && bound;
-    bound = Bind(module, "vGetInfo", &binding->vGetInfo, error) && bound;
-    binding->velkBusStatus = reinterpret_cast<PFN_velkBusStatus>(
-        reinterpret_cast<void*>(GetProcAddress(module, "velkBusStatus")));
-    if (!bound) {
+    std::string missing;
+    if (!BindEntryPoints(module, binding, &missing)) {
+        *error = "velk.dll has no entry point " + missing;
         FreeBus(binding);
         return false;
     }
@@ -49,15 +59,16 @@ void FreeBus(BusBinding* binding)
 {
     if (binding->module != NULL)
         FreeLibrary(binding->module);
-    ZeroMemory(binding, sizeof *binding);
+    *binding = BusBinding();
 }
 
-const char* FetchPayload(const BusBinding& bus, LPARAM dataWord, int* length)
+const char* FetchPayload(const BusBinding& bus, LPARAM dataWord, int* length, int* reported)
 {
-    *length = 0;
-    const char* bytes = bus.vGetp(dataWord, length);
-    if (bytes == NULL || *length < 0)
-        *length = 0;
+    int written = 0;
+    const char* bytes = bus.vGetp(dataWord, &written);
+    if (reported != nullptr)
+        *reported = written;
+    *length = bytes == NULL || written < 0 ? 0 : written;
     return bytes;
 }
 
@@ -80,7 +91,11 @@ LatestValue TakeLatest(const BusBinding& bus, UINT code, LPARAM dataWord)
 
 int BusStatus(const BusBinding& bus)
 {
-    return bus.velkBusStatus != NULL ? bus.velkBusStatus() : kVelkOk;
+    // Looked up at each call (about once a second): the binding holds the
+    // seven entry points every bus library has, and no more.
+    PFN_velkBusStatus status = reinterpret_cast<PFN_velkBusStatus>(
+        reinterpret_cast<void (*)()>(GetProcAddress(bus.module, "velkBusStatus")));
+    return status != NULL ? status() : kVelkOk;
 }
 
 std::string BusNameForTitle()

@@ -1,5 +1,6 @@
-// The binding of velkctl and velkscope to velk.dll, loaded at run time by
-// the console's rule.
+// The one binding of every program to velk.dll: the module handle and the
+// seven entry points in the library's order. The console binds it by its
+// own rule (corvane/bus/BusBinding.cpp); velkctl and velkscope by LoadBus.
 #pragma once
 #include <string>
 
@@ -11,16 +12,20 @@
 #include "velk/VelkLibrary.h"
 
 struct BusBinding {
-    HMODULE module;
-    PFN_vPostData vPostData;
-    PFN_vRegister vRegister;
-    PFN_vUnregister vUnregister;
-    PFN_vGetPublicVar vGetPublicVar;
-    PFN_vSetPublicVar vSetPublicVar;
-    PFN_vGetp vGetp;
-    PFN_vGetInfo vGetInfo;
-    PFN_velkBusStatus velkBusStatus;   // our library's extras; absent from others
+    HMODULE module = nullptr;
+    PFN_vPostData vPostData = nullptr;
+    PFN_vRegister vRegister = nullptr;
+    PFN_vUnregister vUnregister = nullptr;
+    PFN_vGetPublicVar vGetPublicVar = nullptr;
+    PFN_vSetPublicVar vSetPublicVar = nullptr;
+    PFN_vGetp vGetp = nullptr;
+    PFN_vGetInfo vGetInfo = nullptr;
 };
+
+// Looks up the seven entry points in module, every name even after one is
+// missing, and stores module and each result in *binding. True when all
+// seven were found; otherwise *missing (when given) names the first absent.
+bool BindEntryPoints(HMODULE module, BusBinding* binding, std::string* missing = nullptr);
 
 // Loads velk.dll from the program's folder or the system folder (never the
 // working folder or PATH: windows/LibraryLoad.h) and binds the seven entry
@@ -30,8 +35,8 @@ bool LoadBus(BusBinding* binding, std::string* error);
 void FreeBus(BusBinding* binding);
 
 // Whether the bus can be used now (kVelkOk, or what is wrong with it); a
-// library without velkBusStatus is taken at its word. With ours the call
-// also mends a block another process wrote over.
+// library without our extra entry point velkBusStatus is taken at its word.
+// With ours the call also mends a block another process wrote over.
 int BusStatus(const BusBinding& bus);
 
 // The bus a window title names: %VELK_BUS_NAME%, else the session's bus.
@@ -39,8 +44,10 @@ std::string BusNameForTitle();
 
 // The payload of a string or array message, fetched now, since the bus
 // keeps payloads only for a while: null (and *length 0) when it is gone.
-// Every client of ours fetches payloads through this.
-const char* FetchPayload(const BusBinding& bus, LPARAM dataWord, int* length);
+// *reported, when given, gets the length exactly as the library wrote it,
+// negative or beside a null address too: the console logs that one.
+// Every program fetches payloads through this.
+const char* FetchPayload(const BusBinding& bus, LPARAM dataWord, int* length, int* reported = nullptr);
 
 // The bus's counters now (selector 131), by name; empty from a library
 // that has none.

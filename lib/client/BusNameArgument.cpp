@@ -4,17 +4,14 @@
 #include <shellapi.h>
 
 #include "velk/VelkLibrary.h"
+#include "windows/WideText.h"
 
 namespace {
 
 // As the system converts the command line for argv: lossily.
 std::string AsArgv(const std::wstring& word)
 {
-    int bytes = WideCharToMultiByte(CP_ACP, 0, word.c_str(), static_cast<int>(word.size()), NULL, 0, NULL, NULL);
-    std::string text(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_ACP, 0, word.c_str(), static_cast<int>(word.size()), &text[0], bytes, NULL, NULL);
-    return text;
+    return NarrowFromWide(word, CP_ACP);
 }
 
 } // namespace

@@ -10,7 +10,7 @@
 
 #include "common/Escapes.h"
 #include "client/ExitStatus.h"
-#include "windows/SystemCodePage.h"
+#include "windows/WideText.h"
 
 namespace {
 

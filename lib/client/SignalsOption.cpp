@@ -11,6 +11,7 @@
 #include "client/InputFile.h"
 #include "signals/SignalFile.h"
 #include "windows/SystemCodePage.h"
+#include "windows/WideText.h"
 
 std::string SignalsFileToLoad(const std::string& given)
 {

@@ -94,6 +94,40 @@ std::string EscapeForDisplay(const std::string& text)
     return shown;
 }
 
+size_t HiddenControlAt(const std::string& utf8, size_t at, unsigned* point)
+{
+    if (at + 1 >= utf8.size())
+        return 0;
+    const unsigned lead = static_cast<unsigned char>(utf8[at]);
+    const unsigned second = static_cast<unsigned char>(utf8[at + 1]);
+    if (lead == 0xC2 && second >= 0x80 && second <= 0x9F) {   // U+0080-U+009F
+        *point = second;
+        return 2;
+    }
+    if (lead != 0xE2 || at + 2 >= utf8.size())
+        return 0;
+    const unsigned third = static_cast<unsigned char>(utf8[at + 2]);
+    if ((second == 0x80 && third >= 0xAA && third <= 0xAE) ||   // U+202A-U+202E
+        (second == 0x81 && third >= 0xA6 && third <= 0xA9)) {   // U+2066-U+2069
+        *point = 0x2000 | (second & 0x3F) << 6 | (third & 0x3F);
+        return 3;
+    }
+    return 0;
+}
+
+std::string EscapeUtf8ForDisplay(const std::string& utf8)
+{
+    std::string shown;
+    shown.reserve(utf8.size());
+    for (size_t at = 0; at < utf8.size();) {
+        unsigned point = 0;
+        const size_t hidden = HiddenControlAt(utf8, at, &point);
+        shown += hidden != 0 ? FormatText("\\u%04x", point) : Shown(utf8[at]);
+        at += hidden != 0 ? hidden : 1;
+    }
+    return shown;
+}
+
 std::string QuoteInput(const std::string& text, size_t maxShown)
 {
     std::string quoted = "'";

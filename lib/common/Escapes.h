@@ -1,6 +1,7 @@
 // The escape table shared by Send Str (typed escapes -> characters) and the
 // incoming string line (characters -> escapes): \n \r \t \a \b, in that order.
 #pragma once
+#include <stddef.h>
 #include <string>
 
 // Whether a byte starts a double-byte character of the code page the text is
@@ -23,6 +24,17 @@ std::string EscapeControlChars(const std::string& text);
 // can move a terminal's cursor, start an escape sequence or end a C string.
 // Bytes from 0x80 up are left alone: they are the code page's characters.
 std::string EscapeForDisplay(const std::string& text);
+
+// The characters of UTF-8 text a terminal or an editor acts on besides C0
+// and DEL: C1 (U+0080-U+009F, CSI U+009B among them) and the bidirectional
+// embeddings, overrides and isolates (U+202A-U+202E, U+2066-U+2069), which
+// reorder what is shown around them. The length in bytes of one at
+// utf8[at], its code point in *point; 0 when none starts there.
+size_t HiddenControlAt(const std::string& utf8, size_t at, unsigned* point);
+
+// UTF-8 text as messages show it: EscapeForDisplay's escapes, and each
+// hidden control above as \uXXXX.
+std::string EscapeUtf8ForDisplay(const std::string& utf8);
 
 // Input quoted in a message: 'text', escaped as above, at most maxShown
 // characters of it; a longer text is cut there (never inside an escape) and

@@ -3,6 +3,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <unordered_set>
+
 #include "common/HexText.h"
 #include "common/FormatText.h"
 #include "common/Utf8.h"
@@ -78,6 +80,8 @@ private:
         Blanks();
         if (Eat(close))
             return true;
+        // A line of a megabyte holds 10^5 keys: each is looked up, not compared with every other.
+        std::unordered_set<std::string> keys;
         for (;;) {
             JsonMember member;
             Blanks();
@@ -87,10 +91,8 @@ private:
                     return Fail("expected a key in double quotes");
                 if (!String(&member.key))
                     return false;
-                if (kept != NULL)
-                    for (const JsonMember& earlier : *kept)
-                        if (earlier.key == member.key)
-                            return FailAt(keyAt, "key \"" + Printable(member.key) + "\" appears twice");
+                if (kept != NULL && !keys.insert(member.key).second)
+                    return FailAt(keyAt, "key \"" + Printable(member.key) + "\" appears twice");
                 Blanks();
                 if (!Expect(':'))
                     return false;

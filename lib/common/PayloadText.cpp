@@ -59,6 +59,6 @@ std::string PayloadText(const std::string& bytes, const CodePage& codePage)
         AppendUtf16(&text, decoded);
     else
         text = DecodeEach(bytes, codePage);
-    // Decoded control characters are single bytes of UTF-8, never inside a character.
-    return EscapeForDisplay(text);
+    // Decoded C0 controls are single bytes of UTF-8, never inside a character.
+    return EscapeUtf8ForDisplay(text);
 }

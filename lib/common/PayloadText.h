@@ -18,6 +18,7 @@ struct CodePage {
 // The text in UTF-8, escaped as messages show text: the console's escapes
 // \n \r \t \a \b for those five control characters, \xhh for every other
 // control character (\x00, \x1b, \x7f) and for every byte that is no
-// character of the code page (\xff, or a lead byte without its second byte).
+// character of the code page (\xff, or a lead byte without its second byte),
+// \uXXXX for C1 controls and bidirectional overrides (common/Escapes.h).
 // The result holds no control character, whatever the bytes.
 std::string PayloadText(const std::string& bytes, const CodePage& codePage);

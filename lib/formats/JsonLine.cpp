@@ -1,16 +1,24 @@
 #include "formats/JsonLine.h"
 
+#include "common/Escapes.h"
 #include "common/FormatText.h"
 
 std::string JsonString(const std::string& text)
 {
     std::string quoted = "\"";
-    for (char c : text) {
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        unsigned point = 0;
+        const size_t hidden = HiddenControlAt(text, at, &point);
         if (c == '"' || c == '\\') {
             quoted += '\\';
             quoted += c;
         } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
             quoted += FormatText("\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+        } else if (hidden != 0) {
+            // C1 and the bidirectional overrides too: no terminal showing the line acts on them.
+            quoted += FormatText("\\u%04x", point);
+            at += hidden - 1;
         } else {
             quoted += c;
         }

@@ -22,5 +22,6 @@ std::string FormatJsonLine(const RecordedMessage& message, uint64_t deltaMicros,
 std::string FormatMessageMembers(const RecordedMessage& message, bool expired, const CodePage& codePage);
 
 // Text as a JSON string in double quotes: '"' and '\\' escaped, control
-// characters as \u00XX; other bytes as they are (UTF-8 in, UTF-8 out).
+// characters (C0, DEL, C1 and the bidirectional overrides of
+// common/Escapes.h) as \uXXXX; other bytes as they are (UTF-8 in, UTF-8 out).
 std::string JsonString(const std::string& text);

@@ -1,4 +1,5 @@
 #include "framework/String.h"
+#include "windows/WideText.h"
 #include "framework/AfxHelpers.h"
 #include "common/FormatText.h"
 
@@ -76,33 +77,10 @@ BOOL CString::LoadString(UINT id)
 
 std::wstring AfxWideFromNarrow(const char* text)
 {
-    if (text == nullptr || *text == '\0')
-        return std::wstring();
-    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
+    return text != nullptr ? WideFromNarrow(text, strlen(text), CP_ACP) : std::wstring();
 }
 
 std::string AfxNarrowFromWide(const wchar_t* text, size_t length, bool* lossy)
 {
-    if (lossy)
-        *lossy = false;
-    if (text == nullptr || length == 0)
-        return std::string();
-    int wideLength = static_cast<int>(length);
-    int size = WideCharToMultiByte(CP_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return std::string();
-    std::string narrow(static_cast<size_t>(size), '\0');
-    BOOL usedDefault = FALSE;
-    // UTF-8 as the system code page holds every character and refuses the flag.
-    BOOL* usedDefaultOut = GetACP() == CP_UTF8 ? nullptr : &usedDefault;
-    WideCharToMultiByte(CP_ACP, 0, text, wideLength, &narrow[0], size, nullptr, usedDefaultOut);
-    if (lossy)
-        *lossy = usedDefault != FALSE;
-    return narrow;
+    return NarrowFromWide(text, length, CP_ACP, false, lossy);
 }

@@ -54,9 +54,7 @@ bool DatabaseResolver::ExtractSignal(const std::string& signal, const RecordedMe
     SignalRef found = Find(signal, nullptr);
     if (found.signal == nullptr || found.message->code != message.code)
         return false;
-    std::vector<DecodedSignal> decoded;
-    DecodeMessage(*found.message, message.value, message.bytes, pages_, &decoded);
-    for (const DecodedSignal& each : decoded) {
+    for (const DecodedSignal& each : Decoded(message)) {
         if (each.signal != found.signal)
             continue;
         if (each.missing || each.isText)
@@ -92,4 +90,17 @@ bool DatabaseResolver::EncodeSignal(const std::string& signal, double value, Rec
     snprintf(number, sizeof number, "%.17g", value);
     std::vector<std::string> assignments(1, found.signal->fieldName + "=" + number);
     return BuildArrayPayload(*found.message, assignments, std::string(), &message->bytes, error);
+}
+
+const std::vector<DecodedSignal>& DatabaseResolver::Decoded(const RecordedMessage& message) const
+{
+    if (haveDecoded_ && decodedMessage_.code == message.code && decodedMessage_.value == message.value &&
+        decodedMessage_.bytes == message.bytes)
+        return decoded_;
+    decoded_.clear();
+    decodedMessage_ = message;
+    haveDecoded_ = true;
+    if (const SignalMessage* described = database_.FindCode(message.code))
+        DecodeMessage(*described, message.value, message.bytes, pages_, &decoded_);
+    return decoded_;
 }

@@ -2,6 +2,7 @@
 // signals (formats/Predicate.h's SignalResolver). Pure logic.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "formats/Predicate.h"
 #include "signals/SignalCodec.h"
@@ -23,9 +24,20 @@ public:
     bool EncodeSignal(const std::string& signal, double value, RecordedMessage* message,
                       std::string* error) const override;
 
+    // The message's signals (none for a code the file does not describe),
+    // decoded once for as many predicates and answers as ask about the same
+    // message in a row.
+    const std::vector<DecodedSignal>& Decoded(const RecordedMessage& message) const;
+
+    const SignalDatabase& Database() const { return database_; }
+
 private:
     SignalRef Find(const std::string& name, std::string* error) const;
 
     const SignalDatabase& database_;
     SignalCodePages pages_;
+    // The last message decoded, and its signals.
+    mutable RecordedMessage decodedMessage_;
+    mutable std::vector<DecodedSignal> decoded_;
+    mutable bool haveDecoded_ = false;
 };

@@ -1,7 +1,9 @@
 #include "signals/SignalFile.h"
 
 #include <algorithm>
+#include <map>
 #include <math.h>
+#include <tuple>
 #include <unordered_map>
 
 #include "signals/TomlText.h"
@@ -9,6 +11,7 @@
 #include "common/FormatText.h"
 #include "velk/SharedBus.h"
 #include "common/ClosestWord.h"
+#include "common/Escapes.h"
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"
@@ -85,13 +88,22 @@ bool IsEnumName(const std::string& name)
     return true;
 }
 
+// C0, DEL, C1 and the bidirectional overrides: a name or unit holding one
+// could act on the terminal that shows it, or reorder the line around it.
 bool HasControl(const std::string& text)
 {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) < ' ' || c == 0x7f)
+    for (size_t at = 0; at < text.size(); ++at) {
+        unsigned point = 0;
+        if (static_cast<unsigned char>(text[at]) < ' ' || text[at] == 0x7f || HiddenControlAt(text, at, &point) != 0)
             return true;
     }
     return false;
+}
+
+// Of two places in the file, the one further on.
+const toml::source_region& Later(const toml::source_region& a, const toml::source_region& b)
+{
+    return std::tie(a.begin.line, a.begin.column) > std::tie(b.begin.line, b.begin.column) ? a : b;
 }
 
 class Loader {
@@ -102,7 +114,6 @@ public:
 
 private:
     void Error(const toml::source_region& where, const std::string& what);
-    void FileError(const std::string& what);
 
     bool LoadMessage(const toml::table& table, SignalMessage* message);
     bool LoadField(const toml::table& table, const SignalMessage& message, Signal* field);
@@ -124,34 +135,50 @@ private:
     // In the file's order when told: toml++ hands a table's keys over sorted.
     void Finish();
 
-    struct Pending { unsigned line, column; std::string text; };
+    // An error kept for the report; order breaks ties in the order found.
+    struct Pending {
+        unsigned line, column;
+        size_t order;
+        std::string text;
+        bool operator<(const Pending& other) const
+        {
+            return std::tie(line, column, order) < std::tie(other.line, other.column, other.order);
+        }
+    };
+    void Keep(unsigned line, unsigned column, const std::string& text);
+
     std::vector<std::string>* errors_;
-    std::vector<Pending> pending_;
+    std::vector<Pending> pending_;   // a max-heap of the first kMaxSignalErrors in the file, the latest on top
     size_t errorCount_ = 0;
     std::unordered_map<uint32_t, int> codeLines_;
     std::unordered_map<std::string, int> nameLines_;
 };
 
-void Loader::Error(const toml::source_region& where, const std::string& what)
+// Only the first kMaxSignalErrors in the file are kept, whatever order they
+// are found in, so the report's "the first 50" is true.
+void Loader::Keep(unsigned line, unsigned column, const std::string& text)
 {
-    if (errorCount_ < kMaxSignalErrors) {
-        const unsigned line = static_cast<unsigned>(where.begin.line), column = static_cast<unsigned>(where.begin.column);
-        pending_.push_back(Pending{ line, column, FormatText("%s:%u:%u: ", fileName_.c_str(), line, column) + what });
+    Pending error{ line, column, errorCount_++, std::string() };
+    if (pending_.size() == kMaxSignalErrors) {
+        if (!(error < pending_.front()))
+            return;
+        std::pop_heap(pending_.begin(), pending_.end());
+        pending_.pop_back();
     }
-    ++errorCount_;
+    error.text = text;
+    pending_.push_back(std::move(error));
+    std::push_heap(pending_.begin(), pending_.end());
 }
 
-void Loader::FileError(const std::string& what)
+void Loader::Error(const toml::source_region& where, const std::string& what)
 {
-    pending_.push_back(Pending{ 0, 0, fileName_ + ": " + what });
-    ++errorCount_;
+    const unsigned line = static_cast<unsigned>(where.begin.line), column = static_cast<unsigned>(where.begin.column);
+    Keep(line, column, FormatText("%s:%u:%u: ", fileName_.c_str(), line, column) + what);
 }
 
 void Loader::Finish()
 {
-    std::stable_sort(pending_.begin(), pending_.end(), [](const Pending& a, const Pending& b) {
-        return a.line != b.line ? a.line < b.line : a.column < b.column;
-    });
+    std::sort_heap(pending_.begin(), pending_.end());
     for (const Pending& error : pending_)
         errors_->push_back(error.text);
     if (errorCount_ > kMaxSignalErrors)
@@ -221,7 +248,13 @@ bool Loader::LoadEnum(const toml::node& node, Signal* signal)
     int64_t lowest, highest;
     signal->RawLimits(&lowest, &highest);
     bool good = true;
-    std::vector<toml::source_region> keyWhere, nameWhere;   // toml++ keeps keys sorted, not in file order
+    // Where each entry is (toml++ hands keys over sorted, not in file order),
+    // and the first entry of each raw value and name.
+    std::vector<toml::source_region> keyWhere, nameWhere;
+    std::unordered_map<int64_t, size_t> byRaw;
+    std::unordered_map<std::string, size_t> byName;
+    byRaw.reserve(table->size());
+    byName.reserve(table->size());
     for (auto&& [key, value] : *table) {
         const std::string rawText(key.str());
         int64_t raw;
@@ -242,18 +275,17 @@ bool Loader::LoadEnum(const toml::node& node, Signal* signal)
             good = false;
             continue;
         }
-        for (size_t i = 0; i < signal->enums.size(); ++i) {
-            const SignalEnumEntry& entry = signal->enums[i];
-            if (entry.raw == raw || entry.name == name) {
-                const bool sameRaw = entry.raw == raw;
-                const toml::source_region& other = sameRaw ? keyWhere[i] : nameWhere[i];
-                const toml::source_region& here = sameRaw ? key.source() : value.source();
-                const bool otherLater = other.begin.line > here.begin.line ||
-                                        (other.begin.line == here.begin.line && other.begin.column > here.begin.column);
-                Error(otherLater ? other : here, sameRaw ? FormatText("enum value %lld given twice", static_cast<long long>(raw))
-                                                         : "enum name '" + name + "' given twice");
-                good = false;
-            }
+        const size_t index = signal->enums.size();
+        const auto sameRaw = byRaw.emplace(raw, index);
+        const auto sameName = byName.emplace(name, index);
+        if (!sameRaw.second) {
+            Error(Later(keyWhere[sameRaw.first->second], key.source()),
+                  FormatText("enum value %lld given twice", static_cast<long long>(raw)));
+            good = false;
+        }
+        if (!sameName.second) {
+            Error(Later(nameWhere[sameName.first->second], value.source()), "enum name '" + name + "' given twice");
+            good = false;
         }
         signal->enums.push_back(SignalEnumEntry{ raw, name });
         keyWhere.push_back(key.source());
@@ -553,30 +585,92 @@ bool Loader::CheckNames(const SignalMessage& message, const toml::source_region&
     return good;
 }
 
-// Two fields overlap when their bytes meet and, in a byte they share, their bits.
+// Two fields overlap when their bytes meet and, in a byte they share, their
+// bits. In the file's order each field is checked against the bits the
+// fields before it took: a field's bytes are a run of whole bytes and at
+// most two partial ones at its ends, so a map of whole runs and one of
+// partial bytes answer in log time, whatever the fields' lengths. A field
+// that overlaps is reported once, with the first byte where it does, and
+// takes no bits: every overlap still gives an error, since of two fields
+// that overlap either the first took its bits or it was reported itself.
 void Loader::CheckOverlaps(const SignalMessage& message, const std::vector<toml::source_region>& where)
 {
-    struct Extent { size_t index; uint64_t begin, end; };
-    std::vector<Extent> extents;
+    if (message.signals.size() < 2)
+        return;
+    struct Run { uint64_t end; size_t field; };
+    struct Partial { unsigned taken; size_t owner[8]; };
+    std::map<uint64_t, Run> runs;           // whole bytes taken, by first byte; never overlapping
+    std::map<uint64_t, Partial> partials;   // bytes taken in part
+
     for (size_t i = 0; i < message.signals.size(); ++i) {
         const Signal& field = message.signals[i];
-        const uint64_t span = field.type == kSignalStr && field.length == 0 ? kMaxPayloadBytes - field.byte : field.SpanBytes();
-        extents.push_back(Extent{ i, field.byte, field.byte + span });
-    }
-    std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.begin < b.begin; });
-    for (size_t a = 0; a < extents.size(); ++a) {
-        for (size_t b = a + 1; b < extents.size() && extents[b].begin < extents[a].end; ++b) {
-            const Signal& first = message.signals[std::min(extents[a].index, extents[b].index)];
-            const Signal& second = message.signals[std::max(extents[a].index, extents[b].index)];
-            const uint64_t to = std::min(extents[a].end, extents[b].end);
-            for (uint64_t byte = extents[b].begin; byte < to; ++byte) {
-                if ((first.BitsInByte(static_cast<unsigned>(byte)) & second.BitsInByte(static_cast<unsigned>(byte))) != 0) {
-                    Error(where[std::max(extents[a].index, extents[b].index)],
-                          FormatText("field '%s' overlaps field '%s' in byte %llu", second.fieldName.c_str(),
-                                     first.fieldName.c_str(), static_cast<unsigned long long>(byte)));
+        const uint64_t begin = field.byte;
+        const uint64_t arrayEnd = kMaxPayloadBytes;
+        const uint64_t end = std::min(arrayEnd, field.type == kSignalStr && field.length == 0 ? arrayEnd
+                                                                                           : begin + field.SpanBytes());
+        if (begin >= end)
+            continue;
+        const unsigned firstMask = field.BitsInByte(static_cast<unsigned>(begin));
+        const unsigned lastMask = field.BitsInByte(static_cast<unsigned>(end - 1));
+        const uint64_t wholeBegin = begin + (firstMask != 0xff ? 1 : 0);
+        const uint64_t wholeEnd = std::max(wholeBegin, end - (end - 1 > begin && lastMask != 0xff ? 1 : 0));
+
+        // The first byte where a field before takes a bit of this one.
+        uint64_t clash = UINT64_MAX;
+        size_t other = 0;
+        auto note = [&](uint64_t byte, size_t owner) {
+            if (byte < clash) {
+                clash = byte;
+                other = owner;
+            }
+        };
+        auto wholeAt = [&](uint64_t from, uint64_t to) {   // runs meeting [from, to)
+            auto next = runs.upper_bound(from);
+            if (next != runs.begin() && std::prev(next)->second.end > from)
+                note(from, std::prev(next)->second.field);
+            else if (next != runs.end() && next->first < to)
+                note(next->first, next->second.field);
+        };
+        auto partialAt = [&](uint64_t byte, unsigned mask) {
+            auto found = partials.find(byte);
+            const unsigned shared = found == partials.end() ? 0 : found->second.taken & mask;
+            for (unsigned bit = 0; bit < 8; ++bit) {
+                if (shared >> bit & 1) {
+                    note(byte, found->second.owner[bit]);
                     break;
                 }
             }
+        };
+        if (wholeBegin < wholeEnd) {
+            wholeAt(wholeBegin, wholeEnd);
+            auto part = partials.lower_bound(wholeBegin);
+            if (part != partials.end() && part->first < wholeEnd)
+                partialAt(part->first, 0xff);
+        }
+        const uint64_t partialBytes[2] = { wholeBegin > begin ? begin : UINT64_MAX,
+                                           wholeEnd < end && end - 1 > begin ? end - 1 : UINT64_MAX };
+        for (uint64_t byte : partialBytes) {
+            if (byte == UINT64_MAX)
+                continue;
+            wholeAt(byte, byte + 1);
+            partialAt(byte, field.BitsInByte(static_cast<unsigned>(byte)));
+        }
+        if (clash != UINT64_MAX) {
+            Error(where[i], FormatText("field '%s' overlaps field '%s' in byte %llu", field.fieldName.c_str(),
+                                       message.signals[other].fieldName.c_str(), static_cast<unsigned long long>(clash)));
+            continue;
+        }
+        if (wholeBegin < wholeEnd)
+            runs.emplace(wholeBegin, Run{ wholeEnd, i });
+        for (uint64_t byte : partialBytes) {
+            if (byte == UINT64_MAX)
+                continue;
+            Partial& part = partials.emplace(byte, Partial{ 0, {} }).first->second;
+            const unsigned mask = field.BitsInByte(static_cast<unsigned>(byte));
+            for (unsigned bit = 0; bit < 8; ++bit)
+                if (mask >> bit & 1)
+                    part.owner[bit] = i;
+            part.taken |= mask;
         }
     }
 }
@@ -586,24 +680,30 @@ void Loader::Load(const std::string& text, std::vector<SignalMessage>* messages)
     toml::table root;
     TomlProblem problem;
     if (!ParseTomlText(text, fileName_, &root, &problem)) {
-        pending_.push_back(Pending{ problem.line, problem.column, TomlProblemText(fileName_, problem) });
-        ++errorCount_;
+        Keep(problem.line, problem.column, TomlProblemText(fileName_, problem));
         Finish();
         return;
     }
+    const toml::array* list = nullptr;
     for (auto&& [key, value] : root) {
         if (key.str() != "message") {
             KeyError(key, { "message" }, "the file");
-            continue;
-        }
-        const toml::array* list = value.as_array();
-        if (list == nullptr || !list->is_array_of_tables()) {
+        } else if (value.as_array() == nullptr || !value.as_array()->is_array_of_tables()) {
             Error(value.source(), "message must be [[message]] tables");
-            continue;
+        } else {
+            list = value.as_array();
         }
+    }
+    if (list != nullptr) {
         for (const toml::node& node : *list) {
+            // A message's errors lie at or after its header, so once more
+            // than the bound are found and all kept ones lie before it,
+            // nothing further on could be shown.
+            const toml::table& table = *node.as_table();
+            if (errorCount_ > kMaxSignalErrors && pending_.front().line < table.source().begin.line)
+                break;
             SignalMessage message;
-            if (LoadMessage(*node.as_table(), &message))
+            if (LoadMessage(table, &message))
                 messages->push_back(std::move(message));
         }
     }

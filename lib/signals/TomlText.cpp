@@ -124,10 +124,11 @@ bool ShapeScan::Run(TomlProblem* problem)
 
 } // namespace
 
-size_t EstimateTomlTreeBytes(const std::string& text)
+uint64_t EstimateTomlTreeBytes(const std::string& text)
 {
-    size_t values = 0, keys = 0, tables = 0;
-    bool inComment = false;
+    uint64_t values = 0, keys = 0, tables = 0;
+    bool inComment = false, lineStart = true;
+    int depth = 0;   // open [ and { around here
     char quote = '\0';
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -147,8 +148,15 @@ size_t EstimateTomlTreeBytes(const std::string& text)
         } else if (c == ',') {
             ++values;
         } else if (c == '[' || c == '{') {
+            // A [table] header names a new table: a key as well.
+            if (c == '[' && depth == 0 && lineStart && i + 1 < text.size() && text[i + 1] != '[')
+                ++keys;
             ++tables;
+            ++depth;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
         }
+        lineStart = c == '\n' || (lineStart && (c == ' ' || c == '\t'));
     }
     return values * kValueBytes + keys * kKeyValueBytes + tables * kTableBytes;
 }
@@ -161,11 +169,11 @@ bool CheckTomlShape(const std::string& text, TomlProblem* problem)
     }
     if (!ShapeScan(text).Run(problem))
         return false;
-    const size_t tree = EstimateTomlTreeBytes(text);
-    if (tree > static_cast<size_t>(kMaxTomlTreeMiB) << 20) {
+    const uint64_t tree = EstimateTomlTreeBytes(text);
+    if (tree > static_cast<uint64_t>(kMaxTomlTreeMiB) << 20) {
         *problem = TomlProblem{ 0, 0,
-                                FormatText("too many values: reading it would take about %zu MiB (at most %d MiB)",
-                                           tree >> 20, kMaxTomlTreeMiB) };
+                                FormatText("too many values: reading it would take about %llu MiB (at most %d MiB)",
+                                           static_cast<unsigned long long>(tree >> 20), kMaxTomlTreeMiB) };
         return false;
     }
     return true;

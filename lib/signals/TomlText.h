@@ -5,6 +5,7 @@
 // scan that neither recurses nor allocates.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "signals/Toml.h"
@@ -13,7 +14,7 @@ enum {
     kMaxTomlFileBytes = 64 << 20,
     kMaxTomlKeyParts = 32,          // parts of one dotted key or table header: a.b.c has 3
     kMaxTomlNesting = 32,           // arrays and inline tables inside each other
-    kMaxTomlTreeMiB = 512,          // what toml++'s tree may take, estimated from the text
+    kMaxTomlTreeMiB = 1024,          // what toml++'s tree may take, estimated from the text
 };
 
 // Where a file goes wrong; line 0 means the file as a whole.
@@ -27,9 +28,12 @@ struct TomlProblem {
 // still be bad TOML; toml++ says so.
 bool CheckTomlShape(const std::string& text, TomlProblem* problem);
 
-// About how many bytes toml++'s tree of the text takes (within a factor
-// of two for every shape measured: long arrays, many keys, many tables).
-size_t EstimateTomlTreeBytes(const std::string& text);
+// About how many bytes toml++'s 64-bit tree of the text takes (within a
+// factor of two for every shape measured: long arrays, many keys, many
+// tables; the 32-bit tree is smaller). The same on both widths, so that a
+// file is refused by both or by neither. Real signal files come to about 15
+// times their size: the bound passes every one up to kMaxTomlFileBytes.
+uint64_t EstimateTomlTreeBytes(const std::string& text);
 
 // The shape check, then toml++. On failure false with *problem; never throws.
 bool ParseTomlText(const std::string& text, const std::string& fileName, toml::table* root, TomlProblem* problem);

@@ -7,11 +7,13 @@ namespace {
 const DWORD kCloseGraceMs = 4000;
 
 volatile LONG g_stopRequested;
+volatile LONG g_userStop;
 HANDLE g_stopEvent;
 HANDLE g_handledEvent;
 
 BOOL WINAPI OnControlEvent(DWORD event)
 {
+    InterlockedExchange(&g_userStop, 1);
     InterlockedExchange(&g_stopRequested, 1);
     SetEvent(g_stopEvent);
     switch (event) {
@@ -39,6 +41,11 @@ void CatchStopRequests()
 bool StopRequested()
 {
     return InterlockedCompareExchange(&g_stopRequested, 0, 0) != 0;
+}
+
+bool StopRequestedByUser()
+{
+    return InterlockedCompareExchange(&g_userStop, 0, 0) != 0;
 }
 
 void RequestStop()

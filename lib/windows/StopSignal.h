@@ -8,6 +8,9 @@
 void CatchStopRequests();
 
 bool StopRequested();
+// Whether the stop came from the user (Ctrl+C, Ctrl+Break, a console close)
+// rather than from RequestStop.
+bool StopRequestedByUser();
 // The command itself asks to stop, as Ctrl+C would (its output is gone, say).
 void RequestStop();
 // Signalled when a stop is requested; for waits.

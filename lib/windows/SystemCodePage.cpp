@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "windows/SystemLeadByte.h"
+#include "windows/WideText.h"
 
 namespace {
 
@@ -82,20 +83,7 @@ namespace {
 
 std::string Converted(UINT from, UINT to, const std::string& text)
 {
-    if (text.empty() || text.size() > 0x7FFFFFFF)
-        return std::string();
-    const int length = static_cast<int>(text.size());
-    int wide = MultiByteToWideChar(from, 0, text.data(), length, NULL, 0);
-    if (wide <= 0)
-        return std::string();
-    std::wstring buffer(static_cast<size_t>(wide), L'\0');
-    MultiByteToWideChar(from, 0, text.data(), length, &buffer[0], wide);
-    int narrow = WideCharToMultiByte(to, 0, buffer.data(), wide, NULL, 0, NULL, NULL);
-    if (narrow <= 0)
-        return std::string();
-    std::string converted(static_cast<size_t>(narrow), '\0');
-    WideCharToMultiByte(to, 0, buffer.data(), wide, &converted[0], narrow, NULL, NULL);
-    return converted;
+    return NarrowFromWide(WideFromNarrow(text, from), to);
 }
 
 } // namespace
@@ -112,42 +100,12 @@ std::string SystemFromUtf8(const std::string& text)
 
 bool GbkFromUtf8(const std::string& utf8, std::string* gbk)
 {
-    gbk->clear();
-    if (utf8.empty())
-        return true;
-    if (utf8.size() > 0x7FFFFFFF)
+    bool valid = true, lossy = false;
+    std::wstring wide = WideFromNarrow(utf8, CP_UTF8, true, &valid);
+    *gbk = valid ? NarrowFromWide(wide, 936, true, &lossy) : std::string();
+    if (!valid || lossy || (gbk->empty() && !wide.empty())) {
+        gbk->clear();
         return false;
-    const int length = static_cast<int>(utf8.size());
-    int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, NULL, 0);
-    if (wide <= 0)
-        return false;
-    std::wstring buffer(static_cast<size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, &buffer[0], wide);
-    BOOL defaulted = FALSE;
-    int narrow = WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, buffer.data(), wide, NULL, 0, NULL, &defaulted);
-    if (narrow <= 0 || defaulted)
-        return false;
-    gbk->resize(static_cast<size_t>(narrow));
-    WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, buffer.data(), wide, &(*gbk)[0], narrow, NULL, &defaulted);
-    return !defaulted;
-}
-
-std::wstring WideFromUtf8(const std::string& text)
-{
-    const int length = static_cast<int>(text.size());
-    const int units = text.empty() ? 0 : MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(units > 0 ? units : 0), L'\0');
-    if (units > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], units);
-    return wide;
-}
-
-std::string Utf8FromWide(const std::wstring& text)
-{
-    const int length = static_cast<int>(text.size());
-    const int bytes = text.empty() ? 0 : WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &narrow[0], bytes, nullptr, nullptr);
-    return narrow;
+    }
+    return true;
 }

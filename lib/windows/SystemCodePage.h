@@ -17,11 +17,6 @@ const CodePage& Utf8CodePage();
 std::string Utf8FromSystem(const std::string& text);
 std::string SystemFromUtf8(const std::string& text);
 
-// UTF-8 <-> UTF-16, for what windows show of files (signal and panel files'
-// names, units and labels, paths) whatever the code page.
-std::wstring WideFromUtf8(const std::string& text);
-std::string Utf8FromWide(const std::wstring& text);
-
 // UTF-8 text as GBK bytes, for the gbk text fields of a signal file; false
 // when a character has no GBK form (nothing is put in its place).
 bool GbkFromUtf8(const std::string& utf8, std::string* gbk);

@@ -34,6 +34,8 @@ def main():
             answer(request, counters={"posted": len(VALUES)})
         elif op == "post":
             VALUES[request["code"]] = request["value"]
+            if os.environ.get("VELK_FAKE_ODD_LINES"):   # lines of other shapes, before the answer
+                sys.stdout.write('[1]\n{"id":"x","ok":true}\n{"ev":"msg","sub":1}\nnot json\n')
             answer(request)
         elif op == "expect":
             code, verb, value = request["match"].split()

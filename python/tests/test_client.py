@@ -69,6 +69,20 @@ def test_system_errors_are_velk_errors():
             del os.environ["VELK_FAKE_NO_BUS"]
 
 
+def test_an_unexpected_line_is_one_protocol_error_and_the_reader_goes_on():
+    os.environ["VELK_FAKE_ODD_LINES"] = "1"
+    try:
+        with velk.Bus(velkctl=FAKE) as bus:
+            bus.post(0x20000801, 5)   # its answer comes after four lines of other shapes
+            with pytest.raises(velk.VelkError, match=r"protocol error: unexpected line from velkctl .*'\[1\]\\n'.* \(and 3 more\)"):
+                bus.variables[3] = 1
+            bus.variables[3] = 2      # reported once; the reader still reads
+            assert bus.variables[3] == 2
+            assert bus.subscribe(0x20000801).get(timeout=1.0).value == 7
+    finally:
+        del os.environ["VELK_FAKE_ODD_LINES"]
+
+
 def test_junit_report_of_a_failing_test_holds_its_messages(tmp_path):
     (tmp_path / "test_fails.py").write_text(
         "def test_fails(velk_bus):\n"

@@ -196,6 +196,7 @@ class Bus:
         self._next_id = 1
         self._ended = False
         self._stderr = collections.deque(maxlen=20)
+        self._protocol_error = None   # [the first unexpected line, how many more], until reported
         self._readers = []
 
     # -- the process --------------------------------------------------------
@@ -251,30 +252,58 @@ class Bus:
             reader.join(timeout=2)
 
     def _read_answers(self, stream):
+        # Whatever a line holds, the reader goes on: velkctl's output must
+        # stay drained. A line of another shape is kept to be reported once,
+        # as a protocol error, by the next call.
         for raw in stream:
             try:
                 line = json.loads(raw.decode("utf-8"))
-            except ValueError:
                 with self._lock:
-                    self._stderr.append("unreadable line from velkctl: %r" % raw[:200])
-                continue
-            with self._lock:
-                if line.get("ev") == "msg":
-                    message = Message(line)
-                    self.recent.append(message)
-                    sub = line.get("sub")
-                    if sub not in self._closed:
-                        queue = self._queues.setdefault(sub, collections.deque())
-                        if len(queue) >= self._QUEUE_LIMIT:
-                            queue.popleft()
-                            self.lost += 1
-                        queue.append(message)
-                elif "id" in line:
-                    self._answers[line["id"]] = line
-                self._changed.notify_all()
+                    self._take_line(line)
+                    self._changed.notify_all()
+            except Exception as error:   # noqa: BLE001 (any shape of line, any fault in it)
+                with self._lock:
+                    self._note_protocol_error("unexpected line from velkctl (%s): %r" % (error.__class__.__name__, raw[:200]))
+                    self._changed.notify_all()
         with self._lock:
             self._ended = True
             self._changed.notify_all()
+
+    def _take_line(self, line):
+        """One line of the session, under the lock; raises on a line of another shape."""
+        if not isinstance(line, dict):
+            raise TypeError("not an object")
+        if line.get("ev") == "msg":
+            message = Message(line)
+            self.recent.append(message)
+            sub = line.get("sub")
+            if sub not in self._closed:
+                queue = self._queues.setdefault(sub, collections.deque())
+                if len(queue) >= self._QUEUE_LIMIT:
+                    queue.popleft()
+                    self.lost += 1
+                queue.append(message)
+        elif "id" in line:
+            request_id = line["id"]
+            if not isinstance(request_id, int) or isinstance(request_id, bool):
+                raise TypeError("id is not a number")
+            self._answers[request_id] = line
+        else:
+            raise ValueError("neither an answer nor an event")
+
+    def _note_protocol_error(self, text):
+        if self._protocol_error is None:
+            self._protocol_error = [text, 0]
+        else:
+            self._protocol_error[1] += 1
+
+    def _take_protocol_error(self):
+        """The unexpected lines since the last report, as a VelkError (None when there were none)."""
+        noted, self._protocol_error = self._protocol_error, None
+        if noted is None:
+            return None
+        more = " (and %d more)" % noted[1] if noted[1] else ""
+        return VelkError("velkctl session: protocol error: %s%s" % (noted[0], more))
 
     def _read_stderr(self, stream):
         for raw in stream:
@@ -291,6 +320,9 @@ class Bus:
         if self._process is None:
             raise VelkError("the bus is not open (use it in a with block)")
         with self._lock:
+            error = self._take_protocol_error()
+            if error is not None:
+                raise error
             if self._ended:
                 raise VelkError(self._why_ended())
             request_id = self._next_id
@@ -311,7 +343,9 @@ class Bus:
                 if self._ended:
                     raise VelkError(self._why_ended())
                 if left <= 0:
-                    raise VelkError("velkctl session did not answer request %d in %gs" % (request_id, timeout))
+                    error = self._take_protocol_error()
+                    said = "; " + str(error) if error is not None else ""
+                    raise VelkError("velkctl session did not answer request %d in %gs%s" % (request_id, timeout, said))
                 self._changed.wait(left)
             answer = self._answers.pop(request_id)
         if not answer.get("ok"):

@@ -165,7 +165,7 @@ class Broker:
 
 class Bridge:
     """mosquitto_sub | velkctl bridge | mosquitto_pub, on one bus. topics: the
-    one-liner with -v and --topic-prefix velk/, publishing as client ORIGIN."""
+    one-liner with -F %j and --topic-prefix velk/, publishing as client ORIGIN."""
 
     def __init__(self, broker, bus, origin, extra=(), qos=0, topics=False):
         self.broker, self.bus, self.origin = broker, bus, origin
@@ -175,7 +175,7 @@ class Bridge:
         pubs_before = broker.log_count("as %s " % pub_id)
         qos_args = ["-q", str(qos)]
         self.sub = start(["mosquitto_sub"] + broker.client_args() + qos_args + ["-t", "velk/#", "-i", "sub-" + origin] +
-                         (["-v"] if topics else []), stdout=subprocess.PIPE)
+                         (["-F", "%j"] if topics else []), stdout=subprocess.PIPE)
         self.bridge = velkctl(bus, ["bridge", "--origin", origin, "--exit-on-eof"] + list(extra) +
                               (["--topic-prefix", "velk/"] if topics else []),
                               stdin=self.sub.stdout, stdout=subprocess.PIPE, stderr=open(self.stderr_path, "wb"))
@@ -471,7 +471,11 @@ def stop_all_and_filters():
 def spoofing_publisher():
     """A stranger claims the honest rigs' origins and runs with a far-ahead
     seq: under its own topic the bridges refuse it as off-topic, to a rig's
-    topic the broker's ACL drops it; nothing of the rigs' streams is lost."""
+    topic the broker's ACL drops it; nothing of the rigs' streams is lost.
+    Another takes as client id a rig's topic level and the start of a line
+    claiming it (`rig-a {"origin":"rig-a",...,"seq":N,`), which the ACL lets
+    write velk/<that id>, and publishes the line's rest: mosquitto_sub -v
+    printed that as one line of rig-a's topic."""
     broker = Broker(acl="topic read velk/#\npattern write velk/%c\n")
     a, b = bus_name("a"), bus_name("b")
     monitors = {a: Monitor(a), b: Monitor(b)}
@@ -492,10 +496,17 @@ def spoofing_publisher():
         publish = subprocess.run(["mosquitto_pub"] + broker.client_args() + ["-i", "rogue", "-t", topic, "-l"],
                                  input=forged.encode(), timeout=30)
         check(publish.returncode == 0, "mosquitto_pub to %s failed" % topic)
+    for bridge in bridges.values():
+        head = '%s {"origin":"%s","run":"%s","seq":9007199254740000,' % (bridge.origin, bridge.origin, bridge.run())
+        publish = subprocess.run(["mosquitto_pub"] + broker.client_args() +
+                                 ["-i", head, "-t", "velk/" + head, "-m", '"code":"20000803","kind":"value","value":666}'],
+                                 timeout=30)
+        check(publish.returncode == 0, "mosquitto_pub as %r failed" % head)
     wait_until(lambda: broker.log_count("Denied PUBLISH from rogue") - denied_before == 4, 20,
                "the broker to deny the four publishes to the rigs' topics")
-    wait_until(lambda: all(bridge.stderr().count("refused: topic") == 2 for bridge in bridges.values()), 20,
-               "both bridges to refuse the lines of velk/rogue")
+    wait_until(lambda: all(bridge.stderr().count("refused: topic") == 2 and
+                           bridge.stderr().count(" is not velk/ and an origin") == 2 for bridge in bridges.values()), 20,
+               "both bridges to refuse the lines of velk/rogue and of the spaced client ids")
     for bus in (a, b):
         replay(bus, sent[bus][20:])
     for bus, monitor in monitors.items():
@@ -508,12 +519,13 @@ def spoofing_publisher():
     for bus, other in ((a, "rig-b"), (b, "rig-a")):
         summary = bridges[bus].stop()
         check("origin %s refused: topic 'velk/rogue' is not velk/%s" % (other, other) in summary, summary)
+        check("topic 'velk/%s {" % other in summary, summary)
         counts = origin_counts(summary, other)
         check(counts == {"received": 40, "lost": 0, "duplicates": 0, "late": 0, "run": 1, "suspect": 0},
               "%s: %s" % (other, counts))
         mine = totals(summary)
-        check(mine["off-topic"] == 2 and mine["posted"] == 40 and mine["own"] == 40 and mine["bad"] == 0 and
-              " in 82 lines: " in summary, "counts %s" % mine)
+        check(mine["off-topic"] == 4 and mine["posted"] == 40 and mine["own"] == 40 and mine["bad"] == 0 and
+              " in 84 lines: " in summary, "counts %s" % mine)
 
 
 def output_closed():

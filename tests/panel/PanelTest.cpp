@@ -24,16 +24,8 @@ const std::string kRig = std::string(" --signals \"") + CORVANE_SIGNALS_EXAMPLE 
 // process, on the bus BusTest chose.
 BusBinding TestableBinding()
 {
-    BusBinding bus = {};
-    bus.module = GetModuleHandleA("velk_testable.dll");
-    bus.vPostData = &vPostData;
-    bus.vRegister = &vRegister;
-    bus.vUnregister = &vUnregister;
-    bus.vGetPublicVar = &vGetPublicVar;
-    bus.vSetPublicVar = &vSetPublicVar;
-    bus.vGetp = &vGetp;
-    bus.vGetInfo = &vGetInfo;
-    bus.velkBusStatus = &velkBusStatus;
+    BusBinding bus;
+    EXPECT_TRUE(BindEntryPoints(GetModuleHandleA("velk_testable.dll"), &bus));
     return bus;
 }
 

@@ -1,6 +1,6 @@
 // Consoles on the reference bus: the console of this process (the GUI
 // harness), corvane.exe in another process, and velkctl.
-#include "bus/VelkApi.h"
+#include "velk/VelkApi.h"
 #include "tests/velk/BusTestSupport.h"
 #include "tests/wine/ConsoleHarness.h"
 #include "velk/VelkLibrary.h"

@@ -80,20 +80,21 @@ TEST(BridgeTopics, OnlyTheOriginsOwnTopicVouchesForIt)
     for (const char* bad : { "", "velk", "velk/#/", "ve+lk/", "velk /", "\x1f/", "\x7f/" })
         EXPECT_FALSE(IsTopicPrefix(bad)) << bad;
 
-    std::string topic;
-    size_t at = 99;
-    EXPECT_FALSE(SplitTopicLine("", 0, &topic, &at));
-    EXPECT_FALSE(SplitTopicLine("{\"origin\":\"a\"}", 14, &topic, &at));   // mosquitto_sub without -v
-    ASSERT_TRUE(SplitTopicLine(" {}", 3, &topic, &at));
-    EXPECT_EQ("", topic);
-    EXPECT_EQ(1u, at);
-    ASSERT_TRUE(SplitTopicLine("velk/a {\"x\": 1} ", 16, &topic, &at));
-    EXPECT_EQ("velk/a", topic);
-    EXPECT_EQ(7u, at);
-    ASSERT_TRUE(SplitTopicLine("velk/a ", 7, &topic, &at));
-    EXPECT_EQ(7u, at);
+    // mosquitto_sub -F %j's lines: topic and payload read exactly, whatever they hold.
+    std::string topic, payload, error;
+    const std::string jline = "{\"tst\":\"2026-12-09T17:53:54.964262Z+0000\",\"topic\":\"velk/a b\\\"{\",\"qos\":0,"
+                              "\"retain\":0,\"payloadlen\":3,\"payload\":\"{\\\"x\\\": 1}\"}";
+    ASSERT_TRUE(ReadTopicLine(jline.data(), jline.size(), &topic, &payload, &error)) << error;
+    EXPECT_EQ("velk/a b\"{", topic);
+    EXPECT_EQ("{\"x\": 1}", payload);
+    const std::string empty = "{\"topic\":\"t\",\"payload\":null}";
+    ASSERT_TRUE(ReadTopicLine(empty.data(), empty.size(), &topic, &payload, &error)) << error;
+    EXPECT_EQ("", payload);
+    for (const char* unreadable : { "", "velk/a {\"origin\":\"a\"}", "{\"payload\":\"{}\"}", "{\"topic\":1,\"payload\":\"{}\"}",
+                                    "{\"topic\":\"velk/a\"}", "{\"topic\":\"velk/a\",\"payload\":{}}",
+                                    "{\"topic\":\"velk/a\",\"topic\":\"velk/b\",\"payload\":\"\"}" })
+        EXPECT_FALSE(ReadTopicLine(unreadable, strlen(unreadable), &topic, &payload, &error)) << unreadable;
 
-    std::string error;
     const std::string longest(64, 'n');
     EXPECT_TRUE(TopicCarriesOrigin("velk/a", "velk/", "a", &error));
     EXPECT_TRUE(TopicCarriesOrigin("velk/" + longest, "velk/", longest, &error));
@@ -112,14 +113,50 @@ TEST(BridgeTopics, OnlyTheOriginsOwnTopicVouchesForIt)
         EXPECT_NE(std::string::npos, error.find("topic")) << error;
     }
 
-    // The longest line the reader hands on: topic, space and a payload that still parses.
-    std::string line = "velk/lab1 {\"origin\":\"lab1\",\"code\":\"20000801\",\"kind\":\"value\",\"value\":1,\"pad\":\"\"}";
-    line.insert(line.size() - 2, kMaxBridgeLine - line.size(), 'p');
+    // The longest line the reader hands on, with a payload that still parses.
+    std::string line = "{\"topic\":\"velk/lab1\",\"payload\":\"{\\\"origin\\\":\\\"lab1\\\",\\\"code\\\":\\\"20000801\\\","
+                       "\\\"kind\\\":\\\"value\\\",\\\"value\\\":1,\\\"pad\\\":\\\"\\\"}\"}";
+    line.insert(line.size() - 5, kMaxBridgeLine - line.size(), 'p');
     ASSERT_EQ(static_cast<size_t>(kMaxBridgeLine), line.size());
-    ASSERT_TRUE(SplitTopicLine(line.data(), line.size(), &topic, &at));
     BridgeMessage message;
-    ASSERT_TRUE(ParseBridgeLine(line.data() + at, line.size() - at, &message, &error)) << error;
-    EXPECT_TRUE(TopicCarriesOrigin(topic, "velk/", message.origin, &error));
+    ASSERT_EQ(kInputMessage, ReadInputLine(line, "velk/", &message, &error)) << error;
+    EXPECT_EQ("lab1", message.origin);
+}
+
+// A stranger whose client id is `lab1 {"origin":"lab1",...,"seq":200000,` may
+// write velk/<that id>; as -v printed it, its line read as lab1's own.
+TEST(BridgeTopics, ALineIsTakenOnlyFromItsOriginsOwnTopic)
+{
+    const std::string genuine = "{\"origin\":\"lab1\",\"run\":\"r1\",\"seq\":2,\"code\":\"20000801\",\"kind\":\"value\",\"value\":1}";
+    const std::string quoted = "{\\\"origin\\\":\\\"lab1\\\",\\\"run\\\":\\\"r1\\\",\\\"seq\\\":2,\\\"code\\\":\\\"20000801\\\","
+                               "\\\"kind\\\":\\\"value\\\",\\\"value\\\":1}";
+    BridgeMessage message;
+    std::string error;
+    EXPECT_EQ(kInputMessage, ReadInputLine(genuine, "", &message, &error)) << error;
+    EXPECT_EQ(2u, message.seq);
+    EXPECT_EQ(kInputMessage, ReadInputLine("{\"topic\":\"velk/lab1\",\"payload\":\"" + quoted + "\"}", "velk/",
+                                           &message, &error)) << error;
+    EXPECT_EQ("lab1", message.origin);
+
+    const std::string stranger = "{\"topic\":\"velk/lab1 {\\\"origin\\\":\\\"lab1\\\",\\\"run\\\":\\\"r1\\\","
+                                 "\\\"seq\\\":200000,\",\"payload\":\"\\\"code\\\":\\\"20000801\\\",\\\"kind\\\":"
+                                 "\\\"value\\\",\\\"value\\\":666}\"}";
+    EXPECT_EQ(kInputOffTopic, ReadInputLine(stranger, "velk/", &message, &error));
+    EXPECT_NE(std::string::npos, error.find("topic 'velk/lab1 {\"origin\":\"lab1\",")) << error;
+    for (const char* topic : { "velk/lab1 x", "velk/", "velk/lab1/", "velk/a/lab1", "velk" }) {
+        const std::string whole = std::string("{\"topic\":\"") + topic + "\",\"payload\":\"" + quoted + "\"}";
+        EXPECT_EQ(kInputOffTopic, ReadInputLine(whole, "velk/", &message, &error)) << topic;
+        EXPECT_NE(std::string::npos, error.find("is not velk/ and an origin")) << error;
+    }
+    const std::string other = "{\"topic\":\"velk/lab2\",\"payload\":\"" + quoted + "\"}";
+    EXPECT_EQ(kInputOffTopic, ReadInputLine(other, "velk/", &message, &error));
+    EXPECT_NE(std::string::npos, error.find("origin lab1 refused: topic 'velk/lab2' is not velk/lab1")) << error;
+    // mosquitto_sub -v's TOPIC PAYLOAD cannot be read exactly: off-topic, whatever it claims.
+    EXPECT_EQ(kInputOffTopic, ReadInputLine("velk/lab1 " + genuine, "velk/", &message, &error));
+    EXPECT_NE(std::string::npos, error.find("mosquitto_sub -F %j")) << error;
+    EXPECT_EQ(kInputOffTopic, ReadInputLine(genuine, "velk/", &message, &error));
+    EXPECT_EQ(kInputBad, ReadInputLine("{\"topic\":\"velk/lab1\",\"payload\":null}", "velk/", &message, &error));
+    EXPECT_EQ(kInputBad, ReadInputLine("velk/lab1 " + genuine, "", &message, &error));
 }
 
 TEST(BridgeLines, MalformedLinesAreRefusedWithTheirFault)
@@ -232,6 +269,7 @@ TEST(SeqTrackers, CountGapsDuplicatesLateLinesAndNewRuns)
         { "a", "r1", 4, kSeqLate, false, 0 },         // one of them after all
         { "a", "r1", 4, kSeqDuplicate, false, 0 },
         { "a", "r1", 6, kSeqDuplicate, false, 0 },
+        { "a", "r1", 2, kSeqDuplicate, false, 0 },     // the newest before the gap stays seen
         { "b", "q", 40, kSeqInOrder, true, 0 },       // joined late: nothing before counted
         { "b", "q", 39, kSeqLate, false, 0 },
         { "a", "r1", 7, kSeqInOrder, false, 0 },
@@ -253,17 +291,38 @@ TEST(SeqTrackers, CountGapsDuplicatesLateLinesAndNewRuns)
         EXPECT_EQ(step.missing, event.missing);
     }
     const OriginCounts& a = tracker.Counts().at("a");
-    EXPECT_EQ(16u, a.received);
+    EXPECT_EQ(17u, a.received);
     EXPECT_EQ(2u + 2 * (W - 1) - 1, a.lost);
-    EXPECT_EQ(3u, a.duplicates);
+    EXPECT_EQ(4u, a.duplicates);
     EXPECT_EQ(3u, a.late);
     EXPECT_EQ(2u, a.runs);
     EXPECT_EQ(3u, a.jumps);
     OriginCounts total = tracker.Total();
-    EXPECT_EQ(18u, total.received);
+    EXPECT_EQ(19u, total.received);
     EXPECT_EQ(4u, total.late);
     EXPECT_EQ(3u, total.jumps);
     EXPECT_EQ(a.lost, total.lost);   // b's late line was never counted missing
+}
+
+// The window and the number of origins, in the figures the docs give.
+TEST(SeqTrackers, TheWindowIs65536NumbersAndTheOrigins1024)
+{
+    SeqTracker tracker;
+    EXPECT_EQ(kSeqInOrder, tracker.Note("a", "r", 10).verdict);
+    SeqEvent event = tracker.Note("a", "r", 10 + 65536);
+    EXPECT_EQ(kSeqGap, event.verdict);
+    EXPECT_EQ(65535u, event.missing);
+    EXPECT_EQ(kSeqLate, tracker.Note("a", "r", 11).verdict);                 // 65535 behind: still told
+    EXPECT_EQ(kSeqDuplicate, tracker.Note("a", "r", 9 + 65536 - 65535).verdict);
+    EXPECT_EQ(kSeqJump, tracker.Note("a", "r", 10 + 2 * 65536 + 1).verdict);   // 65537 ahead
+
+    SeqTracker many;
+    for (int i = 0; i < 1023; ++i)
+        many.Note("o" + std::to_string(i), "r", 1);
+    EXPECT_FALSE(many.Full("o1023"));
+    many.Note("o1023", "r", 1);
+    EXPECT_TRUE(many.Full("o1024"));
+    EXPECT_FALSE(many.Full("o0"));
 }
 
 TEST(BridgeRules, OwnLinesDuplicatesAndControlNeverReachTheBus)

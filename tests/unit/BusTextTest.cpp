@@ -3,6 +3,7 @@
 #include "bus/StatusTitle.h"
 #include "bus/SubscriptionMask.h"
 #include "res/resource.h"
+#include "velk/TraceChannels.h"
 
 namespace {
 
@@ -37,6 +38,21 @@ TEST(StatusTitle, NamesLibraryAndConsoleBuilds)
     const std::string longVersion(1000, 'v');
     EXPECT_EQ("VELK(" + longVersion + ") Build(b) VTOOL(v1.0-7-gc94d415) Build(2024-04-20)",
               FormatStatusTitle(longVersion.c_str(), "b"));
+}
+
+TEST(TraceChannels, VelkTraceNamesTheEntryPointsToTrace)
+{
+    const struct { const char* text; uint32_t channels; } cases[] = {
+        { nullptr, 0 }, { "", 0 }, { "0", 0 }, { "2", 0 }, { "posts", 0 }, { "pos", 0 }, { ",, ", 0 },
+        { "1", kTraceAll }, { "all", kTraceAll }, { "ALL", kTraceAll },
+        { "post", kTracePost }, { "Post", kTracePost }, { "status", kTraceStatus },
+        { "post,register", kTracePost | kTraceRegister },
+        { " getp , info\tsetvar,", kTraceGetp | kTraceInfo | kTraceSetVar },
+        { "unregister,getvar,nonsense", kTraceUnregister | kTraceGetVar },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.channels, ParseTraceChannels(c.text)) << (c.text != nullptr ? c.text : "null");
+    EXPECT_EQ(0xFFu, static_cast<uint32_t>(kTraceAll));   // every entry point, one bit each
 }
 
 } // namespace

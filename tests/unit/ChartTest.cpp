@@ -179,6 +179,135 @@ TEST(Decimation, TheLiveStripForgetsWhatLeavesItsWindowAndShowsGaps)
     EXPECT_EQ(0u, Samples(columns));
 }
 
+// The first sample's value of each column, 0 for an empty one.
+std::vector<double> Firsts(const std::vector<Column>& columns)
+{
+    std::vector<double> firsts;
+    for (const Column& column : columns)
+        firsts.push_back(column.count == 0 ? 0 : column.first);
+    return firsts;
+}
+
+TEST(Decimation, ColumnsRegroupSpansAndTheStripAtTheirEdges)
+{
+    // Column i holds i + 1 (and 10 * (i + 1) after it): regrouped onto more
+    // pixels, fewer and an uneven number.
+    auto fine = [](size_t n) {
+        std::vector<Column> columns(n);
+        for (size_t i = 0; i < n; ++i) {
+            columns[i].Add(static_cast<double>(i + 1));
+            columns[i].Add(10.0 * static_cast<double>(i + 1));
+        }
+        return columns;
+    };
+    EXPECT_EQ((std::vector<double>{ 1, 1, 2, 2, 3 }), Firsts(Regroup(fine(3), 5)));
+    std::vector<Column> two = Regroup(fine(5), 2);
+    EXPECT_EQ((std::vector<double>{ 1, 3 }), Firsts(two));
+    EXPECT_EQ(4u, two[0].count);
+    EXPECT_EQ(20, two[0].last);
+    EXPECT_EQ(6u, two[1].count);
+    EXPECT_EQ(50, two[1].max);
+    EXPECT_EQ(3, two[1].min);
+    std::vector<Column> three = Regroup(fine(7), 3);   // [0,2) [2,4) [4,7)
+    EXPECT_EQ((std::vector<double>{ 1, 3, 5 }), Firsts(three));
+    EXPECT_EQ(6u, three[2].count);
+    EXPECT_TRUE(Regroup(fine(0), 4).size() == 4 && Regroup(fine(4), 0).empty());
+
+    // Counts stop at their largest rather than wrap.
+    Column full;
+    full.Add(1);
+    full.count = UINT32_MAX - 1;
+    full.Add(2);
+    EXPECT_EQ(UINT32_MAX, full.count);
+    full.Add(3);
+    EXPECT_EQ(UINT32_MAX, full.count);
+    Column one;
+    one.Add(5);
+    full.Merge(one);
+    EXPECT_EQ(UINT32_MAX, full.count);
+    EXPECT_EQ(5, full.last);
+
+    // A span takes [from, from + span): both ends, and what lands in which column.
+    ColumnSpan span(100, 10, 5);
+    EXPECT_FALSE(span.Add(99, -1));
+    EXPECT_TRUE(span.Add(100, 1));
+    EXPECT_TRUE(span.Add(101, 2));
+    EXPECT_TRUE(span.Add(102, 3));
+    EXPECT_TRUE(span.Add(109, 4));
+    EXPECT_FALSE(span.Add(110, -1));
+    EXPECT_EQ((std::vector<double>{ 1, 3, 0, 0, 4 }), Firsts(span.Columns()));
+    ASSERT_TRUE(span.Double());                         // 20 us: columns 0+1, 2+3, 4
+    EXPECT_EQ(20, span.Span());
+    EXPECT_EQ((std::vector<double>{ 1, 0, 4, 0, 0 }), Firsts(span.Columns()));
+    EXPECT_EQ(3u, span.Columns()[0].count);
+    EXPECT_TRUE(span.Add(119, 5));
+    EXPECT_FALSE(span.Add(120, -1));
+    EXPECT_EQ(5, span.Columns()[4].last);
+    // The longest span: at most INT64_MAX / columns, and doubling stops before it would pass that.
+    EXPECT_EQ(INT64_MAX / 4, ColumnSpan(0, INT64_MAX, 4).Span());
+    ColumnSpan wide(0, INT64_MAX / 2 / 4, 4);
+    EXPECT_TRUE(wide.Double());
+    EXPECT_FALSE(wide.Double());
+
+    // The strip: ten columns of 100 us. Index 19 newest: index 10 is the
+    // oldest it still holds, 9 has left.
+    ColumnStrip strip(1000, 10);
+    strip.Add(1650, 16);
+    strip.Add(1950, 19);
+    strip.Add(1050, 10);
+    strip.Add(950, 9);
+    std::vector<Column> columns;
+    strip.CopyEnding(1999, &columns);
+    EXPECT_EQ((std::vector<double>{ 10, 0, 0, 0, 0, 0, 16, 0, 0, 19 }), Firsts(columns));
+    EXPECT_EQ(1u, columns[9].count);                    // 9 shares 19's slot, and was not taken
+    strip.CopyEnding(1850, &columns);                   // before the newest: nothing past index 18 shows
+    EXPECT_EQ((std::vector<double>{ 0, 10, 0, 0, 0, 0, 0, 16, 0, 0 }), Firsts(columns));
+    // Sixteen columns on: every column between is emptied, the one at 16 too.
+    strip.Add(3550, 35);
+    strip.CopyEnding(3599, &columns);
+    EXPECT_EQ((std::vector<double>{ 0, 0, 0, 0, 0, 0, 0, 0, 0, 35 }), Firsts(columns));
+}
+
+TEST(Axes, StepsTicksAndLabelsAtTheirBounds)
+{
+    Axis axis = NiceAxis(0, 10, 6, 0);                  // 6 ticks fit at step 2
+    EXPECT_EQ(2, axis.step);
+    EXPECT_EQ((std::vector<double>{ 0, 2, 4, 6, 8, 10 }), axis.ticks);
+    EXPECT_EQ(5, NiceAxis(0, 10, 5, 0).step);           // one fewer: 5
+    EXPECT_EQ(5, NiceAxis(0, 10, 3, 0).step);
+    EXPECT_EQ(10, NiceAxis(0, 10, 1, 0).step);          // never fewer than two ticks
+    EXPECT_EQ(2u, NiceAxis(0, 10, 1, 0).ticks.size());
+    EXPECT_EQ(1, NiceAxis(0, 9, 10, 0).step);
+    EXPECT_EQ(2, NiceAxis(0, 3, 8, 2).step);            // integers step by at least integerStep
+    Axis zero = NiceAxis(0, 0, 8, 0);                   // a constant 0: -1 to 1
+    EXPECT_EQ(-1, zero.low);
+    EXPECT_EQ(1, zero.high);
+    Axis five = NiceAxis(5, 5, 8, 0);                   // 10 % of it either side, out to ticks of 0.2
+    EXPECT_DOUBLE_EQ(4.4, five.low);
+    EXPECT_DOUBLE_EQ(5.6, five.high);
+
+    Axis fixed = FixedAxis(0.5, 9.5, 10);               // the ends as given, ticks inside
+    EXPECT_EQ(0.5, fixed.low);
+    EXPECT_EQ(1, fixed.ticks.front());
+    EXPECT_EQ(9, fixed.ticks.back());
+    EXPECT_EQ(2, FixedAxis(0, 10, 6).step);
+    EXPECT_EQ(1000u, FixedAxis(0, 1000, 5000).ticks.size());   // a thousand at most
+
+    // One unit from 100,000 up, the larger it reaches.
+    EXPECT_EQ("20000", TickLabel(20000, FixedAxis(0, 99999, 6)));
+    EXPECT_EQ("20k", TickLabel(20000, FixedAxis(0, 100000, 6)));
+    EXPECT_EQ("1.0M", TickLabel(1e6, FixedAxis(0, 1e6, 6)));
+    EXPECT_EQ("1.0G", TickLabel(1e9, FixedAxis(0, 1e9, 6)));
+    EXPECT_EQ("0.000000002", TickLabel(2e-9, FixedAxis(0, 1e-8, 6)));
+    EXPECT_EQ("0.000000000", TickLabel(2e-12, FixedAxis(0, 1e-11, 6)));   // nine decimals at most
+
+    const char* unit = nullptr;
+    EXPECT_EQ(-299, TimeAxis(299, 6, &unit).low);
+    EXPECT_STREQ("s", unit);
+    EXPECT_EQ(-5, TimeAxis(300, 6, &unit).low);
+    EXPECT_STREQ("min", unit);
+}
+
 TEST(Axes, HoldTheDataWithNiceTicksWhateverTheValues)
 {
     struct Case { double min, max; };

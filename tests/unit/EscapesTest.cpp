@@ -63,6 +63,25 @@ TEST(Escapes, InputInMessagesIsShortAndCannotActOnATerminal)
     EXPECT_EQ("'\\n\\n...' (3 bytes)", QuoteInput("\n\n\n", 5));
 }
 
+TEST(Escapes, HiddenControlsOfUtf8AreFoundAtTheEdgesOfTheirRanges)
+{
+    struct Case { const char* utf8; size_t length; unsigned point; };
+    const Case cases[] = {
+        { "\xc2\x7f", 0, 0 }, { "\xc2\x80", 2, 0x80 }, { "\xc2\x9b", 2, 0x9b }, { "\xc2\x9f", 2, 0x9f },
+        { "\xc2\xa0", 0, 0 }, { "\xc3\x80", 0, 0 },
+        { "\xe2\x80\xa9", 0, 0 }, { "\xe2\x80\xaa", 3, 0x202a }, { "\xe2\x80\xae", 3, 0x202e },
+        { "\xe2\x80\xaf", 0, 0 }, { "\xe2\x81\xa5", 0, 0 }, { "\xe2\x81\xa6", 3, 0x2066 },
+        { "\xe2\x81\xa9", 3, 0x2069 }, { "\xe2\x81\xaa", 0, 0 }, { "\xe3\x80\xaa", 0, 0 },
+        { "\xc2", 0, 0 }, { "\xe2\x80", 0, 0 },   // cut short
+    };
+    for (const Case& c : cases) {
+        unsigned point = 0;
+        EXPECT_EQ(c.length, HiddenControlAt(c.utf8, 0, &point)) << c.utf8;
+        EXPECT_EQ(c.point, point) << c.utf8;
+    }
+    EXPECT_EQ("x\\u0080\\x1b\\u2069\xe4\xbd\xa0\\n", EscapeUtf8ForDisplay("x\xc2\x80\x1b\xe2\x81\xa9\xe4\xbd\xa0\n"));
+}
+
 TEST(Escapes, EscapingThenUnescapingRestoresTextWithoutBackslashes)
 {
     const std::string text = "line one\r\nline\ttwo\a\b\f end";

@@ -2,7 +2,10 @@
 // bridge's names and numbers: a one-point fault at any of them fails here.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
+#include <vector>
 
 #include "velkctl/BridgeLine.h"
 #include "common/JsonObject.h"
@@ -69,18 +72,32 @@ TEST(ParserLimits, JsonStringsAtTheEdgesOfUtf8AndOfTheirEscapes)
         { "\xf4\x8f\xbf\xbf", true, "\xf4\x8f\xbf\xbf" }, { "\xf4\x90\x80\x80", false, "" },
         { "\xf0\x90\x80\x80", true, "\xf0\x90\x80\x80" }, { "\xf0\x8f\xbf\xbf", false, "" },
         { "\\u00e9\\/", true, "\xc3\xa9/" }, { "\\u00g9", false, "" },
+        // Every two-character escape, and the bounds of the surrogate ranges.
+        { "\\b\\f\\n\\r\\t\\\"\\\\\\/", true, "\b\f\n\r\t\"\\/" }, { "\\a", false, "" }, { "\\0", false, "" },
+        { "\\udbff\\udc00", true, "\xf4\x8f\xb0\x80" }, { "\\ud800\\udfff", true, "\xf0\x90\x8f\xbf" },
+        { "\\ud800\\udbff", false, "" }, { "\\ud800\\ue000", false, "" }, { "\\udfff", false, "" },
+        { "\\uFFFF", true, "\xef\xbf\xbf" }, { "\\u0080", true, "\xc2\x80" }, { "\\u07ff", true, "\xdf\xbf" },
+        { "\\u0800", true, "\xe0\xa0\x80" },
     };
     for (const Case& test : cases) {
         bool good = false;
         std::string text = StringMember(test.json, &good);
         EXPECT_EQ(test.good, good) << test.json << ": " << text;
-        if (good && test.good)
+        if (good && test.good) {
             EXPECT_EQ(test.text, text) << test.json;
+        }
     }
     std::vector<JsonMember> members;
     std::string error;
     const std::string deepest = "{\"n\":" + std::string(16, '[') + std::string(16, ']') + "}";
     EXPECT_TRUE(ParseJsonObject(deepest.data(), deepest.size(), &members, &error)) << error;
+    // Texts that end inside an escape, read from a buffer exactly their size;
+    // four hex digits that end the text are whole, the string is what is cut.
+    for (const char* cut : { "{\"s\":\"\\", "{\"s\":\"\\u004", "{\"s\":\"\\ud800\\", "{\"s\":\"\\ud800\\udc0", "{\"s\":\"\\u0041" }) {
+        const std::vector<char> exact(cut, cut + strlen(cut));
+        EXPECT_FALSE(ParseJsonObject(exact.data(), exact.size(), &members, &error)) << cut;
+    }
+    EXPECT_NE(std::string::npos, error.find("unterminated string")) << error;
 }
 
 TEST(ParserLimits, BridgeNamesAndSeqAtBothEnds)
@@ -95,12 +112,31 @@ TEST(ParserLimits, BridgeNamesAndSeqAtBothEnds)
     const std::string head = "{\"origin\":\"a\",\"code\":\"20000801\",\"kind\":\"value\",\"value\":1,\"run\":\"r\",\"seq\":";
     struct Case { const char* seq; bool good; };
     for (const Case& test : { Case{ "1", true }, Case{ "0", false }, Case{ "9007199254740992", true },
-                              Case{ "9007199254740993", false }, Case{ "-1", false }, Case{ "1.0", false } }) {
+                              Case{ "9007199254740993", false }, Case{ "-1", false }, Case{ "1.0", false },
+                              Case{ "18446744073709551617", false } }) {
         BridgeMessage message = {};
         std::string error;
         const std::string line = head + test.seq + "}";
         EXPECT_EQ(test.good, ParseBridgeLine(line.data(), line.size(), &message, &error)) << test.seq << ": " << error;
     }
+    // A value's two ends and one past each; a length up to 64 KiB that matches its bytes.
+    const std::string value = "{\"origin\":\"a\",\"code\":\"20000801\",\"kind\":\"value\",\"value\":";
+    for (const Case& test : { Case{ "-2147483648", true }, Case{ "-2147483649", false }, Case{ "4294967295", true },
+                              Case{ "4294967296", false }, Case{ "-0", false } }) {
+        BridgeMessage message = {};
+        std::string error;
+        const std::string line = value + test.seq + "}";
+        EXPECT_EQ(test.good, ParseBridgeLine(line.data(), line.size(), &message, &error)) << test.seq << ": " << error;
+    }
+    const std::string full = "{\"origin\":\"a\",\"code\":\"30000401\",\"kind\":\"array\",\"bytes\":\"" +
+                             std::string(2 * 65536, 'f') + "\",\"length\":";
+    BridgeMessage message = {};
+    std::string error;
+    const std::string longest = full + "65536}";
+    EXPECT_TRUE(ParseBridgeLine(longest.data(), longest.size(), &message, &error)) << error;
+    EXPECT_EQ(65536u, message.bytes.size());
+    const std::string past = full + "65537}";
+    EXPECT_FALSE(ParseBridgeLine(past.data(), past.size(), &message, &error));
 }
 
 } // namespace

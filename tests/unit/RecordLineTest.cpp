@@ -1,7 +1,10 @@
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "common/JsonObject.h"
 #include "formats/JsonLine.h"
 #include "formats/RecordLine.h"
 #include "formats/RecordReader.h"
@@ -137,17 +140,45 @@ bool DecodeAscii(const char* bytes, size_t count, std::u16string* text)
 }
 bool NoLeadByte(unsigned char) { return false; }
 
+// A JSON line read back by the strict reader a script's would be: each
+// member as "key=value", strings decoded and quoted, in the line's order.
+std::vector<std::string> ReadBack(const std::string& line)
+{
+    std::vector<JsonMember> members;
+    std::string error;
+    if (!ParseJsonObject(line.data(), line.size(), &members, &error))
+        return { "not one JSON object: " + error };
+    std::vector<std::string> shown;
+    for (const JsonMember& member : members) {
+        const char* literal = member.type == kJsonTrue ? "true" : member.type == kJsonFalse ? "false" : "null";
+        shown.push_back(member.key + "=" +
+                        (member.type == kJsonString ? "'" + member.text + "'"
+                         : member.type == kJsonNumber ? member.text : std::string(literal)));
+    }
+    return shown;
+}
+
 TEST(JsonLines, ValuesAndPayloadsWithTheirFields)
 {
     const CodePage ascii = { 1, NoLeadByte, DecodeAscii };
-    EXPECT_EQ("{\"t\":0.012345,\"delta_ms\":12.345,\"code\":\"20000801\",\"kind\":\"value\",\"value\":-2147483648}",
-              FormatJsonLine(Message(12345, 0x20000801, INT32_MIN), 12345, false, ascii));
-    EXPECT_EQ("{\"t\":1.000000,\"delta_ms\":0.000,\"code\":\"30000201\",\"kind\":\"string\",\"length\":3,"
-              "\"bytes\":\"22005c\",\"text\":\"\\\"\\\\x00\\\\\"}",
-              FormatJsonLine(Message(1000000, 0x30000201, 0, std::string("\"\0\\", 3)), 0, false, ascii));
-    EXPECT_EQ("{\"t\":2.000000,\"delta_ms\":1000.000,\"code\":\"30000402\",\"kind\":\"array\",\"length\":0,"
-              "\"bytes\":\"\",\"expired\":true}",
-              FormatJsonLine(Message(2000000, 0x30000402, 0), 1000000, true, ascii));
+    const struct {
+        RecordedMessage message;
+        uint64_t deltaMicros;
+        bool expired;
+        std::vector<std::string> members;
+    } cases[] = {
+        { Message(12345, 0x20000801, INT32_MIN), 12345, false,
+          { "t=0.012345", "delta_ms=12.345", "code='20000801'", "kind='value'", "value=-2147483648" } },
+        // The text shows what a terminal must not get raw as escapes.
+        { Message(1000000, 0x30000201, 0, std::string("\"\0\\", 3)), 0, false,
+          { "t=1.000000", "delta_ms=0.000", "code='30000201'", "kind='string'", "length=3", "bytes='22005c'",
+            "text='\"\\x00\\'" } },
+        { Message(2000000, 0x30000402, 0), 1000000, true,
+          { "t=2.000000", "delta_ms=1000.000", "code='30000402'", "kind='array'", "length=0", "bytes=''",
+            "expired=true" } },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.members, ReadBack(FormatJsonLine(c.message, c.deltaMicros, c.expired, ascii))) << c.message.code;
 }
 
 } // namespace

@@ -70,6 +70,18 @@ TEST(SessionBook, ExpectsAnswerOnTheirMatchOrAfterTheirTimeWithWhatCame)
     EXPECT_FALSE(book.Waiting());
     EXPECT_EQ(UINT64_MAX, book.NextEnd());
 
+    // A window starts the moment it is armed: a message stamped then counts, one before it not.
+    ASSERT_TRUE(book.Arm(Parsed("{\"id\":5,\"op\":\"expect\",\"match\":\"20000801 eq 7\",\"within\":\"100us\"}"),
+                         3000, &error));
+    EXPECT_TRUE(Fed(&book, Value(2999, 0x20000801, 7)).empty());
+    EXPECT_EQ(1u, Fed(&book, Value(3000, 0x20000801, 7)).size());
+    ASSERT_TRUE(book.Arm(Parsed("{\"id\":6,\"op\":\"expect\",\"match\":\"20000801 eq 7\",\"within\":\"100us\"}"),
+                         3000, &error));
+    EXPECT_TRUE(Fed(&book, Value(2999, 0x20000801, 6)).empty());
+    lines.clear();
+    book.Expire(3101, &lines);
+    EXPECT_EQ(std::vector<std::string>{ "{\"id\":6,\"ok\":true,\"matched\":false,\"seen\":0}" }, lines);
+
     // None of its codes came: no "last".
     ASSERT_TRUE(book.Arm(Parsed("{\"id\":4,\"op\":\"expect\",\"match\":\"20000801 changed\",\"within\":\"1us\"}"),
                          0, &error));

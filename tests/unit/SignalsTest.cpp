@@ -132,6 +132,11 @@ TEST(SignalFile, EveryMistakeIsNamedAtItsLineAndColumn)
         { head + "byte = 0\ntype = \"u8\"\n[[message.field]]\nname = \"f\"\nbyte = 1\ntype = \"u8\"\n",
           "f.toml:8:1: name 'a.f' is given twice (first at line 4)" },
         { "title = \"rig\"\n", "f.toml:1:1: unknown key 'title' (expected message)" },
+        // C1 and the bidirectional overrides in names and units, as any control character.
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nunit = \"V\xc2\x9b\"\n", "f.toml:4:8: unit must not hold control characters" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"ON\xe2\x80\xae\" }\n",
+          "f.toml:4:14: an enum name must not hold control characters" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nunit = \"\\u2066V\"\n", "f.toml:4:8: unit must not hold" },
         // Where toml++ 3.3's whitespace table has holes: the ends of both.
         { "\xc2\xa1 = 1\n", "f.toml:1:1: TOML: " },
         { "a\xd2\x99 = 1\n", "f.toml:1:2: TOML: " },
@@ -159,6 +164,111 @@ TEST(SignalFile, EveryMistakeIsNamedAtItsLineAndColumn)
     ASSERT_EQ(static_cast<size_t>(kMaxSignalErrors + 1), errors.size());
     EXPECT_EQ("f.toml:4:1: unknown key 'scael' (did you mean 'scale'?)", errors[0]);
     EXPECT_EQ("f.toml: more errors left out (the first 50 are shown)", errors.back());
+}
+
+// Errors come in the order toml++ hands keys over (sorted); the report keeps
+// the first 50 in the file, and says so only when more were found.
+TEST(SignalFile, TheFirstFiftyErrorsInTheFileAreShown)
+{
+    std::string text = "[[message]]\ncode = \"20001001\"\nname = \"a\"\n";
+    for (int i = kMaxSignalErrors; i >= 0; --i)   // k50 on line 4, k0 on line 54: found last to first
+        text += "k" + std::to_string(i) + " = 1\n";
+    SignalDatabase database;
+    std::vector<std::string> errors = Load(text, &database);
+    ASSERT_EQ(static_cast<size_t>(kMaxSignalErrors + 1), errors.size());
+    EXPECT_EQ(0u, errors[0].find("f.toml:4:1: unknown key 'k50'")) << errors[0];
+    EXPECT_EQ(0u, errors[kMaxSignalErrors - 1].find("f.toml:53:1: unknown key 'k1'")) << errors[kMaxSignalErrors - 1];
+    EXPECT_EQ("f.toml: more errors left out (the first 50 are shown)", errors.back());
+    // Exactly the bound: all shown, no such line.
+    errors = Load(text.substr(0, text.rfind("k0 = 1\n")), &database);
+    ASSERT_EQ(static_cast<size_t>(kMaxSignalErrors), errors.size());
+    EXPECT_EQ(0u, errors.back().find("f.toml:53:1: unknown key 'k1'")) << errors.back();
+
+    // An enum's repeated values and names, at the later of the two places.
+    errors = Load("[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 2 = \"X\", 1 = \"Y\", 3 = \"X\", 0x2 = \"Z\" }\n",
+                  &database);
+    ASSERT_EQ(2u, errors.size());
+    EXPECT_EQ("f.toml:4:32: enum name 'X' given twice", errors[0]);
+    EXPECT_EQ("f.toml:4:37: enum value 2 given twice", errors[1]);
+
+    // A message of 4,096 text fields from byte 0, each overlapping all before it.
+    text = "[[message]]\ncode = \"30000401\"\nname = \"a\"\n";
+    for (int i = 0; i < kMaxSignalFields; ++i)
+        text += "[[message.field]]\nname = \"s" + std::to_string(i) + "\"\nbyte = " + std::to_string(i % 3) + "\ntype = \"str\"\n";
+    errors = Load(text, &database);
+    ASSERT_EQ(static_cast<size_t>(kMaxSignalErrors + 1), errors.size());
+    EXPECT_EQ("f.toml:8:1: field 's1' overlaps field 's0' in byte 1", errors[0]);
+    EXPECT_EQ("f.toml:12:1: field 's2' overlaps field 's0' in byte 2", errors[1]);
+}
+
+// Whether two fields share a bit, against the loader: random layouts of two
+// to four fields in a few bytes, the overlap told bit by bit here.
+TEST(SignalFile, OverlappingFieldsAreFoundWhateverTheirLayout)
+{
+    const char* const kTypes[] = { "u8", "u16", "u32", "i16", "bool", "str" };
+    uint32_t seed = 7;
+    auto next = [&seed](uint32_t below) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % below;
+    };
+    int overlapping = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::string text = "[[message]]\ncode = \"30000401\"\nname = \"a\"\n";
+        const int count = 2 + static_cast<int>(next(3));
+        for (int i = 0; i < count; ++i) {
+            const std::string type = kTypes[next(6)];
+            text += "[[message.field]]\nname = \"f" + std::to_string(i) + "\"\nbyte = " + std::to_string(next(4)) +
+                    "\ntype = \"" + type + "\"\n";
+            if (type == "str") {
+                if (next(3) != 0)
+                    text += "length = " + std::to_string(1 + next(3)) + "\n";
+                continue;
+            }
+            const unsigned width = type == "bool" ? 1 : type == "u8" ? 8 : type == "u32" ? 32 : 16;
+            const unsigned bit = next(8);
+            text += "bit = " + std::to_string(bit) + "\n";
+            if (type != "bool")
+                text += "bits = " + std::to_string(1 + next(width)) + "\n";
+            text += next(2) == 0 ? "endian = \"little\"\n" : "endian = \"big\"\n";
+        }
+        SCOPED_TRACE(text);
+        // The layout alone, read back by loading each field by itself.
+        std::vector<Signal> fields;
+        size_t at = text.find("[[message.field]]");
+        while (at != std::string::npos) {
+            const size_t end = text.find("[[message.field]]", at + 1);
+            std::string one = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+            one = one.substr(one.find('\n', one.find("name")) + 1);
+            fields.push_back(Field(one));
+            at = end;
+        }
+        ASSERT_EQ(static_cast<size_t>(count), fields.size());
+        auto maskAt = [](const Signal& field, unsigned byte) {
+            const unsigned end = field.type == kSignalStr && field.length == 0 ? 16 : field.byte + field.SpanBytes();
+            return byte >= field.byte && byte < end ? field.BitsInByte(byte) : 0u;
+        };
+        auto share = [&](size_t a, size_t b, unsigned byte) { return (maskAt(fields[a], byte) & maskAt(fields[b], byte)) != 0; };
+        bool overlaps = false;
+        for (size_t a = 0; a < fields.size(); ++a)
+            for (size_t b = a + 1; b < fields.size(); ++b)
+                for (unsigned byte = 0; byte < 16; ++byte)
+                    overlaps = overlaps || share(a, b, byte);
+        SignalDatabase database;
+        const std::vector<std::string> errors = Load(text, &database);
+        ASSERT_EQ(overlaps, !errors.empty()) << (errors.empty() ? "" : errors[0]);
+        overlapping += overlaps ? 1 : 0;
+        for (const std::string& error : errors) {
+            // Each names a field, one before it that it really overlaps, and a byte they share a bit in.
+            unsigned later = 0, earlier = 0, byte = 0;
+            ASSERT_EQ(3, sscanf(error.c_str() + error.find("field 'f"), "field 'f%u' overlaps field 'f%u' in byte %u",
+                                &later, &earlier, &byte)) << error;
+            EXPECT_LT(earlier, later) << error;
+            EXPECT_TRUE(share(later, earlier, byte)) << error;
+        }
+    }
+    // Both outcomes were tried often.
+    EXPECT_GT(overlapping, 100);
+    EXPECT_LT(overlapping, 300);
 }
 
 TEST(SignalCodec, EveryTypeInBothByteOrdersAtItsLimits)
@@ -296,6 +406,66 @@ TEST(SignalCodec, ArrayPayloadsFromFieldsOverABase)
     EXPECT_FALSE(BuildArrayPayload(pump, { "mode" }, "", &payload, &why));
 }
 
+// A bool is any of its bits set; it takes true, false, 0 and 1, and up to 8 bits.
+TEST(SignalCodec, BoolFieldsAtTheirLimits)
+{
+    const Signal flag = Field("byte = 0\nbit = 1\nbits = 2\ntype = \"bool\"\n");
+    for (const auto& bits : { std::make_pair('\x00', 0LL), std::make_pair('\x02', 1LL), std::make_pair('\x04', 1LL),
+                              std::make_pair('\x06', 1LL), std::make_pair('\xf9', 0LL) }) {
+        const DecodedSignal decoded = DecodeOne(flag, std::string(1, bits.first));
+        EXPECT_EQ(bits.second, decoded.raw) << static_cast<int>(bits.first);
+        EXPECT_EQ(static_cast<double>(bits.second), decoded.physical);
+    }
+    SignalRaw raw;
+    std::string why;
+    ASSERT_TRUE(EncodeSignalText(flag, "true", &raw, &why)) << why;
+    EXPECT_EQ(1, raw.integer);
+    ASSERT_TRUE(EncodeSignalText(flag, "false", &raw, &why)) << why;
+    EXPECT_EQ(0, raw.integer);
+    EXPECT_TRUE(EncodeSignalText(flag, "1", &raw, &why));
+    EXPECT_FALSE(EncodeSignalText(flag, "2", &raw, &why));
+    EXPECT_FALSE(EncodeSignalText(flag, "-1", &raw, &why));
+    EXPECT_FALSE(EncodeSignalText(flag, "on", &raw, &why));
+    EXPECT_EQ("a.f: 'on' is not a number, true or false", why);
+    EXPECT_FALSE(EncodeSignalText(Field("byte = 0\ntype = \"u8\"\n"), "true", &raw, &why));   // only a bool
+    std::string payload;
+    ASSERT_TRUE(BuildArrayPayload(MessageOf(flag), { "f=true" }, "\xff", &payload, &why)) << why;
+    EXPECT_EQ("\xfb", payload);   // its lowest bit set, the other kept
+    ASSERT_TRUE(BuildArrayPayload(MessageOf(flag), { "f=false" }, "\xff", &payload, &why)) << why;
+    EXPECT_EQ("\xf9", payload);
+
+    SignalDatabase database;
+    const std::string head = "[[message]]\ncode = \"30000401\"\nname = \"a\"\n[[message.field]]\nname = \"f\"\nbyte = 0\ntype = \"bool\"\n";
+    EXPECT_TRUE(Load(head + "bits = 8\n", &database).empty());
+    EXPECT_EQ(0u, Load(head + "bits = 9\n", &database)[0].find("f.toml:8:8: bits must be a whole number from 1 to 8"));
+}
+
+// The payload a send builds: as long as its fields need, and at most 64 KiB.
+TEST(SignalCodec, ArrayPayloadsReachSixtyFourKiBAndNoFurther)
+{
+    SignalDatabase database;
+    ASSERT_TRUE(Load("[[message]]\ncode = \"30000401\"\nname = \"m\"\n"
+                     "[[message.field]]\nname = \"tail\"\nbyte = 65534\ntype = \"str\"\n"
+                     "[[message.field]]\nname = \"word\"\nbyte = 3\ntype = \"u16\"\nendian = \"big\"\n"
+                     "[[message.field]]\nname = \"four\"\nbyte = 5\ntype = \"str\"\nlength = 4\n", &database).empty());
+    const SignalMessage& m = database.Messages()[0];
+    std::string payload, why;
+    ASSERT_TRUE(BuildArrayPayload(m, { "word=258" }, "", &payload, &why)) << why;
+    EXPECT_EQ(65534u, payload.size());                 // to the end of the fields that state their length
+    EXPECT_EQ(std::string("\x01\x02", 2), payload.substr(3, 2));
+    ASSERT_TRUE(BuildArrayPayload(m, { "tail=ab" }, "", &payload, &why)) << why;
+    EXPECT_EQ(65536u, payload.size());                 // exactly 64 KiB
+    EXPECT_EQ("ab", payload.substr(65534));
+    EXPECT_FALSE(BuildArrayPayload(m, { "tail=abc" }, "", &payload, &why));
+    EXPECT_EQ("m: the payload would be longer than 64 KiB", why);
+    ASSERT_TRUE(BuildArrayPayload(m, { "four=wxyz" }, std::string(10, '.'), &payload, &why)) << why;
+    EXPECT_EQ("wxyz", payload.substr(5, 4));
+    ASSERT_TRUE(BuildArrayPayload(m, { "four=xy" }, std::string(10, '.'), &payload, &why)) << why;
+    EXPECT_EQ(std::string("xy\0\0.", 5), payload.substr(5, 5));   // padded to its length, the byte after kept
+    EXPECT_FALSE(BuildArrayPayload(m, { "four=vwxyz" }, "", &payload, &why));
+    EXPECT_EQ("m.four: the text is 5 bytes, longer than the field's 4", why);
+}
+
 TEST(DatabaseResolver, PredicatesAndPostsFindSignalsThroughTheFile)
 {
     SignalDatabase database;
@@ -313,6 +483,10 @@ TEST(DatabaseResolver, PredicatesAndPostsFindSignalsThroughTheFile)
     EXPECT_FALSE(evaluator.Holds(pump));
     pump.bytes.resize(4);
     EXPECT_FALSE(evaluator.Holds(pump));                // the field is cut off
+    // One decode serves a message in a row; the next message is its own.
+    EXPECT_FALSE(signals.Decoded(pump).empty());
+    RecordedMessage unknown = { 0, 0x30000402, kArrayPayload, 0, pump.bytes };
+    EXPECT_TRUE(signals.Decoded(unknown).empty());
     EXPECT_TRUE(ParsePredicate("motor.state eq FAULT", &signals, &predicate, &why)) << why;
     EXPECT_EQ(3, predicate.operand);
     EXPECT_FALSE(ParsePredicate("motor.state eq FALT", &signals, &predicate, &why));

@@ -52,7 +52,11 @@ TEST(TomlText, DepthIsBoundedBeforeTomlSeesTheText)
 TEST(TomlText, MemoryIsEstimatedFromTheTextAndBounded)
 {
     EXPECT_EQ(EstimateTomlTreeBytes("a = [1, 2, 3]  # [not, counted]\nb = \"[,=]\"\n[t]\n"),
-              2u * 176 + 2u * 64 + 2u * 112);
+              3u * 176 + 2u * 64 + 2u * 112);
+    // A [table] header is a key and a table; [[array]] elements, arrays and
+    // inline tables only tables, wherever they stand.
+    EXPECT_EQ(EstimateTomlTreeBytes("[t]\n \t[u.v]\n[[w]]\nx = [\n[1],\n{}]\n"),
+              3u * 176 + 1u * 64 + 7u * 112);
     // An array of one-byte values at the bound, and one value more.
     const size_t atBound = (static_cast<size_t>(kMaxTomlTreeMiB) << 20) / 64;
     std::string text(atBound, ',');
@@ -61,7 +65,10 @@ TEST(TomlText, MemoryIsEstimatedFromTheTextAndBounded)
     text += ",";
     EXPECT_FALSE(CheckTomlShape(text, &problem));
     EXPECT_EQ(TomlProblemText("big.toml", problem),
-              "big.toml: too many values: reading it would take about 512 MiB (at most 512 MiB)");
+              "big.toml: too many values: reading it would take about 1024 MiB (at most 1024 MiB)");
+    // At the length bound, an estimate past 4 GiB (which a 32-bit size would wrap to 0).
+    EXPECT_EQ(static_cast<uint64_t>(kMaxTomlFileBytes) * 64,
+              EstimateTomlTreeBytes(std::string(static_cast<size_t>(kMaxTomlFileBytes), ',')));
     // The length bound, before anything is scanned.
     EXPECT_FALSE(CheckTomlShape(std::string(static_cast<size_t>(kMaxTomlFileBytes) + 1, ' '), &problem));
     EXPECT_EQ(problem.what, "longer than 64 MiB");

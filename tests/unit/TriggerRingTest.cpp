@@ -1,6 +1,7 @@
 // Triggered recording's ring and windows. Pure logic.
 #include <gtest/gtest.h>
 
+#include "common/FileName.h"
 #include "velkctl/TriggerFile.h"
 #include "velkctl/TriggerRing.h"
 #include "common/FormatText.h"
@@ -103,18 +104,29 @@ TEST(TriggerRing, CapsOnCountAndBytesKeepTheNewestAndSayTheWindowWasCut)
     EXPECT_EQ("#1@5 cut: 3 4 5* end; #2@2001: 2000 2001* end;", byCount.log);
     EXPECT_EQ(3u, count.CapDropped());
 
+    // What a message costs: the element alone while the payload fits the
+    // string's own buffer; past that its heap block, in 16-byte steps.
+    EXPECT_EQ(sizeof(RecordedMessage), RingMessageBytes(At(0)));
+    RecordedMessage small = At(0, 10), large = At(0, 100);
+    EXPECT_EQ(sizeof(RecordedMessage), RingMessageBytes(small));
+    large.bytes.shrink_to_fit();
+    const size_t block = (large.bytes.capacity() + 1 + 16 + 15) / 16 * 16;
+    EXPECT_EQ(sizeof(RecordedMessage) + block, RingMessageBytes(large));
+    EXPECT_GE(block, 100u + 1 + 16);
+    EXPECT_LT(block, 100u + 1 + 16 + 16);
+
     // Exactly at the byte cap all stay; one byte over drops the oldest.
-    const size_t message = kRingMessageBytes + 10;
+    const size_t message = RingMessageBytes(At(0, 100));
     Files atCap;
     TriggerRing fits({ 1000, 0, 1, 100, 3 * message }, &atCap);
     for (uint64_t t = 0; t < 3; ++t)
-        fits.Add(At(t, 10), t == 2);
+        fits.Add(At(t, 100), t == 2);
     EXPECT_EQ("#1@2: 0 1 2*", atCap.log);
     EXPECT_EQ(0u, fits.CapDropped());
     Files overCap;
     TriggerRing over({ 1000, 0, 1, 100, 3 * message - 1 }, &overCap);
     for (uint64_t t = 0; t < 3; ++t)
-        over.Add(At(t, 10), t == 2);
+        over.Add(At(t, 100), t == 2);
     EXPECT_EQ("#1@2 cut: 1 2*", overCap.log);
     EXPECT_EQ(1u, over.CapDropped());
 
@@ -150,6 +162,16 @@ TEST(TriggerFile, NumberedNamesKeepTheExtensionAndCommentsStayOneLine)
     EXPECT_EQ("C:rec-3.txt", NumberedRecordPath("C:rec.txt", 3));
     EXPECT_EQ(".rec-4", NumberedRecordPath(".rec", 4));
     EXPECT_EQ("dir/.rec-5.txt", NumberedRecordPath("dir/.rec.txt", 5));
+    // Windows drops the dots and spaces that end a name: numbered is what it makes.
+    EXPECT_EQ("trail-1", NumberedRecordPath("trail.", 1));
+    EXPECT_EQ("rec-2.txt", NumberedRecordPath("rec.txt. .", 2));
+    EXPECT_EQ("C:\\a.\\rec-3", NumberedRecordPath("C:\\a.\\rec ", 3));
+    EXPECT_EQ("trail", FileNameAsMade("trail."));
+    EXPECT_EQ("d. /t", FileNameAsMade("d. /t. "));
+    EXPECT_EQ("d/..", FileNameAsMade("d/.."));   // a last part of dots alone stays
+    EXPECT_EQ("C:.", FileNameAsMade("C:."));
+    EXPECT_EQ(".rec", FileNameAsMade(".rec"));
+    EXPECT_EQ("-", FileNameAsMade("-"));
 
     EXPECT_EQ("# triggered by 20000801 gt 1500\\n at 12.000345 (file 2; pre 5.000000 s, post 0.000000 s)",
               FormatTriggerHeader("20000801 gt 1500\n", 2, 12000345, 5000000, 0));

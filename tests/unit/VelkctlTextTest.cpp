@@ -6,6 +6,7 @@
 
 #include "formats/CsvExport.h"
 #include "formats/JsonLine.h"
+#include "common/JsonObject.h"
 #include "common/LocalTime.h"
 #include "common/PayloadText.h"
 #include "formats/RecordLine.h"
@@ -31,6 +32,9 @@ TEST(PayloadTexts, CodePageToUtf8WithControlsEscapedAndBadBytesMarked)
         { &kGbk, "\xff\xffz", "\\xff\\xffz" },
         { &kUtf8, "\xc3\xa9\xff\xe4\xbd\xa0", "\xc3\xa9\\xff\xe4\xbd\xa0" },               // é, a bad byte, 你
         { &kUtf8, "\xe4\xbd", "\\xe4\\xbd" },
+        // C1 (CSI among them) and the bidirectional overrides: escaped as any control.
+        { &kUtf8, "a\xc2\x9b" "2J\xe2\x80\xae" "b\xe2\x81\xa6", "a\\u009b2J\\u202eb\\u2066" },
+        { &kUtf8, "\xc2\xa0\xe2\x80\xaf", "\xc2\xa0\xe2\x80\xaf" },   // U+00A0, U+202F: text
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.text);
@@ -41,16 +45,28 @@ TEST(PayloadTexts, CodePageToUtf8WithControlsEscapedAndBadBytesMarked)
 TEST(JsonLines, StringPayloadsCarryTheirTextAndAnAbsoluteTimeComesFirst)
 {
     RecordedMessage message = { 1500, 0x30000201, kStringPayload, 0, "\xce\xc2\"\\\n\xff", 0 };
-    EXPECT_EQ("{\"t\":0.001500,\"delta_ms\":1.500,\"code\":\"30000201\",\"kind\":\"string\",\"length\":6,"
-              "\"bytes\":\"cec2225c0aff\",\"text\":\"\xe6\xb8\xa9\\\"\\\\\\\\n\\\\xff\"}",
-              FormatJsonLine(message, 1500, false, kGbk));
+    std::vector<JsonMember> members;
+    std::string error;
+    std::string line = FormatJsonLine(message, 1500, false, kGbk);
+    ASSERT_TRUE(ParseJsonObject(line.data(), line.size(), &members, &error)) << error << ": " << line;
+    ASSERT_EQ(7u, members.size()) << line;
+    EXPECT_EQ("length", members[4].key);
+    EXPECT_EQ("6", members[4].text);
+    EXPECT_EQ("cec2225c0aff", members[5].text);
+    // GBK decoded to UTF-8 (温), the control byte and the byte GBK lacks shown as escapes.
+    EXPECT_EQ("text", members[6].key);
+    EXPECT_EQ("\xe6\xb8\xa9\"\\\\n\\xff", members[6].text);
     message.kind = kArrayPayload;
     message.code = 0x30000401;
     EXPECT_EQ(std::string::npos, FormatJsonLine(message, 0, false, kGbk).find("text"));   // arrays are bytes only
     RecordedMessage value = { 0, 0x20000801, kValueMessage, -3, "", 0 };
-    EXPECT_EQ("{\"time\":\"2026-12-08T20:25:40.150+08:00\",\"t\":0.000000,\"delta_ms\":0.000,\"code\":\"20000801\","
-              "\"kind\":\"value\",\"value\":-3}",
-              FormatJsonLine(value, 0, false, kGbk, "2026-12-08T20:25:40.150+08:00"));
+    line = FormatJsonLine(value, 0, false, kGbk, "2026-12-08T20:25:40.150+08:00");
+    ASSERT_TRUE(ParseJsonObject(line.data(), line.size(), &members, &error)) << error << ": " << line;
+    ASSERT_EQ(6u, members.size()) << line;
+    EXPECT_EQ("time", members[0].key);
+    EXPECT_EQ("2026-12-08T20:25:40.150+08:00", members[0].text);
+    EXPECT_EQ("t", members[1].key);
+    EXPECT_EQ("-3", members[5].text);
 }
 
 TEST(LocalTimes, LocalWallTimeWithItsOffsetAndBack)
@@ -145,6 +161,16 @@ TEST(CsvRows, OneRowPerMessageQuotedAsRfc4180AndNeverAFormula)
     EXPECT_EQ("\"'\r1\"", CsvTextField("\r1"));
     for (const char* plain : { "<1", "A1", "?1", ",1", "\x0b" "1", "\n1", " =1", "1=", "" })
         EXPECT_EQ(CsvField(plain), CsvTextField(plain)) << plain;
+}
+
+// Whatever a text holds, a JSON line holds no byte a terminal acts on: C0,
+// C1 and the bidirectional overrides are escapes in it.
+TEST(JsonLines, NoControlCharacterGoesOutRaw)
+{
+    EXPECT_EQ("\"\\u009b\\u202e\\u0001\xc2\xa0\"", JsonString("\xc2\x9b\xe2\x80\xae\x01\xc2\xa0"));
+    const RecordedMessage message = { 0, 0x30000201, kStringPayload, 0, "\xc2\x9b[2J\xe2\x80\xae", 0 };
+    const std::string line = FormatJsonLine(message, 0, false, kUtf8);
+    EXPECT_NE(std::string::npos, line.find("\"text\":\"\\\\u009b[2J\\\\u202e\"")) << line;
 }
 
 } // namespace

@@ -91,12 +91,35 @@ grep -q "^velkctl: monitor stopped: 500 messages shown in " "$work/monitor.err" 
 [ "$(lines_of "$work/monitor.out" ' 20001001      7$')" = 300 ] && [ "$(lines_of "$work/monitor.out" ' 30000203\[  1\] x$')" = 200 ] \
     || fail "the monitor lost lines: $(grep -c . "$work/monitor.out") lines"
 
+
 # Both left the bus the holder still keeps.
 kill -0 "$holder" 2>/dev/null || fail "the watch ended by itself"
 [ "$(clients)" = 0 ] || fail "still registered after Ctrl+C: $(velkctl clients)"
 
+# A session whose reader has stalled: its output fills the pipe and then its
+# bound (big string messages, about 12 MB of lines), yet one Ctrl+C ends it,
+# and it says how many messages it could not write.
+mkfifo "$work/session.in"
+"$CORVANE_WINE" "$velkctl_exe" --bus "$bus" session < "$work/session.in" 2> "$work/session.err" | sleep 600 &
+pids+=($!)
+exec 7> "$work/session.in"
+echo '{"id":1,"op":"subscribe","code":"00000000/00000000"}' >&7
+corvane_wait_for 60 eval '[ "$(clients)" = 1 ]' || fail "the session never registered"
+velkctl send-str 4 "$(head -c 4000 /dev/zero | tr '\0' x)" --count 3000 > /dev/null 2>&1 || fail "send-str exited $?"
+session=$(velkctl_pid "session") || fail "no process runs velkctl session"
+if [ -n "${session:-}" ]; then
+    pids+=("$session")
+    interrupted=$(date +%s%N)
+    kill -INT "$session"
+    corvane_wait_for 30 gone "$session" || fail "a session whose output is not read did not end on Ctrl+C"
+    echo "the stalled session ended $(( ($(date +%s%N) - interrupted) / 1000000 )) ms after Ctrl+C"
+    grep -q "^velkctl: session: standard output was not read fast enough: [1-9][0-9]* messages dropped" \
+        "$work/session.err" || fail "the session did not say what it dropped: $(cat "$work/session.err")"
+fi
+exec 7>&-
+
 interrupt "$holder" "counters --watch"
 [ "$status" = 0 ] || fail "the watch exited $status after Ctrl+C"
 
-[ $failures = 0 ] && echo "ok: Ctrl+C stopped a recorder, a monitor and a watch without losing a message"
+[ $failures = 0 ] && echo "ok: Ctrl+C stopped a recorder, a monitor and a watch without losing a message, and a session whose output was not read"
 [ $failures = 0 ]

@@ -1,8 +1,11 @@
 // A bridge line from the broker: what is taken, written again as a bridge
-// writes it, reads back to the same message; a refusal always says why.
+// writes it, reads back to the same message; a refusal always says why. Read
+// as mosquitto_sub -F %j's line under --topic-prefix velk/, it is taken only
+// from its origin's own topic.
 #include "tests/fuzz/FuzzTargets.h"
 
 #include "velkctl/BridgeLine.h"
+#include "velkctl/BridgeTopic.h"
 #include "formats/JsonLine.h"
 
 namespace {
@@ -23,6 +26,16 @@ void FuzzBridgeLine(const uint8_t* data, size_t size)
     std::string error;
     if (size > kMaxBridgeLine)
         return;   // the splitter never hands on a longer line
+    const std::string whole(reinterpret_cast<const char*>(data), size);
+    if (ReadInputLine(whole, "velk/", &message, &error) == kInputMessage) {
+        std::string topic, payload;
+        FUZZ_CHECK(ReadTopicLine(whole.data(), whole.size(), &topic, &payload, &error));
+        FUZZ_CHECK(topic == "velk/" + message.origin);
+    } else {
+        FUZZ_CHECK(!error.empty());
+    }
+    message = BridgeMessage();
+    error.clear();
     if (!ParseBridgeLine(reinterpret_cast<const char*>(data), size, &message, &error)) {
         FUZZ_CHECK(!error.empty());
         return;

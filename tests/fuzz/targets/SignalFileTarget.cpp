@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/Escapes.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
 #include "velkctl/SignalTable.h"
@@ -40,9 +41,14 @@ bool Positioned(const std::string& error, uint64_t* line, uint64_t* column)
            error.compare(at, 1, " ") == 0 && error.size() > at + 1;
 }
 
+// C0, DEL, C1 and the bidirectional overrides.
 bool HasControl(const std::string& text)
 {
-    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < ' ' || c == 0x7f; });
+    unsigned point = 0;
+    for (size_t at = 0; at < text.size(); ++at)
+        if (static_cast<unsigned char>(text[at]) < ' ' || text[at] == 0x7f || HiddenControlAt(text, at, &point) != 0)
+            return true;
+    return false;
 }
 
 // Where an array field ends, counted here from the layout the header states.

@@ -1,9 +1,9 @@
-#include "velkctl/Watch.h"
+#include "velkctl/ShowInformation.h"
 
 #include <stdio.h>
 
 #include "windows/Clock.h"
-#include "velkctl/Commands.h"
+#include "velkctl/CommandOutcome.h"
 #include "common/LocalTime.h"
 #include "formats/Schedule.h"
 #include "windows/StopSignal.h"

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# A recording on a full disk: the first failed write ends it at once with
+# exit 5 and "disk full", its summary counts the message lines really in the
+# file, and the file ends at its last whole line. On /dev/full (every write
+# fails) always; on a small tmpfs that fills in the middle of a write where
+# this user may mount one (root), otherwise that part is skipped and says so.
+# Every wait is bounded. Run by ctest as velk_full_disk. Usage: full-disk.sh BIN_DIR
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../scripts/wine-env.sh"
+corvane_wine_prefix
+[ $# = 1 ] || { echo "usage: full-disk.sh BIN_DIR" >&2; exit 2; }
+velkctl_exe=$1/velkctl.exe
+bus=velk-full-disk-$$
+work=$(mktemp -d /tmp/velk-full-disk-XXXXXX)
+small=$work/small
+mounted=0
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+    [ $mounted = 0 ] || umount "$small" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+velkctl() { "$CORVANE_WINE" "$velkctl_exe" --bus "$bus" "$@"; }
+clients() { velkctl clients | tr -d '\r' | grep -c . || true; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+windows() { echo "Z:${1//\//\\}"; }
+
+# Records to $2 with the arguments after it while 20,000 values are posted
+# (about 2 s); the recorder's exit status in $status, its stderr in $work/$1.err.
+record_while_posting() {
+    local name=$1 path=$2; shift 2
+    velkctl record "$(windows "$path")" --duration 60s "$@" > /dev/null 2> "$work/$name.err" &
+    local recorder=$!
+    pids+=($recorder)
+    corvane_wait_for 60 eval '[ "$(clients)" = 1 ]' || fail "$name: the recorder never registered"
+    started=$(date +%s)
+    velkctl post 0x20000801 5 --count 20000 --every 100us > /dev/null 2>&1 || true
+    status=0
+    if corvane_wait_for 30 gone "$recorder"; then
+        wait "$recorder" || status=$?
+    else
+        status=124
+    fi
+    took=$(( $(date +%s) - started ))
+    [ "$took" -lt 30 ] || fail "$name: the recording went on after the disk was full ($took s)"
+}
+
+message_lines() { grep -vc '^#' "$1" || true; }
+
+# /dev/full takes not even the header: refused before the recorder joins the bus.
+status=0
+timeout 60 "$CORVANE_WINE" "$velkctl_exe" --bus "$bus" record 'Z:\dev\full' --duration 60s > /dev/null 2> "$work/devfull.err" \
+    || status=$?
+[ "$status" = 5 ] || fail "/dev/full: exit $status, expected 5"
+grep -q "^velkctl: cannot write 'Z:\\\\dev\\\\full': disk full" "$work/devfull.err" \
+    || fail "/dev/full: no disk full: $(cat "$work/devfull.err")"
+
+if mkdir -p "$small" && mount -t tmpfs -o size=256k tmpfs "$small" 2>/dev/null; then
+    mounted=1
+    record_while_posting plain "$small/plain.txt"
+    [ "$status" = 5 ] || fail "plain: exit $status, expected 5"
+    said=$(sed -n 's/^velkctl: recorded \([0-9]*\) messages to .*/\1/p' "$work/plain.err")
+    [ -n "$said" ] && [ "$said" -gt 1000 ] && [ "$said" = "$(message_lines "$small/plain.txt")" ] \
+        || fail "plain: said $said, the file holds $(message_lines "$small/plain.txt"): $(cat "$work/plain.err")"
+    grep -q "disk full; .* not written, the recording stopped" "$work/plain.err" || fail "plain: $(cat "$work/plain.err")"
+    [ "$(tail -c 1 "$small/plain.txt" | od -An -c | tr -d ' ')" = '\n' ] || fail "plain: the file ends inside a line"
+    rm -f "$small/plain.txt"
+
+    record_while_posting triggered "$small/triggered.txt" --trigger "20000801 eq 5" --pre 1s --post 60s
+    [ "$status" = 5 ] || fail "triggered: exit $status, expected 5"
+    said=$(sed -n 's/.*; wrote \([0-9]*\) message lines; .*/\1/p' "$work/triggered.err")
+    [ -n "$said" ] && [ "$said" -gt 1000 ] && [ "$said" = "$(message_lines "$small/triggered.txt")" ] \
+        || fail "triggered: said $said, the file holds $(message_lines "$small/triggered.txt"): $(cat "$work/triggered.err")"
+    grep -q "disk full; .* of its window not written, the recording stopped" "$work/triggered.err" \
+        || fail "triggered: $(cat "$work/triggered.err")"
+    [ "$(tail -c 1 "$small/triggered.txt" | od -An -c | tr -d ' ')" = '\n' ] || fail "triggered: the file ends inside a line"
+else
+    echo "full-disk.sh: cannot mount a tmpfs here (not root?): the part where the disk fills mid-write was not run"
+fi
+
+[ $failures = 0 ] && echo "ok: a full disk ended each recording at once, with exit 5, true counts and whole lines"
+[ $failures = 0 ]
