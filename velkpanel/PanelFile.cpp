@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "common/ClosestWord.h"
+#include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "formats/Duration.h"
 #include "signals/DatabaseResolver.h"
@@ -65,9 +66,16 @@ std::string List(const Words& words)
     return list;
 }
 
+// C0, DEL, C1 and the bidirectional overrides, as a signal file refuses
+// them: a label holding one could reorder what the window shows around it.
 bool HasControl(const std::string& text)
 {
-    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < ' ' || c == 0x7f; });
+    for (size_t at = 0; at < text.size(); ++at) {
+        unsigned point = 0;
+        if (static_cast<unsigned char>(text[at]) < ' ' || text[at] == 0x7f || HiddenControlAt(text, at, &point) != 0)
+            return true;
+    }
+    return false;
 }
 
 bool ParseColour(const std::string& text, uint32_t* rgb)

@@ -124,6 +124,7 @@ TEST(PanelFile, EveryMistakeIsNamedAtItsLineAndColumn)
           "p.toml:9:33: unknown colour '#12345g'" },
         { Tab(Widget(slider + "row = 1\ncol = 1\nranges = 5\n")), "p.toml:9:10: ranges must be a list" },
         { Tab(Widget(slider + "row = 1\ncol = 1\nlabel = \"a\\tb\"\n")), "p.toml:9:9: label must not hold control characters" },
+        { "[panel]\ntitle = \"rig \xe2\x80\xae\"\n[[panel.tab]]\nname = \"t\"\n", "p.toml:2:9: title must not hold control characters" },
         { Tab(Widget(slider + "row = 2\ncol = 1\nspan = 2\n") + Widget("type = \"value\"\nsignal = \"motor.speed\"\nrow = 2\ncol = 2\n")),
           "p.toml:10:1: this widget takes row 2, col 2, which the widget at line 4 takes too" },
         { "[panel]\n[[panel.tab]]\nname = \"t\"\n[[panel.send]]\nmessage = \"rig.text\"\n",
