@@ -4,10 +4,12 @@
 # velkctl top in a Wine console window beside it, and velkctl plot's SVG of
 # the recording; then the same three views of a recording of the example
 # rig (docs/signals-example.toml) read through that signal file, by name
-# and in physical units. Installs what it needs first.
+# and in physical units; then velkpanel on that rig: its automatic panel and
+# the worked panel file (docs/panel-example.toml), as the recording is
+# replayed. Installs what it needs first.
 # Usage: scripts/views-screenshots.sh [FOLDER] (default docs/); writes
 # views-velkscope.png, views-top.png, views-plot.svg, signals-velkscope.png,
-# signals-top.png and signals-plot.svg.
+# signals-top.png, signals-plot.svg, panels-automatic.png and panels-file.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +17,7 @@ bash scripts/install-deps.sh
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-corvane-shots}"   # its own, apart from the tests'
 . scripts/wine-env.sh
 cmake --preset mingw-x86_64 >/dev/null
-cmake --build --preset mingw-x86_64 -j2 --target velk velkctl velkscope
+cmake --build --preset mingw-x86_64 -j2 --target velk velkctl velkscope velkpanel
 corvane_wine_prefix
 out=$(realpath -m "${1:-docs}")
 mkdir -p "$out"
@@ -81,7 +83,7 @@ open(sys.argv[1], "w").write("\n".join(lines) + "\n")
 PY
 
 export VELK_BUS_NAME="views-$$" SESSION="$work/session.txt" RIG="$work/rig.txt" OUT="$out"
-export SIGNALS="$PWD/docs/signals-example.toml"
+export SIGNALS="$PWD/docs/signals-example.toml" PANEL="$PWD/docs/panel-example.toml"
 xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
     set -euo pipefail
     cd build/mingw-x86_64/bin
@@ -153,5 +155,34 @@ xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
     "$CORVANE_WINE" velkctl.exe plot "$rig" --signals "$signals" --signal motor.speed \
         --title "example rig: motor speed, 10 s" --out "Z:$(printf "%s" "$OUT/signals-plot.svg" | tr / "\\\\")"
     wineserver -k 2>/dev/null || true
+
+    # velkpanel on the rig, as the replay ends: its automatic panel, then
+    # the worked panel file (it names the signal file beside it). Found by
+    # its class: a title in Chinese is not one the X name search reads.
+    panel_window() {
+        for _ in $(seq 300); do
+            id=$(xdotool search --onlyvisible --class "velkpanel" 2>/dev/null | head -n 1)
+            [ -n "$id" ] && { echo "$id"; return 0; }
+            sleep 0.2
+        done
+        echo "views-screenshots.sh: no velkpanel window came up" >&2
+        return 1
+    }
+    panelfile="Z:$(printf "%s" "$PANEL" | tr / "\\\\")"
+    for shot in automatic file; do
+        if [ "$shot" = automatic ]; then
+            "$CORVANE_WINE" velkpanel.exe --signals "$signals" &
+        else
+            "$CORVANE_WINE" velkpanel.exe --panel "$panelfile" &
+        fi
+        panel=$(panel_window) || exit 1
+        sleep 2
+        "$CORVANE_WINE" velkctl.exe replay "$rig" >/dev/null &
+        replay=$!
+        sleep 9.5
+        import -window "$panel" "$OUT/panels-$shot.png"
+        wait "$replay"
+        wineserver -k 2>/dev/null || true
+    done
 '
-echo "pictures written to $out: views-velkscope.png views-top.png views-plot.svg signals-velkscope.png signals-top.png signals-plot.svg"
+echo "pictures written to $out: views-velkscope.png views-top.png views-plot.svg signals-velkscope.png signals-top.png signals-plot.svg panels-automatic.png panels-file.png"

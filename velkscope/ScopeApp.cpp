@@ -44,16 +44,6 @@ std::wstring Usage()
     return WideFromUtf8(text);
 }
 
-std::string Utf8FromWide(const std::wstring& text)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                         nullptr);
-    std::string utf8(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], size, nullptr, nullptr);
-    return utf8;
-}
-
 // A message box's text: the Chinese, a blank line, the English.
 std::wstring Said(const std::string& utf8)
 {

@@ -18,18 +18,6 @@ const size_t kErrorsShown = 20;
 
 } // namespace
 
-std::wstring WideFromUtf8(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    const int length = static_cast<int>(text.size());
-    int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(units > 0 ? units : 0), L'\0');
-    if (units > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], units);
-    return wide;
-}
-
 bool ReadSignalFile(const std::wstring& path, SignalDatabase* database, std::wstring* errors)
 {
     FILE* file = _wfopen(path.c_str(), L"rb");

@@ -4,9 +4,7 @@
 #include <string>
 
 #include "signals/SignalDatabase.h"
-
-// A UTF-8 text (the signal file's names and units) for the window.
-std::wstring WideFromUtf8(const std::string& text);
+#include "windows/WideText.h"   // WideFromUtf8, for the signal file's names and units
 
 // Loads path into *database. False with every mistake, a line each
 // ("FILE:LINE:COLUMN: ..."), or why the file cannot be read, in *errors;

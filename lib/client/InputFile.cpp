@@ -6,10 +6,13 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <windows.h>
+
 #include "common/Escapes.h"
 #include "client/ExitStatus.h"
 #include "client/ProgramMessages.h"
 #include "common/Catalogue.h"
+#include "windows/WideText.h"
 
 namespace {
 
@@ -69,6 +72,29 @@ int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLarge
     if (bytes->size() > maxBytes) {
         PrintMessage("velkctl: %s holds more than %lu bytes, %s\n", Shown(path).c_str(),
                      static_cast<unsigned long>(maxBytes), tooLargeReason);
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+int ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string* bytes, std::string* error)
+{
+    const std::string named = Utf8FromWide(path);
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == NULL) {
+        *error = "cannot open " + QuotePath(named) + ": " + strerror(errno);
+        return kExitIo;
+    }
+    bytes->clear();
+    bool read = ReadUpTo(file, maxBytes, bytes);
+    int readError = errno;
+    fclose(file);
+    if (!read) {
+        *error = "cannot read " + QuotePath(named) + ": " + strerror(readError);
+        return kExitIo;
+    }
+    if (bytes->size() > maxBytes) {
+        *error = QuotePath(named) + " holds more than " + std::to_string(maxBytes) + " bytes";
         return kExitUsage;
     }
     return kExitOk;

@@ -25,6 +25,12 @@ std::string QuotePath(const std::string& path);
 // carries") as the reason for the limit.
 int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes);
 
+// For a window: the whole file a wide path names (a folder name the code
+// page cannot hold stays whole), at most maxBytes. kExitOk; kExitIo when it
+// cannot be opened or read, kExitUsage when it holds more, with why in
+// *error (UTF-8, naming the path); nothing is printed.
+int ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string* bytes, std::string* error);
+
 // How a record file's reading ended: says the reader's notice and fault on
 // stderr and returns the exit status, kExitOk when the whole file was good.
 int RecordReadStatus(const RecordReader& reader);

@@ -5,12 +5,15 @@
 
 #include <vector>
 
+#include <windows.h>
+
 #include "client/ExitStatus.h"
 #include "client/InputFile.h"
 #include "signals/SignalFile.h"
 #include "windows/SystemCodePage.h"
 #include "client/ProgramMessages.h"
 #include "common/Catalogue.h"
+#include "windows/WideText.h"
 
 std::string SignalsFileToLoad(const std::string& given)
 {
@@ -34,6 +37,27 @@ int LoadSignalsFile(const std::string& file, SignalDatabase* database)
     for (const std::string& error : errors)
         PrintMessage("%s\n", SystemFromUtf8(error).c_str());
     return kExitUsage;
+}
+
+std::wstring SignalsFileToLoad(const std::wstring& given)
+{
+    if (!given.empty())
+        return given;
+    wchar_t named[32768];
+    const DWORD length = GetEnvironmentVariableW(L"VELK_SIGNALS", named, 32768);
+    return length > 0 && length < 32768 ? std::wstring(named, length) : std::wstring();
+}
+
+int ReadSignalsFile(const std::wstring& path, SignalDatabase* database, std::vector<std::string>* errors)
+{
+    errors->clear();
+    std::string text, why;
+    int read = ReadWholeFile(path, kMaxSignalFileBytes, &text, &why);
+    if (read != kExitOk) {
+        errors->push_back(why);
+        return read;
+    }
+    return LoadSignalFile(text, Utf8FromWide(path), database, errors) ? kExitOk : kExitUsage;
 }
 
 SignalCodePages WindowsSignalCodePages()

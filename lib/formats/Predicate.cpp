@@ -14,6 +14,9 @@ namespace {
 
 const char* const kOpNames[] = { "eq", "ne", "lt", "le", "gt", "ge", "changed", "contains" };
 const size_t kOpWords = sizeof kOpNames / sizeof kOpNames[0];
+// The same comparisons as symbols, for panels' lamps and whoever writes them so.
+const char* const kOpSymbols[] = { "==", "!=", "<", "<=", ">", ">=" };
+const size_t kOpSymbolCount = sizeof kOpSymbols / sizeof kOpSymbols[0];
 const char kOpList[] = "eq ne lt le gt ge changed contains";
 const char kTextOpList[] = "eq ne changed contains";
 
@@ -172,7 +175,7 @@ bool ParsePredicate(const std::string& text, const SignalResolver* signals, Pred
     }
     const Word& opWord = words[1];
     size_t op = 0;
-    while (op < kOpWords && opWord.text != kOpNames[op])
+    while (op < kOpWords && opWord.text != kOpNames[op] && (op >= kOpSymbolCount || opWord.text != kOpSymbols[op]))
         ++op;
     if (op == kOpWords)
         return Fail(error, opWord.column, FormatText(N_("unknown operator %s (expected one of %s)"),

@@ -7,12 +7,13 @@
 //
 // CODE and MASK are hex as every code (formats/CodeArgument.h); a first word
 // that is no code is a signal name. Without OP any message of the codes
-// holds. OP is one of eq ne lt le gt ge changed contains; changed takes no
-// VALUE, the others one. A code's VALUE is a whole 32-bit number, decimal
-// with a sign or 0x-hex (0xffffffff is -1, the data word's bits); a
-// signal's VALUE may be fractional (-0.5, 2.5e3), 0x-hex or a name of the
-// signal's enum. A text signal takes eq ne changed contains, its VALUE a
-// text, in double quotes when it holds blanks (\" and \\ inside them).
+// holds. OP is one of eq ne lt le gt ge changed contains (or, for the
+// comparisons, == != < <= > >=); changed takes no VALUE, the others one. A
+// code's VALUE is a whole 32-bit number, decimal with a sign or 0x-hex
+// (0xffffffff is -1, the data word's bits); a signal's VALUE may be
+// fractional (-0.5, 2.5e3), 0x-hex or a name of the signal's enum. A text
+// signal takes eq ne changed contains, its VALUE a text, in double quotes
+// when it holds blanks (\" and \\ inside them).
 #pragma once
 #include <stddef.h>
 #include <stdint.h>

@@ -25,3 +25,14 @@ inline std::string NarrowFromWide(const std::wstring& text, unsigned codePage, b
 {
     return NarrowFromWide(text.data(), text.size(), codePage, noBestFit, lossy);
 }
+
+// UTF-8 and UTF-16 (code page 65001), for what windows show of files:
+// signal and panel files' names, units and labels, paths.
+inline std::wstring WideFromUtf8(const std::string& text)
+{
+    return WideFromNarrow(text, 65001);
+}
+inline std::string Utf8FromWide(const std::wstring& text)
+{
+    return NarrowFromWide(text, 65001);
+}

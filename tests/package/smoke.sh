@@ -4,8 +4,9 @@
 # into an empty folder and run from there under Wine in a fresh prefix, with
 # nothing but what the zip holds: velkctl --help, signals check of the
 # example signal file, a monitor that receives a post, corvane.exe on the
-# bus until it closes, and velkscope.exe on the bus, sent a value, until it
-# closes.
+# bus until it closes, velkscope.exe on the bus, sent a value, until it
+# closes, and velkpanel.exe on the example panel, its cyclic send seen by a
+# monitor, until it closes.
 # Needs a display (xvfb-run). Usage: tests/package/smoke.sh ZIP...
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,12 +25,13 @@ no_clients() { [ -z "$(client_lines)" ]; }
 console_window() { xdotool search --name '^VELK\(' 2>/dev/null | head -n 1; }
 scope_window() { xdotool search --name '^velkscope' 2>/dev/null | head -n 1; }
 lists_scope() { client_lines | grep -Eq '^[0-9a-f]+ [0-9a-f]+ velkscope [0-9]+$'; }
+lists_panel() { client_lines | grep -Eq '^[0-9a-f]+ [0-9a-f]+ velkpanel [0-9]+$'; }
 
 check_contents() {
     local top=$1 listed expected
     listed=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
-    expected=$( (printf "$top/%s\n" LICENSE.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe \
-                 signals-example.toml "$wheel"
+    expected=$( (printf "$top/%s\n" LICENSE.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe velkpanel.exe \
+                 signals-example.toml panel-example.toml "$wheel"
                  cd "$here/../../docs" && ls *.md *.png *.svg | sed "s|^|$top/docs/|") | LC_ALL=C sort | tr '\n' ' ')
     [ "$listed" = "$expected" ] || fail "holds $listed; expected $expected"
     for text in README.txt LICENSE.txt; do
@@ -146,6 +148,25 @@ CHECK
         fail "velkctl clients does not list velkscope: $(client_lines)"
     fi
     await_exit "$scope" velkscope.exe
+
+    # velkpanel.exe opens the example panel beside it, whose cyclic send of
+    # motor.speed (every 100 ms) a monitor sees by name, and closes.
+    (cd "$folder" && "$CORVANE_WINE" velkctl.exe monitor --code 20001001 --count 2 --timeout 60 \
+        --signals signals-example.toml > "$work/panel.txt" 2>&1) &
+    monitor=$!
+    corvane_wait_for 60 eval '[ "$(client_lines | wc -l)" -eq 1 ]' || fail "the panel's monitor never appeared"
+    (cd "$folder" && "$CORVANE_WINE" velkpanel.exe --panel panel-example.toml) &
+    local panel=$!
+    if corvane_wait_for 60 lists_panel; then
+        wait "$monitor" || fail "the monitor of velkpanel's sends exited $?"
+        grep -q 'motor.speed=' "$work/panel.txt" || fail "the monitor did not see velkpanel's send: $(cat "$work/panel.txt")"
+        pid=$(client_lines | awk '$3 == "velkpanel" { print $4; exit }')
+        "$CORVANE_WINE" taskkill /pid "$pid" >/dev/null 2>&1 || fail "taskkill /pid $pid failed"
+    else
+        fail "velkctl clients does not list velkpanel: $(client_lines)"
+        kill "$monitor" 2>/dev/null || true
+    fi
+    await_exit "$panel" velkpanel.exe
 }
 
 # Waits up to 30 s for the program started as $1 to end with 0 and leave the bus.

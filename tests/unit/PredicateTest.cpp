@@ -50,6 +50,13 @@ TEST(Predicates, EachComparisonHoldsUpToItsBoundAndNotPast)
         { "motor.speed ge 148.25", 592, 593, 594, false, true, true },  // a quarter of the word
         { "pump.state eq FAULT", 2, 3, 4, false, true, false },
         { "motor.speed lt -0.5", -3, -2, -1, true, false, false },
+        // The symbols mean the same.
+        { "20000801 == 1500", 1499, 1500, 1501, false, true, false },
+        { "20000801 != 1500", 1499, 1500, 1501, true, false, true },
+        { "20000801 < 1500", 1499, 1500, 1501, true, false, false },
+        { "20000801 <= 1500", 1499, 1500, 1501, true, true, false },
+        { "20000801 > 1500", 1499, 1500, 1501, false, false, true },
+        { "pump.state >= FAULT", 2, 3, 4, false, true, true },
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.text);
@@ -117,6 +124,7 @@ TEST(Predicates, BadTextsNameTheColumnAndTheFault)
         { "rig.text contains", true, "at column 18: contains needs a VALUE" },
         { "20000801 gtt 5", true, "at column 10: unknown operator 'gtt'" },
         { "20000801 GT 5", true, "at column 10: unknown operator 'GT'" },
+        { "20000801 => 5", true, "at column 10: unknown operator '=>'" },
         { "20000801 gt", true, "at column 12: gt needs a VALUE" },
         { "20000801 changed 5", true, "at column 18: changed takes no VALUE" },
         { "20000801 gt 5 6", true, "at column 15: unexpected '6' after the VALUE" },

@@ -1,5 +1,5 @@
 // A velk.dll planted in the working folder or on PATH is never loaded:
-// velkctl and velkscope, copied to a folder of their own, bind only the
+// velkctl, velkscope and velkpanel, copied to a folder of their own, bind only the
 // library beside them (the console's rule, tested in tests/wine).
 #include <stdio.h>
 #include <string.h>
@@ -71,6 +71,7 @@ protected:
         ASSERT_TRUE(CopyBeside("velk.dll", planted_));
         ASSERT_TRUE(CopyBeside("velkctl.exe", programs_));
         ASSERT_TRUE(CopyBeside("velkscope.exe", programs_));
+        ASSERT_TRUE(CopyBeside("velkpanel.exe", programs_));
         char path[32767] = "";
         GetEnvironmentVariableA("PATH", path, sizeof path);
         path_ = path;
@@ -80,7 +81,7 @@ protected:
     void TearDown() override
     {
         SetEnvironmentVariableA("PATH", path_.c_str());
-        for (const char* file : { "velk.dll", "velkctl.exe", "velkscope.exe" }) {
+        for (const char* file : { "velk.dll", "velkctl.exe", "velkscope.exe", "velkpanel.exe" }) {
             DeleteFileA((planted_ + file).c_str());
             DeleteFileA((programs_ + file).c_str());
         }
@@ -107,23 +108,30 @@ TEST_F(Planting, VelkctlBindsOnlyTheLibraryBesideIt)
     EXPECT_EQ(0, bound.Wait(30000));
 }
 
-TEST_F(Planting, VelkscopeBindsOnlyTheLibraryBesideIt)
+TEST_F(Planting, TheWindowedProgramsBindOnlyTheLibraryBesideThem)
 {
-    ChildProcess refused;
-    ASSERT_TRUE(refused.Start(programs_ + "velkscope.exe", "", planted_));
-    std::string box = MessageBoxOf(refused.Pid(), 30000);
-    EXPECT_NE(std::string::npos, box.find("no bus: cannot load velk.dll")) << box;
-    EXPECT_TRUE(ClientLines().empty());
-    refused.Kill();
+    for (const std::string program : { "velkscope", "velkpanel" }) {
+        SCOPED_TRACE(program);
+        ChildProcess refused;
+        ASSERT_TRUE(refused.Start(programs_ + program + ".exe", "", planted_));
+        std::string box = MessageBoxOf(refused.Pid(), 30000);
+        EXPECT_NE(std::string::npos, box.find("no bus: cannot load velk.dll")) << box;
+        EXPECT_TRUE(ClientLines().empty());
+        refused.Kill();
+    }
 
     ASSERT_TRUE(CopyBeside("velk.dll", programs_));
-    ChildProcess bound;
-    ASSERT_TRUE(bound.Start(programs_ + "velkscope.exe", "", planted_));
-    ASSERT_TRUE(WaitForClients(1));
-    std::vector<std::string> clients = ClientLines();
-    ASSERT_EQ(1u, clients.size());
-    EXPECT_NE(std::string::npos, clients[0].find("velkscope")) << clients[0];
-    bound.Kill();
+    for (const std::string program : { "velkscope", "velkpanel" }) {
+        SCOPED_TRACE(program);
+        ChildProcess bound;
+        ASSERT_TRUE(bound.Start(programs_ + program + ".exe", "", planted_));
+        ASSERT_TRUE(WaitForClients(1));
+        std::vector<std::string> clients = ClientLines();
+        ASSERT_EQ(1u, clients.size());
+        EXPECT_NE(std::string::npos, clients[0].find(program)) << clients[0];
+        bound.Kill();
+        ASSERT_TRUE(WaitForClients(0));
+    }
 }
 
 } // namespace

@@ -1,0 +1,114 @@
+#include "velkpanel/PanelApp.h"
+
+#include <string>
+#include <vector>
+
+#include <shellapi.h>
+
+#include "client/ExitStatus.h"
+#include "client/SignalsOption.h"
+#include "velk/VelkLibrary.h"
+#include "velk/VelkResults.h"
+#include "velkpanel/PanelDlg.h"
+#include "velkpanel/PanelOptions.h"
+#include "windows/WideText.h"
+
+namespace {
+
+const wchar_t kUsage[] =
+    L"velkpanel [--signals FILE] [--panel FILE] [--bus NAME]\n\n"
+    L"--signals FILE\t信号文件: 每个报文一组控件 (默认 %VELK_SIGNALS%)\n\t\tsignal file: a group of controls per message (default %VELK_SIGNALS%)\n"
+    L"--panel FILE\t面板文件: 按网格布置的控件 (其信号文件由 signals 指定)\n\t\tpanel file: widgets on a grid (its signal file named by its signals key)\n"
+    L"--bus NAME\t总线名 (默认 %VELK_BUS_NAME%)\n\t\tbus name (default %VELK_BUS_NAME%)";
+
+// The arguments as UTF-8: file names keep every character.
+std::vector<std::string> CommandLineArguments()
+{
+    std::vector<std::string> args;
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (argv == nullptr)
+        return args;
+    for (int i = 1; i < count; ++i)
+        args.push_back(Utf8FromWide(argv[i]));
+    LocalFree(argv);
+    return args;
+}
+
+} // namespace
+
+CPanelApp::CPanelApp()
+    : CWinApp("velkpanel"), m_exitCode(kExitOk), m_bus()
+{
+}
+
+CPanelApp::~CPanelApp()
+{
+}
+
+BEGIN_MESSAGE_MAP(CPanelApp, CWinApp)
+END_MESSAGE_MAP()
+
+BOOL CPanelApp::InitInstance()
+{
+    PanelOptions options;
+    std::string error;
+    if (!ParsePanelArguments(CommandLineArguments(), &options, &error)) {
+        AfxMessageBox((L"命令行有误 bad command line:\n" + WideFromUtf8(error) + L"\n\n" + kUsage).c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = kExitUsage;
+        return FALSE;
+    }
+    if (options.help) {
+        AfxMessageBox(kUsage, MB_OK | MB_ICONINFORMATION);
+        return FALSE;
+    }
+    if (!options.busName.empty())
+        SetEnvironmentVariableW(VELK_BUS_NAME_VARIABLE_W, WideFromUtf8(options.busName).c_str());
+
+    if (!LoadBus(&m_bus, &error)) {
+        AfxMessageBox((L"无法使用总线 no bus: " + WideFromUtf8(error)).c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = kExitNoBus;
+        return FALSE;
+    }
+    const int status = BusStatus(m_bus);
+    if (status != kVelkOk) {
+        AfxMessageBox((L"无法使用总线 no bus: " + WideFromUtf8(VelkResultText(status))).c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = kExitNoBus;
+        return FALSE;
+    }
+    m_panel.reset(new CPanelDlg(m_bus));
+    // Nothing starts from a bad file: every mistake is shown, and the program ends.
+    std::vector<std::string> errors;
+    const std::wstring signals = WideFromUtf8(options.signalsFile);
+    int opened = kExitOk;
+    const wchar_t* what = L"";
+    if (!options.panelFile.empty()) {
+        what = L"面板文件有误 bad panel file:\n";
+        opened = m_panel->OpenPanel(WideFromUtf8(options.panelFile), signals, &errors);
+    } else if (!SignalsFileToLoad(signals).empty()) {
+        what = L"信号文件有误 bad signal file:\n";
+        opened = m_panel->OpenSignals(SignalsFileToLoad(signals), &errors);
+    }
+    if (opened != kExitOk) {
+        AfxMessageBox((what + ErrorLines(errors)).c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = opened;
+        return FALSE;
+    }
+    std::wstring failure;
+    if (!m_panel->Start(&failure)) {
+        AfxMessageBox(failure.c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = kExitRefused;
+        return FALSE;
+    }
+    m_panel->QuitOnClose();
+    m_pMainWnd = m_panel.get();
+    return TRUE;
+}
+
+int CPanelApp::ExitInstance()
+{
+    m_pMainWnd = nullptr;
+    m_panel.reset();   // leaves the bus before the library goes
+    FreeBus(&m_bus);
+    return m_exitCode;
+}

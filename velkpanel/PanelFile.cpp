@@ -1,0 +1,686 @@
+#include "velkpanel/PanelFile.h"
+
+#include <math.h>
+#include <stdint.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "common/ClosestWord.h"
+#include "common/Escapes.h"
+#include "common/FormatText.h"
+#include "formats/Duration.h"
+#include "signals/DatabaseResolver.h"
+#include "signals/SignalCodec.h"
+#include "signals/TomlText.h"
+#include "velkpanel/PanelControls.h"
+
+namespace {
+
+typedef std::vector<std::string> Words;
+
+const char* const kWidgetTypeNames[] = { "slider", "spin", "dropdown", "toggle", "button", "lamp", "bar", "value", "text" };
+
+const Words kPanelKeys = { "title", "signals", "tab", "send" };
+const Words kTabKeys = { "name", "widget" };
+const Words kSendKeys = { "message", "period" };
+const Words kPlaceKeys = { "type", "label", "row", "col", "span" };
+const Words kAnyWidgetKey = { "signal", "ranges", "on", "off", "press", "release", "when", "colour", "min", "max" };
+
+// The keys of a widget of a type, beside kPlaceKeys.
+Words KeysOf(PanelWidgetType type)
+{
+    switch (type) {
+    case kWidgetSlider: case kWidgetSpin: case kWidgetValue: return { "signal", "ranges" };
+    case kWidgetDropdown: case kWidgetText: return { "signal" };
+    case kWidgetToggle: return { "signal", "on", "off" };
+    case kWidgetButton: return { "signal", "press", "release" };
+    case kWidgetLamp: return { "when", "colour" };
+    case kWidgetBar: return { "signal", "min", "max", "ranges" };
+    }
+    return {};
+}
+
+struct NamedColour { const char* name; uint32_t rgb; };
+const NamedColour kColours[] = {
+    { "red", 0xe02020 }, { "green", 0x20c020 }, { "blue", 0x2060e0 }, { "yellow", 0xe0c000 },
+    { "orange", 0xf08000 }, { "grey", 0x808080 }, { "black", 0x000000 }, { "white", 0xffffff },
+};
+
+Words Join(Words a, const Words& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+bool Contains(const Words& words, const std::string& word)
+{
+    return std::find(words.begin(), words.end(), word) != words.end();
+}
+
+std::string List(const Words& words)
+{
+    std::string list;
+    for (const std::string& word : words)
+        list += (list.empty() ? "" : ", ") + word;
+    return list;
+}
+
+// C0, DEL, C1 and the bidirectional overrides, as a signal file refuses
+// them: a label holding one could reorder what the window shows around it.
+bool HasControl(const std::string& text)
+{
+    for (size_t at = 0; at < text.size(); ++at) {
+        unsigned point = 0;
+        if (static_cast<unsigned char>(text[at]) < ' ' || text[at] == 0x7f || HiddenControlAt(text, at, &point) != 0)
+            return true;
+    }
+    return false;
+}
+
+bool ParseColour(const std::string& text, uint32_t* rgb)
+{
+    for (const NamedColour& colour : kColours) {
+        if (text == colour.name) {
+            *rgb = colour.rgb;
+            return true;
+        }
+    }
+    if (text.size() != 7 || text[0] != '#' || strspn(text.c_str() + 1, "0123456789abcdefABCDEF") != 6)
+        return false;
+    *rgb = static_cast<uint32_t>(strtoul(text.c_str() + 1, nullptr, 16));
+    return true;
+}
+
+// Mistakes with their places, handed over in the file's order.
+class Errors {
+public:
+    Errors(const std::string& fileName, std::vector<std::string>* out) : fileName_(fileName), out_(out) {}
+
+    void At(const toml::source_region& where, const std::string& what)
+    {
+        if (count_++ < kMaxPanelErrors) {
+            const unsigned line = static_cast<unsigned>(where.begin.line), column = static_cast<unsigned>(where.begin.column);
+            pending_.push_back(Pending{ line, column, FormatText("%s:%u:%u: ", fileName_.c_str(), line, column) + what });
+        }
+    }
+    void File(const std::string& what)
+    {
+        ++count_;
+        pending_.push_back(Pending{ 0, 0, fileName_ + ": " + what });
+    }
+    void Toml(const TomlProblem& problem)
+    {
+        ++count_;
+        pending_.push_back(Pending{ problem.line, problem.column, TomlProblemText(fileName_, problem) });
+    }
+    bool Any() const { return count_ != 0; }
+    void Finish()
+    {
+        std::stable_sort(pending_.begin(), pending_.end(), [](const Pending& a, const Pending& b) {
+            return a.line != b.line ? a.line < b.line : a.column < b.column;
+        });
+        for (const Pending& error : pending_)
+            out_->push_back(error.text);
+        if (count_ > kMaxPanelErrors)
+            out_->push_back(fileName_ + FormatText(": more errors left out (the first %d are shown)", kMaxPanelErrors));
+    }
+
+private:
+    struct Pending { unsigned line, column; std::string text; };
+    std::string fileName_;
+    std::vector<std::string>* out_;
+    std::vector<Pending> pending_;
+    int count_ = 0;
+};
+
+class Loader {
+public:
+    Loader(const SignalDatabase& database, Errors* errors)
+        : database_(database), resolver_(database, SignalCodePages{ nullptr, nullptr }), errors_(errors) {}
+
+    void Load(const toml::table& root, Panel* panel);
+
+private:
+    bool Keys(const toml::table& table, const Words& fits, const std::string& what);
+    bool String(const toml::node& node, const char* what, std::string* text);
+    bool Integer(const toml::node& node, const char* what, int64_t lowest, int64_t highest, int* value);
+    bool Number(const toml::node& node, const char* what, double* value);
+    const toml::array* Tables(const toml::table& table, const char* key, const char* shape, size_t most);
+
+    void LoadTab(const toml::table& table, PanelTab* tab);
+    bool LoadWidget(const toml::table& table, PanelWidget* widget);
+    bool LoadSignal(const toml::table& table, PanelWidget* widget);
+    bool LoadValue(const toml::table& table, const char* key, const PanelWidget& widget, const char* fallback,
+                   std::string* value, bool* given = nullptr);
+    bool LoadRanges(const toml::node& node, PanelWidget* widget);
+    bool LoadLimits(const toml::table& table, PanelWidget* widget);
+    void CheckPlaces(const PanelTab& tab, const std::vector<toml::source_region>& where);
+    void LoadSend(const toml::table& table, std::vector<PanelSend>* sends, std::vector<int>* lines);
+
+    const SignalDatabase& database_;
+    DatabaseResolver resolver_;
+    Errors* errors_;
+    int widgets_ = 0;   // of all tabs so far
+};
+
+bool Loader::Keys(const toml::table& table, const Words& fits, const std::string& what)
+{
+    bool good = true;
+    for (auto&& [key, value] : table) {
+        const std::string word(key.str());
+        if (Contains(fits, word))
+            continue;
+        if (Contains(kAnyWidgetKey, word) && Contains(fits, "type")) {
+            errors_->At(key.source(), "key '" + word + "' does not fit " + what + ", which takes " + List(fits));
+            good = false;
+            continue;
+        }
+        const std::string meant = ClosestWord(word, fits);
+        errors_->At(key.source(), "unknown key '" + word + "' in " + what +
+                                  (meant.empty() ? " (expected " + List(fits) + ")" : " (did you mean '" + meant + "'?)"));
+        good = false;
+    }
+    return good;
+}
+
+bool Loader::String(const toml::node& node, const char* what, std::string* text)
+{
+    if (!node.is_string()) {
+        errors_->At(node.source(), std::string(what) + " must be text in quotes");
+        return false;
+    }
+    *text = node.as_string()->get();
+    if (HasControl(*text)) {
+        errors_->At(node.source(), std::string(what) + " must not hold control characters");
+        return false;
+    }
+    return true;
+}
+
+bool Loader::Integer(const toml::node& node, const char* what, int64_t lowest, int64_t highest, int* value)
+{
+    if (!node.is_integer() || node.as_integer()->get() < lowest || node.as_integer()->get() > highest) {
+        errors_->At(node.source(), FormatText("%s must be a whole number from %lld to %lld", what,
+                                              static_cast<long long>(lowest), static_cast<long long>(highest)));
+        return false;
+    }
+    *value = static_cast<int>(node.as_integer()->get());
+    return true;
+}
+
+bool Loader::Number(const toml::node& node, const char* what, double* value)
+{
+    double number = NAN;
+    if (node.is_integer())
+        number = static_cast<double>(node.as_integer()->get());
+    else if (node.is_floating_point())
+        number = node.as_floating_point()->get();
+    if (!isfinite(number)) {
+        errors_->At(node.source(), std::string(what) + " must be a finite number");
+        return false;
+    }
+    *value = number;
+    return true;
+}
+
+// table's key as [[...]] tables, at most most of them; null (said) otherwise
+// or when absent (not said).
+const toml::array* Loader::Tables(const toml::table& table, const char* key, const char* shape, size_t most)
+{
+    const toml::node* node = table.get(key);
+    if (node == nullptr)
+        return nullptr;
+    const toml::array* list = node->as_array();
+    if (list == nullptr || !list->is_array_of_tables()) {
+        errors_->At(node->source(), std::string(key) + " must be " + shape + " tables");
+        return nullptr;
+    }
+    if (list->size() > most) {
+        errors_->At((*list)[most].source(), FormatText("more than %zu %s", most, shape));
+        return nullptr;
+    }
+    return list;
+}
+
+bool Loader::LoadSignal(const toml::table& table, PanelWidget* widget)
+{
+    const toml::node* node = table.get("signal");
+    std::string name, why;
+    if (node == nullptr) {
+        errors_->At(table.source(), std::string("a ") + kWidgetTypeNames[widget->type] + " needs signal");
+        return false;
+    }
+    if (!String(*node, "signal", &name))
+        return false;
+    SignalRef found = database_.FindSignal(name);
+    if (found.signal == nullptr) {
+        uint32_t code;
+        resolver_.ResolveSignal(name, &code, &why);
+        errors_->At(node->source(), why);
+        return false;
+    }
+    widget->message = found.message;
+    widget->signal = found.signal;
+    const Signal& signal = *found.signal;
+    const bool text = signal.type == kSignalStr;
+    const char* needs = nullptr;
+    SliderScale scale;
+    switch (widget->type) {
+    case kWidgetSlider:
+        if (!MakeSliderScale(signal, &scale))
+            needs = "a number with min and max, and no enum";
+        break;
+    case kWidgetSpin: case kWidgetBar:
+        if (text || !signal.enums.empty() || signal.type == kSignalBool)
+            needs = "a number without an enum";
+        break;
+    case kWidgetDropdown:
+        if (signal.enums.empty())
+            needs = "an enum";
+        break;
+    case kWidgetToggle:
+        if (text)
+            needs = "a number, bool or enum";
+        break;
+    case kWidgetText:
+        if (!text)
+            needs = "text (a string message or a str field)";
+        break;
+    default:
+        break;
+    }
+    if (needs != nullptr) {
+        errors_->At(node->source(), std::string("a ") + kWidgetTypeNames[widget->type] + " needs " + needs + ": " + name +
+                                    " is " + (text ? "text" : !signal.enums.empty() ? "an enum"
+                                                        : signal.type == kSignalBool ? "a bool"
+                                                        : signal.hasMin && signal.hasMax ? "a number"
+                                                        : "a number without min and max"));
+        return false;
+    }
+    return true;
+}
+
+// A value the widget sends: text, a number or true/false, checked now by the
+// encoder the sends use. fallback: the default when absent (null: required).
+bool Loader::LoadValue(const toml::table& table, const char* key, const PanelWidget& widget, const char* fallback,
+                       std::string* value, bool* given)
+{
+    const toml::node* node = table.get(key);
+    if (given != nullptr)
+        *given = node != nullptr;
+    if (node == nullptr) {
+        if (fallback == nullptr) {
+            errors_->At(table.source(), std::string("a ") + kWidgetTypeNames[widget.type] + " needs " + key);
+            return false;
+        }
+        *value = fallback;
+    } else if (node->is_string()) {
+        if (!String(*node, key, value))
+            return false;
+    } else if (node->is_integer()) {
+        *value = FormatText("%lld", static_cast<long long>(node->as_integer()->get()));
+    } else if (node->is_floating_point() && isfinite(node->as_floating_point()->get())) {
+        *value = FormatText("%.17g", node->as_floating_point()->get());
+    } else if (node->is_boolean()) {
+        *value = node->as_boolean()->get() ? "true" : "false";
+    } else {
+        errors_->At(node->source(), std::string(key) + " must be a number, a name of the signal's enum, true or false, or a text");
+        return false;
+    }
+    if (widget.signal == nullptr || widget.signal->type == kSignalStr)
+        return true;
+    SignalRaw raw;
+    std::string why;
+    if (EncodeSignalText(*widget.signal, *value, &raw, &why))
+        return true;
+    errors_->At(node != nullptr ? node->source() : table.source(), std::string(key) + ": " + why);
+    return false;
+}
+
+bool Loader::LoadRanges(const toml::node& node, PanelWidget* widget)
+{
+    const toml::array* list = node.as_array();
+    if (list == nullptr) {
+        errors_->At(node.source(), "ranges must be a list like [ { from = 0, to = 8, colour = \"green\" } ]");
+        return false;
+    }
+    bool good = true;
+    for (const toml::node& item : *list) {
+        const toml::table* table = item.as_table();
+        if (table == nullptr) {
+            errors_->At(item.source(), "a range must be a table like { from = 8, colour = \"red\" }");
+            good = false;
+            continue;
+        }
+        PanelRange range;
+        bool rangeGood = Keys(*table, { "from", "to", "colour" }, "a range");
+        if (const toml::node* from = table->get("from"))
+            rangeGood = (range.hasFrom = Number(*from, "from", &range.from)) && rangeGood;
+        if (const toml::node* to = table->get("to"))
+            rangeGood = (range.hasTo = Number(*to, "to", &range.to)) && rangeGood;
+        if (range.hasFrom && range.hasTo && range.to < range.from) {
+            errors_->At(table->get("to")->source(), FormatText("to %.15g is below from %.15g", range.to, range.from));
+            rangeGood = false;
+        }
+        const toml::node* colour = table->get("colour");
+        std::string text;
+        if (colour == nullptr) {
+            errors_->At(item.source(), "a range needs colour");
+            rangeGood = false;
+        } else if (String(*colour, "colour", &text) && !ParseColour(text, &range.rgb)) {
+            errors_->At(colour->source(), "unknown colour '" + text + "' (expected red, green, blue, yellow, orange, grey, black, white or #rrggbb)");
+            rangeGood = false;
+        } else if (!colour->is_string()) {
+            rangeGood = false;
+        }
+        if (rangeGood)
+            widget->ranges.push_back(range);
+        good = rangeGood && good;
+    }
+    return good;
+}
+
+bool Loader::LoadLimits(const toml::table& table, PanelWidget* widget)
+{
+    const Signal& signal = *widget->signal;
+    bool hasMin = signal.hasMin, hasMax = signal.hasMax, good = true;
+    widget->min = signal.min;
+    widget->max = signal.max;
+    if (const toml::node* min = table.get("min"))
+        good = (hasMin = Number(*min, "min", &widget->min)) && good;
+    if (const toml::node* max = table.get("max"))
+        good = (hasMax = Number(*max, "max", &widget->max)) && good;
+    if (!good)
+        return false;
+    if (!hasMin || !hasMax) {
+        errors_->At(table.source(), "a bar needs min and max: " + signal.name + " has " +
+                                    (hasMin ? "no max" : hasMax ? "no min" : "neither") + ", so give them here");
+        return false;
+    }
+    if (!(widget->max > widget->min)) {
+        const toml::node* max = table.get("max");
+        errors_->At(max != nullptr ? max->source() : table.source(),
+                    FormatText("a bar's max %.15g must be above its min %.15g", widget->max, widget->min));
+        return false;
+    }
+    return true;
+}
+
+bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
+{
+    widget->line = static_cast<int>(table.source().begin.line);
+    widget->column = static_cast<int>(table.source().begin.column);
+    const toml::node* type = table.get("type");
+    std::string text;
+    if (type == nullptr) {
+        errors_->At(table.source(), "a widget needs type (" + List(Words(std::begin(kWidgetTypeNames), std::end(kWidgetTypeNames))) + ")");
+        return false;
+    }
+    if (!String(*type, "type", &text))
+        return false;
+    const Words types(std::begin(kWidgetTypeNames), std::end(kWidgetTypeNames));
+    const auto known = std::find(types.begin(), types.end(), text);
+    if (known == types.end()) {
+        const std::string meant = ClosestWord(text, types);
+        errors_->At(type->source(), "unknown widget type '" + text + "'" +
+                                    (meant.empty() ? " (expected " + List(types) + ")" : " (did you mean '" + meant + "'?)"));
+        return false;
+    }
+    widget->type = static_cast<PanelWidgetType>(known - types.begin());
+    bool good = Keys(table, Join(kPlaceKeys, KeysOf(widget->type)), std::string("a ") + text);
+
+    const toml::node* row = table.get("row");
+    const toml::node* col = table.get("col");
+    if (row == nullptr || col == nullptr) {
+        errors_->At(table.source(), "a widget needs row and col");
+        good = false;
+    }
+    if (row != nullptr)
+        good = Integer(*row, "row", 1, kMaxPanelRows, &widget->row) && good;
+    if (col != nullptr)
+        good = Integer(*col, "col", 1, kMaxPanelColumns, &widget->col) && good;
+    if (const toml::node* span = table.get("span")) {
+        const int most = col != nullptr && col->is_integer() && widget->col >= 1 ? kMaxPanelColumns - widget->col + 1
+                                                                                  : kMaxPanelColumns;
+        good = Integer(*span, "span", 1, most, &widget->span) && good;
+    }
+    if (const toml::node* label = table.get("label"))
+        good = String(*label, "label", &widget->label) && good;
+
+    if (widget->type == kWidgetLamp) {
+        const toml::node* when = table.get("when");
+        std::string why;
+        if (when == nullptr) {
+            errors_->At(table.source(), "a lamp needs when, a condition like \"pump.status.valve eq open\"");
+            good = false;
+        } else if (String(*when, "when", &text)) {
+            if (!ParsePredicate(text, &resolver_, &widget->when, &why)) {
+                errors_->At(when->source(), "when: " + why);
+                good = false;
+            } else if (widget->label.empty()) {
+                widget->label = text;
+            }
+        } else {
+            good = false;
+        }
+        if (const toml::node* colour = table.get("colour")) {
+            if (String(*colour, "colour", &text) && !ParseColour(text, &widget->rgb)) {
+                errors_->At(colour->source(), "unknown colour '" + text + "' (expected red, green, blue, yellow, orange, grey, black, white or #rrggbb)");
+                good = false;
+            } else if (!colour->is_string()) {
+                good = false;
+            }
+        }
+        return good;
+    }
+
+    if (!LoadSignal(table, widget))
+        return false;
+    if (widget->label.empty())
+        widget->label = widget->signal->name;
+    if (widget->type == kWidgetToggle) {
+        const std::string on = ToggleValue(*widget->signal, true), off = ToggleValue(*widget->signal, false);
+        good = LoadValue(table, "on", *widget, on.c_str(), &widget->on) && good;
+        good = LoadValue(table, "off", *widget, off.c_str(), &widget->off) && good;
+    } else if (widget->type == kWidgetButton) {
+        good = LoadValue(table, "press", *widget, nullptr, &widget->press) && good;
+        if (table.get("release") != nullptr)
+            good = LoadValue(table, "release", *widget, nullptr, &widget->release, &widget->hasRelease) && good;
+    } else if (widget->type == kWidgetBar) {
+        good = LoadLimits(table, widget) && good;
+    }
+    if (const toml::node* ranges = table.get("ranges"))
+        good = LoadRanges(*ranges, widget) && good;
+    return good;
+}
+
+// No two widgets of a tab share a cell.
+void Loader::CheckPlaces(const PanelTab& tab, const std::vector<toml::source_region>& where)
+{
+    for (size_t b = 1; b < tab.widgets.size(); ++b) {
+        const PanelWidget& later = tab.widgets[b];
+        for (size_t a = 0; a < b; ++a) {
+            const PanelWidget& earlier = tab.widgets[a];
+            if (earlier.row == later.row && earlier.col < later.col + later.span && later.col < earlier.col + earlier.span) {
+                errors_->At(where[b], FormatText("this widget takes row %d, col %d, which the widget at line %d takes too",
+                                                 later.row, std::max(earlier.col, later.col), earlier.line));
+                break;
+            }
+        }
+    }
+}
+
+void Loader::LoadTab(const toml::table& table, PanelTab* tab)
+{
+    Keys(table, kTabKeys, "a tab");
+    const toml::node* name = table.get("name");
+    if (name == nullptr)
+        errors_->At(table.source(), "a tab needs name");
+    else
+        String(*name, "name", &tab->name);
+    const toml::array* widgets = Tables(table, "widget", "[[panel.tab.widget]]", SIZE_MAX);
+    if (widgets == nullptr)
+        return;
+    std::vector<toml::source_region> where;
+    for (const toml::node& node : *widgets) {
+        if (++widgets_ > kMaxPanelWidgets) {
+            errors_->At(node.source(), FormatText("more than %d widgets in the panel", kMaxPanelWidgets));
+            break;
+        }
+        PanelWidget widget;
+        if (!LoadWidget(*node.as_table(), &widget))
+            continue;
+        tab->rows = std::max(tab->rows, widget.row);
+        tab->columns = std::max(tab->columns, widget.col + widget.span - 1);
+        tab->widgets.push_back(std::move(widget));
+        where.push_back(node.source());
+    }
+    CheckPlaces(*tab, where);
+}
+
+void Loader::LoadSend(const toml::table& table, std::vector<PanelSend>* sends, std::vector<int>* lines)
+{
+    bool good = Keys(table, kSendKeys, "a send");
+    const toml::node* name = table.get("message");
+    std::string text, why;
+    PanelSend send;
+    if (name == nullptr) {
+        errors_->At(table.source(), "a send needs message");
+        return;
+    }
+    if (!String(*name, "message", &text))
+        return;
+    send.message = database_.FindMessage(text);
+    if (send.message == nullptr) {
+        std::vector<std::string> names;
+        for (const SignalMessage& message : database_.Messages())
+            names.push_back(message.name);
+        const std::string meant = ClosestWord(text, names);
+        errors_->At(name->source(), "no message '" + text + "' in the signal file" +
+                                    (meant.empty() ? "" : " (did you mean '" + meant + "'?)"));
+        return;
+    }
+    send.periodMicros = send.message->periodMicros;
+    if (const toml::node* period = table.get("period")) {
+        if (!String(*period, "period", &text) || !ParseDuration(text, &send.periodMicros, &why) || send.periodMicros == 0) {
+            errors_->At(period->source(), "bad period: " + (period->is_string() && !why.empty() ? why : "expected a duration like \"100ms\" above 0"));
+            return;
+        }
+    } else if (send.periodMicros == 0) {
+        errors_->At(table.source(), send.message->name + " has no period in the signal file: give period");
+        return;
+    }
+    for (size_t i = 0; i < sends->size(); ++i) {
+        if ((*sends)[i].message == send.message) {
+            errors_->At(name->source(), FormatText("%s is sent already (line %d)", send.message->name.c_str(), (*lines)[i]));
+            return;
+        }
+    }
+    if (good) {
+        sends->push_back(send);
+        lines->push_back(static_cast<int>(table.source().begin.line));
+    }
+}
+
+void Loader::Load(const toml::table& root, Panel* panel)
+{
+    Keys(root, { "panel" }, "the file");
+    const toml::node* node = root.get("panel");
+    const toml::table* table = node != nullptr ? node->as_table() : nullptr;
+    if (table == nullptr) {
+        if (node != nullptr)
+            errors_->At(node->source(), "panel must be a table: [panel]");
+        else if (!errors_->Any())
+            errors_->File("no [panel] in the file");
+        return;
+    }
+    Keys(*table, kPanelKeys, "[panel]");
+    std::string file;
+    if (const toml::node* signals = table->get("signals")) {
+        if (String(*signals, "signals", &file) && file.empty())
+            errors_->At(signals->source(), "signals must be the signal file's name in quotes");
+    }
+    if (const toml::node* title = table->get("title"))
+        String(*title, "title", &panel->title);
+    if (table->get("tab") == nullptr)
+        errors_->At(table->source(), "the panel needs a [[panel.tab]] of widgets");
+    if (const toml::array* tabs = Tables(*table, "tab", "[[panel.tab]]", kMaxPanelTabs)) {
+        for (const toml::node& tab : *tabs) {
+            panel->tabs.emplace_back();
+            LoadTab(*tab.as_table(), &panel->tabs.back());
+        }
+    }
+    std::vector<int> lines;
+    if (const toml::array* sends = Tables(*table, "send", "[[panel.send]]", kMaxPanelSends)) {
+        for (const toml::node& send : *sends)
+            LoadSend(*send.as_table(), &panel->sends, &lines);
+    }
+}
+
+bool Parse(const std::string& text, const std::string& fileName, toml::table* root, Errors* errors)
+{
+    TomlProblem problem;
+    if (text.size() > static_cast<size_t>(kMaxPanelFileBytes)) {
+        problem.what = FormatText("over %d bytes, the most a panel file may hold", kMaxPanelFileBytes);
+        errors->Toml(problem);
+        return false;
+    }
+    if (ParseTomlText(text, fileName, root, &problem))
+        return true;
+    errors->Toml(problem);
+    return false;
+}
+
+} // namespace
+
+const char* PanelWidgetTypeName(PanelWidgetType type)
+{
+    return kWidgetTypeNames[type];
+}
+
+bool ReadPanelSignalsKey(const std::string& text, const std::string& fileName, std::string* signalsFile,
+                         std::vector<std::string>* errors)
+{
+    errors->clear();
+    signalsFile->clear();
+    Errors found(fileName, errors);
+    try {
+        toml::table root;
+        if (Parse(text, fileName, &root, &found)) {
+            const toml::node* node = root.at_path("panel.signals").node();
+            if (node != nullptr && (!node->is_string() || node->as_string()->get().empty() ||
+                                    HasControl(node->as_string()->get())))
+                found.At(node->source(), "signals must be the signal file's name in quotes");
+            else if (node != nullptr)
+                *signalsFile = node->as_string()->get();
+        }
+    } catch (const std::exception& e) {
+        found.File(std::string("could not be read: ") + e.what());
+    }
+    found.Finish();
+    return errors->empty();
+}
+
+bool LoadPanelFile(const std::string& text, const std::string& fileName, const SignalDatabase& database,
+                   Panel* panel, std::vector<std::string>* errors)
+{
+    errors->clear();
+    Errors found(fileName, errors);
+    try {
+        toml::table root;
+        Panel loaded;
+        if (Parse(text, fileName, &root, &found))
+            Loader(database, &found).Load(root, &loaded);
+        if (!found.Any()) {
+            *panel = std::move(loaded);
+            return true;
+        }
+    } catch (const std::exception& e) {
+        errors->clear();
+        errors->push_back(fileName + ": could not be read: " + e.what());
+        return false;
+    }
+    found.Finish();
+    return false;
+}

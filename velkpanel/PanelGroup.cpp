@@ -1,0 +1,132 @@
+#include "velkpanel/PanelGroup.h"
+
+#include "common/FormatText.h"
+#include "signals/SignalSends.h"
+
+PanelGroup::PanelGroup(const SignalDatabase& database, const SignalMessage& message, const SignalCodePages& pages,
+                       TextEncoder gbk)
+    : database_(database), message_(&message), pages_(pages), gbk_(gbk)
+{
+    base_.micros = 0;
+    base_.code = message.code;
+    base_.kind = message.kind;
+    base_.value = 0;
+}
+
+int PanelGroup::IndexOf(const Signal& signal) const
+{
+    const std::vector<Signal>& signals = message_->signals;
+    if (signals.empty() || &signal < &signals.front() || &signal > &signals.back())
+        return -1;
+    return static_cast<int>(&signal - &signals.front());
+}
+
+bool PanelGroup::IsSet(const Signal& signal) const
+{
+    for (const Assignment& assignment : set_) {
+        if (assignment.signal == &signal)
+            return true;
+    }
+    return false;
+}
+
+bool PanelGroup::Build(const std::vector<Assignment>& set, std::string* error) const
+{
+    RecordedMessage built = base_;
+    if (message_->kind == kValueMessage) {
+        // One signal: the word set last, else the base's.
+        for (const Assignment& assignment : set) {
+            uint32_t code = 0;
+            if (!EncodeNamedValue(database_, assignment.signal->name, assignment.text, &code, &built.value, error))
+                return false;
+        }
+    } else if (message_->kind == kStringPayload) {
+        for (const Assignment& assignment : set) {
+            uint32_t code = 0;
+            if (!EncodeNamedText(database_, message_->name, assignment.text, gbk_, &code, &built.bytes, error))
+                return false;
+        }
+    } else {
+        std::vector<std::string> fields;
+        for (const Assignment& assignment : set)
+            fields.push_back(assignment.signal->fieldName + "=" + assignment.text);
+        if (!BuildArrayPayload(*message_, fields, base_.bytes, &built.bytes, error, gbk_))
+            return false;
+    }
+    built.expired = false;
+    outgoing_ = built;
+    DecodeMessage(*message_, outgoing_.value, outgoing_.bytes, pages_, &sending_);
+    return true;
+}
+
+void PanelGroup::Settle() const
+{
+    if (settled_)
+        return;
+    settled_ = true;
+    if (fromBus_)
+        DecodeMessage(*message_, base_.value, base_.bytes, pages_, &received_);
+    // What was set was good over the previous base; over a shorter or
+    // longer payload it still is (the fields' places do not move).
+    std::string error;
+    if (!Build(set_, &error)) {
+        outgoing_ = base_;
+        DecodeMessage(*message_, outgoing_.value, outgoing_.bytes, pages_, &sending_);
+    }
+}
+
+bool PanelGroup::Assign(const Signal& signal, const std::string& text, std::string* error)
+{
+    if (IndexOf(signal) < 0) {
+        *error = signal.name + " is not a signal of " + message_->name;
+        return false;
+    }
+    std::vector<Assignment> set = set_;
+    bool found = false;
+    for (Assignment& assignment : set) {
+        if (assignment.signal == &signal) {
+            assignment.text = text;
+            found = true;
+        }
+    }
+    if (!found)
+        set.push_back(Assignment{ &signal, text });
+    Settle();
+    if (!Build(set, error))
+        return false;
+    set_.swap(set);
+    changed = true;
+    return true;
+}
+
+bool PanelGroup::SetText(const Signal& signal, const std::string& text, std::string* error)
+{
+    return Assign(signal, text, error);
+}
+
+bool PanelGroup::SetPhysical(const Signal& signal, double physical, std::string* error)
+{
+    // The shortest text that reads back to the same double.
+    return Assign(signal, FormatText("%.17g", physical), error);
+}
+
+void PanelGroup::Receive(const RecordedMessage& message, int64_t micros)
+{
+    heard_ = true;
+    heardMicros_ = micros;
+    changed = true;
+    if (message.expired)
+        return;
+    base_.value = message.value;
+    base_.bytes = message.bytes;
+    fromBus_ = true;
+    settled_ = false;
+}
+
+bool PanelGroup::Late(int64_t nowMicros, int64_t sinceMicros) const
+{
+    if (message_->periodMicros == 0)
+        return false;
+    const int64_t last = heard_ ? heardMicros_ : sinceMicros;
+    return nowMicros - last > 2 * static_cast<int64_t>(message_->periodMicros);
+}

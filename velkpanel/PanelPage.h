@@ -1,0 +1,46 @@
+// A page of a panel: a child window holding one tab's controls, scrolling
+// them when they are taller than the window. Tab and the arrow keys reach
+// its controls as if they were the dialog's own (WS_EX_CONTROLPARENT); what
+// the controls tell their parent goes on to the panel window.
+#pragma once
+#include "framework/Framework.h"
+
+// Draws what a page shows besides its controls (names, units, received
+// values, lamps, bars, boxes): text costs no window of its own.
+class PagePainter {
+public:
+    virtual ~PagePainter() {}
+    // dirty in the page's client pixels; what the page holds is scrollY higher.
+    virtual void PaintPage(HWND page, HDC dc, const RECT& dirty, int scrollY) = 0;
+    // Other parts of what the page holds came into sight.
+    virtual void PageScrolled(HWND page) = 0;
+};
+
+class CPanelPage : public CWnd {
+public:
+    // A hidden page in dialog, with the id given, painted by painter (which
+    // outlives it). False when it cannot be made.
+    bool Create(HWND dialog, int id, PagePainter* painter);
+    // A part of what the page holds, in its pixels, to be painted again.
+    void InvalidateContent(const RECT& content);
+    // Whether a part of what the page holds is in sight now.
+    bool InSight(const RECT& content) const;
+    // What the page holds, in pixels: the scroll bar's range.
+    void SetContentHeight(int pixels);
+    int ScrollY() const { return m_scrollY; }
+    // Scrolls just enough for child (a control of this page) to be in sight.
+    void ScrollIntoView(HWND child);
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void ScrollTo(int y);
+    int PageHeight() const;
+    // WM_PAINT and WM_PRINTCLIENT: the face, then the painter.
+    void Paint(HDC dc, const RECT& dirty);
+
+    PagePainter* m_painter = nullptr;
+    int m_contentHeight = 0;
+    int m_scrollY = 0;
+};

@@ -1,0 +1,783 @@
+#include "velkpanel/PanelView.h"
+
+#include <math.h>
+
+#include <algorithm>
+
+#include <commctrl.h>
+
+#include "common/FormatText.h"
+#include "signals/SignalText.h"
+#include "velkpanel/resource.h"
+#include "windows/WideText.h"
+
+namespace {
+
+const COLORREF kBeyondLimits = RGB(0xe0, 0x20, 0x20);
+const COLORREF kLampOff = RGB(0x70, 0x70, 0x70);
+const COLORREF kBarFill = RGB(0x20, 0x60, 0xe0);
+const int kComboListLines = 10;   // a drop-down's height includes its list
+const UINT_PTR kSubclassId = 1;
+const UINT kTextFormat = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
+
+COLORREF Colour(uint32_t rgb)
+{
+    return RGB((rgb >> 16) & 0xff, (rgb >> 8) & 0xff, rgb & 0xff);
+}
+
+std::wstring WindowText(HWND window)
+{
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, &text[0], length + 1)));
+    return text;
+}
+
+// The period a Cyclic box starts with: the message's, else 100 ms.
+std::string PeriodText(uint64_t micros)
+{
+    if (micros == 0)
+        return "100ms";
+    if (micros % 1000000 == 0)
+        return FormatText("%llus", static_cast<unsigned long long>(micros / 1000000));
+    if (micros % 1000 == 0)
+        return FormatText("%llums", static_cast<unsigned long long>(micros / 1000));
+    return FormatText("%lluus", static_cast<unsigned long long>(micros));
+}
+
+bool Meets(const RECT& a, const RECT& b)
+{
+    RECT both;
+    return IntersectRect(&both, &a, &b) != FALSE;
+}
+
+RECT Shifted(const RECT& rect, int scrollY)
+{
+    RECT shifted = rect;
+    OffsetRect(&shifted, 0, -scrollY);
+    return shifted;
+}
+
+// Enter in an edit box sends its value; the dialog would take it for its
+// default button otherwise.
+LRESULT CALLBACK EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR view)
+{
+    switch (message) {
+    case WM_GETDLGCODE:
+        if (lParam != 0 && reinterpret_cast<const MSG*>(lParam)->message == WM_KEYDOWN && wParam == VK_RETURN)
+            return DLGC_WANTALLKEYS | DefSubclassProc(edit, message, wParam, lParam);
+        break;
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN) {
+            reinterpret_cast<PanelView*>(view)->Commit(edit);
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wParam == '\r')
+            return 0;   // no beep
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(edit, message, wParam, lParam);
+}
+
+// A panel file's button sends one value as it goes down and another as it
+// comes up, by mouse or by the space bar: both go through BM_SETSTATE.
+LRESULT CALLBACK ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR view)
+{
+    if (message == BM_SETSTATE)
+        reinterpret_cast<PanelView*>(view)->Press(button, wParam != 0);
+    return DefSubclassProc(button, message, wParam, lParam);
+}
+
+} // namespace
+
+PanelView::PanelView(HWND dialog, PanelModel* model, PanelActions* actions, bool automatic)
+    : dialog_(dialog), model_(model), actions_(actions), automatic_(automatic),
+      font_(reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0)))
+{
+}
+
+PanelView::~PanelView()
+{
+    for (auto& page : pages_) {
+        if (page->m_hWnd != nullptr)
+            DestroyWindow(page->m_hWnd);
+    }
+}
+
+HWND PanelView::Make(size_t tab, int id, const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle)
+{
+    HWND window = CreateWindowExW(exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
+                                  pages_[tab]->m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                  GetModuleHandleW(nullptr), nullptr);
+    if (window != nullptr)
+        ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    return window;
+}
+
+bool PanelView::Build()
+{
+    const Panel& panel = model_->Spec();
+    for (size_t tab = 0; tab < panel.tabs.size(); ++tab) {
+        pages_.emplace_back(new CPanelPage);
+        if (!pages_.back()->Create(dialog_, IDC_FIRST_PAGE + static_cast<int>(tab), this))
+            return false;
+        for (size_t i = 0; i < panel.tabs[tab].widgets.size(); ++i) {
+            Widget widget;
+            widget.spec = &panel.tabs[tab].widgets[i];
+            widget.tab = tab;
+            widget.group = model_->GroupOf(widget.spec->message);
+            widget.signal = widget.group >= 0 && widget.spec->signal != nullptr
+                          ? model_->Group(static_cast<size_t>(widget.group)).IndexOf(*widget.spec->signal) : -1;
+            widgets_.push_back(widget);
+        }
+    }
+    // Made in order, box by box on the automatic panel: the order Tab visits them.
+    size_t next = 0;
+    while (next < widgets_.size()) {
+        if (automatic_) {
+            Box box;
+            box.first = next;
+            while (next < widgets_.size() && widgets_[next].group == widgets_[box.first].group)
+                ++next;
+            box.count = next - box.first;
+            boxes_.push_back(box);
+            if (!MakeBox(boxes_.size() - 1))
+                return false;
+            continue;
+        }
+        if (!MakeWidget(next++))
+            return false;
+    }
+    ShowTab(0);
+    return true;
+}
+
+bool PanelView::MakeBox(size_t index)
+{
+    Box& box = boxes_[index];
+    const int id = IDC_FIRST_GROUP + static_cast<int>(index) * kGroupIds;
+    const SignalMessage& message = *widgets_[box.first].spec->message;
+    for (size_t i = box.first; i < box.first + box.count; ++i) {
+        if (!MakeWidget(i))
+            return false;
+    }
+    box.parts[kPartSend] = Make(0, id + kPartSend, L"BUTTON", L"发送 Send", BS_PUSHBUTTON | WS_TABSTOP);
+    box.parts[kPartCyclic] = Make(0, id + kPartCyclic, L"BUTTON", L"周期 Cyclic", BS_AUTOCHECKBOX | WS_TABSTOP);
+    box.parts[kPartPeriod] = Make(0, id + kPartPeriod, L"EDIT", WideFromUtf8(PeriodText(message.periodMicros)),
+                                  ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
+    if (box.parts[kPartSend] == nullptr || box.parts[kPartCyclic] == nullptr || box.parts[kPartPeriod] == nullptr)
+        return false;
+    SetWindowSubclass(box.parts[kPartPeriod], EditProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    return true;
+}
+
+bool PanelView::MakeWidget(size_t index)
+{
+    Widget& widget = widgets_[index];
+    const PanelWidget& spec = *widget.spec;
+    const int id = IDC_FIRST_WIDGET + static_cast<int>(index) * kWidgetIds;
+    const size_t tab = widget.tab;
+    widget.label = WideFromUtf8(spec.label);
+    widget.unit = spec.signal != nullptr ? WideFromUtf8(spec.signal->unit) : std::wstring();
+    widget.shown = L"-";
+    widget.colour = GetSysColor(COLOR_WINDOWTEXT);
+    switch (spec.type) {
+    case kWidgetSlider:
+        MakeSliderScale(*spec.signal, &widget.scale);
+        widget.control = Make(tab, id + kPartControl, TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS | WS_TABSTOP);
+        if (widget.control != nullptr) {
+            ::SendMessageW(widget.control, TBM_SETRANGEMIN, FALSE, 0);
+            ::SendMessageW(widget.control, TBM_SETRANGEMAX, FALSE, widget.scale.last);
+            ::SendMessageW(widget.control, TBM_SETLINESIZE, 0, 1);   // one raw count
+            ::SendMessageW(widget.control, TBM_SETPAGESIZE, 0, std::max(1, widget.scale.last / 20));
+        }
+        widget.edit = Make(tab, id + kPartEdit, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
+        break;
+    case kWidgetSpin:
+        widget.edit = Make(tab, id + kPartEdit, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
+        widget.control = Make(tab, id + kPartControl, UPDOWN_CLASSW, L"", UDS_ALIGNRIGHT | UDS_ARROWKEYS);
+        if (widget.control != nullptr) {
+            ::SendMessageW(widget.control, UDM_SETBUDDY, reinterpret_cast<WPARAM>(widget.edit), 0);
+            ::SendMessageW(widget.control, UDM_SETRANGE32, static_cast<WPARAM>(-1000000), 1000000);
+        }
+        break;
+    case kWidgetDropdown:
+        widget.control = Make(tab, id + kPartControl, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
+        for (const SignalEnumEntry& entry : spec.signal->enums)
+            ::SendMessageW(widget.control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(entry.name).c_str()));
+        break;
+    case kWidgetToggle: {
+        widget.control = Make(tab, id + kPartControl, L"BUTTON", L"", BS_AUTOCHECKBOX | WS_TABSTOP);
+        SignalRaw raw;
+        std::string unused;
+        if (EncodeSignalText(*spec.signal, spec.on, &raw, &unused))
+            widget.onValue = raw.isFloat ? raw.real : static_cast<double>(raw.integer);
+        break;
+    }
+    case kWidgetButton:
+        widget.control = Make(tab, id + kPartControl, L"BUTTON", widget.label, BS_PUSHBUTTON | WS_TABSTOP);
+        widget.label.clear();   // the button's caption
+        if (widget.control != nullptr)
+            SetWindowSubclass(widget.control, ButtonProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+        break;
+    case kWidgetText:
+        widget.edit = Make(tab, id + kPartEdit, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
+        break;
+    case kWidgetLamp: case kWidgetBar: case kWidgetValue:
+        return true;   // drawn by the page
+    }
+    if (widget.edit != nullptr)
+        SetWindowSubclass(widget.edit, EditProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    const bool needsEdit = spec.type == kWidgetSlider || spec.type == kWidgetSpin || spec.type == kWidgetText;
+    return (widget.control != nullptr || spec.type == kWidgetText) && (widget.edit != nullptr || !needsEdit);
+}
+
+RECT PanelView::Pixels(const DluRect& rect) const
+{
+    RECT pixels = { rect.x, rect.y, rect.Right(), rect.Bottom() };
+    MapDialogRect(dialog_, &pixels);
+    return pixels;
+}
+
+void PanelView::Place(HDWP* batch, HWND window, const RECT& content, int scrollY, int extraHeight)
+{
+    if (window == nullptr || *batch == nullptr)
+        return;
+    *batch = DeferWindowPos(*batch, window, nullptr, content.left, content.top - scrollY, content.right - content.left,
+                            content.bottom - content.top + extraHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PanelView::LayoutWidget(HDWP* batch, Widget& widget, const DluRect& rect, bool twoLines, int scrollY)
+{
+    const WidgetCells cells = SplitWidget(widget.spec->type, rect, twoLines);
+    widget.drawn[kPartLabel] = Pixels(cells.label);
+    widget.drawn[kPartUnit] = Pixels(cells.unit);
+    widget.drawn[kPartIndicator] = Pixels(cells.indicator);
+    const RECT control = Pixels(cells.control);
+    widget.drawn[kPartControl] = control;   // a lamp's or a bar's
+    const int list = widget.spec->type == kWidgetDropdown ? (control.bottom - control.top) * kComboListLines : 0;
+    Place(batch, widget.control, control, scrollY, list);
+    Place(batch, widget.edit, Pixels(cells.edit), scrollY);
+    if (widget.spec->type == kWidgetSpin && widget.control != nullptr)
+        ::SendMessageW(widget.control, UDM_SETBUDDY, reinterpret_cast<WPARAM>(widget.edit), 0);   // inside the edit's right end
+}
+
+void PanelView::Layout(const RECT& area)
+{
+    RECT unit = { 0, 0, 4, 8 };
+    MapDialogRect(dialog_, &unit);
+    const int width = area.right - area.left - GetSystemMetrics(SM_CXVSCROLL);
+    const int widthDlu = std::max<int>(1, width * 4 / std::max<int>(unit.right, 1));
+    const Panel& panel = model_->Spec();
+    for (size_t tab = 0; tab < pages_.size(); ++tab) {
+        CPanelPage& page = *pages_[tab];
+        SetWindowPos(page.m_hWnd, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        const int scrollY = page.ScrollY();
+        int heightDlu = 0;
+        HDWP batch = BeginDeferWindowPos(static_cast<int>(widgets_.size() * 2 + boxes_.size() * 3 + 1));
+        if (automatic_) {
+            std::vector<size_t> rows;
+            for (const Box& box : boxes_)
+                rows.push_back(box.count);
+            const std::vector<GroupLayout> layout = LayoutGroups(rows, widthDlu, &heightDlu);
+            for (size_t b = 0; b < boxes_.size(); ++b) {
+                Box& box = boxes_[b];
+                box.drawn = Pixels(layout[b].box);
+                for (size_t i = 0; i < box.count; ++i)
+                    LayoutWidget(&batch, widgets_[box.first + i], layout[b].rows[i], false, scrollY);
+                const FooterCells footer = SplitFooter(layout[b].footer);
+                Place(&batch, box.parts[kPartSend], Pixels(footer.send), scrollY);
+                Place(&batch, box.parts[kPartCyclic], Pixels(footer.cyclic), scrollY);
+                Place(&batch, box.parts[kPartPeriod], Pixels(footer.period), scrollY);
+            }
+        } else {
+            const PanelTab& spec = panel.tabs[tab];
+            for (Widget& widget : widgets_) {
+                if (widget.tab == tab)
+                    LayoutWidget(&batch, widget, GridCell(*widget.spec, spec.columns, widthDlu), true, scrollY);
+            }
+            heightDlu = GridHeight(spec.rows);
+        }
+        if (batch != nullptr)
+            EndDeferWindowPos(batch);
+        page.SetContentHeight(Pixels(DluRect{ 0, 0, 0, heightDlu }).bottom);
+        InvalidateRect(page.m_hWnd, nullptr, FALSE);
+    }
+}
+
+void PanelView::ShowTab(size_t tab)
+{
+    shownTab_ = tab < pages_.size() ? tab : 0;
+    for (size_t i = 0; i < pages_.size(); ++i)
+        ShowWindow(pages_[i]->m_hWnd, i == shownTab_ ? SW_SHOW : SW_HIDE);
+    if (!pages_.empty())
+        PageScrolled(pages_[shownTab_]->m_hWnd);
+}
+
+HWND PanelView::Control(size_t widget, WidgetPart part) const
+{
+    if (widget >= widgets_.size())
+        return nullptr;
+    return part == kPartEdit ? widgets_[widget].edit : part == kPartControl ? widgets_[widget].control : nullptr;
+}
+
+std::wstring PanelView::Indicator(size_t widget) const
+{
+    return widget < widgets_.size() ? widgets_[widget].shown : std::wstring();
+}
+
+HWND PanelView::GroupControl(size_t box, GroupPart part) const
+{
+    return box < boxes_.size() ? boxes_[box].parts[part] : nullptr;
+}
+
+RECT PanelView::BoxRect(size_t box) const
+{
+    return box < boxes_.size() ? boxes_[box].drawn : RECT();
+}
+
+void PanelView::PaintPage(HWND page, HDC dc, const RECT& dirty, int scrollY)
+{
+    const HGDIOBJ oldFont = SelectObject(dc, font_);
+    SetBkMode(dc, TRANSPARENT);
+    size_t tab = 0;
+    while (tab < pages_.size() && pages_[tab]->m_hWnd != page)
+        ++tab;
+    for (const Box& box : boxes_) {
+        RECT frame = Shifted(box.drawn, scrollY);
+        if (!Meets(frame, dirty))
+            continue;
+        // An etched frame, its caption over the top edge.
+        SIZE caption = {};
+        GetTextExtentPoint32W(dc, box.caption.c_str(), static_cast<int>(box.caption.size()), &caption);
+        RECT edge = frame;
+        edge.top += caption.cy / 2;
+        DrawEdge(dc, &edge, EDGE_ETCHED, BF_RECT);
+        RECT text = { frame.left + 6, frame.top, frame.left + 10 + caption.cx, frame.top + caption.cy };
+        FillRect(dc, &text, GetSysColorBrush(COLOR_BTNFACE));
+        SetTextColor(dc, box.late ? kBeyondLimits : GetSysColor(COLOR_WINDOWTEXT));
+        text.left += 2;
+        DrawTextW(dc, box.caption.c_str(), -1, &text, kTextFormat);
+    }
+    for (const Widget& widget : widgets_) {
+        if (widget.tab == tab)
+            PaintWidget(dc, widget, dirty, scrollY);
+    }
+    SelectObject(dc, oldFont);
+}
+
+void PanelView::PaintWidget(HDC dc, const Widget& widget, const RECT& dirty, int scrollY)
+{
+    RECT label = Shifted(widget.drawn[kPartLabel], scrollY), unit = Shifted(widget.drawn[kPartUnit], scrollY);
+    RECT indicator = Shifted(widget.drawn[kPartIndicator], scrollY), gauge = Shifted(widget.drawn[kPartControl], scrollY);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    if (!widget.label.empty() && Meets(label, dirty))
+        DrawTextW(dc, widget.label.c_str(), -1, &label, kTextFormat);
+    if (!widget.unit.empty() && Meets(unit, dirty))
+        DrawTextW(dc, widget.unit.c_str(), -1, &unit, kTextFormat);
+    if (widget.spec->type != kWidgetLamp && Meets(indicator, dirty)) {
+        SetTextColor(dc, widget.colour);
+        DrawTextW(dc, widget.shown.c_str(), -1, &indicator, kTextFormat);
+    }
+    if (!Meets(gauge, dirty))
+        return;
+    if (widget.spec->type == kWidgetLamp) {
+        const int side = std::min(gauge.right - gauge.left, gauge.bottom - gauge.top) - 2;
+        HBRUSH fill = CreateSolidBrush(widget.lampOn ? Colour(widget.spec->rgb) : kLampOff);
+        HGDIOBJ oldBrush = SelectObject(dc, fill);
+        HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+        Ellipse(dc, gauge.left + 1, gauge.top + 1, gauge.left + 1 + side, gauge.top + 1 + side);
+        SelectObject(dc, oldPen);
+        SelectObject(dc, oldBrush);
+        DeleteObject(fill);
+    } else if (widget.spec->type == kWidgetBar) {
+        // The received value's share of min..max, in its range's colour.
+        FrameRect(dc, &gauge, GetSysColorBrush(COLOR_WINDOWFRAME));
+        const PanelGroup& group = model_->Group(static_cast<size_t>(widget.group));
+        if (!group.Heard() || widget.signal < 0 || static_cast<size_t>(widget.signal) >= group.Received().size())
+            return;
+        const DecodedSignal& received = group.Received()[static_cast<size_t>(widget.signal)];
+        if (received.missing || !isfinite(received.physical))
+            return;
+        const double share = std::max(0.0, std::min(1.0, (received.physical - widget.spec->min) / (widget.spec->max - widget.spec->min)));
+        RECT filled = { gauge.left + 1, gauge.top + 1, gauge.left + 1 + static_cast<LONG>(share * (gauge.right - gauge.left - 2)),
+                        gauge.bottom - 1 };
+        HBRUSH fill = CreateSolidBrush(widget.colour == GetSysColor(COLOR_WINDOWTEXT) ? kBarFill : widget.colour);
+        FillRect(dc, &filled, fill);
+        DeleteObject(fill);
+    }
+}
+
+void PanelView::Redraw(const Widget& widget, WidgetPart part)
+{
+    if (batching_)
+        dirty_[widget.tab].push_back(widget.drawn[part]);
+    else
+        pages_[widget.tab]->InvalidateContent(widget.drawn[part]);
+}
+
+bool PanelView::InSight(const Widget& widget) const
+{
+    RECT all = widget.drawn[kPartLabel];
+    for (const RECT& part : widget.drawn)
+        UnionRect(&all, &all, &part);
+    return widget.tab == shownTab_ && pages_[widget.tab]->InSight(all);
+}
+
+void PanelView::PageScrolled(HWND)
+{
+    for (Widget& widget : widgets_) {
+        if (widget.stale && InSight(widget)) {
+            widget.stale = false;
+            ShowWidget(widget);
+        }
+    }
+}
+
+bool PanelView::Editing(HWND edit) const
+{
+    return edit != nullptr && (GetFocus() == edit || ::SendMessageW(edit, EM_GETMODIFY, 0, 0) != 0);
+}
+
+void PanelView::SetShown(HWND window, std::wstring* shown, const std::wstring& text, bool force)
+{
+    if (window == nullptr || (!force && *shown == text))
+        return;
+    *shown = text;
+    SetWindowTextW(window, text.c_str());
+}
+
+COLORREF PanelView::ColourOf(const Widget& widget, const DecodedSignal& decoded) const
+{
+    if (decoded.belowMin || decoded.aboveMax)
+        return kBeyondLimits;
+    if (!decoded.missing && !decoded.isText) {
+        for (const PanelRange& range : widget.spec->ranges) {
+            if ((!range.hasFrom || decoded.physical >= range.from) && (!range.hasTo || decoded.physical <= range.to))
+                return Colour(range.rgb);
+        }
+    }
+    return GetSysColor(COLOR_WINDOWTEXT);
+}
+
+void PanelView::ShowWidget(Widget& widget, HWND entered)
+{
+    if (widget.group < 0 || widget.signal < 0)
+        return;
+    const PanelGroup& group = model_->Group(static_cast<size_t>(widget.group));
+    const size_t index = static_cast<size_t>(widget.signal);
+    if (group.Heard() && index < group.Received().size()) {
+        const DecodedSignal& received = group.Received()[index];
+        const COLORREF colour = ColourOf(widget, received);
+        const std::wstring text = WideFromUtf8(FormatSignalValue(received));
+        if (text != widget.shown || colour != widget.colour) {
+            widget.shown = text;
+            widget.colour = colour;
+            Redraw(widget, kPartIndicator);
+            if (widget.spec->type == kWidgetBar)
+                Redraw(widget, kPartControl);
+        }
+    }
+    if (index >= group.Sending().size())
+        return;
+    const DecodedSignal& sending = group.Sending()[index];
+    const std::wstring value = WideFromUtf8(sending.isText ? sending.text : FormatPhysical(sending));
+    switch (widget.spec->type) {
+    case kWidgetSlider: {
+        const int position = SliderPosition(*widget.spec->signal, widget.scale, sending.physical);
+        if (GetCapture() != widget.control && position != widget.position) {
+            widget.position = position;
+            ::SendMessageW(widget.control, TBM_SETPOS, TRUE, position);
+        }
+        if (widget.edit == entered || !Editing(widget.edit))
+            SetShown(widget.edit, &widget.editText, value, widget.edit == entered);
+        break;
+    }
+    case kWidgetSpin: case kWidgetText:
+        if (widget.edit == entered || !Editing(widget.edit))
+            SetShown(widget.edit, &widget.editText, value, widget.edit == entered);
+        break;
+    case kWidgetDropdown: {
+        const std::vector<SignalEnumEntry>& names = widget.spec->signal->enums;
+        int at = -1;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (names[i].raw == sending.raw)
+                at = static_cast<int>(i);
+        }
+        // Not while its list is open: the user is choosing.
+        if ((at != widget.choice || entered == widget.control) && !::SendMessageW(widget.control, CB_GETDROPPEDSTATE, 0, 0)) {
+            widget.choice = at;
+            ::SendMessageW(widget.control, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+        }
+        break;
+    }
+    case kWidgetToggle: {
+        const double shown = sending.isFloat ? sending.rawFloat : static_cast<double>(sending.raw);
+        const int on = !sending.missing && shown == widget.onValue ? 1 : 0;
+        // A click checks the box before the view hears of it: always told.
+        if (on != widget.checked || entered == widget.control) {
+            widget.checked = on;
+            ::SendMessageW(widget.control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+        SetShown(widget.control, &widget.controlText,
+                 WideFromUtf8(sending.enumName != nullptr ? *sending.enumName : FormatSignalValue(sending)), false);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void PanelView::ShowBox(size_t index, int64_t nowMicros, int64_t startMicros)
+{
+    Box& box = boxes_[index];
+    const PanelGroup& model = model_->Group(static_cast<size_t>(widgets_[box.first].group));
+    const bool late = model.Late(nowMicros, startMicros);
+    if (box.shownOnce && late == box.late)
+        return;
+    box.shownOnce = true;
+    box.late = late;
+    const SignalMessage& message = model.Message();
+    std::string caption = FormatText("%s  %08x", message.name.c_str(), static_cast<unsigned>(message.code));
+    if (message.periodMicros != 0)
+        caption += "  " + PeriodText(message.periodMicros);
+    box.caption = (late ? L"[迟到 late] " : L"") + WideFromUtf8(caption);
+    if (batching_)
+        dirty_[0].push_back(box.drawn);
+    else
+        pages_[0]->InvalidateContent(box.drawn);
+}
+
+void PanelView::Refresh(int64_t nowMicros, int64_t startMicros, bool all)
+{
+    // Only what is in sight: a widget out of it is shown when it comes in.
+    batching_ = true;
+    dirty_.assign(pages_.size(), std::vector<RECT>());
+    for (Widget& widget : widgets_) {
+        if (widget.group < 0)
+            continue;
+        widget.stale = widget.stale || all || model_->Group(static_cast<size_t>(widget.group)).changed;
+        if (widget.stale && InSight(widget)) {
+            widget.stale = false;
+            ShowWidget(widget);
+        }
+    }
+    for (size_t g = 0; g < model_->GroupCount(); ++g)
+        model_->Group(g).changed = false;
+    for (size_t b = 0; b < boxes_.size(); ++b)
+        ShowBox(b, nowMicros, startMicros);
+    if (model_->lampsChanged || all) {
+        model_->lampsChanged = false;
+        for (Widget& widget : widgets_) {
+            if (widget.spec->type != kWidgetLamp)
+                continue;
+            const size_t index = static_cast<size_t>(widget.spec - &model_->Spec().tabs[widget.tab].widgets[0]);
+            const PanelLamp* lamp = model_->LampOf(widget.tab, index);
+            const bool on = lamp != nullptr && lamp->On();
+            if (on != widget.lampOn || all) {
+                widget.lampOn = on;
+                Redraw(widget, kPartControl);
+            }
+        }
+    }
+    batching_ = false;
+    for (size_t tab = 0; tab < pages_.size(); ++tab) {
+        if (dirty_[tab].empty())
+            continue;
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        const int scrollY = pages_[tab]->ScrollY();
+        for (const RECT& rect : dirty_[tab]) {
+            HRGN part = CreateRectRgn(rect.left, rect.top - scrollY, rect.right, rect.bottom - scrollY);
+            CombineRgn(region, region, part, RGN_OR);
+            DeleteObject(part);
+        }
+        InvalidateRgn(pages_[tab]->m_hWnd, region, FALSE);
+        DeleteObject(region);
+    }
+}
+
+PanelView::Widget* PanelView::WidgetOf(HWND control)
+{
+    const int id = GetDlgCtrlID(control);
+    if (id < IDC_FIRST_WIDGET || id >= IDC_FIRST_GROUP)
+        return nullptr;
+    const size_t index = static_cast<size_t>(id - IDC_FIRST_WIDGET) / kWidgetIds;
+    if (index >= widgets_.size())
+        return nullptr;
+    Widget& widget = widgets_[index];
+    return widget.control == control || widget.edit == control ? &widget : nullptr;
+}
+
+int PanelView::BoxOf(HWND control, int* part) const
+{
+    const int id = GetDlgCtrlID(control);
+    if (id < IDC_FIRST_GROUP)
+        return -1;
+    const size_t index = static_cast<size_t>(id - IDC_FIRST_GROUP) / kGroupIds;
+    *part = (id - IDC_FIRST_GROUP) % kGroupIds;
+    return index < boxes_.size() && boxes_[index].parts[*part] == control ? static_cast<int>(index) : -1;
+}
+
+bool PanelView::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    *result = 0;
+    int part = 0;
+    if (message == WM_COMMAND && lParam != 0) {
+        HWND control = reinterpret_cast<HWND>(lParam);
+        if (Widget* widget = WidgetOf(control)) {
+            if (control == widget->control)
+                Changed(*widget, control, HIWORD(wParam));
+            return true;
+        }
+        const int box = BoxOf(control, &part);
+        if (box < 0)
+            return false;
+        if (HIWORD(wParam) == BN_CLICKED && part == kPartSend) {
+            SendBox(static_cast<size_t>(box));
+        } else if (HIWORD(wParam) == BN_CLICKED && part == kPartCyclic) {
+            const Box& group = boxes_[static_cast<size_t>(box)];
+            const bool on = ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            if (!actions_->SetCyclic(static_cast<size_t>(widgets_[group.first].group), on,
+                                     Utf8FromWide(WindowText(group.parts[kPartPeriod]))))
+                ::SendMessageW(control, BM_SETCHECK, BST_UNCHECKED, 0);
+        }
+        return true;
+    }
+    if ((message == WM_HSCROLL || message == WM_VSCROLL) && lParam != 0) {
+        Widget* widget = WidgetOf(reinterpret_cast<HWND>(lParam));
+        if (widget != nullptr && widget->spec->type == kWidgetSlider)
+            Scrolled(*widget);
+        return widget != nullptr;
+    }
+    if (message == WM_NOTIFY && lParam != 0) {
+        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+        Widget* widget = WidgetOf(header->hwndFrom);
+        if (widget == nullptr)
+            return false;
+        if (header->code == UDN_DELTAPOS) {
+            Stepped(*widget, reinterpret_cast<const NMUPDOWN*>(lParam)->iDelta);
+            *result = 1;   // the up-down keeps no position of its own
+        }
+        return true;
+    }
+    if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
+        // The page's face behind check boxes and buttons.
+        HWND control = reinterpret_cast<HWND>(lParam);
+        if (WidgetOf(control) == nullptr && BoxOf(control, &part) < 0)
+            return false;
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
+        *result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        return true;
+    }
+    return false;
+}
+
+void PanelView::Changed(Widget& widget, HWND control, UINT code)
+{
+    const PanelWidget& spec = *widget.spec;
+    if (widget.group < 0)
+        return;
+    const size_t group = static_cast<size_t>(widget.group);
+    if (spec.type == kWidgetDropdown && code == CBN_SELCHANGE) {
+        const LRESULT at = ::SendMessageW(control, CB_GETCURSEL, 0, 0);
+        if (at >= 0 && static_cast<size_t>(at) < spec.signal->enums.size() &&
+            actions_->Set(group, *spec.signal, spec.signal->enums[static_cast<size_t>(at)].name))
+            actions_->Send(group);
+    } else if (spec.type == kWidgetToggle && code == BN_CLICKED) {
+        const bool on = ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        if (actions_->Set(group, *spec.signal, on ? spec.on : spec.off))
+            actions_->Send(group);
+    } else {
+        return;
+    }
+    ShowWidget(widget, control);   // what was sent, or, refused, what stands
+}
+
+void PanelView::Scrolled(Widget& widget)
+{
+    const int position = static_cast<int>(::SendMessageW(widget.control, TBM_GETPOS, 0, 0));
+    if (position == widget.position)
+        return;
+    widget.position = position;
+    const size_t group = static_cast<size_t>(widget.group);
+    if (actions_->SetPhysical(group, *widget.spec->signal, SliderPhysical(*widget.spec->signal, widget.scale, position)))
+        actions_->Send(group);
+    ::SendMessageW(widget.edit, EM_SETMODIFY, FALSE, 0);
+    ShowWidget(widget, widget.edit);
+}
+
+// One raw count a step, from what the message sends now.
+void PanelView::Stepped(Widget& widget, int delta)
+{
+    if (widget.group < 0 || widget.signal < 0)
+        return;
+    const PanelGroup& group = model_->Group(static_cast<size_t>(widget.group));
+    const DecodedSignal& now = group.Sending()[static_cast<size_t>(widget.signal)];
+    const Signal& signal = *widget.spec->signal;
+    const double raw = (now.isFloat ? now.rawFloat : static_cast<double>(now.raw)) + delta;
+    if (actions_->SetPhysical(static_cast<size_t>(widget.group), signal, raw * signal.scale + signal.offset))
+        actions_->Send(static_cast<size_t>(widget.group));
+    ::SendMessageW(widget.edit, EM_SETMODIFY, FALSE, 0);
+    ShowWidget(widget, widget.edit);
+}
+
+void PanelView::Commit(HWND edit)
+{
+    int part = 0;
+    const int box = BoxOf(edit, &part);
+    if (box >= 0 && part == kPartPeriod) {
+        // A new period for a cyclic send that runs.
+        const Box& group = boxes_[static_cast<size_t>(box)];
+        if (::SendMessageW(group.parts[kPartCyclic], BM_GETCHECK, 0, 0) == BST_CHECKED &&
+            !actions_->SetCyclic(static_cast<size_t>(widgets_[group.first].group), true, Utf8FromWide(WindowText(edit))))
+            ::SendMessageW(group.parts[kPartCyclic], BM_SETCHECK, BST_UNCHECKED, 0);
+        return;
+    }
+    Widget* widget = WidgetOf(edit);
+    if (widget == nullptr || edit != widget->edit || widget->group < 0)
+        return;
+    if (SetFromEdit(*widget))
+        actions_->Send(static_cast<size_t>(widget->group));
+    ::SendMessageW(edit, EM_SETSEL, 0, -1);
+}
+
+// Refused, the text stays as typed, to be mended.
+bool PanelView::SetFromEdit(Widget& widget)
+{
+    if (!actions_->Set(static_cast<size_t>(widget.group), *widget.spec->signal, Utf8FromWide(WindowText(widget.edit))))
+        return false;
+    ::SendMessageW(widget.edit, EM_SETMODIFY, FALSE, 0);
+    ShowWidget(widget, widget.edit);
+    return true;
+}
+
+// Send takes what was typed in the box's edit boxes and not yet entered,
+// then sends the message once.
+bool PanelView::SendBox(size_t index)
+{
+    const Box& box = boxes_[index];
+    for (size_t i = box.first; i < box.first + box.count; ++i) {
+        Widget& widget = widgets_[i];
+        if (widget.edit != nullptr && ::SendMessageW(widget.edit, EM_GETMODIFY, 0, 0) != 0 && !SetFromEdit(widget))
+            return false;
+    }
+    return actions_->Send(static_cast<size_t>(widgets_[box.first].group));
+}
+
+void PanelView::Press(HWND button, bool pressed)
+{
+    Widget* widget = WidgetOf(button);
+    if (widget == nullptr || widget->spec->type != kWidgetButton || widget->group < 0 || pressed == widget->pressed)
+        return;
+    widget->pressed = pressed;
+    const size_t group = static_cast<size_t>(widget->group);
+    if (!pressed && !widget->spec->hasRelease)
+        return;
+    if (actions_->Set(group, *widget->spec->signal, pressed ? widget->spec->press : widget->spec->release))
+        actions_->Send(group);
+}

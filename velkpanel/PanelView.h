@@ -1,0 +1,156 @@
+// The controls of a panel: its inputs are ordinary child controls (Tab
+// reaches each one, a slider moves by the arrow keys and PgUp/PgDn), laid
+// out in dialog units, shown from the model and read when the user changes
+// one; what it only shows (names, units, received values, lamps, bars,
+// group boxes) its page draws, so that 500 signals take few windows. What a
+// change means (set a signal and send its message, send, cyclic on or off)
+// the window carries out (PanelActions).
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "velkpanel/PanelControls.h"
+#include "velkpanel/PanelLayout.h"
+#include "velkpanel/PanelModel.h"
+#include "velkpanel/PanelPage.h"
+
+// What the view asks of the window, by the model's group index; each says
+// in the status line why it refused, and returns false then. A control's
+// change is a Set, then a Send.
+class PanelActions {
+public:
+    virtual ~PanelActions() {}
+    // text as velkctl post takes a value (a text for a text signal).
+    virtual bool Set(size_t group, const Signal& signal, const std::string& text) = 0;
+    virtual bool SetPhysical(size_t group, const Signal& signal, double physical) = 0;
+    virtual bool Send(size_t group) = 0;
+    // On: every period (a duration, "100ms"); off: stopped.
+    virtual bool SetCyclic(size_t group, bool on, const std::string& period) = 0;
+};
+
+// A widget's parts: windows (control, edit) and drawn ones. Control ids:
+// IDC_FIRST_WIDGET + widget x kWidgetIds + part, a box's (the automatic
+// panel's, one per message) IDC_FIRST_GROUP + box x kGroupIds + part.
+enum WidgetPart { kPartLabel, kPartControl, kPartEdit, kPartUnit, kPartIndicator, kWidgetIds = 8 };
+enum GroupPart { kPartBox, kPartSend, kPartCyclic, kPartPeriod, kGroupIds = 4 };
+
+class PanelView : private PagePainter {
+public:
+    // The automatic panel draws a box per message with Send and Cyclic; a
+    // panel file's widgets stand on its grid. All outlive the view.
+    PanelView(HWND dialog, PanelModel* model, PanelActions* actions, bool automatic);
+    ~PanelView() override;   // the pages and their controls go
+    PanelView(const PanelView&) = delete;
+    PanelView& operator=(const PanelView&) = delete;
+
+    // Makes a page per tab and its controls; false when a window could not be made.
+    bool Build();
+    // The pages fill area (the window's client pixels); everything is laid
+    // out for its width.
+    void Layout(const RECT& area);
+    void ShowTab(size_t tab);
+    size_t ShownTab() const { return shownTab_; }
+    CPanelPage* Page(size_t tab) { return tab < pages_.size() ? pages_[tab].get() : nullptr; }
+
+    // Shows what changed since the last time: received values, what each
+    // control will send, late groups, lamps. all: everything.
+    void Refresh(int64_t nowMicros, int64_t startMicros, bool all);
+
+    // A message a control sent its page; true when it was one of the view's,
+    // with what the window should return in *result.
+    bool Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+
+    // Enter in one of the view's edit boxes: its value is set and sent.
+    void Commit(HWND edit);
+    // A button of a panel file went down (pressed) or up.
+    void Press(HWND button, bool pressed);
+
+    // For tests and the benchmark: a widget's window (control or edit), the
+    // text its received value shows, a box's window or its rectangle (in
+    // its page's pixels, unscrolled).
+    HWND Control(size_t widget, WidgetPart part) const;
+    std::wstring Indicator(size_t widget) const;
+    HWND GroupControl(size_t box, GroupPart part) const;
+    RECT BoxRect(size_t box) const;
+    size_t WidgetCount() const { return widgets_.size(); }
+
+private:
+    struct Widget {
+        const PanelWidget* spec;
+        size_t tab;
+        int group;                 // the model's
+        int signal;                // in the group's message
+        HWND control = nullptr, edit = nullptr;
+        RECT drawn[kWidgetIds] = {};   // label, lamp or bar, unit, indicator: page pixels, unscrolled
+        SliderScale scale;
+        int position = -1;         // a slider's, as last set or moved
+        bool pressed = false;      // a button's
+        COLORREF colour = 0;       // the indicator's text
+        std::wstring label, unit, shown;
+        // What the control and edit show as last set by the view: a
+        // refresh compares with these, not with the windows.
+        std::wstring editText, controlText;
+        int choice = -2;           // a drop-down's selection
+        int checked = -1;          // a toggle's
+        bool lampOn = false;
+        double onValue = 0;        // a toggle's "on" raw value
+        bool stale = true;         // changed while out of sight: shown when it comes in
+    };
+    struct Box {
+        size_t first = 0, count = 0;   // its widgets
+        HWND parts[kGroupIds] = {};
+        RECT drawn = {};
+        std::wstring caption;
+        bool late = false;
+        bool shownOnce = false;
+    };
+
+    bool MakeWidget(size_t index);
+    bool MakeBox(size_t index);
+    HWND Make(size_t tab, int id, const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle = 0);
+    RECT Pixels(const DluRect& rect) const;
+    void Place(HDWP* batch, HWND window, const RECT& content, int scrollY, int extraHeight = 0);
+    void LayoutWidget(HDWP* batch, Widget& widget, const DluRect& rect, bool twoLines, int scrollY);
+
+    void PaintPage(HWND page, HDC dc, const RECT& dirty, int scrollY) override;
+    void PageScrolled(HWND page) override;
+    // Whether a widget is on the tab shown and in its page's sight.
+    bool InSight(const Widget& widget) const;
+    void PaintWidget(HDC dc, const Widget& widget, const RECT& dirty, int scrollY);
+    void Redraw(const Widget& widget, WidgetPart part);
+
+    void ShowWidget(Widget& widget, HWND entered = nullptr);
+    void ShowBox(size_t box, int64_t nowMicros, int64_t startMicros);
+    bool Editing(HWND edit) const;
+    // text into window unless *shown already says it was (force: always).
+    void SetShown(HWND window, std::wstring* shown, const std::wstring& text, bool force);
+
+    Widget* WidgetOf(HWND control);
+    int BoxOf(HWND control, int* part) const;
+    void Changed(Widget& widget, HWND control, UINT code);
+    void Scrolled(Widget& widget);
+    void Stepped(Widget& widget, int delta);
+    bool SetFromEdit(Widget& widget);
+    bool SendBox(size_t box);
+    COLORREF ColourOf(const Widget& widget, const DecodedSignal& decoded) const;
+
+    HWND dialog_;
+    PanelModel* model_;
+    PanelActions* actions_;
+    bool automatic_;
+    HFONT font_;
+    std::vector<std::unique_ptr<CPanelPage>> pages_;
+    std::vector<Widget> widgets_;
+    std::vector<Box> boxes_;             // the automatic panel's, one per model group
+    size_t shownTab_ = 0;
+    // While a refresh runs, what it asks to be painted again, per page: one
+    // invalidation each at its end.
+    bool batching_ = false;
+    std::vector<std::vector<RECT>> dirty_;
+};
