@@ -9,6 +9,7 @@
 #include "common/FormatText.h"
 
 const char kRecordHeader[] = "# velk record 1";
+const char kTriggerMark[] = "# trigger";
 
 namespace {
 
