@@ -51,25 +51,38 @@ std::string InputFileName(const std::string& path)
     return path == "-" ? "standard input" : EscapeForDisplay(path);
 }
 
-int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes)
+int ReadInputFileTo(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes,
+                    std::string* error)
 {
-    FILE* file = OpenInputFile(path);
-    if (file == NULL)
+    FILE* file = path == "-" ? OpenInputFile(path) : fopen(path.c_str(), "rb");
+    if (file == NULL) {
+        *error = "cannot open " + Shown(path) + ": " + strerror(errno);
         return kExitIo;
+    }
     bytes->clear();
     bool read = ReadUpTo(file, maxBytes, bytes);
     int readError = errno;
     CloseInputFile(file);
     if (!read) {
-        fprintf(stderr, "velkctl: cannot read %s: %s\n", Shown(path).c_str(), strerror(readError));
+        *error = "cannot read " + Shown(path) + ": " + strerror(readError);
         return kExitIo;
     }
     if (bytes->size() > maxBytes) {
-        fprintf(stderr, "velkctl: %s holds more than %lu bytes, %s\n", Shown(path).c_str(),
-                static_cast<unsigned long>(maxBytes), tooLargeReason);
+        char limit[32];
+        snprintf(limit, sizeof limit, "%lu", static_cast<unsigned long>(maxBytes));
+        *error = Shown(path) + " holds more than " + limit + " bytes, " + tooLargeReason;
         return kExitUsage;
     }
     return kExitOk;
+}
+
+int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes)
+{
+    std::string error;
+    const int status = ReadInputFileTo(path, maxBytes, tooLargeReason, bytes, &error);
+    if (status != kExitOk)
+        fprintf(stderr, "velkctl: %s\n", error.c_str());
+    return status;
 }
 
 std::string QuotePath(const std::string& path)

@@ -24,6 +24,9 @@ std::string QuotePath(const std::string& path);
 // holds more; that message gives tooLargeReason ("the most one message
 // carries") as the reason for the limit.
 int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes);
+// The same for a window program: what went wrong in *error, nothing printed.
+int ReadInputFileTo(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes,
+                    std::string* error);
 
 // How a record file's reading ended: says the reader's notice and fault on
 // stderr and returns the exit status, kExitOk when the whole file was good.

@@ -2,6 +2,7 @@
 // program can take. Without either the programs show raw values as always.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "signals/SignalCodec.h"
 #include "signals/SignalDatabase.h"
@@ -14,6 +15,9 @@ std::string SignalsFileToLoad(const std::string& given);
 // empty). Returns kExitOk, or after every mistake on stderr as
 // FILE:LINE:COLUMN: ... kExitUsage (kExitIo when the file cannot be read).
 int LoadSignalsFile(const std::string& file, SignalDatabase* database);
+// The same for a window program: the mistakes (or why the file cannot be
+// read) a line each in *errors, UTF-8, nothing printed.
+int LoadSignalsFileTo(const std::string& file, SignalDatabase* database, std::vector<std::string>* errors);
 
 // GBK and UTF-8 as Windows decodes them, for DecodeMessage.
 SignalCodePages WindowsSignalCodePages();
