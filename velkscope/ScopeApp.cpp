@@ -12,13 +12,15 @@
 #include "client/SignalsOption.h"
 #include "velkscope/ScopeDlg.h"
 #include "velkscope/ScopeOptions.h"
-#include "velkscope/ScopeSignals.h"
+#include "velkscope/WideText.h"
 
 namespace {
 
 const wchar_t kUsage[] =
-    L"velkscope [--code CODE ...] [--signals FILE] [--signal NAME ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]\n\n"
-    L"--code CODE\t画出此代码 (十六进制, 可重复, 最多 8 个)\n\t\tdraw this code (hex, repeatable, at most 8)\n"
+    L"velkscope [RECORDING ...] [--workspace FILE] [--code CODE ...] [--signals FILE] [--signal NAME ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]\n\n"
+    L"RECORDING\t打开记录 (velkctl record 的文件)\n\t\topen a recording (a file of velkctl record)\n"
+    L"--workspace F\t打开工作区\n\t\topen a workspace\n"
+    L"--code CODE\t画出此代码 (十六进制, 可重复, 最多 64 个)\n\t\tdraw this code (hex, repeatable, at most 64)\n"
     L"--signals FILE\t信号文件: 按信号画物理值 (默认 %VELK_SIGNALS%)\n\t\tsignal file: traces by signal, physical values (default %VELK_SIGNALS%)\n"
     L"--signal NAME\t画出此信号 (或报文的每个字段, 可重复)\n\t\tdraw this signal (or each field of a message; repeatable)\n"
     L"--window D\t时间窗, 1s 到 1h, 例如 10s, 2m (默认 10s)\n\t\ttime window, 1s to 1h, like 10s, 2m (default 10s)\n"
@@ -79,16 +81,19 @@ BOOL CScopeApp::InitInstance()
     if (!options.busName.empty())
         SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, options.busName.c_str());
 
-    if (!LoadBus(&m_bus, &error)) {
-        AfxMessageBox((L"无法使用总线 no bus: " + AfxWideFromNarrow(error.c_str())).c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitNoBus;
-        return FALSE;
-    }
-    int status = BusStatus(m_bus);
-    if (status != kVelkOk) {
-        AfxMessageBox((L"无法使用总线 no bus: " + AfxWideFromNarrow(VelkResultText(status))).c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitNoBus;
-        return FALSE;
+    // A recording or workspace can be looked at without the bus.
+    const bool files = !options.recordings.empty() || !options.workspace.empty();
+    int status = kVelkOk;
+    if (!LoadBus(&m_bus, &error) || (status = BusStatus(m_bus)) != kVelkOk) {
+        if (status != kVelkOk)
+            error = VelkResultText(status);
+        FreeBus(&m_bus);
+        m_bus = BusBinding();
+        if (!files) {
+            AfxMessageBox((L"无法使用总线 no bus: " + AfxWideFromNarrow(error.c_str())).c_str(), MB_OK | MB_ICONERROR);
+            m_exitCode = kExitNoBus;
+            return FALSE;
+        }
     }
     m_scope.reset(new CScopeDlg(options, m_bus));
     const std::string signalsFile = SignalsFileToLoad(options.signalsFile);
@@ -108,6 +113,11 @@ BOOL CScopeApp::InitInstance()
     if (!m_scope->Start(&failure)) {
         AfxMessageBox(failure.c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitRefused;
+        return FALSE;
+    }
+    if (!m_scope->OpenFromOptions(&failure)) {
+        AfxMessageBox(failure.c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = kExitUsage;
         return FALSE;
     }
     m_scope->QuitOnClose();

@@ -1,14 +1,11 @@
-// The signal file velkscope reads, from --signals, VELK_SIGNALS or File >
-// Open signals...: its mistakes are for a message box, not a console.
+// Text between the window (UTF-16) and velkscope's engine (UTF-8 names,
+// units and values; paths in the system code page, as the C library opens
+// them).
 #pragma once
 #include <string>
 
-#include "signals/SignalDatabase.h"
-
-// A UTF-8 text (the signal file's names and units) for the window.
 std::wstring WideFromUtf8(const std::string& text);
-
-// Loads path into *database. False with every mistake, a line each
-// ("FILE:LINE:COLUMN: ..."), or why the file cannot be read, in *errors;
-// *database is untouched then.
-bool ReadSignalFile(const std::wstring& path, SignalDatabase* database, std::wstring* errors);
+std::string Utf8FromWide(const std::wstring& text);
+// A path in the system code page; false when it holds a character that
+// page cannot hold (the C library could not open it by that name).
+bool SystemPathFromWide(const std::wstring& path, std::string* narrow);

@@ -209,8 +209,8 @@ double FrameMillis(CScopeDlg& scope)
 size_t Points(const ScopeModel& model)
 {
     size_t points = 0;
-    for (const Trace& trace : model.Traces())
-        points += trace.ring.Size();
+    for (size_t trace = 0; trace < model.Traces().size(); ++trace)
+        points += model.TraceSamples(trace);
     return points;
 }
 

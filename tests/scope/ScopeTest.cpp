@@ -154,7 +154,7 @@ TEST_F(Scope, APausedChartDoesNotMoveWhileMessagesArriveAndAreCounted)
     ASSERT_TRUE(PumpUntilReceived(70));
     EXPECT_EQ(70u, scope_->Model().Rows()[0].count);
     EXPECT_TRUE(Paint() == paused) << "the paused chart changed";
-    EXPECT_EQ(70u, scope_->Model().Traces()[0].ring.Size());   // kept, not lost
+    EXPECT_EQ(70u, scope_->Model().TraceSamples(0));   // kept, not lost
 
     Click(IDC_PAUSE);
     EXPECT_FALSE(scope_->Model().Paused());
@@ -177,7 +177,7 @@ TEST_F(Scope, BadInputDrawsWhatItCanAndLosesNothing)
     std::vector<int> constantRows = TopRows(picture, TraceColour(2));
     EXPECT_LT(std::count(extremeRows.begin(), extremeRows.end(), -1), static_cast<long>(extremeRows.size()));
     EXPECT_LT(std::count(constantRows.begin(), constantRows.end(), -1), static_cast<long>(constantRows.size()));
-    EXPECT_EQ(0u, scope_->Model().Traces()[0].ring.Size());
+    EXPECT_EQ(0u, scope_->Model().TraceSamples(0));
 
     // A burst of 10^5 messages as fast as they can be posted: every one
     // taken and counted, none dropped by the bus.

@@ -1,0 +1,266 @@
+#include "velkscope/Summary.h"
+
+#include <algorithm>
+
+namespace {
+
+// Floor, not truncation: a view may start before 0.
+int64_t FloorDiv(int64_t a, int64_t b)
+{
+    int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+// The first bucket of index index or later.
+std::vector<SummaryBucket>::const_iterator FirstFrom(const std::vector<SummaryBucket>& buckets, int64_t index)
+{
+    return std::lower_bound(buckets.begin(), buckets.end(), index,
+                            [](const SummaryBucket& bucket, int64_t at) { return bucket.index < at; });
+}
+
+const int64_t kMostBaseWidth = INT64_MAX / 1024;
+
+} // namespace
+
+void SummaryBucket::Add(double value)
+{
+    if (count == 0) {
+        first = min = max = value;
+        sum = 0;
+    } else {
+        min = std::min(min, value);
+        max = std::max(max, value);
+    }
+    last = value;
+    sum += value;
+    if (count != UINT32_MAX)
+        ++count;
+}
+
+void SummaryBucket::Merge(const SummaryBucket& later)
+{
+    if (later.count == 0)
+        return;
+    if (count == 0) {
+        const int64_t keep = index;
+        *this = later;
+        index = keep;
+        return;
+    }
+    min = std::min(min, later.min);
+    max = std::max(max, later.max);
+    last = later.last;
+    sum += later.sum;
+    count = later.count > UINT32_MAX - count ? UINT32_MAX : count + later.count;
+}
+
+Column SummaryBucket::AsColumn() const
+{
+    Column column;
+    column.count = count;
+    column.first = first;
+    column.last = last;
+    column.min = min;
+    column.max = max;
+    return column;
+}
+
+void TraceStats::Add(double value)
+{
+    min = count == 0 ? value : std::min(min, value);
+    max = count == 0 ? value : std::max(max, value);
+    sum += value;
+    ++count;
+}
+
+void TraceStats::Merge(const TraceStats& other)
+{
+    if (other.count == 0)
+        return;
+    min = count == 0 ? other.min : std::min(min, other.min);
+    max = count == 0 ? other.max : std::max(max, other.max);
+    sum += other.sum;
+    count += other.count;
+}
+
+Summary::Summary(size_t budgetBytes) : budget_(budgetBytes)
+{
+}
+
+size_t Summary::AddTrace()
+{
+    traces_.emplace_back();
+    traces_.back().levels.resize(1);
+    return traces_.size() - 1;
+}
+
+uint64_t Summary::Samples(size_t trace) const
+{
+    return traces_[trace].samples;
+}
+
+size_t Summary::LevelBytes(const Level& level) const
+{
+    return level.buckets.capacity() * sizeof(SummaryBucket);
+}
+
+void Summary::Add(size_t trace, int64_t micros, double value)
+{
+    micros = std::max<int64_t>(micros, 0);
+    Pyramid& pyramid = traces_[trace];
+    ++pyramid.samples;
+    first_ = any_ ? std::min(first_, micros) : micros;
+    last_ = any_ ? std::max(last_, micros) : micros;
+    any_ = true;
+    const int64_t index = micros / baseWidth_;
+    for (size_t k = 0; k < pyramid.levels.size(); ++k) {
+        std::vector<SummaryBucket>& buckets = pyramid.levels[k].buckets;
+        const int64_t at = index >> (2 * k);
+        // Out of order (never from a reader that checks the order): into the newest bucket.
+        if (buckets.empty() || buckets.back().index < at) {
+            const size_t before = buckets.capacity();
+            SummaryBucket bucket = {};
+            bucket.index = at;
+            buckets.push_back(bucket);
+            bytes_ += (buckets.capacity() - before) * sizeof(SummaryBucket);
+        }
+        buckets.back().Add(value);
+    }
+    // A level too long to read whole gets one above it.
+    if (pyramid.levels.back().buckets.size() > kLevelTopBuckets) {
+        Level above;
+        for (const SummaryBucket& bucket : pyramid.levels.back().buckets) {
+            const int64_t at = bucket.index / static_cast<int64_t>(kLevelFanout);
+            if (above.buckets.empty() || above.buckets.back().index != at) {
+                SummaryBucket merged = {};
+                merged.index = at;
+                above.buckets.push_back(merged);
+            }
+            above.buckets.back().Merge(bucket);
+        }
+        bytes_ += LevelBytes(above);
+        pyramid.levels.push_back(std::move(above));
+    }
+    if (bytes_ > budget_) {
+        // Well below the budget again, so that the next doubling is far off.
+        while (bytes_ > budget_ / 4 * 3 && baseWidth_ < kMostBaseWidth)
+            Coarsen();
+    }
+}
+
+void Summary::Coarsen()
+{
+    baseWidth_ *= 2;
+    bytes_ = 0;
+    for (Pyramid& pyramid : traces_) {
+        for (Level& level : pyramid.levels) {
+            std::vector<SummaryBucket>& buckets = level.buckets;
+            size_t kept = 0;
+            for (size_t i = 0; i < buckets.size(); ++i) {
+                SummaryBucket bucket = buckets[i];
+                bucket.index /= 2;
+                if (kept > 0 && buckets[kept - 1].index == bucket.index)
+                    buckets[kept - 1].Merge(bucket);
+                else
+                    buckets[kept++] = bucket;
+            }
+            buckets.resize(kept);
+            buckets.shrink_to_fit();
+            bytes_ += LevelBytes(level);
+        }
+    }
+}
+
+std::vector<Column> Summary::Columns(size_t trace, int64_t from, int64_t to, size_t width, bool* coarse) const
+{
+    std::vector<Column> columns(width);
+    *coarse = false;
+    if (width == 0 || to <= from || trace >= traces_.size())
+        return columns;
+    const Pyramid& pyramid = traces_[trace];
+    const double span = static_cast<double>(to - from);
+    const double columnMicros = span / static_cast<double>(width);
+    size_t level = 0;
+    while (level + 1 < pyramid.levels.size() &&
+           static_cast<double>(baseWidth_) * static_cast<double>(int64_t(1) << (2 * (level + 1))) <= columnMicros)
+        ++level;
+    const int64_t levelWidth = baseWidth_ << (2 * level);
+    *coarse = static_cast<double>(levelWidth) > columnMicros;
+    const std::vector<SummaryBucket>& buckets = pyramid.levels[level].buckets;
+    const int64_t last = FloorDiv(to - 1, levelWidth);
+    auto columnOf = [&](int64_t micros) {
+        const double at = static_cast<double>(micros - from) * static_cast<double>(width) / span;
+        return static_cast<size_t>(std::min(std::max(at, 0.0), static_cast<double>(width - 1)));
+    };
+    for (auto it = FirstFrom(buckets, FloorDiv(from, levelWidth)); it != buckets.end() && it->index <= last; ++it) {
+        const int64_t start = it->index * levelWidth;
+        const Column column = it->AsColumn();
+        // A bucket narrower than a column goes to the column of its middle,
+        // so that no sample moves by more than half a column.
+        const size_t begin = columnOf(std::max(*coarse ? start : start + levelWidth / 2, from));
+        const size_t end = *coarse ? columnOf(std::min(start + levelWidth, to) - 1) : begin;
+        for (size_t p = begin; p <= end; ++p)
+            columns[p].Merge(column);
+    }
+    return columns;
+}
+
+void Summary::BucketSpan(int64_t micros, int64_t* start, int64_t* end) const
+{
+    *start = FloorDiv(micros, baseWidth_) * baseWidth_;
+    *end = *start + baseWidth_;
+}
+
+bool Summary::LastBucketAtOrBefore(size_t trace, int64_t micros, SummaryBucket* bucket, int64_t* start, int64_t* end) const
+{
+    const std::vector<SummaryBucket>& buckets = traces_[trace].levels[0].buckets;
+    auto after = FirstFrom(buckets, FloorDiv(micros, baseWidth_) + 1);
+    if (after == buckets.begin())
+        return false;
+    *bucket = *(after - 1);
+    *start = bucket->index * baseWidth_;
+    *end = *start + baseWidth_;
+    return true;
+}
+
+TraceStats Summary::RangeStats(const Pyramid& pyramid, size_t level, int64_t low, int64_t high) const
+{
+    TraceStats stats;
+    if (low > high)
+        return stats;
+    auto direct = [&](int64_t from, int64_t to) {
+        const std::vector<SummaryBucket>& buckets = pyramid.levels[level].buckets;
+        for (auto it = FirstFrom(buckets, from); it != buckets.end() && it->index <= to; ++it) {
+            TraceStats bucket;
+            bucket.count = it->count;
+            bucket.min = it->min;
+            bucket.max = it->max;
+            bucket.sum = it->sum;
+            stats.Merge(bucket);
+        }
+    };
+    const int64_t fanout = static_cast<int64_t>(kLevelFanout);
+    const int64_t lowAbove = FloorDiv(low + fanout - 1, fanout), highAbove = FloorDiv(high + 1, fanout) - 1;
+    if (level + 1 < pyramid.levels.size() && lowAbove <= highAbove) {
+        direct(low, lowAbove * fanout - 1);
+        stats.Merge(RangeStats(pyramid, level + 1, lowAbove, highAbove));
+        direct((highAbove + 1) * fanout, high);
+    } else {
+        direct(low, high);
+    }
+    return stats;
+}
+
+TraceStats Summary::WholeBucketStats(size_t trace, int64_t from, int64_t to) const
+{
+    return RangeStats(traces_[trace], 0, FloorDiv(from, baseWidth_) + 1, FloorDiv(to, baseWidth_) - 1);
+}
+
+bool Summary::Extent(int64_t* first, int64_t* last) const
+{
+    if (any_) {
+        *first = first_;
+        *last = last_;
+    }
+    return any_;
+}
