@@ -1,11 +1,12 @@
 #include "velkscope/PassWorker.h"
 
-PassWorker::PassWorker(HWND window, UINT message, WPARAM token, FILE* file, const std::string& name,
-                       const SignalDatabase* signals, const SignalCodePages& pages, ArrayValue arrayValue)
-    : window_(window), message_(message), token_(token), file_(file), pass_(file, name, signals, pages, arrayValue),
+PassWorker::PassWorker(FILE* file, const std::string& name, const SignalDatabase* signals, const SignalCodePages& pages,
+                       ArrayValue arrayValue)
+    : file_(file), pass_(file, name, signals, pages, arrayValue),
       room_(CreateSemaphoreW(nullptr, kBatchesInFlight, kBatchesInFlight, nullptr)),
       stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
+    InitializeCriticalSection(&lock_);
 }
 
 PassWorker::~PassWorker()
@@ -19,6 +20,7 @@ PassWorker::~PassWorker()
     }
     CloseHandle(room_);
     CloseHandle(stop_);
+    DeleteCriticalSection(&lock_);
 }
 
 bool PassWorker::Start()
@@ -34,9 +36,18 @@ void PassWorker::Cancel()
     SetEvent(stop_);
 }
 
-void PassWorker::Taken()
+std::unique_ptr<PassBatch> PassWorker::Take()
 {
-    ReleaseSemaphore(room_, 1, nullptr);
+    std::unique_ptr<PassBatch> batch;
+    EnterCriticalSection(&lock_);
+    if (!ready_.empty()) {
+        batch = std::move(ready_.front());
+        ready_.pop_front();
+    }
+    LeaveCriticalSection(&lock_);
+    if (batch != nullptr)
+        ReleaseSemaphore(room_, 1, nullptr);
+    return batch;
 }
 
 DWORD WINAPI PassWorker::Run(void* self)
@@ -48,19 +59,22 @@ DWORD WINAPI PassWorker::Run(void* self)
 void PassWorker::Pass()
 {
     bool done = false;
+    // A small batch first: the first picture comes at once.
+    size_t size = kFirstBatchMessages;
     while (!done) {
         const HANDLE waits[2] = { stop_, room_ };
         const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         const bool stopping = woke != WAIT_OBJECT_0 + 1;
-        PassBatch* batch = new PassBatch(pass_.Next(stopping ? 0 : static_cast<size_t>(kBatchMessages)));
+        std::unique_ptr<PassBatch> batch(new PassBatch(pass_.Next(stopping ? 0 : size)));
+        size = kBatchMessages;
         if (stopping && !batch->done) {
             batch->done = true;
             batch->cancelled = true;
         }
         done = batch->done;
-        // The window may be gone (it waits for this thread before it goes).
-        if (!PostMessageW(window_, message_, token_, reinterpret_cast<LPARAM>(batch)))
-            delete batch;
+        EnterCriticalSection(&lock_);
+        ready_.push_back(std::move(batch));
+        LeaveCriticalSection(&lock_);
     }
     fclose(file_);
     file_ = nullptr;

@@ -1,10 +1,13 @@
 // A recording's reading pass (velkscope/RecordingPass.h) on a thread of its
-// own. Its batches are posted to the window as they come (the message's
-// wParam the caller's token, lParam a PassBatch the window deletes); at
-// most kBatchesInFlight wait at once, so a window busy elsewhere never has
-// the file piled up in its queue. The last batch says done.
+// own. Its batches wait in a queue of at most kBatchesInFlight until the
+// window takes them, from its timer: a timer comes after input and paint,
+// so however fast the file is read, the window answers the mouse and keys
+// first, and the file never piles up in memory. The last batch says done.
 #pragma once
 #include <stdio.h>
+
+#include <deque>
+#include <memory>
 #include <string>
 
 #include <windows.h>
@@ -13,12 +16,12 @@
 
 class PassWorker {
 public:
-    enum { kBatchesInFlight = 4, kBatchMessages = 32768 };
+    enum { kBatchesInFlight = 4, kFirstBatchMessages = 4096, kBatchMessages = 32768 };
 
     // file: opened "rb" by the caller, closed by the worker when it ends.
     // signals must outlive the worker.
-    PassWorker(HWND window, UINT message, WPARAM token, FILE* file, const std::string& name,
-               const SignalDatabase* signals, const SignalCodePages& pages, ArrayValue arrayValue);
+    PassWorker(FILE* file, const std::string& name, const SignalDatabase* signals, const SignalCodePages& pages,
+               ArrayValue arrayValue);
     // Stops the pass and waits for its thread.
     ~PassWorker();
     PassWorker(const PassWorker&) = delete;
@@ -27,19 +30,18 @@ public:
     bool Start();
     // The pass stops at its next batch; that batch says cancelled.
     void Cancel();
-    // The window has taken a batch: room for another.
-    void Taken();
+    // The oldest batch read, if one is there (never waits).
+    std::unique_ptr<PassBatch> Take();
 
 private:
     static DWORD WINAPI Run(void* self);
     void Pass();
 
-    HWND window_;
-    UINT message_;
-    WPARAM token_;
     FILE* file_;
     RecordingPass pass_;
     HANDLE thread_ = nullptr;
-    HANDLE room_;        // a semaphore: batches the window may still be sent
+    HANDLE room_;        // a semaphore: batches the queue has room for
     HANDLE stop_;        // an event: Cancel or the destructor
+    CRITICAL_SECTION lock_;
+    std::deque<std::unique_ptr<PassBatch>> ready_;
 };

@@ -18,9 +18,7 @@
 
 namespace {
 
-const UINT_PTR kFrameTimer = 1;
 const UINT kFrameTimerMs = 40;
-const UINT WM_PASS_BATCH = WM_APP + 1;
 const UINT WM_DETAIL = WM_APP + 2;
 const int64_t kFrameMicros = 40000;      // 25 frames a second
 const int64_t kListMicros = 250000;      // the list's counts and values
@@ -95,7 +93,6 @@ BEGIN_MESSAGE_MAP(CScopeDlg, CDialog)
     ON_WM_GETMINMAXINFO()
     ON_WM_TIMER()
     ON_MESSAGE(WM_BUS_MESSAGE, OnBusMessage)
-    ON_MESSAGE(WM_PASS_BATCH, OnPassBatch)
     ON_MESSAGE(WM_DETAIL, OnDetail)
     ON_MESSAGE(WM_DROPFILES, OnDropFiles)
     ON_NOTIFY(LVN_ITEMCHANGED, IDC_CODES, OnCodesItemChanged)
@@ -319,6 +316,7 @@ void CScopeDlg::OnExit()
 void CScopeDlg::OnDestroy()
 {
     KillTimer(m_hWnd, kFrameTimer);
+    KillTimer(m_hWnd, kReadTimer);
     if (m_registered)
         m_bus.vUnregister(m_hWnd);   // the handle is still valid: the bus learns which window leaves
     m_registered = false;
@@ -331,8 +329,6 @@ void CScopeDlg::OnDestroy()
     }
     m_recordings.clear();
     MSG queued;
-    while (PeekMessageW(&queued, m_hWnd, WM_PASS_BATCH, WM_PASS_BATCH, PM_REMOVE))
-        delete reinterpret_cast<PassBatch*>(queued.lParam);
     while (PeekMessageW(&queued, m_hWnd, WM_DETAIL, WM_DETAIL, PM_REMOVE))
         delete reinterpret_cast<DetailResult*>(queued.lParam);
     CDialog::OnDestroy();
@@ -515,8 +511,17 @@ void CScopeDlg::OnCodesCustomDraw(NMHDR* header, LRESULT* result)
 
 void CScopeDlg::OnTimer(UINT_PTR id)
 {
-    if (id == kFrameTimer)
+    if (id == kFrameTimer) {
         Frame(m_clock.Now());
+    } else if (id == kReadTimer) {
+        TakeBatches();
+        if (!Reading())
+            KillTimer(m_hWnd, kReadTimer);
+        // This timer is always due while the file comes: the frames are drawn from here then.
+        const int64_t now = m_clock.Now();
+        if (now - m_lastFrame >= kFrameMicros)
+            Frame(now);
+    }
 }
 
 void CScopeDlg::Frame(int64_t now)

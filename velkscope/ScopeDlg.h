@@ -3,7 +3,7 @@
 // under it, the cursors' readout, a row of controls and the status line.
 // It registers itself on the bus and feeds every message it receives to the
 // model (ScopeModel); it opens recordings, each read on a thread of its own
-// (PassWorker) while the chart draws what has come, and reads stretches of
+// (PassWorker, its batches taken on a timer) while the chart draws what has come, and reads stretches of
 // them again for a view finer than their summary (DetailWorker), for the
 // readout and for the exports.
 //
@@ -98,7 +98,6 @@ protected:
     void OnTimer(UINT_PTR id);
 
     LRESULT OnBusMessage(WPARAM wParam, LPARAM lParam);
-    LRESULT OnPassBatch(WPARAM wParam, LPARAM lParam);
     LRESULT OnDetail(WPARAM wParam, LPARAM lParam);
     LRESULT OnDropFiles(WPARAM wParam, LPARAM lParam);
     void OnCodesItemChanged(NMHDR* header, LRESULT* result);
@@ -129,6 +128,12 @@ protected:
     void OnTimeOffset();
 
 private:
+    enum : UINT_PTR {
+        kFrameTimer = 1,
+        kReadTimer = 2,           // while a recording is read: its batches taken
+    };
+    enum : UINT { kReadTimerMs = 10 };
+
     struct Recording {
         WPARAM token;
         size_t source;                    // in the model
@@ -172,6 +177,8 @@ private:
 
     // Recordings: their passes, the stretches read again.
     void StartPass(Recording* recording);
+    void TakeBatches();
+    void ApplyBatch(Recording* recording, PassBatch* batch);
     void CancelPasses();
     void ServeDetail();
     std::vector<StretchReader> Readers();

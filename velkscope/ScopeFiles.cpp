@@ -27,7 +27,7 @@
 
 namespace {
 
-const UINT WM_PASS_BATCH = WM_APP + 1;
+const ULONGLONG kBatchTakingMs = 25;     // of each read tick, at most
 const size_t kErrorsShown = 20;          // lines in a message box: it must fit on the screen
 const size_t kAutoTicked = 8;            // traces ticked when a recording opens on its own
 const size_t kEventTextScan = 64;        // messages looked at for a hover's text
@@ -224,14 +224,15 @@ void CScopeDlg::StartPass(Recording* recording)
         return;
     }
     recording->started = GetTickCount64();
-    recording->pass.reset(new PassWorker(m_hWnd, WM_PASS_BATCH, recording->token, file,
-                                         m_model.Sources()[recording->source]->name, m_signals.get(),
+    recording->pass.reset(new PassWorker(file, m_model.Sources()[recording->source]->name, m_signals.get(),
                                          WindowsSignalCodePages(), m_options.arrayValue));
     if (!recording->pass->Start()) {
         recording->pass.reset();
         m_model.MutableSource(recording->source).reading = false;
         m_model.MutableSource(recording->source).error = "cannot start reading";
+        return;
     }
+    SetTimer(m_hWnd, kReadTimer, kReadTimerMs, nullptr);
 }
 
 bool CScopeDlg::Reading() const
@@ -260,22 +261,32 @@ CScopeDlg::Recording* CScopeDlg::RecordingOf(size_t source)
     return nullptr;
 }
 
-LRESULT CScopeDlg::OnPassBatch(WPARAM wParam, LPARAM lParam)
+// The batches read since, for at most a share of the time between two
+// ticks: the window stays with the user, and what has come is drawn.
+void CScopeDlg::TakeBatches()
 {
-    std::unique_ptr<PassBatch> batch(reinterpret_cast<PassBatch*>(lParam));
-    Recording* recording = nullptr;
-    for (Recording& open : m_recordings) {
-        if (open.token == wParam)
-            recording = &open;
+    const ULONGLONG started = GetTickCount64();
+    bool more = true;
+    while (more && GetTickCount64() - started < kBatchTakingMs) {
+        more = false;
+        for (size_t r = 0; r < m_recordings.size(); ++r) {
+            if (m_recordings[r].pass == nullptr)
+                continue;
+            std::unique_ptr<PassBatch> batch = m_recordings[r].pass->Take();
+            if (batch != nullptr) {
+                ApplyBatch(&m_recordings[r], batch.get());
+                more = true;
+            }
+        }
     }
-    if (recording == nullptr)
-        return 0;   // from a recording closed since
+}
+
+void CScopeDlg::ApplyBatch(Recording* recording, PassBatch* batch)
+{
     ScopeSource& source = m_model.MutableSource(recording->source);
     const size_t rows = source.data.Rows().size();
     const bool first = source.messages == 0 && source.bytesRead == 0;
-    m_model.ApplyBatch(recording->source, batch.get());
-    if (recording->pass != nullptr)
-        recording->pass->Taken();
+    m_model.ApplyBatch(recording->source, batch);
     if (batch->done) {
         recording->pass.reset();   // its thread has ended
         if (batch->cancelled)
@@ -304,7 +315,6 @@ LRESULT CScopeDlg::OnPassBatch(WPARAM wParam, LPARAM lParam)
         m_chart.Redraw();
         m_overview.Redraw();
     }
-    return 0;
 }
 
 void CScopeDlg::OnOpenRecording()

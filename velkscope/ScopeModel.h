@@ -256,6 +256,8 @@ public:
     std::vector<Column> TraceColumns(size_t trace, int64_t now, size_t width);
     // The stretches the last frames wanted read again, once each.
     std::vector<DetailRequest> TakeDetailRequests();
+    // Whether a stretch asked for has not come yet.
+    bool DetailPending() const { return !wanted_.empty(); }
     void SetDetail(size_t source, Detail detail);
 
     // The pane's value axis: auto-scaled to the columns given, or its fixed one.

@@ -73,6 +73,7 @@ SourceRow* SourceData::RowFor(const ScopeMessage& message, bool* inserted)
 {
     SourceRow* row = RowForCode(rows_, message.message.code, kMaxCodes, inserted);
     if (row != nullptr && *inserted) {
+        rowOf_.clear();   // the rows after it moved
         const SignalMessage* known = signals_ != nullptr ? signals_->FindCode(row->code) : nullptr;
         for (size_t signal : TracesOfCode(row->code, known)) {
             const bool room = summary_.Traces() < kMaxSourceTraces;
@@ -116,9 +117,17 @@ int SourceData::Add(const ScopeMessage& message, bool* inserted)
 
 void SourceData::AddSample(uint32_t code, size_t signal, int64_t micros, double value)
 {
-    const size_t summary = SummaryOf(code, signal);
-    if (summary != kNoSummary)
-        summary_.Add(summary, micros, value);
+    auto at = rowOf_.find(code);
+    if (at == rowOf_.end()) {
+        const int row = RowOf(code);
+        if (row < 0)
+            return;
+        at = rowOf_.emplace(code, static_cast<size_t>(row)).first;
+    }
+    for (const SourceTrace& trace : rows_[at->second].traces) {
+        if (trace.signal == signal && trace.summary != kNoSummary)
+            summary_.Add(trace.summary, micros, value);
+    }
 }
 
 void SourceData::Clear()

@@ -7,6 +7,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "chart/TraceValue.h"
@@ -97,5 +98,6 @@ private:
     size_t budget_;
     std::vector<SourceRow> rows_;
     Summary summary_;
+    std::unordered_map<uint32_t, size_t> rowOf_;   // code to row, for the samples of a batch; emptied when rows move
     uint64_t received_ = 0, unlisted_ = 0;
 };

@@ -101,7 +101,7 @@ uint64_t Summary::Samples(size_t trace) const
 
 size_t Summary::LevelBytes(const Level& level) const
 {
-    return level.buckets.capacity() * sizeof(SummaryBucket);
+    return level.buckets.size() * sizeof(SummaryBucket);
 }
 
 void Summary::Add(size_t trace, int64_t micros, double value)
@@ -118,11 +118,10 @@ void Summary::Add(size_t trace, int64_t micros, double value)
         const int64_t at = index >> (2 * k);
         // Out of order (never from a reader that checks the order): into the newest bucket.
         if (buckets.empty() || buckets.back().index < at) {
-            const size_t before = buckets.capacity();
             SummaryBucket bucket = {};
             bucket.index = at;
             buckets.push_back(bucket);
-            bytes_ += (buckets.capacity() - before) * sizeof(SummaryBucket);
+            bytes_ += sizeof(SummaryBucket);
         }
         buckets.back().Add(value);
     }
@@ -142,15 +141,42 @@ void Summary::Add(size_t trace, int64_t micros, double value)
         pyramid.levels.push_back(std::move(above));
     }
     if (bytes_ > budget_) {
-        // Well below the budget again, so that the next doubling is far off.
-        while (bytes_ > budget_ / 4 * 3 && baseWidth_ < kMostBaseWidth)
-            Coarsen();
+        // Well below the budget again, so that the next widening is far off.
+        while (bytes_ > budget_ / 2 && baseWidth_ < kMostBaseWidth)
+            Coarsen(WideningShift());
     }
 }
 
-void Summary::Coarsen()
+// How many doublings of the base width to do at once: as many as the
+// buckets are over half the budget, and at least enough that the fullest
+// trace's buckets, which may lie far apart, come to merge (a base finer
+// than a trace's spacing merges nothing).
+unsigned Summary::WideningShift() const
 {
-    baseWidth_ *= 2;
+    unsigned shift = 1;
+    while (shift < 16 && (bytes_ >> shift) > budget_ / 2)
+        ++shift;
+    const Pyramid* fullest = nullptr;
+    for (const Pyramid& pyramid : traces_) {
+        if (fullest == nullptr || pyramid.levels[0].buckets.size() > fullest->levels[0].buckets.size())
+            fullest = &pyramid;
+    }
+    if (fullest != nullptr && fullest->levels[0].buckets.size() > 1) {
+        const std::vector<SummaryBucket>& buckets = fullest->levels[0].buckets;
+        const uint64_t span = static_cast<uint64_t>(buckets.back().index - buckets.front().index) + 1;
+        unsigned spread = 0;   // buckets this many doublings wide hold two of its buckets on average
+        while (spread < 40 && (span >> spread) > buckets.size() / 2)
+            ++spread;
+        shift = std::max(shift, spread);
+    }
+    return shift;
+}
+
+void Summary::Coarsen(unsigned shift)
+{
+    while (shift > 0 && baseWidth_ > kMostBaseWidth >> shift)
+        --shift;
+    baseWidth_ <<= shift;
     bytes_ = 0;
     for (Pyramid& pyramid : traces_) {
         for (Level& level : pyramid.levels) {
@@ -158,14 +184,15 @@ void Summary::Coarsen()
             size_t kept = 0;
             for (size_t i = 0; i < buckets.size(); ++i) {
                 SummaryBucket bucket = buckets[i];
-                bucket.index /= 2;
+                bucket.index >>= shift;
                 if (kept > 0 && buckets[kept - 1].index == bucket.index)
                     buckets[kept - 1].Merge(bucket);
                 else
                     buckets[kept++] = bucket;
             }
+            // The room stays for the buckets to come: it is never more than
+            // twice the budget, and refilling it costs no copying.
             buckets.resize(kept);
-            buckets.shrink_to_fit();
             bytes_ += LevelBytes(level);
         }
     }

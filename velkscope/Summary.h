@@ -9,7 +9,9 @@
 //
 // Memory is bounded: every trace of a source shares one base width, and
 // when the buckets of all of them take more than the budget, the base width
-// doubles (neighbouring buckets merge) until they fit again. What the
+// doubles (neighbouring buckets merge) until they take half of it. The
+// vectors keep their room for what comes next, so they hold at most twice
+// the budget. What the
 // summary cannot resolve (a view finer than a base bucket, the exact sample
 // under a cursor) is read again from the source (velkscope/Source.h).
 // Pure logic.
@@ -42,7 +44,7 @@ struct TraceStats {
 };
 
 enum : size_t {
-    kSummaryBudgetBytes = 48 << 20,   // the buckets of one source, at most (then the base doubles)
+    kSummaryBudgetBytes = 40 << 20,   // the buckets of one source, at most (then the base doubles)
     kLevelFanout = 4,                 // a bucket of level k + 1 spans this many of level k
     kLevelTopBuckets = 256,           // a level with more buckets gets a level above it
 };
@@ -58,7 +60,7 @@ public:
     void Add(size_t trace, int64_t micros, double value);
 
     int64_t BaseWidth() const { return baseWidth_; }
-    size_t Bytes() const { return bytes_; }
+    size_t Bytes() const { return bytes_; }   // of the buckets held
     uint64_t Samples(size_t trace) const;
 
     // The trace's columns over [from, to) cut into width equal columns:
@@ -90,7 +92,9 @@ private:
         uint64_t samples = 0;
     };
 
-    void Coarsen();
+    // The base width 2^shift times as wide, neighbouring buckets merged.
+    void Coarsen(unsigned shift);
+    unsigned WideningShift() const;
     size_t LevelBytes(const Level& level) const;
     TraceStats RangeStats(const Pyramid& pyramid, size_t level, int64_t low, int64_t high) const;
 

@@ -73,7 +73,7 @@ bool RecordReader::Next(RecordedMessage* message)
         }
         if (lineNumber_ != 1 && !hasStart_)
             hasStart_ = ParseStartLine(line_, &start_);
-        if (line_ == kTriggerMark)
+        if (!line_.empty() && line_[0] == '#' && line_ == kTriggerMark)
             triggerPending_ = true;
         if (lineNumber_ == 1 || line_.empty() || line_[0] == '#')
             continue;

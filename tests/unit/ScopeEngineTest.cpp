@@ -345,7 +345,7 @@ TEST(Readout, TheValueInForceIsTheLastSampleAtOrBeforeTheCursorAndTheStatisticsA
     const std::vector<std::vector<std::string>> cells = ReadoutCells(model, readout, 0);
     ASSERT_EQ(6u, cells.size());
     EXPECT_EQ("0.001200 s", cells[1][3]);
-    EXPECT_EQ("long.rec: 20001001", cells[2][0]);
+    EXPECT_EQ("20001001", cells[2][0]);   // one source: no file name before it
     EXPECT_EQ(0u, cells[2][1].find(std::to_string((300 * 7919) % 1000 - 500) + " @ ")) << cells[2][1];
     EXPECT_EQ("401", cells[2][7]);   // 300, 303, ..., 1500
     const std::string table = ReadoutText(cells);
