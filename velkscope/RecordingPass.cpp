@@ -1,5 +1,6 @@
 #include "velkscope/RecordingPass.h"
 
+#include <algorithm>
 #include <utility>
 
 RecordingPass::RecordingPass(FILE* file, const std::string& name, const SignalDatabase* signals,
@@ -9,10 +10,23 @@ RecordingPass::RecordingPass(FILE* file, const std::string& name, const SignalDa
     reader_.SkipBadLines();
 }
 
+RecordingPass::Code& RecordingPass::CodeOf(uint32_t code, const SignalMessage* known)
+{
+    Cached& cached = cache_[(code * 2654435761u) >> 26];
+    if (cached.entry != nullptr && cached.code == code)
+        return *cached.entry;
+    auto found = codes_.find(code);
+    if (found == codes_.end())
+        found = codes_.emplace(code, Code{ TracesOfCode(code, known), 0, 0 }).first;
+    cached = Cached{ code, &found->second };   // the map's elements stay where they are
+    return found->second;
+}
+
 PassBatch RecordingPass::Next(size_t maxMessages)
 {
     PassBatch batch;
-    std::unordered_map<uint32_t, size_t> latestOf;
+    ++batches_;
+    batch.samples.reserve(std::min<size_t>(maxMessages, 1 << 16));
     ScopeMessage decoded;
     for (size_t taken = 0; !done_ && taken < maxMessages; ++taken) {
         if (!reader_.Next(&decoded.message)) {
@@ -25,21 +39,19 @@ PassBatch RecordingPass::Next(size_t maxMessages)
             batch.triggers.push_back(message.micros);
         ++messages_;
         DecodeScopeMessage(signals_, pages_, &decoded);
-        auto traces = traces_.find(message.code);
-        if (traces == traces_.end())
-            traces = traces_.emplace(message.code, TracesOfCode(message.code, decoded.known)).first;
-        for (size_t signal : traces->second) {
+        Code& entry = CodeOf(message.code, decoded.known);
+        for (size_t signal : entry.traces) {
             double value = 0;
             if (TraceValueOfMessage(decoded, signal, arrayValue_, &value))
                 batch.samples.push_back(PassSample{ static_cast<int64_t>(message.micros), message.code, signal, value });
         }
-        auto latest = latestOf.find(message.code);
-        if (latest == latestOf.end()) {
-            latestOf.emplace(message.code, batch.latest.size());
+        if (entry.batch != batches_) {
+            entry.batch = batches_;
+            entry.latest = batch.latest.size();
             batch.latest.push_back(PassLatest{ decoded, 1 });
         } else {
             // Swapped, not copied: the next message reuses the older one's buffers.
-            PassLatest& kept = batch.latest[latest->second];
+            PassLatest& kept = batch.latest[entry.latest];
             std::swap(kept.message, decoded);
             ++kept.count;
         }

@@ -63,7 +63,19 @@ private:
     SignalCodePages pages_;
     ArrayValue arrayValue_;
     OffsetIndex index_;
-    std::unordered_map<uint32_t, std::vector<size_t>> traces_;   // per code seen
+    struct Code {
+        std::vector<size_t> traces;   // TracesOfCode
+        uint64_t batch = 0;           // the batch it last came in
+        size_t latest = 0;            // its entry in that batch's latest
+    };
+    // The code's entry; a small cache in front of the map, as a recording
+    // holds few codes and each message asks.
+    Code& CodeOf(uint32_t code, const SignalMessage* known);
+
+    std::unordered_map<uint32_t, Code> codes_;
+    struct Cached { uint32_t code; Code* entry; };
+    Cached cache_[64] = {};
+    uint64_t batches_ = 0;
     uint64_t messages_ = 0;
     bool done_ = false;
 };

@@ -117,14 +117,18 @@ int SourceData::Add(const ScopeMessage& message, bool* inserted)
 
 void SourceData::AddSample(uint32_t code, size_t signal, int64_t micros, double value)
 {
-    auto at = rowOf_.find(code);
-    if (at == rowOf_.end()) {
-        const int row = RowOf(code);
-        if (row < 0)
-            return;
-        at = rowOf_.emplace(code, static_cast<size_t>(row)).first;
+    size_t row = lastRow_;
+    if (row >= rows_.size() || rows_[row].code != code) {
+        auto at = rowOf_.find(code);
+        if (at == rowOf_.end()) {
+            const int found = RowOf(code);
+            if (found < 0)
+                return;
+            at = rowOf_.emplace(code, static_cast<size_t>(found)).first;
+        }
+        row = lastRow_ = at->second;
     }
-    for (const SourceTrace& trace : rows_[at->second].traces) {
+    for (const SourceTrace& trace : rows_[row].traces) {
         if (trace.signal == signal && trace.summary != kNoSummary)
             summary_.Add(trace.summary, micros, value);
     }

@@ -99,5 +99,6 @@ private:
     std::vector<SourceRow> rows_;
     Summary summary_;
     std::unordered_map<uint32_t, size_t> rowOf_;   // code to row, for the samples of a batch; emptied when rows move
+    size_t lastRow_ = 0;                            // the row of the last sample (a code's fields come together)
     uint64_t received_ = 0, unlisted_ = 0;
 };
