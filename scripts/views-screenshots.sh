@@ -270,11 +270,20 @@ xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
     wineserver -k 2>/dev/null || true
 
     # velkscope as the analysis window, each view from its workspace, the
-    # window made larger first.
+    # window made larger first by dragging its corner (Wine draws the frame
+    # itself here: no window manager).
     for view in analysis panes compare; do
         "$CORVANE_WINE" velkscope.exe --workspace "Z:$(printf "%s" "$WORK/$view.toml" | tr / "\\\\")" &
         scope=$(window "^velkscope - ") || exit 1
-        xdotool windowsize "$scope" 1280 860
+        sleep 1
+        eval "$(xdotool getwindowgeometry --shell "$scope")"
+        xdotool mousemove --window "$scope" $((WIDTH - 3)) $((HEIGHT - 3)) mousedown 1
+        sleep 0.3
+        xdotool mousemove --window "$scope" 1000 700
+        sleep 0.3
+        xdotool mousemove --window "$scope" 1276 856
+        sleep 0.3
+        xdotool mouseup 1
         sleep 3   # read, laid out and drawn
         import -window "$scope" "$OUT/views-$view.png"
         wineserver -k 2>/dev/null || true

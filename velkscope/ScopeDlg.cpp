@@ -170,6 +170,9 @@ BOOL CScopeDlg::OnInitDialog()
         ListView_SetColumnWidth(m_codes, 0, 170);
     SetUpWindowChoices();
     ShowWindow(::GetDlgItem(m_hWnd, IDC_PROGRESS), SW_HIDE);
+    // Without the bus there is nothing live to pause, clear or window.
+    for (int id : { IDC_PAUSE, IDC_CLEAR_CHART, IDC_WINDOW })
+        EnableWindow(::GetDlgItem(m_hWnd, id), m_bound ? TRUE : FALSE);
     ::SendMessageW(::GetDlgItem(m_hWnd, IDC_PROGRESS), PBM_SETRANGE32, 0, 1000);
     RefreshTitle();
 
@@ -241,6 +244,10 @@ void CScopeDlg::Layout(int width, int height)
     Place(m_hWnd, IDC_CHART, right, margin, rightWidth, bottom - 3 * margin - readoutHeight - overviewHeight);
     Place(m_hWnd, IDC_OVERVIEW, right, bottom - 2 * margin - readoutHeight - overviewHeight, rightWidth, overviewHeight);
     Place(m_hWnd, IDC_READOUT, right, bottom - readoutHeight - margin, rightWidth, readoutHeight);
+    // The readout's columns share its width: the values at the cursors widest.
+    static const int kShares[] = { 16, 19, 19, 10, 9, 9, 9, 9 };
+    for (int column = 0; column < 8; ++column)
+        ListView_SetColumnWidth(m_readout, column, (rightWidth - 24) * kShares[column] / 100);
 
     struct Cell { int id; int dialogUnits; };
     const Cell cells[] = {
@@ -264,8 +271,11 @@ void CScopeDlg::Layout(int width, int height)
 
 void CScopeDlg::OnSize(UINT type, int cx, int cy)
 {
-    if (type != SIZE_MINIMIZED && m_codes != nullptr)
+    if (type != SIZE_MINIMIZED && m_codes != nullptr) {
         Layout(cx, cy);
+        // What moved is drawn again where it went, and nothing where it was.
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
 }
 
 void CScopeDlg::OnGetMinMaxInfo(MINMAXINFO* info)

@@ -629,7 +629,7 @@ bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
             const Recording* recording = trace.recording == 0 || trace.recording > m_recordings.size()
                                        ? nullptr : &m_recordings[trace.recording - 1];
             const size_t source = recording != nullptr ? recording->source : 0;
-            m_model.AddTrace(source, trace.code, signalIndexes[p][t], p, static_cast<int>(trace.colour));
+            m_model.AddTrace(source, trace.code, signalIndexes[p][t], p, trace.colour);
             if (trace.x)
                 m_model.SetPaneX(p, static_cast<int>(m_model.Traces().size()) - 1);
         }
@@ -705,7 +705,7 @@ bool CScopeDlg::SaveWorkspace(const std::wstring& path, std::string* error)
             kept.code = trace.code;
             const Signal* signal = m_model.TraceSignal(t);
             kept.signal = signal != nullptr ? signal->name : std::string();
-            kept.colour = trace.colour % kTraceColours;
+            kept.colour = static_cast<int>(trace.colour % kTraceColours);
             kept.x = pane.xTrace == static_cast<int>(t);
             saved.traces.push_back(kept);
         }

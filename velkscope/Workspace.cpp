@@ -254,7 +254,7 @@ bool Loader::LoadTrace(const toml::table& table, WorkspaceTrace* trace)
     }
     if (const toml::node* colour = table.get("colour")) {
         if (Whole(*colour, "colour", 1, kTraceColours, &number))
-            trace->colour = static_cast<size_t>(number - 1);
+            trace->colour = static_cast<int>(number - 1);
         else
             good = false;
     }
@@ -466,7 +466,8 @@ std::string FormatWorkspace(const Workspace& workspace)
             text += FormatText("code = \"%08x\"\n", static_cast<unsigned>(trace.code));
             if (!trace.signal.empty())
                 text += "signal = " + Quoted(trace.signal) + "\n";
-            text += FormatText("colour = %zu", trace.colour + 1) + "   # 1 to 16\n";
+            if (trace.colour >= 0)
+                text += FormatText("colour = %d", trace.colour + 1) + "   # 1 to 16\n";
             if (trace.x)
                 text += "x = true                     # drawn along the pane's x axis\n";
         }

@@ -29,7 +29,7 @@
 //   recording = 1                 # 0 or left out: the bus
 //   code = "30000401"
 //   signal = "pump.status.pressure"   # left out: the code's own value
-//   colour = 1                    # 1 to 16
+//   colour = 1                    # 1 to 16; left out: the first one free
 //   x = false                     # XY: this trace along the pane's x axis
 #pragma once
 #include <stddef.h>
@@ -41,7 +41,7 @@ struct WorkspaceTrace {
     size_t recording = 0;       // 0: the bus; else the [[recording]] counted from 1
     uint32_t code = 0;
     std::string signal;         // full name; empty: the code's own value
-    size_t colour = 0;          // 0 to 15 (the file says 1 to 16)
+    int colour = -1;            // 0 to 15 (the file says 1 to 16); -1: the first one free
     bool x = false;
     unsigned line = 0, column = 0;   // of its signal key (for the caller's errors)
 };

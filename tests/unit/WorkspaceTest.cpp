@@ -84,10 +84,11 @@ TEST(Workspace, ASavedWorkspaceReadsBackTheSame)
     EXPECT_EQ(2u, back.recording);
     EXPECT_EQ(0x30000401u, back.code);
     EXPECT_EQ("pump.status.pressure", back.signal);
-    EXPECT_EQ(15u, back.colour);
+    EXPECT_EQ(15, back.colour);
     EXPECT_TRUE(back.x);
     EXPECT_NE(0u, back.line);   // where its signal is, for the caller's errors
     EXPECT_EQ("", read.panes[0].traces[1].signal);
+    EXPECT_EQ(-1, read.panes[0].traces[1].colour);   // none given: the first free when used
     EXPECT_FALSE(read.panes[1].fixed);
     EXPECT_TRUE(read.panes[1].traces.empty());
     EXPECT_NE(std::string::npos, text.find("# ")) << "commented";
