@@ -29,7 +29,7 @@ fi
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2
 
-targets=${FUZZ_TARGETS:-"record_line record_reader json_object bridge_line arguments escapes_hex message_filter local_time signal_file session_request"}
+targets=${FUZZ_TARGETS:-"record_line record_reader json_object bridge_line arguments escapes_hex message_filter local_time signal_file session_request workspace"}
 bin=build/fuzz/tests/fuzz
 work=build/fuzz/work
 summary=build/fuzz/${mode}-run.txt
@@ -39,13 +39,13 @@ failed=()
 for target in $targets; do
     case $target in
         json_object|bridge_line|session_request) dict=tests/fuzz/json.dict ;;
-        signal_file) dict=tests/fuzz/toml.dict ;;
+        signal_file|workspace) dict=tests/fuzz/toml.dict ;;
         record_line|record_reader|local_time) dict=tests/fuzz/record.dict ;;
         *) dict= ;;
     esac
     case $target in
         record_reader|bridge_line) max_len=16384 ;;
-        signal_file) max_len=4096 ;;
+        signal_file|workspace) max_len=4096 ;;
         *) max_len=512 ;;
     esac
     # New inputs go to the work folder; the repository's corpus is only read.

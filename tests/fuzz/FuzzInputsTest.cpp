@@ -25,6 +25,7 @@ const Target kTargets[] = {
     { "arguments", FuzzArguments },        { "escapes_hex", FuzzEscapesHex },
     { "message_filter", FuzzMessageFilter }, { "local_time", FuzzLocalTime },
     { "signal_file", FuzzSignalFile },     { "session_request", FuzzSessionRequest },
+    { "workspace", FuzzWorkspace },
 };
 
 TEST(FuzzInputs, EveryKeptInputPassesItsTarget)
