@@ -259,10 +259,11 @@ void ScopeAtTopRate(const BusBinding& bus, double rate, long long messages)
     while (scope.Model().Received() < static_cast<uint64_t>(messages) && Seconds() - started < messages / rate * 3 + 60) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            const uint64_t before = scope.Model().Received();
             TranslateMessage(&message);
             DispatchMessageW(&message);
-            if ((scope.Model().Received() & 1023) == 0)
-                break;
+            if (scope.Model().Received() / 1024 != before / 1024)
+                break;   // back to the measuring now and then: messages come in batches
         }
         if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) == 0)
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
