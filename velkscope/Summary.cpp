@@ -113,22 +113,40 @@ void Summary::Add(size_t trace, int64_t micros, double value)
     last_ = any_ ? std::max(last_, micros) : micros;
     any_ = true;
     const int64_t index = micros / baseWidth_;
-    for (size_t k = 0; k < pyramid.levels.size(); ++k) {
-        std::vector<SummaryBucket>& buckets = pyramid.levels[k].buckets;
-        const int64_t at = index >> (2 * k);
-        // Out of order (never from a reader that checks the order): into the newest bucket.
+    // Out of order (never from a reader that checks the order): into the open bucket.
+    if (pyramid.open.count != 0 && pyramid.open.index < index) {
+        Close(&pyramid);
+        if (bytes_ > budget_) {
+            // Well below the budget again, so that the next widening is far off.
+            while (bytes_ > budget_ / 2 && baseWidth_ < kMostBaseWidth)
+                Coarsen(WideningShift());
+        }
+    }
+    if (pyramid.open.count == 0)
+        pyramid.open.index = micros / baseWidth_;
+    pyramid.open.Add(value);
+}
+
+// The open bucket goes into every level, and a level grown too long to read
+// whole gets one above it.
+void Summary::Close(Pyramid* pyramid)
+{
+    const SummaryBucket& closed = pyramid->open;
+    for (size_t k = 0; k < pyramid->levels.size(); ++k) {
+        std::vector<SummaryBucket>& buckets = pyramid->levels[k].buckets;
+        const int64_t at = closed.index >> (2 * k);
         if (buckets.empty() || buckets.back().index < at) {
             SummaryBucket bucket = {};
             bucket.index = at;
             buckets.push_back(bucket);
             bytes_ += sizeof(SummaryBucket);
         }
-        buckets.back().Add(value);
+        buckets.back().Merge(closed);
     }
-    // A level too long to read whole gets one above it.
-    if (pyramid.levels.back().buckets.size() > kLevelTopBuckets) {
+    pyramid->open = SummaryBucket();
+    if (pyramid->levels.back().buckets.size() > kLevelTopBuckets) {
         Level above;
-        for (const SummaryBucket& bucket : pyramid.levels.back().buckets) {
+        for (const SummaryBucket& bucket : pyramid->levels.back().buckets) {
             const int64_t at = bucket.index / static_cast<int64_t>(kLevelFanout);
             if (above.buckets.empty() || above.buckets.back().index != at) {
                 SummaryBucket merged = {};
@@ -138,12 +156,7 @@ void Summary::Add(size_t trace, int64_t micros, double value)
             above.buckets.back().Merge(bucket);
         }
         bytes_ += LevelBytes(above);
-        pyramid.levels.push_back(std::move(above));
-    }
-    if (bytes_ > budget_) {
-        // Well below the budget again, so that the next widening is far off.
-        while (bytes_ > budget_ / 2 && baseWidth_ < kMostBaseWidth)
-            Coarsen(WideningShift());
+        pyramid->levels.push_back(std::move(above));
     }
 }
 
@@ -176,6 +189,11 @@ void Summary::Coarsen(unsigned shift)
 {
     while (shift > 0 && baseWidth_ > kMostBaseWidth >> shift)
         --shift;
+    // The open buckets join their levels first: each is then at its new width too.
+    for (Pyramid& pyramid : traces_) {
+        if (pyramid.open.count != 0)
+            Close(&pyramid);
+    }
     baseWidth_ <<= shift;
     bytes_ = 0;
     for (Pyramid& pyramid : traces_) {
@@ -219,16 +237,23 @@ std::vector<Column> Summary::Columns(size_t trace, int64_t from, int64_t to, siz
         const double at = static_cast<double>(micros - from) * static_cast<double>(width) / span;
         return static_cast<size_t>(std::min(std::max(at, 0.0), static_cast<double>(width - 1)));
     };
-    for (auto it = FirstFrom(buckets, FloorDiv(from, levelWidth)); it != buckets.end() && it->index <= last; ++it) {
-        const int64_t start = it->index * levelWidth;
-        const Column column = it->AsColumn();
+    const int64_t first = FloorDiv(from, levelWidth);
+    auto place = [&](int64_t index, const SummaryBucket& bucket) {
+        const int64_t start = index * levelWidth;
+        const Column column = bucket.AsColumn();
         // A bucket narrower than a column goes to the column of its middle,
         // so that no sample moves by more than half a column.
         const size_t begin = columnOf(std::max(*coarse ? start : start + levelWidth / 2, from));
         const size_t end = *coarse ? columnOf(std::min(start + levelWidth, to) - 1) : begin;
         for (size_t p = begin; p <= end; ++p)
             columns[p].Merge(column);
-    }
+    };
+    for (auto it = FirstFrom(buckets, first); it != buckets.end() && it->index <= last; ++it)
+        place(it->index, *it);
+    // The newest samples, not yet in the levels.
+    const int64_t open = pyramid.open.index >> (2 * level);
+    if (pyramid.open.count != 0 && open >= first && open <= last)
+        place(open, pyramid.open);
     return columns;
 }
 
@@ -240,11 +265,17 @@ void Summary::BucketSpan(int64_t micros, int64_t* start, int64_t* end) const
 
 bool Summary::LastBucketAtOrBefore(size_t trace, int64_t micros, SummaryBucket* bucket, int64_t* start, int64_t* end) const
 {
-    const std::vector<SummaryBucket>& buckets = traces_[trace].levels[0].buckets;
-    auto after = FirstFrom(buckets, FloorDiv(micros, baseWidth_) + 1);
-    if (after == buckets.begin())
+    const Pyramid& pyramid = traces_[trace];
+    const int64_t index = FloorDiv(micros, baseWidth_);
+    const std::vector<SummaryBucket>& buckets = pyramid.levels[0].buckets;
+    auto after = FirstFrom(buckets, index + 1);
+    if (pyramid.open.count != 0 && pyramid.open.index <= index) {
+        *bucket = pyramid.open;   // the newest
+    } else if (after == buckets.begin()) {
         return false;
-    *bucket = *(after - 1);
+    } else {
+        *bucket = *(after - 1);
+    }
     *start = bucket->index * baseWidth_;
     *end = *start + baseWidth_;
     return true;
@@ -280,7 +311,18 @@ TraceStats Summary::RangeStats(const Pyramid& pyramid, size_t level, int64_t low
 
 TraceStats Summary::WholeBucketStats(size_t trace, int64_t from, int64_t to) const
 {
-    return RangeStats(traces_[trace], 0, FloorDiv(from, baseWidth_) + 1, FloorDiv(to, baseWidth_) - 1);
+    const Pyramid& pyramid = traces_[trace];
+    const int64_t low = FloorDiv(from, baseWidth_) + 1, high = FloorDiv(to, baseWidth_) - 1;
+    TraceStats stats = RangeStats(pyramid, 0, low, high);
+    if (pyramid.open.count != 0 && pyramid.open.index >= low && pyramid.open.index <= high) {
+        TraceStats open;
+        open.count = pyramid.open.count;
+        open.min = pyramid.open.min;
+        open.max = pyramid.open.max;
+        open.sum = pyramid.open.sum;
+        stats.Merge(open);
+    }
+    return stats;
 }
 
 bool Summary::Extent(int64_t* first, int64_t* last) const

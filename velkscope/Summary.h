@@ -87,14 +87,18 @@ private:
     struct Level {
         std::vector<SummaryBucket> buckets;   // by index, only those with samples
     };
+    // The samples go into the open base bucket; it joins every level when
+    // the next sample falls past it, so a sample costs one bucket's update.
     struct Pyramid {
-        std::vector<Level> levels;   // 0 the finest
+        std::vector<Level> levels;   // 0 the finest; the buckets closed
+        SummaryBucket open = {};     // the newest base bucket; count 0: none
         uint64_t samples = 0;
     };
 
     // The base width 2^shift times as wide, neighbouring buckets merged.
     void Coarsen(unsigned shift);
     unsigned WideningShift() const;
+    void Close(Pyramid* pyramid);
     size_t LevelBytes(const Level& level) const;
     TraceStats RangeStats(const Pyramid& pyramid, size_t level, int64_t low, int64_t high) const;
 
