@@ -170,6 +170,7 @@ private:
     void RefreshList();
     void RefreshStatus(int64_t now);
     void RefreshReadout();
+    std::string ReadoutKey() const;
     void RefreshTitle();
     void SetStatus(const std::wstring& text);
     void SaveAs(const wchar_t* filter, const wchar_t* extension,
@@ -211,6 +212,7 @@ private:
     std::unique_ptr<DetailWorker> m_detail;
     bool m_readoutStale;             // the cursors or the data moved since the readout was made
     std::vector<std::vector<std::string>> m_readoutCells;
+    std::string m_readoutKey;        // ReadoutKey() when the readout was last made
     bool m_fitToData;                // the view shows all of the recordings as they are read
     bool m_workspaceTicks;           // a workspace chose the traces: none are ticked for a new recording
     std::wstring m_signalsPath, m_workspacePath;
