@@ -472,6 +472,8 @@ void CScopeDlg::RebuildList()
     m_checking = true;
     ListView_DeleteAllItems(m_codes);
     m_checking = false;
+    if (ListNamesSources())
+        ListView_SetColumnWidth(m_codes, 0, 200);   // the file, the code and its name
     size_t listRow = 0;
     for (size_t s = 0; s < m_model.Sources().size(); ++s) {
         std::vector<SourceRow>& rows = m_model.MutableSource(s).data.MutableRows();
@@ -562,10 +564,9 @@ void CScopeDlg::Frame(int64_t now)
         if (!m_model.Paused() || Reading())
             m_overview.Redraw();
         // New messages may fall between the cursors.
-        if (m_model.CursorSet(0) || m_model.CursorSet(1)) {
+        if (m_model.CursorSet(0) || m_model.CursorSet(1))
             m_readoutStale = m_readoutStale || !m_model.Paused() || Reading() || m_model.Received() != m_receivedAtStatus;
-            RefreshReadout();
-        }
+        RefreshReadout();
     }
     if (now - m_lastStatus >= kStatusMicros || (Reading() && now - m_lastStatus >= kListMicros))
         RefreshStatus(now);

@@ -344,7 +344,10 @@ std::string ScopeModel::TraceName(size_t index) const
 {
     const Trace& trace = traces_[index];
     const Signal* signal = TraceSignal(index);
-    std::string name = signal == nullptr ? FormatText("%08x", static_cast<unsigned>(trace.code))
+    // A string code the file knows draws its events under the message's name.
+    const SignalMessage* message = signal == nullptr && signals_ != nullptr && IsEvents(index) ? signals_->FindCode(trace.code) : nullptr;
+    std::string name = message != nullptr ? message->name
+                     : signal == nullptr ? FormatText("%08x", static_cast<unsigned>(trace.code))
                      : signal->unit.empty() ? signal->name : signal->name + " [" + signal->unit + "]";
     if (MixedSources())
         name = (trace.source == 0 ? std::string("bus") : sources_[trace.source]->name) + ": " + name;
