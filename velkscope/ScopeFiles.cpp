@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include <commctrl.h>
 #include <commdlg.h>
