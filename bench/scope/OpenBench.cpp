@@ -210,12 +210,14 @@ int main(int argc, char** argv)
         printf("velkscope did not open it\n");
         return 1;
     }
-    double firstPicture = -1, most = PrivateMb(), lastSample = 0;
+    double firstPicture = -1, firstBatch = -1, most = PrivateMb(), lastSample = 0;
     unsigned long framesAtStart = scope.Chart().Frames();
     longestStep = 0;
     while (scope.Reading() && Seconds() - started < 600) {
         Pump();
         const double now = Seconds();
+        if (firstBatch < 0 && scope.Model().Sources()[1]->messages > 0)
+            firstBatch = now - started;
         if (firstPicture < 0 && scope.Model().Sources()[1]->messages > 0 && !scope.Model().Traces().empty() &&
             scope.Chart().Frames() > framesAtStart && scope.Model().TraceSamples(0) > 0)
             firstPicture = now - started;
@@ -229,7 +231,7 @@ int main(int argc, char** argv)
     Pump();
     const ScopeSource& source = *scope.Model().Sources()[1];
     printf("\nopening it (velkscope's window, no bus, 1280 x 800):\n");
-    printf("  first picture with data: %.2f s\n", firstPicture);
+    printf("  first picture with data: %.2f s (the first batch taken at %.2f s)\n", firstPicture, firstBatch);
     printf("  the whole summary: %.1f s, %.0f MB/s, %llu messages, %llu bad lines\n", whole,
            static_cast<double>(size) / 1e6 / whole, static_cast<unsigned long long>(source.messages),
            static_cast<unsigned long long>(source.badLines));
