@@ -1,8 +1,9 @@
 #include "velkscope/PassWorker.h"
 
-PassWorker::PassWorker(FILE* file, const std::string& name, const SignalDatabase* signals, const SignalCodePages& pages,
-                       ArrayValue arrayValue)
-    : file_(file), pass_(file, name, signals, pages, arrayValue),
+#include <utility>
+
+PassWorker::PassWorker(std::unique_ptr<RecordingPass> pass, FILE* file)
+    : pass_(std::move(pass)), file_(file),
       room_(CreateSemaphoreW(nullptr, kBatchesInFlight, kBatchesInFlight, nullptr)),
       stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
@@ -59,14 +60,11 @@ DWORD WINAPI PassWorker::Run(void* self)
 void PassWorker::Pass()
 {
     bool done = false;
-    // A small batch first: the first picture comes at once.
-    size_t size = kFirstBatchMessages;
     while (!done) {
         const HANDLE waits[2] = { stop_, room_ };
         const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         const bool stopping = woke != WAIT_OBJECT_0 + 1;
-        std::unique_ptr<PassBatch> batch(new PassBatch(pass_.Next(stopping ? 0 : size)));
-        size = kBatchMessages;
+        std::unique_ptr<PassBatch> batch(new PassBatch(pass_->Next(stopping ? 0 : static_cast<size_t>(kBatchMessages))));
         if (stopping && !batch->done) {
             batch->done = true;
             batch->cancelled = true;

@@ -16,12 +16,11 @@
 
 class PassWorker {
 public:
-    enum { kBatchesInFlight = 4, kFirstBatchMessages = 4096, kBatchMessages = 32768 };
+    enum { kBatchesInFlight = 4, kBatchMessages = 32768 };
 
-    // file: opened "rb" by the caller, closed by the worker when it ends.
-    // signals must outlive the worker.
-    PassWorker(FILE* file, const std::string& name, const SignalDatabase* signals, const SignalCodePages& pages,
-               ArrayValue arrayValue);
+    // Reads on with pass over file (which it closes when it ends); the
+    // pass's signal file must outlive the worker.
+    PassWorker(std::unique_ptr<RecordingPass> pass, FILE* file);
     // Stops the pass and waits for its thread.
     ~PassWorker();
     PassWorker(const PassWorker&) = delete;
@@ -37,8 +36,8 @@ private:
     static DWORD WINAPI Run(void* self);
     void Pass();
 
+    std::unique_ptr<RecordingPass> pass_;
     FILE* file_;
-    RecordingPass pass_;
     HANDLE thread_ = nullptr;
     HANDLE room_;        // a semaphore: batches the queue has room for
     HANDLE stop_;        // an event: Cancel or the destructor

@@ -29,6 +29,7 @@
 namespace {
 
 const ULONGLONG kBatchTakingMs = 25;     // of each read tick, at most
+const size_t kFirstMessages = 4096;      // read at once when a recording opens
 const size_t kErrorsShown = 20;          // lines in a message box: it must fit on the screen
 const size_t kAutoTicked = 8;            // traces ticked when a recording opens on its own
 const size_t kEventTextScan = 64;        // messages looked at for a hover's text
@@ -201,13 +202,13 @@ bool CScopeDlg::OpenRecording(const std::wstring& path, std::wstring* error)
     recording.file = file;
     recording.started = GetTickCount64();
     m_recordings.push_back(std::move(recording));
-    StartPass(&m_recordings.back());
     // The first recording takes the view from the bus, and fills it as it is read.
     if (m_recordings.size() == 1) {
         m_model.Pause(m_clock.Now());
         SetDlgItemTextW(m_hWnd, IDC_PAUSE, L"\x7EE7\x7EED Resume");
         m_fitToData = true;
     }
+    StartPass(&m_recordings.back());
     RefreshTitle();
     RefreshStatus(m_clock.Now());
     return true;
@@ -225,8 +226,17 @@ void CScopeDlg::StartPass(Recording* recording)
         return;
     }
     recording->started = GetTickCount64();
-    recording->pass.reset(new PassWorker(file, m_model.Sources()[recording->source]->name, m_signals.get(),
-                                         WindowsSignalCodePages(), m_options.arrayValue));
+    // The first few messages are read here: the first picture comes at
+    // once, however busy the machine keeps a new thread waiting.
+    std::unique_ptr<RecordingPass> pass(new RecordingPass(file, m_model.Sources()[recording->source]->name, m_signals.get(),
+                                                          WindowsSignalCodePages(), m_options.arrayValue));
+    PassBatch first = pass->Next(kFirstMessages);
+    ApplyBatch(recording, &first);
+    if (first.done) {
+        fclose(file);
+        return;
+    }
+    recording->pass.reset(new PassWorker(std::move(pass), file));
     if (!recording->pass->Start()) {
         recording->pass.reset();
         m_model.MutableSource(recording->source).reading = false;

@@ -137,10 +137,13 @@ uint64_t MakeRecording(const std::wstring& path, uint64_t megabytes, uint64_t* m
 
 double longestStep = 0;   // the longest a message kept the window from the next (from the user)
 
-void Pump()
+// The window's messages for at most a few milliseconds: its read timer is
+// always due while the file comes, so the queue is never empty then.
+void Pump(double most = 0.005)
 {
+    const double started = Seconds();
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (Seconds() - started < most && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
         double t = Seconds();
         DispatchMessageW(&message);
