@@ -407,6 +407,7 @@ void CScopeDlg::Take(uint32_t code, LPARAM dataWord)
     bool expired = false;
     ScopeMessage message;
     message.message = TakeMessage(m_bus, code, dataWord, static_cast<uint64_t>(m_clock.Now()), &expired);
+    message.message.expired = expired;   // kept as the history saves it: '-'
     const bool named = ListNamesSources();
     int row = m_model.ReceiveMessage(&message, &inserted);
     if (!inserted)

@@ -46,7 +46,7 @@ Trace::Trace(size_t sourceIndex, uint32_t traceCode, size_t signalIndex, size_t 
 ScopeModel::ScopeModel(int64_t windowMicros, ArrayValue arrayValue, size_t summaryBudget)
     : window_(windowMicros), arrayValue_(arrayValue), summaryBudget_(summaryBudget), panes_(1)
 {
-    sources_.emplace_back(new ScopeSource(nullptr, arrayValue, summaryBudget));
+    sources_.emplace_back(new ScopeSource(nullptr, arrayValue, summaryBudget, kLiveBaseMicros));
     sources_[0]->live = true;
     details_.resize(1);
     traces_.reserve(kMaxScopeTraces);

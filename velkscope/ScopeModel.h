@@ -48,6 +48,9 @@ enum : size_t {
     kStripColumns = 4096,     // more than any screen is wide
     kDetailMessages = 400000, // the most samples read again for one stretch of a source
 };
+// The bus's summary starts at millisecond buckets: a flood would otherwise
+// start with a bucket a sample, and the strip draws the live view finer.
+const int64_t kLiveBaseMicros = 1024;
 
 struct ScopeSource {
     std::string name;               // UTF-8: the file's name; empty for the bus
@@ -64,7 +67,8 @@ struct ScopeSource {
     uint64_t fileBytes = 0, bytesRead = 0, messages = 0, badLines = 0;
     std::string latestBadLine, notice, error;
 
-    ScopeSource(const SignalDatabase* signals, ArrayValue arrayValue, size_t budget) : data(signals, arrayValue, budget) {}
+    ScopeSource(const SignalDatabase* signals, ArrayValue arrayValue, size_t budget, int64_t baseWidth = 1)
+        : data(signals, arrayValue, budget, baseWidth) {}
 };
 
 struct Trace {

@@ -46,8 +46,8 @@ std::vector<size_t> TracesOfCode(uint32_t code, const SignalMessage* known)
     return signals;
 }
 
-SourceData::SourceData(const SignalDatabase* signals, ArrayValue arrayValue, size_t budgetBytes)
-    : signals_(signals), arrayValue_(arrayValue), budget_(budgetBytes), summary_(budgetBytes)
+SourceData::SourceData(const SignalDatabase* signals, ArrayValue arrayValue, size_t budgetBytes, int64_t baseWidth)
+    : signals_(signals), arrayValue_(arrayValue), budget_(budgetBytes), baseWidth_(baseWidth), summary_(budgetBytes, baseWidth)
 {
 }
 
@@ -136,7 +136,7 @@ void SourceData::AddSample(uint32_t code, size_t signal, int64_t micros, double 
 
 void SourceData::Clear()
 {
-    summary_ = Summary(budget_);
+    summary_ = Summary(budget_, baseWidth_);
     for (SourceRow& row : rows_) {
         row.count = 0;
         row.changed = true;
@@ -150,7 +150,7 @@ void SourceData::Clear()
 void SourceData::Redecode(const SignalDatabase* signals, const SignalCodePages& pages)
 {
     signals_ = signals;
-    summary_ = Summary(budget_);
+    summary_ = Summary(budget_, baseWidth_);
     for (SourceRow& row : rows_) {
         const SignalMessage* known = signals_ != nullptr ? signals_->FindCode(row.code) : nullptr;
         row.traces.clear();

@@ -63,7 +63,9 @@ struct SourceRow {
 
 class SourceData {
 public:
-    SourceData(const SignalDatabase* signals, ArrayValue arrayValue, size_t budgetBytes = kSummaryBudgetBytes);
+    // baseWidth: the summary's first base width (Summary).
+    SourceData(const SignalDatabase* signals, ArrayValue arrayValue, size_t budgetBytes = kSummaryBudgetBytes,
+               int64_t baseWidth = 1);
 
     // A message in time order: its row (new codes past kMaxCodes only
     // counted, -1) and its traces' samples; *inserted tells a new row.
@@ -96,6 +98,7 @@ private:
     const SignalDatabase* signals_;
     ArrayValue arrayValue_;
     size_t budget_;
+    int64_t baseWidth_;
     std::vector<SourceRow> rows_;
     Summary summary_;
     std::unordered_map<uint32_t, size_t> rowOf_;   // code to row, for the samples of a batch; emptied when rows move

@@ -83,7 +83,8 @@ void TraceStats::Merge(const TraceStats& other)
     count += other.count;
 }
 
-Summary::Summary(size_t budgetBytes) : budget_(budgetBytes)
+Summary::Summary(size_t budgetBytes, int64_t baseWidth)
+    : budget_(budgetBytes), baseWidth_(std::min(std::max<int64_t>(baseWidth, 1), kMostBaseWidth))
 {
 }
 

@@ -51,7 +51,9 @@ enum : size_t {
 
 class Summary {
 public:
-    explicit Summary(size_t budgetBytes = kSummaryBudgetBytes);
+    // baseWidth: the first base width (microseconds), the finest the
+    // summary will resolve; it widens from there as the buckets fill.
+    explicit Summary(size_t budgetBytes = kSummaryBudgetBytes, int64_t baseWidth = 1);
 
     // A new trace without samples; its number.
     size_t AddTrace();
