@@ -29,7 +29,7 @@ fi
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2
 
-targets=${FUZZ_TARGETS:-"record_line record_reader json_object bridge_line arguments escapes_hex message_filter local_time signal_file session_request panel_file"}
+targets=${FUZZ_TARGETS:-"record_line record_reader json_object bridge_line arguments escapes_hex message_filter local_time signal_file session_request panel_file workspace"}
 bin=build/fuzz/tests/fuzz
 work=build/fuzz/work
 summary=build/fuzz/${mode}-run.txt
@@ -39,7 +39,7 @@ failed=()
 for target in $targets; do
     case $target in
         json_object|bridge_line|session_request) dict=tests/fuzz/json.dict ;;
-        signal_file) dict=tests/fuzz/toml.dict ;;
+        signal_file|workspace) dict=tests/fuzz/toml.dict ;;
         panel_file) dict=tests/fuzz/panel.dict ;;
         record_line|record_reader|local_time) dict=tests/fuzz/record.dict ;;
         *) dict= ;;
@@ -48,7 +48,7 @@ for target in $targets; do
     case $target in
         record_reader|bridge_line) max_len=16384 ;;
         signal_file) max_len=65536 ;;
-        panel_file) max_len=4096 ;;
+        panel_file|workspace) max_len=4096 ;;
         *) max_len=512 ;;
     esac
     # New inputs go to the work folder; the repository's corpus is only read.

@@ -27,7 +27,7 @@ if [ "$CORVANE_WINE32" = 1 ]; then
 else
     # This kernel runs no 32-bit programs, so Wine cannot run 32-bit Windows
     # programs here: build the shipped programs only, to prove they compile.
-    cmake --build --preset mingw-i686 -j"$jobs" --target corvane velk velkctl velkscope
+    cmake --build --preset mingw-i686 -j"$jobs" --target corvane velk velkctl velkscope velkpanel
     ctest --preset mingw-i686 -R '^velk_exports$'   # reads the DLL, runs nothing
     echo "note: 32-bit programs cannot run on this kernel; the i686 tests other than velk_exports were not run"
 fi

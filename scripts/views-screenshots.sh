@@ -6,10 +6,14 @@
 # rig (docs/signals-example.toml) read through that signal file, by name
 # and in physical units; then velkpanel on that rig: its automatic panel and
 # the worked panel file (docs/panel-example.toml), as the recording is
-# replayed. Installs what it needs first.
+# replayed. Then velkscope as the analysis window, each view opened from a
+# workspace: the session with two cursors and their readout, the rig's
+# signals in two panes, and two logs of one run aligned. Installs what it
+# needs first.
 # Usage: scripts/views-screenshots.sh [FOLDER] (default docs/); writes
 # views-velkscope.png, views-top.png, views-plot.svg, signals-velkscope.png,
-# signals-top.png, signals-plot.svg, panels-automatic.png and panels-file.png.
+# signals-top.png, signals-plot.svg, panels-automatic.png, panels-file.png,
+# views-analysis.png, views-panes.png and views-compare.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -82,7 +86,118 @@ for i in range(1000):
 open(sys.argv[1], "w").write("\n".join(lines) + "\n")
 PY
 
-export VELK_BUS_NAME="views-$$" SESSION="$work/session.txt" RIG="$work/rig.txt" OUT="$out"
+# The same session as a second rig logged it at the same time: its clock
+# 1.5 s later and 0.35 s fast, the depth a little off, the spike missing.
+python3 - "$work/session-b.txt" <<'PY'
+import math, sys
+lines = ["# velk record 1", "# start 2026-12-08T09:12:04.850Z"]
+for i in range(1000):
+    s = i / 100           # the true time, since the first rig's start
+    t = s - 1.5           # on this rig's own count, from its start
+    if t < 0:
+        continue
+    lines.append("%.6f 20000801 V %d" % (t, round(780 * math.sin(s * 1.3) + 150 * math.sin(s * 7) + 40)))
+    if i % 4 == 0:
+        lines.append("%.6f 20001003 V %d" % (t, 300 + (i // 250) * 120))
+open(sys.argv[1], "w").write("\n".join(lines) + "\n")
+PY
+
+# The workspaces the analysis pictures open: paths beside them.
+cp docs/signals-example.toml "$work/"
+cat > "$work/analysis.toml" <<'TOML'
+[[recording]]
+path = "session.txt"
+[view]
+from = 4.5
+to = 8.0
+[cursors]
+a = 5.40
+b = 6.20
+[[pane]]
+[[pane.trace]]
+recording = 1
+code = "20000801"
+[[pane.trace]]
+recording = 1
+code = "20008002"
+[[pane.trace]]
+recording = 1
+code = "20001003"
+[[pane.trace]]
+recording = 1
+code = "30000205"
+TOML
+cat > "$work/panes.toml" <<'TOML'
+signals = "signals-example.toml"
+[[recording]]
+path = "rig.txt"
+[view]
+from = 0.0
+to = 9.9
+[cursors]
+a = 1.0
+b = 2.6
+[[pane]]
+[[pane.trace]]
+recording = 1
+code = "20001001"
+signal = "motor.speed"
+colour = 1
+[[pane.trace]]
+recording = 1
+code = "30000201"
+colour = 8
+[[pane]]
+[[pane.trace]]
+recording = 1
+code = "30000401"
+signal = "pump.status.pressure"
+colour = 2
+[[pane]]
+[[pane.trace]]
+recording = 1
+code = "20001002"
+signal = "motor.state"
+colour = 3
+[[pane.trace]]
+recording = 1
+code = "30000401"
+signal = "pump.status.valve"
+colour = 5
+TOML
+cat > "$work/compare.toml" <<'TOML'
+[[recording]]
+path = "session.txt"
+[[recording]]
+path = "session-b.txt"
+offset = -0.35
+[view]
+from = 0.0
+to = 10.0
+[cursors]
+a = 3.00
+b = 4.20
+[[pane]]
+[[pane.trace]]
+recording = 1
+code = "20000801"
+colour = 1
+[[pane.trace]]
+recording = 2
+code = "20000801"
+colour = 4
+[[pane]]
+[[pane.trace]]
+recording = 1
+code = "20001003"
+colour = 3
+[[pane.trace]]
+recording = 2
+code = "20001003"
+colour = 2
+TOML
+
+export VELK_BUS_NAME="views-$$" SESSION="$work/session.txt" RIG="$work/rig.txt" OUT="$out" WORK="$work"
 export SIGNALS="$PWD/docs/signals-example.toml" PANEL="$PWD/docs/panel-example.toml"
 xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
     set -euo pipefail
@@ -184,5 +299,24 @@ xvfb-run -a -s '-screen 0 1600x1200x24' bash -c '
         wait "$replay"
         wineserver -k 2>/dev/null || true
     done
+    # velkscope as the analysis window, each view from its workspace, the
+    # window made larger first by dragging its corner (Wine draws the frame
+    # itself here: no window manager).
+    for view in analysis panes compare; do
+        "$CORVANE_WINE" velkscope.exe --workspace "Z:$(printf "%s" "$WORK/$view.toml" | tr / "\\\\")" &
+        scope=$(window "^velkscope - ") || exit 1
+        sleep 1
+        eval "$(xdotool getwindowgeometry --shell "$scope")"
+        xdotool mousemove --window "$scope" $((WIDTH - 3)) $((HEIGHT - 3)) mousedown 1
+        sleep 0.3
+        xdotool mousemove --window "$scope" 1000 700
+        sleep 0.3
+        xdotool mousemove --window "$scope" 1276 856
+        sleep 0.3
+        xdotool mouseup 1
+        sleep 3   # read, laid out and drawn
+        import -window "$scope" "$OUT/views-$view.png"
+        wineserver -k 2>/dev/null || true
+    done
 '
-echo "pictures written to $out: views-velkscope.png views-top.png views-plot.svg signals-velkscope.png signals-top.png signals-plot.svg panels-automatic.png panels-file.png"
+echo "pictures written to $out: views-velkscope.png views-top.png views-plot.svg signals-velkscope.png signals-top.png signals-plot.svg panels-automatic.png panels-file.png views-analysis.png views-panes.png views-compare.png"

@@ -5,7 +5,6 @@
 #include "common/FormatText.h"
 #include "formats/RecordLine.h"
 
-const char kTriggerMark[] = "# trigger";
 const char kTriggerCutNote[] = "# the ring was full: this file starts after its pre-window did";
 
 std::string NumberedRecordPath(const std::string& given, unsigned number)

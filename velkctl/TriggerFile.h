@@ -6,8 +6,7 @@
 #include <stdint.h>
 #include <string>
 
-// The line just before the trigger's own message.
-extern const char kTriggerMark[];   // "# trigger"
+#include "formats/RecordLine.h"   // kTriggerMark, the line just before the trigger's own message
 
 // After the header when the ring's cap pushed out messages of the pre-window.
 extern const char kTriggerCutNote[];

@@ -12,10 +12,10 @@
 #include "client/SignalsOption.h"
 #include "velkscope/ScopeDlg.h"
 #include "velkscope/ScopeOptions.h"
-#include "velkscope/ScopeSignals.h"
 #include "client/ProgramMessages.h"
 #include "common/FormatText.h"
 #include "windows/SystemCodePage.h"
+#include "windows/WideText.h"
 
 namespace {
 
@@ -26,7 +26,9 @@ struct OptionHelp {
     const char* words;
 };
 const OptionHelp kOptionHelp[] = {
-    { "--code CODE", N_("draw this code (hex, repeatable, at most 8)") },
+    { "RECORDING", N_("open a recording (a file of velkctl record)") },
+    { "--workspace FILE", N_("open a workspace") },
+    { "--code CODE", N_("draw this code (hex, repeatable, at most 64)") },
     { "--signals FILE", N_("signal file: traces by signal, physical values (default %VELK_SIGNALS%)") },
     { "--signal NAME", N_("draw this signal (or each field of a message; repeatable)") },
     { "--window D", N_("time window, 1s to 1h, like 10s, 2m (default 10s)") },
@@ -37,8 +39,8 @@ const OptionHelp kOptionHelp[] = {
 
 std::wstring Usage()
 {
-    std::string text = "velkscope [--code CODE ...] [--signals FILE] [--signal NAME ...] [--window D] [--mask M]\n"
-                       "          [--array byte|word] [--bus NAME]\n";
+    std::string text = "velkscope [RECORDING ...] [--workspace FILE] [--code CODE ...] [--signals FILE]\n"
+                       "          [--signal NAME ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]\n";
     for (const OptionHelp& option : kOptionHelp)
         text += std::string("\n") + option.option + "\n    " + LocalizedUtf8(option.words, "\n    ") + "\n";
     return WideFromUtf8(text);
@@ -105,16 +107,19 @@ BOOL CScopeApp::InitInstance()
     if (!options.busName.empty())
         SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, options.busName.c_str());
 
-    if (!LoadBus(&m_bus, &error)) {
-        AfxMessageBox(Said(FormatText(N_("no bus: %s"), Utf8FromSystem(error).c_str())).c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitNoBus;
-        return FALSE;
-    }
-    int status = BusStatus(m_bus);
-    if (status != kVelkOk) {
-        AfxMessageBox(Said(FormatText(N_("no bus: %s"), VelkResultText(status))).c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitNoBus;
-        return FALSE;
+    // A recording or workspace can be looked at without the bus.
+    const bool files = !options.recordings.empty() || !options.workspace.empty();
+    int status = kVelkOk;
+    if (!LoadBus(&m_bus, &error) || (status = BusStatus(m_bus)) != kVelkOk) {
+        if (status != kVelkOk)
+            error = VelkResultText(status);
+        FreeBus(&m_bus);
+        m_bus = BusBinding();
+        if (!files) {
+            AfxMessageBox(Said(FormatText(N_("no bus: %s"), Utf8FromSystem(error).c_str())).c_str(), MB_OK | MB_ICONERROR);
+            m_exitCode = kExitNoBus;
+            return FALSE;
+        }
     }
     m_scope.reset(new CScopeDlg(options, m_bus));
     const std::string signalsFile = SignalsFileToLoad(options.signalsFile);
@@ -134,6 +139,11 @@ BOOL CScopeApp::InitInstance()
     if (!m_scope->Start(&failure)) {
         AfxMessageBox(failure.c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitRefused;
+        return FALSE;
+    }
+    if (!m_scope->OpenFromOptions(&failure)) {
+        AfxMessageBox(failure.c_str(), MB_OK | MB_ICONERROR);
+        m_exitCode = kExitUsage;
         return FALSE;
     }
     m_scope->QuitOnClose();

@@ -1,6 +1,5 @@
 #include "velkscope/ScopeDlg.h"
 
-#include <errno.h>
 #include <inttypes.h>
 #include <stdio.h>
 #include <string.h>
@@ -8,23 +7,19 @@
 #include <algorithm>
 
 #include <commctrl.h>
-#include <commdlg.h>
+#include <shellapi.h>
 
 #include "velk/VelkApi.h"
-#include "windows/SystemLeadByte.h"
-#include "common/FormatText.h"
 #include "velk/VelkLibrary.h"
 #include "velk/VelkResults.h"
-#include "formats/CsvExport.h"
-#include "windows/SystemCodePage.h"
-#include "client/SignalsOption.h"
-#include "velkscope/PngFile.h"
-#include "velkscope/ScopeSignals.h"
+#include "windows/SystemLeadByte.h"
+#include "common/FormatText.h"
+#include "windows/WideText.h"
 
 namespace {
 
-const UINT_PTR kFrameTimer = 1;
 const UINT kFrameTimerMs = 40;
+const UINT WM_DETAIL = WM_APP + 2;
 const int64_t kFrameMicros = 40000;      // 25 frames a second
 const int64_t kListMicros = 250000;      // the list's counts and values
 const int64_t kStatusMicros = 1000000;   // the status line and the bus's health
@@ -59,41 +54,27 @@ void Place(HWND dialog, int id, int x, int y, int width, int height)
     SetWindowPos(GetDlgItem(dialog, id), nullptr, x, y, std::max(width, 0), std::max(height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-std::wstring FileTimeName(const wchar_t* extension)
+void SetCell(HWND list, size_t row, int column, const std::wstring& text)
 {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    wchar_t name[64];
-    swprintf(name, 64, L"velkscope-%04u%02u%02u-%02u%02u%02u.%ls", now.wYear, now.wMonth, now.wDay, now.wHour,
-             now.wMinute, now.wSecond, extension);
-    return name;
-}
-
-// The save dialog; empty when the user cancels.
-std::wstring AskSavePath(HWND owner, const wchar_t* filter, const wchar_t* extension)
-{
-    wchar_t path[MAX_PATH];
-    lstrcpynW(path, FileTimeName(extension).c_str(), MAX_PATH);
-    OPENFILENAMEW dialog;
-    ZeroMemory(&dialog, sizeof dialog);
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filter;
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrDefExt = extension;
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    return GetSaveFileNameW(&dialog) ? std::wstring(path) : std::wstring();
+    LVITEMW item;
+    ZeroMemory(&item, sizeof item);
+    item.iSubItem = column;
+    item.pszText = const_cast<wchar_t*>(text.c_str());
+    ::SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
 }
 
 } // namespace
 
 CScopeDlg::CScopeDlg(const ScopeOptions& options, const BusBinding& bus)
     : CDialog(IDD),
-      m_options(options), m_bus(bus), m_model(options.windowMicros, options.arrayValue), m_codes(nullptr), m_font(CreateViewFont()),
-      m_quitOnClose(false), m_registered(false), m_checking(false),
-      m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_batchTaken(0), m_receivedAtStatus(0)
+      m_options(options), m_bus(bus), m_bound(bus.module != nullptr), m_model(options.windowMicros, options.arrayValue),
+      m_codes(nullptr), m_readout(nullptr), m_font(CreateViewFont()), m_quitOnClose(false), m_registered(false),
+      m_checking(false), m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_batchTaken(0), m_receivedAtStatus(0),
+      m_nextToken(1), m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false)
 {
+    ScopeSource& live = m_model.MutableSource(0);
+    live.startKnown = true;
+    live.start = m_clock.Start();
     for (uint32_t code : options.codes)
         m_model.Tick(code);
 }
@@ -112,6 +93,8 @@ BEGIN_MESSAGE_MAP(CScopeDlg, CDialog)
     ON_WM_GETMINMAXINFO()
     ON_WM_TIMER()
     ON_MESSAGE(WM_BUS_MESSAGE, OnBusMessage)
+    ON_MESSAGE(WM_DETAIL, OnDetail)
+    ON_MESSAGE(WM_DROPFILES, OnDropFiles)
     ON_NOTIFY(LVN_ITEMCHANGED, IDC_CODES, OnCodesItemChanged)
     ON_NOTIFY(NM_CUSTOMDRAW, IDC_CODES, OnCodesCustomDraw)
     ON_CBN_SELCHANGE(IDC_WINDOW, OnWindowChosen)
@@ -121,24 +104,46 @@ BEGIN_MESSAGE_MAP(CScopeDlg, CDialog)
     ON_BN_CLICKED(IDC_SAVE_PNG, OnSavePng)
     ON_BN_CLICKED(IDC_SAVE_CSV, OnSaveCsv)
     ON_COMMAND(IDM_OPEN_SIGNALS, OnOpenSignals)
+    ON_COMMAND(IDM_OPEN_RECORDING, OnOpenRecording)
+    ON_COMMAND(IDM_CLOSE_RECORDINGS, OnCloseRecordings)
+    ON_COMMAND(IDM_OPEN_WORKSPACE, OnOpenWorkspace)
+    ON_COMMAND(IDM_SAVE_WORKSPACE, OnSaveWorkspace)
+    ON_COMMAND(IDM_SAVE_RECORDING, OnSaveRecording)
+    ON_COMMAND(IDM_EXPORT_PNG, OnSavePng)
+    ON_COMMAND(IDM_EXPORT_SVG, OnExportSvg)
+    ON_COMMAND(IDM_EXPORT_CSV, OnSaveCsv)
+    ON_COMMAND(IDM_EXIT, OnExit)
+    ON_COMMAND(IDM_COPY_READOUT, OnCopyReadout)
+    ON_COMMAND(IDM_CLEAR_CURSORS, OnClearCursors)
+    ON_COMMAND(IDM_SHOW_ALL, OnShowAll)
+    ON_COMMAND(IDM_NEW_PANE, OnNewPane)
+    ON_COMMAND(IDM_PANE_LIMITS, OnPaneLimits)
+    ON_COMMAND(IDM_AUTO_SCALE, OnAutoScale)
+    ON_COMMAND(IDM_X_SELECTED, OnXSelected)
+    ON_COMMAND(IDM_X_TIME, OnXTime)
+    ON_COMMAND(IDM_WALL_CLOCK, OnWallClock)
+    ON_COMMAND(IDM_TIME_OFFSET, OnTimeOffset)
 END_MESSAGE_MAP()
 
 bool CScopeDlg::Start(std::wstring* error)
 {
-    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_LISTVIEW_CLASSES };
+    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS };
     InitCommonControlsEx(&controls);
     if (!Create()) {
-        *error = L"无法创建窗口 cannot create the window";
+        *error = L"\x65E0\x6CD5\x521B\x5EFA\x7A97\x53E3 cannot create the window";
         return false;
     }
-    int registered = m_bus.vRegister(m_hWnd, m_options.mask, "velkscope");
-    if (registered < 0) {
-        *error = L"总线拒绝注册 the bus refused the registration: " + Wide(VelkResultText(registered));
-        DestroyWindow(m_hWnd);
-        return false;
+    if (m_bound) {
+        int registered = m_bus.vRegister(m_hWnd, m_options.mask, "velkscope");
+        if (registered < 0) {
+            *error = L"\x603B\x7EBF\x62D2\x7EDD\x6CE8\x518C the bus refused the registration: " + Wide(VelkResultText(registered));
+            DestroyWindow(m_hWnd);
+            return false;
+        }
+        m_registered = true;
+        m_counters = ReadCounters(m_bus);
     }
-    m_registered = true;
-    m_counters = ReadCounters(m_bus);
+    m_detail.reset(new DetailWorker(m_hWnd, WM_DETAIL));
     SetTimer(m_hWnd, kFrameTimer, kFrameTimerMs, nullptr);
     RefreshStatus(m_clock.Now());
     return true;
@@ -151,17 +156,25 @@ BOOL CScopeDlg::OnInitDialog()
     SetIcon(icon, TRUE);
     SetIcon(icon, FALSE);
 
-    SetWindowText(("velkscope - " + BusNameForTitle()).c_str());
-
     m_chart.SubclassDlgItem(IDC_CHART, this);
-    m_chart.Attach(&m_model, &m_clock, m_font);
+    m_chart.Attach(&m_model, this, m_font);
+    m_overview.SubclassDlgItem(IDC_OVERVIEW, this);
+    m_overview.Attach(&m_model, this);
     m_codes = ::GetDlgItem(m_hWnd, IDC_CODES);
-    for (int id : { IDC_CODES, IDC_STATUS })
+    m_readout = ::GetDlgItem(m_hWnd, IDC_READOUT);
+    for (int id : { IDC_CODES, IDC_STATUS, IDC_READOUT })
         ::SendMessageW(::GetDlgItem(m_hWnd, id), WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     SetUpCodeList();
+    SetUpReadout();
     if (m_signals != nullptr)
         ListView_SetColumnWidth(m_codes, kCodeColumn, 170);
     SetUpWindowChoices();
+    ShowWindow(::GetDlgItem(m_hWnd, IDC_PROGRESS), SW_HIDE);
+    // Without the bus there is nothing live to pause, clear or window.
+    for (int id : { IDC_PAUSE, IDC_CLEAR_CHART, IDC_WINDOW })
+        EnableWindow(::GetDlgItem(m_hWnd, id), m_bound ? TRUE : FALSE);
+    ::SendMessageW(::GetDlgItem(m_hWnd, IDC_PROGRESS), PBM_SETRANGE32, 0, 1000);
+    RefreshTitle();
 
     RECT client;
     GetClientRect(&client);
@@ -210,23 +223,25 @@ void CScopeDlg::SetUpWindowChoices()
     auto add = [this, combo](const wchar_t* text, int64_t micros) {
         int at = static_cast<int>(::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
         ::SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(micros / 1000));
-        if (micros == m_options.windowMicros)
+        if (micros == m_model.Window())
             ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
     };
     bool listed = false;
+    const int64_t window = m_model.Window();
     for (const WindowChoice& choice : kWindowChoices) {
-        if (!listed && m_options.windowMicros < choice.micros) {
+        if (!listed && window < choice.micros) {
             // A window given on the command line that no choice has.
-            std::wstring text = Wide(FormatText("%g s", static_cast<double>(m_options.windowMicros) / 1e6));
-            add(text.c_str(), m_options.windowMicros);
+            std::wstring text = Wide(FormatText("%g s", static_cast<double>(window) / 1e6));
+            add(text.c_str(), window);
         }
-        listed = listed || m_options.windowMicros <= choice.micros;
+        listed = listed || window <= choice.micros;
         add(choice.text, choice.micros);
     }
 }
 
-// Everything in pixels from the client size: the list on the left, the
-// chart beside it, a row of controls and the status line along the bottom.
+// Everything in pixels from the client size: the list on the left; the
+// chart, the overview strip and the readout beside it; a row of controls
+// and the status line along the bottom.
 void CScopeDlg::Layout(int width, int height)
 {
     RECT unit = { 0, 0, 4, 8 };   // dialog units: 4 x 8 is one character cell
@@ -236,10 +251,20 @@ void CScopeDlg::Layout(int width, int height)
     const int status = height - margin - row;
     const int controls = status - margin / 2 - row;
     const int listWidth = std::min(std::max(width * 3 / 10, 320), 400);
+    const int right = 2 * margin + listWidth, rightWidth = width - 3 * margin - listWidth;
+    const int bottom = controls - margin;
+    const int readoutHeight = std::min(7 * row, std::max(bottom / 4, 3 * row));
+    const int overviewHeight = 2 * row;
 
-    Place(m_hWnd, IDC_CODES, margin, margin, listWidth, controls - 2 * margin);
+    Place(m_hWnd, IDC_CODES, margin, margin, listWidth, bottom - margin);
     FitValueColumn();
-    Place(m_hWnd, IDC_CHART, 2 * margin + listWidth, margin, width - 3 * margin - listWidth, controls - 2 * margin);
+    Place(m_hWnd, IDC_CHART, right, margin, rightWidth, bottom - 3 * margin - readoutHeight - overviewHeight);
+    Place(m_hWnd, IDC_OVERVIEW, right, bottom - 2 * margin - readoutHeight - overviewHeight, rightWidth, overviewHeight);
+    Place(m_hWnd, IDC_READOUT, right, bottom - readoutHeight - margin, rightWidth, readoutHeight);
+    // The readout's columns share its width: the values at the cursors widest.
+    static const int kShares[] = { 16, 19, 19, 10, 9, 9, 9, 9 };
+    for (int column = 0; column < 8; ++column)
+        ListView_SetColumnWidth(m_readout, column, (rightWidth - 24) * kShares[column] / 100);
 
     struct Cell { int id; int dialogUnits; };
     const Cell cells[] = {
@@ -253,14 +278,21 @@ void CScopeDlg::Layout(int width, int height)
         Place(m_hWnd, cell.id, x, controls, cellWidth, cell.id == IDC_WINDOW ? row * 10 : row);
         x += cellWidth + margin;
     }
-    Place(m_hWnd, IDC_STATUS, margin, status, width - 2 * margin, row);
+    const bool progress = Reading();
+    const int progressWidth = progress ? std::min(200, width / 5) : 0;
+    Place(m_hWnd, IDC_PROGRESS, margin, status + row / 4, progressWidth, row / 2);
+    Place(m_hWnd, IDC_STATUS, margin + (progress ? progressWidth + margin : 0), status, width - 2 * margin - (progress ? progressWidth + margin : 0), row);
     m_chart.Invalidate(FALSE);
+    m_overview.Invalidate(FALSE);
 }
 
 void CScopeDlg::OnSize(UINT type, int cx, int cy)
 {
-    if (type != SIZE_MINIMIZED && m_codes != nullptr)
+    if (type != SIZE_MINIMIZED && m_codes != nullptr) {
         Layout(cx, cy);
+        // What moved is drawn again where it went, and nothing where it was.
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
 }
 
 void CScopeDlg::OnGetMinMaxInfo(MINMAXINFO* info)
@@ -271,9 +303,30 @@ void CScopeDlg::OnGetMinMaxInfo(MINMAXINFO* info)
 
 BOOL CScopeDlg::PreTranslateMessage(MSG* pMsg)
 {
-    // Escape would close the window: a scope is closed on purpose only.
-    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_ESCAPE)
-        return TRUE;
+    if (pMsg->message == WM_KEYDOWN) {
+        const bool control = GetKeyState(VK_CONTROL) < 0;
+        // Escape would close the window: a scope is closed on purpose only.
+        // It stops the reading of recordings.
+        if (pMsg->wParam == VK_ESCAPE) {
+            CancelPasses();
+            return TRUE;
+        }
+        if (control && (pMsg->wParam == 'O' || pMsg->wParam == 'S' || pMsg->wParam == 'C')) {
+            ::SendMessageW(m_hWnd, WM_COMMAND, pMsg->wParam == 'O' ? IDM_OPEN_RECORDING
+                                             : pMsg->wParam == 'S' ? IDM_SAVE_WORKSPACE : IDM_COPY_READOUT, 0);
+            return TRUE;
+        }
+    }
+    // The wheel turns what is under the pointer: the chart zooms without the focus.
+    if (pMsg->message == WM_MOUSEWHEEL && m_chart.m_hWnd != nullptr && pMsg->hwnd != m_chart.m_hWnd) {
+        POINT point = AfxPointOf(pMsg->lParam);
+        RECT chart;
+        ::GetWindowRect(m_chart.m_hWnd, &chart);
+        if (PtInRect(&chart, point)) {
+            ::SendMessageW(m_chart.m_hWnd, WM_MOUSEWHEEL, pMsg->wParam, pMsg->lParam);
+            return TRUE;
+        }
+    }
     return CDialog::PreTranslateMessage(pMsg);
 }
 
@@ -282,12 +335,29 @@ void CScopeDlg::OnCancel()
     DestroyWindow(m_hWnd);
 }
 
+void CScopeDlg::OnExit()
+{
+    DestroyWindow(m_hWnd);
+}
+
 void CScopeDlg::OnDestroy()
 {
     KillTimer(m_hWnd, kFrameTimer);
+    KillTimer(m_hWnd, kReadTimer);
     if (m_registered)
         m_bus.vUnregister(m_hWnd);   // the handle is still valid: the bus learns which window leaves
     m_registered = false;
+    // The threads first: then nothing more is posted, and what is queued is freed.
+    m_detail.reset();
+    for (Recording& recording : m_recordings) {
+        recording.pass.reset();
+        if (recording.file != nullptr)
+            fclose(recording.file);
+    }
+    m_recordings.clear();
+    MSG queued;
+    while (PeekMessageW(&queued, m_hWnd, WM_DETAIL, WM_DETAIL, PM_REMOVE))
+        delete reinterpret_cast<DetailResult*>(queued.lParam);
     CDialog::OnDestroy();
 }
 
@@ -296,6 +366,34 @@ void CScopeDlg::PostNcDestroy()
     if (m_quitOnClose)
         PostQuitMessage(0);
 }
+
+void CScopeDlg::ChartChanged()
+{
+    // Moving the view changes no value of the readout; cursors, traces,
+    // offsets and the time's labels do.
+    const std::string key = ReadoutKey();
+    m_readoutStale = m_readoutStale || key != m_readoutKey;
+    m_readoutKey = key;
+    RefreshReadout();
+    m_overview.Redraw();
+    ServeDetail();
+    if (m_model.Paused())
+        SetDlgItemTextW(m_hWnd, IDC_PAUSE, L"\x7EE7\x7EED Resume");
+}
+
+// What the readout's cells depend on, besides the data.
+std::string CScopeDlg::ReadoutKey() const
+{
+    std::string key = FormatText("%d %lld %d %lld %d %zu|", m_model.CursorSet(0) ? 1 : 0, static_cast<long long>(m_model.Cursor(0)),
+                                 m_model.CursorSet(1) ? 1 : 0, static_cast<long long>(m_model.Cursor(1)),
+                                 m_model.WallClock() ? 1 : 0, m_model.Traces().size());
+    for (const Trace& trace : m_model.Traces())
+        key += FormatText("%zu:%08x:%zu:%lld ", trace.source, static_cast<unsigned>(trace.code), trace.signal,
+                          static_cast<long long>(m_model.Origin(trace.source)));
+    return key;
+}
+
+// ---- The bus. ----
 
 LRESULT CScopeDlg::OnBusMessage(WPARAM wParam, LPARAM lParam)
 {
@@ -323,30 +421,93 @@ void CScopeDlg::Receive(UINT code, LPARAM dataWord)
 void CScopeDlg::Take(uint32_t code, LPARAM dataWord)
 {
     bool inserted = false;
-    int row = m_model.Receive(code, m_clock.Now(), TakeLatest(m_bus, code, dataWord), &inserted);
-    if (inserted)
-        InsertRow(static_cast<size_t>(row));
+    bool expired = false;
+    ScopeMessage message;
+    message.message = TakeMessage(m_bus, code, dataWord, static_cast<uint64_t>(m_clock.Now()), &expired);
+    message.message.expired = expired;   // kept as the history saves it: '-'
+    const bool named = ListNamesSources();
+    int row = m_model.ReceiveMessage(&message, &inserted);
+    if (!inserted)
+        return;
+    if (named != ListNamesSources())
+        RebuildList();   // the bus's first row beside a recording's: every row says its source now
+    else
+        InsertRow(ListRowOf(0, static_cast<size_t>(row)), 0, static_cast<size_t>(row));
 }
 
-void CScopeDlg::InsertRow(size_t row)
+bool CScopeDlg::ListNamesSources() const
 {
-    const CodeRow& codeRow = m_model.Rows()[row];
-    std::wstring code = WideFromUtf8(m_model.RowName(row));
+    size_t listed = 0;
+    for (const std::unique_ptr<ScopeSource>& source : m_model.Sources())
+        listed += source->data.Rows().empty() ? 0 : 1;
+    return listed > 1;
+}
+
+// ---- The list: the bus's rows, then each recording's. ----
+
+size_t CScopeDlg::ListRowOf(size_t source, size_t row) const
+{
+    size_t before = 0;
+    for (size_t s = 0; s < source; ++s)
+        before += m_model.Sources()[s]->data.Rows().size();
+    return before + row;
+}
+
+bool CScopeDlg::SourceRowOf(size_t listRow, size_t* source, size_t* row) const
+{
+    for (size_t s = 0; s < m_model.Sources().size(); ++s) {
+        const size_t rows = m_model.Sources()[s]->data.Rows().size();
+        if (listRow < rows) {
+            *source = s;
+            *row = listRow;
+            return true;
+        }
+        listRow -= rows;
+    }
+    return false;
+}
+
+void CScopeDlg::InsertRow(size_t listRow, size_t source, size_t row)
+{
+    const SourceRow& codeRow = m_model.Sources()[source]->data.Rows()[row];
+    std::string name = m_model.RowNameIn(source, row);
+    if (ListNamesSources())
+        name = (source == 0 ? std::string("bus") : m_model.Sources()[source]->name) + ": " + name;
+    std::wstring code = WideFromUtf8(name);
     LVITEMW item;
     ZeroMemory(&item, sizeof item);
     item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = static_cast<int>(row);
+    item.iItem = static_cast<int>(listRow);
     item.pszText = const_cast<wchar_t*>(code.c_str());
     item.lParam = static_cast<LPARAM>(codeRow.code);
     ::SendMessageW(m_codes, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    if (m_model.TraceOf(codeRow.code) >= 0)
-        SetChecked(row, true);
+    if (m_model.TraceOfIn(source, codeRow.code) >= 0)
+        SetChecked(listRow, true);
 }
 
-void CScopeDlg::SetChecked(size_t row, bool checked)
+void CScopeDlg::RebuildList()
 {
     m_checking = true;
-    ListView_SetCheckState(m_codes, static_cast<int>(row), checked ? TRUE : FALSE);
+    ListView_DeleteAllItems(m_codes);
+    m_checking = false;
+    if (ListNamesSources())
+        ListView_SetColumnWidth(m_codes, kCodeColumn, 200);   // the file, the code and its name
+    FitValueColumn();
+    size_t listRow = 0;
+    for (size_t s = 0; s < m_model.Sources().size(); ++s) {
+        std::vector<SourceRow>& rows = m_model.MutableSource(s).data.MutableRows();
+        for (size_t row = 0; row < rows.size(); ++row) {
+            rows[row].changed = true;
+            InsertRow(listRow++, s, row);
+        }
+    }
+    RefreshList();
+}
+
+void CScopeDlg::SetChecked(size_t listRow, bool checked)
+{
+    m_checking = true;
+    ListView_SetCheckState(m_codes, static_cast<int>(listRow), checked ? TRUE : FALSE);
     m_checking = false;
 }
 
@@ -356,21 +517,23 @@ void CScopeDlg::OnCodesItemChanged(NMHDR* header, LRESULT*)
     if (m_checking || (change->uChanged & LVIF_STATE) == 0 ||
         ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) == 0 || change->iItem < 0)
         return;
-    size_t row = static_cast<size_t>(change->iItem);
-    if (row >= m_model.Rows().size())
+    size_t source = 0, row = 0;
+    if (!SourceRowOf(static_cast<size_t>(change->iItem), &source, &row))
         return;
-    uint32_t code = m_model.Rows()[row].code;
+    const uint32_t code = m_model.Sources()[source]->data.Rows()[row].code;
     bool checked = (change->uNewState & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
-    if (checked && !m_model.Tick(code)) {
-        SetChecked(row, false);
-        m_note = L"最多画 8 条曲线 at most 8 traces";
+    if (checked && !m_model.TickIn(source, code)) {
+        SetChecked(static_cast<size_t>(change->iItem), false);
+        m_note = WideFromUtf8(FormatText("\xE6\x9C\x80\xE5\xA4\x9A\xE7\x94\xBB %d \xE6\x9D\xA1\xE6\x9B\xB2\xE7\xBA\xBF at most %d traces",
+                                         static_cast<int>(kMaxScopeTraces), static_cast<int>(kMaxScopeTraces)));
         RefreshStatus(m_clock.Now());
         return;
     }
     if (!checked)
-        m_model.Untick(code);
+        m_model.UntickIn(source, code);
     ListView_RedrawItems(m_codes, change->iItem, change->iItem);
     m_chart.Redraw();
+    ChartChanged();
 }
 
 // Ticked codes are written in their trace's colour, as the legend does.
@@ -382,7 +545,9 @@ void CScopeDlg::OnCodesCustomDraw(NMHDR* header, LRESULT* result)
         return;
     }
     if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-        int trace = m_model.TraceOf(static_cast<uint32_t>(draw->nmcd.lItemlParam));
+        size_t source = 0, row = 0;
+        const int trace = SourceRowOf(static_cast<size_t>(draw->nmcd.dwItemSpec), &source, &row)
+                        ? m_model.TraceOfIn(source, static_cast<uint32_t>(draw->nmcd.lItemlParam)) : -1;
         if (trace >= 0) {
             uint32_t rgb = TraceColour(m_model.Traces()[static_cast<size_t>(trace)].colour);
             draw->clrText = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
@@ -393,53 +558,64 @@ void CScopeDlg::OnCodesCustomDraw(NMHDR* header, LRESULT* result)
 
 void CScopeDlg::OnTimer(UINT_PTR id)
 {
-    if (id == kFrameTimer)
+    if (id == kFrameTimer) {
         Frame(m_clock.Now());
+    } else if (id == kReadTimer) {
+        TakeBatches();
+        if (!Reading())
+            KillTimer(m_hWnd, kReadTimer);
+        // This timer is always due while the file comes: the frames are drawn from here then.
+        const int64_t now = m_clock.Now();
+        if (now - m_lastFrame >= kFrameMicros)
+            Frame(now);
+    }
 }
 
 void CScopeDlg::Frame(int64_t now)
 {
     m_lastFrame = now;
-    if (!m_model.Paused())
+    if (!m_model.Paused() || Reading())
         m_chart.Redraw();
+    ServeDetail();
     if (now - m_lastList >= kListMicros) {
         m_lastList = now;
         RefreshList();
+        if (!m_model.Paused() || Reading())
+            m_overview.Redraw();
+        // New messages may fall between the cursors.
+        if (m_model.CursorSet(0) || m_model.CursorSet(1))
+            m_readoutStale = m_readoutStale || !m_model.Paused() || Reading() || m_model.Received() != m_receivedAtStatus;
+        RefreshReadout();
     }
-    if (now - m_lastStatus >= kStatusMicros)
+    if (now - m_lastStatus >= kStatusMicros || (Reading() && now - m_lastStatus >= kListMicros))
         RefreshStatus(now);
 }
 
 // Only the rows in sight, and of those only the ones that changed.
 void CScopeDlg::RefreshList()
 {
-    const std::vector<CodeRow>& rows = m_model.Rows();
+    const size_t total = static_cast<size_t>(std::max(0, ListView_GetItemCount(m_codes)));
     size_t top = static_cast<size_t>(std::max(0, ListView_GetTopIndex(m_codes)));
-    size_t end = std::min(rows.size(), top + static_cast<size_t>(ListView_GetCountPerPage(m_codes)) + 1);
+    size_t end = std::min(total, top + static_cast<size_t>(ListView_GetCountPerPage(m_codes)) + 1);
     const int64_t now = m_clock.Now();
-    for (size_t row = top; row < end; ++row) {
+    for (size_t listRow = top; listRow < end; ++listRow) {
+        size_t source = 0, row = 0;
+        if (!SourceRowOf(listRow, &source, &row))
+            break;
+        const SourceRow& codeRow = m_model.Sources()[source]->data.Rows()[row];
         // A row turns late with no message at all: that is a change too.
-        const bool late = m_model.Late(row, now);
-        if (!rows[row].changed && late == rows[row].shownLate)
+        const bool late = source == 0 && m_model.Late(row, now);
+        if (!codeRow.changed && late == codeRow.shownLate)
             continue;
-        m_model.MarkShown(row, late);
-        const std::string signals = m_model.RowSignalText(row);
-        std::wstring value = signals.empty() ? AfxWideFromNarrow(LatestValueText(rows[row].latest, kValueCellBytes, IsSystemLeadByte).c_str())
+        SourceRow& shown = m_model.MutableSource(source).data.MutableRows()[row];
+        shown.changed = false;
+        shown.shownLate = late;
+        const std::string signals = m_model.RowSignalTextIn(source, row);
+        std::wstring value = signals.empty() ? Wide(LatestValueText(codeRow.latest, kValueCellBytes, IsSystemLeadByte))
                                              : WideFromUtf8(signals);
-        LVITEMW wide;
-        ZeroMemory(&wide, sizeof wide);
-        wide.iSubItem = kValueColumn;
-        wide.pszText = const_cast<wchar_t*>(value.c_str());
-        ::SendMessageW(m_codes, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&wide));
-        wide.iSubItem = kLateColumn;
-        wide.pszText = const_cast<wchar_t*>(late ? L"迟到 late" : L"");
-        ::SendMessageW(m_codes, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&wide));
-        std::string count = FormatText("%" PRIu64, rows[row].count);
-        LVITEMA item;
-        ZeroMemory(&item, sizeof item);
-        item.iSubItem = kCountColumn;
-        item.pszText = const_cast<char*>(count.c_str());
-        ::SendMessageA(m_codes, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        SetCell(m_codes, listRow, kValueColumn, value);
+        SetCell(m_codes, listRow, kLateColumn, late ? L"\x8FDF\x5230 late" : L"");
+        SetCell(m_codes, listRow, kCountColumn, Wide(FormatText("%" PRIu64, codeRow.count)));
     }
 }
 
@@ -452,20 +628,68 @@ void CScopeDlg::RefreshStatus(int64_t now)
     m_lastStatus = now;
     m_receivedAtStatus = received;
 
-    std::wstring text = L"收到 received " + Wide(FormatText("%" PRIu64 " (%.0f/s)", received, rate));
-    int status = BusStatus(m_bus);
-    if (status != kVelkOk) {
-        text += L" · 总线不可用 bus unusable: " + Wide(VelkResultText(status));
-    } else {
-        CounterValues counters = ReadCounters(m_bus);
-        bool losing = false;
-        text += L" · 总线 bus: " + Wide(FormatCounterChange(m_counters, counters, &losing));
-        m_counters = counters;
+    std::wstring text;
+    // A recording being read: how far, how fast, how long still.
+    uint64_t bytes = 0, total = 0, messages = 0;
+    double elapsed = 0;
+    for (const Recording& recording : m_recordings) {
+        const ScopeSource& source = *m_model.Sources()[recording.source];
+        if (!source.reading)
+            continue;
+        bytes += source.bytesRead;
+        total += source.fileBytes;
+        messages += source.messages;
+        elapsed = std::max(elapsed, static_cast<double>(GetTickCount64() - recording.started) / 1000.0);
     }
-    if (m_model.Unlisted() != 0)
-        text += L" · 未列出 unlisted " + Wide(FormatText("%" PRIu64, m_model.Unlisted()));
+    HWND progress = ::GetDlgItem(m_hWnd, IDC_PROGRESS);
+    const bool showing = IsWindowVisible(progress) != FALSE;
+    if (total > 0) {
+        const double rateBytes = elapsed > 0 ? static_cast<double>(bytes) / elapsed : 0;
+        const double left = rateBytes > 0 ? static_cast<double>(total - std::min(bytes, total)) / rateBytes : 0;
+        text = WideFromUtf8(FormatText("\xE8\xAF\xBB\xE5\x8F\x96 reading %.1f / %.1f MB, %" PRIu64 " messages, %.0f MB/s, "
+                                       "\xE8\xBF\x98\xE9\x9C\x80 %.0f s left (Esc \xE5\x81\x9C\xE6\xAD\xA2 stops)",
+                                       static_cast<double>(bytes) / 1e6, static_cast<double>(total) / 1e6, messages,
+                                       rateBytes / 1e6, left));
+        ::SendMessageW(progress, PBM_SETPOS, static_cast<WPARAM>(static_cast<double>(bytes) * 1000 / static_cast<double>(total)), 0);
+    }
+    if ((total > 0) != showing) {
+        ShowWindow(progress, total > 0 ? SW_SHOW : SW_HIDE);
+        RECT client;
+        GetClientRect(&client);
+        Layout(client.right, client.bottom);
+    }
+    if (m_bound) {
+        if (!text.empty())
+            text += L" \x00B7 ";
+        text += L"\x6536\x5230 received " + Wide(FormatText("%" PRIu64 " (%.0f/s)", received, rate));
+        int status = BusStatus(m_bus);
+        if (status != kVelkOk) {
+            text += L" \x00B7 \x603B\x7EBF\x4E0D\x53EF\x7528 bus unusable: " + Wide(VelkResultText(status));
+        } else {
+            CounterValues counters = ReadCounters(m_bus);
+            bool losing = false;
+            text += L" \x00B7 \x603B\x7EBF bus: " + Wide(FormatCounterChange(m_counters, counters, &losing));
+            m_counters = counters;
+        }
+        if (m_model.Unlisted() != 0)
+            text += L" \x00B7 \x672A\x5217\x51FA unlisted " + Wide(FormatText("%" PRIu64, m_model.Unlisted()));
+        if (m_model.LiveHistory().Dropped() != 0)
+            text += WideFromUtf8(FormatText(" \xC2\xB7 \xE5\x8E\x86\xE5\x8F\xB2\xE5\xB7\xB2\xE6\x88\xAA history cut: "
+                                            "%" PRIu64 " oldest messages dropped", m_model.LiveHistory().Dropped()));
+    } else if (text.empty()) {
+        text = L"\x65E0\x603B\x7EBF no bus";
+    }
+    // What went wrong in the recordings: each one's bad lines, its error.
+    for (const Recording& recording : m_recordings) {
+        const ScopeSource& source = *m_model.Sources()[recording.source];
+        if (!source.error.empty())
+            text += L" \x00B7 " + WideFromUtf8(source.error);
+        else if (source.badLines != 0)
+            text += WideFromUtf8(FormatText(" \xC2\xB7 %" PRIu64 " \xE8\xA1\x8C\xE6\x9C\x89\xE8\xAF\xAF bad lines skipped, the latest ",
+                                            source.badLines) + source.latestBadLine);
+    }
     if (!m_note.empty())
-        text += L" · " + m_note;
+        text += L" \x00B7 " + m_note;
     SetStatus(text);
 }
 
@@ -473,6 +697,27 @@ void CScopeDlg::SetStatus(const std::wstring& text)
 {
     SetWindowTextW(::GetDlgItem(m_hWnd, IDC_STATUS), text.c_str());
 }
+
+void CScopeDlg::Note(const std::wstring& note)
+{
+    m_note = note;
+    RefreshStatus(m_clock.Now());
+}
+
+// "velkscope - night.rec, day.rec" with recordings, else the bus's name.
+void CScopeDlg::RefreshTitle()
+{
+    std::string names;
+    for (const Recording& recording : m_recordings)
+        names += (names.empty() ? "" : ", ") + m_model.Sources()[recording.source]->name;
+    if (names.empty()) {
+        SetWindowTextW(m_hWnd, (L"velkscope - " + Wide(BusNameForTitle())).c_str());
+        return;
+    }
+    SetWindowTextW(m_hWnd, (L"velkscope - " + WideFromUtf8(names)).c_str());
+}
+
+// ---- The controls. ----
 
 void CScopeDlg::OnWindowChosen()
 {
@@ -483,6 +728,7 @@ void CScopeDlg::OnWindowChosen()
     int64_t millis = static_cast<int64_t>(::SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(at), 0));
     m_model.SetWindow(millis * 1000, m_clock.Now());
     m_chart.Redraw();
+    ChartChanged();
 }
 
 void CScopeDlg::OnPause()
@@ -491,8 +737,9 @@ void CScopeDlg::OnPause()
         m_model.Resume();
     else
         m_model.Pause(m_clock.Now());
-    SetDlgItemTextW(m_hWnd, IDC_PAUSE, m_model.Paused() ? L"继续 Resume" : L"暂停 Pause");
+    SetDlgItemTextW(m_hWnd, IDC_PAUSE, m_model.Paused() ? L"\x7EE7\x7EED Resume" : L"\x6682\x505C Pause");
     m_chart.Redraw();
+    ChartChanged();
 }
 
 void CScopeDlg::OnClearChart()
@@ -501,6 +748,7 @@ void CScopeDlg::OnClearChart()
     m_note.clear();
     RefreshList();
     m_chart.Redraw();
+    ChartChanged();
 }
 
 void CScopeDlg::OnFixScale()
@@ -511,135 +759,59 @@ void CScopeDlg::OnFixScale()
         Axis shown = m_chart.ShownAxis();
         m_model.FixScale(&shown);
     }
-    SetDlgItemTextW(m_hWnd, IDC_FIX_SCALE, m_model.ScaleFixed() ? L"自动刻度 Auto scale" : L"固定刻度 Fix scale");
+    SetDlgItemTextW(m_hWnd, IDC_FIX_SCALE, m_model.ScaleFixed() ? L"\x81EA\x52A8\x523B\x5EA6 Auto scale" : L"\x56FA\x5B9A\x523B\x5EA6 Fix scale");
     m_chart.Redraw();
 }
 
-bool CScopeDlg::SavePng(const wchar_t* path, std::string* error)
+void CScopeDlg::OnShowAll()
 {
-    RECT client;
-    m_chart.GetClientRect(&client);
-    HDC screen = GetDC(m_chart.m_hWnd);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1));
-    ReleaseDC(m_chart.m_hWnd, screen);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    m_chart.Paint(memory, client);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    bool saved = SaveBitmapAsPng(bitmap, path, error);
-    DeleteObject(bitmap);
-    return saved;
+    m_chart.Key(VK_HOME, false, false);
 }
 
-void CScopeDlg::OnSavePng()
+void CScopeDlg::OnNewPane()
 {
-    SaveAs(L"PNG (*.png)\0*.png\0", L"png", &CScopeDlg::SavePng);
-}
-
-// Asks where, saves there, and says how it went.
-void CScopeDlg::SaveAs(const wchar_t* filter, const wchar_t* extension,
-                       bool (CScopeDlg::*save)(const wchar_t* path, std::string* error))
-{
-    std::wstring path = AskSavePath(m_hWnd, filter, extension);
-    if (path.empty())
-        return;
-    std::string error;
-    if (!(this->*save)(path.c_str(), &error)) {
-        AfxMessageBox((L"无法保存 cannot save " + path + L": " + Wide(error)).c_str());
-        return;
-    }
-    m_note = L"已保存 saved " + path;
-    RefreshStatus(m_clock.Now());
-}
-
-bool CScopeDlg::SaveCsv(const wchar_t* path, std::string* error)
-{
-    const int64_t now = m_model.ShownNow(m_clock.Now());
-    std::string csv = std::string(kCsvByteOrderMark) + FormatCsvHeader(&m_clock.Start()) + kCsvLineEnd;
-    for (const RecordedMessage& message : m_model.VisibleMessages(now))
-        csv += FormatCsvRow(message, &m_clock.Start(), SystemCodePage()) + kCsvLineEnd;
-    FILE* file = _wfopen(path, L"wb");
-    if (file == nullptr) {
-        *error = strerror(errno);
-        return false;
-    }
-    bool written = fwrite(csv.data(), 1, csv.size(), file) == csv.size();
-    written = fclose(file) == 0 && written;
-    if (!written) {
-        *error = strerror(errno);
-        _wremove(path);   // half a table is no table
-    }
-    return written;
-}
-
-void CScopeDlg::OnSaveCsv()
-{
-    SaveAs(L"CSV (*.csv)\0*.csv\0", L"csv", &CScopeDlg::SaveCsv);
-}
-
-bool CScopeDlg::OpenSignals(const std::wstring& path, std::wstring* errors)
-{
-    std::unique_ptr<SignalDatabase> loaded(new SignalDatabase);
-    if (!ReadSignalFile(path, loaded.get(), errors))
-        return false;
-    // The model lets go of the old file before it goes.
-    const bool fitted = m_model.SetSignals(loaded.get(), WindowsSignalCodePages());
-    m_signals.swap(loaded);
-    m_note = fitted ? L"信号文件 signals: " + path : L"最多画 8 条曲线, 部分代码未画 at most 8 traces: some codes are no longer drawn";
-    if (m_hWnd == nullptr)
-        return true;
-    ListView_SetColumnWidth(m_codes, kCodeColumn, 170);   // the code and its name
-    FitValueColumn();
-    const std::vector<CodeRow>& rows = m_model.Rows();
-    for (size_t row = 0; row < rows.size(); ++row) {
-        std::wstring name = WideFromUtf8(m_model.RowName(row));
-        LVITEMW item;
-        ZeroMemory(&item, sizeof item);
-        item.pszText = const_cast<wchar_t*>(name.c_str());
-        ::SendMessageW(m_codes, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-        SetChecked(row, m_model.TraceOf(rows[row].code) >= 0);
-    }
-    RefreshList();
-    RefreshStatus(m_clock.Now());
+    if (!m_model.AddPane())
+        Note(WideFromUtf8(FormatText("\xE6\x9C\x80\xE5\xA4\x9A %d \xE4\xB8\xAA\xE7\xAA\x97\xE6\xA0\xBC at most %d panes",
+                                     static_cast<int>(kMaxPanes), static_cast<int>(kMaxPanes))));
+    m_model.SetActivePane(m_model.Panes().size() - 1);
     m_chart.Redraw();
-    return true;
 }
 
-bool CScopeDlg::TickSignals(const std::vector<std::string>& names, std::string* error)
+void CScopeDlg::OnAutoScale()
 {
-    if (names.empty())
-        return true;
-    if (m_signals == nullptr) {
-        *error = "--signal needs a signal file: --signals FILE or VELK_SIGNALS";
-        return false;
-    }
-    std::vector<SignalTraceRef> traces;
-    if (!FindSignalTraces(*m_signals, names, &traces, error))
-        return false;
-    for (const SignalTraceRef& trace : traces) {
-        if (!m_model.TickSignal(trace)) {
-            *error = "at most 8 traces are drawn at once (each array field is one)";
-            return false;
-        }
-    }
-    return true;
+    m_model.SetPaneScale(m_model.ActivePane(), nullptr);
+    m_chart.Redraw();
 }
 
-void CScopeDlg::OnOpenSignals()
+void CScopeDlg::OnXSelected()
 {
-    wchar_t path[MAX_PATH] = L"";
-    OPENFILENAMEW dialog;
-    ZeroMemory(&dialog, sizeof dialog);
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = m_hWnd;
-    dialog.lpstrFilter = L"信号文件 Signal files (*.toml)\0*.toml\0所有文件 All files (*.*)\0*.*\0";
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameW(&dialog))
+    const int selected = m_chart.SelectedTrace();
+    if (selected < 0) {
+        Note(L"\x5148\x70B9\x51FB\x56FE\x4F8B\x9009\x4E00\x6761\x66F2\x7EBF click a legend entry first");
         return;
-    std::wstring errors;
-    if (!OpenSignals(path, &errors))
-        AfxMessageBox((L"信号文件有误, 未载入 the signal file was not loaded:\n" + errors).c_str(), MB_OK | MB_ICONERROR);
+    }
+    const size_t pane = m_model.Traces()[static_cast<size_t>(selected)].pane;
+    m_model.SetPaneX(pane, selected);
+    m_chart.Redraw();
+}
+
+void CScopeDlg::OnXTime()
+{
+    m_model.SetPaneX(m_model.ActivePane(), -1);
+    m_chart.Redraw();
+}
+
+void CScopeDlg::OnWallClock()
+{
+    m_model.SetWallClock(!m_model.WallClock());
+    CheckMenuItem(GetMenu(m_hWnd), IDM_WALL_CLOCK, MF_BYCOMMAND | (m_model.WallClock() ? MF_CHECKED : MF_UNCHECKED));
+    m_chart.Redraw();
+    ChartChanged();
+}
+
+void CScopeDlg::OnClearCursors()
+{
+    m_model.ClearCursors();
+    m_chart.Redraw();
+    ChartChanged();
 }

@@ -1,38 +1,32 @@
 #include "velkscope/ScopeModel.h"
 
 #include <math.h>
-#include <string.h>
 
 #include <algorithm>
 
 #include "common/FormatText.h"
-#include "formats/CodeRows.h"
 #include "signals/SignalText.h"
-
-size_t SampleRing::LowerBound(int64_t micros) const
-{
-    size_t low = 0, high = Size();
-    while (low < high) {
-        size_t middle = low + (high - low) / 2;
-        if (At(middle).micros < micros)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low;
-}
-
-Trace::Trace(uint32_t traceCode, size_t signalIndex, size_t colourIndex, int64_t windowMicros)
-    : code(traceCode), signal(signalIndex), colour(colourIndex), ring(kTraceSamples),
-      arrays(ClassifyCode(traceCode) == kArrayPayload ? static_cast<size_t>(kTraceSamples) : 1),
-      words(signalIndex != kRawTrace && ClassifyCode(traceCode) == kValueMessage ? static_cast<size_t>(kTraceSamples) : 1),
-      strip(windowMicros, kStripColumns)
-{
-}
 
 namespace {
 
-// As a data word shows ("-5"), or with the fraction a physical value has.
+const int64_t kMinSpanMicros = 100;                  // the narrowest view
+const int64_t kMaxSpanMicros = 1000000000000000LL;   // the widest: about 31 years
+const uint64_t kStripRebuildMessages = 1 << 21;      // a strip is rebuilt from at most this many
+const uint64_t kDetailBytes = 24 << 20;              // a recording's stretch read again, at most
+
+int64_t Clamp(int64_t value, int64_t low, int64_t high)
+{
+    return std::min(std::max(value, low), high);
+}
+
+bool Covers(const Detail& detail, int64_t from, int64_t to, const TraceKey& key)
+{
+    return detail.from <= from && detail.to >= to &&
+           std::find(detail.keys.begin(), detail.keys.end(), key) != detail.keys.end();
+}
+
+} // namespace
+
 std::string NumberText(double value)
 {
     if (value == 0)
@@ -42,169 +36,400 @@ std::string NumberText(double value)
     return FormatText("%.6g", value);
 }
 
-} // namespace
-
-ScopeModel::ScopeModel(int64_t windowMicros, ArrayValue arrayValue)
-    : window_(windowMicros), arrayValue_(arrayValue)
+Trace::Trace(size_t sourceIndex, uint32_t traceCode, size_t signalIndex, size_t colourIndex, size_t paneIndex,
+             int64_t windowMicros)
+    : source(sourceIndex), code(traceCode), signal(signalIndex), colour(colourIndex), pane(paneIndex),
+      strip(windowMicros, kStripColumns)
 {
-    traces_.reserve(kMaxTraces);
 }
 
-int ScopeModel::RowOf(uint32_t code) const
+ScopeModel::ScopeModel(int64_t windowMicros, ArrayValue arrayValue, size_t summaryBudget)
+    : window_(windowMicros), arrayValue_(arrayValue), summaryBudget_(summaryBudget), panes_(1)
 {
-    size_t at = RowIndex(rows_, code);
-    return at < rows_.size() && rows_[at].code == code ? static_cast<int>(at) : -1;
+    sources_.emplace_back(new ScopeSource(nullptr, arrayValue, summaryBudget, kLiveBaseMicros));
+    sources_[0]->live = true;
+    details_.resize(1);
+    traces_.reserve(kMaxScopeTraces);
 }
 
-int ScopeModel::Receive(uint32_t code, int64_t micros, const LatestValue& message, bool* inserted)
-{
-    ++received_;
-    CodeRow* at = RowForCode(rows_, code, kMaxCodes, inserted);
-    if (at == nullptr) {
-        ++unlisted_;
-        return -1;
-    }
-    CodeRow& row = *at;
-    ++row.count;
-    row.changed = true;
-    row.latest = message;
-    row.lastMicros = micros;
-    Draw(code, micros, message);
-    return static_cast<int>(at - rows_.data());
-}
+// ---- The bus. ----
 
-void ScopeModel::Draw(uint32_t code, int64_t micros, const LatestValue& message)
+int ScopeModel::ReceiveMessage(ScopeMessage* message, bool* inserted)
 {
-    const SignalMessage* known = nullptr;
-    bool decoded = false;
-    for (Trace& drawn : traces_) {
-        if (drawn.code != code)
-            continue;
+    DecodeScopeMessage(signals_, pages_, message);
+    history_.Add(message->message);
+    const int row = Live().data.Add(*message, inserted);
+    if (row < 0)
+        return row;
+    for (Trace& trace : traces_) {
         double value = 0;
-        if (drawn.signal == kRawTrace) {
-            int32_t raw = 0;
-            if (!TraceValueOf(message.kind, message.value, message.bytes, arrayValue_, &raw))
-                continue;
-            value = raw;
-        } else {
-            if (!decoded) {
-                known = signals_ != nullptr ? signals_->FindCode(code) : nullptr;
-                if (known != nullptr)
-                    DecodeMessage(*known, message.value, message.bytes, pages_, &decoded_);
-                decoded = true;
-            }
-            if (known == nullptr || !DrawnValue(decoded_, drawn.signal, &value))
-                continue;
-        }
-        Sample sample = { micros, value };
-        drawn.ring.Add(sample);
-        drawn.strip.Add(micros, value);
-        if (message.kind == kArrayPayload) {
-            ArrayHead head = {};
-            head.length = message.length;
-            memcpy(head.bytes, message.bytes.data(), std::min<size_t>(message.bytes.size(), kArrayHeadBytes));
-            drawn.arrays.Add(head);
-        } else if (drawn.signal != kRawTrace) {
-            drawn.words.Add(message.value);
-        }
+        if (trace.source == 0 && trace.code == message->message.code &&
+            TraceValueOfMessage(*message, trace.signal, arrayValue_, &value))
+            trace.strip.Add(static_cast<int64_t>(message->message.micros), value);
+    }
+    return row;
+}
+
+int ScopeModel::Receive(uint32_t code, int64_t micros, const LatestValue& latest, bool* inserted)
+{
+    ScopeMessage message;
+    message.message.micros = static_cast<uint64_t>(std::max<int64_t>(micros, 0));
+    message.message.code = code;
+    message.message.kind = latest.kind;
+    message.message.value = latest.value;
+    message.message.bytes = latest.bytes;
+    message.message.expired = latest.expired;
+    return ReceiveMessage(&message, inserted);
+}
+
+void ScopeModel::MarkShown(size_t row, bool late)
+{
+    SourceRow& shown = Live().data.MutableRows()[row];
+    shown.changed = false;
+    shown.shownLate = late;
+}
+
+void ScopeModel::Clear()
+{
+    Live().data.Clear();
+    history_.Clear();
+    for (Trace& trace : traces_) {
+        if (trace.source == 0)
+            trace.strip.Clear();
+    }
+    details_[0] = Detail();
+}
+
+// ---- Sources. ----
+
+size_t ScopeModel::AddRecording(const std::string& name, const std::string& path, uint64_t fileBytes)
+{
+    sources_.emplace_back(new ScopeSource(signals_, arrayValue_, summaryBudget_));
+    ScopeSource& source = *sources_.back();
+    source.name = name;
+    source.path = path;
+    source.fileBytes = fileBytes;
+    source.reading = true;
+    details_.emplace_back();
+    return sources_.size() - 1;
+}
+
+void ScopeModel::ApplyBatch(size_t index, PassBatch* batch)
+{
+    ScopeSource& source = *sources_[index];
+    for (const PassLatest& latest : batch->latest) {
+        bool inserted = false;
+        source.data.NoteLatest(latest.message, latest.count, &inserted);
+    }
+    for (const PassSample& sample : batch->samples)
+        source.data.AddSample(sample.code, sample.signal, sample.micros, sample.value);
+    source.index.Append(batch->marks);
+    for (uint64_t trigger : batch->triggers)
+        source.triggers.push_back(static_cast<int64_t>(trigger));
+    source.bytesRead = batch->bytes;
+    source.messages = batch->messages;
+    source.badLines = batch->badLines;
+    source.latestBadLine = batch->latestBadLine;
+    if (batch->startKnown) {
+        source.startKnown = true;
+        source.start = batch->start;
+    }
+    if (batch->done) {
+        source.reading = false;
+        source.bytesRead = std::max(source.bytesRead, source.fileBytes);
+        source.notice = batch->notice;
+        source.error = batch->error;
     }
 }
 
-int ScopeModel::TraceOf(uint32_t code) const
+void ScopeModel::ResetForReading(size_t index)
+{
+    ScopeSource& source = *sources_[index];
+    source.data = SourceData(signals_, arrayValue_, summaryBudget_);
+    source.index.Clear();
+    source.triggers.clear();
+    source.reading = true;
+    source.bytesRead = source.messages = source.badLines = 0;
+    source.latestBadLine.clear();
+    source.notice.clear();
+    source.error.clear();
+    details_[index] = Detail();
+    wanted_.erase(std::remove_if(wanted_.begin(), wanted_.end(), [index](const DetailRequest& r) { return r.source == index; }),
+                  wanted_.end());
+}
+
+void ScopeModel::CloseRecordings()
+{
+    for (size_t i = traces_.size(); i-- > 0;) {
+        if (traces_[i].source != 0)
+            traces_.erase(traces_.begin() + static_cast<ptrdiff_t>(i));
+    }
+    for (Pane& pane : panes_)
+        pane.xTrace = -1;
+    sources_.resize(1);
+    details_.resize(1);
+    wanted_.clear();
+}
+
+void ScopeModel::SetOffset(size_t source, int64_t micros)
+{
+    sources_[source]->offsetMicros = Clamp(micros, -kMaxSpanMicros, kMaxSpanMicros);
+}
+
+bool ScopeModel::AxisStart(WallTime* start) const
+{
+    bool any = false;
+    // The bus counts once it has brought something, or when it is all there is.
+    uint64_t oldest = 0, newest = 0;
+    const bool liveCounts = Recordings() == 0 || history_.Span(&oldest, &newest);
+    for (const std::unique_ptr<ScopeSource>& source : sources_) {
+        if (source->live && !liveCounts)
+            continue;
+        if (source->startKnown && (!any || source->start.utcMicros < start->utcMicros)) {
+            *start = source->start;
+            any = true;
+        }
+    }
+    return any;
+}
+
+int64_t ScopeModel::Origin(size_t index) const
+{
+    const ScopeSource& source = *sources_[index];
+    WallTime start = {};
+    const int64_t clock = source.startKnown && AxisStart(&start) ? source.start.utcMicros - start.utcMicros : 0;
+    return Clamp(clock, -kMaxSpanMicros, kMaxSpanMicros) + source.offsetMicros;
+}
+
+bool ScopeModel::SetSignals(const SignalDatabase* signals, const SignalCodePages& pages)
+{
+    struct Ticked { size_t source; uint32_t code; size_t pane; };
+    std::vector<Ticked> ticked;
+    for (const Trace& trace : traces_) {
+        if (std::none_of(ticked.begin(), ticked.end(),
+                         [&](const Ticked& t) { return t.source == trace.source && t.code == trace.code; }))
+            ticked.push_back(Ticked{ trace.source, trace.code, trace.pane });
+    }
+    traces_.clear();
+    for (Pane& pane : panes_)
+        pane.xTrace = -1;
+    signals_ = signals;
+    pages_ = pages;
+    Live().data.Redecode(signals, pages);
+    details_[0] = Detail();
+    for (size_t i = 1; i < sources_.size(); ++i)
+        ResetForReading(i);
+    wanted_.clear();
+    // The bus's traces again from what the history holds.
+    history_.ForEach(0, UINT64_MAX, [this](const RecordedMessage& kept) {
+        ScopeMessage message;
+        message.message = kept;
+        DecodeScopeMessage(signals_, pages_, &message);
+        const int row = Live().data.RowOf(kept.code);
+        if (row >= 0) {
+            for (const SourceTrace& trace : Live().data.Rows()[static_cast<size_t>(row)].traces) {
+                double value = 0;
+                if (TraceValueOfMessage(message, trace.signal, arrayValue_, &value))
+                    Live().data.AddSample(kept.code, trace.signal, static_cast<int64_t>(kept.micros), value);
+            }
+        }
+        return true;
+    });
+    bool all = true;
+    const size_t active = activePane_;
+    for (const Ticked& t : ticked) {
+        activePane_ = t.pane;
+        all = TickIn(t.source, t.code) && all;
+    }
+    activePane_ = active;
+    return all;
+}
+
+// ---- Traces and panes. ----
+
+int ScopeModel::TraceOfIn(size_t source, uint32_t code) const
 {
     for (size_t i = 0; i < traces_.size(); ++i) {
-        if (traces_[i].code == code)
+        if (traces_[i].source == source && traces_[i].code == code)
             return static_cast<int>(i);
     }
     return -1;
 }
 
-bool ScopeModel::AddTrace(uint32_t code, size_t signal)
+size_t ScopeModel::FreeColour() const
 {
-    if (std::any_of(traces_.begin(), traces_.end(), [&](const Trace& t) { return t.code == code && t.signal == signal; }))
-        return true;
-    if (traces_.size() >= kMaxTraces)
+    // The first colour no trace has; when every one is taken, the least used.
+    std::vector<size_t> uses(kTraceColours, 0);
+    for (const Trace& trace : traces_)
+        ++uses[trace.colour % kTraceColours];
+    return static_cast<size_t>(std::min_element(uses.begin(), uses.end()) - uses.begin());
+}
+
+bool ScopeModel::AddTrace(size_t source, uint32_t code, size_t signal, size_t pane, int colour)
+{
+    if (source >= sources_.size())
         return false;
-    // The first colour no trace has.
-    size_t colour = 0;
-    while (std::any_of(traces_.begin(), traces_.end(), [&](const Trace& t) { return t.colour == colour; }))
-        ++colour;
-    traces_.emplace_back(code, signal, colour, window_);
-    return true;
-}
-
-bool ScopeModel::Tick(uint32_t code)
-{
-    if (TraceOf(code) >= 0)
+    if (std::any_of(traces_.begin(), traces_.end(),
+                    [&](const Trace& t) { return t.source == source && t.code == code && t.signal == signal; }))
         return true;
-    std::vector<SignalTraceRef> wanted;
-    const SignalMessage* message = signals_ != nullptr ? signals_->FindCode(code) : nullptr;
-    if (message != nullptr)
-        AddMessageTraces(*message, &wanted);
-    if (wanted.empty())
-        wanted.push_back({ code, kRawTrace });
-    if (traces_.size() + wanted.size() > kMaxTraces)
+    if (traces_.size() >= kMaxScopeTraces)
         return false;
-    for (const SignalTraceRef& trace : wanted)
-        AddTrace(trace.code, trace.index);
-    return true;
-}
-
-bool ScopeModel::TickSignal(const SignalTraceRef& trace)
-{
-    return AddTrace(trace.code, trace.index);
-}
-
-void ScopeModel::Untick(uint32_t code)
-{
-    traces_.erase(std::remove_if(traces_.begin(), traces_.end(), [&](const Trace& t) { return t.code == code; }),
-                  traces_.end());
-}
-
-bool ScopeModel::SetSignals(const SignalDatabase* signals, const SignalCodePages& pages)
-{
-    std::vector<uint32_t> codes;
-    for (const Trace& trace : traces_) {
-        if (std::find(codes.begin(), codes.end(), trace.code) == codes.end())
-            codes.push_back(trace.code);
+    pane = std::min(pane, panes_.size() - 1);
+    const size_t chosen = colour >= 0 ? static_cast<size_t>(colour) % kTraceColours : FreeColour();
+    traces_.emplace_back(source, code, signal, chosen, pane, window_);
+    if (source == 0) {
+        uint64_t oldest = 0, newest = 0;
+        if (history_.Span(&oldest, &newest))
+            RebuildStrip(&traces_.back(), static_cast<int64_t>(newest));
     }
+    return true;
+}
+
+bool ScopeModel::TickIn(size_t source, uint32_t code)
+{
+    if (source >= sources_.size())
+        return false;
+    if (TraceOfIn(source, code) >= 0)
+        return true;
+    const SignalMessage* known = signals_ != nullptr ? signals_->FindCode(code) : nullptr;
+    const std::vector<size_t> signals = TracesOfCode(code, known);
+    if (traces_.size() + signals.size() > kMaxScopeTraces)
+        return false;
+    for (size_t signal : signals)
+        AddTrace(source, code, signal, activePane_);
+    return true;
+}
+
+void ScopeModel::UntickIn(size_t source, uint32_t code)
+{
+    for (size_t i = traces_.size(); i-- > 0;) {
+        if (traces_[i].source != source || traces_[i].code != code)
+            continue;
+        traces_.erase(traces_.begin() + static_cast<ptrdiff_t>(i));
+        for (Pane& pane : panes_) {
+            if (pane.xTrace == static_cast<int>(i))
+                pane.xTrace = -1;
+            else if (pane.xTrace > static_cast<int>(i))
+                --pane.xTrace;
+        }
+    }
+}
+
+uint64_t ScopeModel::TraceSamples(size_t index) const
+{
+    const Trace& trace = traces_[index];
+    const SourceData& data = sources_[trace.source]->data;
+    const size_t summary = data.SummaryOf(trace.code, trace.signal);
+    return summary == kNoSummary ? 0 : data.Summaries().Samples(summary);
+}
+
+const Signal* ScopeModel::TraceSignal(size_t index) const
+{
+    const Trace& trace = traces_[index];
+    return signals_ != nullptr ? ::TraceSignal(*signals_, { trace.code, trace.signal }) : nullptr;
+}
+
+bool ScopeModel::IsEvents(size_t trace) const
+{
+    return IsEventTrace(traces_[trace].code, traces_[trace].signal);
+}
+
+std::string ScopeModel::TraceUnit(size_t trace) const
+{
+    const Signal* signal = TraceSignal(trace);
+    return signal != nullptr ? signal->unit : std::string();
+}
+
+std::string ScopeModel::TraceName(size_t index) const
+{
+    const Trace& trace = traces_[index];
+    const Signal* signal = TraceSignal(index);
+    // A string code the file knows draws its events under the message's name.
+    const SignalMessage* message = signal == nullptr && signals_ != nullptr && IsEvents(index) ? signals_->FindCode(trace.code) : nullptr;
+    std::string name = message != nullptr ? message->name
+                     : signal == nullptr ? FormatText("%08x", static_cast<unsigned>(trace.code))
+                     : signal->unit.empty() ? signal->name : signal->name + " [" + signal->unit + "]";
+    if (MixedSources())
+        name = (trace.source == 0 ? std::string("bus") : sources_[trace.source]->name) + ": " + name;
+    return name;
+}
+
+bool ScopeModel::MixedSources() const
+{
+    return std::any_of(traces_.begin(), traces_.end(), [this](const Trace& t) { return t.source != traces_.front().source; });
+}
+
+void ScopeModel::ResetPanes(size_t panes)
+{
     traces_.clear();
-    signals_ = signals;
-    pages_ = pages;
-    bool all = true;
-    for (uint32_t code : codes)
-        all = Tick(code) && all;
-    for (CodeRow& row : rows_)
-        row.changed = true;
-    return all;
+    panes_.assign(std::min<size_t>(std::max<size_t>(panes, 1), kMaxPanes), Pane());
+    activePane_ = 0;
 }
 
-std::string ScopeModel::TraceName(size_t trace) const
+bool ScopeModel::AddPane()
 {
-    const Trace& drawn = traces_[trace];
-    const Signal* signal = signals_ != nullptr ? TraceSignal(*signals_, { drawn.code, drawn.signal }) : nullptr;
-    if (signal == nullptr)
-        return FormatText("%08x", static_cast<unsigned>(drawn.code));
-    return signal->unit.empty() ? signal->name : signal->name + " [" + signal->unit + "]";
+    if (panes_.size() >= kMaxPanes)
+        return false;
+    panes_.emplace_back();
+    return true;
 }
 
-std::string ScopeModel::RowName(size_t row) const
+void ScopeModel::DropEmptyPanes()
 {
-    const uint32_t code = rows_[row].code;
+    for (size_t p = panes_.size(); p-- > 0 && panes_.size() > 1;) {
+        if (std::any_of(traces_.begin(), traces_.end(), [p](const Trace& t) { return t.pane == p; }))
+            continue;
+        panes_.erase(panes_.begin() + static_cast<ptrdiff_t>(p));
+        for (Trace& trace : traces_) {
+            if (trace.pane > p)
+                --trace.pane;
+        }
+    }
+    activePane_ = std::min(activePane_, panes_.size() - 1);
+}
+
+void ScopeModel::MoveTrace(size_t trace, size_t pane)
+{
+    if (trace >= traces_.size() || pane > panes_.size() || (pane == panes_.size() && !AddPane()))
+        return;
+    Pane& old = panes_[traces_[trace].pane];
+    if (old.xTrace == static_cast<int>(trace))
+        old.xTrace = -1;
+    traces_[trace].pane = pane;
+    activePane_ = pane;
+    DropEmptyPanes();
+}
+
+void ScopeModel::SetPaneScale(size_t pane, const Axis* fixed)
+{
+    if (pane >= panes_.size())
+        return;
+    panes_[pane].fixed = fixed != nullptr;
+    if (fixed != nullptr)
+        panes_[pane].axis = *fixed;
+}
+
+void ScopeModel::SetPaneX(size_t pane, int xTrace)
+{
+    if (pane >= panes_.size())
+        return;
+    const bool valid = xTrace >= 0 && static_cast<size_t>(xTrace) < traces_.size() &&
+                       traces_[static_cast<size_t>(xTrace)].pane == pane;
+    panes_[pane].xTrace = valid ? xTrace : -1;
+}
+
+std::string ScopeModel::RowNameIn(size_t source, size_t row) const
+{
+    const uint32_t code = sources_[source]->data.Rows()[row].code;
     const SignalMessage* message = signals_ != nullptr ? signals_->FindCode(code) : nullptr;
     return FormatText("%08x", static_cast<unsigned>(code)) + (message != nullptr ? " " + message->name : "");
 }
 
-std::string ScopeModel::RowSignalText(size_t row) const
+std::string ScopeModel::RowSignalTextIn(size_t source, size_t row) const
 {
-    const CodeRow& codeRow = rows_[row];
-    const SignalMessage* message = signals_ != nullptr ? signals_->FindCode(codeRow.code) : nullptr;
-    if (message == nullptr || codeRow.count == 0)
-        return std::string();
-    std::vector<DecodedSignal> decoded;
-    DecodeMessage(*message, codeRow.latest.value, codeRow.latest.bytes, pages_, &decoded);
+    const SourceRow& codeRow = sources_[source]->data.Rows()[row];
     std::string text;
-    for (const DecodedSignal& signal : decoded)
+    for (const DecodedSignal& signal : codeRow.decoded)
         text += (text.empty() ? "" : "  ") + (signal.signal->fieldName.empty() ? FormatSignalValue(signal)
                                                                                : signal.signal->fieldName + "=" + FormatSignalValue(signal));
     return text;
@@ -212,7 +437,7 @@ std::string ScopeModel::RowSignalText(size_t row) const
 
 bool ScopeModel::Late(size_t row, int64_t now) const
 {
-    const CodeRow& codeRow = rows_[row];
+    const SourceRow& codeRow = Rows()[row];
     const SignalMessage* message = signals_ != nullptr ? signals_->FindCode(codeRow.code) : nullptr;
     if (message == nullptr || message->periodMicros == 0 || codeRow.count == 0)
         return false;
@@ -220,71 +445,319 @@ bool ScopeModel::Late(size_t row, int64_t now) const
     return now - codeRow.lastMicros > 2 * static_cast<int64_t>(period);
 }
 
-ColumnStrip ScopeModel::StripFromRing(const Trace& trace, int64_t end) const
+// ---- The view. ----
+
+void ScopeModel::RebuildStrip(Trace* trace, int64_t now) const
 {
-    ColumnStrip strip(window_, kStripColumns);
-    for (size_t i = trace.ring.LowerBound(end - window_); i < trace.ring.Size() && trace.ring.At(i).micros <= end; ++i)
-        strip.Add(trace.ring.At(i).micros, trace.ring.At(i).value);
-    return strip;
+    trace->strip = ColumnStrip(window_, kStripColumns);
+    const uint64_t from = std::max<uint64_t>(static_cast<uint64_t>(std::max<int64_t>(now - window_, 0)),
+                                             history_.TimeBeforeNewest(kStripRebuildMessages));
+    history_.ForEach(from, static_cast<uint64_t>(std::max<int64_t>(now, 0)), [&](const RecordedMessage& kept) {
+        if (kept.code != trace->code)
+            return true;
+        ScopeMessage message;
+        message.message = kept;
+        DecodeScopeMessage(signals_, pages_, &message);
+        double value = 0;
+        if (TraceValueOfMessage(message, trace->signal, arrayValue_, &value))
+            trace->strip.Add(static_cast<int64_t>(kept.micros), value);
+        return true;
+    });
 }
 
 void ScopeModel::SetWindow(int64_t windowMicros, int64_t now)
 {
     window_ = windowMicros;
     for (Trace& trace : traces_) {
-        trace.strip = StripFromRing(trace, now);
-        if (paused_)
-            StripFromRing(trace, pausedAt_).CopyEnding(pausedAt_, &trace.frozen);
+        if (trace.source == 0)
+            RebuildStrip(&trace, now);
     }
+    if (!following_)
+        viewFrom_ = viewTo_ - window_;
 }
 
 void ScopeModel::Pause(int64_t now)
 {
-    if (paused_)
+    if (!following_)
         return;
-    paused_ = true;
-    pausedAt_ = now;
-    for (Trace& trace : traces_)
-        trace.strip.CopyEnding(now, &trace.frozen);
+    following_ = false;
+    pausedAt_ = now + Origin(0);
+    viewTo_ = pausedAt_;
+    viewFrom_ = viewTo_ - window_;
 }
 
 void ScopeModel::Resume()
 {
-    paused_ = false;
-    for (Trace& trace : traces_)
-        std::vector<Column>().swap(trace.frozen);
+    following_ = true;
 }
 
-void ScopeModel::Clear()
+int64_t ScopeModel::ShownNow(int64_t now) const
 {
-    for (Trace& trace : traces_) {
-        trace.ring.Clear();
-        trace.arrays.Clear();
-        trace.strip.Clear();
-        trace.frozen.clear();
+    if (following_)
+        return now + Origin(0);
+    return Recordings() > 0 ? 0 : pausedAt_;
+}
+
+void ScopeModel::View(int64_t now, int64_t* from, int64_t* to) const
+{
+    if (following_) {
+        *to = now + Origin(0);
+        *from = *to - window_;
+    } else {
+        *from = viewFrom_;
+        *to = viewTo_;
     }
-    for (CodeRow& row : rows_) {
-        row.count = 0;
-        row.changed = true;
+}
+
+void ScopeModel::SetView(int64_t from, int64_t to)
+{
+    if (following_) {
+        following_ = false;
+        pausedAt_ = to;
     }
-    received_ = 0;
-    unlisted_ = 0;
+    from = Clamp(from, -kMaxSpanMicros, kMaxSpanMicros);
+    to = Clamp(to, -kMaxSpanMicros, kMaxSpanMicros);
+    if (to - from < kMinSpanMicros) {
+        const int64_t middle = from / 2 + to / 2;
+        from = middle - kMinSpanMicros / 2;
+        to = from + kMinSpanMicros;
+    }
+    viewFrom_ = from;
+    viewTo_ = to;
 }
 
-std::vector<Column> ScopeModel::TraceColumns(size_t trace, int64_t now, size_t width) const
+void ScopeModel::ZoomTime(int64_t now, int64_t centre, double factor)
 {
-    const Trace& drawn = traces_[trace];
-    if (paused_)
-        return Regroup(drawn.frozen, width);
-    std::vector<Column> fine;
-    drawn.strip.CopyEnding(now, &fine);
-    return Regroup(fine, width);
+    int64_t from, to;
+    View(now, &from, &to);
+    if (!(factor > 0))
+        return;
+    const double span = std::min(std::max(static_cast<double>(to - from) * factor, static_cast<double>(kMinSpanMicros)),
+                                 static_cast<double>(kMaxSpanMicros));
+    const double scale = span / static_cast<double>(to - from);
+    const int64_t start = centre - static_cast<int64_t>(static_cast<double>(centre - from) * scale);
+    SetView(start, start + static_cast<int64_t>(span));
 }
 
-Axis ScopeModel::ValueAxis(const std::vector<std::vector<Column>>& shown, int maxTicks) const
+void ScopeModel::PanTime(int64_t now, double fraction)
 {
-    if (scaleFixed_)
-        return fixedAxis_;
+    int64_t from, to;
+    View(now, &from, &to);
+    const int64_t shift = static_cast<int64_t>(static_cast<double>(to - from) * fraction);
+    SetView(from + shift, to + shift);
+}
+
+bool ScopeModel::Extent(int64_t now, int64_t* first, int64_t* last) const
+{
+    bool any = false;
+    for (size_t i = 0; i < sources_.size(); ++i) {
+        int64_t from = 0, to = 0;
+        uint64_t oldest = 0, newest = 0;
+        if (i == 0 && history_.Span(&oldest, &newest)) {
+            from = static_cast<int64_t>(oldest);
+            to = std::max(static_cast<int64_t>(newest), now);
+        } else if (i == 0 || !sources_[i]->data.Summaries().Extent(&from, &to)) {
+            continue;
+        }
+        from += Origin(i);
+        to += Origin(i);
+        *first = any ? std::min(*first, from) : from;
+        *last = any ? std::max(*last, to) : to;
+        any = true;
+    }
+    return any;
+}
+
+void ScopeModel::ShowAll(int64_t now)
+{
+    int64_t first = 0, last = 0;
+    if (!Extent(now, &first, &last)) {
+        View(now, &first, &last);
+    }
+    // A little room either side, so the ends are not on the frame.
+    const int64_t margin = std::max<int64_t>((last - first) / 50, 1000);
+    SetView(first - margin, last + margin);
+    for (Pane& pane : panes_)
+        pane.fixed = false;
+}
+
+void ScopeModel::ZoomValues(size_t pane, double value, double factor)
+{
+    if (pane >= panes_.size() || !(factor > 0))
+        return;
+    Pane& zoomed = panes_[pane];
+    const double low = value - (value - zoomed.axis.low) * factor;
+    const double high = value + (zoomed.axis.high - value) * factor;
+    if (!(high > low) || !isfinite(low) || !isfinite(high))
+        return;
+    zoomed.fixed = true;
+    zoomed.axis = Axis();
+    zoomed.axis.low = low;
+    zoomed.axis.high = high;
+}
+
+TimeScale ScopeModel::TimeScaleOf(int64_t now, int maxTicks) const
+{
+    TimeScale scale;
+    int64_t from, to;
+    View(now, &from, &to);
+    WallTime start = {};
+    if (wallClock_ && AxisStart(&start)) {
+        // Seconds since the local midnight before axis time 0.
+        const int64_t local = start.utcMicros + static_cast<int64_t>(start.offsetMinutes) * 60000000;
+        const int64_t day = 86400000000LL;
+        const int64_t sinceMidnight = ((local % day) + day) % day;
+        scale.wall = true;
+        scale.anchor = -sinceMidnight;
+        scale.axis = FixedAxis(static_cast<double>(from - scale.anchor) / 1e6, static_cast<double>(to - scale.anchor) / 1e6,
+                               maxTicks);
+        scale.caption = "\xE6\x97\xB6\xE9\x97\xB4 local time (UTC" + FormatUtcOffset(start.offsetMinutes) + ")";
+        return scale;
+    }
+    scale.anchor = ShownNow(now);
+    const bool minutes = to - from >= 300000000;
+    scale.unitMicros = minutes ? 6e7 : 1e6;
+    scale.axis = FixedAxis(static_cast<double>(from - scale.anchor) / scale.unitMicros,
+                           static_cast<double>(to - scale.anchor) / scale.unitMicros, maxTicks);
+    // 时间 time (s, 0 = 现在 now / 暂停时 when paused / 开始 start)
+    scale.caption = std::string("\xE6\x97\xB6\xE9\x97\xB4 time (") + (minutes ? "min" : "s") +
+                    (following_ ? ", 0 = \xE7\x8E\xB0\xE5\x9C\xA8 now)"
+                     : Recordings() > 0 ? ", 0 = \xE5\xBC\x80\xE5\xA7\x8B start)" : ", 0 = \xE6\x9A\x82\xE5\x81\x9C\xE6\x97\xB6 when paused)");
+    return scale;
+}
+
+std::string ScopeModel::TimeLabel(const TimeScale& scale, double tick) const
+{
+    if (!scale.wall)
+        return TickLabel(tick, scale.axis);
+    const double second = fmod(fmod(tick, 86400) + 86400, 86400);
+    const int whole = static_cast<int>(floor(second));
+    int decimals = scale.axis.step >= 1 ? 0 : std::min(6, static_cast<int>(ceil(-log10(scale.axis.step) - 1e-9)));
+    std::string label = FormatText("%02d:%02d:%02d", whole / 3600, whole / 60 % 60, whole % 60);
+    if (decimals > 0)
+        label += FormatText("%.*f", decimals, second - whole).substr(1);
+    return label;
+}
+
+std::string ScopeModel::FormatTime(int64_t now, int64_t axisMicros) const
+{
+    WallTime start = {};
+    if (wallClock_ && AxisStart(&start)) {
+        WallTime at = start;
+        at.utcMicros += axisMicros;
+        const std::string text = FormatLocalTime(at);   // milliseconds; the micros follow
+        return text.substr(11, 12) + FormatText("%03d", static_cast<int>(((at.utcMicros % 1000) + 1000) % 1000));
+    }
+    const int64_t since = axisMicros - ShownNow(now);
+    return (since < 0 ? "-" : "") + FormatText("%lld.%06lld s", static_cast<long long>(std::abs(since) / 1000000),
+                                               static_cast<long long>(std::abs(since) % 1000000));
+}
+
+// ---- Cursors. ----
+
+void ScopeModel::SetCursor(size_t which, int64_t axisMicros)
+{
+    if (which > 1)
+        return;
+    cursor_[which] = Clamp(axisMicros, -kMaxSpanMicros, kMaxSpanMicros);
+    cursorSet_[which] = true;
+}
+
+void ScopeModel::ClearCursors()
+{
+    cursorSet_[0] = cursorSet_[1] = false;
+}
+
+// ---- A frame. ----
+
+std::vector<Column> ScopeModel::TraceColumns(size_t index, int64_t now, size_t width)
+{
+    const Trace& trace = traces_[index];
+    if (following_ && trace.source == 0) {
+        std::vector<Column> fine;
+        trace.strip.CopyEnding(now, &fine);
+        return Regroup(fine, width);
+    }
+    int64_t from, to;
+    View(now, &from, &to);
+    const int64_t origin = Origin(trace.source);
+    from -= origin;
+    to -= origin;
+    const ScopeSource& source = *sources_[trace.source];
+    const size_t summary = source.data.SummaryOf(trace.code, trace.signal);
+    if (summary == kNoSummary)
+        return std::vector<Column>(width);
+    bool coarse = false;
+    std::vector<Column> columns = source.data.Summaries().Columns(summary, from, to + 1, width, &coarse);
+    if (!coarse || width == 0)
+        return columns;
+
+    const TraceKey key(trace.code, trace.signal);
+    const Detail& detail = details_[trace.source];
+    if (Covers(detail, from, to, key)) {
+        const size_t k = static_cast<size_t>(std::find(detail.keys.begin(), detail.keys.end(), key) - detail.keys.begin());
+        const std::vector<Sample>& samples = detail.samples[k];
+        std::vector<Column> exact(width);
+        const double span = static_cast<double>(to + 1 - from);
+        auto at = std::lower_bound(samples.begin(), samples.end(), from,
+                                   [](const Sample& s, int64_t t) { return s.micros < t; });
+        for (; at != samples.end() && at->micros <= to; ++at) {
+            const double x = static_cast<double>(at->micros - from) * static_cast<double>(width) / span;
+            exact[std::min(static_cast<size_t>(std::max(x, 0.0)), width - 1)].Add(at->value);
+        }
+        return exact;
+    }
+    // Ask for the stretch and a span either side, so that panning stays in it.
+    const int64_t span = to - from;
+    DetailRequest request{ trace.source, from - span, to + span, {} };
+    for (const Trace& other : traces_) {
+        if (other.source == trace.source)
+            request.keys.emplace_back(other.code, other.signal);
+    }
+    const uint64_t low = static_cast<uint64_t>(std::max<int64_t>(request.from, 0));
+    const uint64_t high = static_cast<uint64_t>(std::max<int64_t>(request.to, 0));
+    const bool affordable = source.live ? history_.CountBetween(low, high) <= kDetailMessages
+                                        : source.index.BytesBetween(low, high, source.bytesRead) <= kDetailBytes;
+    const bool asked = std::any_of(wanted_.begin(), wanted_.end(), [&](const DetailRequest& r) {
+        return r.source == trace.source && r.from <= from && r.to >= to &&
+               std::find(r.keys.begin(), r.keys.end(), key) != r.keys.end();
+    });
+    if (affordable && !asked) {
+        wanted_.erase(std::remove_if(wanted_.begin(), wanted_.end(),
+                                     [&](const DetailRequest& r) { return r.source == trace.source; }),
+                      wanted_.end());
+        wanted_.push_back(request);
+        pendingNew_ = true;
+    }
+    return columns;
+}
+
+std::vector<DetailRequest> ScopeModel::TakeDetailRequests()
+{
+    if (!pendingNew_)
+        return std::vector<DetailRequest>();
+    pendingNew_ = false;
+    return wanted_;
+}
+
+void ScopeModel::SetDetail(size_t source, Detail detail)
+{
+    if (source >= details_.size())
+        return;
+    wanted_.erase(std::remove_if(wanted_.begin(), wanted_.end(),
+                                 [&](const DetailRequest& r) {
+                                     return r.source == source && r.from == detail.from && r.to == detail.to;
+                                 }),
+                  wanted_.end());
+    details_[source] = std::move(detail);
+}
+
+Axis ScopeModel::ValueAxis(size_t pane, const std::vector<std::vector<Column>>& shown, int maxTicks) const
+{
+    if (pane < panes_.size() && panes_[pane].fixed) {
+        const Axis& fixed = panes_[pane].axis;
+        return fixed.ticks.empty() ? FixedAxis(fixed.low, fixed.high, maxTicks) : fixed;
+    }
     bool any = false, whole = true;
     double low = 0, high = 0;
     for (const std::vector<Column>& columns : shown) {
@@ -299,25 +772,26 @@ Axis ScopeModel::ValueAxis(const std::vector<std::vector<Column>>& shown, int ma
     return NiceAxis(low, high, maxTicks, whole ? 1 : 0);
 }
 
-void ScopeModel::FixScale(const Axis* axis)
+std::string ScopeModel::ValueText(size_t trace, double value) const
 {
-    scaleFixed_ = axis != nullptr;
-    if (axis != nullptr)
-        fixedAxis_ = *axis;
+    const std::string unit = TraceUnit(trace);
+    return NumberText(value) + (unit.empty() ? "" : " " + unit);
 }
 
-CursorReading ScopeModel::ReadAt(const std::vector<std::vector<Column>>& shown, size_t pixel) const
+CursorReading ScopeModel::ReadAt(const std::vector<std::vector<Column>>& shown, size_t pixel, int64_t now) const
 {
     CursorReading reading;
-    size_t width = shown.empty() ? 1 : std::max<size_t>(shown.front().size(), 1);
+    size_t width = 1;
+    for (const std::vector<Column>& columns : shown)
+        width = std::max(width, columns.size());
     pixel = std::min(pixel, width - 1);
-    reading.secondsBack = static_cast<double>(window_) * static_cast<double>(width - 1 - pixel) /
+    int64_t from, to;
+    View(now, &from, &to);
+    reading.secondsBack = static_cast<double>(to - from) * static_cast<double>(width - 1 - pixel) /
                           static_cast<double>(width) / 1e6;
     for (size_t t = 0; t < shown.size(); ++t) {
         const std::vector<Column>& columns = shown[t];
-        const Signal* signal = signals_ != nullptr && t < traces_.size()
-                             ? TraceSignal(*signals_, { traces_[t].code, traces_[t].signal }) : nullptr;
-        const std::string unit = signal != nullptr && !signal->unit.empty() ? " " + signal->unit : "";
+        const std::string unit = t < traces_.size() && !TraceUnit(t).empty() ? " " + TraceUnit(t) : "";
         // The column under the cursor, else the last value before it, unless
         // the cursor is in a dropout, where the line breaks too.
         std::string text = "-";
@@ -345,43 +819,28 @@ CursorReading ScopeModel::ReadAt(const std::vector<std::vector<Column>>& shown, 
     return reading;
 }
 
-std::vector<RecordedMessage> ScopeModel::VisibleMessages(int64_t now) const
+DetailCollector::DetailCollector(const DetailRequest& request, const SignalDatabase* signals, const SignalCodePages& pages,
+                                 ArrayValue arrayValue)
+    : signals_(signals), pages_(pages), arrayValue_(arrayValue)
 {
-    // Each trace's visible run, merged by time.
-    std::vector<size_t> next(traces_.size()), end(traces_.size());
-    for (size_t t = 0; t < traces_.size(); ++t) {
-        const SampleRing& ring = traces_[t].ring;
-        next[t] = ring.LowerBound(now - window_);
-        end[t] = ring.LowerBound(now + 1);
-        // The fields of one message are one message.
-        for (size_t earlier = 0; earlier < t; ++earlier) {
-            if (traces_[earlier].code == traces_[t].code)
-                next[t] = end[t];
-        }
-    }
-    std::vector<RecordedMessage> messages;
-    for (;;) {
-        size_t earliest = traces_.size();
-        for (size_t t = 0; t < traces_.size(); ++t) {
-            if (next[t] < end[t] && (earliest == traces_.size() ||
-                                     traces_[t].ring.At(next[t]).micros < traces_[earliest].ring.At(next[earliest]).micros))
-                earliest = t;
-        }
-        if (earliest == traces_.size())
-            return messages;
-        const Trace& trace = traces_[earliest];
-        const size_t i = next[earliest]++;
-        RecordedMessage message;
-        message.micros = static_cast<uint64_t>(std::max<int64_t>(trace.ring.At(i).micros, 0));
-        message.code = trace.code;
-        message.kind = ClassifyCode(trace.code);
-        message.value = trace.signal == kRawTrace ? static_cast<int32_t>(trace.ring.At(i).value)
-                      : message.kind == kValueMessage ? trace.words.At(i) : 0;
-        if (message.kind == kArrayPayload) {
-            const ArrayHead& head = trace.arrays.At(i);
-            message.bytes.assign(reinterpret_cast<const char*>(head.bytes),
-                                 static_cast<size_t>(std::min<int32_t>(head.length, kArrayHeadBytes)));
-        }
-        messages.push_back(message);
+    detail_.from = request.from;
+    detail_.to = request.to;
+    detail_.keys = request.keys;
+    detail_.samples.resize(request.keys.size());
+}
+
+void DetailCollector::Add(const RecordedMessage& message)
+{
+    bool wanted = false;
+    for (const TraceKey& key : detail_.keys)
+        wanted = wanted || key.first == message.code;
+    if (!wanted)
+        return;
+    decoded_.message = message;
+    DecodeScopeMessage(signals_, pages_, &decoded_);
+    for (size_t k = 0; k < detail_.keys.size(); ++k) {
+        double value = 0;
+        if (detail_.keys[k].first == message.code && TraceValueOfMessage(decoded_, detail_.keys[k].second, arrayValue_, &value))
+            detail_.samples[k].push_back(Sample{ static_cast<int64_t>(message.micros), value });
     }
 }

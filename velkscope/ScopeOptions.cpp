@@ -1,12 +1,12 @@
 #include "velkscope/ScopeOptions.h"
 
 #include "protocol/MessageCode.h"
-#include "chart/ChartGeometry.h"
+#include "common/FormatText.h"
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"
 #include "common/Catalogue.h"
-#include "common/FormatText.h"
+#include "velkscope/ScopeModel.h"
 
 namespace {
 
@@ -35,8 +35,14 @@ bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* opt
             options->help = true;
             continue;
         }
+        if (name.empty())
+            return Fail(error, N_("an empty argument: a recording needs a name"));
+        if (name[0] != '-') {
+            options->recordings.push_back(name);   // a recording to open
+            continue;
+        }
         bool known = name == "--code" || name == "--window" || name == "--mask" || name == "--array" || name == "--bus" ||
-                     name == "--signals" || name == "--signal";
+                     name == "--signals" || name == "--signal" || name == "--workspace";
         if (!known)
             return Fail(error, FormatText(N_("unknown argument '%s'"), args[i].c_str()));
         if (!inlineValue) {
@@ -67,11 +73,13 @@ bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* opt
             if (value != "byte" && value != "word")
                 return Fail(error, "--array '" + value + "': " + N_("expected byte or word"));
             options->arrayValue = value == "word" ? kArrayFirstWord : kArrayFirstByte;
-        } else if (name == "--signals" || name == "--signal") {
+        } else if (name == "--signals" || name == "--signal" || name == "--workspace") {
             if (value.empty())
                 return Fail(error, FormatText(name == "--signal" ? N_("%s needs a name") : N_("%s needs a file"), name.c_str()));
             if (name == "--signals")
                 options->signalsFile = value;
+            else if (name == "--workspace")
+                options->workspace = value;
             else
                 options->signalNames.push_back(value);
         } else {
@@ -80,7 +88,7 @@ bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* opt
             options->busName = value;
         }
     }
-    if (options->codes.size() > kMaxTraces)
-        return Fail(error, N_("at most 8 codes are drawn at once"));
+    if (options->codes.size() > kMaxScopeTraces)
+        return Fail(error, FormatText(N_("at most %d codes are drawn at once"), static_cast<int>(kMaxScopeTraces)));
     return true;
 }

@@ -1,7 +1,7 @@
 // velkscope's command line. Pure logic.
 //
-//   velkscope [--code CODE ...] [--signals FILE] [--signal NAME ...] [--window D]
-//             [--mask M] [--array byte|word] [--bus NAME]
+//   velkscope [RECORDING ...] [--workspace FILE] [--code CODE ...] [--signals FILE]
+//             [--signal NAME ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]
 #pragma once
 #include <stdint.h>
 #include <string>
@@ -17,6 +17,8 @@ struct ScopeOptions {
     std::string busName;                  // empty: %VELK_BUS_NAME%, else the session's bus
     std::string signalsFile;              // empty: %VELK_SIGNALS%, else none
     std::vector<std::string> signalNames; // ticked from the start, found in the signal file
+    std::vector<std::string> recordings;  // opened at the start, in this order
+    std::string workspace;                // opened at the start; empty: none
     bool help = false;
 };
 

@@ -5,8 +5,9 @@
 // 1. velk_bench's figure for bus value messages, run now on this machine:
 //    the top rate R.
 // 2. velkscope (its window in this process) drawing 8 traces, fed MESSAGES
-//    value messages at R by a sender process: what arrived, the bus's loss
-//    counters, frames a second, private bytes as it ran.
+//    value messages at R by a sender process, paused for the middle third
+//    of them (its history and summary still take them in): what arrived,
+//    the bus's loss counters, frames a second, private bytes as it ran.
 // 3. velkctl top into a file, 200 codes at R for 20 intervals of 1 s: loss,
 //    and how far each table came from its second.
 // 4. velkctl plot of a 10^6-line recording of 8 codes: time, peak memory,
@@ -209,12 +210,12 @@ double FrameMillis(CScopeDlg& scope)
 size_t Points(const ScopeModel& model)
 {
     size_t points = 0;
-    for (const Trace& trace : model.Traces())
-        points += trace.ring.Size();
+    for (size_t trace = 0; trace < model.Traces().size(); ++trace)
+        points += model.TraceSamples(trace);
     return points;
 }
 
-// 2. velkscope with 8 traces.
+// 2. velkscope with 8 traces, paused for the middle third.
 void ScopeAtTopRate(const BusBinding& bus, double rate, long long messages)
 {
     ScopeOptions options;
@@ -249,6 +250,8 @@ void ScopeAtTopRate(const BusBinding& bus, double rate, long long messages)
     unsigned long lastFrames = scope.Chart().Frames();
     double slowest = 1e9;
     long long nextTenth = messages / 10;
+    bool paused = false, pausedSince = false;   // paused now, and at some time in this second
+    double pausedSeconds = 0, pausedAt = 0;
     double earlyFrame = -1, middleFrame = -1;
     size_t earlyPoints = 0, middlePoints = 0;
     unsigned long measuring = 0;   // frames painted to measure a frame's cost, not by the scope
@@ -256,10 +259,11 @@ void ScopeAtTopRate(const BusBinding& bus, double rate, long long messages)
     while (scope.Model().Received() < static_cast<uint64_t>(messages) && Seconds() - started < messages / rate * 3 + 60) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            const uint64_t before = scope.Model().Received();
             TranslateMessage(&message);
             DispatchMessageW(&message);
-            if ((scope.Model().Received() & 1023) == 0)
-                break;
+            if (scope.Model().Received() / 1024 != before / 1024)
+                break;   // back to the measuring now and then: messages come in batches
         }
         if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) == 0)
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
@@ -275,11 +279,27 @@ void ScopeAtTopRate(const BusBinding& bus, double rate, long long messages)
         const double now = Seconds();
         if (now - lastReport >= 1.0) {
             double framesPerSecond = (scope.Chart().Frames() - lastFrames) / (now - lastReport);
-            if (!measured)   // not a second a frame's cost was measured in
+            if (!measured && !paused && !pausedSince)   // nor one paused in, where the chart stands still
                 slowest = std::min(slowest, framesPerSecond);
+            pausedSince = paused;
             measured = false;
             lastFrames = scope.Chart().Frames();
             lastReport = now;
+        }
+        // Paused from a third of the run to two thirds: the messages still
+        // go into the history and the summary, the view stays.
+        const long long received = static_cast<long long>(scope.Model().Received());
+        if (!paused && received >= messages / 3 && received < messages * 2 / 3) {
+            ::SendMessageW(GetDlgItem(scope.m_hWnd, IDC_PAUSE), BM_CLICK, 0, 0);
+            paused = pausedSince = scope.Model().Paused();
+            pausedAt = Seconds();
+            printf("  (paused at %lld)\n", received);
+        } else if (paused && received >= messages * 2 / 3) {
+            ::SendMessageW(GetDlgItem(scope.m_hWnd, IDC_PAUSE), BM_CLICK, 0, 0);
+            paused = scope.Model().Paused();
+            pausedSeconds += Seconds() - pausedAt;
+            printf("  (resumed at %lld; the history holds %llu messages)\n", received,
+                   static_cast<unsigned long long>(scope.Model().LiveHistory().Size()));
         }
         if (static_cast<long long>(scope.Model().Received()) >= nextTenth) {
             while (static_cast<long long>(scope.Model().Received()) >= nextTenth)
@@ -297,9 +317,9 @@ void ScopeAtTopRate(const BusBinding& bus, double rate, long long messages)
     CloseHandle(sender.output);
     CloseHandle(sender.process);
     printf("  sender: %s", report.c_str());
-    printf("  received %llu of %lld in %.1f s; frames %.1f/s on average, %.1f/s in the slowest second\n",
+    printf("  received %llu of %lld in %.1f s; frames %.1f/s on average while live, %.1f/s in the slowest second\n",
            static_cast<unsigned long long>(scope.Model().Received()), messages, took,
-           (scope.Chart().Frames() - measuring) / took, slowest);
+           (scope.Chart().Frames() - measuring) / std::max(took - pausedSeconds, 1e-3), slowest);
     printf("  private bytes %.2f MiB before the window, %.2f MiB at the end\n", memoryBefore, PrivateMb(GetCurrentProcess()));
     printf("  one frame (1280 x 800 window, 1 h in sight): %.1f ms with %zu points, %.1f ms with %zu, %.1f ms with %zu\n",
            earlyFrame, earlyPoints, middleFrame, middlePoints, FrameMillis(scope), Points(scope.Model()));

@@ -14,6 +14,17 @@ PlotArea PlotAreaOf(int width, int height)
     return area;
 }
 
+PlotArea PaneAreaOf(int width, int height, size_t panes, size_t pane)
+{
+    panes = std::max<size_t>(panes, 1);
+    const int top = static_cast<int>(static_cast<int64_t>(height) * static_cast<int64_t>(pane) / static_cast<int64_t>(panes));
+    const int bottom = static_cast<int>(static_cast<int64_t>(height) * static_cast<int64_t>(pane + 1) / static_cast<int64_t>(panes));
+    PlotArea area = PlotAreaOf(width, bottom - top);
+    area.top += top;
+    area.bottom += top;
+    return area;
+}
+
 int ValueY(double value, const Axis& axis, const PlotArea& area)
 {
     double fraction = (value - axis.low) / (axis.high - axis.low);
@@ -78,6 +89,33 @@ std::vector<std::vector<PlotPoint>> TraceLines(const std::vector<Column>& column
     return lines;
 }
 
+std::vector<std::vector<PlotPoint>> StepLines(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area)
+{
+    const size_t typical = TypicalStep(columns);
+    std::vector<std::vector<PlotPoint>> lines;
+    size_t previous = columns.size();
+    for (size_t p = 0; p < columns.size(); ++p) {
+        const Column& column = columns[p];
+        if (column.count == 0)
+            continue;
+        const int x = area.left + static_cast<int>(p);
+        if (previous == columns.size() || IsDropout(p - previous, typical)) {
+            lines.emplace_back();
+        } else {
+            // Level at the last value up to here, then the step.
+            lines.back().push_back(PlotPoint{ x, ValueY(columns[previous].last, axis, area) });
+        }
+        previous = p;
+        std::vector<PlotPoint>& points = lines.back();
+        for (double value : { column.first, column.min, column.max, column.last }) {
+            PlotPoint point = { x, ValueY(value, axis, area) };
+            if (points.empty() || points.back().x != point.x || points.back().y != point.y)
+                points.push_back(point);
+        }
+    }
+    return lines;
+}
+
 bool ColumnRange(const std::vector<Column>& columns, double* min, double* max)
 {
     bool any = false;
@@ -106,7 +144,7 @@ bool WholeColumns(const std::vector<Column>& columns)
 
 uint32_t TraceColour(size_t trace)
 {
-    static const uint32_t kColours[kMaxTraces] = {
+    static const uint32_t kColours[kTraceColours] = {
         0x1F5FD0,   // blue
         0xD03030,   // red
         0x109040,   // green
@@ -115,6 +153,14 @@ uint32_t TraceColour(size_t trace)
         0x0090A0,   // teal
         0x8C5A28,   // brown
         0xD0008C,   // magenta
+        0x6A7A00,   // olive
+        0x3030A0,   // navy
+        0xB04060,   // rose
+        0x407070,   // slate
+        0xC0A000,   // mustard
+        0x603090,   // violet
+        0x20A8E0,   // sky
+        0x804000,   // rust
     };
-    return kColours[trace % kMaxTraces];
+    return kColours[trace % kTraceColours];
 }

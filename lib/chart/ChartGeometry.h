@@ -21,12 +21,18 @@ enum {
     kMarginRight = 16,
     kMarginTop = 28,
     kMarginBottom = 40,
-    kMaxTraces = 8,        // one colour each
+    kMaxTraces = 8,        // of velkctl plot: one colour each
+    kTraceColours = 16,    // TraceColour's, before they repeat
 };
 
 // The plot area of a chart of this size; at least one pixel each way, so a
 // window shrunk to nothing still draws (nothing useful) without faults.
 PlotArea PlotAreaOf(int width, int height);
+
+// The plot area of one of panes stacked top to bottom in a chart of this
+// size, each with the margins of a chart of its own; one pane is the whole
+// chart's PlotAreaOf.
+PlotArea PaneAreaOf(int width, int height, size_t panes, size_t pane);
 
 // The y of a value, clamped to the plot area: values outside a fixed scale
 // run along its edge.
@@ -48,6 +54,11 @@ struct PlotPoint {
 // four points per column, whatever the samples.
 std::vector<std::vector<PlotPoint>> TraceLines(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area);
 
+// The same for a trace whose value holds until its next sample (an enum, a
+// state): from each column the line runs level at its last value to the next
+// column with samples and steps there. Dropouts break it as they do lines.
+std::vector<std::vector<PlotPoint>> StepLines(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area);
+
 // Whether a step of gap columns between two columns with samples is a
 // dropout, for a trace whose median step is typical: over four times as
 // long, and at least eight columns more, so the jitter of a dense trace
@@ -63,7 +74,8 @@ bool ColumnRange(const std::vector<Column>& columns, double* min, double* max);
 // number, true when all are empty: an axis over them steps by whole numbers.
 bool WholeColumns(const std::vector<Column>& columns);
 
-// Trace colours as 0xRRGGBB, distinct on white and from each other.
+// Trace colours as 0xRRGGBB, distinct on white and from each other; the
+// first kMaxTraces are plot's, then they repeat after kTraceColours.
 uint32_t TraceColour(size_t trace);
 
 // Colours of the chart itself.

@@ -76,22 +76,15 @@ int SvgPlotWidth(int width, int height)
     return PlotAreaOf(width, height).Width();
 }
 
-std::string WriteSvg(const SvgChart& chart)
-{
-    const PlotArea area = PlotAreaOf(chart.width, chart.height);
-    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    svg += FormatText("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
-                      "font-family=\"sans-serif\" font-size=\"12\">\n",
-                      chart.width, chart.height, chart.width, chart.height);
-    svg += "<title>" + XmlText(chart.title) + "</title>\n";
-    svg += FormatText("<rect width=\"%d\" height=\"%d\" fill=\"%s\"/>\n", chart.width, chart.height,
-                      Colour(kChartBackground).c_str());
+namespace {
 
-    // One scale over every trace's samples, stepping by whole numbers
-    // unless a fraction is to be read off it.
+// One scale over every trace's samples, stepping by whole numbers unless a
+// fraction is to be read off it.
+Axis AutoAxis(const std::vector<SvgTrace>& traces)
+{
     bool any = false, whole = true;
     double low = 0, high = 0;
-    for (const SvgTrace& trace : chart.traces) {
+    for (const SvgTrace& trace : traces) {
         double min, max;
         if (ColumnRange(trace.columns, &min, &max)) {
             low = any ? std::min(low, min) : min;
@@ -100,10 +93,16 @@ std::string WriteSvg(const SvgChart& chart)
         }
         whole = whole && WholeColumns(trace.columns);
     }
-    const Axis values = NiceAxis(low, high, kMaxValueTicks, whole ? 1 : 0);
-    const Axis times = FixedAxis(chart.fromSeconds, chart.toSeconds, kMaxTimeTicks);
+    return NiceAxis(low, high, kMaxValueTicks, whole ? 1 : 0);
+}
 
-    svg += FormatText("<g stroke=\"%s\" stroke-width=\"1\">\n", Colour(kChartGrid).c_str());
+// A plot area: its grid and frame, then one group of texts (the tick
+// labels and extra, the caller's), the legend along the top margin at
+// legendY, and the traces.
+std::string PaneSvg(const PlotArea& area, const std::vector<SvgTrace>& traces, const Axis& values, const Axis& times,
+                    const std::string& extra, int legendY)
+{
+    std::string svg = FormatText("<g stroke=\"%s\" stroke-width=\"1\">\n", Colour(kChartGrid).c_str());
     for (double tick : values.ticks) {
         int y = ValueY(tick, values, area);
         svg += FormatText("<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\"/>\n", area.left, y, area.right - 1, y);
@@ -121,27 +120,27 @@ std::string WriteSvg(const SvgChart& chart)
         svg += Text(area.left - 6, ValueY(tick, values, area) + 4, "end", TickLabel(tick, values));
     for (double tick : times.ticks)
         svg += Text(AxisX(tick, times, area), area.bottom + 16, "middle", TickLabel(tick, times));
-    svg += Text(area.left + area.Width() / 2, chart.height - 6, "middle", chart.timeLabel);
-    if (!chart.valueLabel.empty())
-        svg += Text(area.left - 6, area.top - 6, "end", chart.valueLabel);
-    svg += Text(area.left, 18, "start", chart.title, " font-weight=\"bold\"");
+    svg += extra;
     svg += "</g>\n";
 
     // Legend: right-aligned entries along the top margin, the last first.
     int legendRight = area.right;
-    for (size_t i = chart.traces.size(); i-- > 0;) {
-        const SvgTrace& trace = chart.traces[i];
+    for (size_t i = traces.size(); i-- > 0;) {
+        const SvgTrace& trace = traces[i];
         double min, max;
         std::string label = trace.name + (ColumnRange(trace.columns, &min, &max) ? "" : " (no data)");
         int textWidth = static_cast<int>(label.size()) * 7;
         int x = legendRight - textWidth;
-        svg += FormatText("<rect x=\"%d\" y=\"8\" width=\"14\" height=\"4\" fill=\"%s\"/>\n", x - 18, Colour(trace.colour).c_str());
-        svg += Text(x, 14, "start", label, FormatText(" fill=\"%s\"", Colour(kChartText).c_str()).c_str());
+        svg += FormatText("<rect x=\"%d\" y=\"%d\" width=\"14\" height=\"4\" fill=\"%s\"/>\n", x - 18, legendY,
+                          Colour(trace.colour).c_str());
+        svg += Text(x, legendY + 6, "start", label, FormatText(" fill=\"%s\"", Colour(kChartText).c_str()).c_str());
         legendRight = x - 30;
     }
 
-    for (const SvgTrace& trace : chart.traces) {
-        for (const std::vector<PlotPoint>& points : TraceLines(trace.columns, values, area)) {
+    for (const SvgTrace& trace : traces) {
+        const std::vector<std::vector<PlotPoint>> lines =
+            trace.steps ? StepLines(trace.columns, values, area) : TraceLines(trace.columns, values, area);
+        for (const std::vector<PlotPoint>& points : lines) {
             if (points.size() == 1) {
                 svg += FormatText("<circle cx=\"%d\" cy=\"%d\" r=\"2\" fill=\"%s\"/>\n", points[0].x, points[0].y,
                                   Colour(trace.colour).c_str());
@@ -152,6 +151,71 @@ std::string WriteSvg(const SvgChart& chart)
             for (size_t i = 0; i < points.size(); ++i)
                 svg += FormatText(i == 0 ? "%d,%d" : " %d,%d", points[i].x, points[i].y);
             svg += "\"/>\n";
+        }
+    }
+    return svg;
+}
+
+std::string Head(int width, int height, const std::string& title)
+{
+    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    svg += FormatText("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
+                      "font-family=\"sans-serif\" font-size=\"12\">\n",
+                      width, height, width, height);
+    svg += "<title>" + XmlText(title) + "</title>\n";
+    svg += FormatText("<rect width=\"%d\" height=\"%d\" fill=\"%s\"/>\n", width, height, Colour(kChartBackground).c_str());
+    return svg;
+}
+
+} // namespace
+
+std::string WriteSvg(const SvgChart& chart)
+{
+    const PlotArea area = PlotAreaOf(chart.width, chart.height);
+    std::string svg = Head(chart.width, chart.height, chart.title);
+    const Axis values = AutoAxis(chart.traces);
+    const Axis times = FixedAxis(chart.fromSeconds, chart.toSeconds, kMaxTimeTicks);
+    std::string extra = Text(area.left + area.Width() / 2, chart.height - 6, "middle", chart.timeLabel);
+    if (!chart.valueLabel.empty())
+        extra += Text(area.left - 6, area.top - 6, "end", chart.valueLabel);
+    extra += Text(area.left, 18, "start", chart.title, " font-weight=\"bold\"");
+    svg += PaneSvg(area, chart.traces, values, times, extra, 8);
+    svg += "</svg>\n";
+    return svg;
+}
+
+int SvgStackPlotWidth(int width, int height, size_t panes)
+{
+    return PaneAreaOf(width, height - kStackTitleBand, panes, 0).Width();
+}
+
+std::string WriteSvgStack(const SvgStack& stack)
+{
+    std::string svg = Head(stack.width, stack.height, stack.title);
+    svg += FormatText("<g fill=\"%s\">\n", Colour(kChartText).c_str()) +
+           Text(kMarginLeft, 18, "start", stack.title, " font-weight=\"bold\"") + "</g>\n";
+    const Axis times = FixedAxis(stack.fromSeconds, stack.toSeconds, kMaxTimeTicks);
+    const size_t count = std::max<size_t>(stack.panes.size(), 1);
+    for (size_t p = 0; p < stack.panes.size(); ++p) {
+        const SvgPane& pane = stack.panes[p];
+        PlotArea area = PaneAreaOf(stack.width, stack.height - kStackTitleBand, count, p);
+        area.top += kStackTitleBand;
+        area.bottom += kStackTitleBand;
+        const Axis values = pane.fixed ? FixedAxis(pane.low, pane.high, kMaxValueTicks) : AutoAxis(pane.traces);
+        std::string extra;
+        if (!pane.valueLabel.empty())
+            extra += Text(area.left - 6, area.top - 6, "end", pane.valueLabel);
+        if (p + 1 == stack.panes.size())
+            extra += Text(area.left + area.Width() / 2, area.bottom + 32, "middle", stack.timeLabel);
+        svg += PaneSvg(area, pane.traces, values, times, extra, area.top - kMarginTop + 8);
+        // The cursors and trigger marks, across the pane.
+        for (const SvgMark& mark : stack.marks) {
+            if (mark.seconds < times.low || mark.seconds > times.high)
+                continue;
+            const int x = AxisX(mark.seconds, times, area);
+            svg += FormatText("<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"%s\" stroke-dasharray=\"4 3\"/>\n", x,
+                              area.top, x, area.bottom - 1, Colour(mark.colour).c_str());
+            svg += Text(x + 3, area.top + 12, "start", mark.label, FormatText(" fill=\"%s\"", Colour(mark.colour).c_str()).c_str());
         }
     }
     svg += "</svg>\n";

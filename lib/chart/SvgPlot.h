@@ -12,6 +12,7 @@ struct SvgTrace {
     std::string name;               // UTF-8, as the legend shows it
     uint32_t colour;                // 0xRRGGBB
     std::vector<Column> columns;    // one per pixel column of the plot area
+    bool steps = false;             // the value holds to the next sample (StepLines)
 };
 
 struct SvgChart {
@@ -32,6 +33,38 @@ int SvgPlotWidth(int width, int height);
 // well-formed XML. A trace without samples draws nothing and says
 // "(no data)" in the legend; a lone point draws a dot.
 std::string WriteSvg(const SvgChart& chart);
+
+// Several panes stacked on one time axis under one title (velkscope's
+// export), each laid out as the live chart lays out its panes
+// (PaneAreaOf), below a band for the title.
+struct SvgPane {
+    std::string valueLabel;         // above the value axis; empty: none
+    std::vector<SvgTrace> traces;
+    bool fixed = false;             // the value axis over [low, high]; else from the traces
+    double low = 0, high = 1;
+};
+
+// A vertical line across every pane: a cursor or a trigger.
+struct SvgMark {
+    double seconds;
+    std::string label;              // "A", "B", "T"
+    uint32_t colour;
+};
+
+struct SvgStack {
+    std::string title;
+    std::string timeLabel;          // under the last pane
+    int width, height;
+    double fromSeconds, toSeconds;
+    std::vector<SvgPane> panes;
+    std::vector<SvgMark> marks;
+};
+
+enum { kStackTitleBand = 24 };
+
+// The plot area's width of each pane: how many columns each trace brings.
+int SvgStackPlotWidth(int width, int height, size_t panes);
+std::string WriteSvgStack(const SvgStack& stack);
 
 // Text as XML character data or an attribute value: valid UTF-8, no control
 // characters, & < > " ' escaped.

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "common/Escapes.h"
+#include "common/FormatText.h"
 #include "client/ExitStatus.h"
 #include "client/ProgramMessages.h"
 #include "common/Catalogue.h"
@@ -56,22 +57,25 @@ std::string InputFileName(const std::string& path)
     return path == "-" ? N_("standard input") : EscapeForDisplay(path);
 }
 
-int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes)
+int ReadInputFileTo(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes,
+                    std::string* error)
 {
-    FILE* file = OpenInputFile(path);
-    if (file == NULL)
+    FILE* file = path == "-" ? OpenInputFile(path) : fopen(path.c_str(), "rb");
+    if (file == NULL) {
+        *error = FormatText(N_("cannot open %s"), Shown(path).c_str()) + ": " + strerror(errno);
         return kExitIo;
+    }
     bytes->clear();
     bool read = ReadUpTo(file, maxBytes, bytes);
     int readError = errno;
     CloseInputFile(file);
     if (!read) {
-        PrintMessage("velkctl: cannot read %s: %s\n", Shown(path).c_str(), strerror(readError));
+        *error = FormatText(N_("cannot read %s"), Shown(path).c_str()) + ": " + strerror(readError);
         return kExitIo;
     }
     if (bytes->size() > maxBytes) {
-        PrintMessage("velkctl: %s holds more than %lu bytes, %s\n", Shown(path).c_str(),
-                     static_cast<unsigned long>(maxBytes), tooLargeReason);
+        *error = FormatText(N_("%s holds more than %lu bytes, %s"), Shown(path).c_str(),
+                            static_cast<unsigned long>(maxBytes), tooLargeReason);
         return kExitUsage;
     }
     return kExitOk;
@@ -82,7 +86,7 @@ int ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string* bytes,
     const std::string named = Utf8FromWide(path);
     FILE* file = _wfopen(path.c_str(), L"rb");
     if (file == NULL) {
-        *error = "cannot open " + QuotePath(named) + ": " + strerror(errno);
+        *error = FormatText(N_("cannot open %s"), QuotePath(named).c_str()) + ": " + strerror(errno);
         return kExitIo;
     }
     bytes->clear();
@@ -90,7 +94,7 @@ int ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string* bytes,
     int readError = errno;
     fclose(file);
     if (!read) {
-        *error = "cannot read " + QuotePath(named) + ": " + strerror(readError);
+        *error = FormatText(N_("cannot read %s"), QuotePath(named).c_str()) + ": " + strerror(readError);
         return kExitIo;
     }
     if (bytes->size() > maxBytes) {
@@ -98,6 +102,15 @@ int ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string* bytes,
         return kExitUsage;
     }
     return kExitOk;
+}
+
+int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes)
+{
+    std::string error;
+    const int status = ReadInputFileTo(path, maxBytes, tooLargeReason, bytes, &error);
+    if (status != kExitOk)
+        PrintMessage("velkctl: %s\n", error.c_str());
+    return status;
 }
 
 std::string QuotePath(const std::string& path)

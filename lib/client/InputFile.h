@@ -24,6 +24,9 @@ std::string QuotePath(const std::string& path);
 // holds more; that message gives tooLargeReason ("the most one message
 // carries") as the reason for the limit.
 int ReadInputFile(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes);
+// The same for a window program: what went wrong in *error, nothing printed.
+int ReadInputFileTo(const std::string& path, size_t maxBytes, const char* tooLargeReason, std::string* bytes,
+                    std::string* error);
 
 // For a window: the whole file a wide path names (a folder name the code
 // page cannot hold stays whole), at most maxBytes. kExitOk; kExitIo when it

@@ -23,20 +23,36 @@ std::string SignalsFileToLoad(const std::string& given)
     return named ? std::string(named) : std::string();
 }
 
-int LoadSignalsFile(const std::string& file, SignalDatabase* database)
+namespace {
+
+// *unread: the file could not be read, and errors[0] says why.
+int Load(const std::string& file, SignalDatabase* database, std::vector<std::string>* errors, bool* unread)
 {
+    errors->clear();
+    *unread = false;
     if (file.empty())
         return kExitOk;
-    std::string text;
-    int read = ReadInputFile(file, kMaxSignalFileBytes, N_("the most a signal file may hold"), &text);
-    if (read != kExitOk)
+    std::string text, error;
+    int read = ReadInputFileTo(file, kMaxSignalFileBytes, N_("the most a signal file may hold"), &text, &error);
+    if (read != kExitOk) {
+        errors->push_back(Utf8FromSystem(error));
+        *unread = true;
         return read;
+    }
+    // The name as the system's code page writes it, in messages that are UTF-8.
+    return LoadSignalFile(text, Utf8FromSystem(InputFileName(file)), database, errors) ? kExitOk : kExitUsage;
+}
+
+} // namespace
+
+int LoadSignalsFile(const std::string& file, SignalDatabase* database)
+{
     std::vector<std::string> errors;
-    if (LoadSignalFile(text, InputFileName(file), database, &errors))
-        return kExitOk;
+    bool unread = false;
+    const int status = Load(file, database, &errors, &unread);
     for (const std::string& error : errors)
-        PrintMessage("%s\n", SystemFromUtf8(error).c_str());
-    return kExitUsage;
+        PrintMessage("%s%s\n", unread ? "velkctl: " : "", SystemFromUtf8(error).c_str());
+    return status;
 }
 
 std::wstring SignalsFileToLoad(const std::wstring& given)

@@ -19,6 +19,8 @@
 #include "common/LocalTime.h"
 
 extern const char kRecordHeader[];   // "# velk record 1", the first line of every recording
+// record --trigger's comment line just before the message that fired it.
+extern const char kTriggerMark[];    // "# trigger"
 
 // Payloads the bus takes at most; a longer one in a file cannot be replayed.
 enum { kMaxRecordedPayload = 64 * 1024 };

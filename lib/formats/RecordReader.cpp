@@ -42,9 +42,14 @@ bool RecordReader::Start(WallTime* start) const
 bool RecordReader::Next(RecordedMessage* message)
 {
     while (outcome_ == kRecordReading) {
+        const uint64_t lineOffset = chunkOffset_ + chunkAt_;
         LineEnd end = ReadLine();
         if (end == kLineFault)
             return false;
+        if (end == kLineTooLong) {
+            PassOver(++lineNumber_, TooLong());
+            continue;
+        }
         if (end == kLineNone) {
             if (lineNumber_ == 0)
                 return Fail(kRecordMalformed, 1, NotARecording());
@@ -69,16 +74,25 @@ bool RecordReader::Next(RecordedMessage* message)
         }
         if (lineNumber_ != 1 && !hasStart_)
             hasStart_ = ParseStartLine(line_, &start_);
+        if (!line_.empty() && line_[0] == '#' && line_ == kTriggerMark)
+            triggerPending_ = true;
         if (lineNumber_ == 1 || line_.empty() || line_[0] == '#')
             continue;
         std::string what = ParseRecordLine(line_, message);
         if (what.empty() && message->micros < previousMicros_)
             what = FormatText(N_("time %s is before the previous line's %s"), FormatSeconds(message->micros).c_str(),
                               FormatSeconds(previousMicros_).c_str());
+        if (!what.empty() && skipBadLines_) {
+            PassOver(lineNumber_, what);
+            continue;
+        }
         if (!what.empty())
             return Fail(kRecordMalformed, lineNumber_, what);
         previousMicros_ = message->micros;
         message->line = lineNumber_;
+        lineOffset_ = lineOffset;
+        afterTrigger_ = triggerPending_;
+        triggerPending_ = false;
         return true;
     }
     return false;
@@ -95,21 +109,44 @@ std::string RecordReader::Error() const
 
 bool RecordReader::Rewind()
 {
-    if (file_ != nullptr) {
-        if (fseek(file_, 0, SEEK_SET) != 0)
-            return false;
-        clearerr(file_);
-    }
-    textAt_ = 0;
+    return Resume(0, 0, 0);
+}
+
+bool RecordReader::Resume(uint64_t offset, uint64_t lineNumber, uint64_t previousMicros)
+{
+    if (!SeekTo(offset))
+        return false;
+    chunkOffset_ = offset;
     chunkAt_ = chunkEnd_ = 0;
     endOfFile_ = false;
-    lineNumber_ = 0;
-    previousMicros_ = 0;
+    lineNumber_ = lineNumber;
+    previousMicros_ = previousMicros;
     outcome_ = kRecordReading;
     faultLine_ = 0;
     fault_.clear();
     notice_.clear();
     skippedLine_ = 0;
+    triggerPending_ = afterTrigger_ = false;
+    return true;
+}
+
+bool RecordReader::SeekTo(uint64_t offset)
+{
+    if (file_ == nullptr) {
+        if (offset > text_.size())
+            return false;
+        textAt_ = static_cast<size_t>(offset);
+        return true;
+    }
+    // Past 2 GiB a long is too short on Windows.
+#ifdef _WIN32
+    if (offset > static_cast<uint64_t>(INT64_MAX) || _fseeki64(file_, static_cast<int64_t>(offset), SEEK_SET) != 0)
+        return false;
+#else
+    if (offset > static_cast<uint64_t>(INT64_MAX) || fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
+        return false;
+#endif
+    clearerr(file_);
     return true;
 }
 
@@ -132,6 +169,8 @@ RecordReader::LineEnd RecordReader::ReadLine()
         const size_t take = newline != nullptr ? static_cast<size_t>(newline - start) : available;
         if (line_.size() + take > limit) {
             const uint64_t number = lineNumber_ + 1;
+            if (number != 1 && skipBadLines_)
+                return SkipRestOfLine();
             Fail(kRecordMalformed, number, number == 1 ? NotARecording() : TooLong());
             return kLineFault;
         }
@@ -142,6 +181,32 @@ RecordReader::LineEnd RecordReader::ReadLine()
             return kLineWhole;
         }
     }
+}
+
+// Past the newline of a line too long to keep; kLineTooLong even when the
+// file ends first (what there was of it was bad already).
+RecordReader::LineEnd RecordReader::SkipRestOfLine()
+{
+    line_.clear();
+    for (;;) {
+        if (chunkAt_ == chunkEnd_ && !FillChunk())
+            return outcome_ != kRecordReading ? kLineFault : kLineTooLong;
+        const char* start = chunk_.data() + chunkAt_;
+        const char* newline = static_cast<const char*>(memchr(start, '\n', chunkEnd_ - chunkAt_));
+        if (newline != nullptr) {
+            chunkAt_ += static_cast<size_t>(newline - start) + 1;
+            return kLineTooLong;
+        }
+        chunkAt_ = chunkEnd_;
+    }
+}
+
+void RecordReader::PassOver(uint64_t line, const std::string& what)
+{
+    ++badLines_;
+    latestBadLine_ = FormatText("%s:%llu: %s", name_.c_str(), static_cast<unsigned long long>(line), what.c_str());
+    if (badLines_ == 1)
+        firstBadLine_ = latestBadLine_;
 }
 
 bool RecordReader::FillChunk()
@@ -164,6 +229,7 @@ bool RecordReader::FillChunk()
     }
     if (copy_ != nullptr)
         fwrite(chunk_.data(), 1, got, copy_);
+    chunkOffset_ += chunkEnd_;
     chunkAt_ = 0;
     chunkEnd_ = got;
     return true;

@@ -29,6 +29,11 @@
 // - a last line without its newline (a recording cut short) is never used:
 //   Notice() says "FILE:LINE: last line is incomplete (recording cut short?),
 //   skipped" and the reading ends well.
+//
+// A viewer that shows what it can (velkscope) reads on past bad lines
+// (SkipBadLines), and comes back later for a stretch of the file: each
+// message's LineOffset() is where its line starts, and Resume() reads on
+// from such an offset as if everything before it had been read.
 #pragma once
 #include <stdint.h>
 #include <stdio.h>
@@ -75,11 +80,36 @@ public:
     // Back to the file's start for another pass; false when it cannot seek.
     bool Rewind();
 
+    // From now on a bad message line (one that does not parse, one longer
+    // than any record line, one whose time is before the previous line's)
+    // is counted and passed over instead of ending the reading. The header
+    // is still checked: what is not a recording is not read.
+    void SkipBadLines() { skipBadLines_ = true; }
+    uint64_t BadLines() const { return badLines_; }
+    // "FILE:LINE: what is wrong" of the first and the latest line passed over.
+    const std::string& FirstBadLine() const { return firstBadLine_; }
+    const std::string& LatestBadLine() const { return latestBadLine_; }
+
+    // Where the line of the message Next() last returned starts, in bytes
+    // from the start of the file (CR LF, comments and blank lines counted).
+    uint64_t LineOffset() const { return lineOffset_; }
+    // Whether a '# trigger' comment (kTriggerMark) came just before that
+    // message: record --trigger's mark of the message that fired.
+    bool AfterTriggerMark() const { return afterTrigger_; }
+
+    // Reads on from offset, the start of line lineNumber + 1, as if the
+    // lines before it had been read and the last message among them had
+    // the time previousMicros; false when the file cannot seek there.
+    bool Resume(uint64_t offset, uint64_t lineNumber, uint64_t previousMicros);
+
 private:
-    enum LineEnd { kLineWhole, kLineCutShort, kLineNone, kLineFault };
+    enum LineEnd { kLineWhole, kLineCutShort, kLineNone, kLineFault, kLineTooLong };
     LineEnd ReadLine();
+    LineEnd SkipRestOfLine();
     bool FillChunk();
     bool Fail(RecordReadOutcome outcome, uint64_t line, const std::string& what);
+    void PassOver(uint64_t line, const std::string& what);
+    bool SeekTo(uint64_t offset);
 
     FILE* file_;               // null when reading text_
     std::string text_;
@@ -87,6 +117,8 @@ private:
     std::string name_;
     std::vector<char> chunk_;
     size_t chunkAt_ = 0, chunkEnd_ = 0;
+    uint64_t chunkOffset_ = 0;      // of chunk_[0] in the file
+    uint64_t lineOffset_ = 0;
     bool endOfFile_ = false;
     FILE* copy_ = nullptr;
     std::string line_;
@@ -99,6 +131,10 @@ private:
     uint64_t skippedLine_ = 0;
     bool hasStart_ = false;
     WallTime start_ = {};
+    bool skipBadLines_ = false;
+    uint64_t badLines_ = 0;
+    std::string firstBadLine_, latestBadLine_;
+    bool triggerPending_ = false, afterTrigger_ = false;
 };
 
 // A whole recording in memory: the messages in order, or the first fault.

@@ -26,6 +26,7 @@ const Target kTargets[] = {
     { "message_filter", FuzzMessageFilter }, { "local_time", FuzzLocalTime },
     { "signal_file", FuzzSignalFile },     { "session_request", FuzzSessionRequest },
     { "panel_file", FuzzPanelFile },
+    { "workspace", FuzzWorkspace },
 };
 
 TEST(FuzzInputs, EveryKeptInputPassesItsTarget)

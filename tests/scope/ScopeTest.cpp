@@ -22,6 +22,7 @@
 #include "velk/VelkLibrary.h"
 #include "client/BusBinding.h"
 #include "protocol/BusCounters.h"
+#include "formats/RecordReader.h"
 #include "velkscope/ScopeDlg.h"
 
 namespace {
@@ -154,7 +155,7 @@ TEST_F(Scope, APausedChartDoesNotMoveWhileMessagesArriveAndAreCounted)
     ASSERT_TRUE(PumpUntilReceived(70));
     EXPECT_EQ(70u, scope_->Model().Rows()[0].count);
     EXPECT_TRUE(Paint() == paused) << "the paused chart changed";
-    EXPECT_EQ(70u, scope_->Model().Traces()[0].ring.Size());   // kept, not lost
+    EXPECT_EQ(70u, scope_->Model().TraceSamples(0));   // kept, not lost
 
     Click(IDC_PAUSE);
     EXPECT_FALSE(scope_->Model().Paused());
@@ -177,7 +178,7 @@ TEST_F(Scope, BadInputDrawsWhatItCanAndLosesNothing)
     std::vector<int> constantRows = TopRows(picture, TraceColour(2));
     EXPECT_LT(std::count(extremeRows.begin(), extremeRows.end(), -1), static_cast<long>(extremeRows.size()));
     EXPECT_LT(std::count(constantRows.begin(), constantRows.end(), -1), static_cast<long>(constantRows.size()));
-    EXPECT_EQ(0u, scope_->Model().Traces()[0].ring.Size());
+    EXPECT_EQ(0u, scope_->Model().TraceSamples(0));
 
     // A burst of 10^5 messages as fast as they can be posted: every one
     // taken and counted, none dropped by the bus.
@@ -240,8 +241,26 @@ TEST_F(Scope, SavesTheChartAsAPngOfItsSizeAndItsMessagesAsCsv)
     EXPECT_NE(std::string::npos, rows[1].find(",0x20001001,Write Value,ADC,1,value,5,,,")) << rows[1];
     EXPECT_NE(std::string::npos, rows[2].find(",0x30000403,Read Value+Write Value,ARR,3,array,,,0x2a0102,3")) << rows[2];
     EXPECT_NE(std::string::npos, rows[3].find(",value,-6,,,")) << rows[3];
+    // The history as a recording: every message, the unticked one too, payloads whole.
+    std::string recording = std::string(folder) + "velkscope-test.rec";
+    std::string svg = std::string(folder) + "velkscope-test.svg";
+    ASSERT_TRUE(scope_->SaveRecording(AfxWideFromNarrow(recording.c_str()).c_str(), &error)) << error;
+    RecordParse saved = ParseRecordText(ReadFileText(recording));
+    ASSERT_EQ(0u, saved.errorLine) << saved.error;
+    ASSERT_EQ(4u, saved.messages.size());
+    EXPECT_EQ(std::string("\x2A\x01\x02", 3), saved.messages[1].bytes);
+    EXPECT_EQ(0x20001077u, saved.messages[3].code);
+    EXPECT_LE(saved.messages[0].micros, saved.messages[3].micros);
+    // The chart as SVG: a document with the traces' names.
+    ASSERT_TRUE(scope_->SaveSvg(AfxWideFromNarrow(svg.c_str()).c_str(), &error)) << error;
+    const std::string drawn = ReadFileText(svg);
+    EXPECT_EQ(0u, drawn.find("<?xml"));
+    EXPECT_NE(std::string::npos, drawn.find(">20001001<"));
+    EXPECT_NE(std::string::npos, drawn.find("</svg>"));
     DeleteFileA(png.c_str());
     DeleteFileA(csv.c_str());
+    DeleteFileA(recording.c_str());
+    DeleteFileA(svg.c_str());
 }
 
 } // namespace

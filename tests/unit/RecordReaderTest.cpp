@@ -123,4 +123,58 @@ TEST(RecordReader, WhatIsNoRecordingIsRefusedWithoutReadingOn)
     fclose(writeOnly);
 }
 
+TEST(RecordReader, AViewerReadsOnPastBadLinesAndResumesAtALinesOffset)
+{
+    const std::string longLine = "0.5 " + std::string(kMaxRecordLineBytes, '1') + "\n";
+    const std::string text = std::string(kSession) +
+                             "0.040000 2000080G V 1\r\n"     // line 9: a bad code
+                             + longLine +                      // line 10: too long
+                             "0.030000 20000801 V 2\n"        // line 11: before the previous line's time
+                             "# trigger\r\n"
+                             "0.050000 20000801 V 3\r\n"     // line 13
+                             "0.060000 20000801 V 4";          // line 14, cut short
+    for (size_t chunk : { 1, 7, 4096, 1 << 16 }) {
+        SCOPED_TRACE(chunk);
+        RecordReader reader(text, "bad.rec", chunk);
+        reader.SkipBadLines();
+        std::vector<RecordedMessage> messages;
+        std::vector<uint64_t> offsets;
+        RecordedMessage message;
+        while (reader.Next(&message)) {
+            messages.push_back(message);
+            offsets.push_back(reader.LineOffset());
+            EXPECT_EQ(message.line == 13, reader.AfterTriggerMark()) << message.line;
+        }
+        EXPECT_EQ(kRecordRead, reader.Outcome());
+        ASSERT_EQ(5u, messages.size());
+        EXPECT_EQ(3u, reader.BadLines());
+        EXPECT_EQ(0u, reader.FirstBadLine().find("bad.rec:9: bad code")) << reader.FirstBadLine();
+        EXPECT_EQ(0u, reader.LatestBadLine().find("bad.rec:11: time 0.030000 is before")) << reader.LatestBadLine();
+        EXPECT_EQ(14u, reader.SkippedLine());
+        // Each offset is its line's start, CR LF and comments counted; reading
+        // resumed there gives the same messages from there on.
+        for (size_t i = 0; i < messages.size(); ++i) {
+            ASSERT_EQ(FormatRecordLine(messages[i]), text.substr(offsets[i], FormatRecordLine(messages[i]).size()));
+            RecordReader resumed(text, "bad.rec", chunk);
+            resumed.SkipBadLines();
+            ASSERT_TRUE(resumed.Resume(offsets[i], messages[i].line - 1, i == 0 ? 0 : messages[i - 1].micros));
+            std::vector<RecordedMessage> tail;
+            while (resumed.Next(&message))
+                tail.push_back(message);
+            ASSERT_EQ(messages.size() - i, tail.size());
+            for (size_t k = 0; k < tail.size(); ++k) {
+                EXPECT_EQ(messages[i + k].line, tail[k].line);
+                EXPECT_EQ(FormatRecordLine(messages[i + k]), FormatRecordLine(tail[k]));
+            }
+        }
+    }
+    // Without SkipBadLines the first bad line still ends the reading; the header is checked either way.
+    EXPECT_EQ(9u, ParseRecordText(text).errorLine);
+    RecordReader notOne("# velk record 2\n0.1 20000801 V 1\n", "x");
+    notOne.SkipBadLines();
+    RecordedMessage message;
+    EXPECT_FALSE(notOne.Next(&message));
+    EXPECT_EQ(kRecordMalformed, notOne.Outcome());
+}
+
 } // namespace

@@ -1,5 +1,7 @@
 // velkscope's command line and engine, and the latest-value cell the live
 // views share.
+#include <stdio.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,6 +16,18 @@ namespace {
 bool NoLeadBytes(unsigned char) { return false; }
 bool Gbk(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
 
+std::vector<std::string> TooManyCodes()
+{
+    std::vector<std::string> args;
+    for (size_t i = 0; i <= kMaxScopeTraces; ++i) {
+        args.push_back("--code");
+        char code[16];
+        snprintf(code, sizeof code, "%08zx", 0x20001000 + i);
+        args.push_back(code);
+    }
+    return args;
+}
+
 TEST(ScopeOptions, EveryArgumentIsCheckedAndABadOneNamed)
 {
     ScopeOptions options;
@@ -25,6 +39,11 @@ TEST(ScopeOptions, EveryArgumentIsCheckedAndABadOneNamed)
     EXPECT_EQ(0x1000u, options.mask);
     EXPECT_EQ(kArrayFirstWord, options.arrayValue);
     EXPECT_EQ("bench", options.busName);
+
+    // Bare words are recordings, in their order; a workspace by name.
+    ASSERT_TRUE(ParseScopeArguments({ "night.rec", "--workspace", "bench.toml", "day.rec" }, &options, &error)) << error;
+    EXPECT_EQ((std::vector<std::string>{ "night.rec", "day.rec" }), options.recordings);
+    EXPECT_EQ("bench.toml", options.workspace);
 
     ScopeOptions defaults;
     ASSERT_TRUE(ParseScopeArguments({}, &defaults, &error));
@@ -42,9 +61,10 @@ TEST(ScopeOptions, EveryArgumentIsCheckedAndABadOneNamed)
         { { "--array", "dword" }, "dword" },
         { { "--bus=" }, "--bus" },
         { { "--cod", "20001001" }, "--cod" },
-        { { "20001001" }, "20001001" },
-        { { "--code", "1", "--code", "2", "--code", "3", "--code", "4", "--code", "5", "--code", "6",
-            "--code", "7", "--code", "8", "--code", "9" }, "8" },
+        { { "-x" }, "-x" },
+        { { "" }, "empty" },
+        { { "--workspace=" }, "--workspace" },
+        { TooManyCodes(), "64" },
     };
     for (const Case& test : bad) {
         SCOPED_TRACE(test.named);
@@ -58,12 +78,16 @@ TEST(ScopeOptions, EveryArgumentIsCheckedAndABadOneNamed)
 TEST(ScopeModels, TraceWhatIsTickedWithinTheirBounds)
 {
     ScopeModel model(1000000, kArrayFirstWord);
-    for (uint32_t code = 1; code <= kMaxTraces; ++code)
+    for (uint32_t code = 1; code <= kTraceColours; ++code)
         EXPECT_TRUE(model.Tick(0x20001000 | code));
-    EXPECT_FALSE(model.Tick(0x20001009));   // one colour per trace
     model.Untick(0x20001003);
     EXPECT_TRUE(model.Tick(0x30000409));
     EXPECT_EQ(2u, model.Traces()[static_cast<size_t>(model.TraceOf(0x30000409))].colour);   // the freed colour
+    for (uint32_t code = kTraceColours + 1; model.Traces().size() < kMaxScopeTraces; ++code)
+        ASSERT_TRUE(model.Tick(0x20002000 | code));
+    EXPECT_FALSE(model.Tick(0x20003000));   // one past the most
+    EXPECT_EQ(kMaxScopeTraces, model.Traces().size());
+    model.Untick(0x30000409);
 
     // An array draws its first word; a string, or an array too short, nothing.
     LatestValue array, shortArray, text;
@@ -75,9 +99,12 @@ TEST(ScopeModels, TraceWhatIsTickedWithinTheirBounds)
     EXPECT_TRUE(inserted);
     model.Receive(0x30000409, 20, shortArray, &inserted);
     EXPECT_FALSE(inserted);
-    const Trace& trace = model.Traces()[static_cast<size_t>(model.TraceOf(0x30000409))];
-    ASSERT_EQ(1u, trace.ring.Size());
-    EXPECT_EQ(0x1234, trace.ring.At(0).value);
+    ASSERT_TRUE(model.Tick(0x30000409));   // drawn again from the history
+    const size_t trace = static_cast<size_t>(model.TraceOf(0x30000409));
+    EXPECT_EQ(1u, model.TraceSamples(trace));
+    std::vector<Column> columns = model.TraceColumns(trace, 20, 10);
+    ASSERT_EQ(1u, columns.back().count);
+    EXPECT_EQ(0x1234, columns.back().max);
 
     // Rows sorted by code; past the bound new codes are only counted.
     for (uint32_t code = 0; code < kMaxCodes + 5; ++code)

@@ -12,6 +12,8 @@
 #include "signals/SignalFile.h"
 #include "signals/SignalTraces.h"
 #include "tests/unit/HostCodePages.h"
+#include "velkscope/Export.h"
+#include "velkscope/Readout.h"
 #include "velkscope/ScopeModel.h"
 #include "velkscope/ScopeOptions.h"
 
@@ -150,27 +152,28 @@ TEST(SignalScope, TracesBySignalInPhysicalUnitsAndLateRowsFlagged)
     EXPECT_EQ(0, model.TraceOf(kPump));
     ASSERT_TRUE(model.TickSignal({ kSpeed, 0 }));
 
-    // A code's traces come all or none, eight at most.
+    // A code's traces come all or none, kMaxScopeTraces at most.
     ScopeModel full(10000000, kArrayFirstByte);
     full.SetSignals(&rig, kPages);
-    for (uint32_t code = 0x20001005; code < 0x2000100A; ++code)
-        ASSERT_TRUE(full.Tick(code));        // five the file lacks: raw
-    EXPECT_FALSE(full.Tick(kPump));          // 5 + 4
-    EXPECT_EQ(5u, full.Traces().size());
-    full.Untick(0x20001009);
-    EXPECT_TRUE(full.Tick(kPump));           // 4 + 4
-    EXPECT_EQ(8u, full.Traces().size());
-    EXPECT_EQ("20001005", full.TraceName(0));
+    const uint32_t first = 0x20002000, last = first + kMaxScopeTraces - 3;   // codes the file lacks: raw
+    for (uint32_t code = first; code < last; ++code)
+        ASSERT_TRUE(full.Tick(code));
+    EXPECT_FALSE(full.Tick(kPump));          // 61 + 4
+    EXPECT_EQ(kMaxScopeTraces - 3, full.Traces().size());
+    full.Untick(last - 1);
+    EXPECT_TRUE(full.Tick(kPump));           // 60 + 4
+    EXPECT_EQ(kMaxScopeTraces, full.Traces().size());
+    EXPECT_EQ("20002000", full.TraceName(0));
     EXPECT_FALSE(full.TickSignal({ kSpeed, 0 }));
-    full.SetSignals(nullptr, kPages);        // eight codes raw: all fit
-    EXPECT_EQ(5u, full.Traces().size());
-    full.Tick(0x2000100A);
-    full.Tick(0x2000100B);
-    full.Tick(0x2000100C);
+    full.SetSignals(nullptr, kPages);        // the codes raw: all fit
+    EXPECT_EQ(kMaxScopeTraces - 3, full.Traces().size());
+    full.Tick(0x2000300A);
+    full.Tick(0x2000300B);
+    full.Tick(0x2000300C);
     EXPECT_FALSE(full.SetSignals(&rig, kPages));   // in the order ticked: the pump's fields fill it
-    EXPECT_EQ(8u, full.Traces().size());
+    EXPECT_EQ(kMaxScopeTraces, full.Traces().size());
     EXPECT_LE(0, full.TraceOf(kPump));
-    EXPECT_EQ(-1, full.TraceOf(0x2000100A));
+    EXPECT_EQ(-1, full.TraceOf(0x2000300C));
 
     bool inserted = false;
     model.Receive(kPump, 1000, PumpArray(52), &inserted);
@@ -179,9 +182,16 @@ TEST(SignalScope, TracesBySignalInPhysicalUnitsAndLateRowsFlagged)
     speed.kind = kValueMessage;
     speed.value = 1001;                      // 250.25 rpm
     model.Receive(kSpeed, 200000, speed, &inserted);
-    EXPECT_DOUBLE_EQ(0.52, model.Traces()[3].ring.At(0).value);
-    EXPECT_DOUBLE_EQ(0.51, model.Traces()[3].ring.At(1).value);
-    EXPECT_DOUBLE_EQ(250.25, model.Traces()[4].ring.At(0).value);
+    // Each message decoded once, its fields to the traces and the row; the
+    // values in force read again from the history.
+    const StretchReader history = [&model](uint64_t from, uint64_t to, const std::function<bool(const RecordedMessage&)>& visit) {
+        model.LiveHistory().ForEach(from, to, visit);
+    };
+    EXPECT_EQ(2u, model.TraceSamples(3));
+    EXPECT_DOUBLE_EQ(0.52, ValueAt(model, 3, 1000, history, kGbk).value);
+    EXPECT_DOUBLE_EQ(0.52, ValueAt(model, 3, 199999, history, kGbk).value);
+    EXPECT_EQ("0.51 bar", ValueAt(model, 3, 200000, history, kGbk).text);
+    EXPECT_DOUBLE_EQ(250.25, ValueAt(model, 4, 200000, history, kGbk).value);
     std::vector<std::vector<Column>> shown;
     for (size_t t = 0; t < model.Traces().size(); ++t)
         shown.push_back(model.TraceColumns(t, 200000, 400));
@@ -190,7 +200,7 @@ TEST(SignalScope, TracesBySignalInPhysicalUnitsAndLateRowsFlagged)
     EXPECT_EQ("0.51 bar", reading.values.at(3));
     EXPECT_EQ("250.25 rpm", reading.values.at(4));
     shown.resize(4);
-    Axis axis = model.ValueAxis({ shown[3] }, 8);
+    Axis axis = model.ValueAxis(0, { shown[3] }, 8);
     EXPECT_GE(0.51, axis.low);
     EXPECT_LT(axis.high - axis.low, 0.1);   // not widened to whole bars
 
@@ -206,7 +216,13 @@ TEST(SignalScope, TracesBySignalInPhysicalUnitsAndLateRowsFlagged)
 
     // Save CSV: the message once, however many fields it drew; a value
     // signal's own data word.
-    std::vector<RecordedMessage> saved = model.VisibleMessages(200000);
+    std::vector<RecordedMessage> saved;
+    int64_t from = 0, to = 0;
+    model.View(200000, &from, &to);
+    ForEachShownMessage(model, { history }, from, to, [&](size_t, const RecordedMessage& message) {
+        saved.push_back(message);
+        return true;
+    });
     ASSERT_EQ(3u, saved.size());
     EXPECT_EQ(kSpeed, saved[2].code);
     EXPECT_EQ(1001, saved[2].value);

@@ -123,6 +123,38 @@ void FuzzRecordReader(const uint8_t* data, size_t size)
         FUZZ_CHECK(some.messages.size() <= all.messages.size());
     }
 
+    // Read on past bad lines (as velkscope does): what a good file holds is
+    // the same; the times never go back; reading resumed at a message's
+    // offset gives the same messages from there on.
+    RecordReader lenient(text, "f", chunk);
+    lenient.SkipBadLines();
+    std::vector<RecordedMessage> passed;
+    std::vector<uint64_t> offsets;
+    RecordedMessage message;
+    while (lenient.Next(&message)) {
+        FUZZ_CHECK(passed.empty() || message.micros >= passed.back().micros);
+        FUZZ_CHECK(lenient.LineOffset() < text.size());
+        passed.push_back(message);
+        offsets.push_back(lenient.LineOffset());
+    }
+    if (all.outcome == kRecordRead) {
+        FUZZ_CHECK(passed.size() == all.messages.size() && lenient.BadLines() == 0);
+        for (size_t i = 0; i < passed.size(); ++i)
+            FUZZ_CHECK(SameMessage(passed[i], all.messages[i]));
+    }
+    if (!passed.empty()) {
+        const size_t from = data[0] % passed.size();
+        RecordReader resumed(text, "f", chunk);
+        resumed.SkipBadLines();
+        FUZZ_CHECK(resumed.Resume(offsets[from], passed[from].line - 1, from == 0 ? 0 : passed[from - 1].micros));
+        size_t k = from;
+        while (resumed.Next(&message)) {
+            FUZZ_CHECK(k < passed.size() && SameMessage(message, passed[k]));
+            ++k;
+        }
+        FUZZ_CHECK(k == passed.size());
+    }
+
     // Through stdio, read once while only the cut part is there, then again
     // from the start once the rest has come: the second pass is the whole.
     GrowingFile grown = { text.data(), cut, 0 };

@@ -1,0 +1,298 @@
+// velkscope as an analysis window, in-process under Wine without a bus: a
+// recording named on the command line read on its thread, the readout at
+// two cursors set by keys, a recording cut short with a bad line, and a
+// workspace saved and opened again.
+#include <stdint.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "common/FormatText.h"
+#include "tests/FileBytes.h"
+#include "tests/scope/ScopeHarness.h"
+#include "velkscope/ScopeDlg.h"
+
+namespace {
+
+const uint32_t kValue = 0x20001001, kSparse = 0x20000802, kArray = 0x30000401;
+
+struct Sent {
+    uint64_t micros;
+    uint32_t code;
+    int32_t value;
+};
+
+// 20 s of a bench: a value every millisecond, an array every 7, a code that
+// comes three times; CR LF, comments and a trigger mark between the lines.
+std::string Recording(std::vector<Sent>* sent)
+{
+    std::string text = "# velk record 1\r\n# start 2026-12-08T09:12:03.000+08:00\r\n";
+    for (uint64_t i = 0; i < 20000; ++i) {
+        const uint64_t micros = i * 1000 + 17;
+        const int32_t value = static_cast<int32_t>((i * 7919) % 2000) - 1000;
+        text += FormatText("%llu.%06llu %08x V %d\r\n", static_cast<unsigned long long>(micros / 1000000),
+                           static_cast<unsigned long long>(micros % 1000000), kValue, value);
+        sent->push_back({ micros, kValue, value });
+        if (i % 7 == 0) {
+            text += FormatText("%llu.%06llu %08x A %02x01\n", static_cast<unsigned long long>(micros / 1000000),
+                               static_cast<unsigned long long>(micros % 1000000), kArray, static_cast<unsigned>(i % 251));
+            sent->push_back({ micros, kArray, static_cast<int32_t>(i % 251) });
+        }
+        if (i == 100 || i == 9000 || i == 9001) {
+            if (i == 9000)
+                text += "# trigger\n";
+            text += FormatText("%llu.%06llu %08x V %d\n", static_cast<unsigned long long>(micros / 1000000),
+                               static_cast<unsigned long long>(micros % 1000000), kSparse, static_cast<int>(i));
+            sent->push_back({ micros, kSparse, static_cast<int32_t>(i) });
+        }
+        if (i % 1000 == 0)
+            text += "# a comment\n\n";
+    }
+    return text;
+}
+
+class ScopeAnalysis : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        scope_.reset();
+        for (const std::wstring& file : files_)
+            DeleteFileW(file.c_str());
+    }
+
+    std::wstring WriteTemp(const wchar_t* name, const std::string& text)
+    {
+        wchar_t folder[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        std::wstring path = std::wstring(folder) + name;
+        FILE* file = _wfopen(path.c_str(), L"wb");
+        EXPECT_NE(nullptr, file);
+        if (file != nullptr) {
+            fwrite(text.data(), 1, text.size(), file);
+            fclose(file);
+        }
+        files_.push_back(path);
+        return path;
+    }
+
+    // The window on the command line's arguments, without a bus.
+    void Open(const std::vector<std::string>& args)
+    {
+        ScopeOptions options;
+        std::string error;
+        ASSERT_TRUE(ParseScopeArguments(args, &options, &error)) << error;
+        scope_.reset(new CScopeDlg(options, BusBinding()));
+        std::wstring failure;
+        ASSERT_TRUE(scope_->Start(&failure));
+        SetWindowPos(scope_->m_hWnd, nullptr, 0, 0, 1200, 800, SWP_NOZORDER | SWP_NOMOVE);
+        ASSERT_TRUE(scope_->OpenFromOptions(&failure));
+        WaitForReading();
+    }
+
+    void WaitForReading()
+    {
+        const DWORD start = GetTickCount();
+        do
+            PumpMessages(20);
+        while (scope_->Reading() && GetTickCount() - start < 60000);
+        ASSERT_FALSE(scope_->Reading()) << "still reading after a minute";
+        PumpMessages(100);
+    }
+
+    // A key to the chart, as the keyboard gives it, Ctrl held or not.
+    void Key(UINT key, bool control = false, bool shift = false)
+    {
+        BYTE state[256];
+        GetKeyboardState(state);
+        state[VK_CONTROL] = control ? 0x80 : 0;
+        state[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(state);
+        ::SendMessageW(scope_->Chart().m_hWnd, WM_KEYDOWN, key, 0);
+        state[VK_CONTROL] = state[VK_SHIFT] = 0;
+        SetKeyboardState(state);
+    }
+
+    std::wstring Status()
+    {
+        wchar_t text[2048] = L"";
+        GetDlgItemTextW(scope_->m_hWnd, IDC_STATUS, text, 2048);
+        return text;
+    }
+
+    std::unique_ptr<CScopeDlg> scope_;
+    std::vector<std::wstring> files_;
+};
+
+TEST_F(ScopeAnalysis, ARecordingOnTheCommandLineReadsOutAtCursorsSetByKeys)
+{
+    std::vector<Sent> sent;
+    const std::wstring path = WriteTemp(L"velkscope-analysis.rec", Recording(&sent));
+    Open({ std::string(AfxNarrowFromWide(path.c_str(), path.size(), nullptr)) });
+    wchar_t title[256] = L"";
+    GetWindowTextW(scope_->m_hWnd, title, 256);
+    EXPECT_EQ(std::wstring(L"velkscope - velkscope-analysis.rec"), title);
+    const ScopeModel& model = scope_->Model();
+    ASSERT_EQ(2u, model.Sources().size());
+    EXPECT_EQ(sent.size(), model.Sources()[1]->messages);
+    ASSERT_EQ(1u, model.Sources()[1]->triggers.size());   // the trigger mark
+    EXPECT_EQ(9000017, model.Sources()[1]->triggers[0]);
+    // What the file holds is ticked when it opens on its own: every code here.
+    ASSERT_EQ(3u, model.Traces().size());
+
+    // Home shows it all; A in the middle, five pixels back; B in the middle,
+    // twenty on; the values in force are the last samples at or before them.
+    SetFocus(scope_->Chart().m_hWnd);
+    Key(VK_HOME);
+    int64_t from = 0, to = 0;
+    model.View(scope_->Now(), &from, &to);
+    const int64_t origin = model.Origin(1);
+    EXPECT_LE(from, origin + 17);
+    EXPECT_GE(to, origin + 19999017);
+    Key('A');
+    for (int i = 0; i < 5; ++i)
+        Key(VK_LEFT, true);
+    Key('B');
+    Key(VK_RIGHT, true, true);
+    Key(VK_RIGHT, true, true);
+    ASSERT_TRUE(model.CursorSet(0) && model.CursorSet(1));
+    const int64_t step = (to - from) / std::max(scope_->Chart().PaneAreas()[0].Width(), 1);
+    EXPECT_EQ(from / 2 + to / 2 - 5 * step, model.Cursor(0));
+    EXPECT_EQ(from / 2 + to / 2 + 20 * step, model.Cursor(1));
+
+    const std::vector<std::vector<std::string>> cells = scope_->ReadoutNow();
+    ASSERT_EQ(2u + model.Traces().size(), cells.size());
+    const int64_t delta = model.Cursor(1) - model.Cursor(0);
+    EXPECT_EQ(FormatText("%lld.%06lld s", static_cast<long long>(delta / 1000000), static_cast<long long>(delta % 1000000)),
+              cells[1][3]);
+    for (size_t t = 0; t < model.Traces().size(); ++t) {
+        SCOPED_TRACE(cells[2 + t][0]);
+        EXPECT_EQ(FormatText("%08x", static_cast<unsigned>(model.Traces()[t].code)), cells[2 + t][0]);
+        uint64_t count = 0;
+        for (size_t which = 0; which < 2; ++which) {
+            const Sent* last = nullptr;
+            for (const Sent& message : sent) {
+                if (message.code == model.Traces()[t].code && static_cast<int64_t>(message.micros) + origin <= model.Cursor(which))
+                    last = &message;
+            }
+            ASSERT_NE(nullptr, last);
+            EXPECT_EQ(FormatText("%d @ ", last->value) + model.FormatTime(scope_->Now(), static_cast<int64_t>(last->micros) + origin),
+                      cells[2 + t][1 + which]);
+        }
+        for (const Sent& message : sent) {
+            const int64_t at = static_cast<int64_t>(message.micros) + origin;
+            count += message.code == model.Traces()[t].code && at >= model.Cursor(0) && at <= model.Cursor(1) ? 1 : 0;
+        }
+        EXPECT_EQ(FormatText("%llu", static_cast<unsigned long long>(count)), cells[2 + t][7]);
+    }
+    // The sparse code: its value in force at B is the one at 9.001017 s, far before.
+    const int sparse = model.TraceOfIn(1, kSparse);
+    ASSERT_GE(sparse, 0);
+    EXPECT_EQ(0u, cells[2 + static_cast<size_t>(sparse)][2].find("9001 @ ")) << cells[2 + static_cast<size_t>(sparse)][2];
+}
+
+TEST_F(ScopeAnalysis, ARecordingCutShortIsReadToItsLastWholeLineAndABadLineIsNamed)
+{
+    std::string text = "# velk record 1\n";
+    for (int i = 0; i < 3000; ++i)
+        text += FormatText("0.%06d 20001001 V %d\n", i * 100, i);
+    text.insert(text.find("0.150000 "), "0.150000 2000100G V 1\n");   // line 1502
+    text += "0.300000 20001001 V 7";                                   // cut short
+    const std::wstring path = WriteTemp(L"velkscope-cut.rec", text);
+    Open({ std::string(AfxNarrowFromWide(path.c_str(), path.size(), nullptr)) });
+    const ScopeSource& source = *scope_->Model().Sources()[1];
+    EXPECT_EQ(3000u, source.messages);
+    EXPECT_EQ(1u, source.badLines);
+    const std::wstring status = Status();
+    EXPECT_NE(std::wstring::npos, status.find(L"velkscope-cut.rec:1502: bad code")) << status;
+    EXPECT_NE(std::wstring::npos, status.find(L"velkscope-cut.rec:3003: last line is incomplete")) << status;
+
+    // What is not a recording says so, and nothing is drawn from it.
+    const std::wstring other = WriteTemp(L"velkscope-not.rec", "time,code\n1,2\n");
+    std::wstring error;
+    ASSERT_TRUE(scope_->OpenRecording(other, &error));
+    WaitForReading();
+    EXPECT_NE(std::wstring::npos, Status().find(L"velkscope-not.rec:1: not a velk recording")) << Status();
+    EXPECT_FALSE(scope_->OpenRecording(L"Z:\\no\\such\\file.rec", &error));
+    EXPECT_NE(std::wstring::npos, error.find(L"cannot open")) << error;
+}
+
+TEST_F(ScopeAnalysis, AWorkspaceSavedAndOpenedAgainShowsTheSamePanesTracesAndCursors)
+{
+    std::vector<Sent> sent;
+    const std::wstring path = WriteTemp(L"velkscope-workspace.rec", Recording(&sent));
+    Open({ std::string(AfxNarrowFromWide(path.c_str(), path.size(), nullptr)) });
+    ScopeModel& model = scope_->MutableModel();
+    ASSERT_EQ(3u, model.Traces().size());
+    model.MoveTrace(1, model.Panes().size());   // a second pane
+    model.MoveTrace(2, 1);
+    model.SetPaneX(1, 2);
+    Axis fixed;
+    fixed.low = -250;
+    fixed.high = 750.5;
+    model.SetPaneScale(0, &fixed);
+    model.SetOffset(1, -1500000);
+    model.SetView(1000000, 4000000);
+    model.SetCursor(0, 2000000);
+    model.SetCursor(1, 2500123);
+    model.SetWallClock(true);
+    const std::wstring saved = WriteTemp(L"velkscope-workspace.toml", "");
+    std::string error;
+    ASSERT_TRUE(scope_->SaveWorkspace(saved, &error)) << error;
+    const std::string text = ReadFileText(std::string(AfxNarrowFromWide(saved.c_str(), saved.size(), nullptr)));
+    EXPECT_NE(std::string::npos, text.find("path = \"velkscope-workspace.rec\"")) << text;   // beside it: relative
+
+    struct Shown { size_t pane; uint32_t code; size_t signal, colour; };
+    auto traces = [](const ScopeModel& m) {
+        std::vector<Shown> shown;
+        for (const Trace& trace : m.Traces())
+            shown.push_back({ trace.pane, trace.code, trace.signal, trace.colour });
+        return shown;
+    };
+    const std::vector<Shown> before = traces(model);
+    scope_.reset();
+
+    Open({ "--workspace", std::string(AfxNarrowFromWide(saved.c_str(), saved.size(), nullptr)) });
+    const ScopeModel& again = scope_->Model();
+    ASSERT_EQ(2u, again.Sources().size());
+    EXPECT_EQ(-1500000, again.Sources()[1]->offsetMicros);
+    ASSERT_EQ(2u, again.Panes().size());
+    EXPECT_TRUE(again.Panes()[0].fixed);
+    EXPECT_EQ(-250, again.Panes()[0].axis.low);
+    EXPECT_EQ(750.5, again.Panes()[0].axis.high);
+    EXPECT_FALSE(again.Panes()[1].fixed);
+    const std::vector<Shown> after = traces(again);
+    ASSERT_EQ(before.size(), after.size());
+    for (size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(before[i].pane, after[i].pane);
+        EXPECT_EQ(before[i].code, after[i].code);
+        EXPECT_EQ(before[i].signal, after[i].signal);
+        EXPECT_EQ(before[i].colour, after[i].colour);
+        EXPECT_EQ(1u, again.Traces()[i].source);
+    }
+    EXPECT_EQ(static_cast<int>(after.size()) - 1, again.Panes()[1].xTrace);
+    int64_t from = 0, to = 0;
+    again.View(scope_->Now(), &from, &to);
+    EXPECT_EQ(1000000, from);
+    EXPECT_EQ(4000000, to);
+    EXPECT_EQ(2000000, again.Cursor(0));
+    EXPECT_EQ(2500123, again.Cursor(1));
+    EXPECT_TRUE(again.WallClock());
+
+    // A workspace with a mistake changes nothing, and says where it is.
+    const std::wstring bad = WriteTemp(L"velkscope-bad-workspace.toml", "[[pane]]\n[[pane.trace]]\ncode = \"2000100G\"\n");
+    std::wstring errors;
+    EXPECT_FALSE(scope_->OpenWorkspace(bad, &errors));
+    EXPECT_NE(std::wstring::npos, errors.find(L"velkscope-bad-workspace.toml:3:8:")) << errors;
+    EXPECT_EQ(2u, again.Panes().size());
+    EXPECT_EQ(before.size(), again.Traces().size());
+    EXPECT_EQ(2u, again.Sources().size());
+}
+
+} // namespace

@@ -1,0 +1,403 @@
+// velkscope's analysis engine: the summary pyramid at its edges, the offset
+// index and the stretches read again through it, the value in force at a
+// cursor, the statistics between cursors, and the bus's history.
+#include <stdio.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "formats/RecordReader.h"
+#include "tests/unit/HostCodePages.h"
+#include "velkscope/History.h"
+#include "velkscope/OffsetIndex.h"
+#include "velkscope/Readout.h"
+#include "velkscope/RecordingPass.h"
+#include "velkscope/ScopeModel.h"
+#include "velkscope/Summary.h"
+
+namespace {
+
+FILE* FileOf(const std::string& text)
+{
+    FILE* file = tmpfile();
+    if (file != nullptr) {
+        fwrite(text.data(), 1, text.size(), file);
+        rewind(file);
+    }
+    return file;
+}
+
+// Every sample of a trace, the way a brute force sees it.
+struct Point {
+    int64_t micros;
+    double value;
+};
+
+TEST(Summary, EveryExtremeSurvivesEveryLevelAndBucketsSplitWhereTheySay)
+{
+    // 200,000 samples 1 us apart, a slow saw, one spike each way in the middle.
+    Summary summary;
+    const size_t trace = summary.AddTrace();
+    const int64_t count = 200000, spike = 123457;
+    for (int64_t t = 0; t < count; ++t)
+        summary.Add(trace, t, t == spike ? 1e9 : t == spike + 1 ? -1e9 : static_cast<double>(t % 100));
+    for (size_t width : { 1, 3, 10, 640, 1280, 4096, 200000 }) {
+        SCOPED_TRACE(width);
+        bool coarse = true;
+        std::vector<Column> columns = summary.Columns(trace, 0, count, width, &coarse);
+        EXPECT_FALSE(coarse);
+        // In its column, or half a column either side at most.
+        const size_t at = static_cast<size_t>(static_cast<double>(spike) * static_cast<double>(width) / count);
+        const size_t low = at == 0 ? 0 : at - 1, high = std::min(at + 2, width);
+        double most = 0, least = 0;
+        uint64_t samples = 0;
+        for (size_t p = 0; p < width; ++p) {
+            samples += columns[p].count;
+            if (p >= low && p < high) {
+                most = std::max(most, columns[p].max);
+                least = std::min(least, columns[p].min);
+            } else {
+                EXPECT_LE(columns[p].max, 99) << p;
+            }
+        }
+        EXPECT_EQ(1e9, most);
+        EXPECT_EQ(-1e9, least);
+        EXPECT_EQ(static_cast<uint64_t>(count), samples);   // none twice, none lost
+        EXPECT_EQ(0, columns.front().first);                 // the first sample
+        EXPECT_EQ((count - 1) % 100, columns.back().last);   // the last
+    }
+    // A view narrower than a base bucket says so, and still draws its bucket.
+    Summary coarse(64 << 10);
+    const size_t wide = coarse.AddTrace();
+    for (int64_t t = 0; t < count; ++t)
+        coarse.Add(wide, t * 10, t == spike ? 1e9 : 1);
+    ASSERT_GT(coarse.BaseWidth(), 1);
+    EXPECT_LE(coarse.Bytes(), static_cast<size_t>(64 << 10));
+    EXPECT_EQ(static_cast<uint64_t>(count), coarse.Samples(wide));
+    bool isCoarse = false;
+    std::vector<Column> close = coarse.Columns(wide, spike * 10 - 5, spike * 10 + 5, 100, &isCoarse);
+    EXPECT_TRUE(isCoarse);
+    EXPECT_EQ(1e9, close[50].max);
+    // A bucket boundary: a sample exactly at a bucket's start is that bucket's.
+    const int64_t base = coarse.BaseWidth();
+    SummaryBucket bucket;
+    int64_t start = 0, end = 0;
+    ASSERT_TRUE(coarse.LastBucketAtOrBefore(wide, 7 * base, &bucket, &start, &end));
+    EXPECT_EQ(7 * base, start);
+    EXPECT_EQ(8 * base, end);
+    EXPECT_FALSE(coarse.LastBucketAtOrBefore(wide, -1, &bucket, &start, &end));
+    ASSERT_TRUE(coarse.LastBucketAtOrBefore(wide, count * 100, &bucket, &start, &end));
+    EXPECT_EQ(1, bucket.last);   // past the end: the last bucket
+    EXPECT_EQ((count - 1) * 10 / base, bucket.index);
+}
+
+TEST(Summary, WholeBucketStatisticsAgreeWithEverySample)
+{
+    Summary summary(16 << 10);   // small: the base widens, the levels fill
+    const size_t trace = summary.AddTrace();
+    std::vector<Point> points;
+    uint32_t random = 12345;
+    int64_t t = 0;
+    for (int i = 0; i < 50000; ++i) {
+        random = random * 1103515245 + 12345;
+        t += 1 + (random >> 16) % 50;
+        const double value = static_cast<double>(static_cast<int>((random >> 8) % 2001) - 1000);
+        summary.Add(trace, t, value);
+        points.push_back({ t, value });
+    }
+    const int64_t base = summary.BaseWidth();
+    for (int k = 0; k < 200; ++k) {
+        random = random * 1103515245 + 12345;
+        const int64_t a = (random >> 4) % t, b = a + (random >> 2) % (t - a + 1);
+        TraceStats brute;
+        const int64_t low = (a / base + 1) * base, high = (b / base) * base;   // the whole buckets
+        for (const Point& point : points) {
+            if (point.micros >= low && point.micros < high)
+                brute.Add(point.value);
+        }
+        const TraceStats stats = summary.WholeBucketStats(trace, a, b);
+        ASSERT_EQ(brute.count, stats.count) << a << " " << b;
+        if (brute.count != 0) {
+            EXPECT_EQ(brute.min, stats.min);
+            EXPECT_EQ(brute.max, stats.max);
+            EXPECT_DOUBLE_EQ(brute.sum, stats.sum);
+        }
+    }
+}
+
+const char kRecording[] =
+    "# velk record 1\r\n"
+    "# start 2026-12-08T09:12:03.123+08:00\r\n"
+    "0.000000 20000801 V 100\r\n"
+    "# a comment\n"
+    "\n";
+
+// A recording with CR LF and comments between the lines: a value code every
+// 3 us, an array code every 7 us, a sparse code twice, a trigger mark and
+// one bad line, so the marks fall anywhere.
+std::string LongRecording(std::vector<RecordedMessage>* messages)
+{
+    std::string text = kRecording;
+    RecordedMessage first;
+    first.micros = 0;
+    first.code = 0x20000801;
+    first.kind = kValueMessage;
+    first.value = 100;
+    messages->push_back(first);
+    for (uint64_t t = 1; t < 60000; ++t) {
+        RecordedMessage message;
+        message.micros = t;
+        message.value = 0;
+        if (t % 3 == 0) {
+            message.code = 0x20001001;
+            message.kind = kValueMessage;
+            message.value = static_cast<int32_t>((t * 7919) % 1000) - 500;
+        } else if (t % 7 == 0) {
+            message.code = 0x30000401;
+            message.kind = kArrayPayload;
+            message.bytes = std::string(1, static_cast<char>(t % 251)) + "\x01";
+        } else if (t == 5 || t == 40001) {
+            message.code = 0x20000802;
+            message.kind = kValueMessage;
+            message.value = static_cast<int32_t>(t);
+        } else {
+            continue;
+        }
+        if (t == 40001)
+            text += "# trigger\n";
+        if (t == 20001)
+            text += "0.020000 2000100G V 1\r\n";   // bad: passed over
+        if (t % 1000 == 1)
+            text += "# comment\r\n";
+        text += FormatRecordLine(message) + (t % 2 == 0 ? "\r\n" : "\n");
+        messages->push_back(message);
+        // A burst longer than the index's step, all at one time: a mark falls inside it.
+        for (int k = 0; t == 30000 && k < 3000; ++k) {
+            message.value = k;
+            text += FormatRecordLine(message) + "\n";
+            messages->push_back(message);
+        }
+    }
+    return text;
+}
+
+// A model with one recording read through its pass, and the reader of its stretches.
+struct OpenRecording {
+    ScopeModel model;
+    FILE* file;
+    std::vector<StretchReader> readers;
+
+    OpenRecording(const std::string& text, size_t budget) : model(10000000, kArrayFirstByte, budget), file(FileOf(text))
+    {
+        const size_t source = model.AddRecording("long.rec", "long.rec", text.size());
+        RecordingPass pass(file, "long.rec", nullptr, SignalCodePages{ &kGbk, &kUtf8 }, kArrayFirstByte);
+        while (!pass.Done()) {
+            PassBatch batch = pass.Next(4000);
+            model.ApplyBatch(source, &batch);
+        }
+        FILE* again = FileOf(text);
+        files.push_back(again);
+        readers.push_back([](uint64_t, uint64_t, const std::function<bool(const RecordedMessage&)>&) {});
+        readers.push_back([this, again](uint64_t from, uint64_t to, const std::function<bool(const RecordedMessage&)>& visit) {
+            std::string error;
+            EXPECT_TRUE(ReadRecordStretch(again, "long.rec", model.Sources()[1]->index, from, to, visit, &error)) << error;
+        });
+    }
+    ~OpenRecording()
+    {
+        fclose(file);
+        for (FILE* f : files)
+            fclose(f);
+    }
+    std::vector<FILE*> files;
+};
+
+TEST(OffsetIndex, MarksStartLinesAndAStretchReadsWhatTheWholeFileHolds)
+{
+    std::vector<RecordedMessage> expected;
+    const std::string text = LongRecording(&expected);
+    OpenRecording open(text, kSummaryBudgetBytes);
+    const ScopeSource& source = *open.model.Sources()[1];
+    EXPECT_EQ(1u, source.badLines);
+    EXPECT_NE(std::string::npos, source.latestBadLine.find("long.rec:")) << source.latestBadLine;
+    ASSERT_EQ(1u, source.triggers.size());
+    EXPECT_EQ(40001, source.triggers[0]);
+    EXPECT_TRUE(source.startKnown);
+    EXPECT_EQ(expected.size(), source.messages);
+
+    // Each mark is the start of the line after the one it names, and the
+    // messages before it are no later than its time, those after no earlier.
+    const std::vector<OffsetMark>& marks = source.index.Marks();
+    ASSERT_GT(marks.size(), 10u);
+    for (const OffsetMark& mark : marks) {
+        ASSERT_LE(mark.offset, text.size());
+        ASSERT_TRUE(mark.offset == 0 || text[mark.offset - 1] == '\n') << mark.offset;
+        EXPECT_EQ(mark.line, static_cast<uint64_t>(std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(mark.offset), '\n')));
+        RecordReader tail(text, "long.rec");
+        tail.SkipBadLines();
+        ASSERT_TRUE(tail.Resume(mark.offset, mark.line, mark.micros));
+        RecordedMessage message;
+        ASSERT_TRUE(mark.offset == 0 || tail.Next(&message));
+        EXPECT_GE(message.micros, mark.micros);
+    }
+    // Stretches, at marks and between them, hold exactly the messages in them.
+    for (uint64_t from : { 0, 1, 2999, 3072, 19999, 20000, 30000, 40001, 59990 }) {
+        for (uint64_t length : { 0, 1, 5, 4000 }) {
+            std::vector<RecordedMessage> read;
+            open.readers[1](from, from + length, [&](const RecordedMessage& message) {
+                read.push_back(message);
+                return true;
+            });
+            std::vector<RecordedMessage> brute;
+            for (const RecordedMessage& message : expected) {
+                if (message.micros >= from && message.micros <= from + length)
+                    brute.push_back(message);
+            }
+            ASSERT_EQ(brute.size(), read.size()) << from << "+" << length;
+            for (size_t i = 0; i < brute.size(); ++i)
+                EXPECT_EQ(FormatRecordLine(brute[i]), FormatRecordLine(read[i]));
+        }
+    }
+}
+
+TEST(Readout, TheValueInForceIsTheLastSampleAtOrBeforeTheCursorAndTheStatisticsAreExact)
+{
+    std::vector<RecordedMessage> expected;
+    const std::string text = LongRecording(&expected);
+    // A small summary: its base buckets span many messages, so the readout
+    // must read the file for the exact sample.
+    OpenRecording open(text, 8 << 10);
+    ScopeModel& model = open.model;
+    ASSERT_GT(model.Sources()[1]->data.Summaries().BaseWidth(), 16);
+    ASSERT_TRUE(model.TickIn(1, 0x20001001));
+    ASSERT_TRUE(model.TickIn(1, 0x30000401));
+    ASSERT_TRUE(model.TickIn(1, 0x20000802));   // twice in the whole file
+    ASSERT_TRUE(model.TickIn(1, 0x20000801));   // once, at 0
+    const int64_t origin = model.Origin(1);
+
+    auto brute = [&](uint32_t code, int64_t at, const RecordedMessage** found) {
+        *found = nullptr;
+        for (const RecordedMessage& message : expected) {
+            if (message.code == code && static_cast<int64_t>(message.micros) <= at)
+                *found = &message;
+        }
+    };
+    // On a sample, just after it, just before the next, at a bucket's
+    // start and just before it.
+    const int64_t base = model.Sources()[1]->data.Summaries().BaseWidth();
+    for (int64_t at : { int64_t(0), int64_t(3), int64_t(4), int64_t(5), int64_t(299), int64_t(300), int64_t(301),
+                        20001 / base * base, 20001 / base * base - 1, 20003 / base * base, 20003 / base * base - 1,
+                        int64_t(30000), int64_t(40000), int64_t(40001), int64_t(40002), int64_t(59999), int64_t(70000) }) {
+        model.SetCursor(0, at + origin);
+        model.SetCursor(1, at + origin);
+        const Readout readout = ComputeReadout(model, open.readers, kGbk);
+        ASSERT_EQ(4u, readout.rows.size());
+        for (size_t t = 0; t < 4; ++t) {
+            SCOPED_TRACE(at);
+            SCOPED_TRACE(t);
+            const RecordedMessage* found = nullptr;
+            brute(model.Traces()[t].code, at, &found);
+            const ValueInForce& value = readout.rows[t].at[0];
+            ASSERT_EQ(found != nullptr, value.found);
+            if (found == nullptr)
+                continue;
+            EXPECT_EQ(static_cast<int64_t>(found->micros) + origin, value.micros);
+            const double raw = found->kind == kValueMessage ? found->value : static_cast<unsigned char>(found->bytes[0]);
+            EXPECT_EQ(raw, value.value);
+        }
+    }
+    // Before the cursor A, nothing; the sparse code's value at the end is its last.
+    model.SetCursor(0, origin - 1);
+    model.SetCursor(1, 59999 + origin);
+    Readout readout = ComputeReadout(model, open.readers, kGbk);
+    EXPECT_FALSE(readout.rows[0].at[0].found);
+    EXPECT_EQ("40001", readout.rows[2].at[1].text);
+    EXPECT_EQ(40001 + origin, readout.rows[2].at[1].micros);
+
+    // Statistics between the cursors, both included, either way round.
+    for (std::pair<int64_t, int64_t> span : { std::make_pair<int64_t, int64_t>(0, 59999), { 3, 3 }, { 4, 5 }, { 777, 31234 },
+                                              { 31234, 777 }, { 20000, 20001 } }) {
+        model.SetCursor(0, span.first + origin);
+        model.SetCursor(1, span.second + origin);
+        readout = ComputeReadout(model, open.readers, kGbk);
+        const int64_t low = std::min(span.first, span.second), high = std::max(span.first, span.second);
+        for (size_t t = 0; t < 2; ++t) {
+            TraceStats stats;
+            for (const RecordedMessage& message : expected) {
+                if (message.code == model.Traces()[t].code && static_cast<int64_t>(message.micros) >= low &&
+                    static_cast<int64_t>(message.micros) <= high)
+                    stats.Add(message.kind == kValueMessage ? message.value : static_cast<unsigned char>(message.bytes[0]));
+            }
+            SCOPED_TRACE(low);
+            EXPECT_EQ(stats.count, readout.rows[t].between.count);
+            EXPECT_EQ(stats.min, readout.rows[t].between.min);
+            EXPECT_EQ(stats.max, readout.rows[t].between.max);
+            EXPECT_DOUBLE_EQ(stats.sum, readout.rows[t].between.sum);
+        }
+    }
+    // The table: a header, the times with B - A, a row per trace, tabs between.
+    model.SetCursor(0, 300 + origin);
+    model.SetCursor(1, 1500 + origin);
+    readout = ComputeReadout(model, open.readers, kGbk);
+    const std::vector<std::vector<std::string>> cells = ReadoutCells(model, readout, 0);
+    ASSERT_EQ(6u, cells.size());
+    EXPECT_EQ("0.001200 s", cells[1][3]);
+    EXPECT_EQ("20001001", cells[2][0]);   // one source: no file name before it
+    EXPECT_EQ(0u, cells[2][1].find(std::to_string((300 * 7919) % 1000 - 500) + " @ ")) << cells[2][1];
+    EXPECT_EQ("401", cells[2][7]);   // 300, 303, ..., 1500
+    const std::string table = ReadoutText(cells);
+    EXPECT_EQ(6, std::count(table.begin(), table.end(), '\n'));
+    EXPECT_EQ(6 * 7, std::count(table.begin(), table.end(), '\t'));
+}
+
+TEST(History, KeepsTheNewestWithinItsBoundsAndGivesStretchesBack)
+{
+    History history(10000, 1000000, 1 << 20);
+    for (uint64_t i = 0; i < 50000; ++i) {
+        RecordedMessage message;
+        message.micros = i * 10;
+        message.code = i % 5 == 0 ? 0x30000401 : 0x20001001;
+        message.kind = ClassifyCode(message.code);
+        message.value = static_cast<int32_t>(i);
+        if (message.kind == kArrayPayload)
+            message.bytes = std::string(3, static_cast<char>(i));
+        history.Add(message);
+    }
+    // At least the bound, dropped in whole blocks, oldest first.
+    EXPECT_GE(history.Size(), 10000u);
+    EXPECT_LT(history.Size(), 10000u + kHistoryBlock);
+    EXPECT_EQ(50000u, history.Size() + history.Dropped());
+    uint64_t oldest = 0, newest = 0;
+    ASSERT_TRUE(history.Span(&oldest, &newest));
+    EXPECT_EQ(499990u, newest);
+    EXPECT_EQ((50000 - history.Size()) * 10, oldest);
+    std::vector<RecordedMessage> read;
+    history.ForEach(450005, 450050, [&](const RecordedMessage& message) {
+        read.push_back(message);
+        return true;
+    });
+    ASSERT_EQ(5u, read.size());   // 450010 to 450050, both ends
+    EXPECT_EQ(450010u, read[0].micros);
+    EXPECT_EQ(45001, read[0].value);
+    EXPECT_EQ(std::string(3, static_cast<char>(45005)), read[4].bytes);   // whole payloads kept
+    EXPECT_EQ(5u, history.CountBetween(450005, 450050));
+    EXPECT_EQ(history.Size(), history.CountBetween(0, UINT64_MAX));
+    EXPECT_EQ(499980u, history.TimeBeforeNewest(1));
+
+    // An hour's bound: what is older than the bound goes once the rest still reaches back that far.
+    History hour(1000000, 1000, 1 << 20);
+    for (uint64_t i = 0; i < 3 * kHistoryBlock; ++i) {
+        RecordedMessage message = {};
+        message.micros = i;
+        message.code = 0x20001001;
+        hour.Add(message);
+    }
+    ASSERT_TRUE(hour.Span(&oldest, &newest));
+    EXPECT_LE(newest - oldest, 1000 + kHistoryBlock);
+    EXPECT_GE(newest - oldest, 1000u);
+}
+
+} // namespace

@@ -1,0 +1,72 @@
+#include "velkscope/RecordingPass.h"
+
+#include <algorithm>
+#include <utility>
+
+RecordingPass::RecordingPass(FILE* file, const std::string& name, const SignalDatabase* signals,
+                             const SignalCodePages& pages, ArrayValue arrayValue)
+    : reader_(file, name), signals_(signals), pages_(pages), arrayValue_(arrayValue)
+{
+    reader_.SkipBadLines();
+}
+
+RecordingPass::Code& RecordingPass::CodeOf(uint32_t code, const SignalMessage* known)
+{
+    Cached& cached = cache_[(code * 2654435761u) >> 26];
+    if (cached.entry != nullptr && cached.code == code)
+        return *cached.entry;
+    auto found = codes_.find(code);
+    if (found == codes_.end())
+        found = codes_.emplace(code, Code{ TracesOfCode(code, known), 0, 0 }).first;
+    cached = Cached{ code, &found->second };   // the map's elements stay where they are
+    return found->second;
+}
+
+PassBatch RecordingPass::Next(size_t maxMessages)
+{
+    PassBatch batch;
+    ++batches_;
+    batch.samples.reserve(std::min<size_t>(maxMessages, 1 << 16));
+    ScopeMessage decoded;
+    for (size_t taken = 0; !done_ && taken < maxMessages; ++taken) {
+        if (!reader_.Next(&decoded.message)) {
+            done_ = true;
+            break;
+        }
+        const RecordedMessage& message = decoded.message;
+        index_.Note(reader_.LineOffset(), message.line, message.micros);
+        if (reader_.AfterTriggerMark())
+            batch.triggers.push_back(message.micros);
+        ++messages_;
+        DecodeScopeMessage(signals_, pages_, &decoded);
+        Code& entry = CodeOf(message.code, decoded.known);
+        for (size_t signal : entry.traces) {
+            double value = 0;
+            if (TraceValueOfMessage(decoded, signal, arrayValue_, &value))
+                batch.samples.push_back(PassSample{ static_cast<int64_t>(message.micros), message.code, signal, value });
+        }
+        if (entry.batch != batches_) {
+            entry.batch = batches_;
+            entry.latest = batch.latest.size();
+            batch.latest.push_back(PassLatest{ decoded, 1 });
+        } else {
+            // Swapped, not copied: the next message reuses the older one's buffers.
+            PassLatest& kept = batch.latest[entry.latest];
+            std::swap(kept.message, decoded);
+            ++kept.count;
+        }
+    }
+    batch.marks = index_.TakeNew();
+    batch.bytes = reader_.LineOffset();
+    batch.messages = messages_;
+    batch.badLines = reader_.BadLines();
+    batch.latestBadLine = reader_.LatestBadLine();
+    batch.startKnown = reader_.Start(&batch.start);
+    batch.done = done_;
+    if (done_) {
+        batch.notice = reader_.Notice();
+        if (reader_.Outcome() != kRecordRead)
+            batch.error = reader_.Error();
+    }
+    return batch;
+}

@@ -1,0 +1,81 @@
+// The one pass over a recording that velkscope makes when it opens one: the
+// file read in order through the record reader (bad lines passed over and
+// counted, a last line cut short left out), each message decoded once and
+// turned into the samples of its code's traces, the sparse offset index
+// noted, the trigger marks found. It hands what it read over in batches, so
+// that a worker thread can read while the window draws what has come
+// (velkscope/PassWorker.h). Pure logic over stdio.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "formats/RecordReader.h"
+#include "velkscope/OffsetIndex.h"
+#include "velkscope/Source.h"
+
+struct PassSample {
+    int64_t micros;
+    uint32_t code;
+    size_t signal;    // kRawTrace or the signal's index
+    double value;
+};
+
+struct PassLatest {
+    ScopeMessage message;   // the code's last message in the batch
+    uint64_t count;         // how many of the code's came in it
+};
+
+struct PassBatch {
+    std::vector<PassLatest> latest;         // by code, in the order they first came
+    std::vector<PassSample> samples;        // in file order
+    std::vector<OffsetMark> marks;          // new marks of the index
+    std::vector<uint64_t> triggers;         // times of messages after a '# trigger' line
+    uint64_t bytes = 0;                     // read so far
+    uint64_t messages = 0;                  // so far
+    uint64_t badLines = 0;                  // passed over so far
+    std::string latestBadLine;              // "FILE:LINE: what", the latest of them
+    bool startKnown = false;
+    WallTime start = {};
+    bool done = false;                      // the file has ended (or cannot be read, or the pass was cancelled)
+    bool cancelled = false;                 // stopped before the end, on request
+    std::string error;                      // not a recording, or unreadable: nothing more comes
+    std::string notice;                     // the last line was cut short
+};
+
+class RecordingPass {
+public:
+    // file: opened "rb" at its start, kept open by the caller; name: how
+    // messages call it. signals (null: none) must outlive the pass.
+    RecordingPass(FILE* file, const std::string& name, const SignalDatabase* signals, const SignalCodePages& pages,
+                  ArrayValue arrayValue);
+
+    // Up to maxMessages more messages.
+    PassBatch Next(size_t maxMessages);
+    bool Done() const { return done_; }
+
+private:
+    RecordReader reader_;
+    const SignalDatabase* signals_;
+    SignalCodePages pages_;
+    ArrayValue arrayValue_;
+    OffsetIndex index_;
+    struct Code {
+        std::vector<size_t> traces;   // TracesOfCode
+        uint64_t batch = 0;           // the batch it last came in
+        size_t latest = 0;            // its entry in that batch's latest
+    };
+    // The code's entry; a small cache in front of the map, as a recording
+    // holds few codes and each message asks.
+    Code& CodeOf(uint32_t code, const SignalMessage* known);
+
+    std::unordered_map<uint32_t, Code> codes_;
+    struct Cached { uint32_t code; Code* entry; };
+    Cached cache_[64] = {};
+    uint64_t batches_ = 0;
+    uint64_t messages_ = 0;
+    bool done_ = false;
+};

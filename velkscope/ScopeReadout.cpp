@@ -1,0 +1,92 @@
+// CScopeDlg's readout: the list under the chart with the cursors' values,
+// B - A and the statistics between them, and Edit > Copy readout.
+#include "velkscope/ScopeDlg.h"
+
+#include <algorithm>
+
+#include <commctrl.h>
+
+#include "windows/SystemCodePage.h"
+#include "windows/WideText.h"
+
+void CScopeDlg::SetUpReadout()
+{
+    ListView_SetExtendedListViewStyle(m_readout, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
+    m_readoutCells = ReadoutCells(m_model, Readout(), m_clock.Now());
+    static const int kWidths[] = { 170, 150, 150, 90, 80, 80, 80, 70 };
+    for (size_t i = 0; i < m_readoutCells[0].size(); ++i) {
+        const std::wstring title = WideFromUtf8(m_readoutCells[0][i]);
+        LVCOLUMNW column;
+        ZeroMemory(&column, sizeof column);
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        column.pszText = const_cast<wchar_t*>(title.c_str());
+        column.cx = kWidths[i % (sizeof kWidths / sizeof kWidths[0])];
+        column.fmt = i >= 3 ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        if (i == 0)
+            column.fmt = LVCFMT_LEFT;
+        ::SendMessageW(m_readout, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+std::vector<std::vector<std::string>> CScopeDlg::ReadoutNow()
+{
+    m_readoutStale = true;
+    RefreshReadout();
+    return m_readoutCells;
+}
+
+// Made again when the cursors or the data under them moved; each cell set
+// only when it changed, so the list does not flicker.
+void CScopeDlg::RefreshReadout()
+{
+    if (!m_readoutStale || m_readout == nullptr)
+        return;
+    m_readoutStale = false;
+    const Readout readout = ComputeReadout(m_model, Readers(), SystemCodePage());
+    std::vector<std::vector<std::string>> cells = ReadoutCells(m_model, readout, m_clock.Now());
+    const int rows = static_cast<int>(cells.size()) - 1;   // the first is the header
+    const size_t kept = static_cast<size_t>(std::min(ListView_GetItemCount(m_readout), rows));   // rows that hold text already
+    while (ListView_GetItemCount(m_readout) > rows)
+        ListView_DeleteItem(m_readout, ListView_GetItemCount(m_readout) - 1);
+    while (ListView_GetItemCount(m_readout) < rows) {
+        LVITEMW item;
+        ZeroMemory(&item, sizeof item);
+        item.mask = LVIF_TEXT;
+        item.iItem = ListView_GetItemCount(m_readout);
+        item.pszText = const_cast<wchar_t*>(L"");
+        ::SendMessageW(m_readout, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    for (size_t row = 1; row < cells.size(); ++row) {
+        for (size_t column = 0; column < cells[row].size(); ++column) {
+            const bool same = row <= kept && row < m_readoutCells.size() && column < m_readoutCells[row].size() &&
+                              m_readoutCells[row][column] == cells[row][column];
+            if (same)
+                continue;
+            const std::wstring text = WideFromUtf8(cells[row][column]);
+            LVITEMW item;
+            ZeroMemory(&item, sizeof item);
+            item.iSubItem = static_cast<int>(column);
+            item.pszText = const_cast<wchar_t*>(text.c_str());
+            ::SendMessageW(m_readout, LVM_SETITEMTEXTW, row - 1, reinterpret_cast<LPARAM>(&item));
+        }
+    }
+    m_readoutCells.swap(cells);
+}
+
+void CScopeDlg::OnCopyReadout()
+{
+    const std::wstring text = WideFromUtf8(ReadoutText(ReadoutNow()));
+    if (!OpenClipboard(m_hWnd))
+        return;
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    if (memory != nullptr) {
+        wchar_t* copy = static_cast<wchar_t*>(GlobalLock(memory));
+        memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        GlobalUnlock(memory);
+        if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr)
+            GlobalFree(memory);
+    }
+    CloseClipboard();
+    Note(L"\x8BFB\x6570\x5DF2\x590D\x5236 readout copied");
+}
