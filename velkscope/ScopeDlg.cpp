@@ -12,6 +12,7 @@
 
 #include "velk/VelkApi.h"
 #include "windows/SystemLeadByte.h"
+#include "common/Catalogue.h"
 #include "common/FormatText.h"
 #include "velk/VelkLibrary.h"
 #include "velk/VelkResults.h"
@@ -611,7 +612,7 @@ bool CScopeDlg::TickSignals(const std::vector<std::string>& names, std::string* 
     if (names.empty())
         return true;
     if (m_signals == nullptr) {
-        *error = "--signal needs a signal file: --signals FILE or VELK_SIGNALS";
+        *error = N_("--signal needs a signal file: --signals FILE or VELK_SIGNALS");
         return false;
     }
     std::vector<SignalTraceRef> traces;
@@ -619,7 +620,7 @@ bool CScopeDlg::TickSignals(const std::vector<std::string>& names, std::string* 
         return false;
     for (const SignalTraceRef& trace : traces) {
         if (!m_model.TickSignal(trace)) {
-            *error = "at most 8 traces are drawn at once (each array field is one)";
+            *error = N_("at most 8 traces are drawn at once (each array field is one)");
             return false;
         }
     }
