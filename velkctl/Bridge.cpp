@@ -101,10 +101,14 @@ public:
         PrintCounts(FormatText(" ended after %.3f s", seconds));
         for (const auto& entry : tracker_.Counts()) {
             const OriginCounts& counts = entry.second;
-            Report(FormatText("from %s: %" PRIu64 " received, %" PRIu64 " lost, %" PRIu64 " duplicates, %" PRIu64
-                              " late, %" PRIu64 " run%s, %" PRIu64 " suspect jumps",
-                              entry.first.c_str(), counts.received, counts.lost, counts.duplicates, counts.late,
-                              counts.runs, counts.runs == 1 ? "" : "s", counts.jumps));
+            const char* format = counts.runs == 1
+                ? N_("%" PRIu64 " received, %" PRIu64 " lost, %" PRIu64 " duplicates, %" PRIu64 " late, %" PRIu64
+                     " run, %" PRIu64 " suspect jumps")
+                : N_("%" PRIu64 " received, %" PRIu64 " lost, %" PRIu64 " duplicates, %" PRIu64 " late, %" PRIu64
+                     " runs, %" PRIu64 " suspect jumps");
+            Report("from " + entry.first + ": " +
+                   FormatText(format, counts.received, counts.lost, counts.duplicates, counts.late, counts.runs,
+                              counts.jumps));
         }
     }
 
@@ -120,21 +124,21 @@ public:
     {
         ++in_.lines;
         ++in_.bad;
-        LineReport(number, FormatText("longer than %d bytes (%" PRIu64 "): skipped", static_cast<int>(kMaxBridgeLine),
+        LineReport(number, FormatText(N_("longer than %d bytes (%" PRIu64 "): skipped"), static_cast<int>(kMaxBridgeLine),
                                       length));
     }
 
     void InputEnded(bool failed, const std::string& why) override
     {
         if (failed) {
-            Report("cannot read standard input (" + why + "): leaving the bus");
+            Report(FormatText(N_("cannot read standard input (%s): leaving the bus"), why.c_str()));
             inputFailed_ = true;
             RequestStop();
         } else if (options_.exitOnEof) {
-            Report(FormatText("standard input ended after %" PRIu64 " lines", in_.lines));
+            Report(FormatText(N_("standard input ended after %" PRIu64 " lines"), in_.lines));
             RequestStop();
         } else {
-            Report(FormatText("standard input ended after %" PRIu64 " lines; publishing goes on until Ctrl+C",
+            Report(FormatText(N_("standard input ended after %" PRIu64 " lines; publishing goes on until Ctrl+C"),
                               in_.lines));
         }
     }
@@ -142,7 +146,7 @@ public:
     void OutputFailed(const std::string& why) override
     {
         outFailed_ = true;
-        Report("cannot write to standard output (" + why + "): its reader has gone; leaving the bus");
+        Report(FormatText(N_("cannot write to standard output (%s): its reader has gone; leaving the bus"), why.c_str()));
     }
 
     bool OutputWasClosed() const { return outFailed_; }
@@ -172,9 +176,9 @@ private:
     {
         ++lineReports_;
         if (lineReports_ <= kMaxLineReports)
-            Report(FormatText("input line %" PRIu64 ": %s", number, what.c_str()));
+            Report(FormatText(N_("input line %" PRIu64 ": %s"), number, what.c_str()));
         if (lineReports_ == kMaxLineReports)
-            Report("further bad or refused lines are only counted");
+            Report(N_("further bad or refused lines are only counted"));
     }
 
     void HandleLine(uint64_t number, const std::string& text)
@@ -201,8 +205,8 @@ private:
             ++in_.own;
             if (!message.run.empty() && message.run != run_ && !namesakeReported_) {
                 namesakeReported_ = true;
-                Report(FormatText("input line %" PRIu64 ": origin %s, run %s is not this run: another bridge "
-                                  "with --origin %s (or an earlier run of this one); its lines are dropped as own",
+                Report(FormatText(N_("input line %" PRIu64 ": origin %s, run %s is not this run: another bridge "
+                                     "with --origin %s (or an earlier run of this one); its lines are dropped as own"),
                                   number, message.origin.c_str(), message.run.c_str(), message.origin.c_str()));
             }
             break;
@@ -211,14 +215,14 @@ private:
             break;
         case kInboundExpired:
             ++in_.expired;
-            LineReport(number, FormatText("code %08x: the payload had expired at %s: nothing to post",
+            LineReport(number, FormatText(N_("code %08x: the payload had expired at %s: nothing to post"),
                                           static_cast<unsigned>(message.code), message.origin.c_str()));
             break;
         case kInboundRefused:
             ++in_.refused;
-            LineReport(number, FormatText("code %08x refused: %s", static_cast<unsigned>(message.code),
-                                          options_.accept.given ? "--accept does not allow it"
-                                          : "CONTROL messages are posted only when --accept names them"));
+            LineReport(number, FormatText(N_("code %08x refused: %s"), static_cast<unsigned>(message.code),
+                                          options_.accept.given ? N_("--accept does not allow it")
+                                          : N_("CONTROL messages are posted only when --accept names them")));
             break;
         case kInboundPost:
             Post(number, message);
@@ -235,27 +239,27 @@ private:
             return;
         }
         ++in_.failed;
-        LineReport(number, FormatText("the bus refused the post: %s (%d)", VelkResultText(result), result));
+        LineReport(number, FormatText(N_("the bus refused the post: %s (%d)"), VelkResultText(result), result));
     }
 
     void ReportSeq(const BridgeMessage& message, const SeqEvent& event)
     {
         const char* origin = message.origin.c_str();
         if (event.newRun && event.previousRun.empty())
-            Report(FormatText("%s: run %s, first seq %" PRIu64, origin, message.run.c_str(), message.seq));
+            Report(FormatText(N_("%s: run %s, first seq %" PRIu64), origin, message.run.c_str(), message.seq));
         else if (event.newRun)
-            Report(FormatText("%s started again: run %s (was %s), first seq %" PRIu64, origin, message.run.c_str(),
+            Report(FormatText(N_("%s started again: run %s (was %s), first seq %" PRIu64), origin, message.run.c_str(),
                               event.previousRun.c_str(), message.seq));
         else if (event.verdict == kSeqGap)
-            Report(FormatText("%s: %" PRIu64 " lost before seq %" PRIu64, origin, event.missing, message.seq));
+            Report(FormatText(N_("%s: %" PRIu64 " lost before seq %" PRIu64), origin, event.missing, message.seq));
         else if (event.verdict == kSeqJump)
-            Report(FormatText("%s: seq jumped from %" PRIu64 " to %" PRIu64 ", beyond the window: suspect (another "
-                              "publisher with this origin?), counted as a jump, not as lost",
+            Report(FormatText(N_("%s: seq jumped from %" PRIu64 " to %" PRIu64 ", beyond the window: suspect (another "
+                                 "publisher with this origin?), counted as a jump, not as lost"),
                               origin, event.newest, message.seq));
         else if (event.verdict == kSeqLate)
-            Report(FormatText("%s: seq %" PRIu64 " came late (after %" PRIu64 ")", origin, message.seq, event.newest));
+            Report(FormatText(N_("%s: seq %" PRIu64 " came late (after %" PRIu64 ")"), origin, message.seq, event.newest));
         else if (event.verdict == kSeqDuplicate)
-            Report(FormatText("%s: seq %" PRIu64 " came again: not posted", origin, message.seq));
+            Report(FormatText(N_("%s: seq %" PRIu64 " came again: not posted"), origin, message.seq));
     }
 
     const BusBinding& bus_;

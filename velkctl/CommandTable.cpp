@@ -47,7 +47,7 @@ const CommandRow kCommandTable[] = {
       MakeSignalsCommand },
     { "session", N_("requests as JSON lines on stdin, answers on stdout: post, expect, collect, rate, ... for scripts"),
       kNeedsBus, MakeSessionCommand },
-    { "simulate", "send the messages of a signal file on their periods, counters counting, checksums checking",
+    { "simulate", N_("send the messages of a signal file on their periods, counters counting, checksums checking"),
       kNeedsBus, MakeSimulateCommand },
 };
 

@@ -55,7 +55,7 @@ public:
         command->add_option("BYTES", bytesText_,
                             N_("1 to 20 bytes, each 1 or 2 hex digits, separated by blanks; for a message FIELD=VALUE"))
             ->required();
-        command->add_option("FIELDS", fields_, "for a message: more FIELD=VALUE");
+        command->add_option("FIELDS", fields_, N_("for a message: more FIELD=VALUE"));
         command->add_option("--base", baseText_,
                             N_("for a message: the bytes the fields leave, as hex pairs (default: zeros)"));
         command->footer(N_("Example:\n"

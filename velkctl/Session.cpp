@@ -56,7 +56,7 @@ public:
         if (simulation_ == nullptr)
             return;
         for (const std::string& line : simulation_->Summary())
-            fprintf(stderr, "velkctl: session: simulated %s\n", line.c_str());
+            PrintMessage("velkctl: session: simulated %s\n", line.c_str());
     }
 
     void Begin(OutputLines* output) override { out_ = output; }

@@ -7,6 +7,7 @@
 
 #include "client/ExitStatus.h"
 #include "client/LinesAndBus.h"
+#include "client/ProgramMessages.h"
 #include "common/FormatText.h"
 #include "formats/Schedule.h"
 #include "velk/VelkResults.h"
@@ -67,7 +68,7 @@ public:
     void InputEnded(bool failed, const std::string& why) override
     {
         if (failed) {
-            fprintf(stderr, "velkctl: simulate: cannot read standard input (%s)\n", why.c_str());
+            PrintMessage("velkctl: simulate: cannot read standard input (%s)\n", why.c_str());
             inputFailed_ = true;
         }
         finished_ = finished_ || endWithInput_;
@@ -77,7 +78,7 @@ public:
     {
         outputFailed_ = true;
         finished_ = true;
-        fprintf(stderr, "velkctl: simulate: cannot write to standard output (%s): its reader has gone\n", why.c_str());
+        PrintMessage("velkctl: simulate: cannot write to standard output (%s): its reader has gone\n", why.c_str());
     }
 
     bool OutputFailed() const { return outputFailed_; }
@@ -138,8 +139,8 @@ void SimulationSender::SendDue()
             continue;
         simulation_->Refused(message);
         if (!refused_)
-            fprintf(stderr, "velkctl: simulation: the bus refused a post of %08x: %s (%d); the summary counts them\n",
-                    static_cast<unsigned>(due.code), VelkResultText(result), result);
+            PrintMessage("velkctl: simulation: the bus refused a post of %08x: %s (%d); the summary counts them\n",
+                         static_cast<unsigned>(due.code), VelkResultText(result), result);
         refused_ = true;
     }
 }
@@ -173,18 +174,18 @@ int RunSimulate(const BusBinding& bus, HWND window, Simulation* simulation, cons
     if (end == kLinesAndBusCannotStart)
         return kExitCrashed;
     if (end < 0) {
-        fprintf(stderr, "velkctl: simulate refused: %s (%d)\n", VelkResultText(end), end);
+        PrintMessage("velkctl: simulate refused: %s (%d)\n", VelkResultText(end), end);
         return kExitRefused;
     }
-    std::string summary = "velkctl: simulate: " + CountOf(simulation->Chosen().size(), "message") +
-                          FormatText(" for %.3f s", static_cast<double>(sender.Now()) / 1e6);
+    std::string summary = FormatText(N_("%s for %.3f s"), CountOf(simulation->Chosen().size(), "message").c_str(),
+                                     static_cast<double>(sender.Now()) / 1e6);
     if (stopped)
-        summary += ", stopped";
+        summary = FormatText(N_("%s, stopped"), summary.c_str());
     else if (end == kReceiveSessionEnded)
-        summary += ", the session ended";
-    fprintf(stderr, "%s\n", summary.c_str());
+        summary = FormatText(N_("%s, the session ended"), summary.c_str());
+    PrintMessage("velkctl: simulate: %s\n", summary.c_str());
     for (const std::string& line : simulation->Summary())
-        fprintf(stderr, "  %s\n", line.c_str());
+        PrintMessage("  %s\n", line.c_str());
     if (handler.OutputFailed() || handler.InputFailed() || unwritten != 0)
         return kExitIo;
     return sender.Refused() ? kExitRefused : kExitOk;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "common/Catalogue.h"
 #include "common/ClosestWord.h"
 #include "common/FormatText.h"
 #include "formats/JsonLine.h"
@@ -40,7 +41,8 @@ bool Simulation::Prepare(const std::string& fileName, std::string* error)
         std::string why;
         if (!states_[i].Start(messages[i], gbk_, &why))
             *error += (error->empty() ? "" : "\n") +
-                      FormatText("%s:%d:%d: init of ", fileName.c_str(), messages[i].line, messages[i].column) + why;
+                      FormatText("%s:%d:%d: ", fileName.c_str(), messages[i].line, messages[i].column) +
+                      FormatText(N_("init of %s"), why.c_str());
         schedule_.Add(messages[i].periodMicros);
     }
     return error->empty();
@@ -54,8 +56,9 @@ const SignalMessage* Simulation::FindMessage(const std::string& name, std::strin
         for (const SignalMessage& each : database_.Messages())
             names.push_back(each.name);
         const std::string meant = ClosestWord(name, names);
-        *error = "no message '" + name + "' in the signal file" +
-                 (meant.empty() ? " (it has " + MessageNames(database_) + ")" : " (did you mean '" + meant + "'?)");
+        const std::string missing = FormatText(N_("no message '%s' in the signal file"), name.c_str());
+        *error = meant.empty() ? FormatText(N_("%s (it has %s)"), missing.c_str(), MessageNames(database_).c_str())
+                               : FormatText(N_("%s (did you mean '%s'?)"), missing.c_str(), meant.c_str());
     }
     return message;
 }
@@ -74,7 +77,7 @@ bool Simulation::Choose(const std::vector<std::string>& only, const std::vector<
         if (message == nullptr)
             return false;
         if (message->periodMicros == 0) {
-            *error = name + " has no period in the signal file: only messages with one are simulated";
+            *error = FormatText(N_("%s has no period in the signal file: only messages with one are simulated"), name.c_str());
             return false;
         }
         chosen[IndexOf(message)] = true;
@@ -90,8 +93,8 @@ bool Simulation::Choose(const std::vector<std::string>& only, const std::vector<
         if (chosen[i] && database_.Messages()[i].periodMicros != 0)
             chosen_.push_back(i);
     if (chosen_.empty()) {
-        *error = except.empty() ? "nothing to simulate: no message of the signal file has a period"
-                                : "nothing to simulate: every message with a period is left out";
+        *error = except.empty() ? N_("nothing to simulate: no message of the signal file has a period")
+                                : N_("nothing to simulate: every message with a period is left out");
         return false;
     }
     return true;
@@ -125,7 +128,8 @@ bool Simulation::StartOne(size_t message, uint64_t periodMicros, uint64_t now, s
     if (periodMicros != 0)
         schedule_.SetPeriod(message, periodMicros, now);
     if (schedule_.Period(message) == 0) {
-        *error = database_.Messages()[message].name + " has no period in the signal file: give one, \"period\":\"100ms\"";
+        *error = FormatText(N_("%s has no period in the signal file: give one, \"period\":\"100ms\""),
+                            database_.Messages()[message].name.c_str());
         return false;
     }
     schedule_.Start(message, now, 0);
@@ -161,8 +165,9 @@ bool Simulation::Send(const SimulationRequest& request, std::vector<RecordedMess
             for (const Signal& field : message->signals)
                 names.push_back(field.fieldName);
             const std::string meant = message->kind == kArrayPayload ? ClosestWord(value.first, names) : "value";
-            *error = message->name + ": no field '" + value.first + "'" +
-                     (meant.empty() ? "" : " (did you mean '" + meant + "'?)");
+            const std::string missing = FormatText(N_("no field '%s'"), value.first.c_str());
+            *error = message->name + ": " +
+                     (meant.empty() ? missing : FormatText(N_("%s (did you mean '%s'?)"), missing.c_str(), meant.c_str()));
             return false;
         }
         if (!state.Set(*signal, value.second, error))
@@ -184,7 +189,7 @@ bool Simulation::Handle(const SimulationRequest& request, uint64_t now, std::str
     switch (request.op) {
     case kSimulate:
         if (started_) {
-            *error = "the simulation runs already: start and stop its messages";
+            *error = N_("the simulation runs already: start and stop its messages");
             return false;
         }
         if (!Choose(request.only, request.except, error))
@@ -199,8 +204,8 @@ bool Simulation::Handle(const SimulationRequest& request, uint64_t now, std::str
                 for (const Signal& signal : each.signals)
                     names.push_back(signal.name);
             const std::string meant = ClosestWord(request.signal, names);
-            *error = "no signal '" + request.signal + "' in the signal file" +
-                     (meant.empty() ? "" : " (did you mean '" + meant + "'?)");
+            const std::string missing = FormatText(N_("no signal '%s' in the signal file"), request.signal.c_str());
+            *error = meant.empty() ? missing : FormatText(N_("%s (did you mean '%s'?)"), missing.c_str(), meant.c_str());
             return false;
         }
         return states_[IndexOf(found.message)].Set(*found.signal, request.value, error);
@@ -209,7 +214,7 @@ bool Simulation::Handle(const SimulationRequest& request, uint64_t now, std::str
         if (message != nullptr)
             return StartOne(IndexOf(message), request.periodMicros, now, error);
         if (request.periodMicros != 0) {
-            *error = "\"period\" goes with a \"message\"";
+            *error = N_("\"period\" goes with a \"message\"");
             return false;
         }
         if (chosen_.empty() && !Choose({}, {}, error))
@@ -254,16 +259,16 @@ std::vector<std::string> Simulation::Summary() const
         const SendTiming& timing = schedule_.Timing(i);
         if (timing.sent == 0)
             continue;
-        std::string line = FormatText("%-*s  sent %llu, overruns %llu, period error mean %.2f ms, p99 %.2f ms, max %.2f ms",
-                                      static_cast<int>(width), database_.Messages()[i].name.c_str(),
+        std::string line = FormatText(N_("sent %llu, overruns %llu, period error mean %.2f ms, p99 %.2f ms, max %.2f ms"),
                                       static_cast<unsigned long long>(timing.sent),
                                       static_cast<unsigned long long>(timing.overruns),
                                       Millis(timing.lateness.MeanMicros()),
                                       Millis(static_cast<double>(timing.lateness.PercentileMicros(0.99))),
                                       Millis(static_cast<double>(timing.lateness.MaxMicros())));
         if (refused_[i] != 0)
-            line += FormatText(", refused %llu", static_cast<unsigned long long>(refused_[i]));
-        lines.push_back(line);
+            line = FormatText(N_("%s, refused %llu"), line.c_str(), static_cast<unsigned long long>(refused_[i]));
+        // The names in a column of their own: the catalogue translates what follows the blanks.
+        lines.push_back(FormatText("%-*s  ", static_cast<int>(width), database_.Messages()[i].name.c_str()) + line);
     }
     return lines;
 }

@@ -24,6 +24,7 @@
 #include "velkscope/Export.h"
 #include "velkscope/PngFile.h"
 #include "velkscope/ValueDlg.h"
+#include "common/Catalogue.h"
 #include "windows/WideText.h"
 
 namespace {
@@ -522,7 +523,7 @@ bool CScopeDlg::TickSignals(const std::vector<std::string>& names, std::string* 
     if (names.empty())
         return true;
     if (m_signals == nullptr) {
-        *error = "--signal needs a signal file: --signals FILE or VELK_SIGNALS";
+        *error = N_("--signal needs a signal file: --signals FILE or VELK_SIGNALS");
         return false;
     }
     std::vector<SignalTraceRef> traces;
@@ -530,7 +531,8 @@ bool CScopeDlg::TickSignals(const std::vector<std::string>& names, std::string* 
         return false;
     for (const SignalTraceRef& trace : traces) {
         if (!m_model.TickSignal(trace)) {
-            *error = FormatText("at most %d traces are drawn at once (each array field is one)", static_cast<int>(kMaxScopeTraces));
+            *error = FormatText(N_("at most %d traces are drawn at once (each array field is one)"),
+                                static_cast<int>(kMaxScopeTraces));
             return false;
         }
     }

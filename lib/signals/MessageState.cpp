@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "common/Catalogue.h"
+#include "common/FormatText.h"
 #include "protocol/PayloadLimits.h"
 
 namespace {
@@ -17,19 +19,19 @@ bool EncodeText(const Signal& signal, const std::string& text, TextEncoder gbk, 
 {
     std::string encoded = text;
     if (signal.encoding == kEncodingGbk && gbk != nullptr && !gbk(text, &encoded)) {
-        *error = signal.name + ": '" + text + "' has a character GBK lacks";
+        *error = signal.name + ": " + FormatText(N_("'%s' has a character GBK lacks"), text.c_str());
         return false;
     }
     if (signal.encoding == kEncodingGbk && gbk == nullptr) {
         for (char c : text) {
             if (static_cast<unsigned char>(c) >= 0x80) {
-                *error = signal.name + ": only ASCII text can be written to a gbk message here";
+                *error = signal.name + ": " + N_("only ASCII text can be written to a gbk message here");
                 return false;
             }
         }
     }
     if (encoded.size() > kMaxPayloadBytes) {
-        *error = signal.name + ": the text would be longer than 64 KiB";
+        *error = signal.name + ": " + N_("the text would be longer than 64 KiB");
         return false;
     }
     bytes->swap(encoded);
@@ -103,7 +105,7 @@ bool MessageState::Start(const SignalMessage& message, TextEncoder gbk, std::str
 bool MessageState::Set(const Signal& signal, const std::string& value, std::string* error)
 {
     if (signal.checksum != nullptr) {
-        *error = signal.name + ": a checksum is computed on every send, not set";
+        *error = signal.name + ": " + N_("a checksum is computed on every send, not set");
         return false;
     }
     if (message_->kind == kStringPayload)

@@ -123,8 +123,8 @@ bool ParseByteRanges(const std::string& text, std::vector<ByteRange>* ranges, st
         while (at < text.size() && isdigit(static_cast<unsigned char>(text[at])) && n < kMaxPayloadBytes)
             n = n * 10 + static_cast<unsigned long>(text[at++] - '0');
         if (at == start || n >= kMaxPayloadBytes) {
-            *why = at == start ? "expected byte numbers like \"0-6\" or \"0-2, 4\""
-                               : FormatText("bytes are 0 to %d", static_cast<int>(kMaxPayloadBytes) - 1);
+            *why = at == start ? N_("expected byte numbers like \"0-6\" or \"0-2, 4\"")
+                               : FormatText(N_("bytes are 0 to %d"), static_cast<int>(kMaxPayloadBytes) - 1);
             return false;
         }
         *value = static_cast<unsigned>(n);
@@ -144,11 +144,11 @@ bool ParseByteRanges(const std::string& text, std::vector<ByteRange>* ranges, st
                 return false;
         }
         if (range.last < range.first) {
-            *why = FormatText("%u-%u goes down", range.first, range.last);
+            *why = FormatText(N_("%u-%u goes down"), range.first, range.last);
             return false;
         }
         if (!ranges->empty() && range.first <= ranges->back().last) {
-            *why = "the ranges must go up, each byte once";
+            *why = N_("the ranges must go up, each byte once");
             return false;
         }
         ranges->push_back(range);
@@ -156,7 +156,7 @@ bool ParseByteRanges(const std::string& text, std::vector<ByteRange>* ranges, st
         if (at == text.size())
             return true;
         if (text[at] != ',') {
-            *why = "expected ',' between ranges";
+            *why = N_("expected ',' between ranges");
             return false;
         }
         ++at;
@@ -168,9 +168,9 @@ std::string SendKeyMisfit(const std::string& word, SignalType type, const std::s
 {
     const bool whole = !IsFloatType(type) && type != kSignalStr && type != kSignalBool;
     if (word == "counter" && !whole)
-        return "counter does not fit a " + typeText + " field: a counter counts in an integer field";
+        return FormatText(N_("counter does not fit a %s field: a counter counts in an integer field"), typeText.c_str());
     if (word == "checksum" && !whole)
-        return "checksum does not fit a " + typeText + " field: it goes in a u8, u16 or u32 field";
+        return FormatText(N_("checksum does not fit a %s field: it goes in a u8, u16 or u32 field"), typeText.c_str());
     return std::string();
 }
 
@@ -426,7 +426,7 @@ bool Loader::LoadInit(const toml::node& node, Signal* signal)
             return false;
         // A gbk text's bytes are known only where it is encoded (MessageState); UTF-8's now.
         if (signal->length != 0 && signal->encoding == kEncodingUtf8 && signal->initText.size() > signal->length) {
-            Error(node.source(), FormatText("init is %zu bytes, longer than the field's %u", signal->initText.size(),
+            Error(node.source(), FormatText(N_("init is %zu bytes, longer than the field's %u"), signal->initText.size(),
                                             signal->length));
             return false;
         }
@@ -445,7 +445,7 @@ bool Loader::LoadInit(const toml::node& node, Signal* signal)
             return false;
         encoded = EncodePhysical(*signal, value, &signal->init, &why);
     } else {
-        why = "init must be a number, or a name of the signal's enum";
+        why = N_("init must be a number, or a name of the signal's enum");
     }
     if (!encoded) {
         Error(node.source(), why.compare(0, 5, "init ") == 0 ? why : "init: " + why);
@@ -458,7 +458,7 @@ bool Loader::LoadInit(const toml::node& node, Signal* signal)
 bool Loader::LoadCounter(const toml::node& node, Signal* signal)
 {
     if (!node.is_boolean()) {
-        Error(node.source(), "counter must be true or false");
+        Error(node.source(), N_("counter must be true or false"));
         return false;
     }
     signal->counter = node.as_boolean()->get();
@@ -469,28 +469,29 @@ bool Loader::LoadChecksum(const toml::node& node, Signal* field, toml::source_re
 {
     const toml::table* table = node.as_table();
     if (table == nullptr) {
-        Error(node.source(), "checksum must be a table like checksum = { kind = \"crc8\", bytes = \"0-6\" }");
+        Error(node.source(), N_("checksum must be a table like checksum = { kind = \"crc8\", bytes = \"0-6\" }"));
         return false;
     }
     bool good = true;
     for (auto&& [key, value] : *table) {
         const std::string word(key.str());
         if (word != "kind" && word != "bytes") {
-            KeyError(key, { "kind", "bytes" }, "a checksum");
+            KeyError(key, { "kind", "bytes" }, N_("a checksum"));
             good = false;
         }
     }
     const toml::node* kind = table->get("kind");
     const toml::node* bytes = table->get("bytes");
     if (kind == nullptr || bytes == nullptr) {
-        Error(node.source(), "a checksum needs kind and bytes, like checksum = { kind = \"crc8\", bytes = \"0-6\" }");
+        Error(node.source(), N_("a checksum needs kind and bytes, like checksum = { kind = \"crc8\", bytes = \"0-6\" }"));
         return false;
     }
     std::string text, why;
     if (String(*kind, "kind", &text)) {
         field->checksum = FindChecksumKind(text);
         if (field->checksum == nullptr) {
-            Error(kind->source(), "unknown checksum kind '" + text + "' (expected " + ChecksumKindNames() + ")");
+            Error(kind->source(), FormatText(N_("unknown checksum kind '%s' (expected %s)"), text.c_str(),
+                                             ChecksumKindNames().c_str()));
             good = false;
         }
     } else {
@@ -511,17 +512,17 @@ bool Loader::CheckChecksumField(const toml::node& node, const Signal& field, con
 {
     bool good = true;
     if (IsSignedType(field.type) || field.bits != static_cast<unsigned>(field.checksum->width)) {
-        Error(node.source(), FormatText("%s is %d bits: its field must be unsigned and %d bits wide, not %s in %u bits",
+        Error(node.source(), FormatText(N_("%s is %d bits: its field must be unsigned and %d bits wide, not %s in %u bits"),
                                         field.checksum->name, field.checksum->width, field.checksum->width,
                                         SignalTypeName(field.type), field.bits));
         good = false;
     }
     if (field.counter) {
-        Error(node.source(), "a field is a counter or a checksum, not both");
+        Error(node.source(), N_("a field is a counter or a checksum, not both"));
         good = false;
     }
     if (initNode != nullptr) {
-        Error(initNode->source(), "init does not fit a checksum field: it is computed on every send");
+        Error(initNode->source(), N_("init does not fit a checksum field: it is computed on every send"));
         good = false;
     }
     return good;
@@ -823,8 +824,9 @@ bool Loader::CheckSending(SignalMessage* message, const std::vector<toml::source
             continue;
         if (*index >= 0) {
             const Signal& first = message->signals[static_cast<size_t>(*index)];
-            Error(fieldWhere[i], FormatText("a message has one %s: field '%s' (line %d) is one already",
-                                            field.counter ? "counter" : "checksum", first.fieldName.c_str(), first.line));
+            Error(fieldWhere[i], FormatText(field.counter ? N_("a message has one counter: field '%s' (line %d) is one already")
+                                                          : N_("a message has one checksum: field '%s' (line %d) is one already"),
+                                            first.fieldName.c_str(), first.line));
             good = false;
             continue;
         }
@@ -833,13 +835,13 @@ bool Loader::CheckSending(SignalMessage* message, const std::vector<toml::source
             continue;
         for (const ByteRange& range : field.checksumBytes) {
             if (range.last >= end) {
-                Error(checksumWhere[i], FormatText("byte %u is outside the message, whose fields end at byte %llu",
+                Error(checksumWhere[i], FormatText(N_("byte %u is outside the message, whose fields end at byte %llu"),
                                                    range.last, static_cast<unsigned long long>(end) - 1));
                 good = false;
                 break;
             }
             if (range.first < field.byte + field.SpanBytes() && range.last >= field.byte) {
-                Error(checksumWhere[i], FormatText("bytes %u-%u cover the checksum itself (byte %u)", range.first,
+                Error(checksumWhere[i], FormatText(N_("bytes %u-%u cover the checksum itself (byte %u)"), range.first,
                                                    range.last, std::max(range.first, field.byte)));
                 good = false;
                 break;
