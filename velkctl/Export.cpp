@@ -178,7 +178,6 @@ int ExportRecording(const ExportOptions& options)
                              : WriteRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut);
     CloseInputFile(recording.file);
     bool written = csv.Close();
-    int writeError = errno;
     if (read && written && !toStdout && !MoveFileExA(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DWORD error = GetLastError();
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED)
@@ -191,7 +190,7 @@ int ExportRecording(const ExportOptions& options)
     }
     if (!read || !written) {
         if (!written)
-            PrintMessage("velkctl: export: cannot write %s: %s\n", shown.c_str(), strerror(writeError));
+            PrintMessage("velkctl: export: cannot write %s: %s\n", shown.c_str(), csv.ErrorText().c_str());
         if (!toStdout)
             DeleteFileA(partial.c_str());
         return kExitIo;

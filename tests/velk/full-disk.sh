@@ -60,6 +60,15 @@ timeout 60 "$CORVANE_WINE" "$velkctl_exe" --bus "$bus" record 'Z:\dev\full' --du
 grep -q "^velkctl: cannot write 'Z:\\\\dev\\\\full': disk full" "$work/devfull.err" \
     || fail "/dev/full: no disk full: $(cat "$work/devfull.err")"
 
+# An export whose output cannot be written says so in the same words.
+printf '# velk record 1\n0.000000 20000801 V 5\n' > "$work/one.txt"
+status=0
+timeout 60 "$CORVANE_WINE" "$velkctl_exe" export "$(windows "$work/one.txt")" --out - > /dev/full 2> "$work/export.err" \
+    || status=$?
+[ "$status" = 5 ] || fail "export to /dev/full: exit $status, expected 5"
+grep -q "^velkctl: export: cannot write standard output: disk full" "$work/export.err" \
+    || fail "export to /dev/full: no disk full: $(cat "$work/export.err")"
+
 if mkdir -p "$small" && mount -t tmpfs -o size=256k tmpfs "$small" 2>/dev/null; then
     mounted=1
     record_while_posting plain "$small/plain.txt"
