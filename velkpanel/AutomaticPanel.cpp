@@ -9,6 +9,7 @@ PanelWidgetType WidgetTypeOf(PanelControlKind kind)
     case kControlDropdown: return kWidgetDropdown;
     case kControlToggle: return kWidgetToggle;
     case kControlText: return kWidgetText;
+    case kControlReadout: return kWidgetValue;
     case kControlNumber: break;
     }
     return kWidgetSpin;

@@ -37,8 +37,15 @@ std::string ToggleValue(const Signal& signal, bool on)
     return FormatText("%.17g", Physical(signal, raw));
 }
 
+bool IsWrittenOnSend(const Signal& signal)
+{
+    return signal.counter || signal.checksum != nullptr;
+}
+
 PanelControlKind ChooseControl(const Signal& signal)
 {
+    if (IsWrittenOnSend(signal))
+        return kControlReadout;
     if (signal.type == kSignalStr)
         return kControlText;
     if (IsToggleSignal(signal))

@@ -1,6 +1,7 @@
 // Which control a signal gets on the automatic panel, and how a slider's
 // positions map to physical values. Pure logic.
 //
+//   a counter or a checksum   a read-out: every send writes it
 //   enum                      a drop-down of its names
 //   bool, or a 1-bit field    a toggle (its enum's names, if any, on it)
 //   a number with min and max a slider, one raw count a step, and an edit box
@@ -12,9 +13,12 @@
 
 #include "signals/SignalDatabase.h"
 
-enum PanelControlKind { kControlSlider, kControlNumber, kControlDropdown, kControlToggle, kControlText };
+enum PanelControlKind { kControlSlider, kControlNumber, kControlDropdown, kControlToggle, kControlText, kControlReadout };
 
 PanelControlKind ChooseControl(const Signal& signal);
+
+// A counter or a checksum: written by every send, never set by hand.
+bool IsWrittenOnSend(const Signal& signal);
 
 // A toggle's signal: bool, or an integer field of one bit.
 bool IsToggleSignal(const Signal& signal);

@@ -156,6 +156,12 @@ void CPanelDlg::Install(std::shared_ptr<SignalDatabase> signals, std::unique_ptr
     m_title = title;
     m_model.reset(new PanelModel(*m_signals, *m_panel, WindowsSignalCodePages(), GbkFromUtf8));
     m_note = note;
+    for (size_t i = 0; i < m_model->GroupCount(); ++i) {
+        if (!m_model->Group(i).StartError().empty()) {
+            m_note += L"  \u00b7  初值无法使用, 从 0 开始 an init cannot be used, starting from 0: " + WideFromUtf8(m_model->Group(i).StartError());
+            break;
+        }
+    }
     if (m_hWnd == nullptr)
         return;
     BuildView();
@@ -412,7 +418,7 @@ bool CPanelDlg::Send(size_t group)
 
 bool CPanelDlg::Post(size_t group, bool say)
 {
-    const PanelGroup& sent = m_model->Group(group);
+    PanelGroup& sent = m_model->Group(group);
     const int result = PostToBus(m_bus, m_hWnd, sent.Outgoing());
     if (result < 0) {
         SetNote(L"总线拒绝 the bus refused " + WideFromUtf8(sent.Message().name + ": " + VelkResultText(result)));
@@ -421,6 +427,7 @@ bool CPanelDlg::Post(size_t group, bool say)
     ++m_sent;
     if (say)
         SetNote(L"已发送 sent " + WideFromUtf8(FormatSignalsLine(sent.Sending())));
+    sent.Sent();   // the counter moves on only for what went out
     return true;
 }
 

@@ -263,6 +263,14 @@ bool Loader::LoadSignal(const toml::table& table, PanelWidget* widget)
     widget->message = found.message;
     widget->signal = found.signal;
     const Signal& signal = *found.signal;
+    const bool readOnly = widget->type == kWidgetLamp || widget->type == kWidgetBar || widget->type == kWidgetValue;
+    if (IsWrittenOnSend(signal) && !readOnly) {
+        errors_->At(node->source(), std::string("a ") + kWidgetTypeNames[widget->type] + " sets its signal, but " + name +
+                                    (signal.counter ? " is a counter, one more on every send"
+                                                    : " is a checksum, computed on every send") +
+                                    ": show it with a value or a bar");
+        return false;
+    }
     const bool text = signal.type == kSignalStr;
     const char* needs = nullptr;
     SliderScale scale;

@@ -34,6 +34,8 @@
 //   bar      signal (a number), min and max (default the signal's), ranges
 //   value    signal, ranges
 //   text     signal (a string message or a str field)
+// A counter or a checksum is written by every send: only lamp, bar and
+// value widgets may show it.
 // Values (on, off, press, release) are what velkctl post takes: a number,
 // an enum's name, true or false, or a text for a text signal; each is
 // checked with the signal's encoder when the file is read. Colours are

@@ -7,10 +7,14 @@ PanelGroup::PanelGroup(const SignalDatabase& database, const SignalMessage& mess
                        TextEncoder gbk)
     : database_(database), message_(&message), pages_(pages), gbk_(gbk)
 {
+    if (sender_.Start(message, gbk, &startError_)) {
+        base_ = sender_.Peek();
+    } else {
+        base_.code = message.code;
+        base_.kind = message.kind;
+        base_.value = 0;
+    }
     base_.micros = 0;
-    base_.code = message.code;
-    base_.kind = message.kind;
-    base_.value = 0;
 }
 
 int PanelGroup::IndexOf(const Signal& signal) const
@@ -54,6 +58,7 @@ bool PanelGroup::Build(const std::vector<Assignment>& set, std::string* error) c
             return false;
     }
     built.expired = false;
+    sender_.Stamp(&built);
     outgoing_ = built;
     DecodeMessage(*message_, outgoing_.value, outgoing_.bytes, pages_, &sending_);
     return true;
@@ -71,6 +76,7 @@ void PanelGroup::Settle() const
     std::string error;
     if (!Build(set_, &error)) {
         outgoing_ = base_;
+        sender_.Stamp(&outgoing_);
         DecodeMessage(*message_, outgoing_.value, outgoing_.bytes, pages_, &sending_);
     }
 }
@@ -79,6 +85,11 @@ bool PanelGroup::Assign(const Signal& signal, const std::string& text, std::stri
 {
     if (IndexOf(signal) < 0) {
         *error = signal.name + " is not a signal of " + message_->name;
+        return false;
+    }
+    if (signal.counter || signal.checksum != nullptr) {
+        *error = signal.name + (signal.counter ? ": a counter counts on every send" : ": a checksum is computed on every send") +
+                 ", not set";
         return false;
     }
     std::vector<Assignment> set = set_;
@@ -110,6 +121,13 @@ bool PanelGroup::SetPhysical(const Signal& signal, double physical, std::string*
     return Assign(signal, FormatText("%.17g", physical), error);
 }
 
+void PanelGroup::Sent()
+{
+    sender_.CountOn();
+    settled_ = false;
+    changed = true;
+}
+
 void PanelGroup::Receive(const RecordedMessage& message, int64_t micros)
 {
     heard_ = true;
@@ -117,6 +135,7 @@ void PanelGroup::Receive(const RecordedMessage& message, int64_t micros)
     changed = true;
     if (message.expired)
         return;
+    sender_.CountOnFrom(message);
     base_.value = message.value;
     base_.bytes = message.bytes;
     fromBus_ = true;

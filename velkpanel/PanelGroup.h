@@ -2,19 +2,24 @@
 // Pure logic.
 //
 // Until a control sets a signal, the message sends what was last received
-// for it (or, before anything came, raw 0 and zero bytes); a signal once
-// set keeps the value set. So an array message sends all its fields
-// together, as velkctl send-arr does, the fields nobody set keeping the last
-// received (or the initial) bytes. Every value goes through the encoder
-// velkctl's sends use (signals/SignalCodec.h, signals/SignalSends.h):
-// rounded to the nearest raw value, refused beyond min or max or when it
-// does not fit, never clamped.
+// for it (or, before anything came, the signal file's init values, as
+// velkctl simulate starts); a signal once set keeps the value set. So an
+// array message sends all its fields together, as velkctl send-arr does,
+// the fields nobody set keeping the last received (or the initial) bytes.
+// Every value goes through the encoder velkctl's sends use
+// (signals/SignalCodec.h, signals/SignalSends.h): rounded to the nearest
+// raw value, refused beyond min or max or when it does not fit, never
+// clamped. A counter and a checksum are not set: every send writes the
+// counter, then the checksum over its bytes (signals/MessageState.h); the
+// counter counts on from the last of its code on the bus, the panel's own
+// send or one received since.
 #pragma once
 #include <stdint.h>
 #include <string>
 #include <vector>
 
 #include "formats/RecordLine.h"
+#include "signals/MessageState.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalDatabase.h"
 
@@ -26,18 +31,24 @@ public:
                TextEncoder gbk);
 
     const SignalMessage& Message() const { return *message_; }
+    // Why the init values could not be the start (a str init GBK lacks):
+    // the group starts from raw 0 and zero bytes then. Empty when they were.
+    const std::string& StartError() const { return startError_; }
 
     // A value as velkctl takes one on its command line (a number, an enum's
     // name, true/false; a text for a text signal). False with why in
-    // *error, and nothing changed.
+    // *error, and nothing changed; always for a counter or a checksum.
     bool SetText(const Signal& signal, const std::string& text, std::string* error);
     // A physical value (a slider's).
     bool SetPhysical(const Signal& signal, double physical, std::string* error);
     bool IsSet(const Signal& signal) const;
 
     // What the message sends now: the code, the data word of a value
-    // message, the payload of the others.
+    // message, the payload of the others, with the counter and checksum
+    // this send carries.
     const RecordedMessage& Outgoing() const { Settle(); return outgoing_; }
+    // Outgoing went on the bus: the counter moves on.
+    void Sent();
     // The outgoing message's signals, decoded as a receiver decodes them.
     const std::vector<DecodedSignal>& Sending() const { Settle(); return sending_; }
 
@@ -76,6 +87,8 @@ private:
     const SignalMessage* message_;
     SignalCodePages pages_;
     TextEncoder gbk_;
+    MessageState sender_;                  // the counter, and the stamp of counter and checksum
+    std::string startError_;
     RecordedMessage base_;                 // what was last received, or the initial message
     std::vector<Assignment> set_;          // in the order first set
     // Made from base_ and set_ when asked for (Settle).

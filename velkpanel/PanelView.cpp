@@ -331,6 +331,11 @@ std::wstring PanelView::Indicator(size_t widget) const
     return widget < widgets_.size() ? widgets_[widget].shown : std::wstring();
 }
 
+std::wstring PanelView::ReadOut(size_t widget) const
+{
+    return widget < widgets_.size() ? widgets_[widget].sending : std::wstring();
+}
+
 HWND PanelView::GroupControl(size_t box, GroupPart part) const
 {
     return box < boxes_.size() ? boxes_[box].parts[part] : nullptr;
@@ -380,6 +385,8 @@ void PanelView::PaintWidget(HDC dc, const Widget& widget, const RECT& dirty, int
         DrawTextW(dc, widget.label.c_str(), -1, &label, kTextFormat);
     if (!widget.unit.empty() && Meets(unit, dirty))
         DrawTextW(dc, widget.unit.c_str(), -1, &unit, kTextFormat);
+    if (widget.spec->type == kWidgetValue && !widget.sending.empty() && Meets(gauge, dirty))
+        DrawTextW(dc, widget.sending.c_str(), -1, &gauge, kTextFormat);
     if (widget.spec->type != kWidgetLamp && Meets(indicator, dirty)) {
         SetTextColor(dc, widget.colour);
         DrawTextW(dc, widget.shown.c_str(), -1, &indicator, kTextFormat);
@@ -528,6 +535,14 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
                  WideFromUtf8(sending.enumName != nullptr ? *sending.enumName : FormatSignalValue(sending)), false);
         break;
     }
+    case kWidgetValue:
+        // A counter's or checksum's line: what the next send writes, where
+        // another signal has its control.
+        if (automatic_ && value != widget.sending) {
+            widget.sending = value;
+            Redraw(widget, kPartControl);
+        }
+        break;
     default:
         break;
     }

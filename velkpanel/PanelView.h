@@ -72,10 +72,11 @@ public:
     void Press(HWND button, bool pressed);
 
     // For tests and the benchmark: a widget's window (control or edit), the
-    // text its received value shows, a box's window or its rectangle (in
-    // its page's pixels, unscrolled).
+    // text its received value shows, what a read-out shows will be sent, a
+    // box's window or its rectangle (in its page's pixels, unscrolled).
     HWND Control(size_t widget, WidgetPart part) const;
     std::wstring Indicator(size_t widget) const;
+    std::wstring ReadOut(size_t widget) const;
     HWND GroupControl(size_t box, GroupPart part) const;
     RECT BoxRect(size_t box) const;
     size_t WidgetCount() const { return widgets_.size(); }
@@ -93,6 +94,7 @@ private:
         bool pressed = false;      // a button's
         COLORREF colour = 0;       // the indicator's text
         std::wstring label, unit, shown;
+        std::wstring sending;      // the automatic panel's read-out: what the next send carries
         // What the control and edit show as last set by the view: a
         // refresh compares with these, not with the windows.
         std::wstring editText, controlText;

@@ -129,23 +129,56 @@ bool MessageState::Set(const Signal& signal, const std::string& value, std::stri
     return true;
 }
 
-RecordedMessage MessageState::Next()
+RecordedMessage MessageState::Peek() const
 {
     RecordedMessage message;
     message.code = message_->code;
     message.kind = message_->kind;
+    message.value = word_;
+    message.bytes = bytes_;
+    Stamp(&message);
+    return message;
+}
+
+RecordedMessage MessageState::Next()
+{
+    RecordedMessage message = Peek();
+    word_ = message.value;
+    bytes_ = message.bytes;
+    CountOn();
+    return message;
+}
+
+void MessageState::Stamp(RecordedMessage* message) const
+{
     if (message_->counterIndex >= 0) {
         const Signal& counter = message_->signals[static_cast<size_t>(message_->counterIndex)];
         SignalRaw raw;
         raw.integer = static_cast<int64_t>(counter_);
-        if (message_->kind == kValueMessage)
-            word_ = ValueWord(raw);
-        else
-            WriteFieldRaw(counter, raw, &bytes_);
-        counter_ = (counter_ + 1) & CounterMask(counter);
+        if (message_->kind == kValueMessage) {
+            message->value = ValueWord(raw);
+        } else {
+            if (message->bytes.size() < counter.byte + counter.SpanBytes())
+                message->bytes.resize(counter.byte + counter.SpanBytes(), '\0');
+            WriteFieldRaw(counter, raw, &message->bytes);
+        }
     }
-    WriteChecksum(*message_, &bytes_);
-    message.value = word_;
-    message.bytes = bytes_;
-    return message;
+    WriteChecksum(*message_, &message->bytes);
+}
+
+void MessageState::CountOn()
+{
+    if (message_->counterIndex >= 0)
+        counter_ = (counter_ + 1) & CounterMask(message_->signals[static_cast<size_t>(message_->counterIndex)]);
+}
+
+void MessageState::CountOnFrom(const RecordedMessage& seen)
+{
+    if (message_->counterIndex < 0 || seen.expired)
+        return;
+    const Signal& counter = message_->signals[static_cast<size_t>(message_->counterIndex)];
+    uint64_t got = static_cast<uint32_t>(seen.value);
+    if (message_->kind != kValueMessage && !ReadFieldBits(counter, seen.bytes, &got))
+        return;
+    counter_ = (got + 1) & CounterMask(counter);
 }

@@ -41,6 +41,19 @@ public:
     // The message to send now: the counter written, then the checksum; the
     // counter then moves on for the next.
     RecordedMessage Next();
+    // What Next would send now; the counter stays.
+    RecordedMessage Peek() const;
+
+    // The counter's next value, then the checksum, written over a message of
+    // this code built elsewhere (a value message's word, the others'
+    // payload, grown to reach the counter), as Next writes them.
+    void Stamp(RecordedMessage* message) const;
+    // The counter moves on, as after a send.
+    void CountOn();
+    // The counter continues from one seen on the bus: the next send is one
+    // more. Nothing when the message has no counter or the payload ends
+    // before it.
+    void CountOnFrom(const RecordedMessage& seen);
 
 private:
     const SignalMessage* message_ = nullptr;

@@ -108,7 +108,7 @@ bool HasAll(const std::string& line, std::initializer_list<const char*> parts)
 TEST_F(PanelWine, TheExampleRigsAutomaticPanelSendsWhatItsSignalFileMeans)
 {
     ChildProcess monitor;
-    ASSERT_TRUE(monitor.Start("velkctl.exe", "monitor --jsonl --count 5 --timeout 60" + kRig));
+    ASSERT_TRUE(monitor.Start("velkctl.exe", "monitor --jsonl --count 7 --timeout 60" + kRig));
     ASSERT_TRUE(WaitForClients(1));
     Open(false);
     ASSERT_TRUE(WaitForClients(2));
@@ -132,15 +132,29 @@ TEST_F(PanelWine, TheExampleRigsAutomaticPanelSendsWhatItsSignalFileMeans)
                    reinterpret_cast<LPARAM>(state));
     ::SendMessageW(Control(6, kPartControl), BM_CLICK, 0, 0);
     EXPECT_EQ(L"open", TextOf(Control(6, kPartControl)));
+    // The guarded status twice: its init current, the counter counting, the
+    // crc over both; its counter and crc are read-outs, not controls.
+    EXPECT_EQ(nullptr, Control(3, kPartControl));
+    EXPECT_EQ(nullptr, Control(4, kPartEdit));
+    ::SendMessageW(panel_->View()->GroupControl(2, kPartSend), BM_CLICK, 0, 0);
+    ::SendMessageW(panel_->View()->GroupControl(2, kPartSend), BM_CLICK, 0, 0);
+    panel_->Refresh(true);
+    EXPECT_EQ(L"2", panel_->View()->ReadOut(3));
     ASSERT_EQ(0, monitor.Wait(30000));
     std::vector<std::string> lines = monitor.Lines();
-    ASSERT_EQ(5u, lines.size());
+    ASSERT_EQ(7u, lines.size());
     EXPECT_TRUE(HasAll(lines[0], { "\"code\":\"20001001\"", "\"value\":12000,", "\"motor.speed\":3000}" })) << lines[0];
     EXPECT_TRUE(HasAll(lines[1], { "\"value\":11999,", "\"motor.speed\":2999.75" })) << lines[1];
     EXPECT_TRUE(HasAll(lines[2], { "\"value\":593,", "\"motor.speed\":148.25" })) << lines[2];
     EXPECT_TRUE(HasAll(lines[3], { "\"code\":\"20001002\"", "\"value\":2,", "\"RUNNING\"" })) << lines[3];
     EXPECT_TRUE(HasAll(lines[4], { "\"code\":\"30000401\"", "\"bytes\":\"1000000000\"", "\"pump.status.valve\":{\"name\":\"open\"" }))
         << lines[4];
+    for (int sent = 0; sent < 2; ++sent) {
+        const std::string& line = lines[5 + static_cast<size_t>(sent)];
+        EXPECT_TRUE(HasAll(line, { "\"code\":\"30000403\"", "\"motor.status.current\":0.4",
+                                   sent == 0 ? "\"motor.status.alive\":0," : "\"motor.status.alive\":1," })) << line;
+        EXPECT_EQ(std::string::npos, line.find("faults")) << line;
+    }
 
     // Received: the indicator shows it, beyond max said so.
     ASSERT_GE(vPostData(window_, 0x20001001, 12004, 4), 1);
@@ -173,7 +187,7 @@ TEST_F(PanelWine, EveryControlIsReachedByTabAndTheGroupsFlowWithTheWidth)
         if ((GetWindowLongW(child, GWL_STYLE) & (WS_TABSTOP | WS_VISIBLE)) == (WS_TABSTOP | WS_VISIBLE))
             stops.insert(child);
     }
-    EXPECT_EQ(13u + 6u * 3u, stops.size());   // two sliders' trackbars and edits, nine more; Send, Cyclic, period
+    EXPECT_EQ(11u + 6u * 3u, stops.size());   // two sliders' trackbars and edits, seven more; Send, Cyclic, period
     std::set<HWND> visited;
     HWND at = GetNextDlgTabItem(panel_->m_hWnd, nullptr, FALSE);
     for (int step = 0; step < 100 && at != nullptr && visited.insert(at).second; ++step)

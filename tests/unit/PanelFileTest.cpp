@@ -155,6 +155,31 @@ TEST(PanelFile, EveryMistakeIsNamedAtItsLineAndColumn)
     }
 }
 
+TEST(PanelFile, ACounterOrAChecksumIsShownNeverSet)
+{
+    const SignalDatabase rig = Rig();
+    for (const char* type : { "slider", "spin", "dropdown", "toggle", "button", "text" }) {
+        SCOPED_TRACE(type);
+        Panel panel;
+        const std::vector<std::string> errors =
+            Load(Tab(Widget(FormatText("type = \"%s\"\nsignal = \"motor.status.alive\"\nrow = 1\ncol = 1\n", type))), rig, &panel);
+        ASSERT_EQ(1u, errors.size());
+        EXPECT_EQ(FormatText("p.toml:6:10: a %s sets its signal, but motor.status.alive is a counter, one more on every "
+                             "send: show it with a value or a bar", type),
+                  errors[0]);
+    }
+    Panel panel;
+    std::vector<std::string> errors =
+        Load(Tab(Widget("type = \"spin\"\nsignal = \"motor.status.crc\"\nrow = 1\ncol = 1\n")), rig, &panel);
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_NE(std::string::npos, errors[0].find("p.toml:6:10: a spin sets its signal, but motor.status.crc is a checksum, "
+                                                "computed on every send")) << errors[0];
+    errors = Load(Tab(Widget("type = \"value\"\nsignal = \"motor.status.crc\"\nrow = 1\ncol = 1\n") +
+                      Widget("type = \"bar\"\nsignal = \"motor.status.alive\"\nmin = 0\nmax = 15\nrow = 1\ncol = 2\n")),
+                  rig, &panel);
+    EXPECT_TRUE(errors.empty()) << errors[0];
+}
+
 TEST(PanelFile, EachBoundHoldsUpToItsLimit)
 {
     const SignalDatabase rig = Rig();

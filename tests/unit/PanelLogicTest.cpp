@@ -1,7 +1,9 @@
 // velkpanel's logic: the control each signal gets, a slider's raw counts,
-// what a group sends after a control changes, lamps and cyclic deadlines.
+// what a group sends after a control changes (its init first, its counter
+// and checksum on every send), lamps and cyclic deadlines.
 #include <gtest/gtest.h>
 
+#include "signals/MessageCheck.h"
 #include "signals/SignalFile.h"
 #include "tests/FileBytes.h"
 #include "tests/unit/HostCodePages.h"
@@ -77,8 +79,8 @@ TEST(PanelControls, EachSignalGetsTheControlItsKindCallsFor)
         got.push_back(widget.signal->name + ":" + PanelWidgetTypeName(widget.type) + ":" + widget.label);
     // In the file's order; the pressure has a max but no min: no slider.
     EXPECT_EQ((std::vector<std::string>{ "motor.speed:slider:motor.speed", "motor.state:dropdown:motor.state",
-                                         "motor.status.current:spin:current", "motor.status.alive:spin:alive",
-                                         "motor.status.crc:spin:crc", "pump.status.mode:dropdown:mode",
+                                         "motor.status.current:spin:current", "motor.status.alive:value:alive",
+                                         "motor.status.crc:value:crc", "pump.status.mode:dropdown:mode",
                                          "pump.status.valve:toggle:valve", "pump.status.temperature:slider:temperature",
                                          "pump.status.pressure:spin:pressure", "pump.request:dropdown:pump.request",
                                          "rig.text:text:rig.text" }),
@@ -96,6 +98,8 @@ TEST(PanelControls, EachSignalGetsTheControlItsKindCallsFor)
         { "byte = 0\ntype = \"u8\"\nbits = 2\n", true, kControlNumber },
         { "byte = 0\ntype = \"u8\"\nbits = 2\nmin = 0\nmax = 3\nenum = { 1 = \"A\" }\n", true, kControlDropdown },
         { "byte = 0\ntype = \"str\"\n", true, kControlText },
+        { "byte = 0\ntype = \"u8\"\nbits = 1\ncounter = true\n", true, kControlReadout },   // not a toggle
+        { "counter = true\nmin = 0\nmax = 10\n", false, kControlReadout },                     // nor a slider
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.keys);
@@ -214,6 +218,63 @@ TEST(PanelGroup, AnArrayGroupSendsEveryFieldAfterOneChanges)
     EXPECT_FALSE(status.SetText(text.signals[0], "\xe5\xb0\xb1\xe7\xbb\xaa", &error));
     EXPECT_EQ("READY", status.Outgoing().bytes);
     EXPECT_FALSE(status.SetText(motor.signals[0], "1", &error));   // another message's signal
+}
+
+TEST(PanelGroup, EverySendCountsItsCounterAndChecksOutFromTheInitValues)
+{
+    const SignalDatabase rig = Rig();
+    const SignalMessage& status = *rig.FindMessage("motor.status");
+    PanelGroup group(rig, status, kPages, nullptr);
+    EXPECT_TRUE(group.StartError().empty());
+    // current's init 0.4 A is raw 40; alive 0; the crc over bytes 0-2.
+    EXPECT_EQ(std::string("\x28\x00\x00", 3), group.Outgoing().bytes.substr(0, 3));
+    std::string error;
+    ASSERT_TRUE(group.SetPhysical(*status.FindField("current"), 1.5, &error)) << error;
+    MessageChecks monitor;
+    for (int send = 0; send < 18; ++send) {
+        SCOPED_TRACE(send);
+        const RecordedMessage sent = group.Outgoing();
+        ASSERT_EQ(4u, sent.bytes.size());
+        EXPECT_EQ(send % 16, sent.bytes[2]);          // 0 to 15, then 0 again
+        EXPECT_EQ(150, static_cast<uint8_t>(sent.bytes[0]));
+        EXPECT_EQ("", FormatFaultMarks(monitor.Check(status, sent.value, sent.bytes)));
+        group.Sent();
+    }
+    // What will be sent shows the counter and checksum the send carries.
+    EXPECT_EQ(2, group.Sending()[1].raw);
+    EXPECT_EQ(static_cast<uint8_t>(group.Outgoing().bytes[3]), group.Sending()[2].raw);
+    // Neither is set by hand.
+    EXPECT_FALSE(group.SetText(*status.FindField("alive"), "7", &error));
+    EXPECT_NE(std::string::npos, error.find("motor.status.alive: a counter counts on every send, not set")) << error;
+    EXPECT_FALSE(group.SetText(*status.FindField("crc"), "0", &error));
+    EXPECT_NE(std::string::npos, error.find("motor.status.crc: a checksum is computed on every send, not set")) << error;
+
+    // Another sender's message of the code: the panel counts on from it,
+    // so a monitor sees no jump when the panel takes over; 15 wraps to 0.
+    const RecordedMessage other = Array(status.code, std::string("\x00\x00\x0f\x00", 4));
+    MessageChecks takeover;
+    takeover.Check(status, 0, other.bytes);           // the first of its code sets the count
+    group.Receive(other, 1000);
+    EXPECT_EQ(0, group.Outgoing().bytes[2]);
+    EXPECT_EQ("", FormatFaultMarks(takeover.Check(status, 0, group.Outgoing().bytes)));
+    group.Sent();
+    group.Receive(Array(status.code, std::string("\x00\x00\x09", 3)), 2000);   // short of the crc: still counted
+    EXPECT_EQ(10, group.Outgoing().bytes[2]);
+    group.Receive(Array(status.code, std::string("\x00\x00", 2)), 3000);        // short of the counter
+    EXPECT_EQ(10, group.Outgoing().bytes[2]);
+
+    // A value message starts from its init, as velkctl simulate does.
+    const SignalDatabase stated = Value("enum = { 0 = \"OFF\", 5 = \"ON\" }\ninit = \"ON\"\n");
+    PanelGroup on(stated, stated.Messages()[0], kPages, nullptr);
+    EXPECT_EQ(5, on.Outgoing().value);
+    PanelGroup motorState(rig, *rig.FindMessage("motor.state"), kPages, nullptr);
+    EXPECT_EQ("STOPPED", *motorState.Sending()[0].enumName);
+    // A value message that is its own counter counts too.
+    const SignalDatabase alive = Value("counter = true\ninit = 254\nsigned = false\n");
+    PanelGroup beat(alive, alive.Messages()[0], kPages, nullptr);
+    EXPECT_EQ(254, beat.Outgoing().value);
+    beat.Sent();
+    EXPECT_EQ(255, beat.Outgoing().value);
 }
 
 TEST(PanelGroup, AGroupIsLateOnlyWhenSilentForMoreThanTwicePeriod)
