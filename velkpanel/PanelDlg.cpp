@@ -19,6 +19,7 @@
 #include "velkpanel/PanelBus.h"
 #include "windows/Clock.h"
 #include "windows/SystemCodePage.h"
+#include "windows/FileDialogs.h"
 #include "windows/WideText.h"
 
 namespace {
@@ -500,16 +501,8 @@ void CPanelDlg::OnTabChanged(NMHDR*, LRESULT*)
 
 std::wstring CPanelDlg::AskOpenPath(const wchar_t* filter)
 {
-    wchar_t path[MAX_PATH] = L"";
-    OPENFILENAMEW dialog;
-    ZeroMemory(&dialog, sizeof dialog);
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = m_hWnd;
-    dialog.lpstrFilter = filter;
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    return GetOpenFileNameW(&dialog) ? std::wstring(path) : std::wstring();
+    const std::vector<std::wstring> paths = AskOpenPaths(m_hWnd, filter, false);
+    return paths.empty() ? std::wstring() : paths[0];
 }
 
 std::wstring ErrorLines(const std::vector<std::string>& errors)

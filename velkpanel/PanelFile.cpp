@@ -8,6 +8,7 @@
 
 #include "common/ClosestWord.h"
 #include "common/Escapes.h"
+#include "common/WordList.h"
 #include "common/FormatText.h"
 #include "formats/Duration.h"
 #include "signals/DatabaseResolver.h"
@@ -16,8 +17,6 @@
 #include "velkpanel/PanelControls.h"
 
 namespace {
-
-typedef std::vector<std::string> Words;
 
 const char* const kWidgetTypeNames[] = { "slider", "spin", "dropdown", "toggle", "button", "lamp", "bar", "value", "text" };
 
@@ -46,37 +45,6 @@ const NamedColour kColours[] = {
     { "red", 0xe02020 }, { "green", 0x20c020 }, { "blue", 0x2060e0 }, { "yellow", 0xe0c000 },
     { "orange", 0xf08000 }, { "grey", 0x808080 }, { "black", 0x000000 }, { "white", 0xffffff },
 };
-
-Words Join(Words a, const Words& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-bool Contains(const Words& words, const std::string& word)
-{
-    return std::find(words.begin(), words.end(), word) != words.end();
-}
-
-std::string List(const Words& words)
-{
-    std::string list;
-    for (const std::string& word : words)
-        list += (list.empty() ? "" : ", ") + word;
-    return list;
-}
-
-// C0, DEL, C1 and the bidirectional overrides, as a signal file refuses
-// them: a label holding one could reorder what the window shows around it.
-bool HasControl(const std::string& text)
-{
-    for (size_t at = 0; at < text.size(); ++at) {
-        unsigned point = 0;
-        if (static_cast<unsigned char>(text[at]) < ' ' || text[at] == 0x7f || HiddenControlAt(text, at, &point) != 0)
-            return true;
-    }
-    return false;
-}
 
 bool ParseColour(const std::string& text, uint32_t* rgb)
 {
@@ -169,16 +137,16 @@ bool Loader::Keys(const toml::table& table, const Words& fits, const std::string
     bool good = true;
     for (auto&& [key, value] : table) {
         const std::string word(key.str());
-        if (Contains(fits, word))
+        if (ContainsWord(fits, word))
             continue;
-        if (Contains(kAnyWidgetKey, word) && Contains(fits, "type")) {
-            errors_->At(key.source(), "key '" + word + "' does not fit " + what + ", which takes " + List(fits));
+        if (ContainsWord(kAnyWidgetKey, word) && ContainsWord(fits, "type")) {
+            errors_->At(key.source(), "key '" + word + "' does not fit " + what + ", which takes " + ListWords(fits));
             good = false;
             continue;
         }
         const std::string meant = ClosestWord(word, fits);
         errors_->At(key.source(), "unknown key '" + word + "' in " + what +
-                                  (meant.empty() ? " (expected " + List(fits) + ")" : " (did you mean '" + meant + "'?)"));
+                                  (meant.empty() ? " (expected " + ListWords(fits) + ")" : " (did you mean '" + meant + "'?)"));
         good = false;
     }
     return good;
@@ -191,7 +159,7 @@ bool Loader::String(const toml::node& node, const char* what, std::string* text)
         return false;
     }
     *text = node.as_string()->get();
-    if (HasControl(*text)) {
+    if (HasControlCharacter(*text)) {
         errors_->At(node.source(), std::string(what) + " must not hold control characters");
         return false;
     }
@@ -422,7 +390,7 @@ bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
     const toml::node* type = table.get("type");
     std::string text;
     if (type == nullptr) {
-        errors_->At(table.source(), "a widget needs type (" + List(Words(std::begin(kWidgetTypeNames), std::end(kWidgetTypeNames))) + ")");
+        errors_->At(table.source(), "a widget needs type (" + ListWords(Words(std::begin(kWidgetTypeNames), std::end(kWidgetTypeNames))) + ")");
         return false;
     }
     if (!String(*type, "type", &text))
@@ -432,11 +400,11 @@ bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
     if (known == types.end()) {
         const std::string meant = ClosestWord(text, types);
         errors_->At(type->source(), "unknown widget type '" + text + "'" +
-                                    (meant.empty() ? " (expected " + List(types) + ")" : " (did you mean '" + meant + "'?)"));
+                                    (meant.empty() ? " (expected " + ListWords(types) + ")" : " (did you mean '" + meant + "'?)"));
         return false;
     }
     widget->type = static_cast<PanelWidgetType>(known - types.begin());
-    bool good = Keys(table, Join(kPlaceKeys, KeysOf(widget->type)), std::string("a ") + text);
+    bool good = Keys(table, JoinWords(kPlaceKeys, KeysOf(widget->type)), std::string("a ") + text);
 
     const toml::node* row = table.get("row");
     const toml::node* col = table.get("col");
@@ -658,7 +626,7 @@ bool ReadPanelSignalsKey(const std::string& text, const std::string& fileName, s
         if (Parse(text, fileName, &root, &found)) {
             const toml::node* node = root.at_path("panel.signals").node();
             if (node != nullptr && (!node->is_string() || node->as_string()->get().empty() ||
-                                    HasControl(node->as_string()->get())))
+                                    HasControlCharacter(node->as_string()->get())))
                 found.At(node->source(), "signals must be the signal file's name in quotes");
             else if (node != nullptr)
                 *signalsFile = node->as_string()->get();

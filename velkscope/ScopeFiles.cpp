@@ -25,6 +25,7 @@
 #include "velkscope/PngFile.h"
 #include "velkscope/ValueDlg.h"
 #include "common/Catalogue.h"
+#include "windows/FileDialogs.h"
 #include "windows/WideText.h"
 
 namespace {
@@ -43,50 +44,6 @@ std::wstring FileTimeName(const wchar_t* extension)
     swprintf(name, 64, L"velkscope-%04u%02u%02u-%02u%02u%02u.%ls", now.wYear, now.wMonth, now.wDay, now.wHour,
              now.wMinute, now.wSecond, extension);
     return name;
-}
-
-// The save dialog; empty when the user cancels.
-std::wstring AskSavePath(HWND owner, const wchar_t* filter, const wchar_t* extension)
-{
-    wchar_t path[MAX_PATH];
-    lstrcpynW(path, FileTimeName(extension).c_str(), MAX_PATH);
-    OPENFILENAMEW dialog;
-    ZeroMemory(&dialog, sizeof dialog);
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filter;
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrDefExt = extension;
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    return GetSaveFileNameW(&dialog) ? std::wstring(path) : std::wstring();
-}
-
-// The open dialog; every file chosen (several when multiple), none when cancelled.
-std::vector<std::wstring> AskOpenPaths(HWND owner, const wchar_t* filter, bool multiple)
-{
-    std::vector<wchar_t> buffer(32768, L'\0');
-    OPENFILENAMEW dialog;
-    ZeroMemory(&dialog, sizeof dialog);
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filter;
-    dialog.lpstrFile = buffer.data();
-    dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | (multiple ? OFN_ALLOWMULTISELECT | OFN_EXPLORER : 0);
-    std::vector<std::wstring> paths;
-    if (!GetOpenFileNameW(&dialog))
-        return paths;
-    // One path, or the folder and then each name, NUL-separated.
-    const std::wstring first = buffer.data();
-    const wchar_t* next = buffer.data() + first.size() + 1;
-    if (!multiple || *next == L'\0') {
-        paths.push_back(first);
-        return paths;
-    }
-    for (; *next != L'\0'; next += wcslen(next) + 1)
-        paths.push_back(first + L"\\" + next);
-    return paths;
 }
 
 std::wstring FileNameOf(const std::wstring& path)
@@ -735,7 +692,8 @@ void CScopeDlg::OnOpenWorkspace()
 
 void CScopeDlg::OnSaveWorkspace()
 {
-    std::wstring path = AskSavePath(m_hWnd, L"\x5DE5\x4F5C\x533A Workspaces (*.toml)\0*.toml\0", L"toml");
+    std::wstring path = AskSavePath(m_hWnd, L"\x5DE5\x4F5C\x533A Workspaces (*.toml)\0*.toml\0", L"toml",
+                                    FileTimeName(L"toml"));
     std::string error;
     if (path.empty())
         return;
@@ -752,7 +710,7 @@ void CScopeDlg::OnSaveWorkspace()
 void CScopeDlg::SaveAs(const wchar_t* filter, const wchar_t* extension,
                        bool (CScopeDlg::*save)(const wchar_t* path, std::string* error))
 {
-    std::wstring path = AskSavePath(m_hWnd, filter, extension);
+    std::wstring path = AskSavePath(m_hWnd, filter, extension, FileTimeName(extension));
     if (path.empty())
         return;
     std::string error;

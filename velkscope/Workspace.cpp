@@ -7,6 +7,7 @@
 
 #include "common/ClosestWord.h"
 #include "common/FormatText.h"
+#include "common/WordList.h"
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
 #include "signals/TomlText.h"
@@ -14,8 +15,6 @@
 #include "velkscope/ScopeOptions.h"
 
 namespace {
-
-typedef std::vector<std::string> Words;
 
 const Words kRootKeys = { "signals", "recording", "view", "cursors", "pane" };
 const Words kRecordingKeys = { "path", "offset" };

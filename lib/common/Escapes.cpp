@@ -116,6 +116,16 @@ size_t HiddenControlAt(const std::string& utf8, size_t at, unsigned* point)
     return 0;
 }
 
+bool HasControlCharacter(const std::string& utf8)
+{
+    for (size_t at = 0; at < utf8.size(); ++at) {
+        unsigned point = 0;
+        if (static_cast<unsigned char>(utf8[at]) < ' ' || utf8[at] == 0x7f || HiddenControlAt(utf8, at, &point) != 0)
+            return true;
+    }
+    return false;
+}
+
 std::string EscapeUtf8ForDisplay(const std::string& utf8)
 {
     std::string shown;

@@ -32,6 +32,11 @@ std::string EscapeForDisplay(const std::string& text);
 // utf8[at], its code point in *point; 0 when none starts there.
 size_t HiddenControlAt(const std::string& utf8, size_t at, unsigned* point);
 
+// Whether utf8 holds C0, DEL or one of the hidden controls above: what a
+// name, unit or label may not hold, since it could act on the terminal that
+// shows it or reorder the line around it.
+bool HasControlCharacter(const std::string& utf8);
+
 // UTF-8 text as messages show it: EscapeForDisplay's escapes, and each
 // hidden control above as \uXXXX.
 std::string EscapeUtf8ForDisplay(const std::string& utf8);

@@ -13,14 +13,13 @@
 #include "velk/SharedBus.h"
 #include "common/ClosestWord.h"
 #include "common/Escapes.h"
+#include "common/WordList.h"
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"
 #include "common/Catalogue.h"
 
 namespace {
-
-typedef std::vector<std::string> Words;
 
 const Words kMessageKeys = { "code", "name", "comment", "period" };
 const Words kValueKeys = { "unit", "scale", "offset", "min", "max", "signed", "enum", "init", "counter" };
@@ -29,35 +28,15 @@ const Words kArrayKeys = { "field" };
 const Words kFieldKeys = { "name", "byte", "type", "endian", "bit", "bits", "length", "encoding",
                            "unit", "scale", "offset", "min", "max", "enum", "init", "counter", "checksum" };
 
-Words Join(const Words& a, const Words& b)
-{
-    Words joined = a;
-    joined.insert(joined.end(), b.begin(), b.end());
-    return joined;
-}
-
-bool Contains(const Words& words, const std::string& word)
-{
-    return std::find(words.begin(), words.end(), word) != words.end();
-}
-
-std::string List(const Words& words)
-{
-    std::string list;
-    for (const std::string& word : words)
-        list += (list.empty() ? "" : ", ") + word;
-    return list;
-}
-
 // The keys of a field of a type (made once: a file may hold 10^5 fields).
 const Words& FieldKeysOf(SignalType type)
 {
     static const Words common = { "name", "byte", "type" };
-    static const Words text = Join(common, { "length", "encoding", "init" });
-    static const Words flag = Join(common, { "bit", "bits", "endian", "enum", "init" });
-    static const Words real = Join(common, { "endian", "unit", "scale", "offset", "min", "max", "init" });
-    static const Words whole = Join(common, { "bit", "bits", "endian", "unit", "scale", "offset", "min", "max", "enum",
-                                              "init", "counter", "checksum" });
+    static const Words text = JoinWords(common, { "length", "encoding", "init" });
+    static const Words flag = JoinWords(common, { "bit", "bits", "endian", "enum", "init" });
+    static const Words real = JoinWords(common, { "endian", "unit", "scale", "offset", "min", "max", "init" });
+    static const Words whole = JoinWords(common, { "bit", "bits", "endian", "unit", "scale", "offset", "min", "max",
+                                                   "enum", "init", "counter", "checksum" });
     if (type == kSignalStr)
         return text;
     if (type == kSignalBool)
@@ -89,18 +68,6 @@ bool IsEnumName(const std::string& name)
             return false;
     }
     return true;
-}
-
-// C0, DEL, C1 and the bidirectional overrides: a name or unit holding one
-// could act on the terminal that shows it, or reorder the line around it.
-bool HasControl(const std::string& text)
-{
-    for (size_t at = 0; at < text.size(); ++at) {
-        unsigned point = 0;
-        if (static_cast<unsigned char>(text[at]) < ' ' || text[at] == 0x7f || HiddenControlAt(text, at, &point) != 0)
-            return true;
-    }
-    return false;
 }
 
 // Of two places in the file, the one further on.
@@ -268,7 +235,7 @@ bool Loader::String(const toml::node& node, const char* what, std::string* text)
         return false;
     }
     *text = node.as_string()->get();
-    if (HasControl(*text)) {
+    if (HasControlCharacter(*text)) {
         Error(node.source(), FormatText(N_("%s must not hold control characters"), what));
         return false;
     }
@@ -304,14 +271,14 @@ bool Loader::Number(const toml::node& node, const char* what, double* value)
 void Loader::KeyError(const toml::key& key, const Words& fits, const std::string& fitsWhat)
 {
     const std::string word(key.str());
-    const Words known = Join(Join(Join(Join(kMessageKeys, kValueKeys), kStringKeys), kArrayKeys), kFieldKeys);
-    if (Contains(known, word)) {
+    const Words known = JoinWords(JoinWords(JoinWords(JoinWords(kMessageKeys, kValueKeys), kStringKeys), kArrayKeys), kFieldKeys);
+    if (ContainsWord(known, word)) {
         Error(key.source(), FormatText(N_("key '%s' does not fit %s, which takes %s"), word.c_str(), fitsWhat.c_str(),
-                                       List(fits).c_str()));
+                                       ListWords(fits).c_str()));
         return;
     }
     const std::string meant = ClosestWord(word, fits);
-    Error(key.source(), meant.empty() ? FormatText(N_("unknown key '%s' (expected %s)"), word.c_str(), List(fits).c_str())
+    Error(key.source(), meant.empty() ? FormatText(N_("unknown key '%s' (expected %s)"), word.c_str(), ListWords(fits).c_str())
                                       : FormatText(N_("unknown key '%s' (did you mean '%s'?)"), word.c_str(), meant.c_str()));
 }
 
@@ -561,7 +528,7 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     const Words& fits = typeKnown ? FieldKeysOf(field->type) : kFieldKeys;
     for (auto&& [key, value] : table) {
         const std::string word(key.str());
-        if (!Contains(fits, word)) {
+        if (!ContainsWord(fits, word)) {
             const std::string misfit = SendKeyMisfit(word, field->type, typeText);
             if (word == "enum" && IsFloatType(field->type))
                 Error(key.source(), FormatText(N_("enum does not fit a float field (%s)"), typeText.c_str()));
@@ -670,10 +637,10 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
     message->kind = ClassifyCode(message->code);
     Words fits = kMessageKeys;
     if (kindKnown) {
-        fits = Join(kMessageKeys, message->kind == kValueMessage ? kValueKeys
+        fits = JoinWords(kMessageKeys, message->kind == kValueMessage ? kValueKeys
                                   : message->kind == kStringPayload ? kStringKeys : kArrayKeys);
     } else {
-        fits = Join(Join(Join(kMessageKeys, kValueKeys), kStringKeys), kArrayKeys);
+        fits = JoinWords(JoinWords(JoinWords(kMessageKeys, kValueKeys), kStringKeys), kArrayKeys);
     }
     const char* kindCode = message->kind == kArrayPayload ? N_("an array code (%08x)")
                            : message->kind == kStringPayload ? N_("a string code (%08x)") : N_("a value code (%08x)");
@@ -690,7 +657,7 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
     std::vector<toml::source_region> fieldWhere;
     for (auto&& [key, value] : table) {
         const std::string word(key.str());
-        if (!Contains(fits, word)) {
+        if (!ContainsWord(fits, word)) {
             KeyError(key, fits, fitsWhat);
             good = false;
             continue;
