@@ -1,4 +1,5 @@
 #include "velkctl/SessionRequest.h"
+#include "velkctl/SimulationRequest.h"
 
 #include <string.h>
 
@@ -115,7 +116,8 @@ private:
         std::string all;
         for (const OpInfo& info : kOps)
             all += std::string(all.empty() ? "" : " ") + info.name;
-        return Fail("unknown op " + QuoteInput(name) + " (expected one of " + all + ")");
+        // The session also runs the simulation's requests (velkctl/SimulationRequest.h).
+        return Fail("unknown op " + QuoteInput(name) + " (expected one of " + all + " " + SimulationOpNames() + ")");
     }
 
     bool Post()

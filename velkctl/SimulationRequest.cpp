@@ -71,10 +71,8 @@ public:
                op->text != kOps[index].name)
             ++index;
         if (op == nullptr || op->type != kJsonString || index == sizeof kOps / sizeof kOps[0]) {
-            std::string all;
-            for (const OpInfo& info : kOps)
-                all += std::string(all.empty() ? "" : " ") + info.name;
-            error_ = op == nullptr ? "no \"op\"" : "unknown op " + QuoteInput(op->text) + " (expected one of " + all + ")";
+            error_ = op == nullptr ? "no \"op\""
+                                   : "unknown op " + QuoteInput(op->text) + " (expected one of " + SimulationOpNames() + ")";
             return kSimulationNotOne;
         }
         request_->op = static_cast<SimulationOp>(index);
@@ -213,6 +211,14 @@ private:
 };
 
 } // namespace
+
+std::string SimulationOpNames()
+{
+    std::string all;
+    for (const OpInfo& info : kOps)
+        all += std::string(all.empty() ? "" : " ") + info.name;
+    return all;
+}
 
 SimulationParse ParseSimulationRequest(const std::string& line, uint64_t lineNumber, bool idRequired,
                                        SimulationRequest* request, std::string* error)

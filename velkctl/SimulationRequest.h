@@ -39,6 +39,10 @@ enum SimulationParse {
 // One line without its end; lineNumber counts from 1. idRequired: a line
 // without "id" is refused (the session's rule); else it is answered with
 // "id":null. *request holds the id of a refused line that had a good one.
+// The simulation's ops, blank-separated in their order: a session names
+// them among its own when an op is unknown.
+std::string SimulationOpNames();
+
 SimulationParse ParseSimulationRequest(const std::string& line, uint64_t lineNumber, bool idRequired,
                                        SimulationRequest* request, std::string* error);
 

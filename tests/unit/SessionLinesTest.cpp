@@ -28,7 +28,9 @@ TEST(SessionRequests, BadLinesAreRefusedWithTheLineNumberAndTheirIdWhenGood)
         { "{\"id\":1.5,\"op\":\"quit\"}", false, "\"id\" must be a whole number" },
         { "{\"id\":\"1\",\"op\":\"quit\"}", false, "\"id\" must be a whole number" },
         { "{\"id\":1}", true, "line 7: no \"op\"" },
-        { "{\"id\":1,\"op\":\"send\"}", true, "unknown op 'send' (expected one of post expect collect" },
+        { "{\"id\":1,\"op\":\"sned\"}", true, "unknown op 'sned' (expected one of post expect collect" },
+        // The session runs the simulation's requests too: they are named among its own.
+        { "{\"id\":1,\"op\":\"sned\"}", true, "recent quit simulate set start stop period send describe)" },
         { "{\"id\":1,\"op\":\"quit\",\"now\":true}", true, "quit takes no 'now' (it takes no fields)" },
         { "{\"id\":1,\"op\":\"post\",\"code\":\"20000801\",\"valeu\":5}", true,
           "post takes no 'valeu' (it takes code signal value text bytes)" },
