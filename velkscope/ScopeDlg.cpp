@@ -189,7 +189,7 @@ void CScopeDlg::SetUpCodeList()
         { L"代码 Code", 100, LVCFMT_LEFT },
         { L"值 Value", 120, LVCFMT_LEFT },
         { L"次数 Count", 64, LVCFMT_RIGHT },
-        { L"迟到 Late", 64, LVCFMT_LEFT },
+        { L"标记 Marks", 64, LVCFMT_LEFT },   // late, and faults counted: FormatRowMarks
     };
     for (int i = 0; i < kListColumns; ++i) {
         LVCOLUMNW column;
@@ -200,9 +200,9 @@ void CScopeDlg::SetUpCodeList()
         column.fmt = kColumns[i].format;
         ::SendMessageW(m_codes, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
-    // Shown as code, count, late mark, value: the value, the widest, last,
+    // Shown as code, count, marks, value: the value, the widest, last,
     // so that a mark never hides it and the count stays in sight.
-    int order[kListColumns] = { kCodeColumn, kCountColumn, kLateColumn, kValueColumn };
+    int order[kListColumns] = { kCodeColumn, kCountColumn, kMarksColumn, kValueColumn };
     ListView_SetColumnOrderArray(m_codes, kListColumns, order);
 }
 
@@ -212,9 +212,22 @@ void CScopeDlg::FitValueColumn()
     RECT client;
     ::GetClientRect(m_codes, &client);
     int others = 0;
-    for (int column : { kCodeColumn, kCountColumn, kLateColumn })
+    for (int column : { kCodeColumn, kCountColumn, kMarksColumn })
         others += ListView_GetColumnWidth(m_codes, column);
     ListView_SetColumnWidth(m_codes, kValueColumn, std::max(80, static_cast<int>(client.right) - others));
+}
+
+// The marks column widens to the widest marks it has shown (fault counts
+// grow), the value column giving up the room.
+void CScopeDlg::FitMarksColumn(const std::wstring& marks)
+{
+    if (marks.empty())
+        return;
+    const int wanted = static_cast<int>(::SendMessageW(m_codes, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(marks.c_str()))) + 14;
+    if (wanted <= ListView_GetColumnWidth(m_codes, kMarksColumn))
+        return;
+    ListView_SetColumnWidth(m_codes, kMarksColumn, wanted);
+    FitValueColumn();
 }
 
 void CScopeDlg::SetUpWindowChoices()
@@ -614,7 +627,9 @@ void CScopeDlg::RefreshList()
         std::wstring value = signals.empty() ? Wide(LatestValueText(codeRow.latest, kValueCellBytes, IsSystemLeadByte))
                                              : WideFromUtf8(signals);
         SetCell(m_codes, listRow, kValueColumn, value);
-        SetCell(m_codes, listRow, kLateColumn, late ? L"\x8FDF\x5230 late" : L"");
+        const std::wstring marks = WideFromUtf8(FormatRowMarks(late, codeRow.faults));
+        SetCell(m_codes, listRow, kMarksColumn, marks);
+        FitMarksColumn(marks);
         SetCell(m_codes, listRow, kCountColumn, Wide(FormatText("%" PRIu64, codeRow.count)));
     }
 }

@@ -149,9 +149,10 @@ private:
     std::string EventText(size_t trace, int64_t from, int64_t to) override;
 
     // The list's columns, as its items hold them.
-    enum { kCodeColumn, kValueColumn, kCountColumn, kLateColumn, kListColumns };
+    enum { kCodeColumn, kValueColumn, kCountColumn, kMarksColumn, kListColumns };
     void SetUpCodeList();
     void FitValueColumn();
+    void FitMarksColumn(const std::wstring& marks);
     void SetUpReadout();
     void SetUpWindowChoices();
     void Layout(int width, int height);
