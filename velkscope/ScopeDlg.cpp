@@ -70,7 +70,7 @@ CScopeDlg::CScopeDlg(const ScopeOptions& options, const BusBinding& bus)
       m_options(options), m_bus(bus), m_bound(bus.module != nullptr), m_model(options.windowMicros, options.arrayValue),
       m_codes(nullptr), m_readout(nullptr), m_font(CreateViewFont()), m_quitOnClose(false), m_registered(false),
       m_checking(false), m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_batchTaken(0), m_receivedAtStatus(0),
-      m_nextToken(1), m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false)
+      m_nextToken(1), m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false), m_marksWidth(kMarksWidth)
 {
     ScopeSource& live = m_model.MutableSource(0);
     live.startKnown = true;
@@ -189,7 +189,7 @@ void CScopeDlg::SetUpCodeList()
         { L"代码 Code", 100, LVCFMT_LEFT },
         { L"值 Value", 120, LVCFMT_LEFT },
         { L"次数 Count", 64, LVCFMT_RIGHT },
-        { L"标记 Marks", 64, LVCFMT_LEFT },   // late, and faults counted: FormatRowMarks
+        { L"标记 Marks", kMarksWidth, LVCFMT_LEFT },   // late, and faults counted: FormatRowMarks
     };
     for (int i = 0; i < kListColumns; ++i) {
         LVCOLUMNW column;
@@ -218,16 +218,19 @@ void CScopeDlg::FitValueColumn()
 }
 
 // The marks column widens to the widest marks it has shown (fault counts
-// grow), the value column giving up the room.
+// grow) and the list with it, so that the value keeps its room.
 void CScopeDlg::FitMarksColumn(const std::wstring& marks)
 {
     if (marks.empty())
         return;
     const int wanted = static_cast<int>(::SendMessageW(m_codes, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(marks.c_str()))) + 14;
-    if (wanted <= ListView_GetColumnWidth(m_codes, kMarksColumn))
+    if (wanted <= m_marksWidth)
         return;
+    m_marksWidth = wanted;
     ListView_SetColumnWidth(m_codes, kMarksColumn, wanted);
-    FitValueColumn();
+    RECT client;
+    GetClientRect(&client);
+    Layout(client.right, client.bottom);
 }
 
 void CScopeDlg::SetUpWindowChoices()
@@ -263,7 +266,7 @@ void CScopeDlg::Layout(int width, int height)
     const int row = unit.bottom * 14 / 8;
     const int status = height - margin - row;
     const int controls = status - margin / 2 - row;
-    const int listWidth = std::min(std::max(width * 3 / 10, 320), 400);
+    const int listWidth = std::min(std::max(width * 3 / 10, 320), 400) + std::min(m_marksWidth - kMarksWidth, width / 8);
     const int right = 2 * margin + listWidth, rightWidth = width - 3 * margin - listWidth;
     const int bottom = controls - margin;
     const int readoutHeight = std::min(7 * row, std::max(bottom / 4, 3 * row));
