@@ -93,7 +93,10 @@ bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, c
         if (cells.empty())
             cells.push_back(CsvSignalCells());
         const SignalMessage* named = checked ? signals->FindCode(message.code) : NULL;
-        const std::string marks = named != NULL && HasChecks(*named)
+        // An expired payload is not judged, and the next of its code starts the count afresh.
+        if (message.expired)
+            checks.Forget(message.code);
+        const std::string marks = named != NULL && HasChecks(*named) && !message.expired
                                       ? FormatFaultMarks(checks.Check(*named, message.value, message.bytes))
                                       : std::string();
         for (CsvSignalCells& one : cells) {

@@ -20,8 +20,6 @@
 #include "client/ProgramMessages.h"
 #include "common/Catalogue.h"
 
-const char kExpiredNote[] = "# the next message's payload had expired";
-
 namespace {
 
 // Lines go out whole when the queue runs empty, when the buffer is full, and

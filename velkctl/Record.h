@@ -39,9 +39,6 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
 // is removed.
 int RecordTriggered(const BusBinding& bus, HWND window, const RecordOptions& options, const TriggerOptions& trigger);
 
-// The comment line before a message whose payload had expired.
-extern const char kExpiredNote[];
-
 // What both say after their summary line: losses on the bus, expired
 // payloads, the session's end.
 void PrintRecordWarnings(bool losing, uint64_t expired, int end);

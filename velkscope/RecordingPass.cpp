@@ -39,6 +39,7 @@ PassBatch RecordingPass::Next(size_t maxMessages)
             batch.triggers.push_back(message.micros);
         ++messages_;
         DecodeScopeMessage(signals_, pages_, &decoded);
+        const MessageFaults faults = CheckScopeMessage(decoded, &checks_);
         Code& entry = CodeOf(message.code, decoded.known);
         for (size_t signal : entry.traces) {
             double value = 0;
@@ -48,12 +49,14 @@ PassBatch RecordingPass::Next(size_t maxMessages)
         if (entry.batch != batches_) {
             entry.batch = batches_;
             entry.latest = batch.latest.size();
-            batch.latest.push_back(PassLatest{ decoded, 1 });
+            batch.latest.push_back(PassLatest{ decoded, 1, FaultCounts() });
+            batch.latest.back().faults.Add(faults);
         } else {
             // Swapped, not copied: the next message reuses the older one's buffers.
             PassLatest& kept = batch.latest[entry.latest];
             std::swap(kept.message, decoded);
             ++kept.count;
+            kept.faults.Add(faults);
         }
     }
     batch.marks = index_.TakeNew();

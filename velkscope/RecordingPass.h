@@ -1,8 +1,9 @@
 // The one pass over a recording that velkscope makes when it opens one: the
 // file read in order through the record reader (bad lines passed over and
 // counted, a last line cut short left out), each message decoded once and
-// turned into the samples of its code's traces, the sparse offset index
-// noted, the trigger marks found. It hands what it read over in batches, so
+// turned into the samples of its code's traces and checked (its counter and
+// checksum, in file order), the sparse offset index noted, the trigger marks
+// found. It hands what it read over in batches, so
 // that a worker thread can read while the window draws what has come
 // (velkscope/PassWorker.h). Pure logic over stdio.
 #pragma once
@@ -27,6 +28,7 @@ struct PassSample {
 struct PassLatest {
     ScopeMessage message;   // the code's last message in the batch
     uint64_t count;         // how many of the code's came in it
+    FaultCounts faults;     // found among them
 };
 
 struct PassBatch {
@@ -63,6 +65,7 @@ private:
     SignalCodePages pages_;
     ArrayValue arrayValue_;
     OffsetIndex index_;
+    MessageChecks checks_;
     struct Code {
         std::vector<size_t> traces;   // TracesOfCode
         uint64_t batch = 0;           // the batch it last came in

@@ -70,7 +70,7 @@ CScopeDlg::CScopeDlg(const ScopeOptions& options, const BusBinding& bus)
       m_options(options), m_bus(bus), m_bound(bus.module != nullptr), m_model(options.windowMicros, options.arrayValue),
       m_codes(nullptr), m_readout(nullptr), m_font(CreateViewFont()), m_quitOnClose(false), m_registered(false),
       m_checking(false), m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_batchTaken(0), m_receivedAtStatus(0),
-      m_nextToken(1), m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false)
+      m_nextToken(1), m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false), m_marksWidth(kMarksWidth)
 {
     ScopeSource& live = m_model.MutableSource(0);
     live.startKnown = true;
@@ -189,7 +189,7 @@ void CScopeDlg::SetUpCodeList()
         { L"代码 Code", 100, LVCFMT_LEFT },
         { L"值 Value", 120, LVCFMT_LEFT },
         { L"次数 Count", 64, LVCFMT_RIGHT },
-        { L"迟到 Late", 64, LVCFMT_LEFT },
+        { L"标记 Marks", kMarksWidth, LVCFMT_LEFT },   // late, and faults counted: FormatRowMarks
     };
     for (int i = 0; i < kListColumns; ++i) {
         LVCOLUMNW column;
@@ -200,9 +200,9 @@ void CScopeDlg::SetUpCodeList()
         column.fmt = kColumns[i].format;
         ::SendMessageW(m_codes, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
-    // Shown as code, count, late mark, value: the value, the widest, last,
+    // Shown as code, count, marks, value: the value, the widest, last,
     // so that a mark never hides it and the count stays in sight.
-    int order[kListColumns] = { kCodeColumn, kCountColumn, kLateColumn, kValueColumn };
+    int order[kListColumns] = { kCodeColumn, kCountColumn, kMarksColumn, kValueColumn };
     ListView_SetColumnOrderArray(m_codes, kListColumns, order);
 }
 
@@ -212,9 +212,25 @@ void CScopeDlg::FitValueColumn()
     RECT client;
     ::GetClientRect(m_codes, &client);
     int others = 0;
-    for (int column : { kCodeColumn, kCountColumn, kLateColumn })
+    for (int column : { kCodeColumn, kCountColumn, kMarksColumn })
         others += ListView_GetColumnWidth(m_codes, column);
     ListView_SetColumnWidth(m_codes, kValueColumn, std::max(80, static_cast<int>(client.right) - others));
+}
+
+// The marks column widens to the widest marks it has shown (fault counts
+// grow) and the list with it, so that the value keeps its room.
+void CScopeDlg::FitMarksColumn(const std::wstring& marks)
+{
+    if (marks.empty())
+        return;
+    const int wanted = static_cast<int>(::SendMessageW(m_codes, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(marks.c_str()))) + 14;
+    if (wanted <= m_marksWidth)
+        return;
+    m_marksWidth = wanted;
+    ListView_SetColumnWidth(m_codes, kMarksColumn, wanted);
+    RECT client;
+    GetClientRect(&client);
+    Layout(client.right, client.bottom);
 }
 
 void CScopeDlg::SetUpWindowChoices()
@@ -250,7 +266,7 @@ void CScopeDlg::Layout(int width, int height)
     const int row = unit.bottom * 14 / 8;
     const int status = height - margin - row;
     const int controls = status - margin / 2 - row;
-    const int listWidth = std::min(std::max(width * 3 / 10, 320), 400);
+    const int listWidth = std::min(std::max(width * 3 / 10, 320), 400) + std::min(m_marksWidth - kMarksWidth, width / 8);
     const int right = 2 * margin + listWidth, rightWidth = width - 3 * margin - listWidth;
     const int bottom = controls - margin;
     const int readoutHeight = std::min(7 * row, std::max(bottom / 4, 3 * row));
@@ -614,7 +630,9 @@ void CScopeDlg::RefreshList()
         std::wstring value = signals.empty() ? Wide(LatestValueText(codeRow.latest, kValueCellBytes, IsSystemLeadByte))
                                              : WideFromUtf8(signals);
         SetCell(m_codes, listRow, kValueColumn, value);
-        SetCell(m_codes, listRow, kLateColumn, late ? L"\x8FDF\x5230 late" : L"");
+        const std::wstring marks = WideFromUtf8(FormatRowMarks(late, codeRow.faults));
+        SetCell(m_codes, listRow, kMarksColumn, marks);
+        FitMarksColumn(marks);
         SetCell(m_codes, listRow, kCountColumn, Wide(FormatText("%" PRIu64, codeRow.count)));
     }
 }

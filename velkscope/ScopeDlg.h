@@ -149,9 +149,11 @@ private:
     std::string EventText(size_t trace, int64_t from, int64_t to) override;
 
     // The list's columns, as its items hold them.
-    enum { kCodeColumn, kValueColumn, kCountColumn, kLateColumn, kListColumns };
+    enum { kCodeColumn, kValueColumn, kCountColumn, kMarksColumn, kListColumns };
+    enum { kMarksWidth = 64 };           // the marks column's least width, "迟到 late" in it
     void SetUpCodeList();
     void FitValueColumn();
+    void FitMarksColumn(const std::wstring& marks);
     void SetUpReadout();
     void SetUpWindowChoices();
     void Layout(int width, int height);
@@ -218,6 +220,7 @@ private:
     std::string m_readoutKey;        // ReadoutKey() when the readout was last made
     bool m_fitToData;                // the view shows all of the recordings as they are read
     bool m_workspaceTicks;           // a workspace chose the traces: none are ticked for a new recording
+    int m_marksWidth;                // the marks column, widened to the widest marks shown
     std::wstring m_signalsPath, m_workspacePath;
 
     DECLARE_MESSAGE_MAP()

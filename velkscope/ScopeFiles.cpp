@@ -832,7 +832,8 @@ bool CScopeDlg::SaveRecording(const wchar_t* path, std::string* error)
     OutputFile file(path);
     file.Write(std::string(kRecordHeader) + "\n" + FormatStartLine(m_clock.Start()) + "\n");
     m_model.LiveHistory().ForEach(0, UINT64_MAX, [&file](const RecordedMessage& message) {
-        return file.Write(FormatRecordLine(message) + "\n");
+        const std::string note = message.expired ? std::string(kExpiredNote) + "\n" : std::string();
+        return file.Write(note + FormatRecordLine(message) + "\n");
     });
     return file.Close(error);
 }

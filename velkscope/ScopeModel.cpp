@@ -119,7 +119,7 @@ void ScopeModel::ApplyBatch(size_t index, PassBatch* batch)
     ScopeSource& source = *sources_[index];
     for (const PassLatest& latest : batch->latest) {
         bool inserted = false;
-        source.data.NoteLatest(latest.message, latest.count, &inserted);
+        source.data.NoteLatest(latest.message, latest.count, latest.faults, &inserted);
     }
     for (const PassSample& sample : batch->samples)
         source.data.AddSample(sample.code, sample.signal, sample.micros, sample.value);

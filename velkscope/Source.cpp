@@ -1,5 +1,8 @@
 #include "velkscope/Source.h"
 
+#include <inttypes.h>
+
+#include "common/FormatText.h"
 #include "formats/CodeRows.h"
 
 void DecodeScopeMessage(const SignalDatabase* signals, const SignalCodePages& pages, ScopeMessage* message)
@@ -10,6 +13,28 @@ void DecodeScopeMessage(const SignalDatabase* signals, const SignalCodePages& pa
         DecodeMessage(*message->known, raw.value, raw.bytes, pages, &message->signals);
     else
         message->signals.clear();
+}
+
+MessageFaults CheckScopeMessage(const ScopeMessage& message, MessageChecks* checks)
+{
+    const SignalMessage* known = message.known;
+    if (known == nullptr || !HasChecks(*known))
+        return MessageFaults();
+    if (message.message.expired) {
+        checks->Forget(message.message.code);
+        return MessageFaults();
+    }
+    return checks->Check(*known, message.message.value, message.message.bytes);
+}
+
+std::string FormatRowMarks(bool late, const FaultCounts& faults)
+{
+    std::string marks = late ? "\xE8\xBF\x9F\xE5\x88\xB0 late" : "";   // 迟到
+    if (faults.checksum != 0)
+        marks += (marks.empty() ? "" : "  ") + FormatText("!crc %" PRIu64, faults.checksum);
+    if (faults.counter != 0)
+        marks += (marks.empty() ? "" : "  ") + FormatText("!cnt %" PRIu64, faults.counter);
+    return marks;
 }
 
 bool IsEventTrace(uint32_t code, size_t signal)
@@ -83,7 +108,7 @@ SourceRow* SourceData::RowFor(const ScopeMessage& message, bool* inserted)
     return row;
 }
 
-int SourceData::NoteLatest(const ScopeMessage& latest, uint64_t count, bool* inserted)
+int SourceData::NoteLatest(const ScopeMessage& latest, uint64_t count, const FaultCounts& faults, bool* inserted)
 {
     received_ += count;
     SourceRow* row = RowFor(latest, inserted);
@@ -93,6 +118,7 @@ int SourceData::NoteLatest(const ScopeMessage& latest, uint64_t count, bool* ins
     }
     const RecordedMessage& raw = latest.message;
     row->count += count;
+    row->faults.Add(faults);
     row->changed = true;
     row->latest.Set(raw.kind, raw.value, raw.bytes.data(), static_cast<int32_t>(raw.bytes.size()));
     row->latest.expired = raw.expired;
@@ -103,7 +129,9 @@ int SourceData::NoteLatest(const ScopeMessage& latest, uint64_t count, bool* ins
 
 int SourceData::Add(const ScopeMessage& message, bool* inserted)
 {
-    const int at = NoteLatest(message, 1, inserted);
+    FaultCounts faults;
+    faults.Add(CheckScopeMessage(message, &checks_));
+    const int at = NoteLatest(message, 1, faults, inserted);
     if (at < 0)
         return at;
     const RecordedMessage& raw = message.message;
@@ -139,6 +167,7 @@ void SourceData::Clear()
     summary_ = Summary(budget_, baseWidth_);
     for (SourceRow& row : rows_) {
         row.count = 0;
+        row.faults = FaultCounts();
         row.changed = true;
         for (SourceTrace& trace : row.traces)
             trace.summary = summary_.Traces() < kMaxSourceTraces ? summary_.AddTrace() : kNoSummary;
@@ -151,12 +180,14 @@ void SourceData::Redecode(const SignalDatabase* signals, const SignalCodePages& 
 {
     signals_ = signals;
     summary_ = Summary(budget_, baseWidth_);
+    checks_ = MessageChecks();
     for (SourceRow& row : rows_) {
         const SignalMessage* known = signals_ != nullptr ? signals_->FindCode(row.code) : nullptr;
         row.traces.clear();
         for (size_t signal : TracesOfCode(row.code, known))
             row.traces.push_back(SourceTrace{ signal, summary_.Traces() < kMaxSourceTraces ? summary_.AddTrace() : kNoSummary });
         row.decoded.clear();
+        row.faults = FaultCounts();
         if (known != nullptr && row.count != 0)
             DecodeMessage(*known, row.latest.value, row.latest.bytes, pages, &row.decoded);
         row.changed = true;

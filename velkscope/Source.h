@@ -1,8 +1,8 @@
 // One source of messages velkscope shows: a recording, or the bus while it
-// runs. A row per code seen (count, latest value and its signals), and the
-// summary of every trace the codes give (velkscope/Summary.h). A message
-// comes in decoded once (ScopeMessage); its signals go to the row for the
-// list and to the traces' summaries. Pure logic.
+// runs. A row per code seen (count, latest value and its signals, faults
+// counted), and the summary of every trace the codes give
+// (velkscope/Summary.h). A message comes in decoded once (ScopeMessage); its
+// signals go to the row for the list and to the traces' summaries. Pure logic.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -13,6 +13,7 @@
 #include "chart/TraceValue.h"
 #include "formats/RecordLine.h"
 #include "protocol/LatestValue.h"
+#include "signals/MessageCheck.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalDatabase.h"
 #include "signals/SignalTraces.h"
@@ -44,6 +45,32 @@ bool TraceValueOfMessage(const ScopeMessage& message, size_t signal, ArrayValue 
 // else the code's own value.
 std::vector<size_t> TracesOfCode(uint32_t code, const SignalMessage* known);
 
+// The bad checksums and the counters that skipped or repeated among a code's
+// messages so far.
+struct FaultCounts {
+    uint64_t checksum = 0;   // !crc
+    uint64_t counter = 0;    // !cnt
+
+    void Add(const MessageFaults& faults)
+    {
+        checksum += faults.checksum ? 1 : 0;
+        counter += faults.counter ? 1 : 0;
+    }
+    void Add(const FaultCounts& more)
+    {
+        checksum += more.checksum;
+        counter += more.counter;
+    }
+};
+
+// The faults of a message of a source, checked in the source's order (one
+// MessageChecks per source); none for a code without a counter or checksum.
+// An expired payload is not judged: its code's count starts afresh.
+MessageFaults CheckScopeMessage(const ScopeMessage& message, MessageChecks* checks);
+
+// A row's marks column, UTF-8: "迟到 late", "!crc 3  !cnt 1", both, or "".
+std::string FormatRowMarks(bool late, const FaultCounts& faults);
+
 struct SourceTrace {
     size_t signal;    // kRawTrace or the signal's index
     size_t summary;   // its summary's number; kNoSummary past kMaxSourceTraces
@@ -58,6 +85,7 @@ struct SourceRow {
     int64_t lastMicros = 0;               // when the latest came
     bool changed = true;                  // not shown since its count or value changed
     bool shownLate = false;               // as the list shows it
+    FaultCounts faults;
     std::vector<SourceTrace> traces;      // made with the row
 };
 
@@ -67,12 +95,14 @@ public:
     SourceData(const SignalDatabase* signals, ArrayValue arrayValue, size_t budgetBytes = kSummaryBudgetBytes,
                int64_t baseWidth = 1);
 
-    // A message in time order: its row (new codes past kMaxCodes only
-    // counted, -1) and its traces' samples; *inserted tells a new row.
+    // A message in time order, checked here: its row (new codes past
+    // kMaxCodes only counted, -1) and its traces' samples; *inserted tells a
+    // new row.
     int Add(const ScopeMessage& message, bool* inserted);
-    // A pass's batch comes apart: first each code's latest message and how
-    // many came (its row made when new), then the samples of its traces.
-    int NoteLatest(const ScopeMessage& latest, uint64_t count, bool* inserted);
+    // A pass's batch comes apart: first each code's latest message, how
+    // many came and the faults the pass found among them (its row made when
+    // new), then the samples of its traces.
+    int NoteLatest(const ScopeMessage& latest, uint64_t count, const FaultCounts& faults, bool* inserted);
     void AddSample(uint32_t code, size_t signal, int64_t micros, double value);
 
     const std::vector<SourceRow>& Rows() const { return rows_; }
@@ -86,10 +116,12 @@ public:
 
     uint64_t Received() const { return received_; }
     uint64_t Unlisted() const { return unlisted_; }
-    // Empties the counts and the summaries; the rows stay, with their values.
+    // Empties the counts, faults included, and the summaries; the rows stay,
+    // with their values.
     void Clear();
     // Reads by another signal file (null: none) from now on: the summaries
-    // are emptied, each row's traces made again and its latest decoded again.
+    // and the faults found by the old file are emptied, each row's traces
+    // made again and its latest decoded again.
     void Redecode(const SignalDatabase* signals, const SignalCodePages& pages);
 
 private:
@@ -101,6 +133,7 @@ private:
     int64_t baseWidth_;
     std::vector<SourceRow> rows_;
     Summary summary_;
+    MessageChecks checks_;                          // of what Add takes (the bus)
     std::unordered_map<uint32_t, size_t> rowOf_;   // code to row, for the samples of a batch; emptied when rows move
     size_t lastRow_ = 0;                            // the row of the last sample (a code's fields come together)
     uint64_t received_ = 0, unlisted_ = 0;

@@ -11,6 +11,7 @@
 
 const char kRecordHeader[] = "# velk record 1";
 const char kTriggerMark[] = "# trigger";
+const char kExpiredNote[] = "# the next message's payload had expired";
 
 namespace {
 

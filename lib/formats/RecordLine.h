@@ -21,6 +21,9 @@
 extern const char kRecordHeader[];   // "# velk record 1", the first line of every recording
 // record --trigger's comment line just before the message that fired it.
 extern const char kTriggerMark[];    // "# trigger"
+// The comment line record writes before a message whose payload had expired
+// (its payload '-'): the reader sets the message's expired.
+extern const char kExpiredNote[];    // "# the next message's payload had expired"
 
 // Payloads the bus takes at most; a longer one in a file cannot be replayed.
 enum { kMaxRecordedPayload = 64 * 1024 };
@@ -32,7 +35,7 @@ struct RecordedMessage {
     int32_t value;          // kValueMessage only
     std::string bytes;      // payload kinds only
     uint64_t line = 0;      // where a file held it
-    bool expired = false;   // received: the payload was gone when fetched ('-')
+    bool expired = false;   // received: the payload was gone when fetched ('-' after kExpiredNote)
 };
 
 // The longest line a recording can hold: the longest payload in hex and the

@@ -76,6 +76,8 @@ bool RecordReader::Next(RecordedMessage* message)
             hasStart_ = ParseStartLine(line_, &start_);
         if (!line_.empty() && line_[0] == '#' && line_ == kTriggerMark)
             triggerPending_ = true;
+        if (!line_.empty() && line_[0] == '#' && line_ == kExpiredNote)
+            expiredPending_ = true;
         if (lineNumber_ == 1 || line_.empty() || line_[0] == '#')
             continue;
         std::string what = ParseRecordLine(line_, message);
@@ -93,6 +95,9 @@ bool RecordReader::Next(RecordedMessage* message)
         lineOffset_ = lineOffset;
         afterTrigger_ = triggerPending_;
         triggerPending_ = false;
+        // The note is the recorder's word for a '-' it wrote; on a payload it is stale.
+        message->expired = expiredPending_ && message->kind != kValueMessage && message->bytes.empty();
+        expiredPending_ = false;
         return true;
     }
     return false;
@@ -126,7 +131,7 @@ bool RecordReader::Resume(uint64_t offset, uint64_t lineNumber, uint64_t previou
     fault_.clear();
     notice_.clear();
     skippedLine_ = 0;
-    triggerPending_ = afterTrigger_ = false;
+    triggerPending_ = afterTrigger_ = expiredPending_ = false;
     return true;
 }
 

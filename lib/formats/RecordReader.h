@@ -96,6 +96,8 @@ public:
     // Whether a '# trigger' comment (kTriggerMark) came just before that
     // message: record --trigger's mark of the message that fired.
     bool AfterTriggerMark() const { return afterTrigger_; }
+    // A message's expired is set when a kExpiredNote came just before it
+    // and its payload is '-'.
 
     // Reads on from offset, the start of line lineNumber + 1, as if the
     // lines before it had been read and the last message among them had
@@ -135,6 +137,7 @@ private:
     uint64_t badLines_ = 0;
     std::string firstBadLine_, latestBadLine_;
     bool triggerPending_ = false, afterTrigger_ = false;
+    bool expiredPending_ = false;   // kExpiredNote: the next message's payload had expired
 };
 
 // A whole recording in memory: the messages in order, or the first fault.

@@ -1,6 +1,7 @@
 // velkscope with a signal file, in-process under Wine on a bus of its own:
-// the codes list by name and physical value, a late message flagged, the
-// chart in physical units, and a bad file that changes nothing.
+// the codes list by name and physical value, a late message flagged, bad
+// checksums and skipped counters counted, the chart in physical units, and a
+// bad file that changes nothing.
 #include <stdint.h>
 #include <stdio.h>
 
@@ -23,13 +24,16 @@
 
 namespace {
 
-const uint32_t kSpeed = 0x20001001, kPump = 0x30000401;
+const uint32_t kSpeed = 0x20001001, kPump = 0x30000401, kMotor = 0x30000403;
 
 const char kRig[] =
     "[[message]]\ncode = \"20001001\"\nname = \"motor.speed\"\nperiod = \"100ms\"\nunit = \"rpm\"\nscale = 0.25\n"
     "[[message]]\ncode = \"30000401\"\nname = \"pump.status\"\nperiod = \"200ms\"\n"
     "[[message.field]]\nname = \"mode\"\nbyte = 0\ntype = \"u8\"\n"
-    "[[message.field]]\nname = \"pressure\"\nbyte = 1\ntype = \"u16\"\nendian = \"big\"\nunit = \"bar\"\nscale = 0.01\n";
+    "[[message.field]]\nname = \"pressure\"\nbyte = 1\ntype = \"u16\"\nendian = \"big\"\nunit = \"bar\"\nscale = 0.01\n"
+    "[[message]]\ncode = \"30000403\"\nname = \"motor.status\"\n"
+    "[[message.field]]\nname = \"alive\"\nbyte = 0\ntype = \"u8\"\ncounter = true\n"
+    "[[message.field]]\nname = \"crc\"\nbyte = 1\ntype = \"u8\"\nchecksum = { kind = \"xor8\", bytes = \"0\" }\n";
 
 class ScopeSignals : public testing::Test {
 protected:
@@ -154,16 +158,29 @@ TEST_F(ScopeSignals, AFieldDrawsInItsUnitAndALateMessageIsFlagged)
     EXPECT_EQ(L"", Cell(0, 3));
     EXPECT_EQ(0u, Cell(0, 1).find(L"mode=1  pressure=0.51 bar")) << Cell(0, 1);
 
-    // With the names' wide column, the count and the mark stay in sight and
-    // the value starts in it.
+    // motor.status counted 0, 1, 2 with a bad checksum, 4: one of each,
+    // beside the value.
+    for (unsigned alive : { 0u, 1u, 2u, 4u }) {
+        const unsigned char frame[] = { static_cast<unsigned char>(alive), static_cast<unsigned char>(alive == 2 ? 0x55 : alive) };
+        ASSERT_GE(bus_.vPostData(scope_->m_hWnd, kMotor, reinterpret_cast<LPARAM>(frame), 2), 1);
+    }
+    Pump(400);
+    EXPECT_EQ(L"!crc 1  !cnt 1", Cell(1, 3));
+    EXPECT_EQ(0u, Cell(1, 1).find(L"alive=4")) << Cell(1, 1);
+
+    // With the names' wide column, the count and the marks stay in sight
+    // and the value starts in it.
     HWND list = GetDlgItem(scope_->m_hWnd, IDC_CODES);
     RECT client;
     ::GetClientRect(list, &client);
+    const std::wstring marks = Cell(1, 3);
+    EXPECT_GT(ListView_GetColumnWidth(list, 3),
+              static_cast<int>(::SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(marks.c_str()))));
     for (int column : { 1, 2, 3 }) {
         RECT cell = {};
         cell.top = column;
         cell.left = LVIR_BOUNDS;
-        ASSERT_TRUE(::SendMessageW(list, LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&cell)));
+        ASSERT_TRUE(::SendMessageW(list, LVM_GETSUBITEMRECT, 1, reinterpret_cast<LPARAM>(&cell)));
         EXPECT_LT(cell.left, client.right) << column;
         if (column != 1) {
             EXPECT_LE(cell.right, client.right) << column;

@@ -123,6 +123,21 @@ TEST(RecordReader, WhatIsNoRecordingIsRefusedWithoutReadingOn)
     fclose(writeOnly);
 }
 
+TEST(RecordReader, TheExpiredNoteMarksOnlyTheEmptyPayloadRightAfterIt)
+{
+    const std::string note = std::string(kExpiredNote) + "\n";
+    const std::string text = std::string("# velk record 1\n") + note + "0.1 30000402 A -\n"   // expired
+                             "0.2 30000402 A -\n"                                            // empty, no note
+                             + note + "0.3 30000402 A 01\n"                                  // a payload: not expired
+                             "0.4 30000402 A -\n" + note + "0.5 20000801 V 1\n";
+    RecordReader reader(text, "e.rec", 7);
+    RecordedMessage message;
+    std::vector<bool> expired;
+    while (reader.Next(&message))
+        expired.push_back(message.expired);
+    EXPECT_EQ(std::vector<bool>({ true, false, false, false, false }), expired);
+}
+
 TEST(RecordReader, AViewerReadsOnPastBadLinesAndResumesAtALinesOffset)
 {
     const std::string longLine = "0.5 " + std::string(kMaxRecordLineBytes, '1') + "\n";

@@ -9,18 +9,20 @@
 
 #include "chart/ChartGeometry.h"
 #include "chart/PlotChart.h"
+#include "signals/Checksum.h"
 #include "signals/SignalFile.h"
 #include "signals/SignalTraces.h"
 #include "tests/unit/HostCodePages.h"
 #include "velkscope/Export.h"
 #include "velkscope/Readout.h"
+#include "velkscope/RecordingPass.h"
 #include "velkscope/ScopeModel.h"
 #include "velkscope/ScopeOptions.h"
 
 namespace {
 
 const SignalCodePages kPages = { &kGbk, &kUtf8 };
-const uint32_t kSpeed = 0x20001001, kPump = 0x30000401, kText = 0x30000201;
+const uint32_t kSpeed = 0x20001001, kPump = 0x30000401, kText = 0x30000201, kMotor = 0x30000403;
 
 SignalDatabase ExampleRig()
 {
@@ -235,6 +237,73 @@ TEST(SignalScope, TracesBySignalInPhysicalUnitsAndLateRowsFlagged)
     EXPECT_EQ("30000401", model.RowName(pump));
     EXPECT_EQ("", model.RowSignalText(pump));
     EXPECT_FALSE(model.Late(pump, 1000000000));
+}
+
+// motor.status: 0.4 A, its alive counter, its CRC-8 right unless bad.
+std::string MotorStatus(unsigned alive, bool bad)
+{
+    uint8_t bytes[4] = { 40, 0, static_cast<uint8_t>(alive & 0x0F), 0 };
+    bytes[3] = static_cast<uint8_t>(ComputeChecksum(*FindChecksumKind("crc8-sae-j1850"), bytes, 3) ^ (bad ? 1 : 0));
+    return std::string(reinterpret_cast<const char*>(bytes), 4);
+}
+
+TEST(SignalScope, FaultsAreCountedPerCodeInOrderLiveAndInARecording)
+{
+    const SignalDatabase rig = ExampleRig();
+    // alive 0 1 2 (bad crc) 4 (skipped 3), an expired payload, 9 (counted
+    // afresh), 10; the pump has nothing to check.
+    struct Sent { unsigned alive; bool bad, expired; };
+    const Sent sent[] = { { 0, false, false }, { 1, false, false }, { 2, true, false }, { 4, false, false },
+                          { 0, false, true },  { 9, false, false }, { 10, false, false } };
+    std::string text = "# velk record 1\n";
+    ScopeModel model(10000000, kArrayFirstByte);
+    model.SetSignals(&rig, kPages);
+    bool inserted = false;
+    uint64_t micros = 0;
+    for (const Sent& one : sent) {
+        RecordedMessage message = { micros += 50000, kMotor, kArrayPayload, 0, one.expired ? "" : MotorStatus(one.alive, one.bad) };
+        message.expired = one.expired;
+        text += (one.expired ? std::string(kExpiredNote) + "\n" : "") + FormatRecordLine(message) + "\n";
+        model.Receive(kMotor, static_cast<int64_t>(micros), [&] {
+            LatestValue latest;
+            latest.Set(kArrayPayload, 0, message.bytes.data(), static_cast<int32_t>(message.bytes.size()));
+            latest.expired = one.expired;
+            return latest;
+        }(), &inserted);
+        model.Receive(kPump, static_cast<int64_t>(micros), PumpArray(51), &inserted);
+    }
+    // The recording in batches of three: the skip from 2 to 4 spans two.
+    FILE* file = tmpfile();
+    ASSERT_NE(nullptr, file);
+    fwrite(text.data(), 1, text.size(), file);
+    rewind(file);
+    const size_t source = model.AddRecording("night.rec", "night.rec", text.size());
+    RecordingPass pass(file, "night.rec", &rig, kPages, kArrayFirstByte);
+    while (!pass.Done()) {
+        PassBatch batch = pass.Next(3);
+        model.ApplyBatch(source, &batch);
+    }
+    fclose(file);
+
+    for (size_t s : { size_t(0), source }) {
+        SCOPED_TRACE(s);
+        const SourceData& data = model.Sources()[s]->data;
+        const SourceRow& motor = data.Rows()[static_cast<size_t>(data.RowOf(kMotor))];
+        EXPECT_EQ(7u, motor.count);
+        EXPECT_EQ(1u, motor.faults.checksum);
+        EXPECT_EQ(1u, motor.faults.counter);
+    }
+    const SourceRow& pump = model.Rows()[static_cast<size_t>(model.RowOf(kPump))];
+    EXPECT_EQ(0u, pump.faults.checksum + pump.faults.counter);
+    EXPECT_EQ("!crc 1  !cnt 1", FormatRowMarks(false, model.Rows()[static_cast<size_t>(model.RowOf(kMotor))].faults));
+    FaultCounts many;
+    many.checksum = 12;
+    EXPECT_EQ("\xE8\xBF\x9F\xE5\x88\xB0 late  !crc 12", FormatRowMarks(true, many));
+    EXPECT_EQ("", FormatRowMarks(false, FaultCounts()));
+
+    // Another signal file judges afresh: the old file's faults go.
+    model.SetSignals(&rig, kPages);
+    EXPECT_EQ(0u, model.Rows()[static_cast<size_t>(model.RowOf(kMotor))].faults.checksum);
 }
 
 } // namespace

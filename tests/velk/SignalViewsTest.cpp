@@ -96,12 +96,16 @@ TEST_F(SignalViews, TopNamesEachSignalAndMarksLimitsAndLateness)
 
 TEST_F(SignalViews, ExportAddsARowPerSignalWithTheRawColumns)
 {
-    // The rig has a counter and a checksum (motor.status): the check column marks a bad checksum.
+    // The rig has a counter and a checksum (motor.status): the check column
+    // marks a bad checksum; an expired payload is not judged, and the
+    // counter after it (0, then 2) starts afresh.
     std::string recording = WriteTempFile("# velk record 1\n0.000000 20001001 V -4\n0.100000 30000401 A 12ff0f00f100\n"
-                                          "0.200000 20001077 V 9\n0.300000 30000403 A 28000000\n");
+                                          "0.200000 20001077 V 9\n0.300000 30000403 A 28000000\n"
+                                          "# the next message's payload had expired\n0.400000 30000403 A -\n"
+                                          "0.500000 30000403 A 280002f7\n");
     std::vector<std::string> lines;
     ASSERT_EQ(0, RunVelkctl("export \"" + recording + "\" --out -" + kRig, &lines));
-    ASSERT_EQ(11u, lines.size());
+    ASSERT_EQ(17u, lines.size());
     EXPECT_EQ("\xEF\xBB\xBFtime,seconds,code,direction,type,channel,kind,value,text,bytes,length,name,signal,physical,unit,"
               "check", lines[0]);
     EXPECT_EQ(",0.000000,0x20001001,Write Value,ADC,1,value,-4,,,,motor.speed,motor.speed,-1,rpm,", lines[1]);
@@ -112,7 +116,10 @@ TEST_F(SignalViews, ExportAddsARowPerSignalWithTheRawColumns)
     EXPECT_EQ(",0.200000,0x20001077,Write Value,ADC,119,value,9,,,,,,,,", lines[6]);
     EXPECT_EQ(",0.300000,0x30000403,Read Value+Write Value,ARR,3,array,,,0x28000000,4,motor.status,motor.status.current,"
               "0.4,A,!crc", lines[7]);
-    EXPECT_NE(std::string::npos, lines[10].find("exported 4 messages"));
+    EXPECT_EQ(",0.400000,0x30000403,Read Value+Write Value,ARR,3,array,,,,0,motor.status,motor.status.current,,A,", lines[10]);
+    EXPECT_EQ(",0.500000,0x30000403,Read Value+Write Value,ARR,3,array,,,0x280002f7,4,motor.status,motor.status.alive,2,,",
+              lines[14]);
+    EXPECT_NE(std::string::npos, lines[16].find("exported 6 messages"));
 
     // --wide: a row per time step, a column per signal, each holding its value.
     ASSERT_EQ(0, RunVelkctl("export \"" + recording + "\" --wide --out - --code 20001001 --code 30000401" + kRig,
@@ -122,7 +129,7 @@ TEST_F(SignalViews, ExportAddsARowPerSignalWithTheRawColumns)
               "pump.status.temperature (degC),pump.status.pressure (bar)", lines[0]);
     EXPECT_EQ(",0.000000,-1,,,,", lines[1]);
     EXPECT_EQ(",0.100000,-1,auto,open,-0.1,2.41", lines[2]);
-    EXPECT_EQ("velkctl: exported 2 messages (2 filtered out) as 2 rows of 5 columns to standard output", lines[3]);
+    EXPECT_EQ("velkctl: exported 2 messages (4 filtered out) as 2 rows of 5 columns to standard output", lines[3]);
     DeleteFileA(recording.c_str());
 }
 
