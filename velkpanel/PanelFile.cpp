@@ -14,6 +14,7 @@
 #include "signals/DatabaseResolver.h"
 #include "signals/SignalCodec.h"
 #include "signals/TomlText.h"
+#include "signals/TomlValues.h"
 #include "velkpanel/PanelControls.h"
 
 namespace {
@@ -61,11 +62,11 @@ bool ParseColour(const std::string& text, uint32_t* rgb)
 }
 
 // Mistakes with their places, handed over in the file's order.
-class Errors {
+class Errors : public TomlErrors {
 public:
     Errors(const std::string& fileName, std::vector<std::string>* out) : fileName_(fileName), out_(out) {}
 
-    void At(const toml::source_region& where, const std::string& what)
+    void At(const toml::source_region& where, const std::string& what) override
     {
         if (count_++ < kMaxPanelErrors) {
             const unsigned line = static_cast<unsigned>(where.begin.line), column = static_cast<unsigned>(where.begin.column);
@@ -111,9 +112,6 @@ public:
 
 private:
     bool Keys(const toml::table& table, const Words& fits, const std::string& what);
-    bool String(const toml::node& node, const char* what, std::string* text);
-    bool Integer(const toml::node& node, const char* what, int64_t lowest, int64_t highest, int* value);
-    bool Number(const toml::node& node, const char* what, double* value);
     const toml::array* Tables(const toml::table& table, const char* key, const char* shape, size_t most);
 
     void LoadTab(const toml::table& table, PanelTab* tab);
@@ -152,46 +150,6 @@ bool Loader::Keys(const toml::table& table, const Words& fits, const std::string
     return good;
 }
 
-bool Loader::String(const toml::node& node, const char* what, std::string* text)
-{
-    if (!node.is_string()) {
-        errors_->At(node.source(), std::string(what) + " must be text in quotes");
-        return false;
-    }
-    *text = node.as_string()->get();
-    if (HasControlCharacter(*text)) {
-        errors_->At(node.source(), std::string(what) + " must not hold control characters");
-        return false;
-    }
-    return true;
-}
-
-bool Loader::Integer(const toml::node& node, const char* what, int64_t lowest, int64_t highest, int* value)
-{
-    if (!node.is_integer() || node.as_integer()->get() < lowest || node.as_integer()->get() > highest) {
-        errors_->At(node.source(), FormatText("%s must be a whole number from %lld to %lld", what,
-                                              static_cast<long long>(lowest), static_cast<long long>(highest)));
-        return false;
-    }
-    *value = static_cast<int>(node.as_integer()->get());
-    return true;
-}
-
-bool Loader::Number(const toml::node& node, const char* what, double* value)
-{
-    double number = NAN;
-    if (node.is_integer())
-        number = static_cast<double>(node.as_integer()->get());
-    else if (node.is_floating_point())
-        number = node.as_floating_point()->get();
-    if (!isfinite(number)) {
-        errors_->At(node.source(), std::string(what) + " must be a finite number");
-        return false;
-    }
-    *value = number;
-    return true;
-}
-
 // table's key as [[...]] tables, at most most of them; null (said) otherwise
 // or when absent (not said).
 const toml::array* Loader::Tables(const toml::table& table, const char* key, const char* shape, size_t most)
@@ -219,7 +177,7 @@ bool Loader::LoadSignal(const toml::table& table, PanelWidget* widget)
         errors_->At(table.source(), std::string("a ") + kWidgetTypeNames[widget->type] + " needs signal");
         return false;
     }
-    if (!String(*node, "signal", &name))
+    if (!ReadTomlString(errors_, *node, "signal", &name))
         return false;
     SignalRef found = database_.FindSignal(name);
     if (found.signal == nullptr) {
@@ -292,7 +250,7 @@ bool Loader::LoadValue(const toml::table& table, const char* key, const PanelWid
         }
         *value = fallback;
     } else if (node->is_string()) {
-        if (!String(*node, key, value))
+        if (!ReadTomlString(errors_, *node, key, value))
             return false;
     } else if (node->is_integer()) {
         *value = FormatText("%lld", static_cast<long long>(node->as_integer()->get()));
@@ -332,9 +290,9 @@ bool Loader::LoadRanges(const toml::node& node, PanelWidget* widget)
         PanelRange range;
         bool rangeGood = Keys(*table, { "from", "to", "colour" }, "a range");
         if (const toml::node* from = table->get("from"))
-            rangeGood = (range.hasFrom = Number(*from, "from", &range.from)) && rangeGood;
+            rangeGood = (range.hasFrom = ReadTomlNumber(errors_, *from, "from", &range.from)) && rangeGood;
         if (const toml::node* to = table->get("to"))
-            rangeGood = (range.hasTo = Number(*to, "to", &range.to)) && rangeGood;
+            rangeGood = (range.hasTo = ReadTomlNumber(errors_, *to, "to", &range.to)) && rangeGood;
         if (range.hasFrom && range.hasTo && range.to < range.from) {
             errors_->At(table->get("to")->source(), FormatText("to %.15g is below from %.15g", range.to, range.from));
             rangeGood = false;
@@ -344,7 +302,7 @@ bool Loader::LoadRanges(const toml::node& node, PanelWidget* widget)
         if (colour == nullptr) {
             errors_->At(item.source(), "a range needs colour");
             rangeGood = false;
-        } else if (String(*colour, "colour", &text) && !ParseColour(text, &range.rgb)) {
+        } else if (ReadTomlString(errors_, *colour, "colour", &text) && !ParseColour(text, &range.rgb)) {
             errors_->At(colour->source(), "unknown colour '" + text + "' (expected red, green, blue, yellow, orange, grey, black, white or #rrggbb)");
             rangeGood = false;
         } else if (!colour->is_string()) {
@@ -364,9 +322,9 @@ bool Loader::LoadLimits(const toml::table& table, PanelWidget* widget)
     widget->min = signal.min;
     widget->max = signal.max;
     if (const toml::node* min = table.get("min"))
-        good = (hasMin = Number(*min, "min", &widget->min)) && good;
+        good = (hasMin = ReadTomlNumber(errors_, *min, "min", &widget->min)) && good;
     if (const toml::node* max = table.get("max"))
-        good = (hasMax = Number(*max, "max", &widget->max)) && good;
+        good = (hasMax = ReadTomlNumber(errors_, *max, "max", &widget->max)) && good;
     if (!good)
         return false;
     if (!hasMin || !hasMax) {
@@ -393,7 +351,7 @@ bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
         errors_->At(table.source(), "a widget needs type (" + ListWords(Words(std::begin(kWidgetTypeNames), std::end(kWidgetTypeNames))) + ")");
         return false;
     }
-    if (!String(*type, "type", &text))
+    if (!ReadTomlString(errors_, *type, "type", &text))
         return false;
     const Words types(std::begin(kWidgetTypeNames), std::end(kWidgetTypeNames));
     const auto known = std::find(types.begin(), types.end(), text);
@@ -413,16 +371,16 @@ bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
         good = false;
     }
     if (row != nullptr)
-        good = Integer(*row, "row", 1, kMaxPanelRows, &widget->row) && good;
+        good = ReadTomlInteger(errors_, *row, "row", 1, kMaxPanelRows, &widget->row) && good;
     if (col != nullptr)
-        good = Integer(*col, "col", 1, kMaxPanelColumns, &widget->col) && good;
+        good = ReadTomlInteger(errors_, *col, "col", 1, kMaxPanelColumns, &widget->col) && good;
     if (const toml::node* span = table.get("span")) {
         const int most = col != nullptr && col->is_integer() && widget->col >= 1 ? kMaxPanelColumns - widget->col + 1
                                                                                   : kMaxPanelColumns;
-        good = Integer(*span, "span", 1, most, &widget->span) && good;
+        good = ReadTomlInteger(errors_, *span, "span", 1, most, &widget->span) && good;
     }
     if (const toml::node* label = table.get("label"))
-        good = String(*label, "label", &widget->label) && good;
+        good = ReadTomlString(errors_, *label, "label", &widget->label) && good;
 
     if (widget->type == kWidgetLamp) {
         const toml::node* when = table.get("when");
@@ -430,7 +388,7 @@ bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
         if (when == nullptr) {
             errors_->At(table.source(), "a lamp needs when, a condition like \"pump.status.valve eq open\"");
             good = false;
-        } else if (String(*when, "when", &text)) {
+        } else if (ReadTomlString(errors_, *when, "when", &text)) {
             if (!ParsePredicate(text, &resolver_, &widget->when, &why)) {
                 errors_->At(when->source(), "when: " + why);
                 good = false;
@@ -441,7 +399,7 @@ bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
             good = false;
         }
         if (const toml::node* colour = table.get("colour")) {
-            if (String(*colour, "colour", &text) && !ParseColour(text, &widget->rgb)) {
+            if (ReadTomlString(errors_, *colour, "colour", &text) && !ParseColour(text, &widget->rgb)) {
                 errors_->At(colour->source(), "unknown colour '" + text + "' (expected red, green, blue, yellow, orange, grey, black, white or #rrggbb)");
                 good = false;
             } else if (!colour->is_string()) {
@@ -494,7 +452,7 @@ void Loader::LoadTab(const toml::table& table, PanelTab* tab)
     if (name == nullptr)
         errors_->At(table.source(), "a tab needs name");
     else
-        String(*name, "name", &tab->name);
+        ReadTomlString(errors_, *name, "name", &tab->name);
     const toml::array* widgets = Tables(table, "widget", "[[panel.tab.widget]]", SIZE_MAX);
     if (widgets == nullptr)
         return;
@@ -525,7 +483,7 @@ void Loader::LoadSend(const toml::table& table, std::vector<PanelSend>* sends, s
         errors_->At(table.source(), "a send needs message");
         return;
     }
-    if (!String(*name, "message", &text))
+    if (!ReadTomlString(errors_, *name, "message", &text))
         return;
     send.message = database_.FindMessage(text);
     if (send.message == nullptr) {
@@ -539,7 +497,7 @@ void Loader::LoadSend(const toml::table& table, std::vector<PanelSend>* sends, s
     }
     send.periodMicros = send.message->periodMicros;
     if (const toml::node* period = table.get("period")) {
-        if (!String(*period, "period", &text) || !ParseDuration(text, &send.periodMicros, &why) || send.periodMicros == 0) {
+        if (!ReadTomlString(errors_, *period, "period", &text) || !ParseDuration(text, &send.periodMicros, &why) || send.periodMicros == 0) {
             errors_->At(period->source(), "bad period: " + (period->is_string() && !why.empty() ? why : "expected a duration like \"100ms\" above 0"));
             return;
         }
@@ -574,11 +532,11 @@ void Loader::Load(const toml::table& root, Panel* panel)
     Keys(*table, kPanelKeys, "[panel]");
     std::string file;
     if (const toml::node* signals = table->get("signals")) {
-        if (String(*signals, "signals", &file) && file.empty())
+        if (ReadTomlString(errors_, *signals, "signals", &file) && file.empty())
             errors_->At(signals->source(), "signals must be the signal file's name in quotes");
     }
     if (const toml::node* title = table->get("title"))
-        String(*title, "title", &panel->title);
+        ReadTomlString(errors_, *title, "title", &panel->title);
     if (table->get("tab") == nullptr)
         errors_->At(table->source(), "the panel needs a [[panel.tab]] of widgets");
     if (const toml::array* tabs = Tables(*table, "tab", "[[panel.tab]]", kMaxPanelTabs)) {

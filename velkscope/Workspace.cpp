@@ -11,6 +11,7 @@
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
 #include "signals/TomlText.h"
+#include "signals/TomlValues.h"
 #include "velkscope/ScopeModel.h"
 #include "velkscope/ScopeOptions.h"
 
@@ -26,7 +27,7 @@ const Words kTraceKeys = { "recording", "code", "signal", "colour", "x" };
 // Seconds on the axis, far beyond any recording and inside its microseconds.
 const double kMostSeconds = 1e9;
 
-class Loader {
+class Loader : private TomlErrors {
 public:
     Loader(const std::string& fileName, std::vector<std::string>* errors) : fileName_(fileName), errors_(errors) {}
 
@@ -34,13 +35,12 @@ public:
 
 private:
     void Error(const toml::source_region& where, const std::string& what);
+    void At(const toml::source_region& where, const std::string& what) override { Error(where, what); }
     void Finish();
     // Every key of table is one of keys; false after saying which is not.
     bool Keys(const toml::table& table, const Words& keys, const char* what);
-    bool String(const toml::node& node, const char* what, std::string* text);
     bool Seconds(const toml::node& node, const char* what, double* seconds);
     bool Boolean(const toml::node& node, const char* what, bool* value);
-    bool Whole(const toml::node& node, const char* what, int64_t lowest, int64_t highest, int64_t* value);
     // The array of tables at key, or null after saying it is not one.
     const toml::array* Tables(const toml::node& node, const char* key);
 
@@ -99,20 +99,6 @@ bool Loader::Keys(const toml::table& table, const Words& keys, const char* what)
     return good;
 }
 
-bool Loader::String(const toml::node& node, const char* what, std::string* text)
-{
-    if (!node.is_string()) {
-        Error(node.source(), std::string(what) + " must be text in quotes");
-        return false;
-    }
-    *text = node.as_string()->get();
-    if (std::any_of(text->begin(), text->end(), [](char c) { return static_cast<unsigned char>(c) < ' ' || c == 0x7f; })) {
-        Error(node.source(), std::string(what) + " must not hold control characters");
-        return false;
-    }
-    return true;
-}
-
 bool Loader::Seconds(const toml::node& node, const char* what, double* seconds)
 {
     double value = NAN;
@@ -138,17 +124,6 @@ bool Loader::Boolean(const toml::node& node, const char* what, bool* value)
     return true;
 }
 
-bool Loader::Whole(const toml::node& node, const char* what, int64_t lowest, int64_t highest, int64_t* value)
-{
-    if (!node.is_integer() || node.as_integer()->get() < lowest || node.as_integer()->get() > highest) {
-        Error(node.source(), FormatText("%s must be a whole number from %lld to %lld", what,
-                                        static_cast<long long>(lowest), static_cast<long long>(highest)));
-        return false;
-    }
-    *value = node.as_integer()->get();
-    return true;
-}
-
 const toml::array* Loader::Tables(const toml::node& node, const char* key)
 {
     const toml::array* list = node.as_array();
@@ -166,7 +141,7 @@ void Loader::LoadRecording(const toml::table& table, Workspace* workspace)
     const toml::node* path = table.get("path");
     if (path == nullptr) {
         Error(table.source(), "a [[recording]] needs its path");
-    } else if (String(*path, "path", &recording.path)) {
+    } else if (ReadTomlString(this, *path, "path", &recording.path)) {
         recording.line = static_cast<unsigned>(path->source().begin.line);
         recording.column = static_cast<unsigned>(path->source().begin.column);
         if (recording.path.empty())
@@ -198,7 +173,7 @@ void Loader::LoadView(const toml::table& table, Workspace* workspace)
     if (const toml::node* window = table.get("window")) {
         std::string text, why;
         uint64_t micros = 0;
-        if (String(*window, "window", &text)) {
+        if (ReadTomlString(this, *window, "window", &text)) {
             if (!ParseDuration(text, &micros, &why))
                 Error(window->source(), "window '" + text + "': " + why);
             else if (micros < static_cast<uint64_t>(kMinWindowMicros) || micros > static_cast<uint64_t>(kMaxWindowMicros))
@@ -224,7 +199,7 @@ bool Loader::LoadTrace(const toml::table& table, WorkspaceTrace* trace)
     bool good = Keys(table, kTraceKeys, "a [[pane.trace]]");
     int64_t number = 0;
     if (const toml::node* recording = table.get("recording")) {
-        if (Whole(*recording, "recording", 0, kMaxWorkspaceRecordings, &number)) {
+        if (ReadTomlInteger(this, *recording, "recording", 0, kMaxWorkspaceRecordings, &number)) {
             trace->recording = static_cast<size_t>(number);
             recordingRefs_.push_back(recording->source());
             recordingWanted_.push_back(trace->recording);
@@ -237,12 +212,12 @@ bool Loader::LoadTrace(const toml::table& table, WorkspaceTrace* trace)
     if (code == nullptr) {
         Error(table.source(), "a [[pane.trace]] needs its code");
         good = false;
-    } else if (String(*code, "code", &text) && !ParseCodeArgument(text, "code", &trace->code, &why)) {
+    } else if (ReadTomlString(this, *code, "code", &text) && !ParseCodeArgument(text, "code", &trace->code, &why)) {
         Error(code->source(), why);
         good = false;
     }
     if (const toml::node* signal = table.get("signal")) {
-        if (String(*signal, "signal", &trace->signal) && !trace->signal.empty()) {
+        if (ReadTomlString(this, *signal, "signal", &trace->signal) && !trace->signal.empty()) {
             trace->line = static_cast<unsigned>(signal->source().begin.line);
             trace->column = static_cast<unsigned>(signal->source().begin.column);
         } else {
@@ -252,7 +227,7 @@ bool Loader::LoadTrace(const toml::table& table, WorkspaceTrace* trace)
         }
     }
     if (const toml::node* colour = table.get("colour")) {
-        if (Whole(*colour, "colour", 1, kTraceColours, &number))
+        if (ReadTomlInteger(this, *colour, "colour", 1, kTraceColours, &number))
             trace->colour = static_cast<int>(number - 1);
         else
             good = false;
@@ -268,7 +243,7 @@ void Loader::LoadPane(const toml::table& table, Workspace* workspace)
     WorkspacePane pane;
     std::string scale = "auto";
     const toml::node* scaleNode = table.get("scale");
-    if (scaleNode != nullptr && String(*scaleNode, "scale", &scale) && scale != "auto" && scale != "fixed")
+    if (scaleNode != nullptr && ReadTomlString(this, *scaleNode, "scale", &scale) && scale != "auto" && scale != "fixed")
         Error(scaleNode->source(), "scale must be \"auto\" or \"fixed\"");
     pane.fixed = scale == "fixed";
     const toml::node* low = table.get("low");
@@ -328,7 +303,7 @@ void Loader::Load(const std::string& text, Workspace* workspace)
     }
     Keys(root, kRootKeys, "the workspace");
     if (const toml::node* signals = root.get("signals")) {
-        if (String(*signals, "signals", &workspace->signals)) {
+        if (ReadTomlString(this, *signals, "signals", &workspace->signals)) {
             workspace->signalsLine = static_cast<unsigned>(signals->source().begin.line);
             workspace->signalsColumn = static_cast<unsigned>(signals->source().begin.column);
         }

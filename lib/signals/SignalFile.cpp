@@ -2,17 +2,16 @@
 
 #include <algorithm>
 #include <map>
-#include <math.h>
 #include <tuple>
 #include <unordered_map>
 
 #include "signals/SignalCodec.h"
 #include "signals/TomlText.h"
+#include "signals/TomlValues.h"
 
 #include "common/FormatText.h"
 #include "velk/SharedBus.h"
 #include "common/ClosestWord.h"
-#include "common/Escapes.h"
 #include "common/WordList.h"
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
@@ -141,7 +140,7 @@ std::string SendKeyMisfit(const std::string& word, SignalType type, const std::s
     return std::string();
 }
 
-class Loader {
+class Loader : private TomlErrors {
 public:
     Loader(const std::string& fileName, std::vector<std::string>* errors) : fileName_(fileName), errors_(errors) {}
 
@@ -149,6 +148,7 @@ public:
 
 private:
     void Error(const toml::source_region& where, const std::string& what);
+    void At(const toml::source_region& where, const std::string& what) override { Error(where, what); }
 
     bool LoadMessage(const toml::table& table, SignalMessage* message);
     bool LoadField(const toml::table& table, const SignalMessage& message, Signal* field,
@@ -169,9 +169,6 @@ private:
     bool CheckNames(const SignalMessage& message, const toml::source_region& nameWhere,
                     const std::vector<toml::source_region>& fieldWhere);
 
-    bool String(const toml::node& node, const char* what, std::string* text);
-    bool Integer(const toml::node& node, const char* what, int64_t lowest, int64_t highest, int64_t* value);
-    bool Number(const toml::node& node, const char* what, double* value);
     void KeyError(const toml::key& key, const Words& fits, const std::string& fitsWhat);
 
     std::string fileName_;
@@ -228,46 +225,6 @@ void Loader::Finish()
         errors_->push_back(fileName_ + ": " + FormatText(N_("more errors left out (the first %d are shown)"), kMaxSignalErrors));
 }
 
-bool Loader::String(const toml::node& node, const char* what, std::string* text)
-{
-    if (!node.is_string()) {
-        Error(node.source(), FormatText(N_("%s must be text in quotes"), what));
-        return false;
-    }
-    *text = node.as_string()->get();
-    if (HasControlCharacter(*text)) {
-        Error(node.source(), FormatText(N_("%s must not hold control characters"), what));
-        return false;
-    }
-    return true;
-}
-
-bool Loader::Integer(const toml::node& node, const char* what, int64_t lowest, int64_t highest, int64_t* value)
-{
-    if (!node.is_integer() || node.as_integer()->get() < lowest || node.as_integer()->get() > highest) {
-        Error(node.source(), FormatText(N_("%s must be a whole number from %lld to %lld"), what,
-                                        static_cast<long long>(lowest), static_cast<long long>(highest)));
-        return false;
-    }
-    *value = node.as_integer()->get();
-    return true;
-}
-
-bool Loader::Number(const toml::node& node, const char* what, double* value)
-{
-    double number = NAN;
-    if (node.is_integer())
-        number = static_cast<double>(node.as_integer()->get());
-    else if (node.is_floating_point())
-        number = node.as_floating_point()->get();
-    if (!isfinite(number)) {
-        Error(node.source(), FormatText(N_("%s must be a finite number"), what));
-        return false;
-    }
-    *value = number;
-    return true;
-}
-
 void Loader::KeyError(const toml::key& key, const Words& fits, const std::string& fitsWhat)
 {
     const std::string word(key.str());
@@ -309,7 +266,7 @@ bool Loader::LoadEnum(const toml::node& node, Signal* signal)
             good = false;
             continue;
         }
-        if (!String(value, N_("an enum name"), &name)) {
+        if (!ReadTomlString(this, value, N_("an enum name"), &name)) {
             good = false;
             continue;
         }
@@ -346,13 +303,13 @@ bool Loader::LoadScaling(const std::string& key, const toml::node& node, Signal*
                          const toml::node** maxNode)
 {
     if (key == "unit")
-        return String(node, "unit", &signal->unit);
+        return ReadTomlString(this, node, "unit", &signal->unit);
     if (key == "enum") {
         *enumNode = &node;
         return true;
     }
     double value;
-    if (!Number(node, key.c_str(), &value))
+    if (!ReadTomlNumber(this, node, key.c_str(), &value))
         return false;
     if (key == "scale") {
         if (value == 0) {
@@ -389,7 +346,7 @@ bool Loader::LoadInit(const toml::node& node, Signal* signal)
 {
     std::string why;
     if (signal->type == kSignalStr) {
-        if (!String(node, "init", &signal->initText))
+        if (!ReadTomlString(this, node, "init", &signal->initText))
             return false;
         // A gbk text's bytes are known only where it is encoded (MessageState); UTF-8's now.
         if (signal->length != 0 && signal->encoding == kEncodingUtf8 && signal->initText.size() > signal->length) {
@@ -408,7 +365,7 @@ bool Loader::LoadInit(const toml::node& node, Signal* signal)
         encoded = true;
     } else if (node.is_integer() || node.is_floating_point()) {
         double value;
-        if (!Number(node, "init", &value))
+        if (!ReadTomlNumber(this, node, "init", &value))
             return false;
         encoded = EncodePhysical(*signal, value, &signal->init, &why);
     } else {
@@ -454,7 +411,7 @@ bool Loader::LoadChecksum(const toml::node& node, Signal* field, toml::source_re
         return false;
     }
     std::string text, why;
-    if (String(*kind, "kind", &text)) {
+    if (ReadTomlString(this, *kind, "kind", &text)) {
         field->checksum = FindChecksumKind(text);
         if (field->checksum == nullptr) {
             Error(kind->source(), FormatText(N_("unknown checksum kind '%s' (expected %s)"), text.c_str(),
@@ -465,7 +422,7 @@ bool Loader::LoadChecksum(const toml::node& node, Signal* field, toml::source_re
         good = false;
     }
     *bytesWhere = bytes->source();
-    if (!String(*bytes, "bytes", &text)) {
+    if (!ReadTomlString(this, *bytes, "bytes", &text)) {
         good = false;
     } else if (!ParseByteRanges(text, &field->checksumBytes, &why)) {
         Error(bytes->source(), "bytes \"" + text + "\": " + why);
@@ -508,7 +465,7 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     }
     std::string typeText;
     bool typeKnown = false;
-    if (type != nullptr && String(*type, "type", &typeText)) {
+    if (type != nullptr && ReadTomlString(this, *type, "type", &typeText)) {
         typeKnown = SignalTypeOfName(typeText, &field->type);
         if (!typeKnown) {
             Error(type->source(), FormatText(N_("unknown type '%s' (expected u8, u16, u32, i8, i16, i32, f32, f64, bool or str)"),
@@ -543,40 +500,40 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
         std::string text;
         if (word == "type") {
         } else if (word == "name") {
-            if (String(value, "name", &field->fieldName) && !IsSignalName(field->fieldName)) {
+            if (ReadTomlString(this, value, "name", &field->fieldName) && !IsSignalName(field->fieldName)) {
                 Error(value.source(), FormatText(N_("name '%s' must be A-Z a-z 0-9 _ in parts joined by dots"),
                                                  field->fieldName.c_str()));
                 good = false;
             }
             field->name = message.name + "." + field->fieldName;
         } else if (word == "byte") {
-            if (Integer(value, "byte", 0, kMaxPayloadBytes - 1, &number))
+            if (ReadTomlInteger(this, value, "byte", 0, kMaxPayloadBytes - 1, &number))
                 field->byte = static_cast<unsigned>(number);
             else
                 good = false;
         } else if (word == "bit") {
-            if (Integer(value, "bit", 0, 7, &number))
+            if (ReadTomlInteger(this, value, "bit", 0, 7, &number))
                 field->bit = static_cast<unsigned>(number);
             else
                 good = false;
         } else if (word == "bits") {
-            if (Integer(value, "bits", 1, SignalTypeBits(field->type) == 1 ? 8 : SignalTypeBits(field->type), &number))
+            if (ReadTomlInteger(this, value, "bits", 1, SignalTypeBits(field->type) == 1 ? 8 : SignalTypeBits(field->type), &number))
                 field->bits = static_cast<unsigned>(number);
             else
                 good = false;
         } else if (word == "length") {
-            if (Integer(value, "length", 1, kMaxPayloadBytes, &number))
+            if (ReadTomlInteger(this, value, "length", 1, kMaxPayloadBytes, &number))
                 field->length = static_cast<unsigned>(number);
             else
                 good = false;
         } else if (word == "endian") {
-            if (!String(value, "endian", &text) || (text != "little" && text != "big")) {
+            if (!ReadTomlString(this, value, "endian", &text) || (text != "little" && text != "big")) {
                 Error(value.source(), N_("endian must be \"little\" or \"big\""));
                 good = false;
             }
             field->endian = text == "big" ? kEndianBig : kEndianLittle;
         } else if (word == "encoding") {
-            if (!String(value, "encoding", &text) || (text != "gbk" && text != "utf-8")) {
+            if (!ReadTomlString(this, value, "encoding", &text) || (text != "gbk" && text != "utf-8")) {
                 Error(value.source(), N_("encoding must be \"gbk\" or \"utf-8\""));
                 good = false;
             }
@@ -628,7 +585,7 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
     std::string text, why;
     if (code != nullptr && !code->is_string()) {
         Error(code->source(), N_("write the code as hex text, like code = \"20001001\""));
-    } else if (code != nullptr && String(*code, "code", &text)) {
+    } else if (code != nullptr && ReadTomlString(this, *code, "code", &text)) {
         kindKnown = ParseCodeArgument(text, "code", &message->code, &why);
         if (!kindKnown)
             Error(code->source(), why);
@@ -665,7 +622,7 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
         if (word == "code") {
         } else if (word == "name") {
             nameWhere = value.source();
-            if (!String(value, "name", &message->name)) {
+            if (!ReadTomlString(this, value, "name", &message->name)) {
                 good = false;
             } else if (!IsSignalName(message->name)) {
                 Error(value.source(), FormatText(N_("name '%s' must be A-Z a-z 0-9 _ in parts joined by dots"),
@@ -673,9 +630,9 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
                 good = false;
             }
         } else if (word == "comment") {
-            good = String(value, "comment", &message->comment) && good;
+            good = ReadTomlString(this, value, "comment", &message->comment) && good;
         } else if (word == "period") {
-            if (!String(value, "period", &text) || !ParseDuration(text, &message->periodMicros, &why) ||
+            if (!ReadTomlString(this, value, "period", &text) || !ParseDuration(text, &message->periodMicros, &why) ||
                 message->periodMicros == 0) {
                 Error(value.source(), FormatText(N_("bad period: %s"), value.is_string() && !why.empty()
                                                                            ? why.c_str()
@@ -690,7 +647,7 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
                 self.type = kSignalU32;
             }
         } else if (word == "encoding") {
-            if (!String(value, "encoding", &text) || (text != "gbk" && text != "utf-8")) {
+            if (!ReadTomlString(this, value, "encoding", &text) || (text != "gbk" && text != "utf-8")) {
                 Error(value.source(), N_("encoding must be \"gbk\" or \"utf-8\""));
                 good = false;
             }

@@ -111,6 +111,7 @@ TEST(Workspace, EveryMistakeIsNamedAtItsLineAndColumnAndEachBoundHoldsAtBothEnds
         { "[view\n", "w.toml:1:", "" },
         { "[[recording]]\noffset = 1\n", "w.toml:1:1:", "needs its path" },
         { "[[recording]]\npath = \"a\\u0001b\"\n", "w.toml:2:8:", "control characters" },
+        { "[[recording]]\npath = \"a\xe2\x80\xae" "b\"\n", "w.toml:2:8:", "control characters" },
         { "[[recording]]\npath = \"a\"\noffset = 1000000000.5\n", "w.toml:3:10:", "seconds" },
         { "[[recording]]\npath = \"a\"\noffset = \"1s\"\n", "w.toml:3:10:", "seconds" },
         { "[view]\nfrom = 5\nto = 2\n", "w.toml:3:6:", "after from" },
