@@ -22,7 +22,7 @@ public:
     // database and panel must outlive the model.
     PanelModel(const SignalDatabase& database, const Panel& panel, const SignalCodePages& pages, TextEncoder gbk);
 
-    const Panel& Spec() const { return panel_; }
+    const Panel& Definition() const { return panel_; }
     size_t GroupCount() const { return groups_.size(); }
     PanelGroup& Group(size_t index) { return *groups_[index]; }
     const PanelGroup& Group(size_t index) const { return *groups_[index]; }

@@ -120,18 +120,18 @@ HWND PanelView::Make(size_t tab, int id, const wchar_t* className, const std::ws
 
 bool PanelView::Build()
 {
-    const Panel& panel = model_->Spec();
+    const Panel& panel = model_->Definition();
     for (size_t tab = 0; tab < panel.tabs.size(); ++tab) {
         pages_.emplace_back(new CPanelPage);
         if (!pages_.back()->Create(dialog_, IDC_FIRST_PAGE + static_cast<int>(tab), this))
             return false;
         for (size_t i = 0; i < panel.tabs[tab].widgets.size(); ++i) {
             Widget widget;
-            widget.spec = &panel.tabs[tab].widgets[i];
+            widget.definition = &panel.tabs[tab].widgets[i];
             widget.tab = tab;
-            widget.group = model_->GroupOf(widget.spec->message);
-            widget.signal = widget.group >= 0 && widget.spec->signal != nullptr
-                          ? model_->Group(static_cast<size_t>(widget.group)).IndexOf(*widget.spec->signal) : -1;
+            widget.group = model_->GroupOf(widget.definition->message);
+            widget.signal = widget.group >= 0 && widget.definition->signal != nullptr
+                          ? model_->Group(static_cast<size_t>(widget.group)).IndexOf(*widget.definition->signal) : -1;
             widgets_.push_back(widget);
         }
     }
@@ -160,7 +160,7 @@ bool PanelView::MakeBox(size_t index)
 {
     Box& box = boxes_[index];
     const int id = IDC_FIRST_GROUP + static_cast<int>(index) * kGroupIds;
-    const SignalMessage& message = *widgets_[box.first].spec->message;
+    const SignalMessage& message = *widgets_[box.first].definition->message;
     for (size_t i = box.first; i < box.first + box.count; ++i) {
         if (!MakeWidget(i))
             return false;
@@ -178,16 +178,16 @@ bool PanelView::MakeBox(size_t index)
 bool PanelView::MakeWidget(size_t index)
 {
     Widget& widget = widgets_[index];
-    const PanelWidget& spec = *widget.spec;
+    const PanelWidget& definition = *widget.definition;
     const int id = IDC_FIRST_WIDGET + static_cast<int>(index) * kWidgetIds;
     const size_t tab = widget.tab;
-    widget.label = WideFromUtf8(spec.label);
-    widget.unit = spec.signal != nullptr ? WideFromUtf8(spec.signal->unit) : std::wstring();
+    widget.label = WideFromUtf8(definition.label);
+    widget.unit = definition.signal != nullptr ? WideFromUtf8(definition.signal->unit) : std::wstring();
     widget.shown = L"-";
     widget.colour = GetSysColor(COLOR_WINDOWTEXT);
-    switch (spec.type) {
+    switch (definition.type) {
     case kWidgetSlider:
-        MakeSliderScale(*spec.signal, &widget.scale);
+        MakeSliderScale(*definition.signal, &widget.scale);
         widget.control = Make(tab, id + kPartControl, TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS | WS_TABSTOP);
         if (widget.control != nullptr) {
             ::SendMessageW(widget.control, TBM_SETRANGEMIN, FALSE, 0);
@@ -207,14 +207,14 @@ bool PanelView::MakeWidget(size_t index)
         break;
     case kWidgetDropdown:
         widget.control = Make(tab, id + kPartControl, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
-        for (const SignalEnumEntry& entry : spec.signal->enums)
+        for (const SignalEnumEntry& entry : definition.signal->enums)
             ::SendMessageW(widget.control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromUtf8(entry.name).c_str()));
         break;
     case kWidgetToggle: {
         widget.control = Make(tab, id + kPartControl, L"BUTTON", L"", BS_AUTOCHECKBOX | WS_TABSTOP);
         SignalRaw raw;
         std::string unused;
-        if (EncodeSignalText(*spec.signal, spec.on, &raw, &unused))
+        if (EncodeSignalText(*definition.signal, definition.on, &raw, &unused))
             widget.onValue = raw.isFloat ? raw.real : static_cast<double>(raw.integer);
         break;
     }
@@ -232,8 +232,8 @@ bool PanelView::MakeWidget(size_t index)
     }
     if (widget.edit != nullptr)
         SetWindowSubclass(widget.edit, EditProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-    const bool needsEdit = spec.type == kWidgetSlider || spec.type == kWidgetSpin || spec.type == kWidgetText;
-    return (widget.control != nullptr || spec.type == kWidgetText) && (widget.edit != nullptr || !needsEdit);
+    const bool needsEdit = definition.type == kWidgetSlider || definition.type == kWidgetSpin || definition.type == kWidgetText;
+    return (widget.control != nullptr || definition.type == kWidgetText) && (widget.edit != nullptr || !needsEdit);
 }
 
 RECT PanelView::Pixels(const DluRect& rect) const
@@ -253,16 +253,16 @@ void PanelView::Place(HDWP* batch, HWND window, const RECT& content, int scrollY
 
 void PanelView::LayoutWidget(HDWP* batch, Widget& widget, const DluRect& rect, bool twoLines, int scrollY)
 {
-    const WidgetCells cells = SplitWidget(widget.spec->type, rect, twoLines);
+    const WidgetCells cells = SplitWidget(widget.definition->type, rect, twoLines);
     widget.drawn[kPartLabel] = Pixels(cells.label);
     widget.drawn[kPartUnit] = Pixels(cells.unit);
     widget.drawn[kPartIndicator] = Pixels(cells.indicator);
     const RECT control = Pixels(cells.control);
     widget.drawn[kPartControl] = control;   // a lamp's or a bar's
-    const int list = widget.spec->type == kWidgetDropdown ? (control.bottom - control.top) * kComboListLines : 0;
+    const int list = widget.definition->type == kWidgetDropdown ? (control.bottom - control.top) * kComboListLines : 0;
     Place(batch, widget.control, control, scrollY, list);
     Place(batch, widget.edit, Pixels(cells.edit), scrollY);
-    if (widget.spec->type == kWidgetSpin && widget.control != nullptr)
+    if (widget.definition->type == kWidgetSpin && widget.control != nullptr)
         ::SendMessageW(widget.control, UDM_SETBUDDY, reinterpret_cast<WPARAM>(widget.edit), 0);   // inside the edit's right end
 }
 
@@ -272,7 +272,7 @@ void PanelView::Layout(const RECT& area)
     MapDialogRect(dialog_, &unit);
     const int width = area.right - area.left - GetSystemMetrics(SM_CXVSCROLL);
     const int widthDlu = std::max<int>(1, width * 4 / std::max<int>(unit.right, 1));
-    const Panel& panel = model_->Spec();
+    const Panel& panel = model_->Definition();
     for (size_t tab = 0; tab < pages_.size(); ++tab) {
         CPanelPage& page = *pages_[tab];
         SetWindowPos(page.m_hWnd, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
@@ -296,12 +296,12 @@ void PanelView::Layout(const RECT& area)
                 Place(&batch, box.parts[kPartPeriod], Pixels(footer.period), scrollY);
             }
         } else {
-            const PanelTab& spec = panel.tabs[tab];
+            const PanelTab& definition = panel.tabs[tab];
             for (Widget& widget : widgets_) {
                 if (widget.tab == tab)
-                    LayoutWidget(&batch, widget, GridCell(*widget.spec, spec.columns, widthDlu), true, scrollY);
+                    LayoutWidget(&batch, widget, GridCell(*widget.definition, definition.columns, widthDlu), true, scrollY);
             }
-            heightDlu = GridHeight(spec.rows);
+            heightDlu = GridHeight(definition.rows);
         }
         if (batch != nullptr)
             EndDeferWindowPos(batch);
@@ -385,24 +385,24 @@ void PanelView::PaintWidget(HDC dc, const Widget& widget, const RECT& dirty, int
         DrawTextW(dc, widget.label.c_str(), -1, &label, kTextFormat);
     if (!widget.unit.empty() && Meets(unit, dirty))
         DrawTextW(dc, widget.unit.c_str(), -1, &unit, kTextFormat);
-    if (widget.spec->type == kWidgetValue && !widget.sending.empty() && Meets(gauge, dirty))
+    if (widget.definition->type == kWidgetValue && !widget.sending.empty() && Meets(gauge, dirty))
         DrawTextW(dc, widget.sending.c_str(), -1, &gauge, kTextFormat);
-    if (widget.spec->type != kWidgetLamp && Meets(indicator, dirty)) {
+    if (widget.definition->type != kWidgetLamp && Meets(indicator, dirty)) {
         SetTextColor(dc, widget.colour);
         DrawTextW(dc, widget.shown.c_str(), -1, &indicator, kTextFormat);
     }
     if (!Meets(gauge, dirty))
         return;
-    if (widget.spec->type == kWidgetLamp) {
+    if (widget.definition->type == kWidgetLamp) {
         const int side = std::min(gauge.right - gauge.left, gauge.bottom - gauge.top) - 2;
-        HBRUSH fill = CreateSolidBrush(widget.lampOn ? Colour(widget.spec->rgb) : kLampOff);
+        HBRUSH fill = CreateSolidBrush(widget.lampOn ? Colour(widget.definition->rgb) : kLampOff);
         HGDIOBJ oldBrush = SelectObject(dc, fill);
         HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
         Ellipse(dc, gauge.left + 1, gauge.top + 1, gauge.left + 1 + side, gauge.top + 1 + side);
         SelectObject(dc, oldPen);
         SelectObject(dc, oldBrush);
         DeleteObject(fill);
-    } else if (widget.spec->type == kWidgetBar) {
+    } else if (widget.definition->type == kWidgetBar) {
         // The received value's share of min..max, in its range's colour.
         FrameRect(dc, &gauge, GetSysColorBrush(COLOR_WINDOWFRAME));
         const PanelGroup& group = model_->Group(static_cast<size_t>(widget.group));
@@ -411,7 +411,7 @@ void PanelView::PaintWidget(HDC dc, const Widget& widget, const RECT& dirty, int
         const DecodedSignal& received = group.Received()[static_cast<size_t>(widget.signal)];
         if (received.missing || !isfinite(received.physical))
             return;
-        const double share = std::max(0.0, std::min(1.0, (received.physical - widget.spec->min) / (widget.spec->max - widget.spec->min)));
+        const double share = std::max(0.0, std::min(1.0, (received.physical - widget.definition->min) / (widget.definition->max - widget.definition->min)));
         RECT filled = { gauge.left + 1, gauge.top + 1, gauge.left + 1 + static_cast<LONG>(share * (gauge.right - gauge.left - 2)),
                         gauge.bottom - 1 };
         HBRUSH fill = CreateSolidBrush(widget.colour == GetSysColor(COLOR_WINDOWTEXT) ? kBarFill : widget.colour);
@@ -464,7 +464,7 @@ COLORREF PanelView::ColourOf(const Widget& widget, const DecodedSignal& decoded)
     if (decoded.belowMin || decoded.aboveMax)
         return kBeyondLimits;
     if (!decoded.missing && !decoded.isText) {
-        for (const PanelRange& range : widget.spec->ranges) {
+        for (const PanelRange& range : widget.definition->ranges) {
             if ((!range.hasFrom || decoded.physical >= range.from) && (!range.hasTo || decoded.physical <= range.to))
                 return Colour(range.rgb);
         }
@@ -486,7 +486,7 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
             widget.shown = text;
             widget.colour = colour;
             Redraw(widget, kPartIndicator);
-            if (widget.spec->type == kWidgetBar)
+            if (widget.definition->type == kWidgetBar)
                 Redraw(widget, kPartControl);
         }
     }
@@ -494,9 +494,9 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
         return;
     const DecodedSignal& sending = group.Sending()[index];
     const std::wstring value = WideFromUtf8(sending.isText ? sending.text : FormatPhysical(sending));
-    switch (widget.spec->type) {
+    switch (widget.definition->type) {
     case kWidgetSlider: {
-        const int position = SliderPosition(*widget.spec->signal, widget.scale, sending.physical);
+        const int position = SliderPosition(*widget.definition->signal, widget.scale, sending.physical);
         if (GetCapture() != widget.control && position != widget.position) {
             widget.position = position;
             ::SendMessageW(widget.control, TBM_SETPOS, TRUE, position);
@@ -510,7 +510,7 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
             SetShown(widget.edit, &widget.editText, value, widget.edit == entered);
         break;
     case kWidgetDropdown: {
-        const std::vector<SignalEnumEntry>& names = widget.spec->signal->enums;
+        const std::vector<SignalEnumEntry>& names = widget.definition->signal->enums;
         int at = -1;
         for (size_t i = 0; i < names.size(); ++i) {
             if (names[i].raw == sending.raw)
@@ -589,9 +589,9 @@ void PanelView::Refresh(int64_t nowMicros, int64_t startMicros, bool all)
     if (model_->lampsChanged || all) {
         model_->lampsChanged = false;
         for (Widget& widget : widgets_) {
-            if (widget.spec->type != kWidgetLamp)
+            if (widget.definition->type != kWidgetLamp)
                 continue;
-            const size_t index = static_cast<size_t>(widget.spec - &model_->Spec().tabs[widget.tab].widgets[0]);
+            const size_t index = static_cast<size_t>(widget.definition - &model_->Definition().tabs[widget.tab].widgets[0]);
             const PanelLamp* lamp = model_->LampOf(widget.tab, index);
             const bool on = lamp != nullptr && lamp->On();
             if (on != widget.lampOn || all) {
@@ -665,7 +665,7 @@ bool PanelView::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resu
     }
     if ((message == WM_HSCROLL || message == WM_VSCROLL) && lParam != 0) {
         Widget* widget = WidgetOf(reinterpret_cast<HWND>(lParam));
-        if (widget != nullptr && widget->spec->type == kWidgetSlider)
+        if (widget != nullptr && widget->definition->type == kWidgetSlider)
             Scrolled(*widget);
         return widget != nullptr;
     }
@@ -694,18 +694,18 @@ bool PanelView::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resu
 
 void PanelView::Changed(Widget& widget, HWND control, UINT code)
 {
-    const PanelWidget& spec = *widget.spec;
+    const PanelWidget& definition = *widget.definition;
     if (widget.group < 0)
         return;
     const size_t group = static_cast<size_t>(widget.group);
-    if (spec.type == kWidgetDropdown && code == CBN_SELCHANGE) {
+    if (definition.type == kWidgetDropdown && code == CBN_SELCHANGE) {
         const LRESULT at = ::SendMessageW(control, CB_GETCURSEL, 0, 0);
-        if (at >= 0 && static_cast<size_t>(at) < spec.signal->enums.size() &&
-            actions_->Set(group, *spec.signal, spec.signal->enums[static_cast<size_t>(at)].name))
+        if (at >= 0 && static_cast<size_t>(at) < definition.signal->enums.size() &&
+            actions_->Set(group, *definition.signal, definition.signal->enums[static_cast<size_t>(at)].name))
             actions_->Send(group);
-    } else if (spec.type == kWidgetToggle && code == BN_CLICKED) {
+    } else if (definition.type == kWidgetToggle && code == BN_CLICKED) {
         const bool on = ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        if (actions_->Set(group, *spec.signal, on ? spec.on : spec.off))
+        if (actions_->Set(group, *definition.signal, on ? definition.on : definition.off))
             actions_->Send(group);
     } else {
         return;
@@ -720,7 +720,7 @@ void PanelView::Scrolled(Widget& widget)
         return;
     widget.position = position;
     const size_t group = static_cast<size_t>(widget.group);
-    if (actions_->SetPhysical(group, *widget.spec->signal, SliderPhysical(*widget.spec->signal, widget.scale, position)))
+    if (actions_->SetPhysical(group, *widget.definition->signal, SliderPhysical(*widget.definition->signal, widget.scale, position)))
         actions_->Send(group);
     ::SendMessageW(widget.edit, EM_SETMODIFY, FALSE, 0);
     ShowWidget(widget, widget.edit);
@@ -733,7 +733,7 @@ void PanelView::Stepped(Widget& widget, int delta)
         return;
     const PanelGroup& group = model_->Group(static_cast<size_t>(widget.group));
     const DecodedSignal& now = group.Sending()[static_cast<size_t>(widget.signal)];
-    const Signal& signal = *widget.spec->signal;
+    const Signal& signal = *widget.definition->signal;
     const double raw = (now.isFloat ? now.rawFloat : static_cast<double>(now.raw)) + delta;
     if (actions_->SetPhysical(static_cast<size_t>(widget.group), signal, raw * signal.scale + signal.offset))
         actions_->Send(static_cast<size_t>(widget.group));
@@ -764,7 +764,7 @@ void PanelView::Commit(HWND edit)
 // Refused, the text stays as typed, to be mended.
 bool PanelView::SetFromEdit(Widget& widget)
 {
-    if (!actions_->Set(static_cast<size_t>(widget.group), *widget.spec->signal, Utf8FromWide(WindowText(widget.edit))))
+    if (!actions_->Set(static_cast<size_t>(widget.group), *widget.definition->signal, Utf8FromWide(WindowText(widget.edit))))
         return false;
     ::SendMessageW(widget.edit, EM_SETMODIFY, FALSE, 0);
     ShowWidget(widget, widget.edit);
@@ -787,12 +787,12 @@ bool PanelView::SendBox(size_t index)
 void PanelView::Press(HWND button, bool pressed)
 {
     Widget* widget = WidgetOf(button);
-    if (widget == nullptr || widget->spec->type != kWidgetButton || widget->group < 0 || pressed == widget->pressed)
+    if (widget == nullptr || widget->definition->type != kWidgetButton || widget->group < 0 || pressed == widget->pressed)
         return;
     widget->pressed = pressed;
     const size_t group = static_cast<size_t>(widget->group);
-    if (!pressed && !widget->spec->hasRelease)
+    if (!pressed && !widget->definition->hasRelease)
         return;
-    if (actions_->Set(group, *widget->spec->signal, pressed ? widget->spec->press : widget->spec->release))
+    if (actions_->Set(group, *widget->definition->signal, pressed ? widget->definition->press : widget->definition->release))
         actions_->Send(group);
 }

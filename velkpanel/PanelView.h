@@ -83,7 +83,7 @@ public:
 
 private:
     struct Widget {
-        const PanelWidget* spec;
+        const PanelWidget* definition;
         size_t tab;
         int group;                 // the model's
         int signal;                // in the group's message
