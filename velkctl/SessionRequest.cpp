@@ -297,13 +297,7 @@ private:
         return true;
     }
 
-    const JsonMember* Find(const char* key) const
-    {
-        for (const JsonMember& member : members_)
-            if (member.key == key)
-                return &member;
-        return nullptr;
-    }
+    const JsonMember* Find(const char* key) const { return FindJsonMember(members_, key); }
 
     bool Fail(const std::string& what)
     {

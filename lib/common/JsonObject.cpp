@@ -304,3 +304,12 @@ bool ParseJsonObject(const char* text, size_t length, std::vector<JsonMember>* m
     *error = reader.Error();
     return false;
 }
+
+const JsonMember* FindJsonMember(const std::vector<JsonMember>& members, const char* key)
+{
+    for (const JsonMember& member : members) {
+        if (member.key == key)
+            return &member;
+    }
+    return nullptr;
+}

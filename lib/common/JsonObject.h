@@ -22,3 +22,6 @@ enum { kMaxJsonDepth = 16 };
 // from 1) in *error: not one object, trailing text, bad escapes, control
 // characters, invalid UTF-8, too deep, a repeated key.
 bool ParseJsonObject(const char* text, size_t length, std::vector<JsonMember>* members, std::string* error);
+
+// The member named key; null when there is none.
+const JsonMember* FindJsonMember(const std::vector<JsonMember>& members, const char* key);
