@@ -8,6 +8,7 @@
 #include "common/FormatText.h"
 #include "protocol/MessageCode.h"
 #include "windows/WideText.h"
+#include "velkscope/PaintHelpers.h"
 
 namespace {
 
@@ -16,19 +17,6 @@ const int kCursorGrip = 4;            // pixels either side of a cursor's line t
 const double kWheelZoom = 0.8;        // one notch in; out is its inverse
 const uint32_t kCursorColours[2] = { 0x000000, 0x707070 };
 const uint32_t kTriggerColour = 0xE07000;
-
-COLORREF Colour(uint32_t rgb)
-{
-    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
-void FillBox(HDC dc, int left, int top, int right, int bottom, uint32_t rgb)
-{
-    RECT box = { left, top, right, bottom };
-    HBRUSH brush = CreateSolidBrush(Colour(rgb));
-    FillRect(dc, &box, brush);
-    DeleteObject(brush);
-}
 
 void Line(HDC dc, int x1, int y1, int x2, int y2)
 {

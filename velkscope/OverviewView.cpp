@@ -3,23 +3,11 @@
 #include <algorithm>
 
 #include "chart/ChartGeometry.h"
+#include "velkscope/PaintHelpers.h"
 
 namespace {
 
 const uint32_t kShownFill = 0xDCE6F5;   // the stretch in view
-
-COLORREF Colour(uint32_t rgb)
-{
-    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
-void FillBox(HDC dc, int left, int top, int right, int bottom, uint32_t rgb)
-{
-    RECT box = { left, top, right, bottom };
-    HBRUSH brush = CreateSolidBrush(Colour(rgb));
-    FillRect(dc, &box, brush);
-    DeleteObject(brush);
-}
 
 } // namespace
 
