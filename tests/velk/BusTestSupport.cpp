@@ -111,9 +111,22 @@ bool ChildProcess::Start(const std::string& program, const std::string& argument
     std::vector<wchar_t> mutableLine(wideLine.begin(), wideLine.end());
     mutableLine.push_back(L'\0');
     std::wstring wideDirectory = Wide(directory);
-    if (!CreateProcessW(widePath.c_str(), mutableLine.data(), NULL, NULL, TRUE, 0, NULL,
-                        directory.empty() ? NULL : wideDirectory.c_str(), &startup, &started))
+    // Under a loaded Wine a process now and then fails to start at all: tried
+    // again, and said, so that a test of its output is not judged on that.
+    bool created = false;
+    for (int attempt = 0; attempt < 3 && !created; ++attempt) {
+        if (attempt > 0)
+            Sleep(200);
+        created = CreateProcessW(widePath.c_str(), mutableLine.data(), NULL, NULL, TRUE, 0, NULL,
+                                 directory.empty() ? NULL : wideDirectory.c_str(), &startup, &started) != FALSE;
+        if (!created)
+            fprintf(stderr, "cannot start %s (error %lu)\n", path.c_str(), GetLastError());
+    }
+    if (!created) {
+        CloseHandle(output_);
+        output_ = INVALID_HANDLE_VALUE;
         return false;
+    }
     CloseHandle(started.hThread);
     process_ = started.hProcess;
     pid_ = started.dwProcessId;
