@@ -513,7 +513,7 @@ std::wstring ErrorLines(const std::vector<std::string>& errors)
     for (size_t i = 0; i < errors.size() && i < shown; ++i)
         text += (i == 0 ? L"" : L"\n") + WideFromUtf8(LocalizedUtf8(errors[i], "\n"));
     if (errors.size() > shown)
-        text += WideFromUtf8(FormatText("\n... %zu more", errors.size() - shown));
+        text += L"\n" + WideFromUtf8(LocalizedUtf8(FormatText(N_("... %zu more"), errors.size() - shown), " "));
     return text;
 }
 

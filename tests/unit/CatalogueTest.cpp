@@ -108,7 +108,7 @@ bool ReadLiterals(const std::string& source, size_t at, std::string* text)
 std::map<std::string, std::string> KeysInTheCode()
 {
     std::vector<std::string> files;
-    for (const char* folder : { "lib", "velkctl", "velkscope" })
+    for (const char* folder : { "lib", "velkctl", "velkscope", "velkpanel" })
         ListSources(std::string(CORVANE_SOURCE_DIR) + "/" + folder, &files);
     std::map<std::string, std::string> keys;
     for (const std::string& path : files) {
@@ -126,7 +126,7 @@ std::map<std::string, std::string> KeysInTheCode()
             keys.emplace("%llu " + (*found)[1].str() + "s", path);
         }
     }
-    // The bus library's result texts, which velkctl and velkscope print.
+    // The bus library's result texts, which the programs print.
     const std::string results = ReadAll(std::string(CORVANE_SOURCE_DIR) + "/velk/VelkResultText.cpp");
     for (size_t at = results.find("return "); at != std::string::npos; at = results.find("return ", at + 1)) {
         std::string key;
