@@ -55,7 +55,7 @@ BOOL CPanelApp::InitInstance()
     PanelOptions options;
     std::string error;
     if (!ParsePanelArguments(CommandLineArguments(), &options, &error)) {
-        AfxMessageBox((L"命令行有误 bad command line:\n" + WideFromUtf8(error) + L"\n\n" + kUsage).c_str(), MB_OK | MB_ICONERROR);
+        AfxMessageBox((L"命令行有误 bad command line:\n" + WideFromUtf8(LocalizedUtf8(error, "\n")) + L"\n\n" + kUsage).c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitUsage;
         return FALSE;
     }
