@@ -89,7 +89,7 @@ public:
 
     bool Tick() override
     {
-        PrintCounts("");
+        PrintCounts();
         return true;
     }
 
@@ -98,7 +98,8 @@ public:
     {
         unwritten_ += unwritten;
         double seconds = static_cast<double>(ClockMicrosSince(start_)) / 1e6;
-        PrintCounts(FormatText(" ended after %.3f s", seconds));
+        PrintCounts();
+        Report(FormatText(N_("ended after %.3f s"), seconds));
         for (const auto& entry : tracker_.Counts()) {
             const OriginCounts& counts = entry.second;
             const char* format = counts.runs == 1
@@ -106,7 +107,7 @@ public:
                      " run, %" PRIu64 " suspect jumps")
                 : N_("%" PRIu64 " received, %" PRIu64 " lost, %" PRIu64 " duplicates, %" PRIu64 " late, %" PRIu64
                      " runs, %" PRIu64 " suspect jumps");
-            Report("from " + entry.first + ": " +
+            Report(FormatText(N_("from %s"), entry.first.c_str()) + ": " +
                    FormatText(format, counts.received, counts.lost, counts.duplicates, counts.late, counts.runs,
                               counts.jumps));
         }
@@ -158,16 +159,16 @@ private:
         PrintMessage("velkctl: bridge %s: %s\n", options_.origin.c_str(), text.c_str());
     }
 
-    void PrintCounts(const std::string& ending)
+    void PrintCounts()
     {
         bool losing = false;
         std::string bus = FormatCounterChange(countersBefore_, ReadCounters(bus_), &losing);
         OriginCounts network = tracker_.Total();
-        Report(FormatText("out %" PRIu64 ", unwritten %" PRIu64 ", filtered %" PRIu64 "; in %" PRIu64 " lines: posted %" PRIu64 ", own %" PRIu64
+        Report(FormatText(N_("out %" PRIu64 ", unwritten %" PRIu64 ", filtered %" PRIu64 "; in %" PRIu64 " lines: posted %" PRIu64 ", own %" PRIu64
                           ", duplicates %" PRIu64 ", refused %" PRIu64 ", off-topic %" PRIu64 ", bad %" PRIu64 ", expired %" PRIu64
-                          ", failed %" PRIu64 "; lost %" PRIu64 ", late %" PRIu64 "; bus: %s%s",
+                          ", failed %" PRIu64 "; lost %" PRIu64 ", late %" PRIu64 "; bus: %s"),
                           numbered_ - unwritten_, unwritten_, filteredOut_, in_.lines, in_.posted, in_.own, in_.duplicates, in_.refused, in_.offTopic, in_.bad, in_.expired,
-                          in_.failed, network.lost, network.late, bus.c_str(), ending.c_str()));
+                          in_.failed, network.lost, network.late, bus.c_str()));
         fflush(stderr);
     }
 

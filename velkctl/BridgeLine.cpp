@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "common/Catalogue.h"
 #include "common/FormatText.h"
 #include "common/JsonObject.h"
 #include "formats/RecordLine.h"
@@ -42,7 +43,7 @@ bool Integer(const JsonMember& member, int64_t low, uint64_t high, int64_t* resu
 
 std::string WrongType(const char* key, const char* what)
 {
-    return FormatText("\"%s\" must be %s", key, what);
+    return FormatText(N_("\"%s\" must be %s"), key, what);
 }
 
 } // namespace
@@ -92,12 +93,12 @@ bool ParseBridgeLine(const char* text, size_t length, BridgeMessage* message, st
                 *known.slot = &member;
 
     if (origin == NULL || origin->type != kJsonString || !IsBridgeName(origin->text)) {
-        *error = origin == NULL ? "no \"origin\"" : WrongType("origin", "a name of 1 to 64 of A-Z a-z 0-9 _ . -");
+        *error = origin == NULL ? N_("no \"origin\"") : WrongType("origin", N_("a name of 1 to 64 of A-Z a-z 0-9 _ . -"));
         return false;
     }
     message->origin = origin->text;
     if ((run == NULL) != (seq == NULL)) {
-        *error = "\"run\" and \"seq\" come together or not at all";
+        *error = N_("\"run\" and \"seq\" come together or not at all");
         return false;
     }
     message->run.clear();
@@ -105,11 +106,11 @@ bool ParseBridgeLine(const char* text, size_t length, BridgeMessage* message, st
     if (run != NULL) {
         int64_t number = 0;
         if (run->type != kJsonString || !IsBridgeName(run->text)) {
-            *error = WrongType("run", "a name of 1 to 64 of A-Z a-z 0-9 _ . -");
+            *error = WrongType("run", N_("a name of 1 to 64 of A-Z a-z 0-9 _ . -"));
             return false;
         }
         if (!Integer(*seq, 1, kMaxSeq, &number)) {
-            *error = WrongType("seq", "an integer from 1 to 2^53");
+            *error = WrongType("seq", N_("an integer from 1 to 2^53"));
             return false;
         }
         message->run = run->text;
@@ -117,23 +118,23 @@ bool ParseBridgeLine(const char* text, size_t length, BridgeMessage* message, st
     }
 
     if (code == NULL || code->type != kJsonString || !ParseHexCode(code->text, &message->code)) {
-        *error = code == NULL ? "no \"code\"" : WrongType("code", "a string of 8 hex digits");
+        *error = code == NULL ? N_("no \"code\"") : WrongType("code", N_("a string of 8 hex digits"));
         return false;
     }
     if (kind == NULL || kind->type != kJsonString) {
-        *error = kind == NULL ? "no \"kind\"" : WrongType("kind", "a string");
+        *error = kind == NULL ? N_("no \"kind\"") : WrongType("kind", N_("a string"));
         return false;
     }
     message->kind = ClassifyCode(message->code);
     if (kind->text != MessageKindName(message->kind)) {
         bool known = kind->text == "value" || kind->text == "string" || kind->text == "array";
-        *error = known ? FormatText("kind \"%s\" does not fit code %08x, a %s code", kind->text.c_str(),
+        *error = known ? FormatText(N_("kind \"%s\" does not fit code %08x, a %s code"), kind->text.c_str(),
                                     static_cast<unsigned>(message->code), MessageKindName(message->kind))
-                       : "unknown kind: expected \"value\", \"string\" or \"array\"";
+                       : N_("unknown kind: expected \"value\", \"string\" or \"array\"");
         return false;
     }
     if (expired != NULL && expired->type != kJsonTrue && expired->type != kJsonFalse) {
-        *error = WrongType("expired", "true or false");
+        *error = WrongType("expired", N_("true or false"));
         return false;
     }
     message->expired = expired != NULL && expired->type == kJsonTrue;
@@ -143,23 +144,23 @@ bool ParseBridgeLine(const char* text, size_t length, BridgeMessage* message, st
     if (message->kind == kValueMessage) {
         int64_t number = 0;
         if (value == NULL || bytes != NULL) {
-            *error = "a value message has \"value\" and no \"bytes\"";
+            *error = N_("a value message has \"value\" and no \"bytes\"");
             return false;
         }
         if (!Integer(*value, INT32_MIN, UINT32_MAX, &number)) {
-            *error = WrongType("value", "an integer from -2147483648 to 4294967295");
+            *error = WrongType("value", N_("an integer from -2147483648 to 4294967295"));
             return false;
         }
         message->value = static_cast<int32_t>(static_cast<uint32_t>(number));
         return true;
     }
     if (value != NULL || (bytes == NULL && !message->expired)) {
-        *error = "a payload message has \"bytes\" and no \"value\"";
+        *error = N_("a payload message has \"bytes\" and no \"value\"");
         return false;
     }
     if (bytes != NULL) {
         if (bytes->type != kJsonString) {
-            *error = WrongType("bytes", "a string of hex digit pairs");
+            *error = WrongType("bytes", N_("a string of hex digit pairs"));
             return false;
         }
         if (!ParseHexBytes(bytes->text, &message->bytes, error))
@@ -168,7 +169,7 @@ bool ParseBridgeLine(const char* text, size_t length, BridgeMessage* message, st
     int64_t stated = 0;
     if (payloadLength != NULL &&
         (!Integer(*payloadLength, 0, kMaxRecordedPayload, &stated) || static_cast<size_t>(stated) != message->bytes.size())) {
-        *error = FormatText("\"length\" is not the %zu bytes given", message->bytes.size());
+        *error = FormatText(N_("\"length\" is not the %zu bytes given"), message->bytes.size());
         return false;
     }
     return true;

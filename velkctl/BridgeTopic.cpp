@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "common/Catalogue.h"
 #include "common/Escapes.h"
+#include "common/FormatText.h"
 #include "common/JsonObject.h"
 
 bool IsTopicPrefix(const std::string& prefix)
@@ -31,11 +33,11 @@ bool ReadTopicLine(const char* text, size_t length, std::string* topic, std::str
             payloadMember = &member;
     }
     if (topicMember == NULL || topicMember->type != kJsonString) {
-        *error = "no \"topic\" string";
+        *error = N_("no \"topic\" string");
         return false;
     }
     if (payloadMember == NULL || (payloadMember->type != kJsonString && payloadMember->type != kJsonNull)) {
-        *error = "no \"payload\" string";
+        *error = N_("no \"payload\" string");
         return false;
     }
     *topic = topicMember->text;
@@ -47,11 +49,12 @@ bool TopicCarriesOrigin(const std::string& topic, const std::string& prefix, con
                         std::string* error)
 {
     if (topic.compare(0, prefix.size(), prefix) != 0) {
-        *error = "topic " + QuoteInput(topic) + " is not under " + prefix;
+        *error = FormatText(N_("topic %s is not under %s"), QuoteInput(topic).c_str(), prefix.c_str());
         return false;
     }
     if (topic.compare(prefix.size(), std::string::npos, origin) != 0) {
-        *error = "topic " + QuoteInput(topic) + " is not " + prefix + origin + ", the topic of its origin";
+        *error = FormatText(N_("topic %s is not %s, the topic of its origin"), QuoteInput(topic).c_str(),
+                            (prefix + origin).c_str());
         return false;
     }
     return true;
@@ -64,18 +67,19 @@ InputLineVerdict ReadInputLine(const std::string& line, const std::string& topic
         return ParseBridgeLine(line.data(), line.size(), message, error) ? kInputMessage : kInputBad;
     std::string topic, payload;
     if (!ReadTopicLine(line.data(), line.size(), &topic, &payload, error)) {
-        *error = "its topic cannot be read (" + *error + "): expected the lines of mosquitto_sub -F %j";
+        // The reason last: it may be a message of its own ("not JSON: ...").
+        *error = std::string(N_("its topic cannot be read (expected the lines of mosquitto_sub -F %j)")) + ": " + *error;
         return kInputOffTopic;
     }
     // A topic that is no origin's is refused whatever its payload says.
     if (topic.compare(0, topicPrefix.size(), topicPrefix) != 0 || !IsBridgeName(topic.substr(topicPrefix.size()))) {
-        *error = "topic " + QuoteInput(topic) + " is not " + topicPrefix + " and an origin";
+        *error = FormatText(N_("topic %s is not %s and an origin"), QuoteInput(topic).c_str(), topicPrefix.c_str());
         return kInputOffTopic;
     }
     if (!ParseBridgeLine(payload.data(), payload.size(), message, error))
         return kInputBad;
     if (!TopicCarriesOrigin(topic, topicPrefix, message->origin, error)) {
-        *error = "origin " + message->origin + " refused: " + *error;
+        *error = FormatText(N_("origin %s refused"), message->origin.c_str()) + ": " + *error;
         return kInputOffTopic;
     }
     return kInputMessage;

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include "client/ExitStatus.h"
+#include "client/ProgramMessages.h"
 #include "client/SignalsOption.h"
 #include "velk/VelkLibrary.h"
 #include "velk/VelkResults.h"
@@ -54,7 +55,7 @@ BOOL CPanelApp::InitInstance()
     PanelOptions options;
     std::string error;
     if (!ParsePanelArguments(CommandLineArguments(), &options, &error)) {
-        AfxMessageBox((L"命令行有误 bad command line:\n" + WideFromUtf8(error) + L"\n\n" + kUsage).c_str(), MB_OK | MB_ICONERROR);
+        AfxMessageBox((L"命令行有误 bad command line:\n" + WideFromUtf8(LocalizedUtf8(error, "\n")) + L"\n\n" + kUsage).c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitUsage;
         return FALSE;
     }
@@ -66,13 +67,13 @@ BOOL CPanelApp::InitInstance()
         SetEnvironmentVariableW(VELK_BUS_NAME_VARIABLE_W, WideFromUtf8(options.busName).c_str());
 
     if (!LoadBus(&m_bus, &error)) {
-        AfxMessageBox((L"无法使用总线 no bus: " + WideFromUtf8(error)).c_str(), MB_OK | MB_ICONERROR);
+        AfxMessageBox((L"无法使用总线 no bus: " + LocalizedReason(error)).c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitNoBus;
         return FALSE;
     }
     const int status = BusStatus(m_bus);
     if (status != kVelkOk) {
-        AfxMessageBox((L"无法使用总线 no bus: " + WideFromUtf8(VelkResultText(status))).c_str(), MB_OK | MB_ICONERROR);
+        AfxMessageBox((L"无法使用总线 no bus: " + LocalizedReason(VelkResultText(status))).c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitNoBus;
         return FALSE;
     }

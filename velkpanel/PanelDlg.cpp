@@ -9,6 +9,7 @@
 
 #include "client/ExitStatus.h"
 #include "client/InputFile.h"
+#include "client/ProgramMessages.h"
 #include "client/SignalsOption.h"
 #include "common/FormatText.h"
 #include "formats/Duration.h"
@@ -399,7 +400,7 @@ bool CPanelDlg::Set(size_t group, const Signal& signal, const std::string& text)
     std::string error;
     if (m_model->Group(group).SetText(signal, text, &error))
         return true;
-    SetNote(L"拒绝发送 refused: " + WideFromUtf8(error));
+    SetNote(L"拒绝发送 refused: " + LocalizedReason(error));
     return false;
 }
 
@@ -408,7 +409,7 @@ bool CPanelDlg::SetPhysical(size_t group, const Signal& signal, double physical)
     std::string error;
     if (m_model->Group(group).SetPhysical(signal, physical, &error))
         return true;
-    SetNote(L"拒绝发送 refused: " + WideFromUtf8(error));
+    SetNote(L"拒绝发送 refused: " + LocalizedReason(error));
     return false;
 }
 
@@ -422,7 +423,7 @@ bool CPanelDlg::Post(size_t group, bool say)
     PanelGroup& sent = m_model->Group(group);
     const int result = PostToBus(m_bus, m_hWnd, sent.Outgoing());
     if (result < 0) {
-        SetNote(L"总线拒绝 the bus refused " + WideFromUtf8(sent.Message().name + ": " + VelkResultText(result)));
+        SetNote(L"总线拒绝 the bus refused " + WideFromUtf8(sent.Message().name + ": ") + LocalizedReason(VelkResultText(result)));
         return false;
     }
     ++m_sent;
@@ -444,7 +445,7 @@ bool CPanelDlg::SetCyclic(size_t group, bool on, const std::string& period)
     uint64_t micros = 0;
     std::string error;
     if (!ParseDurationOption(period, "period", true, &micros, &error)) {
-        SetNote(L"周期有误 " + WideFromUtf8(error));
+        SetNote(L"周期有误 " + LocalizedReason(error));
         return false;
     }
     cyclic.Start(group, micros, static_cast<uint64_t>(Now()));
@@ -510,9 +511,9 @@ std::wstring ErrorLines(const std::vector<std::string>& errors)
     const size_t shown = 20;
     std::wstring text;
     for (size_t i = 0; i < errors.size() && i < shown; ++i)
-        text += (i == 0 ? L"" : L"\n") + WideFromUtf8(errors[i]);
+        text += (i == 0 ? L"" : L"\n") + WideFromUtf8(LocalizedUtf8(errors[i], "\n"));
     if (errors.size() > shown)
-        text += WideFromUtf8(FormatText("\n... %zu more", errors.size() - shown));
+        text += L"\n" + WideFromUtf8(LocalizedUtf8(FormatText(N_("... %zu more"), errors.size() - shown), " "));
     return text;
 }
 

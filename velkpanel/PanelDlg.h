@@ -16,7 +16,8 @@
 #include "velkpanel/resource.h"
 
 // Mistakes in a file, for a message box: enough lines to see what is wrong,
-// few enough for the box to fit on the screen.
+// few enough for the box to fit on the screen; each in Chinese too where the
+// catalogue has it.
 std::wstring ErrorLines(const std::vector<std::string>& errors);
 
 class CPanelDlg : public CDialog, private MessageSink, private PanelActions {

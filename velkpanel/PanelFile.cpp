@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "common/Catalogue.h"
 #include "common/ClosestWord.h"
 #include "common/Escapes.h"
 #include "common/WordList.h"
@@ -46,6 +47,12 @@ const NamedColour kColours[] = {
     { "red", 0xe02020 }, { "green", 0x20c020 }, { "blue", 0x2060e0 }, { "yellow", 0xe0c000 },
     { "orange", 0xf08000 }, { "grey", 0x808080 }, { "black", 0x000000 }, { "white", 0xffffff },
 };
+
+std::string UnknownColour(const std::string& text)
+{
+    return FormatText(N_("unknown colour '%s' (expected red, green, blue, yellow, orange, grey, black, white or #rrggbb)"),
+                      text.c_str());
+}
 
 bool ParseColour(const std::string& text, uint32_t* rgb)
 {
@@ -92,7 +99,7 @@ public:
         for (const Pending& error : pending_)
             out_->push_back(error.text);
         if (count_ > kMaxPanelErrors)
-            out_->push_back(fileName_ + FormatText(": more errors left out (the first %d are shown)", kMaxPanelErrors));
+            out_->push_back(fileName_ + ": " + FormatText(N_("more errors left out (the first %d are shown)"), kMaxPanelErrors));
     }
 
 private:
@@ -138,13 +145,16 @@ bool Loader::Keys(const toml::table& table, const Words& fits, const std::string
         if (ContainsWord(fits, word))
             continue;
         if (ContainsWord(kAnyWidgetKey, word) && ContainsWord(fits, "type")) {
-            errors_->At(key.source(), "key '" + word + "' does not fit " + what + ", which takes " + ListWords(fits));
+            errors_->At(key.source(), FormatText(N_("key '%s' does not fit %s, which takes %s"), word.c_str(), what.c_str(),
+                                                 ListWords(fits).c_str()));
             good = false;
             continue;
         }
         const std::string meant = ClosestWord(word, fits);
-        errors_->At(key.source(), "unknown key '" + word + "' in " + what +
-                                  (meant.empty() ? " (expected " + ListWords(fits) + ")" : " (did you mean '" + meant + "'?)"));
+        errors_->At(key.source(), meant.empty() ? FormatText(N_("unknown key '%s' in %s (expected %s)"), word.c_str(), what.c_str(),
+                                                             ListWords(fits).c_str())
+                                                : FormatText(N_("unknown key '%s' in %s (did you mean '%s'?)"), word.c_str(),
+                                                             what.c_str(), meant.c_str()));
         good = false;
     }
     return good;
@@ -159,11 +169,11 @@ const toml::array* Loader::Tables(const toml::table& table, const char* key, con
         return nullptr;
     const toml::array* list = node->as_array();
     if (list == nullptr || !list->is_array_of_tables()) {
-        errors_->At(node->source(), std::string(key) + " must be " + shape + " tables");
+        errors_->At(node->source(), FormatText(N_("%s must be %s tables"), key, shape));
         return nullptr;
     }
     if (list->size() > most) {
-        errors_->At((*list)[most].source(), FormatText("more than %zu %s", most, shape));
+        errors_->At((*list)[most].source(), FormatText(N_("more than %zu %s"), most, shape));
         return nullptr;
     }
     return list;
@@ -174,7 +184,7 @@ bool Loader::LoadSignal(const toml::table& table, PanelWidget* widget)
     const toml::node* node = table.get("signal");
     std::string name, why;
     if (node == nullptr) {
-        errors_->At(table.source(), std::string("a ") + kWidgetTypeNames[widget->type] + " needs signal");
+        errors_->At(table.source(), FormatText(N_("a %s needs signal"), kWidgetTypeNames[widget->type]));
         return false;
     }
     if (!ReadTomlString(errors_, *node, "signal", &name))
@@ -191,10 +201,10 @@ bool Loader::LoadSignal(const toml::table& table, PanelWidget* widget)
     const Signal& signal = *found.signal;
     const bool readOnly = widget->type == kWidgetLamp || widget->type == kWidgetBar || widget->type == kWidgetValue;
     if (IsWrittenOnSend(signal) && !readOnly) {
-        errors_->At(node->source(), std::string("a ") + kWidgetTypeNames[widget->type] + " sets its signal, but " + name +
-                                    (signal.counter ? " is a counter, one more on every send"
-                                                    : " is a checksum, computed on every send") +
-                                    ": show it with a value or a bar");
+        errors_->At(node->source(), FormatText(signal.counter ? N_("a %s sets its signal, but %s is a counter, one more on every send")
+                                                              : N_("a %s sets its signal, but %s is a checksum, computed on every send"),
+                                               kWidgetTypeNames[widget->type], name.c_str()) +
+                                    ": " + N_("show it with a value or a bar"));
         return false;
     }
     const bool text = signal.type == kSignalStr;
@@ -203,33 +213,32 @@ bool Loader::LoadSignal(const toml::table& table, PanelWidget* widget)
     switch (widget->type) {
     case kWidgetSlider:
         if (!MakeSliderScale(signal, &scale))
-            needs = "a number with min and max, and no enum";
+            needs = N_("a number with min and max, and no enum");
         break;
     case kWidgetSpin: case kWidgetBar:
         if (text || !signal.enums.empty() || signal.type == kSignalBool)
-            needs = "a number without an enum";
+            needs = N_("a number without an enum");
         break;
     case kWidgetDropdown:
         if (signal.enums.empty())
-            needs = "an enum";
+            needs = N_("an enum");
         break;
     case kWidgetToggle:
         if (text)
-            needs = "a number, bool or enum";
+            needs = N_("a number, bool or enum");
         break;
     case kWidgetText:
         if (!text)
-            needs = "text (a string message or a str field)";
+            needs = N_("text (a string message or a str field)");
         break;
     default:
         break;
     }
     if (needs != nullptr) {
-        errors_->At(node->source(), std::string("a ") + kWidgetTypeNames[widget->type] + " needs " + needs + ": " + name +
-                                    " is " + (text ? "text" : !signal.enums.empty() ? "an enum"
-                                                        : signal.type == kSignalBool ? "a bool"
-                                                        : signal.hasMin && signal.hasMax ? "a number"
-                                                        : "a number without min and max"));
+        const char* is = text ? N_("text") : !signal.enums.empty() ? N_("an enum") : signal.type == kSignalBool ? N_("a bool")
+                       : signal.hasMin && signal.hasMax ? N_("a number") : N_("a number without min and max");
+        errors_->At(node->source(), FormatText(N_("a %s needs %s: %s is %s"), kWidgetTypeNames[widget->type], needs,
+                                               name.c_str(), is));
         return false;
     }
     return true;
@@ -245,7 +254,7 @@ bool Loader::LoadValue(const toml::table& table, const char* key, const PanelWid
         *given = node != nullptr;
     if (node == nullptr) {
         if (fallback == nullptr) {
-            errors_->At(table.source(), std::string("a ") + kWidgetTypeNames[widget.type] + " needs " + key);
+            errors_->At(table.source(), FormatText(N_("a %s needs %s"), kWidgetTypeNames[widget.type], key));
             return false;
         }
         *value = fallback;
@@ -259,7 +268,7 @@ bool Loader::LoadValue(const toml::table& table, const char* key, const PanelWid
     } else if (node->is_boolean()) {
         *value = node->as_boolean()->get() ? "true" : "false";
     } else {
-        errors_->At(node->source(), std::string(key) + " must be a number, a name of the signal's enum, true or false, or a text");
+        errors_->At(node->source(), FormatText(N_("%s must be a number, a name of the signal's enum, true or false, or a text"), key));
         return false;
     }
     if (widget.signal == nullptr || widget.signal->type == kSignalStr)
@@ -276,34 +285,34 @@ bool Loader::LoadRanges(const toml::node& node, PanelWidget* widget)
 {
     const toml::array* list = node.as_array();
     if (list == nullptr) {
-        errors_->At(node.source(), "ranges must be a list like [ { from = 0, to = 8, colour = \"green\" } ]");
+        errors_->At(node.source(), N_("ranges must be a list like [ { from = 0, to = 8, colour = \"green\" } ]"));
         return false;
     }
     bool good = true;
     for (const toml::node& item : *list) {
         const toml::table* table = item.as_table();
         if (table == nullptr) {
-            errors_->At(item.source(), "a range must be a table like { from = 8, colour = \"red\" }");
+            errors_->At(item.source(), N_("a range must be a table like { from = 8, colour = \"red\" }"));
             good = false;
             continue;
         }
         PanelRange range;
-        bool rangeGood = Keys(*table, { "from", "to", "colour" }, "a range");
+        bool rangeGood = Keys(*table, { "from", "to", "colour" }, N_("a range"));
         if (const toml::node* from = table->get("from"))
             rangeGood = (range.hasFrom = ReadTomlNumber(errors_, *from, "from", &range.from)) && rangeGood;
         if (const toml::node* to = table->get("to"))
             rangeGood = (range.hasTo = ReadTomlNumber(errors_, *to, "to", &range.to)) && rangeGood;
         if (range.hasFrom && range.hasTo && range.to < range.from) {
-            errors_->At(table->get("to")->source(), FormatText("to %.15g is below from %.15g", range.to, range.from));
+            errors_->At(table->get("to")->source(), FormatText(N_("to %.15g is below from %.15g"), range.to, range.from));
             rangeGood = false;
         }
         const toml::node* colour = table->get("colour");
         std::string text;
         if (colour == nullptr) {
-            errors_->At(item.source(), "a range needs colour");
+            errors_->At(item.source(), N_("a range needs colour"));
             rangeGood = false;
         } else if (ReadTomlString(errors_, *colour, "colour", &text) && !ParseColour(text, &range.rgb)) {
-            errors_->At(colour->source(), "unknown colour '" + text + "' (expected red, green, blue, yellow, orange, grey, black, white or #rrggbb)");
+            errors_->At(colour->source(), UnknownColour(text));
             rangeGood = false;
         } else if (!colour->is_string()) {
             rangeGood = false;
@@ -328,14 +337,15 @@ bool Loader::LoadLimits(const toml::table& table, PanelWidget* widget)
     if (!good)
         return false;
     if (!hasMin || !hasMax) {
-        errors_->At(table.source(), "a bar needs min and max: " + signal.name + " has " +
-                                    (hasMin ? "no max" : hasMax ? "no min" : "neither") + ", so give them here");
+        errors_->At(table.source(), std::string(N_("a bar needs min and max")) + ": " +
+                                    FormatText(N_("%s has %s, so give them here"), signal.name.c_str(),
+                                               hasMin ? N_("no max") : hasMax ? N_("no min") : N_("neither")));
         return false;
     }
     if (!(widget->max > widget->min)) {
         const toml::node* max = table.get("max");
         errors_->At(max != nullptr ? max->source() : table.source(),
-                    FormatText("a bar's max %.15g must be above its min %.15g", widget->max, widget->min));
+                    FormatText(N_("a bar's max %.15g must be above its min %.15g"), widget->max, widget->min));
         return false;
     }
     return true;
@@ -348,7 +358,8 @@ bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
     const toml::node* type = table.get("type");
     std::string text;
     if (type == nullptr) {
-        errors_->At(table.source(), "a widget needs type (" + ListWords(Words(std::begin(kWidgetTypeNames), std::end(kWidgetTypeNames))) + ")");
+        errors_->At(table.source(), FormatText(N_("a widget needs type (%s)"),
+                                               ListWords(Words(std::begin(kWidgetTypeNames), std::end(kWidgetTypeNames))).c_str()));
         return false;
     }
     if (!ReadTomlString(errors_, *type, "type", &text))
@@ -357,8 +368,10 @@ bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
     const auto known = std::find(types.begin(), types.end(), text);
     if (known == types.end()) {
         const std::string meant = ClosestWord(text, types);
-        errors_->At(type->source(), "unknown widget type '" + text + "'" +
-                                    (meant.empty() ? " (expected " + ListWords(types) + ")" : " (did you mean '" + meant + "'?)"));
+        errors_->At(type->source(), meant.empty() ? FormatText(N_("unknown widget type '%s' (expected %s)"), text.c_str(),
+                                                               ListWords(types).c_str())
+                                                  : FormatText(N_("unknown widget type '%s' (did you mean '%s'?)"), text.c_str(),
+                                                               meant.c_str()));
         return false;
     }
     widget->type = static_cast<PanelWidgetType>(known - types.begin());
@@ -367,7 +380,7 @@ bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
     const toml::node* row = table.get("row");
     const toml::node* col = table.get("col");
     if (row == nullptr || col == nullptr) {
-        errors_->At(table.source(), "a widget needs row and col");
+        errors_->At(table.source(), N_("a widget needs row and col"));
         good = false;
     }
     if (row != nullptr)
@@ -386,7 +399,7 @@ bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
         const toml::node* when = table.get("when");
         std::string why;
         if (when == nullptr) {
-            errors_->At(table.source(), "a lamp needs when, a condition like \"pump.status.valve eq open\"");
+            errors_->At(table.source(), N_("a lamp needs when, a condition like \"pump.status.valve eq open\""));
             good = false;
         } else if (ReadTomlString(errors_, *when, "when", &text)) {
             if (!ParsePredicate(text, &resolver_, &widget->when, &why)) {
@@ -400,7 +413,7 @@ bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
         }
         if (const toml::node* colour = table.get("colour")) {
             if (ReadTomlString(errors_, *colour, "colour", &text) && !ParseColour(text, &widget->rgb)) {
-                errors_->At(colour->source(), "unknown colour '" + text + "' (expected red, green, blue, yellow, orange, grey, black, white or #rrggbb)");
+                errors_->At(colour->source(), UnknownColour(text));
                 good = false;
             } else if (!colour->is_string()) {
                 good = false;
@@ -437,7 +450,7 @@ void Loader::CheckPlaces(const PanelTab& tab, const std::vector<toml::source_reg
         for (size_t a = 0; a < b; ++a) {
             const PanelWidget& earlier = tab.widgets[a];
             if (earlier.row == later.row && earlier.col < later.col + later.span && later.col < earlier.col + earlier.span) {
-                errors_->At(where[b], FormatText("this widget takes row %d, col %d, which the widget at line %d takes too",
+                errors_->At(where[b], FormatText(N_("this widget takes row %d, col %d, which the widget at line %d takes too"),
                                                  later.row, std::max(earlier.col, later.col), earlier.line));
                 break;
             }
@@ -447,10 +460,10 @@ void Loader::CheckPlaces(const PanelTab& tab, const std::vector<toml::source_reg
 
 void Loader::LoadTab(const toml::table& table, PanelTab* tab)
 {
-    Keys(table, kTabKeys, "a tab");
+    Keys(table, kTabKeys, N_("a tab"));
     const toml::node* name = table.get("name");
     if (name == nullptr)
-        errors_->At(table.source(), "a tab needs name");
+        errors_->At(table.source(), N_("a tab needs name"));
     else
         ReadTomlString(errors_, *name, "name", &tab->name);
     const toml::array* widgets = Tables(table, "widget", "[[panel.tab.widget]]", SIZE_MAX);
@@ -459,7 +472,7 @@ void Loader::LoadTab(const toml::table& table, PanelTab* tab)
     std::vector<toml::source_region> where;
     for (const toml::node& node : *widgets) {
         if (++widgets_ > kMaxPanelWidgets) {
-            errors_->At(node.source(), FormatText("more than %d widgets in the panel", kMaxPanelWidgets));
+            errors_->At(node.source(), FormatText(N_("more than %d widgets in the panel"), kMaxPanelWidgets));
             break;
         }
         PanelWidget widget;
@@ -475,12 +488,12 @@ void Loader::LoadTab(const toml::table& table, PanelTab* tab)
 
 void Loader::LoadSend(const toml::table& table, std::vector<PanelSend>* sends, std::vector<int>* lines)
 {
-    bool good = Keys(table, kSendKeys, "a send");
+    bool good = Keys(table, kSendKeys, N_("a send"));
     const toml::node* name = table.get("message");
     std::string text, why;
     PanelSend send;
     if (name == nullptr) {
-        errors_->At(table.source(), "a send needs message");
+        errors_->At(table.source(), N_("a send needs message"));
         return;
     }
     if (!ReadTomlString(errors_, *name, "message", &text))
@@ -491,23 +504,25 @@ void Loader::LoadSend(const toml::table& table, std::vector<PanelSend>* sends, s
         for (const SignalMessage& message : database_.Messages())
             names.push_back(message.name);
         const std::string meant = ClosestWord(text, names);
-        errors_->At(name->source(), "no message '" + text + "' in the signal file" +
-                                    (meant.empty() ? "" : " (did you mean '" + meant + "'?)"));
+        errors_->At(name->source(), meant.empty() ? FormatText(N_("no message '%s' in the signal file"), text.c_str())
+                                                  : FormatText(N_("no message '%s' in the signal file (did you mean '%s'?)"),
+                                                               text.c_str(), meant.c_str()));
         return;
     }
     send.periodMicros = send.message->periodMicros;
     if (const toml::node* period = table.get("period")) {
         if (!ReadTomlString(errors_, *period, "period", &text) || !ParseDuration(text, &send.periodMicros, &why) || send.periodMicros == 0) {
-            errors_->At(period->source(), "bad period: " + (period->is_string() && !why.empty() ? why : "expected a duration like \"100ms\" above 0"));
+            errors_->At(period->source(), std::string(N_("bad period")) + ": " +
+                                          (period->is_string() && !why.empty() ? why : N_("expected a duration like \"100ms\" above 0")));
             return;
         }
     } else if (send.periodMicros == 0) {
-        errors_->At(table.source(), send.message->name + " has no period in the signal file: give period");
+        errors_->At(table.source(), FormatText(N_("%s has no period in the signal file: give period"), send.message->name.c_str()));
         return;
     }
     for (size_t i = 0; i < sends->size(); ++i) {
         if ((*sends)[i].message == send.message) {
-            errors_->At(name->source(), FormatText("%s is sent already (line %d)", send.message->name.c_str(), (*lines)[i]));
+            errors_->At(name->source(), FormatText(N_("%s is sent already (line %d)"), send.message->name.c_str(), (*lines)[i]));
             return;
         }
     }
@@ -519,26 +534,26 @@ void Loader::LoadSend(const toml::table& table, std::vector<PanelSend>* sends, s
 
 void Loader::Load(const toml::table& root, Panel* panel)
 {
-    Keys(root, { "panel" }, "the file");
+    Keys(root, { "panel" }, N_("the file"));
     const toml::node* node = root.get("panel");
     const toml::table* table = node != nullptr ? node->as_table() : nullptr;
     if (table == nullptr) {
         if (node != nullptr)
-            errors_->At(node->source(), "panel must be a table: [panel]");
+            errors_->At(node->source(), N_("panel must be a table: [panel]"));
         else if (!errors_->Any())
-            errors_->File("no [panel] in the file");
+            errors_->File(N_("no [panel] in the file"));
         return;
     }
     Keys(*table, kPanelKeys, "[panel]");
     std::string file;
     if (const toml::node* signals = table->get("signals")) {
         if (ReadTomlString(errors_, *signals, "signals", &file) && file.empty())
-            errors_->At(signals->source(), "signals must be the signal file's name in quotes");
+            errors_->At(signals->source(), N_("signals must be the signal file's name in quotes"));
     }
     if (const toml::node* title = table->get("title"))
         ReadTomlString(errors_, *title, "title", &panel->title);
     if (table->get("tab") == nullptr)
-        errors_->At(table->source(), "the panel needs a [[panel.tab]] of widgets");
+        errors_->At(table->source(), N_("the panel needs a [[panel.tab]] of widgets"));
     if (const toml::array* tabs = Tables(*table, "tab", "[[panel.tab]]", kMaxPanelTabs)) {
         for (const toml::node& tab : *tabs) {
             panel->tabs.emplace_back();
@@ -556,7 +571,7 @@ bool Parse(const std::string& text, const std::string& fileName, toml::table* ro
 {
     TomlProblem problem;
     if (text.size() > static_cast<size_t>(kMaxPanelFileBytes)) {
-        problem.what = FormatText("over %d bytes, the most a panel file may hold", kMaxPanelFileBytes);
+        problem.what = FormatText(N_("over %d bytes, the most a panel file may hold"), kMaxPanelFileBytes);
         errors->Toml(problem);
         return false;
     }
@@ -585,12 +600,12 @@ bool ReadPanelSignalsKey(const std::string& text, const std::string& fileName, s
             const toml::node* node = root.at_path("panel.signals").node();
             if (node != nullptr && (!node->is_string() || node->as_string()->get().empty() ||
                                     HasControlCharacter(node->as_string()->get())))
-                found.At(node->source(), "signals must be the signal file's name in quotes");
+                found.At(node->source(), N_("signals must be the signal file's name in quotes"));
             else if (node != nullptr)
                 *signalsFile = node->as_string()->get();
         }
     } catch (const std::exception& e) {
-        found.File(std::string("could not be read: ") + e.what());
+        found.File(std::string(N_("could not be read")) + ": " + e.what());
     }
     found.Finish();
     return errors->empty();
@@ -612,7 +627,7 @@ bool LoadPanelFile(const std::string& text, const std::string& fileName, const S
         }
     } catch (const std::exception& e) {
         errors->clear();
-        errors->push_back(fileName + ": could not be read: " + e.what());
+        errors->push_back(fileName + ": " + N_("could not be read") + ": " + e.what());
         return false;
     }
     found.Finish();

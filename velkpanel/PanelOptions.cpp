@@ -1,5 +1,8 @@
 #include "velkpanel/PanelOptions.h"
 
+#include "common/Catalogue.h"
+#include "common/FormatText.h"
+
 bool ParsePanelArguments(const std::vector<std::string>& args, PanelOptions* options, std::string* error)
 {
     for (size_t i = 0; i < args.size(); ++i) {
@@ -19,18 +22,18 @@ bool ParsePanelArguments(const std::vector<std::string>& args, PanelOptions* opt
                           : name == "--panel" ? &options->panelFile
                           : name == "--bus" ? &options->busName : nullptr;
         if (slot == nullptr) {
-            *error = "unknown argument '" + args[i] + "'";
+            *error = FormatText(N_("unknown argument '%s'"), args[i].c_str());
             return false;
         }
         if (!inlineValue) {
             if (i + 1 >= args.size()) {
-                *error = name + " needs a value";
+                *error = FormatText(N_("%s needs a value"), name.c_str());
                 return false;
             }
             value = args[++i];
         }
         if (value.empty()) {
-            *error = name + (name == "--bus" ? " needs a name" : " needs a file");
+            *error = FormatText(name == "--bus" ? N_("%s needs a name") : N_("%s needs a file"), name.c_str());
             return false;
         }
         *slot = value;

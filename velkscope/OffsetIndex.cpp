@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "common/Catalogue.h"
+#include "common/FormatText.h"
+
 void OffsetIndex::Clear()
 {
     marks_.assign(1, OffsetMark{ 0, 0, 0 });
@@ -53,7 +56,7 @@ bool ReadRecordStretchFrom(FILE* file, const std::string& name, const OffsetMark
     RecordReader reader(file, name);
     reader.SkipBadLines();
     if (!reader.Resume(mark.offset, mark.line, mark.micros)) {
-        *error = "cannot read " + name + ": cannot seek";
+        *error = FormatText(N_("cannot read %s"), name.c_str()) + ": " + N_("cannot seek");
         return false;
     }
     RecordedMessage message;

@@ -3,6 +3,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "common/Catalogue.h"
+
 namespace {
 
 // The few entry points of GDI+'s flat API used here (gdiplusflat.h).
@@ -24,7 +26,7 @@ const CLSID kPngEncoder = { 0x557CF406, 0x1A04, 0x11D3, { 0x9A, 0x73, 0x00, 0x00
 std::string Failed(const char* what, int status)
 {
     char text[96];
-    snprintf(text, sizeof text, "GDI+ %s failed (status %d)", what, status);
+    snprintf(text, sizeof text, N_("GDI+ %s failed (status %d)"), what, status);
     return text;
 }
 
@@ -36,13 +38,13 @@ bool SaveBitmapAsPng(HBITMAP bitmap, const wchar_t* path, std::string* error)
     wchar_t library[MAX_PATH];
     UINT length = GetSystemDirectoryW(library, MAX_PATH);
     if (length == 0 || length + 13 >= MAX_PATH) {
-        *error = "no system folder";
+        *error = N_("no system folder");
         return false;
     }
     wcscat(library, L"\\gdiplus.dll");
     HMODULE gdiplus = LoadLibraryW(library);
     if (gdiplus == nullptr) {
-        *error = "cannot load gdiplus.dll";
+        *error = N_("cannot load gdiplus.dll");
         return false;
     }
     GdiplusStartupFn startup = reinterpret_cast<GdiplusStartupFn>(reinterpret_cast<void*>(GetProcAddress(gdiplus, "GdiplusStartup")));
@@ -52,7 +54,7 @@ bool SaveBitmapAsPng(HBITMAP bitmap, const wchar_t* path, std::string* error)
     DisposeImageFn disposeImage = reinterpret_cast<DisposeImageFn>(reinterpret_cast<void*>(GetProcAddress(gdiplus, "GdipDisposeImage")));
     if (startup == nullptr || shutdown == nullptr || createBitmap == nullptr || saveImage == nullptr || disposeImage == nullptr) {
         FreeLibrary(gdiplus);
-        *error = "gdiplus.dll lacks the functions needed";
+        *error = N_("gdiplus.dll lacks the functions needed");
         return false;
     }
 
@@ -61,17 +63,17 @@ bool SaveBitmapAsPng(HBITMAP bitmap, const wchar_t* path, std::string* error)
     int status = startup(&token, &input, nullptr);
     bool saved = false;
     if (status != 0) {
-        *error = Failed("start-up", status);
+        *error = Failed(N_("start-up"), status);
     } else {
         void* image = nullptr;
         status = createBitmap(bitmap, nullptr, &image);
         if (status != 0) {
-            *error = Failed("bitmap", status);
+            *error = Failed(N_("bitmap"), status);
         } else {
             status = saveImage(image, path, &kPngEncoder, nullptr);
             saved = status == 0;
             if (!saved)
-                *error = Failed("save", status);
+                *error = Failed(N_("save"), status);
             disposeImage(image);
         }
         shutdown(token);

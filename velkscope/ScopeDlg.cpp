@@ -12,6 +12,7 @@
 #include "velk/VelkApi.h"
 #include "velk/VelkLibrary.h"
 #include "velk/VelkResults.h"
+#include "client/ProgramMessages.h"
 #include "windows/SystemLeadByte.h"
 #include "common/FormatText.h"
 #include "windows/WideText.h"
@@ -136,7 +137,7 @@ bool CScopeDlg::Start(std::wstring* error)
     if (m_bound) {
         int registered = m_bus.vRegister(m_hWnd, m_options.mask, "velkscope");
         if (registered < 0) {
-            *error = L"\x603B\x7EBF\x62D2\x7EDD\x6CE8\x518C the bus refused the registration: " + Wide(VelkResultText(registered));
+            *error = L"\x603B\x7EBF\x62D2\x7EDD\x6CE8\x518C the bus refused the registration: " + LocalizedReason(VelkResultText(registered));
             DestroyWindow(m_hWnd);
             return false;
         }
@@ -682,18 +683,18 @@ void CScopeDlg::RefreshStatus(int64_t now)
         text += L"\x6536\x5230 received " + Wide(FormatText("%" PRIu64 " (%.0f/s)", received, rate));
         int status = BusStatus(m_bus);
         if (status != kVelkOk) {
-            text += L" \x00B7 \x603B\x7EBF\x4E0D\x53EF\x7528 bus unusable: " + Wide(VelkResultText(status));
+            text += L" \x00B7 \x603B\x7EBF\x4E0D\x53EF\x7528 bus unusable: " + LocalizedReason(VelkResultText(status));
         } else {
             CounterValues counters = ReadCounters(m_bus);
             bool losing = false;
-            text += L" \x00B7 \x603B\x7EBF bus: " + Wide(FormatCounterChange(m_counters, counters, &losing));
+            text += L" \x00B7 \x603B\x7EBF bus: " + LocalizedReason(FormatCounterChange(m_counters, counters, &losing));
             m_counters = counters;
         }
         if (m_model.Unlisted() != 0)
             text += L" \x00B7 \x672A\x5217\x51FA unlisted " + Wide(FormatText("%" PRIu64, m_model.Unlisted()));
         if (m_model.LiveHistory().Dropped() != 0)
-            text += WideFromUtf8(FormatText(" \xC2\xB7 \xE5\x8E\x86\xE5\x8F\xB2\xE5\xB7\xB2\xE6\x88\xAA history cut: "
-                                            "%" PRIu64 " oldest messages dropped", m_model.LiveHistory().Dropped()));
+            text += L" \x00B7 \x5386\x53F2\x5DF2\x622A history cut: " +
+                    LocalizedReason(FormatText(N_("%" PRIu64 " oldest messages dropped"), m_model.LiveHistory().Dropped()));
     } else if (text.empty()) {
         text = L"\x65E0\x603B\x7EBF no bus";
     }
@@ -701,10 +702,10 @@ void CScopeDlg::RefreshStatus(int64_t now)
     for (const Recording& recording : m_recordings) {
         const ScopeSource& source = *m_model.Sources()[recording.source];
         if (!source.error.empty())
-            text += L" \x00B7 " + WideFromUtf8(source.error);
+            text += L" \x00B7 " + LocalizedReason(source.error);
         else if (source.badLines != 0)
             text += WideFromUtf8(FormatText(" \xC2\xB7 %" PRIu64 " \xE8\xA1\x8C\xE6\x9C\x89\xE8\xAF\xAF bad lines skipped, the latest ",
-                                            source.badLines) + source.latestBadLine);
+                                            source.badLines)) + LocalizedReason(source.latestBadLine);
     }
     if (!m_note.empty())
         text += L" \x00B7 " + m_note;

@@ -17,6 +17,7 @@
 
 #include "chart/SvgPlot.h"
 #include "client/ExitStatus.h"
+#include "client/ProgramMessages.h"
 #include "client/SignalsOption.h"
 #include "common/ClosestWord.h"
 #include "common/FormatText.h"
@@ -63,9 +64,9 @@ std::wstring ErrorLines(const std::vector<std::string>& errors)
 {
     std::wstring lines;
     for (size_t i = 0; i < errors.size() && i < kErrorsShown; ++i)
-        lines += (i == 0 ? L"" : L"\n") + WideFromUtf8(errors[i]);
+        lines += (i == 0 ? L"" : L"\n") + WideFromUtf8(LocalizedUtf8(errors[i], "\n"));
     if (errors.size() > kErrorsShown)
-        lines += WideFromUtf8(FormatText("\n... %zu more", errors.size() - kErrorsShown));
+        lines += L"\n" + WideFromUtf8(LocalizedUtf8(FormatText(N_("... %zu more"), errors.size() - kErrorsShown), " "));
     return lines;
 }
 
@@ -74,7 +75,7 @@ bool ReadWholeFile(const std::wstring& path, size_t limit, std::string* text, st
 {
     FILE* file = _wfopen(path.c_str(), L"rb");
     if (file == nullptr) {
-        *error = std::string("cannot open ") + Utf8FromWide(path) + ": " + strerror(errno);
+        *error = FormatText(N_("cannot open %s"), Utf8FromWide(path).c_str()) + ": " + strerror(errno);
         return false;
     }
     char chunk[65536];
@@ -85,9 +86,9 @@ bool ReadWholeFile(const std::wstring& path, size_t limit, std::string* text, st
     const bool failed = ferror(file) != 0;
     fclose(file);
     if (failed)
-        *error = "cannot read " + Utf8FromWide(path);
+        *error = FormatText(N_("cannot read %s"), Utf8FromWide(path).c_str());
     else if (text->size() > limit)
-        *error = Utf8FromWide(path) + FormatText(": more than %zu bytes", limit);
+        *error = Utf8FromWide(path) + ": " + FormatText(N_("more than %zu bytes"), limit);
     return !failed && text->size() <= limit;
 }
 
@@ -145,7 +146,7 @@ bool CScopeDlg::OpenRecording(const std::wstring& path, std::wstring* error)
 {
     FILE* file = _wfopen(path.c_str(), L"rb");
     if (file == nullptr) {
-        *error = L"\x65E0\x6CD5\x6253\x5F00 cannot open " + path + L": " + AfxWideFromNarrow(strerror(errno));
+        *error = L"\x65E0\x6CD5\x6253\x5F00 cannot open " + path + L": " + LocalizedReason(strerror(errno));
         return false;
     }
     WIN32_FILE_ATTRIBUTE_DATA attributes;
@@ -180,7 +181,7 @@ void CScopeDlg::StartPass(Recording* recording)
     if (file == nullptr) {
         ScopeSource& source = m_model.MutableSource(recording->source);
         source.reading = false;
-        source.error = "cannot open " + source.name + ": " + strerror(errno);
+        source.error = FormatText(N_("cannot open %s"), source.name.c_str()) + ": " + strerror(errno);
         return;
     }
     recording->started = GetTickCount64();
@@ -198,7 +199,7 @@ void CScopeDlg::StartPass(Recording* recording)
     if (!recording->pass->Start()) {
         recording->pass.reset();
         m_model.MutableSource(recording->source).reading = false;
-        m_model.MutableSource(recording->source).error = "cannot start reading";
+        m_model.MutableSource(recording->source).error = N_("cannot start reading");
         return;
     }
     SetTimer(m_hWnd, kReadTimer, kReadTimerMs, nullptr);
@@ -262,7 +263,7 @@ void CScopeDlg::ApplyBatch(Recording* recording, PassBatch* batch)
             source.error = source.name + FormatText(": \xE5\xB7\xB2\xE5\x81\x9C\xE6\xAD\xA2 stopped at %.0f%%",
                                                     source.fileBytes == 0 ? 100.0 : 100.0 * static_cast<double>(batch->bytes) / static_cast<double>(source.fileBytes));
         if (!batch->notice.empty())
-            m_note = WideFromUtf8(batch->notice);
+            m_note = LocalizedReason(batch->notice);
     }
     // What came first is drawn at once: the first few traces of a recording
     // opened on its own.
@@ -360,7 +361,7 @@ std::vector<StretchReader> CScopeDlg::Readers()
             const ScopeSource& read = *m_model.Sources()[source];
             std::string error;
             if (!ReadRecordStretch(file, read.name, read.index, from, to, visit, &error))
-                Note(WideFromUtf8(error));
+                Note(LocalizedReason(error));
         });
     }
     return readers;
@@ -514,7 +515,7 @@ bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
 {
     std::string text, error;
     if (!ReadWholeFile(path, kMaxWorkspaceBytes, &text, &error)) {
-        *errorsOut = WideFromUtf8(error);
+        *errorsOut = WideFromUtf8(LocalizedUtf8(error, "\n"));
         return false;
     }
     const std::string name = Utf8FromWide(FileNameOf(path));
@@ -536,14 +537,15 @@ bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
         signals.reset(new SignalDatabase);
         if (ReadSignalsFile(signalsPath, signals.get(), &found) != kExitOk)
             for (const std::string& line : found)
-                errors.push_back(at(workspace.signalsLine, workspace.signalsColumn) + "signal file: " + line);
+                errors.push_back(at(workspace.signalsLine, workspace.signalsColumn) + N_("signal file") + ": " + line);
     }
     std::vector<std::wstring> recordings;
     for (const WorkspaceRecording& recording : workspace.recordings) {
         recordings.push_back(WideFromUtf8(ResolveInFolder(folderUtf8, recording.path)));
         FILE* probe = _wfopen(recordings.back().c_str(), L"rb");
         if (probe == nullptr)
-            errors.push_back(at(recording.line, recording.column) + "cannot open '" + recording.path + "': " + strerror(errno));
+            errors.push_back(at(recording.line, recording.column) + FormatText(N_("cannot open '%s'"), recording.path.c_str()) +
+                             ": " + strerror(errno));
         else
             fclose(probe);
     }
@@ -554,12 +556,15 @@ bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
             if (!trace.signal.empty()) {
                 const SignalRef found = signals != nullptr ? signals->FindSignal(trace.signal) : SignalRef{ nullptr, nullptr };
                 if (signals == nullptr)
-                    errors.push_back(at(trace.line, trace.column) + "signal '" + trace.signal + "' needs a signal file (signals = ...)");
+                    errors.push_back(at(trace.line, trace.column) +
+                                     FormatText(N_("signal '%s' needs a signal file (signals = ...)"), trace.signal.c_str()));
                 else if (found.signal == nullptr)
-                    errors.push_back(at(trace.line, trace.column) + "no signal '" + trace.signal + "' in the signal file");
+                    errors.push_back(at(trace.line, trace.column) +
+                                     FormatText(N_("no signal '%s' in the signal file"), trace.signal.c_str()));
                 else if (found.message->code != trace.code)
-                    errors.push_back(at(trace.line, trace.column) + "signal '" + trace.signal + "' is not of code " +
-                                     FormatText("%08x", static_cast<unsigned>(trace.code)));
+                    errors.push_back(at(trace.line, trace.column) + FormatText(N_("signal '%s' is not of code %08x"),
+                                                                               trace.signal.c_str(),
+                                                                               static_cast<unsigned>(trace.code)));
                 else
                     index = static_cast<size_t>(found.signal - found.message->signals.data());
             }
@@ -698,7 +703,7 @@ void CScopeDlg::OnSaveWorkspace()
     if (path.empty())
         return;
     if (!SaveWorkspace(path, &error)) {
-        AfxMessageBox((L"\x65E0\x6CD5\x4FDD\x5B58 cannot save " + path + L": " + WideFromUtf8(error)).c_str());
+        AfxMessageBox((L"\x65E0\x6CD5\x4FDD\x5B58 cannot save " + path + L": " + LocalizedReason(error)).c_str());
         return;
     }
     Note(L"\x5DF2\x4FDD\x5B58 saved " + path);
@@ -715,7 +720,7 @@ void CScopeDlg::SaveAs(const wchar_t* filter, const wchar_t* extension,
         return;
     std::string error;
     if (!(this->*save)(path.c_str(), &error)) {
-        AfxMessageBox((L"\x65E0\x6CD5\x4FDD\x5B58 cannot save " + path + L": " + AfxWideFromNarrow(error.c_str())).c_str());
+        AfxMessageBox((L"\x65E0\x6CD5\x4FDD\x5B58 cannot save " + path + L": " + LocalizedReason(error)).c_str());
         return;
     }
     Note(L"\x5DF2\x4FDD\x5B58 saved " + path);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "common/Catalogue.h"
 #include "common/ClosestWord.h"
 #include "common/FormatText.h"
 #include "common/WordList.h"
@@ -77,7 +78,7 @@ void Loader::Finish()
     for (const Pending& error : pending_)
         errors_->push_back(error.text);
     if (count_ > kMaxWorkspaceErrors)
-        errors_->push_back(fileName_ + FormatText(": more errors left out (the first %d are shown)", kMaxWorkspaceErrors));
+        errors_->push_back(fileName_ + ": " + FormatText(N_("more errors left out (the first %d are shown)"), kMaxWorkspaceErrors));
 }
 
 bool Loader::Keys(const toml::table& table, const Words& keys, const char* what)
@@ -91,8 +92,10 @@ bool Loader::Keys(const toml::table& table, const Words& keys, const char* what)
         for (const std::string& known : keys)
             list += (list.empty() ? "" : ", ") + known;
         const std::string closest = ClosestWord(word, keys);
-        Error(key.source(), "unknown key '" + word + "' in " + what + " (" +
-                                (closest.empty() ? "it takes " + list : "did you mean '" + closest + "'?") + ")");
+        Error(key.source(), closest.empty()
+                                ? FormatText(N_("unknown key '%s' in %s (it takes %s)"), word.c_str(), what, list.c_str())
+                                : FormatText(N_("unknown key '%s' in %s (did you mean '%s'?)"), word.c_str(), what,
+                                             closest.c_str()));
         good = false;
         (void)value;
     }
@@ -107,7 +110,7 @@ bool Loader::Seconds(const toml::node& node, const char* what, double* seconds)
     else if (node.is_floating_point())
         value = node.as_floating_point()->get();
     if (!isfinite(value) || fabs(value) > kMostSeconds) {
-        Error(node.source(), std::string(what) + " must be a number of seconds from -1e9 to 1e9");
+        Error(node.source(), FormatText(N_("%s must be a number of seconds from -1e9 to 1e9"), what));
         return false;
     }
     *seconds = value;
@@ -117,7 +120,7 @@ bool Loader::Seconds(const toml::node& node, const char* what, double* seconds)
 bool Loader::Boolean(const toml::node& node, const char* what, bool* value)
 {
     if (!node.is_boolean()) {
-        Error(node.source(), std::string(what) + " must be true or false");
+        Error(node.source(), FormatText(N_("%s must be true or false"), what));
         return false;
     }
     *value = node.as_boolean()->get();
@@ -128,7 +131,7 @@ const toml::array* Loader::Tables(const toml::node& node, const char* key)
 {
     const toml::array* list = node.as_array();
     if (list == nullptr || !list->is_array_of_tables()) {
-        Error(node.source(), FormatText("%s must be [[%s]] tables", key, key));
+        Error(node.source(), FormatText(N_("%s must be [[%s]] tables"), key, key));
         return nullptr;
     }
     return list;
@@ -140,17 +143,17 @@ void Loader::LoadRecording(const toml::table& table, Workspace* workspace)
     WorkspaceRecording recording;
     const toml::node* path = table.get("path");
     if (path == nullptr) {
-        Error(table.source(), "a [[recording]] needs its path");
+        Error(table.source(), N_("a [[recording]] needs its path"));
     } else if (ReadTomlString(this, *path, "path", &recording.path)) {
         recording.line = static_cast<unsigned>(path->source().begin.line);
         recording.column = static_cast<unsigned>(path->source().begin.column);
         if (recording.path.empty())
-            Error(path->source(), "path must name a file");
+            Error(path->source(), N_("path must name a file"));
     }
     if (const toml::node* offset = table.get("offset"))
         Seconds(*offset, "offset", &recording.offsetSeconds);
     if (workspace->recordings.size() == kMaxWorkspaceRecordings)
-        Error(table.source(), FormatText("at most %d recordings are opened at once", kMaxWorkspaceRecordings));
+        Error(table.source(), FormatText(N_("at most %d recordings are opened at once"), kMaxWorkspaceRecordings));
     workspace->recordings.push_back(recording);
 }
 
@@ -161,11 +164,11 @@ void Loader::LoadView(const toml::table& table, Workspace* workspace)
     const toml::node* from = table.get("from");
     const toml::node* to = table.get("to");
     if (from == nullptr || to == nullptr)
-        Error(table.source(), "[view] needs from and to");
+        Error(table.source(), N_("[view] needs from and to"));
     const bool times = from != nullptr && to != nullptr && Seconds(*from, "from", &workspace->from) &&
                        Seconds(*to, "to", &workspace->to);
     if (times && !(workspace->to > workspace->from))
-        Error(to->source(), "to must be after from");
+        Error(to->source(), N_("to must be after from"));
     if (const toml::node* live = table.get("live"))
         Boolean(*live, "live", &workspace->live);
     if (const toml::node* wall = table.get("wall_clock"))
@@ -175,9 +178,9 @@ void Loader::LoadView(const toml::table& table, Workspace* workspace)
         uint64_t micros = 0;
         if (ReadTomlString(this, *window, "window", &text)) {
             if (!ParseDuration(text, &micros, &why))
-                Error(window->source(), "window '" + text + "': " + why);
+                Error(window->source(), FormatText(N_("window '%s'"), text.c_str()) + ": " + why);
             else if (micros < static_cast<uint64_t>(kMinWindowMicros) || micros > static_cast<uint64_t>(kMaxWindowMicros))
-                Error(window->source(), "window '" + text + "': from 1s to 1h");
+                Error(window->source(), FormatText(N_("window '%s'"), text.c_str()) + ": " + N_("from 1s to 1h"));
             else
                 workspace->windowMicros = micros;
         }
@@ -210,7 +213,7 @@ bool Loader::LoadTrace(const toml::table& table, WorkspaceTrace* trace)
     const toml::node* code = table.get("code");
     std::string text, why;
     if (code == nullptr) {
-        Error(table.source(), "a [[pane.trace]] needs its code");
+        Error(table.source(), N_("a [[pane.trace]] needs its code"));
         good = false;
     } else if (ReadTomlString(this, *code, "code", &text) && !ParseCodeArgument(text, "code", &trace->code, &why)) {
         Error(code->source(), why);
@@ -222,7 +225,7 @@ bool Loader::LoadTrace(const toml::table& table, WorkspaceTrace* trace)
             trace->column = static_cast<unsigned>(signal->source().begin.column);
         } else {
             if (trace->signal.empty() && signal->is_string())
-                Error(signal->source(), "signal must name a signal (leave it out for the code's own value)");
+                Error(signal->source(), N_("signal must name a signal (leave it out for the code's own value)"));
             good = false;
         }
     }
@@ -244,17 +247,17 @@ void Loader::LoadPane(const toml::table& table, Workspace* workspace)
     std::string scale = "auto";
     const toml::node* scaleNode = table.get("scale");
     if (scaleNode != nullptr && ReadTomlString(this, *scaleNode, "scale", &scale) && scale != "auto" && scale != "fixed")
-        Error(scaleNode->source(), "scale must be \"auto\" or \"fixed\"");
+        Error(scaleNode->source(), N_("scale must be \"auto\" or \"fixed\""));
     pane.fixed = scale == "fixed";
     const toml::node* low = table.get("low");
     const toml::node* high = table.get("high");
     if (pane.fixed) {
         if (low == nullptr || high == nullptr)
-            Error(table.source(), "a fixed scale needs low and high");
+            Error(table.source(), N_("a fixed scale needs low and high"));
         else if (Seconds(*low, "low", &pane.low) && Seconds(*high, "high", &pane.high) && !(pane.high > pane.low))
-            Error(high->source(), "high must be above low");
+            Error(high->source(), N_("high must be above low"));
     } else if (low != nullptr || high != nullptr) {
-        Error((low != nullptr ? low : high)->source(), "low and high go with scale = \"fixed\"");
+        Error((low != nullptr ? low : high)->source(), N_("low and high go with scale = \"fixed\""));
     }
     if (const toml::node* list = table.get("trace")) {
         if (const toml::array* traces = Tables(*list, "pane.trace")) {
@@ -265,9 +268,9 @@ void Loader::LoadPane(const toml::table& table, Workspace* workspace)
                 if (!LoadTrace(traceTable, &trace))
                     continue;
                 if (++traces_ == kMaxScopeTraces + 1)
-                    Error(traceTable.source(), FormatText("at most %d traces are drawn at once", static_cast<int>(kMaxScopeTraces)));
+                    Error(traceTable.source(), FormatText(N_("at most %d traces are drawn at once"), static_cast<int>(kMaxScopeTraces)));
                 if (trace.x && anyX)
-                    Error(traceTable.get("x")->source(), "a pane has one trace along x");
+                    Error(traceTable.get("x")->source(), N_("a pane has one trace along x"));
                 anyX = anyX || trace.x;
                 const bool twice = std::any_of(workspace->panes.begin(), workspace->panes.end(), [&](const WorkspacePane& p) {
                     return std::any_of(p.traces.begin(), p.traces.end(), [&](const WorkspaceTrace& t) {
@@ -277,13 +280,13 @@ void Loader::LoadPane(const toml::table& table, Workspace* workspace)
                     return t.recording == trace.recording && t.code == trace.code && t.signal == trace.signal;
                 });
                 if (twice)
-                    Error(traceTable.source(), "this trace is drawn already");
+                    Error(traceTable.source(), N_("this trace is drawn already"));
                 pane.traces.push_back(trace);
             }
         }
     }
     if (workspace->panes.size() == kMaxPanes)
-        Error(table.source(), FormatText("at most %d panes", static_cast<int>(kMaxPanes)));
+        Error(table.source(), FormatText(N_("at most %d panes"), static_cast<int>(kMaxPanes)));
     workspace->panes.push_back(pane);
 }
 
@@ -292,7 +295,7 @@ void Loader::Load(const std::string& text, Workspace* workspace)
     toml::table root;
     TomlProblem problem;
     if (text.size() > static_cast<size_t>(kMaxWorkspaceBytes)) {
-        errors_->push_back(fileName_ + FormatText(": over %d KiB, more than a workspace holds", kMaxWorkspaceBytes >> 10));
+        errors_->push_back(fileName_ + ": " + FormatText(N_("over %d KiB, more than a workspace holds"), kMaxWorkspaceBytes >> 10));
         return;
     }
     if (!ParseTomlText(text, fileName_, &root, &problem)) {
@@ -301,7 +304,7 @@ void Loader::Load(const std::string& text, Workspace* workspace)
         Finish();
         return;
     }
-    Keys(root, kRootKeys, "the workspace");
+    Keys(root, kRootKeys, N_("the workspace"));
     if (const toml::node* signals = root.get("signals")) {
         if (ReadTomlString(this, *signals, "signals", &workspace->signals)) {
             workspace->signalsLine = static_cast<unsigned>(signals->source().begin.line);
@@ -320,7 +323,7 @@ void Loader::Load(const std::string& text, Workspace* workspace)
         if (node == nullptr)
             continue;
         if (!node->is_table()) {
-            Error(node->source(), FormatText("%s must be a [%s] table", key, key));
+            Error(node->source(), FormatText(N_("%s must be a [%s] table"), key, key));
             continue;
         }
         if (std::string(key) == "view")
@@ -336,7 +339,7 @@ void Loader::Load(const std::string& text, Workspace* workspace)
     }
     for (size_t i = 0; i < recordingRefs_.size(); ++i) {
         if (recordingWanted_[i] > workspace->recordings.size())
-            Error(recordingRefs_[i], FormatText("recording %zu: the workspace opens %zu", recordingWanted_[i],
+            Error(recordingRefs_[i], FormatText(N_("recording %zu: the workspace opens %zu"), recordingWanted_[i],
                                                 workspace->recordings.size()));
     }
     Finish();
@@ -388,7 +391,7 @@ bool LoadWorkspace(const std::string& text, const std::string& fileName, Workspa
     } catch (const std::exception& e) {
         errors->push_back(fileName + ": " + e.what());
     } catch (...) {
-        errors->push_back(fileName + ": could not be read");
+        errors->push_back(fileName + ": " + N_("could not be read"));
     }
     return false;
 }

@@ -8,6 +8,7 @@
 
 #include "common/FormatText.h"
 #include "windows/SystemCodePage.h"
+#include "windows/WideText.h"
 
 Language ProgramLanguage()
 {
@@ -23,6 +24,11 @@ std::string Localized(const std::string& english, const char* between)
 std::string LocalizedUtf8(const std::string& english, const char* between)
 {
     return InLanguage(english, ProgramLanguage(), between);
+}
+
+std::wstring LocalizedReason(const std::string& english)
+{
+    return WideFromUtf8(LocalizedUtf8(english, " / "));
 }
 
 void PrintMessage(const char* format, ...)

@@ -21,3 +21,7 @@ std::string Localized(const std::string& english, const char* between = "\n");
 
 // The same for UTF-8 text (velkscope's windows).
 std::string LocalizedUtf8(const std::string& english, const char* between = "\n");
+
+// A reason a library gives in English (UTF-8), to follow a window's own
+// Chinese-and-English words: "中文 / English", or itself.
+std::wstring LocalizedReason(const std::string& english);

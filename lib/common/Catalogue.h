@@ -1,5 +1,5 @@
-// The message catalogue: Simplified Chinese for the English texts velkctl
-// and velkscope print, keyed as gettext keys them. The code writes the
+// The message catalogue: Simplified Chinese for the English texts velkctl,
+// velkscope and velkpanel print, keyed as gettext keys them. The code writes the
 // English text, or its printf format, and marks it with N_(); one catalogue
 // (common/ChineseCatalogue.cpp) holds the Chinese of each key, with the same
 // conversions in the same order, or numbered (%2$s) where Chinese wants

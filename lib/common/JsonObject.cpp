@@ -5,6 +5,7 @@
 
 #include <unordered_set>
 
+#include "common/Catalogue.h"
 #include "common/HexText.h"
 #include "common/FormatText.h"
 #include "common/Utf8.h"
@@ -27,13 +28,13 @@ private:
     bool End()
     {
         Blanks();
-        return at_ == length_ || Fail("text after the object");
+        return at_ == length_ || Fail(N_("text after the object"));
     }
 
     bool Value(JsonMember* member, int depth)
     {
         if (at_ >= length_)
-            return Fail("expected a value");
+            return Fail(N_("expected a value"));
         char c = text_[at_];
         if (c == '"') {
             member->type = kJsonString;
@@ -63,14 +64,14 @@ private:
             member->text.assign(text_ + start, at_ - start);
             return true;
         }
-        return Fail("expected a value");
+        return Fail(N_("expected a value"));
     }
 
     // An array or object inside the top level: checked, not kept.
     bool Nested(int depth)
     {
         if (depth > kMaxJsonDepth)
-            return Fail(FormatText("nested deeper than %d", static_cast<int>(kMaxJsonDepth)));
+            return Fail(FormatText(N_("nested deeper than %d"), static_cast<int>(kMaxJsonDepth)));
         char close = text_[at_] == '{' ? '}' : ']';
         ++at_;
         return Members(close, depth, NULL);
@@ -92,11 +93,11 @@ private:
             if (close == '}') {
                 size_t keyAt = at_;
                 if (!Peek('"'))
-                    return Fail("expected a key in double quotes");
+                    return Fail(N_("expected a key in double quotes"));
                 if (!String(&member.key))
                     return false;
                 if (kept != NULL && !keys.insert(member.key).second)
-                    return FailAt(keyAt, "key \"" + Printable(member.key) + "\" appears twice");
+                    return FailAt(keyAt, FormatText(N_("key \"%s\" appears twice"), Printable(member.key).c_str()));
                 Blanks();
                 if (!Expect(':'))
                     return false;
@@ -120,15 +121,15 @@ private:
         Eat('-');
         if (Eat('0')) {
         } else if (!Digits()) {
-            return Fail("bad number");
+            return Fail(N_("bad number"));
         }
         if (Eat('.') && !Digits())
-            return Fail("bad number: digits must follow the decimal point");
+            return Fail(N_("bad number: digits must follow the decimal point"));
         if (Eat('e') || Eat('E')) {
             if (!Eat('+'))
                 Eat('-');
             if (!Digits())
-                return Fail("bad number: digits must follow the exponent");
+                return Fail(N_("bad number: digits must follow the exponent"));
         }
         literal->assign(text_ + start, at_ - start);
         return true;
@@ -148,14 +149,14 @@ private:
         out->clear();
         for (;;) {
             if (at_ >= length_)
-                return Fail("unterminated string");
+                return Fail(N_("unterminated string"));
             unsigned char c = static_cast<unsigned char>(text_[at_]);
             if (c == '"') {
                 ++at_;
                 return true;
             }
             if (c < 0x20)
-                return Fail("control character in a string");
+                return Fail(N_("control character in a string"));
             if (c == '\\') {
                 if (!Escape(out))
                     return false;
@@ -171,7 +172,7 @@ private:
     bool Escape(std::string* out)
     {
         if (at_ + 1 >= length_)
-            return Fail("unterminated string");
+            return Fail(N_("unterminated string"));
         char c = text_[at_ + 1];
         const char* from = "\"\\/bfnrt";
         const char* to = "\"\\/\b\f\n\r\t";
@@ -182,21 +183,21 @@ private:
             return true;
         }
         if (c != 'u')
-            return Fail("bad escape");
+            return Fail(N_("bad escape"));
         uint32_t unit = 0;
         if (!Hex4(at_ + 2, &unit))
-            return Fail("bad \\u escape");
+            return Fail(N_("bad \\u escape"));
         at_ += 6;
         uint32_t point = unit;
         if (unit >= 0xD800 && unit <= 0xDBFF) {
             uint32_t low = 0;
             if (at_ + 1 >= length_ || text_[at_] != '\\' || text_[at_ + 1] != 'u' || !Hex4(at_ + 2, &low) ||
                 low < 0xDC00 || low > 0xDFFF)
-                return Fail("lone surrogate in a \\u escape");
+                return Fail(N_("lone surrogate in a \\u escape"));
             at_ += 6;
             point = SurrogatePairPoint(unit, low);
         } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            return Fail("lone surrogate in a \\u escape");
+            return Fail(N_("lone surrogate in a \\u escape"));
         }
         AppendUtf8(point, out);
         return true;
@@ -223,17 +224,17 @@ private:
         size_t extra = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
                      : lead >= 0xF0 && lead <= 0xF4 ? 3 : 0;
         if (extra == 0 || at_ + extra >= length_)
-            return Fail("invalid UTF-8");
+            return Fail(N_("invalid UTF-8"));
         uint32_t point = lead & (0x3F >> extra);
         for (size_t i = 1; i <= extra; ++i) {
             unsigned char next = static_cast<unsigned char>(text_[at_ + i]);
             if ((next & 0xC0) != 0x80)
-                return Fail("invalid UTF-8");
+                return Fail(N_("invalid UTF-8"));
             point = point << 6 | (next & 0x3F);
         }
         static const uint32_t kSmallest[] = { 0, 0x80, 0x800, 0x10000 };
         if (point < kSmallest[extra] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
-            return Fail("invalid UTF-8");
+            return Fail(N_("invalid UTF-8"));
         out->append(text_ + at_, extra + 1);
         at_ += extra + 1;
         return true;
@@ -275,14 +276,14 @@ private:
 
     bool Expect(char c)
     {
-        return Eat(c) || Fail(FormatText("expected '%c'", c));
+        return Eat(c) || Fail(FormatText(N_("expected '%c'"), c));
     }
 
     bool Fail(const std::string& what) { return FailAt(at_, what); }
 
     bool FailAt(size_t where, const std::string& what)
     {
-        error_ = FormatText("not JSON: %s at column %zu", what.c_str(), where + 1);
+        error_ = FormatText(N_("not JSON: %s at column %zu"), what.c_str(), where + 1);
         return false;
     }
 

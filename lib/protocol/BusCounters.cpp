@@ -2,6 +2,7 @@
 
 #include <inttypes.h>
 
+#include "common/Catalogue.h"
 #include "common/FormatText.h"
 
 CounterValues ParseCounters(const char* text)
@@ -42,24 +43,24 @@ std::string FormatCounterChange(const CounterValues& before, const CounterValues
         { "abandoned", true },   // left undecided by a sender that died mid-post
     };
     *losing = false;
-    std::string text;
-    for (const auto& shown : kShown) {
-        const char* name = shown.name;
-        if (!text.empty())
-            text += ", ";
+    std::string changes[5];
+    for (size_t i = 0; i < 5; ++i) {
+        const char* name = kShown[i].name;
         CounterValues::const_iterator from = before.find(name);
         CounterValues::const_iterator to = after.find(name);
         if (from == before.end() || to == after.end()) {
-            text += std::string(name) + " ?";
+            changes[i] = "?";
             continue;
         }
         // A bus restarted meanwhile starts again from 0.
         uint64_t change = to->second >= from->second ? to->second - from->second : to->second;
-        text += FormatText("%s +%" PRIu64, name, change);
-        if (change != 0 && shown.loss) {
-            text += " (LOSING)";
+        changes[i] = FormatText("+%" PRIu64, change);
+        if (change != 0 && kShown[i].loss) {
+            changes[i] = FormatText(N_("%s (LOSING)"), changes[i].c_str());
             *losing = true;
         }
     }
-    return text;
+    // One format, so that the catalogue has the line whole.
+    return FormatText(N_("posted %s, delivered %s, dropped %s, expired %s, abandoned %s"), changes[0].c_str(),
+                      changes[1].c_str(), changes[2].c_str(), changes[3].c_str(), changes[4].c_str());
 }

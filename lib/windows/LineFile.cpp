@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include "common/Catalogue.h"
+
 namespace {
 
 // Written out when this much is kept.
@@ -106,5 +108,5 @@ bool LineFile::Close()
 
 std::string LineFile::ErrorText() const
 {
-    return diskFull_ ? "disk full" : strerror(error_);
+    return diskFull_ ? N_("disk full") : strerror(error_);
 }

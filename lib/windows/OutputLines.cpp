@@ -1,5 +1,6 @@
 #include "windows/OutputLines.h"
 
+#include "common/Catalogue.h"
 #include "common/FormatText.h"
 #include "windows/StopSignal.h"
 
@@ -127,7 +128,7 @@ bool OutputLines::Failed(std::string* why) const
     DWORD error = error_;
     LeaveCriticalSection(&lock_);
     if (failed && why != NULL)
-        *why = error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA ? std::string("the pipe is closed")
+        *why = error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA ? std::string(N_("the pipe is closed"))
                                                                     : FormatText("error %lu", error);
     return failed;
 }

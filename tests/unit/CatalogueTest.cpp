@@ -108,7 +108,7 @@ bool ReadLiterals(const std::string& source, size_t at, std::string* text)
 std::map<std::string, std::string> KeysInTheCode()
 {
     std::vector<std::string> files;
-    for (const char* folder : { "lib", "velkctl", "velkscope" })
+    for (const char* folder : { "lib", "velkctl", "velkscope", "velkpanel" })
         ListSources(std::string(CORVANE_SOURCE_DIR) + "/" + folder, &files);
     std::map<std::string, std::string> keys;
     for (const std::string& path : files) {
@@ -126,7 +126,7 @@ std::map<std::string, std::string> KeysInTheCode()
             keys.emplace("%llu " + (*found)[1].str() + "s", path);
         }
     }
-    // The bus library's result texts, which velkctl and velkscope print.
+    // The bus library's result texts, which the programs print.
     const std::string results = ReadAll(std::string(CORVANE_SOURCE_DIR) + "/velk/VelkResultText.cpp");
     for (size_t at = results.find("return "); at != std::string::npos; at = results.find("return ", at + 1)) {
         std::string key;
@@ -206,6 +206,17 @@ TEST(Catalogue, PrintedMessagesComeOutInChineseKeyByKey)
         { "velkctl: exported 3 messages (1 filtered out) to standard output",
           "velkctl: 已导出 3 条消息（1 条被过滤掉） 到 标准输出" },
         { "rig.toml:4:9: scale must not be 0", "rig.toml:4:9: scale 不得为 0" },
+        // The bridge's line reports and counts: a reason that is a message of
+        // its own comes last, and the bus's counters are one key.
+        { "velkctl: bridge me: input line 7: its topic cannot be read (expected the lines of mosquitto_sub -F %j): "
+          "not JSON: bad number: digits must follow the decimal point at column 7",
+          "velkctl: 桥 me: 输入第 7 行: 无法读出其主题（应为 mosquitto_sub -F %j 打印的行）: "
+          "不是 JSON: 数字有误: 小数点后必须有数字（第 7 列）" },
+        { "velkctl: bridge me: out 3, unwritten 0, filtered 0; in 14 lines: posted 4, own 1, duplicates 0, refused 0, "
+          "off-topic 0, bad 7, expired 0, failed 0; lost 0, late 0; bus: posted +4, delivered +4, dropped +2 (LOSING), "
+          "expired +0, abandoned ?",
+          "velkctl: 桥 me: 发出 3，未写出 0，过滤 0；收到 14 行：已发送 4，自己的 1，重复 0，拒绝 0，非本主题 0，有误 7，"
+          "已过期 0，失败 0；丢失 0，迟到 0；总线：已发送 +4，已投递 +4，已丢弃 +2（正在丢失），已过期 +0，已放弃 ?" },
         // Nothing known: as it was.
         { "motor.speed", "motor.speed" },
         { "", "" },
