@@ -287,11 +287,11 @@ void CPanelDlg::OnGetMinMaxInfo(MINMAXINFO* info)
 
 BOOL CPanelDlg::PreTranslateMessage(MSG* pMsg)
 {
-    // A parked control with the focus (the first one, as the window opens)
-    // comes into place before it takes the key.
-    if (pMsg->message == WM_KEYDOWN && m_view != nullptr)
-        m_view->Reached(pMsg->hwnd);
     if (pMsg->message == WM_KEYDOWN) {
+        // A parked control with the focus (the first one, as the window
+        // opens) comes into place before it takes the key.
+        if (m_view != nullptr)
+            m_view->Reached(pMsg->hwnd);
         // Escape would close the window: a panel is closed on purpose only.
         // An open drop-down list still takes it, to close.
         wchar_t kind[16] = L"";

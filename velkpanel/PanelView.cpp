@@ -380,8 +380,8 @@ void PanelView::SetInPlace(HWND window, bool inPlace)
         widget->inPlace = inPlace;
         PlaceWidget(nullptr, *widget, pages_[widget->tab]->ScrollY());
         if (!inPlace) {
-            Redrawn(*widget, kPartControl);
-            Redrawn(*widget, kPartEdit);
+            RedrawParked(*widget, kPartControl);
+            RedrawParked(*widget, kPartEdit);
         }
         return;
     }
@@ -394,7 +394,7 @@ void PanelView::SetInPlace(HWND window, bool inPlace)
     box.inPlace[part] = inPlace;
     Place(nullptr, window, box.placed[part], inPlace, pages_[0]->ScrollY());
     if (!inPlace)
-        RedrawnPart(static_cast<size_t>(index), static_cast<GroupPart>(part));
+        RedrawParkedPart(static_cast<size_t>(index), static_cast<GroupPart>(part));
 }
 
 void PanelView::Use(HWND window)
@@ -598,13 +598,13 @@ void PanelView::PaintBoxParts(HDC dc, const Box& box, const RECT& dirty, int scr
     }
 }
 
-void PanelView::Redrawn(const Widget& widget, WidgetPart part)
+void PanelView::RedrawParked(const Widget& widget, WidgetPart part)
 {
     if (!widget.inPlace)
         Redraw(widget, part);
 }
 
-void PanelView::RedrawnPart(size_t box, GroupPart part)
+void PanelView::RedrawParkedPart(size_t box, GroupPart part)
 {
     if (!boxes_[box].inPlace[part])
         pages_[0]->InvalidateContent(boxes_[box].placed[part]);
@@ -691,15 +691,15 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
         if (GetCapture() != widget.control && position != widget.position) {
             widget.position = position;
             ::SendMessageW(widget.control, TBM_SETPOS, TRUE, position);
-            Redrawn(widget, kPartControl);
+            RedrawParked(widget, kPartControl);
         }
         if ((widget.edit == entered || !Editing(widget.edit)) && SetShown(widget.edit, &widget.editText, value, widget.edit == entered))
-            Redrawn(widget, kPartEdit);
+            RedrawParked(widget, kPartEdit);
         break;
     }
     case kWidgetSpin: case kWidgetText:
         if ((widget.edit == entered || !Editing(widget.edit)) && SetShown(widget.edit, &widget.editText, value, widget.edit == entered))
-            Redrawn(widget, kPartEdit);
+            RedrawParked(widget, kPartEdit);
         break;
     case kWidgetDropdown: {
         const std::vector<SignalEnumEntry>& names = widget.definition->signal->enums;
@@ -712,7 +712,7 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
         if ((at != widget.choice || entered == widget.control) && !::SendMessageW(widget.control, CB_GETDROPPEDSTATE, 0, 0)) {
             widget.choice = at;
             ::SendMessageW(widget.control, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
-            Redrawn(widget, kPartControl);
+            RedrawParked(widget, kPartControl);
         }
         break;
     }
@@ -723,11 +723,11 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
         if (on != widget.checked || entered == widget.control) {
             widget.checked = on;
             ::SendMessageW(widget.control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-            Redrawn(widget, kPartControl);
+            RedrawParked(widget, kPartControl);
         }
         if (SetShown(widget.control, &widget.controlText,
                      WideFromUtf8(sending.enumName != nullptr ? *sending.enumName : FormatSignalValue(sending)), false))
-            Redrawn(widget, kPartControl);
+            RedrawParked(widget, kPartControl);
         break;
     }
     case kWidgetValue:
@@ -855,7 +855,7 @@ bool PanelView::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resu
             if (!actions_->SetCyclic(static_cast<size_t>(widgets_[group.first].group), on,
                                      Utf8FromWide(WindowText(group.parts[kPartPeriod])))) {
                 ::SendMessageW(control, BM_SETCHECK, BST_UNCHECKED, 0);
-                RedrawnPart(static_cast<size_t>(box), kPartCyclic);
+                RedrawParkedPart(static_cast<size_t>(box), kPartCyclic);
             }
         }
         return true;
@@ -948,7 +948,7 @@ void PanelView::Commit(HWND edit)
         if (::SendMessageW(group.parts[kPartCyclic], BM_GETCHECK, 0, 0) == BST_CHECKED &&
             !actions_->SetCyclic(static_cast<size_t>(widgets_[group.first].group), true, Utf8FromWide(WindowText(edit)))) {
             ::SendMessageW(group.parts[kPartCyclic], BM_SETCHECK, BST_UNCHECKED, 0);
-            RedrawnPart(static_cast<size_t>(box), kPartCyclic);
+            RedrawParkedPart(static_cast<size_t>(box), kPartCyclic);
         }
         return;
     }

@@ -153,8 +153,8 @@ private:
     void PaintBoxParts(HDC dc, const Box& box, const RECT& dirty, int scrollY);
     void Redraw(const Widget& widget, WidgetPart part);
     // A parked input's look changed: drawn again.
-    void Redrawn(const Widget& widget, WidgetPart part);
-    void RedrawnPart(size_t box, GroupPart part);
+    void RedrawParked(const Widget& widget, WidgetPart part);
+    void RedrawParkedPart(size_t box, GroupPart part);
 
     void ShowWidget(Widget& widget, HWND entered = nullptr);
     void ShowBox(size_t box, int64_t nowMicros, int64_t startMicros);
