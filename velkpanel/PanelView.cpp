@@ -264,7 +264,13 @@ void PanelView::PlaceWidget(HDWP* batch, const Widget& widget, int scrollY)
     Place(batch, widget.edit, widget.drawn[kPartEdit], widget.inPlace, scrollY);
     if (widget.definition->type != kWidgetSpin)
         Place(batch, widget.control, control, widget.inPlace, scrollY, list);
-    else if (batch == nullptr && widget.control != nullptr)
+    else if (batch == nullptr)
+        AlignSpin(widget);
+}
+
+void PanelView::AlignSpin(const Widget& widget)
+{
+    if (widget.definition->type == kWidgetSpin && widget.control != nullptr)
         ::SendMessageW(widget.control, UDM_SETBUDDY, reinterpret_cast<WPARAM>(widget.edit), 0);   // inside the edit's right end
 }
 
@@ -322,8 +328,8 @@ void PanelView::Layout(const RECT& area)
             EndDeferWindowPos(batch);
         // A spin box's up-down goes inside its edit's right end once the edit stands where it goes.
         for (const Widget& widget : widgets_) {
-            if (widget.tab == tab && widget.definition->type == kWidgetSpin)
-                PlaceWidget(nullptr, widget, scrollY);
+            if (widget.tab == tab)
+                AlignSpin(widget);
         }
         page.SetContentHeight(Pixels(DluRect{ 0, 0, 0, heightDlu }).bottom);
         InvalidateRect(page.m_hWnd, nullptr, FALSE);

@@ -136,6 +136,9 @@ private:
     // batch null: at once.
     void Place(HDWP* batch, HWND window, const RECT& content, bool inPlace, int scrollY, int extraHeight = 0);
     void PlaceWidget(HDWP* batch, const Widget& widget, int scrollY);
+    // A spin box's up-down into its edit's right end, the edit narrowed: once
+    // after each time the edit is placed.
+    void AlignSpin(const Widget& widget);
     void LayoutWidget(HDWP* batch, Widget& widget, const DluRect& rect, bool twoLines, int scrollY);
     // window (a widget's or a box's) comes into use: in place, and the one
     // in use before parked (unless kept, or of the same widget).
