@@ -289,6 +289,10 @@ void CPanelDlg::OnGetMinMaxInfo(MINMAXINFO* info)
 BOOL CPanelDlg::PreTranslateMessage(MSG* pMsg)
 {
     if (pMsg->message == WM_KEYDOWN) {
+        // A parked control with the focus (the first one, as the window
+        // opens) comes into place before it takes the key.
+        if (m_view != nullptr)
+            m_view->Reached(pMsg->hwnd);
         // Escape would close the window: a panel is closed on purpose only.
         // An open drop-down list still takes it, to close.
         wchar_t kind[16] = L"";
@@ -311,11 +315,9 @@ BOOL CPanelDlg::PreTranslateMessage(MSG* pMsg)
         }
     }
     const BOOL handled = CDialog::PreTranslateMessage(pMsg);
-    // Tab may have moved the focus out of sight.
-    if (handled && pMsg->message == WM_KEYDOWN && m_view != nullptr) {
-        if (CPanelPage* page = m_view->Page(m_view->ShownTab()))
-            page->ScrollIntoView(GetFocus());
-    }
+    // Tab may have moved the focus to a parked control, or out of sight.
+    if (handled && pMsg->message == WM_KEYDOWN && m_view != nullptr)
+        m_view->Reached(GetFocus());
     return handled;
 }
 

@@ -130,6 +130,12 @@ LRESULT CPanelPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_LBUTTONDOWN:
+        if (m_painter != nullptr) {
+            const POINT point = { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) };
+            m_painter->PageClicked(m_hWnd, point, wParam);
+        }
+        return 0;
     case WM_MOUSEWHEEL:
         ScrollTo(m_scrollY - GET_WHEEL_DELTA_WPARAM(wParam) * 60 / WHEEL_DELTA);
         return 0;

@@ -14,6 +14,9 @@ public:
     virtual void PaintPage(HWND page, HDC dc, const RECT& dirty, int scrollY) = 0;
     // Other parts of what the page holds came into sight.
     virtual void PageScrolled(HWND page) = 0;
+    // The left button went down on the page itself (at point, its client
+    // pixels; keys as WM_LBUTTONDOWN's): on an input it draws, perhaps.
+    virtual void PageClicked(HWND page, POINT point, WPARAM keys) = 0;
 };
 
 class CPanelPage : public CWnd {

@@ -8,6 +8,7 @@
 
 #include "common/FormatText.h"
 #include "signals/SignalText.h"
+#include "velkpanel/DrawnControls.h"
 #include "velkpanel/resource.h"
 #include "windows/WideText.h"
 
@@ -19,6 +20,7 @@ const COLORREF kBarFill = RGB(0x20, 0x60, 0xe0);
 const int kComboListLines = 10;   // a drop-down's height includes its list
 const UINT_PTR kSubclassId = 1;
 const UINT kTextFormat = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
+const int kParkedOffset = 20000;   // pixels left of its place: a parked window, out of the page's sight
 
 COLORREF Colour(uint32_t rgb)
 {
@@ -243,12 +245,33 @@ RECT PanelView::Pixels(const DluRect& rect) const
     return pixels;
 }
 
-void PanelView::Place(HDWP* batch, HWND window, const RECT& content, int scrollY, int extraHeight)
+void PanelView::Place(HDWP* batch, HWND window, const RECT& content, bool inPlace, int scrollY, int extraHeight)
 {
-    if (window == nullptr || *batch == nullptr)
+    if (window == nullptr)
         return;
-    *batch = DeferWindowPos(*batch, window, nullptr, content.left, content.top - scrollY, content.right - content.left,
-                            content.bottom - content.top + extraHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int x = content.left - (inPlace ? 0 : kParkedOffset), y = content.top - scrollY;
+    const int width = content.right - content.left, height = content.bottom - content.top + extraHeight;
+    if (batch == nullptr)
+        SetWindowPos(window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    else if (*batch != nullptr)
+        *batch = DeferWindowPos(*batch, window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PanelView::PlaceWidget(HDWP* batch, const Widget& widget, int scrollY)
+{
+    const RECT& control = widget.drawn[kPartControl];
+    const int list = widget.definition->type == kWidgetDropdown ? (control.bottom - control.top) * kComboListLines : 0;
+    Place(batch, widget.edit, widget.drawn[kPartEdit], widget.inPlace, scrollY);
+    if (widget.definition->type != kWidgetSpin)
+        Place(batch, widget.control, control, widget.inPlace, scrollY, list);
+    else if (batch == nullptr)
+        AlignSpin(widget);
+}
+
+void PanelView::AlignSpin(const Widget& widget)
+{
+    if (widget.definition->type == kWidgetSpin && widget.control != nullptr)
+        ::SendMessageW(widget.control, UDM_SETBUDDY, reinterpret_cast<WPARAM>(widget.edit), 0);   // inside the edit's right end
 }
 
 void PanelView::LayoutWidget(HDWP* batch, Widget& widget, const DluRect& rect, bool twoLines, int scrollY)
@@ -257,13 +280,9 @@ void PanelView::LayoutWidget(HDWP* batch, Widget& widget, const DluRect& rect, b
     widget.drawn[kPartLabel] = Pixels(cells.label);
     widget.drawn[kPartUnit] = Pixels(cells.unit);
     widget.drawn[kPartIndicator] = Pixels(cells.indicator);
-    const RECT control = Pixels(cells.control);
-    widget.drawn[kPartControl] = control;   // a lamp's or a bar's
-    const int list = widget.definition->type == kWidgetDropdown ? (control.bottom - control.top) * kComboListLines : 0;
-    Place(batch, widget.control, control, scrollY, list);
-    Place(batch, widget.edit, Pixels(cells.edit), scrollY);
-    if (widget.definition->type == kWidgetSpin && widget.control != nullptr)
-        ::SendMessageW(widget.control, UDM_SETBUDDY, reinterpret_cast<WPARAM>(widget.edit), 0);   // inside the edit's right end
+    widget.drawn[kPartControl] = Pixels(cells.control);   // a lamp's or a bar's too
+    widget.drawn[kPartEdit] = Pixels(cells.edit);
+    PlaceWidget(batch, widget, scrollY);
 }
 
 void PanelView::Layout(const RECT& area)
@@ -291,9 +310,11 @@ void PanelView::Layout(const RECT& area)
                 for (size_t i = 0; i < box.count; ++i)
                     LayoutWidget(&batch, widgets_[box.first + i], layout[b].rows[i], false, scrollY);
                 const FooterCells footer = SplitFooter(layout[b].footer);
-                Place(&batch, box.parts[kPartSend], Pixels(footer.send), scrollY);
-                Place(&batch, box.parts[kPartCyclic], Pixels(footer.cyclic), scrollY);
-                Place(&batch, box.parts[kPartPeriod], Pixels(footer.period), scrollY);
+                box.placed[kPartSend] = Pixels(footer.send);
+                box.placed[kPartCyclic] = Pixels(footer.cyclic);
+                box.placed[kPartPeriod] = Pixels(footer.period);
+                for (int part = kPartSend; part < kGroupIds; ++part)
+                    Place(&batch, box.parts[part], box.placed[part], box.inPlace[part], scrollY);
             }
         } else {
             const PanelTab& definition = panel.tabs[tab];
@@ -305,6 +326,11 @@ void PanelView::Layout(const RECT& area)
         }
         if (batch != nullptr)
             EndDeferWindowPos(batch);
+        // A spin box's up-down goes inside its edit's right end once the edit stands where it goes.
+        for (const Widget& widget : widgets_) {
+            if (widget.tab == tab)
+                AlignSpin(widget);
+        }
         page.SetContentHeight(Pixels(DluRect{ 0, 0, 0, heightDlu }).bottom);
         InvalidateRect(page.m_hWnd, nullptr, FALSE);
     }
@@ -319,11 +345,17 @@ void PanelView::ShowTab(size_t tab)
         PageScrolled(pages_[shownTab_]->m_hWnd);
 }
 
-HWND PanelView::Control(size_t widget, WidgetPart part) const
+HWND PanelView::Control(size_t widget, WidgetPart part)
 {
     if (widget >= widgets_.size())
         return nullptr;
-    return part == kPartEdit ? widgets_[widget].edit : part == kPartControl ? widgets_[widget].control : nullptr;
+    Widget& chosen = widgets_[widget];
+    HWND window = part == kPartEdit ? chosen.edit : part == kPartControl ? chosen.control : nullptr;
+    if (window != nullptr) {
+        chosen.kept = true;
+        SetInPlace(window, true);
+    }
+    return window;
 }
 
 std::wstring PanelView::Indicator(size_t widget) const
@@ -336,14 +368,106 @@ std::wstring PanelView::ReadOut(size_t widget) const
     return widget < widgets_.size() ? widgets_[widget].sending : std::wstring();
 }
 
-HWND PanelView::GroupControl(size_t box, GroupPart part) const
+HWND PanelView::GroupControl(size_t box, GroupPart part)
 {
-    return box < boxes_.size() ? boxes_[box].parts[part] : nullptr;
+    if (box >= boxes_.size() || boxes_[box].parts[part] == nullptr)
+        return nullptr;
+    boxes_[box].kept[part] = true;
+    SetInPlace(boxes_[box].parts[part], true);
+    return boxes_[box].parts[part];
+}
+
+void PanelView::SetInPlace(HWND window, bool inPlace)
+{
+    int part = 0;
+    if (Widget* widget = WidgetOf(window)) {
+        if (widget->inPlace == inPlace || (!inPlace && widget->kept))
+            return;
+        widget->inPlace = inPlace;
+        PlaceWidget(nullptr, *widget, pages_[widget->tab]->ScrollY());
+        if (!inPlace) {
+            RedrawParked(*widget, kPartControl);
+            RedrawParked(*widget, kPartEdit);
+        }
+        return;
+    }
+    const int index = BoxOf(window, &part);
+    if (index < 0)
+        return;
+    Box& box = boxes_[static_cast<size_t>(index)];
+    if (box.inPlace[part] == inPlace || (!inPlace && box.kept[part]))
+        return;
+    box.inPlace[part] = inPlace;
+    Place(nullptr, window, box.placed[part], inPlace, pages_[0]->ScrollY());
+    if (!inPlace)
+        RedrawParkedPart(static_cast<size_t>(index), static_cast<GroupPart>(part));
+}
+
+void PanelView::Use(HWND window)
+{
+    int part = 0;
+    if (window == nullptr || window == inUse_ || (WidgetOf(window) == nullptr && BoxOf(window, &part) < 0))
+        return;
+    // A widget's other window (a slider's edit after its trackbar) stays in place with it.
+    if (inUse_ != nullptr && (WidgetOf(inUse_) == nullptr || WidgetOf(inUse_) != WidgetOf(window)))
+        SetInPlace(inUse_, false);
+    inUse_ = window;
+    SetInPlace(window, true);
+}
+
+void PanelView::Reached(HWND focus)
+{
+    if (focus == nullptr || pages_.empty() || !IsChild(pages_[shownTab_]->m_hWnd, focus))
+        return;
+    // A drop-down's list or an edit inside a control is a child of the control.
+    HWND control = focus;
+    while (GetParent(control) != pages_[shownTab_]->m_hWnd)
+        control = GetParent(control);
+    Use(control);
+    pages_[shownTab_]->ScrollIntoView(control);
+}
+
+void PanelView::PageClicked(HWND page, POINT point, WPARAM keys)
+{
+    size_t tab = 0;
+    while (tab < pages_.size() && pages_[tab]->m_hWnd != page)
+        ++tab;
+    if (tab >= pages_.size())
+        return;
+    POINT content = point;
+    content.y += pages_[tab]->ScrollY();
+    HWND hit = nullptr;
+    for (const Widget& widget : widgets_) {
+        if (widget.tab == tab && !widget.inPlace && (PtInRect(&widget.drawn[kPartControl], content) || PtInRect(&widget.drawn[kPartEdit], content)))
+            hit = widget.control != nullptr ? widget.control : widget.edit;
+    }
+    for (const Box& box : boxes_) {
+        for (int part = kPartSend; tab == 0 && part < kGroupIds; ++part) {
+            if (!box.inPlace[part] && PtInRect(&box.placed[part], content))
+                hit = box.parts[part];
+        }
+    }
+    if (hit == nullptr)
+        return;
+    // In place under the pointer, the control takes the click as its own:
+    // a trackbar's thumb follows the drag, a drop-down opens its list.
+    Use(hit);
+    HWND target = ChildWindowFromPointEx(page, point, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+    if (target == nullptr || target == page)
+        return;
+    POINT inside = point;
+    MapWindowPoints(page, target, &inside, 1);
+    ::SendMessageW(target, WM_LBUTTONDOWN, keys, MAKELPARAM(inside.x, inside.y));
 }
 
 RECT PanelView::BoxRect(size_t box) const
 {
     return box < boxes_.size() ? boxes_[box].drawn : RECT();
+}
+
+RECT PanelView::PartRect(size_t widget, WidgetPart part) const
+{
+    return widget < widgets_.size() ? widgets_[widget].drawn[part] : RECT();
 }
 
 void PanelView::PaintPage(HWND page, HDC dc, const RECT& dirty, int scrollY)
@@ -368,6 +492,7 @@ void PanelView::PaintPage(HWND page, HDC dc, const RECT& dirty, int scrollY)
         SetTextColor(dc, box.late ? kBeyondLimits : GetSysColor(COLOR_WINDOWTEXT));
         text.left += 2;
         DrawTextW(dc, box.caption.c_str(), -1, &text, kTextFormat);
+        PaintBoxParts(dc, box, dirty, scrollY);
     }
     for (const Widget& widget : widgets_) {
         if (widget.tab == tab)
@@ -391,6 +516,8 @@ void PanelView::PaintWidget(HDC dc, const Widget& widget, const RECT& dirty, int
         SetTextColor(dc, widget.colour);
         DrawTextW(dc, widget.shown.c_str(), -1, &indicator, kTextFormat);
     }
+    if (!widget.inPlace)
+        PaintInputs(dc, widget, dirty, scrollY);
     if (!Meets(gauge, dirty))
         return;
     if (widget.definition->type == kWidgetLamp) {
@@ -418,6 +545,75 @@ void PanelView::PaintWidget(HDC dc, const Widget& widget, const RECT& dirty, int
         FillRect(dc, &filled, fill);
         DeleteObject(fill);
     }
+}
+
+void PanelView::PaintInputs(HDC dc, const Widget& widget, const RECT& dirty, int scrollY)
+{
+    const RECT control = Shifted(widget.drawn[kPartControl], scrollY), edit = Shifted(widget.drawn[kPartEdit], scrollY);
+    if (widget.edit != nullptr && Meets(edit, dirty))
+        DrawEditBox(dc, edit, WindowText(widget.edit), widget.definition->type == kWidgetSpin);
+    if (widget.control == nullptr || !Meets(control, dirty))
+        return;
+    switch (widget.definition->type) {
+    case kWidgetSlider: {
+        // Where the parked trackbar has them, from its own corner.
+        RECT channel = {}, thumb = {};
+        ::SendMessageW(widget.control, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+        ::SendMessageW(widget.control, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+        OffsetRect(&channel, control.left, control.top);
+        OffsetRect(&thumb, control.left, control.top);
+        DrawTrackbar(dc, channel, thumb);
+        break;
+    }
+    case kWidgetDropdown: {
+        std::wstring text;
+        const LRESULT at = ::SendMessageW(widget.control, CB_GETCURSEL, 0, 0);
+        const LRESULT length = at >= 0 ? ::SendMessageW(widget.control, CB_GETLBTEXTLEN, static_cast<WPARAM>(at), 0) : 0;
+        if (length > 0) {
+            text.resize(static_cast<size_t>(length) + 1);
+            text.resize(static_cast<size_t>(std::max<LRESULT>(0, ::SendMessageW(widget.control, CB_GETLBTEXT, static_cast<WPARAM>(at),
+                                                                                 reinterpret_cast<LPARAM>(&text[0])))));
+        }
+        DrawDropDown(dc, control, text);
+        break;
+    }
+    case kWidgetToggle:
+        DrawCheckBox(dc, control, WindowText(widget.control), ::SendMessageW(widget.control, BM_GETCHECK, 0, 0) == BST_CHECKED);
+        break;
+    case kWidgetButton:
+        DrawPushButton(dc, control, WindowText(widget.control), false);
+        break;
+    default:
+        break;
+    }
+}
+
+void PanelView::PaintBoxParts(HDC dc, const Box& box, const RECT& dirty, int scrollY)
+{
+    for (int part = kPartSend; part < kGroupIds; ++part) {
+        const RECT place = Shifted(box.placed[part], scrollY);
+        if (box.inPlace[part] || box.parts[part] == nullptr || !Meets(place, dirty))
+            continue;
+        const std::wstring text = WindowText(box.parts[part]);
+        if (part == kPartSend)
+            DrawPushButton(dc, place, text, false);
+        else if (part == kPartCyclic)
+            DrawCheckBox(dc, place, text, ::SendMessageW(box.parts[part], BM_GETCHECK, 0, 0) == BST_CHECKED);
+        else
+            DrawEditBox(dc, place, text, false);
+    }
+}
+
+void PanelView::RedrawParked(const Widget& widget, WidgetPart part)
+{
+    if (!widget.inPlace)
+        Redraw(widget, part);
+}
+
+void PanelView::RedrawParkedPart(size_t box, GroupPart part)
+{
+    if (!boxes_[box].inPlace[part])
+        pages_[0]->InvalidateContent(boxes_[box].placed[part]);
 }
 
 void PanelView::Redraw(const Widget& widget, WidgetPart part)
@@ -451,12 +647,13 @@ bool PanelView::Editing(HWND edit) const
     return edit != nullptr && (GetFocus() == edit || ::SendMessageW(edit, EM_GETMODIFY, 0, 0) != 0);
 }
 
-void PanelView::SetShown(HWND window, std::wstring* shown, const std::wstring& text, bool force)
+bool PanelView::SetShown(HWND window, std::wstring* shown, const std::wstring& text, bool force)
 {
     if (window == nullptr || (!force && *shown == text))
-        return;
+        return false;
     *shown = text;
     SetWindowTextW(window, text.c_str());
+    return true;
 }
 
 COLORREF PanelView::ColourOf(const Widget& widget, const DecodedSignal& decoded) const
@@ -500,14 +697,15 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
         if (GetCapture() != widget.control && position != widget.position) {
             widget.position = position;
             ::SendMessageW(widget.control, TBM_SETPOS, TRUE, position);
+            RedrawParked(widget, kPartControl);
         }
-        if (widget.edit == entered || !Editing(widget.edit))
-            SetShown(widget.edit, &widget.editText, value, widget.edit == entered);
+        if ((widget.edit == entered || !Editing(widget.edit)) && SetShown(widget.edit, &widget.editText, value, widget.edit == entered))
+            RedrawParked(widget, kPartEdit);
         break;
     }
     case kWidgetSpin: case kWidgetText:
-        if (widget.edit == entered || !Editing(widget.edit))
-            SetShown(widget.edit, &widget.editText, value, widget.edit == entered);
+        if ((widget.edit == entered || !Editing(widget.edit)) && SetShown(widget.edit, &widget.editText, value, widget.edit == entered))
+            RedrawParked(widget, kPartEdit);
         break;
     case kWidgetDropdown: {
         const std::vector<SignalEnumEntry>& names = widget.definition->signal->enums;
@@ -520,6 +718,7 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
         if ((at != widget.choice || entered == widget.control) && !::SendMessageW(widget.control, CB_GETDROPPEDSTATE, 0, 0)) {
             widget.choice = at;
             ::SendMessageW(widget.control, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+            RedrawParked(widget, kPartControl);
         }
         break;
     }
@@ -530,9 +729,11 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
         if (on != widget.checked || entered == widget.control) {
             widget.checked = on;
             ::SendMessageW(widget.control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+            RedrawParked(widget, kPartControl);
         }
-        SetShown(widget.control, &widget.controlText,
-                 WideFromUtf8(sending.enumName != nullptr ? *sending.enumName : FormatSignalValue(sending)), false);
+        if (SetShown(widget.control, &widget.controlText,
+                     WideFromUtf8(sending.enumName != nullptr ? *sending.enumName : FormatSignalValue(sending)), false))
+            RedrawParked(widget, kPartControl);
         break;
     }
     case kWidgetValue:
@@ -658,8 +859,10 @@ bool PanelView::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resu
             const Box& group = boxes_[static_cast<size_t>(box)];
             const bool on = ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
             if (!actions_->SetCyclic(static_cast<size_t>(widgets_[group.first].group), on,
-                                     Utf8FromWide(WindowText(group.parts[kPartPeriod]))))
+                                     Utf8FromWide(WindowText(group.parts[kPartPeriod])))) {
                 ::SendMessageW(control, BM_SETCHECK, BST_UNCHECKED, 0);
+                RedrawParkedPart(static_cast<size_t>(box), kPartCyclic);
+            }
         }
         return true;
     }
@@ -749,8 +952,10 @@ void PanelView::Commit(HWND edit)
         // A new period for a cyclic send that runs.
         const Box& group = boxes_[static_cast<size_t>(box)];
         if (::SendMessageW(group.parts[kPartCyclic], BM_GETCHECK, 0, 0) == BST_CHECKED &&
-            !actions_->SetCyclic(static_cast<size_t>(widgets_[group.first].group), true, Utf8FromWide(WindowText(edit))))
+            !actions_->SetCyclic(static_cast<size_t>(widgets_[group.first].group), true, Utf8FromWide(WindowText(edit)))) {
             ::SendMessageW(group.parts[kPartCyclic], BM_SETCHECK, BST_UNCHECKED, 0);
+            RedrawParkedPart(static_cast<size_t>(box), kPartCyclic);
+        }
         return;
     }
     Widget* widget = WidgetOf(edit);

@@ -2,9 +2,13 @@
 // reaches each one, a slider moves by the arrow keys and PgUp/PgDn), laid
 // out in dialog units, shown from the model and read when the user changes
 // one; what it only shows (names, units, received values, lamps, bars,
-// group boxes) its page draws, so that 500 signals take few windows. What a
-// change means (set a signal and send its message, send, cyclic on or off)
-// the window carries out (PanelActions).
+// group boxes) its page draws, so that 500 signals take few windows. The
+// input in use (reached by the keyboard or clicked) stands in its place;
+// every other one waits parked out of the page's sight, still in the Tab
+// order, and the page draws it from its window's state: a whole paint then
+// costs one window, not hundreds. What a change means (set a signal and
+// send its message, send, cyclic on or off) the window carries out
+// (PanelActions).
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -71,14 +75,20 @@ public:
     // A button of a panel file went down (pressed) or up.
     void Press(HWND button, bool pressed);
 
-    // For tests and the benchmark: a widget's window (control or edit), the
-    // text its received value shows, what a read-out shows will be sent, a
-    // box's window or its rectangle (in its page's pixels, unscrolled).
-    HWND Control(size_t widget, WidgetPart part) const;
+    // The keyboard reached window (the focus came to it, or a key): in use,
+    // in place and in sight.
+    void Reached(HWND focus);
+
+    // For tests and the benchmark: a widget's window (control or edit), kept
+    // in place from then on, the text its received value shows, what a
+    // read-out shows will be sent, a box's window (in place too), its
+    // rectangle or a widget's part's (in its page's pixels, unscrolled).
+    HWND Control(size_t widget, WidgetPart part);
     std::wstring Indicator(size_t widget) const;
     std::wstring ReadOut(size_t widget) const;
-    HWND GroupControl(size_t box, GroupPart part) const;
+    HWND GroupControl(size_t box, GroupPart part);
     RECT BoxRect(size_t box) const;
+    RECT PartRect(size_t widget, WidgetPart part) const;
     size_t WidgetCount() const { return widgets_.size(); }
 
 private:
@@ -88,7 +98,9 @@ private:
         int group;                 // the model's
         int signal;                // in the group's message
         HWND control = nullptr, edit = nullptr;
-        RECT drawn[kWidgetIds] = {};   // label, lamp or bar, unit, indicator: page pixels, unscrolled
+        RECT drawn[kWidgetIds] = {};   // every part's place: page pixels, unscrolled
+        bool inPlace = false;      // its windows: in use, else parked and drawn by the page
+        bool kept = false;         // in place whatever is in use
         SliderScale scale;
         int position = -1;         // a slider's, as last set or moved
         bool pressed = false;      // a button's
@@ -108,6 +120,9 @@ private:
         size_t first = 0, count = 0;   // its widgets
         HWND parts[kGroupIds] = {};
         RECT drawn = {};
+        RECT placed[kGroupIds] = {};   // Send, Cyclic, period: page pixels, unscrolled
+        bool inPlace[kGroupIds] = {};
+        bool kept[kGroupIds] = {};
         std::wstring caption;
         bool late = false;
         bool shownOnce = false;
@@ -117,21 +132,39 @@ private:
     bool MakeBox(size_t index);
     HWND Make(size_t tab, int id, const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle = 0);
     RECT Pixels(const DluRect& rect) const;
-    void Place(HDWP* batch, HWND window, const RECT& content, int scrollY, int extraHeight = 0);
+    // A window at content (page pixels), or parked to its left out of sight;
+    // batch null: at once.
+    void Place(HDWP* batch, HWND window, const RECT& content, bool inPlace, int scrollY, int extraHeight = 0);
+    void PlaceWidget(HDWP* batch, const Widget& widget, int scrollY);
+    // A spin box's up-down into its edit's right end, the edit narrowed: once
+    // after each time the edit is placed.
+    void AlignSpin(const Widget& widget);
     void LayoutWidget(HDWP* batch, Widget& widget, const DluRect& rect, bool twoLines, int scrollY);
+    // window (a widget's or a box's) comes into use: in place, and the one
+    // in use before parked (unless kept, or of the same widget).
+    void Use(HWND window);
+    void SetInPlace(HWND window, bool inPlace);
 
     void PaintPage(HWND page, HDC dc, const RECT& dirty, int scrollY) override;
     void PageScrolled(HWND page) override;
+    void PageClicked(HWND page, POINT point, WPARAM keys) override;
     // Whether a widget is on the tab shown and in its page's sight.
     bool InSight(const Widget& widget) const;
     void PaintWidget(HDC dc, const Widget& widget, const RECT& dirty, int scrollY);
+    // A parked widget's inputs and a box's parked parts, as their windows stand.
+    void PaintInputs(HDC dc, const Widget& widget, const RECT& dirty, int scrollY);
+    void PaintBoxParts(HDC dc, const Box& box, const RECT& dirty, int scrollY);
     void Redraw(const Widget& widget, WidgetPart part);
+    // A parked input's look changed: drawn again.
+    void RedrawParked(const Widget& widget, WidgetPart part);
+    void RedrawParkedPart(size_t box, GroupPart part);
 
     void ShowWidget(Widget& widget, HWND entered = nullptr);
     void ShowBox(size_t box, int64_t nowMicros, int64_t startMicros);
     bool Editing(HWND edit) const;
-    // text into window unless *shown already says it was (force: always).
-    void SetShown(HWND window, std::wstring* shown, const std::wstring& text, bool force);
+    // text into window unless *shown already says it was (force: always);
+    // true when it was set.
+    bool SetShown(HWND window, std::wstring* shown, const std::wstring& text, bool force);
 
     Widget* WidgetOf(HWND control);
     int BoxOf(HWND control, int* part) const;
@@ -151,6 +184,7 @@ private:
     std::vector<Widget> widgets_;
     std::vector<Box> boxes_;             // the automatic panel's, one per model group
     size_t shownTab_ = 0;
+    HWND inUse_ = nullptr;               // the input last reached or clicked
     // While a refresh runs, what it asks to be painted again, per page: one
     // invalidation each at its end.
     bool batching_ = false;

@@ -2,13 +2,15 @@
 // against receivers and a sender in processes of their own. Prints
 // figures; asserts nothing.
 //   panel_bench [CHANGES]                 default 1000
+//   panel_bench --paint                   (part 2 only)
 //   panel_bench --receive SECONDS         (a receiver: each message's arrival time)
 //   panel_bench --send COUNT RATE         (a sender: the 500-control panel's codes, RATE a second)
 // 1. Latency: a slider moved by a key (WM_KEYDOWN to its trackbar) CHANGES
 //    times, 200 a second; each change's time against its message's arrival
 //    at a receiver, on the one high-resolution clock every process shares.
 // 2. Paint: a panel of 500 controls (100 value and 80 array messages) and a
-//    panel file of 500 widgets, built, then painted whole 20 times.
+//    panel file of 500 widgets, built, then painted whole 20 times; the
+//    windows one paint reaches, those in sight, the page's own drawing.
 // 3. Refresh: the 500-control panel while a sender floods its codes at the
 //    bus's top rate (velk_bench's figure for value messages, measured in
 //    the same run): messages taken, refreshes of the received values a
@@ -277,11 +279,55 @@ void Latency(const BusBinding& bus, int changes)
     DeleteFileW(signals.c_str());
 }
 
+// The windows a whole paint reaches: counted by a hook on this thread.
+struct PaintCounts {
+    int paints = 0, erases = 0, frames = 0;
+};
+PaintCounts g_counts;
+
+LRESULT CALLBACK CountPaints(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION) {
+        const CWPSTRUCT* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        g_counts.paints += message->message == WM_PAINT;
+        g_counts.erases += message->message == WM_ERASEBKGND;
+        g_counts.frames += message->message == WM_NCPAINT;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 double PaintMillis(HWND window)
 {
     const double started = Seconds();
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     return (Seconds() - started) * 1000;
+}
+
+// WM_PAINT, WM_ERASEBKGND and WM_NCPAINT of one whole paint (WM_PAINT is
+// sent by RDW_UPDATENOW, so the hook sees it).
+PaintCounts CountOnePaint(HWND window)
+{
+    g_counts = PaintCounts();
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountPaints, nullptr, GetCurrentThreadId());
+    PaintMillis(window);
+    if (hook != nullptr)
+        UnhookWindowsHookEx(hook);
+    return g_counts;
+}
+
+// The page's child windows in its sight: each paints itself.
+size_t WindowsInSight(HWND page)
+{
+    RECT client;
+    GetClientRect(page, &client);
+    size_t count = 0;
+    for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect, both;
+        GetWindowRect(child, &rect);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+        count += IntersectRect(&both, &rect, &client) != FALSE;
+    }
+    return count;
 }
 
 void PaintOf(CPanelDlg& panel, const char* what, double opened)
@@ -291,6 +337,15 @@ void PaintOf(CPanelDlg& panel, const char* what, double opened)
         paints.push_back(PaintMillis(panel.m_hWnd));
         Pump(0.01);
     }
+    const PaintCounts counts = CountOnePaint(panel.m_hWnd);
+    // The page's own drawing alone (its children are clipped out).
+    std::vector<double> own;
+    for (int i = 0; i < 10; ++i) {
+        const double started = Seconds();
+        RedrawWindow(panel.View()->Page(0)->m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        own.push_back((Seconds() - started) * 1000);
+    }
+    const size_t inSight = WindowsInSight(panel.View()->Page(0)->m_hWnd);
     // Scrolled to the end and painted there.
     CPanelPage* page = panel.View()->Page(0);
     ::SendMessageW(page->m_hWnd, WM_VSCROLL, SB_BOTTOM, 0);
@@ -301,6 +356,8 @@ void PaintOf(CPanelDlg& panel, const char* what, double opened)
     printf("   %s: %zu widgets in %zu windows, opened in %.0f ms; painted whole (1600 x 1200): median %.1f ms, "
            "slowest %.1f ms; scrolled to the end %.1f ms\n", what, panel.View()->WidgetCount(), windows, opened * 1000,
            Percentile(paints, 0.5), *std::max_element(paints.begin(), paints.end()), scrolled);
+    printf("   one whole paint: WM_PAINT %d, WM_ERASEBKGND %d, WM_NCPAINT %d; windows in sight %zu; the page's own drawing %.1f ms\n",
+           counts.paints, counts.erases, counts.frames, inSight, Percentile(own, 0.5));
 }
 
 // velk_bench's throughput of bus value messages, now, on this machine.
@@ -314,7 +371,7 @@ double TopRate()
     return at == std::string::npos ? 0 : atof(report.c_str() + at + 9);
 }
 
-// 2 and 3: 500 controls.
+// 2 and 3: 500 controls; without a flood, 2 only.
 void FiveHundred(const BusBinding& bus, long long flood)
 {
     const std::wstring signals = TempPath("panel-bench-500.toml"), widgets = TempPath("panel-bench-500-panel.toml");
@@ -342,6 +399,10 @@ void FiveHundred(const BusBinding& bus, long long flood)
         refreshes.push_back((Seconds() - started) * 1000);
     }
 
+    if (flood == 0) {
+        printf("   one refresh of all 500 controls %.1f ms\n", Percentile(refreshes, 0.5));
+        return;
+    }
     const double rate = TopRate();
     CounterValues before = ParseCounters(bus.vGetInfo(kInfoFurther));
     Child sender;
@@ -531,6 +592,10 @@ int main(int argc, char** argv)
         status = Receive(bus, atof(argv[2]));
     } else if (child) {
         status = Send(bus, atoll(argv[2]), atof(argv[3]));
+    } else if (argc == 2 && strcmp(argv[1], "--paint") == 0) {
+        INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_TAB_CLASSES };
+        InitCommonControlsEx(&controls);
+        FiveHundred(bus, 0);
     } else {
         const int changes = argc > 1 ? atoi(argv[1]) : 1000;
         INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_TAB_CLASSES };

@@ -15,6 +15,7 @@
 #include "tests/velk/BusTestSupport.h"
 #include "velk/VelkLibrary.h"
 #include "velkpanel/PanelDlg.h"
+#include "velkpanel/resource.h"
 
 namespace {
 
@@ -210,6 +211,59 @@ TEST_F(PanelWine, EveryControlIsReachedByTabAndTheGroupsFlowWithTheWidth)
     RECT moved;
     GetWindowRect(panel_->View()->GroupControl(1, kPartSend), &moved);
     EXPECT_EQ(send.top + (second.top - first.top), moved.top);
+}
+
+// The inputs not in use wait parked out of sight, drawn by the page; a
+// click on one's drawing or the keyboard brings it into place, and parks
+// the one in use before.
+TEST_F(PanelWine, AnInputComesIntoPlaceWhenClickedOrReachedByTab)
+{
+    Open(false);
+    HWND page = panel_->View()->Page(0)->m_hWnd;
+    RECT client;
+    GetClientRect(page, &client);
+    auto inSight = [&](HWND window) {
+        RECT rect, both;
+        GetWindowRect(window, &rect);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+        return IntersectRect(&both, &rect, &client) != FALSE;
+    };
+    size_t shown = 0;
+    for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+        shown += inSight(child) ? 1 : 0;
+    EXPECT_EQ(0u, shown);   // a whole paint costs the page alone
+    // A click at a point of a part's drawing.
+    auto click = [&](size_t widget, WidgetPart part, int x, int y) {
+        const RECT drawn = panel_->View()->PartRect(widget, part);
+        ::SendMessageW(page, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(drawn.left + x, drawn.top + y));
+        return GetDlgItem(page, IDC_FIRST_WIDGET + static_cast<int>(widget) * kWidgetIds + part);
+    };
+    // The state's drop-down opens its list.
+    HWND state = click(1, kPartControl, 4, 4);
+    EXPECT_TRUE(inSight(state));
+    EXPECT_TRUE(::SendMessageW(state, CB_GETDROPPEDSTATE, 0, 0));
+    ReleaseCapture();   // the button up, as the user lets go
+    ::SendMessageW(state, CB_SHOWDROPDOWN, FALSE, 0);
+    // The speed's slider, near its right end: a page toward the click, the
+    // mouse captured for a drag; the drop-down parked again.
+    RECT channel = {};
+    ::SendMessageW(GetDlgItem(page, IDC_FIRST_WIDGET + kPartControl), TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+    HWND speed = click(0, kPartControl, channel.right - 2, (channel.top + channel.bottom) / 2);
+    EXPECT_TRUE(inSight(speed));
+    EXPECT_FALSE(inSight(state));
+    EXPECT_EQ(speed, GetCapture());
+    ::SendMessageW(speed, WM_LBUTTONUP, 0, 0);
+    EXPECT_GT(::SendMessageW(speed, TBM_GETPOS, 0, 0), 0);
+    // Tab: the slider's edit, then its box's Send, in place; the slider parked.
+    SetFocus(speed);
+    for (int i = 0; i < 2; ++i) {
+        MSG tab = { GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {} };
+        static_cast<CDialog*>(panel_.get())->PreTranslateMessage(&tab);
+    }
+    HWND send = GetDlgItem(page, IDC_FIRST_GROUP + kPartSend);
+    EXPECT_EQ(send, GetFocus());
+    EXPECT_TRUE(inSight(send));
+    EXPECT_FALSE(inSight(speed));
 }
 
 TEST_F(PanelWine, APanelFilesButtonSendsItsPressAndReleaseAndALampFollows)
