@@ -66,7 +66,15 @@ void CPanelPage::InvalidateContent(const RECT& content)
 
 bool CPanelPage::InSight(const RECT& content) const
 {
-    return IsWindowVisible(m_hWnd) && content.bottom > m_scrollY && content.top < m_scrollY + PageHeight();
+    int top = 0, bottom = 0;
+    return Sight(&top, &bottom) && content.bottom > top && content.top < bottom;
+}
+
+bool CPanelPage::Sight(int* top, int* bottom) const
+{
+    *top = m_scrollY;
+    *bottom = m_scrollY + PageHeight();
+    return IsWindowVisible(m_hWnd) != FALSE;
 }
 
 void CPanelPage::Paint(HDC dc, const RECT& dirty)

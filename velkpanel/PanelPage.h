@@ -28,6 +28,9 @@ public:
     void InvalidateContent(const RECT& content);
     // Whether a part of what the page holds is in sight now.
     bool InSight(const RECT& content) const;
+    // What is in sight: content from *top to *bottom (pixels); false when
+    // the page is hidden.
+    bool Sight(int* top, int* bottom) const;
     // What the page holds, in pixels: the scroll bar's range.
     void SetContentHeight(int pixels);
     int ScrollY() const { return m_scrollY; }

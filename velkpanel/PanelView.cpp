@@ -47,6 +47,15 @@ std::string PeriodText(uint64_t micros)
     return FormatText("%lluus", static_cast<unsigned long long>(micros));
 }
 
+// A thumb's left edge in a channel whose free width (its width less the
+// thumb's) spans positions 0 to last, as a trackbar places it.
+LONG ThumbOffset(LONG freeWidth, int position, int last)
+{
+    if (last <= 0 || position <= 0 || freeWidth <= 0)
+        return 0;
+    return static_cast<LONG>(static_cast<int64_t>(freeWidth) * std::min(position, last) / last);
+}
+
 bool Meets(const RECT& a, const RECT& b)
 {
     RECT both;
@@ -384,6 +393,10 @@ void PanelView::SetInPlace(HWND window, bool inPlace)
         if (widget->inPlace == inPlace || (!inPlace && widget->kept))
             return;
         widget->inPlace = inPlace;
+        if (inPlace)
+            CatchUp(*widget);
+        else if (widget->edit != nullptr)
+            widget->typed = ::SendMessageW(widget->edit, EM_GETMODIFY, 0, 0) != 0;
         PlaceWidget(nullptr, *widget, pages_[widget->tab]->ScrollY());
         if (!inPlace) {
             RedrawParked(*widget, kPartControl);
@@ -550,35 +563,35 @@ void PanelView::PaintWidget(HDC dc, const Widget& widget, const RECT& dirty, int
 void PanelView::PaintInputs(HDC dc, const Widget& widget, const RECT& dirty, int scrollY)
 {
     const RECT control = Shifted(widget.drawn[kPartControl], scrollY), edit = Shifted(widget.drawn[kPartEdit], scrollY);
-    if (widget.edit != nullptr && Meets(edit, dirty))
-        DrawEditBox(dc, edit, WindowText(widget.edit), widget.definition->type == kWidgetSpin);
+    if (widget.edit != nullptr && Meets(edit, dirty)) {
+        // What the user typed and left unsent stays in the window.
+        DrawEditBox(dc, edit, widget.typed ? WindowText(widget.edit) : widget.editText, widget.definition->type == kWidgetSpin);
+    }
     if (widget.control == nullptr || !Meets(control, dirty))
         return;
     switch (widget.definition->type) {
     case kWidgetSlider: {
-        // Where the parked trackbar has them, from its own corner.
+        // The channel and the thumb's size where the parked trackbar has
+        // them, from its own corner; the thumb at the position shown.
         RECT channel = {}, thumb = {};
         ::SendMessageW(widget.control, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
         ::SendMessageW(widget.control, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+        const LONG thumbWidth = thumb.right - thumb.left;
+        OffsetRect(&thumb, channel.left + ThumbOffset(channel.right - channel.left - thumbWidth, widget.position,
+                                                      widget.scale.last) - thumb.left, 0);
         OffsetRect(&channel, control.left, control.top);
         OffsetRect(&thumb, control.left, control.top);
         DrawTrackbar(dc, channel, thumb);
         break;
     }
     case kWidgetDropdown: {
-        std::wstring text;
-        const LRESULT at = ::SendMessageW(widget.control, CB_GETCURSEL, 0, 0);
-        const LRESULT length = at >= 0 ? ::SendMessageW(widget.control, CB_GETLBTEXTLEN, static_cast<WPARAM>(at), 0) : 0;
-        if (length > 0) {
-            text.resize(static_cast<size_t>(length) + 1);
-            text.resize(static_cast<size_t>(std::max<LRESULT>(0, ::SendMessageW(widget.control, CB_GETLBTEXT, static_cast<WPARAM>(at),
-                                                                                 reinterpret_cast<LPARAM>(&text[0])))));
-        }
-        DrawDropDown(dc, control, text);
+        const std::vector<SignalEnumEntry>& names = widget.definition->signal->enums;
+        const bool chosen = widget.choice >= 0 && static_cast<size_t>(widget.choice) < names.size();
+        DrawDropDown(dc, control, chosen ? WideFromUtf8(names[static_cast<size_t>(widget.choice)].name) : std::wstring());
         break;
     }
     case kWidgetToggle:
-        DrawCheckBox(dc, control, WindowText(widget.control), ::SendMessageW(widget.control, BM_GETCHECK, 0, 0) == BST_CHECKED);
+        DrawCheckBox(dc, control, widget.controlText, widget.checked == 1);
         break;
     case kWidgetButton:
         DrawPushButton(dc, control, WindowText(widget.control), false);
@@ -629,7 +642,11 @@ bool PanelView::InSight(const Widget& widget) const
     RECT all = widget.drawn[kPartLabel];
     for (const RECT& part : widget.drawn)
         UnionRect(&all, &all, &part);
-    return widget.tab == shownTab_ && pages_[widget.tab]->InSight(all);
+    if (widget.tab != shownTab_)
+        return false;
+    if (!batching_)
+        return pages_[widget.tab]->InSight(all);
+    return sightShown_ && all.bottom > sightTop_ && all.top < sightBottom_;
 }
 
 void PanelView::PageScrolled(HWND)
@@ -642,18 +659,13 @@ void PanelView::PageScrolled(HWND)
     }
 }
 
-bool PanelView::Editing(HWND edit) const
+bool PanelView::Typing(const Widget& widget) const
 {
-    return edit != nullptr && (GetFocus() == edit || ::SendMessageW(edit, EM_GETMODIFY, 0, 0) != 0);
-}
-
-bool PanelView::SetShown(HWND window, std::wstring* shown, const std::wstring& text, bool force)
-{
-    if (window == nullptr || (!force && *shown == text))
+    if (widget.edit == nullptr)
         return false;
-    *shown = text;
-    SetWindowTextW(window, text.c_str());
-    return true;
+    if ((batching_ ? focus_ : GetFocus()) == widget.edit)
+        return true;
+    return widget.inPlace ? ::SendMessageW(widget.edit, EM_GETMODIFY, 0, 0) != 0 : widget.typed;
 }
 
 COLORREF PanelView::ColourOf(const Widget& widget, const DecodedSignal& decoded) const
@@ -691,21 +703,26 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
         return;
     const DecodedSignal& sending = group.Sending()[index];
     const std::wstring value = WideFromUtf8(sending.isText ? sending.text : FormatPhysical(sending));
+    // A parked widget only notes what it shows and is drawn again; the
+    // windows of the one in place are told.
+    const bool parked = !widget.inPlace;
+    const HWND capture = batching_ ? capture_ : GetCapture();
     switch (widget.definition->type) {
     case kWidgetSlider: {
         const int position = SliderPosition(*widget.definition->signal, widget.scale, sending.physical);
-        if (GetCapture() != widget.control && position != widget.position) {
+        if (capture != widget.control && position != widget.position) {
             widget.position = position;
-            ::SendMessageW(widget.control, TBM_SETPOS, TRUE, position);
+            if (parked)
+                widget.behind = true;
+            else
+                ::SendMessageW(widget.control, TBM_SETPOS, TRUE, position);
             RedrawParked(widget, kPartControl);
         }
-        if ((widget.edit == entered || !Editing(widget.edit)) && SetShown(widget.edit, &widget.editText, value, widget.edit == entered))
-            RedrawParked(widget, kPartEdit);
+        ShowEdit(widget, value, entered);
         break;
     }
     case kWidgetSpin: case kWidgetText:
-        if ((widget.edit == entered || !Editing(widget.edit)) && SetShown(widget.edit, &widget.editText, value, widget.edit == entered))
-            RedrawParked(widget, kPartEdit);
+        ShowEdit(widget, value, entered);
         break;
     case kWidgetDropdown: {
         const std::vector<SignalEnumEntry>& names = widget.definition->signal->enums;
@@ -715,9 +732,13 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
                 at = static_cast<int>(i);
         }
         // Not while its list is open: the user is choosing.
-        if ((at != widget.choice || entered == widget.control) && !::SendMessageW(widget.control, CB_GETDROPPEDSTATE, 0, 0)) {
+        if ((at != widget.choice || entered == widget.control) &&
+            (parked || !::SendMessageW(widget.control, CB_GETDROPPEDSTATE, 0, 0))) {
             widget.choice = at;
-            ::SendMessageW(widget.control, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+            if (parked)
+                widget.behind = true;
+            else
+                ::SendMessageW(widget.control, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
             RedrawParked(widget, kPartControl);
         }
         break;
@@ -725,15 +746,19 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
     case kWidgetToggle: {
         const double shown = sending.isFloat ? sending.rawFloat : static_cast<double>(sending.raw);
         const int on = !sending.missing && shown == widget.onValue ? 1 : 0;
+        const std::wstring caption = WideFromUtf8(sending.enumName != nullptr ? *sending.enumName : FormatSignalValue(sending));
         // A click checks the box before the view hears of it: always told.
-        if (on != widget.checked || entered == widget.control) {
+        if (on != widget.checked || entered == widget.control || caption != widget.controlText) {
             widget.checked = on;
-            ::SendMessageW(widget.control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+            widget.controlText = caption;
+            if (parked) {
+                widget.behind = true;
+            } else {
+                ::SendMessageW(widget.control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+                SetWindowTextW(widget.control, caption.c_str());
+            }
             RedrawParked(widget, kPartControl);
         }
-        if (SetShown(widget.control, &widget.controlText,
-                     WideFromUtf8(sending.enumName != nullptr ? *sending.enumName : FormatSignalValue(sending)), false))
-            RedrawParked(widget, kPartControl);
         break;
     }
     case kWidgetValue:
@@ -746,6 +771,37 @@ void PanelView::ShowWidget(Widget& widget, HWND entered)
         break;
     default:
         break;
+    }
+}
+
+void PanelView::ShowEdit(Widget& widget, const std::wstring& value, HWND entered)
+{
+    // What the user is typing stays, unless it was just entered.
+    const bool force = widget.edit == entered;
+    if (!force && (value == widget.editText || Typing(widget)))
+        return;
+    widget.editText = value;
+    if (widget.inPlace)
+        SetWindowTextW(widget.edit, value.c_str());
+    else
+        widget.behind = true;
+    RedrawParked(widget, kPartEdit);
+}
+
+void PanelView::CatchUp(Widget& widget)
+{
+    if (!widget.behind)
+        return;
+    widget.behind = false;
+    if (widget.edit != nullptr && !widget.typed)
+        SetWindowTextW(widget.edit, widget.editText.c_str());
+    if (widget.definition->type == kWidgetSlider && widget.position >= 0)
+        ::SendMessageW(widget.control, TBM_SETPOS, TRUE, widget.position);
+    if (widget.definition->type == kWidgetDropdown)
+        ::SendMessageW(widget.control, CB_SETCURSEL, static_cast<WPARAM>(widget.choice), 0);
+    if (widget.definition->type == kWidgetToggle) {
+        ::SendMessageW(widget.control, BM_SETCHECK, widget.checked == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+        SetWindowTextW(widget.control, widget.controlText.c_str());
     }
 }
 
@@ -773,6 +829,9 @@ void PanelView::Refresh(int64_t nowMicros, int64_t startMicros, bool all)
 {
     // Only what is in sight: a widget out of it is shown when it comes in.
     batching_ = true;
+    focus_ = GetFocus();
+    capture_ = GetCapture();
+    sightShown_ = shownTab_ < pages_.size() && pages_[shownTab_]->Sight(&sightTop_, &sightBottom_);
     dirty_.assign(pages_.size(), std::vector<RECT>());
     for (Widget& widget : widgets_) {
         if (widget.group < 0)
@@ -972,6 +1031,7 @@ bool PanelView::SetFromEdit(Widget& widget)
     if (!actions_->Set(static_cast<size_t>(widget.group), *widget.definition->signal, Utf8FromWide(WindowText(widget.edit))))
         return false;
     ::SendMessageW(widget.edit, EM_SETMODIFY, FALSE, 0);
+    widget.typed = false;
     ShowWidget(widget, widget.edit);
     return true;
 }

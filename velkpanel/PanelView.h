@@ -115,6 +115,10 @@ private:
         bool lampOn = false;
         double onValue = 0;        // a toggle's "on" raw value
         bool stale = true;         // changed while out of sight: shown when it comes in
+        // Parked, its windows are not told what it shows (each telling costs
+        // trips to the server under a flood): they are when it comes into place.
+        bool behind = false;
+        bool typed = false;        // its edit's text typed and not sent, as it was parked
     };
     struct Box {
         size_t first = 0, count = 0;   // its widgets
@@ -160,11 +164,14 @@ private:
     void RedrawParkedPart(size_t box, GroupPart part);
 
     void ShowWidget(Widget& widget, HWND entered = nullptr);
+    // An edit box's text, unless the user is typing in it (entered: just sent).
+    void ShowEdit(Widget& widget, const std::wstring& value, HWND entered);
+    // What a parked widget showed meanwhile, into its windows.
+    void CatchUp(Widget& widget);
     void ShowBox(size_t box, int64_t nowMicros, int64_t startMicros);
-    bool Editing(HWND edit) const;
-    // text into window unless *shown already says it was (force: always);
-    // true when it was set.
-    bool SetShown(HWND window, std::wstring* shown, const std::wstring& text, bool force);
+    // Whether the user is typing in the widget's edit box: it has the focus
+    // or holds text typed and not sent (a parked one: as it was parked).
+    bool Typing(const Widget& widget) const;
 
     Widget* WidgetOf(HWND control);
     int BoxOf(HWND control, int* part) const;
@@ -188,5 +195,10 @@ private:
     // While a refresh runs, what it asks to be painted again, per page: one
     // invalidation each at its end.
     bool batching_ = false;
+    // While a refresh runs, asked once rather than per widget: the focus,
+    // the capture, and what of the tab shown is in sight.
+    HWND focus_ = nullptr, capture_ = nullptr;
+    bool sightShown_ = false;
+    int sightTop_ = 0, sightBottom_ = 0;
     std::vector<std::vector<RECT>> dirty_;
 };

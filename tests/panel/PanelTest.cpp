@@ -166,6 +166,7 @@ TEST_F(PanelWine, TheExampleRigsAutomaticPanelSendsWhatItsSignalFileMeans)
     EXPECT_EQ(L"148.25", TextOf(speedEdit));                       // what is sent stays as set
     EXPECT_EQ(L"auto", panel_->View()->Indicator(5));
     EXPECT_EQ(L"auto", TextOf(Control(5, kPartControl)));          // a field not set follows what came
+    EXPECT_EQ(L"-0.1", TextOf(Control(7, kPartEdit)));             // told as it comes into place
 
     // Cyclic: the state every 50 ms until switched off.
     ChildProcess cyclic;
