@@ -13,6 +13,7 @@
 #include "common/FormatText.h"
 #include "formats/Duration.h"
 #include "signals/DatabaseResolver.h"
+#include "signals/FileErrors.h"
 #include "signals/SignalCodec.h"
 #include "signals/TomlText.h"
 #include "signals/TomlValues.h"
@@ -68,51 +69,9 @@ bool ParseColour(const std::string& text, uint32_t* rgb)
     return true;
 }
 
-// Mistakes with their places, handed over in the file's order.
-class Errors : public TomlErrors {
-public:
-    Errors(const std::string& fileName, std::vector<std::string>* out) : fileName_(fileName), out_(out) {}
-
-    void At(const toml::source_region& where, const std::string& what) override
-    {
-        if (count_++ < kMaxPanelErrors) {
-            const unsigned line = static_cast<unsigned>(where.begin.line), column = static_cast<unsigned>(where.begin.column);
-            pending_.push_back(Pending{ line, column, FormatText("%s:%u:%u: ", fileName_.c_str(), line, column) + what });
-        }
-    }
-    void File(const std::string& what)
-    {
-        ++count_;
-        pending_.push_back(Pending{ 0, 0, fileName_ + ": " + what });
-    }
-    void Toml(const TomlProblem& problem)
-    {
-        ++count_;
-        pending_.push_back(Pending{ problem.line, problem.column, TomlProblemText(fileName_, problem) });
-    }
-    bool Any() const { return count_ != 0; }
-    void Finish()
-    {
-        std::stable_sort(pending_.begin(), pending_.end(), [](const Pending& a, const Pending& b) {
-            return a.line != b.line ? a.line < b.line : a.column < b.column;
-        });
-        for (const Pending& error : pending_)
-            out_->push_back(error.text);
-        if (count_ > kMaxPanelErrors)
-            out_->push_back(fileName_ + ": " + FormatText(N_("more errors left out (the first %d are shown)"), kMaxPanelErrors));
-    }
-
-private:
-    struct Pending { unsigned line, column; std::string text; };
-    std::string fileName_;
-    std::vector<std::string>* out_;
-    std::vector<Pending> pending_;
-    int count_ = 0;
-};
-
 class Loader {
 public:
-    Loader(const SignalDatabase& database, Errors* errors)
+    Loader(const SignalDatabase& database, FileErrors* errors)
         : database_(database), resolver_(database, SignalCodePages{ nullptr, nullptr }), errors_(errors) {}
 
     void Load(const toml::table& root, Panel* panel);
@@ -133,7 +92,7 @@ private:
 
     const SignalDatabase& database_;
     DatabaseResolver resolver_;
-    Errors* errors_;
+    FileErrors* errors_;
     int widgets_ = 0;   // of all tabs so far
 };
 
@@ -567,7 +526,7 @@ void Loader::Load(const toml::table& root, Panel* panel)
     }
 }
 
-bool Parse(const std::string& text, const std::string& fileName, toml::table* root, Errors* errors)
+bool Parse(const std::string& text, const std::string& fileName, toml::table* root, FileErrors* errors)
 {
     TomlProblem problem;
     if (text.size() > static_cast<size_t>(kMaxPanelFileBytes)) {
@@ -593,7 +552,7 @@ bool ReadPanelSignalsKey(const std::string& text, const std::string& fileName, s
 {
     errors->clear();
     signalsFile->clear();
-    Errors found(fileName, errors);
+    FileErrors found(fileName, kMaxPanelErrors, errors);
     try {
         toml::table root;
         if (Parse(text, fileName, &root, &found)) {
@@ -615,7 +574,7 @@ bool LoadPanelFile(const std::string& text, const std::string& fileName, const S
                    Panel* panel, std::vector<std::string>* errors)
 {
     errors->clear();
-    Errors found(fileName, errors);
+    FileErrors found(fileName, kMaxPanelErrors, errors);
     try {
         toml::table root;
         Panel loaded;

@@ -11,6 +11,7 @@
 #include "common/WordList.h"
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
+#include "signals/FileErrors.h"
 #include "signals/TomlText.h"
 #include "signals/TomlValues.h"
 #include "velkscope/ScopeModel.h"
@@ -30,14 +31,14 @@ const double kMostSeconds = 1e9;
 
 class Loader : private TomlErrors {
 public:
-    Loader(const std::string& fileName, std::vector<std::string>* errors) : fileName_(fileName), errors_(errors) {}
+    Loader(const std::string& fileName, std::vector<std::string>* errors)
+        : fileName_(fileName), errors_(errors), found_(fileName, kMaxWorkspaceErrors, errors) {}
 
     void Load(const std::string& text, Workspace* workspace);
 
 private:
-    void Error(const toml::source_region& where, const std::string& what);
+    void Error(const toml::source_region& where, const std::string& what) { found_.At(where, what); }
     void At(const toml::source_region& where, const std::string& what) override { Error(where, what); }
-    void Finish();
     // Every key of table is one of keys; false after saying which is not.
     bool Keys(const toml::table& table, const Words& keys, const char* what);
     bool Seconds(const toml::node& node, const char* what, double* seconds);
@@ -51,35 +52,13 @@ private:
     void LoadPane(const toml::table& table, Workspace* workspace);
     bool LoadTrace(const toml::table& table, WorkspaceTrace* trace);
 
-    struct Pending { unsigned line, column; std::string text; };
     std::string fileName_;
     std::vector<std::string>* errors_;
-    std::vector<Pending> pending_;
-    size_t count_ = 0;
+    FileErrors found_;   // in the file's order
     size_t traces_ = 0;
     std::vector<toml::source_region> recordingRefs_;   // each trace's recording key, checked at the end
     std::vector<size_t> recordingWanted_;
 };
-
-void Loader::Error(const toml::source_region& where, const std::string& what)
-{
-    if (count_ < kMaxWorkspaceErrors) {
-        const unsigned line = static_cast<unsigned>(where.begin.line), column = static_cast<unsigned>(where.begin.column);
-        pending_.push_back(Pending{ line, column, FormatText("%s:%u:%u: ", fileName_.c_str(), line, column) + what });
-    }
-    ++count_;
-}
-
-void Loader::Finish()
-{
-    std::stable_sort(pending_.begin(), pending_.end(), [](const Pending& a, const Pending& b) {
-        return a.line != b.line ? a.line < b.line : a.column < b.column;
-    });
-    for (const Pending& error : pending_)
-        errors_->push_back(error.text);
-    if (count_ > kMaxWorkspaceErrors)
-        errors_->push_back(fileName_ + ": " + FormatText(N_("more errors left out (the first %d are shown)"), kMaxWorkspaceErrors));
-}
 
 bool Loader::Keys(const toml::table& table, const Words& keys, const char* what)
 {
@@ -299,9 +278,8 @@ void Loader::Load(const std::string& text, Workspace* workspace)
         return;
     }
     if (!ParseTomlText(text, fileName_, &root, &problem)) {
-        pending_.push_back(Pending{ problem.line, problem.column, TomlProblemText(fileName_, problem) });
-        ++count_;
-        Finish();
+        found_.Toml(problem);
+        found_.Finish();
         return;
     }
     Keys(root, kRootKeys, N_("the workspace"));
@@ -342,7 +320,7 @@ void Loader::Load(const std::string& text, Workspace* workspace)
             Error(recordingRefs_[i], FormatText(N_("recording %zu: the workspace opens %zu"), recordingWanted_[i],
                                                 workspace->recordings.size()));
     }
-    Finish();
+    found_.Finish();
 }
 
 std::string Seconds(double value)

@@ -5,6 +5,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "signals/FileErrors.h"
 #include "signals/SignalCodec.h"
 #include "signals/TomlText.h"
 #include "signals/TomlValues.h"
@@ -142,12 +143,13 @@ std::string SendKeyMisfit(const std::string& word, SignalType type, const std::s
 
 class Loader : private TomlErrors {
 public:
-    Loader(const std::string& fileName, std::vector<std::string>* errors) : fileName_(fileName), errors_(errors) {}
+    Loader(const std::string& fileName, std::vector<std::string>* errors)
+        : fileName_(fileName), found_(fileName, kMaxSignalErrors, errors) {}
 
     void Load(const std::string& text, std::vector<SignalMessage>* messages);
 
 private:
-    void Error(const toml::source_region& where, const std::string& what);
+    void Error(const toml::source_region& where, const std::string& what) { found_.At(where, what); }
     void At(const toml::source_region& where, const std::string& what) override { Error(where, what); }
 
     bool LoadMessage(const toml::table& table, SignalMessage* message);
@@ -173,57 +175,10 @@ private:
 
     std::string fileName_;
     // In the file's order when told: toml++ hands a table's keys over sorted.
-    void Finish();
-
-    // An error kept for the report; order breaks ties in the order found.
-    struct Pending {
-        unsigned line, column;
-        size_t order;
-        std::string text;
-        bool operator<(const Pending& other) const
-        {
-            return std::tie(line, column, order) < std::tie(other.line, other.column, other.order);
-        }
-    };
-    void Keep(unsigned line, unsigned column, const std::string& text);
-
-    std::vector<std::string>* errors_;
-    std::vector<Pending> pending_;   // a max-heap of the first kMaxSignalErrors in the file, the latest on top
-    size_t errorCount_ = 0;
+    FileErrors found_;
     std::unordered_map<uint32_t, int> codeLines_;
     std::unordered_map<std::string, int> nameLines_;
 };
-
-// Only the first kMaxSignalErrors in the file are kept, whatever order they
-// are found in, so the report's "the first 50" is true.
-void Loader::Keep(unsigned line, unsigned column, const std::string& text)
-{
-    Pending error{ line, column, errorCount_++, std::string() };
-    if (pending_.size() == kMaxSignalErrors) {
-        if (!(error < pending_.front()))
-            return;
-        std::pop_heap(pending_.begin(), pending_.end());
-        pending_.pop_back();
-    }
-    error.text = text;
-    pending_.push_back(std::move(error));
-    std::push_heap(pending_.begin(), pending_.end());
-}
-
-void Loader::Error(const toml::source_region& where, const std::string& what)
-{
-    const unsigned line = static_cast<unsigned>(where.begin.line), column = static_cast<unsigned>(where.begin.column);
-    Keep(line, column, FormatText("%s:%u:%u: ", fileName_.c_str(), line, column) + what);
-}
-
-void Loader::Finish()
-{
-    std::sort_heap(pending_.begin(), pending_.end());
-    for (const Pending& error : pending_)
-        errors_->push_back(error.text);
-    if (errorCount_ > kMaxSignalErrors)
-        errors_->push_back(fileName_ + ": " + FormatText(N_("more errors left out (the first %d are shown)"), kMaxSignalErrors));
-}
 
 void Loader::KeyError(const toml::key& key, const Words& fits, const std::string& fitsWhat)
 {
@@ -870,8 +825,8 @@ void Loader::Load(const std::string& text, std::vector<SignalMessage>* messages)
     toml::table root;
     TomlProblem problem;
     if (!ParseTomlText(text, fileName_, &root, &problem)) {
-        Keep(problem.line, problem.column, TomlProblemText(fileName_, problem));
-        Finish();
+        found_.Toml(problem);
+        found_.Finish();
         return;
     }
     const toml::array* list = nullptr;
@@ -890,14 +845,14 @@ void Loader::Load(const std::string& text, std::vector<SignalMessage>* messages)
             // than the bound are found and all kept ones lie before it,
             // nothing further on could be shown.
             const toml::table& table = *node.as_table();
-            if (errorCount_ > kMaxSignalErrors && pending_.front().line < table.source().begin.line)
+            if (found_.FullBefore(static_cast<unsigned>(table.source().begin.line)))
                 break;
             SignalMessage message;
             if (LoadMessage(table, &message))
                 messages->push_back(std::move(message));
         }
     }
-    Finish();
+    found_.Finish();
 }
 
 } // namespace

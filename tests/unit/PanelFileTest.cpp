@@ -235,6 +235,14 @@ TEST(PanelFile, EachBoundHoldsUpToItsLimit)
     ASSERT_EQ(static_cast<size_t>(kMaxPanelErrors) + 1, errors.size());
     EXPECT_EQ("p.toml: more errors left out (the first 50 are shown)", errors.back());
     EXPECT_EQ(0u, errors[49].find("p.toml:103:8: unknown widget type 'nope'")) << errors[49];
+    // toml++ hands keys over sorted: the 50 kept are still the first 50 in the file.
+    wrong = "[panel]\n";
+    for (int i = kMaxPanelErrors; i >= 0; --i)   // k50 on line 2, k0 on line 52
+        wrong += "k" + std::to_string(i) + " = 1\n";
+    errors = Load(wrong + "[[panel.tab]]\nname = \"t\"\n" + Widget("type = \"value\"\nsignal = \"motor.speed\"\nrow = 1\ncol = 1\n"), rig, &panel);
+    ASSERT_EQ(static_cast<size_t>(kMaxPanelErrors) + 1, errors.size());
+    EXPECT_EQ(0u, errors[0].find("p.toml:2:1: unknown key 'k50'")) << errors[0];
+    EXPECT_EQ(0u, errors[49].find("p.toml:51:1: unknown key 'k1'")) << errors[49];
 }
 
 } // namespace
