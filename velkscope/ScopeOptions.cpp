@@ -2,6 +2,7 @@
 
 #include "protocol/MessageCode.h"
 #include "common/FormatText.h"
+#include "common/OptionWords.h"
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"
@@ -22,15 +23,8 @@ bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* opt
 {
     options->mask = kAllTypeBits;
     for (size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::string value;
-        bool inlineValue = false;
-        size_t equals = name.find('=');
-        if (name.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name.erase(equals);
-            inlineValue = true;
-        }
+        OptionWord word = SplitOptionWord(args[i]);
+        const std::string& name = word.name;
         if (name == "--help" || name == "-h" || name == "/?") {
             options->help = true;
             continue;
@@ -45,11 +39,9 @@ bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* opt
                      name == "--signals" || name == "--signal" || name == "--workspace";
         if (!known)
             return Fail(error, FormatText(N_("unknown argument '%s'"), args[i].c_str()));
-        if (!inlineValue) {
-            if (i + 1 >= args.size())
-                return Fail(error, FormatText(N_("%s needs a value"), name.c_str()));
-            value = args[++i];
-        }
+        if (!TakeOptionValue(args, &i, &word, error))
+            return false;
+        const std::string& value = word.value;
         if (name == "--code") {
             uint32_t code = 0;
             if (!ParseCodeArgument(value, "code", &code, error))
