@@ -66,30 +66,12 @@ size_t TypicalStep(const std::vector<Column>& columns)
     return steps[steps.size() / 2];
 }
 
-std::vector<std::vector<PlotPoint>> TraceLines(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area)
-{
-    const size_t typical = TypicalStep(columns);
-    std::vector<std::vector<PlotPoint>> lines;
-    size_t previous = columns.size();
-    for (size_t p = 0; p < columns.size(); ++p) {
-        const Column& column = columns[p];
-        if (column.count == 0)
-            continue;
-        if (previous == columns.size() || IsDropout(p - previous, typical))
-            lines.emplace_back();
-        previous = p;
-        std::vector<PlotPoint>& points = lines.back();
-        int x = area.left + static_cast<int>(p);
-        for (double value : { column.first, column.min, column.max, column.last }) {
-            PlotPoint point = { x, ValueY(value, axis, area) };
-            if (points.empty() || points.back().x != point.x || points.back().y != point.y)
-                points.push_back(point);
-        }
-    }
-    return lines;
-}
+namespace {
 
-std::vector<std::vector<PlotPoint>> StepLines(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area)
+// The walk of TraceLines and StepLines; steps: the level at the last value
+// runs to each column before its own points.
+std::vector<std::vector<PlotPoint>> ColumnLines(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area,
+                                                bool steps)
 {
     const size_t typical = TypicalStep(columns);
     std::vector<std::vector<PlotPoint>> lines;
@@ -99,12 +81,10 @@ std::vector<std::vector<PlotPoint>> StepLines(const std::vector<Column>& columns
         if (column.count == 0)
             continue;
         const int x = area.left + static_cast<int>(p);
-        if (previous == columns.size() || IsDropout(p - previous, typical)) {
+        if (previous == columns.size() || IsDropout(p - previous, typical))
             lines.emplace_back();
-        } else {
-            // Level at the last value up to here, then the step.
+        else if (steps)
             lines.back().push_back(PlotPoint{ x, ValueY(columns[previous].last, axis, area) });
-        }
         previous = p;
         std::vector<PlotPoint>& points = lines.back();
         for (double value : { column.first, column.min, column.max, column.last }) {
@@ -114,6 +94,18 @@ std::vector<std::vector<PlotPoint>> StepLines(const std::vector<Column>& columns
         }
     }
     return lines;
+}
+
+} // namespace
+
+std::vector<std::vector<PlotPoint>> TraceLines(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area)
+{
+    return ColumnLines(columns, axis, area, false);
+}
+
+std::vector<std::vector<PlotPoint>> StepLines(const std::vector<Column>& columns, const Axis& axis, const PlotArea& area)
+{
+    return ColumnLines(columns, axis, area, true);
 }
 
 bool ColumnRange(const std::vector<Column>& columns, double* min, double* max)
