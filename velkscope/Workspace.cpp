@@ -358,20 +358,12 @@ bool IsAbsolute(const std::string& path)
 bool LoadWorkspace(const std::string& text, const std::string& fileName, Workspace* workspace,
                    std::vector<std::string>* errors)
 {
-    errors->clear();
-    try {
+    return RunFileLoader(fileName, errors, [&] {
         Workspace loaded;
         Loader(fileName, errors).Load(text, &loaded);
-        if (!errors->empty())
-            return false;
-        *workspace = loaded;
-        return true;
-    } catch (const std::exception& e) {
-        errors->push_back(fileName + ": " + e.what());
-    } catch (...) {
-        errors->push_back(fileName + ": " + N_("could not be read"));
-    }
-    return false;
+        if (errors->empty())
+            *workspace = loaded;
+    });
 }
 
 std::string FormatWorkspace(const Workspace& workspace)

@@ -5,8 +5,11 @@
 #pragma once
 #include <stddef.h>
 
+#include <exception>
 #include <string>
 #include <vector>
+
+#include "common/Catalogue.h"
 
 #include "signals/TomlText.h"
 #include "signals/TomlValues.h"
@@ -44,3 +47,21 @@ private:
     std::vector<Pending> kept_;   // a max-heap: the latest in the file on top
     size_t count_ = 0;
 };
+
+// Runs load, which puts a file's mistakes into *errors (cleared first), so
+// that nothing it throws (toml++ or the memory) escapes: that too becomes
+// "FILE: why". True when there were no mistakes.
+template <typename Load>
+bool RunFileLoader(const std::string& fileName, std::vector<std::string>* errors, Load load)
+{
+    errors->clear();
+    try {
+        load();
+        return errors->empty();
+    } catch (const std::exception& e) {
+        errors->push_back(fileName + ": " + e.what());
+    } catch (...) {
+        errors->push_back(fileName + ": " + N_("could not be read"));
+    }
+    return false;
+}

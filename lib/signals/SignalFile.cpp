@@ -860,18 +860,10 @@ void Loader::Load(const std::string& text, std::vector<SignalMessage>* messages)
 bool LoadSignalFile(const std::string& text, const std::string& fileName, SignalDatabase* database,
                     std::vector<std::string>* errors)
 {
-    errors->clear();
-    try {
+    return RunFileLoader(fileName, errors, [&] {
         std::vector<SignalMessage> messages;
         Loader(fileName, errors).Load(text, &messages);
-        if (!errors->empty())
-            return false;
-        database->Assign(std::move(messages));
-        return true;
-    } catch (const std::exception& e) {
-        errors->push_back(fileName + ": " + e.what());
-    } catch (...) {
-        errors->push_back(fileName + ": " + N_("could not be read"));
-    }
-    return false;
+        if (errors->empty())
+            database->Assign(std::move(messages));
+    });
 }
