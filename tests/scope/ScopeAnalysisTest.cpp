@@ -63,24 +63,9 @@ protected:
     void TearDown() override
     {
         scope_.reset();
-        for (const std::wstring& file : files_)
-            DeleteFileW(file.c_str());
     }
 
-    std::wstring WriteTemp(const wchar_t* name, const std::string& text)
-    {
-        wchar_t folder[MAX_PATH];
-        GetTempPathW(MAX_PATH, folder);
-        std::wstring path = std::wstring(folder) + name;
-        FILE* file = _wfopen(path.c_str(), L"wb");
-        EXPECT_NE(nullptr, file);
-        if (file != nullptr) {
-            fwrite(text.data(), 1, text.size(), file);
-            fclose(file);
-        }
-        files_.push_back(path);
-        return path;
-    }
+    std::wstring WriteTemp(const wchar_t* name, const std::string& text) { return temp_.Write(name, text); }
 
     // The window on the command line's arguments, without a bus.
     void Open(const std::vector<std::string>& args)
@@ -127,7 +112,7 @@ protected:
     }
 
     std::unique_ptr<CScopeDlg> scope_;
-    std::vector<std::wstring> files_;
+    TempFiles temp_;
 };
 
 TEST_F(ScopeAnalysis, ARecordingOnTheCommandLineReadsOutAtCursorsSetByKeys)

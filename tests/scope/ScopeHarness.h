@@ -1,6 +1,12 @@
 // What the velkscope tests share: the thread's messages run for a while,
 // and the chart as its own paint function draws it.
 #pragma once
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include "tests/DrawnPicture.h"
@@ -31,3 +37,34 @@ inline Picture PaintChart(HWND chart)
     ReleaseDC(chart, screen);
     return picture;
 }
+
+// Files a test writes in the temporary folder, deleted with it.
+class TempFiles {
+public:
+    TempFiles() = default;
+    TempFiles(const TempFiles&) = delete;
+    TempFiles& operator=(const TempFiles&) = delete;
+    ~TempFiles()
+    {
+        for (const std::wstring& file : files_)
+            DeleteFileW(file.c_str());
+    }
+
+    std::wstring Write(const wchar_t* name, const std::string& text)
+    {
+        wchar_t folder[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        std::wstring path = std::wstring(folder) + name;
+        FILE* file = _wfopen(path.c_str(), L"wb");
+        EXPECT_NE(nullptr, file);
+        if (file != nullptr) {
+            fwrite(text.data(), 1, text.size(), file);
+            fclose(file);
+        }
+        files_.push_back(path);
+        return path;
+    }
+
+private:
+    std::vector<std::wstring> files_;
+};

@@ -3,19 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "formats/RecordReader.h"
+#include "tests/unit/TextFile.h"
 
 namespace {
-
-// A temporary file holding text, at its start.
-FILE* FileOf(const std::string& text)
-{
-    FILE* file = tmpfile();
-    if (file != nullptr) {
-        fwrite(text.data(), 1, text.size(), file);
-        rewind(file);
-    }
-    return file;
-}
 
 std::vector<std::string> ReadAll(RecordReader* reader)
 {

@@ -11,6 +11,7 @@
 
 #include "formats/RecordReader.h"
 #include "tests/unit/HostCodePages.h"
+#include "tests/unit/TextFile.h"
 #include "velkscope/History.h"
 #include "velkscope/OffsetIndex.h"
 #include "velkscope/Readout.h"
@@ -19,16 +20,6 @@
 #include "velkscope/Summary.h"
 
 namespace {
-
-FILE* FileOf(const std::string& text)
-{
-    FILE* file = tmpfile();
-    if (file != nullptr) {
-        fwrite(text.data(), 1, text.size(), file);
-        rewind(file);
-    }
-    return file;
-}
 
 // Every sample of a trace, the way a brute force sees it.
 struct Point {

@@ -13,6 +13,7 @@
 #include "signals/SignalFile.h"
 #include "signals/SignalTraces.h"
 #include "tests/unit/HostCodePages.h"
+#include "tests/unit/TextFile.h"
 #include "velkscope/Export.h"
 #include "velkscope/Readout.h"
 #include "velkscope/RecordingPass.h"
@@ -273,10 +274,8 @@ TEST(SignalScope, FaultsAreCountedPerCodeInOrderLiveAndInARecording)
         model.Receive(kPump, static_cast<int64_t>(micros), PumpArray(51), &inserted);
     }
     // The recording in batches of three: the skip from 2 to 4 spans two.
-    FILE* file = tmpfile();
+    FILE* file = FileOf(text);
     ASSERT_NE(nullptr, file);
-    fwrite(text.data(), 1, text.size(), file);
-    rewind(file);
     const size_t source = model.AddRecording("night.rec", "night.rec", text.size());
     RecordingPass pass(file, "night.rec", &rig, kPages, kArrayFirstByte);
     while (!pass.Done()) {
