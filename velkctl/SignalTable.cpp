@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/FormatText.h"
-#include "velk/SharedBus.h"
+#include "protocol/PayloadLimits.h"
 #include "common/ClosestWord.h"
 #include "common/Catalogue.h"
 

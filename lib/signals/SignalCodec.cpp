@@ -5,7 +5,7 @@
 #include <string.h>
 
 #include "common/FormatText.h"
-#include "velk/SharedBus.h"
+#include "protocol/PayloadLimits.h"
 #include "common/ClosestWord.h"
 #include "formats/NumberArgument.h"
 #include "common/Catalogue.h"

@@ -11,7 +11,7 @@
 #include "signals/TomlValues.h"
 
 #include "common/FormatText.h"
-#include "velk/SharedBus.h"
+#include "protocol/PayloadLimits.h"
 #include "common/ClosestWord.h"
 #include "common/WordList.h"
 #include "formats/CodeArgument.h"
