@@ -178,6 +178,7 @@ const CatalogueEntry kChineseCatalogue[] = {
     { "a code to draw, in hex; repeat for more, at most 8 traces", "要画的代码，十六进制；可重复，最多 8 条曲线" },
     { "a command is required", "需要一个命令" },
     { "a console (client name test) receiving all nine types", "一个控制台（客户端名 test），接收全部九种类型" },
+    { "a counter counts through all its raw values: it takes no min or max", "计数器会历经它的所有原始值：它不能有 min 或 max" },
     { "a dotted key or header of more than %d parts", "带点的键或表头超过 %d 个部分" },
     { "a field", "字段" },
     { "a field is a counter or a checksum, not both", "一个字段只能是计数器或校验和，不能两者都是" },
