@@ -100,6 +100,8 @@ const CatalogueEntry kChineseCatalogue[] = {
     { "%s required %s missing", "缺少 %s 个 %s" },
     { "%s shown", "显示了 %s" },
     { "%s started again", "%s 重新启动了" },
+    { "%s takes %.15g to %.15g: %s always holds", "%s 的取值为 %.15g 到 %.15g：%s 总是成立" },
+    { "%s takes %.15g to %.15g: %s never holds", "%s 的取值为 %.15g 到 %.15g：%s 永远不成立" },
     { "%s, %llu filtered out", "%s，%llu 条被过滤掉" },
     { "%s, refused %llu", "%s，被拒绝 %llu 次" },
     { "%s, stopped", "%s，已停止" },
