@@ -74,10 +74,13 @@ public:
     uint64_t FilteredOutCount() const { return filteredOut_; }
 
 private:
+    // The console's line, but that a payload's ESC or C1 bytes reach the
+    // terminal escaped, as top and the JSON lines show them.
     std::string TextLine(UINT code, LPARAM dataWord, PayloadFetcher fetch, void* context)
     {
-        return time_ == kMonitorTimeConsole ? ConsoleLine(code, dataWord, fetch, context)
-                                            : TimedLine(code, dataWord, fetch, context);
+        return EscapeLineControls(time_ == kMonitorTimeConsole ? ConsoleLine(code, dataWord, fetch, context)
+                                                               : TimedLine(code, dataWord, fetch, context),
+                                  SystemCodePage());
     }
 
     // The raw line, then the signals indented on their own line (the
