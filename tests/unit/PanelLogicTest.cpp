@@ -99,7 +99,7 @@ TEST(PanelControls, EachSignalGetsTheControlItsKindCallsFor)
         { "byte = 0\ntype = \"u8\"\nbits = 2\nmin = 0\nmax = 3\nenum = { 1 = \"A\" }\n", true, kControlDropdown },
         { "byte = 0\ntype = \"str\"\n", true, kControlText },
         { "byte = 0\ntype = \"u8\"\nbits = 1\ncounter = true\n", true, kControlReadout },   // not a toggle
-        { "counter = true\nmin = 0\nmax = 10\n", false, kControlReadout },                     // nor a slider
+        { "counter = true\nscale = 0.5\n", false, kControlReadout },                            // nor a number box
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.keys);
