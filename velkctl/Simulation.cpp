@@ -251,7 +251,7 @@ RecordedMessage Simulation::TakeDue(uint64_t now, size_t* message)
 std::vector<std::string> Simulation::Summary() const
 {
     std::vector<size_t> sent;
-    uint64_t sends = 0, overruns = 0, refused = 0, latenessMax = 0;
+    uint64_t sends = 0, overruns = 0, refused = 0, timed = 0, latenessMax = 0;
     double latenessSum = 0;
     for (size_t i = 0; i < states_.size(); ++i) {
         const SendTiming& timing = schedule_.Timing(i);
@@ -261,19 +261,17 @@ std::vector<std::string> Simulation::Summary() const
         sends += timing.sent;
         overruns += timing.overruns;
         refused += refused_[i];
+        timed += timing.lateness.Count();
         latenessSum += timing.lateness.MeanMicros() * static_cast<double>(timing.lateness.Count());
         latenessMax = std::max(latenessMax, timing.lateness.MaxMicros());
     }
     std::vector<std::string> lines;
     if (sent.size() > kSummaryMessages) {
         // Many messages: the totals, then the worst few, so that the end of a run stays short.
-        uint64_t counted = 0;
-        for (size_t i : sent)
-            counted += schedule_.Timing(i).lateness.Count();
         lines.push_back(FormatText(N_("all %zu messages: sent %llu, overruns %llu, refused %llu, period error mean %.2f ms, max %.2f ms"),
                                    sent.size(), static_cast<unsigned long long>(sends),
                                    static_cast<unsigned long long>(overruns), static_cast<unsigned long long>(refused),
-                                   Millis(counted == 0 ? 0 : latenessSum / static_cast<double>(counted)),
+                                   Millis(timed == 0 ? 0 : latenessSum / static_cast<double>(timed)),
                                    Millis(static_cast<double>(latenessMax))));
         lines.push_back(FormatText(N_("the worst %d, by overruns and refusals, then p99:"), static_cast<int>(kSummaryMessages)));
         std::partial_sort(sent.begin(), sent.begin() + kSummaryMessages, sent.end(), [this](size_t a, size_t b) {
