@@ -3,7 +3,6 @@ wine off Windows, on a bus of its own. Run by the Windows build's ctest
 (velk_python_live)."""
 
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -13,6 +12,7 @@ import xml.etree.ElementTree as ElementTree
 import pytest
 
 import velk
+from velk import _wine
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -23,10 +23,8 @@ pytestmark = pytest.mark.skipif(not os.environ.get("VELKCTL"), reason="needs VEL
 
 
 def velkctl(*arguments):
-    """velkctl as velk.Bus runs it, for a second client on the bus."""
-    program = os.environ["VELKCTL"]
-    command = [program] if os.name == "nt" else [shutil.which("wine"), program]
-    return command + list(arguments)
+    """velkctl as velk.Bus runs it (through the Wine loader it picks), for a second client on the bus."""
+    return _wine.windows_command(os.environ["VELKCTL"])[0] + list(arguments)
 
 
 @pytest.fixture(scope="module")
@@ -62,6 +60,11 @@ def test_text_signals_and_any_message(bus):
     assert spaced.wait().text == "PUMP READY"
     assert part.wait().signals["rig.text"] == "就绪"
     assert anything.wait().signals == {"motor.speed": 100}
+    # changed compares with the code's last message before the expect, the test's own post.
+    bus.send_str("rig.text", "就绪")
+    changed = bus.expect("rig.text", changed=True, within=5.0)
+    bus.send_str("rig.text", "运行")
+    assert changed.wait().signals == {"rig.text": "运行"}
     with pytest.raises(velk.VelkError, match="no signal 'rig.txt'; did you mean 'rig.text'"):
         bus.expect("rig.txt", changed=True)
 
@@ -121,8 +124,10 @@ def test_the_wheel_carries_velkctl_and_finds_it_alone(tmp_path):
     site = tmp_path / "site"
     subprocess.run([sys.executable, "-m", "pip", "install", "-q", "--disable-pip-version-check", "--no-index",
                     "--no-deps", "--platform", "win_amd64", "--target", str(site), wheel], check=True, timeout=120)
-    # Neither VELKCTL nor PATH names one: the package's own is found and used.
-    env = {name: value for name, value in os.environ.items() if name not in ("VELKCTL", "PYTHONPATH")}
+    # Neither VELKCTL nor PATH names one: the package's own is found and used,
+    # through the Wine loader the package finds runs here (none named).
+    env = {name: value for name, value in os.environ.items()
+           if name not in ("VELKCTL", "PYTHONPATH") + _wine.NAMED_BY}
     run = subprocess.run([sys.executable, "-I", "-c",
                           "import sys; sys.path.insert(0, sys.argv[1]); import velk, velk.bus\n"
                           "with velk.Bus(bus=sys.argv[2]) as bus:\n"
