@@ -123,6 +123,10 @@ class Node:
         self.bus_name = bus or self.bus_name
         self.signals = signals or self.signals
         self.velkctl = velkctl or self.velkctl
+        self._stopping.clear()
+        with self._ready:   # what a run before left
+            self._control.clear()
+            self._messages.clear()
         opened = Bus(bus=self.bus_name, signals=self.signals, velkctl=self.velkctl)
         opened.open()
         self.bus = opened
@@ -135,7 +139,6 @@ class Node:
         except Exception:
             self.stop()
             raise
-        self._stopping.clear()
         self._thread = threading.Thread(target=self._run, name="velk.Node", daemon=True)
         self._thread.start()
         return self
