@@ -60,8 +60,11 @@ def test_text_signals_and_any_message(bus):
     assert spaced.wait().text == "PUMP READY"
     assert part.wait().signals["rig.text"] == "就绪"
     assert anything.wait().signals == {"motor.speed": 100}
-    # changed compares with the code's last message before the expect, the test's own post.
+    # changed compares with the code's last message before the expect, the test's own post
+    # (here back from the bus before the expect is armed).
+    back = bus.expect("rig.text", eq="就绪", within=5.0)
     bus.send_str("rig.text", "就绪")
+    back.wait()
     changed = bus.expect("rig.text", changed=True, within=5.0)
     bus.send_str("rig.text", "运行")
     assert changed.wait().signals == {"rig.text": "运行"}
