@@ -120,13 +120,14 @@ def test_subscribe_collect_clients_and_counters(bus):
 
 def test_the_wheel_carries_velkctl_and_finds_it_alone(tmp_path):
     bin_dir = os.path.dirname(os.path.abspath(os.environ["VELKCTL"]))
-    wheel = subprocess.run(["bash", os.path.join(ROOT, "scripts", "build-wheel.sh"), bin_dir, "win_amd64",
+    platform = os.environ.get("VELK_WHEEL_PLATFORM", "win_amd64")   # the build's width
+    wheel = subprocess.run(["bash", os.path.join(ROOT, "scripts", "build-wheel.sh"), bin_dir, platform,
                             velk.__version__, str(tmp_path / "wheel")],
                            stdout=subprocess.PIPE, check=True, timeout=120).stdout.decode().strip()
-    assert wheel.endswith("velk-%s-py3-none-win_amd64.whl" % velk.__version__)
+    assert wheel.endswith("velk-%s-py3-none-%s.whl" % (velk.__version__, platform))
     site = tmp_path / "site"
     subprocess.run([sys.executable, "-m", "pip", "install", "-q", "--disable-pip-version-check", "--no-index",
-                    "--no-deps", "--platform", "win_amd64", "--target", str(site), wheel], check=True, timeout=120)
+                    "--no-deps", "--platform", platform, "--target", str(site), wheel], check=True, timeout=120)
     # Neither VELKCTL nor PATH names one: the package's own is found and used,
     # through the Wine loader the package finds runs here (none named).
     env = {name: value for name, value in os.environ.items()
