@@ -214,6 +214,21 @@ def test_a_node_answers_requests_live_and_replayed(bus):
     assert len(node.errors) == 1 and "KeyError: 'pump.request'" in node.errors[0][1]
 
 
+def test_a_node_whose_session_is_killed_stops_at_once():
+    node = velk.Node(bus=BUS, signals=SIGNALS)
+
+    @node.every("50ms")
+    def tick():
+        node.send("motor.status", current=1.0)
+
+    with node:
+        node.bus._process.kill()
+        deadline = time.monotonic() + 10
+        while node.failure is None and time.monotonic() < deadline:
+            time.sleep(0.05)
+    assert "velkctl session ended (exit status -9)" in str(node.failure) and node.errors == []
+
+
 def test_the_node_fixture_and_the_motor_example(tmp_path):
     env = dict(os.environ, PYTHONPATH=os.path.join(ROOT, "python"))
     run = subprocess.run([sys.executable, "-B", "-m", "pytest", "-p", "velk.pytest_plugin", "-p", "no:cacheprovider",

@@ -44,7 +44,6 @@ _CHINESE = {
         "velkctl session 启动后 %gs 内没有回答（velk.Bus(start_timeout=) 可以给它更长时间）",
     "velkctl session ended": "velkctl session 已结束",
     "velkctl session ended (exit status %d)": "velkctl session 已结束（退出状态 %d）",
-    "the node stops: %s": "节点停止：%s",
     "the handlers are behind: the oldest waiting messages are dropped (%d wait at most)":
         "处理函数跟不上：丢弃了最早等待的消息（最多等待 %d 条）",
     "%d messages dropped: the handlers were too slow": "丢弃了 %d 条消息：处理函数太慢",

@@ -301,10 +301,11 @@ class Bus:
         with self._lock:
             self._ended = True
             self._changed.notify_all()
-        # Why it ended, with velkctl's last words, for whoever is told.
-        self._stderr_read.wait(2)
+        # Why it ended, with velkctl's last words, for whoever is told (a
+        # process Wine started may hold stderr open: not waited for long).
+        self._stderr_read.wait(0.5)
         try:
-            status = process.wait(timeout=2)
+            status = process.wait(timeout=1)
         except subprocess.TimeoutExpired:
             status = None
         with self._lock:

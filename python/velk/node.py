@@ -229,7 +229,7 @@ class Node:
             if kind == "stop":
                 break
             if kind == "ended":
-                self.failure = VelkError(say("the node stops: %s", item))
+                self.failure = VelkError(item)
                 _report(str(self.failure))
                 self._stopping.set()
                 break
