@@ -249,8 +249,9 @@ class Bus:
         except OSError as error:
             raise VelkError(say("cannot start %s: %s", " ".join(command), error))
         self._stderr_read.clear()
-        for target, stream in ((self._read_answers, self._process.stdout), (self._read_stderr, self._process.stderr)):
-            reader = threading.Thread(target=target, args=(stream, self._process), daemon=True)
+        for target, arguments in ((self._read_answers, (self._process.stdout, self._process)),
+                                  (self._read_stderr, (self._process.stderr,))):
+            reader = threading.Thread(target=target, args=arguments, daemon=True)
             reader.start()
             self._readers.append(reader)
         try:
@@ -353,7 +354,7 @@ class Bus:
         more = " (and %d more)" % noted[1] if noted[1] else ""
         return VelkError("velkctl session: protocol error: %s%s" % (noted[0], more))
 
-    def _read_stderr(self, stream, process):
+    def _read_stderr(self, stream):
         for raw in stream:
             with self._lock:
                 self._stderr.append(raw.decode("utf-8", "replace").rstrip())
