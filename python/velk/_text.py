@@ -14,7 +14,9 @@ _CHINESE = {
     '%s makes no velk.Node': '%s 没有创建 velk.Node',
     'handlers raised %d time(s)': '处理函数共引发异常 %d 次',
     "%s must be a positive number of seconds, not %r": "%s 必须是正的秒数，而不是 %r",
-    "%s needs wine on this system, and there is none on PATH": "%s 在本系统上需要 wine，但 PATH 中没有",
+    "%s names %s, which is not a program here": "%s 指定的 %s 在这里不是可运行的程序",
+    "a Windows program needs Wine here, and none of %s runs (VELK_WINE names the loader)":
+        "在这里运行 Windows 程序需要 Wine，但 %s 都无法运行（可用 VELK_WINE 指定加载器）",
     "a channel is 0-255, not %r": "通道为 0-255，而不是 %r",
     "a code is an int from 0 to 0xffffffff, not %r": "代码是 0 到 0xffffffff 的整数，而不是 %r",
     "a code's value is an int, not %r": "代码的值是整数，而不是 %r",
@@ -41,6 +43,10 @@ _CHINESE = {
     "velkctl session did not answer within %gs of starting (velk.Bus(start_timeout=) gives it longer)":
         "velkctl session 启动后 %gs 内没有回答（velk.Bus(start_timeout=) 可以给它更长时间）",
     "velkctl session ended": "velkctl session 已结束",
+    "velkctl session ended (exit status %d)": "velkctl session 已结束（退出状态 %d）",
+    "the handlers are behind: the oldest waiting messages are dropped (%d wait at most)":
+        "处理函数跟不上：丢弃了最早等待的消息（最多等待 %d 条）",
+    "%d messages dropped: the handlers were too slow": "丢弃了 %d 条消息：处理函数太慢",
 }
 
 # Where Chinese puts the arguments in another order: the English's index of each.

@@ -13,6 +13,7 @@ import time
 
 from velk._message import Message, code_text
 from velk._text import say
+from velk._wine import windows_command
 from velk.errors import ExpectTimeout, VelkError
 
 _STRING_CODE = 0x30000200
@@ -97,23 +98,22 @@ def find_velkctl(given=None):
                         "and %s is not there (the Windows wheel of a release zip carries it)", bundled))
 
 
-def session_command(velkctl, signals=None):
-    """The command line of the session; an .exe runs through wine off Windows."""
+def session_command(velkctl, signals=None, environ=None):
+    """(command line, environment) of the session; an .exe runs through Wine
+    off Windows (velk._wine picks the loader)."""
+    environ = dict(os.environ if environ is None else environ)
     if not os.path.isfile(velkctl) and shutil.which(velkctl) is None:
         raise VelkError(say("velkctl not found at %s", velkctl))
     if velkctl.endswith(".py"):
         command = [sys.executable, velkctl]
-    elif velkctl.lower().endswith(".exe") and os.name != "nt":
-        wine = shutil.which("wine")
-        if wine is None:
-            raise VelkError(say("%s needs wine on this system, and there is none on PATH", velkctl))
-        command = [wine, velkctl]
+    elif velkctl.lower().endswith(".exe"):
+        command, environ = windows_command(velkctl, environ)
     else:
         command = [velkctl]
     command.append("session")
     if signals:
         command += ["--signals", str(signals)]
-    return command
+    return command, environ
 
 
 class Waiter:
@@ -225,6 +225,9 @@ class Bus:
         self._stderr = collections.deque(maxlen=20)
         self._protocol_error = None   # [the first unexpected line, how many more], until reported
         self._readers = []
+        self._stderr_read = threading.Event()
+        self._exit_status = None
+        self._when_ended = []   # called with why, once velkctl's output has ended
 
     # -- the process --------------------------------------------------------
 
@@ -237,8 +240,7 @@ class Bus:
         return False
 
     def open(self):
-        command = session_command(find_velkctl(self.velkctl), self.signals)
-        env = dict(os.environ)
+        command, env = session_command(find_velkctl(self.velkctl), self.signals)
         if self.bus:
             env["VELK_BUS_NAME"] = str(self.bus)
         try:
@@ -246,8 +248,10 @@ class Bus:
                                              stderr=subprocess.PIPE, env=env)
         except OSError as error:
             raise VelkError(say("cannot start %s: %s", " ".join(command), error))
-        for target, stream in ((self._read_answers, self._process.stdout), (self._read_stderr, self._process.stderr)):
-            reader = threading.Thread(target=target, args=(stream,), daemon=True)
+        self._stderr_read.clear()
+        for target, arguments in ((self._read_answers, (self._process.stdout, self._process)),
+                                  (self._read_stderr, (self._process.stderr,))):
+            reader = threading.Thread(target=target, args=arguments, daemon=True)
             reader.start()
             self._readers.append(reader)
         try:
@@ -281,7 +285,7 @@ class Bus:
         for reader in self._readers:
             reader.join(timeout=2)
 
-    def _read_answers(self, stream):
+    def _read_answers(self, stream, process):
         # Whatever a line holds, the reader goes on: velkctl's output must
         # stay drained. A line of another shape is kept to be reported once,
         # as a protocol error, by the next call.
@@ -298,6 +302,19 @@ class Bus:
         with self._lock:
             self._ended = True
             self._changed.notify_all()
+        # Why it ended, with velkctl's last words, for whoever is told (a
+        # process Wine started may hold stderr open: not waited for long).
+        self._stderr_read.wait(0.5)
+        try:
+            status = process.wait(timeout=1)
+        except subprocess.TimeoutExpired:
+            status = None
+        with self._lock:
+            self._exit_status = status
+            why = self._why_ended()
+            told = list(self._when_ended)
+        for tell in told:
+            tell(why)
 
     def _take_line(self, line):
         """One line of the session, under the lock; raises on a line of another shape."""
@@ -341,10 +358,15 @@ class Bus:
         for raw in stream:
             with self._lock:
                 self._stderr.append(raw.decode("utf-8", "replace").rstrip())
+        self._stderr_read.set()
 
     def _why_ended(self):
         said = "; ".join(self._stderr)
-        return say("velkctl session ended") + (": " + said if said else "")
+        if self._exit_status is None:
+            ended = say("velkctl session ended")
+        else:
+            ended = say("velkctl session ended (exit status %d)", self._exit_status)
+        return ended + (": " + said if said else "")
 
     # -- requests -----------------------------------------------------------
 
@@ -467,14 +489,26 @@ class Bus:
         return [self._seen(Message(fields)) for fields in answer["msgs"]]
 
     def rate(self, target, over=1.0, mask=None):
-        """The measured rate in Hz of a code or signal over seconds, by bus timestamps."""
+        """The measured rate in Hz of a code, message or signal over seconds, by bus timestamps."""
         return self._rate(target, over, mask)["hz"]
 
     def _rate(self, target, over, mask):
+        if mask is None:
+            target = self._message_code(target)
         return self._call("rate", wait=float(over), over=_duration(over, "over"), **_target(target, mask))
 
+    def _message_code(self, target):
+        """A message's name as its code (by the signal file); a signal's name or a code as given."""
+        if isinstance(target, str):
+            try:
+                return self.describe(target)["code"]
+            except VelkError:   # no such message (or no signal file): a signal's name
+                pass
+        return target
+
     def assert_rate(self, target, hz, tolerance=0.1, over=2.0, mask=None):
-        """AssertionError unless the rate is within tolerance (a fraction) of hz; returns the rate."""
+        """AssertionError unless the rate of a code, message or signal is within tolerance (a fraction) of
+        hz; returns the rate."""
         __tracebackhide__ = True
         answer = self._rate(target, over, mask)
         measured = answer["hz"]
