@@ -112,6 +112,7 @@ const CatalogueEntry kChineseCatalogue[] = {
     { "--accept does not allow it", "--accept 不允许它" },
     { "--base goes with a message's name and its fields", "--base 要与消息名及其字段一起用" },
     { "--count does not go with --trigger", "--count 不能与 --trigger 一起用" },
+    { "--duration does not go with --timeout", "--duration 不能与 --timeout 一起用" },
     { "--interval and --count go with --watch", "--interval 和 --count 要与 --watch 一起用" },
     { "--mask keeps out every code the trigger looks at", "--mask 排除了触发条件所看的每个代码" },
     { "--post, --retrigger and --duration end a triggered recording", "触发式记录由 --post、--retrigger 和 --duration 结束" },
