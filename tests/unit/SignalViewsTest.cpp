@@ -94,9 +94,53 @@ TEST(SignalViews, TopShowsARowPerSignalMarkedBeyondItsLimitsOrLate)
     EXPECT_EQ('~', SpeedRow(speed, 0, 0, 200001)[0]);
     EXPECT_EQ('!', SpeedRow(speed, -1, 0, 0)[0]);
     EXPECT_EQ(' ', SpeedRow(speed, 12000, 0, 0)[0]);
+    // Three gaps of 228 ms at 100 ms: each marks its interval and is
+    // counted, though at the refresh the code is no later than its period.
+    TopTable gaps;
+    gaps.UseSignals(&cells);
+    for (uint64_t t : { 0, 100000, 328000, 556000, 656000, 884000 })
+        gaps.Receive(0x20001001, t, Value(0));
+    gaps.EndInterval(900000, 900000);
+    std::string row = gaps.Format(200, 100, 900000, NoLeadBytes)[1].text;
+    EXPECT_EQ('~', row[0]);
+    EXPECT_NE(std::string::npos, row.find("motor.speed  0 rpm  ~3")) << row;
+    gaps.Receive(0x20001001, 1084000, Value(0));   // exactly twice the period: not late
+    gaps.EndInterval(1100000, 200000);
+    row = gaps.Format(200, 100, 1100000, NoLeadBytes)[1].text;
+    EXPECT_EQ(' ', row[0]);
+    EXPECT_NE(std::string::npos, row.find("motor.speed  0 rpm  ~3")) << row;
+    gaps.ClearCounts();
+    EXPECT_EQ(std::string::npos, gaps.Format(200, 100, 1100000, NoLeadBytes)[1].text.find('~'));
+
     std::string high = SpeedRow(speed, 12001, 0, 0);
     EXPECT_EQ('!', high[0]);
     EXPECT_NE(std::string::npos, high.find("motor.speed  3000.25 rpm (above max 3000 rpm)")) << high;
+}
+
+TEST(SignalViews, TheExampleSaysEachArraysLengthAsItsFieldsLayItOut)
+{
+    std::ifstream file(CORVANE_SIGNALS_EXAMPLE, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string example = text.str();
+    const SignalDatabase rig = Rig();
+    int said = 0;
+    for (const SignalMessage& message : rig.Messages()) {
+        if (message.kind != kArrayPayload)
+            continue;
+        unsigned extent = 0;
+        for (const Signal& signal : message.signals)
+            extent = std::max(extent, signal.byte + signal.SpanBytes());
+        // The comment above the message: "# The pump's status array: 5 bytes."
+        const size_t at = example.find(FormatText("code = \"%08x\"", message.code));
+        const size_t comment = example.rfind("\n# The ", at);
+        ASSERT_NE(std::string::npos, comment) << message.name;
+        const size_t colon = example.find(": ", comment);
+        EXPECT_EQ(FormatText(": %u bytes.", extent), example.substr(colon, example.find('\n', colon) - colon))
+            << message.name;
+        ++said;
+    }
+    EXPECT_EQ(2, said);
 }
 
 TEST(SignalViews, CsvGainsTheSignalColumnsOneRowPerSignal)
