@@ -2,11 +2,13 @@
 // columns, and the sends named by signal.
 #include <iconv.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "common/FormatText.h"
 #include "formats/CsvExport.h"
 #include "velkctl/TopTable.h"
 #include "signals/SignalCsv.h"
@@ -74,8 +76,15 @@ TEST(SignalViews, TopShowsARowPerSignalMarkedBeyondItsLimitsOrLate)
     EXPECT_EQ('!', lines[5].text[0]);
     EXPECT_EQ(kTopBeyondLimit, lines[5].mark);
     EXPECT_NE(std::string::npos, lines[5].text.find("10.03 bar (above max 10 bar)"));
-    // Cut to the width like any value, whole characters only.
-    EXPECT_EQ(66u, table.Format(66, 100, 100000, NoLeadBytes)[2].text.size());
+    // 80 columns: DIR and TYPE go, the name gives way, every value stays.
+    std::vector<TopLine> narrow = table.Format(80, 100, 100000, NoLeadBytes);
+    ASSERT_EQ(6u, narrow.size());
+    EXPECT_EQ("  CODE      CH      COUNT    RATE/s     AGE  NAME           VALUE", narrow[0].text);
+    EXPECT_EQ("* 30000401   1          1      10.0    0.1s  pump.status.~  auto", narrow[2].text);
+    EXPECT_NE(std::string::npos, narrow[4].text.find("pump.status.~  -0.1 degC"));
+    EXPECT_EQ(80u, narrow[5].text.size());   // a long value cut to the width, whole characters only
+    for (const TopLine& line : narrow)
+        EXPECT_LE(line.text.size(), 80u);
     EXPECT_EQ(2u, table.Format(200, 1, 100000, NoLeadBytes).size());
 
     // A name longer than 32 bytes is cut there; the value keeps its room.
