@@ -11,6 +11,7 @@
 #include "velkpanel/CyclicSchedule.h"
 #include "velkpanel/PanelControls.h"
 #include "velkpanel/PanelGroup.h"
+#include "velkpanel/PanelLayout.h"
 #include "velkpanel/PanelModel.h"
 #include "velkpanel/PanelOptions.h"
 
@@ -288,6 +289,15 @@ TEST(PanelGroup, AGroupIsLateOnlyWhenSilentForMoreThanTwicePeriod)
     EXPECT_TRUE(pump.Late(2400001, 0));
     PanelGroup text(rig, *rig.FindMessage("rig.text"), kPages, nullptr);   // no period
     EXPECT_FALSE(text.Late(INT64_MAX / 2, 0));
+}
+
+TEST(PanelLayout, TabGoesDownEachColumnOnScreenNotInTheFilesOrder)
+{
+    int height = 0;
+    // Two columns: the tall second box fills the right one, the rest flow down the left.
+    EXPECT_EQ((std::vector<size_t>{ 0, 2, 3, 1 }), ColumnOrder(LayoutGroups({ 1, 5, 1, 1 }, 540, &height)));
+    EXPECT_EQ((std::vector<size_t>{ 0, 1, 2, 3 }), ColumnOrder(LayoutGroups({ 1, 5, 1, 1 }, 530, &height)));
+    EXPECT_TRUE(ColumnOrder(LayoutGroups({}, 540, &height)).empty());
 }
 
 TEST(PanelLamp, ALampFollowsItsConditionOnEachMessageOfItsCode)
