@@ -35,6 +35,9 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
+// How long a box stays marked late after a gap of more than twice its period.
+const int64_t kLateGapShownMicros = 1000000;
+
 // The period a Cyclic box starts with: the message's, else none (empty) until one is typed.
 std::string PeriodText(uint64_t micros)
 {
@@ -810,15 +813,22 @@ void PanelView::ShowBox(size_t index, int64_t nowMicros, int64_t startMicros)
 {
     Box& box = boxes_[index];
     const PanelGroup& model = model_->Group(static_cast<size_t>(widgets_[box.first].group));
-    const bool late = model.Late(nowMicros, startMicros);
-    if (box.shownOnce && late == box.late)
+    // A late gap ended since the last refresh marks the box a while, however short it was.
+    const uint64_t gaps = model.LateGapCount();
+    if (gaps != box.gaps)
+        box.lateUntil = nowMicros + kLateGapShownMicros;
+    const bool late = model.Late(nowMicros, startMicros) || nowMicros < box.lateUntil;
+    if (box.shownOnce && late == box.late && gaps == box.gaps)
         return;
     box.shownOnce = true;
     box.late = late;
+    box.gaps = gaps;
     const SignalMessage& message = model.Message();
     std::string caption = FormatText("%s  %08x", message.name.c_str(), static_cast<unsigned>(message.code));
     if (message.periodMicros != 0)
         caption += "  " + PeriodText(message.periodMicros);
+    if (gaps != 0)
+        caption += FormatText("  ~%llu", static_cast<unsigned long long>(gaps));
     box.caption = (late ? L"[迟到 late] " : L"") + WideFromUtf8(caption);
     if (batching_)
         dirty_[0].push_back(box.drawn);

@@ -129,6 +129,8 @@ private:
         bool kept[kGroupIds] = {};
         std::wstring caption;
         bool late = false;
+        uint64_t gaps = 0;             // the group's late gaps as last shown
+        int64_t lateUntil = 0;         // a late gap keeps the box marked until then
         bool shownOnce = false;
     };
 

@@ -287,6 +287,12 @@ TEST(PanelGroup, AGroupIsLateOnlyWhenSilentForMoreThanTwicePeriod)
     pump.Receive(Array(0x30000401, "\x01"), 2000000);
     EXPECT_FALSE(pump.Late(2400000, 0));
     EXPECT_TRUE(pump.Late(2400001, 0));
+    // Every gap over twice the period counts, though no refresh saw it late.
+    pump.Receive(Array(0x30000401, "\x01"), 2400000);   // exactly twice: in time
+    EXPECT_EQ(0u, pump.LateGapCount());
+    pump.Receive(Array(0x30000401, "\x01"), 2800001);
+    EXPECT_FALSE(pump.Late(2800001, 0));
+    EXPECT_EQ(1u, pump.LateGapCount());
     PanelGroup text(rig, *rig.FindMessage("rig.text"), kPages, nullptr);   // no period
     EXPECT_FALSE(text.Late(INT64_MAX / 2, 0));
 }
