@@ -47,6 +47,7 @@ const CatalogueEntry kChineseCatalogue[] = {
     { "%s (it has %s)", "%s（现有 %s）" },
     { "%s as %s of %s", "%s，共 %s、%s" },
     { "%s at column %zu", "%s（第 %zu 列）" },
+    { "%s came more than twice their period after the one before (marked ~)", "%s 与前一条相隔超过其周期的两倍（标记为 ~）" },
     { "%s changed after it was checked", "%s 在检查之后被改动了" },
     { "%s does not fit %s", "%s 超出 %s" },
     { "%s for %.3f s", "%s，共 %.3f 秒" },

@@ -12,8 +12,9 @@ bool LateInterval(uint64_t fromMicros, uint64_t toMicros, uint64_t periodMicros)
 class LateGaps {
 public:
     // A message at micros: true when the interval since the one before it
-    // was late (the first message has none before it).
-    bool Receive(uint64_t micros, uint64_t periodMicros);
+    // was late (the first message has none before it), that interval in
+    // *gapMicros when asked.
+    bool Receive(uint64_t micros, uint64_t periodMicros, uint64_t* gapMicros = nullptr);
     // Late at now: its last message is more than twice its period ago.
     bool LateAt(uint64_t now, uint64_t periodMicros) const { return heard_ && LateInterval(last_, now, periodMicros); }
     uint64_t Count() const { return count_; }
