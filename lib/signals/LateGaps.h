@@ -1,6 +1,6 @@
 // When a message with a period is late: any interval longer than twice its
-// period, between two of its messages or from its last one to now. What top
-// marks with '~' and counts, and velkpanel marks. Pure logic.
+// period, between two of its messages or from its last one to now. What top,
+// monitor and velkpanel mark with '~' and count. Pure logic.
 #pragma once
 #include <stdint.h>
 
