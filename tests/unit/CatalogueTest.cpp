@@ -217,6 +217,9 @@ TEST(Catalogue, PrintedMessagesComeOutInChineseKeyByKey)
           "expired +0, abandoned ?",
           "velkctl: 桥 me: 发出 3，未写出 0，过滤 0；收到 14 行：已发送 4，自己的 1，重复 0，拒绝 0，非本主题 0，有误 7，"
           "已过期 0，失败 0；丢失 0，迟到 0；总线：已发送 +4，已投递 +4，已丢弃 +2（正在丢失），已过期 +0，已放弃 ?" },
+        // A reason with its column: every piece of it.
+        { "velkctl: bad --trigger '20000801 gx 1500': at column 10: unknown operator 'gx' (expected one of eq ne)",
+          "velkctl: 无效的 --trigger '20000801 gx 1500': 第 10 列: 未知运算符 'gx'（应为 eq ne 之一）" },
         // Nothing known: as it was.
         { "motor.speed", "motor.speed" },
         { "", "" },
