@@ -19,6 +19,11 @@
 
 namespace {
 
+// How long a flood from the bus gathers before its batch goes out: under
+// Wine every wake of the bridge's thread costs trips to the server, and a
+// batch a wake carries many messages for one.
+const uint32_t kLingerMicros = 1000;
+
 // Bad and refused lines are reported one by one up to this many, then only counted.
 const uint64_t kMaxLineReports = 1000;
 
@@ -84,6 +89,9 @@ public:
     }
 
     void FilteredOut(UINT) override { ++filteredOut_; }
+
+    // A flood gathers for a millisecond into larger batches.
+    uint32_t LingerMicros() override { return kLingerMicros; }
 
     void Idle() override
     {
