@@ -171,7 +171,8 @@ public:
 
 private:
     // The zone's offset is looked up once a second of wall time, not for
-    // every message: under Wine a lookup costs more than the rest of a line.
+    // every message: each lookup is several calls into the system for an
+    // answer that changes twice a year.
     WallTime WallTimeOf(uint64_t micros)
     {
         WallTime time = { wallStart_.utcMicros + static_cast<int64_t>(micros), offsetMinutes_ };
