@@ -441,6 +441,7 @@ TEST(BridgeBatches, EveryMessageComesBackInOrderAcrossTheEdges)
     one.Add("x");
     EXPECT_TRUE(one.Full());
     EXPECT_FALSE(one.Fits("y"));
+    EXPECT_EQ("x", one.Take());   // --batch 1: every line as it is, as older bridges read them
 
     // Bad elements at either edge and inside, and another origin's under velk/lab1's topic.
     const std::string mixed = "{\"batch\":[{\"origin\":\"lab1\"}," + ValueLine("lab1", 1) + ", " +
