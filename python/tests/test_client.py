@@ -257,7 +257,7 @@ def test_a_node_whose_session_ends_says_why_at_once_and_fails(tmp_path, monkeypa
 
 
 def test_a_node_behind_drops_the_oldest_waiting_messages_and_counts_them(monkeypatch, capfd):
-    monkeypatch.setattr(velk.Bus, "_QUEUE_LIMIT", 50)
+    monkeypatch.setattr(velk.Bus, "QUEUE_LIMIT", 50)
     monkeypatch.setenv("VELK_FAKE_BURST", "200")   # 200 messages on a post
     node = velk.Node(velkctl=FAKE)
     entered, release, seen = threading.Event(), threading.Event(), []
