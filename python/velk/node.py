@@ -253,13 +253,6 @@ def _nodes_of(script):
     return [value for value in found.values() if isinstance(value, package.Node)]
 
 
-def _seconds_of_duration(text):
-    try:
-        return _duration.seconds(text, "--duration")
-    except ValueError as error:   # argparse says this one's text, not "invalid value"
-        raise argparse.ArgumentTypeError(str(error))
-
-
 def main(argv=None):
     parser = argparse.ArgumentParser(prog="python -m velk.node",
                                      description="Runs the velk.Node objects a script makes, until Ctrl+C or --duration.")
@@ -267,10 +260,14 @@ def main(argv=None):
     parser.add_argument("--signals", help="the signal file, for names (default: $VELK_SIGNALS)")
     parser.add_argument("--bus", help="the bus (VELK_BUS_NAME of the session)")
     parser.add_argument("--velkctl", help="velkctl.exe (default: $VELKCTL, else beside the package)")
-    parser.add_argument("--duration", type=_seconds_of_duration, help="end after this long, like 60s")
+    parser.add_argument("--duration", help="end after this long, like 60s")
     parser.add_argument("--simulate", nargs="*", metavar="MESSAGE",
                         help="also send the signal file's messages with a period (these only, when named)")
     args = parser.parse_args(argv)
+    try:
+        duration = None if args.duration is None else _duration.seconds(args.duration, "--duration")
+    except ValueError as error:
+        parser.error(str(error))
     signals = args.signals or os.environ.get("VELK_SIGNALS")
     sys.path.insert(0, os.path.dirname(os.path.abspath(args.script)))
     nodes = _nodes_of(args.script)
@@ -282,7 +279,7 @@ def main(argv=None):
             node.start(bus=args.bus, signals=signals, velkctl=args.velkctl)
         if args.simulate is not None:
             nodes[0].bus.simulate(only=args.simulate or None)
-        deadline = None if args.duration is None else time.monotonic() + args.duration
+        deadline = None if duration is None else time.monotonic() + duration
         # Until the time is up, or a node's session ends (the node has said why).
         while (deadline is None or time.monotonic() < deadline) and not any(node.failure for node in nodes):
             time.sleep(0.1 if deadline is None else max(0.0, min(0.1, deadline - time.monotonic())))
