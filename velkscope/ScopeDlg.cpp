@@ -71,7 +71,7 @@ CScopeDlg::CScopeDlg(const ScopeOptions& options, const BusBinding& bus)
       m_options(options), m_bus(bus), m_bound(bus.module != nullptr), m_model(options.windowMicros, options.arrayValue),
       m_codes(nullptr), m_readout(nullptr), m_font(CreateViewFont()), m_quitOnClose(false), m_registered(false),
       m_checking(false), m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_batchTaken(0), m_receivedAtStatus(0),
-      m_nextToken(1), m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false), m_marksWidth(kMarksWidth)
+      m_nextToken(1), m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false), m_listStale(false), m_marksWidth(kMarksWidth)
 {
     ScopeSource& live = m_model.MutableSource(0);
     live.startKnown = true;
@@ -497,13 +497,19 @@ void CScopeDlg::InsertRow(size_t listRow, size_t source, size_t row)
     item.iItem = static_cast<int>(listRow);
     item.pszText = const_cast<wchar_t*>(code.c_str());
     item.lParam = static_cast<LPARAM>(codeRow.code);
+    // A new item's check box is set by the list, not the user: no tick
+    // changes (each would draw the chart again).
+    m_checking = true;
     ::SendMessageW(m_codes, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    m_checking = false;
     if (m_model.TraceOfIn(source, codeRow.code) >= 0)
         SetChecked(listRow, true);
 }
 
 void CScopeDlg::RebuildList()
 {
+    m_listStale = false;
+    ::SendMessageW(m_codes, WM_SETREDRAW, FALSE, 0);
     m_checking = true;
     ListView_DeleteAllItems(m_codes);
     m_checking = false;
@@ -518,6 +524,7 @@ void CScopeDlg::RebuildList()
             InsertRow(listRow++, s, row);
         }
     }
+    ::SendMessageW(m_codes, WM_SETREDRAW, TRUE, 0);
     RefreshList();
 }
 
@@ -534,6 +541,11 @@ void CScopeDlg::OnCodesItemChanged(NMHDR* header, LRESULT*)
     if (m_checking || (change->uChanged & LVIF_STATE) == 0 ||
         ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) == 0 || change->iItem < 0)
         return;
+    if (m_listStale) {
+        // Its rows no longer match the model's: made again, ticks as they were.
+        RebuildList();
+        return;
+    }
     size_t source = 0, row = 0;
     if (!SourceRowOf(static_cast<size_t>(change->iItem), &source, &row))
         return;
@@ -596,7 +608,10 @@ void CScopeDlg::Frame(int64_t now)
     ServeDetail();
     if (now - m_lastList >= kListMicros) {
         m_lastList = now;
-        RefreshList();
+        if (m_listStale)
+            RebuildList();
+        else
+            RefreshList();
         if (!m_model.Paused() || Reading())
             m_overview.Redraw();
         // New messages may fall between the cursors.
