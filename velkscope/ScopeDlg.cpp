@@ -27,8 +27,6 @@ const int64_t kStatusMicros = 1000000;   // the status line and the bus's health
 const size_t kValueCellBytes = 48;
 const int kBatchMessages = 512;          // taken at once from the queue, at most
 
-const int kMinWidth = 640;               // the smallest the window may be made
-const int kMinHeight = 360;
 
 // Numbers must show their signs: the 12-pixel strikes of the CJK font Wine
 // substitutes for SimSun draw no minus sign, its 13-pixel ones do.
@@ -267,7 +265,9 @@ void CScopeDlg::Layout(int width, int height)
     const int row = unit.bottom * 14 / 8;
     const int status = height - margin - row;
     const int controls = status - margin / 2 - row;
-    const int listWidth = std::min(std::max(width * 3 / 10, 320), 400) + std::min(m_marksWidth - kMarksWidth, width / 8);
+    // The list: code, count and marks (about 300 pixels with names), and
+    // room for the value.
+    const int listWidth = std::min(std::max(width * 2 / 5, 320), 520) + std::min(m_marksWidth - kMarksWidth, width / 8);
     const int right = 2 * margin + listWidth, rightWidth = width - 3 * margin - listWidth;
     const int bottom = controls - margin;
     const int readoutHeight = std::min(7 * row, std::max(bottom / 4, 3 * row));
@@ -279,7 +279,7 @@ void CScopeDlg::Layout(int width, int height)
     Place(m_hWnd, IDC_OVERVIEW, right, bottom - 2 * margin - readoutHeight - overviewHeight, rightWidth, overviewHeight);
     Place(m_hWnd, IDC_READOUT, right, bottom - readoutHeight - margin, rightWidth, readoutHeight);
     // The readout's columns share its width: the values at the cursors widest.
-    static const int kShares[] = { 16, 19, 19, 10, 9, 9, 9, 9 };
+    static const int kShares[] = { 28, 17, 17, 10, 7, 7, 7, 7 };
     for (int column = 0; column < 8; ++column)
         ListView_SetColumnWidth(m_readout, column, (rightWidth - 24) * kShares[column] / 100);
 
@@ -314,8 +314,8 @@ void CScopeDlg::OnSize(UINT type, int cx, int cy)
 
 void CScopeDlg::OnGetMinMaxInfo(MINMAXINFO* info)
 {
-    info->ptMinTrackSize.x = kMinWidth;
-    info->ptMinTrackSize.y = kMinHeight;
+    info->ptMinTrackSize.x = kMinWindowWidth;
+    info->ptMinTrackSize.y = kMinWindowHeight;
 }
 
 BOOL CScopeDlg::PreTranslateMessage(MSG* pMsg)

@@ -615,6 +615,8 @@ bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
             m_model.SetPaneScale(p, &fixed);
         }
     }
+    if (workspace.width > 0 && workspace.height > 0 && !IsZoomed(m_hWnd))
+        SetWindowPos(m_hWnd, nullptr, 0, 0, workspace.width, workspace.height, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     m_model.SetWallClock(workspace.wallClock);
     CheckMenuItem(GetMenu(m_hWnd), IDM_WALL_CLOCK, MF_BYCOMMAND | (workspace.wallClock ? MF_CHECKED : MF_UNCHECKED));
     m_model.SetWindow(static_cast<int64_t>(workspace.windowMicros), m_clock.Now());
@@ -658,6 +660,13 @@ bool CScopeDlg::SaveWorkspace(const std::wstring& path, std::string* error)
     workspace.live = !m_model.Paused();
     workspace.windowMicros = static_cast<uint64_t>(m_model.Window());
     workspace.wallClock = m_model.WallClock();
+    // The window's size as it is when not maximised.
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    if (GetWindowPlacement(m_hWnd, &placement)) {
+        workspace.width = std::max<int>(placement.rcNormalPosition.right - placement.rcNormalPosition.left, kMinWindowWidth);
+        workspace.height = std::max<int>(placement.rcNormalPosition.bottom - placement.rcNormalPosition.top, kMinWindowHeight);
+    }
     for (size_t which = 0; which < 2; ++which) {
         workspace.cursorGiven[which] = m_model.CursorSet(which);
         workspace.cursor[which] = static_cast<double>(m_model.Cursor(which)) / 1e6;
