@@ -267,7 +267,7 @@ void CScopeDlg::Layout(int width, int height)
     const int controls = status - margin / 2 - row;
     // The list: code, count and marks (about 300 pixels with names), and
     // room for the value.
-    const int listWidth = std::min(std::max(width * 2 / 5, 320), 520) + std::min(m_marksWidth - kMarksWidth, width / 8);
+    const int listWidth = std::min(std::max(width * 9 / 20, 320), 560) + std::min(m_marksWidth - kMarksWidth, width / 8);
     const int right = 2 * margin + listWidth, rightWidth = width - 3 * margin - listWidth;
     const int bottom = controls - margin;
     const int readoutHeight = std::min(7 * row, std::max(bottom / 4, 3 * row));
@@ -279,7 +279,7 @@ void CScopeDlg::Layout(int width, int height)
     Place(m_hWnd, IDC_OVERVIEW, right, bottom - 2 * margin - readoutHeight - overviewHeight, rightWidth, overviewHeight);
     Place(m_hWnd, IDC_READOUT, right, bottom - readoutHeight - margin, rightWidth, readoutHeight);
     // The readout's columns share its width: the values at the cursors widest.
-    static const int kShares[] = { 28, 17, 17, 10, 7, 7, 7, 7 };
+    static const int kShares[] = { 30, 16, 16, 10, 7, 7, 7, 7 };
     for (int column = 0; column < 8; ++column)
         ListView_SetColumnWidth(m_readout, column, (rightWidth - 24) * kShares[column] / 100);
 
