@@ -179,6 +179,15 @@ bool SpikeDrawn(CScopeDlg& scope)
     return false;
 }
 
+// velkscope's options with no arguments: no bus, the defaults.
+ScopeOptions NoArguments()
+{
+    ScopeOptions options;
+    std::string error;
+    ParseScopeArguments({}, &options, &error);
+    return options;
+}
+
 // The i-th of many value codes: Write Value, ADC, the channel and the bits above the types counting.
 unsigned CodeNumber(uint64_t i)
 {
@@ -210,9 +219,7 @@ std::wstring MakeCodesRecording(uint64_t codes)
 int OpenManyCodes(uint64_t codes)
 {
     const std::wstring path = MakeCodesRecording(codes);
-    ScopeOptions options;
-    std::string error;
-    ParseScopeArguments({}, &options, &error);
+    const ScopeOptions options = NoArguments();
     for (int closing = 0; closing < 2; ++closing) {
         CScopeDlg* scope = new CScopeDlg(options, BusBinding());
         std::wstring failure;
@@ -265,9 +272,7 @@ int OpenSeveral(int count, uint64_t megabytes)
             return 1;
         paths.push_back(path);
     }
-    ScopeOptions options;
-    std::string error;
-    ParseScopeArguments({}, &options, &error);
+    const ScopeOptions options = NoArguments();
     const double before = PrivateMb();
     CScopeDlg scope(options, BusBinding());
     std::wstring failure;
@@ -319,9 +324,7 @@ int main(int argc, char** argv)
     printf("recording: %llu messages of %d codes, %.1f MiB, %.0f s of time\n", static_cast<unsigned long long>(messages),
            kCodes, static_cast<double>(size) / (1 << 20), static_cast<double>(messages * kStepMicros) / 1e6);
 
-    ScopeOptions options;
-    std::string error;
-    ParseScopeArguments({}, &options, &error);
+    const ScopeOptions options = NoArguments();
     const double before = PrivateMb();
     CScopeDlg scope(options, BusBinding());
     std::wstring failure;
