@@ -484,7 +484,7 @@ void Reader::Nodes()
         ++nodes;
     }
     if (nodes != 0)
-        Note(at, FormatText(N_("the nodes (BU_: %llu) left out, with every message's sender and receivers"),
+        Note(at, FormatText(N_("nodes (BU_) left out, with every message's sender and receivers: %llu"),
                                static_cast<unsigned long long>(nodes)));
     EndStatement(false);
 }
@@ -591,7 +591,7 @@ void Reader::Signal()
     if (messageFailed_)
         return;
     if (file_->messages.empty()) {
-        Error(at, N_("SG_ before any BO_: a signal belongs to the message above it"));
+        Error(at, N_("SG_ before any BO_, whose signal it would be"));
         return;
     }
     if (signalCount_++ >= kMaxDbcSignals) {

@@ -137,7 +137,7 @@ TEST(DbcFile, ReadsEverySectionItTakesAndNotesTheRestAtTheirLines)
     EXPECT_TRUE(ext.signals[0].isSigned);
 
     EXPECT_EQ(NotesOf(file), (std::vector<std::string>{
-                                 "7: the nodes (BU_: 2) left out, with every message's sender and receivers",
+                                 "7: nodes (BU_) left out, with every message's sender and receivers: 2",
                                  "17: senders and receivers (BO_TX_BU_) left out",
                                  "18: the file's comment (CM_) left out",
                                  "24: attribute 'GenMsgSendType' left out, with its 2 values",
@@ -169,7 +169,7 @@ TEST(DbcFile, EveryMistakeIsNamedAtItsLineAndColumnAndReadingGoesOn)
     std::vector<std::string> errors;
     const DbcFile file = Read(text, &errors);
     EXPECT_EQ(errors, (std::vector<std::string>{
-                          "t.dbc:1:6: SG_ before any BO_: a signal belongs to the message above it",
+                          "t.dbc:1:6: SG_ before any BO_, whose signal it would be",
                           "t.dbc:2:5: expected a whole number from 0 to 4294967295, found '4294967296'",
                           "t.dbc:5:15: a signal is 1 to 64 bits, not 0",
                           "t.dbc:6:15: a signal is 1 to 64 bits, not 65",
@@ -278,7 +278,7 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     std::string error;
     ASSERT_TRUE(ImportDbc(file, "t.dbc", kDbcCodeBase, &imported, &error)) << error;
     EXPECT_EQ(imported.report, (std::vector<std::string>{
-        "t.dbc:1: the nodes (BU_: 1) left out, with every message's sender and receivers",
+        "t.dbc:1: nodes (BU_) left out, with every message's sender and receivers: 1",
         "t.dbc:6: multiplexed signal Page (m1) left out: a signal file has no multiplexing yet",
         "t.dbc:7: signal Big of 40 bits left out: a field holds 32 bits at most",
         "t.dbc:9: signal Group left out: it overlaps signal Temp",
