@@ -44,8 +44,8 @@ public:
                            "  velkctl signals check signals-example.toml\n"
                            "    6 messages, 11 signals; or each mistake as signals-example.toml:LINE:COLUMN: what is wrong\n"
                            "  velkctl signals show signals-example.toml pump.status\n"
-                           "  velkctl signals import rig.dbc --out rig.toml\n"
-                           "    lists on standard error, each at rig.dbc:LINE, what the signal file cannot hold"));
+                           "  velkctl signals import rig-example.dbc --out rig.toml\n"
+                           "    lists on standard error, each at rig-example.dbc:LINE, what the signal file cannot hold"));
     }
 
     int Prepare(const CLI::App& command) override

@@ -204,6 +204,7 @@ private:
     std::vector<std::string>* errors_;
     size_t errorCount_ = 0, signalCount_ = 0, valueNameCount_ = 0, noteCount_ = 0;
     std::unordered_map<uint32_t, size_t> byId_;
+    std::unordered_map<std::string, size_t> bySignal_;   // "MESSAGE-INDEX NAME" to the signal's index
     std::unordered_map<std::string, std::vector<DbcValueName>> tables_;
     // The attributes read here: their defaults; the others' notes, by name.
     bool hasCycleDefault_ = false, hasStartDefault_ = false;
@@ -377,9 +378,9 @@ DbcSignal* Reader::FindSignal(const Token& at, uint64_t id, const std::string& n
     DbcMessage* message = FindMessage(at, id);
     if (message == nullptr)
         return nullptr;
-    for (DbcSignal& signal : message->signals)
-        if (signal.name == name)
-            return &signal;
+    auto found = bySignal_.find(std::to_string(message - file_->messages.data()) + " " + name);
+    if (found != bySignal_.end())
+        return &message->signals[found->second];
     Note(at, FormatText(N_("no signal %s in message %s for this: left out"), name.c_str(), message->name.c_str()));
     return nullptr;
 }
@@ -598,7 +599,9 @@ void Reader::Signal()
         Error(at, FormatText(N_("more than %llu signals"), static_cast<unsigned long long>(kMaxDbcSignals)));
         return;
     }
-    file_->messages.back().signals.push_back(std::move(signal));
+    std::vector<DbcSignal>& signals = file_->messages.back().signals;
+    bySignal_.emplace(std::to_string(file_->messages.size() - 1) + " " + signal.name, signals.size());
+    signals.push_back(std::move(signal));
 }
 
 AttributeScope Reader::Scope()
@@ -741,8 +744,8 @@ void Reader::AttributeDefault()
     std::string name;
     if (!Text(&name))
         return;
-    if (!IsReadAttribute(name)) {
-        SkipStatement();
+    if (!IsReadAttribute(name) || next_.kind != Token::kNumber) {
+        SkipStatement();   // another attribute's default, noted with its definition; or one not a number
         return;
     }
     double value;
@@ -783,7 +786,14 @@ void Reader::Attribute()
         SkipStatement();
         return;
     }
-    if (!Unsigned(UINT32_MAX, &id) || (scope == kScopeSignal && !Word(&signalName)) || !Number(&value))
+    if (!Unsigned(UINT32_MAX, &id) || (scope == kScopeSignal && !Word(&signalName)))
+        return;
+    if (next_.kind != Token::kNumber) {
+        Note(at, FormatText(N_("attribute '%s' (BA_) left out"), name.c_str()));
+        SkipStatement();
+        return;
+    }
+    if (!Number(&value))
         return;
     EndStatement(true);
     if (failed_)

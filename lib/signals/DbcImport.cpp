@@ -343,7 +343,7 @@ bool ImportDbc(const DbcFile& dbc, const std::string& dbcName, uint32_t codeBase
         return false;
     std::stable_sort(messages.begin(), messages.end(), [](const DbcMessage* a, const DbcMessage* b) { return a->id < b->id; });
     out->toml = FormatText("# From %s: each BO_ an array message, codes from %08x in the order of the identifiers.\n",
-                           dbcName.c_str(), codeBase);
+                           EscapeUtf8ForDisplay(dbcName).c_str(), codeBase);
     for (size_t i = 0; i < messages.size(); ++i)
         importer.Message(*messages[i], DbcMessageCode(codeBase, i));
     importer.Finish();

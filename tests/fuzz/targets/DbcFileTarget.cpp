@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "signals/DbcEncoding.h"
 #include "signals/DbcFile.h"
 #include "signals/DbcImport.h"
 #include "signals/SignalFile.h"
+#include "tests/unit/HostCodePages.h"
 
 namespace {
 
@@ -35,7 +37,10 @@ bool Placed(const std::string& text, uint64_t lines, bool column, uint64_t* line
 
 void FuzzDbcFile(const uint8_t* data, size_t size)
 {
-    const std::string text = FuzzText(data, size);
+    // The bytes as the command takes them: UTF-8, else GBK, else Latin-1.
+    std::string text;
+    DbcEncoding taken;
+    FUZZ_CHECK(DecodeDbcText(FuzzText(data, size), kDbcAuto, kGbk, &text, &taken));
     const uint64_t lines = static_cast<uint64_t>(std::count(text.begin(), text.end(), '\n')) + 1;
     DbcFile file;
     std::vector<std::string> errors;
