@@ -285,7 +285,8 @@ bool Reader::Number(double* value)
     const Token token = Take();
     char* end = nullptr;
     *value = strtod(token.text.c_str(), &end);
-    if (end == token.text.c_str() || *end != '\0' || !isfinite(*value)) {
+    // A number past a double's range (J1939 files write such limits) is infinite.
+    if (end == token.text.c_str() || *end != '\0' || isnan(*value)) {
         Error(token, FormatText(N_("%s is not a number"), QuoteInput(token.text, 40).c_str()));
         return false;
     }
@@ -571,17 +572,17 @@ void Reader::Signal()
     EndStatement(false);
     if (failed_)
         return;
-    if (length < 1 || length > 64) {
-        Error(lengthAt, FormatText(N_("a signal is 1 to 64 bits, not %llu"), static_cast<unsigned long long>(length)));
+    if (length < 1) {
+        Error(lengthAt, N_("a signal has at least 1 bit"));
         return;
     }
-    signal.length = static_cast<unsigned>(length);
     signal.motorola = order == 0;
     // Its bits must lie within the 64 KiB an array holds.
     uint64_t lastBit = start + length - 1;
     if (signal.motorola) {
         unsigned byte, bit;
-        MotorolaPlace(static_cast<unsigned>(std::min<uint64_t>(start, UINT32_MAX / 2)), signal.length, &byte, &bit);
+        MotorolaPlace(static_cast<unsigned>(start), static_cast<unsigned>(std::min<uint64_t>(length, UINT32_MAX / 2)), &byte,
+                      &bit);
         lastBit = (static_cast<uint64_t>(byte) + (bit + length + 7) / 8) * 8 - 1;
     }
     if (lastBit >= static_cast<uint64_t>(kMaxPayloadBytes) * 8) {
@@ -589,6 +590,7 @@ void Reader::Signal()
         return;
     }
     signal.startBit = static_cast<unsigned>(start);
+    signal.length = static_cast<unsigned>(length);
     if (messageFailed_)
         return;
     if (file_->messages.empty()) {

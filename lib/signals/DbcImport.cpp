@@ -102,6 +102,10 @@ bool Importer::Field(const DbcMessage& message, const DbcSignal& dbc, Signal* fi
         Report(dbc.line, FormatText(why, dbc.name.c_str(), static_cast<unsigned long long>(dbc.multiplexed ? dbc.muxValue : dbc.length)));
         return false;
     }
+    if (!isfinite(dbc.factor) || !isfinite(dbc.offset)) {
+        Report(dbc.line, FormatText(N_("signal %s left out: its factor or offset is beyond what a number holds"), dbc.name.c_str()));
+        return false;
+    }
     if (!IsSignalName(dbc.name)) {
         Report(dbc.line, FormatText(N_("signal name %s left out: not a name a signal file takes"), QuoteInput(dbc.name).c_str()));
         return false;
@@ -141,9 +145,13 @@ bool Importer::Field(const DbcMessage& message, const DbcSignal& dbc, Signal* fi
         if (dbc.min > dbc.max) {
             Report(dbc.line, FormatText(N_("signal %s: its max is below its min, so neither is kept"), dbc.name.c_str()));
         } else {
-            field->hasMin = field->hasMax = true;
-            field->min = dbc.min;
-            field->max = dbc.max;
+            // A limit beyond what a number holds is none.
+            field->hasMin = isfinite(dbc.min);
+            field->hasMax = isfinite(dbc.max);
+            field->min = field->hasMin ? dbc.min : 0;
+            field->max = field->hasMax ? dbc.max : 0;
+            if (!field->hasMin || !field->hasMax)
+                Report(dbc.line, FormatText(N_("signal %s: a limit beyond what a number holds is left out"), dbc.name.c_str()));
         }
     }
     if (HasControlCharacter(dbc.unit))
@@ -277,7 +285,9 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
         if (field.offset != 0)
             toml += "offset = " + TomlNumber(field.offset) + "\n";
         if (field.hasMin)
-            toml += "min = " + TomlNumber(field.min) + "\nmax = " + TomlNumber(field.max) + "\n";
+            toml += "min = " + TomlNumber(field.min) + "\n";
+        if (field.hasMax)
+            toml += "max = " + TomlNumber(field.max) + "\n";
         const std::string entries = Enum(dbc, field);
         if (!entries.empty())
             toml += "enum = { " + entries + " }\n";
@@ -293,8 +303,8 @@ void Importer::Init(const DbcSignal& dbc, const Signal& field)
         return;
     const double physical = dbc.startValue * field.scale + field.offset;
     SignalRaw raw;
-    std::string why;
-    if (!EncodePhysical(field, physical, &raw, &why)) {
+    std::string why = N_("beyond what a number holds");
+    if (!isfinite(physical) || !EncodePhysical(field, physical, &raw, &why)) {
         Report(dbc.startValueLine != 0 ? dbc.startValueLine : dbc.line,
                FormatText(N_("the start value of %s left out: %s"), dbc.name.c_str(), why.c_str()));
         return;

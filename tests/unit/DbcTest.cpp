@@ -1,6 +1,7 @@
 // The DBC reader, its text's encodings and the import into a signal file,
 // checked against DBC's own bit numbering decoded here bit by bit.
 #include <gtest/gtest.h>
+#include <math.h>
 
 #include <string>
 #include <vector>
@@ -157,7 +158,7 @@ TEST(DbcFile, EveryMistakeIsNamedAtItsLineAndColumnAndReadingGoesOn)
         " SG_ Lost : 0|8@1+ (1,0) [0|0] \"\" X\n"              // 3: skipped with its BO_
         "BO_ 1 One: 8 X\n"                                     // 4
         " SG_ Zero : 0|0@1+ (1,0) [0|0] \"\" X\n"              // 5: 0 bits
-        " SG_ Wide : 0|65@1+ (1,0) [0|0] \"\" X\n"             // 6: 65 bits
+        " SG_ Wide : 0|1600@1+ (1,0) [0|4.4E+481] \"\" X\n"   // 6: J1939's long ones, a max past a double
         " SG_ Full : 0|64@1+ (1,0) [0|0] \"\" X\n"             // 7: 64 bits, fine
         " SG_ Order : 0|8@2+ (1,0) [0|0] \"\" X\n"             // 8
         " SG_ Sign : 8|8@1* (1,0) [0|0] \"\" X\n"              // 9
@@ -171,8 +172,7 @@ TEST(DbcFile, EveryMistakeIsNamedAtItsLineAndColumnAndReadingGoesOn)
     EXPECT_EQ(errors, (std::vector<std::string>{
                           "t.dbc:1:6: SG_ before any BO_, whose signal it would be",
                           "t.dbc:2:5: expected a whole number from 0 to 4294967295, found '4294967296'",
-                          "t.dbc:5:15: a signal is 1 to 64 bits, not 0",
-                          "t.dbc:6:15: a signal is 1 to 64 bits, not 65",
+                          "t.dbc:5:15: a signal has at least 1 bit",
                           "t.dbc:8:18: expected a whole number from 0 to 1, found '2'",
                           "t.dbc:9:18: expected + (unsigned) or - (signed), found '*'",
                           "t.dbc:10:10: unknown multiplexing 'mx' (expected M, mN or mNM)",
@@ -181,9 +181,11 @@ TEST(DbcFile, EveryMistakeIsNamedAtItsLineAndColumnAndReadingGoesOn)
                           "t.dbc:14:11: text in quotes is not closed",
                       }));
     ASSERT_EQ(file.messages.size(), 1u);
-    ASSERT_EQ(file.messages[0].signals.size(), 2u);
-    EXPECT_EQ(file.messages[0].signals[0].name, "Full");
-    EXPECT_EQ(file.messages[0].signals[1].name, "Far");
+    ASSERT_EQ(file.messages[0].signals.size(), 3u);
+    EXPECT_EQ(file.messages[0].signals[0].length, 1600u);
+    EXPECT_EQ(file.messages[0].signals[0].max, HUGE_VAL);
+    EXPECT_EQ(file.messages[0].signals[1].name, "Full");
+    EXPECT_EQ(file.messages[0].signals[2].name, "Far");
 
     // The first 50 are shown, then one line says more were left out.
     std::string many;
@@ -328,6 +330,13 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     EXPECT_EQ(*decoded[2].enumName, "On");
     DecodeMessage(*ext, 0, std::string("\x3F\xC0\x00\x00", 4), pages, &decoded);   // 1.5f
     EXPECT_EQ(decoded[0].physical, 1.5 * 2 + 1);
+
+    // Limits past a double's range (J1939 files have them) are none.
+    const DbcFile huge = Read("BO_ 1 A: 8 X\n SG_ S : 0|8@1+ (1,0) [-1E+999|1E+999] \"\" X\n", &errors);
+    ASSERT_TRUE(ImportDbc(huge, "t.dbc", kDbcCodeBase, &imported, &error)) << error;
+    EXPECT_EQ(imported.report.back(), "t.dbc:2: signal S: a limit beyond what a number holds is left out");
+    ASSERT_TRUE(LoadSignalFile(imported.toml, "rig.toml", &database, &errors)) << errors[0];
+    EXPECT_FALSE(database.Messages()[0].signals[0].hasMin || database.Messages()[0].signals[0].hasMax);
 }
 
 TEST(DbcImport, CodesAreDistinctAcrossFamiliesAndTheBaseIsChecked)

@@ -62,7 +62,7 @@ void FuzzDbcFile(const uint8_t* data, size_t size)
     for (const DbcMessage& message : file.messages) {
         FUZZ_CHECK(message.line >= 1 && static_cast<uint64_t>(message.line) <= lines);
         for (const DbcSignal& signal : message.signals) {
-            FUZZ_CHECK(signal.length >= 1 && signal.length <= 64);
+            FUZZ_CHECK(signal.length >= 1 && signal.startBit / 8 < 65536);
             FUZZ_CHECK(!signal.multiplexed || signal.muxValue < 10000000000000000000ull);
         }
     }
