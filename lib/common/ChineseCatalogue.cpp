@@ -261,7 +261,7 @@ const CatalogueEntry kChineseCatalogue[] = {
     { "at most %d traces are drawn at once", "一次最多画 %d 条曲线" },
     { "at most %d traces are drawn at once (each array field is one)", "一次最多画 %d 条曲线（每个数组字段一条）" },
     { "attribute '%s' (BA_) left out", "属性 '%s'（BA_）未导入" },
-    { "attribute '%s' left out, with its %llu values", "属性 '%s' 及其 %llu 个值未导入" },
+    { "attribute '%s' left out, with its values", "属性 '%s' 及其值未导入" },
     { "attribute (%s) left out", "属性（%s）未导入" },
     { "bad %s %s: %s", "无效的 %s %s：%s" },
     { "bad %s %s: expected 1 to 8 hex digits, with or without 0x (codes are always hex, as monitor prints them: 20001001 is 0x20001001)",

@@ -413,7 +413,7 @@ void Reader::Read()
                                                           static_cast<unsigned long long>(noteCount_ - kMaxDbcNotes)) });
     for (const auto& attribute : otherAttributes_) {
         DbcNote& note = file_->notes[attribute.second.first];
-        note.what = FormatText(N_("attribute '%s' left out, with its %llu values"), attribute.first.c_str(),
+        note.what = FormatText(N_("attribute '%s' left out, with its values: %llu"), attribute.first.c_str(),
                                static_cast<unsigned long long>(attribute.second.second));
     }
     // Defaults for what the file did not give.

@@ -141,7 +141,7 @@ TEST(DbcFile, ReadsEverySectionItTakesAndNotesTheRestAtTheirLines)
                                  "7: nodes (BU_) left out, with every message's sender and receivers: 2",
                                  "17: senders and receivers (BO_TX_BU_) left out",
                                  "18: the file's comment (CM_) left out",
-                                 "24: attribute 'GenMsgSendType' left out, with its 2 values",
+                                 "24: attribute 'GenMsgSendType' left out, with its values: 2",
                                  "33: signal group (SIG_GROUP_) left out",
                                  "34: extended multiplexing (SG_MUL_VAL_) left out",
                                  "35: environment variable (EV_) left out",
