@@ -38,8 +38,10 @@ public:
         command->add_option("--out", out_, N_("import: the signal file to write; without it, or with '-', standard output"));
         command->add_option("--code-base", codeBase_,
                             N_("import: the code of the first message, an array code on channel 0 (default 30000400, "
-                               "the rule in docs/signals.md)"));
-        command->add_option("--encoding", encoding_, N_("import: the DBC's text, auto (the default), utf-8, gbk or latin-1"));
+                               "the rule in docs/signals.md)"))
+            ->type_name("HEX");
+        command->add_option("--encoding", encoding_, N_("import: the DBC's text, auto (the default), utf-8, gbk or latin-1"))
+            ->type_name("ENCODING");
         command->footer(N_("Example:\n"
                            "  velkctl signals check signals-example.toml\n"
                            "    6 messages, 11 signals; or each mistake as signals-example.toml:LINE:COLUMN: what is wrong\n"
