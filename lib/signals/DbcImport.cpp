@@ -12,6 +12,7 @@
 #include "protocol/MessageCode.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
+#include "signals/TomlValues.h"
 
 namespace {
 
@@ -24,17 +25,6 @@ std::string TomlNumber(double value)
     if (strtod(text.c_str(), nullptr) != value)
         text = FormatText("%.17g", value);
     return text;
-}
-
-std::string TomlString(const std::string& text)
-{
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\')
-            quoted += '\\';
-        quoted += c;
-    }
-    return quoted + "\"";
 }
 
 // A text's lines (\r\n, \n or \r apart), tabs as blanks.
@@ -190,7 +180,7 @@ std::string Importer::Enum(const DbcSignal& dbc, const Signal& field)
             continue;
         }
         entries += (entries.empty() ? "" : ", ") + FormatText("%lld = ", static_cast<long long>(value.raw)) +
-                   TomlString(value.text);
+                   TomlBasicString(value.text);
     }
     return entries;
 }
@@ -201,7 +191,7 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
     const bool extended = (message.id & kDbcExtendedFlag) != 0;
     toml += FormatText("\n# BO_ %u: %s identifier 0x%x, %u bytes\n", message.id, extended ? "extended" : "standard",
                        message.id & ~kDbcExtendedFlag, message.dlc);
-    toml += FormatText("[[message]]\ncode = \"%08x\"\nname = %s\n", code, TomlString(message.name).c_str());
+    toml += FormatText("[[message]]\ncode = \"%08x\"\nname = %s\n", code, TomlBasicString(message.name).c_str());
     if (!message.comment.empty()) {
         std::vector<std::string> lines = Lines(message.comment);
         std::string joined;
@@ -213,7 +203,7 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
             if (lines.size() > 1)
                 Report(message.commentLine, FormatText(N_("the comment of %s, %llu lines, is joined into one line"),
                                                        message.name.c_str(), static_cast<unsigned long long>(lines.size())));
-            toml += "comment = " + TomlString(joined) + "\n";
+            toml += "comment = " + TomlBasicString(joined) + "\n";
         }
     }
     if (message.hasCycle) {
@@ -268,7 +258,7 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
             }
             toml += "\n# " + line;
         }
-        toml += FormatText("\n[[message.field]]\nname = %s\nbyte = %u\n", TomlString(field.fieldName).c_str(), field.byte);
+        toml += FormatText("\n[[message.field]]\nname = %s\nbyte = %u\n", TomlBasicString(field.fieldName).c_str(), field.byte);
         if (!IsFloatType(field.type)) {
             if (field.bit != 0)
                 toml += FormatText("bit = %u\n", field.bit);
@@ -279,7 +269,7 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
         if (field.endian != kEndianNone)
             toml += field.endian == kEndianBig ? "endian = \"big\"\n" : "endian = \"little\"\n";
         if (!field.unit.empty())
-            toml += "unit = " + TomlString(field.unit) + "\n";
+            toml += "unit = " + TomlBasicString(field.unit) + "\n";
         if (field.scale != 1)
             toml += "scale = " + TomlNumber(field.scale) + "\n";
         if (field.offset != 0)

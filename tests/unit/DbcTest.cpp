@@ -22,6 +22,15 @@ DbcFile Read(const std::string& text, std::vector<std::string>* errors)
     return file;
 }
 
+// A file that must read without a mistake.
+DbcFile ReadClean(const std::string& text)
+{
+    std::vector<std::string> errors;
+    DbcFile file = Read(text, &errors);
+    EXPECT_EQ(errors, std::vector<std::string>());
+    return file;
+}
+
 std::vector<std::string> NotesOf(const DbcFile& file)
 {
     std::vector<std::string> notes;
@@ -87,8 +96,7 @@ TEST(DbcFile, ReadsEverySectionItTakesAndNotesTheRestAtTheirLines)
         "FUTURE_ 1 2 3;\n"                                                        // 36
         "VAL_ 999 Nope 1 \"x\";\n";                                               // 37
     std::vector<std::string> errors;
-    const DbcFile file = Read(text, &errors);
-    EXPECT_EQ(errors, std::vector<std::string>());
+    const DbcFile file = ReadClean(text);
     ASSERT_EQ(file.messages.size(), 2u);
     const DbcMessage& engine = file.messages[0];
     EXPECT_EQ(engine.id, 291u);
@@ -221,8 +229,7 @@ TEST(DbcImport, EveryPlaceDecodesAsDbcCountsIt)
         }
     }
     std::vector<std::string> errors;
-    const DbcFile file = Read(text, &errors);
-    ASSERT_EQ(errors, std::vector<std::string>());
+    const DbcFile file = ReadClean(text);
     DbcImport imported;
     std::string error;
     ASSERT_TRUE(ImportDbc(file, "t.dbc", kDbcCodeBase, &imported, &error)) << error;
@@ -274,8 +281,7 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
         "SIG_VALTYPE_ 2147484160 Real : 1;\n"                                    // 18
         "SIG_VALTYPE_ 16 Odd : 1;\n";                                            // 19
     std::vector<std::string> errors;
-    const DbcFile file = Read(text, &errors);
-    ASSERT_EQ(errors, std::vector<std::string>());
+    const DbcFile file = ReadClean(text);
     DbcImport imported;
     std::string error;
     ASSERT_TRUE(ImportDbc(file, "t.dbc", kDbcCodeBase, &imported, &error)) << error;
