@@ -386,6 +386,21 @@ TEST(DbcEncoding, Utf8ElseGbkElseLatin1AndSaysWhich)
     ASSERT_TRUE(DecodeDbcText("\"\xB0" "C f\xFCr \x80\"", kDbcAuto, kGbk, &utf8, &taken));   // °C für €
     EXPECT_EQ(taken, kDbcLatin1);
     EXPECT_EQ(utf8, "\"\xC2\xB0" "C f\xC3\xBCr \xE2\x82\xAC\"");
+    // GB2312's rows at their edges: lead A1 to F7, second A1 to FE. Windows
+    // decodes GBK's user-defined rows too (F8A1, to private use), so the
+    // shape alone must refuse them: a decoder that takes any pair here.
+    const CodePage anyPairs = { 2, GbkLeadByte, [](const char*, size_t count, std::u16string* text) {
+                                    *text = std::u16string(count / 2, u'\x4E00');
+                                    return true;
+                                } };
+    const struct { const char* bytes; DbcEncoding taken; } rows[] = {
+        { "\xA1\xA1", kDbcGbk }, { "\xF7\xFE", kDbcGbk }, { "\xA0\xA1", kDbcLatin1 },
+        { "\xF8\xA1", kDbcLatin1 }, { "\xB0\xA0", kDbcLatin1 }, { "\xB0\xFF", kDbcLatin1 },
+    };
+    for (const auto& row : rows) {
+        ASSERT_TRUE(DecodeDbcText(row.bytes, kDbcAuto, anyPairs, &utf8, &taken));
+        EXPECT_EQ(taken, row.taken) << row.bytes;
+    }
     // Overlong, surrogate and cut UTF-8 are not UTF-8.
     for (const char* bad : { "\xC0\xAF", "\xED\xA0\x80", "\xE6\xB8" }) {
         ASSERT_TRUE(DecodeDbcText(bad, kDbcAuto, kGbk, &utf8, &taken));
