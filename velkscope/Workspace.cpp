@@ -334,18 +334,6 @@ std::string Seconds(double value)
     return text == "-0.000000" ? "0.000000" : text;
 }
 
-std::string Quoted(const std::string& text)
-{
-    // TOML's basic string: the few characters it escapes.
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\')
-            quoted += '\\';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
 std::string Lower(std::string text)
 {
     for (char& c : text)
@@ -377,10 +365,10 @@ std::string FormatWorkspace(const Workspace& workspace)
                        "# Paths are relative to this file; times are seconds on the time axis,\n"
                        "# 0 being the earliest start of the recordings (or of velkscope, for the bus).\n\n";
     if (!workspace.signals.empty())
-        text += "signals = " + Quoted(workspace.signals) + "   # the signal file the traces are read by\n\n";
+        text += "signals = " + TomlBasicString(workspace.signals) + "   # the signal file the traces are read by\n\n";
     for (const WorkspaceRecording& recording : workspace.recordings) {
         text += "[[recording]]                # recording = 1, 2, ... in this order\n";
-        text += "path = " + Quoted(recording.path) + "\n";
+        text += "path = " + TomlBasicString(recording.path) + "\n";
         text += "offset = " + Seconds(recording.offsetSeconds) + "   # seconds its times are moved on the axis\n\n";
     }
     if (workspace.viewGiven) {
@@ -420,7 +408,7 @@ std::string FormatWorkspace(const Workspace& workspace)
             text += FormatText("recording = %zu", trace.recording) + (trace.recording == 0 ? "   # 0: the bus\n" : "\n");
             text += FormatText("code = \"%08x\"\n", static_cast<unsigned>(trace.code));
             if (!trace.signal.empty())
-                text += "signal = " + Quoted(trace.signal) + "\n";
+                text += "signal = " + TomlBasicString(trace.signal) + "\n";
             if (trace.colour >= 0)
                 text += FormatText("colour = %d", trace.colour + 1) + "   # 1 to 16\n";
             if (trace.x)
