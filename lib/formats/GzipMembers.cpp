@@ -16,6 +16,12 @@ const size_t kOutPiece = 16 * 1024;
 
 } // namespace
 
+bool NamesCompressedFile(const std::string& path)
+{
+    return path.size() > 3 && path[path.size() - 3] == '.' && (path[path.size() - 2] | 0x20) == 'g'
+        && (path[path.size() - 1] | 0x20) == 'z';
+}
+
 bool IsGzipStart(const char* bytes, size_t size)
 {
     return size >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1f && static_cast<unsigned char>(bytes[1]) == 0x8b;
@@ -69,6 +75,7 @@ bool GzipMemberWriter::EndMember()
         return false;
     deflateReset(&stream_->z);
     ++members_;
+    endedBytes_ = bytesOut_;
     return true;
 }
 

@@ -17,6 +17,9 @@
 enum { kGzipMemberText = 1 << 20 };
 const uint64_t kGzipMemberMicros = 1000000;
 
+// Whether a file of this name is written compressed: it ends in ".gz" (any case).
+bool NamesCompressedFile(const std::string& path);
+
 // Whether bytes (at a file's start) begin a gzip member: its two magic bytes.
 bool IsGzipStart(const char* bytes, size_t size);
 
@@ -45,6 +48,7 @@ public:
 
     uint64_t Members() const { return members_; }       // ended ones
     uint64_t BytesOut() const { return bytesOut_; }     // what the sink took
+    uint64_t EndedBytes() const { return endedBytes_; } // of those, in ended members
     bool Failed() const { return failed_; }
 
 private:
@@ -58,7 +62,7 @@ private:
     bool open_ = false;
     size_t text_ = 0;               // in the member at hand
     uint64_t firstMicros_ = 0;      // of the member at hand
-    uint64_t members_ = 0, bytesOut_ = 0;
+    uint64_t members_ = 0, bytesOut_ = 0, endedBytes_ = 0;
     bool failed_ = false;
 };
 

@@ -67,8 +67,11 @@ TEST(GzipMembers, AMemberEndsAtTheTextLimitOrASecondAndOnlyAtWholeLines)
     EXPECT_EQ(full.writer.Members(), 0u);
     ASSERT_TRUE(full.writer.Write("y\n", 0));
     EXPECT_EQ(full.writer.Members(), 1u);
-    ASSERT_TRUE(full.writer.EndMember());
     std::string text;
+    EXPECT_EQ(MemberTexts(full.bytes.substr(0, full.writer.EndedBytes()), &text), std::vector<uint64_t>{ 0 });
+    EXPECT_EQ(text.size(), static_cast<size_t>(kGzipMemberText));   // the ended member, whole
+    ASSERT_TRUE(full.writer.EndMember());
+    text.clear();
     EXPECT_EQ(MemberTexts(full.bytes, &text), (std::vector<uint64_t>{ 0, kGzipMemberText }));
     EXPECT_EQ(text.size(), static_cast<size_t>(kGzipMemberText) + 2);
 
@@ -96,6 +99,11 @@ TEST(GzipMembers, AMemberEndsAtTheTextLimitOrASecondAndOnlyAtWholeLines)
     text.clear();
     EXPECT_EQ(MemberTexts(timed.bytes, &text), (std::vector<uint64_t>{ 0, 2 * Line(0).size() }));
     EXPECT_EQ(text, Line(5000000) + Line(5999999) + Line(6000000));
+
+    for (const char* name : { "a.gz", "night.txt.GZ", "x.Gz" })
+        EXPECT_TRUE(NamesCompressedFile(name)) << name;
+    for (const char* name : { "a.gz.txt", "agz", "a.tgz", ".gz", "a.g" })
+        EXPECT_FALSE(NamesCompressedFile(name)) << name;
 
     // A sink that fails stops the writer.
     int calls = 0;
