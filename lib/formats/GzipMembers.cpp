@@ -32,8 +32,10 @@ struct GzipMemberWriter::Stream {
 };
 
 GzipMemberWriter::GzipMemberWriter(ByteSink sink, size_t memberText, uint64_t memberMicros)
-    : stream_(new Stream), sink_(std::move(sink)), memberText_(memberText), memberMicros_(memberMicros)
+    : stream_(new Stream), sink_(std::move(sink))
 {
+    bound_.bytes = memberText;
+    bound_.micros = memberMicros;
     // Level 6 compresses text about five to one and keeps up with a flood.
     failed_ = deflateInit2(&stream_->z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kGzipWindow, 8, Z_DEFAULT_STRATEGY) != Z_OK;
 }
@@ -47,8 +49,7 @@ bool GzipMemberWriter::Write(const std::string& lines, uint64_t micros)
 {
     if (failed_)
         return false;
-    if (open_ && (text_ + lines.size() > memberText_ || micros - std::min(micros, firstMicros_) >= memberMicros_)
-        && !EndMember())
+    if (open_ && StartsNewPiece(bound_, text_, firstMicros_, lines.size(), micros) && !EndMember())
         return false;
     if (!open_) {
         open_ = true;
@@ -61,7 +62,7 @@ bool GzipMemberWriter::Write(const std::string& lines, uint64_t micros)
 
 bool GzipMemberWriter::EndOldMember(uint64_t nowMicros)
 {
-    if (!open_ || nowMicros - std::min(nowMicros, firstMicros_) < memberMicros_)
+    if (!open_ || !StartsNewPiece(bound_, text_, firstMicros_, 0, nowMicros))
         return !failed_;
     return EndMember();
 }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/PieceBound.h"
+
 enum { kGzipMemberText = 1 << 20 };
 const uint64_t kGzipMemberMicros = 1000000;
 
@@ -38,7 +40,8 @@ public:
     // member; micros: the time of the message they carry (a comment: the
     // time of the one before). The member at hand ends first when lines
     // would take it past memberText or micros is memberMicros or more past
-    // its first time. False once the sink has failed (nothing more goes).
+    // its first time (formats/PieceBound.h). False once the sink has failed
+    // (nothing more goes).
     bool Write(const std::string& lines, uint64_t micros);
     // Ends the member at hand when its first time is memberMicros or more
     // before now: a quiet bus leaves nothing unfinished for long.
@@ -57,8 +60,7 @@ private:
     struct Stream;
     std::unique_ptr<Stream> stream_;
     ByteSink sink_;
-    size_t memberText_;
-    uint64_t memberMicros_;
+    PieceBound bound_;
     bool open_ = false;
     size_t text_ = 0;               // in the member at hand
     uint64_t firstMicros_ = 0;      // of the member at hand

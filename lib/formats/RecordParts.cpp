@@ -6,6 +6,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/Catalogue.h"
+#include "common/Escapes.h"
+#include "common/FormatText.h"
+#include "formats/Duration.h"
+
 namespace {
 
 // Where the file's own name starts in path (after a '/' or '\').
@@ -115,4 +120,70 @@ size_t PartsToDelete(const std::vector<uint64_t>& finishedBytes, uint64_t writin
         total -= finishedBytes[deleted++];
     }
     return deleted;
+}
+
+bool ParseByteSize(const std::string& text, uint64_t* bytes)
+{
+    static const struct { const char* name; unsigned shift; } kUnits[] = {
+        { "B", 0 }, { "KiB", 10 }, { "MiB", 20 }, { "GiB", 30 }, { "TiB", 40 },
+    };
+    size_t digits = 0;
+    uint64_t number = 0;
+    for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
+        number = number * 10 + static_cast<uint64_t>(text[digits] - '0');
+        if (number > (1ULL << 50))
+            return false;
+    }
+    for (const auto& unit : kUnits) {
+        if (digits != 0 && text.compare(digits, std::string::npos, unit.name) == 0) {
+            const uint64_t result = number << unit.shift;
+            if (number == 0 || result > (1ULL << 50) || (result >> unit.shift) != number)
+                return false;
+            *bytes = result;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ParseSplit(const std::string& text, PieceBound* bound, std::string* error)
+{
+    uint64_t bytes = 0, micros = 0;
+    if (ParseByteSize(text, &bytes) && bytes >= kMinSplitBytes) {
+        *bound = PieceBound();
+        bound->bytes = bytes;
+        return true;
+    }
+    if (!ParseByteSize(text, &bytes) && ParseDuration(text, &micros, nullptr) && micros >= 1000000) {
+        *bound = PieceBound();
+        bound->micros = micros;
+        return true;
+    }
+    *error = FormatText(N_("bad --split %s: expected a size of 1MiB or more (like 256MiB; units B, KiB, MiB, GiB, "
+                           "TiB) or a duration of 1s or more (like 1h)"),
+                        QuoteInput(text).c_str());
+    return false;
+}
+
+bool ParseKeep(const std::string& text, KeepBudget* budget, std::string* error)
+{
+    uint64_t bytes = 0;
+    if (ParseByteSize(text, &bytes)) {
+        *budget = KeepBudget();
+        budget->bytes = bytes;
+        return true;
+    }
+    uint64_t count = 0;
+    size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && count <= kMaxPartNumber; ++i)
+        count = count * 10 + static_cast<uint64_t>(text[i] - '0');
+    if (i != 0 && i == text.size() && count >= 1 && count <= kMaxPartNumber) {
+        *budget = KeepBudget();
+        budget->count = count;
+        return true;
+    }
+    *error = FormatText(N_("bad --keep %s: expected a size (like 10GiB; units B, KiB, MiB, GiB, TiB) or a number "
+                           "of parts, 1 to %u"),
+                        QuoteInput(text).c_str(), static_cast<unsigned>(kMaxPartNumber));
+    return false;
 }

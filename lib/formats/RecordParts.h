@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/PieceBound.h"
+
 // A series: everything before the part number (the folder included) and
 // the extension after it. "logs/run.rec.gz" -> { "logs/run", ".rec.gz" }:
 // ".gz" takes the extension before it along; a leading dot is no extension.
@@ -47,3 +49,17 @@ struct KeepBudget {
 // the budget. The part being written is never deleted, so it alone may be
 // over the budget. The answer is how many, from the oldest.
 size_t PartsToDelete(const std::vector<uint64_t>& finishedBytes, uint64_t writingBytes, const KeepBudget& budget);
+
+// A size: a whole number and a unit B, KiB, MiB, GiB or TiB ("256MiB"),
+// 1 byte to 1024 TiB; false for anything else.
+bool ParseByteSize(const std::string& text, uint64_t* bytes);
+
+// --split SIZE|DURATION: a size (at least kMinSplitBytes) or a duration
+// (formats/Duration.h, at least a second); false with "bad --split ..." in
+// *error.
+const uint64_t kMinSplitBytes = 1 << 20;
+bool ParseSplit(const std::string& text, PieceBound* bound, std::string* error);
+
+// --keep SIZE|COUNT: a size, or a number of parts 1 to kMaxPartNumber; false
+// with "bad --keep ..." in *error.
+bool ParseKeep(const std::string& text, KeepBudget* budget, std::string* error);

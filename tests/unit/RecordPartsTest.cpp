@@ -76,3 +76,44 @@ TEST(RecordParts, TheKeepRuleDeletesTheOldestFinishedPartsBeyondTheBudget)
     both.bytes = 0;
     EXPECT_EQ(PartsToDelete(finished, 1u << 30, both), 0u);   // no budget
 }
+
+TEST(RecordParts, SplitAndKeepTakeASizeADurationOrACountAtTheirBounds)
+{
+    uint64_t bytes = 0;
+    EXPECT_TRUE(ParseByteSize("256MiB", &bytes) && bytes == 256u << 20);
+    EXPECT_TRUE(ParseByteSize("1B", &bytes) && bytes == 1);
+    EXPECT_TRUE(ParseByteSize("1024TiB", &bytes) && bytes == 1ULL << 50);
+    for (const char* bad : { "0MiB", "1025TiB", "18014398509481984B", "1.5GiB", "MiB", "1mib", "1 MiB", "1MB", "1" })
+        EXPECT_FALSE(ParseByteSize(bad, &bytes)) << bad;
+
+    PieceBound bound;
+    std::string error;
+    EXPECT_TRUE(ParseSplit("1MiB", &bound, &error) && bound.bytes == 1u << 20 && bound.micros == 0);
+    EXPECT_TRUE(ParseSplit("1s", &bound, &error) && bound.micros == 1000000 && bound.bytes == 0);
+    EXPECT_TRUE(ParseSplit("1h", &bound, &error) && bound.micros == 3600000000ULL);
+    for (const char* bad : { "1023KiB", "999ms", "0", "10 parts" }) {
+        EXPECT_FALSE(ParseSplit(bad, &bound, &error)) << bad;
+        EXPECT_EQ(0u, error.find(std::string("bad --split '") + bad + "': expected a size of 1MiB or more")) << error;
+    }
+
+    KeepBudget budget;
+    EXPECT_TRUE(ParseKeep("1", &budget, &error) && budget.count == 1 && budget.bytes == 0);
+    EXPECT_TRUE(ParseKeep("999999", &budget, &error) && budget.count == 999999);
+    EXPECT_TRUE(ParseKeep("10GiB", &budget, &error) && budget.bytes == 10ULL << 30 && budget.count == 0);
+    for (const char* bad : { "0", "1000000", "99999999999999999999999", "1h", "-1", "" }) {
+        EXPECT_FALSE(ParseKeep(bad, &budget, &error)) << bad;
+        EXPECT_NE(std::string::npos, error.find("or a number of parts, 1 to 999999")) << error;
+    }
+}
+
+TEST(RecordParts, APieceEndsBeforeTheLineThatWouldPassItsSizeOrAtItsTime)
+{
+    PieceBound bound;
+    bound.bytes = 100;
+    bound.micros = 1000;
+    EXPECT_FALSE(StartsNewPiece(bound, 90, 5000, 10, 5999));   // exactly full, 999 us on
+    EXPECT_TRUE(StartsNewPiece(bound, 90, 5000, 11, 5000));    // one byte over
+    EXPECT_TRUE(StartsNewPiece(bound, 1, 5000, 1, 6000));      // its time is up
+    EXPECT_FALSE(StartsNewPiece(bound, 0, 5000, 500, 9000));   // an empty piece takes anything
+    EXPECT_FALSE(StartsNewPiece(PieceBound(), 1ULL << 40, 0, 1, 1ULL << 40));   // no bounds
+}
