@@ -7,6 +7,7 @@
 #include "protocol/BusCounters.h"
 #include "windows/Clock.h"
 #include "velkctl/CommandOutcome.h"
+#include "velkctl/BridgeBatch.h"
 #include "velkctl/BridgeTopic.h"
 #include "formats/JsonLine.h"
 #include "common/LocalTime.h"
@@ -17,6 +18,11 @@
 #include "client/ProgramMessages.h"
 
 namespace {
+
+// How long a flood from the bus gathers before its batch goes out: under
+// Wine every wake of the bridge's thread costs trips to the server, and a
+// batch a wake carries many messages for one.
+const uint32_t kLingerMicros = 1000;
 
 // Bad and refused lines are reported one by one up to this many, then only counted.
 const uint64_t kMaxLineReports = 1000;
@@ -39,6 +45,7 @@ std::string NewRunId()
 
 struct InboundCounts {
     uint64_t lines = 0;        // read from standard input
+    uint64_t messages = 0;     // in them (a batch line holds several); each counted once below
     uint64_t posted = 0;
     uint64_t own = 0;
     uint64_t duplicates = 0;
@@ -52,7 +59,7 @@ struct InboundCounts {
 class BridgeHandler : public LineHandler {
 public:
     BridgeHandler(const BusBinding& bus, HWND window, const BridgeOptions& options)
-        : bus_(bus), window_(window), options_(options), run_(NewRunId()), start_(ClockTicks()),
+        : bus_(bus), window_(window), options_(options), run_(NewRunId()), batch_(options.batchLines), start_(ClockTicks()),
           wallStart_(WallClockNow()),
           countersBefore_(ReadCounters(bus)) {}
 
@@ -67,20 +74,28 @@ public:
         uint64_t delta = message.micros - lastMicros_;
         lastMicros_ = message.micros;
         // The wall time too: a dashboard or a historian on another machine wants when, not how long after.
-        std::string time = FormatLocalTime(WallTimeAfter(wallStart_, message.micros));
+        std::string time = FormatLocalTime(WallTimeOf(message.micros));
         std::string line = FormatBridgeLine(FormatJsonLine(message, delta, expired, SystemCodePage(), time),
                                             options_.origin, run_, numbered_ + 1);
-        // A publisher too slow for the bus loses the message here, counted;
-        // its seq is used all the same, so the far end counts it lost too.
         ++numbered_;
-        if (!out_->WriteIfRoom(line))
-            ++unwritten_;
+        // Lines wait while the bus has more queued, and go out together when
+        // its queue runs empty or the batch is full: a lone message at once,
+        // a flood in few MQTT messages.
+        if (!batch_.Fits(line))
+            SendBatch();
+        batch_.Add(line);
+        if (batch_.Full())
+            SendBatch();
     }
 
     void FilteredOut(UINT) override { ++filteredOut_; }
 
+    // A flood gathers for a millisecond into larger batches.
+    uint32_t LingerMicros() override { return kLingerMicros; }
+
     void Idle() override
     {
+        SendBatch();
         if (!started_) {
             started_ = true;   // registered by now
             PrintMessage("velkctl: bridge %s: run %s, on the bus\n", options_.origin.c_str(), run_.c_str());
@@ -124,6 +139,7 @@ public:
     void TooLong(uint64_t number, uint64_t length) override
     {
         ++in_.lines;
+        ++in_.messages;
         ++in_.bad;
         LineReport(number, FormatText(N_("longer than %d bytes (%" PRIu64 "): skipped"), static_cast<int>(kMaxBridgeLine),
                                       length));
@@ -154,6 +170,29 @@ public:
     bool InputFailed() const { return inputFailed_; }
 
 private:
+    // The zone's offset is looked up once a second of wall time, not for
+    // every message: each lookup is several calls into the system for an
+    // answer that changes twice a year.
+    WallTime WallTimeOf(uint64_t micros)
+    {
+        WallTime time = { wallStart_.utcMicros + static_cast<int64_t>(micros), offsetMinutes_ };
+        if (time.utcMicros / 1000000 != offsetSecond_) {
+            time = WallTimeAfter(wallStart_, micros);
+            offsetMinutes_ = time.offsetMinutes;
+            offsetSecond_ = time.utcMicros / 1000000;
+        }
+        return time;
+    }
+
+    // A publisher too slow for the bus loses the batch here, counted; its
+    // seqs are used all the same, so the far end counts them lost too.
+    void SendBatch()
+    {
+        size_t count = batch_.Count();
+        if (count > 0 && !out_->WriteIfRoom(batch_.Take()))
+            unwritten_ += count;
+    }
+
     void Report(const std::string& text)
     {
         PrintMessage("velkctl: bridge %s: %s\n", options_.origin.c_str(), text.c_str());
@@ -164,10 +203,10 @@ private:
         bool losing = false;
         std::string bus = FormatCounterChange(countersBefore_, ReadCounters(bus_), &losing);
         OriginCounts network = tracker_.Total();
-        Report(FormatText(N_("out %" PRIu64 ", unwritten %" PRIu64 ", filtered %" PRIu64 "; in %" PRIu64 " lines: posted %" PRIu64 ", own %" PRIu64
+        Report(FormatText(N_("out %" PRIu64 ", unwritten %" PRIu64 ", filtered %" PRIu64 "; in %" PRIu64 " lines (%" PRIu64 " messages): posted %" PRIu64 ", own %" PRIu64
                           ", duplicates %" PRIu64 ", refused %" PRIu64 ", off-topic %" PRIu64 ", bad %" PRIu64 ", expired %" PRIu64
                           ", failed %" PRIu64 "; lost %" PRIu64 ", late %" PRIu64 "; bus: %s"),
-                          numbered_ - unwritten_, unwritten_, filteredOut_, in_.lines, in_.posted, in_.own, in_.duplicates, in_.refused, in_.offTopic, in_.bad, in_.expired,
+                          numbered_ - unwritten_, unwritten_, filteredOut_, in_.lines, in_.messages, in_.posted, in_.own, in_.duplicates, in_.refused, in_.offTopic, in_.bad, in_.expired,
                           in_.failed, network.lost, network.late, bus.c_str()));
         fflush(stderr);
     }
@@ -184,20 +223,27 @@ private:
 
     void HandleLine(uint64_t number, const std::string& text)
     {
-        BridgeMessage message;
-        std::string error;
-        switch (ReadInputLine(text, options_.topicPrefix, &message, &error)) {
-        case kInputMessage:
-            break;
-        case kInputBad:
-            ++in_.bad;
-            LineReport(number, error);
-            return;
-        case kInputOffTopic:
-            ++in_.offTopic;
-            LineReport(number, error);
-            return;
+        ReadInputLine(text, options_.topicPrefix, &items_);
+        for (const BridgeInput& item : items_) {
+            ++in_.messages;
+            switch (item.verdict) {
+            case kInputMessage:
+                HandleMessage(number, item.message);
+                break;
+            case kInputBad:
+                ++in_.bad;
+                LineReport(number, item.error);
+                break;
+            case kInputOffTopic:
+                ++in_.offTopic;
+                LineReport(number, item.error);
+                break;
+            }
         }
+    }
+
+    void HandleMessage(uint64_t number, const BridgeMessage& message)
+    {
         SeqEvent event;
         InboundVerdict verdict = DecideInbound(options_.origin, options_.accept, message, &tracker_, &event);
         ReportSeq(message, event);
@@ -267,6 +313,8 @@ private:
     HWND window_;
     const BridgeOptions& options_;
     const std::string run_;
+    BridgeBatch batch_;                  // lines waiting to go out
+    std::vector<BridgeInput> items_;     // the messages of the line read last
     const uint64_t start_;
     const WallTime wallStart_;
     const CounterValues countersBefore_;
@@ -277,6 +325,8 @@ private:
     uint64_t unwritten_ = 0;   // of them, dropped or left unwritten
     uint64_t filteredOut_ = 0;
     uint64_t lastMicros_ = 0;
+    int offsetMinutes_ = 0;
+    int64_t offsetSecond_ = -1;          // the wall second offsetMinutes_ was looked up in
     uint64_t lineReports_ = 0;
     bool started_ = false;
     bool namesakeReported_ = false;

@@ -3,6 +3,7 @@
 // bus delivers goes to standard output as a JSON line; every line read from
 // standard input is posted to the bus. See docs/bridge.md.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 #include <string>
 
@@ -16,6 +17,7 @@ struct BridgeOptions {
     MessageFilter send;                             // what goes out from the bus
     AcceptRule accept;                              // what comes in from the network
     std::string topicPrefix;                        // lines are mosquitto_sub -F %j's, the topic PREFIX+origin
+    size_t batchLines = 1;                          // the most messages one output line carries
     uint64_t statsMicros = 0;                       // counts on stderr this often; 0: only at the end
     bool exitOnEof = false;
 };

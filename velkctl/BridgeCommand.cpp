@@ -1,8 +1,9 @@
-// velkctl bridge --origin NAME [filters] [--accept FILTERS] [--topic-prefix P] [--stats D] [--exit-on-eof]
+// velkctl bridge --origin NAME [filters] [--accept FILTERS] [--topic-prefix P] [--batch N] [--stats D] [--exit-on-eof]
 #include <memory>
 #include <string>
 
 #include "common/Escapes.h"
+#include "velkctl/BridgeBatch.h"
 #include "velkctl/BridgeLine.h"
 #include "velkctl/BridgeTopic.h"
 #include "velkctl/Bridge.h"
@@ -49,6 +50,10 @@ public:
                             N_("read lines as mosquitto_sub -F %j prints them, the topic and the payload in JSON, "
                                "and refuse those whose topic is not PREFIX and their origin, like velk/"))
             ->type_name("PREFIX");
+        command->add_option("--batch", batchLines_,
+                            N_("at most N messages in one line when the bus delivers faster than lines go out "
+                               "(default 100; 1: one message a line, as older bridges read them)"))
+            ->type_name("N");
         command->add_option("--stats", stats_, N_("print the counts on stderr every D, like 10s"))->type_name("DURATION");
         command->add_flag("--exit-on-eof", options_.exitOnEof, N_("end when standard input ends (default: go on publishing)"));
         command->footer(N_("Example:\n"
@@ -75,6 +80,11 @@ public:
             return kExitUsage;
         }
         options_.topicPrefix = topicPrefix_;
+        if (batchLines_ < 1 || batchLines_ > kMaxBatchLines) {
+            PrintMessage("velkctl: bad --batch %lld: expected 1 to %d\n", batchLines_, static_cast<int>(kMaxBatchLines));
+            return kExitUsage;
+        }
+        options_.batchLines = static_cast<size_t>(batchLines_);
         if (!stats_.empty() && !DurationOption(stats_, "stats interval", true, &options_.statsMicros))
             return kExitUsage;
         return kExitOk;
@@ -87,6 +97,7 @@ public:
 
 private:
     std::string origin_, stats_, accept_, topicPrefix_;
+    long long batchLines_ = kDefaultBatchLines;
     FilterArguments send_;
     BridgeOptions options_;
 };

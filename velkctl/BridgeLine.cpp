@@ -72,8 +72,11 @@ std::string FormatBridgeLine(const std::string& jsonObject, const std::string& o
 bool ParseBridgeLine(const char* text, size_t length, BridgeMessage* message, std::string* error)
 {
     std::vector<JsonMember> members;
-    if (!ParseJsonObject(text, length, &members, error))
-        return false;
+    return ParseJsonObject(text, length, &members, error) && ReadBridgeMembers(members, message, error);
+}
+
+bool ReadBridgeMembers(const std::vector<JsonMember>& members, BridgeMessage* message, std::string* error)
+{
     const JsonMember* origin = NULL;
     const JsonMember* run = NULL;
     const JsonMember* seq = NULL;

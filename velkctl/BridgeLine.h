@@ -9,7 +9,9 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <string>
+#include <vector>
 
+#include "common/JsonObject.h"
 #include "protocol/MessageCode.h"
 
 // The longest input line read; anything longer is refused without being
@@ -42,3 +44,5 @@ std::string FormatBridgeLine(const std::string& jsonObject, const std::string& o
 // "length" must match the bytes. Other members ("t", "delta_ms", "text",
 // anything else) are checked as JSON and ignored. False with what is wrong.
 bool ParseBridgeLine(const char* text, size_t length, BridgeMessage* message, std::string* error);
+// The same for a line already read as a JSON object.
+bool ReadBridgeMembers(const std::vector<JsonMember>& members, BridgeMessage* message, std::string* error);

@@ -6,6 +6,7 @@
 #include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "common/JsonObject.h"
+#include "velkctl/BridgeBatch.h"
 
 bool IsTopicPrefix(const std::string& prefix)
 {
@@ -60,27 +61,70 @@ bool TopicCarriesOrigin(const std::string& topic, const std::string& prefix, con
     return true;
 }
 
-InputLineVerdict ReadInputLine(const std::string& line, const std::string& topicPrefix, BridgeMessage* message,
-                               std::string* error)
+namespace {
+
+void AddItem(InputLineVerdict verdict, const std::string& error, std::vector<BridgeInput>* items)
 {
-    if (topicPrefix.empty())
-        return ParseBridgeLine(line.data(), line.size(), message, error) ? kInputMessage : kInputBad;
-    std::string topic, payload;
-    if (!ReadTopicLine(line.data(), line.size(), &topic, &payload, error)) {
+    items->push_back(BridgeInput{ verdict, BridgeMessage(), error });
+}
+
+// A payload's messages: a bridge line's one, or a batch's, each read alone.
+void ReadPayload(const std::string& payload, std::vector<BridgeInput>* items)
+{
+    std::vector<JsonMember> members;
+    std::string error;
+    if (!ParseJsonObject(payload.data(), payload.size(), &members, &error)) {
+        AddItem(kInputBad, error, items);
+        return;
+    }
+    std::vector<std::string> lines;
+    if (!BatchElements(members, &lines, &error)) {
+        AddItem(kInputMessage, "", items);
+        if (!ReadBridgeMembers(members, &items->back().message, &items->back().error))
+            items->back().verdict = kInputBad;
+        return;
+    }
+    if (lines.empty())
+        AddItem(kInputBad, error, items);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        AddItem(kInputMessage, "", items);
+        BridgeInput& item = items->back();
+        if (!ParseBridgeLine(lines[i].data(), lines[i].size(), &item.message, &item.error)) {
+            item.verdict = kInputBad;
+            item.error = FormatText(N_("batch message %zu: %s"), i + 1, item.error.c_str());
+        }
+    }
+}
+
+} // namespace
+
+void ReadInputLine(const std::string& line, const std::string& topicPrefix, std::vector<BridgeInput>* items)
+{
+    items->clear();
+    if (topicPrefix.empty()) {
+        ReadPayload(line, items);
+        return;
+    }
+    std::string topic, payload, error;
+    if (!ReadTopicLine(line.data(), line.size(), &topic, &payload, &error)) {
         // The reason last: it may be a message of its own ("not JSON: ...").
-        *error = std::string(N_("its topic cannot be read (expected the lines of mosquitto_sub -F %j)")) + ": " + *error;
-        return kInputOffTopic;
+        AddItem(kInputOffTopic,
+                std::string(N_("its topic cannot be read (expected the lines of mosquitto_sub -F %j)")) + ": " + error,
+                items);
+        return;
     }
     // A topic that is no origin's is refused whatever its payload says.
     if (topic.compare(0, topicPrefix.size(), topicPrefix) != 0 || !IsBridgeName(topic.substr(topicPrefix.size()))) {
-        *error = FormatText(N_("topic %s is not %s and an origin"), QuoteInput(topic).c_str(), topicPrefix.c_str());
-        return kInputOffTopic;
+        AddItem(kInputOffTopic, FormatText(N_("topic %s is not %s and an origin"), QuoteInput(topic).c_str(),
+                                           topicPrefix.c_str()),
+                items);
+        return;
     }
-    if (!ParseBridgeLine(payload.data(), payload.size(), message, error))
-        return kInputBad;
-    if (!TopicCarriesOrigin(topic, topicPrefix, message->origin, error)) {
-        *error = FormatText(N_("origin %s refused"), message->origin.c_str()) + ": " + *error;
-        return kInputOffTopic;
+    ReadPayload(payload, items);
+    for (BridgeInput& item : *items) {
+        if (item.verdict == kInputMessage && !TopicCarriesOrigin(topic, topicPrefix, item.message.origin, &error)) {
+            item.verdict = kInputOffTopic;
+            item.error = FormatText(N_("origin %s refused"), item.message.origin.c_str()) + ": " + error;
+        }
     }
-    return kInputMessage;
 }

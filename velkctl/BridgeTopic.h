@@ -7,6 +7,7 @@
 #pragma once
 #include <stddef.h>
 #include <string>
+#include <vector>
 
 #include "velkctl/BridgeLine.h"
 
@@ -27,17 +28,26 @@ bool TopicCarriesOrigin(const std::string& topic, const std::string& prefix, con
                         std::string* error);
 
 enum InputLineVerdict {
-    kInputMessage,     // *message holds the line's message
+    kInputMessage,     // message holds the line's message
     kInputBad,         // the message is malformed
     kInputOffTopic,    // with a prefix: the topic cannot be read, or is not the origin's
+};
+
+// One message of an input line, or why there is none.
+struct BridgeInput {
+    InputLineVerdict verdict;
+    BridgeMessage message;
+    std::string error;
 };
 
 // One line of standard input as the bridge reads it: without a prefix the
 // line is the bridge line; with one, the payload of a -F %j line whose
 // topic is the prefix and the line's origin (a topic that is no origin's,
-// like one holding a space, is refused before its payload is read). *error
-// says what is wrong.
+// like one holding a space, is refused before its payload is read).
+// *items gets one item per message, in order: one for a plain line, one
+// per element of a batch line (velkctl/BridgeBatch.h), each judged on its
+// own, so a bad element costs only itself; one bad item when the line or
+// its batch cannot be read at all.
 // The topic is checked before the caller looks at the seq: a stranger's
 // far-ahead seq must not make the rig's own lines look old.
-InputLineVerdict ReadInputLine(const std::string& line, const std::string& topicPrefix, BridgeMessage* message,
-                               std::string* error);
+void ReadInputLine(const std::string& line, const std::string& topicPrefix, std::vector<BridgeInput>* items);

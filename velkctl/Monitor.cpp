@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <map>
+
 #include "protocol/LogLines.h"
 #include "common/FormatText.h"
 #include "windows/Clock.h"
@@ -12,6 +14,7 @@
 #include "formats/JsonLine.h"
 #include "client/ReceiveLoop.h"
 #include "client/SignalsOption.h"
+#include "signals/LateGaps.h"
 #include "signals/MessageCheck.h"
 #include "signals/SignalText.h"
 #include "windows/StopSignal.h"
@@ -71,13 +74,17 @@ public:
     void Idle() override { fflush(out_); }
 
     uint64_t Shown() const { return shown_; }
+    uint64_t LateCount() const { return lateCount_; }
     uint64_t FilteredOutCount() const { return filteredOut_; }
 
 private:
+    // The console's line, but that a payload's ESC or C1 bytes reach the
+    // terminal escaped, as top and the JSON lines show them.
     std::string TextLine(UINT code, LPARAM dataWord, PayloadFetcher fetch, void* context)
     {
-        return time_ == kMonitorTimeConsole ? ConsoleLine(code, dataWord, fetch, context)
-                                            : TimedLine(code, dataWord, fetch, context);
+        return EscapeLineControls(time_ == kMonitorTimeConsole ? ConsoleLine(code, dataWord, fetch, context)
+                                                               : TimedLine(code, dataWord, fetch, context),
+                                  SystemCodePage());
     }
 
     // The raw line, then the signals indented on their own line (the
@@ -101,7 +108,19 @@ private:
             if (!marks.empty())
                 signals = marks + "  " + signals;
         }
+        uint64_t gap = 0;
+        if (Late(code, named, ClockMicrosSince(start_), &gap))
+            signals = FormatText("~%.0fms  ", static_cast<double>(gap) / 1e3) + signals;
         return line + "\n    " + (IsAscii(signals) ? signals : SystemFromUtf8(signals));
+    }
+
+    // A message of a code with a period more than twice it after the one before; *gap that interval.
+    bool Late(UINT code, const SignalMessage& named, uint64_t micros, uint64_t* gap)
+    {
+        if (named.periodMicros == 0 || !gaps_[code].Receive(micros, named.periodMicros, gap))
+            return false;
+        ++lateCount_;
+        return true;
     }
 
     // Most lines: then no conversion through UTF-16 under a flood.
@@ -158,6 +177,9 @@ private:
                                                            : MessageFaults();
             if (faults.Any())
                 members += ",\"faults\":" + FormatFaultsJson(faults);
+            uint64_t gap = 0;
+            if (Late(code, *named, message.micros, &gap))
+                members += FormatText(",\"late_ms\":%.3f", static_cast<double>(gap) / 1e3);
             line.insert(line.size() - 1, members);
         }
         return line;
@@ -177,6 +199,8 @@ private:
     SignalCodePages pages_;
     std::vector<DecodedSignal> decoded_;   // kept, so a flood allocates nothing
     MessageChecks checks_;
+    std::map<uint32_t, LateGaps> gaps_;   // the codes of the signal file with a period
+    uint64_t lateCount_ = 0;
 };
 
 } // namespace
@@ -211,6 +235,10 @@ int RunMonitor(const BusBinding& bus, HWND window, const MonitorOptions& options
             summary = "monitor: " + summary;
         PrintMessage("velkctl: %s\n", summary.c_str());
     }
+    if (sink.LateCount() != 0)
+        PrintMessage("velkctl: monitor: %s\n",
+                     FormatText(N_("%s came more than twice their period after the one before (marked ~)"),
+                                CountOf(sink.LateCount(), "message").c_str()).c_str());
     bool written = out == stdout || (!ferror(out) && fclose(out) == 0);
     StopHandled();
     if (!written) {

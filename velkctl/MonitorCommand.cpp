@@ -1,4 +1,4 @@
-// velkctl monitor [MASK] [--count N] [--timeout D] [--time rel|abs|delta]
+// velkctl monitor [MASK] [--count N] [--timeout D | --duration D] [--time rel|abs|delta]
 //                 [--jsonl] [--out FILE] [--signals FILE] [filters]
 #include <inttypes.h>
 #include <stdio.h>
@@ -16,12 +16,13 @@
 
 namespace {
 
-int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options)
+// planned: the time given is --duration's, whose end is no failure.
+int Monitor(const BusBinding& bus, HWND window, const MonitorOptions& options, bool planned)
 {
     int end = RunMonitor(bus, window, options);
     if (end < 0)
         return CheckedResult("monitor", end);
-    if (end == kMonitorTimedOut && options.count != 0) {
+    if (end == kMonitorTimedOut && options.count != 0 && !planned) {
         PrintMessage("velkctl: monitor timed out before %s\n", CountOf(options.count, "message").c_str());
         return kExitTimedOut;
     }
@@ -42,6 +43,8 @@ public:
                                "the filters pass, else all nine)"));
         command->add_option("--count", count_, N_("stop after N messages shown (0: no limit; exit 4 if the timeout comes first)"));
         command->add_option("--timeout", timeout_, N_("stop after this long, like 30 (seconds), 500ms, 2m (0: no limit)"));
+        command->add_option("--duration", duration_,
+                            N_("stop after this long, like 500ms, 10 (seconds), 3m (at most 100 days)"));
         command->add_option("--time", time_,
                             N_("each line's time: rel (seconds since the start), abs (local time with its UTC offset) or "
                                "delta (milliseconds since the previous message); default: the console's"));
@@ -54,12 +57,18 @@ public:
         AddFilterOptions(command, &filter_);
     }
 
-    int Prepare(const CLI::App&) override
+    int Prepare(const CLI::App& command) override
     {
         int64_t count = 0;
+        planned_ = Given(&command, "--duration");
+        if (planned_ && Given(&command, "--timeout")) {
+            PrintMessage("velkctl: monitor: --duration does not go with --timeout\n");
+            return kExitUsage;
+        }
         if (!MakeFilterAndMask(filter_, !mask_.empty(), mask_, &options_.filter, &options_.mask)
             || (!count_.empty() && !NumberOption(count_, "count", 0, INT64_MAX, &count))
-            || (!timeout_.empty() && !DurationOption(timeout_, "timeout", false, &options_.timeoutMicros)))
+            || (!timeout_.empty() && !DurationOption(timeout_, "timeout", false, &options_.timeoutMicros))
+            || (planned_ && !DurationOption(duration_, "duration", true, &options_.timeoutMicros)))
             return kExitUsage;
         options_.count = static_cast<uint64_t>(count);
         if (!time_.empty() && !ParseMonitorTime(time_, &options_.time)) {
@@ -71,11 +80,12 @@ public:
 
     int Run(const BusSession* session) override
     {
-        return Monitor(session->bus, session->window, options_);
+        return Monitor(session->bus, session->window, options_, planned_);
     }
 
 private:
-    std::string mask_, count_, timeout_, time_, signalsFile_;
+    std::string mask_, count_, timeout_, duration_, time_, signalsFile_;
+    bool planned_ = false;   // --duration given
     SignalDatabase signals_;
     FilterArguments filter_;
     MonitorOptions options_;

@@ -29,6 +29,7 @@ struct TriggerOptions {
     uint64_t postMicros = 0;
     unsigned files = 1;                    // --retrigger N
     bool numbered = false;                 // --retrigger given: FILE-1, FILE-2, ...
+    bool level = false;                    // --level: fires on every message it holds on, not only as it becomes true
 };
 
 // The process exit code. The file is made before the window registers and

@@ -1,5 +1,5 @@
 // velkctl record FILE [--mask M] [--count N] [--duration D] [filters]
-//   [--trigger PREDICATE [--pre D] [--post D] [--retrigger N] [--signals FILE]]
+//   [--trigger PREDICATE [--pre D] [--post D] [--retrigger N] [--level] [--signals FILE]]
 #include <stdio.h>
 
 #include <memory>
@@ -54,6 +54,9 @@ public:
                             N_("with --trigger: a file per trigger, FILE's stem -1, -2, ... before its extension, "
                                "at most N (1-10000), then stop"))
             ->type_name("N");
+        command->add_flag("--level", trigger_.level,
+                          N_("with --trigger: fire on every message PREDICATE holds on, not only when it becomes "
+                             "true"));
         command->add_option("--signals", signalsFile_,
                             N_("with --trigger: the signal file the predicate's names come from (default: VELK_SIGNALS)"))
             ->type_name("FILE");
@@ -76,7 +79,7 @@ public:
         options_.compressed = options_.compressed || NamesCompressedFile(options_.path);
         triggered_ = Given(&command, "--trigger");
         if (!triggered_) {
-            for (const char* option : { "--pre", "--post", "--retrigger", "--signals" }) {
+            for (const char* option : { "--pre", "--post", "--retrigger", "--level", "--signals" }) {
                 if (Given(&command, option)) {
                     PrintMessage("velkctl: record: %s needs --trigger\n", option);
                     return kExitUsage;
@@ -124,7 +127,7 @@ private:
         }
         std::string error;
         if (!ParsePredicate(Utf8FromSystem(trigger_.text), trigger_.signals, &trigger_.predicate, &error)) {
-            PrintMessage("velkctl: bad --trigger %s: %s\n", QuoteInput(trigger_.text).c_str(),
+            PrintMessage("velkctl: %s: %s\n", FormatText(N_("bad --trigger %s"), QuoteInput(trigger_.text).c_str()).c_str(),
                          SystemFromUtf8(error).c_str());
             return kExitUsage;
         }

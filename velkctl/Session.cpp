@@ -278,7 +278,10 @@ private:
             message.bytes = request.payload;
         }
         int result = PostRecordedMessage(bus_, window_, message);
-        return result >= 0 || Refused("the post", result, error);
+        if (result < 0)
+            return Refused("the post", result, error);
+        book_.Posted(message);
+        return true;
     }
 
     static bool Refused(const char* what, int result, std::string* error)

@@ -35,6 +35,12 @@ bool SessionBook::Arm(const SessionRequest& request, uint64_t now, std::string* 
         return false;
     }
     waits_.emplace_back(new Wait(request, now, signals_));
+    // changed compares a code's first message with the one before the
+    // expect: the evaluator learns each code's last as a first message.
+    if (request.op == kSessionExpect && request.match.op == kPredicateChanged)
+        for (const auto& last : last_)
+            if (CodeMatches(request.match.pattern, last.first))
+                waits_.back()->evaluator.Holds(last.second);
     return true;
 }
 
@@ -102,6 +108,21 @@ void SessionBook::Take(const RecordedMessage& message, bool expired, std::vector
         if (CodeMatches(subscription.second, message.code))
             lines->push_back(FormatMessageEvent(subscription.first, formatted()));
     Keep(message, expired);
+    KeepLast(message, expired);
+}
+
+void SessionBook::KeepLast(const RecordedMessage& message, bool expired)
+{
+    auto found = last_.find(message.code);
+    if (found != last_.end()) {
+        lastBytes_ -= found->second.bytes.size();
+        last_.erase(found);
+    }
+    // An expired payload is not known: the next one is the code's first again.
+    if (expired || last_.size() >= kLastCodes || lastBytes_ + message.bytes.size() > kLastPayloadBytes)
+        return;
+    last_.emplace(message.code, message);
+    lastBytes_ += message.bytes.size();
 }
 
 void SessionBook::Keep(const RecordedMessage& message, bool expired)

@@ -8,6 +8,7 @@
 #include <stdint.h>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,12 @@ public:
     // The payload bytes the last messages keep at most: past it the oldest go
     // first, so a burst of 64 KiB arrays cannot hold the memory.
     static const size_t kRecentPayloadBytes = 4u << 20;
+    // The last message of each code, what an expect's changed compares its
+    // first message with, is kept for this many codes and payload bytes at
+    // most; a code past them (or whose payload does not fit) is not kept, and
+    // its first message in an expect counts as its first.
+    enum { kLastCodes = PredicateEvaluator::kMaxChangedCodes };
+    static const size_t kLastPayloadBytes = 16u << 20;
 
     SessionBook(const SignalResolver* signals, MessageFormat format);
     ~SessionBook();
@@ -48,8 +55,11 @@ public:
 
     // A message of the bus (message.micros on the clock of now): matched
     // expects' answers and the subscriptions' events, in that order. It is
-    // kept among the last messages.
+    // kept among the last messages, and as its code's last.
     void Take(const RecordedMessage& message, bool expired, std::vector<std::string>* lines);
+    // The session's own post, its code's last from now on, before the bus
+    // brings it back: an expect armed after the post compares with it.
+    void Posted(const RecordedMessage& message) { KeepLast(message, false); }
     // recent: the last max messages, oldest first, as answers hold them.
     std::vector<std::string> Recent(size_t max) const;
     // The answers of every wait that ended before now.
@@ -67,6 +77,7 @@ private:
     };
     std::string Answer(Wait* wait) const;
     void Keep(const RecordedMessage& message, bool expired);
+    void KeepLast(const RecordedMessage& message, bool expired);
 
     const SignalResolver* signals_;
     MessageFormat format_;
@@ -76,4 +87,6 @@ private:
     size_t keptBytes_ = 0;
     std::deque<Kept> recent_;
     size_t recentBytes_ = 0;
+    std::map<uint32_t, RecordedMessage> last_;   // by code
+    size_t lastBytes_ = 0;
 };

@@ -250,15 +250,46 @@ RecordedMessage Simulation::TakeDue(uint64_t now, size_t* message)
 
 std::vector<std::string> Simulation::Summary() const
 {
-    size_t width = 0;
-    for (size_t i = 0; i < states_.size(); ++i)
-        if (schedule_.Timing(i).sent != 0)
-            width = std::max(width, database_.Messages()[i].name.size());
-    std::vector<std::string> lines;
+    std::vector<size_t> sent;
+    uint64_t sends = 0, overruns = 0, refused = 0, timed = 0, latenessMax = 0;
+    double latenessSum = 0;
     for (size_t i = 0; i < states_.size(); ++i) {
         const SendTiming& timing = schedule_.Timing(i);
         if (timing.sent == 0)
             continue;
+        sent.push_back(i);
+        sends += timing.sent;
+        overruns += timing.overruns;
+        refused += refused_[i];
+        timed += timing.lateness.Count();
+        latenessSum += timing.lateness.MeanMicros() * static_cast<double>(timing.lateness.Count());
+        latenessMax = std::max(latenessMax, timing.lateness.MaxMicros());
+    }
+    std::vector<std::string> lines;
+    if (sent.size() > kSummaryMessages) {
+        // Many messages: the totals, then the worst few, so that the end of a run stays short.
+        lines.push_back(FormatText(N_("all %zu messages: sent %llu, overruns %llu, refused %llu, period error mean %.2f ms, max %.2f ms"),
+                                   sent.size(), static_cast<unsigned long long>(sends),
+                                   static_cast<unsigned long long>(overruns), static_cast<unsigned long long>(refused),
+                                   Millis(timed == 0 ? 0 : latenessSum / static_cast<double>(timed)),
+                                   Millis(static_cast<double>(latenessMax))));
+        lines.push_back(FormatText(N_("the worst %d, by overruns and refusals, then p99:"), static_cast<int>(kSummaryMessages)));
+        std::partial_sort(sent.begin(), sent.begin() + kSummaryMessages, sent.end(), [this](size_t a, size_t b) {
+            const SendTiming& x = schedule_.Timing(a);
+            const SendTiming& y = schedule_.Timing(b);
+            if (x.overruns + refused_[a] != y.overruns + refused_[b])
+                return x.overruns + refused_[a] > y.overruns + refused_[b];
+            if (x.lateness.PercentileMicros(0.99) != y.lateness.PercentileMicros(0.99))
+                return x.lateness.PercentileMicros(0.99) > y.lateness.PercentileMicros(0.99);
+            return a < b;
+        });
+        sent.resize(kSummaryMessages);
+    }
+    size_t width = 0;
+    for (size_t i : sent)
+        width = std::max(width, database_.Messages()[i].name.size());
+    for (size_t i : sent) {
+        const SendTiming& timing = schedule_.Timing(i);
         std::string line = FormatText(N_("sent %llu, overruns %llu, period error mean %.2f ms, p99 %.2f ms, max %.2f ms"),
                                       static_cast<unsigned long long>(timing.sent),
                                       static_cast<unsigned long long>(timing.overruns),

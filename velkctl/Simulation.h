@@ -50,7 +50,10 @@ public:
     void Refused(size_t message) { ++refused_[message]; }
 
     // The closing summary: a line per message that was sent periodically,
-    // "motor.speed  sent 600, overruns 0, period error mean 0.05 ms, p99 0.40 ms, max 1.20 ms".
+    // "motor.speed  sent 600, overruns 0, period error mean 0.05 ms, p99 0.40 ms, max 1.20 ms";
+    // past kSummaryMessages of them, a line of totals and the lines of the
+    // worst kSummaryMessages (most overruns and refusals, then highest p99).
+    enum { kSummaryMessages = 10 };
     std::vector<std::string> Summary() const;
 
 private:

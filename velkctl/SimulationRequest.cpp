@@ -146,9 +146,11 @@ private:
             return true;
         std::vector<JsonMember> fields;
         std::string why;
-        if (member->type != kJsonNested || member->text.empty() || member->text[0] != '{' ||
-            !ParseJsonObject(member->text.data(), member->text.size(), &fields, &why))
+        if (member->type != kJsonNested || member->text.empty() || member->text[0] != '{')
             return Fail("\"values\" must be an object of field names and values, {\"mode\":\"auto\"}");
+        // Checked whole with the line; only a key given twice is found when its members are read.
+        if (!ParseJsonObject(member->text.data(), member->text.size(), &fields, &why))
+            return Fail("\"values\": " + why);
         for (const JsonMember& field : fields) {
             std::string value;
             if (!Value(&field, "values\": \"" + field.key, &value))

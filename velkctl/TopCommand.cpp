@@ -22,7 +22,7 @@ public:
         command->footer(N_("Keys in a console window: q quit, space pause/resume, c clear the counts, s sort by rate or code.\n"
                            "Into a file or pipe the table is printed once per interval, headed by the time.\n"
                            "Rows: * its value changed in the last interval, . silent for 10 intervals;\n"
-                           "with a signal file a row per signal: ! beyond its min or max, ~ later than twice its period.\n"
+                           "with a signal file a row per signal: ! beyond its min or max, ~ an interval over twice its period (~N: how many).\n"
                            "Example:\n"
                            "  velkctl top --interval 500ms\n"
                            "  velkctl top --count 3 > table.txt"));

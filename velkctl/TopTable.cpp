@@ -11,12 +11,21 @@
 
 namespace {
 
-// The fixed columns; the value takes what the width leaves.
-const char kHeadFormat[] = "  %-8s %-5s %-7s %3s %10s %9s %7s  %s";
-const char kRowFormat[] = "%c %08" PRIx32 " %-5.5s %-7.7s %3u %10" PRIu64 " %9.1f %7s  ";
+// The columns before NAME and VALUE, head and row alike wide; DIR, TYPE and
+// CH only where ChooseTopColumns leaves them.
+const char kCodeHead[] = "  %-8s", kCodeRow[] = "%c %08" PRIx32;
+const char kDirHead[] = " %-5s", kDirRow[] = " %-5.5s";
+const char kTypeHead[] = " %-7s", kTypeRow[] = " %-7.7s";
+const char kChannelHead[] = " %3s", kChannelRow[] = " %3u";
+const char kCountsHead[] = " %10s %9s %7s  ", kCountsRow[] = " %10" PRIu64 " %9.1f %7s  ";
+const size_t kCodeWidth = 10, kDirWidth = 6, kTypeWidth = 8, kChannelWidth = 4, kCountsWidth = 31;
+const size_t kNameGap = 2;   // between NAME and VALUE
 
-// A long signal name is cut; the value keeps the room.
-const size_t kMaxNameWidth = 32;
+size_t FixedWidth(const TopColumns& columns)
+{
+    return kCodeWidth + (columns.direction ? kDirWidth : 0) + (columns.type ? kTypeWidth : 0) +
+           (columns.channel ? kChannelWidth : 0) + kCountsWidth;
+}
 
 char MarkChar(TopMark mark)
 {
@@ -74,6 +83,24 @@ std::string DirectionInitials(uint32_t code)
     return initials.empty() ? "-" : initials;
 }
 
+TopColumns ChooseTopColumns(size_t width, size_t nameWant, size_t valueWant)
+{
+    TopColumns columns;
+    const size_t want = std::min(nameWant, static_cast<size_t>(kTopMaxNameWidth));
+    if (want == 0)
+        return columns;
+    const size_t least = std::min(want, static_cast<size_t>(kTopMinNameWidth));
+    const size_t value = std::min(valueWant, static_cast<size_t>(kTopMaxValueRoom));
+    for (bool* optional : { &columns.direction, &columns.type, &columns.channel }) {
+        if (FixedWidth(columns) + least + kNameGap + value <= width)
+            break;
+        *optional = false;
+    }
+    const size_t taken = FixedWidth(columns) + kNameGap + value;
+    columns.nameWidth = std::max(least, std::min(want, width > taken ? width - taken : 0));
+    return columns;
+}
+
 void TopTable::Receive(uint32_t code, uint64_t micros, const LatestValue& message)
 {
     bool made = false;
@@ -85,8 +112,10 @@ void TopTable::Receive(uint32_t code, uint64_t micros, const LatestValue& messag
     if (!made && at->latest != message)
         at->changing = true;
     at->latest = message;
-    if (signals_ != nullptr)
+    if (signals_ != nullptr) {
         at->faulting |= signals_->Faults(code, message);
+        at->lating |= at->gaps.Receive(micros, signals_->PeriodMicros(code));
+    }
     ++at->count;
     ++at->inInterval;
     at->lastMicros = micros;
@@ -102,6 +131,8 @@ void TopTable::EndInterval(uint64_t, uint64_t intervalMicros)
         row.changing = false;
         row.faulted = row.faulting;
         row.faulting = 0;
+        row.lated = row.lating;
+        row.lating = false;
     }
 }
 
@@ -111,6 +142,7 @@ void TopTable::ClearCounts()
         row.count = 0;
         row.inInterval = 0;
         row.rate = 0;
+        row.gaps.ClearCount();
     }
 }
 
@@ -119,7 +151,7 @@ TopMark TopTable::MarkOf(const Row& row, uint64_t now) const
     if (row.faulted != 0)
         return kTopFaulty;
     const uint64_t period = signals_ != nullptr ? signals_->PeriodMicros(row.code) : 0;
-    if (period != 0 && now > row.lastMicros && now - row.lastMicros > 2 * period)
+    if (row.lated || LateInterval(row.lastMicros, now, period))
         return kTopLate;
     return row.changed ? kTopChanged : row.silent >= kTopSilentIntervals ? kTopSilent : kTopPlain;
 }
@@ -132,31 +164,56 @@ std::vector<TopLine> TopTable::Format(size_t width, size_t maxRows, uint64_t now
     if (byRate_)
         std::stable_sort(order.begin(), order.end(), [](const Row* a, const Row* b) { return a->rate > b->rate; });
 
-    // The signals of the rows that can show, and the NAME column they need.
+    // The signals of the rows that can show, their first values with the
+    // row's marks, and the room names and values want.
     const size_t shown = std::min(order.size(), maxRows);
     std::vector<std::vector<TopSignalCell>> cells(signals_ != nullptr ? shown : 0);
     std::vector<bool> named(cells.size());
-    size_t nameWidth = 4;
+    size_t nameWant = 4, valueWant = 0;
     for (size_t i = 0; i < cells.size(); ++i) {
-        named[i] = signals_->Cells(order[i]->code, order[i]->latest, &cells[i]);
-        for (const TopSignalCell& cell : cells[i])
-            nameWidth = std::max(nameWidth, std::min(cell.name.size(), kMaxNameWidth));
+        const Row& row = *order[i];
+        named[i] = signals_->Cells(row.code, row.latest, &cells[i]);
+        if (!named[i]) {
+            valueWant = std::max(valueWant, LatestValueText(row.latest, kTopMaxValueRoom, isLeadByte).size());
+            continue;
+        }
+        if (!cells[i].empty()) {
+            std::string& first = cells[i][0].value;
+            MessageFaults faults;
+            faults.checksum = (row.faulted & kTopBadChecksum) != 0;
+            faults.counter = (row.faulted & kTopBadCounter) != 0;
+            if (row.faulted != 0)
+                first += "  " + FormatFaultMarks(faults);
+            if (row.gaps.Count() != 0)
+                first += FormatText("  ~%" PRIu64, row.gaps.Count());
+        }
+        for (const TopSignalCell& cell : cells[i]) {
+            nameWant = std::max(nameWant, cell.name.size());
+            valueWant = std::max(valueWant, cell.value.size());
+        }
     }
+    const TopColumns columns = ChooseTopColumns(width, signals_ != nullptr ? nameWant : 0, valueWant);
 
     std::vector<TopLine> lines;
-    const std::string valueHead = signals_ != nullptr ? Padded("NAME", nameWidth) + "  VALUE" : "VALUE";
-    std::string head = FormatText(kHeadFormat, "CODE", "DIR", "TYPE", "CH", "COUNT", "RATE/s", "AGE", valueHead.c_str());
+    std::string head = FormatText(kCodeHead, "CODE");
+    head += columns.direction ? FormatText(kDirHead, "DIR") : "";
+    head += columns.type ? FormatText(kTypeHead, "TYPE") : "";
+    head += columns.channel ? FormatText(kChannelHead, "CH") : "";
+    head += FormatText(kCountsHead, "COUNT", "RATE/s", "AGE");
+    head += signals_ != nullptr ? Padded("NAME", columns.nameWidth) + "  VALUE" : "VALUE";
     lines.push_back({ head.substr(0, width), kTopPlain });
     for (size_t i = 0; i < shown && lines.size() <= maxRows; ++i) {
         const Row& row = *order[i];
         const TopMark mark = MarkOf(row, now);
         std::string types = TypeNamesOf(row.code);
-        std::string text = FormatText(kRowFormat, MarkChar(mark), row.code, DirectionInitials(row.code).c_str(),
-                                      types.empty() ? "-" : types.c_str(), static_cast<unsigned>(row.code & 0xFF),
-                                      row.count, row.rate, Age(now, row.lastMicros).c_str());
+        std::string text = FormatText(kCodeRow, MarkChar(mark), row.code);
+        text += columns.direction ? FormatText(kDirRow, DirectionInitials(row.code).c_str()) : "";
+        text += columns.type ? FormatText(kTypeRow, types.empty() ? "-" : types.c_str()) : "";
+        text += columns.channel ? FormatText(kChannelRow, static_cast<unsigned>(row.code & 0xFF)) : "";
+        text += FormatText(kCountsRow, row.count, row.rate, Age(now, row.lastMicros).c_str());
         if (signals_ == nullptr || !named[i]) {
             if (signals_ != nullptr)
-                text += Padded("", nameWidth) + "  ";
+                text += Padded("", columns.nameWidth) + "  ";
             if (text.size() >= width)
                 text.resize(width);
             else
@@ -171,15 +228,8 @@ std::vector<TopLine> TopTable::Format(size_t width, size_t maxRows, uint64_t now
             const TopMark lineMark = cell.beyondLimit ? kTopBeyondLimit : mark;
             std::string fixed = k == 0 ? text : std::string(1, ' ') + blank;
             fixed[0] = MarkChar(lineMark);
-            fixed += Padded(CutToWidth(cell.name, nameWidth, isLeadByte), nameWidth) + "  ";
-            std::string value = cell.value;
-            if (k == 0 && row.faulted != 0) {
-                MessageFaults faults;
-                faults.checksum = (row.faulted & kTopBadChecksum) != 0;
-                faults.counter = (row.faulted & kTopBadCounter) != 0;
-                value += "  " + FormatFaultMarks(faults);
-            }
-            lines.push_back({ Fitted(fixed, value, width, isLeadByte), lineMark });
+            fixed += Padded(CutToWidth(cell.name, columns.nameWidth, isLeadByte), columns.nameWidth) + "  ";
+            lines.push_back({ Fitted(fixed, cell.value, width, isLeadByte), lineMark });
         }
     }
     return lines;

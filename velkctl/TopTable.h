@@ -10,6 +10,7 @@
 
 #include "common/Escapes.h"
 #include "protocol/LatestValue.h"
+#include "signals/LateGaps.h"
 
 enum : size_t {
     kTopMaxCodes = 4096,      // rows kept; later new codes are only counted
@@ -21,7 +22,7 @@ enum TopMark {
     kTopChanged,   // its value changed in the last interval: highlighted, '*' in plain text
     kTopSilent,    // silent for kTopSilentIntervals: dimmed, '.' in plain text
     kTopBeyondLimit,   // a signal beyond its min or max: '!' in plain text
-    kTopLate,      // nothing for more than twice the signal file's period: '~' in plain text
+    kTopLate,      // an interval longer than twice the signal file's period, now or in the last interval: '~' in plain text
     kTopFaulty,    // a bad checksum or a counter that skipped in the last interval: '!', then "!crc" or "!cnt"
 };
 
@@ -48,6 +49,22 @@ public:
 
 enum : unsigned { kTopBadChecksum = 1, kTopBadCounter = 2 };
 
+// The columns a width makes room for. The value of a signal keeps its room
+// and the name gives way, down to kTopMinNameWidth; below that DIR, then
+// TYPE, then CH are left out, in that order, until the name has it.
+struct TopColumns {
+    bool direction = true, type = true, channel = true;
+    size_t nameWidth = 0;   // 0: no NAME column
+};
+enum : size_t {
+    kTopMaxNameWidth = 32,   // a longer name is always cut
+    kTopMinNameWidth = 12,
+    kTopMaxValueRoom = 20,   // the room a value keeps at most; a longer one is cut first
+};
+// nameWant: the longest name shown (0: no NAME column); valueWant: the
+// longest value.
+TopColumns ChooseTopColumns(size_t width, size_t nameWant, size_t valueWant);
+
 struct TopLine {
     std::string text;
     TopMark mark;
@@ -60,7 +77,7 @@ public:
     // The interval that ended at micros, intervalMicros long: its counts
     // become the rates, its changes the marks.
     void EndInterval(uint64_t micros, uint64_t intervalMicros);
-    // Counts and rates back to 0; the rows and their values stay.
+    // Counts, rates and late gaps back to 0; the rows and their values stay.
     void ClearCounts();
     void SortByRate(bool byRate) { byRate_ = byRate; }
     // With signals (which must outlive the table) the heads gain NAME and a
@@ -72,9 +89,10 @@ public:
     uint64_t Unlisted() const { return unlisted_; }
 
     // The column heads, then one line per row in the chosen order, each at
-    // most width bytes (the value cut to what is left, whole characters
-    // only); at most maxRows lines after the heads. now: for the ages, on
-    // Receive's clock.
+    // most width bytes in the columns ChooseTopColumns leaves (the value cut
+    // to what is left, whole characters only); at most maxRows lines after
+    // the heads. A code that came late has "~N" after its first value, N its
+    // late gaps. now: for the ages, on Receive's clock.
     std::vector<TopLine> Format(size_t width, size_t maxRows, uint64_t now, LeadByteTest isLeadByte) const;
 
 private:
@@ -90,6 +108,9 @@ private:
         unsigned faulting = 0;     // kTopBadChecksum, kTopBadCounter in the interval running
         unsigned faulted = 0;      // in the last one
         uint64_t silent = 0;       // intervals without a message since the last
+        LateGaps gaps;             // counted since the counts were last cleared
+        bool lating = false;       // a late gap ended in the interval running
+        bool lated = false;        // in the last one
     };
 
     TopMark MarkOf(const Row& row, uint64_t now) const;

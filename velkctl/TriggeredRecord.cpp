@@ -14,6 +14,7 @@
 #include "common/FileName.h"
 #include "common/FormatText.h"
 #include "formats/RecordLine.h"
+#include "velkctl/TriggerEdge.h"
 #include "velkctl/TriggerFile.h"
 #include "velkctl/TriggerRing.h"
 #include "protocol/BusCounters.h"
@@ -192,6 +193,7 @@ public:
     TriggerSinkOnBus(const BusBinding& bus, const RecordOptions& options, const TriggerOptions& trigger,
                      TriggerFiles* files)
         : bus_(bus), options_(options), files_(files), evaluator_(trigger.predicate, trigger.signals),
+          edge_(trigger.predicate.pattern, trigger.level),
           ring_({ trigger.preMicros, trigger.postMicros, trigger.files, kRingMessages, kRingBytes }, files),
           start_(ClockTicks()) {}
 
@@ -205,7 +207,7 @@ public:
         held_ += holds ? 1 : 0;
         const bool kept = options_.filter.Passes(code);
         filteredOut_ += kept ? 0 : 1;
-        ring_.Add(message, holds, kept);
+        ring_.Add(message, edge_.Fires(code, holds), kept);
     }
 
     void Idle() override { files_->Flush(); }
@@ -239,6 +241,7 @@ private:
     const RecordOptions& options_;
     TriggerFiles* files_;
     PredicateEvaluator evaluator_;
+    TriggerEdge edge_;
     TriggerRing ring_;
     uint64_t start_;
     uint64_t received_ = 0, held_ = 0, filteredOut_ = 0;

@@ -257,8 +257,10 @@ void CPanelDlg::Layout()
     RECT unit = { 0, 0, 4, 8 };
     MapDialogRect(m_hWnd, &unit);
     const int margin = unit.right, line = unit.bottom * 12 / 8;
-    const int statusTop = client.bottom - margin / 2 - line;
-    SetWindowPos(::GetDlgItem(m_hWnd, IDC_STATUS), nullptr, margin, statusTop, client.right - 2 * margin, line,
+    // Two lines: a refusal in Chinese and English with the counts after it
+    // is longer than the window's first width.
+    const int statusTop = client.bottom - margin / 2 - 2 * line;
+    SetWindowPos(::GetDlgItem(m_hWnd, IDC_STATUS), nullptr, margin, statusTop, client.right - 2 * margin, 2 * line,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     RECT area = { 0, 0, client.right, statusTop - margin / 2 };
     HWND tabs = ::GetDlgItem(m_hWnd, IDC_TABS);
@@ -446,6 +448,10 @@ bool CPanelDlg::SetCyclic(size_t group, bool on, const std::string& period)
     }
     uint64_t micros = 0;
     std::string error;
+    if (period.empty()) {
+        SetNote(L"没有周期, 请在周期框中填写 no period: type one in the box, like 100ms");
+        return false;
+    }
     if (!ParseDurationOption(period, "period", true, &micros, &error)) {
         SetNote(L"周期有误 " + LocalizedReason(error));
         return false;

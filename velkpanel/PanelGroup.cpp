@@ -1,5 +1,7 @@
 #include "velkpanel/PanelGroup.h"
 
+#include <algorithm>
+
 #include "common/FormatText.h"
 #include "signals/SignalSends.h"
 
@@ -132,6 +134,7 @@ void PanelGroup::Receive(const RecordedMessage& message, int64_t micros)
 {
     heard_ = true;
     heardMicros_ = micros;
+    gaps_.Receive(static_cast<uint64_t>(std::max<int64_t>(micros, 0)), message_->periodMicros);
     changed = true;
     if (message.expired)
         return;
@@ -144,8 +147,8 @@ void PanelGroup::Receive(const RecordedMessage& message, int64_t micros)
 
 bool PanelGroup::Late(int64_t nowMicros, int64_t sinceMicros) const
 {
-    if (message_->periodMicros == 0)
-        return false;
     const int64_t last = heard_ ? heardMicros_ : sinceMicros;
-    return nowMicros - last > 2 * static_cast<int64_t>(message_->periodMicros);
+    return nowMicros > last &&
+           LateInterval(static_cast<uint64_t>(std::max<int64_t>(last, 0)), static_cast<uint64_t>(nowMicros),
+                        message_->periodMicros);
 }

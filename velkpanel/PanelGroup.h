@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "formats/RecordLine.h"
+#include "signals/LateGaps.h"
 #include "signals/MessageState.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalDatabase.h"
@@ -67,6 +68,9 @@ public:
     // sinceMicros (the panel's start) before anything was heard; never for
     // a message without a period.
     bool Late(int64_t nowMicros, int64_t sinceMicros) const;
+    // The intervals between two of its messages longer than twice its
+    // period, however short: a refresh may come only after the next one.
+    uint64_t LateGapCount() const { return gaps_.Count(); }
 
     // The index of a signal of this message; -1 for another's.
     int IndexOf(const Signal& signal) const;
@@ -98,4 +102,5 @@ private:
     bool heard_ = false;
     bool fromBus_ = false;                 // base_ is a message received whole
     int64_t heardMicros_ = 0;
+    LateGaps gaps_;
 };

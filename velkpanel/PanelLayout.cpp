@@ -71,6 +71,18 @@ std::vector<GroupLayout> LayoutGroups(const std::vector<size_t>& rowsPerGroup, i
     return groups;
 }
 
+std::vector<size_t> ColumnOrder(const std::vector<GroupLayout>& groups)
+{
+    std::vector<size_t> order(groups.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&groups](size_t a, size_t b) {
+        const DluRect &first = groups[a].box, &second = groups[b].box;
+        return first.x != second.x ? first.x < second.x : first.y < second.y;
+    });
+    return order;
+}
+
 DluRect GridCell(const PanelWidget& widget, int columns, int widthDlu)
 {
     columns = std::max(columns, 1);

@@ -39,6 +39,10 @@ struct GroupLayout {
 // rowsPerGroup: the signals of each group. *heightDlu: what the groups take.
 std::vector<GroupLayout> LayoutGroups(const std::vector<size_t>& rowsPerGroup, int widthDlu, int* heightDlu);
 
+// The order Tab visits the groups in: down each column on screen, the
+// columns left to right (the file's order fills the shortest column first).
+std::vector<size_t> ColumnOrder(const std::vector<GroupLayout>& groups);
+
 // A panel file's widget in a tab of that many columns.
 DluRect GridCell(const PanelWidget& widget, int columns, int widthDlu);
 int GridHeight(int rows);

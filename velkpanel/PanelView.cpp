@@ -35,11 +35,14 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
-// The period a Cyclic box starts with: the message's, else 100 ms.
+// How long a box stays marked late after a gap of more than twice its period.
+const int64_t kLateGapShownMicros = 1000000;
+
+// The period a Cyclic box starts with: the message's, else none (empty) until one is typed.
 std::string PeriodText(uint64_t micros)
 {
     if (micros == 0)
-        return "100ms";
+        return std::string();
     if (micros % 1000000 == 0)
         return FormatText("%llus", static_cast<unsigned long long>(micros / 1000000));
     if (micros % 1000 == 0)
@@ -146,7 +149,7 @@ bool PanelView::Build()
             widgets_.push_back(widget);
         }
     }
-    // Made in order, box by box on the automatic panel: the order Tab visits them.
+    // Made in order, box by box on the automatic panel; Layout puts the boxes in Tab's order.
     size_t next = 0;
     while (next < widgets_.size()) {
         if (automatic_) {
@@ -313,6 +316,7 @@ void PanelView::Layout(const RECT& area)
             for (const Box& box : boxes_)
                 rows.push_back(box.count);
             const std::vector<GroupLayout> layout = LayoutGroups(rows, widthDlu, &heightDlu);
+            OrderTabs(ColumnOrder(layout));
             for (size_t b = 0; b < boxes_.size(); ++b) {
                 Box& box = boxes_[b];
                 box.drawn = Pixels(layout[b].box);
@@ -809,15 +813,22 @@ void PanelView::ShowBox(size_t index, int64_t nowMicros, int64_t startMicros)
 {
     Box& box = boxes_[index];
     const PanelGroup& model = model_->Group(static_cast<size_t>(widgets_[box.first].group));
-    const bool late = model.Late(nowMicros, startMicros);
-    if (box.shownOnce && late == box.late)
+    // A late gap ended since the last refresh marks the box a while, however short it was.
+    const uint64_t gaps = model.LateGapCount();
+    if (gaps != box.gaps)
+        box.lateUntil = nowMicros + kLateGapShownMicros;
+    const bool late = model.Late(nowMicros, startMicros) || nowMicros < box.lateUntil;
+    if (box.shownOnce && late == box.late && gaps == box.gaps)
         return;
     box.shownOnce = true;
     box.late = late;
+    box.gaps = gaps;
     const SignalMessage& message = model.Message();
     std::string caption = FormatText("%s  %08x", message.name.c_str(), static_cast<unsigned>(message.code));
     if (message.periodMicros != 0)
         caption += "  " + PeriodText(message.periodMicros);
+    if (gaps != 0)
+        caption += FormatText("  ~%llu", static_cast<unsigned long long>(gaps));
     box.caption = (late ? L"[迟到 late] " : L"") + WideFromUtf8(caption);
     if (batching_)
         dirty_[0].push_back(box.drawn);
@@ -896,6 +907,36 @@ int PanelView::BoxOf(HWND control, int* part) const
     const size_t index = static_cast<size_t>(id - IDC_FIRST_GROUP) / kGroupIds;
     *part = (id - IDC_FIRST_GROUP) % kGroupIds;
     return index < boxes_.size() && boxes_[index].parts[*part] == control ? static_cast<int>(index) : -1;
+}
+
+void PanelView::OrderTabs(const std::vector<size_t>& order)
+{
+    if (order == tabOrder_ || pages_.empty())
+        return;
+    tabOrder_ = order;
+    // Each box's windows as they stand now (the order they were made in).
+    std::vector<std::vector<HWND>> windows(boxes_.size());
+    for (HWND child = GetWindow(pages_[0]->m_hWnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        const int id = GetDlgCtrlID(child);
+        size_t box = boxes_.size();
+        if (id >= IDC_FIRST_GROUP) {
+            box = static_cast<size_t>(id - IDC_FIRST_GROUP) / kGroupIds;
+        } else if (id >= IDC_FIRST_WIDGET) {
+            const size_t widget = static_cast<size_t>(id - IDC_FIRST_WIDGET) / kWidgetIds;
+            box = 0;
+            while (box < boxes_.size() && widget >= boxes_[box].first + boxes_[box].count)
+                ++box;
+        }
+        if (box < boxes_.size())
+            windows[box].push_back(child);
+    }
+    HWND after = HWND_TOP;
+    for (size_t box : order) {
+        for (HWND window : windows[box]) {
+            SetWindowPos(window, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+            after = window;
+        }
+    }
 }
 
 bool PanelView::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)

@@ -129,6 +129,8 @@ private:
         bool kept[kGroupIds] = {};
         std::wstring caption;
         bool late = false;
+        uint64_t gaps = 0;             // the group's late gaps as last shown
+        int64_t lateUntil = 0;         // a late gap keeps the box marked until then
         bool shownOnce = false;
     };
 
@@ -175,6 +177,8 @@ private:
 
     Widget* WidgetOf(HWND control);
     int BoxOf(HWND control, int* part) const;
+    // The automatic panel's windows put in Tab's order: box by box in order.
+    void OrderTabs(const std::vector<size_t>& order);
     void Changed(Widget& widget, HWND control, UINT code);
     void Scrolled(Widget& widget);
     void Stepped(Widget& widget, int delta);
@@ -190,6 +194,7 @@ private:
     std::vector<std::unique_ptr<CPanelPage>> pages_;
     std::vector<Widget> widgets_;
     std::vector<Box> boxes_;             // the automatic panel's, one per model group
+    std::vector<size_t> tabOrder_;       // the boxes in the order Tab visits them
     size_t shownTab_ = 0;
     HWND inUse_ = nullptr;               // the input last reached or clicked
     // While a refresh runs, what it asks to be painted again, per page: one

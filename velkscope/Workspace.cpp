@@ -21,7 +21,7 @@ namespace {
 
 const Words kRootKeys = { "signals", "recording", "view", "cursors", "pane" };
 const Words kRecordingKeys = { "path", "offset" };
-const Words kViewKeys = { "from", "to", "live", "window", "wall_clock" };
+const Words kViewKeys = { "from", "to", "live", "window", "wall_clock", "width", "height" };
 const Words kCursorKeys = { "a", "b" };
 const Words kPaneKeys = { "scale", "low", "high", "trace" };
 const Words kTraceKeys = { "recording", "code", "signal", "colour", "x" };
@@ -152,6 +152,11 @@ void Loader::LoadView(const toml::table& table, Workspace* workspace)
         Boolean(*live, "live", &workspace->live);
     if (const toml::node* wall = table.get("wall_clock"))
         Boolean(*wall, "wall_clock", &workspace->wallClock);
+    if (const toml::node* width = table.get("width"))
+        ReadTomlInteger(this, *width, "width", static_cast<int>(kMinWindowWidth), static_cast<int>(kMaxWindowSide), &workspace->width);
+    if (const toml::node* height = table.get("height"))
+        ReadTomlInteger(this, *height, "height", static_cast<int>(kMinWindowHeight), static_cast<int>(kMaxWindowSide),
+                        &workspace->height);
     if (const toml::node* window = table.get("window")) {
         std::string text, why;
         uint64_t micros = 0;
@@ -391,7 +396,10 @@ std::string FormatWorkspace(const Workspace& workspace)
             window.pop_back();
         text += "window = \"" + window + "s";
         text += "\"   # the live window\n";
-        text += std::string("wall_clock = ") + (workspace.wallClock ? "true" : "false") + "   # time axis in local time of day\n\n";
+        text += std::string("wall_clock = ") + (workspace.wallClock ? "true" : "false") + "   # time axis in local time of day\n";
+        if (workspace.width > 0 && workspace.height > 0)
+            text += FormatText("width = %d   # the window's size in pixels\nheight = %d\n", workspace.width, workspace.height);
+        text += "\n";
     }
     if (workspace.cursorGiven[0] || workspace.cursorGiven[1]) {
         text += "[cursors]\n";

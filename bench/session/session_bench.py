@@ -14,7 +14,6 @@ Usage (after . scripts/wine-env.sh, on a display):
     bench/session/session_bench.py VELKCTL_EXE [ROUNDS] [EVENTS]
 """
 import os
-import shutil
 import statistics
 import subprocess
 import sys
@@ -22,6 +21,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python"))
 import velk  # noqa: E402
+from velk import _wine  # noqa: E402
 
 VELKCTL = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else "velkctl.exe"
 ROUNDS = int(sys.argv[2]) if len(sys.argv) > 2 else 200
@@ -32,8 +32,8 @@ LIMIT = 120.0   # seconds any one step may take
 
 
 def command(*arguments):
-    prefix = [] if os.name == "nt" else [shutil.which("wine")]
-    return prefix + [VELKCTL] + list(arguments)
+    """velkctl as velk.Bus runs it (off Windows through the Wine loader it picks)."""
+    return _wine.windows_command(VELKCTL)[0] + list(arguments)
 
 
 def run(*arguments, **kwargs):

@@ -10,8 +10,8 @@
 //       8 fields), then one of 10,000 values, five times each, and parses
 //       each with toml++ alone five times; prints the fastest, the median
 //       and the slowest; then checks files made to be slow (an enum of
-//       200,000 entries, messages of 4,096 text fields all from byte 0) and
-//       prints the time each took to be refused
+//       200,000 entries, messages of 4,096 text fields all from byte 0, 32
+//       MiB of dotted keys) and prints the time each took to be refused
 // Asserts nothing.
 #include <stdio.h>
 #include <stdlib.h>
@@ -260,9 +260,18 @@ int HostileLoads()
         for (int field = 0; field < kMaxSignalFields; ++field)
             texts += "[[message.field]]\nname = \"s" + std::to_string(field) + "\"\nbyte = 0\ntype = \"str\"\n";
     }
+    // Each line makes 31 tables: refused by the estimate before toml++ builds them.
+    std::string dotted;
+    for (int line = 0; dotted.size() < (32u << 20); ++line) {
+        dotted += "k" + std::to_string(line);
+        for (int part = 0; part < 31; ++part)
+            dotted += ".p" + std::to_string(part);
+        dotted += " = 1\n";
+    }
     const struct { const char* what; const std::string* text; } kFiles[] = {
         { "an enum of 200,000 entries", &enums },
         { "10 messages of 4,096 text fields from byte 0", &texts },
+        { "32 MiB of 32-part dotted keys", &dotted },
     };
     for (const auto& file : kFiles) {
         SignalDatabase database;

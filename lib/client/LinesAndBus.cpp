@@ -37,6 +37,7 @@ public:
     }
 
     uint64_t DueTicks() override { return handler_->DueTicks(); }
+    uint32_t LingerMicros() override { return handler_->LingerMicros(); }
     void Due() override { handler_->Due(); }
 
     void ThreadMessage(const MSG& message) override

@@ -66,13 +66,17 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
     uint64_t nextLook = start + rate;
     uint64_t received = 0;
     int how = kReceiveStopped;
+    const uint32_t lingerMicros = sink->LingerMicros();
+    bool lingered = false;   // since the last Idle
     for (bool running = true; running;) {
         MSG message;
+        uint64_t taken = 0;   // bus messages this turn
         while (running && PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 how = kReceiveSessionEnded;
                 running = false;
             } else if (message.message == WM_BUS_MESSAGE && message.hwnd == window) {
+                ++taken;
                 if (Hand(bus, options.filter, message, sink) && ++received == options.count) {
                     how = kReceiveCountReached;
                     running = false;
@@ -128,6 +132,12 @@ int ReceiveBusMessages(const BusBinding& bus, HWND window, const ReceiveOptions&
                 SwitchToThread();
             continue;
         }
+        if (lingerMicros != 0 && taken > 1 && !lingered) {
+            lingered = true;
+            Sleep((lingerMicros + 999) / 1000);
+            continue;
+        }
+        lingered = false;
         sink->Idle();
         HANDLE stop = StopEvent();
         uint64_t wake = nextTick < end ? nextTick : end;

@@ -42,6 +42,12 @@ public:
     // clock's margin, and calls Due once it has come.
     virtual uint64_t DueTicks() { return UINT64_MAX; }
     virtual void Due() {}
+    // Microseconds to let a flood gather before Idle: when a turn found
+    // more than one message queued, the loop sleeps this long once and
+    // takes what came meanwhile in the same turn, so a sink that writes at
+    // Idle writes in fewer, larger pieces and the thread is woken once for
+    // many messages, not for each. A lone message never waits. 0: never.
+    virtual uint32_t LingerMicros() { return 0; }
 };
 
 // Returns how it ended, or the negative result of a failed registration.

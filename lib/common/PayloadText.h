@@ -22,3 +22,10 @@ struct CodePage {
 // \uXXXX for C1 controls and bidirectional overrides (common/Escapes.h).
 // The result holds no control character, whatever the bytes.
 std::string PayloadText(const std::string& bytes, const CodePage& codePage);
+
+// A line in the code page as a terminal is handed it: the same bytes but
+// for what could act on the terminal, each written as \xhh (the console's
+// five escapes for their characters): C0 controls and DEL, characters that
+// are C1 controls or bidirectional controls, and bytes that are no
+// character of the code page.
+std::string EscapeLineControls(const std::string& line, const CodePage& codePage);

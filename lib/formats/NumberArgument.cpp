@@ -101,35 +101,48 @@ bool ParseNumberArgument(const char* text, int64_t minimum, int64_t maximum, int
     return Parse(text, minimum, maximum, value) == kNumber;
 }
 
-bool ParseDecimalArgument(const std::string& text, double* value)
+size_t DecimalLength(const std::string& text, size_t from)
 {
-    size_t at = 0;
+    size_t at = from;
     bool nonZero = false;
-    size_t whole = Digits(text, &at, &nonZero);
-    if (at < text.size() && text[at] == '.') {
+    const size_t whole = Digits(text, &at, &nonZero);
+    if (at + 1 < text.size() && text[at] == '.' && IsDigit(text[at + 1])) {
         ++at;
-        if (Digits(text, &at, &nonZero) == 0)
-            return false;
+        Digits(text, &at, &nonZero);
     } else if (whole == 0) {
-        return false;
+        return 0;
     }
     if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-        ++at;
-        if (at < text.size() && (text[at] == '-' || text[at] == '+'))
-            ++at;
-        bool exponentNonZero = false;
-        if (Digits(text, &at, &exponentNonZero) == 0)
-            return false;
+        size_t exponent = at + 1;
+        if (exponent < text.size() && (text[exponent] == '-' || text[exponent] == '+'))
+            ++exponent;
+        if (Digits(text, &exponent, &nonZero) != 0)
+            at = exponent;
     }
-    if (at != text.size())
-        return false;
+    return at - from;
+}
+
+DecimalRead ReadDecimalArgument(const std::string& text, double* value)
+{
+    if (text.empty() || DecimalLength(text, 0) != text.size())
+        return kDecimalNotANumber;
     // The grammar is strtod's own, less what it would take beyond it.
     errno = 0;
-    double parsed = strtod(text.c_str(), nullptr);
-    if (errno == ERANGE || !isfinite(parsed) || (parsed == 0 && nonZero))
-        return false;
+    const double parsed = strtod(text.c_str(), nullptr);
+    if (!isfinite(parsed) || (errno == ERANGE && fabs(parsed) > 1))
+        return kDecimalTooLarge;
+    bool nonZero = false;
+    for (size_t at = 0; at < text.size() && text[at] != 'e' && text[at] != 'E'; ++at)
+        nonZero = nonZero || (IsDigit(text[at]) && text[at] != '0');
+    if (errno == ERANGE || (parsed == 0 && nonZero))
+        return kDecimalTooSmall;
     *value = parsed;
-    return true;
+    return kDecimalNumber;
+}
+
+bool ParseDecimalArgument(const std::string& text, double* value)
+{
+    return ReadDecimalArgument(text, value) == kDecimalNumber;
 }
 
 bool ParseNumberOption(const std::string& text, const char* what, int64_t minimum, int64_t maximum, int64_t* value,

@@ -20,3 +20,13 @@ bool ParseNumberOption(const std::string& text, const char* what, int64_t minimu
 // beyond a double's range: too large, or too small to tell from 0 though a
 // digit in it is not 0 ("1e-400" is refused, never taken for 0).
 bool ParseDecimalArgument(const std::string& text, double* value);
+
+// The same, saying why a text in the grammar is refused: too large for a
+// double, or too small to tell from 0.
+enum DecimalRead { kDecimalNumber, kDecimalNotANumber, kDecimalTooLarge, kDecimalTooSmall };
+DecimalRead ReadDecimalArgument(const std::string& text, double* value);
+
+// How many bytes from text[from] on are the longest start in that grammar
+// ("2.5e3" of "2.5e3rpm", "2" of "2.e"); 0 when none is. One pass, so that
+// a long text costs no more than its length.
+size_t DecimalLength(const std::string& text, size_t from);

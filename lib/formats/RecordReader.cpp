@@ -41,7 +41,7 @@ bool RecordReader::Start(WallTime* start) const
 
 bool RecordReader::Next(RecordedMessage* message)
 {
-    while (outcome_ == kRecordReading) {
+    while (outcome_ == kRecordReading && lineNumber_ < pauseAtLine_) {
         // Until the first chunk after Resume() comes, chunkOffset_ is its member's start.
         const uint64_t lineOffset = std::max(chunkOffset_ + chunkAt_, skipTo_);
         LineEnd end = ReadLine();

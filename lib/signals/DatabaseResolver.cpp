@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "common/Catalogue.h"
@@ -134,4 +135,37 @@ const std::vector<DecodedSignal>& DatabaseResolver::Decoded(const RecordedMessag
     if (const SignalMessage* described = database_.FindCode(message.code))
         DecodeMessage(*described, message.value, message.bytes, pages_, &decoded_);
     return decoded_;
+}
+
+bool ComparisonWithinRange(const Predicate& predicate, const SignalDatabase& database, std::string* why)
+{
+    const SignalRef found = database.FindSignal(predicate.signal);
+    if (predicate.signal.empty() || found.signal == nullptr || predicate.textSignal)
+        return true;
+    const Signal& signal = *found.signal;
+    if (signal.type == kSignalStr || IsFloatType(signal.type))
+        return true;
+    int64_t lowest, highest;
+    signal.RawLimits(&lowest, &highest);
+    double low = static_cast<double>(lowest) * signal.scale + signal.offset;
+    double high = static_cast<double>(highest) * signal.scale + signal.offset;
+    if (low > high)
+        std::swap(low, high);
+    const double value = predicate.operand;
+    bool never = false, always = false;
+    switch (predicate.op) {
+    case kPredicateEq: never = value < low || value > high; break;
+    case kPredicateNe: always = value < low || value > high; break;
+    case kPredicateLt: never = value <= low; break;
+    case kPredicateLe: never = value < low; break;
+    case kPredicateGt: never = value >= high; break;
+    case kPredicateGe: never = value > high; break;
+    default: break;
+    }
+    if (!never && !always)
+        return true;
+    const std::string comparison = predicate.signal + " " + PredicateOpName(predicate.op) + FormatText(" %.15g", value);
+    *why = FormatText(never ? N_("%s takes %.15g to %.15g: %s never holds") : N_("%s takes %.15g to %.15g: %s always holds"),
+                      signal.name.c_str(), low, high, comparison.c_str());
+    return false;
 }

@@ -48,3 +48,10 @@ private:
     mutable std::vector<DecodedSignal> decoded_;
     mutable bool haveDecoded_ = false;
 };
+
+// Whether a comparison on an integer signal (a bool, an enum, a scaled
+// count) can change with the signal: false with why when its VALUE lies
+// where the signal's raw bits never reach, so that it never holds
+// ("pump.status.valve eq 2" on a 1-bit bool) or, for ne, always does.
+// True for every other predicate.
+bool ComparisonWithinRange(const Predicate& predicate, const SignalDatabase& database, std::string* why);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/Catalogue.h"
+#include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "protocol/PayloadLimits.h"
 
@@ -19,7 +20,7 @@ bool EncodeText(const Signal& signal, const std::string& text, TextEncoder gbk, 
 {
     std::string encoded = text;
     if (signal.encoding == kEncodingGbk && gbk != nullptr && !gbk(text, &encoded)) {
-        *error = signal.name + ": " + FormatText(N_("'%s' has a character GBK lacks"), text.c_str());
+        *error = signal.name + ": " + FormatText(N_("%s has a character GBK lacks"), QuoteInput(text).c_str());
         return false;
     }
     if (signal.encoding == kEncodingGbk && gbk == nullptr) {

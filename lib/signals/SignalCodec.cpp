@@ -1,12 +1,14 @@
 #include "signals/SignalCodec.h"
 
 #include <float.h>
+#include <algorithm>
 #include <math.h>
 #include <string.h>
 
 #include "common/FormatText.h"
 #include "protocol/PayloadLimits.h"
 #include "common/ClosestWord.h"
+#include "common/Escapes.h"
 #include "formats/NumberArgument.h"
 #include "common/Catalogue.h"
 #include "signals/MessageState.h"
@@ -129,13 +131,17 @@ bool Refuse(std::string* error, const Signal& signal, const std::string& why)
 
 // The whole raw value nearest q = (physical - offset) / scale, judged in
 // physical units so that 52.8 / 0.025 = 2111.9999... is 2112, and a half
-// that floating error puts just below .5 still rounds away from zero.
+// that floating error puts just below .5 still rounds away from zero. That
+// error grows with the values (100000.0005 at scale 0.001 misses its half by
+// 1e-11), so a tie is judged relative to them as well, never wider than a
+// quarter step.
 int64_t NearestRaw(const Signal& signal, double physical, double q)
 {
     const double below = floor(q);
     const double errorBelow = fabs(physical - Physical(signal, below));
     const double errorAbove = fabs(Physical(signal, below + 1) - physical);
-    const double tie = 1e-9 * fabs(signal.scale);
+    const double tie = std::min(0.25 * fabs(signal.scale), 1e-9 * fabs(signal.scale) +
+                                                               8 * DBL_EPSILON * (fabs(physical) + fabs(signal.offset)));
     double nearest;
     if (fabs(errorBelow - errorAbove) <= tie)
         nearest = q >= 0 ? below + 1 : below;
@@ -144,33 +150,23 @@ int64_t NearestRaw(const Signal& signal, double physical, double q)
     return static_cast<int64_t>(nearest);
 }
 
-// A decimal number with an optional sign.
-bool ParseSignedDecimal(const std::string& text, double* value)
+// "100", "-2.5e3", "100rpm", "100 rpm": a sign, the longest start of the
+// rest that is a decimal number, then the end of text or blanks and a unit
+// (*unit, empty for none). One pass over the text.
+DecimalRead ReadNumberAndUnit(const std::string& text, double* value, std::string* unit)
 {
-    const bool negative = !text.empty() && text[0] == '-';
-    const size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    const size_t sign = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    const size_t end = sign + DecimalLength(text, sign);
+    const size_t start = text.find_first_not_of(" \t", end);
+    if (end == sign || (end < text.size() && start == std::string::npos))
+        return kDecimalNotANumber;
     double magnitude;
-    if (!ParseDecimalArgument(text.substr(start), &magnitude))
-        return false;
-    *value = negative ? -magnitude : magnitude;
-    return true;
-}
-
-// "100rpm", "100 rpm", "2.5e3rpm": the longest start of text that is a
-// number, and what follows it without the blanks between; false when no
-// start is a number or nothing follows one.
-bool SplitNumberAndUnit(const std::string& text, double* value, std::string* unit)
-{
-    for (size_t end = text.size(); end-- > 1;) {
-        if (!ParseSignedDecimal(text.substr(0, end), value))
-            continue;
-        const size_t start = text.find_first_not_of(" \t", end);
-        if (start == std::string::npos)
-            return false;
-        *unit = text.substr(start);
-        return true;
-    }
-    return false;
+    const DecimalRead read = ReadDecimalArgument(text.substr(sign, end - sign), &magnitude);
+    if (read != kDecimalNumber)
+        return read;
+    *value = text[0] == '-' ? -magnitude : magnitude;
+    *unit = end < text.size() ? text.substr(start) : std::string();
+    return kDecimalNumber;
 }
 
 } // namespace
@@ -260,25 +256,35 @@ bool EncodeSignalText(const Signal& signal, const std::string& text, SignalRaw* 
         raw->integer = text == "true" ? 1 : 0;
         return true;
     }
-    double physical;
-    if (ParseSignedDecimal(text, &physical))
-        return EncodePhysical(signal, physical, raw, error);
     if (signal.type == kSignalStr)
         return Refuse(error, signal, N_("a text signal takes text, not a number"));
+    // Not a name: a text too long for any number is refused before it is read.
+    if (text.size() > kMaxSignalValueBytes)
+        return Refuse(error, signal, FormatText(N_("the value is %zu bytes, longer than the %d a value may have"),
+                                                text.size(), static_cast<int>(kMaxSignalValueBytes)));
+    double physical;
     std::string unit;
-    if (signal.type != kSignalBool && SplitNumberAndUnit(text, &physical, &unit)) {
-        // The value in the signal's own unit, as it is shown.
-        if (!signal.unit.empty() && unit == signal.unit)
-            return EncodePhysical(signal, physical, raw, error);
+    DecimalRead read = ReadNumberAndUnit(text, &physical, &unit);
+    if (read == kDecimalNumber && signal.type == kSignalBool && !unit.empty())
+        read = kDecimalNotANumber;
+    if (read == kDecimalTooLarge || read == kDecimalTooSmall)
+        return Refuse(error, signal,
+                      FormatText(read == kDecimalTooLarge ? N_("%s is out of range: a number is at most about 1.8e308")
+                                                          : N_("%s is out of range: too near 0 to tell from it"),
+                                 QuoteInput(text).c_str()));
+    // The value in the signal's own unit, as it is shown.
+    if (read == kDecimalNumber && (unit.empty() || (!signal.unit.empty() && unit == signal.unit)))
+        return EncodePhysical(signal, physical, raw, error);
+    if (read == kDecimalNumber)
         return Refuse(error, signal,
                       signal.unit.empty()
-                          ? FormatText(N_("'%s': it has no unit, give the number alone"), unit.c_str())
-                          : FormatText(N_("'%s' is not its unit: give the number in %s, with or without the unit"),
-                                       unit.c_str(), signal.unit.c_str()));
-    }
-    std::string why = FormatText(N_("'%s' is not a number"), text.c_str());
+                          ? FormatText(N_("%s: it has no unit, give the number alone"), QuoteInput(unit).c_str())
+                          : FormatText(N_("%s is not its unit: give the number in %s, with or without the unit"),
+                                       QuoteInput(unit).c_str(), signal.unit.c_str()));
+    const std::string quoted = QuoteInput(text);
+    std::string why = FormatText(N_("%s is not a number"), quoted.c_str());
     if (!signal.enums.empty()) {
-        why = FormatText(N_("'%s' is not a number or one of its names (%s)"), text.c_str(), EnumNames(signal).c_str());
+        why = FormatText(N_("%s is not a number or one of its names (%s)"), quoted.c_str(), EnumNames(signal).c_str());
         std::vector<std::string> names;
         for (const SignalEnumEntry& entry : signal.enums)
             names.push_back(entry.name);
@@ -286,7 +292,7 @@ bool EncodeSignalText(const Signal& signal, const std::string& text, SignalRaw* 
         if (!meant.empty())
             why += ": " + FormatText(N_("did you mean '%s'?"), meant.c_str());
     } else if (signal.type == kSignalBool) {
-        why = FormatText(N_("'%s' is not a number, true or false"), text.c_str());
+        why = FormatText(N_("%s is not a number, true or false"), quoted.c_str());
     }
     return Refuse(error, signal, why);
 }
@@ -324,7 +330,7 @@ bool WriteFieldText(const Signal& field, const std::string& text, TextEncoder gb
     }
     std::string value = text;
     if (field.encoding == kEncodingGbk && gbk != nullptr && !gbk(text, &value))
-        return Refuse(error, field, FormatText(N_("'%s' has a character GBK lacks"), text.c_str()));
+        return Refuse(error, field, FormatText(N_("%s has a character GBK lacks"), QuoteInput(text).c_str()));
     if (field.encoding == kEncodingGbk && gbk == nullptr && !IsAscii(text))
         return Refuse(error, field, N_("only ASCII text can be written to a gbk field here"));
     if (field.length != 0 && value.size() > field.length)
@@ -352,7 +358,7 @@ bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::stri
     for (const std::string& assignment : assignments) {
         const size_t equals = assignment.find('=');
         if (equals == std::string::npos) {
-            *error = message.name + ": " + FormatText(N_("expected FIELD=VALUE, got '%s'"), assignment.c_str());
+            *error = message.name + ": " + FormatText(N_("expected FIELD=VALUE, got %s"), QuoteInput(assignment).c_str());
             return false;
         }
         const std::string name = assignment.substr(0, equals);

@@ -46,7 +46,9 @@ bool EncodePhysical(const Signal& signal, double physical, SignalRaw* raw, std::
 // The same from text: an enum name, true/false for a bool, or a decimal
 // number (sign, fraction and exponent allowed), which may be followed by
 // the signal's own unit ("100rpm", "2.41 bar"; another unit is refused). A
-// str signal is refused.
+// str signal is refused, and a text longer than kMaxSignalValueBytes that
+// is no name of the signal's, before it is read as a number.
+enum { kMaxSignalValueBytes = 1024 };
 bool EncodeSignalText(const Signal& signal, const std::string& text, SignalRaw* raw, std::string* error);
 
 // The word to post for a value message's raw value (an unsigned one above

@@ -165,7 +165,8 @@ private:
     // The keys unit scale offset min max enum, common to value messages and fields.
     bool LoadScaling(const std::string& key, const toml::node& node, Signal* signal, const toml::node** enumNode,
                      const toml::node** maxNode);
-    bool CheckScaling(Signal* signal, const toml::node* enumNode, const toml::node* maxNode);
+    bool CheckScaling(Signal* signal, const toml::node* enumNode, const toml::node* maxNode,
+                      const toml::node* counterNode);
     bool LoadEnum(const toml::node& node, Signal* signal);
     void CheckOverlaps(const SignalMessage& message, const std::vector<toml::source_region>& where);
     bool CheckNames(const SignalMessage& message, const toml::source_region& nameWhere,
@@ -285,9 +286,15 @@ bool Loader::LoadScaling(const std::string& key, const toml::node& node, Signal*
     return true;
 }
 
-bool Loader::CheckScaling(Signal* signal, const toml::node* enumNode, const toml::node* maxNode)
+bool Loader::CheckScaling(Signal* signal, const toml::node* enumNode, const toml::node* maxNode,
+                          const toml::node* counterNode)
 {
     bool good = true;
+    // A counter steps through every raw value and wraps: limits would flag its own sends.
+    if (counterNode != nullptr && signal->counter && (signal->hasMin || signal->hasMax)) {
+        Error(counterNode->source(), N_("a counter counts through all its raw values: it takes no min or max"));
+        good = false;
+    }
     if (maxNode != nullptr && signal->hasMin && signal->min > signal->max) {
         Error(maxNode->source(), FormatText(N_("max %.15g is below min %.15g"), signal->max, signal->min));
         good = false;
@@ -435,6 +442,7 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     field->column = static_cast<int>(table.source().begin.column);
     const toml::node* enumNode = nullptr;
     const toml::node* maxNode = nullptr;
+    const toml::node* counterNode = nullptr;
     const toml::node* initNode = nullptr;
     const toml::node* checksumNode = nullptr;
     const Words& fits = typeKnown ? FieldKeysOf(field->type) : kFieldKeys;
@@ -496,6 +504,7 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
         } else if (word == "init") {
             initNode = &value;
         } else if (word == "counter") {
+            counterNode = &value;
             good = LoadCounter(value, field) && good;
         } else if (word == "checksum") {
             checksumNode = &value;
@@ -506,7 +515,7 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     }
     if (!typeKnown)
         return false;
-    good = CheckScaling(field, enumNode, maxNode) && good;
+    good = CheckScaling(field, enumNode, maxNode, counterNode) && good;
     if (checksumNode != nullptr && field->checksum != nullptr)
         good = CheckChecksumField(*checksumNode, *field, initNode) && good;
     else if (initNode != nullptr && good)
@@ -564,6 +573,7 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
     self.type = message->kind == kStringPayload ? kSignalStr : kSignalI32;
     const toml::node* enumNode = nullptr;
     const toml::node* maxNode = nullptr;
+    const toml::node* counterNode = nullptr;
     const toml::node* initNode = nullptr;
     toml::source_region nameWhere = table.source();
     std::vector<toml::source_region> fieldWhere;
@@ -610,6 +620,7 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
         } else if (word == "init") {
             initNode = &value;
         } else if (word == "counter") {
+            counterNode = &value;
             good = LoadCounter(value, &self) && good;
         } else if (word != "field") {
             good = LoadScaling(word, value, &self, &enumNode, &maxNode) && good;
@@ -618,7 +629,7 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
     if (!kindKnown)
         return false;
     if (message->kind != kArrayPayload) {
-        good = CheckScaling(&self, enumNode, maxNode) && good;
+        good = CheckScaling(&self, enumNode, maxNode, counterNode) && good;
         self.name = message->name;
         if (initNode != nullptr && good)
             good = LoadInit(*initNode, &self);

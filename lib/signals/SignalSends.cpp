@@ -1,6 +1,7 @@
 #include "signals/SignalSends.h"
 
 #include "common/ClosestWord.h"
+#include "common/Escapes.h"
 #include "protocol/PayloadLimits.h"
 #include "common/Catalogue.h"
 #include "common/FormatText.h"
@@ -110,7 +111,7 @@ bool EncodeNamedText(const SignalDatabase& database, const std::string& name, co
             return false;
         }
         if (gbk != nullptr && !gbk(text, &bytes)) {
-            *error = name + ": " + FormatText(N_("'%s' has a character GBK lacks"), text.c_str());
+            *error = name + ": " + FormatText(N_("%s has a character GBK lacks"), QuoteInput(text).c_str());
             return false;
         }
     }

@@ -129,7 +129,10 @@ uint64_t EstimateTomlTreeBytes(const std::string& text)
 {
     uint64_t values = 0, keys = 0, tables = 0;
     bool inComment = false, lineStart = true;
-    int depth = 0;   // open [ and { around here
+    bool header = false;   // in a [table] or [[array]] header
+    bool inKey = true;     // reading a key or a header, where each dot makes a table
+    int depth = 0;         // open [ and { around here
+    uint64_t braces = 0;   // bit d: the bracket opened at depth d is a {
     char quote = '\0';
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -146,16 +149,35 @@ uint64_t EstimateTomlTreeBytes(const std::string& text)
             quote = c;
         } else if (c == '=') {
             ++keys;
+            inKey = false;
+        } else if (c == '.') {
+            // a.b.c = 1 and [a.b.c] make tables a and a.b: a key and a table each.
+            if (inKey) {
+                ++keys;
+                ++tables;
+            }
         } else if (c == ',') {
             ++values;
+            inKey = depth > 0 && depth <= 64 && ((braces >> (depth - 1)) & 1) != 0;
         } else if (c == '[' || c == '{') {
             // A [table] header names a new table: a key as well.
-            if (c == '[' && depth == 0 && lineStart && i + 1 < text.size() && text[i + 1] != '[')
-                ++keys;
+            if (c == '[' && depth == 0 && lineStart) {
+                header = true;
+                if (i + 1 < text.size() && text[i + 1] != '[')
+                    ++keys;
+            }
             ++tables;
+            if (depth < 64)
+                braces = c == '{' ? braces | uint64_t(1) << depth : braces & ~(uint64_t(1) << depth);
             ++depth;
+            inKey = c == '{' || header;
         } else if ((c == ']' || c == '}') && depth > 0) {
             --depth;
+            inKey = false;
+        }
+        if (c == '\n' && depth == 0 && quote == '\0') {
+            header = false;
+            inKey = true;
         }
         lineStart = c == '\n' || (lineStart && (c == ' ' || c == '\t'));
     }

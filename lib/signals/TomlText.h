@@ -30,7 +30,8 @@ bool CheckTomlShape(const std::string& text, TomlProblem* problem);
 
 // About how many bytes toml++'s 64-bit tree of the text takes (within a
 // factor of two for every shape measured: long arrays, many keys, many
-// tables; the 32-bit tree is smaller). The same on both widths, so that a
+// tables, dotted keys and headers, whose every dot makes a table; the 32-bit
+// tree is smaller). The same on both widths, so that a
 // file is refused by both or by neither. Real signal files come to about 15
 // times their size: the bound passes every one up to kMaxTomlFileBytes.
 uint64_t EstimateTomlTreeBytes(const std::string& text);

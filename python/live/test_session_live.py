@@ -3,7 +3,6 @@ wine off Windows, on a bus of its own. Run by the Windows build's ctest
 (velk_python_live)."""
 
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -13,6 +12,7 @@ import xml.etree.ElementTree as ElementTree
 import pytest
 
 import velk
+from velk import _wine
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -23,10 +23,8 @@ pytestmark = pytest.mark.skipif(not os.environ.get("VELKCTL"), reason="needs VEL
 
 
 def velkctl(*arguments):
-    """velkctl as velk.Bus runs it, for a second client on the bus."""
-    program = os.environ["VELKCTL"]
-    command = [program] if os.name == "nt" else [shutil.which("wine"), program]
-    return command + list(arguments)
+    """velkctl as velk.Bus runs it (through the Wine loader it picks), for a second client on the bus."""
+    return _wine.windows_command(os.environ["VELKCTL"])[0] + list(arguments)
 
 
 @pytest.fixture(scope="module")
@@ -62,6 +60,14 @@ def test_text_signals_and_any_message(bus):
     assert spaced.wait().text == "PUMP READY"
     assert part.wait().signals["rig.text"] == "就绪"
     assert anything.wait().signals == {"motor.speed": 100}
+    # changed compares with the code's last message before the expect, the test's own post
+    # (here back from the bus before the expect is armed).
+    back = bus.expect("rig.text", eq="就绪", within=5.0)
+    bus.send_str("rig.text", "就绪")
+    back.wait()
+    changed = bus.expect("rig.text", changed=True, within=5.0)
+    bus.send_str("rig.text", "运行")
+    assert changed.wait().signals == {"rig.text": "运行"}
     with pytest.raises(velk.VelkError, match="no signal 'rig.txt'; did you mean 'rig.text'"):
         bus.expect("rig.txt", changed=True)
 
@@ -114,15 +120,18 @@ def test_subscribe_collect_clients_and_counters(bus):
 
 def test_the_wheel_carries_velkctl_and_finds_it_alone(tmp_path):
     bin_dir = os.path.dirname(os.path.abspath(os.environ["VELKCTL"]))
-    wheel = subprocess.run(["bash", os.path.join(ROOT, "scripts", "build-wheel.sh"), bin_dir, "win_amd64",
+    platform = os.environ.get("VELK_WHEEL_PLATFORM", "win_amd64")   # the build's width
+    wheel = subprocess.run(["bash", os.path.join(ROOT, "scripts", "build-wheel.sh"), bin_dir, platform,
                             velk.__version__, str(tmp_path / "wheel")],
                            stdout=subprocess.PIPE, check=True, timeout=120).stdout.decode().strip()
-    assert wheel.endswith("velk-%s-py3-none-win_amd64.whl" % velk.__version__)
+    assert wheel.endswith("velk-%s-py3-none-%s.whl" % (velk.__version__, platform))
     site = tmp_path / "site"
     subprocess.run([sys.executable, "-m", "pip", "install", "-q", "--disable-pip-version-check", "--no-index",
-                    "--no-deps", "--platform", "win_amd64", "--target", str(site), wheel], check=True, timeout=120)
-    # Neither VELKCTL nor PATH names one: the package's own is found and used.
-    env = {name: value for name, value in os.environ.items() if name not in ("VELKCTL", "PYTHONPATH")}
+                    "--no-deps", "--platform", platform, "--target", str(site), wheel], check=True, timeout=120)
+    # Neither VELKCTL nor PATH names one: the package's own is found and used,
+    # through the Wine loader the package finds runs here (none named).
+    env = {name: value for name, value in os.environ.items()
+           if name not in ("VELKCTL", "PYTHONPATH") + _wine.NAMED_BY}
     run = subprocess.run([sys.executable, "-I", "-c",
                           "import sys; sys.path.insert(0, sys.argv[1]); import velk, velk.bus\n"
                           "with velk.Bus(bus=sys.argv[2]) as bus:\n"
@@ -203,6 +212,21 @@ def test_a_node_answers_requests_live_and_replayed(bus):
         again.wait()
     assert answered == ["START", "STOP", "START"]
     assert len(node.errors) == 1 and "KeyError: 'pump.request'" in node.errors[0][1]
+
+
+def test_a_node_whose_session_is_killed_stops_at_once():
+    node = velk.Node(bus=BUS, signals=SIGNALS)
+
+    @node.every("50ms")
+    def tick():
+        node.send("motor.status", current=1.0)
+
+    with node:
+        node.bus._process.kill()
+        deadline = time.monotonic() + 10
+        while node.failure is None and time.monotonic() < deadline:
+            time.sleep(0.05)
+    assert "velkctl session ended (exit status -9)" in str(node.failure) and node.errors == []
 
 
 def test_the_node_fixture_and_the_motor_example(tmp_path):

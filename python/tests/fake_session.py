@@ -4,6 +4,7 @@ to test the client's side of it: posted values come back as messages."""
 import json
 import os
 import sys
+import threading
 import time
 
 VALUES = {}        # code -> value, the last posted
@@ -21,11 +22,17 @@ def answer(request, **fields):
     sys.stdout.write(json.dumps(dict(id=request.get("id"), ok=True, **fields)) + "\n")
 
 
+def refuse(request, number, why):
+    sys.stdout.write(json.dumps({"id": request.get("id"), "ok": False, "error": "line %d: %s" % (number, why)}) + "\n")
+
+
 def main():
     if os.environ.get("VELK_FAKE_NO_BUS"):
         sys.stderr.write("velkctl: no bus 'RIG9' is running\n")
         return 2
     time.sleep(float(os.environ.get("VELK_FAKE_SLOW_START", "0")))   # a cold start
+    if os.environ.get("VELK_FAKE_DIE"):   # killed after so many seconds, saying nothing
+        threading.Timer(float(os.environ["VELK_FAKE_DIE"]), os._exit, (3,)).start()
     for number, line in enumerate(sys.stdin, 1):
         try:
             request = json.loads(line)
@@ -41,6 +48,9 @@ def main():
             if os.environ.get("VELK_FAKE_ODD_LINES"):   # lines of other shapes, before the answer
                 sys.stdout.write('[1]\n{"id":"x","ok":true}\n{"ev":"msg","sub":1}\nnot json\n')
             answer(request)
+            for value in range(1, int(os.environ.get("VELK_FAKE_BURST", "0")) + 1):   # a flood to every subscriber
+                for sub in range(1, len(SUBSCRIPTIONS) + 1):
+                    sys.stdout.write(json.dumps(dict(ev="msg", sub=sub, **message("20000801", value))) + "\n")
         elif op == "recent":
             answer(request, msgs=POSTED[-request.get("max", 100):])
         elif op == "expect":
@@ -61,8 +71,16 @@ def main():
             answer(request)
         elif op == "var-get":
             answer(request, index=request["index"], value=VARIABLES[request["index"]])
+        elif op == "rate" and request.get("signal") == "pump.status":   # a message's name, not a signal's
+            refuse(request, number, "no signal 'pump.status'")
         elif op == "rate":
             answer(request, count=101, hz=49.5, span=2.0, over=2.0)
+        elif op == "describe" and request["message"] == "pump.status":
+            answer(request, code="30000401", kind="array", period=0.1, running=False, signals=[])
+        elif op == "describe":
+            refuse(request, number, "no message '%s'" % request["message"])
+        elif op == "send":
+            answer(request)
         elif op == "subscribe":
             SUBSCRIPTIONS.append(request.get("code"))
             sub = len(SUBSCRIPTIONS)
@@ -72,8 +90,7 @@ def main():
             answer(request)
             return 0
         else:
-            sys.stdout.write(json.dumps({"id": request.get("id"), "ok": False,
-                                         "error": "line %d: unknown op '%s'" % (number, op)}) + "\n")
+            refuse(request, number, "unknown op '%s'" % op)
         sys.stdout.flush()
     return 0
 

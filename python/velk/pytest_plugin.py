@@ -6,6 +6,7 @@ import pytest
 
 import velk
 from velk.errors import VelkError
+from velk._text import say
 
 # The bus's last messages a failure's report shows, whatever their codes.
 _REPORTED = 100
@@ -44,7 +45,8 @@ def velk_bus(request, _velk_session_bus):
 @pytest.fixture
 def velk_node(request):
     """A started velk.Node on the test's bus and signal file, its own session; handlers added in the test
-    run at once. A handler that raised fails the test at its end, with the traceback."""
+    run at once. A handler that raised fails the test at its end, with the traceback, as does a session
+    that ended under the node or messages it dropped."""
     config = request.config
     node = velk.Node(bus=config.getoption("--velk-bus"), signals=config.getoption("--velk-signals"),
                      velkctl=config.getoption("--velkctl"))
@@ -57,6 +59,9 @@ def velk_node(request):
     if node.errors:
         pytest.fail("velk node: %d handler call%s raised:\n%s" % (len(node.errors), "" if len(node.errors) == 1 else "s",
                                                              "\n".join(text for _, text in node.errors)), pytrace=False)
+    if node.failure is not None or node.lost:
+        why = node.failure or say("%d messages dropped: the handlers were too slow", node.lost)
+        pytest.fail("velk node: %s" % why, pytrace=False)
 
 
 @pytest.hookimpl(hookwrapper=True)

@@ -360,6 +360,30 @@ def two_bridges_both_ways():
         check(mine["out"] == n and mine["own"] == n and mine["posted"] == n, "counts %s" % mine)
 
 
+def flood_in_batches():
+    """A flood replayed back to back leaves in batches of at most 7 (--batch 7,
+    so many a batch's edge falls inside it) and arrives whole: every value
+    once, in order, nothing counted lost; B read fewer lines than messages."""
+    broker = Broker()
+    a, b = bus_name("fa"), bus_name("fb")
+    monitor_b = Monitor(b)
+    bridge_a, bridge_b = Bridge(broker, a, "flood-a", ["--batch", "7"]), Bridge(broker, b, "flood-b")
+    wait_for_clients(a, 1)
+    wait_for_clients(b, 2)
+    total = 2000
+    replay(a, [(0x20000801, "V", n) for n in range(1, total + 1)])
+    values = [m["value"] for m in monitor_b.settle(total)]
+    check(values == list(range(1, total + 1)), "B got " + difference(values, list(range(1, total + 1))))
+    bridge_a.stop()
+    summary = bridge_b.stop()
+    counts = origin_counts(summary, "flood-a")
+    check(counts == {"received": total, "lost": 0, "duplicates": 0, "late": 0, "run": 1, "suspect": 0},
+          "flood-a: %s" % counts)
+    read = [line for line in summary.splitlines() if "; in " in line][-1].split("; in ")[1].split()
+    check(int(read[0]) < total and read[2] == "(%d" % total and int(read[0]) * 7 >= total,
+          "not in batches of at most 7: %s" % " ".join(read[:4]))
+
+
 def three_bridges():
     """Every message reaches the two other buses once."""
     broker = Broker()
@@ -438,6 +462,8 @@ def garbage_input():
         '{"origin":"net","code":"30000401","kind":"array","bytes":"%s"}' % big,         # 12 64 KiB exactly
         '{"origin":"net","code":"30000201","kind":"string","bytes":"00ff0a0d"}',        # 13
         good(4),
+        '{"batch":[%s,{"origin":"net","code":"2000080"},%s]}' % (good(5), good(6)),  # 15 a bad message inside
+        '{"batch":["x",%s]}' % good(7),                                                # 16 and first
     ]
     code, _, err = run_velkctl(bus, ["bridge", "--origin", "me", "--exit-on-eof"],
                                stdin_bytes=("\n".join(lines) + "\n").encode(), timeout=120)
@@ -447,12 +473,16 @@ def garbage_input():
                           (10, "payload has a non-hex character")):
         check("input line %d: %s" % (number, fault) in err, "line %d not reported as %s:\n%s" % (number, fault, err))
     check("input line 11: origin me, run x is not this run: another bridge with --origin me" in err, err)
+    check('input line 15: batch message 2: "code" must be' in err, err)
+    check("input line 16: batch message 1: " in err, err)
     counts = totals(err)
-    check(counts["bad"] == 7 and counts["own"] == 1 and counts["posted"] == 6, "counts %s" % counts)
-    seen = monitor.settle(6)
+    check(counts["bad"] == 9 and counts["own"] == 1 and counts["posted"] == 9, "counts %s" % counts)
+    check(" in 16 lines (19 messages): " in err, err)
+    seen = monitor.settle(9)
     check([as_sent(m) for m in seen] == [(0x20000801, "V", 1), (0x20000801, "V", 2), (0x20000801, "V", 3),
                                          (0x30000401, "A", bytes.fromhex(big)), (0x30000201, "S", b"\x00\xff\n\r"),
-                                         (0x20000801, "V", 4)], "posted: %s" % [m["code"] for m in seen])
+                                         (0x20000801, "V", 4), (0x20000801, "V", 5), (0x20000801, "V", 6),
+                                         (0x20000801, "V", 7)], "posted: %s" % [m["code"] for m in seen])
 
 
 def stop_all_and_filters():
@@ -548,7 +578,7 @@ def spoofing_publisher():
               "%s: %s" % (other, counts))
         mine = totals(summary)
         check(mine["off-topic"] == 4 and mine["posted"] == 40 and mine["own"] == 40 and mine["bad"] == 0 and
-              " in 84 lines: " in summary, "counts %s" % mine)
+              " lines (84 messages): " in summary, "counts %s" % mine)
 
 
 def output_closed():
@@ -569,7 +599,7 @@ def output_closed():
 
 
 SCENARIOS = {
-    "two-way": two_bridges_both_ways,
+    "two-way": lambda: (two_bridges_both_ways(), flood_in_batches()),
     "three": three_bridges,
     "outage": broker_outage,
     "spoof": spoofing_publisher,

@@ -156,13 +156,14 @@ def readme_tests(path):
 
 
 class Runner:
-    def __init__(self, velkctl_exe, work):
+    def __init__(self, velkctl_exe, work, wine, wine_environ):
         self.velkctl_exe = velkctl_exe
         self.work = work
-        self.wine = os.environ.get("CORVANE_WINE") or "wine"
+        self.wine = wine                    # the loader velk picks, as the package runs velkctl
+        self.wine_environ = wine_environ
 
     def env(self, bus):
-        env = dict(os.environ, VELK_BUS_NAME=bus, VELK_LANG="en")
+        env = dict(self.wine_environ(self.wine, os.environ), VELK_BUS_NAME=bus, VELK_LANG="en")
         env.pop("VELK_SIGNALS", None)
         return env
 
@@ -223,7 +224,9 @@ def main():
             recording.write(RECORDING)
     with open(os.path.join(work, "bad.toml"), "w") as bad:
         bad.write(BAD_SIGNALS)
-    runner = Runner(velkctl_exe, work)
+    sys.path.insert(0, os.path.join(source, "python"))
+    from velk import _wine
+    runner = Runner(velkctl_exe, work, _wine.wine_loader(), _wine.wine_environ)
 
     listing = runner.velkctl(["--help"])
     commands = set(re.findall(r"^  ([a-z][a-z-]+) ", listing.split("Subcommands:")[1].split("\n\n")[0], re.M))

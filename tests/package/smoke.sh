@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The release zips as a user gets them: each one's contents and export list
+# The release zips as a user gets them: each one's contents (the examples
+# docs/python.md runs among them) and export list
 # checked, its Python wheel installed offline and imported, then unpacked
 # into an empty folder and run from there under Wine in a fresh prefix, with
 # nothing but what the zip holds: velkctl --help, signals check of the
@@ -32,7 +33,8 @@ check_contents() {
     listed=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
     expected=$( (printf "$top/%s\n" LICENSE.txt LICENSE-zlib.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe velkpanel.exe \
                  signals-example.toml panel-example.toml "$wheel"
-                 cd "$here/../../docs" && ls *.md *.png *.svg | sed "s|^|$top/docs/|") | LC_ALL=C sort | tr '\n' ' ')
+                 (cd "$here/../../docs" && ls *.md *.png *.svg | sed "s|^|$top/docs/|")
+                 cd "$here/../../python/examples" && ls *.py | sed "s|^|$top/examples/|") | LC_ALL=C sort | tr '\n' ' ')
     [ "$listed" = "$expected" ] || fail "holds $listed; expected $expected"
     for text in README.txt LICENSE.txt LICENSE-zlib.txt; do
         local file=$work/$top/$text lines crlf
@@ -89,9 +91,10 @@ run_package() {
     [ "$said" = "velkctl $version" ] || fail "velkctl --version says '$said', the zip is $version"
 
     # The wheel alone: velk finds the velkctl.exe it carries (no VELKCTL, none
-    # on PATH) and reaches the bus through it.
+    # on PATH) and reaches the bus through it, by the Wine loader it finds
+    # runs here (none named).
     if [ -d "$work/python" ]; then
-        (unset VELKCTL; cd "$work" && /usr/bin/python3 -I - "$work/python" <<'CHECK') \
+        (unset VELKCTL VELK_WINE CORVANE_WINE WINELOADER; cd "$work" && /usr/bin/python3 -I - "$work/python" <<'CHECK') \
             || fail "the installed wheel does not reach the bus through its own velkctl.exe"
 import sys
 sys.path.insert(0, sys.argv[1])

@@ -4,6 +4,7 @@
 // panel file.
 #include <stdint.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -74,6 +75,7 @@ protected:
         ASSERT_EQ(kExitOk, opened) << (errors.empty() ? "" : errors[0]);
         std::wstring failure;
         ASSERT_TRUE(panel_->Start(&failure));
+        GetWindowRect(panel_->m_hWnd, &firstSize_);
         SetWindowPos(panel_->m_hWnd, nullptr, 0, 0, 1200, 800, SWP_NOZORDER | SWP_NOMOVE);
         Pump(100);
     }
@@ -95,6 +97,7 @@ protected:
 
     BusBinding bus_;
     std::unique_ptr<CPanelDlg> panel_;
+    RECT firstSize_ = {};   // the window as the panel made it
 };
 
 bool HasAll(const std::string& line, std::initializer_list<const char*> parts)
@@ -191,10 +194,31 @@ TEST_F(PanelWine, EveryControlIsReachedByTabAndTheGroupsFlowWithTheWidth)
     }
     EXPECT_EQ(11u + 6u * 3u, stops.size());   // two sliders' trackbars and edits, seven more; Send, Cyclic, period
     std::set<HWND> visited;
+    std::vector<HWND> sequence;
     HWND at = GetNextDlgTabItem(panel_->m_hWnd, nullptr, FALSE);
-    for (int step = 0; step < 100 && at != nullptr && visited.insert(at).second; ++step)
+    for (int step = 0; step < 100 && at != nullptr && visited.insert(at).second; ++step) {
+        sequence.push_back(at);
         at = GetNextDlgTabItem(panel_->m_hWnd, at, FALSE);
+    }
     EXPECT_EQ(stops, visited);
+    // Box by box down each column on screen (the file's order fills the
+    // shortest column): each box's Send after those above it and left of it.
+    std::vector<std::pair<std::pair<LONG, LONG>, size_t>> boxes;   // (left, top), Send's turn
+    for (int box = 0;; ++box) {
+        HWND send = GetDlgItem(page, IDC_FIRST_GROUP + box * kGroupIds + kPartSend);
+        if (send == nullptr)
+            break;
+        const RECT drawn = panel_->View()->BoxRect(static_cast<size_t>(box));
+        boxes.push_back({ { drawn.left, drawn.top },
+                          static_cast<size_t>(std::find(sequence.begin(), sequence.end(), send) - sequence.begin()) });
+    }
+    ASSERT_EQ(6u, boxes.size());
+    std::sort(boxes.begin(), boxes.end());
+    for (size_t i = 1; i < boxes.size(); ++i)
+        EXPECT_LT(boxes[i - 1].second, boxes[i].second) << i;
+    // A message without a period (rig.text) starts with an empty period box.
+    EXPECT_EQ(L"100ms", TextOf(GetDlgItem(page, IDC_FIRST_GROUP + kPartPeriod)));
+    EXPECT_EQ(L"", TextOf(GetDlgItem(page, IDC_FIRST_GROUP + 5 * kGroupIds + kPartPeriod)));
 
     // Wide: the motor's two boxes side by side; narrow: one under the other,
     // each control of the second box moved down with it.
@@ -212,6 +236,42 @@ TEST_F(PanelWine, EveryControlIsReachedByTabAndTheGroupsFlowWithTheWidth)
     RECT moved;
     GetWindowRect(panel_->View()->GroupControl(1, kPartSend), &moved);
     EXPECT_EQ(send.top + (second.top - first.top), moved.top);
+
+    // At the window's first size the status line holds a signal file's path
+    // as long as a download's whole, and the counts after it.
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string downloads = std::string(temp) + "Downloads-" + std::to_string(GetCurrentProcessId());
+    const std::string outer = downloads + "\\corvane-1.0.0-windows-x86_64";
+    const std::string inner = outer + "\\corvane-1.0.0-windows-x86_64";
+    const std::string copy = inner + "\\signals-example.toml";
+    ASSERT_TRUE(CreateDirectoryA(downloads.c_str(), nullptr) && CreateDirectoryA(outer.c_str(), nullptr) &&
+                CreateDirectoryA(inner.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA(CORVANE_SIGNALS_EXAMPLE, copy.c_str(), FALSE));
+    std::vector<std::string> errors;
+    EXPECT_EQ(kExitOk, panel_->OpenSignals(Wide(copy.c_str()), &errors));
+    SetWindowPos(panel_->m_hWnd, nullptr, 0, 0, firstSize_.right - firstSize_.left, firstSize_.bottom - firstSize_.top,
+                 SWP_NOZORDER | SWP_NOMOVE);
+    Pump(50);
+    HWND status = GetDlgItem(panel_->m_hWnd, IDC_STATUS);
+    std::wstring said(static_cast<size_t>(GetWindowTextLengthW(status)) + 1, L'\0');
+    said.resize(static_cast<size_t>(GetWindowTextW(status, &said[0], static_cast<int>(said.size()))));
+    EXPECT_NE(std::wstring::npos, said.find(Wide(copy.c_str()) + L"  \u00b7  "));
+    EXPECT_NE(std::wstring::npos, said.find(L"received 0"));
+    RECT room, needed;
+    GetClientRect(status, &room);
+    needed = room;
+    HDC dc = GetDC(status);
+    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(status, WM_GETFONT, 0, 0)));
+    DrawTextW(dc, said.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, font);
+    ReleaseDC(status, dc);
+    EXPECT_LE(needed.right, room.right);
+    EXPECT_LE(needed.bottom, room.bottom);
+    DeleteFileA(copy.c_str());
+    RemoveDirectoryA(inner.c_str());
+    RemoveDirectoryA(outer.c_str());
+    RemoveDirectoryA(downloads.c_str());
 }
 
 // The inputs not in use wait parked out of sight, drawn by the page; a

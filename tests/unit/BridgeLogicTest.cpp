@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "velkctl/BridgeBatch.h"
 #include "velkctl/BridgeLine.h"
 #include "velkctl/BridgeRules.h"
 #include "velkctl/BridgeTopic.h"
@@ -27,6 +28,34 @@ const CodePage kBytes = { 1, NoLeadByte, DecodeBytes };
 bool Parse(const std::string& line, BridgeMessage* message, std::string* error)
 {
     return ParseBridgeLine(line.data(), line.size(), message, error);
+}
+
+// An input line that holds one message (no batch).
+InputLineVerdict ReadOne(const std::string& line, const std::string& prefix, BridgeMessage* message, std::string* error)
+{
+    std::vector<BridgeInput> items;
+    ReadInputLine(line, prefix, &items);
+    EXPECT_EQ(1u, items.size()) << line.substr(0, 80);
+    if (items.empty())
+        return kInputBad;
+    *message = items[0].message;
+    *error = items[0].error;
+    return items[0].verdict;
+}
+
+std::string ValueLine(const std::string& origin, uint64_t seq)
+{
+    RecordedMessage value = { 0, 0x20000801, kValueMessage, static_cast<int32_t>(seq), "" };
+    return FormatBridgeLine(FormatJsonLine(value, 0, false, kBytes), origin, "r1", seq);
+}
+
+// A line as mosquitto_sub -F %j prints it: the payload a JSON string.
+std::string OnTopic(const std::string& topic, const std::string& payload)
+{
+    std::string quoted;
+    for (char c : payload)
+        quoted += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    return "{\"topic\":\"" + topic + "\",\"payload\":\"" + quoted + "\"}";
 }
 
 TEST(BridgeLines, WhatABridgeWritesReadsBackExactly)
@@ -119,7 +148,7 @@ TEST(BridgeTopics, OnlyTheOriginsOwnTopicVouchesForIt)
     line.insert(line.size() - 5, kMaxBridgeLine - line.size(), 'p');
     ASSERT_EQ(static_cast<size_t>(kMaxBridgeLine), line.size());
     BridgeMessage message;
-    ASSERT_EQ(kInputMessage, ReadInputLine(line, "velk/", &message, &error)) << error;
+    ASSERT_EQ(kInputMessage, ReadOne(line, "velk/", &message, &error)) << error;
     EXPECT_EQ("lab1", message.origin);
 }
 
@@ -132,31 +161,31 @@ TEST(BridgeTopics, ALineIsTakenOnlyFromItsOriginsOwnTopic)
                                "\\\"kind\\\":\\\"value\\\",\\\"value\\\":1}";
     BridgeMessage message;
     std::string error;
-    EXPECT_EQ(kInputMessage, ReadInputLine(genuine, "", &message, &error)) << error;
+    EXPECT_EQ(kInputMessage, ReadOne(genuine, "", &message, &error)) << error;
     EXPECT_EQ(2u, message.seq);
-    EXPECT_EQ(kInputMessage, ReadInputLine("{\"topic\":\"velk/lab1\",\"payload\":\"" + quoted + "\"}", "velk/",
+    EXPECT_EQ(kInputMessage, ReadOne("{\"topic\":\"velk/lab1\",\"payload\":\"" + quoted + "\"}", "velk/",
                                            &message, &error)) << error;
     EXPECT_EQ("lab1", message.origin);
 
     const std::string stranger = "{\"topic\":\"velk/lab1 {\\\"origin\\\":\\\"lab1\\\",\\\"run\\\":\\\"r1\\\","
                                  "\\\"seq\\\":200000,\",\"payload\":\"\\\"code\\\":\\\"20000801\\\",\\\"kind\\\":"
                                  "\\\"value\\\",\\\"value\\\":666}\"}";
-    EXPECT_EQ(kInputOffTopic, ReadInputLine(stranger, "velk/", &message, &error));
+    EXPECT_EQ(kInputOffTopic, ReadOne(stranger, "velk/", &message, &error));
     EXPECT_NE(std::string::npos, error.find("topic 'velk/lab1 {\"origin\":\"lab1\",")) << error;
     for (const char* topic : { "velk/lab1 x", "velk/", "velk/lab1/", "velk/a/lab1", "velk" }) {
         const std::string whole = std::string("{\"topic\":\"") + topic + "\",\"payload\":\"" + quoted + "\"}";
-        EXPECT_EQ(kInputOffTopic, ReadInputLine(whole, "velk/", &message, &error)) << topic;
+        EXPECT_EQ(kInputOffTopic, ReadOne(whole, "velk/", &message, &error)) << topic;
         EXPECT_NE(std::string::npos, error.find("is not velk/ and an origin")) << error;
     }
     const std::string other = "{\"topic\":\"velk/lab2\",\"payload\":\"" + quoted + "\"}";
-    EXPECT_EQ(kInputOffTopic, ReadInputLine(other, "velk/", &message, &error));
+    EXPECT_EQ(kInputOffTopic, ReadOne(other, "velk/", &message, &error));
     EXPECT_NE(std::string::npos, error.find("origin lab1 refused: topic 'velk/lab2' is not velk/lab1")) << error;
     // mosquitto_sub -v's TOPIC PAYLOAD cannot be read exactly: off-topic, whatever it claims.
-    EXPECT_EQ(kInputOffTopic, ReadInputLine("velk/lab1 " + genuine, "velk/", &message, &error));
+    EXPECT_EQ(kInputOffTopic, ReadOne("velk/lab1 " + genuine, "velk/", &message, &error));
     EXPECT_NE(std::string::npos, error.find("mosquitto_sub -F %j")) << error;
-    EXPECT_EQ(kInputOffTopic, ReadInputLine(genuine, "velk/", &message, &error));
-    EXPECT_EQ(kInputBad, ReadInputLine("{\"topic\":\"velk/lab1\",\"payload\":null}", "velk/", &message, &error));
-    EXPECT_EQ(kInputBad, ReadInputLine("velk/lab1 " + genuine, "", &message, &error));
+    EXPECT_EQ(kInputOffTopic, ReadOne(genuine, "velk/", &message, &error));
+    EXPECT_EQ(kInputBad, ReadOne("{\"topic\":\"velk/lab1\",\"payload\":null}", "velk/", &message, &error));
+    EXPECT_EQ(kInputBad, ReadOne("velk/lab1 " + genuine, "", &message, &error));
 }
 
 TEST(BridgeLines, MalformedLinesAreRefusedWithTheirFault)
@@ -364,3 +393,75 @@ TEST(BridgeRules, OwnLinesDuplicatesAndControlNeverReachTheBus)
 }
 
 } // namespace
+
+// A flood goes out in batches; every message comes back once, in order,
+// whichever batch edge it sat at, and a bad element costs only itself.
+TEST(BridgeBatches, EveryMessageComesBackInOrderAcrossTheEdges)
+{
+    std::vector<std::string> written;
+    BridgeBatch batch(3);
+    for (uint64_t seq = 1; seq <= 7; ++seq) {
+        std::string line = ValueLine("lab1", seq);
+        if (!batch.Fits(line))
+            written.push_back(batch.Take());
+        batch.Add(line);
+        if (batch.Full())
+            written.push_back(batch.Take());
+    }
+    written.push_back(batch.Take());
+    EXPECT_EQ("", batch.Take());
+    ASSERT_EQ(3u, written.size());
+    EXPECT_EQ(0u, written[0].find("{\"batch\":[{"));
+    EXPECT_EQ(ValueLine("lab1", 7), written[2]);   // a lone line goes as it is, the old format
+    for (const std::string& prefix : { std::string(), std::string("velk/") }) {
+        std::vector<uint64_t> seqs;
+        for (const std::string& line : written) {
+            std::vector<BridgeInput> items;
+            ReadInputLine(prefix.empty() ? line : OnTopic("velk/lab1", line), prefix, &items);
+            for (const BridgeInput& item : items) {
+                EXPECT_EQ(kInputMessage, item.verdict) << item.error;
+                EXPECT_EQ(static_cast<int32_t>(item.message.seq), item.message.value);
+                seqs.push_back(item.message.seq);
+            }
+        }
+        EXPECT_EQ((std::vector<uint64_t>{ 1, 2, 3, 4, 5, 6, 7 }), seqs) << prefix;
+    }
+
+    // The byte bound: a line that makes it exactly full joins, one byte more waits for the next batch.
+    BridgeBatch bytes(kMaxBatchLines);
+    bytes.Add(std::string(1000, 'a'));
+    EXPECT_TRUE(bytes.Fits(std::string(kMaxBatchBytes - 1001, 'b')));
+    EXPECT_FALSE(bytes.Fits(std::string(kMaxBatchBytes - 1000, 'b')));
+    bytes.Add(std::string(kMaxBatchBytes - 1002, 'b'));
+    EXPECT_FALSE(bytes.Full());
+    bytes.Add("");
+    EXPECT_TRUE(bytes.Full());
+    BridgeBatch one(1);
+    EXPECT_TRUE(one.Fits(std::string(kMaxBatchBytes * 2, 'c')));   // a long line alone
+    one.Add("x");
+    EXPECT_TRUE(one.Full());
+    EXPECT_FALSE(one.Fits("y"));
+    EXPECT_EQ("x", one.Take());   // --batch 1: every line as it is, as older bridges read them
+
+    // Bad elements at either edge and inside, and another origin's under velk/lab1's topic.
+    const std::string mixed = "{\"batch\":[{\"origin\":\"lab1\"}," + ValueLine("lab1", 1) + ", " +
+                              ValueLine("lab2", 2) + " ,7," + ValueLine("lab1", 3) + ",{}]}";
+    std::vector<BridgeInput> items;
+    ReadInputLine(OnTopic("velk/lab1", mixed), "velk/", &items);
+    ASSERT_EQ(6u, items.size());
+    const InputLineVerdict verdicts[] = { kInputBad, kInputMessage, kInputOffTopic, kInputBad, kInputMessage, kInputBad };
+    for (size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(verdicts[i], items[i].verdict) << i << ": " << items[i].error;
+    EXPECT_EQ(0u, items[0].error.find("batch message 1: no \"code\"")) << items[0].error;
+    EXPECT_EQ(0u, items[3].error.find("batch message 4: ")) << items[3].error;
+    EXPECT_EQ(0u, items[5].error.find("batch message 6: ")) << items[5].error;
+    EXPECT_EQ(1u, items[1].message.seq);
+    EXPECT_EQ(3u, items[4].message.seq);
+    for (const char* whole : { "{\"batch\":[]}", "{\"batch\":[ ]}", "{\"batch\":5}", "{\"batch\":{\"origin\":\"a\"}}",
+                               "{\"batch\":[" }) {
+        ReadInputLine(whole, "", &items);
+        ASSERT_EQ(1u, items.size()) << whole;
+        EXPECT_EQ(kInputBad, items[0].verdict) << whole;
+        EXPECT_FALSE(items[0].error.empty());
+    }
+}

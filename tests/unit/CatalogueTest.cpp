@@ -212,11 +212,14 @@ TEST(Catalogue, PrintedMessagesComeOutInChineseKeyByKey)
           "not JSON: bad number: digits must follow the decimal point at column 7",
           "velkctl: 桥 me: 输入第 7 行: 无法读出其主题（应为 mosquitto_sub -F %j 打印的行）: "
           "不是 JSON: 数字有误: 小数点后必须有数字（第 7 列）" },
-        { "velkctl: bridge me: out 3, unwritten 0, filtered 0; in 14 lines: posted 4, own 1, duplicates 0, refused 0, "
+        { "velkctl: bridge me: out 3, unwritten 0, filtered 0; in 14 lines (12 messages): posted 4, own 1, duplicates 0, refused 0, "
           "off-topic 0, bad 7, expired 0, failed 0; lost 0, late 0; bus: posted +4, delivered +4, dropped +2 (LOSING), "
           "expired +0, abandoned ?",
-          "velkctl: 桥 me: 发出 3，未写出 0，过滤 0；收到 14 行：已发送 4，自己的 1，重复 0，拒绝 0，非本主题 0，有误 7，"
+          "velkctl: 桥 me: 发出 3，未写出 0，过滤 0；收到 14 行（12 条消息）：已发送 4，自己的 1，重复 0，拒绝 0，非本主题 0，有误 7，"
           "已过期 0，失败 0；丢失 0，迟到 0；总线：已发送 +4，已投递 +4，已丢弃 +2（正在丢失），已过期 +0，已放弃 ?" },
+        // A reason with its column: every piece of it.
+        { "velkctl: bad --trigger '20000801 gx 1500': at column 10: unknown operator 'gx' (expected one of eq ne)",
+          "velkctl: 无效的 --trigger '20000801 gx 1500': 第 10 列: 未知运算符 'gx'（应为 eq ne 之一）" },
         // Nothing known: as it was.
         { "motor.speed", "motor.speed" },
         { "", "" },

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "protocol/LogLines.h"
@@ -175,6 +179,31 @@ TEST(LineRing, ClearAfterAnyNumberOfLinesStartsOver)
         EXPECT_STREQ("next", ring.Row(0)) << count;
         EXPECT_EQ(0, band.top) << count;
     }
+}
+
+TEST(LineRing, TheReadmesExampleRowIsOneTheConsoleDraws)
+{
+    std::ifstream file(CORVANE_SOURCE_DIR "/package/README.txt.in");
+    std::string line, before;
+    int examples = 0;
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (before.find("控制台的日志中出现一行") != std::string::npos ||
+            before.find("The console's log shows a line") != std::string::npos) {
+            ++examples;
+            unsigned row = 0, delta = 0, code = 0;
+            int value = 0;
+            ASSERT_EQ(4, sscanf(line.c_str(), "%u %u %x %d", &row, &delta, &code, &value)) << line;
+            char number[16];
+            FormatRowNumber(row, number);
+            // The README's indent, the row number, the gap the view leaves, the line.
+            EXPECT_EQ("       " + std::string(number) + " " + FormatIncomingLine(delta, code, value, nullptr, nullptr),
+                      line);
+        }
+        before = line;
+    }
+    EXPECT_EQ(2, examples);
 }
 
 } // namespace

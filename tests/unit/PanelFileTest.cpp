@@ -155,6 +155,39 @@ TEST(PanelFile, EveryMistakeIsNamedAtItsLineAndColumn)
     }
 }
 
+// A lamp's comparison must be able to change with its signal: each side of
+// the raw range, a bool's and a scaled signed field's.
+TEST(PanelFile, ALampComparesWithinItsSignalsRange)
+{
+    const SignalDatabase rig = Rig();
+    const auto lamp = [](const std::string& when) {
+        return Tab(Widget("type = \"lamp\"\nwhen = \"" + when + "\"\nrow = 1\ncol = 1\n"));
+    };
+    for (const char* when : { "pump.status.valve eq 1", "pump.status.valve == 0", "pump.status.valve ge 1",
+                              "pump.status.valve le 0", "pump.status.valve ne 1", "pump.status.temperature le -204.8",
+                              "pump.status.temperature gt 204.65", "motor.state eq FAULT" }) {
+        Panel panel;
+        const std::vector<std::string> errors = Load(lamp(when), rig, &panel);
+        EXPECT_TRUE(errors.empty()) << when << ": " << errors[0];
+    }
+    const struct { const char* when; const char* error; } refused[] = {
+        { "pump.status.valve == 2", "p.toml:6:8: when: pump.status.valve takes 0 to 1: pump.status.valve eq 2 never holds" },
+        { "pump.status.valve eq -1", "takes 0 to 1: pump.status.valve eq -1 never holds" },
+        { "pump.status.valve gt 1", "pump.status.valve gt 1 never holds" },
+        { "pump.status.valve lt 0", "pump.status.valve lt 0 never holds" },
+        { "pump.status.valve ne 2", "pump.status.valve ne 2 always holds" },
+        { "pump.status.temperature lt -204.8",
+          "pump.status.temperature takes -204.8 to 204.7: pump.status.temperature lt -204.8 never holds" },
+        { "pump.status.temperature ge 204.75", "pump.status.temperature ge 204.75 never holds" },
+    };
+    for (const auto& test : refused) {
+        Panel panel;
+        const std::vector<std::string> errors = Load(lamp(test.when), rig, &panel);
+        ASSERT_FALSE(errors.empty()) << test.when;
+        EXPECT_NE(std::string::npos, errors[0].find(test.error)) << errors[0];
+    }
+}
+
 TEST(PanelFile, ACounterOrAChecksumIsShownNeverSet)
 {
     const SignalDatabase rig = Rig();

@@ -11,6 +11,7 @@
 #include "velkpanel/CyclicSchedule.h"
 #include "velkpanel/PanelControls.h"
 #include "velkpanel/PanelGroup.h"
+#include "velkpanel/PanelLayout.h"
 #include "velkpanel/PanelModel.h"
 #include "velkpanel/PanelOptions.h"
 
@@ -99,7 +100,7 @@ TEST(PanelControls, EachSignalGetsTheControlItsKindCallsFor)
         { "byte = 0\ntype = \"u8\"\nbits = 2\nmin = 0\nmax = 3\nenum = { 1 = \"A\" }\n", true, kControlDropdown },
         { "byte = 0\ntype = \"str\"\n", true, kControlText },
         { "byte = 0\ntype = \"u8\"\nbits = 1\ncounter = true\n", true, kControlReadout },   // not a toggle
-        { "counter = true\nmin = 0\nmax = 10\n", false, kControlReadout },                     // nor a slider
+        { "counter = true\nscale = 0.5\n", false, kControlReadout },                            // nor a number box
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.keys);
@@ -286,8 +287,23 @@ TEST(PanelGroup, AGroupIsLateOnlyWhenSilentForMoreThanTwicePeriod)
     pump.Receive(Array(0x30000401, "\x01"), 2000000);
     EXPECT_FALSE(pump.Late(2400000, 0));
     EXPECT_TRUE(pump.Late(2400001, 0));
+    // Every gap over twice the period counts, though no refresh saw it late.
+    pump.Receive(Array(0x30000401, "\x01"), 2400000);   // exactly twice: in time
+    EXPECT_EQ(0u, pump.LateGapCount());
+    pump.Receive(Array(0x30000401, "\x01"), 2800001);
+    EXPECT_FALSE(pump.Late(2800001, 0));
+    EXPECT_EQ(1u, pump.LateGapCount());
     PanelGroup text(rig, *rig.FindMessage("rig.text"), kPages, nullptr);   // no period
     EXPECT_FALSE(text.Late(INT64_MAX / 2, 0));
+}
+
+TEST(PanelLayout, TabGoesDownEachColumnOnScreenNotInTheFilesOrder)
+{
+    int height = 0;
+    // Two columns: the tall second box fills the right one, the rest flow down the left.
+    EXPECT_EQ((std::vector<size_t>{ 0, 2, 3, 1 }), ColumnOrder(LayoutGroups({ 1, 5, 1, 1 }, 540, &height)));
+    EXPECT_EQ((std::vector<size_t>{ 0, 1, 2, 3 }), ColumnOrder(LayoutGroups({ 1, 5, 1, 1 }, 530, &height)));
+    EXPECT_TRUE(ColumnOrder(LayoutGroups({}, 540, &height)).empty());
 }
 
 TEST(PanelLamp, ALampFollowsItsConditionOnEachMessageOfItsCode)

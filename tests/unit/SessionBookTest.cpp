@@ -137,6 +137,54 @@ TEST(SessionBook, WaitsAndSubscriptionsAreBounded)
     EXPECT_NE(std::string::npos, error.find("1000 subscriptions are open already"));
 }
 
+TEST(SessionBook, ChangedComparesWithTheCodesLastMessageBeforeTheExpectWithinItsBounds)
+{
+    SessionBook book(nullptr, Short);
+    std::string error;
+    auto arm = [&](SessionBook* on, const std::string& codes) {
+        ASSERT_TRUE(on->Arm(Parsed("{\"id\":1,\"op\":\"expect\",\"match\":\"" + codes + " changed\",\"within\":1}"),
+                            100, &error));
+    };
+    // Seen on the bus before the expect: its first message after it is a change.
+    Fed(&book, Value(50, 0x20000801, 4));
+    arm(&book, "20000800/fffffff0");
+    EXPECT_EQ(1u, Fed(&book, Value(110, 0x20000801, 5)).size());
+    // Posted by the session itself, not yet back: the post coming back is no change.
+    Fed(&book, Value(50, 0x20000802, 0));
+    book.Posted(Value(0, 0x20000802, 1));
+    arm(&book, "20000802");
+    EXPECT_TRUE(Fed(&book, Value(120, 0x20000802, 1)).empty());
+    EXPECT_EQ(1u, Fed(&book, Value(130, 0x20000802, 2)).size());
+    // An expired payload is not known: the code's next message is its first.
+    Fed(&book, RecordedMessage{ 140, 0x30000401, kArrayPayload, 0, "x" });
+    RecordedMessage gone{ 150, 0x30000401, kArrayPayload, 0, std::string() };
+    std::vector<std::string> lines;
+    book.Take(gone, true, &lines);
+    arm(&book, "30000401");
+    EXPECT_TRUE(Fed(&book, RecordedMessage{ 160, 0x30000401, kArrayPayload, 0, "y" }).empty());
+
+    // Codes: the last one within the count is kept, the one past it not.
+    SessionBook counted(nullptr, Short);
+    for (uint32_t code = 1; code <= SessionBook::kLastCodes + 1; ++code)
+        Fed(&counted, Value(50, code, 0));
+    for (uint32_t code : { static_cast<uint32_t>(SessionBook::kLastCodes), SessionBook::kLastCodes + 1u })
+        arm(&counted, FormatText("%x", code));
+    EXPECT_EQ(1u, Fed(&counted, Value(110, SessionBook::kLastCodes, 1)).size());
+    EXPECT_TRUE(Fed(&counted, Value(120, SessionBook::kLastCodes + 1, 1)).empty());
+
+    // Payload bytes: 256 arrays of 64 KiB fill the budget exactly; one byte more is not kept.
+    SessionBook filled(nullptr, Short);
+    static_assert(SessionBook::kLastPayloadBytes == 256u * kMaxRecordedPayload, "the budget is 256 full arrays");
+    for (uint32_t channel = 0; channel < 256; ++channel)
+        Fed(&filled, RecordedMessage{ 50, 0x30000400 + channel, kArrayPayload, 0,
+                                      std::string(kMaxRecordedPayload, static_cast<char>(channel)) });
+    Fed(&filled, RecordedMessage{ 50, 0x30000201, kStringPayload, 0, "a" });
+    for (const char* match : { "300004ff", "30000201" })
+        arm(&filled, match);
+    EXPECT_EQ(1u, Fed(&filled, RecordedMessage{ 110, 0x300004ff, kArrayPayload, 0, "b" }).size());
+    EXPECT_TRUE(Fed(&filled, RecordedMessage{ 120, 0x30000201, kStringPayload, 0, "b" }).empty());
+}
+
 TEST(SessionBook, ClientListLinesBecomeClients)
 {
     std::vector<SessionClient> clients =

@@ -2,11 +2,13 @@
 // columns, and the sends named by signal.
 #include <iconv.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "common/FormatText.h"
 #include "formats/CsvExport.h"
 #include "velkctl/TopTable.h"
 #include "signals/SignalCsv.h"
@@ -74,8 +76,15 @@ TEST(SignalViews, TopShowsARowPerSignalMarkedBeyondItsLimitsOrLate)
     EXPECT_EQ('!', lines[5].text[0]);
     EXPECT_EQ(kTopBeyondLimit, lines[5].mark);
     EXPECT_NE(std::string::npos, lines[5].text.find("10.03 bar (above max 10 bar)"));
-    // Cut to the width like any value, whole characters only.
-    EXPECT_EQ(66u, table.Format(66, 100, 100000, NoLeadBytes)[2].text.size());
+    // 80 columns: DIR and TYPE go, the name gives way, every value stays.
+    std::vector<TopLine> narrow = table.Format(80, 100, 100000, NoLeadBytes);
+    ASSERT_EQ(6u, narrow.size());
+    EXPECT_EQ("  CODE      CH      COUNT    RATE/s     AGE  NAME           VALUE", narrow[0].text);
+    EXPECT_EQ("* 30000401   1          1      10.0    0.1s  pump.status.~  auto", narrow[2].text);
+    EXPECT_NE(std::string::npos, narrow[4].text.find("pump.status.~  -0.1 degC"));
+    EXPECT_EQ(80u, narrow[5].text.size());   // a long value cut to the width, whole characters only
+    for (const TopLine& line : narrow)
+        EXPECT_LE(line.text.size(), 80u);
     EXPECT_EQ(2u, table.Format(200, 1, 100000, NoLeadBytes).size());
 
     // A name longer than 32 bytes is cut there; the value keeps its room.
@@ -94,9 +103,53 @@ TEST(SignalViews, TopShowsARowPerSignalMarkedBeyondItsLimitsOrLate)
     EXPECT_EQ('~', SpeedRow(speed, 0, 0, 200001)[0]);
     EXPECT_EQ('!', SpeedRow(speed, -1, 0, 0)[0]);
     EXPECT_EQ(' ', SpeedRow(speed, 12000, 0, 0)[0]);
+    // Three gaps of 228 ms at 100 ms: each marks its interval and is
+    // counted, though at the refresh the code is no later than its period.
+    TopTable gaps;
+    gaps.UseSignals(&cells);
+    for (uint64_t t : { 0, 100000, 328000, 556000, 656000, 884000 })
+        gaps.Receive(0x20001001, t, Value(0));
+    gaps.EndInterval(900000, 900000);
+    std::string row = gaps.Format(200, 100, 900000, NoLeadBytes)[1].text;
+    EXPECT_EQ('~', row[0]);
+    EXPECT_NE(std::string::npos, row.find("motor.speed  0 rpm  ~3")) << row;
+    gaps.Receive(0x20001001, 1084000, Value(0));   // exactly twice the period: not late
+    gaps.EndInterval(1100000, 200000);
+    row = gaps.Format(200, 100, 1100000, NoLeadBytes)[1].text;
+    EXPECT_EQ(' ', row[0]);
+    EXPECT_NE(std::string::npos, row.find("motor.speed  0 rpm  ~3")) << row;
+    gaps.ClearCounts();
+    EXPECT_EQ(std::string::npos, gaps.Format(200, 100, 1100000, NoLeadBytes)[1].text.find('~'));
+
     std::string high = SpeedRow(speed, 12001, 0, 0);
     EXPECT_EQ('!', high[0]);
     EXPECT_NE(std::string::npos, high.find("motor.speed  3000.25 rpm (above max 3000 rpm)")) << high;
+}
+
+TEST(SignalViews, TheExampleSaysEachArraysLengthAsItsFieldsLayItOut)
+{
+    std::ifstream file(CORVANE_SIGNALS_EXAMPLE, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string example = text.str();
+    const SignalDatabase rig = Rig();
+    int said = 0;
+    for (const SignalMessage& message : rig.Messages()) {
+        if (message.kind != kArrayPayload)
+            continue;
+        unsigned extent = 0;
+        for (const Signal& signal : message.signals)
+            extent = std::max(extent, signal.byte + signal.SpanBytes());
+        // The comment above the message: "# The pump's status array: 5 bytes."
+        const size_t at = example.find(FormatText("code = \"%08x\"", message.code));
+        const size_t comment = example.rfind("\n# The ", at);
+        ASSERT_NE(std::string::npos, comment) << message.name;
+        const size_t colon = example.find(": ", comment);
+        EXPECT_EQ(FormatText(": %u bytes.", extent), example.substr(colon, example.find('\n', colon) - colon))
+            << message.name;
+        ++said;
+    }
+    EXPECT_EQ(2, said);
 }
 
 TEST(SignalViews, CsvGainsTheSignalColumnsOneRowPerSignal)

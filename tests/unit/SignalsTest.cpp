@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <float.h>
+
 #include "signals/DatabaseResolver.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
@@ -387,6 +389,62 @@ TEST(SignalCodec, EncodingRoundsToNearestAndRefusesWhatDoesNotFit)
     std::vector<DecodedSignal> decoded;
     DecodeMessage(database.Messages()[0], -1, "", kPages, &decoded);
     EXPECT_EQ("w=4294967295", FormatSignalsLine(decoded));
+}
+
+// Exact halves round away from zero at small and large values alike, on
+// both sides of the tie; a number beyond a double's range says so; a long
+// text is refused by its length and quoted cut short.
+TEST(SignalCodec, TypedValuesAtTheirEdges)
+{
+    SignalRaw raw;
+    std::string why;
+    const Signal milli = Field("byte = 0\ntype = \"i32\"\nendian = \"little\"\nscale = 0.001\n");
+    const struct { const char* text; long long raw; } ties[] = {
+        { "0.0005", 1 }, { "0.00049", 0 }, { "-0.0005", -1 }, { "0.0015", 2 }, { "0.0025", 3 },
+        { "100000.0005", 100000001 }, { "100000.00049", 100000000 }, { "100000.00051", 100000001 },
+        { "-100000.0005", -100000001 }, { "-100000.00049", -100000000 }, { "2000000.0005", 2000000001 },
+        { "2000000.0004", 2000000000 }, { "-2000000.0005", -2000000001 },
+    };
+    for (const auto& tie : ties) {
+        ASSERT_TRUE(EncodeSignalText(milli, tie.text, &raw, &why)) << why;
+        EXPECT_EQ(tie.raw, raw.integer) << tie.text;
+    }
+    const Signal far = Field("byte = 0\ntype = \"i32\"\nendian = \"little\"\nscale = 0.001\noffset = 1e9\n");
+    for (const auto& tie : { std::make_pair("1000100000.0005", 100000001LL), std::make_pair("1000100000.0004", 100000000LL) }) {
+        ASSERT_TRUE(EncodeSignalText(far, tie.first, &raw, &why)) << why;
+        EXPECT_EQ(tie.second, raw.integer) << tie.first;
+    }
+    // Where the double's error nears a step, a tie is judged at a quarter step at most.
+    const Signal coarse = Field("byte = 0\ntype = \"i32\"\nendian = \"little\"\noffset = 1e15\n");
+    ASSERT_TRUE(EncodeSignalText(coarse, "1000000000000000.25", &raw, &why)) << why;
+    EXPECT_EQ(0, raw.integer);
+    ASSERT_TRUE(EncodeSignalText(coarse, "1000000000000002.5", &raw, &why)) << why;
+    EXPECT_EQ(3, raw.integer);
+
+    const Signal real = Field("byte = 0\ntype = \"f64\"\nendian = \"little\"\nunit = \"V\"\n");
+    ASSERT_TRUE(EncodeSignalText(real, "1.7976931348623157e308", &raw, &why)) << why;
+    EXPECT_EQ(DBL_MAX, raw.real);
+    ASSERT_TRUE(EncodeSignalText(real, "-2.2250738585072014e-308 V", &raw, &why)) << why;
+    EXPECT_EQ(-DBL_MIN, raw.real);
+    for (const char* large : { "1e309", "-1e309", "1.8e308 V", "1e309V" }) {
+        EXPECT_FALSE(EncodeSignalText(real, large, &raw, &why));
+        EXPECT_EQ(std::string("a.f: '") + large + "' is out of range: a number is at most about 1.8e308", why);
+    }
+    EXPECT_FALSE(EncodeSignalText(real, "1e-400", &raw, &why));
+    EXPECT_EQ("a.f: '1e-400' is out of range: too near 0 to tell from it", why);
+    EXPECT_FALSE(EncodeSignalText(real, "2.5e3 mV", &raw, &why));
+    EXPECT_EQ("a.f: 'mV' is not its unit: give the number in V, with or without the unit", why);
+    EXPECT_FALSE(EncodeSignalText(real, "2.5e", &raw, &why));
+    EXPECT_EQ("a.f: 'e' is not its unit: give the number in V, with or without the unit", why);
+
+    // The longest value read, and one byte more refused before it is read.
+    const std::string longest = std::string(kMaxSignalValueBytes - 1, '0') + "7";
+    ASSERT_TRUE(EncodeSignalText(milli, longest, &raw, &why)) << why;
+    EXPECT_EQ(7000, raw.integer);
+    EXPECT_FALSE(EncodeSignalText(milli, "0" + longest, &raw, &why));
+    EXPECT_EQ("a.f: the value is 1025 bytes, longer than the 1024 a value may have", why);
+    EXPECT_FALSE(EncodeSignalText(milli, std::string(200, 'x'), &raw, &why));
+    EXPECT_EQ("a.f: '" + std::string(80, 'x') + "...' (200 bytes) is not a number", why);
 }
 
 TEST(SignalCodec, ArrayPayloadsFromFieldsOverABase)

@@ -59,6 +59,8 @@ TEST(SimulationRequests, EachOpTakesItsFieldsAndRefusesTheRest)
         { "{\"op\":\"period\",\"message\":\"a\",\"period\":0}", kSimulationRefused, "line 4: \"period\" must be more than 0" },
         { "{\"op\":\"period\",\"message\":\"a\"}", kSimulationRefused, "line 4: period needs \"period\"" },
         { "{\"op\":\"send\",\"message\":\"a\",\"values\":[1]}", kSimulationRefused, "line 4: \"values\" must be an object" },
+        { "{\"op\":\"send\",\"message\":\"a\",\"values\":{\"mode\":1,\"mode\":2}}", kSimulationRefused,
+          "line 4: \"values\": not JSON: key \"mode\" appears twice at column 11" },
         { "{\"op\":\"send\",\"message\":\"a\",\"values\":{\"x\":[1]}}", kSimulationRefused, "line 4: \"values\": \"x\" must be a number" },
         { "{\"op\":\"simulate\",\"only\":\"a\",\"except\":\"b\"}", kSimulationRefused, "line 4: give \"only\" or \"except\", not both" },
         { "{\"id\":-1,\"op\":\"stop\"}", kSimulationRefused, "line 4: \"id\" must be a whole number from 0 to 9007199254740991" },
@@ -161,4 +163,55 @@ TEST(Simulation, MessagesRunOnTheirOwnPhasesAndRequestsChangeTheNextSend)
     ASSERT_EQ(4u, summary.size());
     EXPECT_EQ("motor.speed   sent 16, overruns 3, period error mean 20.25 ms, p99 324.00 ms, max 324.00 ms", summary[0]);
     EXPECT_EQ(0u, summary[3].find("rig.text      sent 1, overruns 0,"));
+}
+
+// Up to kSummaryMessages a line each; past them the totals and the worst,
+// so that a run of thousands of messages ends in a dozen lines.
+TEST(Simulation, TheSummaryOfManyMessagesIsTheirTotalsAndTheWorst)
+{
+    std::string rig;
+    for (int i = 0; i <= Simulation::kSummaryMessages; ++i)
+        rig += "[[message]]\ncode = \"200010" + std::to_string(10 + i) + "\"\nname = \"m" + std::to_string(i) +
+               "\"\nperiod = \"100ms\"\n";
+    SignalDatabase database;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(LoadSignalFile(rig, "rig.toml", &database, &errors)) << errors[0];
+    for (bool many : { false, true }) {
+        Simulation simulation(database, nullptr);
+        std::string error;
+        ASSERT_TRUE(simulation.Prepare("rig.toml", &error)) << error;
+        ASSERT_TRUE(simulation.Choose({}, many ? std::vector<std::string>() : std::vector<std::string>{ "m10" }, &error));
+        simulation.StartChosen(0);
+        uint64_t deadline = 0;
+        size_t message = 0;
+        size_t late = database.Messages().size();   // the first sent after 500 ms, 50 ms late
+        while (simulation.NextDue(&deadline) && deadline < 1000000) {
+            const bool stall = late == database.Messages().size() && deadline >= 500000;
+            simulation.TakeDue(stall ? deadline + 50000 : deadline, &message);
+            if (stall)
+                late = message;
+        }
+        ASSERT_NE(7u, late);
+        ASSERT_NE(3u, late);
+        // Three posts of m7 refused, one of m3: they lead; then the late one by its p99; then the file's order.
+        for (size_t refused : { 7, 7, 7, 3 })
+            simulation.Refused(refused);
+        const std::vector<std::string> summary = simulation.Summary();
+        if (!many) {
+            ASSERT_EQ(static_cast<size_t>(Simulation::kSummaryMessages), summary.size());
+            EXPECT_NE(std::string::npos, summary[late].find("max 50.00 ms")) << summary[late];
+            EXPECT_EQ("m7  sent 10, overruns 0, period error mean 0.00 ms, p99 0.00 ms, max 0.00 ms, refused 3", summary[7]);
+            continue;
+        }
+        ASSERT_EQ(Simulation::kSummaryMessages + 2u, summary.size());
+        EXPECT_EQ("all 11 messages: sent 110, overruns 0, refused 4, period error mean 0.45 ms, max 50.00 ms", summary[0]);
+        EXPECT_EQ("the worst 10, by overruns and refusals, then p99:", summary[1]);
+        std::vector<size_t> order = { 7, 3, late };
+        for (size_t i = 0; order.size() < 10; ++i)
+            if (i != 7 && i != 3 && i != late)
+                order.push_back(i);
+        for (size_t i = 0; i < 10; ++i)
+            EXPECT_EQ(0u, summary[i + 2].find("m" + std::to_string(order[i]) + " ")) << summary[i + 2];
+        EXPECT_NE(std::string::npos, summary[4].find("p99 50.00 ms")) << summary[4];
+    }
 }

@@ -53,14 +53,29 @@ TEST(TomlText, MemoryIsEstimatedFromTheTextAndBounded)
 {
     EXPECT_EQ(EstimateTomlTreeBytes("a = [1, 2, 3]  # [not, counted]\nb = \"[,=]\"\n[t]\n"),
               3u * 176 + 2u * 64 + 2u * 112);
-    // A [table] header is a key and a table; [[array]] elements, arrays and
-    // inline tables only tables, wherever they stand.
+    // A [table] header is a key and a table (and its dot one more of each);
+    // [[array]] elements, arrays and inline tables only tables, wherever they stand.
     EXPECT_EQ(EstimateTomlTreeBytes("[t]\n \t[u.v]\n[[w]]\nx = [\n[1],\n{}]\n"),
-              3u * 176 + 1u * 64 + 7u * 112);
+              4u * 176 + 1u * 64 + 8u * 112);
+    // Each dot of a dotted key or header makes a table and its key; a dot in
+    // a value (1.5), a string or after an inline table's '=' makes none.
+    EXPECT_EQ(EstimateTomlTreeBytes("a.b.c = 1.5\n[t.u]\nx = {p.q = 2, r = [1.5, \"s.t\"]}\n"),
+              9u * 176 + 2u * 64 + 7u * 112);
+    EXPECT_EQ(EstimateTomlTreeBytes("[[a.b]]\nx = [\n1.5,\n2.5]\ny.z = 1\n"), 4u * 176 + 1u * 64 + 5u * 112);
+    // Lines of 31-dot keys (32 keys and 31 tables each) up to the bound, and one line more.
+    const std::string dotted = DottedKey(kMaxTomlKeyParts) + "=1\n";
+    const size_t lineBytes = 32 * 176 + 31 * 112;
+    std::string lines;
+    for (size_t i = (static_cast<size_t>(kMaxTomlTreeMiB) << 20) / lineBytes; i > 0; --i)
+        lines += dotted;
+    TomlProblem problem;
+    EXPECT_TRUE(CheckTomlShape(lines, &problem)) << problem.what;
+    EXPECT_FALSE(CheckTomlShape(lines + dotted, &problem));
+    EXPECT_EQ(problem.what, "too many values: reading it would take about 1024 MiB (at most 1024 MiB)");
+
     // An array of one-byte values at the bound, and one value more.
     const size_t atBound = (static_cast<size_t>(kMaxTomlTreeMiB) << 20) / 64;
     std::string text(atBound, ',');
-    TomlProblem problem;
     EXPECT_TRUE(CheckTomlShape(text, &problem)) << problem.what;
     text += ",";
     EXPECT_FALSE(CheckTomlShape(text, &problem));

@@ -110,6 +110,34 @@ TEST(TopTable, CodesPastTheBoundAreOnlyCounted)
     EXPECT_NE(std::string::npos, rows[0].text.find(FormatText(" %10d ", 2)));
 }
 
+// "DTC 15" for the columns DIR, TYPE and CH kept and a NAME 15 wide.
+std::string ColumnsAt(size_t width, size_t nameWant, size_t valueWant)
+{
+    const TopColumns columns = ChooseTopColumns(width, nameWant, valueWant);
+    return FormatText("%s%s%s %zu", columns.direction ? "D" : "", columns.type ? "T" : "",
+                      columns.channel ? "C" : "", columns.nameWidth);
+}
+
+TEST(TopTable, TheValueKeepsItsRoomTheNameGivesWayThenDirTypeAndChannelGo)
+{
+    // 59 bytes of fixed columns (DIR 6, TYPE 8, CH 4), NAME, 2 blanks, the value.
+    EXPECT_EQ("DTC 23", ColumnsAt(94, 23, 10));
+    EXPECT_EQ("DTC 22", ColumnsAt(93, 23, 10));
+    EXPECT_EQ("DTC 12", ColumnsAt(83, 23, 10));
+    EXPECT_EQ("TC 17", ColumnsAt(82, 23, 10));
+    EXPECT_EQ("TC 15", ColumnsAt(80, 23, 10));   // a console 80 wide
+    EXPECT_EQ("TC 12", ColumnsAt(77, 23, 10));
+    EXPECT_EQ("C 19", ColumnsAt(76, 23, 10));
+    EXPECT_EQ("C 12", ColumnsAt(69, 23, 10));
+    EXPECT_EQ(" 15", ColumnsAt(68, 23, 10));
+    EXPECT_EQ(" 12", ColumnsAt(30, 23, 10));     // then the value is cut
+    EXPECT_EQ("DTC 5", ColumnsAt(80, 5, 10));     // a short name needs no room made
+    EXPECT_EQ("DTC 32", ColumnsAt(200, 40, 10));  // a long name is always cut
+    EXPECT_EQ("DTC 32", ColumnsAt(113, 40, 100)); // a long value keeps 20 bytes, not all it wants
+    EXPECT_EQ("DTC 31", ColumnsAt(112, 40, 100));
+    EXPECT_EQ("DTC 0", ColumnsAt(30, 0, 10));     // no NAME column: nothing goes
+}
+
 TEST(TopTable, LinesKeepToTheWidth)
 {
     TopTable table;

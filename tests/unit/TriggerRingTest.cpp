@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/FileName.h"
+#include "velkctl/TriggerEdge.h"
 #include "velkctl/TriggerFile.h"
 #include "velkctl/TriggerRing.h"
 #include "common/FormatText.h"
@@ -151,6 +152,41 @@ TEST(TriggerRing, AMessageTheFiltersKeepOutTriggersButIsNeverKept)
     ring.Add(At(700), true);          // file 2's window does not hold file 1's filtered trigger
     ring.Finish();
     EXPECT_EQ("#1@400: 100 400* 500 end; #2@700: 500 700* end;", files.log);
+}
+
+TEST(TriggerEdge, FiresAsThePredicateBecomesTrueAndWithLevelOnEveryHold)
+{
+    const CodePattern state = { 0x20001002, 0xFFFFFFFF };
+    TriggerEdge edge(state, false);
+    EXPECT_TRUE(edge.Fires(0x20001002, true));     // the first message of its codes, holding
+    EXPECT_FALSE(edge.Fires(0x20001002, true));    // true to true
+    EXPECT_FALSE(edge.Fires(0x20000801, false));   // another code changes nothing
+    EXPECT_FALSE(edge.Fires(0x20001002, true));
+    EXPECT_FALSE(edge.Fires(0x20001002, false));
+    EXPECT_FALSE(edge.Fires(0x20000801, true));    // nor does it fire the trigger
+    EXPECT_TRUE(edge.Fires(0x20001002, true));     // false to true
+    TriggerEdge late(state, false);
+    EXPECT_FALSE(late.Fires(0x20001002, false));
+    EXPECT_TRUE(late.Fires(0x20001002, true));
+    TriggerEdge level(state, true);
+    EXPECT_TRUE(level.Fires(0x20001002, true));
+    EXPECT_TRUE(level.Fires(0x20001002, true));
+    EXPECT_FALSE(level.Fires(0x20001002, false));
+    EXPECT_FALSE(level.Fires(0x20000801, true));
+
+    // With --retrigger 2: a rise inside a post-window is one of its messages,
+    // and a predicate still true after the window fires no file of its own.
+    Files files;
+    TriggerRing ring({ 100, 150, 2, 100, 1 << 20 }, &files);
+    TriggerEdge fault(state, false);
+    const bool holds[] = { true, false, true, true, true, false, true };
+    for (size_t i = 0; i < sizeof holds / sizeof holds[0]; ++i) {
+        RecordedMessage message = At(i * 60);
+        message.code = state.code;
+        ring.Add(message, fault.Fires(message.code, holds[i]));
+    }
+    ring.Finish();
+    EXPECT_EQ("#1@0: 0* 60 120 end; #2@360: 300 360* end;", files.log);
 }
 
 TEST(TriggerFile, NumberedNamesKeepTheExtensionAndCommentsStayOneLine)

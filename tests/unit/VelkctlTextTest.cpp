@@ -42,6 +42,27 @@ TEST(PayloadTexts, CodePageToUtf8WithControlsEscapedAndBadBytesMarked)
     }
 }
 
+// The plain monitor's line stays in the code page; only what a terminal
+// would act on is escaped.
+TEST(PayloadTexts, ALineKeepsItsCodePageButNotItsControls)
+{
+    struct Case { const CodePage* page; std::string line; const char* shown; };
+    const Case cases[] = {
+        { &kGbk, "00012 20001001      5", "00012 20001001      5" },
+        { &kGbk, "30000201[  9] a\x1b[2J\\nb", "30000201[  9] a\\x1b[2J\\nb" },   // ESC; the console's \n kept
+        { &kGbk, std::string("\x00\x1f \x7f~", 5), "\\x00\\x1f \\x7f~" },
+        { &kGbk, "\xc4\xe3\x81\x40!", "\xc4\xe3\x81\x40!" },      // GBK's 0x81 starts a character: kept
+        { &kGbk, "a\xff\xc4", "a\\xff\\xc4" },                    // no character, a lead byte cut off
+        { &kUtf8, "a\xc2\x9b" "2J\xc2\xa0\xc3\xa9", "a\\xc2\\x9b2J\xc2\xa0\xc3\xa9" },   // CSI; U+00A0 and e-acute kept
+        { &kUtf8, "\xc2\x80\xc2\x9f\xc2\xa0", "\\xc2\\x80\\xc2\\x9f\xc2\xa0" },          // C1's ends, and past it
+        { &kUtf8, "x\xe2\x80\xae\xe2\x81\xa9\xe2\x80\xaf", "x\\xe2\\x80\\xae\\xe2\\x81\\xa9\xe2\x80\xaf" },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.shown);
+        EXPECT_EQ(test.shown, EscapeLineControls(test.line, *test.page));
+    }
+}
+
 TEST(JsonLines, StringPayloadsCarryTheirTextAndAnAbsoluteTimeComesFirst)
 {
     RecordedMessage message = { 1500, 0x30000201, kStringPayload, 0, "\xce\xc2\"\\\n\xff", 0 };

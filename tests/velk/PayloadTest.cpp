@@ -35,8 +35,9 @@ TEST_F(Payloads, ArriveIntactWithinAndAcrossProcesses)
     ASSERT_TRUE(monitor.Start("velkctl.exe", "monitor 0x600 --count 3 --timeout 30"));
     ASSERT_TRUE(WaitForClients(2));
 
-    // Control characters, a double-byte character (code page 936) and a NUL-free text.
-    const std::string text = "tab\there\r\nbell\a back\b \xB2\xE2\xCA\xD4";
+    // Control characters, a double-byte character (code page 936) and a NUL-free text; an
+    // escape sequence, which the monitor shows escaped rather than handing it to the terminal.
+    const std::string text = "tab\there\r\nbell\a back\b \xB2\xE2\xCA\xD4\x1b[2J";
     const unsigned char twenty[20] = { 0x00, 0x26, 0x4B, 0x70, 0x95, 0xBA, 0xDF, 0x04, 0x29, 0x4E,
                                        0x73, 0x98, 0xBD, 0xE2, 0x07, 0x2C, 0x51, 0x76, 0x0A, 0xFF };
     EXPECT_EQ(2, vPostData(window_, 0x30000203, Address(text.c_str()), static_cast<int>(text.size())));
@@ -53,7 +54,7 @@ TEST_F(Payloads, ArriveIntactWithinAndAcrossProcesses)
     EXPECT_EQ(0, monitor.Wait(30000));
     std::vector<std::string> lines = monitor.Lines();
     ASSERT_EQ(3u, lines.size());
-    EXPECT_EQ("30000203[ 26] tab\\there\\r\\nbell\\a back\\b \xB2\xE2\xCA\xD4", WithoutDelta(lines[0]));
+    EXPECT_EQ("30000203[ 30] tab\\there\\r\\nbell\\a back\\b \xB2\xE2\xCA\xD4\\x1b[2J", WithoutDelta(lines[0]));
     EXPECT_EQ("30000414( 20)  00 26 4B 70 95 BA DF 04 29 4E 73 98 BD E2 07 2C 51 76", WithoutDelta(lines[1]));
     EXPECT_EQ("30000200[  0] ", WithoutDelta(lines[2]));
 

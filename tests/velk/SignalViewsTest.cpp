@@ -31,19 +31,24 @@ bool Has(const std::vector<std::string>& lines, const std::string& wanted)
 TEST_F(SignalViews, MonitorShowsTheSignalsUnderTheRawLineAndInTheJson)
 {
     ChildProcess text, json;
-    ASSERT_TRUE(text.Start("velkctl.exe", "monitor --count 4 --timeout 30" + kRig));
-    ASSERT_TRUE(json.Start("velkctl.exe", "monitor --jsonl --count 4 --timeout 30" + kRig));
+    ASSERT_TRUE(text.Start("velkctl.exe", "monitor --count 5 --timeout 30" + kRig));
+    ASSERT_TRUE(json.Start("velkctl.exe", "monitor --jsonl --count 5 --timeout 30" + kRig));
     ASSERT_TRUE(WaitForClients(2));
     ASSERT_GE(vPostData(window_, 0x20001001, 593, 4), 1);
     ASSERT_GE(vPostData(window_, 0x30000401, reinterpret_cast<LPARAM>(kPump), 6), 1);
     ASSERT_GE(vPostData(window_, 0x20001077, 7, 4), 1);   // not in the file
     const char ready[] = "\xbe\xcd\xd0\xf7";               // GBK
     ASSERT_GE(vPostData(window_, 0x30000201, reinterpret_cast<LPARAM>(ready), 4), 1);
+    Sleep(600);   // three times motor.speed's period: late, and counted
+    ASSERT_GE(vPostData(window_, 0x20001001, 593, 4), 1);
     ASSERT_EQ(0, text.Wait(30000));
     ASSERT_EQ(0, json.Wait(30000));
 
     std::vector<std::string> lines = text.Lines();
-    ASSERT_EQ(7u, lines.size());
+    ASSERT_EQ(10u, lines.size());
+    EXPECT_EQ(0u, lines[8].find("    ~")) << lines[8];
+    EXPECT_NE(std::string::npos, lines[8].find("ms  motor.speed=148.25 rpm")) << lines[8];
+    EXPECT_EQ("velkctl: monitor: 1 message came more than twice their period after the one before (marked ~)", lines[9]);
     EXPECT_EQ("20001001      593", WithoutDelta(lines[0]));   // the raw line as without a file
     EXPECT_EQ("    motor.speed=148.25 rpm", lines[1]);
     EXPECT_EQ(0u, WithoutDelta(lines[2]).find("30000401(  6)"));
@@ -53,7 +58,9 @@ TEST_F(SignalViews, MonitorShowsTheSignalsUnderTheRawLineAndInTheJson)
     EXPECT_EQ(0u, lines[6].find("    rig.text=\""));
 
     lines = json.Lines();
-    ASSERT_EQ(4u, lines.size());
+    ASSERT_EQ(6u, lines.size());
+    EXPECT_EQ(std::string::npos, lines[0].find("late_ms"));
+    EXPECT_NE(std::string::npos, lines[4].find(",\"late_ms\":")) << lines[4];
     EXPECT_NE(std::string::npos, lines[0].find(",\"signals\":{\"motor.speed\":148.25}}")) << lines[0];
     EXPECT_NE(std::string::npos, lines[1].find("\"signals\":{\"pump.status.mode\":{\"name\":\"auto\",\"raw\":2},"
                                                "\"pump.status.valve\":{\"name\":\"open\",\"raw\":1},"

@@ -74,11 +74,13 @@ TEST_F(Trigger, FilesHoldThePreAndPostWindowsAroundTheMarkedTriggerUpToTheRetrig
     Post(window_, data, 3);
     Sleep(1000);
     Post(window_, data, 4);         // 1 s after: inside
-    Post(window_, state, fault);    // inside the post-window: no file of its own, and filtered out
+    Post(window_, state, fault);    // rises inside the post-window: no file of its own, and filtered out
     Sleep(2000);
+    Post(window_, state, fault);    // still true after the post-window: fires only with --level
     Post(window_, data, 5);         // 3 s after trigger 1, 1 s before trigger 2
     Sleep(1000);
-    Post(window_, state, fault);    // trigger 2
+    Post(window_, state, running);  // false ...
+    Post(window_, state, fault);    // ... then true: trigger 2
     Sleep(1000);
     Post(window_, data, 6);         // 1 s after: inside
     ASSERT_EQ(0, recorder.Wait(30000));   // the second file ends the recording
@@ -97,11 +99,11 @@ TEST_F(Trigger, FilesHoldThePreAndPostWindowsAroundTheMarkedTriggerUpToTheRetrig
     EXPECT_NE(std::string::npos, header[2].find(" (file 2; pre 2.000000 s, post 2.000000 s)")) << header[2];
 
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(0u, lines[0].find("velkctl: received 10 messages (4 filtered out) in ")) << lines[0];
+    EXPECT_EQ(0u, lines[0].find("velkctl: received 12 messages (6 filtered out) in ")) << lines[0];
     EXPECT_NE(std::string::npos, lines[0].find(" s; wrote 7 message lines; bus: ")) << lines[0];
     EXPECT_NE(std::string::npos, lines[0].find("dropped +0")) << lines[0];
     EXPECT_EQ(0u, lines[1].find("velkctl: trigger 'motor.state eq FAULT' fired 2 times of at most 2 "
-                                "(it held on 3 messages): ")) << lines[1];
+                                "(it held on 4 messages): ")) << lines[1];
 
     // Replay takes a triggered file as any recording.
     EXPECT_EQ(0, RunVelkctl("replay \"" + numbered[0] + "\" --speed 0", &lines));

@@ -58,6 +58,8 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         { "monitor 0x800 --timeout 8640001", 2, "bad timeout '8640001': too long" },   // seconds: over 100 days
         { "monitor --timeout 2x", 2, "bad timeout '2x': unknown unit" },
         { "monitor 0x800 --count -1", 2, "count -1 is out of range: 0 or more" },
+        { "monitor --duration 0", 2, "bad duration '0': must be more than 0" },
+        { "monitor --duration 1s --timeout 1s", 2, "monitor: --duration does not go with --timeout" },
         { "monitor 0x100000000", 2, "mask 0x100000000 is out of range 0-0xFFFFFFFF" },
         { "monitor --code 2000100G", 2, "bad code '2000100G'" },
         { "monitor --code 20001001/1FFFFFFFF", 2, "bad code mask '1FFFFFFFF'" },
@@ -106,6 +108,10 @@ TEST_F(Velkctl, BadArgumentsEndWithAMessageAndAnExitCode)
         EXPECT_NE(std::string::npos, lines[0].find(test.message)) << lines[0];
         EXPECT_LT(lines[0].size(), 400u);
     }
+    // --duration ends a monitor as it ends record and simulate: no failure, whatever --count reached.
+    std::vector<std::string> lines;
+    EXPECT_EQ(0, RunVelkctl("monitor --count 5 --duration 300ms", &lines));
+    EXPECT_EQ(4, RunVelkctl("monitor --count 5 --timeout 300ms", &lines));
     DeleteFileA(tooLarge.c_str());
     DeleteFileA(hostile.c_str());
     EXPECT_TRUE(ClientLines().empty());   // nothing was left registered

@@ -27,12 +27,17 @@ void FuzzBridgeLine(const uint8_t* data, size_t size)
     if (size > kMaxBridgeLine)
         return;   // the splitter never hands on a longer line
     const std::string whole(reinterpret_cast<const char*>(data), size);
-    if (ReadInputLine(whole, "velk/", &message, &error) == kInputMessage) {
-        std::string topic, payload;
-        FUZZ_CHECK(ReadTopicLine(whole.data(), whole.size(), &topic, &payload, &error));
-        FUZZ_CHECK(topic == "velk/" + message.origin);
-    } else {
-        FUZZ_CHECK(!error.empty());
+    std::vector<BridgeInput> items;
+    ReadInputLine(whole, "velk/", &items);
+    FUZZ_CHECK(!items.empty());
+    for (const BridgeInput& item : items) {
+        if (item.verdict == kInputMessage) {
+            std::string topic, payload;
+            FUZZ_CHECK(ReadTopicLine(whole.data(), whole.size(), &topic, &payload, &error));
+            FUZZ_CHECK(topic == "velk/" + item.message.origin);
+        } else {
+            FUZZ_CHECK(!item.error.empty());
+        }
     }
     message = BridgeMessage();
     error.clear();
