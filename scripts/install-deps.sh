@@ -2,7 +2,9 @@
 # Installs everything corvane needs to build and run on a Debian machine:
 # the MinGW-w64 cross compilers, Wine (32- and 64-bit), Xvfb, a CJK font,
 # the zh_CN.UTF-8 locale (system code page 936 under Wine), GoogleTest, the
-# header-only CLI11 and toml++ (the signal file), and the Mosquitto broker
+# header-only CLI11 and toml++ (the signal file), zlib (compressed
+# recordings: natively, and for both Windows widths, linked statically into
+# the programs), and the Mosquitto broker
 # and clients the bridge tests start themselves (the package's own service
 # is never used: no systemd here, and the tests want a broker of their own
 # on a free port).
@@ -20,6 +22,8 @@ dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
 [ -d /usr/src/googletest ] || need+=(googletest)
 [ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
 [ -f /usr/include/toml++/toml.h ] || need+=(libtomlplusplus-dev)
+[ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
+[ -f /usr/x86_64-w64-mingw32/lib/libz.a ] && [ -f /usr/i686-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
 fc-list 2>/dev/null | grep -qi 'wenquanyi zen hei' || need+=(fonts-wqy-zenhei fontconfig)
 locale -a 2>/dev/null | grep -qi 'zh_CN.utf8' || need+=(locales)
 dpkg -s imagemagick >/dev/null 2>&1 || need+=(imagemagick)

@@ -94,7 +94,7 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     const std::string made = FileNameAsMade(options.path);   // the file Windows makes of the path
     const std::string name = toStdout ? N_("standard output") : QuotePath(made);
     LineFile file;
-    if (!file.Create(options.path)) {
+    if (!file.Create(options.path, options.compressed)) {
         PrintMessage("velkctl: cannot create %s: %s\n", name.c_str(), strerror(errno));
         return kExitIo;
     }
@@ -104,7 +104,8 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     file.Add(kRecordHeader);
     file.Add(FormatStartLine(WallClockNow()));
     const uint64_t headerLines = file.Added();
-    if (!file.Flush()) {
+    // Compressed, the header is a member of its own: a file killed at once is still a recording.
+    if (!file.FlushAll()) {
         PrintMessage("velkctl: cannot write %s: %s\n", name.c_str(), file.ErrorText().c_str());
         StopHandled();
         return kExitIo;

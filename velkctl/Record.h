@@ -16,6 +16,7 @@ struct RecordOptions {
     uint64_t count = 0;            // messages recorded; 0: no limit
     uint64_t durationMicros = 0;   // 0: no limit
     MessageFilter filter;          // what is recorded; the rest is counted in the summary
+    bool compressed = false;       // --gzip or FILE ending in .gz: gzip members (formats/GzipMembers.h)
 };
 
 // record --trigger: the predicate looks at every message received, the

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "client/SignalsOption.h"
+#include "formats/GzipMembers.h"
 #include "common/Escapes.h"
 #include "signals/DatabaseResolver.h"
 #include "velkctl/Command.h"
@@ -32,6 +33,9 @@ public:
         command->add_option("--duration", duration_,
                             N_("stop after this long, like 500ms, 10 (seconds), 3m (at most 100 days)"));
         AddFilterOptions(command, &filter_);
+        command->add_flag("--gzip", options_.compressed,
+                          N_("write it compressed, as gzip (gzip -d, 7-Zip and every velkctl command read it); "
+                             "a FILE ending in .gz is"));
         command->add_option("--trigger", trigger_.text,
                             N_("write only around the messages PREDICATE holds on (\"20000801 gt 1500\", "
                                "\"motor.state eq FAULT\"; docs/velkctl.md); it sees every message, the filters "
@@ -59,6 +63,8 @@ public:
         command->footer(N_("Example:\n"
                            "  velkctl record session.txt --duration 10s\n"
                            "    writes what comes in 10 s; Ctrl+C ends it sooner, the file whole\n"
+                           "  velkctl record night.txt.gz --duration 8h\n"
+                           "    compressed; a crash loses about the last second at most\n"
                            "  velkctl record fault.txt --trigger \"20000801 gt 1500\" --pre 2s --post 1s --retrigger 3\n"
                            "    fault-1.txt, fault-2.txt, fault-3.txt: 2 s before each trigger, its message\n"
                            "    after a '# trigger' line, 1 s after"));
@@ -70,6 +76,7 @@ public:
             !CountOption(&command, count_, &options_.count) ||
             (Given(&command, "--duration") && !DurationOption(duration_, "duration", true, &options_.durationMicros)))
             return kExitUsage;
+        options_.compressed = options_.compressed || NamesCompressedFile(options_.path);
         triggered_ = Given(&command, "--trigger");
         if (!triggered_) {
             for (const char* option : { "--pre", "--post", "--retrigger", "--level", "--signals" }) {

@@ -53,7 +53,7 @@ public:
     {
         current_ = 1;
         file_.reset(new LineFile);
-        if (!file_->Create(PathOf(1))) {
+        if (!file_->Create(PathOf(1), options_.compressed)) {
             *error = strerror(errno);
             return false;
         }
@@ -73,7 +73,7 @@ public:
         fileMessages_ = 0;
         if (number > 1 && failed_ == 0) {
             file_.reset(new LineFile);
-            if (!file_->Create(PathOf(number))) {
+            if (!file_->Create(PathOf(number), options_.compressed)) {
                 Fail(number, "create", strerror(errno));
                 file_.reset();
                 return;

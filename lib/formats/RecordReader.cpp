@@ -42,7 +42,8 @@ bool RecordReader::Start(WallTime* start) const
 bool RecordReader::Next(RecordedMessage* message)
 {
     while (outcome_ == kRecordReading && lineNumber_ < pauseAtLine_) {
-        const uint64_t lineOffset = chunkOffset_ + chunkAt_;
+        // Until the first chunk after Resume() comes, chunkOffset_ is its member's start.
+        const uint64_t lineOffset = std::max(chunkOffset_ + chunkAt_, skipTo_);
         LineEnd end = ReadLine();
         if (end == kLineFault)
             return false;
@@ -53,6 +54,8 @@ bool RecordReader::Next(RecordedMessage* message)
         if (end == kLineNone) {
             if (lineNumber_ == 0)
                 return Fail(kRecordMalformed, 1, NotARecording());
+            if (torn_)
+                notice_ = TornNotice();
             outcome_ = kRecordRead;
             return false;
         }
@@ -67,8 +70,9 @@ bool RecordReader::Next(RecordedMessage* message)
             // A recorder stopped mid-line: what is there may parse, but it is
             // not what was recorded.
             skippedLine_ = lineNumber_;
-            notice_ = FormatText(N_("%s:%llu: last line is incomplete (recording cut short?), skipped"), name_.c_str(),
-                                 static_cast<unsigned long long>(lineNumber_));
+            notice_ = torn_ ? TornNotice()
+                            : FormatText(N_("%s:%llu: last line is incomplete (recording cut short?), skipped"),
+                                         name_.c_str(), static_cast<unsigned long long>(lineNumber_));
             outcome_ = kRecordRead;
             return false;
         }
@@ -98,6 +102,7 @@ bool RecordReader::Next(RecordedMessage* message)
         // The note is the recorder's word for a '-' it wrote; on a payload it is stale.
         message->expired = expiredPending_ && message->kind != kValueMessage && message->bytes.empty();
         expiredPending_ = false;
+        NoteMemberStart(lineOffset, message->micros);
         return true;
     }
     return false;
@@ -119,9 +124,22 @@ bool RecordReader::Rewind()
 
 bool RecordReader::Resume(uint64_t offset, uint64_t lineNumber, uint64_t previousMicros)
 {
-    if (!SeekTo(offset))
+    // Which kind of file it is shows in its first bytes.
+    if (!detected_ && offset != 0 && !(SeekTo(0) && Detect()))
         return false;
-    chunkOffset_ = offset;
+    uint64_t rawOffset = offset, textOffset = offset;
+    if (gzip_ != nullptr) {
+        const GzipMemberMark* mark = MemberBefore(gzip_->Members(), offset);
+        rawOffset = mark != nullptr ? mark->offset : 0;
+        textOffset = mark != nullptr ? mark->textOffset : 0;
+        gzip_->Restart(rawOffset, textOffset);
+    }
+    if (!SeekTo(rawOffset))
+        return false;
+    rawAt_ = rawEnd_ = 0;
+    rawDone_ = torn_ = false;
+    skipTo_ = offset;
+    chunkOffset_ = textOffset;
     chunkAt_ = chunkEnd_ = 0;
     endOfFile_ = false;
     lineNumber_ = lineNumber;
@@ -214,30 +232,122 @@ void RecordReader::PassOver(uint64_t line, const std::string& what)
         firstBadLine_ = latestBadLine_;
 }
 
+// The next piece of text into chunk_; after Resume() in a compressed file,
+// what comes before its offset is inflated and passed over.
 bool RecordReader::FillChunk()
 {
-    if (endOfFile_)
+    if (endOfFile_ || (!detected_ && !Detect()))
         return false;
-    size_t got;
+    for (;;) {
+        size_t got = 0;
+        if (gzip_ != nullptr) {
+            if (!FillChunkInflated(&got))
+                return false;
+        } else if (rawAt_ < rawEnd_) {   // the piece Detect() looked at
+            got = std::min(chunk_.size(), rawEnd_ - rawAt_);
+            memcpy(chunk_.data(), raw_.data() + rawAt_, got);
+            rawAt_ += got;
+        } else if (!ReadRaw(chunk_.data(), chunk_.size(), &got)) {
+            return false;
+        }
+        if (got == 0) {
+            endOfFile_ = true;
+            return false;
+        }
+        chunkOffset_ += chunkEnd_;
+        chunkEnd_ = got;
+        chunkAt_ = static_cast<size_t>(std::min<uint64_t>(got, skipTo_ - std::min(skipTo_, chunkOffset_)));
+        if (chunkAt_ < chunkEnd_)
+            return true;
+    }
+}
+
+// Text inflated from the raw bytes into chunk_; *got 0 at the end of the file.
+bool RecordReader::FillChunkInflated(size_t* got)
+{
+    *got = 0;
+    while (*got == 0) {
+        if (rawAt_ == rawEnd_) {
+            if (rawDone_) {
+                torn_ = gzip_->InMember();
+                return true;
+            }
+            rawAt_ = 0;
+            if (!ReadRaw(raw_.data(), raw_.size(), &rawEnd_))
+                return false;
+            rawDone_ = rawEnd_ == 0;
+            continue;
+        }
+        size_t used = 0;
+        const bool good = gzip_->Inflate(raw_.data() + rawAt_, rawEnd_ - rawAt_, &used, chunk_.data(), chunk_.size(), got);
+        rawAt_ += used;
+        if (!good)
+            return Fail(kRecordUnreadable, 0, gzip_->Fault());
+    }
+    return true;
+}
+
+bool RecordReader::ReadRaw(char* into, size_t room, size_t* got)
+{
     if (file_ == nullptr) {
-        got = std::min(chunk_.size(), text_.size() - textAt_);
-        memcpy(chunk_.data(), text_.data() + textAt_, got);
-        textAt_ += got;
+        *got = std::min(room, text_.size() - textAt_);
+        memcpy(into, text_.data() + textAt_, *got);
+        textAt_ += *got;
     } else {
-        got = fread(chunk_.data(), 1, chunk_.size(), file_);
-        if (got == 0 && ferror(file_))
+        *got = fread(into, 1, room, file_);
+        if (*got == 0 && ferror(file_))
             return Fail(kRecordUnreadable, 0, strerror(errno));
     }
-    if (got == 0) {
-        endOfFile_ = true;
-        return false;
-    }
-    if (copy_ != nullptr)
-        fwrite(chunk_.data(), 1, got, copy_);
-    chunkOffset_ += chunkEnd_;
-    chunkAt_ = 0;
-    chunkEnd_ = got;
+    if (copy_ != nullptr && *got != 0)
+        fwrite(into, 1, *got, copy_);
     return true;
+}
+
+// The file's first piece, read at its start: compressed or plain.
+bool RecordReader::Detect()
+{
+    detected_ = true;
+    raw_.resize(std::max<size_t>(chunk_.size(), 2));
+    rawAt_ = 0;
+    if (!ReadRaw(raw_.data(), raw_.size(), &rawEnd_))
+        return false;
+    if (IsGzipStart(raw_.data(), rawEnd_)) {
+        gzip_.reset(new GzipInflater);
+        gzip_->Members() = givenMembers_;
+    }
+    return true;
+}
+
+const std::vector<GzipMemberMark>* RecordReader::Members() const
+{
+    return gzip_ != nullptr ? &gzip_->Members() : nullptr;
+}
+
+void RecordReader::UseMembers(const std::vector<GzipMemberMark>& members)
+{
+    givenMembers_ = members;
+    if (gzip_ != nullptr && members.size() > gzip_->Members().size())
+        gzip_->Members() = members;
+}
+
+// The first message read from a member's start is its time in the index.
+void RecordReader::NoteMemberStart(uint64_t lineOffset, uint64_t micros)
+{
+    if (gzip_ == nullptr)
+        return;
+    std::vector<GzipMemberMark>& members = gzip_->Members();
+    const GzipMemberMark* found = MemberBefore(members, lineOffset);
+    if (found == nullptr || found->hasMessage || skipTo_ > found->textOffset)
+        return;
+    GzipMemberMark& mark = members[static_cast<size_t>(found - members.data())];
+    mark.firstMicros = micros;
+    mark.hasMessage = true;
+}
+
+std::string RecordReader::TornNotice() const
+{
+    return FormatText(N_("%s: the last compressed block is incomplete (recording cut short?): read to its last whole line"),
+                      name_.c_str());
 }
 
 bool RecordReader::Fail(RecordReadOutcome outcome, uint64_t line, const std::string& what)

@@ -30,6 +30,14 @@
 //   Notice() says "FILE:LINE: last line is incomplete (recording cut short?),
 //   skipped" and the reading ends well.
 //
+// A compressed recording (formats/GzipMembers.h: it starts with gzip's magic
+// bytes) is read the same way, its members one after the other. A torn last
+// member (the recorder was killed) is read to its last whole line and said
+// once in Notice(); data that is no gzip member is a fault (kRecordUnreadable).
+// There LineOffset() and Resume() count in the text the members hold, and
+// Resume() starts at the last member it knows of before the offset (those it
+// has read, or those UseMembers() gave it) and inflates from there.
+//
 // A viewer that shows what it can (velkscope) reads on past bad lines
 // (SkipBadLines), and comes back later for a stretch of the file: each
 // message's LineOffset() is where its line starts, and Resume() reads on
@@ -38,8 +46,10 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <string>
+#include <memory>
 #include <vector>
 
+#include "formats/GzipMembers.h"
 #include "formats/RecordLine.h"
 
 enum RecordReadOutcome {
@@ -109,11 +119,22 @@ public:
     // the time previousMicros; false when the file cannot seek there.
     bool Resume(uint64_t offset, uint64_t lineNumber, uint64_t previousMicros);
 
+    // A compressed recording: every member read so far, each with the time
+    // of its first message (the index to seek with); null for plain text.
+    const std::vector<GzipMemberMark>* Members() const;
+    // Members another reader of the same file found, for Resume().
+    void UseMembers(const std::vector<GzipMemberMark>& members);
+
 private:
     enum LineEnd { kLineWhole, kLineCutShort, kLineNone, kLineFault, kLineTooLong };
     LineEnd ReadLine();
     LineEnd SkipRestOfLine();
     bool FillChunk();
+    bool FillChunkInflated(size_t* got);
+    bool ReadRaw(char* into, size_t room, size_t* got);
+    bool Detect();
+    std::string TornNotice() const;
+    void NoteMemberStart(uint64_t lineOffset, uint64_t micros);
     bool Fail(RecordReadOutcome outcome, uint64_t line, const std::string& what);
     void PassOver(uint64_t line, const std::string& what);
     bool SeekTo(uint64_t offset);
@@ -144,6 +165,15 @@ private:
     std::string firstBadLine_, latestBadLine_;
     bool triggerPending_ = false, afterTrigger_ = false;
     bool expiredPending_ = false;   // kExpiredNote: the next message's payload had expired
+    // Compressed: the file's bytes as read, before inflating.
+    bool detected_ = false;
+    std::unique_ptr<GzipInflater> gzip_;   // null: plain text
+    std::vector<char> raw_;
+    size_t rawAt_ = 0, rawEnd_ = 0;
+    bool rawDone_ = false;
+    uint64_t skipTo_ = 0;        // text before this offset is inflated and passed over
+    bool torn_ = false;          // the file ended inside a member
+    std::vector<GzipMemberMark> givenMembers_;
 };
 
 // A whole recording in memory: the messages in order, or the first fault.

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "common/Catalogue.h"
+#include "windows/Clock.h"
 
 namespace {
 
@@ -20,8 +21,15 @@ const size_t kBufferBytes = 1 << 16;
 
 } // namespace
 
-bool LineFile::Create(const std::string& path)
+bool LineFile::Create(const std::string& path, bool compressed)
 {
+    if (compressed) {
+        gzip_.reset(new GzipMemberWriter([this](const char* bytes, size_t size) {
+            pending_.append(bytes, size);
+            return true;
+        }));
+        clockStart_ = ClockTicks();
+    }
     if (path == "-") {
         fflush(stdout);
         _setmode(_fileno(stdout), _O_BINARY);   // the same bytes as a file
@@ -37,12 +45,35 @@ bool LineFile::Create(const std::string& path)
 
 void LineFile::Add(const std::string& lines)
 {
-    pending_ += lines;
-    pending_ += '\n';
-    ends_.push_back(pending_.size());
     ++added_;
+    if (failed_ && gzip_ != nullptr)   // nothing more goes out: not worth compressing
+        return;
+    if (gzip_ == nullptr) {
+        pending_ += lines;
+        pending_ += '\n';
+        EndUnit(pending_.size(), 1);
+    } else {
+        gzip_->Write(lines + "\n", ClockMicrosSince(clockStart_));
+        NoteEndedMember();
+        ++inMember_;
+    }
     if (pending_.size() >= kBufferBytes)
         Flush();
+}
+
+void LineFile::EndUnit(size_t end, uint64_t adds)
+{
+    ends_.push_back(Unit{ end, adds });
+}
+
+// A member the writer ended is a unit that goes out whole.
+void LineFile::NoteEndedMember()
+{
+    if (gzip_->Members() == members_)
+        return;
+    members_ = gzip_->Members();
+    EndUnit(static_cast<size_t>(gzip_->EndedBytes() - pendingOrigin_), inMember_);
+    inMember_ = 0;
 }
 
 void LineFile::Fail(unsigned long systemError)
@@ -60,24 +91,32 @@ void LineFile::Fail(unsigned long systemError)
 // that went out in part, so what reached the file would be unknown.
 bool LineFile::Flush()
 {
+    if (gzip_ != nullptr && !failed_) {
+        gzip_->EndOldMember(ClockMicrosSince(clockStart_));
+        NoteEndedMember();
+    }
     if (failed_ || descriptor_ < 0) {
         pending_.clear();
         ends_.clear();
         return !failed_;
     }
+    // Only whole units go out; the member at hand stays.
+    const size_t out = ends_.empty() ? 0 : ends_.back().end;
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor_));
     size_t done = 0;
-    while (done < pending_.size()) {
+    while (done < out) {
         DWORD wrote = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(pending_.size() - done, 1u << 30));
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(out - done, 1u << 30));
         if (!WriteFile(handle, pending_.data() + done, chunk, &wrote, NULL) || wrote == 0) {
             Fail(wrote == 0 && GetLastError() == ERROR_SUCCESS ? 0 : GetLastError());
             break;
         }
         done += wrote;
     }
-    const size_t whole = static_cast<size_t>(std::upper_bound(ends_.begin(), ends_.end(), done) - ends_.begin());
-    const size_t wholeBytes = whole == 0 ? 0 : ends_[whole - 1];
+    const size_t whole = static_cast<size_t>(
+        std::upper_bound(ends_.begin(), ends_.end(), done, [](size_t at, const Unit& unit) { return at < unit.end; })
+        - ends_.begin());
+    const size_t wholeBytes = whole == 0 ? 0 : ends_[whole - 1].end;
     if (done > wholeBytes && ownsDescriptor_) {
         LARGE_INTEGER at;
         at.QuadPart = static_cast<LONGLONG>(fileBytes_ + wholeBytes);
@@ -85,17 +124,30 @@ bool LineFile::Flush()
             SetEndOfFile(handle);
     }
     fileBytes_ += wholeBytes;
-    written_ += whole;
-    pending_.clear();
+    for (size_t i = 0; i < whole; ++i)
+        written_ += ends_[i].adds;
+    pendingOrigin_ += out;
+    pending_.erase(0, out);
     ends_.clear();
+    if (failed_)
+        pending_.clear();
     return !failed_;
+}
+
+bool LineFile::FlushAll()
+{
+    if (gzip_ != nullptr && !failed_) {
+        gzip_->EndMember();
+        NoteEndedMember();
+    }
+    return Flush();
 }
 
 bool LineFile::Close()
 {
     if (descriptor_ < 0)
         return !failed_;
-    Flush();
+    FlushAll();
     if (ownsDescriptor_ && _close(descriptor_) != 0 && !failed_) {
         failed_ = true;
         error_ = errno;

@@ -4,11 +4,20 @@
 // system was writing when the process died torn), never cut inside a buffer.
 // A write that fails part way (a full disk) cuts the file back to the end
 // of the last Add that went out whole.
+//
+// Compressed (formats/GzipMembers.h), the lines go out in whole gzip
+// members instead: a member ends at 1 MiB of text, or at the first Add or
+// Flush() a second or more after its first Add, and only ended members are
+// written, so a kill loses the member at hand at most and a full disk cuts
+// the file back to the last whole member.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "formats/GzipMembers.h"
 
 class LineFile {
 public:
@@ -19,13 +28,16 @@ public:
 
     // Made (emptied if it is there); "-": standard output, in binary. False
     // with errno set when it cannot be made.
-    bool Create(const std::string& path);
+    bool Create(const std::string& path, bool compressed = false);
     // lines (one, or several joined by '\n') and a newline, kept together:
     // they reach the file whole or not at all. Written out when the buffer
     // is full.
     void Add(const std::string& lines);
-    // What is kept goes out now; false once any write has failed.
+    // What is kept goes out now (compressed: the members ended, a second
+    // old included); false once any write has failed.
     bool Flush();
+    // The same with the member at hand ended first: everything goes out.
+    bool FlushAll();
     // Flushes and closes (standard output stays open); false when anything
     // failed, with errno saying what (ENOSPC for a full disk).
     bool Close();
@@ -39,6 +51,13 @@ public:
 
 private:
     void Fail(unsigned long systemError);
+    void EndUnit(size_t end, uint64_t adds);
+    void NoteEndedMember();
+
+    struct Unit {
+        size_t end;      // in pending_
+        uint64_t adds;   // the Adds whose lines it ends
+    };
 
     int descriptor_ = -1;
     bool ownsDescriptor_ = false;
@@ -46,7 +65,12 @@ private:
     int error_ = 0;                  // errno of the failure
     bool diskFull_ = false;
     std::string pending_;
-    std::vector<size_t> ends_;       // where each Add kept in pending_ ends
+    std::vector<Unit> ends_;         // what goes out whole: each Add, or each member
+    std::unique_ptr<GzipMemberWriter> gzip_;   // null: plain text
+    uint64_t members_ = 0;           // ended ones
+    uint64_t pendingOrigin_ = 0;     // the writer's BytesOut() at pending_[0]
+    uint64_t inMember_ = 0;          // Adds in the member at hand
+    uint64_t clockStart_ = 0;
     uint64_t fileBytes_ = 0;         // bytes of whole Adds in the file
     uint64_t added_ = 0, written_ = 0;
 };

@@ -31,12 +31,13 @@ lists_panel() { client_lines | grep -Eq '^[0-9a-f]+ [0-9a-f]+ velkpanel [0-9]+$'
 check_contents() {
     local top=$1 listed expected
     listed=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
-    expected=$( (printf "$top/%s\n" LICENSE.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe velkpanel.exe \
+    expected=$( (printf "$top/%s
+" LICENSE.txt LICENSE-zlib.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe velkpanel.exe \
                  signals-example.toml panel-example.toml rig-example.dbc "$wheel"
                  (cd "$here/../../docs" && ls *.md *.png *.svg | sed "s|^|$top/docs/|")
                  cd "$here/../../python/examples" && ls *.py | sed "s|^|$top/examples/|") | LC_ALL=C sort | tr '\n' ' ')
     [ "$listed" = "$expected" ] || fail "holds $listed; expected $expected"
-    for text in README.txt LICENSE.txt; do
+    for text in README.txt LICENSE.txt LICENSE-zlib.txt; do
         local file=$work/$top/$text lines crlf
         [ -s "$file" ] || { fail "$text is missing or empty"; continue; }
         lines=$(wc -l < "$file")
@@ -52,6 +53,10 @@ chinese, english = text.find("简体中文"), text.find("\r\nEnglish\r\n")
 sys.exit(0 if data.startswith(b"\xef\xbb\xbf") and 0 < chinese < english else 1)
 CHECK
     OBJDUMP=x86_64-w64-mingw32-objdump sh "$here/velk-exports.sh" "$work/$top/velk.dll" || fail "velk.dll exports"
+    # zlib is linked in: no program may need a zlib1.dll the zip does not hold.
+    for exe in "$work/$top"/*.exe; do
+        ! x86_64-w64-mingw32-objdump -p "$exe" | grep -qi 'DLL Name: zlib' || fail "$(basename "$exe") needs a zlib DLL"
+    done
     check_wheel "$work/$top/$wheel"
 }
 

@@ -3,7 +3,8 @@
 # exit 5 and "disk full", its summary counts the message lines really in the
 # file, and the file ends at its last whole line. On /dev/full (every write
 # fails) always; on a small tmpfs that fills in the middle of a write where
-# this user may mount one (root), otherwise that part is skipped and says so.
+# this user may mount one (root), otherwise that part is skipped and says so;
+# there a compressed recording too ends at its last whole member.
 # Every wait is bounded. Run by ctest as velk_full_disk. Usage: full-disk.sh BIN_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -88,6 +89,19 @@ if mkdir -p "$small" && mount -t tmpfs -o size=256k tmpfs "$small" 2>/dev/null; 
     grep -q "disk full; .* of its window not written, the recording stopped" "$work/triggered.err" \
         || fail "triggered: $(cat "$work/triggered.err")"
     [ "$(tail -c 1 "$small/triggered.txt" | od -An -c | tr -d ' ')" = '\n' ] || fail "triggered: the file ends inside a line"
+    rm -f "$small/triggered.txt"
+
+    # Compressed, the 20,000 values take about 80 KiB: a filler leaves 48,
+    # room for some members, not all. The file ends at a whole member and
+    # holds what was said.
+    head -c $((256 - 48))k /dev/zero > "$small/filler" 2>/dev/null || true
+    record_while_posting compressed "$small/compressed.txt.gz"
+    [ "$status" = 5 ] || fail "compressed: exit $status, expected 5"
+    said=$(sed -n 's/^velkctl: recorded \([0-9]*\) messages to .*/\1/p' "$work/compressed.err")
+    held=$(gzip -dc "$small/compressed.txt.gz" | grep -vc '^#' || true)
+    [ -n "$said" ] && [ "$said" = "$held" ] \
+        || fail "compressed: said $said, the file holds $held: $(cat "$work/compressed.err")"
+    gzip -t "$small/compressed.txt.gz" 2>/dev/null || fail "compressed: the file ends inside a member"
 else
     echo "full-disk.sh: cannot mount a tmpfs here (not root?): the part where the disk fills mid-write was not run"
 fi

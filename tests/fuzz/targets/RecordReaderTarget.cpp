@@ -1,6 +1,8 @@
 // A whole record file, read in chunks of any size, from memory or through
 // stdio; cut short anywhere; and grown after a first reading (standard
-// input kept for a second pass). The same bytes must read the same way.
+// input kept for a second pass). The same bytes must read the same way,
+// plain or compressed in members of any size. An input that is compressed
+// already (gzip's magic first) is read in chunks of any size and cut short.
 #include "tests/fuzz/FuzzTargets.h"
 
 #include <stdio.h>
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "formats/GzipMembers.h"
 #include "formats/RecordReader.h"
 
 namespace {
@@ -78,11 +81,46 @@ int SeekGrowing(void* cookie, off64_t* offset, int whence)
     return 0;
 }
 
+// text through the member writer, a member at most memberText bytes,
+// each line written alone (so members end only at whole lines).
+std::string Compress(const std::string& text, size_t memberText)
+{
+    std::string bytes;
+    GzipMemberWriter writer([&bytes](const char* data, size_t size) { bytes.append(data, size); return true; },
+                            memberText);
+    for (size_t at = 0; at < text.size();) {
+        const size_t newline = text.find('\n', at);
+        const size_t end = newline == std::string::npos ? text.size() : newline + 1;
+        FUZZ_CHECK(writer.Write(text.substr(at, end - at), 0));
+        at = end;
+    }
+    FUZZ_CHECK(writer.EndMember());
+    return bytes;
+}
+
+// Compressed input: any chunk size reads it the same, and a cut gives the
+// first messages of the whole.
+void ReadCompressed(const std::string& bytes, size_t chunk, size_t cut)
+{
+    RecordReader whole(bytes, "f");
+    const Reading all = ReadAll(&whole);
+    RecordReader chunked(bytes, "f", chunk);
+    FUZZ_CHECK(SameReading(all, ReadAll(&chunked)));
+    RecordReader cutShort(bytes.substr(0, cut), "f", chunk);
+    const Reading some = ReadAll(&cutShort);
+    for (size_t i = 0; i < std::min(some.messages.size(), all.messages.size()); ++i)
+        FUZZ_CHECK(SameMessage(some.messages[i], all.messages[i]));
+}
+
 } // namespace
 
 void FuzzRecordReader(const uint8_t* data, size_t size)
 {
     const std::string text = FuzzText(data, size);
+    if (IsGzipStart(text.data(), text.size())) {
+        ReadCompressed(text, 1 + data[size - 1] % 97, (data[2 % size] * 131u + size * 7u) % size);
+        return;
+    }
     RecordReader whole(text, "f");
     const Reading all = ReadAll(&whole);
     FUZZ_CHECK(all.outcome == kRecordRead || all.outcome == kRecordMalformed);
@@ -154,6 +192,19 @@ void FuzzRecordReader(const uint8_t* data, size_t size)
         }
         FUZZ_CHECK(k == passed.size());
     }
+
+    // Compressed in members of up to 1 to 64 bytes of text: read the same,
+    // offsets included, and a cut anywhere gives the first messages.
+    const std::string compressed = Compress(text, 1 + (size == 0 ? 0 : data[0] % 64));
+    RecordReader inflated(compressed, "f", chunk);
+    FUZZ_CHECK(SameReading(all, ReadAll(&inflated)));
+    if (all.outcome == kRecordRead && !passed.empty()) {
+        RecordReader again(compressed, "f", chunk);
+        for (size_t i = 0; i < passed.size(); ++i) {
+            FUZZ_CHECK(again.Next(&message) && again.LineOffset() == offsets[i]);
+        }
+    }
+    ReadCompressed(compressed, chunk, compressed.empty() ? 0 : cut * compressed.size() / std::max<size_t>(size, 1));
 
     // Through stdio, read once while only the cut part is there, then again
     // from the start once the rest has come: the second pass is the whole.
