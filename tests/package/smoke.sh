@@ -31,8 +31,7 @@ lists_panel() { client_lines | grep -Eq '^[0-9a-f]+ [0-9a-f]+ velkpanel [0-9]+$'
 check_contents() {
     local top=$1 listed expected
     listed=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
-    expected=$( (printf "$top/%s
-" LICENSE.txt LICENSE-zlib.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe velkpanel.exe \
+    expected=$( (printf "$top/%s\n" LICENSE.txt LICENSE-zlib.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe velkpanel.exe \
                  signals-example.toml panel-example.toml rig-example.dbc "$wheel"
                  (cd "$here/../../docs" && ls *.md *.png *.svg | sed "s|^|$top/docs/|")
                  cd "$here/../../python/examples" && ls *.py | sed "s|^|$top/examples/|") | LC_ALL=C sort | tr '\n' ' ')
