@@ -14,6 +14,7 @@ import xml.etree.ElementTree as ElementTree
 import pytest
 
 import velk
+import velk.node
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FAKE = os.path.join(HERE, "fake_session.py")
