@@ -26,6 +26,7 @@
 #include "velkscope/PngFile.h"
 #include "velkscope/RecordingBudget.h"
 #include "velkscope/ValueDlg.h"
+#include "velkscope/WorkspaceCheck.h"
 #include "common/Catalogue.h"
 #include "windows/FileDialogs.h"
 #include "windows/WideText.h"
@@ -520,6 +521,29 @@ void CScopeDlg::OnOpenSignals()
 
 // ---- Workspaces. ----
 
+namespace {
+
+// The files a workspace names, as this window reads them.
+class WindowsWorkspaceFiles : public WorkspaceFiles {
+public:
+    bool ReadSignals(const std::string& path, SignalDatabase* signals, std::vector<std::string>* errors) override
+    {
+        return ReadSignalsFile(WideFromUtf8(path), signals, errors) == kExitOk;
+    }
+    bool CanOpen(const std::string& path, std::string* why) override
+    {
+        FILE* probe = _wfopen(WideFromUtf8(path).c_str(), L"rb");
+        if (probe == nullptr) {
+            *why = strerror(errno);
+            return false;
+        }
+        fclose(probe);
+        return true;
+    }
+};
+
+}  // namespace
+
 bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
 {
     std::string text, error;
@@ -535,64 +559,21 @@ bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
         return false;
     }
     // Everything it names is checked before anything changes.
-    const std::wstring folder = FolderOf(path);
-    const std::string folderUtf8 = Utf8FromWide(folder);
-    auto at = [&](unsigned line, unsigned column) { return FormatText("%s:%u:%u: ", name.c_str(), line, column); };
-    std::unique_ptr<SignalDatabase> signals;
-    std::wstring signalsPath;
-    if (!workspace.signals.empty()) {
-        signalsPath = WideFromUtf8(ResolveInFolder(folderUtf8, workspace.signals));
-        std::vector<std::string> found;
-        signals.reset(new SignalDatabase);
-        if (ReadSignalsFile(signalsPath, signals.get(), &found) != kExitOk)
-            for (const std::string& line : found)
-                errors.push_back(at(workspace.signalsLine, workspace.signalsColumn) + N_("signal file") + ": " + line);
-    }
-    std::vector<std::wstring> recordings;
-    for (const WorkspaceRecording& recording : workspace.recordings) {
-        recordings.push_back(WideFromUtf8(ResolveInFolder(folderUtf8, recording.path)));
-        FILE* probe = _wfopen(recordings.back().c_str(), L"rb");
-        if (probe == nullptr)
-            errors.push_back(at(recording.line, recording.column) + FormatText(N_("cannot open '%s'"), recording.path.c_str()) +
-                             ": " + strerror(errno));
-        else
-            fclose(probe);
-    }
-    std::vector<std::vector<size_t>> signalIndexes(workspace.panes.size());
-    for (size_t p = 0; p < workspace.panes.size(); ++p) {
-        for (const WorkspaceTrace& trace : workspace.panes[p].traces) {
-            size_t index = kRawTrace;
-            if (!trace.signal.empty()) {
-                const SignalRef found = signals != nullptr ? signals->FindSignal(trace.signal) : SignalRef{ nullptr, nullptr };
-                if (signals == nullptr)
-                    errors.push_back(at(trace.line, trace.column) +
-                                     FormatText(N_("signal '%s' needs a signal file (signals = ...)"), trace.signal.c_str()));
-                else if (found.signal == nullptr)
-                    errors.push_back(at(trace.line, trace.column) +
-                                     FormatText(N_("no signal '%s' in the signal file"), trace.signal.c_str()));
-                else if (found.message->code != trace.code)
-                    errors.push_back(at(trace.line, trace.column) + FormatText(N_("signal '%s' is not of code %08x"),
-                                                                               trace.signal.c_str(),
-                                                                               static_cast<unsigned>(trace.code)));
-                else
-                    index = static_cast<size_t>(found.signal - found.message->signals.data());
-            }
-            signalIndexes[p].push_back(index);
-        }
-    }
-    if (!errors.empty()) {
+    WindowsWorkspaceFiles files;
+    CheckedWorkspace checked;
+    if (!CheckWorkspace(workspace, name, Utf8FromWide(FolderOf(path)), &files, &checked, &errors)) {
         *errorsOut = ErrorLines(errors);
         return false;
     }
 
     // Now it is used, whole.
     OnCloseRecordings();
-    if (signals != nullptr)
-        UseSignals(std::move(signals), signalsPath);
+    if (checked.signals != nullptr)
+        UseSignals(std::move(checked.signals), WideFromUtf8(checked.signalsPath));
     m_workspaceTicks = true;
-    for (size_t r = 0; r < recordings.size(); ++r) {
+    for (size_t r = 0; r < checked.recordingPaths.size(); ++r) {
         std::wstring why;
-        if (OpenRecording(recordings[r], &why))
+        if (OpenRecording(WideFromUtf8(checked.recordingPaths[r]), &why))
             m_model.SetOffset(m_recordings.back().source, static_cast<int64_t>(llround(workspace.recordings[r].offsetSeconds * 1e6)));
     }
     m_fitToData = false;
@@ -604,7 +585,7 @@ bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
             const Recording* recording = trace.recording == 0 || trace.recording > m_recordings.size()
                                        ? nullptr : &m_recordings[trace.recording - 1];
             const size_t source = recording != nullptr ? recording->source : 0;
-            m_model.AddTrace(source, trace.code, signalIndexes[p][t], p, trace.colour);
+            m_model.AddTrace(source, trace.code, checked.signalIndexes[p][t], p, trace.colour);
             if (trace.x)
                 m_model.SetPaneX(p, static_cast<int>(m_model.Traces().size()) - 1);
         }
