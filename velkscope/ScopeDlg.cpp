@@ -388,7 +388,7 @@ void CScopeDlg::ChartChanged()
 {
     // Moving the view changes no value of the readout; cursors, traces,
     // offsets and the time's labels do.
-    const std::string key = ReadoutKey();
+    const std::string key = ReadoutKey(m_model);
     m_readoutStale = m_readoutStale || key != m_readoutKey;
     m_readoutKey = key;
     RefreshReadout();
@@ -396,18 +396,6 @@ void CScopeDlg::ChartChanged()
     ServeDetail();
     if (m_model.Paused())
         SetDlgItemTextW(m_hWnd, IDC_PAUSE, L"\x7EE7\x7EED Resume");
-}
-
-// What the readout's cells depend on, besides the data.
-std::string CScopeDlg::ReadoutKey() const
-{
-    std::string key = FormatText("%d %lld %d %lld %d %zu|", m_model.CursorSet(0) ? 1 : 0, static_cast<long long>(m_model.Cursor(0)),
-                                 m_model.CursorSet(1) ? 1 : 0, static_cast<long long>(m_model.Cursor(1)),
-                                 m_model.WallClock() ? 1 : 0, m_model.Traces().size());
-    for (const Trace& trace : m_model.Traces())
-        key += FormatText("%zu:%08x:%zu:%lld ", trace.source, static_cast<unsigned>(trace.code), trace.signal,
-                          static_cast<long long>(m_model.Origin(trace.source)));
-    return key;
 }
 
 // ---- The bus. ----

@@ -176,7 +176,6 @@ private:
     void RefreshList();
     void RefreshStatus(int64_t now);
     void RefreshReadout();
-    std::string ReadoutKey() const;
     void RefreshTitle();
     void SetStatus(const std::wstring& text);
     void SaveAs(const wchar_t* filter, const wchar_t* extension,
@@ -218,7 +217,7 @@ private:
     std::unique_ptr<DetailWorker> m_detail;
     bool m_readoutStale;             // the cursors or the data moved since the readout was made
     std::vector<std::vector<std::string>> m_readoutCells;
-    std::string m_readoutKey;        // ReadoutKey() when the readout was last made
+    std::string m_readoutKey;        // ReadoutKey when the readout was last made
     bool m_fitToData;                // the view shows all of the recordings as they are read
     bool m_workspaceTicks;           // a workspace chose the traces: none are ticked for a new recording
     bool m_listStale;                // a recording's rows changed: the list is made again on its next refresh
