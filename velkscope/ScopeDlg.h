@@ -7,9 +7,12 @@
 // them again for a view finer than their summary (DetailWorker), for the
 // readout and for the exports.
 //
-// The handlers live in three files: ScopeDlg.cpp (the window, the bus, the
-// list, the status line), ScopeFiles.cpp (recordings, signal files,
-// workspaces, saving and exporting) and ScopeReadout.cpp (the readout).
+// The handlers live in files by job: ScopeDlg.cpp (the window, the bus, the
+// frames, the status line), ScopeList.cpp (the list of codes),
+// ScopeRecordings.cpp (recordings, their passes, the stretches read again),
+// ScopeFiles.cpp (signal files, workspaces, saving and exporting),
+// ScopeReadout.cpp (the readout) and ScopeCommands.cpp (the controls and
+// menu commands on the chart).
 #pragma once
 #include <stdio.h>
 
