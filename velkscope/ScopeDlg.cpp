@@ -13,7 +13,6 @@
 #include "velk/VelkLibrary.h"
 #include "velk/VelkResults.h"
 #include "client/ProgramMessages.h"
-#include "windows/SystemLeadByte.h"
 #include "common/FormatText.h"
 #include "windows/WideText.h"
 
