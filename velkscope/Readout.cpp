@@ -229,3 +229,29 @@ std::string ReadoutText(const std::vector<std::vector<std::string>>& cells)
     }
     return text;
 }
+
+std::string ReadoutKey(const ScopeModel& model)
+{
+    std::string key = FormatText("%d %lld %d %lld %d %zu|", model.CursorSet(0) ? 1 : 0, static_cast<long long>(model.Cursor(0)),
+                                 model.CursorSet(1) ? 1 : 0, static_cast<long long>(model.Cursor(1)),
+                                 model.WallClock() ? 1 : 0, model.Traces().size());
+    for (const Trace& trace : model.Traces())
+        key += FormatText("%zu:%08x:%zu:%lld ", trace.source, static_cast<unsigned>(trace.code), trace.signal,
+                          static_cast<long long>(model.Origin(trace.source)));
+    return key;
+}
+
+std::vector<ReadoutCell> ReadoutCellsToSet(const std::vector<std::vector<std::string>>& shown,
+                                           const std::vector<std::vector<std::string>>& fresh, size_t rowsWithText)
+{
+    std::vector<ReadoutCell> cells;
+    for (size_t row = 1; row < fresh.size(); ++row) {
+        for (size_t column = 0; column < fresh[row].size(); ++column) {
+            const bool same = row <= rowsWithText && row < shown.size() && column < shown[row].size() &&
+                              shown[row][column] == fresh[row][column];
+            if (!same)
+                cells.push_back({ row, column });
+        }
+    }
+    return cells;
+}

@@ -54,3 +54,18 @@ ValueInForce ValueAt(const ScopeModel& model, size_t trace, int64_t t, const Str
 // the clipboard tab-separated (ReadoutText).
 std::vector<std::vector<std::string>> ReadoutCells(const ScopeModel& model, const Readout& readout, int64_t now);
 std::string ReadoutText(const std::vector<std::vector<std::string>>& cells);
+
+// What the readout's cells depend on besides the data: the cursors, the
+// traces, their sources' offsets and the time's labels. The readout is made
+// again when it changes; moving the view does not change it.
+std::string ReadoutKey(const ScopeModel& model);
+
+struct ReadoutCell {
+    size_t row, column;   // in the cells, the header being row 0
+};
+// The cells of fresh a list showing shown must set: those that differ, and
+// every one of the rows past the first rowsWithText list rows (new rows,
+// empty). The header is not among them.
+std::vector<ReadoutCell> ReadoutCellsToSet(const std::vector<std::vector<std::string>>& shown,
+                                           const std::vector<std::vector<std::string>>& fresh, size_t rowsWithText);
+

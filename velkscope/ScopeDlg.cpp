@@ -13,7 +13,6 @@
 #include "velk/VelkLibrary.h"
 #include "velk/VelkResults.h"
 #include "client/ProgramMessages.h"
-#include "windows/SystemLeadByte.h"
 #include "common/FormatText.h"
 #include "windows/WideText.h"
 
@@ -24,7 +23,6 @@ const UINT WM_DETAIL = WM_APP + 2;
 const int64_t kFrameMicros = 40000;      // 25 frames a second
 const int64_t kListMicros = 250000;      // the list's counts and values
 const int64_t kStatusMicros = 1000000;   // the status line and the bus's health
-const size_t kValueCellBytes = 48;
 const int kBatchMessages = 512;          // taken at once from the queue, at most
 
 
@@ -51,15 +49,6 @@ std::wstring Wide(const std::string& text)
 void Place(HWND dialog, int id, int x, int y, int width, int height)
 {
     SetWindowPos(GetDlgItem(dialog, id), nullptr, x, y, std::max(width, 0), std::max(height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void SetCell(HWND list, size_t row, int column, const std::wstring& text)
-{
-    LVITEMW item;
-    ZeroMemory(&item, sizeof item);
-    item.iSubItem = column;
-    item.pszText = const_cast<wchar_t*>(text.c_str());
-    ::SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
 }
 
 } // namespace
@@ -179,57 +168,6 @@ BOOL CScopeDlg::OnInitDialog()
     GetClientRect(&client);
     Layout(client.right, client.bottom);
     return TRUE;
-}
-
-void CScopeDlg::SetUpCodeList()
-{
-    ListView_SetExtendedListViewStyle(m_codes, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    static const struct { const wchar_t* title; int width; int format; } kColumns[] = {
-        { L"代码 Code", 100, LVCFMT_LEFT },
-        { L"值 Value", 120, LVCFMT_LEFT },
-        { L"次数 Count", 64, LVCFMT_RIGHT },
-        { L"标记 Marks", kMarksWidth, LVCFMT_LEFT },   // late, and faults counted: FormatRowMarks
-    };
-    for (int i = 0; i < kListColumns; ++i) {
-        LVCOLUMNW column;
-        ZeroMemory(&column, sizeof column);
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-        column.pszText = const_cast<wchar_t*>(kColumns[i].title);
-        column.cx = kColumns[i].width;
-        column.fmt = kColumns[i].format;
-        ::SendMessageW(m_codes, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-    }
-    // Shown as code, count, marks, value: the value, the widest, last,
-    // so that a mark never hides it and the count stays in sight.
-    int order[kListColumns] = { kCodeColumn, kCountColumn, kMarksColumn, kValueColumn };
-    ListView_SetColumnOrderArray(m_codes, kListColumns, order);
-}
-
-// The value column takes what the others leave of the list's width.
-void CScopeDlg::FitValueColumn()
-{
-    RECT client;
-    ::GetClientRect(m_codes, &client);
-    int others = 0;
-    for (int column : { kCodeColumn, kCountColumn, kMarksColumn })
-        others += ListView_GetColumnWidth(m_codes, column);
-    ListView_SetColumnWidth(m_codes, kValueColumn, std::max(80, static_cast<int>(client.right) - others));
-}
-
-// The marks column widens to the widest marks it has shown (fault counts
-// grow) and the list with it, so that the value keeps its room.
-void CScopeDlg::FitMarksColumn(const std::wstring& marks)
-{
-    if (marks.empty())
-        return;
-    const int wanted = static_cast<int>(::SendMessageW(m_codes, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(marks.c_str()))) + 14;
-    if (wanted <= m_marksWidth)
-        return;
-    m_marksWidth = wanted;
-    ListView_SetColumnWidth(m_codes, kMarksColumn, wanted);
-    RECT client;
-    GetClientRect(&client);
-    Layout(client.right, client.bottom);
 }
 
 void CScopeDlg::SetUpWindowChoices()
@@ -388,7 +326,7 @@ void CScopeDlg::ChartChanged()
 {
     // Moving the view changes no value of the readout; cursors, traces,
     // offsets and the time's labels do.
-    const std::string key = ReadoutKey();
+    const std::string key = ReadoutKey(m_model);
     m_readoutStale = m_readoutStale || key != m_readoutKey;
     m_readoutKey = key;
     RefreshReadout();
@@ -396,18 +334,6 @@ void CScopeDlg::ChartChanged()
     ServeDetail();
     if (m_model.Paused())
         SetDlgItemTextW(m_hWnd, IDC_PAUSE, L"\x7EE7\x7EED Resume");
-}
-
-// What the readout's cells depend on, besides the data.
-std::string CScopeDlg::ReadoutKey() const
-{
-    std::string key = FormatText("%d %lld %d %lld %d %zu|", m_model.CursorSet(0) ? 1 : 0, static_cast<long long>(m_model.Cursor(0)),
-                                 m_model.CursorSet(1) ? 1 : 0, static_cast<long long>(m_model.Cursor(1)),
-                                 m_model.WallClock() ? 1 : 0, m_model.Traces().size());
-    for (const Trace& trace : m_model.Traces())
-        key += FormatText("%zu:%08x:%zu:%lld ", trace.source, static_cast<unsigned>(trace.code), trace.signal,
-                          static_cast<long long>(m_model.Origin(trace.source)));
-    return key;
 }
 
 // ---- The bus. ----
@@ -452,139 +378,6 @@ void CScopeDlg::Take(uint32_t code, LPARAM dataWord)
         InsertRow(ListRowOf(0, static_cast<size_t>(row)), 0, static_cast<size_t>(row));
 }
 
-bool CScopeDlg::ListNamesSources() const
-{
-    size_t listed = 0;
-    for (const std::unique_ptr<ScopeSource>& source : m_model.Sources())
-        listed += source->data.Rows().empty() ? 0 : 1;
-    return listed > 1;
-}
-
-// ---- The list: the bus's rows, then each recording's. ----
-
-size_t CScopeDlg::ListRowOf(size_t source, size_t row) const
-{
-    size_t before = 0;
-    for (size_t s = 0; s < source; ++s)
-        before += m_model.Sources()[s]->data.Rows().size();
-    return before + row;
-}
-
-bool CScopeDlg::SourceRowOf(size_t listRow, size_t* source, size_t* row) const
-{
-    for (size_t s = 0; s < m_model.Sources().size(); ++s) {
-        const size_t rows = m_model.Sources()[s]->data.Rows().size();
-        if (listRow < rows) {
-            *source = s;
-            *row = listRow;
-            return true;
-        }
-        listRow -= rows;
-    }
-    return false;
-}
-
-void CScopeDlg::InsertRow(size_t listRow, size_t source, size_t row)
-{
-    const SourceRow& codeRow = m_model.Sources()[source]->data.Rows()[row];
-    std::string name = m_model.RowNameIn(source, row);
-    if (ListNamesSources())
-        name = (source == 0 ? std::string("bus") : m_model.Sources()[source]->name) + ": " + name;
-    std::wstring code = WideFromUtf8(name);
-    LVITEMW item;
-    ZeroMemory(&item, sizeof item);
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = static_cast<int>(listRow);
-    item.pszText = const_cast<wchar_t*>(code.c_str());
-    item.lParam = static_cast<LPARAM>(codeRow.code);
-    // A new item's check box is set by the list, not the user: no tick
-    // changes (each would draw the chart again).
-    m_checking = true;
-    ::SendMessageW(m_codes, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    m_checking = false;
-    if (m_model.TraceOfIn(source, codeRow.code) >= 0)
-        SetChecked(listRow, true);
-}
-
-void CScopeDlg::RebuildList()
-{
-    m_listStale = false;
-    ::SendMessageW(m_codes, WM_SETREDRAW, FALSE, 0);
-    m_checking = true;
-    ListView_DeleteAllItems(m_codes);
-    m_checking = false;
-    if (ListNamesSources())
-        ListView_SetColumnWidth(m_codes, kCodeColumn, 200);   // the file, the code and its name
-    FitValueColumn();
-    size_t listRow = 0;
-    for (size_t s = 0; s < m_model.Sources().size(); ++s) {
-        std::vector<SourceRow>& rows = m_model.MutableSource(s).data.MutableRows();
-        for (size_t row = 0; row < rows.size(); ++row) {
-            rows[row].changed = true;
-            InsertRow(listRow++, s, row);
-        }
-    }
-    ::SendMessageW(m_codes, WM_SETREDRAW, TRUE, 0);
-    RefreshList();
-}
-
-void CScopeDlg::SetChecked(size_t listRow, bool checked)
-{
-    m_checking = true;
-    ListView_SetCheckState(m_codes, static_cast<int>(listRow), checked ? TRUE : FALSE);
-    m_checking = false;
-}
-
-void CScopeDlg::OnCodesItemChanged(NMHDR* header, LRESULT*)
-{
-    const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(header);
-    if (m_checking || (change->uChanged & LVIF_STATE) == 0 ||
-        ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) == 0 || change->iItem < 0)
-        return;
-    if (m_listStale) {
-        // Its rows no longer match the model's: made again, ticks as they were.
-        RebuildList();
-        return;
-    }
-    size_t source = 0, row = 0;
-    if (!SourceRowOf(static_cast<size_t>(change->iItem), &source, &row))
-        return;
-    const uint32_t code = m_model.Sources()[source]->data.Rows()[row].code;
-    bool checked = (change->uNewState & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
-    if (checked && !m_model.TickIn(source, code)) {
-        SetChecked(static_cast<size_t>(change->iItem), false);
-        m_note = WideFromUtf8(FormatText("\xE6\x9C\x80\xE5\xA4\x9A\xE7\x94\xBB %d \xE6\x9D\xA1\xE6\x9B\xB2\xE7\xBA\xBF at most %d traces",
-                                         static_cast<int>(kMaxScopeTraces), static_cast<int>(kMaxScopeTraces)));
-        RefreshStatus(m_clock.Now());
-        return;
-    }
-    if (!checked)
-        m_model.UntickIn(source, code);
-    ListView_RedrawItems(m_codes, change->iItem, change->iItem);
-    m_chart.Redraw();
-    ChartChanged();
-}
-
-// Ticked codes are written in their trace's colour, as the legend does.
-void CScopeDlg::OnCodesCustomDraw(NMHDR* header, LRESULT* result)
-{
-    NMLVCUSTOMDRAW* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
-    if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
-        *result = CDRF_NOTIFYITEMDRAW;
-        return;
-    }
-    if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-        size_t source = 0, row = 0;
-        const int trace = SourceRowOf(static_cast<size_t>(draw->nmcd.dwItemSpec), &source, &row)
-                        ? m_model.TraceOfIn(source, static_cast<uint32_t>(draw->nmcd.lItemlParam)) : -1;
-        if (trace >= 0) {
-            uint32_t rgb = TraceColour(m_model.Traces()[static_cast<size_t>(trace)].colour);
-            draw->clrText = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-        }
-    }
-    *result = CDRF_DODEFAULT;
-}
-
 void CScopeDlg::OnTimer(UINT_PTR id)
 {
     if (id == kFrameTimer) {
@@ -621,36 +414,6 @@ void CScopeDlg::Frame(int64_t now)
     }
     if (now - m_lastStatus >= kStatusMicros || (Reading() && now - m_lastStatus >= kListMicros))
         RefreshStatus(now);
-}
-
-// Only the rows in sight, and of those only the ones that changed.
-void CScopeDlg::RefreshList()
-{
-    const size_t total = static_cast<size_t>(std::max(0, ListView_GetItemCount(m_codes)));
-    size_t top = static_cast<size_t>(std::max(0, ListView_GetTopIndex(m_codes)));
-    size_t end = std::min(total, top + static_cast<size_t>(ListView_GetCountPerPage(m_codes)) + 1);
-    const int64_t now = m_clock.Now();
-    for (size_t listRow = top; listRow < end; ++listRow) {
-        size_t source = 0, row = 0;
-        if (!SourceRowOf(listRow, &source, &row))
-            break;
-        const SourceRow& codeRow = m_model.Sources()[source]->data.Rows()[row];
-        // A row turns late with no message at all: that is a change too.
-        const bool late = source == 0 && m_model.Late(row, now);
-        if (!codeRow.changed && late == codeRow.shownLate)
-            continue;
-        SourceRow& shown = m_model.MutableSource(source).data.MutableRows()[row];
-        shown.changed = false;
-        shown.shownLate = late;
-        const std::string signals = m_model.RowSignalTextIn(source, row);
-        std::wstring value = signals.empty() ? Wide(LatestValueText(codeRow.latest, kValueCellBytes, IsSystemLeadByte))
-                                             : WideFromUtf8(signals);
-        SetCell(m_codes, listRow, kValueColumn, value);
-        const std::wstring marks = WideFromUtf8(FormatRowMarks(late, codeRow.faults));
-        SetCell(m_codes, listRow, kMarksColumn, marks);
-        FitMarksColumn(marks);
-        SetCell(m_codes, listRow, kCountColumn, Wide(FormatText("%" PRIu64, codeRow.count)));
-    }
 }
 
 void CScopeDlg::RefreshStatus(int64_t now)
@@ -749,103 +512,4 @@ void CScopeDlg::RefreshTitle()
         return;
     }
     SetWindowTextW(m_hWnd, (L"velkscope - " + WideFromUtf8(names)).c_str());
-}
-
-// ---- The controls. ----
-
-void CScopeDlg::OnWindowChosen()
-{
-    HWND combo = ::GetDlgItem(m_hWnd, IDC_WINDOW);
-    LRESULT at = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    if (at == CB_ERR)
-        return;
-    int64_t millis = static_cast<int64_t>(::SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(at), 0));
-    m_model.SetWindow(millis * 1000, m_clock.Now());
-    m_chart.Redraw();
-    ChartChanged();
-}
-
-void CScopeDlg::OnPause()
-{
-    if (m_model.Paused())
-        m_model.Resume();
-    else
-        m_model.Pause(m_clock.Now());
-    SetDlgItemTextW(m_hWnd, IDC_PAUSE, m_model.Paused() ? L"\x7EE7\x7EED Resume" : L"\x6682\x505C Pause");
-    m_chart.Redraw();
-    ChartChanged();
-}
-
-void CScopeDlg::OnClearChart()
-{
-    m_model.Clear();
-    m_note.clear();
-    RefreshList();
-    m_chart.Redraw();
-    ChartChanged();
-}
-
-void CScopeDlg::OnFixScale()
-{
-    if (m_model.ScaleFixed()) {
-        m_model.FixScale(nullptr);
-    } else {
-        Axis shown = m_chart.ShownAxis();
-        m_model.FixScale(&shown);
-    }
-    SetDlgItemTextW(m_hWnd, IDC_FIX_SCALE, m_model.ScaleFixed() ? L"\x81EA\x52A8\x523B\x5EA6 Auto scale" : L"\x56FA\x5B9A\x523B\x5EA6 Fix scale");
-    m_chart.Redraw();
-}
-
-void CScopeDlg::OnShowAll()
-{
-    m_chart.Key(VK_HOME, false, false);
-}
-
-void CScopeDlg::OnNewPane()
-{
-    if (!m_model.AddPane())
-        Note(WideFromUtf8(FormatText("\xE6\x9C\x80\xE5\xA4\x9A %d \xE4\xB8\xAA\xE7\xAA\x97\xE6\xA0\xBC at most %d panes",
-                                     static_cast<int>(kMaxPanes), static_cast<int>(kMaxPanes))));
-    m_model.SetActivePane(m_model.Panes().size() - 1);
-    m_chart.Redraw();
-}
-
-void CScopeDlg::OnAutoScale()
-{
-    m_model.SetPaneScale(m_model.ActivePane(), nullptr);
-    m_chart.Redraw();
-}
-
-void CScopeDlg::OnXSelected()
-{
-    const int selected = m_chart.SelectedTrace();
-    if (selected < 0) {
-        Note(L"\x5148\x70B9\x51FB\x56FE\x4F8B\x9009\x4E00\x6761\x66F2\x7EBF click a legend entry first");
-        return;
-    }
-    const size_t pane = m_model.Traces()[static_cast<size_t>(selected)].pane;
-    m_model.SetPaneX(pane, selected);
-    m_chart.Redraw();
-}
-
-void CScopeDlg::OnXTime()
-{
-    m_model.SetPaneX(m_model.ActivePane(), -1);
-    m_chart.Redraw();
-}
-
-void CScopeDlg::OnWallClock()
-{
-    m_model.SetWallClock(!m_model.WallClock());
-    CheckMenuItem(GetMenu(m_hWnd), IDM_WALL_CLOCK, MF_BYCOMMAND | (m_model.WallClock() ? MF_CHECKED : MF_UNCHECKED));
-    m_chart.Redraw();
-    ChartChanged();
-}
-
-void CScopeDlg::OnClearCursors()
-{
-    m_model.ClearCursors();
-    m_chart.Redraw();
-    ChartChanged();
 }

@@ -7,9 +7,12 @@
 // them again for a view finer than their summary (DetailWorker), for the
 // readout and for the exports.
 //
-// The handlers live in three files: ScopeDlg.cpp (the window, the bus, the
-// list, the status line), ScopeFiles.cpp (recordings, signal files,
-// workspaces, saving and exporting) and ScopeReadout.cpp (the readout).
+// The handlers live in files by job: ScopeDlg.cpp (the window, the bus, the
+// frames, the status line), ScopeList.cpp (the list of codes),
+// ScopeRecordings.cpp (recordings, their passes, the stretches read again),
+// ScopeFiles.cpp (signal files, workspaces, saving and exporting),
+// ScopeReadout.cpp (the readout) and ScopeCommands.cpp (the controls and
+// menu commands on the chart).
 #pragma once
 #include <stdio.h>
 
@@ -176,7 +179,6 @@ private:
     void RefreshList();
     void RefreshStatus(int64_t now);
     void RefreshReadout();
-    std::string ReadoutKey() const;
     void RefreshTitle();
     void SetStatus(const std::wstring& text);
     void SaveAs(const wchar_t* filter, const wchar_t* extension,
@@ -218,7 +220,7 @@ private:
     std::unique_ptr<DetailWorker> m_detail;
     bool m_readoutStale;             // the cursors or the data moved since the readout was made
     std::vector<std::vector<std::string>> m_readoutCells;
-    std::string m_readoutKey;        // ReadoutKey() when the readout was last made
+    std::string m_readoutKey;        // ReadoutKey when the readout was last made
     bool m_fitToData;                // the view shows all of the recordings as they are read
     bool m_workspaceTicks;           // a workspace chose the traces: none are ticked for a new recording
     bool m_listStale;                // a recording's rows changed: the list is made again on its next refresh

@@ -56,19 +56,13 @@ void CScopeDlg::RefreshReadout()
         item.pszText = const_cast<wchar_t*>(L"");
         ::SendMessageW(m_readout, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     }
-    for (size_t row = 1; row < cells.size(); ++row) {
-        for (size_t column = 0; column < cells[row].size(); ++column) {
-            const bool same = row <= kept && row < m_readoutCells.size() && column < m_readoutCells[row].size() &&
-                              m_readoutCells[row][column] == cells[row][column];
-            if (same)
-                continue;
-            const std::wstring text = WideFromUtf8(cells[row][column]);
-            LVITEMW item;
-            ZeroMemory(&item, sizeof item);
-            item.iSubItem = static_cast<int>(column);
-            item.pszText = const_cast<wchar_t*>(text.c_str());
-            ::SendMessageW(m_readout, LVM_SETITEMTEXTW, row - 1, reinterpret_cast<LPARAM>(&item));
-        }
+    for (const ReadoutCell& cell : ReadoutCellsToSet(m_readoutCells, cells, kept)) {
+        const std::wstring text = WideFromUtf8(cells[cell.row][cell.column]);
+        LVITEMW item;
+        ZeroMemory(&item, sizeof item);
+        item.iSubItem = static_cast<int>(cell.column);
+        item.pszText = const_cast<wchar_t*>(text.c_str());
+        ::SendMessageW(m_readout, LVM_SETITEMTEXTW, cell.row - 1, reinterpret_cast<LPARAM>(&item));
     }
     m_readoutCells.swap(cells);
 }

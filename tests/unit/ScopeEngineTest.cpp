@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/FormatText.h"
 #include "formats/RecordReader.h"
 #include "signals/SignalFile.h"
 #include "tests/unit/HostCodePages.h"
@@ -452,6 +453,54 @@ TEST(Readout, TheValueInForceIsTheLastSampleAtOrBeforeTheCursorAndTheStatisticsA
     const std::string table = ReadoutText(cells);
     EXPECT_EQ(6, std::count(table.begin(), table.end(), '\n'));
     EXPECT_EQ(6 * 7, std::count(table.begin(), table.end(), '\t'));
+}
+
+TEST(Readout, IsMadeAgainWhenWhatItShowsMovesAndNotWhenTheViewDoes)
+{
+    ScopeModel model(10000000, kArrayFirstByte);
+    const size_t source = model.AddRecording("a.rec", "a.rec", 0);
+    ASSERT_TRUE(model.AddTrace(source, 0x20001001, kRawTrace, 0));
+    std::string key = ReadoutKey(model);
+    auto moved = [&]() {
+        const std::string now = ReadoutKey(model);
+        const bool changed = now != key;
+        key = now;
+        return changed;
+    };
+    model.SetView(0, 5000000);
+    EXPECT_FALSE(moved());
+    model.SetCursor(0, 1);
+    EXPECT_TRUE(moved());
+    model.SetCursor(1, 1);
+    EXPECT_TRUE(moved());
+    model.SetCursor(1, 2);
+    EXPECT_TRUE(moved());
+    model.SetWallClock(true);
+    EXPECT_TRUE(moved());
+    model.SetOffset(source, 1);
+    EXPECT_TRUE(moved());
+    ASSERT_TRUE(model.AddTrace(source, 0x20001002, kRawTrace, 0));
+    EXPECT_TRUE(moved());
+    model.ClearCursors();
+    EXPECT_TRUE(moved());
+    EXPECT_FALSE(moved());
+}
+
+TEST(Readout, TheListSetsTheCellsThatChangedAndEveryCellOfItsNewRows)
+{
+    typedef std::vector<std::vector<std::string>> Cells;
+    const Cells shown = { { "h" }, { "a", "b" }, { "c", "d" } };
+    auto set = [&](const Cells& fresh, size_t rowsWithText) {
+        std::string which;
+        for (const ReadoutCell& cell : ReadoutCellsToSet(shown, fresh, rowsWithText))
+            which += FormatText("%zu,%zu ", cell.row, cell.column);
+        return which;
+    };
+    EXPECT_EQ("", set(shown, 2));
+    EXPECT_EQ("", set({ { "header changed" }, { "a", "b" }, { "c", "d" } }, 2));
+    EXPECT_EQ("2,1 ", set({ { "h" }, { "a", "b" }, { "c", "e" } }, 2));
+    EXPECT_EQ("2,0 2,1 ", set(shown, 1));                         // the list's second row is new
+    EXPECT_EQ("1,2 3,0 ", set({ { "h" }, { "a", "b", "x" }, { "c", "d" }, { "y" } }, 3));
 }
 
 TEST(History, KeepsTheNewestWithinItsBoundsAndGivesStretchesBack)
