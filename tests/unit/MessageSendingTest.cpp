@@ -307,3 +307,43 @@ TEST(MessageChecks, TopMarksAFaultForAnIntervalAndExportHasACheckColumn)
     const std::string text = FormatCsvRow(message, nullptr, kUtf8, &row);
     EXPECT_EQ(",,,,!crc", text.substr(text.size() - 8));
 }
+
+// A payload that ends at the last byte the checksum covers has a want; one a
+// byte shorter has none. top counts afresh after an expired payload, as
+// monitor and velkscope do: the skip across it is no fault.
+TEST(MessageChecks, TheChecksumBytesEndAndAnExpiredPayloadStartsTheCountAfresh)
+{
+    SignalDatabase database;
+    ASSERT_TRUE(Load(kFrame, &database).empty());
+    const SignalMessage& frame = *database.FindMessage("m");
+    MessageState state;
+    std::string error;
+    ASSERT_TRUE(state.Start(frame, nullptr, &error));
+    const std::string bytes = state.Next().bytes;
+    uint32_t want = 0;
+    EXPECT_TRUE(ComputeMessageChecksum(frame.signals[3], bytes.substr(0, 3), &want));
+    EXPECT_EQ(Crc8(bytes.substr(0, 3)), want);
+    EXPECT_FALSE(ComputeMessageChecksum(frame.signals[3], bytes.substr(0, 2), &want));
+    MessageChecks checks;
+    EXPECT_EQ("{\"crc\":{\"got\":null,\"want\":null}}", FormatFaultsJson(checks.Check(frame, 0, bytes.substr(0, 2))));
+
+    const SignalCodePages pages = { &kGbk, &kUtf8 };
+    const TopSignalCells cells(database, pages, nullptr);
+    TopTable table;
+    table.UseSignals(&cells);
+    auto receive = [&](const std::string& payload, bool expired) {
+        LatestValue latest;
+        latest.Set(kArrayPayload, 0, payload.data(), static_cast<int32_t>(payload.size()));
+        latest.expired = expired;
+        table.Receive(0x30000402, 0, latest);
+    };
+    receive(state.Next().bytes, false);
+    receive("", true);
+    state.Next();   // the one that expired
+    receive(state.Next().bytes, false);
+    table.EndInterval(1000000, 1000000);
+    for (const TopLine& line : table.Format(200, 100, 0, [](unsigned char) { return false; })) {
+        EXPECT_NE(kTopFaulty, line.mark) << line.text;
+        EXPECT_EQ(std::string::npos, line.text.find("!cnt")) << line.text;
+    }
+}
