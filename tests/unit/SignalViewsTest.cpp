@@ -267,3 +267,29 @@ TEST(SignalViews, WideCsvHoldsEachValueUnderItsSignalWithItsUnit)
 }
 
 } // namespace
+
+// Each time step's row once, when the next step begins or at the end: none
+// before the first step whatever its time, and none for an expired payload,
+// whether it ends a step or stands alone at the end.
+TEST(SignalViews, WideCsvWritesEachStepOnceAndNoneForAnExpiredPayload)
+{
+    const SignalDatabase rig = Rig();
+    std::vector<RecordedMessage> recording = {
+        { 5000, 0x20001001, kValueMessage, 593, "" },
+        { 5000, 0x30000401, kArrayPayload, 0, "" },   // expired: the step's last
+        { 9000, 0x30000401, kArrayPayload, 0, "" },   // expired: the recording's last
+    };
+    recording[1].expired = recording[2].expired = true;
+    for (size_t first : { 0, 2 }) {
+        SCOPED_TRACE(first);
+        WideCsv wide(&rig, kPages, kGbk);
+        for (size_t i = first; i < recording.size(); ++i)
+            wide.AddColumnsOf(recording[i]);
+        wide.Header(nullptr);
+        std::vector<std::string> rows;
+        for (size_t i = first; i < recording.size(); ++i)
+            wide.Take(recording[i], nullptr, &rows);
+        wide.Finish(nullptr, &rows);
+        EXPECT_EQ(first == 0 ? std::vector<std::string>{ ",0.005000,148.25,,,," } : std::vector<std::string>(), rows);
+    }
+}
