@@ -347,3 +347,20 @@ TEST(MessageChecks, TheChecksumBytesEndAndAnExpiredPayloadStartsTheCountAfresh)
         EXPECT_EQ(std::string::npos, line.text.find("!cnt")) << line.text;
     }
 }
+
+// A value message that is its own counter, set by name: the next send
+// carries the value set, and the count goes on from it, wrapping at 32 bits.
+TEST(MessageState, AValueMessagesCounterSetByNameCountsOnFromIt)
+{
+    SignalDatabase database;
+    ASSERT_TRUE(Load("[[message]]\ncode = \"20001003\"\nname = \"hb\"\nsigned = false\ncounter = true\n", &database).empty());
+    const SignalMessage& beat = *database.FindMessage("hb");
+    MessageState state;
+    std::string error;
+    ASSERT_TRUE(state.Start(beat, nullptr, &error)) << error;
+    EXPECT_EQ(0, state.Next().value);
+    ASSERT_TRUE(state.Set(beat.signals[0], "4294967294", &error)) << error;
+    EXPECT_EQ(-2, state.Next().value);
+    EXPECT_EQ(-1, state.Next().value);
+    EXPECT_EQ(0, state.Next().value);
+}
