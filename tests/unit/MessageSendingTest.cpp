@@ -364,3 +364,34 @@ TEST(MessageState, AValueMessagesCounterSetByNameCountsOnFromIt)
     EXPECT_EQ(-1, state.Next().value);
     EXPECT_EQ(0, state.Next().value);
 }
+
+// top keeps a payload's first 64 bytes: a checksum they cover is judged, one
+// past them is not (the payload is cut, not wrong).
+TEST(MessageChecks, TopJudgesACutPayloadOnlyByTheBytesItKept)
+{
+    SignalDatabase database;
+    const std::string field = "[[message.field]]\nname = \"pad\"\nbyte = 0\ntype = \"u8\"\n"
+                              "[[message.field]]\nname = \"crc\"\ntype = \"u8\"\n";
+    ASSERT_TRUE(Load("[[message]]\ncode = \"30000403\"\nname = \"near\"\n" + field +
+                     "byte = 3\nchecksum = { kind = \"crc8\", bytes = \"0-2\" }\n"
+                     "[[message]]\ncode = \"30000404\"\nname = \"far\"\n" + field +
+                     "byte = 70\nchecksum = { kind = \"crc8\", bytes = \"0-69\" }\n", &database).empty());
+    const SignalCodePages pages = { &kGbk, &kUtf8 };
+    const TopSignalCells cells(database, pages, nullptr);
+    for (uint32_t code : { 0x30000403u, 0x30000404u }) {
+        SCOPED_TRACE(code);
+        std::string bytes(71, '\x01');
+        const size_t at = code == 0x30000403 ? 3 : 70;
+        bytes[at] = static_cast<char>(Crc8(bytes.substr(0, at)) ^ 1);   // wrong either way
+        TopTable table;
+        table.UseSignals(&cells);
+        LatestValue latest;
+        latest.Set(kArrayPayload, 0, bytes.data(), static_cast<int32_t>(bytes.size()));
+        table.Receive(code, 0, latest);
+        table.EndInterval(1000000, 1000000);
+        bool faulty = false;
+        for (const TopLine& line : table.Format(200, 100, 0, [](unsigned char) { return false; }))
+            faulty = faulty || line.mark == kTopFaulty;
+        EXPECT_EQ(at < kLatestPayloadBytes, faulty);
+    }
+}

@@ -293,3 +293,24 @@ TEST(SignalViews, WideCsvWritesEachStepOnceAndNoneForAnExpiredPayload)
         EXPECT_EQ(first == 0 ? std::vector<std::string>{ ",0.005000,148.25,,,," } : std::vector<std::string>(), rows);
     }
 }
+
+// An array too short for a field leaves that field's cell as it was.
+TEST(SignalViews, WideCsvKeepsTheValueOfAFieldAShortArrayLacks)
+{
+    const SignalDatabase rig = Rig();
+    const std::vector<RecordedMessage> recording = {
+        { 0, 0x30000401, kArrayPayload, 0, std::string("\x12\xff\x0f\x00\xfa", 5) },
+        { 10000, 0x30000401, kArrayPayload, 0, "\x12" },
+    };
+    WideCsv wide(&rig, kPages, kGbk);
+    for (const RecordedMessage& one : recording)
+        wide.AddColumnsOf(one);
+    wide.Header(nullptr);
+    std::vector<std::string> rows;
+    for (const RecordedMessage& one : recording)
+        wide.Take(one, nullptr, &rows);
+    wide.Finish(nullptr, &rows);
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ(std::string::npos, rows[0].find(",,")) << rows[0];
+    EXPECT_EQ(",0.010000" + rows[0].substr(9), rows[1]);
+}
