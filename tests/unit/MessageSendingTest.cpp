@@ -326,6 +326,22 @@ TEST(MessageChecks, TheChecksumBytesEndAndAnExpiredPayloadStartsTheCountAfresh)
     EXPECT_FALSE(ComputeMessageChecksum(frame.signals[3], bytes.substr(0, 2), &want));
     MessageChecks checks;
     EXPECT_EQ("{\"crc\":{\"got\":null,\"want\":null}}", FormatFaultsJson(checks.Check(frame, 0, bytes.substr(0, 2))));
+    // Short of the field, the checksum is wrong even where its want is 0;
+    // short of the counter, the count is neither judged nor moved.
+    checks.Forget(frame.code);
+    EXPECT_EQ("{\"crc\":{\"got\":null,\"want\":0}}", FormatFaultsJson(checks.Check(frame, 0, std::string(3, '\0'))));
+    checks.Forget(frame.code);
+    EXPECT_FALSE(checks.Check(frame, 0, bytes).Any());
+    EXPECT_FALSE(checks.Check(frame, 0, bytes.substr(0, 1)).counter);
+    const std::string next = state.Next().bytes;
+    EXPECT_FALSE(checks.Check(frame, 0, next).Any());
+    // A checksum first, over bytes after it: read, but short of its bytes.
+    SignalDatabase first;
+    ASSERT_TRUE(Load("[[message]]\ncode = \"30000403\"\nname = \"f\"\n[[message.field]]\nname = \"crc\"\nbyte = 0\n"
+                     "type = \"u8\"\nchecksum = { kind = \"crc8\", bytes = \"1-2\" }\n"
+                     "[[message.field]]\nname = \"v\"\nbyte = 1\ntype = \"u16\"\nendian = \"little\"\n", &first).empty());
+    EXPECT_EQ("{\"crc\":{\"got\":0,\"want\":null}}",
+              FormatFaultsJson(checks.Check(first.Messages()[0], 0, std::string(2, '\0'))));
 
     const SignalCodePages pages = { &kGbk, &kUtf8 };
     const TopSignalCells cells(database, pages, nullptr);
@@ -394,4 +410,18 @@ TEST(MessageChecks, TopJudgesACutPayloadOnlyByTheBytesItKept)
             faulty = faulty || line.mark == kTopFaulty;
         EXPECT_EQ(at < kLatestPayloadBytes, faulty);
     }
+}
+
+// A payload built elsewhere that ends one byte before the counter's grows to
+// hold it; too short for the checksum, it gets none.
+TEST(MessageState, StampGrowsAShortPayloadToHoldTheCounter)
+{
+    SignalDatabase database;
+    ASSERT_TRUE(Load(kFrame, &database).empty());
+    MessageState state;
+    std::string error;
+    ASSERT_TRUE(state.Start(*database.FindMessage("m"), nullptr, &error)) << error;
+    RecordedMessage message = { 0, 0x30000402, kArrayPayload, 0, "\x05" };
+    state.Stamp(&message);
+    EXPECT_EQ(std::string("\x05\xe0", 2), message.bytes);
 }

@@ -392,3 +392,57 @@ TEST(History, KeepsTheNewestWithinItsBoundsAndGivesStretchesBack)
 }
 
 } // namespace
+
+// Each bound at its edge: the count, the age and the payload bytes reached
+// exactly keep the oldest block, one more drops it; a block spans at most
+// 2^32 - 1 us; an expired payload reads back expired; Clear empties it all.
+TEST(History, EachBoundHoldsAtItsEdgeAndAnExpiredPayloadReadsBackExpired)
+{
+    auto add = [](History* history, uint64_t micros, bool payload, bool expired = false) {
+        RecordedMessage message = {};
+        message.micros = micros;
+        message.code = payload ? 0x30000401 : 0x20001001;
+        message.kind = ClassifyCode(message.code);
+        message.bytes = payload && !expired ? "\x01" : "";
+        message.expired = expired;
+        history->Add(message);
+    };
+    const uint64_t block = kHistoryBlock, far = 1ULL << 40;
+    History count(block, far, far);
+    for (uint64_t i = 0; i < 2 * block - 1; ++i)
+        add(&count, i, false);
+    EXPECT_EQ(2 * block - 1, count.Size());
+    add(&count, 2 * block - 1, false);
+    EXPECT_EQ(block, count.Size());
+
+    History age(far, block, far);
+    uint64_t oldest = 1, newest = 0;
+    for (uint64_t i = 0; i < 2 * block; ++i)
+        add(&age, i, false);
+    ASSERT_TRUE(age.Span(&oldest, &newest));
+    EXPECT_EQ(0u, oldest);
+    add(&age, 2 * block, false);
+    ASSERT_TRUE(age.Span(&oldest, &newest));
+    EXPECT_EQ(block, oldest);
+
+    History bytes(far, far, block + 1);
+    for (uint64_t i = 0; i <= block; ++i)
+        add(&bytes, i, true);
+    EXPECT_EQ(block + 1, bytes.Size());
+    add(&bytes, block + 1, true);
+    EXPECT_EQ(2u, bytes.Size());
+
+    History span(far, far, far);
+    add(&span, 0, true);
+    add(&span, 0xFFFFFFFFu, true);
+    add(&span, 0x100000000u, true, true);
+    std::vector<std::pair<uint64_t, bool>> read;
+    span.ForEach(0, UINT64_MAX, [&](const RecordedMessage& message) {
+        read.push_back({ message.micros, message.expired });
+        return true;
+    });
+    EXPECT_EQ((std::vector<std::pair<uint64_t, bool>>{ { 0, false }, { 0xFFFFFFFFu, false }, { 0x100000000u, true } }), read);
+    span.Clear();
+    EXPECT_EQ(0u, span.Size());
+    EXPECT_FALSE(span.Span(&oldest, &newest));
+}
