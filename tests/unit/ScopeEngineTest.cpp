@@ -446,3 +446,19 @@ TEST(History, EachBoundHoldsAtItsEdgeAndAnExpiredPayloadReadsBackExpired)
     EXPECT_EQ(0u, span.Size());
     EXPECT_FALSE(span.Span(&oldest, &newest));
 }
+
+// A cursor in the newest bucket, not yet closed, finds that bucket.
+TEST(Summary, ACursorInTheNewestBucketFindsIt)
+{
+    Summary two;
+    const size_t only = two.AddTrace();
+    two.Add(only, 0, 1);
+    two.Add(only, 10, 2);
+    SummaryBucket bucket;
+    int64_t start = 0, end = 0;
+    ASSERT_TRUE(two.LastBucketAtOrBefore(only, 10, &bucket, &start, &end));
+    EXPECT_EQ(2, bucket.last);
+    EXPECT_EQ(10, start);
+    ASSERT_TRUE(two.LastBucketAtOrBefore(only, 9, &bucket, &start, &end));
+    EXPECT_EQ(1, bucket.last);
+}
