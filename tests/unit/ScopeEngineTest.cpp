@@ -447,7 +447,8 @@ TEST(History, EachBoundHoldsAtItsEdgeAndAnExpiredPayloadReadsBackExpired)
     EXPECT_FALSE(span.Span(&oldest, &newest));
 }
 
-// A cursor in the newest bucket, not yet closed, finds that bucket.
+// A cursor in the newest bucket, not yet closed, finds that bucket; a view
+// that starts there draws it.
 TEST(Summary, ACursorInTheNewestBucketFindsIt)
 {
     Summary two;
@@ -461,4 +462,9 @@ TEST(Summary, ACursorInTheNewestBucketFindsIt)
     EXPECT_EQ(10, start);
     ASSERT_TRUE(two.LastBucketAtOrBefore(only, 9, &bucket, &start, &end));
     EXPECT_EQ(1, bucket.last);
+    // A view that starts at the newest bucket draws it in its first column.
+    bool coarse = true;
+    const std::vector<Column> columns = two.Columns(only, 10, 20, 10, &coarse);
+    EXPECT_EQ(1u, columns[0].count);
+    EXPECT_EQ(2, columns[0].last);
 }
