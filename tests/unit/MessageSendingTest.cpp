@@ -425,3 +425,20 @@ TEST(MessageState, StampGrowsAShortPayloadToHoldTheCounter)
     state.Stamp(&message);
     EXPECT_EQ(std::string("\x05\xe0", 2), message.bytes);
 }
+
+// Messages due at the same deadline go in the order they were added.
+TEST(SendSchedule, MessagesDueTogetherGoInTheOrderAdded)
+{
+    SendSchedule schedule;
+    const size_t first = schedule.Add(10000), second = schedule.Add(10000);
+    schedule.Start(second, 0, 0);
+    schedule.Start(first, 0, 0);
+    size_t task = 99;
+    uint64_t deadline = 1;
+    ASSERT_TRUE(schedule.Next(&task, &deadline));
+    EXPECT_EQ(first, task);
+    schedule.Sent(first, 0);
+    ASSERT_TRUE(schedule.Next(&task, &deadline));
+    EXPECT_EQ(second, task);
+    EXPECT_EQ(0u, deadline);
+}
