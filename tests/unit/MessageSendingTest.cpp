@@ -35,6 +35,20 @@ uint8_t Crc8(const std::string& bytes)
                                                 reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
 
+// kFrame loaded, and a sender of its message from its init values.
+struct FrameSender {
+    SignalDatabase database;
+    MessageState state;
+    const SignalMessage* frame = nullptr;
+    FrameSender()
+    {
+        EXPECT_TRUE(Load(kFrame, &database).empty());
+        frame = database.FindMessage("m");
+        std::string error;
+        EXPECT_TRUE(frame != nullptr && state.Start(*frame, nullptr, &error)) << error;
+    }
+};
+
 } // namespace
 
 TEST(SendingKeys, InitCounterAndChecksumLoadAndEveryMistakeIsPlaced)
@@ -158,12 +172,10 @@ TEST(MessageState, TheCounterWrapsAtItsBitsAndTheChecksumIsWrittenAfterIt)
 
 TEST(MessageChecks, BadChecksumsAndCountersThatSkipOrRepeatAreMarkedAtTheirEdges)
 {
-    SignalDatabase database;
-    ASSERT_TRUE(Load(kFrame, &database).empty());
-    const SignalMessage& frame = *database.FindMessage("m");
-    MessageState state;
-    std::string error;
-    ASSERT_TRUE(state.Start(frame, nullptr, &error));
+    FrameSender sender;
+    ASSERT_TRUE(sender.frame != nullptr);
+    const SignalMessage& frame = *sender.frame;
+    MessageState& state = sender.state;
     MessageChecks checks;
     // 14, 15, 0 (the wrap) are good.
     for (int i = 0; i < 3; ++i)
@@ -264,6 +276,15 @@ TEST(SendSchedule, ALateSendIsSentOnceAndItsMissedDeadlinesCountedAsOverruns)
     stats.Add(20000000);
     EXPECT_EQ(20000000u, stats.PercentileMicros(1.0));
     EXPECT_EQ(0u, LatenessStats().PercentileMicros(0.99));
+
+    // Due at one deadline: in the order the messages were added.
+    schedule.Start(slow, 200000, 0);
+    schedule.Start(fast, 200000, 0);
+    ASSERT_TRUE(schedule.Next(&task, &deadline));
+    EXPECT_EQ(fast, task);
+    schedule.Sent(fast, 200000);
+    ASSERT_TRUE(schedule.Next(&task, &deadline));
+    EXPECT_EQ(slow, task);
 }
 
 TEST(MessageChecks, TopMarksAFaultForAnIntervalAndExportHasACheckColumn)
@@ -313,12 +334,11 @@ TEST(MessageChecks, TopMarksAFaultForAnIntervalAndExportHasACheckColumn)
 // monitor and velkscope do: the skip across it is no fault.
 TEST(MessageChecks, TheChecksumBytesEndAndAnExpiredPayloadStartsTheCountAfresh)
 {
-    SignalDatabase database;
-    ASSERT_TRUE(Load(kFrame, &database).empty());
-    const SignalMessage& frame = *database.FindMessage("m");
-    MessageState state;
-    std::string error;
-    ASSERT_TRUE(state.Start(frame, nullptr, &error));
+    FrameSender sender;
+    ASSERT_TRUE(sender.frame != nullptr);
+    const SignalMessage& frame = *sender.frame;
+    SignalDatabase& database = sender.database;
+    MessageState& state = sender.state;
     const std::string bytes = state.Next().bytes;
     uint32_t want = 0;
     EXPECT_TRUE(ComputeMessageChecksum(frame.signals[3], bytes.substr(0, 3), &want));
@@ -416,29 +436,8 @@ TEST(MessageChecks, TopJudgesACutPayloadOnlyByTheBytesItKept)
 // hold it; too short for the checksum, it gets none.
 TEST(MessageState, StampGrowsAShortPayloadToHoldTheCounter)
 {
-    SignalDatabase database;
-    ASSERT_TRUE(Load(kFrame, &database).empty());
-    MessageState state;
-    std::string error;
-    ASSERT_TRUE(state.Start(*database.FindMessage("m"), nullptr, &error)) << error;
+    FrameSender sender;
     RecordedMessage message = { 0, 0x30000402, kArrayPayload, 0, "\x05" };
-    state.Stamp(&message);
+    sender.state.Stamp(&message);
     EXPECT_EQ(std::string("\x05\xe0", 2), message.bytes);
-}
-
-// Messages due at the same deadline go in the order they were added.
-TEST(SendSchedule, MessagesDueTogetherGoInTheOrderAdded)
-{
-    SendSchedule schedule;
-    const size_t first = schedule.Add(10000), second = schedule.Add(10000);
-    schedule.Start(second, 0, 0);
-    schedule.Start(first, 0, 0);
-    size_t task = 99;
-    uint64_t deadline = 1;
-    ASSERT_TRUE(schedule.Next(&task, &deadline));
-    EXPECT_EQ(first, task);
-    schedule.Sent(first, 0);
-    ASSERT_TRUE(schedule.Next(&task, &deadline));
-    EXPECT_EQ(second, task);
-    EXPECT_EQ(0u, deadline);
 }
