@@ -35,6 +35,20 @@ uint8_t Crc8(const std::string& bytes)
                                                 reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
 
+// kFrame loaded, and a sender of its message from its init values.
+struct FrameSender {
+    SignalDatabase database;
+    MessageState state;
+    const SignalMessage* frame = nullptr;
+    FrameSender()
+    {
+        EXPECT_TRUE(Load(kFrame, &database).empty());
+        frame = database.FindMessage("m");
+        std::string error;
+        EXPECT_TRUE(frame != nullptr && state.Start(*frame, nullptr, &error)) << error;
+    }
+};
+
 } // namespace
 
 TEST(SendingKeys, InitCounterAndChecksumLoadAndEveryMistakeIsPlaced)
@@ -162,12 +176,10 @@ TEST(MessageState, TheCounterWrapsAtItsBitsAndTheChecksumIsWrittenAfterIt)
 
 TEST(MessageChecks, BadChecksumsAndCountersThatSkipOrRepeatAreMarkedAtTheirEdges)
 {
-    SignalDatabase database;
-    ASSERT_TRUE(Load(kFrame, &database).empty());
-    const SignalMessage& frame = *database.FindMessage("m");
-    MessageState state;
-    std::string error;
-    ASSERT_TRUE(state.Start(frame, nullptr, &error));
+    FrameSender sender;
+    ASSERT_TRUE(sender.frame != nullptr);
+    const SignalMessage& frame = *sender.frame;
+    MessageState& state = sender.state;
     MessageChecks checks;
     // 14, 15, 0 (the wrap) are good.
     for (int i = 0; i < 3; ++i)
@@ -268,6 +280,15 @@ TEST(SendSchedule, ALateSendIsSentOnceAndItsMissedDeadlinesCountedAsOverruns)
     stats.Add(20000000);
     EXPECT_EQ(20000000u, stats.PercentileMicros(1.0));
     EXPECT_EQ(0u, LatenessStats().PercentileMicros(0.99));
+
+    // Due at one deadline: in the order the messages were added.
+    schedule.Start(slow, 200000, 0);
+    schedule.Start(fast, 200000, 0);
+    ASSERT_TRUE(schedule.Next(&task, &deadline));
+    EXPECT_EQ(fast, task);
+    schedule.Sent(fast, 200000);
+    ASSERT_TRUE(schedule.Next(&task, &deadline));
+    EXPECT_EQ(slow, task);
 }
 
 TEST(MessageChecks, TopMarksAFaultForAnIntervalAndExportHasACheckColumn)
@@ -310,4 +331,117 @@ TEST(MessageChecks, TopMarksAFaultForAnIntervalAndExportHasACheckColumn)
     row.check = "!crc";
     const std::string text = FormatCsvRow(message, nullptr, kUtf8, &row);
     EXPECT_EQ(",,,,!crc", text.substr(text.size() - 8));
+}
+
+// A payload that ends at the last byte the checksum covers has a want; one a
+// byte shorter has none. top counts afresh after an expired payload, as
+// monitor and velkscope do: the skip across it is no fault.
+TEST(MessageChecks, TheChecksumBytesEndAndAnExpiredPayloadStartsTheCountAfresh)
+{
+    FrameSender sender;
+    ASSERT_TRUE(sender.frame != nullptr);
+    const SignalMessage& frame = *sender.frame;
+    SignalDatabase& database = sender.database;
+    MessageState& state = sender.state;
+    const std::string bytes = state.Next().bytes;
+    uint32_t want = 0;
+    EXPECT_TRUE(ComputeMessageChecksum(frame.signals[3], bytes.substr(0, 3), &want));
+    EXPECT_EQ(Crc8(bytes.substr(0, 3)), want);
+    EXPECT_FALSE(ComputeMessageChecksum(frame.signals[3], bytes.substr(0, 2), &want));
+    MessageChecks checks;
+    EXPECT_EQ("{\"crc\":{\"got\":null,\"want\":null}}", FormatFaultsJson(checks.Check(frame, 0, bytes.substr(0, 2))));
+    // Short of the field, the checksum is wrong even where its want is 0;
+    // short of the counter, the count is neither judged nor moved.
+    checks.Forget(frame.code);
+    EXPECT_EQ("{\"crc\":{\"got\":null,\"want\":0}}", FormatFaultsJson(checks.Check(frame, 0, std::string(3, '\0'))));
+    checks.Forget(frame.code);
+    EXPECT_FALSE(checks.Check(frame, 0, bytes).Any());
+    EXPECT_FALSE(checks.Check(frame, 0, bytes.substr(0, 1)).counter);
+    const std::string next = state.Next().bytes;
+    EXPECT_FALSE(checks.Check(frame, 0, next).Any());
+    // A checksum first, over bytes after it: read, but short of its bytes.
+    SignalDatabase first;
+    ASSERT_TRUE(Load("[[message]]\ncode = \"30000403\"\nname = \"f\"\n[[message.field]]\nname = \"crc\"\nbyte = 0\n"
+                     "type = \"u8\"\nchecksum = { kind = \"crc8\", bytes = \"1-2\" }\n"
+                     "[[message.field]]\nname = \"v\"\nbyte = 1\ntype = \"u16\"\nendian = \"little\"\n", &first).empty());
+    EXPECT_EQ("{\"crc\":{\"got\":0,\"want\":null}}",
+              FormatFaultsJson(checks.Check(first.Messages()[0], 0, std::string(2, '\0'))));
+
+    const SignalCodePages pages = { &kGbk, &kUtf8 };
+    const TopSignalCells cells(database, pages, nullptr);
+    TopTable table;
+    table.UseSignals(&cells);
+    auto receive = [&](const std::string& payload, bool expired) {
+        LatestValue latest;
+        latest.Set(kArrayPayload, 0, payload.data(), static_cast<int32_t>(payload.size()));
+        latest.expired = expired;
+        table.Receive(0x30000402, 0, latest);
+    };
+    receive(state.Next().bytes, false);
+    receive("", true);
+    state.Next();   // the one that expired
+    receive(state.Next().bytes, false);
+    table.EndInterval(1000000, 1000000);
+    for (const TopLine& line : table.Format(200, 100, 0, [](unsigned char) { return false; })) {
+        EXPECT_NE(kTopFaulty, line.mark) << line.text;
+        EXPECT_EQ(std::string::npos, line.text.find("!cnt")) << line.text;
+    }
+}
+
+// A value message that is its own counter, set by name: the next send
+// carries the value set, and the count goes on from it, wrapping at 32 bits.
+TEST(MessageState, AValueMessagesCounterSetByNameCountsOnFromIt)
+{
+    SignalDatabase database;
+    ASSERT_TRUE(Load("[[message]]\ncode = \"20001003\"\nname = \"hb\"\nsigned = false\ncounter = true\n", &database).empty());
+    const SignalMessage& beat = *database.FindMessage("hb");
+    MessageState state;
+    std::string error;
+    ASSERT_TRUE(state.Start(beat, nullptr, &error)) << error;
+    EXPECT_EQ(0, state.Next().value);
+    ASSERT_TRUE(state.Set(beat.signals[0], "4294967294", &error)) << error;
+    EXPECT_EQ(-2, state.Next().value);
+    EXPECT_EQ(-1, state.Next().value);
+    EXPECT_EQ(0, state.Next().value);
+}
+
+// top keeps a payload's first 64 bytes: a checksum they cover is judged, one
+// past them is not (the payload is cut, not wrong).
+TEST(MessageChecks, TopJudgesACutPayloadOnlyByTheBytesItKept)
+{
+    SignalDatabase database;
+    const std::string field = "[[message.field]]\nname = \"pad\"\nbyte = 0\ntype = \"u8\"\n"
+                              "[[message.field]]\nname = \"crc\"\ntype = \"u8\"\n";
+    ASSERT_TRUE(Load("[[message]]\ncode = \"30000403\"\nname = \"near\"\n" + field +
+                     "byte = 3\nchecksum = { kind = \"crc8\", bytes = \"0-2\" }\n"
+                     "[[message]]\ncode = \"30000404\"\nname = \"far\"\n" + field +
+                     "byte = 70\nchecksum = { kind = \"crc8\", bytes = \"0-69\" }\n", &database).empty());
+    const SignalCodePages pages = { &kGbk, &kUtf8 };
+    const TopSignalCells cells(database, pages, nullptr);
+    for (uint32_t code : { 0x30000403u, 0x30000404u }) {
+        SCOPED_TRACE(code);
+        std::string bytes(71, '\x01');
+        const size_t at = code == 0x30000403 ? 3 : 70;
+        bytes[at] = static_cast<char>(Crc8(bytes.substr(0, at)) ^ 1);   // wrong either way
+        TopTable table;
+        table.UseSignals(&cells);
+        LatestValue latest;
+        latest.Set(kArrayPayload, 0, bytes.data(), static_cast<int32_t>(bytes.size()));
+        table.Receive(code, 0, latest);
+        table.EndInterval(1000000, 1000000);
+        bool faulty = false;
+        for (const TopLine& line : table.Format(200, 100, 0, [](unsigned char) { return false; }))
+            faulty = faulty || line.mark == kTopFaulty;
+        EXPECT_EQ(at < kLatestPayloadBytes, faulty);
+    }
+}
+
+// A payload built elsewhere that ends one byte before the counter's grows to
+// hold it; too short for the checksum, it gets none.
+TEST(MessageState, StampGrowsAShortPayloadToHoldTheCounter)
+{
+    FrameSender sender;
+    RecordedMessage message = { 0, 0x30000402, kArrayPayload, 0, "\x05" };
+    sender.state.Stamp(&message);
+    EXPECT_EQ(std::string("\x05\xe0", 2), message.bytes);
 }

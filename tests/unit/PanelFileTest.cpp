@@ -279,3 +279,21 @@ TEST(PanelFile, EachBoundHoldsUpToItsLimit)
 }
 
 } // namespace
+
+// The file's size up to its bound and one byte past; a range of one value.
+TEST(PanelFile, TheFileHoldsUpToItsSizeAndARangeMayBeOneValue)
+{
+    const SignalDatabase rig = Rig();
+    const std::string panel = Tab(Widget("type = \"value\"\nsignal = \"motor.speed\"\nrow = 1\ncol = 1\n"));
+    const std::string full = panel + "#" + std::string(kMaxPanelFileBytes - panel.size() - 2, 'x') + "\n";
+    ASSERT_EQ(static_cast<size_t>(kMaxPanelFileBytes), full.size());
+    Panel loaded;
+    EXPECT_TRUE(Load(full, rig, &loaded).empty());
+    const std::vector<std::string> errors = Load(full + "\n", rig, &loaded);
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ(0u, errors[0].find("p.toml")) << errors[0];
+    EXPECT_NE(std::string::npos, errors[0].find("over 1048576 bytes, the most a panel file may hold")) << errors[0];
+    // A range's to may equal its from: a single value.
+    EXPECT_TRUE(Load(Tab(Widget("type = \"value\"\nsignal = \"motor.speed\"\nrow = 1\ncol = 1\n"
+                                "ranges = [ { from = 5, to = 5, colour = \"red\" } ]\n")), rig, &loaded).empty());
+}

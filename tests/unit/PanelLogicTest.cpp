@@ -408,3 +408,16 @@ TEST(PanelOptions, TheCommandLineTakesFilesAndABusOrSaysWhatIsWrong)
 }
 
 } // namespace
+
+// A period of 0 stops an entry rather than running it without end.
+TEST(CyclicSchedule, APeriodOfZeroStopsTheEntry)
+{
+    CyclicSchedule schedule;
+    schedule.Start(1, 10000, 0);
+    schedule.Start(1, 0, 5000);
+    EXPECT_FALSE(schedule.Running(1));
+    EXPECT_EQ(CyclicSchedule::kNever, schedule.NextDeadline());
+    std::vector<size_t> due;
+    schedule.TakeDue(20000, &due);
+    EXPECT_TRUE(due.empty());
+}

@@ -190,3 +190,24 @@ TEST(Predicates, ATextSignalComparesItsTextAndNoOperatorTakesAnyMessage)
 }
 
 } // namespace
+
+// contains at the text's two ends and the whole text; changed by a text's
+// last byte; a text refuses the orderings from lt to ge.
+TEST(Predicates, ATextSignalAtItsEdges)
+{
+    EXPECT_TRUE(Holds("rig.text contains PUMP", Payload(0x30000201, "PUMP READY")));
+    EXPECT_TRUE(Holds("rig.text contains READY", Payload(0x30000201, "PUMP READY")));
+    EXPECT_TRUE(Holds("rig.text contains \"PUMP READY\"", Payload(0x30000201, "PUMP READY")));
+    EXPECT_FALSE(Holds("rig.text contains \"PUMP READY!\"", Payload(0x30000201, "PUMP READY")));
+    FakeSignals signals;
+    Predicate predicate;
+    std::string error;
+    ASSERT_TRUE(ParsePredicate("rig.text changed", &signals, &predicate, &error)) << error;
+    PredicateEvaluator changed(predicate, &signals);
+    EXPECT_FALSE(changed.Holds(Payload(0x30000201, "READY 1")));
+    EXPECT_TRUE(changed.Holds(Payload(0x30000201, "READY 2")));
+    for (const char* text : { "rig.text lt A", "rig.text ge A" }) {
+        EXPECT_FALSE(ParsePredicate(text, &signals, &predicate, &error)) << text;
+        EXPECT_NE(std::string::npos, error.find("rig.text is a text: it takes eq ne changed contains")) << error;
+    }
+}

@@ -551,3 +551,79 @@ TEST(History, KeepsTheNewestWithinItsBoundsAndGivesStretchesBack)
 }
 
 } // namespace
+
+// Each bound at its edge: the count, the age and the payload bytes reached
+// exactly keep the oldest block, one more drops it; a block spans at most
+// 2^32 - 1 us; an expired payload reads back expired; Clear empties it all.
+TEST(History, EachBoundHoldsAtItsEdgeAndAnExpiredPayloadReadsBackExpired)
+{
+    auto add = [](History* history, uint64_t micros, bool payload, bool expired = false) {
+        RecordedMessage message = {};
+        message.micros = micros;
+        message.code = payload ? 0x30000401 : 0x20001001;
+        message.kind = ClassifyCode(message.code);
+        message.bytes = payload && !expired ? "\x01" : "";
+        message.expired = expired;
+        history->Add(message);
+    };
+    const uint64_t block = kHistoryBlock, far = 1ULL << 40;
+    History count(block, far, far);
+    for (uint64_t i = 0; i < 2 * block - 1; ++i)
+        add(&count, i, false);
+    EXPECT_EQ(2 * block - 1, count.Size());
+    add(&count, 2 * block - 1, false);
+    EXPECT_EQ(block, count.Size());
+
+    History age(far, block, far);
+    uint64_t oldest = 1, newest = 0;
+    for (uint64_t i = 0; i < 2 * block; ++i)
+        add(&age, i, false);
+    ASSERT_TRUE(age.Span(&oldest, &newest));
+    EXPECT_EQ(0u, oldest);
+    add(&age, 2 * block, false);
+    ASSERT_TRUE(age.Span(&oldest, &newest));
+    EXPECT_EQ(block, oldest);
+
+    History bytes(far, far, block + 1);
+    for (uint64_t i = 0; i <= block; ++i)
+        add(&bytes, i, true);
+    EXPECT_EQ(block + 1, bytes.Size());
+    add(&bytes, block + 1, true);
+    EXPECT_EQ(2u, bytes.Size());
+
+    History span(far, far, far);
+    add(&span, 0, true);
+    add(&span, 0xFFFFFFFFu, true);
+    add(&span, 0x100000000u, true, true);
+    std::vector<std::pair<uint64_t, bool>> read;
+    span.ForEach(0, UINT64_MAX, [&](const RecordedMessage& message) {
+        read.push_back({ message.micros, message.expired });
+        return true;
+    });
+    EXPECT_EQ((std::vector<std::pair<uint64_t, bool>>{ { 0, false }, { 0xFFFFFFFFu, false }, { 0x100000000u, true } }), read);
+    span.Clear();
+    EXPECT_EQ(0u, span.Size());
+    EXPECT_FALSE(span.Span(&oldest, &newest));
+}
+
+// A cursor in the newest bucket, not yet closed, finds that bucket; a view
+// that starts there draws it.
+TEST(Summary, ACursorInTheNewestBucketFindsIt)
+{
+    Summary two;
+    const size_t only = two.AddTrace();
+    two.Add(only, 0, 1);
+    two.Add(only, 10, 2);
+    SummaryBucket bucket;
+    int64_t start = 0, end = 0;
+    ASSERT_TRUE(two.LastBucketAtOrBefore(only, 10, &bucket, &start, &end));
+    EXPECT_EQ(2, bucket.last);
+    EXPECT_EQ(10, start);
+    ASSERT_TRUE(two.LastBucketAtOrBefore(only, 9, &bucket, &start, &end));
+    EXPECT_EQ(1, bucket.last);
+    // A view that starts at the newest bucket draws it in its first column.
+    bool coarse = true;
+    const std::vector<Column> columns = two.Columns(only, 10, 20, 10, &coarse);
+    EXPECT_EQ(1u, columns[0].count);
+    EXPECT_EQ(2, columns[0].last);
+}

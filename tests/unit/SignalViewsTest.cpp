@@ -320,3 +320,50 @@ TEST(SignalViews, WideCsvHoldsEachValueUnderItsSignalWithItsUnit)
 }
 
 } // namespace
+
+// Each time step's row once, when the next step begins or at the end: none
+// before the first step whatever its time, and none for an expired payload,
+// whether it ends a step or stands alone at the end.
+TEST(SignalViews, WideCsvWritesEachStepOnceAndNoneForAnExpiredPayload)
+{
+    const SignalDatabase rig = Rig();
+    std::vector<RecordedMessage> recording = {
+        { 5000, 0x20001001, kValueMessage, 593, "" },
+        { 5000, 0x30000401, kArrayPayload, 0, "" },   // expired: the step's last
+        { 9000, 0x30000401, kArrayPayload, 0, "" },   // expired: the recording's last
+    };
+    recording[1].expired = recording[2].expired = true;
+    for (size_t first : { 0, 2 }) {
+        SCOPED_TRACE(first);
+        WideCsv wide(&rig, kPages, kGbk);
+        for (size_t i = first; i < recording.size(); ++i)
+            wide.AddColumnsOf(recording[i]);
+        wide.Header(nullptr);
+        std::vector<std::string> rows;
+        for (size_t i = first; i < recording.size(); ++i)
+            wide.Take(recording[i], nullptr, &rows);
+        wide.Finish(nullptr, &rows);
+        EXPECT_EQ(first == 0 ? std::vector<std::string>{ ",0.005000,148.25,,,," } : std::vector<std::string>(), rows);
+    }
+}
+
+// An array too short for a field leaves that field's cell as it was.
+TEST(SignalViews, WideCsvKeepsTheValueOfAFieldAShortArrayLacks)
+{
+    const SignalDatabase rig = Rig();
+    const std::vector<RecordedMessage> recording = {
+        { 0, 0x30000401, kArrayPayload, 0, std::string("\x12\xff\x0f\x00\xfa", 5) },
+        { 10000, 0x30000401, kArrayPayload, 0, "\x12" },
+    };
+    WideCsv wide(&rig, kPages, kGbk);
+    for (const RecordedMessage& one : recording)
+        wide.AddColumnsOf(one);
+    wide.Header(nullptr);
+    std::vector<std::string> rows;
+    for (const RecordedMessage& one : recording)
+        wide.Take(one, nullptr, &rows);
+    wide.Finish(nullptr, &rows);
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ(std::string::npos, rows[0].find(",,")) << rows[0];
+    EXPECT_EQ(",0.010000" + rows[0].substr(9), rows[1]);
+}

@@ -190,3 +190,21 @@ TEST(Workspace, EveryMistakeIsNamedAtItsLineAndColumnAndEachBoundHoldsAtBothEnds
 }
 
 } // namespace
+
+// The file's size up to its bound and one byte past; a view of no length.
+TEST(Workspace, TheFileHoldsUpToItsSizeAndAViewHasALength)
+{
+    const std::string head = "signals = \"rig.toml\"\n";
+    const std::string full = head + "#" + std::string(kMaxWorkspaceBytes - head.size() - 2, 'x') + "\n";
+    ASSERT_EQ(static_cast<size_t>(kMaxWorkspaceBytes), full.size());
+    Workspace workspace;
+    std::vector<std::string> errors;
+    EXPECT_TRUE(LoadWorkspace(full, "w.toml", &workspace, &errors)) << (errors.empty() ? "" : errors[0]);
+    EXPECT_FALSE(LoadWorkspace(full + "\n", "w.toml", &workspace, &errors));
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ("w.toml: over 1024 KiB, more than a workspace holds", errors[0]);
+    errors.clear();
+    EXPECT_FALSE(LoadWorkspace("[view]\nfrom = 2\nto = 2\n", "w.toml", &workspace, &errors));
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ(0u, errors[0].find("w.toml:3:6: to must be after from")) << errors[0];
+}
