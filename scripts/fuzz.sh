@@ -29,7 +29,7 @@ fi
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2
 
-targets=${FUZZ_TARGETS:-"record_line record_reader json_object bridge_line arguments escapes_hex message_filter local_time signal_file session_request panel_file workspace"}
+targets=${FUZZ_TARGETS:-"record_line record_reader json_object bridge_line arguments escapes_hex message_filter local_time signal_file session_request panel_file workspace dbc_file"}
 bin=build/fuzz/tests/fuzz
 work=build/fuzz/work
 summary=build/fuzz/${mode}-run.txt
@@ -41,12 +41,14 @@ for target in $targets; do
         json_object|bridge_line|session_request) dict=tests/fuzz/json.dict ;;
         signal_file|workspace) dict=tests/fuzz/toml.dict ;;
         panel_file) dict=tests/fuzz/panel.dict ;;
+        dbc_file) dict=tests/fuzz/dbc.dict ;;
         record_line|record_reader|local_time) dict=tests/fuzz/record.dict ;;
         *) dict= ;;
     esac
-    # signal_file up to 64 KiB: deep keys and many entries show only in long texts.
+    # signal_file up to 64 KiB: deep keys and many entries show only in long texts;
+    # dbc_file up to 16 KiB: messages with their signals, comments and value tables.
     case $target in
-        record_reader|bridge_line) max_len=16384 ;;
+        record_reader|bridge_line|dbc_file) max_len=16384 ;;
         signal_file) max_len=65536 ;;
         panel_file|workspace) max_len=4096 ;;
         *) max_len=512 ;;

@@ -43,7 +43,7 @@ const CommandRow kCommandTable[] = {
       MakeBridgeCommand },
     { "plot", N_("draw codes of a recording as an SVG chart, for reports and tickets"), kNeedsNoBus, MakePlotCommand },
     { "top", N_("one row per code with its latest value and rate, updated in place"), kNeedsBus, MakeTopCommand },
-    { "signals", N_("check a signal file or show what it says: names, units, scaling, byte layouts"), kNeedsNoBus,
+    { "signals", N_("check a signal file or show what it says: names, units, scaling, byte layouts; or import one from a DBC"), kNeedsNoBus,
       MakeSignalsCommand },
     { "session", N_("requests as JSON lines on stdin, answers on stdout: post, expect, collect, rate, ... for scripts"),
       kNeedsBus, MakeSessionCommand },

@@ -73,12 +73,9 @@ bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, c
     WallTime start;
     const WallTime* known = NULL;
     ReadFromStart(&reader, &message, &more, &start, &known);
-    bool checked = false;   // the check column, when the file has something to check
-    for (size_t i = 0; signals != NULL && i < signals->Messages().size() && !checked; ++i)
-        checked = HasChecks(signals->Messages()[i]);
-    MessageChecks checks;
+    CsvCheckColumn check(signals);
     // LineFile ends each line with "\n".
-    csv->Add(kCsvByteOrderMark + FormatCsvHeader(known, signals != NULL, checked) + '\r');
+    csv->Add(kCsvByteOrderMark + FormatCsvHeader(known, signals != NULL, check.Present()) + '\r');
     for (; more; more = reader.Next(&message)) {
         if (!filter.Passes(message.code)) {
             ++*filteredOut;
@@ -92,15 +89,9 @@ bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, c
         std::vector<CsvSignalCells> cells = SignalCsvCells(*signals, message, pages);
         if (cells.empty())
             cells.push_back(CsvSignalCells());
-        const SignalMessage* named = checked ? signals->FindCode(message.code) : NULL;
-        // An expired payload is not judged, and the next of its code starts the count afresh.
-        if (message.expired)
-            checks.Forget(message.code);
-        const std::string marks = named != NULL && HasChecks(*named) && !message.expired
-                                      ? FormatFaultMarks(checks.Check(*named, message.value, message.bytes))
-                                      : std::string();
+        const std::string marks = check.Marks(message);
         for (CsvSignalCells& one : cells) {
-            one.checkColumn = checked;
+            one.checkColumn = check.Present();
             one.check = marks;
             csv->Add(FormatCsvRow(message, known, SystemCodePage(), &one) + '\r');
         }

@@ -308,8 +308,7 @@ void CChartView::PaintTrace(HDC dc, size_t trace, const PlotArea& area, const Ax
         const int x = area.left + static_cast<int>(p);
         if (x < freeFrom)
             continue;
-        const double raw = signal->scale != 0 ? (value - signal->offset) / signal->scale : value;
-        const std::string* name = signal->EnumName(static_cast<int64_t>(llround(raw)));
+        const std::string* name = EnumNameAt(*signal, value);
         const std::wstring label = WideFromUtf8(name != nullptr ? *name : NumberText(value));
         Text(dc, x + 2, ValueY(value, values, area) - 1, label.c_str());
         freeFrom = x + TextWidth(dc, label) + 8;

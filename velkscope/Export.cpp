@@ -34,10 +34,17 @@ bool WriteShownCsv(const ScopeModel& model, const std::vector<StretchReader>& re
     WallTime axisStart;
     const bool known = model.AxisStart(&axisStart);
     const SignalDatabase* signals = model.Signals();
-    if (!write(std::string(kCsvByteOrderMark) + FormatCsvHeader(known ? &axisStart : nullptr, signals != nullptr) + kCsvLineEnd))
+    // export's check column, judged source by source.
+    CsvCheckColumn check(signals);
+    if (!write(std::string(kCsvByteOrderMark) + FormatCsvHeader(known ? &axisStart : nullptr, signals != nullptr, check.Present()) +
+               kCsvLineEnd))
         return false;
     bool written = true;
+    size_t judged = 0;
     ForEachShownMessage(model, readers, from, to, [&](size_t source, const RecordedMessage& message) {
+        if (source != judged)
+            check.Restart();
+        judged = source;
         const ScopeSource& from = *model.Sources()[source];
         const WallTime* start = from.startKnown ? &from.start : nullptr;
         if (signals == nullptr) {
@@ -47,7 +54,10 @@ bool WriteShownCsv(const ScopeModel& model, const std::vector<StretchReader>& re
         std::vector<CsvSignalCells> cells = SignalCsvCells(*signals, message, model.Pages());
         if (cells.empty())
             cells.push_back(CsvSignalCells());
-        for (const CsvSignalCells& one : cells) {
+        const std::string marks = check.Marks(message);
+        for (CsvSignalCells& one : cells) {
+            one.checkColumn = check.Present();
+            one.check = marks;
             written = write(FormatCsvRow(message, start, codePage, &one) + kCsvLineEnd);
             if (!written)
                 return false;

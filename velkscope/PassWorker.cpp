@@ -60,11 +60,13 @@ DWORD WINAPI PassWorker::Run(void* self)
 void PassWorker::Pass()
 {
     bool done = false;
+    size_t wanted = kFirstBatchMessages;
     while (!done) {
         const HANDLE waits[2] = { stop_, room_ };
         const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         const bool stopping = woke != WAIT_OBJECT_0 + 1;
-        std::unique_ptr<PassBatch> batch(new PassBatch(pass_->Next(stopping ? 0 : static_cast<size_t>(kBatchMessages))));
+        std::unique_ptr<PassBatch> batch(new PassBatch(pass_->Next(stopping ? 0 : wanted)));
+        wanted = kBatchMessages;
         if (stopping && !batch->done) {
             batch->done = true;
             batch->cancelled = true;

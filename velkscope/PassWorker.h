@@ -16,7 +16,8 @@
 
 class PassWorker {
 public:
-    enum { kBatchesInFlight = 4, kBatchMessages = 32768 };
+    // The first batch is small, so that the first picture comes at once.
+    enum { kBatchesInFlight = 4, kFirstBatchMessages = 4096, kBatchMessages = 32768 };
 
     // Reads on with pass over file (which it closes when it ends); the
     // pass's signal file must outlive the worker.

@@ -10,16 +10,19 @@ RecordingPass::RecordingPass(FILE* file, const std::string& name, const SignalDa
     reader_.SkipBadLines();
 }
 
-RecordingPass::Code& RecordingPass::CodeOf(uint32_t code, const SignalMessage* known)
+RecordingPass::Code* RecordingPass::CodeOf(uint32_t code, const SignalMessage* known)
 {
     Cached& cached = cache_[(code * 2654435761u) >> 26];
     if (cached.entry != nullptr && cached.code == code)
-        return *cached.entry;
+        return cached.entry;
     auto found = codes_.find(code);
-    if (found == codes_.end())
+    if (found == codes_.end()) {
+        if (codes_.size() >= kMaxCodes)
+            return nullptr;
         found = codes_.emplace(code, Code{ TracesOfCode(code, known), 0, 0 }).first;
+    }
     cached = Cached{ code, &found->second };   // the map's elements stay where they are
-    return found->second;
+    return &found->second;
 }
 
 PassBatch RecordingPass::Next(size_t maxMessages)
@@ -28,9 +31,10 @@ PassBatch RecordingPass::Next(size_t maxMessages)
     ++batches_;
     batch.samples.reserve(std::min<size_t>(maxMessages, 1 << 16));
     ScopeMessage decoded;
-    for (size_t taken = 0; !done_ && taken < maxMessages; ++taken) {
+    reader_.PauseAtLine(reader_.LinesRead() + kBatchLines);
+    for (size_t taken = 0; !done_ && taken < maxMessages && batch.samples.size() < kBatchSamples; ++taken) {
         if (!reader_.Next(&decoded.message)) {
-            done_ = true;
+            done_ = reader_.Outcome() != kRecordReading;
             break;
         }
         const RecordedMessage& message = decoded.message;
@@ -40,7 +44,12 @@ PassBatch RecordingPass::Next(size_t maxMessages)
         ++messages_;
         DecodeScopeMessage(signals_, pages_, &decoded);
         const MessageFaults faults = CheckScopeMessage(decoded, &checks_);
-        Code& entry = CodeOf(message.code, decoded.known);
+        Code* listed = CodeOf(message.code, decoded.known);
+        if (listed == nullptr) {
+            ++batch.unlisted;
+            continue;
+        }
+        Code& entry = *listed;
         for (size_t signal : entry.traces) {
             double value = 0;
             if (TraceValueOfMessage(decoded, signal, arrayValue_, &value))

@@ -32,7 +32,8 @@ struct PassLatest {
 };
 
 struct PassBatch {
-    std::vector<PassLatest> latest;         // by code, in the order they first came
+    std::vector<PassLatest> latest;         // by code, in the order they first came (the listed codes only)
+    uint64_t unlisted = 0;                  // messages of codes past the first kMaxCodes: only counted
     std::vector<PassSample> samples;        // in file order
     std::vector<OffsetMark> marks;          // new marks of the index
     std::vector<uint64_t> triggers;         // times of messages after a '# trigger' line
@@ -55,8 +56,11 @@ public:
     RecordingPass(FILE* file, const std::string& name, const SignalDatabase* signals, const SignalCodePages& pages,
                   ArrayValue arrayValue);
 
-    // Up to maxMessages more messages.
+    // Up to maxMessages more messages, and at most kBatchLines lines and
+    // kBatchSamples samples: a batch's work and memory are bounded however
+    // many codes, traces or bad lines the file has.
     PassBatch Next(size_t maxMessages);
+    enum : size_t { kBatchLines = 65536, kBatchSamples = 65536 };
     bool Done() const { return done_; }
 
 private:
@@ -72,8 +76,10 @@ private:
         size_t latest = 0;            // its entry in that batch's latest
     };
     // The code's entry; a small cache in front of the map, as a recording
-    // holds few codes and each message asks.
-    Code& CodeOf(uint32_t code, const SignalMessage* known);
+    // holds few codes and each message asks. Null for a code past the first
+    // kMaxCodes (the source lists only those): the map stays bounded, and a
+    // new code costs the same however many came before.
+    Code* CodeOf(uint32_t code, const SignalMessage* known);
 
     std::unordered_map<uint32_t, Code> codes_;
     struct Cached { uint32_t code; Code* entry; };

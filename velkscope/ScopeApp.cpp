@@ -12,6 +12,7 @@
 #include "client/SignalsOption.h"
 #include "velkscope/ScopeDlg.h"
 #include "velkscope/ScopeOptions.h"
+#include "velkscope/UsageDlg.h"
 #include "client/ProgramMessages.h"
 #include "common/FormatText.h"
 #include "windows/SystemCodePage.h"
@@ -95,13 +96,12 @@ BOOL CScopeApp::InitInstance()
         const std::string bad = !lossy.empty() ? FormatText(N_("'%s' holds characters the system code page cannot hold"),
                                                             Utf8FromWide(lossy).c_str())
                                                : Utf8FromSystem(error);
-        AfxMessageBox((Said(std::string(N_("bad command line")) + ": " + bad) + L"\n\n" + Usage()).c_str(),
-                      MB_OK | MB_ICONERROR);
+        CUsageDlg(Said(std::string(N_("bad command line")) + ": " + bad) + L"\n\n" + Usage()).DoModal();
         m_exitCode = kExitUsage;
         return FALSE;
     }
     if (options.help) {
-        AfxMessageBox(Usage().c_str(), MB_OK | MB_ICONINFORMATION);
+        CUsageDlg(Usage()).DoModal();
         return FALSE;
     }
     if (!options.busName.empty())
@@ -130,8 +130,7 @@ BOOL CScopeApp::InitInstance()
         return FALSE;
     }
     if (!m_scope->TickSignals(options.signalNames, &error)) {
-        AfxMessageBox((Said(std::string(N_("bad command line")) + ": --signal: " + error) + L"\n\n" + Usage()).c_str(),
-                      MB_OK | MB_ICONERROR);
+        CUsageDlg(Said(std::string(N_("bad command line")) + ": --signal: " + error) + L"\n\n" + Usage()).DoModal();
         m_exitCode = kExitUsage;
         return FALSE;
     }

@@ -27,8 +27,6 @@ const int64_t kStatusMicros = 1000000;   // the status line and the bus's health
 const size_t kValueCellBytes = 48;
 const int kBatchMessages = 512;          // taken at once from the queue, at most
 
-const int kMinWidth = 640;               // the smallest the window may be made
-const int kMinHeight = 360;
 
 // Numbers must show their signs: the 12-pixel strikes of the CJK font Wine
 // substitutes for SimSun draw no minus sign, its 13-pixel ones do.
@@ -71,7 +69,7 @@ CScopeDlg::CScopeDlg(const ScopeOptions& options, const BusBinding& bus)
       m_options(options), m_bus(bus), m_bound(bus.module != nullptr), m_model(options.windowMicros, options.arrayValue),
       m_codes(nullptr), m_readout(nullptr), m_font(CreateViewFont()), m_quitOnClose(false), m_registered(false),
       m_checking(false), m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_batchTaken(0), m_receivedAtStatus(0),
-      m_nextToken(1), m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false), m_marksWidth(kMarksWidth)
+      m_nextToken(1), m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false), m_listStale(false), m_marksWidth(kMarksWidth)
 {
     ScopeSource& live = m_model.MutableSource(0);
     live.startKnown = true;
@@ -267,7 +265,9 @@ void CScopeDlg::Layout(int width, int height)
     const int row = unit.bottom * 14 / 8;
     const int status = height - margin - row;
     const int controls = status - margin / 2 - row;
-    const int listWidth = std::min(std::max(width * 3 / 10, 320), 400) + std::min(m_marksWidth - kMarksWidth, width / 8);
+    // The list: code, count and marks (about 300 pixels with names), and
+    // room for the value.
+    const int listWidth = std::min(std::max(width * 9 / 20, 320), 560) + std::min(m_marksWidth - kMarksWidth, width / 8);
     const int right = 2 * margin + listWidth, rightWidth = width - 3 * margin - listWidth;
     const int bottom = controls - margin;
     const int readoutHeight = std::min(7 * row, std::max(bottom / 4, 3 * row));
@@ -279,7 +279,7 @@ void CScopeDlg::Layout(int width, int height)
     Place(m_hWnd, IDC_OVERVIEW, right, bottom - 2 * margin - readoutHeight - overviewHeight, rightWidth, overviewHeight);
     Place(m_hWnd, IDC_READOUT, right, bottom - readoutHeight - margin, rightWidth, readoutHeight);
     // The readout's columns share its width: the values at the cursors widest.
-    static const int kShares[] = { 16, 19, 19, 10, 9, 9, 9, 9 };
+    static const int kShares[] = { 30, 16, 16, 10, 7, 7, 7, 7 };
     for (int column = 0; column < 8; ++column)
         ListView_SetColumnWidth(m_readout, column, (rightWidth - 24) * kShares[column] / 100);
 
@@ -314,8 +314,8 @@ void CScopeDlg::OnSize(UINT type, int cx, int cy)
 
 void CScopeDlg::OnGetMinMaxInfo(MINMAXINFO* info)
 {
-    info->ptMinTrackSize.x = kMinWidth;
-    info->ptMinTrackSize.y = kMinHeight;
+    info->ptMinTrackSize.x = kMinWindowWidth;
+    info->ptMinTrackSize.y = kMinWindowHeight;
 }
 
 BOOL CScopeDlg::PreTranslateMessage(MSG* pMsg)
@@ -497,13 +497,19 @@ void CScopeDlg::InsertRow(size_t listRow, size_t source, size_t row)
     item.iItem = static_cast<int>(listRow);
     item.pszText = const_cast<wchar_t*>(code.c_str());
     item.lParam = static_cast<LPARAM>(codeRow.code);
+    // A new item's check box is set by the list, not the user: no tick
+    // changes (each would draw the chart again).
+    m_checking = true;
     ::SendMessageW(m_codes, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    m_checking = false;
     if (m_model.TraceOfIn(source, codeRow.code) >= 0)
         SetChecked(listRow, true);
 }
 
 void CScopeDlg::RebuildList()
 {
+    m_listStale = false;
+    ::SendMessageW(m_codes, WM_SETREDRAW, FALSE, 0);
     m_checking = true;
     ListView_DeleteAllItems(m_codes);
     m_checking = false;
@@ -518,6 +524,7 @@ void CScopeDlg::RebuildList()
             InsertRow(listRow++, s, row);
         }
     }
+    ::SendMessageW(m_codes, WM_SETREDRAW, TRUE, 0);
     RefreshList();
 }
 
@@ -534,6 +541,11 @@ void CScopeDlg::OnCodesItemChanged(NMHDR* header, LRESULT*)
     if (m_checking || (change->uChanged & LVIF_STATE) == 0 ||
         ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) == 0 || change->iItem < 0)
         return;
+    if (m_listStale) {
+        // Its rows no longer match the model's: made again, ticks as they were.
+        RebuildList();
+        return;
+    }
     size_t source = 0, row = 0;
     if (!SourceRowOf(static_cast<size_t>(change->iItem), &source, &row))
         return;
@@ -596,7 +608,10 @@ void CScopeDlg::Frame(int64_t now)
     ServeDetail();
     if (now - m_lastList >= kListMicros) {
         m_lastList = now;
-        RefreshList();
+        if (m_listStale)
+            RebuildList();
+        else
+            RefreshList();
         if (!m_model.Paused() || Reading())
             m_overview.Redraw();
         // New messages may fall between the cursors.

@@ -141,6 +141,7 @@ private:
         FILE* file;                       // the window's own, for readouts and exports
         std::unique_ptr<PassWorker> pass;
         ULONGLONG started;                // when its pass began, for the progress
+        bool ticked;                      // its traces are chosen: none are ticked by default
     };
 
     // ChartHost
@@ -220,6 +221,7 @@ private:
     std::string m_readoutKey;        // ReadoutKey() when the readout was last made
     bool m_fitToData;                // the view shows all of the recordings as they are read
     bool m_workspaceTicks;           // a workspace chose the traces: none are ticked for a new recording
+    bool m_listStale;                // a recording's rows changed: the list is made again on its next refresh
     int m_marksWidth;                // the marks column, widened to the widest marks shown
     std::wstring m_signalsPath, m_workspacePath;
 

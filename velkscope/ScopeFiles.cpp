@@ -24,6 +24,7 @@
 #include "windows/SystemCodePage.h"
 #include "velkscope/Export.h"
 #include "velkscope/PngFile.h"
+#include "velkscope/RecordingBudget.h"
 #include "velkscope/ValueDlg.h"
 #include "common/Catalogue.h"
 #include "windows/FileDialogs.h"
@@ -32,9 +33,7 @@
 namespace {
 
 const ULONGLONG kBatchTakingMs = 25;     // of each read tick, at most
-const size_t kFirstMessages = 4096;      // read at once when a recording opens
 const size_t kErrorsShown = 20;          // lines in a message box: it must fit on the screen
-const size_t kAutoTicked = 8;            // traces ticked when a recording opens on its own
 const size_t kEventTextScan = 64;        // messages looked at for a hover's text
 
 std::wstring FileTimeName(const wchar_t* extension)
@@ -144,6 +143,11 @@ bool CScopeDlg::OpenFromOptions(std::wstring* error)
 
 bool CScopeDlg::OpenRecording(const std::wstring& path, std::wstring* error)
 {
+    std::string full;
+    if (!RoomForRecording(m_recordings.size(), &full)) {
+        *error = L"\x65E0\x6CD5\x6253\x5F00 cannot open " + path + L": " + LocalizedReason(full);
+        return false;
+    }
     FILE* file = _wfopen(path.c_str(), L"rb");
     if (file == nullptr) {
         *error = L"\x65E0\x6CD5\x6253\x5F00 cannot open " + path + L": " + LocalizedReason(strerror(errno));
@@ -160,6 +164,11 @@ bool CScopeDlg::OpenRecording(const std::wstring& path, std::wstring* error)
     recording.path = path;
     recording.file = file;
     recording.started = GetTickCount64();
+    // The traces chosen so far (the other recordings', the command line's)
+    // are this one's too; without a bus the bus's go.
+    recording.ticked = !m_workspaceTicks && m_model.MirrorTraces(source);
+    if (!m_bound)
+        m_model.UntickSource(0);
     m_recordings.push_back(std::move(recording));
     // The first recording takes the view from the bus, and fills it as it is read.
     if (m_recordings.size() == 1) {
@@ -185,16 +194,10 @@ void CScopeDlg::StartPass(Recording* recording)
         return;
     }
     recording->started = GetTickCount64();
-    // The first few messages are read here: the first picture comes at
-    // once, however busy the machine keeps a new thread waiting.
+    // Read on a thread from the first byte: however many codes or bad lines
+    // the file starts with, the window answers at once.
     std::unique_ptr<RecordingPass> pass(new RecordingPass(file, m_model.Sources()[recording->source]->name, m_signals.get(),
                                                           WindowsSignalCodePages(), m_options.arrayValue));
-    PassBatch first = pass->Next(kFirstMessages);
-    ApplyBatch(recording, &first);
-    if (first.done) {
-        fclose(file);
-        return;
-    }
     recording->pass.reset(new PassWorker(std::move(pass), file));
     if (!recording->pass->Start()) {
         recording->pass.reset();
@@ -265,16 +268,22 @@ void CScopeDlg::ApplyBatch(Recording* recording, PassBatch* batch)
         if (!batch->notice.empty())
             m_note = LocalizedReason(batch->notice);
     }
-    // What came first is drawn at once: the first few traces of a recording
-    // opened on its own.
-    if (first && !m_workspaceTicks) {
-        for (const PassLatest& latest : batch->latest) {
-            if (m_model.Traces().size() >= kAutoTicked)
-                break;
-            m_model.TickIn(recording->source, latest.message.message.code);
+    // What came first is drawn at once: the traces the other recordings
+    // draw, or with none the first few of this one's codes.
+    if (first && !m_workspaceTicks && !recording->ticked && !batch->latest.empty()) {
+        recording->ticked = true;
+        if (!m_model.MirrorTraces(recording->source)) {
+            std::vector<uint32_t> codes;
+            for (const PassLatest& latest : batch->latest)
+                codes.push_back(latest.message.message.code);
+            m_model.TickDefaults(recording->source, codes);
         }
+        m_chart.Redraw();
+        ChartChanged();
     }
-    if (source.data.Rows().size() != rows)
+    // The list is made again at most four times a second, not per batch.
+    m_listStale = m_listStale || source.data.Rows().size() != rows;
+    if (m_listStale && batch->done)
         RebuildList();
     if (m_fitToData)
         m_model.ShowAll(m_clock.Now());
@@ -606,6 +615,8 @@ bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
             m_model.SetPaneScale(p, &fixed);
         }
     }
+    if (workspace.width > 0 && workspace.height > 0 && !IsZoomed(m_hWnd))
+        SetWindowPos(m_hWnd, nullptr, 0, 0, workspace.width, workspace.height, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     m_model.SetWallClock(workspace.wallClock);
     CheckMenuItem(GetMenu(m_hWnd), IDM_WALL_CLOCK, MF_BYCOMMAND | (workspace.wallClock ? MF_CHECKED : MF_UNCHECKED));
     m_model.SetWindow(static_cast<int64_t>(workspace.windowMicros), m_clock.Now());
@@ -649,6 +660,13 @@ bool CScopeDlg::SaveWorkspace(const std::wstring& path, std::string* error)
     workspace.live = !m_model.Paused();
     workspace.windowMicros = static_cast<uint64_t>(m_model.Window());
     workspace.wallClock = m_model.WallClock();
+    // The window's size as it is when not maximised.
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    if (GetWindowPlacement(m_hWnd, &placement)) {
+        workspace.width = std::max<int>(placement.rcNormalPosition.right - placement.rcNormalPosition.left, kMinWindowWidth);
+        workspace.height = std::max<int>(placement.rcNormalPosition.bottom - placement.rcNormalPosition.top, kMinWindowHeight);
+    }
     for (size_t which = 0; which < 2; ++which) {
         workspace.cursorGiven[which] = m_model.CursorSet(which);
         workspace.cursor[which] = static_cast<double>(m_model.Cursor(which)) / 1e6;

@@ -6,6 +6,8 @@
 
 #include "common/FormatText.h"
 #include "signals/SignalText.h"
+#include "velkscope/DefaultTraces.h"
+#include "velkscope/RecordingBudget.h"
 
 namespace {
 
@@ -26,6 +28,14 @@ bool Covers(const Detail& detail, int64_t from, int64_t to, const TraceKey& key)
 }
 
 } // namespace
+
+const std::string* EnumNameAt(const Signal& signal, double value)
+{
+    if (signal.enums.empty())
+        return nullptr;
+    const double raw = signal.scale != 0 ? (value - signal.offset) / signal.scale : value;
+    return signal.EnumName(static_cast<int64_t>(llround(raw)));
+}
 
 std::string NumberText(double value)
 {
@@ -105,6 +115,9 @@ void ScopeModel::Clear()
 size_t ScopeModel::AddRecording(const std::string& name, const std::string& path, uint64_t fileBytes)
 {
     sources_.emplace_back(new ScopeSource(signals_, arrayValue_, summaryBudget_));
+    // The recordings share one budget: each one's summary gets coarser.
+    for (size_t i = 1; i < sources_.size(); ++i)
+        sources_[i]->data.SetBudget(RecordingBudget());
     ScopeSource& source = *sources_.back();
     source.name = name;
     source.path = path;
@@ -121,6 +134,7 @@ void ScopeModel::ApplyBatch(size_t index, PassBatch* batch)
         bool inserted = false;
         source.data.NoteLatest(latest.message, latest.count, latest.faults, &inserted);
     }
+    source.data.AddUnlisted(batch->unlisted);
     for (const PassSample& sample : batch->samples)
         source.data.AddSample(sample.code, sample.signal, sample.micros, sample.value);
     source.index.Append(batch->marks);
@@ -142,10 +156,15 @@ void ScopeModel::ApplyBatch(size_t index, PassBatch* batch)
     }
 }
 
+size_t ScopeModel::RecordingBudget() const
+{
+    return std::min(summaryBudget_, RecordingSummaryBudget(Recordings()));
+}
+
 void ScopeModel::ResetForReading(size_t index)
 {
     ScopeSource& source = *sources_[index];
-    source.data = SourceData(signals_, arrayValue_, summaryBudget_);
+    source.data = SourceData(signals_, arrayValue_, RecordingBudget());
     source.index.Clear();
     source.triggers.clear();
     source.reading = true;
@@ -300,6 +319,42 @@ bool ScopeModel::TickIn(size_t source, uint32_t code)
     return true;
 }
 
+bool ScopeModel::MirrorTraces(size_t to)
+{
+    const bool recordings = std::any_of(traces_.begin(), traces_.end(),
+                                        [to](const Trace& t) { return t.source != 0 && t.source != to; });
+    struct Copied { uint32_t code; size_t signal, pane; };
+    std::vector<Copied> copied;
+    for (const Trace& trace : traces_) {
+        if (trace.source == to || (recordings ? trace.source == 0 : trace.source != 0))
+            continue;
+        if (std::none_of(copied.begin(), copied.end(),
+                         [&](const Copied& c) { return c.code == trace.code && c.signal == trace.signal; }))
+            copied.push_back(Copied{ trace.code, trace.signal, trace.pane });
+    }
+    for (const Copied& trace : copied)
+        AddTrace(to, trace.code, trace.signal, trace.pane);
+    return !copied.empty();
+}
+
+bool ScopeModel::TickDefaults(size_t source, const std::vector<uint32_t>& codes)
+{
+    const std::vector<DefaultTrace> chosen = ChooseDefaultTraces(codes, signals_, kDefaultTraces, kMaxPanes);
+    if (chosen.empty())
+        return false;
+    // With traces drawn already, the panes stay and these go to the active one.
+    const bool ownPanes = traces_.empty();
+    if (ownPanes) {
+        size_t panes = 0;
+        for (const DefaultTrace& trace : chosen)
+            panes = std::max(panes, trace.pane + 1);
+        ResetPanes(panes);
+    }
+    for (const DefaultTrace& trace : chosen)
+        AddTrace(source, trace.code, trace.signal, ownPanes ? trace.pane : activePane_);
+    return true;
+}
+
 void ScopeModel::UntickIn(size_t source, uint32_t code)
 {
     for (size_t i = traces_.size(); i-- > 0;) {
@@ -312,6 +367,16 @@ void ScopeModel::UntickIn(size_t source, uint32_t code)
             else if (pane.xTrace > static_cast<int>(i))
                 --pane.xTrace;
         }
+    }
+}
+
+void ScopeModel::UntickSource(size_t source)
+{
+    while (true) {
+        auto found = std::find_if(traces_.begin(), traces_.end(), [source](const Trace& t) { return t.source == source; });
+        if (found == traces_.end())
+            return;
+        UntickIn(source, found->code);
     }
 }
 
@@ -791,7 +856,13 @@ CursorReading ScopeModel::ReadAt(const std::vector<std::vector<Column>>& shown, 
                           static_cast<double>(width) / 1e6;
     for (size_t t = 0; t < shown.size(); ++t) {
         const std::vector<Column>& columns = shown[t];
-        const std::string unit = t < traces_.size() && !TraceUnit(t).empty() ? " " + TraceUnit(t) : "";
+        // As the readout and the chart's steps say it: an enum by its name.
+        const Signal* signal = t < traces_.size() ? TraceSignal(t) : nullptr;
+        const std::string unit = signal != nullptr && !signal->unit.empty() ? " " + signal->unit : "";
+        auto said = [&](double value) {
+            const std::string* name = signal != nullptr ? EnumNameAt(*signal, value) : nullptr;
+            return name != nullptr ? *name : NumberText(value) + unit;
+        };
         // The column under the cursor, else the last value before it, unless
         // the cursor is in a dropout, where the line breaks too.
         std::string text = "-";
@@ -809,10 +880,12 @@ CursorReading ScopeModel::ReadAt(const std::vector<std::vector<Column>>& shown, 
         if (before != columns.size()) {
             const Column& column = columns[before];
             size_t gap = (after != columns.size() ? after : pixel) - before;
-            if (before == pixel && column.min != column.max)
+            if (before == pixel && column.min != column.max && signal != nullptr && !signal->enums.empty())
+                text = said(column.min) + ".." + said(column.max);
+            else if (before == pixel && column.min != column.max)
                 text = NumberText(column.min) + ".." + NumberText(column.max) + unit;
             else if (before == pixel || !IsDropout(gap, TypicalStep(columns)))
-                text = NumberText(before == pixel ? column.min : column.last) + unit;
+                text = said(before == pixel ? column.min : column.last);
         }
         reading.values.push_back(text);
     }

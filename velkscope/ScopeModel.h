@@ -47,6 +47,7 @@ enum : size_t {
     kMaxPanes = 8,
     kStripColumns = 4096,     // more than any screen is wide
     kDetailMessages = 400000, // the most samples read again for one stretch of a source
+    kDefaultTraces = 8,       // ticked when a recording opens and nothing chose any
 };
 // The bus's summary starts at millisecond buckets: a flood would otherwise
 // start with a bucket a sample, and the strip draws the live view finer.
@@ -142,7 +143,12 @@ public:
     // ---- Sources. The bus is source 0. ----
     const std::vector<std::unique_ptr<ScopeSource>>& Sources() const { return sources_; }
     ScopeSource& MutableSource(size_t source) { return *sources_[source]; }
+    // A recording more: the recordings' summaries share one budget
+    // (velkscope/RecordingBudget.h), so each one's is made smaller. The
+    // caller keeps to kMaxRecordings (RoomForRecording).
     size_t AddRecording(const std::string& name, const std::string& path, uint64_t fileBytes);
+    // Each recording's summary budget now.
+    size_t RecordingBudget() const;
     // A recording's pass handed over a batch.
     void ApplyBatch(size_t source, PassBatch* batch);
     // A recording about to be read again from its start: its rows, summary,
@@ -176,8 +182,18 @@ public:
     // One trace; false when kMaxScopeTraces are drawn already.
     bool TickSignal(const SignalTraceRef& trace) { return AddTrace(0, trace.code, trace.index, activePane_); }
     bool AddTrace(size_t source, uint32_t code, size_t signal, size_t pane, int colour = -1);
+    // Ticks in source `to` the traces the other recordings draw (with none,
+    // the bus's), each into the same pane: every open recording shows the
+    // same traces. False when there were none to copy.
+    bool MirrorTraces(size_t to);
+    // The traces of the codes chosen when a recording opens and nothing
+    // chose any (velkscope/DefaultTraces.h): the panes made afresh, one per
+    // unit, when no trace is drawn yet. False when none.
+    bool TickDefaults(size_t source, const std::vector<uint32_t>& codes);
     void Untick(uint32_t code) { UntickIn(0, code); }
     void UntickIn(size_t source, uint32_t code);
+    // Every trace of a source goes.
+    void UntickSource(size_t source);
     int TraceOf(uint32_t code) const { return TraceOfIn(0, code); }
     int TraceOfIn(size_t source, uint32_t code) const;
     const std::vector<Trace>& Traces() const { return traces_; }
@@ -320,3 +336,5 @@ private:
 
 // As a data word shows ("-5"), or with the fraction a physical value has.
 std::string NumberText(double value);
+// The name an enum signal's drawn (physical) value has; null when none.
+const std::string* EnumNameAt(const Signal& signal, double value);

@@ -7,6 +7,7 @@
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"
 #include "common/Catalogue.h"
+#include "velkscope/RecordingBudget.h"
 #include "velkscope/ScopeModel.h"
 
 namespace {
@@ -82,5 +83,8 @@ bool ParseScopeArguments(const std::vector<std::string>& args, ScopeOptions* opt
     }
     if (options->codes.size() > kMaxScopeTraces)
         return Fail(error, FormatText(N_("at most %d codes are drawn at once"), static_cast<int>(kMaxScopeTraces)));
+    // As many recordings as a workspace may name, and no more.
+    if (!options->recordings.empty() && !RoomForRecording(options->recordings.size() - 1, error))
+        return false;
     return true;
 }

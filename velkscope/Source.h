@@ -104,6 +104,12 @@ public:
     // new), then the samples of its traces.
     int NoteLatest(const ScopeMessage& latest, uint64_t count, const FaultCounts& faults, bool* inserted);
     void AddSample(uint32_t code, size_t signal, int64_t micros, double value);
+    // Messages of codes past the table, counted only.
+    void AddUnlisted(uint64_t count)
+    {
+        received_ += count;
+        unlisted_ += count;
+    }
 
     const std::vector<SourceRow>& Rows() const { return rows_; }
     std::vector<SourceRow>& MutableRows() { return rows_; }
@@ -111,6 +117,12 @@ public:
     // The summary of a code's trace; kNoSummary when none.
     size_t SummaryOf(uint32_t code, size_t signal) const;
     const Summary& Summaries() const { return summary_; }
+    // The summary's budget from now on (Summary::SetBudget).
+    void SetBudget(size_t budgetBytes)
+    {
+        budget_ = budgetBytes;
+        summary_.SetBudget(budgetBytes);
+    }
     const SignalDatabase* Signals() const { return signals_; }
     ArrayValue Arrays() const { return arrayValue_; }
 

@@ -88,6 +88,30 @@ Summary::Summary(size_t budgetBytes, int64_t baseWidth)
 {
 }
 
+void Summary::SetBudget(size_t budgetBytes)
+{
+    const bool smaller = budgetBytes < budget_;
+    budget_ = budgetBytes;
+    if (!smaller)
+        return;
+    while (bytes_ > budget_ / 2 && baseWidth_ < kMostBaseWidth)
+        Coarsen(WideningShift());
+    for (Pyramid& pyramid : traces_) {
+        for (Level& level : pyramid.levels)
+            level.buckets.shrink_to_fit();
+    }
+}
+
+size_t Summary::RoomBytes() const
+{
+    size_t room = 0;
+    for (const Pyramid& pyramid : traces_) {
+        for (const Level& level : pyramid.levels)
+            room += level.buckets.capacity() * sizeof(SummaryBucket);
+    }
+    return room;
+}
+
 size_t Summary::AddTrace()
 {
     traces_.emplace_back();

@@ -61,8 +61,13 @@ public:
     // A sample; micros (>= 0) in time order for each trace.
     void Add(size_t trace, int64_t micros, double value);
 
+    // A new budget: a smaller one coarsens the buckets at once until they
+    // take half of it, and gives back the vectors' room beyond them.
+    void SetBudget(size_t budgetBytes);
+    size_t Budget() const { return budget_; }
     int64_t BaseWidth() const { return baseWidth_; }
     size_t Bytes() const { return bytes_; }   // of the buckets held
+    size_t RoomBytes() const;                 // of the vectors holding them
     uint64_t Samples(size_t trace) const;
 
     // The trace's columns over [from, to) cut into width equal columns:

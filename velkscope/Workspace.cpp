@@ -21,7 +21,7 @@ namespace {
 
 const Words kRootKeys = { "signals", "recording", "view", "cursors", "pane" };
 const Words kRecordingKeys = { "path", "offset" };
-const Words kViewKeys = { "from", "to", "live", "window", "wall_clock" };
+const Words kViewKeys = { "from", "to", "live", "window", "wall_clock", "width", "height" };
 const Words kCursorKeys = { "a", "b" };
 const Words kPaneKeys = { "scale", "low", "high", "trace" };
 const Words kTraceKeys = { "recording", "code", "signal", "colour", "x" };
@@ -152,6 +152,11 @@ void Loader::LoadView(const toml::table& table, Workspace* workspace)
         Boolean(*live, "live", &workspace->live);
     if (const toml::node* wall = table.get("wall_clock"))
         Boolean(*wall, "wall_clock", &workspace->wallClock);
+    if (const toml::node* width = table.get("width"))
+        ReadTomlInteger(this, *width, "width", static_cast<int>(kMinWindowWidth), static_cast<int>(kMaxWindowSide), &workspace->width);
+    if (const toml::node* height = table.get("height"))
+        ReadTomlInteger(this, *height, "height", static_cast<int>(kMinWindowHeight), static_cast<int>(kMaxWindowSide),
+                        &workspace->height);
     if (const toml::node* window = table.get("window")) {
         std::string text, why;
         uint64_t micros = 0;
@@ -329,18 +334,6 @@ std::string Seconds(double value)
     return text == "-0.000000" ? "0.000000" : text;
 }
 
-std::string Quoted(const std::string& text)
-{
-    // TOML's basic string: the few characters it escapes.
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\')
-            quoted += '\\';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
 std::string Lower(std::string text)
 {
     for (char& c : text)
@@ -372,10 +365,10 @@ std::string FormatWorkspace(const Workspace& workspace)
                        "# Paths are relative to this file; times are seconds on the time axis,\n"
                        "# 0 being the earliest start of the recordings (or of velkscope, for the bus).\n\n";
     if (!workspace.signals.empty())
-        text += "signals = " + Quoted(workspace.signals) + "   # the signal file the traces are read by\n\n";
+        text += "signals = " + TomlBasicString(workspace.signals) + "   # the signal file the traces are read by\n\n";
     for (const WorkspaceRecording& recording : workspace.recordings) {
         text += "[[recording]]                # recording = 1, 2, ... in this order\n";
-        text += "path = " + Quoted(recording.path) + "\n";
+        text += "path = " + TomlBasicString(recording.path) + "\n";
         text += "offset = " + Seconds(recording.offsetSeconds) + "   # seconds its times are moved on the axis\n\n";
     }
     if (workspace.viewGiven) {
@@ -391,7 +384,10 @@ std::string FormatWorkspace(const Workspace& workspace)
             window.pop_back();
         text += "window = \"" + window + "s";
         text += "\"   # the live window\n";
-        text += std::string("wall_clock = ") + (workspace.wallClock ? "true" : "false") + "   # time axis in local time of day\n\n";
+        text += std::string("wall_clock = ") + (workspace.wallClock ? "true" : "false") + "   # time axis in local time of day\n";
+        if (workspace.width > 0 && workspace.height > 0)
+            text += FormatText("width = %d   # the window's size in pixels\nheight = %d\n", workspace.width, workspace.height);
+        text += "\n";
     }
     if (workspace.cursorGiven[0] || workspace.cursorGiven[1]) {
         text += "[cursors]\n";
@@ -412,7 +408,7 @@ std::string FormatWorkspace(const Workspace& workspace)
             text += FormatText("recording = %zu", trace.recording) + (trace.recording == 0 ? "   # 0: the bus\n" : "\n");
             text += FormatText("code = \"%08x\"\n", static_cast<unsigned>(trace.code));
             if (!trace.signal.empty())
-                text += "signal = " + Quoted(trace.signal) + "\n";
+                text += "signal = " + TomlBasicString(trace.signal) + "\n";
             if (trace.colour >= 0)
                 text += FormatText("colour = %d", trace.colour + 1) + "   # 1 to 16\n";
             if (trace.x)

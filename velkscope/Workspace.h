@@ -17,6 +17,8 @@
 //   live = false                  # follow the bus (then the window counts)
 //   window = "10s"                # the live window, 1s to 1h
 //   wall_clock = false            # the time axis in local time of day
+//   width = 1100                  # the window's size in pixels; optional
+//   height = 720
 //
 //   [cursors]                     # either or both; seconds on the axis
 //   a = 12.5
@@ -67,6 +69,7 @@ struct Workspace {
     bool live = false;
     uint64_t windowMicros = 10000000;
     bool wallClock = false;
+    int width = 0, height = 0;  // the window's, in pixels; 0: not given
     bool cursorGiven[2] = { false, false };
     double cursor[2] = { 0, 0 };
     std::vector<WorkspacePane> panes;
@@ -75,6 +78,9 @@ struct Workspace {
 enum {
     kMaxWorkspaceBytes = 1 << 20,
     kMaxWorkspaceRecordings = 16,
+    kMinWindowWidth = 640,      // the smallest the window may be made
+    kMinWindowHeight = 360,
+    kMaxWindowSide = 16384,
     kMaxWorkspaceErrors = 50,
 };
 

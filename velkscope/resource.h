@@ -4,6 +4,7 @@
 // Dialog templates, icon, menu
 #define IDD_SCOPE               200
 #define IDD_VALUE               201
+#define IDD_USAGE               202
 #define IDR_SCOPE_ICON          128
 #define IDR_SCOPE_MENU          129
 
@@ -47,6 +48,9 @@
 // Controls of the value dialog
 #define IDC_VALUE_LABEL         2101
 #define IDC_VALUE_EDIT          2102
+
+// Controls of the usage box
+#define IDC_USAGE_TEXT          2201
 
 #ifndef IDC_STATIC
 #define IDC_STATIC              (-1)

@@ -3,6 +3,8 @@
 // kept there for the next run; never committed). Prints figures; asserts
 // nothing.
 //   scope_open_bench [MEGABYTES]
+//   scope_open_bench --codes N          a recording of N codes, one message each
+//   scope_open_bench --several K MEGABYTES   K such recordings opened together
 // 1. The file: 8 codes round robin, 6 of values and 2 of arrays, about
 //    35 bytes a line, one message of one code a spike of 10^6.
 // 2. velkscope's window in this process, without a bus, 1280 x 800, opens
@@ -15,6 +17,7 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <algorithm>
 #include <string>
@@ -22,6 +25,7 @@
 
 #include <windows.h>
 #include <psapi.h>
+#include <commctrl.h>
 
 #include "velkscope/ScopeDlg.h"
 
@@ -175,10 +179,134 @@ bool SpikeDrawn(CScopeDlg& scope)
     return false;
 }
 
+// velkscope's options with no arguments: no bus, the defaults.
+ScopeOptions NoArguments()
+{
+    ScopeOptions options;
+    std::string error;
+    ParseScopeArguments({}, &options, &error);
+    return options;
+}
+
+// The i-th of many value codes: Write Value, ADC, the channel and the bits above the types counting.
+unsigned CodeNumber(uint64_t i)
+{
+    return static_cast<unsigned>(0x20001000u | (i & 0xFF) | ((i >> 8) << 16));
+}
+
+// A recording of codes codes, one message each (made once and kept).
+std::wstring MakeCodesRecording(uint64_t codes)
+{
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"scope-codes-bench-v2-" + std::to_wstring(codes) + L".rec";
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return path;
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == nullptr)
+        return std::wstring();
+    fputs("# velk record 1\n# start 2026-12-08T09:12:03.000+08:00\n", file);
+    for (uint64_t i = 0; i < codes; ++i)
+        fprintf(file, "%llu.%06llu %08x V %d\n", static_cast<unsigned long long>(i / 1000),
+                static_cast<unsigned long long>(i % 1000 * 1000), CodeNumber(i), static_cast<int>(i % 100));
+    fclose(file);
+    return path;
+}
+
+// Opens a recording of many codes: when the window has its title and the
+// list its rows, when the reading ends, the longest the window was busy,
+// and how long closing it mid-read takes.
+int OpenManyCodes(uint64_t codes)
+{
+    const std::wstring path = MakeCodesRecording(codes);
+    const ScopeOptions options = NoArguments();
+    for (int closing = 0; closing < 2; ++closing) {
+        CScopeDlg* scope = new CScopeDlg(options, BusBinding());
+        std::wstring failure;
+        if (!scope->Start(&failure))
+            return 1;
+        Pump();
+        longestStep = 0;
+        const double started = Seconds();
+        if (!scope->OpenRecording(path, &failure))
+            return 1;
+        const double opened = Seconds() - started;
+        if (closing == 1) {
+            // Closed while it reads: how long until the window is gone.
+            const double asked = Seconds();
+            HWND window = scope->m_hWnd;
+            ::SendMessageW(window, WM_CLOSE, 0, 0);
+            Pump();
+            printf("  %llu codes: Close while reading: the window gone after %.3f s (%s)\n", static_cast<unsigned long long>(codes),
+                   Seconds() - asked, IsWindow(window) ? "still there" : "closed");
+            delete scope;
+            return 0;
+        }
+        while (scope->Reading() && Seconds() - started < 600) {
+            Pump();
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+        Pump();
+        const double whole = Seconds() - started;
+        const int listed = ListView_GetItemCount(GetDlgItem(scope->m_hWnd, IDC_CODES));
+        printf("  %llu codes: OpenRecording returned after %.3f s; read whole, %d rows listed (%zu in the model), %llu unlisted, after %.3f s; "
+               "the longest the window was busy: %.0f ms\n",
+               static_cast<unsigned long long>(codes), opened, listed, scope->Model().Sources()[1]->data.Rows().size(),
+               static_cast<unsigned long long>(scope->Model().Sources()[1]->data.Unlisted()), whole, longestStep * 1000);
+        delete scope;
+    }
+    return 0;
+}
+
+// K recordings of MEGABYTES each opened together: the most private bytes.
+int OpenSeveral(int count, uint64_t megabytes)
+{
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < count; ++i) {
+        const std::wstring path = std::wstring(folder) + L"scope-several-bench-" + std::to_wstring(megabytes) + L"-" +
+                                  std::to_wstring(i) + L".rec";
+        uint64_t messages = 0;
+        if (MakeRecording(path, megabytes, &messages) == 0)
+            return 1;
+        paths.push_back(path);
+    }
+    const ScopeOptions options = NoArguments();
+    const double before = PrivateMb();
+    CScopeDlg scope(options, BusBinding());
+    std::wstring failure;
+    if (!scope.Start(&failure))
+        return 1;
+    const double started = Seconds();
+    int opened = 0;
+    for (const std::wstring& path : paths) {
+        if (scope.OpenRecording(path, &failure))
+            ++opened;
+        else
+            printf("  refused: %ls\n", failure.c_str());
+    }
+    double most = PrivateMb();
+    while (scope.Reading() && Seconds() - started < 1200) {
+        Pump();
+        most = std::max(most, PrivateMb());
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    Pump();
+    printf("  %d recordings of %llu MiB (%d opened): read in %.1f s; private bytes %.1f MiB before, at most %.1f MiB, "
+           "%.1f MiB after\n", count, static_cast<unsigned long long>(megabytes), opened, Seconds() - started, before, most,
+           PrivateMb());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 2 && strcmp(argv[1], "--codes") == 0)
+        return OpenManyCodes(strtoull(argv[2], nullptr, 10));
+    if (argc > 3 && strcmp(argv[1], "--several") == 0)
+        return OpenSeveral(atoi(argv[2]), strtoull(argv[3], nullptr, 10));
     const long long megabytes = argc > 1 ? atoll(argv[1]) : 1024;
     if (megabytes <= 0) {
         fprintf(stderr, "usage: scope_open_bench [MEGABYTES]\n");
@@ -196,9 +324,7 @@ int main(int argc, char** argv)
     printf("recording: %llu messages of %d codes, %.1f MiB, %.0f s of time\n", static_cast<unsigned long long>(messages),
            kCodes, static_cast<double>(size) / (1 << 20), static_cast<double>(messages * kStepMicros) / 1e6);
 
-    ScopeOptions options;
-    std::string error;
-    ParseScopeArguments({}, &options, &error);
+    const ScopeOptions options = NoArguments();
     const double before = PrivateMb();
     CScopeDlg scope(options, BusBinding());
     std::wstring failure;

@@ -41,7 +41,7 @@ bool RecordReader::Start(WallTime* start) const
 
 bool RecordReader::Next(RecordedMessage* message)
 {
-    while (outcome_ == kRecordReading) {
+    while (outcome_ == kRecordReading && lineNumber_ < pauseAtLine_) {
         const uint64_t lineOffset = chunkOffset_ + chunkAt_;
         LineEnd end = ReadLine();
         if (end == kLineFault)

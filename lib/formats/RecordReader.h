@@ -86,6 +86,11 @@ public:
     // is still checked: what is not a recording is not read.
     void SkipBadLines() { skipBadLines_ = true; }
     uint64_t BadLines() const { return badLines_; }
+    // Next() returns false, still reading, once it has read up to line
+    // `line` (bad lines and comments counted): a caller that must answer
+    // soon reads a file of nothing but bad lines in bounded steps.
+    void PauseAtLine(uint64_t line) { pauseAtLine_ = line; }
+    uint64_t LinesRead() const { return lineNumber_; }
     // "FILE:LINE: what is wrong" of the first and the latest line passed over.
     const std::string& FirstBadLine() const { return firstBadLine_; }
     const std::string& LatestBadLine() const { return latestBadLine_; }
@@ -125,6 +130,7 @@ private:
     FILE* copy_ = nullptr;
     std::string line_;
     uint64_t lineNumber_ = 0;
+    uint64_t pauseAtLine_ = UINT64_MAX;
     uint64_t previousMicros_ = 0;
     RecordReadOutcome outcome_ = kRecordReading;
     uint64_t faultLine_ = 0;

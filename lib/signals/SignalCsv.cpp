@@ -45,3 +45,19 @@ std::vector<CsvSignalCells> SignalCsvCells(const SignalDatabase& database, const
     }
     return rows;
 }
+
+CsvCheckColumn::CsvCheckColumn(const SignalDatabase* signals) : signals_(signals)
+{
+    for (size_t i = 0; signals != nullptr && i < signals->Messages().size() && !present_; ++i)
+        present_ = HasChecks(signals->Messages()[i]);
+}
+
+std::string CsvCheckColumn::Marks(const RecordedMessage& message)
+{
+    const SignalMessage* named = present_ ? signals_->FindCode(message.code) : nullptr;
+    if (message.expired)
+        checks_.Forget(message.code);
+    return named != nullptr && HasChecks(*named) && !message.expired
+               ? FormatFaultMarks(checks_.Check(*named, message.value, message.bytes))
+               : std::string();
+}

@@ -44,7 +44,8 @@ const Words& FieldKeysOf(SignalType type)
     return IsFloatType(type) ? real : whole;
 }
 
-// Message and field names: A-Z a-z 0-9 _ in parts joined by single dots.
+} // namespace
+
 bool IsSignalName(const std::string& name)
 {
     if (name.empty() || name.front() == '.' || name.back() == '.' || name.find("..") != std::string::npos)
@@ -56,8 +57,6 @@ bool IsSignalName(const std::string& name)
     return true;
 }
 
-// An enum name stands alone in a monitor line and on a command line:
-// no blank, control character or '=', and not taken for a number.
 bool IsEnumName(const std::string& name)
 {
     if (name.empty() || isdigit(static_cast<unsigned char>(name[0])) || name[0] == '-' || name[0] == '+' || name[0] == '.')
@@ -69,6 +68,8 @@ bool IsEnumName(const std::string& name)
     }
     return true;
 }
+
+namespace {
 
 // Of two places in the file, the one further on.
 const toml::source_region& Later(const toml::source_region& a, const toml::source_region& b)

@@ -55,3 +55,14 @@ bool ReadTomlNumber(TomlErrors* errors, const toml::node& node, const char* what
     *value = number;
     return true;
 }
+
+std::string TomlBasicString(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}

@@ -25,3 +25,7 @@ bool ReadTomlInteger(TomlErrors* errors, const toml::node& node, const char* wha
 bool ReadTomlInteger(TomlErrors* errors, const toml::node& node, const char* what, int lowest, int highest, int* value);
 // A finite number, whole or not.
 bool ReadTomlNumber(TomlErrors* errors, const toml::node& node, const char* what, double* value);
+
+// Text as a TOML basic string, for the files we write: in quotes, with '"'
+// and '\' escaped. The text holds no control characters (callers check).
+std::string TomlBasicString(const std::string& text);

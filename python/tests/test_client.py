@@ -71,6 +71,71 @@ def test_arguments_are_checked_before_sending():
             bus.send_str(256, "x")
 
 
+def test_every_time_is_seconds_or_a_duration_at_its_edges(monkeypatch):
+    from velk._duration import micros
+    day100 = 100 * 24 * 3600
+    for given, expected in (("1us", 1), ("100ms", 100000), ("2.5s", 2500000), ("3m", 180000000), ("1h", 3600000000),
+                            ("5", 5000000), (".5", 500000), (" 20ms ", 20000), (0.25, 250000), (2, 2000000),
+                            ("0.000001", 1), (1e-6, 1), ("2400h", day100 * 1000000), (day100, day100 * 1000000)):
+        assert micros(given, "within") == expected, given
+    assert micros(0, "timeout", zero=True) == micros("0ms", "timeout", zero=True) == 0
+    for bad, said in (("5x", "takes seconds or a duration like '100ms'"), ("ms", "takes"), ("5.", "takes"),
+                      ("", "takes"), ("1e3", "takes"), ("0.0000005", "takes"), (None, "takes"), (True, "takes"),
+                      (float("nan"), "takes"), ("2400.000001h", "is at most 100 days"),
+                      (day100 + 1e-6, "is at most 100 days"), (0, "must be more than 0"), ("0s", "must be more than 0"),
+                      (4e-7, "must be more than 0"), (-1, "must be more than 0"), ("-1ms", "must be more than 0")):
+        with pytest.raises(ValueError, match="^within " + re.escape(said)):
+            micros(bad, "within")
+    with pytest.raises(ValueError, match="^timeout must not be negative"):
+        micros("-1us", "timeout", zero=True)
+
+    # Bus and Node take them wherever a time goes, numbers in seconds as well; a bad one names its argument.
+    monkeypatch.setenv("VELK_FAKE_SLOW_START", "2")
+    with pytest.raises(velk.VelkError, match=r"did not answer within 0.25s of starting"):
+        velk.Bus(velkctl=FAKE, start_timeout="250ms").open()
+    monkeypatch.setenv("VELK_FAKE_SLOW_START", "0")
+    with velk.Bus(velkctl=FAKE, start_timeout="1m") as bus:
+        bus.post(0x20000801, 5)
+        with pytest.raises(velk.ExpectTimeout, match="within 0.3s"):
+            bus.expect(0x20000801, eq=6, within="300ms").wait()
+        assert bus.expect(0x20000801, eq=5, within=0.3).wait().value == 5
+        events = bus.subscribe(0x20000801)
+        assert events.get(timeout="1s").value == 7 and events.get(timeout=0) is None
+        with pytest.raises(ValueError, match="^over must be more than 0"):
+            bus.rate(0x20000801, over="0ms")
+        with pytest.raises(ValueError, match="^timeout must not be negative"):
+            events.get(timeout=-0.5)
+    with pytest.raises(ValueError, match="^period takes seconds"):
+        velk.Node().every("5x")
+    monkeypatch.setenv("VELK_LANG", "zh")
+    with pytest.raises(ValueError, match="^start_timeout 应为秒数.*\nstart_timeout takes seconds"):
+        velk.Bus(start_timeout="60x")
+
+
+def test_a_node_needs_only_the_public_side_of_its_bus(monkeypatch):
+    class PublicBus:
+        """velk.Bus with its private members out of reach."""
+        QUEUE_LIMIT = velk.Bus.QUEUE_LIMIT
+
+        def __init__(self, **arguments):
+            self.__dict__["bus"] = velk.Bus(**arguments)
+
+        def __getattr__(self, name):
+            if name.startswith("_"):
+                raise AttributeError("%s is velk.Bus's own" % name)
+            return getattr(self.__dict__["bus"], name)
+
+    monkeypatch.setattr(velk.node, "Bus", PublicBus)
+    monkeypatch.setenv("VELK_FAKE_DIE", "1")
+    node = velk.Node(velkctl=FAKE)
+    seen, ticks = [], []
+    node.on("pump.status")(seen.append)   # a message's name: subscribed by its code
+    node.every("20ms")(lambda: (ticks.append(1), node.send("motor.status", current=1.0)))
+    with pytest.raises(velk.VelkError, match=r"^velkctl session ended \(exit status 3\)$"):
+        node.run(duration="20s")
+    assert [m.value for m in seen] == [7] and ticks and node.errors == []
+
+
 def test_velkctl_is_found_where_given_else_on_path_and_a_miss_names_every_place(tmp_path, monkeypatch):
     monkeypatch.delenv("VELKCTL", raising=False)
     monkeypatch.setenv("PATH", str(tmp_path))
@@ -257,7 +322,7 @@ def test_a_node_whose_session_ends_says_why_at_once_and_fails(tmp_path, monkeypa
 
 
 def test_a_node_behind_drops_the_oldest_waiting_messages_and_counts_them(monkeypatch, capfd):
-    monkeypatch.setattr(velk.Bus, "_QUEUE_LIMIT", 50)
+    monkeypatch.setattr(velk.Bus, "QUEUE_LIMIT", 50)
     monkeypatch.setenv("VELK_FAKE_BURST", "200")   # 200 messages on a post
     node = velk.Node(velkctl=FAKE)
     entered, release, seen = threading.Event(), threading.Event(), []

@@ -7,13 +7,15 @@ import os
 import sys
 
 _CHINESE = {
-    "a period is seconds or a duration like '100ms', not %r": "周期为秒数或类似 '100ms' 的时长，而不是 %r",
-    'a period must be more than 0, not %r': '周期必须大于 0，而不是 %r',
     'the node is not started': '节点尚未启动',
     '%s raised, and the node goes on:': '%s 引发了异常，节点继续运行：',
     '%s makes no velk.Node': '%s 没有创建 velk.Node',
     'handlers raised %d time(s)': '处理函数共引发异常 %d 次',
-    "%s must be a positive number of seconds, not %r": "%s 必须是正的秒数，而不是 %r",
+    "%s takes seconds or a duration like '100ms', '2.5s' or '3m' (units us, ms, s, m, h), not %r":
+        "%s 应为秒数或类似 '100ms'、'2.5s'、'3m' 的时长（单位 us、ms、s、m、h），而不是 %r",
+    "%s is at most 100 days, not %r": "%s 最多为 100 天，而不是 %r",
+    "%s must be more than 0, not %r": "%s 必须大于 0，而不是 %r",
+    "%s must not be negative, not %r": "%s 不能为负数，而不是 %r",
     "%s names %s, which is not a program here": "%s 指定的 %s 在这里不是可运行的程序",
     "a Windows program needs Wine here, and none of %s runs (VELK_WINE names the loader)":
         "在这里运行 Windows 程序需要 Wine，但 %s 都无法运行（可用 VELK_WINE 指定加载器）",

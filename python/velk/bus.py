@@ -11,6 +11,7 @@ import sys
 import threading
 import time
 
+from velk import _duration
 from velk._message import Message, code_text
 from velk._text import say
 from velk._wine import windows_command
@@ -23,13 +24,8 @@ _VARIABLES = 64
 # How long past its own duration a request may take to be answered before
 # the session counts as stuck.
 _ANSWER_GRACE = 10.0
-
-
-def _duration(seconds, what):
-    micros = int(round(float(seconds) * 1e6))
-    if not math.isfinite(float(seconds)) or micros <= 0:
-        raise ValueError(say("%s must be a positive number of seconds, not %r", what, seconds))
-    return "%dus" % micros
+# How long a request that could not be written waits for velkctl's output to end.
+_END_WAIT = 2.0
 
 
 def _refusal(answer):
@@ -153,8 +149,9 @@ class Subscription:
         self._queue = queue
 
     def get(self, timeout=1.0):
-        """The next message, or None when none came within timeout seconds."""
-        deadline = time.monotonic() + timeout
+        """The next message, or None when none came within timeout (seconds or a duration; 0: only one
+        already come)."""
+        deadline = time.monotonic() + _duration.seconds(timeout, "timeout", zero=True)
         with self._bus._lock:
             while not self._queue:
                 left = deadline - time.monotonic()
@@ -162,6 +159,14 @@ class Subscription:
                     return None
                 self._bus._changed.wait(left)
             return self._queue.popleft()
+
+    def listen(self, listener):
+        """From now on listener(message) is called with each message instead of keeping it for get(), those
+        already kept first; on the bus's reader thread, so it must not wait for the bus."""
+        with self._bus._lock:
+            for message in self._bus._queues.pop(self.number, ()):
+                listener(message)
+            self._bus._listeners[self.number] = listener
 
     def close(self):
         self._bus._call("unsubscribe", sub=self.number)
@@ -201,15 +206,17 @@ class Bus:
     for names; velkctl: the program (else $VELKCTL, else on PATH, else the
     wheel's own). recent keeps the last messages seen; start_timeout is how
     long open() waits for velkctl's first answer (Wine's first start on a
-    busy machine takes a while)."""
+    busy machine takes a while). Every time it takes, here and in its
+    methods, is seconds or a duration like "250ms" (velk/_duration.py)."""
 
-    _QUEUE_LIMIT = 100000
+    # A subscription keeps at most this many messages not yet taken; past it the oldest go, counted in lost.
+    QUEUE_LIMIT = 100000
 
     def __init__(self, bus=None, signals=None, velkctl=None, recent=50, start_timeout=60.0):
         self.bus = bus
         self.signals = signals
         self.velkctl = velkctl
-        self.start_timeout = float(start_timeout)
+        self.start_timeout = _duration.seconds(start_timeout, "start_timeout")
         self.recent = collections.deque(maxlen=recent)
         self.variables = _Variables(self)
         self._process = None
@@ -227,7 +234,8 @@ class Bus:
         self._readers = []
         self._stderr_read = threading.Event()
         self._exit_status = None
-        self._when_ended = []   # called with why, once velkctl's output has ended
+        self._why = None         # why the session ended, once velkctl's output has ended
+        self._when_ended = []    # called with why then
 
     # -- the process --------------------------------------------------------
 
@@ -311,9 +319,24 @@ class Bus:
             status = None
         with self._lock:
             self._exit_status = status
-            why = self._why_ended()
+            why = self._why = self._why_ended()
             told = list(self._when_ended)
         for tell in told:
+            tell(why)
+
+    @property
+    def ended(self):
+        """True once velkctl's output has ended (the session gone, closed or not)."""
+        return self._ended
+
+    def when_ended(self, tell):
+        """tell(why) once velkctl's output has ended (at once when it has): why is velk's text of it, with the
+        exit status and velkctl's last words; on the bus's reader thread."""
+        with self._lock:
+            why = self._why
+            if why is None:
+                self._when_ended.append(tell)
+        if why is not None:
             tell(why)
 
     def _take_line(self, line):
@@ -328,7 +351,7 @@ class Bus:
                 self._listeners[sub](message)
             elif sub not in self._closed:
                 queue = self._queues.setdefault(sub, collections.deque())
-                if len(queue) >= self._QUEUE_LIMIT:
+                if len(queue) >= self.QUEUE_LIMIT:
                     queue.popleft()
                     self.lost += 1
                 queue.append(message)
@@ -386,7 +409,11 @@ class Bus:
             self._process.stdin.write((json.dumps(line, ensure_ascii=False) + "\n").encode("utf-8"))
             self._process.stdin.flush()
         except (OSError, ValueError):
-            raise VelkError(self._why_ended())
+            # velkctl has gone: its output ends too, and then the bus is ended (as a caller may check) and the
+            # text says how, exit status included.
+            with self._lock:
+                self._changed.wait_for(lambda: self._ended, _END_WAIT)
+                raise VelkError(self._why_ended())
         return request_id
 
     def _answer(self, request_id, timeout, late=None):
@@ -467,7 +494,7 @@ class Bus:
             match += " " + op
             if value is not None:
                 match += " " + _operand(value)
-        request_id = self._send("expect", {"match": match, "within": _duration(within, "within")})
+        request_id = self._send("expect", {"match": match, "within": _duration.request_text(within, "within")})
         # A bad expect is answered at once, before a request sent after it.
         self._call("counters")
         with self._lock:
@@ -476,28 +503,29 @@ class Bus:
                 del self._answers[request_id]
         if refused is not None and not refused.get("ok"):
             raise VelkError(_refusal(refused))
-        return Waiter(self, request_id, match, float(within))
+        return Waiter(self, request_id, match, _duration.seconds(within, "within"))
 
     def collect(self, target=0, over=1.0, mask=None, max=None):
-        """The messages of a code (mask), a signal, or all (the default) for over seconds."""
+        """The messages of a code (mask), a signal, or all (the default) for over (seconds or a duration)."""
         if target == 0 and mask is None:
             mask = 0
-        fields = dict(_target(target, mask), over=_duration(over, "over"))
+        fields = dict(_target(target, mask), over=_duration.request_text(over, "over"))
         if max is not None:
             fields["max"] = int(max)
-        answer = self._call("collect", wait=float(over), **fields)
+        answer = self._call("collect", wait=_duration.seconds(over, "over"), **fields)
         return [self._seen(Message(fields)) for fields in answer["msgs"]]
 
     def rate(self, target, over=1.0, mask=None):
-        """The measured rate in Hz of a code, message or signal over seconds, by bus timestamps."""
+        """The measured rate in Hz of a code, message or signal over a time, by bus timestamps."""
         return self._rate(target, over, mask)["hz"]
 
     def _rate(self, target, over, mask):
         if mask is None:
-            target = self._message_code(target)
-        return self._call("rate", wait=float(over), over=_duration(over, "over"), **_target(target, mask))
+            target = self.message_code(target)
+        return self._call("rate", wait=_duration.seconds(over, "over"), over=_duration.request_text(over, "over"),
+                          **_target(target, mask))
 
-    def _message_code(self, target):
+    def message_code(self, target):
         """A message's name as its code (by the signal file); a signal's name or a code as given."""
         if isinstance(target, str):
             try:
@@ -511,6 +539,7 @@ class Bus:
         hz; returns the rate."""
         __tracebackhide__ = True
         answer = self._rate(target, over, mask)
+        over = _duration.seconds(over, "over")
         measured = answer["hz"]
         if abs(measured - hz) > tolerance * hz:
             raise AssertionError(say("rate of %s was %.3f Hz (%d messages in %gs), expected %g Hz +- %g%%",
@@ -538,13 +567,6 @@ class Bus:
             queue = self._queues.setdefault(answer["sub"], collections.deque())
         return Subscription(self, answer["sub"], queue)
 
-    def _listen(self, sub, listener):
-        """listener(message) for each event of the subscription from now on, those already queued first."""
-        with self._lock:
-            for message in self._queues.pop(sub, ()):
-                listener(message)
-            self._listeners[sub] = listener
-
     # -- the simulation (docs/simulate.md): the session's own, of its signal file
 
     def simulate(self, only=None, except_=None):
@@ -561,10 +583,10 @@ class Bus:
         self._call("set", signal=signal, value=value)
 
     def start(self, message=None, period=None):
-        """Starts sending a message (with a period in seconds when the file gives none), or every simulated one."""
+        """Starts sending a message (with a period when the file gives none), or every simulated one."""
         fields = {"message": message} if message else {}
         if period is not None:
-            fields["period"] = _duration(period, "period")
+            fields["period"] = _duration.request_text(period, "period")
         self._call("start", **fields)
 
     def stop(self, message=None):
@@ -573,7 +595,7 @@ class Bus:
 
     def period(self, message, seconds):
         """A message's new period, from its next deadline on."""
-        self._call("period", message=message, period=_duration(seconds, "period"))
+        self._call("period", message=message, period=_duration.request_text(seconds, "period"))
 
     def send(self, message, **values):
         """Sends a message of the signal file now: its fields set to values first (a value or string message

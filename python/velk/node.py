@@ -30,31 +30,10 @@ import threading
 import time
 import traceback
 
+from velk import _duration
 from velk.bus import Bus
 from velk.errors import VelkError
 from velk._text import say
-
-_UNITS = (("us", 1e-6), ("ms", 1e-3), ("s", 1.0), ("m", 60.0), ("h", 3600.0))
-
-
-def seconds_of(period):
-    """A period as seconds: a number, or a duration as velkctl writes it ("100ms", "2s")."""
-    if isinstance(period, (int, float)) and not isinstance(period, bool):
-        value = float(period)
-    else:
-        text = str(period).strip()
-        value = None
-        for unit, scale in _UNITS:
-            if text.endswith(unit) and text[:-len(unit)].replace(".", "", 1).isdigit():
-                value = float(text[:-len(unit)]) * scale
-                break
-        if value is None and text.replace(".", "", 1).isdigit():
-            value = float(text)
-        if value is None:
-            raise ValueError(say("a period is seconds or a duration like '100ms', not %r", period))
-    if not value > 0:
-        raise ValueError(say("a period must be more than 0, not %r", period))
-    return value
 
 
 class Node:
@@ -74,7 +53,7 @@ class Node:
         self._ready = threading.Condition()
         self._control = collections.deque()    # (kind, item): timer, ended, stop
         self._messages = collections.deque()   # (function, message), at most _limit
-        self._limit = Bus._QUEUE_LIMIT
+        self._limit = Bus.QUEUE_LIMIT
         self._thread = None
         self._stopping = threading.Event()
 
@@ -92,7 +71,7 @@ class Node:
     def every(self, period):
         """@node.every("100ms"): the function is called every period, on absolute deadlines; a late call is
         made once, never several to catch up."""
-        seconds = seconds_of(period)
+        seconds = _duration.seconds(period, "period")
 
         def register(function):
             self._timers.append((seconds, function))
@@ -131,8 +110,8 @@ class Node:
         opened.open()
         self.bus = opened
         self.failure = None
-        self._limit = Bus._QUEUE_LIMIT
-        opened._when_ended.append(self._session_ended)
+        self._limit = opened.QUEUE_LIMIT
+        opened.when_ended(self._session_ended)
         try:
             for target, function in self._handlers:
                 self._subscribe(target, function)
@@ -157,11 +136,12 @@ class Node:
             _report(say("%d messages dropped: the handlers were too slow", self.lost))
 
     def run(self, duration=None):
-        """start(), then calls handlers until Ctrl+C or duration seconds; then stop(). Raises
-        VelkError at once when the session ends under it."""
+        """start(), then calls handlers until Ctrl+C or for duration (seconds or a duration like "30s"); then
+        stop(). Raises VelkError at once when the session ends under it."""
+        timeout = None if duration is None else _duration.seconds(duration, "duration", zero=True)
         self.start()
         try:
-            self._stopping.wait(duration)
+            self._stopping.wait(timeout)
         except KeyboardInterrupt:
             pass
         finally:
@@ -180,9 +160,8 @@ class Node:
 
     def _subscribe(self, target, function):
         if not isinstance(target, int) or isinstance(target, bool):
-            target = self.bus._message_code(str(target))
-        subscription = self.bus.subscribe(target)
-        self.bus._listen(subscription.number, lambda message: self._put_message(function, message))
+            target = self.bus.message_code(str(target))
+        self.bus.subscribe(target).listen(lambda message: self._put_message(function, message))
 
     def _put(self, kind, item):
         with self._ready:
@@ -248,7 +227,7 @@ class Node:
         try:
             function(*arguments)
         except VelkError:
-            if self.bus is not None and self.bus._ended:
+            if self.bus is not None and self.bus.ended:
                 return   # the session has gone: said once, as the node stops
             self._raised(function)
         except Exception:
@@ -281,10 +260,14 @@ def main(argv=None):
     parser.add_argument("--signals", help="the signal file, for names (default: $VELK_SIGNALS)")
     parser.add_argument("--bus", help="the bus (VELK_BUS_NAME of the session)")
     parser.add_argument("--velkctl", help="velkctl.exe (default: $VELKCTL, else beside the package)")
-    parser.add_argument("--duration", type=seconds_of, help="end after this long, like 60s")
+    parser.add_argument("--duration", help="end after this long, like 60s")
     parser.add_argument("--simulate", nargs="*", metavar="MESSAGE",
                         help="also send the signal file's messages with a period (these only, when named)")
     args = parser.parse_args(argv)
+    try:
+        duration = None if args.duration is None else _duration.seconds(args.duration, "--duration")
+    except ValueError as error:
+        parser.error(str(error))
     signals = args.signals or os.environ.get("VELK_SIGNALS")
     sys.path.insert(0, os.path.dirname(os.path.abspath(args.script)))
     nodes = _nodes_of(args.script)
@@ -296,7 +279,7 @@ def main(argv=None):
             node.start(bus=args.bus, signals=signals, velkctl=args.velkctl)
         if args.simulate is not None:
             nodes[0].bus.simulate(only=args.simulate or None)
-        deadline = None if args.duration is None else time.monotonic() + args.duration
+        deadline = None if duration is None else time.monotonic() + duration
         # Until the time is up, or a node's session ends (the node has said why).
         while (deadline is None or time.monotonic() < deadline) and not any(node.failure for node in nodes):
             time.sleep(0.1 if deadline is None else max(0.0, min(0.1, deadline - time.monotonic())))

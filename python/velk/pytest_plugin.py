@@ -6,6 +6,7 @@ import pytest
 
 import velk
 from velk.errors import VelkError
+from velk._text import say
 
 # The bus's last messages a failure's report shows, whatever their codes.
 _REPORTED = 100
@@ -59,8 +60,8 @@ def velk_node(request):
         pytest.fail("velk node: %d handler call%s raised:\n%s" % (len(node.errors), "" if len(node.errors) == 1 else "s",
                                                              "\n".join(text for _, text in node.errors)), pytrace=False)
     if node.failure is not None or node.lost:
-        pytest.fail("velk node: %s" % (node.failure or "%d messages dropped: the handlers were too slow" % node.lost),
-                    pytrace=False)
+        why = node.failure or say("%d messages dropped: the handlers were too slow", node.lost)
+        pytest.fail("velk node: %s" % why, pytrace=False)
 
 
 @pytest.hookimpl(hookwrapper=True)

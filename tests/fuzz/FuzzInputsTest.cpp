@@ -26,7 +26,7 @@ const Target kTargets[] = {
     { "message_filter", FuzzMessageFilter }, { "local_time", FuzzLocalTime },
     { "signal_file", FuzzSignalFile },     { "session_request", FuzzSessionRequest },
     { "panel_file", FuzzPanelFile },
-    { "workspace", FuzzWorkspace },
+    { "workspace", FuzzWorkspace },        { "dbc_file", FuzzDbcFile },
 };
 
 TEST(FuzzInputs, EveryKeptInputPassesItsTarget)

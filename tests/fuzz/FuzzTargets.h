@@ -23,6 +23,7 @@ void FuzzSignalFile(const uint8_t* data, size_t size);
 void FuzzSessionRequest(const uint8_t* data, size_t size);
 void FuzzPanelFile(const uint8_t* data, size_t size);
 void FuzzWorkspace(const uint8_t* data, size_t size);
+void FuzzDbcFile(const uint8_t* data, size_t size);
 
 // A broken property. Defined by each runner: libFuzzer's aborts (a crash it
 // keeps the input of), the native suite's throws (a failure naming the file).

@@ -11,12 +11,14 @@
 #include <vector>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include "common/FormatText.h"
 #include "tests/FileBytes.h"
 #include "tests/scope/ScopeHarness.h"
+#include "velkscope/RecordingBudget.h"
 #include "velkscope/ScopeDlg.h"
 
 namespace {
@@ -227,6 +229,7 @@ TEST_F(ScopeAnalysis, AWorkspaceSavedAndOpenedAgainShowsTheSamePanesTracesAndCur
     model.SetCursor(0, 2000000);
     model.SetCursor(1, 2500123);
     model.SetWallClock(true);
+    SetWindowPos(scope_->m_hWnd, nullptr, 0, 0, 900, 560, SWP_NOZORDER | SWP_NOMOVE);
     const std::wstring saved = WriteTemp(L"velkscope-workspace.toml", "");
     std::string error;
     ASSERT_TRUE(scope_->SaveWorkspace(saved, &error)) << error;
@@ -269,6 +272,10 @@ TEST_F(ScopeAnalysis, AWorkspaceSavedAndOpenedAgainShowsTheSamePanesTracesAndCur
     EXPECT_EQ(2000000, again.Cursor(0));
     EXPECT_EQ(2500123, again.Cursor(1));
     EXPECT_TRUE(again.WallClock());
+    RECT window;
+    GetWindowRect(scope_->m_hWnd, &window);   // the window's size too
+    EXPECT_EQ(900, window.right - window.left);
+    EXPECT_EQ(560, window.bottom - window.top);
 
     // A workspace with a mistake changes nothing, and says where it is.
     const std::wstring bad = WriteTemp(L"velkscope-bad-workspace.toml", "[[pane]]\n[[pane.trace]]\ncode = \"2000100G\"\n");
@@ -278,6 +285,49 @@ TEST_F(ScopeAnalysis, AWorkspaceSavedAndOpenedAgainShowsTheSamePanesTracesAndCur
     EXPECT_EQ(2u, again.Panes().size());
     EXPECT_EQ(before.size(), again.Traces().size());
     EXPECT_EQ(2u, again.Sources().size());
+}
+
+TEST_F(ScopeAnalysis, ManyCodesOpenAtOnceAndEveryRecordingDrawsTheSameTracesWithinOneBudget)
+{
+    // 100,000 codes, one message each: listed up to the table, the rest
+    // counted; Close answers while it reads.
+    std::string text = "# velk record 1\n";
+    for (uint32_t i = 0; i < 100000; ++i)
+        text += FormatText("%u.%06u %08x V %u\n", i / 1000, i % 1000 * 1000, 0x20001000u | (i & 0xFF) | ((i >> 8) << 16), i % 100);
+    const std::wstring many = WriteTemp(L"velkscope-codes.rec", text);
+    const std::string manyName = AfxNarrowFromWide(many.c_str(), many.size(), nullptr);
+    Open({ manyName });
+    const ScopeSource& codes = *scope_->Model().Sources()[1];
+    EXPECT_EQ(static_cast<size_t>(kMaxCodes), codes.data.Rows().size());
+    EXPECT_EQ(100000u - kMaxCodes, codes.data.Unlisted());
+    EXPECT_EQ(static_cast<size_t>(kMaxCodes), static_cast<size_t>(ListView_GetItemCount(GetDlgItem(scope_->m_hWnd, IDC_CODES))));
+    std::wstring error;
+    ASSERT_TRUE(scope_->OpenRecording(many, &error)) << error;
+    HWND window = scope_->m_hWnd;
+    ::SendMessageW(window, WM_CLOSE, 0, 0);
+    PumpMessages(100);
+    EXPECT_FALSE(IsWindow(window));
+    scope_.reset();
+
+    // Two recordings: the first's first traces, the same in the second;
+    // the summaries share the window's budget; the seventeenth is refused.
+    const std::wstring night = WriteTemp(L"velkscope-night.rec", "# velk record 1\n0.1 20001001 V 1\n0.2 20001002 V 2\n");
+    const std::wstring day = WriteTemp(L"velkscope-day.rec", "# velk record 1\n0.1 20001002 V 1\n0.3 20001003 V 2\n");
+    Open({ AfxNarrowFromWide(night.c_str(), night.size(), nullptr), AfxNarrowFromWide(day.c_str(), day.size(), nullptr) });
+    const ScopeModel& model = scope_->Model();
+    ASSERT_EQ(4u, model.Traces().size());
+    for (size_t t = 0; t < 2; ++t) {
+        EXPECT_EQ(1u, model.Traces()[t].source);
+        EXPECT_EQ(2u, model.Traces()[2 + t].source);
+        EXPECT_EQ(model.Traces()[t].code, model.Traces()[2 + t].code);
+    }
+    for (size_t n = 3; n <= kMaxRecordings; ++n)
+        ASSERT_TRUE(scope_->OpenRecording(night, &error)) << error;
+    EXPECT_FALSE(scope_->OpenRecording(night, &error));
+    EXPECT_NE(std::wstring::npos, error.find(L"at most 16 recordings")) << error;
+    WaitForReading();
+    EXPECT_EQ(RecordingSummaryBudget(kMaxRecordings), model.Sources()[1]->data.Summaries().Budget());
+    EXPECT_EQ(RecordingSummaryBudget(kMaxRecordings), model.Sources()[kMaxRecordings]->data.Summaries().Budget());
 }
 
 } // namespace

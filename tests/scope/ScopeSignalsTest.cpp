@@ -208,4 +208,45 @@ TEST_F(ScopeSignals, ABadFileChangesNothingAndAGoodOneNamesTheTicked)
     EXPECT_NE(std::wstring::npos, Cell(0, 1).find(L"250.25 rpm")) << Cell(0, 1);   // late or not by now: 100 ms period
 }
 
+TEST_F(ScopeSignals, AtItsFirstSizeTheValueIsInSightAndASignalIsTickedInTheRecordingsNotTheBus)
+{
+    // No bus: --signal draws the recording's pump pressure, and the bus has no trace saying "no data".
+    ScopeOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseScopeArguments({}, &options, &error));
+    scope_.reset(new CScopeDlg(options, BusBinding()));
+    std::wstring errors;
+    ASSERT_TRUE(scope_->OpenSignals(WriteTemp(L"velkscope-rig.toml", kRig), &errors)) << errors;
+    ASSERT_TRUE(scope_->TickSignals({ "pump.status.pressure" }, &error)) << error;
+    std::wstring failure;
+    ASSERT_TRUE(scope_->Start(&failure));   // its own first size: no resizing here
+    const std::wstring night = WriteTemp(L"velkscope-rig.rec", "# velk record 1\n0.1 30000401 A 000102\n0.2 20001001 V 4\n");
+    ASSERT_TRUE(scope_->OpenRecording(night, &failure)) << failure;
+    const DWORD start = GetTickCount();
+    do
+        Pump(20);
+    while (scope_->Reading() && GetTickCount() - start < 20000);
+    Pump(300);
+    const ScopeModel& model = scope_->Model();
+    ASSERT_EQ(1u, model.Traces().size());
+    EXPECT_EQ(1u, model.Traces()[0].source);
+
+    // The value column, the list's last, wholly in sight and wide enough
+    // for a field or two; the readout's names column for a signal's name.
+    HWND list = GetDlgItem(scope_->m_hWnd, IDC_CODES);
+    RECT client;
+    ::GetClientRect(list, &client);
+    RECT cell = {};
+    cell.top = 1;
+    cell.left = LVIR_BOUNDS;
+    ASSERT_TRUE(::SendMessageW(list, LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&cell)));
+    EXPECT_LE(cell.right, client.right);
+    EXPECT_GE(cell.right - cell.left,
+              static_cast<int>(::SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(L"mode=0  pressure=2.58 bar"))));
+    HWND readout = GetDlgItem(scope_->m_hWnd, IDC_READOUT);
+    EXPECT_GE(ListView_GetColumnWidth(readout, 0),
+              static_cast<int>(::SendMessageW(readout, LVM_GETSTRINGWIDTHW, 0,
+                                              reinterpret_cast<LPARAM>(L"velkscope-rig.rec: pump.status"))));
+}
+
 } // namespace

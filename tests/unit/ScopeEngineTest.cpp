@@ -10,10 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "formats/RecordReader.h"
+#include "signals/SignalFile.h"
 #include "tests/unit/HostCodePages.h"
 #include "tests/unit/TextFile.h"
 #include "velkscope/History.h"
 #include "velkscope/OffsetIndex.h"
+#include "velkscope/RecordingBudget.h"
 #include "velkscope/Readout.h"
 #include "velkscope/RecordingPass.h"
 #include "velkscope/ScopeModel.h"
@@ -205,6 +207,114 @@ struct OpenRecording {
     }
     std::vector<FILE*> files;
 };
+
+// A recording of `codes` codes, one message each, then `bad` bad lines.
+std::string ManyCodes(uint32_t codes, size_t bad)
+{
+    std::string text = "# velk record 1\n";
+    char line[64];
+    for (uint32_t i = 0; i < codes; ++i) {
+        snprintf(line, sizeof line, "%u.%06u %08x V %u\n", i / 1000, i % 1000 * 1000, 0x20001000u | (i & 0xFF) | ((i >> 8) << 16), i);
+        text += line;
+    }
+    for (size_t i = 0; i < bad; ++i)
+        text += "1.0 2000100G V 1\n";
+    return text;
+}
+
+TEST(RecordingPass, ABatchCostsTheSameHoweverManyCodesOrBadLinesCameBefore)
+{
+    // Codes past the table are counted, not kept: the pass's table and
+    // each batch stay within kMaxCodes however many codes the file has.
+    const uint32_t codes = kMaxCodes + 3000;
+    FILE* file = FileOf(ManyCodes(codes, RecordingPass::kBatchLines + 10));
+    ScopeModel model(10000000, kArrayFirstByte);
+    const size_t source = model.AddRecording("codes.rec", "codes.rec", 0);
+    RecordingPass pass(file, "codes.rec", nullptr, SignalCodePages{ &kGbk, &kUtf8 }, kArrayFirstByte);
+    PassBatch first = pass.Next(codes);
+    EXPECT_EQ(kMaxCodes, first.latest.size());
+    EXPECT_EQ(codes - kMaxCodes, first.unlisted);
+    EXPECT_EQ(kMaxCodes, first.samples.size());
+    EXPECT_FALSE(first.done);
+    model.ApplyBatch(source, &first);
+    EXPECT_EQ(kMaxCodes, model.Sources()[source]->data.Rows().size());
+    EXPECT_EQ(codes - kMaxCodes, model.Sources()[source]->data.Unlisted());
+    EXPECT_EQ(codes, model.Sources()[source]->data.Received());
+    // Bad lines count toward a batch: the next one ends after kBatchLines
+    // lines with no message, unfinished, and the one after reads the rest.
+    PassBatch bad = pass.Next(4096);
+    EXPECT_FALSE(bad.done);
+    EXPECT_EQ(0u, bad.latest.size());
+    EXPECT_EQ(static_cast<uint64_t>(RecordingPass::kBatchLines), bad.badLines);
+    PassBatch last = pass.Next(4096);
+    EXPECT_TRUE(last.done);
+    EXPECT_EQ(RecordingPass::kBatchLines + 10u, last.badLines);
+    fclose(file);
+
+    // A message of many traces: a batch ends at kBatchSamples samples.
+    SignalDatabase rig;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(LoadSignalFile("[[message]]\ncode = \"30000401\"\nname = \"pump\"\n"
+                               "[[message.field]]\nname = \"a\"\nbyte = 0\ntype = \"u8\"\n"
+                               "[[message.field]]\nname = \"b\"\nbyte = 1\ntype = \"u8\"\n",
+                               "pump.toml", &rig, &errors));
+    std::string wide = "# velk record 1\n";
+    for (size_t i = 0; i < RecordingPass::kBatchSamples / 2 + 5; ++i)
+        wide += "0.000001 30000401 A 0102\n";
+    file = FileOf(wide);
+    RecordingPass samples(file, "wide.rec", &rig, SignalCodePages{ &kGbk, &kUtf8 }, kArrayFirstByte);
+    EXPECT_EQ(static_cast<size_t>(RecordingPass::kBatchSamples), samples.Next(1 << 20).samples.size());
+    EXPECT_EQ(10u, samples.Next(1 << 20).samples.size());
+    fclose(file);
+}
+
+TEST(RecordingBudget, TheRecordingsShareOneBudgetAndTheSeventeenthIsRefused)
+{
+    EXPECT_EQ(static_cast<size_t>(kSummaryBudgetBytes), RecordingSummaryBudget(1));
+    for (size_t n = 1; n <= kMaxRecordings; ++n) {
+        // Each summary's buckets with their vectors' room (twice the budget) and the fixed part.
+        EXPECT_LE(n * (2 * RecordingSummaryBudget(n) + kRecordingFixedBytes), static_cast<size_t>(kRecordingsBudgetBytes)) << n;
+        EXPECT_GT(RecordingSummaryBudget(n), 0u) << n;
+        EXPECT_LE(RecordingSummaryBudget(n + 1), RecordingSummaryBudget(n)) << n;
+    }
+    std::string why;
+    EXPECT_TRUE(RoomForRecording(kMaxRecordings - 1, &why));
+    EXPECT_FALSE(RoomForRecording(kMaxRecordings, &why));
+    EXPECT_EQ("at most 16 recordings are opened at once", why);
+
+    // Opening one more makes the others' summaries smaller at once.
+    ScopeModel model(10000000, kArrayFirstByte);
+    model.AddRecording("a.rec", "a.rec", 0);
+    EXPECT_EQ(RecordingSummaryBudget(1), model.Sources()[1]->data.Summaries().Budget());
+    model.AddRecording("b.rec", "b.rec", 0);
+    EXPECT_EQ(RecordingSummaryBudget(2), model.Sources()[1]->data.Summaries().Budget());
+    EXPECT_EQ(RecordingSummaryBudget(2), model.Sources()[2]->data.Summaries().Budget());
+
+    // A smaller budget: the buckets coarsen to half of it at once and the
+    // vectors' room goes with them; every sample and the spike stay.
+    std::string text = "# velk record 1\n";
+    char line[64];
+    for (int i = 0; i < 200000; ++i) {
+        snprintf(line, sizeof line, "%d.%06d 20001001 V %d\n", i / 1000, i % 1000 * 1000, i == 123457 ? 1000000 : i % 7);
+        text += line;
+    }
+    const size_t budget = 400000;
+    OpenRecording one(text, budget);
+    const Summary& summary = one.model.Sources()[1]->data.Summaries();
+    const int64_t width = summary.BaseWidth();
+    ASSERT_GT(summary.Bytes(), budget / 8);
+    one.model.MutableSource(1).data.SetBudget(budget / 8);
+    EXPECT_LE(summary.Bytes(), budget / 16);
+    EXPECT_LE(summary.RoomBytes(), budget / 4);
+    EXPECT_GT(summary.BaseWidth(), width);
+    EXPECT_EQ(200000u, summary.Samples(0));
+    bool coarse = false;
+    const std::vector<Column> all = summary.Columns(0, 0, 200000000, 10, &coarse);
+    double most = 0;
+    for (const Column& column : all)
+        most = std::max(most, column.count != 0 ? column.max : 0.0);
+    EXPECT_EQ(1000000, most);   // the spike survives the coarsening
+}
 
 TEST(OffsetIndex, MarksStartLinesAndAStretchReadsWhatTheWholeFileHolds)
 {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "protocol/LatestValue.h"
+#include "velkscope/RecordingBudget.h"
 #include "velkscope/ScopeModel.h"
 #include "velkscope/ScopeOptions.h"
 
@@ -44,6 +45,15 @@ TEST(ScopeOptions, EveryArgumentIsCheckedAndABadOneNamed)
     ASSERT_TRUE(ParseScopeArguments({ "night.rec", "--workspace", "bench.toml", "day.rec" }, &options, &error)) << error;
     EXPECT_EQ((std::vector<std::string>{ "night.rec", "day.rec" }), options.recordings);
     EXPECT_EQ("bench.toml", options.workspace);
+
+    // As many recordings as a workspace names, and not one more.
+    std::vector<std::string> sixteen(kMaxRecordings, "night.rec");
+    ScopeOptions many;
+    EXPECT_TRUE(ParseScopeArguments(sixteen, &many, &error)) << error;
+    sixteen.push_back("day.rec");
+    ScopeOptions seventeen;
+    EXPECT_FALSE(ParseScopeArguments(sixteen, &seventeen, &error));
+    EXPECT_EQ("at most 16 recordings are opened at once", error);
 
     ScopeOptions defaults;
     ASSERT_TRUE(ParseScopeArguments({}, &defaults, &error));

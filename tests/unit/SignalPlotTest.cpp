@@ -14,6 +14,7 @@
 #include "signals/SignalTraces.h"
 #include "tests/unit/HostCodePages.h"
 #include "tests/unit/TextFile.h"
+#include "velkscope/DefaultTraces.h"
 #include "velkscope/Export.h"
 #include "velkscope/Readout.h"
 #include "velkscope/RecordingPass.h"
@@ -199,7 +200,8 @@ TEST(SignalScope, TracesBySignalInPhysicalUnitsAndLateRowsFlagged)
     for (size_t t = 0; t < model.Traces().size(); ++t)
         shown.push_back(model.TraceColumns(t, 200000, 400));
     CursorReading reading = model.ReadAt(shown, 399);
-    EXPECT_EQ("2", reading.values.at(0));   // the mode: no unit
+    EXPECT_EQ("auto", reading.values.at(0));     // the mode's enum, as the readout says it
+    EXPECT_EQ("closed", reading.values.at(1));   // the valve's: 0 has a name too
     EXPECT_EQ("0.51 bar", reading.values.at(3));
     EXPECT_EQ("250.25 rpm", reading.values.at(4));
     shown.resize(4);
@@ -300,9 +302,81 @@ TEST(SignalScope, FaultsAreCountedPerCodeInOrderLiveAndInARecording)
     EXPECT_EQ("\xE8\xBF\x9F\xE5\x88\xB0 late  !crc 12", FormatRowMarks(true, many));
     EXPECT_EQ("", FormatRowMarks(false, FaultCounts()));
 
+    // Save CSV has export's check column: each row of a message its marks,
+    // judged in order; the expired payload and the pump's rows none.
+    ASSERT_TRUE(model.Tick(kMotor));
+    const StretchReader history = [&model](uint64_t from, uint64_t to, const std::function<bool(const RecordedMessage&)>& visit) {
+        model.LiveHistory().ForEach(from, to, visit);
+    };
+    std::string csv;
+    ASSERT_TRUE(WriteShownCsv(model, { history }, 0, 1000000, kGbk, [&csv](const std::string& line) {
+        csv += line;
+        return true;
+    }));
+    const std::string header = csv.substr(0, csv.find("\r\n"));
+    EXPECT_EQ(",check", header.substr(header.size() - 6)) << header;
+    auto count = [&csv](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = csv.find(what); at != std::string::npos; at = csv.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(3u, count(",!crc\r\n"));   // current, alive, crc: three rows of the one message
+    EXPECT_EQ(3u, count(",!cnt\r\n"));
+
     // Another signal file judges afresh: the old file's faults go.
     model.SetSignals(&rig, kPages);
     EXPECT_EQ(0u, model.Rows()[static_cast<size_t>(model.RowOf(kMotor))].faults.checksum);
+}
+
+TEST(SignalScope, ARecordingTicksItsFirstTracesButNoCounterOrChecksumOnePanePerUnitAndTheNextTheSame)
+{
+    const SignalDatabase rig = ExampleRig();
+    // The motor's status: current [A], then its counter and checksum, left out.
+    std::vector<DefaultTrace> chosen = ChooseDefaultTraces({ kMotor, kSpeed, kPump, 0x20001002, 0x20009999, 0x2000999A }, &rig,
+                                                           8, kMaxPanes);
+    struct Want { uint32_t code; size_t signal, pane; };
+    const Want want[] = { { kMotor, 0, 0 }, { kSpeed, 0, 1 }, { kPump, 0, 2 }, { kPump, 1, 2 }, { kPump, 2, 3 },
+                          { kPump, 3, 4 }, { 0x20001002, 0, 2 }, { 0x20009999, kRawTrace, 2 } };
+    ASSERT_EQ(8u, chosen.size());   // the ninth, 2000999A, is past the eight
+    for (size_t i = 0; i < 8; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(want[i].code, chosen[i].code);
+        EXPECT_EQ(want[i].signal, chosen[i].signal);
+        EXPECT_EQ(want[i].pane, chosen[i].pane);
+    }
+    // Units past the panes share the last; none without a file, raw.
+    chosen = ChooseDefaultTraces({ kMotor, kSpeed, kPump }, &rig, 8, 2);
+    ASSERT_EQ(6u, chosen.size());
+    EXPECT_EQ(1u, chosen[5].pane);
+    chosen = ChooseDefaultTraces({ kMotor, kSpeed }, nullptr, 1, kMaxPanes);
+    ASSERT_EQ(1u, chosen.size());
+    EXPECT_EQ(kRawTrace, chosen[0].signal);
+
+    // In the model: the panes made one per unit; a second recording gets
+    // the same traces in the same panes, and the bus's are dropped on request.
+    ScopeModel model(10000000, kArrayFirstByte);
+    model.SetSignals(&rig, kPages);
+    ASSERT_TRUE(model.TickSignal({ kSpeed, 0 }));
+    const size_t night = model.AddRecording("night.rec", "night.rec", 0);
+    EXPECT_TRUE(model.MirrorTraces(night));   // the bus's choice (--signal) is the recording's too
+    model.UntickSource(0);
+    ASSERT_EQ(1u, model.Traces().size());
+    EXPECT_EQ(night, model.Traces()[0].source);
+    model.UntickSource(night);
+    EXPECT_FALSE(model.MirrorTraces(night));
+    ASSERT_TRUE(model.TickDefaults(night, { kMotor, kSpeed, kPump }));
+    EXPECT_EQ(5u, model.Panes().size());      // A, rpm, none, degC, bar
+    const size_t day = model.AddRecording("day.rec", "day.rec", 0);
+    ASSERT_TRUE(model.MirrorTraces(day));
+    ASSERT_EQ(12u, model.Traces().size());
+    for (size_t t = 0; t < 6; ++t) {
+        SCOPED_TRACE(t);
+        EXPECT_EQ(day, model.Traces()[6 + t].source);
+        EXPECT_EQ(model.Traces()[t].code, model.Traces()[6 + t].code);
+        EXPECT_EQ(model.Traces()[t].signal, model.Traces()[6 + t].signal);
+        EXPECT_EQ(model.Traces()[t].pane, model.Traces()[6 + t].pane);
+    }
 }
 
 } // namespace

@@ -42,6 +42,8 @@ TEST(Workspace, ASavedWorkspaceReadsBackTheSame)
     saved.live = true;
     saved.windowMicros = 2500000;
     saved.wallClock = true;
+    saved.width = 1100;
+    saved.height = 720;
     saved.cursorGiven[1] = true;
     saved.cursor[1] = 12.000007;
     WorkspacePane top;
@@ -73,6 +75,8 @@ TEST(Workspace, ASavedWorkspaceReadsBackTheSame)
     EXPECT_DOUBLE_EQ(-1.25, read.from);
     EXPECT_DOUBLE_EQ(3600.000001, read.to);
     EXPECT_EQ(2500000u, read.windowMicros);
+    EXPECT_EQ(1100, read.width);
+    EXPECT_EQ(720, read.height);
     EXPECT_FALSE(read.cursorGiven[0]);
     EXPECT_DOUBLE_EQ(12.000007, read.cursor[1]);
     ASSERT_EQ(2u, read.panes.size());
@@ -119,6 +123,10 @@ TEST(Workspace, EveryMistakeIsNamedAtItsLineAndColumnAndEachBoundHoldsAtBothEnds
         { "[view]\nfrom = 0\nto = 1\nwindow = \"999ms\"\n", "w.toml:4:10:", "1s to 1h" },
         { "[view]\nfrom = 0\nto = 1\nwindow = \"3601s\"\n", "w.toml:4:10:", "1s to 1h" },
         { "[view]\nfrom = 0\nto = 1\nlive = 1\n", "w.toml:4:8:", "true or false" },
+        { "[view]\nfrom = 0\nto = 1\nwidth = 639\n", "w.toml:4:9:", "640 to 16384" },
+        { "[view]\nfrom = 0\nto = 1\nwidth = 16385\n", "w.toml:4:9:", "640 to 16384" },
+        { "[view]\nfrom = 0\nto = 1\nheight = 359\n", "w.toml:4:10:", "360 to 16384" },
+        { "[view]\nfrom = 0\nto = 1\nheight = 16385\n", "w.toml:4:10:", "360 to 16384" },
         { "[cursors]\nc = 1\n", "w.toml:2:1:", "unknown key 'c'" },
         { "cursors = 3\n", "w.toml:1:11:", "[cursors] table" },
         { "[[pane]]\nscale = \"log\"\n", "w.toml:2:9:", "\"auto\" or \"fixed\"" },
@@ -160,6 +168,8 @@ TEST(Workspace, EveryMistakeIsNamedAtItsLineAndColumnAndEachBoundHoldsAtBothEnds
         "[[recording]]\npath = \"a\"\noffset = -1000000000\n",
         "[view]\nfrom = 0\nto = 1\nwindow = \"1s\"\n",
         "[view]\nfrom = 0\nto = 1\nwindow = \"3600s\"\n",
+        "[view]\nfrom = 0\nto = 1\nwidth = 640\nheight = 360\n",
+        "[view]\nfrom = 0\nto = 1\nwidth = 16384\nheight = 16384\n",
         "[[pane]]\n[[pane.trace]]\ncode = \"20001001\"\ncolour = 1\n[[pane.trace]]\ncode = \"20001002\"\ncolour = 16\n",
         "[[recording]]\npath = \"a\"\n[[pane]]\n[[pane.trace]]\ncode = \"20001001\"\nrecording = 1\n"
         "[[pane.trace]]\ncode = \"20001001\"\nrecording = 0\n",

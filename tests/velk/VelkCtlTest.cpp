@@ -7,6 +7,7 @@
 
 #include "velk/VelkApi.h"
 #include "protocol/MessageCode.h"
+#include "tests/FileBytes.h"
 #include "tests/velk/BusTestSupport.h"
 #include "velk/SharedBus.h"
 #include "velk/VelkLibrary.h"
@@ -146,6 +147,44 @@ TEST_F(Velkctl, SignalsCheckCountsAGoodFileAndNamesEveryMistakeAtItsLine)
     EXPECT_EQ(2, RunVelkctl("signals show " + good + " no.such", &lines));
     DeleteFileA(good.c_str());
     DeleteFileA(bad.c_str());
+}
+
+TEST_F(Velkctl, SignalsImportWritesAFileThatChecksAndListsWhatItLeftOut)
+{
+    // Latin-1, as older tools write it: the degree sign is the byte B0.
+    const std::string dbc = WriteTempFile(
+        "BU_: ECU\n"
+        "BO_ 291 Engine: 8 ECU\n"
+        " SG_ Temp : 7|12@0- (0.1,0) [-40|215] \"\xB0" "C\" ECU\n"
+        " SG_ Mode M : 16|4@1+ (1,0) [0|0] \"\" ECU\n"
+        " SG_ Page m2 : 20|4@1+ (1,0) [0|0] \"\" ECU\n"
+        "BA_ \"GenMsgCycleTime\" BO_ 291 50;\n");
+    const std::string out = dbc + ".toml";
+    std::vector<std::string> lines;
+    EXPECT_EQ(0, RunVelkctl("signals import " + dbc + " --out " + out, &lines));
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find(":1: nodes (BU_) left out")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[1].find(":5: multiplexed signal Page (m2) left out")) << lines[1];
+    EXPECT_NE(std::string::npos, lines[2].find(" read as latin-1: 1 message, 2 signals to ")) << lines[2];
+    EXPECT_NE(std::string::npos, lines[3].find("left out or changed: 2 items, listed above")) << lines[3];
+    const std::string written = ReadFileText(out);
+    EXPECT_NE(std::string::npos, written.find("unit = \"\xC2\xB0" "C\"\n")) << written;   // UTF-8, as TOML is
+    EXPECT_NE(std::string::npos, written.find("period = \"50ms\"\n")) << written;
+    EXPECT_EQ(0, RunVelkctl("signals check " + out, &lines));
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ("1 message, 2 signals", lines[0]);
+
+    const std::string bad = WriteTempFile("BO_ 1 A: 8 X\n SG_ B : 0|0@1+ (1,0) [0|0] \"\" X\n");
+    EXPECT_EQ(2, RunVelkctl("signals import " + bad, &lines));
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find(":2:12: a signal has at least 1 bit")) << lines[0];
+    EXPECT_EQ(2, RunVelkctl("signals import " + dbc + " --code-base 30000401", &lines));
+    EXPECT_NE(std::string::npos, lines[0].find("30000401 is not an array code on channel 0")) << lines[0];
+    EXPECT_EQ(2, RunVelkctl("signals import " + dbc + " --encoding utf-8", &lines));
+    EXPECT_NE(std::string::npos, lines[0].find("is not utf-8 text")) << lines[0];
+    EXPECT_EQ(2, RunVelkctl("signals check " + out + " --out x.toml", &lines));
+    for (const std::string& path : { dbc, out, bad })
+        DeleteFileA(path.c_str());
 }
 
 TEST_F(Velkctl, EveryCommandsHelpHasAnExampleAndNamesItsArguments)
