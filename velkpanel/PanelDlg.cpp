@@ -25,7 +25,6 @@ const UINT_PTR kRefreshTimer = 1;
 const UINT kRefreshTimerMs = 50;
 const int64_t kRefreshMicros = 50000;    // received values 20 times a second
 const int64_t kStatusMicros = 1000000;
-const int kBatchMessages = 512;          // taken at once from the queue, at most
 const int kMinWidth = 480, kMinHeight = 320;
 
 // path's folder joined with name, unless name is a path of its own.
@@ -59,9 +58,8 @@ size_t KeepWidgets(Panel* panel, size_t most)
 } // namespace
 
 CPanelDlg::CPanelDlg(const BusBinding& bus)
-    : CDialog(IDD), m_bus(bus), m_startTicks(ClockTicks()), m_status(&m_counts), m_sender(m_bus, m_startTicks, &m_counts, &m_status),
-      m_automatic(true), m_registered(false), m_quitOnClose(false), m_lastRefresh(0), m_lastStatus(0), m_refreshes(0),
-      m_batchTaken(0)
+    : CDialog(IDD), m_bus(bus), m_batches(m_bus, this), m_startTicks(ClockTicks()), m_status(&m_counts), m_sender(m_bus, m_startTicks, &m_counts, &m_status),
+      m_automatic(true), m_registered(false), m_quitOnClose(false), m_lastRefresh(0), m_lastStatus(0), m_refreshes(0)
 {
 }
 
@@ -362,25 +360,22 @@ void CPanelDlg::Refresh(bool all)
 
 LRESULT CPanelDlg::OnBusMessage(WPARAM wParam, LPARAM lParam)
 {
-    Receive(static_cast<UINT>(wParam), lParam);
-    // The messages queued behind this one in one go; under a flood the
-    // queue never empties and the timer waits, so the values are shown
-    // from here then.
-    m_batchTaken = 0;
-    TakeQueuedMessages(m_bus, m_hWnd, kBatchMessages, nullptr, this);
-    if (Now() - m_lastRefresh >= kRefreshMicros)
-        Refresh(false);
+    m_batches.OnBusMessage(m_hWnd, wParam, lParam);
     return 0;
 }
 
-void CPanelDlg::Receive(UINT code, LPARAM dataWord)
+void CPanelDlg::TakeBusMessage(UINT code, LPARAM dataWord)
 {
     const int64_t now = Now();
     const RecordedMessage message = TakeFromBus(m_bus, code, dataWord, static_cast<uint64_t>(now));
     ++m_counts.received;
     if (m_model != nullptr)
         m_model->Receive(message, now);
-    if (++m_batchTaken % 64 == 0 && Now() - m_lastRefresh >= kRefreshMicros)
+}
+
+void CPanelDlg::FrameIfDue()
+{
+    if (Now() - m_lastRefresh >= kRefreshMicros)
         Refresh(false);
 }
 

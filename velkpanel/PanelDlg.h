@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "client/BusBinding.h"
-#include "client/ReceiveLoop.h"
+#include "client/WindowBatches.h"
 #include "framework/Framework.h"
 #include "velkpanel/PanelModel.h"
 #include "velkpanel/PanelSender.h"
@@ -22,7 +22,7 @@
 // catalogue has it.
 std::wstring ErrorLines(const std::vector<std::string>& errors);
 
-class CPanelDlg : public CDialog, private MessageSink {
+class CPanelDlg : public CDialog, private BatchWindow {
 public:
     explicit CPanelDlg(const BusBinding& bus);
     ~CPanelDlg() override;
@@ -69,8 +69,9 @@ protected:
     void OnOpenPanel();
 
 private:
-    // The bus's messages queued behind the one dispatched.
-    void Receive(UINT code, LPARAM dataWord) override;
+    // The bus's messages, in batches (client/WindowBatches.h).
+    void TakeBusMessage(UINT code, LPARAM dataWord) override;
+    void FrameIfDue() override;
 
     // Replaces the panel shown (and its cyclic sends) by another.
     void Install(std::shared_ptr<SignalDatabase> signals, std::unique_ptr<Panel> panel, bool automatic,
@@ -83,6 +84,7 @@ private:
     std::wstring AskOpenPath(const wchar_t* filter);
 
     BusBinding m_bus;
+    WindowBatches m_batches;
     uint64_t m_startTicks;
     PanelCounts m_counts;
     PanelStatus m_status;
@@ -100,7 +102,6 @@ private:
     bool m_quitOnClose;
     int64_t m_lastRefresh, m_lastStatus;
     uint64_t m_refreshes;
-    int m_batchTaken;
 
     DECLARE_MESSAGE_MAP()
 };
