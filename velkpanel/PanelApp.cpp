@@ -8,8 +8,6 @@
 #include "client/ExitStatus.h"
 #include "client/ProgramMessages.h"
 #include "client/SignalsOption.h"
-#include "velk/VelkLibrary.h"
-#include "velk/VelkResults.h"
 #include "velkpanel/PanelDlg.h"
 #include "velkpanel/PanelOptions.h"
 #include "windows/WideText.h"
@@ -63,17 +61,8 @@ BOOL CPanelApp::InitInstance()
         AfxMessageBox(kUsage, MB_OK | MB_ICONINFORMATION);
         return FALSE;
     }
-    if (!options.busName.empty())
-        SetEnvironmentVariableW(VELK_BUS_NAME_VARIABLE_W, WideFromUtf8(options.busName).c_str());
-
-    if (!LoadBus(&m_bus, &error)) {
+    if (!AttachBus(options.busName, &m_bus, &error)) {
         AfxMessageBox((L"无法使用总线 no bus: " + LocalizedReason(error)).c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitNoBus;
-        return FALSE;
-    }
-    const int status = BusStatus(m_bus);
-    if (status != kVelkOk) {
-        AfxMessageBox((L"无法使用总线 no bus: " + LocalizedReason(VelkResultText(status))).c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitNoBus;
         return FALSE;
     }

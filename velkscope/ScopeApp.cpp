@@ -5,8 +5,6 @@
 
 #include <shellapi.h>
 
-#include "velk/VelkLibrary.h"
-#include "velk/VelkResults.h"
 #include "client/BusBinding.h"
 #include "client/ExitStatus.h"
 #include "client/SignalsOption.h"
@@ -104,17 +102,9 @@ BOOL CScopeApp::InitInstance()
         CUsageDlg(Usage()).DoModal();
         return FALSE;
     }
-    if (!options.busName.empty())
-        SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, options.busName.c_str());
-
     // A recording or workspace can be looked at without the bus.
     const bool files = !options.recordings.empty() || !options.workspace.empty();
-    int status = kVelkOk;
-    if (!LoadBus(&m_bus, &error) || (status = BusStatus(m_bus)) != kVelkOk) {
-        if (status != kVelkOk)
-            error = VelkResultText(status);
-        FreeBus(&m_bus);
-        m_bus = BusBinding();
+    if (!AttachBus(options.busName, &m_bus, &error)) {
         if (!files) {
             AfxMessageBox(Said(FormatText(N_("no bus: %s"), Utf8FromSystem(error).c_str())).c_str(), MB_OK | MB_ICONERROR);
             m_exitCode = kExitNoBus;
