@@ -12,7 +12,7 @@
 #include "formats/JsonLine.h"
 #include "common/LocalTime.h"
 #include "client/LinesAndBus.h"
-#include "velkctl/Replay.h"
+#include "client/ReceiveLoop.h"
 #include "windows/StopSignal.h"
 #include "windows/SystemCodePage.h"
 #include "client/ProgramMessages.h"

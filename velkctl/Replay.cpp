@@ -7,6 +7,7 @@
 
 #include "velkctl/CommandOutcome.h"
 #include "client/InputFile.h"
+#include "client/ReceiveLoop.h"
 #include "velkctl/PeriodicSend.h"
 #include "formats/RecordReader.h"
 #include "client/ProgramMessages.h"
@@ -39,15 +40,6 @@ FILE* TemporaryCopy()
 }
 
 } // namespace
-
-int PostRecordedMessage(const BusBinding& bus, HWND window, const RecordedMessage& message)
-{
-    if (message.kind == kValueMessage)
-        return bus.vPostData(window, message.code, static_cast<LPARAM>(message.value), 4);
-    static const char kNone[1] = { 0 };
-    const char* bytes = message.bytes.empty() ? kNone : message.bytes.data();
-    return bus.vPostData(window, message.code, reinterpret_cast<LPARAM>(bytes), static_cast<int>(message.bytes.size()));
-}
 
 int CheckRecording(const std::string& path, CheckedRecording* recording)
 {

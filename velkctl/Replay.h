@@ -28,10 +28,6 @@ struct CheckedRecording {
 // the exit status; kExitOk when every line is good.
 int CheckRecording(const std::string& path, CheckedRecording* recording);
 
-// One message posted as recorded: a value, or exactly the payload bytes.
-// vPostData's result.
-int PostRecordedMessage(const BusBinding& bus, HWND window, const RecordedMessage& message);
-
 // Posts the checked recording's messages and closes it; the process exit
 // code. The summary goes to stderr.
 int ReplayMessages(const BusBinding& bus, HWND window, const CheckedRecording& recording,

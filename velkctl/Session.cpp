@@ -20,7 +20,7 @@
 #include "signals/SignalSends.h"
 #include "signals/SignalText.h"
 #include "velk/VelkResults.h"
-#include "velkctl/Replay.h"
+#include "client/ReceiveLoop.h"
 #include "velkctl/Simulate.h"
 #include "windows/Clock.h"
 #include "windows/SystemCodePage.h"

@@ -11,6 +11,7 @@
 #include "formats/CodeArgument.h"
 #include "formats/Duration.h"
 #include "common/JsonObject.h"
+#include "common/WordList.h"
 #include "formats/NumberArgument.h"
 #include "formats/RecordLine.h"
 
@@ -34,21 +35,6 @@ const OpInfo kOps[] = {
 };
 const size_t kOpCount = sizeof kOps / sizeof kOps[0];
 
-bool HasWord(const char* words, const std::string& word)
-{
-    const size_t n = word.size();
-    for (const char* at = words; *at != '\0';) {
-        const char* end = strchr(at, ' ');
-        const size_t length = end != nullptr ? static_cast<size_t>(end - at) : strlen(at);
-        if (length == n && word.compare(0, n, at, n) == 0)
-            return true;
-        if (end == nullptr)
-            break;
-        at = end + 1;
-    }
-    return false;
-}
-
 class RequestReader {
 public:
     RequestReader(const SignalResolver* signals, SessionRequest* request) : signals_(signals), request_(request) {}
@@ -64,7 +50,7 @@ public:
             return false;
         const OpInfo& info = kOps[request_->op];
         for (const JsonMember& member : members_) {
-            if (member.key != "id" && member.key != "op" && !HasWord(info.fields, member.key))
+            if (member.key != "id" && member.key != "op" && !ContainsWord(SplitWords(info.fields), member.key))
                 return Fail(std::string(info.name) + " takes no " + QuoteInput(member.key) + " (" +
                             (*info.fields != '\0' ? std::string("it takes ") + info.fields : "it takes no fields") +
                             ")");

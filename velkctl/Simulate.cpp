@@ -11,7 +11,7 @@
 #include "common/FormatText.h"
 #include "formats/Schedule.h"
 #include "velk/VelkResults.h"
-#include "velkctl/Replay.h"
+#include "client/ReceiveLoop.h"
 #include "velkctl/SessionRequest.h"
 #include "windows/Clock.h"
 #include "windows/StopSignal.h"

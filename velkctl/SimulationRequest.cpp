@@ -5,6 +5,7 @@
 #include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "common/JsonObject.h"
+#include "common/WordList.h"
 #include "formats/Duration.h"
 #include "formats/NumberArgument.h"
 #include "velkctl/SessionAnswer.h"
@@ -23,34 +24,6 @@ const OpInfo kOps[] = {
     { "send", "message values" },
     { "describe", "message" },
 };
-
-bool HasWord(const std::string& words, const std::string& word)
-{
-    size_t at = 0;
-    for (;;) {
-        const size_t end = words.find(' ', at);
-        if (words.compare(at, end == std::string::npos ? std::string::npos : end - at, word) == 0)
-            return true;
-        if (end == std::string::npos)
-            return false;
-        at = end + 1;
-    }
-}
-
-std::vector<std::string> Words(const std::string& text)
-{
-    std::vector<std::string> words;
-    size_t at = 0;
-    while (at < text.size()) {
-        const size_t start = text.find_first_not_of(' ', at);
-        if (start == std::string::npos)
-            break;
-        const size_t end = text.find(' ', start);
-        words.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        at = end == std::string::npos ? text.size() : end;
-    }
-    return words;
-}
 
 class Reader {
 public:
@@ -101,7 +74,7 @@ private:
     {
         const OpInfo& info = kOps[request_->op];
         for (const JsonMember& member : members_) {
-            if (member.key != "id" && member.key != "op" && !HasWord(info.fields, member.key))
+            if (member.key != "id" && member.key != "op" && !ContainsWord(SplitWords(info.fields), member.key))
                 return Fail(std::string(info.name) + " takes no " + QuoteInput(member.key) + " (it takes " +
                             info.fields + ")");
         }
@@ -178,7 +151,7 @@ private:
         std::string text;
         if (!String(key, false, &text))
             return false;
-        *names = Words(text);
+        *names = SplitWords(text);
         return true;
     }
 

@@ -1,59 +1,64 @@
 #include "velkpanel/CyclicSchedule.h"
 
+#include <algorithm>
+
 void CyclicSchedule::Start(size_t id, uint64_t periodMicros, uint64_t nowMicros)
 {
-    if (id >= entries_.size())
-        entries_.resize(id + 1);
-    Entry& entry = entries_[id];
-    entry.running = periodMicros != 0;
-    entry.start = nowMicros;
-    entry.period = periodMicros;
-    entry.sent = 0;
+    while (sends_.Size() <= id)
+        sends_.Add(0);
+    // Stopped first, so that the new period counts from now, not from the last deadline.
+    sends_.Stop(id);
+    sends_.SetPeriod(id, periodMicros, nowMicros);
+    if (periodMicros != 0)
+        sends_.Start(id, nowMicros, 0);
 }
 
 void CyclicSchedule::Stop(size_t id)
 {
-    if (id < entries_.size())
-        entries_[id].running = false;
+    if (id < sends_.Size())
+        sends_.Stop(id);
 }
 
 void CyclicSchedule::StopAll()
 {
-    for (Entry& entry : entries_)
-        entry.running = false;
+    for (size_t id = 0; id < sends_.Size(); ++id)
+        sends_.Stop(id);
 }
 
 bool CyclicSchedule::Running(size_t id) const
 {
-    return id < entries_.size() && entries_[id].running;
+    return id < sends_.Size() && sends_.Running(id);
 }
 
 uint64_t CyclicSchedule::PeriodOf(size_t id) const
 {
-    return id < entries_.size() ? entries_[id].period : 0;
+    return id < sends_.Size() ? sends_.Period(id) : 0;
 }
 
 void CyclicSchedule::TakeDue(uint64_t nowMicros, std::vector<size_t>* due)
 {
     due->clear();
-    for (size_t id = 0; id < entries_.size(); ++id) {
-        Entry& entry = entries_[id];
-        if (!entry.running || entry.Next() > nowMicros)
-            continue;
-        due->push_back(id);
-        // The first deadline after now; those between were missed.
-        const uint64_t next = (nowMicros - entry.start) / entry.period + 1;
-        missed_ += next - entry.sent - 1;
-        entry.sent = next;
+    size_t task = 0;
+    uint64_t deadline = 0;
+    // Each once: once sent, its next deadline is after now.
+    while (sends_.Next(&task, &deadline) && deadline <= nowMicros) {
+        due->push_back(task);
+        sends_.Sent(task, nowMicros);
     }
+    std::sort(due->begin(), due->end());
 }
 
-uint64_t CyclicSchedule::NextDeadline() const
+uint64_t CyclicSchedule::NextDeadline()
 {
-    uint64_t next = kNever;
-    for (const Entry& entry : entries_) {
-        if (entry.running && entry.Next() < next)
-            next = entry.Next();
-    }
-    return next;
+    size_t task = 0;
+    uint64_t deadline = 0;
+    return sends_.Next(&task, &deadline) ? deadline : kNever;
+}
+
+uint64_t CyclicSchedule::Missed() const
+{
+    uint64_t missed = 0;
+    for (size_t id = 0; id < sends_.Size(); ++id)
+        missed += sends_.Timing(id).overruns;
+    return missed;
 }

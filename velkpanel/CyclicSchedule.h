@@ -1,18 +1,21 @@
-// Cyclic sends, each on deadlines of its own counted from its start: the
-// n-th send is due n periods after the first, so a late send never shifts
-// the ones after it. A send found late by more than a period is sent once,
-// not once per deadline missed, and the missed ones are counted. Pure logic.
+// velkpanel's cyclic sends, one per group index, on lib/formats' SendSchedule
+// (deadlines counted from each one's start; a send late by more than a
+// period goes once and the deadlines it passed are counted as missed). What
+// it adds: a group's send starts again from now when its period changes,
+// and the sends due at one wake-up go out in group order. Pure logic.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
 
 #include <vector>
 
+#include "formats/SendSchedule.h"
+
 class CyclicSchedule {
 public:
     enum : uint64_t { kNever = UINT64_MAX };
 
-    // Runs entry id (any small number) every periodMicros (above 0), the
+    // Runs entry id (any small number) every periodMicros (0: stopped), the
     // first send due at nowMicros; again with a new period: from now.
     void Start(size_t id, uint64_t periodMicros, uint64_t nowMicros);
     void Stop(size_t id);
@@ -24,16 +27,10 @@ public:
     // (cleared first); each one's next deadline is then its first after now.
     void TakeDue(uint64_t nowMicros, std::vector<size_t>* due);
     // The earliest deadline of a running entry; kNever when none runs.
-    uint64_t NextDeadline() const;
+    uint64_t NextDeadline();
     // Deadlines passed over without a send, of all entries since they started.
-    uint64_t Missed() const { return missed_; }
+    uint64_t Missed() const;
 
 private:
-    struct Entry {
-        bool running = false;
-        uint64_t start = 0, period = 0, sent = 0;   // the next deadline: start + sent x period
-        uint64_t Next() const { return start + sent * period; }
-    };
-    std::vector<Entry> entries_;
-    uint64_t missed_ = 0;
+    SendSchedule sends_;   // a task per id, its index the id
 };

@@ -24,6 +24,19 @@ RECT SunkenField(HDC dc, const RECT& rect)
 
 } // namespace
 
+COLORREF RgbColour(uint32_t rgb)
+{
+    return RGB((rgb >> 16) & 0xff, (rgb >> 8) & 0xff, rgb & 0xff);
+}
+
+std::wstring WindowText(HWND window)
+{
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, &text[0], length + 1)));
+    return text;
+}
+
 void DrawTrackbar(HDC dc, const RECT& channel, const RECT& thumb)
 {
     RECT groove = channel, knob = thumb;

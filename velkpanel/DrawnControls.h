@@ -3,9 +3,19 @@
 // the page's sight, so that a whole paint costs one window, not hundreds).
 // Each draws into rect, in the page's pixels, with the font selected in dc.
 #pragma once
+#include <stdint.h>
+
 #include <string>
 
 #include <windows.h>
+
+// A received value beyond its signal's limits, and a late message's box.
+const COLORREF kBeyondLimits = RGB(0xe0, 0x20, 0x20);
+
+// A panel file's colour (0xRRGGBB) as GDI takes it.
+COLORREF RgbColour(uint32_t rgb);
+// What a window's text is now.
+std::wstring WindowText(HWND window);
 
 // A horizontal trackbar's channel and thumb, where its window puts them.
 void DrawTrackbar(HDC dc, const RECT& channel, const RECT& thumb);

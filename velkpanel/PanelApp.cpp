@@ -3,13 +3,10 @@
 #include <string>
 #include <vector>
 
-#include <shellapi.h>
-
 #include "client/ExitStatus.h"
 #include "client/ProgramMessages.h"
 #include "client/SignalsOption.h"
-#include "velk/VelkLibrary.h"
-#include "velk/VelkResults.h"
+#include "client/WindowArguments.h"
 #include "velkpanel/PanelDlg.h"
 #include "velkpanel/PanelOptions.h"
 #include "windows/WideText.h"
@@ -21,20 +18,6 @@ const wchar_t kUsage[] =
     L"--signals FILE\t信号文件: 每个报文一组控件 (默认 %VELK_SIGNALS%)\n\t\tsignal file: a group of controls per message (default %VELK_SIGNALS%)\n"
     L"--panel FILE\t面板文件: 按网格布置的控件 (其信号文件由 signals 指定)\n\t\tpanel file: widgets on a grid (its signal file named by its signals key)\n"
     L"--bus NAME\t总线名 (默认 %VELK_BUS_NAME%)\n\t\tbus name (default %VELK_BUS_NAME%)";
-
-// The arguments as UTF-8: file names keep every character.
-std::vector<std::string> CommandLineArguments()
-{
-    std::vector<std::string> args;
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (argv == nullptr)
-        return args;
-    for (int i = 1; i < count; ++i)
-        args.push_back(Utf8FromWide(argv[i]));
-    LocalFree(argv);
-    return args;
-}
 
 } // namespace
 
@@ -63,17 +46,8 @@ BOOL CPanelApp::InitInstance()
         AfxMessageBox(kUsage, MB_OK | MB_ICONINFORMATION);
         return FALSE;
     }
-    if (!options.busName.empty())
-        SetEnvironmentVariableW(VELK_BUS_NAME_VARIABLE_W, WideFromUtf8(options.busName).c_str());
-
-    if (!LoadBus(&m_bus, &error)) {
+    if (!AttachBus(options.busName, &m_bus, &error)) {
         AfxMessageBox((L"无法使用总线 no bus: " + LocalizedReason(error)).c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitNoBus;
-        return FALSE;
-    }
-    const int status = BusStatus(m_bus);
-    if (status != kVelkOk) {
-        AfxMessageBox((L"无法使用总线 no bus: " + LocalizedReason(VelkResultText(status))).c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitNoBus;
         return FALSE;
     }

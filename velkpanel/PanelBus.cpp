@@ -13,14 +13,6 @@ void UnregisterPanel(const BusBinding& bus, HWND window)
     bus.vUnregister(window);
 }
 
-int PostToBus(const BusBinding& bus, HWND window, const RecordedMessage& message)
-{
-    if (message.kind == kValueMessage)
-        return bus.vPostData(window, message.code, static_cast<LPARAM>(message.value), 4);
-    return bus.vPostData(window, message.code, reinterpret_cast<LPARAM>(message.bytes.data()),
-                         static_cast<int>(message.bytes.size()));
-}
-
 RecordedMessage TakeFromBus(const BusBinding& bus, UINT code, LPARAM dataWord, uint64_t micros)
 {
     bool expired = false;

@@ -1,5 +1,6 @@
 // velkpanel's calls into the bus library, in one place: registering its
-// window, posting a group's message, taking one that arrived.
+// window, taking a message that arrived (a group's message goes out through
+// PostRecordedMessage, client/ReceiveLoop.h).
 #pragma once
 #include <stdint.h>
 
@@ -12,10 +13,6 @@
 // coming back (a panel shows what others send). The library's result.
 int RegisterPanel(const BusBinding& bus, HWND window, uint32_t mask);
 void UnregisterPanel(const BusBinding& bus, HWND window);
-
-// The message as the bus carries it: a value message's word, or the
-// payload's bytes. The library's result (negative when refused).
-int PostToBus(const BusBinding& bus, HWND window, const RecordedMessage& message);
 
 // A message the bus delivered, its payload fetched now (expired when gone).
 RecordedMessage TakeFromBus(const BusBinding& bus, UINT code, LPARAM dataWord, uint64_t micros);

@@ -129,3 +129,14 @@ int SliderPosition(const Signal& signal, const SliderScale& scale, double physic
         return scale.last;
     return static_cast<int>(floor(position + 0.5));
 }
+
+std::string PeriodText(uint64_t micros)
+{
+    if (micros == 0)
+        return std::string();
+    if (micros % 1000000 == 0)
+        return FormatText("%llus", static_cast<unsigned long long>(micros / 1000000));
+    if (micros % 1000 == 0)
+        return FormatText("%llums", static_cast<unsigned long long>(micros / 1000));
+    return FormatText("%lluus", static_cast<unsigned long long>(micros));
+}

@@ -36,6 +36,10 @@ enum {
 // whose physical value is not below it to the one nearest max not above
 // it, within what its type and bits hold; a float in kFloatSliderSteps
 // equal steps from min to max.
+// A period as a panel shows it, in the largest unit that holds it whole
+// ("2s", "100ms", "250us"); empty for 0 (none yet).
+std::string PeriodText(uint64_t micros);
+
 struct SliderScale {
     bool isFloat = false;
     int64_t firstRaw = 0;      // integers: the raw value at position 0

@@ -1,7 +1,5 @@
 #include "velkpanel/PanelDlg.h"
 
-#include <inttypes.h>
-
 #include <algorithm>
 
 #include <commctrl.h>
@@ -12,9 +10,6 @@
 #include "client/ProgramMessages.h"
 #include "client/SignalsOption.h"
 #include "common/FormatText.h"
-#include "formats/Duration.h"
-#include "formats/Schedule.h"
-#include "signals/SignalText.h"
 #include "velk/VelkResults.h"
 #include "velkpanel/AutomaticPanel.h"
 #include "velkpanel/PanelBus.h"
@@ -30,7 +25,6 @@ const UINT_PTR kRefreshTimer = 1;
 const UINT kRefreshTimerMs = 50;
 const int64_t kRefreshMicros = 50000;    // received values 20 times a second
 const int64_t kStatusMicros = 1000000;
-const int kBatchMessages = 512;          // taken at once from the queue, at most
 const int kMinWidth = 480, kMinHeight = 320;
 
 // path's folder joined with name, unless name is a path of its own.
@@ -64,9 +58,8 @@ size_t KeepWidgets(Panel* panel, size_t most)
 } // namespace
 
 CPanelDlg::CPanelDlg(const BusBinding& bus)
-    : CDialog(IDD), m_bus(bus), m_startTicks(ClockTicks()), m_automatic(true), m_registered(false),
-      m_quitOnClose(false), m_lastRefresh(0), m_lastStatus(0), m_sent(0), m_received(0), m_refreshes(0),
-      m_batchTaken(0)
+    : CDialog(IDD), m_bus(bus), m_batches(m_bus, this), m_startTicks(ClockTicks()), m_status(&m_counts), m_sender(m_bus, m_startTicks, &m_counts, &m_status),
+      m_automatic(true), m_registered(false), m_quitOnClose(false), m_lastRefresh(0), m_lastStatus(0), m_refreshes(0)
 {
 }
 
@@ -150,6 +143,7 @@ void CPanelDlg::Install(std::shared_ptr<SignalDatabase> signals, std::unique_ptr
                         const std::wstring& title, const std::wstring& note)
 {
     // The old panel's controls, cyclic sends and groups go first.
+    m_sender.SetModel(nullptr, nullptr);
     m_view.reset();
     m_model.reset();
     m_panel = std::move(panel);
@@ -157,28 +151,21 @@ void CPanelDlg::Install(std::shared_ptr<SignalDatabase> signals, std::unique_ptr
     m_automatic = automatic;
     m_title = title;
     m_model.reset(new PanelModel(*m_signals, *m_panel, WindowsSignalCodePages(), GbkFromUtf8));
-    m_note = note;
+    m_sender.SetModel(m_model.get(), m_panel.get());
+    std::wstring shown = note;
     for (size_t i = 0; i < m_model->GroupCount(); ++i) {
         if (!m_model->Group(i).StartError().empty()) {
-            m_note += L"  \u00b7  初值无法使用, 从 0 开始 an init cannot be used, starting from 0: " + WideFromUtf8(m_model->Group(i).StartError());
+            shown += L"  \u00b7  初值无法使用, 从 0 开始 an init cannot be used, starting from 0: " + WideFromUtf8(m_model->Group(i).StartError());
             break;
         }
     }
+    m_status.SetNote(shown);
     if (m_hWnd == nullptr)
         return;
     BuildView();
     if (m_registered)
         RegisterPanel(m_bus, m_hWnd, m_model->SubscriptionMask());   // the same window: its mask anew
-    StartSends();
-}
-
-void CPanelDlg::StartSends()
-{
-    if (m_model == nullptr || m_ticker == nullptr)
-        return;
-    for (const PanelSend& send : m_panel->sends)
-        m_model->Cyclic().Start(static_cast<size_t>(m_model->GroupOf(send.message)), send.periodMicros, static_cast<uint64_t>(Now()));
-    ScheduleTick();
+    m_sender.StartSends();
 }
 
 bool CPanelDlg::BuildView()
@@ -202,10 +189,10 @@ bool CPanelDlg::BuildView()
         ::SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
     }
     ShowWindow(tabs, m_automatic ? SW_HIDE : SW_SHOW);
-    m_view.reset(new PanelView(m_hWnd, m_model.get(), this, m_automatic));
+    m_view.reset(new PanelView(m_hWnd, m_model.get(), &m_sender, m_automatic));
     const bool built = m_view->Build();
     if (!built)
-        SetNote(L"无法创建控件 cannot make the controls");
+        m_status.SetNote(L"无法创建控件 cannot make the controls");
     Layout();
     Refresh(true);
     RefreshStatus();
@@ -233,7 +220,8 @@ bool CPanelDlg::Start(std::wstring* error)
         DestroyWindow(m_hWnd);
         return false;
     }
-    StartSends();
+    m_sender.Attach(m_hWnd, m_ticker.get());
+    m_sender.StartSends();
     SetTimer(m_hWnd, kRefreshTimer, kRefreshTimerMs, nullptr);
     return true;
 }
@@ -244,8 +232,9 @@ BOOL CPanelDlg::OnInitDialog()
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_PANEL_ICON));
     SetIcon(icon, TRUE);
     SetIcon(icon, FALSE);
+    m_status.Attach(::GetDlgItem(m_hWnd, IDC_STATUS));
     if (m_model == nullptr)
-        m_note = L"打开信号文件或面板文件 open a signal file or a panel file: 文件 File";
+        m_status.SetNote(L"打开信号文件或面板文件 open a signal file or a panel file: 文件 File");
     BuildView();
     return TRUE;
 }
@@ -336,6 +325,8 @@ void CPanelDlg::OnCancel()
 void CPanelDlg::OnDestroy()
 {
     KillTimer(m_hWnd, kRefreshTimer);
+    m_sender.Attach(nullptr, nullptr);
+    m_status.Attach(nullptr);
     m_ticker.reset();
     if (m_registered)
         UnregisterPanel(m_bus, m_hWnd);   // the handle is still valid: the bus learns which window leaves
@@ -348,14 +339,6 @@ void CPanelDlg::PostNcDestroy()
 {
     if (m_quitOnClose)
         PostQuitMessage(0);
-}
-
-LRESULT CPanelDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    LRESULT result = 0;
-    if (m_view != nullptr && m_view->Handle(message, wParam, lParam, &result))
-        return result;
-    return CDialog::WindowProc(message, wParam, lParam);
 }
 
 void CPanelDlg::OnTimer(UINT_PTR id)
@@ -377,129 +360,35 @@ void CPanelDlg::Refresh(bool all)
 
 LRESULT CPanelDlg::OnBusMessage(WPARAM wParam, LPARAM lParam)
 {
-    Receive(static_cast<UINT>(wParam), lParam);
-    // The messages queued behind this one in one go; under a flood the
-    // queue never empties and the timer waits, so the values are shown
-    // from here then.
-    m_batchTaken = 0;
-    TakeQueuedMessages(m_bus, m_hWnd, kBatchMessages, nullptr, this);
-    if (Now() - m_lastRefresh >= kRefreshMicros)
-        Refresh(false);
+    m_batches.OnBusMessage(m_hWnd, wParam, lParam);
     return 0;
 }
 
-void CPanelDlg::Receive(UINT code, LPARAM dataWord)
+void CPanelDlg::TakeBusMessage(UINT code, LPARAM dataWord)
 {
     const int64_t now = Now();
     const RecordedMessage message = TakeFromBus(m_bus, code, dataWord, static_cast<uint64_t>(now));
-    ++m_received;
+    ++m_counts.received;
     if (m_model != nullptr)
         m_model->Receive(message, now);
-    if (++m_batchTaken % 64 == 0 && Now() - m_lastRefresh >= kRefreshMicros)
+}
+
+void CPanelDlg::FrameIfDue()
+{
+    if (Now() - m_lastRefresh >= kRefreshMicros)
         Refresh(false);
-}
-
-bool CPanelDlg::Set(size_t group, const Signal& signal, const std::string& text)
-{
-    std::string error;
-    if (m_model->Group(group).SetText(signal, text, &error))
-        return true;
-    SetNote(L"拒绝发送 refused: " + LocalizedReason(error));
-    return false;
-}
-
-bool CPanelDlg::SetPhysical(size_t group, const Signal& signal, double physical)
-{
-    std::string error;
-    if (m_model->Group(group).SetPhysical(signal, physical, &error))
-        return true;
-    SetNote(L"拒绝发送 refused: " + LocalizedReason(error));
-    return false;
-}
-
-bool CPanelDlg::Send(size_t group)
-{
-    return Post(group, true);
-}
-
-bool CPanelDlg::Post(size_t group, bool say)
-{
-    PanelGroup& sent = m_model->Group(group);
-    const int result = PostToBus(m_bus, m_hWnd, sent.Outgoing());
-    if (result < 0) {
-        SetNote(L"总线拒绝 the bus refused " + WideFromUtf8(sent.Message().name + ": ") + LocalizedReason(VelkResultText(result)));
-        return false;
-    }
-    ++m_sent;
-    if (say)
-        SetNote(L"已发送 sent " + WideFromUtf8(FormatSignalsLine(sent.Sending())));
-    sent.Sent();   // the counter moves on only for what went out
-    return true;
-}
-
-bool CPanelDlg::SetCyclic(size_t group, bool on, const std::string& period)
-{
-    CyclicSchedule& cyclic = m_model->Cyclic();
-    if (!on) {
-        cyclic.Stop(group);
-        ScheduleTick();
-        SetNote(L"周期发送停止 cyclic off: " + WideFromUtf8(m_model->Group(group).Message().name));
-        return true;
-    }
-    uint64_t micros = 0;
-    std::string error;
-    if (period.empty()) {
-        SetNote(L"没有周期, 请在周期框中填写 no period: type one in the box, like 100ms");
-        return false;
-    }
-    if (!ParseDurationOption(period, "period", true, &micros, &error)) {
-        SetNote(L"周期有误 " + LocalizedReason(error));
-        return false;
-    }
-    cyclic.Start(group, micros, static_cast<uint64_t>(Now()));
-    ScheduleTick();
-    SetNote(L"周期发送 cyclic: " + WideFromUtf8(m_model->Group(group).Message().name + " every " + period));
-    return true;
 }
 
 LRESULT CPanelDlg::OnTick(WPARAM, LPARAM)
 {
-    if (m_model == nullptr)
-        return 0;
-    std::vector<size_t> due;
-    m_model->Cyclic().TakeDue(static_cast<uint64_t>(Now()), &due);
-    for (size_t group : due)
-        Post(group, false);
-    ScheduleTick();
+    m_sender.SendDue();
     return 0;
-}
-
-void CPanelDlg::ScheduleTick()
-{
-    if (m_ticker == nullptr || m_model == nullptr)
-        return;
-    const uint64_t next = m_model->Cyclic().NextDeadline();
-    m_ticker->SetDeadline(next == CyclicSchedule::kNever ? UINT64_MAX
-                                                         : m_startTicks + MicrosToTicks(next, ClockTicksPerSecond()));
-}
-
-void CPanelDlg::SetNote(const std::wstring& note)
-{
-    m_note = note;
-    RefreshStatus();
 }
 
 void CPanelDlg::RefreshStatus()
 {
     m_lastStatus = Now();
-    if (m_hWnd == nullptr)
-        return;
-    std::wstring text = m_note;
-    text += WideFromUtf8(FormatText("  \xc2\xb7  ")) + L"已发送 sent " + WideFromUtf8(FormatText("%" PRIu64, m_sent)) +
-            L"  收到 received " + WideFromUtf8(FormatText("%" PRIu64, m_received));
-    if (m_model != nullptr && m_model->Cyclic().Missed() != 0)
-        text += L"  周期发送落后 late cyclic sends " + WideFromUtf8(FormatText("%" PRIu64, m_model->Cyclic().Missed()));
-    SetWindowTextW(::GetDlgItem(m_hWnd, IDC_STATUS), text.c_str());
+    m_status.Show();
 }
 
 void CPanelDlg::OnTabChanged(NMHDR*, LRESULT*)

@@ -1,16 +1,18 @@
 // velkpanel's window: the panel (the automatic one of a signal file, or a
-// panel file's tabs) above a status line. It registers on the bus, hands
-// what arrives to the model, sends what the controls set, and runs the
-// cyclic sends on the ticker's wake-ups.
+// panel file's tabs) above a status line. It opens the files, registers on
+// the bus, hands what arrives to the model, and wakes the sender (which
+// carries out what the controls set) on the ticker's wake-ups.
 #pragma once
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "client/BusBinding.h"
-#include "client/ReceiveLoop.h"
+#include "client/WindowBatches.h"
 #include "framework/Framework.h"
 #include "velkpanel/PanelModel.h"
+#include "velkpanel/PanelSender.h"
+#include "velkpanel/PanelStatus.h"
 #include "velkpanel/PanelTicker.h"
 #include "velkpanel/PanelView.h"
 #include "velkpanel/resource.h"
@@ -20,7 +22,7 @@
 // catalogue has it.
 std::wstring ErrorLines(const std::vector<std::string>& errors);
 
-class CPanelDlg : public CDialog, private MessageSink, private PanelActions {
+class CPanelDlg : public CDialog, private BatchWindow {
 public:
     explicit CPanelDlg(const BusBinding& bus);
     ~CPanelDlg() override;
@@ -42,9 +44,9 @@ public:
     // What tests and the benchmark look at.
     PanelView* View() { return m_view.get(); }
     PanelModel* Model() { return m_model.get(); }
-    const std::wstring& Note() const { return m_note; }
-    uint64_t Sent() const { return m_sent; }
-    uint64_t Received() const { return m_received; }
+    const std::wstring& Note() const { return m_status.Note(); }
+    uint64_t Sent() const { return m_counts.sent; }
+    uint64_t Received() const { return m_counts.received; }
     uint64_t Refreshes() const { return m_refreshes; }
     // Shows what changed now, as the timer does.
     void Refresh(bool all);
@@ -59,7 +61,6 @@ protected:
     void OnSize(UINT type, int cx, int cy);
     void OnGetMinMaxInfo(MINMAXINFO* info);
     void OnTimer(UINT_PTR id);
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     LRESULT OnBusMessage(WPARAM wParam, LPARAM lParam);
     LRESULT OnTick(WPARAM wParam, LPARAM lParam);
@@ -68,31 +69,26 @@ protected:
     void OnOpenPanel();
 
 private:
-    // The bus's messages queued behind the one dispatched.
-    void Receive(UINT code, LPARAM dataWord) override;
-    // What the controls ask for.
-    bool Set(size_t group, const Signal& signal, const std::string& text) override;
-    bool SetPhysical(size_t group, const Signal& signal, double physical) override;
-    bool Send(size_t group) override;
-    bool SetCyclic(size_t group, bool on, const std::string& period) override;
+    // The bus's messages, in batches (client/WindowBatches.h).
+    void TakeBusMessage(UINT code, LPARAM dataWord) override;
+    void FrameIfDue() override;
 
     // Replaces the panel shown (and its cyclic sends) by another.
     void Install(std::shared_ptr<SignalDatabase> signals, std::unique_ptr<Panel> panel, bool automatic,
                  const std::wstring& title, const std::wstring& note);
     bool BuildView();
-    // The panel file's [[panel.send]] list, once the ticker runs.
-    void StartSends();
-    bool Post(size_t group, bool say);
     void Layout();
-    void ScheduleTick();
-    void SetNote(const std::wstring& note);
     void RefreshStatus();
     int64_t Now() const;
     // Asks for a file to open; empty when the user cancels.
     std::wstring AskOpenPath(const wchar_t* filter);
 
     BusBinding m_bus;
+    WindowBatches m_batches;
     uint64_t m_startTicks;
+    PanelCounts m_counts;
+    PanelStatus m_status;
+    PanelSender m_sender;
     // Declared in the order they are made: each is gone before what it reads.
     std::shared_ptr<SignalDatabase> m_signals;
     std::wstring m_signalsPath;
@@ -105,9 +101,7 @@ private:
     bool m_registered;
     bool m_quitOnClose;
     int64_t m_lastRefresh, m_lastStatus;
-    uint64_t m_sent, m_received, m_refreshes;
-    std::wstring m_note;
-    int m_batchTaken;
+    uint64_t m_refreshes;
 
     DECLARE_MESSAGE_MAP()
 };

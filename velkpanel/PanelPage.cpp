@@ -20,9 +20,10 @@ bool RegisterPageClass()
 
 } // namespace
 
-bool CPanelPage::Create(HWND dialog, int id, PagePainter* painter)
+bool CPanelPage::Create(HWND dialog, int id, PagePainter* painter, PageInput* input)
 {
     m_painter = painter;
+    m_input = input;
     if (!RegisterPageClass())
         return false;
     HWND page = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD | WS_VSCROLL | WS_CLIPCHILDREN, 0, 0, 0, 0,
@@ -165,13 +166,23 @@ LRESULT CPanelPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         Paint(reinterpret_cast<HDC>(wParam), client);
         return 0;
     }
-    case WM_COMMAND: case WM_NOTIFY: case WM_HSCROLL: case WM_DRAWITEM:
-    case WM_CTLCOLORSTATIC: case WM_CTLCOLOREDIT: case WM_CTLCOLORBTN:
+    case WM_COMMAND: case WM_NOTIFY: case WM_HSCROLL:
+    case WM_CTLCOLORSTATIC: case WM_CTLCOLOREDIT: case WM_CTLCOLORBTN: {
+        LRESULT result = 0;
+        if (m_input != nullptr && m_input->ChildNotified(message, wParam, lParam, &result))
+            return result;
+        return ::SendMessageW(GetParent(m_hWnd), message, wParam, lParam);
+    }
+    case WM_DRAWITEM:
         return ::SendMessageW(GetParent(m_hWnd), message, wParam, lParam);
     default:
         break;
     }
-    if (message == WM_VSCROLL)
+    if (message == WM_VSCROLL) {
+        LRESULT result = 0;
+        if (m_input != nullptr && m_input->ChildNotified(message, wParam, lParam, &result))
+            return result;
         return ::SendMessageW(GetParent(m_hWnd), message, wParam, lParam);
+    }
     return CWnd::WindowProc(message, wParam, lParam);
 }

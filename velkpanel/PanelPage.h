@@ -1,7 +1,8 @@
 // A page of a panel: a child window holding one tab's controls, scrolling
 // them when they are taller than the window. Tab and the arrow keys reach
 // its controls as if they were the dialog's own (WS_EX_CONTROLPARENT); what
-// the controls tell their parent goes on to the panel window.
+// the controls tell their parent goes straight to the part of the view that
+// handles input, and only what that leaves on to the panel window.
 #pragma once
 #include "framework/Framework.h"
 
@@ -19,11 +20,21 @@ public:
     virtual void PageClicked(HWND page, POINT point, WPARAM keys) = 0;
 };
 
+// Takes what a page's controls tell their parent (WM_COMMAND, WM_NOTIFY,
+// WM_HSCROLL, a control's WM_VSCROLL, WM_CTLCOLOR*): true when it was one of
+// its controls', with what the page should return in *result.
+class PageInput {
+public:
+    virtual ~PageInput() {}
+    virtual bool ChildNotified(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) = 0;
+};
+
 class CPanelPage : public CWnd {
 public:
-    // A hidden page in dialog, with the id given, painted by painter (which
-    // outlives it). False when it cannot be made.
-    bool Create(HWND dialog, int id, PagePainter* painter);
+    // A hidden page in dialog, with the id given, painted by painter, its
+    // controls' notifications to input (both outlive it). False when it
+    // cannot be made.
+    bool Create(HWND dialog, int id, PagePainter* painter, PageInput* input);
     // A part of what the page holds, in its pixels, to be painted again.
     void InvalidateContent(const RECT& content);
     // Whether a part of what the page holds is in sight now.
@@ -47,6 +58,7 @@ private:
     void Paint(HDC dc, const RECT& dirty);
 
     PagePainter* m_painter = nullptr;
+    PageInput* m_input = nullptr;
     int m_contentHeight = 0;
     int m_scrollY = 0;
 };

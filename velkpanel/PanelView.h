@@ -7,8 +7,10 @@
 // every other one waits parked out of the page's sight, still in the Tab
 // order, and the page draws it from its window's state: a whole paint then
 // costs one window, not hundreds. What a change means (set a signal and
-// send its message, send, cyclic on or off) the window carries out
-// (PanelActions).
+// send its message, send, cyclic on or off) the panel's sender carries out
+// (PanelActions). Its jobs are a file each: building (PanelView.cpp),
+// layout and parking (PanelViewLayout.cpp), painting (PanelViewPaint.cpp),
+// values (PanelViewValues.cpp), input (PanelViewInput.cpp).
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -24,7 +26,7 @@
 #include "velkpanel/PanelModel.h"
 #include "velkpanel/PanelPage.h"
 
-// What the view asks of the window, by the model's group index; each says
+// What the view asks of the panel's sender (PanelSender.h), by the model's group index; each says
 // in the status line why it refused, and returns false then. A control's
 // change is a Set, then a Send.
 class PanelActions {
@@ -44,7 +46,7 @@ public:
 enum WidgetPart { kPartLabel, kPartControl, kPartEdit, kPartUnit, kPartIndicator, kWidgetIds = 8 };
 enum GroupPart { kPartBox, kPartSend, kPartCyclic, kPartPeriod, kGroupIds = 4 };
 
-class PanelView : private PagePainter {
+class PanelView : private PagePainter, private PageInput {
 public:
     // The automatic panel draws a box per message with Send and Cyclic; a
     // panel file's widgets stand on its grid. All outlive the view.
@@ -65,10 +67,6 @@ public:
     // Shows what changed since the last time: received values, what each
     // control will send, late groups, lamps. all: everything.
     void Refresh(int64_t nowMicros, int64_t startMicros, bool all);
-
-    // A message a control sent its page; true when it was one of the view's,
-    // with what the window should return in *result.
-    bool Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
     // Enter in one of the view's edit boxes: its value is set and sent.
     void Commit(HWND edit);
@@ -154,6 +152,8 @@ private:
     void PaintPage(HWND page, HDC dc, const RECT& dirty, int scrollY) override;
     void PageScrolled(HWND page) override;
     void PageClicked(HWND page, POINT point, WPARAM keys) override;
+    // A control's notification to its page, handled here (PanelViewInput.cpp).
+    bool ChildNotified(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     // Whether a widget is on the tab shown and in its page's sight.
     bool InSight(const Widget& widget) const;
     void PaintWidget(HDC dc, const Widget& widget, const RECT& dirty, int scrollY);

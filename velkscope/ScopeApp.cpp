@@ -3,19 +3,15 @@
 #include <string>
 #include <vector>
 
-#include <shellapi.h>
-
-#include "velk/VelkLibrary.h"
-#include "velk/VelkResults.h"
 #include "client/BusBinding.h"
 #include "client/ExitStatus.h"
 #include "client/SignalsOption.h"
+#include "client/WindowArguments.h"
 #include "velkscope/ScopeDlg.h"
 #include "velkscope/ScopeOptions.h"
 #include "velkscope/UsageDlg.h"
 #include "client/ProgramMessages.h"
 #include "common/FormatText.h"
-#include "windows/SystemCodePage.h"
 #include "windows/WideText.h"
 
 namespace {
@@ -53,25 +49,6 @@ std::wstring Said(const std::string& utf8)
     return WideFromUtf8(LocalizedUtf8(utf8, "\n\n"));
 }
 
-// The arguments in the system code page; *lossy names the first one that
-// page cannot hold (a bus name that would become another).
-std::vector<std::string> CommandLineArguments(std::wstring* lossy)
-{
-    std::vector<std::string> args;
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (argv == nullptr)
-        return args;
-    for (int i = 1; i < count; ++i) {
-        bool changed = false;
-        args.push_back(AfxNarrowFromWide(argv[i], wcslen(argv[i]), &changed));
-        if (changed && lossy->empty())
-            *lossy = argv[i];
-    }
-    LocalFree(argv);
-    return args;
-}
-
 } // namespace
 
 CScopeApp::CScopeApp()
@@ -90,13 +67,8 @@ BOOL CScopeApp::InitInstance()
 {
     ScopeOptions options;
     std::string error;
-    std::wstring lossy;
-    std::vector<std::string> args = CommandLineArguments(&lossy);
-    if (!lossy.empty() || !ParseScopeArguments(args, &options, &error)) {
-        const std::string bad = !lossy.empty() ? FormatText(N_("'%s' holds characters the system code page cannot hold"),
-                                                            Utf8FromWide(lossy).c_str())
-                                               : Utf8FromSystem(error);
-        CUsageDlg(Said(std::string(N_("bad command line")) + ": " + bad) + L"\n\n" + Usage()).DoModal();
+    if (!ParseScopeArguments(CommandLineArguments(), &options, &error)) {
+        CUsageDlg(Said(std::string(N_("bad command line")) + ": " + error) + L"\n\n" + Usage()).DoModal();
         m_exitCode = kExitUsage;
         return FALSE;
     }
@@ -104,27 +76,19 @@ BOOL CScopeApp::InitInstance()
         CUsageDlg(Usage()).DoModal();
         return FALSE;
     }
-    if (!options.busName.empty())
-        SetEnvironmentVariableA(VELK_BUS_NAME_VARIABLE, options.busName.c_str());
-
     // A recording or workspace can be looked at without the bus.
     const bool files = !options.recordings.empty() || !options.workspace.empty();
-    int status = kVelkOk;
-    if (!LoadBus(&m_bus, &error) || (status = BusStatus(m_bus)) != kVelkOk) {
-        if (status != kVelkOk)
-            error = VelkResultText(status);
-        FreeBus(&m_bus);
-        m_bus = BusBinding();
+    if (!AttachBus(options.busName, &m_bus, &error)) {
         if (!files) {
-            AfxMessageBox(Said(FormatText(N_("no bus: %s"), Utf8FromSystem(error).c_str())).c_str(), MB_OK | MB_ICONERROR);
+            AfxMessageBox(Said(FormatText(N_("no bus: %s"), error.c_str())).c_str(), MB_OK | MB_ICONERROR);
             m_exitCode = kExitNoBus;
             return FALSE;
         }
     }
     m_scope.reset(new CScopeDlg(options, m_bus));
-    const std::string signalsFile = SignalsFileToLoad(options.signalsFile);
+    const std::wstring signalsFile = SignalsFileToLoad(WideFromUtf8(options.signalsFile));
     std::wstring signalErrors;
-    if (!signalsFile.empty() && !m_scope->OpenSignals(AfxWideFromNarrow(signalsFile.c_str()), &signalErrors)) {
+    if (!signalsFile.empty() && !m_scope->OpenSignals(signalsFile, &signalErrors)) {
         AfxMessageBox((Said(N_("bad signal file:")) + L"\n" + signalErrors).c_str(), MB_OK | MB_ICONERROR);
         m_exitCode = kExitUsage;
         return FALSE;

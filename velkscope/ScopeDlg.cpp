@@ -23,7 +23,6 @@ const UINT WM_DETAIL = WM_APP + 2;
 const int64_t kFrameMicros = 40000;      // 25 frames a second
 const int64_t kListMicros = 250000;      // the list's counts and values
 const int64_t kStatusMicros = 1000000;   // the status line and the bus's health
-const int kBatchMessages = 512;          // taken at once from the queue, at most
 
 
 // Numbers must show their signs: the 12-pixel strikes of the CJK font Wine
@@ -55,9 +54,9 @@ void Place(HWND dialog, int id, int x, int y, int width, int height)
 
 CScopeDlg::CScopeDlg(const ScopeOptions& options, const BusBinding& bus)
     : CDialog(IDD),
-      m_options(options), m_bus(bus), m_bound(bus.module != nullptr), m_model(options.windowMicros, options.arrayValue),
+      m_options(options), m_bus(bus), m_batches(m_bus, this), m_bound(bus.module != nullptr), m_model(options.windowMicros, options.arrayValue),
       m_codes(nullptr), m_readout(nullptr), m_font(CreateViewFont()), m_quitOnClose(false), m_registered(false),
-      m_checking(false), m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_batchTaken(0), m_receivedAtStatus(0),
+      m_checking(false), m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_receivedAtStatus(0),
       m_nextToken(1), m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false), m_listStale(false), m_marksWidth(kMarksWidth)
 {
     ScopeSource& live = m_model.MutableSource(0);
@@ -340,25 +339,20 @@ void CScopeDlg::ChartChanged()
 
 LRESULT CScopeDlg::OnBusMessage(WPARAM wParam, LPARAM lParam)
 {
-    Take(static_cast<uint32_t>(wParam), lParam);
-    // The messages queued behind this one are taken here, in one go, past
-    // the walk every dispatched message makes through the framework; the
-    // frames still come on time, and input and timers between batches.
-    m_batchTaken = 0;
-    TakeQueuedMessages(m_bus, m_hWnd, kBatchMessages, nullptr, this);
-    // Under a flood the queue never empties, and timers and paints wait
-    // for an empty queue: the frames are drawn from here then.
-    const int64_t now = m_clock.Now();
-    if (now - m_lastFrame >= kFrameMicros)
-        Frame(now);
+    m_batches.OnBusMessage(m_hWnd, wParam, lParam);
     return 0;
 }
 
-void CScopeDlg::Receive(UINT code, LPARAM dataWord)
+void CScopeDlg::TakeBusMessage(UINT code, LPARAM dataWord)
 {
     Take(static_cast<uint32_t>(code), dataWord);
-    if (++m_batchTaken % 64 == 0 && m_clock.Now() - m_lastFrame >= kFrameMicros)
-        Frame(m_clock.Now());
+}
+
+void CScopeDlg::FrameIfDue()
+{
+    const int64_t now = m_clock.Now();
+    if (now - m_lastFrame >= kFrameMicros)
+        Frame(now);
 }
 
 void CScopeDlg::Take(uint32_t code, LPARAM dataWord)

@@ -23,6 +23,7 @@
 #include "framework/Framework.h"
 #include "client/BusBinding.h"
 #include "client/ReceiveLoop.h"
+#include "client/WindowBatches.h"
 #include "protocol/BusCounters.h"
 #include "velkscope/ChartView.h"
 #include "velkscope/DetailWorker.h"
@@ -35,9 +36,9 @@
 #include "velkscope/Workspace.h"
 #include "velkscope/resource.h"
 
-// The batches of bus messages queued behind the one dispatched come through
-// the clients' receive loop (MessageSink::Receive).
-class CScopeDlg : public CDialog, private MessageSink, private ChartHost {
+// The bus messages come in batches (client/WindowBatches.h), each taken
+// into the model, a frame drawn when one is due.
+class CScopeDlg : public CDialog, private BatchWindow, private ChartHost {
 public:
     // bus: bound, or all null to show recordings without the bus.
     CScopeDlg(const ScopeOptions& options, const BusBinding& bus);
@@ -163,9 +164,8 @@ private:
     void Layout(int width, int height);
     // One bus message into the model (and the list when its code is new).
     void Take(uint32_t code, LPARAM dataWord);
-    // One of a batch: taken, with a frame drawn now and then while a flood
-    // keeps the queue full.
-    void Receive(UINT code, LPARAM dataWord) override;
+    void TakeBusMessage(UINT code, LPARAM dataWord) override;
+    void FrameIfDue() override;
     // The list holds the bus's rows, then each recording's.
     void RebuildList();
     size_t ListRowOf(size_t source, size_t row) const;
@@ -198,6 +198,7 @@ private:
 
     ScopeOptions m_options;
     BusBinding m_bus;
+    WindowBatches m_batches;
     bool m_bound;                    // the bus is there; else recordings only
     ScopeClock m_clock;
     ScopeModel m_model;
@@ -211,7 +212,6 @@ private:
     bool m_registered;
     bool m_checking;                 // the list's check boxes are being set by us
     int64_t m_lastFrame, m_lastList, m_lastStatus;
-    int m_batchTaken;                // of the batch being taken
     uint64_t m_receivedAtStatus;
     CounterValues m_counters;        // the bus's, at the last status
     std::wstring m_note;             // said in the status line until the next change

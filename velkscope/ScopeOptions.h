@@ -1,4 +1,4 @@
-// velkscope's command line. Pure logic.
+// velkscope's command line. Pure logic; the arguments in UTF-8.
 //
 //   velkscope [RECORDING ...] [--workspace FILE] [--code CODE ...] [--signals FILE]
 //             [--signal NAME ...] [--window D] [--mask M] [--array byte|word] [--bus NAME]

@@ -32,10 +32,10 @@ const size_t kEventTextScan = 64;        // messages looked at for a hover's tex
 bool CScopeDlg::OpenFromOptions(std::wstring* error)
 {
     for (const std::string& recording : m_options.recordings) {
-        if (!OpenRecording(AfxWideFromNarrow(recording.c_str()), error))
+        if (!OpenRecording(WideFromUtf8(recording), error))
             return false;
     }
-    if (!m_options.workspace.empty() && !OpenWorkspace(AfxWideFromNarrow(m_options.workspace.c_str()), error)) {
+    if (!m_options.workspace.empty() && !OpenWorkspace(WideFromUtf8(m_options.workspace), error)) {
         *error = L"\x5DE5\x4F5C\x533A\x6709\x8BEF bad workspace:\n" + *error;
         return false;
     }

@@ -1,8 +1,10 @@
 #include "client/BusBinding.h"
+#include "client/BusNameArgument.h"
 
 #include "windows/LibraryLoad.h"
 #include "common/Catalogue.h"
 #include "common/FormatText.h"
+#include "velk/VelkResults.h"
 
 #include <stdio.h>
 
@@ -98,6 +100,21 @@ int BusStatus(const BusBinding& bus)
     PFN_velkBusStatus status = reinterpret_cast<PFN_velkBusStatus>(
         reinterpret_cast<void (*)()>(GetProcAddress(bus.module, "velkBusStatus")));
     return status != NULL ? status() : kVelkOk;
+}
+
+bool AttachBus(const std::string& busName, BusBinding* binding, std::string* error)
+{
+    if (!busName.empty())
+        SetBusName(busName);
+    if (!LoadBus(binding, error))
+        return false;
+    const int status = BusStatus(*binding);
+    if (status == kVelkOk)
+        return true;
+    *error = VelkResultText(status);
+    FreeBus(binding);
+    *binding = BusBinding();
+    return false;
 }
 
 std::string BusNameForTitle()

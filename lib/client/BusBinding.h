@@ -39,6 +39,13 @@ void FreeBus(BusBinding* binding);
 // With ours the call also mends a block another process wrote over.
 int BusStatus(const BusBinding& bus);
 
+// How a window program starts on the bus: names it (busName as its command
+// line read --bus, through SetBusName; empty: %VELK_BUS_NAME% or the
+// session's), loads velk.dll and checks the bus can be used. False with
+// why in *error ("cannot load velk.dll (error 126)", or the bus's state),
+// *binding then empty.
+bool AttachBus(const std::string& busName, BusBinding* binding, std::string* error);
+
 // The bus a window title names: %VELK_BUS_NAME%, else the session's bus.
 std::string BusNameForTitle();
 

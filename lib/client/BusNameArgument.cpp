@@ -31,7 +31,7 @@ void SetBusName(const std::string& parsed)
             value = word.substr(joined.size());
         else
             continue;
-        if (AsArgv(value) == parsed) {
+        if (AsArgv(value) == parsed || Utf8FromWide(value) == parsed) {
             typed = value;
             found = true;
         }

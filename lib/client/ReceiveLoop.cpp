@@ -174,3 +174,13 @@ RecordedMessage TakeMessage(const BusBinding& bus, UINT code, LPARAM dataWord, u
     }
     return message;
 }
+
+int PostRecordedMessage(const BusBinding& bus, HWND window, const RecordedMessage& message)
+{
+    if (message.kind == kValueMessage)
+        return bus.vPostData(window, message.code, static_cast<LPARAM>(message.value), 4);
+    // An empty payload still points at something.
+    static const char kNone[1] = { 0 };
+    const char* bytes = message.bytes.empty() ? kNone : message.bytes.data();
+    return bus.vPostData(window, message.code, reinterpret_cast<LPARAM>(bytes), static_cast<int>(message.bytes.size()));
+}

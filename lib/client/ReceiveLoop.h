@@ -1,5 +1,5 @@
 // The receiving side of monitor, record, stats, top and bridge, and the
-// batches of velkscope: registers a client's window, hands each bus message
+// batches of velkscope and velkpanel (and the one post of a recorded message): registers a client's window, hands each bus message
 // over as it is taken from the queue, and ends on a count, a time, a stop
 // request or the session's end.
 #pragma once
@@ -69,3 +69,8 @@ uint64_t TakeQueuedMessages(const BusBinding& bus, HWND window, uint64_t limit, 
 // payload is fetched now, since the bus keeps payloads only for a while;
 // *expired says it was gone.
 RecordedMessage TakeMessage(const BusBinding& bus, UINT code, LPARAM dataWord, uint64_t micros, bool* expired);
+
+// The other way: one message posted from window as recorded, a value or
+// exactly the payload bytes (replay, session, simulate, bridge, velkpanel).
+// vPostData's result, negative when refused.
+int PostRecordedMessage(const BusBinding& bus, HWND window, const RecordedMessage& message);

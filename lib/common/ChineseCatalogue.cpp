@@ -122,7 +122,6 @@ const CatalogueEntry kChineseCatalogue[] = {
     { "%s:%llu: last line is incomplete (recording cut short?), skipped", "%s:%llu: 最后一行不完整（记录被截断？），已跳过" },
     { "%u files start late (marked)", "%u 个文件开始得晚了（已标注）" },
     { "%u-%u goes down", "%u-%u 是倒序的" },
-    { "'%s' holds characters the system code page cannot hold", "'%s' 含有系统代码页无法表示的字符" },
     { "'%s' is a message: name one of its signals (%s)", "'%s' 是一条消息：请指定它的一个信号（%s）" },
     { "'changed' follows at most %d codes", "'changed' 最多跟踪 %d 个代码" },
     { "--accept does not allow it", "--accept 不允许它" },

@@ -20,6 +20,7 @@
 #include "tests/scope/ScopeHarness.h"
 #include "velkscope/RecordingBudget.h"
 #include "velkscope/ScopeDlg.h"
+#include "windows/WideText.h"
 
 namespace {
 
@@ -121,7 +122,7 @@ TEST_F(ScopeAnalysis, ARecordingOnTheCommandLineReadsOutAtCursorsSetByKeys)
 {
     std::vector<Sent> sent;
     const std::wstring path = WriteTemp(L"velkscope-analysis.rec", Recording(&sent));
-    Open({ std::string(AfxNarrowFromWide(path.c_str(), path.size(), nullptr)) });
+    Open({ Utf8FromWide(path) });
     wchar_t title[256] = L"";
     GetWindowTextW(scope_->m_hWnd, title, 256);
     EXPECT_EQ(std::wstring(L"velkscope - velkscope-analysis.rec"), title);
@@ -192,7 +193,7 @@ TEST_F(ScopeAnalysis, ARecordingCutShortIsReadToItsLastWholeLineAndABadLineIsNam
     text.insert(text.find("0.150000 "), "0.150000 2000100G V 1\n");   // line 1502
     text += "0.300000 20001001 V 7";                                   // cut short
     const std::wstring path = WriteTemp(L"velkscope-cut.rec", text);
-    Open({ std::string(AfxNarrowFromWide(path.c_str(), path.size(), nullptr)) });
+    Open({ Utf8FromWide(path) });
     const ScopeSource& source = *scope_->Model().Sources()[1];
     EXPECT_EQ(3000u, source.messages);
     EXPECT_EQ(1u, source.badLines);
@@ -214,7 +215,7 @@ TEST_F(ScopeAnalysis, AWorkspaceSavedAndOpenedAgainShowsTheSamePanesTracesAndCur
 {
     std::vector<Sent> sent;
     const std::wstring path = WriteTemp(L"velkscope-workspace.rec", Recording(&sent));
-    Open({ std::string(AfxNarrowFromWide(path.c_str(), path.size(), nullptr)) });
+    Open({ Utf8FromWide(path) });
     ScopeModel& model = scope_->MutableModel();
     ASSERT_EQ(3u, model.Traces().size());
     model.MoveTrace(1, model.Panes().size());   // a second pane
@@ -246,7 +247,7 @@ TEST_F(ScopeAnalysis, AWorkspaceSavedAndOpenedAgainShowsTheSamePanesTracesAndCur
     const std::vector<Shown> before = traces(model);
     scope_.reset();
 
-    Open({ "--workspace", std::string(AfxNarrowFromWide(saved.c_str(), saved.size(), nullptr)) });
+    Open({ "--workspace", Utf8FromWide(saved) });
     const ScopeModel& again = scope_->Model();
     ASSERT_EQ(2u, again.Sources().size());
     EXPECT_EQ(-1500000, again.Sources()[1]->offsetMicros);
@@ -295,7 +296,7 @@ TEST_F(ScopeAnalysis, ManyCodesOpenAtOnceAndEveryRecordingDrawsTheSameTracesWith
     for (uint32_t i = 0; i < 100000; ++i)
         text += FormatText("%u.%06u %08x V %u\n", i / 1000, i % 1000 * 1000, 0x20001000u | (i & 0xFF) | ((i >> 8) << 16), i % 100);
     const std::wstring many = WriteTemp(L"velkscope-codes.rec", text);
-    const std::string manyName = AfxNarrowFromWide(many.c_str(), many.size(), nullptr);
+    const std::string manyName = Utf8FromWide(many);
     Open({ manyName });
     const ScopeSource& codes = *scope_->Model().Sources()[1];
     EXPECT_EQ(static_cast<size_t>(kMaxCodes), codes.data.Rows().size());
@@ -313,7 +314,7 @@ TEST_F(ScopeAnalysis, ManyCodesOpenAtOnceAndEveryRecordingDrawsTheSameTracesWith
     // the summaries share the window's budget; the seventeenth is refused.
     const std::wstring night = WriteTemp(L"velkscope-night.rec", "# velk record 1\n0.1 20001001 V 1\n0.2 20001002 V 2\n");
     const std::wstring day = WriteTemp(L"velkscope-day.rec", "# velk record 1\n0.1 20001002 V 1\n0.3 20001003 V 2\n");
-    Open({ AfxNarrowFromWide(night.c_str(), night.size(), nullptr), AfxNarrowFromWide(day.c_str(), day.size(), nullptr) });
+    Open({ Utf8FromWide(night), Utf8FromWide(day) });
     const ScopeModel& model = scope_->Model();
     ASSERT_EQ(4u, model.Traces().size());
     for (size_t t = 0; t < 2; ++t) {
