@@ -4,12 +4,14 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "common/Catalogue.h"
 #include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "protocol/MessageCode.h"
+#include "signals/EnumNames.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
 #include "signals/TomlValues.h"
@@ -162,25 +164,36 @@ std::string Importer::Enum(const DbcSignal& dbc, const Signal& field)
     }
     int64_t lowest, highest;
     field.RawLimits(&lowest, &highest);
-    std::unordered_set<int64_t> raws;
+    std::unordered_map<int64_t, std::string> raws;
     std::unordered_set<std::string> names;
     for (const DbcValueName& value : dbc.values) {
-        const char* why = nullptr;
-        if (value.raw < lowest || value.raw > highest)
-            why = N_("signal %s: value %lld \"%s\" left out: not a raw value of the signal");
-        else if (!IsEnumName(value.text) || HasControlCharacter(value.text))
-            why = N_("signal %s: value %lld \"%s\" left out: an enum name has no blank, '=' or '\"' and does not begin with a digit, sign or dot");
-        else if (!raws.insert(value.raw).second)
-            why = N_("signal %s: value %lld \"%s\" left out: the value is described twice");
-        else if (!names.insert(value.text).second)
-            why = N_("signal %s: value %lld \"%s\" left out: the name is given twice");
-        if (why != nullptr) {
-            Report(dbc.valuesLine, FormatText(why, dbc.name.c_str(), static_cast<long long>(value.raw),
-                                              EscapeUtf8ForDisplay(value.text).c_str()));
+        // Blanks at either end are invisible in every view: they go.
+        const size_t first = value.text.find_first_not_of(' ');
+        const std::string text = first == std::string::npos
+                                     ? std::string()
+                                     : value.text.substr(first, value.text.find_last_not_of(' ') + 1 - first);
+        std::string why;
+        if (value.raw < lowest || value.raw > highest) {
+            why = N_("not a raw value of the signal");
+        } else if (const char* fault = EnumNameFault(field, value.raw, text)) {
+            why = FormatText(fault, EscapeUtf8ForDisplay(text).c_str());
+        } else {
+            const auto described = raws.emplace(value.raw, text);
+            if (!described.second && described.first->second == text)
+                continue;   // the same description again: nothing is lost
+            if (!described.second)
+                why = N_("the value is described twice");
+            else if (!names.insert(text).second)
+                why = N_("the name is given twice, so a send of it would be ambiguous");
+        }
+        if (!why.empty()) {
+            Report(dbc.valuesLine, FormatText(N_("signal %s: value %lld \"%s\" left out: %s"), dbc.name.c_str(),
+                                              static_cast<long long>(value.raw),
+                                              EscapeUtf8ForDisplay(value.text).c_str(), why.c_str()));
             continue;
         }
         entries += (entries.empty() ? "" : ", ") + FormatText("%lld = ", static_cast<long long>(value.raw)) +
-                   TomlBasicString(value.text);
+                   TomlBasicString(text);
     }
     return entries;
 }

@@ -91,7 +91,8 @@ struct Signal {
 
     // The enum's name of a raw value; null when none.
     const std::string* EnumName(int64_t raw) const;
-    // The enum's raw value of a name (exact case); false when none.
+    // The enum's raw value of a name (exact case), given as it is or in
+    // double quotes; false when none.
     bool EnumRaw(const std::string& name, int64_t* raw) const;
     // The bytes an array field covers (n above); str fields their length.
     unsigned SpanBytes() const;

@@ -5,11 +5,13 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "signals/EnumNames.h"
 #include "signals/FileErrors.h"
 #include "signals/SignalCodec.h"
 #include "signals/TomlText.h"
 #include "signals/TomlValues.h"
 
+#include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "protocol/PayloadLimits.h"
 #include "common/ClosestWord.h"
@@ -52,18 +54,6 @@ bool IsSignalName(const std::string& name)
         return false;
     for (char c : name) {
         if (!(isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'))
-            return false;
-    }
-    return true;
-}
-
-bool IsEnumName(const std::string& name)
-{
-    if (name.empty() || isdigit(static_cast<unsigned char>(name[0])) || name[0] == '-' || name[0] == '+' || name[0] == '.')
-        return false;
-    for (char c : name) {
-        unsigned char byte = static_cast<unsigned char>(c);
-        if (byte <= ' ' || byte == 0x7f || c == '=' || c == '"')
             return false;
     }
     return true;
@@ -227,10 +217,8 @@ bool Loader::LoadEnum(const toml::node& node, Signal* signal)
             good = false;
             continue;
         }
-        if (!IsEnumName(name)) {
-            Error(value.source(), FormatText(N_("enum name '%s' must not be empty, begin with a digit, sign or dot, or hold a "
-                                                "blank, '=' or '\"'"),
-                                             name.c_str()));
+        if (const char* fault = EnumNameFault(*signal, raw, name)) {
+            Error(value.source(), FormatText(fault, EscapeUtf8ForDisplay(name).c_str()));
             good = false;
             continue;
         }

@@ -277,7 +277,7 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
         "CM_ SG_ 16 Temp \"coolant\";\n"                                         // 14
         "BA_ \"GenMsgCycleTime\" BO_ 16 20;\n"                                   // 15
         "BA_ \"GenSigStartValue\" SG_ 16 Temp 60;\n"                             // 16: 60 * 0.5 - 20 = 10 degC
-        "VAL_ 16 State 0 \"Off\" 1 \"No Fault\" 2 \"On\" 3 \"Off\" 7 \"Beyond\";\n"   // 17
+        "VAL_ 16 State 0 \"Off\" 1 \" No Fault \" 2 \"On\" 2 \"On\" 3 \"Off\" 3 \"2\" 0 \" \" 7 \"Beyond\";\n"   // 17
         "SIG_VALTYPE_ 2147484160 Real : 1;\n"                                    // 18
         "SIG_VALTYPE_ 16 Odd : 1;\n";                                            // 19
     std::vector<std::string> errors;
@@ -292,8 +292,9 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
         "t.dbc:9: signal Group left out: it overlaps signal Temp",
         "t.dbc:11: float signal Odd left out: it does not begin on a whole byte",
         "t.dbc:12: the comment of Low, 2 lines, is joined into one line",
-        "t.dbc:17: signal State: value 1 \"No Fault\" left out: an enum name has no blank, '=' or '\"' and does not begin with a digit, sign or dot",
-        "t.dbc:17: signal State: value 3 \"Off\" left out: the name is given twice",
+        "t.dbc:17: signal State: value 3 \"Off\" left out: the name is given twice, so a send of it would be ambiguous",
+        "t.dbc:17: signal State: value 3 \"2\" left out: enum name '2' reads as a number other than the value it stands for, so a send of it would be ambiguous",
+        "t.dbc:17: signal State: value 0 \" \" left out: enum name '' is empty or only blanks",
         "t.dbc:17: signal State: value 7 \"Beyond\" left out: not a raw value of the signal",
     }));
     EXPECT_EQ(imported.messages, 2u);
@@ -319,9 +320,10 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     EXPECT_EQ(temp.init.integer, 60);
     const Signal& state = low->signals[2];
     EXPECT_FALSE(state.hasMin || state.hasMax);   // [0|0]: no limits
-    ASSERT_EQ(state.enums.size(), 2u);
+    ASSERT_EQ(state.enums.size(), 3u);
     EXPECT_EQ(state.enums[0].name, "Off");
-    EXPECT_EQ(state.enums[1].name, "On");
+    EXPECT_EQ(state.enums[1].name, "No Fault");   // the blanks at its ends go
+    EXPECT_EQ(state.enums[2].name, "On");
     EXPECT_EQ(ext->name, "Ext");
     ASSERT_EQ(ext->signals.size(), 1u);
     EXPECT_EQ(ext->signals[0].type, kSignalF32);

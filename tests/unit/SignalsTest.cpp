@@ -116,7 +116,15 @@ TEST(SignalFile, EveryMistakeIsNamedAtItsLineAndColumn)
         { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nsigned = false\nenum = { -1 = \"X\" }\n",
           "f.toml:5:10: enum key '-1' is not a raw value of this signal (0 to 4294967295)" },
         { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"X\", 0x1 = \"Y\" }\n", "f.toml:4:19: enum value 1 given twice" },
-        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"on off\" }\n", "f.toml:4:14: enum name 'on off'" },
+        // Free text, but never blank, blank at an end, or a number other than its own value.
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"\" }\n", "f.toml:4:14: enum name '' is empty or only blanks" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \" \" }\n", "f.toml:4:14: enum name ' ' is empty or only blanks" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \" on\" }\n", "f.toml:4:14: enum name ' on' begins or ends" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"on \" }\n", "f.toml:4:14: enum name 'on ' begins or ends" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"2\" }\n",
+          "f.toml:4:14: enum name '2' reads as a number other than the value it stands for" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nscale = 2\nenum = { 1 = \"1\" }\n",
+          "f.toml:5:14: enum name '1' reads as a number other than" },
         { head + "byte = 0\ntype = \"u12\"\n", "f.toml:7:8: unknown type 'u12'" },
         { head + "byte = 0\ntype = \"u16\"\n", "f.toml:4:1: field 'f' spans 2 bytes: it needs endian" },
         { head + "byte = 0\nbit = 6\nbits = 3\ntype = \"u8\"\n", "f.toml:4:1: field 'f' spans 2 bytes" },
@@ -375,6 +383,33 @@ TEST(SignalCodec, EncodingRoundsToNearestAndRefusesWhatDoesNotFit)
     EXPECT_FALSE(EncodeSignalText(state, "RUNING", &raw, &why));
     EXPECT_EQ("a.f: 'RUNING' is not a number or one of its names (STOPPED, RUNNING): did you mean 'RUNNING'?", why);
     EXPECT_FALSE(EncodeSignalText(state, "256", &raw, &why));
+
+    // Free text: sent as it is or quoted, shown quoted where a blank or a
+    // leading digit would read as something else; a name equal to its own
+    // value ("3" for 3 V) reads the same either way.
+    SignalDatabase free;
+    ASSERT_TRUE(Load("[[message]]\ncode = \"20001001\"\nname = \"m\"\nunit = \"V\"\nenum = { 0 = \"No Fault\", "
+                     "1 = \"2 wheel drive\", 3 = \"3\", 4 = \"\u6545\u969c \u4e00\", 5 = \"a=\\\"b\\\"\" }\n",
+                     &free).empty());
+    const Signal& mode = free.Messages()[0].signals[0];
+    const struct { const char* text; long long raw; const char* shown; } named[] = {
+        { "No Fault", 0, "m=\"No Fault\"" }, { "\"No Fault\"", 0, "m=\"No Fault\"" },
+        { "2 wheel drive", 1, "m=\"2 wheel drive\"" }, { "3", 3, "m=\"3\"" }, { "3 V", 3, "m=\"3\"" },
+        { "\"\xe6\x95\x85\xe9\x9a\x9c \xe4\xb8\x80\"", 4, "m=\"\xe6\x95\x85\xe9\x9a\x9c \xe4\xb8\x80\"" },
+        { "a=\"b\"", 5, "m=\"a=\"b\"\"" }, { "2", 2, "m=2 V" },
+    };
+    for (const auto& test : named) {
+        ASSERT_TRUE(EncodeSignalText(mode, test.text, &raw, &why)) << test.text << ": " << why;
+        EXPECT_EQ(test.raw, raw.integer) << test.text;
+        std::vector<DecodedSignal> shown;
+        DecodeMessage(free.Messages()[0], static_cast<int32_t>(raw.integer), "", kPages, &shown);
+        EXPECT_EQ(test.shown, FormatSignalsLine(shown));
+    }
+    EXPECT_FALSE(EncodeSignalText(mode, "No  Fault", &raw, &why));
+    EXPECT_FALSE(EncodeSignalText(mode, "\"No Fault", &raw, &why));
+    std::vector<DecodedSignal> json;
+    DecodeMessage(free.Messages()[0], 5, "", kPages, &json);
+    EXPECT_EQ("{\"m\":{\"name\":\"a=\\\"b\\\"\",\"raw\":5}}", FormatSignalsJson(json));
 
     const Signal real = Field("byte = 0\ntype = \"f32\"\nendian = \"little\"\n");
     EXPECT_TRUE(EncodeSignalText(real, "3.4e38", &raw, &why));
