@@ -48,6 +48,19 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
+// Whether group's bits hold every bit of part's, and more: a DBC group
+// signal over its parts.
+bool Holds(const Signal& group, const Signal& part)
+{
+    const unsigned groupEnd = group.byte + group.SpanBytes();
+    for (unsigned byte = part.byte; byte < part.byte + part.SpanBytes(); ++byte) {
+        const unsigned outer = byte >= group.byte && byte < groupEnd ? group.BitsInByte(byte) : 0;
+        if ((part.BitsInByte(byte) & ~outer) != 0)
+            return false;
+    }
+    return group.bits > part.bits;
+}
+
 class Importer {
 public:
     Importer(const std::string& dbcName, DbcImport* out) : dbcName_(dbcName), out_(out) {}
@@ -230,12 +243,19 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
     }
     ++out_->messages;
 
-    SignalMessage taken;   // the fields so far, for the overlap check
-    taken.kind = kArrayPayload;
+    std::vector<std::pair<const DbcSignal*, Signal>> fields;
     for (const DbcSignal& dbc : message.signals) {
         Signal field;
-        if (!Field(message, dbc, &field))
-            continue;
+        if (Field(message, dbc, &field))
+            fields.emplace_back(&dbc, field);
+    }
+    for (auto& [dbc, field] : fields)
+        for (const auto& other : fields)
+            field.covers = field.covers || (&other.second != &field && Holds(field, other.second));
+    SignalMessage taken;   // the fields so far, for the overlap check
+    taken.kind = kArrayPayload;
+    for (const auto& [dbcAt, field] : fields) {
+        const DbcSignal& dbc = *dbcAt;
         if (taken.signals.size() == kMaxSignalFields) {
             Report(dbc.line, FormatText(N_("signal %s left out: a message holds %d fields at most"), dbc.name.c_str(),
                                         static_cast<int>(kMaxSignalFields)));
@@ -243,6 +263,8 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
         }
         const Signal* overlap = nullptr;
         for (const Signal& before : taken.signals) {
+            if (field.covers || before.covers)
+                continue;
             const unsigned first = std::max(before.byte, field.byte);
             const unsigned last = std::min(before.byte + before.SpanBytes(), field.byte + field.SpanBytes());
             for (unsigned byte = first; byte < last && overlap == nullptr; ++byte)
@@ -279,6 +301,8 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
                 toml += FormatText("bits = %u\n", field.bits);
         }
         toml += FormatText("type = \"%s\"\n", SignalTypeName(field.type));
+        if (field.covers)
+            toml += "covers = true\n";
         if (field.endian != kEndianNone)
             toml += field.endian == kEndianBig ? "endian = \"big\"\n" : "endian = \"little\"\n";
         if (!field.unit.empty())

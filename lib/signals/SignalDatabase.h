@@ -86,6 +86,7 @@ struct Signal {
     SignalRaw init;
     std::string initText;
     bool counter = false;                     // one more on every send, wrapping at its bits
+    bool covers = false;                      // array fields: may overlap others (a group of them)
     const ChecksumKind* checksum = nullptr;   // array fields: computed over checksumBytes on every send
     std::vector<ByteRange> checksumBytes;     // in the order they are summed
 

@@ -28,17 +28,17 @@ const Words kValueKeys = { "unit", "scale", "offset", "min", "max", "signed", "e
 const Words kStringKeys = { "encoding", "init" };
 const Words kArrayKeys = { "field" };
 const Words kFieldKeys = { "name", "byte", "type", "endian", "bit", "bits", "length", "encoding",
-                           "unit", "scale", "offset", "min", "max", "enum", "init", "counter", "checksum" };
+                           "unit", "scale", "offset", "min", "max", "enum", "init", "counter", "checksum", "covers" };
 
 // The keys of a field of a type (made once: a file may hold 10^5 fields).
 const Words& FieldKeysOf(SignalType type)
 {
     static const Words common = { "name", "byte", "type" };
     static const Words text = JoinWords(common, { "length", "encoding", "init" });
-    static const Words flag = JoinWords(common, { "bit", "bits", "endian", "enum", "init" });
-    static const Words real = JoinWords(common, { "endian", "unit", "scale", "offset", "min", "max", "init" });
+    static const Words flag = JoinWords(common, { "bit", "bits", "endian", "enum", "init", "covers" });
+    static const Words real = JoinWords(common, { "endian", "unit", "scale", "offset", "min", "max", "init", "covers" });
     static const Words whole = JoinWords(common, { "bit", "bits", "endian", "unit", "scale", "offset", "min", "max",
-                                                   "enum", "init", "counter", "checksum" });
+                                                   "enum", "init", "counter", "checksum", "covers" });
     if (type == kSignalStr)
         return text;
     if (type == kSignalBool)
@@ -492,6 +492,12 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
             field->encoding = text == "utf-8" ? kEncodingUtf8 : kEncodingGbk;
         } else if (word == "init") {
             initNode = &value;
+        } else if (word == "covers") {
+            if (!value.is_boolean()) {
+                Error(value.source(), FormatText(N_("%s must be true or false"), "covers"));
+                good = false;
+            }
+            field->covers = value.is_boolean() && value.as_boolean()->get();
         } else if (word == "counter") {
             counterNode = &value;
             good = LoadCounter(value, field) && good;
@@ -749,6 +755,8 @@ void Loader::CheckOverlaps(const SignalMessage& message, const std::vector<toml:
 
     for (size_t i = 0; i < message.signals.size(); ++i) {
         const Signal& field = message.signals[i];
+        if (field.covers)
+            continue;   // it says it overlaps others: neither checked nor taking bits
         const uint64_t begin = field.byte;
         const uint64_t arrayEnd = kMaxPayloadBytes;
         const uint64_t end = std::min(arrayEnd, field.type == kSignalStr && field.length == 0 ? arrayEnd

@@ -289,7 +289,6 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
         "t.dbc:1: nodes (BU_) left out, with every message's sender and receivers: 1",
         "t.dbc:6: multiplexed signal Page (m1) left out: a signal file has no multiplexing yet",
         "t.dbc:7: signal Big of 40 bits left out: a field holds 32 bits at most",
-        "t.dbc:9: signal Group left out: it overlaps signal Temp",
         "t.dbc:11: float signal Odd left out: it does not begin on a whole byte",
         "t.dbc:12: the comment of Low, 2 lines, is joined into one line",
         "t.dbc:17: signal State: value 3 \"Off\" left out: the name is given twice, so a send of it would be ambiguous",
@@ -298,7 +297,7 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
         "t.dbc:17: signal State: value 7 \"Beyond\" left out: not a raw value of the signal",
     }));
     EXPECT_EQ(imported.messages, 2u);
-    EXPECT_EQ(imported.signals, 4u);
+    EXPECT_EQ(imported.signals, 5u);
     EXPECT_NE(imported.toml.find("\n# coolant\n[[message.field]]\nname = \"Temp\"\n"), std::string::npos) << imported.toml;
 
     SignalDatabase database;
@@ -310,7 +309,7 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     EXPECT_EQ(low->name, "Low");
     EXPECT_EQ(low->comment, "first second");
     EXPECT_EQ(low->periodMicros, 20000u);
-    ASSERT_EQ(low->signals.size(), 3u);
+    ASSERT_EQ(low->signals.size(), 4u);
     const Signal& sel = low->signals[0];
     EXPECT_TRUE(sel.hasMin && sel.min == 0 && sel.max == 3);
     const Signal& temp = low->signals[1];
@@ -318,7 +317,9 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     EXPECT_EQ(temp.unit, "\xC2\xB0" "C");
     EXPECT_TRUE(temp.hasInit);
     EXPECT_EQ(temp.init.integer, 60);
-    const Signal& state = low->signals[2];
+    EXPECT_TRUE(low->signals[2].covers);   // Group holds every bit of Temp
+    EXPECT_FALSE(temp.covers);
+    const Signal& state = low->signals[3];
     EXPECT_FALSE(state.hasMin || state.hasMax);   // [0|0]: no limits
     ASSERT_EQ(state.enums.size(), 3u);
     EXPECT_EQ(state.enums[0].name, "Off");
@@ -335,9 +336,20 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     std::vector<DecodedSignal> decoded;
     DecodeMessage(*low, 0, std::string("\x02\x00\xF6\x00\x02", 5), pages, &decoded);
     EXPECT_EQ(decoded[1].physical, -10 * 0.5 - 20);
-    EXPECT_EQ(*decoded[2].enumName, "On");
+    EXPECT_EQ(*decoded[3].enumName, "On");
     DecodeMessage(*ext, 0, std::string("\x3F\xC0\x00\x00", 4), pages, &decoded);   // 1.5f
     EXPECT_EQ(decoded[0].physical, 1.5 * 2 + 1);
+
+    // A signal holding all of another's bits covers it; one sharing only some is left out.
+    const DbcFile groups = Read("BO_ 1 A: 8 X\n SG_ Low : 0|4@1+ (1,0) [0|0] \"\" X\n SG_ High : 4|4@1+ (1,0) [0|0] \"\" X\n"
+                                " SG_ Both : 0|8@1+ (1,0) [0|0] \"\" X\n SG_ Skew : 3|2@1+ (1,0) [0|0] \"\" X\n", &errors);
+    DbcImport grouped;
+    ASSERT_TRUE(ImportDbc(groups, "t.dbc", kDbcCodeBase, &grouped, &error)) << error;
+    EXPECT_EQ(grouped.report, std::vector<std::string>{ "t.dbc:5: signal Skew left out: it overlaps signal Low" });
+    ASSERT_TRUE(LoadSignalFile(grouped.toml, "rig.toml", &database, &errors)) << errors[0];
+    ASSERT_EQ(database.Messages()[0].signals.size(), 3u);
+    EXPECT_TRUE(database.Messages()[0].signals[2].covers);
+    EXPECT_FALSE(database.Messages()[0].signals[0].covers || database.Messages()[0].signals[1].covers);
 
     // Limits past a double's range (J1939 files have them) are none.
     const DbcFile huge = Read("BO_ 1 A: 8 X\n SG_ S : 0|8@1+ (1,0) [-1E+999|1E+999] \"\" X\n", &errors);

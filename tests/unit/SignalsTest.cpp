@@ -142,6 +142,9 @@ TEST(SignalFile, EveryMistakeIsNamedAtItsLineAndColumn)
         { head + "byte = 0\ntype = \"u8\"\n[[message.field]]\nname = \"f\"\nbyte = 1\ntype = \"u8\"\n",
           "f.toml:8:1: name 'a.f' is given twice (first at line 4)" },
         { "title = \"rig\"\n", "f.toml:1:1: unknown key 'title' (expected message)" },
+        { head + "byte = 0\ntype = \"u8\"\ncovers = 1\n", "f.toml:8:10: covers must be true or false" },
+        { head + "byte = 0\ntype = \"u8\"\nbits = 4\n[[message.field]]\nname = \"g\"\nbyte = 0\nbit = 3\ntype = \"bool\"\ncovers = false\n",
+          "f.toml:9:1: field 'g' overlaps field 'f' in byte 0" },
         // C1 and the bidirectional overrides in names and units, as any control character.
         { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nunit = \"V\xc2\x9b\"\n", "f.toml:4:8: unit must not hold control characters" },
         { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"ON\xe2\x80\xae\" }\n",
@@ -611,3 +614,29 @@ TEST(DatabaseResolver, PredicatesAndPostsFindSignalsThroughTheFile)
 }
 
 } // namespace
+
+// A field marked covers = true may overlap others (a group of them); any
+// other overlap stays an error, down to one shared bit.
+TEST(SignalFile, MarkedFieldsCoverOthers)
+{
+    const std::string head = "[[message]]\ncode = \"30000401\"\nname = \"a\"\n[[message.field]]\nname = \"low\"\nbyte = 0\n"
+                             "type = \"u8\"\nbits = 4\n[[message.field]]\nname = \"high\"\nbyte = 0\nbit = 4\ntype = \"u8\"\nbits = 4\n"
+                             "[[message.field]]\nname = \"both\"\nbyte = 0\ntype = \"u8\"\n";
+    SignalDatabase database;
+    std::vector<std::string> errors = Load(head + "covers = true\n", &database);
+    ASSERT_TRUE(errors.empty()) << errors[0];
+    std::vector<DecodedSignal> decoded;
+    DecodeMessage(database.Messages()[0], 0, "\xa5", kPages, &decoded);
+    EXPECT_EQ("a.low=5  a.high=10  a.both=165", FormatSignalsLine(decoded));
+    errors = Load(head, &database);
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ("f.toml:15:1: field 'both' overlaps field 'low' in byte 0", errors[0]);
+    // One bit apart is no overlap; one bit shared is, unless marked.
+    const std::string pair = "[[message]]\ncode = \"30000401\"\nname = \"a\"\n[[message.field]]\nname = \"f\"\nbyte = 0\n"
+                             "type = \"u8\"\nbits = 3\n[[message.field]]\nname = \"g\"\nbyte = 0\ntype = \"bool\"\n";
+    EXPECT_TRUE(Load(pair + "bit = 3\n", &database).empty());
+    errors = Load(pair + "bit = 2\n", &database);
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ("f.toml:9:1: field 'g' overlaps field 'f' in byte 0", errors[0]);
+    EXPECT_TRUE(Load(pair + "bit = 2\ncovers = true\n", &database).empty());
+}
