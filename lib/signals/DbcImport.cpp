@@ -4,12 +4,14 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "common/Catalogue.h"
 #include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "protocol/MessageCode.h"
+#include "signals/EnumNames.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
 #include "signals/TomlValues.h"
@@ -44,6 +46,19 @@ std::vector<std::string> Lines(const std::string& text)
     while (lines.size() > 1 && lines.back().empty())
         lines.pop_back();
     return lines;
+}
+
+// Whether group's bits hold every bit of part's, and more: a DBC group
+// signal over its parts.
+bool Holds(const Signal& group, const Signal& part)
+{
+    const unsigned groupEnd = group.byte + group.SpanBytes();
+    for (unsigned byte = part.byte; byte < part.byte + part.SpanBytes(); ++byte) {
+        const unsigned outer = byte >= group.byte && byte < groupEnd ? group.BitsInByte(byte) : 0;
+        if ((part.BitsInByte(byte) & ~outer) != 0)
+            return false;
+    }
+    return group.bits > part.bits;
 }
 
 class Importer {
@@ -162,25 +177,36 @@ std::string Importer::Enum(const DbcSignal& dbc, const Signal& field)
     }
     int64_t lowest, highest;
     field.RawLimits(&lowest, &highest);
-    std::unordered_set<int64_t> raws;
+    std::unordered_map<int64_t, std::string> raws;
     std::unordered_set<std::string> names;
     for (const DbcValueName& value : dbc.values) {
-        const char* why = nullptr;
-        if (value.raw < lowest || value.raw > highest)
-            why = N_("signal %s: value %lld \"%s\" left out: not a raw value of the signal");
-        else if (!IsEnumName(value.text) || HasControlCharacter(value.text))
-            why = N_("signal %s: value %lld \"%s\" left out: an enum name has no blank, '=' or '\"' and does not begin with a digit, sign or dot");
-        else if (!raws.insert(value.raw).second)
-            why = N_("signal %s: value %lld \"%s\" left out: the value is described twice");
-        else if (!names.insert(value.text).second)
-            why = N_("signal %s: value %lld \"%s\" left out: the name is given twice");
-        if (why != nullptr) {
-            Report(dbc.valuesLine, FormatText(why, dbc.name.c_str(), static_cast<long long>(value.raw),
-                                              EscapeUtf8ForDisplay(value.text).c_str()));
+        // Blanks at either end are invisible in every view: they go.
+        const size_t first = value.text.find_first_not_of(' ');
+        const std::string text = first == std::string::npos
+                                     ? std::string()
+                                     : value.text.substr(first, value.text.find_last_not_of(' ') + 1 - first);
+        std::string why;
+        if (value.raw < lowest || value.raw > highest) {
+            why = N_("not a raw value of the signal");
+        } else if (const char* fault = EnumNameFault(field, value.raw, text)) {
+            why = FormatText(fault, EscapeUtf8ForDisplay(text).c_str());
+        } else {
+            const auto described = raws.emplace(value.raw, text);
+            if (!described.second && described.first->second == text)
+                continue;   // the same description again: nothing is lost
+            if (!described.second)
+                why = N_("the value is described twice");
+            else if (!names.insert(text).second)
+                why = N_("the name is given twice, so a send of it would be ambiguous");
+        }
+        if (!why.empty()) {
+            Report(dbc.valuesLine, FormatText(N_("signal %s: value %lld \"%s\" left out: %s"), dbc.name.c_str(),
+                                              static_cast<long long>(value.raw),
+                                              EscapeUtf8ForDisplay(value.text).c_str(), why.c_str()));
             continue;
         }
         entries += (entries.empty() ? "" : ", ") + FormatText("%lld = ", static_cast<long long>(value.raw)) +
-                   TomlBasicString(value.text);
+                   TomlBasicString(text);
     }
     return entries;
 }
@@ -217,12 +243,19 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
     }
     ++out_->messages;
 
-    SignalMessage taken;   // the fields so far, for the overlap check
-    taken.kind = kArrayPayload;
+    std::vector<std::pair<const DbcSignal*, Signal>> fields;
     for (const DbcSignal& dbc : message.signals) {
         Signal field;
-        if (!Field(message, dbc, &field))
-            continue;
+        if (Field(message, dbc, &field))
+            fields.emplace_back(&dbc, field);
+    }
+    for (auto& [dbc, field] : fields)
+        for (const auto& other : fields)
+            field.covers = field.covers || (&other.second != &field && Holds(field, other.second));
+    SignalMessage taken;   // the fields so far, for the overlap check
+    taken.kind = kArrayPayload;
+    for (const auto& [dbcAt, field] : fields) {
+        const DbcSignal& dbc = *dbcAt;
         if (taken.signals.size() == kMaxSignalFields) {
             Report(dbc.line, FormatText(N_("signal %s left out: a message holds %d fields at most"), dbc.name.c_str(),
                                         static_cast<int>(kMaxSignalFields)));
@@ -230,6 +263,8 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
         }
         const Signal* overlap = nullptr;
         for (const Signal& before : taken.signals) {
+            if (field.covers || before.covers)
+                continue;
             const unsigned first = std::max(before.byte, field.byte);
             const unsigned last = std::min(before.byte + before.SpanBytes(), field.byte + field.SpanBytes());
             for (unsigned byte = first; byte < last && overlap == nullptr; ++byte)
@@ -266,6 +301,8 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
                 toml += FormatText("bits = %u\n", field.bits);
         }
         toml += FormatText("type = \"%s\"\n", SignalTypeName(field.type));
+        if (field.covers)
+            toml += "covers = true\n";
         if (field.endian != kEndianNone)
             toml += field.endian == kEndianBig ? "endian = \"big\"\n" : "endian = \"little\"\n";
         if (!field.unit.empty())

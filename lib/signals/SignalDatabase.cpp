@@ -41,10 +41,16 @@ const std::string* Signal::EnumName(int64_t raw) const
 
 bool Signal::EnumRaw(const std::string& enumName, int64_t* raw) const
 {
-    for (const SignalEnumEntry& entry : enums) {
-        if (entry.name == enumName) {
-            *raw = entry.raw;
-            return true;
+    // A name with blanks may also come quoted, as a monitor line shows it.
+    const size_t size = enumName.size();
+    const bool quoted = size >= 2 && enumName.front() == '"' && enumName.back() == '"';
+    for (int pass = 0; pass < (quoted ? 2 : 1); ++pass) {
+        const std::string wanted = pass == 0 ? enumName : enumName.substr(1, size - 2);
+        for (const SignalEnumEntry& entry : enums) {
+            if (entry.name == wanted) {
+                *raw = entry.raw;
+                return true;
+            }
         }
     }
     return false;

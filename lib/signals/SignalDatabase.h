@@ -86,12 +86,14 @@ struct Signal {
     SignalRaw init;
     std::string initText;
     bool counter = false;                     // one more on every send, wrapping at its bits
+    bool covers = false;                      // array fields: may overlap others (a group of them)
     const ChecksumKind* checksum = nullptr;   // array fields: computed over checksumBytes on every send
     std::vector<ByteRange> checksumBytes;     // in the order they are summed
 
     // The enum's name of a raw value; null when none.
     const std::string* EnumName(int64_t raw) const;
-    // The enum's raw value of a name (exact case); false when none.
+    // The enum's raw value of a name (exact case), given as it is or in
+    // double quotes; false when none.
     bool EnumRaw(const std::string& name, int64_t* raw) const;
     // The bytes an array field covers (n above); str fields their length.
     unsigned SpanBytes() const;

@@ -5,11 +5,13 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "signals/EnumNames.h"
 #include "signals/FileErrors.h"
 #include "signals/SignalCodec.h"
 #include "signals/TomlText.h"
 #include "signals/TomlValues.h"
 
+#include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "protocol/PayloadLimits.h"
 #include "common/ClosestWord.h"
@@ -26,17 +28,17 @@ const Words kValueKeys = { "unit", "scale", "offset", "min", "max", "signed", "e
 const Words kStringKeys = { "encoding", "init" };
 const Words kArrayKeys = { "field" };
 const Words kFieldKeys = { "name", "byte", "type", "endian", "bit", "bits", "length", "encoding",
-                           "unit", "scale", "offset", "min", "max", "enum", "init", "counter", "checksum" };
+                           "unit", "scale", "offset", "min", "max", "enum", "init", "counter", "checksum", "covers" };
 
 // The keys of a field of a type (made once: a file may hold 10^5 fields).
 const Words& FieldKeysOf(SignalType type)
 {
     static const Words common = { "name", "byte", "type" };
     static const Words text = JoinWords(common, { "length", "encoding", "init" });
-    static const Words flag = JoinWords(common, { "bit", "bits", "endian", "enum", "init" });
-    static const Words real = JoinWords(common, { "endian", "unit", "scale", "offset", "min", "max", "init" });
+    static const Words flag = JoinWords(common, { "bit", "bits", "endian", "enum", "init", "covers" });
+    static const Words real = JoinWords(common, { "endian", "unit", "scale", "offset", "min", "max", "init", "covers" });
     static const Words whole = JoinWords(common, { "bit", "bits", "endian", "unit", "scale", "offset", "min", "max",
-                                                   "enum", "init", "counter", "checksum" });
+                                                   "enum", "init", "counter", "checksum", "covers" });
     if (type == kSignalStr)
         return text;
     if (type == kSignalBool)
@@ -52,18 +54,6 @@ bool IsSignalName(const std::string& name)
         return false;
     for (char c : name) {
         if (!(isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'))
-            return false;
-    }
-    return true;
-}
-
-bool IsEnumName(const std::string& name)
-{
-    if (name.empty() || isdigit(static_cast<unsigned char>(name[0])) || name[0] == '-' || name[0] == '+' || name[0] == '.')
-        return false;
-    for (char c : name) {
-        unsigned char byte = static_cast<unsigned char>(c);
-        if (byte <= ' ' || byte == 0x7f || c == '=' || c == '"')
             return false;
     }
     return true;
@@ -227,10 +217,8 @@ bool Loader::LoadEnum(const toml::node& node, Signal* signal)
             good = false;
             continue;
         }
-        if (!IsEnumName(name)) {
-            Error(value.source(), FormatText(N_("enum name '%s' must not be empty, begin with a digit, sign or dot, or hold a "
-                                                "blank, '=' or '\"'"),
-                                             name.c_str()));
+        if (const char* fault = EnumNameFault(*signal, raw, name)) {
+            Error(value.source(), FormatText(fault, EscapeUtf8ForDisplay(name).c_str()));
             good = false;
             continue;
         }
@@ -504,6 +492,12 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
             field->encoding = text == "utf-8" ? kEncodingUtf8 : kEncodingGbk;
         } else if (word == "init") {
             initNode = &value;
+        } else if (word == "covers") {
+            if (!value.is_boolean()) {
+                Error(value.source(), FormatText(N_("%s must be true or false"), "covers"));
+                good = false;
+            }
+            field->covers = value.is_boolean() && value.as_boolean()->get();
         } else if (word == "counter") {
             counterNode = &value;
             good = LoadCounter(value, field) && good;
@@ -761,6 +755,8 @@ void Loader::CheckOverlaps(const SignalMessage& message, const std::vector<toml:
 
     for (size_t i = 0; i < message.signals.size(); ++i) {
         const Signal& field = message.signals[i];
+        if (field.covers)
+            continue;   // it says it overlaps others: neither checked nor taking bits
         const uint64_t begin = field.byte;
         const uint64_t arrayEnd = kMaxPayloadBytes;
         const uint64_t end = std::min(arrayEnd, field.type == kSignalStr && field.length == 0 ? arrayEnd

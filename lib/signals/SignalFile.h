@@ -40,7 +40,3 @@ bool LoadSignalFile(const std::string& text, const std::string& fileName, Signal
 
 // Message and field names: A-Z a-z 0-9 _ in parts joined by single dots.
 bool IsSignalName(const std::string& name);
-// An enum name stands alone in a monitor line and on a command line: not
-// empty, no blank, control character, '=' or '"', and not taken for a
-// number (no digit, sign or dot first).
-bool IsEnumName(const std::string& name);

@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "signals/EnumNames.h"
+
 #include "common/FormatText.h"
 #include "formats/JsonLine.h"
 
@@ -55,7 +57,7 @@ std::string FormatSignalValue(const DecodedSignal& decoded)
         return "\"" + decoded.text + "\"";
     std::string text;
     if (decoded.enumName != nullptr)
-        text = *decoded.enumName;
+        text = ShownEnumName(*decoded.enumName);
     else if (signal.type == kSignalBool)
         text = decoded.raw != 0 ? "true" : "false";
     else

@@ -277,7 +277,7 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
         "CM_ SG_ 16 Temp \"coolant\";\n"                                         // 14
         "BA_ \"GenMsgCycleTime\" BO_ 16 20;\n"                                   // 15
         "BA_ \"GenSigStartValue\" SG_ 16 Temp 60;\n"                             // 16: 60 * 0.5 - 20 = 10 degC
-        "VAL_ 16 State 0 \"Off\" 1 \"No Fault\" 2 \"On\" 3 \"Off\" 7 \"Beyond\";\n"   // 17
+        "VAL_ 16 State 0 \"Off\" 1 \" No Fault \" 2 \"On\" 2 \"On\" 3 \"Off\" 3 \"2\" 0 \" \" 7 \"Beyond\";\n"   // 17
         "SIG_VALTYPE_ 2147484160 Real : 1;\n"                                    // 18
         "SIG_VALTYPE_ 16 Odd : 1;\n";                                            // 19
     std::vector<std::string> errors;
@@ -289,15 +289,15 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
         "t.dbc:1: nodes (BU_) left out, with every message's sender and receivers: 1",
         "t.dbc:6: multiplexed signal Page (m1) left out: a signal file has no multiplexing yet",
         "t.dbc:7: signal Big of 40 bits left out: a field holds 32 bits at most",
-        "t.dbc:9: signal Group left out: it overlaps signal Temp",
         "t.dbc:11: float signal Odd left out: it does not begin on a whole byte",
         "t.dbc:12: the comment of Low, 2 lines, is joined into one line",
-        "t.dbc:17: signal State: value 1 \"No Fault\" left out: an enum name has no blank, '=' or '\"' and does not begin with a digit, sign or dot",
-        "t.dbc:17: signal State: value 3 \"Off\" left out: the name is given twice",
+        "t.dbc:17: signal State: value 3 \"Off\" left out: the name is given twice, so a send of it would be ambiguous",
+        "t.dbc:17: signal State: value 3 \"2\" left out: enum name '2' reads as a number other than the value it stands for, so a send of it would be ambiguous",
+        "t.dbc:17: signal State: value 0 \" \" left out: enum name '' is empty or only blanks",
         "t.dbc:17: signal State: value 7 \"Beyond\" left out: not a raw value of the signal",
     }));
     EXPECT_EQ(imported.messages, 2u);
-    EXPECT_EQ(imported.signals, 4u);
+    EXPECT_EQ(imported.signals, 5u);
     EXPECT_NE(imported.toml.find("\n# coolant\n[[message.field]]\nname = \"Temp\"\n"), std::string::npos) << imported.toml;
 
     SignalDatabase database;
@@ -309,7 +309,7 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     EXPECT_EQ(low->name, "Low");
     EXPECT_EQ(low->comment, "first second");
     EXPECT_EQ(low->periodMicros, 20000u);
-    ASSERT_EQ(low->signals.size(), 3u);
+    ASSERT_EQ(low->signals.size(), 4u);
     const Signal& sel = low->signals[0];
     EXPECT_TRUE(sel.hasMin && sel.min == 0 && sel.max == 3);
     const Signal& temp = low->signals[1];
@@ -317,11 +317,14 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     EXPECT_EQ(temp.unit, "\xC2\xB0" "C");
     EXPECT_TRUE(temp.hasInit);
     EXPECT_EQ(temp.init.integer, 60);
-    const Signal& state = low->signals[2];
+    EXPECT_TRUE(low->signals[2].covers);   // Group holds every bit of Temp
+    EXPECT_FALSE(temp.covers);
+    const Signal& state = low->signals[3];
     EXPECT_FALSE(state.hasMin || state.hasMax);   // [0|0]: no limits
-    ASSERT_EQ(state.enums.size(), 2u);
+    ASSERT_EQ(state.enums.size(), 3u);
     EXPECT_EQ(state.enums[0].name, "Off");
-    EXPECT_EQ(state.enums[1].name, "On");
+    EXPECT_EQ(state.enums[1].name, "No Fault");   // the blanks at its ends go
+    EXPECT_EQ(state.enums[2].name, "On");
     EXPECT_EQ(ext->name, "Ext");
     ASSERT_EQ(ext->signals.size(), 1u);
     EXPECT_EQ(ext->signals[0].type, kSignalF32);
@@ -333,9 +336,20 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     std::vector<DecodedSignal> decoded;
     DecodeMessage(*low, 0, std::string("\x02\x00\xF6\x00\x02", 5), pages, &decoded);
     EXPECT_EQ(decoded[1].physical, -10 * 0.5 - 20);
-    EXPECT_EQ(*decoded[2].enumName, "On");
+    EXPECT_EQ(*decoded[3].enumName, "On");
     DecodeMessage(*ext, 0, std::string("\x3F\xC0\x00\x00", 4), pages, &decoded);   // 1.5f
     EXPECT_EQ(decoded[0].physical, 1.5 * 2 + 1);
+
+    // A signal holding all of another's bits covers it; one sharing only some is left out.
+    const DbcFile groups = Read("BO_ 1 A: 8 X\n SG_ Low : 0|4@1+ (1,0) [0|0] \"\" X\n SG_ High : 4|4@1+ (1,0) [0|0] \"\" X\n"
+                                " SG_ Both : 0|8@1+ (1,0) [0|0] \"\" X\n SG_ Skew : 3|2@1+ (1,0) [0|0] \"\" X\n", &errors);
+    DbcImport grouped;
+    ASSERT_TRUE(ImportDbc(groups, "t.dbc", kDbcCodeBase, &grouped, &error)) << error;
+    EXPECT_EQ(grouped.report, std::vector<std::string>{ "t.dbc:5: signal Skew left out: it overlaps signal Low" });
+    ASSERT_TRUE(LoadSignalFile(grouped.toml, "rig.toml", &database, &errors)) << errors[0];
+    ASSERT_EQ(database.Messages()[0].signals.size(), 3u);
+    EXPECT_TRUE(database.Messages()[0].signals[2].covers);
+    EXPECT_FALSE(database.Messages()[0].signals[0].covers || database.Messages()[0].signals[1].covers);
 
     // Limits past a double's range (J1939 files have them) are none.
     const DbcFile huge = Read("BO_ 1 A: 8 X\n SG_ S : 0|8@1+ (1,0) [-1E+999|1E+999] \"\" X\n", &errors);

@@ -116,7 +116,15 @@ TEST(SignalFile, EveryMistakeIsNamedAtItsLineAndColumn)
         { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nsigned = false\nenum = { -1 = \"X\" }\n",
           "f.toml:5:10: enum key '-1' is not a raw value of this signal (0 to 4294967295)" },
         { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"X\", 0x1 = \"Y\" }\n", "f.toml:4:19: enum value 1 given twice" },
-        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"on off\" }\n", "f.toml:4:14: enum name 'on off'" },
+        // Free text, but never blank, blank at an end, or a number other than its own value.
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"\" }\n", "f.toml:4:14: enum name '' is empty or only blanks" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \" \" }\n", "f.toml:4:14: enum name ' ' is empty or only blanks" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \" on\" }\n", "f.toml:4:14: enum name ' on' begins or ends" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"on \" }\n", "f.toml:4:14: enum name 'on ' begins or ends" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"2\" }\n",
+          "f.toml:4:14: enum name '2' reads as a number other than the value it stands for" },
+        { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nscale = 2\nenum = { 1 = \"1\" }\n",
+          "f.toml:5:14: enum name '1' reads as a number other than" },
         { head + "byte = 0\ntype = \"u12\"\n", "f.toml:7:8: unknown type 'u12'" },
         { head + "byte = 0\ntype = \"u16\"\n", "f.toml:4:1: field 'f' spans 2 bytes: it needs endian" },
         { head + "byte = 0\nbit = 6\nbits = 3\ntype = \"u8\"\n", "f.toml:4:1: field 'f' spans 2 bytes" },
@@ -134,6 +142,9 @@ TEST(SignalFile, EveryMistakeIsNamedAtItsLineAndColumn)
         { head + "byte = 0\ntype = \"u8\"\n[[message.field]]\nname = \"f\"\nbyte = 1\ntype = \"u8\"\n",
           "f.toml:8:1: name 'a.f' is given twice (first at line 4)" },
         { "title = \"rig\"\n", "f.toml:1:1: unknown key 'title' (expected message)" },
+        { head + "byte = 0\ntype = \"u8\"\ncovers = 1\n", "f.toml:8:10: covers must be true or false" },
+        { head + "byte = 0\ntype = \"u8\"\nbits = 4\n[[message.field]]\nname = \"g\"\nbyte = 0\nbit = 3\ntype = \"bool\"\ncovers = false\n",
+          "f.toml:9:1: field 'g' overlaps field 'f' in byte 0" },
         // C1 and the bidirectional overrides in names and units, as any control character.
         { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nunit = \"V\xc2\x9b\"\n", "f.toml:4:8: unit must not hold control characters" },
         { "[[message]]\ncode = \"20001001\"\nname = \"a\"\nenum = { 1 = \"ON\xe2\x80\xae\" }\n",
@@ -376,6 +387,33 @@ TEST(SignalCodec, EncodingRoundsToNearestAndRefusesWhatDoesNotFit)
     EXPECT_EQ("a.f: 'RUNING' is not a number or one of its names (STOPPED, RUNNING): did you mean 'RUNNING'?", why);
     EXPECT_FALSE(EncodeSignalText(state, "256", &raw, &why));
 
+    // Free text: sent as it is or quoted, shown quoted where a blank or a
+    // leading digit would read as something else; a name equal to its own
+    // value ("3" for 3 V) reads the same either way.
+    SignalDatabase free;
+    ASSERT_TRUE(Load("[[message]]\ncode = \"20001001\"\nname = \"m\"\nunit = \"V\"\nenum = { 0 = \"No Fault\", "
+                     "1 = \"2 wheel drive\", 3 = \"3\", 4 = \"\u6545\u969c \u4e00\", 5 = \"a=\\\"b\\\"\" }\n",
+                     &free).empty());
+    const Signal& mode = free.Messages()[0].signals[0];
+    const struct { const char* text; long long raw; const char* shown; } named[] = {
+        { "No Fault", 0, "m=\"No Fault\"" }, { "\"No Fault\"", 0, "m=\"No Fault\"" },
+        { "2 wheel drive", 1, "m=\"2 wheel drive\"" }, { "3", 3, "m=\"3\"" }, { "3 V", 3, "m=\"3\"" },
+        { "\"\xe6\x95\x85\xe9\x9a\x9c \xe4\xb8\x80\"", 4, "m=\"\xe6\x95\x85\xe9\x9a\x9c \xe4\xb8\x80\"" },
+        { "a=\"b\"", 5, "m=\"a=\"b\"\"" }, { "2", 2, "m=2 V" },
+    };
+    for (const auto& test : named) {
+        ASSERT_TRUE(EncodeSignalText(mode, test.text, &raw, &why)) << test.text << ": " << why;
+        EXPECT_EQ(test.raw, raw.integer) << test.text;
+        std::vector<DecodedSignal> shown;
+        DecodeMessage(free.Messages()[0], static_cast<int32_t>(raw.integer), "", kPages, &shown);
+        EXPECT_EQ(test.shown, FormatSignalsLine(shown));
+    }
+    EXPECT_FALSE(EncodeSignalText(mode, "No  Fault", &raw, &why));
+    EXPECT_FALSE(EncodeSignalText(mode, "\"No Fault", &raw, &why));
+    std::vector<DecodedSignal> json;
+    DecodeMessage(free.Messages()[0], 5, "", kPages, &json);
+    EXPECT_EQ("{\"m\":{\"name\":\"a=\\\"b\\\"\",\"raw\":5}}", FormatSignalsJson(json));
+
     const Signal real = Field("byte = 0\ntype = \"f32\"\nendian = \"little\"\n");
     EXPECT_TRUE(EncodeSignalText(real, "3.4e38", &raw, &why));
     EXPECT_FALSE(EncodeSignalText(real, "3.5e38", &raw, &why));
@@ -576,3 +614,29 @@ TEST(DatabaseResolver, PredicatesAndPostsFindSignalsThroughTheFile)
 }
 
 } // namespace
+
+// A field marked covers = true may overlap others (a group of them); any
+// other overlap stays an error, down to one shared bit.
+TEST(SignalFile, MarkedFieldsCoverOthers)
+{
+    const std::string head = "[[message]]\ncode = \"30000401\"\nname = \"a\"\n[[message.field]]\nname = \"low\"\nbyte = 0\n"
+                             "type = \"u8\"\nbits = 4\n[[message.field]]\nname = \"high\"\nbyte = 0\nbit = 4\ntype = \"u8\"\nbits = 4\n"
+                             "[[message.field]]\nname = \"both\"\nbyte = 0\ntype = \"u8\"\n";
+    SignalDatabase database;
+    std::vector<std::string> errors = Load(head + "covers = true\n", &database);
+    ASSERT_TRUE(errors.empty()) << errors[0];
+    std::vector<DecodedSignal> decoded;
+    DecodeMessage(database.Messages()[0], 0, "\xa5", kPages, &decoded);
+    EXPECT_EQ("a.low=5  a.high=10  a.both=165", FormatSignalsLine(decoded));
+    errors = Load(head, &database);
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ("f.toml:15:1: field 'both' overlaps field 'low' in byte 0", errors[0]);
+    // One bit apart is no overlap; one bit shared is, unless marked.
+    const std::string pair = "[[message]]\ncode = \"30000401\"\nname = \"a\"\n[[message.field]]\nname = \"f\"\nbyte = 0\n"
+                             "type = \"u8\"\nbits = 3\n[[message.field]]\nname = \"g\"\nbyte = 0\ntype = \"bool\"\n";
+    EXPECT_TRUE(Load(pair + "bit = 3\n", &database).empty());
+    errors = Load(pair + "bit = 2\n", &database);
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ("f.toml:9:1: field 'g' overlaps field 'f' in byte 0", errors[0]);
+    EXPECT_TRUE(Load(pair + "bit = 2\ncovers = true\n", &database).empty());
+}

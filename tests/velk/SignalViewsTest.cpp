@@ -229,6 +229,16 @@ TEST_F(SignalViews, ABadSignalFileIsRefusedAtItsLineBeforeAnythingStarts)
     EXPECT_TRUE(ClientLines().empty());   // nothing ever registered
     EXPECT_EQ(0u, Counters()["posted"]);
     DeleteFileA(bad.c_str());
+
+    // Enum names in free text, typed in code page 936, as they are or quoted; shown quoted.
+    const std::string rig = WriteTempFile("[[message]]\ncode = \"20001001\"\nname = \"m\"\n"
+                                          "enum = { 0 = \"No Fault\", 1 = \"\\u6545\\u969c \\u4e00\" }\n");
+    const std::string file = " --signals \"" + rig + "\"";
+    EXPECT_EQ(0, RunVelkctl("post m \"\\\"\xb9\xca\xd5\xcf \xd2\xbb\\\"\"" + file, &lines));
+    EXPECT_TRUE(Has(lines, "    m=\"\xb9\xca\xd5\xcf \xd2\xbb\"")) << (lines.empty() ? "" : lines[0]);
+    EXPECT_EQ(0, RunVelkctl("post m \"No Fault\"" + file, &lines));
+    EXPECT_TRUE(Has(lines, "    m=\"No Fault\""));
+    DeleteFileA(rig.c_str());
 }
 
 } // namespace
