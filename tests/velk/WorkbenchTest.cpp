@@ -207,6 +207,85 @@ TEST_F(Workbench, AFloodRecordedCompressedReadsBackAsThePlainRecording)
     EXPECT_TRUE(rows[0] == rows[1]);
 }
 
+// The same flood recorded whole and in parts of a second (it lasts several):
+// the parts hold each message once, in order, each part a recording of its
+// own; with --keep 2 only the newest two parts are left.
+TEST_F(Workbench, AFloodRecordedInPartsHoldsEachMessageOnce)
+{
+    const std::string plain = TempPath("whole.txt");
+    const std::string split = TempPath("part.txt");
+    const std::string kept = TempPath("kept.txt.gz");
+    auto part = [](const std::string& path, const char* extension, unsigned number) {
+        char suffix[32];
+        snprintf(suffix, sizeof suffix, "-%04u%s", number, extension);
+        return path.substr(0, path.size() - strlen(extension)) + suffix;
+    };
+    for (unsigned number = 1; number <= 30; ++number) {
+        DeleteFileA(part(split, ".txt", number).c_str());
+        DeleteFileA(part(kept, ".txt.gz", number).c_str());
+    }
+    ChildProcess plainRecorder, splitRecorder, keptRecorder;
+    const std::string bounds = " --count 3000 --duration 60s";
+    ASSERT_TRUE(plainRecorder.Start("velkctl.exe", "record \"" + plain + "\"" + bounds));
+    ASSERT_TRUE(splitRecorder.Start("velkctl.exe", "record \"" + split + "\" --split 1s" + bounds));
+    ASSERT_TRUE(keptRecorder.Start("velkctl.exe", "record \"" + kept + "\" --split 1s --keep 2" + bounds));
+    ASSERT_TRUE(WaitForClients(3));
+    ChildProcess arrays, values;
+    ASSERT_TRUE(arrays.Start("velkctl.exe", "send-arr 5 \"00 7f 80 ff\" --every 2ms --count 2000"));
+    ASSERT_TRUE(values.Start("velkctl.exe", "post 20000801 7 --every 6ms --count 1000"));
+    EXPECT_EQ(0, arrays.Wait(60000));
+    EXPECT_EQ(0, values.Wait(60000));
+    ASSERT_EQ(0, plainRecorder.Wait(30000));
+    ASSERT_EQ(0, splitRecorder.Wait(30000));
+    ASSERT_EQ(0, keptRecorder.Wait(30000));
+
+    // The recorders may see the two senders interleaved each its own way.
+    std::vector<std::string> whole = WithoutTimes(ReadFileText(plain));
+    std::vector<std::string> joined;
+    unsigned parts = 0;
+    for (unsigned number = 1; GetFileAttributesA(part(split, ".txt", number).c_str()) != INVALID_FILE_ATTRIBUTES;
+         ++number) {
+        const std::string text = ReadFileText(part(split, ".txt", number));
+        const std::vector<std::string> lines = SplitLines(text);
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_EQ("# velk record 1", lines[0]);
+        EXPECT_EQ(0u, lines[1].find("# start "));
+        EXPECT_EQ(0u, lines[2].find("# part " + std::to_string(number) + ", ")) << lines[2];
+        if (number > 1)
+            EXPECT_EQ(0u, lines[3].find("0.000000 ")) << "a part's time starts at its first message";
+        const std::vector<std::string> held = WithoutTimes(text);
+        joined.insert(joined.end(), held.begin(), held.end());
+        parts = number;
+    }
+    EXPECT_GE(parts, 3u);
+    ASSERT_FALSE(splitRecorder.Lines().empty());
+    EXPECT_NE(std::string::npos, splitRecorder.Lines()[0].find("recorded 3000 messages to " +
+                                                                std::to_string(parts) + " parts"))
+        << splitRecorder.Lines()[0];
+    EXPECT_EQ(3000u, joined.size());
+    std::sort(whole.begin(), whole.end());
+    std::sort(joined.begin(), joined.end());
+    EXPECT_TRUE(whole == joined);
+
+    std::vector<unsigned> left;
+    for (unsigned number = 1; number <= 30; ++number) {
+        if (GetFileAttributesA(part(kept, ".txt.gz", number).c_str()) != INVALID_FILE_ATTRIBUTES)
+            left.push_back(number);
+    }
+    ASSERT_EQ(2u, left.size());
+    const unsigned last = left[1];
+    EXPECT_EQ(last - 1, left[0]);
+    ASSERT_GE(last, 3u);
+    const std::vector<std::string> said = keptRecorder.Lines();
+    ASSERT_GE(said.size(), 2u);
+    EXPECT_NE(std::string::npos, said[1].find("--keep deleted the oldest " + std::to_string(last - 2) + " part"))
+        << said[1];
+    // A kept part is a compressed recording of its own.
+    std::vector<std::string> exported;
+    EXPECT_EQ(0, RunVelkctl("export \"" + part(kept, ".txt.gz", last) + "\" --out \"" + TempPath("kept.csv") + "\"",
+                            &exported));
+}
+
 TEST_F(Workbench, MixedStreamRecordedAndReplayedIntoAnotherBusGivesTheSameFile)
 {
     const std::string first = TempPath("first.txt");
