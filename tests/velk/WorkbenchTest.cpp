@@ -286,6 +286,48 @@ TEST_F(Workbench, AFloodRecordedInPartsHoldsEachMessageOnce)
                             &exported));
 }
 
+// A part that cannot be deleted is said and left; one that cannot be made
+// ends the recording with its name, the parts before it whole.
+TEST_F(Workbench, APartThatCannotBeDeletedOrMadeIsNamedAndNothingWrittenIsLost)
+{
+    const std::string series = TempPath("fault.txt");
+    const std::string first = series.substr(0, series.size() - 4) + "-0001.txt";
+    const std::string second = series.substr(0, series.size() - 4) + "-0002.txt";
+    const std::string third = series.substr(0, series.size() - 4) + "-0003.txt";
+    DeleteFileA(first.c_str());
+    DeleteFileA(second.c_str());
+    RemoveDirectoryA(third.c_str());
+    ASSERT_TRUE(CreateDirectoryA(third.c_str(), NULL));
+    // Open, shared for writing but not for deleting: the recorder writes it, --keep cannot delete it.
+    HANDLE held = CreateFileA(first.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    ChildProcess recorder;
+    ASSERT_TRUE(recorder.Start("velkctl.exe", "record \"" + series + "\" --split 1s --keep 1 --duration 60s"));
+    ASSERT_TRUE(WaitForClients(1));
+    std::vector<std::string> said;
+    EXPECT_EQ(0, RunVelkctl("post 20000801 7 --every 10ms --count 400", &said));
+    const int code = recorder.Wait(30000);
+    CloseHandle(held);
+    RemoveDirectoryA(third.c_str());
+    EXPECT_EQ(5, code);
+
+    const size_t inFiles = WithoutTimes(ReadFileText(first)).size() + WithoutTimes(ReadFileText(second)).size();
+    const std::vector<std::string> lines = recorder.Lines();
+    ASSERT_GE(lines.size(), 3u);
+    auto says = [&](const std::string& text, const std::string& name) {
+        for (const std::string& line : lines)
+            if (line.find(text) != std::string::npos && line.find(name.substr(name.rfind('\\') + 1)) != std::string::npos)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(says("warning: cannot delete", first));
+    EXPECT_TRUE(says("recorded " + std::to_string(inFiles) + " messages to 2 parts", second));
+    EXPECT_TRUE(says("cannot create", third));
+    EXPECT_TRUE(says("received not written, the recording stopped", third));
+    EXPECT_GT(inFiles, 0u);
+}
+
 TEST_F(Workbench, MixedStreamRecordedAndReplayedIntoAnotherBusGivesTheSameFile)
 {
     const std::string first = TempPath("first.txt");
