@@ -167,6 +167,19 @@ bool ReadCsv(const std::string& text, std::vector<std::vector<std::string>>* row
     return true;
 }
 
+// A flood from two senders: 2,000 arrays, one every arrayMillis, and 1,000
+// values at a third of their rate.
+void SendFlood(int arrayMillis)
+{
+    ChildProcess arrays, values;
+    ASSERT_TRUE(arrays.Start("velkctl.exe", "send-arr 5 \"00 7f 80 ff\" --every " + std::to_string(arrayMillis) +
+                                                "ms --count 2000"));
+    ASSERT_TRUE(values.Start("velkctl.exe", "post 20000801 7 --every " + std::to_string(3 * arrayMillis) +
+                                                "ms --count 1000"));
+    EXPECT_EQ(0, arrays.Wait(60000));
+    EXPECT_EQ(0, values.Wait(60000));
+}
+
 // The same flood recorded plain and compressed (in members of a second at
 // most: it lasts several) exports the same rows.
 TEST_F(Workbench, AFloodRecordedCompressedReadsBackAsThePlainRecording)
@@ -177,11 +190,7 @@ TEST_F(Workbench, AFloodRecordedCompressedReadsBackAsThePlainRecording)
     ASSERT_TRUE(plainRecorder.Start("velkctl.exe", "record \"" + plain + "\" --count 3000 --duration 60s"));
     ASSERT_TRUE(packedRecorder.Start("velkctl.exe", "record \"" + packed + "\" --count 3000 --duration 60s"));
     ASSERT_TRUE(WaitForClients(2));
-    ChildProcess arrays, values;
-    ASSERT_TRUE(arrays.Start("velkctl.exe", "send-arr 5 \"00 7f 80 ff\" --every 1ms --count 2000"));
-    ASSERT_TRUE(values.Start("velkctl.exe", "post 20000801 7 --every 3ms --count 1000"));
-    EXPECT_EQ(0, arrays.Wait(60000));
-    EXPECT_EQ(0, values.Wait(60000));
+    SendFlood(1);
     ASSERT_EQ(0, plainRecorder.Wait(30000));
     ASSERT_EQ(0, packedRecorder.Wait(30000));
     ASSERT_FALSE(packedRecorder.Lines().empty());
@@ -230,11 +239,7 @@ TEST_F(Workbench, AFloodRecordedInPartsHoldsEachMessageOnce)
     ASSERT_TRUE(splitRecorder.Start("velkctl.exe", "record \"" + split + "\" --split 1s" + bounds));
     ASSERT_TRUE(keptRecorder.Start("velkctl.exe", "record \"" + kept + "\" --split 1s --keep 2" + bounds));
     ASSERT_TRUE(WaitForClients(3));
-    ChildProcess arrays, values;
-    ASSERT_TRUE(arrays.Start("velkctl.exe", "send-arr 5 \"00 7f 80 ff\" --every 2ms --count 2000"));
-    ASSERT_TRUE(values.Start("velkctl.exe", "post 20000801 7 --every 6ms --count 1000"));
-    EXPECT_EQ(0, arrays.Wait(60000));
-    EXPECT_EQ(0, values.Wait(60000));
+    SendFlood(2);
     ASSERT_EQ(0, plainRecorder.Wait(30000));
     ASSERT_EQ(0, splitRecorder.Wait(30000));
     ASSERT_EQ(0, keptRecorder.Wait(30000));
