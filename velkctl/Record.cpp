@@ -38,15 +38,13 @@ public:
         ++received_;
         if (series_->Failed())
             return;
-        const uint64_t micros = message.micros;
-        std::string lines = Lines(&message, expired);
-        if (series_->StartsNewPart(lines.size() + 1, micros)) {
-            if (!series_->NextPart(micros)) {
+        std::string lines = Lines(message, expired);
+        if (series_->StartsNewPart(lines.size() + 1, message.micros)) {
+            if (!series_->NextPart(message.micros)) {
                 StopOnFailure();
                 return;
             }
-            message.micros = micros;
-            lines = Lines(&message, expired);
+            lines = Lines(message, expired);
         }
         series_->File().Add(lines);
         expired_ += expired ? 1 : 0;
@@ -69,10 +67,10 @@ public:
 private:
     // The note and its message reach the file together or not at all; the
     // time counted from the part's start.
-    std::string Lines(RecordedMessage* message, bool expired) const
+    std::string Lines(RecordedMessage message, bool expired) const
     {
-        message->micros -= series_->PartMicros();
-        const std::string line = FormatRecordLine(*message);
+        message.micros -= series_->PartMicros();
+        const std::string line = FormatRecordLine(message);
         return expired ? std::string(kExpiredNote) + "\n" + line : line;
     }
 
