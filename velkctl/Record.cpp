@@ -13,7 +13,7 @@
 #include "windows/Clock.h"
 #include "velkctl/CommandOutcome.h"
 #include "client/InputFile.h"
-#include "windows/LineFile.h"
+#include "velkctl/RecordSeries.h"
 #include "client/ReceiveLoop.h"
 #include "formats/RecordLine.h"
 #include "windows/StopSignal.h"
@@ -28,7 +28,7 @@ namespace {
 // not kept.
 class RecordSink : public MessageSink {
 public:
-    RecordSink(const BusBinding& bus, LineFile* file) : bus_(bus), file_(file), start_(ClockTicks()) {}
+    RecordSink(const BusBinding& bus, RecordSeries* series, uint64_t start) : bus_(bus), series_(series), start_(start) {}
 
     // Payloads are fetched at once: the bus keeps them only for a while.
     void Receive(UINT code, LPARAM dataWord) override
@@ -36,10 +36,17 @@ public:
         bool expired = false;
         RecordedMessage message = TakeMessage(bus_, code, dataWord, ClockMicrosSince(start_), &expired);
         ++received_;
-        if (file_->Failed())
+        if (series_->Failed())
             return;
-        // The note and its message reach the file together or not at all.
-        file_->Add(expired ? std::string(kExpiredNote) + "\n" + FormatRecordLine(message) : FormatRecordLine(message));
+        std::string lines = Lines(message, expired);
+        if (series_->StartsNewPart(lines.size() + 1, message.micros)) {
+            if (!series_->NextPart(message.micros)) {
+                StopOnFailure();
+                return;
+            }
+            lines = Lines(message, expired);
+        }
+        series_->File().Add(lines);
         expired_ += expired ? 1 : 0;
         StopOnFailure();
     }
@@ -48,7 +55,7 @@ public:
 
     void Idle() override
     {
-        file_->Flush();
+        series_->File().Flush();
         StopOnFailure();
     }
 
@@ -58,16 +65,25 @@ public:
     uint64_t Started() const { return start_; }
 
 private:
+    // The note and its message reach the file together or not at all; the
+    // time counted from the part's start.
+    std::string Lines(RecordedMessage message, bool expired) const
+    {
+        message.micros -= series_->PartMicros();
+        const std::string line = FormatRecordLine(message);
+        return expired ? std::string(kExpiredNote) + "\n" + line : line;
+    }
+
     void StopOnFailure()
     {
-        if (file_->Failed() && !stopped_) {
+        if (series_->Failed() && !stopped_) {
             stopped_ = true;
             RequestStop();
         }
     }
 
     const BusBinding& bus_;
-    LineFile* file_;
+    RecordSeries* series_;
     uint64_t start_;
     uint64_t received_ = 0;
     uint64_t expired_ = 0;
@@ -90,35 +106,23 @@ void PrintRecordWarnings(bool losing, uint64_t expired, int end)
 
 int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& options)
 {
-    const bool toStdout = options.path == "-";
-    const std::string made = FileNameAsMade(options.path);   // the file Windows makes of the path
-    const std::string name = toStdout ? N_("standard output") : QuotePath(made);
-    LineFile file;
-    if (!file.Create(options.path, options.compressed)) {
-        PrintMessage("velkctl: cannot create %s: %s\n", name.c_str(), strerror(errno));
+    RecordSeries series(options.path, options.compressed, options.split, options.keep);
+    CounterValues before = ReadCounters(bus);
+    const uint64_t start = ClockTicks();
+    if (!series.Open(WallClockNow())) {
+        PrintMessage("velkctl: %s\n", series.Fault().c_str());
         return kExitIo;
     }
     CatchStopRequests();
-
-    CounterValues before = ReadCounters(bus);
-    file.Add(kRecordHeader);
-    file.Add(FormatStartLine(WallClockNow()));
-    const uint64_t headerLines = file.Added();
-    // Compressed, the header is a member of its own: a file killed at once is still a recording.
-    if (!file.FlushAll()) {
-        PrintMessage("velkctl: cannot write %s: %s\n", name.c_str(), file.ErrorText().c_str());
-        StopHandled();
-        return kExitIo;
-    }
-    RecordSink sink(bus, &file);
+    RecordSink sink(bus, &series, start);
     const bool filtering = !options.filter.PassesAll();
     ReceiveOptions receive = { options.mask, options.count, options.durationMicros, 0,
                                filtering ? &options.filter : NULL };
     int end = ReceiveBusMessages(bus, window, receive, &sink);
     double seconds = static_cast<double>(ClockMicrosSince(sink.Started())) / 1e6;
-    bool written = file.Close();
-    // What is really in the file: a failed write cut it back to its last whole line.
-    const uint64_t inFile = file.Written() - headerLines;
+    bool written = series.Close();
+    // What is really in the files: a failed write cut the part back to its last whole line.
+    const uint64_t inFiles = series.Written();
     StopHandled();
 
     if (end < 0) {
@@ -128,16 +132,20 @@ int RecordMessages(const BusBinding& bus, HWND window, const RecordOptions& opti
     CounterValues after = ReadCounters(bus);
     bool losing = false;
     std::string change = FormatCounterChange(before, after, &losing);
-    std::string recorded = CountOf(inFile, "message");
+    std::string recorded = CountOf(inFiles, "message");
     if (filtering)
         recorded = FormatText(N_("%s (%llu filtered out)"), recorded.c_str(),
                               static_cast<unsigned long long>(sink.FilteredOutCount()));
     PrintMessage("velkctl: recorded %s to %s in %.3f s; bus: %s\n", recorded.c_str(),
-                 toStdout ? N_("standard output") : EscapeForDisplay(made).c_str(), seconds, change.c_str());
+                 series.Describe().c_str(), seconds, change.c_str());
+    if (series.Deleted() != 0)
+        PrintMessage("velkctl: --keep deleted the oldest %s, %s to %s\n", CountOf(series.Deleted(), "part").c_str(),
+                     series.FirstDeleted().c_str(), series.LastDeleted().c_str());
     PrintRecordWarnings(losing, sink.Expired(), end);
     if (!written) {
-        PrintMessage("velkctl: cannot write %s: %s; %s received not written, the recording stopped\n",
-                     name.c_str(), file.ErrorText().c_str(), CountOf(sink.Received() - inFile, "message").c_str());
+        PrintMessage("velkctl: %s; %s received not written, the recording stopped\n",
+                     series.Fault().c_str(),
+                     CountOf(sink.Received() - inFiles, "message").c_str());
         return kExitIo;
     }
     return kExitOk;

@@ -9,6 +9,7 @@
 #include "client/BusBinding.h"
 #include "formats/MessageFilter.h"
 #include "formats/Predicate.h"
+#include "formats/RecordParts.h"
 
 struct RecordOptions {
     std::string path;              // "-": standard output
@@ -17,6 +18,8 @@ struct RecordOptions {
     uint64_t durationMicros = 0;   // 0: no limit
     MessageFilter filter;          // what is recorded; the rest is counted in the summary
     bool compressed = false;       // --gzip or FILE ending in .gz: gzip members (formats/GzipMembers.h)
+    PieceBound split;              // --split: parts (velkctl/RecordSeries.h); none: one file
+    KeepBudget keep;               // --keep: the parts kept
 };
 
 // record --trigger: the predicate looks at every message received, the

@@ -1,4 +1,5 @@
 // velkctl record FILE [--mask M] [--count N] [--duration D] [filters]
+//   [--gzip] [--split SIZE|DURATION [--keep SIZE|COUNT]]
 //   [--trigger PREDICATE [--pre D] [--post D] [--retrigger N] [--level] [--signals FILE]]
 #include <stdio.h>
 
@@ -36,6 +37,14 @@ public:
         command->add_flag("--gzip", options_.compressed,
                           N_("write it compressed, as gzip (gzip -d, 7-Zip and every velkctl command read it); "
                              "a FILE ending in .gz is"));
+        command->add_option("--split", split_,
+                            N_("write FILE in parts NAME-0001.EXT, NAME-0002.EXT, ..., a new one every SIZE "
+                               "(1MiB or more, like 256MiB) or DURATION (1s or more, like 1h)"))
+            ->type_name("SIZE|DURATION");
+        command->add_option("--keep", keep_,
+                            N_("with --split: delete the oldest finished parts beyond SIZE (all parts together, "
+                               "like 10GiB) or COUNT parts; never the part being written"))
+            ->type_name("SIZE|COUNT");
         command->add_option("--trigger", trigger_.text,
                             N_("write only around the messages PREDICATE holds on (\"20000801 gt 1500\", "
                                "\"motor.state eq FAULT\"; docs/velkctl.md); it sees every message, the filters "
@@ -65,6 +74,8 @@ public:
                            "    writes what comes in 10 s; Ctrl+C ends it sooner, the file whole\n"
                            "  velkctl record night.txt.gz --duration 8h\n"
                            "    compressed; a crash loses about the last second at most\n"
+                           "  velkctl record run.txt.gz --split 1h --keep 10GiB\n"
+                           "    run-0001.txt.gz, run-0002.txt.gz, ...: an hour each, the oldest deleted past 10 GiB\n"
                            "  velkctl record fault.txt --trigger \"20000801 gt 1500\" --pre 2s --post 1s --retrigger 3\n"
                            "    fault-1.txt, fault-2.txt, fault-3.txt: 2 s before each trigger, its message\n"
                            "    after a '# trigger' line, 1 s after"));
@@ -77,6 +88,8 @@ public:
             (Given(&command, "--duration") && !DurationOption(duration_, "duration", true, &options_.durationMicros)))
             return kExitUsage;
         options_.compressed = options_.compressed || NamesCompressedFile(options_.path);
+        if (!PrepareParts(command))
+            return kExitUsage;
         triggered_ = Given(&command, "--trigger");
         if (!triggered_) {
             for (const char* option : { "--pre", "--post", "--retrigger", "--level", "--signals" }) {
@@ -98,6 +111,33 @@ public:
     }
 
 private:
+    bool PrepareParts(const CLI::App& command)
+    {
+        const bool split = Given(&command, "--split");
+        std::string error;
+        if (Given(&command, "--keep") && !split) {
+            PrintMessage("velkctl: record: --keep needs --split\n");
+            return false;
+        }
+        if (!split)
+            return true;
+        if (options_.path == "-") {
+            PrintMessage("velkctl: record: --split writes files of their own: give a FILE, not '-'\n");
+            return false;
+        }
+        if (Given(&command, "--trigger")) {
+            PrintMessage("velkctl: record: --split does not go with --trigger yet: record the run whole, or "
+                         "the triggers with --retrigger\n");
+            return false;
+        }
+        if (!ParseSplit(split_, &options_.split, &error) ||
+            (Given(&command, "--keep") && !ParseKeep(keep_, &options_.keep, &error))) {
+            PrintMessage("velkctl: record: %s\n", error.c_str());
+            return false;
+        }
+        return true;
+    }
+
     int PrepareTrigger(const CLI::App& command)
     {
         if (Given(&command, "--count")) {
@@ -141,7 +181,7 @@ private:
         return kExitOk;
     }
 
-    std::string mask_, count_, duration_, pre_, post_, retrigger_, signalsFile_;
+    std::string mask_, count_, duration_, split_, keep_, pre_, post_, retrigger_, signalsFile_;
     FilterArguments filter_;
     RecordOptions options_;
     bool triggered_ = false;

@@ -10,6 +10,7 @@
 #include "common/Escapes.h"
 #include "common/FormatText.h"
 #include "formats/Duration.h"
+#include "formats/RecordLine.h"
 
 namespace {
 
@@ -186,4 +187,10 @@ bool ParseKeep(const std::string& text, KeepBudget* budget, std::string* error)
                            "of parts, 1 to %u"),
                         QuoteInput(text).c_str(), static_cast<unsigned>(kMaxPartNumber));
     return false;
+}
+
+std::string FormatPartLine(unsigned number, uint64_t seriesMicros, const WallTime& seriesStart)
+{
+    return FormatText("# part %u, %s s into the series started %s", number, FormatSeconds(seriesMicros).c_str(),
+                      FormatLocalTime(seriesStart).c_str());
 }

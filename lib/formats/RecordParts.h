@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/LocalTime.h"
 #include "formats/PieceBound.h"
 
 // A series: everything before the part number (the folder included) and
@@ -63,3 +64,8 @@ bool ParseSplit(const std::string& text, PieceBound* bound, std::string* error);
 // --keep SIZE|COUNT: a size, or a number of parts 1 to kMaxPartNumber; false
 // with "bad --keep ..." in *error.
 bool ParseKeep(const std::string& text, KeepBudget* budget, std::string* error);
+
+// The third line of a part's header, after its start line:
+// "# part 2, 3600.000123 s into the series started 2026-12-08T17:12:03.123+08:00".
+// A comment, so a reader of single recordings passes over it.
+std::string FormatPartLine(unsigned number, uint64_t seriesMicros, const WallTime& seriesStart);

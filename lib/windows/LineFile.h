@@ -46,6 +46,9 @@ public:
     // Adds so far, and those whose lines are all in the file.
     uint64_t Added() const { return added_; }
     uint64_t Written() const { return written_; }
+    // The file's size once what is kept goes out (compressed: the text
+    // still in the compressor not counted).
+    uint64_t Bytes() const { return fileBytes_ + pending_.size(); }
     // What the failure was: "disk full", or the system's words.
     std::string ErrorText() const;
 

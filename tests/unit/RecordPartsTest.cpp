@@ -117,3 +117,13 @@ TEST(RecordParts, APieceEndsBeforeTheLineThatWouldPassItsSizeOrAtItsTime)
     EXPECT_FALSE(StartsNewPiece(bound, 0, 5000, 500, 9000));   // an empty piece takes anything
     EXPECT_FALSE(StartsNewPiece(PieceBound(), 1ULL << 40, 0, 1, 1ULL << 40));   // no bounds
 }
+
+// The part's own line in its header: a comment, its seconds as the record lines write them.
+TEST(RecordParts, APartSaysItsNumberAndWhereItStandsInItsSeries)
+{
+    const WallTime start = { 1796721123123000, 480 };
+    EXPECT_EQ(FormatPartLine(2, 3600000123, start),
+              "# part 2, 3600.000123 s into the series started 2026-12-08T17:12:03.123+08:00");
+    EXPECT_EQ(FormatPartLine(999999, 0, start), "# part 999999, 0.000000 s into the series started "
+                                                "2026-12-08T17:12:03.123+08:00");
+}

@@ -167,6 +167,19 @@ bool ReadCsv(const std::string& text, std::vector<std::vector<std::string>>* row
     return true;
 }
 
+// A flood from two senders: 2,000 arrays, one every arrayMillis, and 1,000
+// values at a third of their rate.
+void SendFlood(int arrayMillis)
+{
+    ChildProcess arrays, values;
+    ASSERT_TRUE(arrays.Start("velkctl.exe", "send-arr 5 \"00 7f 80 ff\" --every " + std::to_string(arrayMillis) +
+                                                "ms --count 2000"));
+    ASSERT_TRUE(values.Start("velkctl.exe", "post 20000801 7 --every " + std::to_string(3 * arrayMillis) +
+                                                "ms --count 1000"));
+    EXPECT_EQ(0, arrays.Wait(60000));
+    EXPECT_EQ(0, values.Wait(60000));
+}
+
 // The same flood recorded plain and compressed (in members of a second at
 // most: it lasts several) exports the same rows.
 TEST_F(Workbench, AFloodRecordedCompressedReadsBackAsThePlainRecording)
@@ -177,11 +190,7 @@ TEST_F(Workbench, AFloodRecordedCompressedReadsBackAsThePlainRecording)
     ASSERT_TRUE(plainRecorder.Start("velkctl.exe", "record \"" + plain + "\" --count 3000 --duration 60s"));
     ASSERT_TRUE(packedRecorder.Start("velkctl.exe", "record \"" + packed + "\" --count 3000 --duration 60s"));
     ASSERT_TRUE(WaitForClients(2));
-    ChildProcess arrays, values;
-    ASSERT_TRUE(arrays.Start("velkctl.exe", "send-arr 5 \"00 7f 80 ff\" --every 1ms --count 2000"));
-    ASSERT_TRUE(values.Start("velkctl.exe", "post 20000801 7 --every 3ms --count 1000"));
-    EXPECT_EQ(0, arrays.Wait(60000));
-    EXPECT_EQ(0, values.Wait(60000));
+    SendFlood(1);
     ASSERT_EQ(0, plainRecorder.Wait(30000));
     ASSERT_EQ(0, packedRecorder.Wait(30000));
     ASSERT_FALSE(packedRecorder.Lines().empty());
@@ -205,6 +214,123 @@ TEST_F(Workbench, AFloodRecordedCompressedReadsBackAsThePlainRecording)
     std::sort(rows[0].begin(), rows[0].end());
     std::sort(rows[1].begin(), rows[1].end());
     EXPECT_TRUE(rows[0] == rows[1]);
+}
+
+// The same flood recorded whole and in parts of a second (it lasts several):
+// the parts hold each message once, in order, each part a recording of its
+// own; with --keep 2 only the newest two parts are left.
+TEST_F(Workbench, AFloodRecordedInPartsHoldsEachMessageOnce)
+{
+    const std::string plain = TempPath("whole.txt");
+    const std::string split = TempPath("part.txt");
+    const std::string kept = TempPath("kept.txt.gz");
+    auto part = [](const std::string& path, const char* extension, unsigned number) {
+        char suffix[32];
+        snprintf(suffix, sizeof suffix, "-%04u%s", number, extension);
+        return path.substr(0, path.size() - strlen(extension)) + suffix;
+    };
+    for (unsigned number = 1; number <= 30; ++number) {
+        DeleteFileA(part(split, ".txt", number).c_str());
+        DeleteFileA(part(kept, ".txt.gz", number).c_str());
+    }
+    ChildProcess plainRecorder, splitRecorder, keptRecorder;
+    const std::string bounds = " --count 3000 --duration 60s";
+    ASSERT_TRUE(plainRecorder.Start("velkctl.exe", "record \"" + plain + "\"" + bounds));
+    ASSERT_TRUE(splitRecorder.Start("velkctl.exe", "record \"" + split + "\" --split 1s" + bounds));
+    ASSERT_TRUE(keptRecorder.Start("velkctl.exe", "record \"" + kept + "\" --split 1s --keep 2" + bounds));
+    ASSERT_TRUE(WaitForClients(3));
+    SendFlood(2);
+    ASSERT_EQ(0, plainRecorder.Wait(30000));
+    ASSERT_EQ(0, splitRecorder.Wait(30000));
+    ASSERT_EQ(0, keptRecorder.Wait(30000));
+
+    // The recorders may see the two senders interleaved each its own way.
+    std::vector<std::string> whole = WithoutTimes(ReadFileText(plain));
+    std::vector<std::string> joined;
+    unsigned parts = 0;
+    for (unsigned number = 1; GetFileAttributesA(part(split, ".txt", number).c_str()) != INVALID_FILE_ATTRIBUTES;
+         ++number) {
+        const std::string text = ReadFileText(part(split, ".txt", number));
+        const std::vector<std::string> lines = SplitLines(text);
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_EQ("# velk record 1", lines[0]);
+        EXPECT_EQ(0u, lines[1].find("# start "));
+        EXPECT_EQ(0u, lines[2].find("# part " + std::to_string(number) + ", ")) << lines[2];
+        if (number > 1)
+            EXPECT_EQ(0u, lines[3].find("0.000000 ")) << "a part's time starts at its first message";
+        const std::vector<std::string> held = WithoutTimes(text);
+        joined.insert(joined.end(), held.begin(), held.end());
+        parts = number;
+    }
+    EXPECT_GE(parts, 3u);
+    ASSERT_FALSE(splitRecorder.Lines().empty());
+    EXPECT_NE(std::string::npos, splitRecorder.Lines()[0].find("recorded 3000 messages to " +
+                                                                std::to_string(parts) + " parts"))
+        << splitRecorder.Lines()[0];
+    EXPECT_EQ(3000u, joined.size());
+    std::sort(whole.begin(), whole.end());
+    std::sort(joined.begin(), joined.end());
+    EXPECT_TRUE(whole == joined);
+
+    std::vector<unsigned> left;
+    for (unsigned number = 1; number <= 30; ++number) {
+        if (GetFileAttributesA(part(kept, ".txt.gz", number).c_str()) != INVALID_FILE_ATTRIBUTES)
+            left.push_back(number);
+    }
+    ASSERT_EQ(2u, left.size());
+    const unsigned last = left[1];
+    EXPECT_EQ(last - 1, left[0]);
+    ASSERT_GE(last, 3u);
+    const std::vector<std::string> said = keptRecorder.Lines();
+    ASSERT_GE(said.size(), 2u);
+    EXPECT_NE(std::string::npos, said[1].find("--keep deleted the oldest " + std::to_string(last - 2) + " part"))
+        << said[1];
+    // A kept part is a compressed recording of its own.
+    std::vector<std::string> exported;
+    EXPECT_EQ(0, RunVelkctl("export \"" + part(kept, ".txt.gz", last) + "\" --out \"" + TempPath("kept.csv") + "\"",
+                            &exported));
+}
+
+// A part that cannot be deleted is said and left; one that cannot be made
+// ends the recording with its name, the parts before it whole.
+TEST_F(Workbench, APartThatCannotBeDeletedOrMadeIsNamedAndNothingWrittenIsLost)
+{
+    const std::string series = TempPath("fault.txt");
+    const std::string first = series.substr(0, series.size() - 4) + "-0001.txt";
+    const std::string second = series.substr(0, series.size() - 4) + "-0002.txt";
+    const std::string third = series.substr(0, series.size() - 4) + "-0003.txt";
+    DeleteFileA(first.c_str());
+    DeleteFileA(second.c_str());
+    RemoveDirectoryA(third.c_str());
+    ASSERT_TRUE(CreateDirectoryA(third.c_str(), NULL));
+    // Open, shared for writing but not for deleting: the recorder writes it, --keep cannot delete it.
+    HANDLE held = CreateFileA(first.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    ChildProcess recorder;
+    ASSERT_TRUE(recorder.Start("velkctl.exe", "record \"" + series + "\" --split 1s --keep 1 --duration 60s"));
+    ASSERT_TRUE(WaitForClients(1));
+    std::vector<std::string> said;
+    EXPECT_EQ(0, RunVelkctl("post 20000801 7 --every 10ms --count 400", &said));
+    const int code = recorder.Wait(30000);
+    CloseHandle(held);
+    RemoveDirectoryA(third.c_str());
+    EXPECT_EQ(5, code);
+
+    const size_t inFiles = WithoutTimes(ReadFileText(first)).size() + WithoutTimes(ReadFileText(second)).size();
+    const std::vector<std::string> lines = recorder.Lines();
+    ASSERT_GE(lines.size(), 3u);
+    auto says = [&](const std::string& text, const std::string& name) {
+        for (const std::string& line : lines)
+            if (line.find(text) != std::string::npos && line.find(name.substr(name.rfind('\\') + 1)) != std::string::npos)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(says("warning: cannot delete", first));
+    EXPECT_TRUE(says("recorded " + std::to_string(inFiles) + " messages to 2 parts", second));
+    EXPECT_TRUE(says("cannot create", third));
+    EXPECT_TRUE(says("received not written, the recording stopped", third));
+    EXPECT_GT(inFiles, 0u);
 }
 
 TEST_F(Workbench, MixedStreamRecordedAndReplayedIntoAnotherBusGivesTheSameFile)

@@ -91,6 +91,19 @@ if mkdir -p "$small" && mount -t tmpfs -o size=256k tmpfs "$small" 2>/dev/null; 
     [ "$(tail -c 1 "$small/triggered.txt" | od -An -c | tr -d ' ')" = '\n' ] || fail "triggered: the file ends inside a line"
     rm -f "$small/triggered.txt"
 
+    # In parts of a second: the part being written when the disk fills ends
+    # at its last whole line, and the summary counts what all parts hold.
+    record_while_posting split "$small/split.txt" --split 1s
+    [ "$status" = 5 ] || fail "split: exit $status, expected 5"
+    said=$(sed -n 's/^velkctl: recorded \([0-9]*\) messages to .*/\1/p' "$work/split.err")
+    held=$(cat "$small"/split-*.txt | grep -vc '^#' || true)
+    [ -n "$said" ] && [ "$said" -gt 1000 ] && [ "$said" = "$held" ] \
+        || fail "split: said $said, the parts hold $held: $(cat "$work/split.err")"
+    for part in "$small"/split-*.txt; do
+        [ "$(tail -c 1 "$part" | od -An -c | tr -d ' ')" = '\n' ] || fail "split: $part ends inside a line"
+    done
+    rm -f "$small"/split-*.txt
+
     # Compressed, the 20,000 values take about 80 KiB: a filler leaves 48,
     # room for some members, not all. The file ends at a whole member and
     # holds what was said.
