@@ -58,7 +58,7 @@ CScopeDlg::CScopeDlg(const ScopeOptions& options, const BusBinding& bus)
       m_options(options), m_bus(bus), m_bound(bus.module != nullptr), m_model(options.windowMicros, options.arrayValue),
       m_codes(nullptr), m_readout(nullptr), m_font(CreateViewFont()), m_quitOnClose(false), m_registered(false),
       m_checking(false), m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_batchTaken(0), m_receivedAtStatus(0),
-      m_nextToken(1), m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false), m_listStale(false), m_marksWidth(kMarksWidth)
+      m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false), m_listStale(false), m_marksWidth(kMarksWidth)
 {
     ScopeSource& live = m_model.MutableSource(0);
     live.startKnown = true;
@@ -305,11 +305,11 @@ void CScopeDlg::OnDestroy()
     // The threads first: then nothing more is posted, and what is queued is freed.
     m_detail.reset();
     for (Recording& recording : m_recordings) {
-        recording.pass.reset();
-        if (recording.file != nullptr)
-            fclose(recording.file);
+        recording.open.pass.reset();
+        if (recording.open.file != nullptr)
+            fclose(recording.open.file);
     }
-    m_recordings.clear();
+    m_recordings.Clear();
     MSG queued;
     while (PeekMessageW(&queued, m_hWnd, WM_DETAIL, WM_DETAIL, PM_REMOVE))
         delete reinterpret_cast<DetailResult*>(queued.lParam);
@@ -436,7 +436,7 @@ void CScopeDlg::RefreshStatus(int64_t now)
         bytes += source.bytesRead;
         total += source.fileBytes;
         messages += source.messages;
-        elapsed = std::max(elapsed, static_cast<double>(GetTickCount64() - recording.started) / 1000.0);
+        elapsed = std::max(elapsed, static_cast<double>(GetTickCount64() - recording.open.started) / 1000.0);
     }
     HWND progress = ::GetDlgItem(m_hWnd, IDC_PROGRESS);
     const bool showing = IsWindowVisible(progress) != FALSE;

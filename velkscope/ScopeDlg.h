@@ -29,6 +29,7 @@
 #include "velkscope/OverviewView.h"
 #include "velkscope/PassWorker.h"
 #include "velkscope/Readout.h"
+#include "velkscope/RecordingSet.h"
 #include "velkscope/ScopeClock.h"
 #include "velkscope/ScopeModel.h"
 #include "velkscope/ScopeOptions.h"
@@ -137,15 +138,13 @@ private:
     };
     enum : UINT { kReadTimerMs = 10 };
 
-    struct Recording {
-        WPARAM token;
-        size_t source;                    // in the model
-        std::wstring path;
+    // What the window holds for each open recording.
+    struct RecordingFile {
         FILE* file;                       // the window's own, for readouts and exports
         std::unique_ptr<PassWorker> pass;
         ULONGLONG started;                // when its pass began, for the progress
-        bool ticked;                      // its traces are chosen: none are ticked by default
     };
+    using Recording = RecordingSet<RecordingFile>::Recording;
 
     // ChartHost
     int64_t ChartNow() const override { return m_clock.Now(); }
@@ -191,7 +190,6 @@ private:
     void CancelPasses();
     void ServeDetail();
     std::vector<StretchReader> Readers();
-    Recording* RecordingOf(size_t source);
     // The signal file from now on; the passes are started again by it.
     void UseSignals(std::unique_ptr<SignalDatabase> loaded, const std::wstring& path);
     void Note(const std::wstring& note);
@@ -215,8 +213,7 @@ private:
     uint64_t m_receivedAtStatus;
     CounterValues m_counters;        // the bus's, at the last status
     std::wstring m_note;             // said in the status line until the next change
-    std::vector<Recording> m_recordings;
-    WPARAM m_nextToken;
+    RecordingSet<RecordingFile> m_recordings;
     std::unique_ptr<DetailWorker> m_detail;
     bool m_readoutStale;             // the cursors or the data moved since the readout was made
     std::vector<std::vector<std::string>> m_readoutCells;

@@ -131,7 +131,7 @@ void CScopeDlg::UseSignals(std::unique_ptr<SignalDatabase> loaded, const std::ws
     if (m_detail != nullptr)
         m_detail->Flush();
     for (Recording& recording : m_recordings)
-        recording.pass.reset();
+        recording.open.pass.reset();
     const bool fitted = m_model.SetSignals(loaded.get(), WindowsSignalCodePages());
     m_signals.swap(loaded);
     m_signalsPath = path;
@@ -240,7 +240,7 @@ bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
     for (size_t r = 0; r < checked.recordingPaths.size(); ++r) {
         std::wstring why;
         if (OpenRecording(WideFromUtf8(checked.recordingPaths[r]), &why))
-            m_model.SetOffset(m_recordings.back().source, static_cast<int64_t>(llround(workspace.recordings[r].offsetSeconds * 1e6)));
+            m_model.SetOffset(m_recordings.Last().source, static_cast<int64_t>(llround(workspace.recordings[r].offsetSeconds * 1e6)));
     }
     m_fitToData = false;
     m_model.ResetPanes(std::max<size_t>(workspace.panes.size(), 1));
@@ -248,8 +248,7 @@ bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
         const WorkspacePane& pane = workspace.panes[p];
         for (size_t t = 0; t < pane.traces.size(); ++t) {
             const WorkspaceTrace& trace = pane.traces[t];
-            const Recording* recording = trace.recording == 0 || trace.recording > m_recordings.size()
-                                       ? nullptr : &m_recordings[trace.recording - 1];
+            const Recording* recording = m_recordings.Numbered(trace.recording);
             const size_t source = recording != nullptr ? recording->source : 0;
             m_model.AddTrace(source, trace.code, checked.signalIndexes[p][t], p, trace.colour);
             if (trace.x)
@@ -329,10 +328,7 @@ bool CScopeDlg::SaveWorkspace(const std::wstring& path, std::string* error)
             if (trace.pane != p)
                 continue;
             WorkspaceTrace kept;
-            for (size_t r = 0; r < m_recordings.size(); ++r) {
-                if (m_recordings[r].source == trace.source)
-                    kept.recording = r + 1;
-            }
+            kept.recording = m_recordings.NumberOf(trace.source);
             kept.code = trace.code;
             const Signal* signal = m_model.TraceSignal(t);
             kept.signal = signal != nullptr ? signal->name : std::string();

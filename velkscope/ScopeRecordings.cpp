@@ -14,7 +14,6 @@
 #include "client/SignalsOption.h"
 #include "common/Catalogue.h"
 #include "common/FormatText.h"
-#include "velkscope/RecordingBudget.h"
 #include "velkscope/ScopePaths.h"
 #include "windows/FileDialogs.h"
 #include "windows/SystemCodePage.h"
@@ -45,7 +44,7 @@ bool CScopeDlg::OpenFromOptions(std::wstring* error)
 bool CScopeDlg::OpenRecording(const std::wstring& path, std::wstring* error)
 {
     std::string full;
-    if (!RoomForRecording(m_recordings.size(), &full)) {
+    if (!m_recordings.Room(&full)) {
         *error = L"\x65E0\x6CD5\x6253\x5F00 cannot open " + path + L": " + LocalizedReason(full);
         return false;
     }
@@ -59,25 +58,19 @@ bool CScopeDlg::OpenRecording(const std::wstring& path, std::wstring* error)
     if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes))
         size = (static_cast<uint64_t>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow;
     const size_t source = m_model.AddRecording(Utf8FromWide(FileNameOf(path)), Utf8FromWide(path), size);
-    Recording recording;
-    recording.token = m_nextToken++;
-    recording.source = source;
-    recording.path = path;
-    recording.file = file;
-    recording.started = GetTickCount64();
+    Recording* recording = m_recordings.Add(source, path, RecordingFile{ file, nullptr, GetTickCount64() }, &full);
     // The traces chosen so far (the other recordings', the command line's)
     // are this one's too; without a bus the bus's go.
-    recording.ticked = !m_workspaceTicks && m_model.MirrorTraces(source);
+    recording->ticked = !m_workspaceTicks && m_model.MirrorTraces(source);
     if (!m_bound)
         m_model.UntickSource(0);
-    m_recordings.push_back(std::move(recording));
     // The first recording takes the view from the bus, and fills it as it is read.
-    if (m_recordings.size() == 1) {
+    if (m_recordings.Size() == 1) {
         m_model.Pause(m_clock.Now());
         SetDlgItemTextW(m_hWnd, IDC_PAUSE, L"\x7EE7\x7EED Resume");
         m_fitToData = true;
     }
-    StartPass(&m_recordings.back());
+    StartPass(recording);
     RefreshTitle();
     RefreshStatus(m_clock.Now());
     return true;
@@ -94,14 +87,14 @@ void CScopeDlg::StartPass(Recording* recording)
         source.error = FormatText(N_("cannot open %s"), source.name.c_str()) + ": " + strerror(errno);
         return;
     }
-    recording->started = GetTickCount64();
+    recording->open.started = GetTickCount64();
     // Read on a thread from the first byte: however many codes or bad lines
     // the file starts with, the window answers at once.
     std::unique_ptr<RecordingPass> pass(new RecordingPass(file, m_model.Sources()[recording->source]->name, m_signals.get(),
                                                           WindowsSignalCodePages(), m_options.arrayValue));
-    recording->pass.reset(new PassWorker(std::move(pass), file));
-    if (!recording->pass->Start()) {
-        recording->pass.reset();
+    recording->open.pass.reset(new PassWorker(std::move(pass), file));
+    if (!recording->open.pass->Start()) {
+        recording->open.pass.reset();
         m_model.MutableSource(recording->source).reading = false;
         m_model.MutableSource(recording->source).error = N_("cannot start reading");
         return;
@@ -121,18 +114,9 @@ bool CScopeDlg::Reading() const
 void CScopeDlg::CancelPasses()
 {
     for (Recording& recording : m_recordings) {
-        if (recording.pass != nullptr)
-            recording.pass->Cancel();
+        if (recording.open.pass != nullptr)
+            recording.open.pass->Cancel();
     }
-}
-
-CScopeDlg::Recording* CScopeDlg::RecordingOf(size_t source)
-{
-    for (Recording& recording : m_recordings) {
-        if (recording.source == source)
-            return &recording;
-    }
-    return nullptr;
 }
 
 // The batches read since, for at most a share of the time between two
@@ -143,12 +127,12 @@ void CScopeDlg::TakeBatches()
     bool more = true;
     while (more && GetTickCount64() - started < kBatchTakingMs) {
         more = false;
-        for (size_t r = 0; r < m_recordings.size(); ++r) {
-            if (m_recordings[r].pass == nullptr)
+        for (Recording& recording : m_recordings) {
+            if (recording.open.pass == nullptr)
                 continue;
-            std::unique_ptr<PassBatch> batch = m_recordings[r].pass->Take();
+            std::unique_ptr<PassBatch> batch = recording.open.pass->Take();
             if (batch != nullptr) {
-                ApplyBatch(&m_recordings[r], batch.get());
+                ApplyBatch(&recording, batch.get());
                 more = true;
             }
         }
@@ -162,7 +146,7 @@ void CScopeDlg::ApplyBatch(Recording* recording, PassBatch* batch)
     const bool first = source.messages == 0 && source.bytesRead == 0;
     m_model.ApplyBatch(recording->source, batch);
     if (batch->done) {
-        recording->pass.reset();   // its thread has ended
+        recording->open.pass.reset();   // its thread has ended
         if (batch->cancelled)
             source.error = source.name + FormatText(": \xE5\xB7\xB2\xE5\x81\x9C\xE6\xAD\xA2 stopped at %.0f%%",
                                                     source.fileBytes == 0 ? 100.0 : 100.0 * static_cast<double>(batch->bytes) / static_cast<double>(source.fileBytes));
@@ -212,11 +196,11 @@ void CScopeDlg::OnCloseRecordings()
     if (m_detail != nullptr)
         m_detail->Flush();
     for (Recording& recording : m_recordings) {
-        recording.pass.reset();
-        if (recording.file != nullptr)
-            fclose(recording.file);
+        recording.open.pass.reset();
+        if (recording.open.file != nullptr)
+            fclose(recording.open.file);
     }
-    m_recordings.clear();
+    m_recordings.Clear();
     m_model.CloseRecordings();
     m_fitToData = false;
     RebuildList();
@@ -262,8 +246,8 @@ std::vector<StretchReader> CScopeDlg::Readers()
         m_model.LiveHistory().ForEach(from, to, visit);
     });
     for (size_t source = 1; source < m_model.Sources().size(); ++source) {
-        Recording* recording = RecordingOf(source);
-        FILE* file = recording != nullptr ? recording->file : nullptr;
+        Recording* recording = m_recordings.BySource(source);
+        FILE* file = recording != nullptr ? recording->open.file : nullptr;
         readers.push_back([this, file, source](uint64_t from, uint64_t to,
                                                const std::function<bool(const RecordedMessage&)>& visit) {
             if (file == nullptr)
@@ -293,7 +277,7 @@ void CScopeDlg::ServeDetail()
             m_chart.Invalidate(FALSE);
             continue;
         }
-        Recording* recording = RecordingOf(request.source);
+        Recording* recording = m_recordings.BySource(request.source);
         if (recording == nullptr || m_detail == nullptr)
             continue;
         const ScopeSource& source = *m_model.Sources()[request.source];
@@ -313,11 +297,9 @@ void CScopeDlg::ServeDetail()
 LRESULT CScopeDlg::OnDetail(WPARAM, LPARAM lParam)
 {
     std::unique_ptr<DetailResult> result(reinterpret_cast<DetailResult*>(lParam));
-    for (const Recording& recording : m_recordings) {
-        if (recording.token == result->token) {
-            m_model.SetDetail(recording.source, std::move(result->detail));
-            m_chart.Redraw();
-        }
+    if (const Recording* recording = m_recordings.ByToken(result->token)) {
+        m_model.SetDetail(recording->source, std::move(result->detail));
+        m_chart.Redraw();
     }
     return 0;
 }
