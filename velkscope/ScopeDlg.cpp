@@ -383,7 +383,13 @@ void CScopeDlg::OnTimer(UINT_PTR id)
     if (id == kFrameTimer) {
         Frame(m_clock.Now());
     } else if (id == kReadTimer) {
-        TakeBatches();
+        if (TakeBatches()) {
+            // A recording read to its end: everything about it shown now.
+            RefreshStatus(m_clock.Now());
+            RefreshReadout();
+            m_chart.Redraw();
+            m_overview.Redraw();
+        }
         if (!Reading())
             KillTimer(m_hWnd, kReadTimer);
         // This timer is always due while the file comes: the frames are drawn from here then.

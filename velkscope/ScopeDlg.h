@@ -10,7 +10,8 @@
 // The handlers live in files by job: ScopeDlg.cpp (the window, the bus, the
 // frames, the status line), ScopeList.cpp (the list of codes),
 // ScopeRecordings.cpp (recordings, their passes, the stretches read again),
-// ScopeFiles.cpp (signal files, workspaces, saving and exporting),
+// ScopeFiles.cpp (what is named or dropped, signal files, workspaces,
+// saving and exporting),
 // ScopeReadout.cpp (the readout) and ScopeCommands.cpp (the controls and
 // menu commands on the chart).
 #pragma once
@@ -185,8 +186,9 @@ private:
 
     // Recordings: their passes, the stretches read again.
     void StartPass(Recording* recording);
-    void TakeBatches();
-    void ApplyBatch(Recording* recording, PassBatch* batch);
+    // Whether a recording was read to its end (then shown whole by the caller).
+    bool TakeBatches();
+    bool ApplyBatch(Recording* recording, PassBatch* batch);
     void CancelPasses();
     void ServeDetail();
     std::vector<StretchReader> Readers();

@@ -1,5 +1,7 @@
-// CScopeDlg's handlers of files: signal files, workspaces, saving and
-// exporting (the recordings are ScopeRecordings.cpp's).
+// CScopeDlg's handlers of files: what the command line names and what is
+// dropped (sorted into recordings, workspaces and signal files), signal
+// files, workspaces, saving and exporting (the recordings are
+// ScopeRecordings.cpp's).
 #include "velkscope/ScopeDlg.h"
 
 #include <errno.h>
@@ -13,6 +15,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include "chart/SvgPlot.h"
 #include "client/ExitStatus.h"
@@ -109,6 +112,48 @@ private:
 };
 
 } // namespace
+
+// ---- What the command line names, what is dropped on the window. ----
+
+bool CScopeDlg::OpenFromOptions(std::wstring* error)
+{
+    for (const std::string& recording : m_options.recordings) {
+        if (!OpenRecording(AfxWideFromNarrow(recording.c_str()), error))
+            return false;
+    }
+    if (!m_options.workspace.empty() && !OpenWorkspace(AfxWideFromNarrow(m_options.workspace.c_str()), error)) {
+        *error = L"\x5DE5\x4F5C\x533A\x6709\x8BEF bad workspace:\n" + *error;
+        return false;
+    }
+    return true;
+}
+
+LRESULT CScopeDlg::OnDropFiles(WPARAM wParam, LPARAM)
+{
+    HDROP drop = reinterpret_cast<HDROP>(wParam);
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::wstring> paths;
+    for (UINT i = 0; i < count; ++i) {
+        std::vector<wchar_t> path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size()));
+        paths.push_back(path.data());
+    }
+    DragFinish(drop);
+    for (const std::wstring& path : paths) {
+        std::wstring errors;
+        const std::wstring lower = FileNameOf(path);
+        const bool toml = lower.size() > 5 && _wcsicmp(lower.c_str() + lower.size() - 5, L".toml") == 0;
+        // A .toml is a workspace, or else a signal file.
+        if (toml) {
+            std::wstring asSignals;
+            if (!OpenWorkspace(path, &errors) && !OpenSignals(path, &asSignals))
+                AfxMessageBox((L"\x672A\x8F7D\x5165 not loaded:\n" + errors + L"\n\n" + asSignals).c_str(), MB_OK | MB_ICONERROR);
+        } else if (!OpenRecording(path, &errors)) {
+            AfxMessageBox(errors.c_str(), MB_OK | MB_ICONERROR);
+        }
+    }
+    return 0;
+}
 
 // ---- Signal files. ----
 

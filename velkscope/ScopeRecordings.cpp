@@ -1,14 +1,13 @@
 // CScopeDlg's recordings: opening them, their passes (each on a thread of
 // its own, its batches taken on a timer), and the stretches read again for
-// the chart's detail, the readout and a hover's text.
+// the chart's detail, the readout and a hover's text. What the command line
+// names and what is dropped on the window are sorted in ScopeFiles.cpp.
 #include "velkscope/ScopeDlg.h"
 
 #include <errno.h>
 #include <string.h>
 
 #include <algorithm>
-
-#include <shellapi.h>
 
 #include "client/ProgramMessages.h"
 #include "client/SignalsOption.h"
@@ -27,19 +26,6 @@ const size_t kEventTextScan = 64;        // messages looked at for a hover's tex
 } // namespace
 
 // ---- Recordings. ----
-
-bool CScopeDlg::OpenFromOptions(std::wstring* error)
-{
-    for (const std::string& recording : m_options.recordings) {
-        if (!OpenRecording(AfxWideFromNarrow(recording.c_str()), error))
-            return false;
-    }
-    if (!m_options.workspace.empty() && !OpenWorkspace(AfxWideFromNarrow(m_options.workspace.c_str()), error)) {
-        *error = L"\x5DE5\x4F5C\x533A\x6709\x8BEF bad workspace:\n" + *error;
-        return false;
-    }
-    return true;
-}
 
 bool CScopeDlg::OpenRecording(const std::wstring& path, std::wstring* error)
 {
@@ -121,8 +107,10 @@ void CScopeDlg::CancelPasses()
 
 // The batches read since, for at most a share of the time between two
 // ticks: the window stays with the user, and what has come is drawn.
-void CScopeDlg::TakeBatches()
+// Whether a recording was read to its end.
+bool CScopeDlg::TakeBatches()
 {
+    bool ended = false;
     const ULONGLONG started = GetTickCount64();
     bool more = true;
     while (more && GetTickCount64() - started < kBatchTakingMs) {
@@ -132,14 +120,15 @@ void CScopeDlg::TakeBatches()
                 continue;
             std::unique_ptr<PassBatch> batch = recording.open.pass->Take();
             if (batch != nullptr) {
-                ApplyBatch(&recording, batch.get());
+                ended = ApplyBatch(&recording, batch.get()) || ended;
                 more = true;
             }
         }
     }
+    return ended;
 }
 
-void CScopeDlg::ApplyBatch(Recording* recording, PassBatch* batch)
+bool CScopeDlg::ApplyBatch(Recording* recording, PassBatch* batch)
 {
     ScopeSource& source = m_model.MutableSource(recording->source);
     const size_t rows = source.data.Rows().size();
@@ -173,12 +162,7 @@ void CScopeDlg::ApplyBatch(Recording* recording, PassBatch* batch)
     if (m_fitToData)
         m_model.ShowAll(m_clock.Now());
     m_readoutStale = true;
-    if (batch->done) {
-        RefreshStatus(m_clock.Now());
-        RefreshReadout();
-        m_chart.Redraw();
-        m_overview.Redraw();
-    }
+    return batch->done;
 }
 
 void CScopeDlg::OnOpenRecording()
@@ -208,33 +192,6 @@ void CScopeDlg::OnCloseRecordings()
     RefreshStatus(m_clock.Now());
     m_chart.Redraw();
     ChartChanged();
-}
-
-LRESULT CScopeDlg::OnDropFiles(WPARAM wParam, LPARAM)
-{
-    HDROP drop = reinterpret_cast<HDROP>(wParam);
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    std::vector<std::wstring> paths;
-    for (UINT i = 0; i < count; ++i) {
-        std::vector<wchar_t> path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-        DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size()));
-        paths.push_back(path.data());
-    }
-    DragFinish(drop);
-    for (const std::wstring& path : paths) {
-        std::wstring errors;
-        const std::wstring lower = FileNameOf(path);
-        const bool toml = lower.size() > 5 && _wcsicmp(lower.c_str() + lower.size() - 5, L".toml") == 0;
-        // A .toml is a workspace, or else a signal file.
-        if (toml) {
-            std::wstring asSignals;
-            if (!OpenWorkspace(path, &errors) && !OpenSignals(path, &asSignals))
-                AfxMessageBox((L"\x672A\x8F7D\x5165 not loaded:\n" + errors + L"\n\n" + asSignals).c_str(), MB_OK | MB_ICONERROR);
-        } else if (!OpenRecording(path, &errors)) {
-            AfxMessageBox(errors.c_str(), MB_OK | MB_ICONERROR);
-        }
-    }
-    return 0;
 }
 
 // ---- Stretches read again. ----
