@@ -8,12 +8,14 @@
 // readout and for the exports.
 //
 // The handlers live in files by job: ScopeDlg.cpp (the window, the bus, the
-// frames, the status line), ScopeList.cpp (the list of codes),
-// ScopeRecordings.cpp (recordings, their passes, the stretches read again),
-// ScopeFiles.cpp (what is named or dropped, signal files, workspaces,
-// saving and exporting),
-// ScopeReadout.cpp (the readout) and ScopeCommands.cpp (the controls and
-// menu commands on the chart).
+// frames), ScopeList.cpp (the list of codes), ScopeRecordings.cpp
+// (recordings, their passes, a hover's text), ScopeFiles.cpp (what is named
+// or dropped, signal files, workspaces, saving and exporting),
+// ScopeReadout.cpp (the readout, and what a change of the chart sets off:
+// the stretches read again for its detail), ScopeCommands.cpp (the controls
+// and menu commands on the chart) and ScopeStatus.cpp (the status line, the
+// title, the layout). No two of them call each other both ways:
+// ScopeStatus.cpp calls none of the others, ScopeReadout.cpp only it.
 #pragma once
 #include <stdio.h>
 

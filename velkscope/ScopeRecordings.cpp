@@ -1,7 +1,8 @@
 // CScopeDlg's recordings: opening them, their passes (each on a thread of
-// its own, its batches taken on a timer), and the stretches read again for
-// the chart's detail, the readout and a hover's text. What the command line
-// names and what is dropped on the window are sorted in ScopeFiles.cpp.
+// its own, its batches taken on a timer), the chart's detail as it comes
+// back and a hover's text (the stretches are read in ScopeReadout.cpp).
+// What the command line names and what is dropped on the window are sorted
+// in ScopeFiles.cpp.
 #include "velkscope/ScopeDlg.h"
 
 #include <errno.h>
@@ -86,15 +87,6 @@ void CScopeDlg::StartPass(Recording* recording)
         return;
     }
     SetTimer(m_hWnd, kReadTimer, kReadTimerMs, nullptr);
-}
-
-bool CScopeDlg::Reading() const
-{
-    for (const Recording& recording : m_recordings) {
-        if (m_model.Sources()[recording.source]->reading)
-            return true;
-    }
-    return false;
 }
 
 void CScopeDlg::CancelPasses()
@@ -194,62 +186,7 @@ void CScopeDlg::OnCloseRecordings()
     ChartChanged();
 }
 
-// ---- Stretches read again. ----
-
-std::vector<StretchReader> CScopeDlg::Readers()
-{
-    std::vector<StretchReader> readers;
-    readers.push_back([this](uint64_t from, uint64_t to, const std::function<bool(const RecordedMessage&)>& visit) {
-        m_model.LiveHistory().ForEach(from, to, visit);
-    });
-    for (size_t source = 1; source < m_model.Sources().size(); ++source) {
-        Recording* recording = m_recordings.BySource(source);
-        FILE* file = recording != nullptr ? recording->open.file : nullptr;
-        readers.push_back([this, file, source](uint64_t from, uint64_t to,
-                                               const std::function<bool(const RecordedMessage&)>& visit) {
-            if (file == nullptr)
-                return;
-            const ScopeSource& read = *m_model.Sources()[source];
-            std::string error;
-            if (!ReadRecordStretch(file, read.name, read.index, from, to, visit, &error))
-                Note(LocalizedReason(error));
-        });
-    }
-    return readers;
-}
-
-void CScopeDlg::ServeDetail()
-{
-    for (const DetailRequest& request : m_model.TakeDetailRequests()) {
-        if (request.source == 0) {
-            // The bus's history is at hand: read now.
-            DetailCollector collector(request, m_signals.get(), WindowsSignalCodePages(), m_options.arrayValue);
-            m_model.LiveHistory().ForEach(static_cast<uint64_t>(std::max<int64_t>(request.from, 0)),
-                                          static_cast<uint64_t>(std::max<int64_t>(request.to, 0)),
-                                          [&collector](const RecordedMessage& message) {
-                                              collector.Add(message);
-                                              return true;
-                                          });
-            m_model.SetDetail(0, collector.Take());
-            m_chart.Invalidate(FALSE);
-            continue;
-        }
-        Recording* recording = m_recordings.BySource(request.source);
-        if (recording == nullptr || m_detail == nullptr)
-            continue;
-        const ScopeSource& source = *m_model.Sources()[request.source];
-        DetailJob job;
-        job.token = recording->token;
-        job.path = recording->path;
-        job.name = source.name;
-        job.mark = source.index.MarkFor(static_cast<uint64_t>(std::max<int64_t>(request.from, 0)));
-        job.request = request;
-        job.signals = m_signals.get();
-        job.pages = WindowsSignalCodePages();
-        job.arrayValue = m_options.arrayValue;
-        m_detail->Request(job);
-    }
-}
+// ---- The chart's detail as it comes back, a hover's text. ----
 
 LRESULT CScopeDlg::OnDetail(WPARAM, LPARAM lParam)
 {
