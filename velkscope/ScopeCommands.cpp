@@ -116,7 +116,7 @@ void CScopeDlg::OnTimeOffset()
 {
     const int selected = m_chart.SelectedTrace();
     const size_t source = selected >= 0 ? m_model.Traces()[static_cast<size_t>(selected)].source
-                        : m_recordings.empty() ? 0 : m_recordings.back().source;
+                        : m_recordings.Empty() ? 0 : m_recordings.Last().source;
     if (source == 0) {
         Note(L"\x5148\x6253\x5F00\x8BB0\x5F55\x5E76\x9009\x4E00\x6761\x5176\x66F2\x7EBF open a recording and click one of its traces' legend first");
         return;

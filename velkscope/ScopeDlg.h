@@ -8,11 +8,14 @@
 // readout and for the exports.
 //
 // The handlers live in files by job: ScopeDlg.cpp (the window, the bus, the
-// frames, the status line), ScopeList.cpp (the list of codes),
-// ScopeRecordings.cpp (recordings, their passes, the stretches read again),
-// ScopeFiles.cpp (signal files, workspaces, saving and exporting),
-// ScopeReadout.cpp (the readout) and ScopeCommands.cpp (the controls and
-// menu commands on the chart).
+// frames), ScopeList.cpp (the list of codes), ScopeRecordings.cpp
+// (recordings, their passes, a hover's text), ScopeFiles.cpp (what is named
+// or dropped, signal files, workspaces, saving and exporting),
+// ScopeReadout.cpp (the readout, and what a change of the chart sets off:
+// the stretches read again for its detail), ScopeCommands.cpp (the controls
+// and menu commands on the chart) and ScopeStatus.cpp (the status line, the
+// title, the layout). No two of them call each other both ways:
+// ScopeStatus.cpp calls none of the others, ScopeReadout.cpp only it.
 #pragma once
 #include <stdio.h>
 
@@ -30,6 +33,7 @@
 #include "velkscope/OverviewView.h"
 #include "velkscope/PassWorker.h"
 #include "velkscope/Readout.h"
+#include "velkscope/RecordingSet.h"
 #include "velkscope/ScopeClock.h"
 #include "velkscope/ScopeModel.h"
 #include "velkscope/ScopeOptions.h"
@@ -138,15 +142,13 @@ private:
     };
     enum : UINT { kReadTimerMs = 10 };
 
-    struct Recording {
-        WPARAM token;
-        size_t source;                    // in the model
-        std::wstring path;
+    // What the window holds for each open recording.
+    struct RecordingFile {
         FILE* file;                       // the window's own, for readouts and exports
         std::unique_ptr<PassWorker> pass;
         ULONGLONG started;                // when its pass began, for the progress
-        bool ticked;                      // its traces are chosen: none are ticked by default
     };
+    using Recording = RecordingSet<RecordingFile>::Recording;
 
     // ChartHost
     int64_t ChartNow() const override { return m_clock.Now(); }
@@ -186,12 +188,12 @@ private:
 
     // Recordings: their passes, the stretches read again.
     void StartPass(Recording* recording);
-    void TakeBatches();
-    void ApplyBatch(Recording* recording, PassBatch* batch);
+    // Whether a recording was read to its end (then shown whole by the caller).
+    bool TakeBatches();
+    bool ApplyBatch(Recording* recording, PassBatch* batch);
     void CancelPasses();
     void ServeDetail();
     std::vector<StretchReader> Readers();
-    Recording* RecordingOf(size_t source);
     // The signal file from now on; the passes are started again by it.
     void UseSignals(std::unique_ptr<SignalDatabase> loaded, const std::wstring& path);
     void Note(const std::wstring& note);
@@ -215,8 +217,7 @@ private:
     uint64_t m_receivedAtStatus;
     CounterValues m_counters;        // the bus's, at the last status
     std::wstring m_note;             // said in the status line until the next change
-    std::vector<Recording> m_recordings;
-    WPARAM m_nextToken;
+    RecordingSet<RecordingFile> m_recordings;
     std::unique_ptr<DetailWorker> m_detail;
     bool m_readoutStale;             // the cursors or the data moved since the readout was made
     std::vector<std::vector<std::string>> m_readoutCells;

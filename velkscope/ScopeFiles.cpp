@@ -1,5 +1,7 @@
-// CScopeDlg's handlers of files: signal files, workspaces, saving and
-// exporting (the recordings are ScopeRecordings.cpp's).
+// CScopeDlg's handlers of files: what the command line names and what is
+// dropped (sorted into recordings, workspaces and signal files), signal
+// files, workspaces, saving and exporting (the recordings are
+// ScopeRecordings.cpp's).
 #include "velkscope/ScopeDlg.h"
 
 #include <errno.h>
@@ -13,6 +15,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include "chart/SvgPlot.h"
 #include "client/ExitStatus.h"
@@ -110,6 +113,48 @@ private:
 
 } // namespace
 
+// ---- What the command line names, what is dropped on the window. ----
+
+bool CScopeDlg::OpenFromOptions(std::wstring* error)
+{
+    for (const std::string& recording : m_options.recordings) {
+        if (!OpenRecording(WideFromUtf8(recording), error))
+            return false;
+    }
+    if (!m_options.workspace.empty() && !OpenWorkspace(WideFromUtf8(m_options.workspace), error)) {
+        *error = L"\x5DE5\x4F5C\x533A\x6709\x8BEF bad workspace:\n" + *error;
+        return false;
+    }
+    return true;
+}
+
+LRESULT CScopeDlg::OnDropFiles(WPARAM wParam, LPARAM)
+{
+    HDROP drop = reinterpret_cast<HDROP>(wParam);
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::wstring> paths;
+    for (UINT i = 0; i < count; ++i) {
+        std::vector<wchar_t> path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size()));
+        paths.push_back(path.data());
+    }
+    DragFinish(drop);
+    for (const std::wstring& path : paths) {
+        std::wstring errors;
+        const std::wstring lower = FileNameOf(path);
+        const bool toml = lower.size() > 5 && _wcsicmp(lower.c_str() + lower.size() - 5, L".toml") == 0;
+        // A .toml is a workspace, or else a signal file.
+        if (toml) {
+            std::wstring asSignals;
+            if (!OpenWorkspace(path, &errors) && !OpenSignals(path, &asSignals))
+                AfxMessageBox((L"\x672A\x8F7D\x5165 not loaded:\n" + errors + L"\n\n" + asSignals).c_str(), MB_OK | MB_ICONERROR);
+        } else if (!OpenRecording(path, &errors)) {
+            AfxMessageBox(errors.c_str(), MB_OK | MB_ICONERROR);
+        }
+    }
+    return 0;
+}
+
 // ---- Signal files. ----
 
 bool CScopeDlg::OpenSignals(const std::wstring& path, std::wstring* errors)
@@ -131,7 +176,7 @@ void CScopeDlg::UseSignals(std::unique_ptr<SignalDatabase> loaded, const std::ws
     if (m_detail != nullptr)
         m_detail->Flush();
     for (Recording& recording : m_recordings)
-        recording.pass.reset();
+        recording.open.pass.reset();
     const bool fitted = m_model.SetSignals(loaded.get(), WindowsSignalCodePages());
     m_signals.swap(loaded);
     m_signalsPath = path;
@@ -240,7 +285,7 @@ bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
     for (size_t r = 0; r < checked.recordingPaths.size(); ++r) {
         std::wstring why;
         if (OpenRecording(WideFromUtf8(checked.recordingPaths[r]), &why))
-            m_model.SetOffset(m_recordings.back().source, static_cast<int64_t>(llround(workspace.recordings[r].offsetSeconds * 1e6)));
+            m_model.SetOffset(m_recordings.Last().source, static_cast<int64_t>(llround(workspace.recordings[r].offsetSeconds * 1e6)));
     }
     m_fitToData = false;
     m_model.ResetPanes(std::max<size_t>(workspace.panes.size(), 1));
@@ -248,8 +293,7 @@ bool CScopeDlg::OpenWorkspace(const std::wstring& path, std::wstring* errorsOut)
         const WorkspacePane& pane = workspace.panes[p];
         for (size_t t = 0; t < pane.traces.size(); ++t) {
             const WorkspaceTrace& trace = pane.traces[t];
-            const Recording* recording = trace.recording == 0 || trace.recording > m_recordings.size()
-                                       ? nullptr : &m_recordings[trace.recording - 1];
+            const Recording* recording = m_recordings.Numbered(trace.recording);
             const size_t source = recording != nullptr ? recording->source : 0;
             m_model.AddTrace(source, trace.code, checked.signalIndexes[p][t], p, trace.colour);
             if (trace.x)
@@ -329,10 +373,7 @@ bool CScopeDlg::SaveWorkspace(const std::wstring& path, std::string* error)
             if (trace.pane != p)
                 continue;
             WorkspaceTrace kept;
-            for (size_t r = 0; r < m_recordings.size(); ++r) {
-                if (m_recordings[r].source == trace.source)
-                    kept.recording = r + 1;
-            }
+            kept.recording = m_recordings.NumberOf(trace.source);
             kept.code = trace.code;
             const Signal* signal = m_model.TraceSignal(t);
             kept.signal = signal != nullptr ? signal->name : std::string();

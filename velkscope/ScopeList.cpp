@@ -52,16 +52,6 @@ void CScopeDlg::SetUpCodeList()
 }
 
 // The value column takes what the others leave of the list's width.
-void CScopeDlg::FitValueColumn()
-{
-    RECT client;
-    ::GetClientRect(m_codes, &client);
-    int others = 0;
-    for (int column : { kCodeColumn, kCountColumn, kMarksColumn })
-        others += ListView_GetColumnWidth(m_codes, column);
-    ListView_SetColumnWidth(m_codes, kValueColumn, std::max(80, static_cast<int>(client.right) - others));
-}
-
 // The marks column widens to the widest marks it has shown (fault counts
 // grow) and the list with it, so that the value keeps its room.
 void CScopeDlg::FitMarksColumn(const std::wstring& marks)

@@ -1,11 +1,15 @@
 // CScopeDlg's readout: the list under the chart with the cursors' values,
-// B - A and the statistics between them, and Edit > Copy readout.
+// B - A and the statistics between them, and Edit > Copy readout; and what
+// follows a change of the chart: the readout and the overview made again,
+// the stretches of the recordings read again for the chart's detail.
 #include "velkscope/ScopeDlg.h"
 
 #include <algorithm>
 
 #include <commctrl.h>
 
+#include "client/ProgramMessages.h"
+#include "client/SignalsOption.h"
 #include "windows/SystemCodePage.h"
 #include "windows/WideText.h"
 
@@ -83,4 +87,73 @@ void CScopeDlg::OnCopyReadout()
     }
     CloseClipboard();
     Note(L"\x8BFB\x6570\x5DF2\x590D\x5236 readout copied");
+}
+
+void CScopeDlg::ChartChanged()
+{
+    // Moving the view changes no value of the readout; cursors, traces,
+    // offsets and the time's labels do.
+    const std::string key = ReadoutKey(m_model);
+    m_readoutStale = m_readoutStale || key != m_readoutKey;
+    m_readoutKey = key;
+    RefreshReadout();
+    m_overview.Redraw();
+    ServeDetail();
+    if (m_model.Paused())
+        SetDlgItemTextW(m_hWnd, IDC_PAUSE, L"\x7EE7\x7EED Resume");
+}
+
+std::vector<StretchReader> CScopeDlg::Readers()
+{
+    std::vector<StretchReader> readers;
+    readers.push_back([this](uint64_t from, uint64_t to, const std::function<bool(const RecordedMessage&)>& visit) {
+        m_model.LiveHistory().ForEach(from, to, visit);
+    });
+    for (size_t source = 1; source < m_model.Sources().size(); ++source) {
+        Recording* recording = m_recordings.BySource(source);
+        FILE* file = recording != nullptr ? recording->open.file : nullptr;
+        readers.push_back([this, file, source](uint64_t from, uint64_t to,
+                                               const std::function<bool(const RecordedMessage&)>& visit) {
+            if (file == nullptr)
+                return;
+            const ScopeSource& read = *m_model.Sources()[source];
+            std::string error;
+            if (!ReadRecordStretch(file, read.name, read.index, from, to, visit, &error))
+                Note(LocalizedReason(error));
+        });
+    }
+    return readers;
+}
+
+void CScopeDlg::ServeDetail()
+{
+    for (const DetailRequest& request : m_model.TakeDetailRequests()) {
+        if (request.source == 0) {
+            // The bus's history is at hand: read now.
+            DetailCollector collector(request, m_signals.get(), WindowsSignalCodePages(), m_options.arrayValue);
+            m_model.LiveHistory().ForEach(static_cast<uint64_t>(std::max<int64_t>(request.from, 0)),
+                                          static_cast<uint64_t>(std::max<int64_t>(request.to, 0)),
+                                          [&collector](const RecordedMessage& message) {
+                                              collector.Add(message);
+                                              return true;
+                                          });
+            m_model.SetDetail(0, collector.Take());
+            m_chart.Invalidate(FALSE);
+            continue;
+        }
+        Recording* recording = m_recordings.BySource(request.source);
+        if (recording == nullptr || m_detail == nullptr)
+            continue;
+        const ScopeSource& source = *m_model.Sources()[request.source];
+        DetailJob job;
+        job.token = recording->token;
+        job.path = recording->path;
+        job.name = source.name;
+        job.mark = source.index.MarkFor(static_cast<uint64_t>(std::max<int64_t>(request.from, 0)));
+        job.request = request;
+        job.signals = m_signals.get();
+        job.pages = WindowsSignalCodePages();
+        job.arrayValue = m_options.arrayValue;
+        m_detail->Request(job);
+    }
 }

@@ -1,6 +1,8 @@
 // CScopeDlg's recordings: opening them, their passes (each on a thread of
-// its own, its batches taken on a timer), and the stretches read again for
-// the chart's detail, the readout and a hover's text.
+// its own, its batches taken on a timer), the chart's detail as it comes
+// back and a hover's text (the stretches are read in ScopeReadout.cpp).
+// What the command line names and what is dropped on the window are sorted
+// in ScopeFiles.cpp.
 #include "velkscope/ScopeDlg.h"
 
 #include <errno.h>
@@ -8,13 +10,10 @@
 
 #include <algorithm>
 
-#include <shellapi.h>
-
 #include "client/ProgramMessages.h"
 #include "client/SignalsOption.h"
 #include "common/Catalogue.h"
 #include "common/FormatText.h"
-#include "velkscope/RecordingBudget.h"
 #include "velkscope/ScopePaths.h"
 #include "windows/FileDialogs.h"
 #include "windows/SystemCodePage.h"
@@ -29,23 +28,10 @@ const size_t kEventTextScan = 64;        // messages looked at for a hover's tex
 
 // ---- Recordings. ----
 
-bool CScopeDlg::OpenFromOptions(std::wstring* error)
-{
-    for (const std::string& recording : m_options.recordings) {
-        if (!OpenRecording(WideFromUtf8(recording), error))
-            return false;
-    }
-    if (!m_options.workspace.empty() && !OpenWorkspace(WideFromUtf8(m_options.workspace), error)) {
-        *error = L"\x5DE5\x4F5C\x533A\x6709\x8BEF bad workspace:\n" + *error;
-        return false;
-    }
-    return true;
-}
-
 bool CScopeDlg::OpenRecording(const std::wstring& path, std::wstring* error)
 {
     std::string full;
-    if (!RoomForRecording(m_recordings.size(), &full)) {
+    if (!m_recordings.Room(&full)) {
         *error = L"\x65E0\x6CD5\x6253\x5F00 cannot open " + path + L": " + LocalizedReason(full);
         return false;
     }
@@ -59,25 +45,19 @@ bool CScopeDlg::OpenRecording(const std::wstring& path, std::wstring* error)
     if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes))
         size = (static_cast<uint64_t>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow;
     const size_t source = m_model.AddRecording(Utf8FromWide(FileNameOf(path)), Utf8FromWide(path), size);
-    Recording recording;
-    recording.token = m_nextToken++;
-    recording.source = source;
-    recording.path = path;
-    recording.file = file;
-    recording.started = GetTickCount64();
+    Recording* recording = m_recordings.Add(source, path, RecordingFile{ file, nullptr, GetTickCount64() }, &full);
     // The traces chosen so far (the other recordings', the command line's)
     // are this one's too; without a bus the bus's go.
-    recording.ticked = !m_workspaceTicks && m_model.MirrorTraces(source);
+    recording->ticked = !m_workspaceTicks && m_model.MirrorTraces(source);
     if (!m_bound)
         m_model.UntickSource(0);
-    m_recordings.push_back(std::move(recording));
     // The first recording takes the view from the bus, and fills it as it is read.
-    if (m_recordings.size() == 1) {
+    if (m_recordings.Size() == 1) {
         m_model.Pause(m_clock.Now());
         SetDlgItemTextW(m_hWnd, IDC_PAUSE, L"\x7EE7\x7EED Resume");
         m_fitToData = true;
     }
-    StartPass(&m_recordings.back());
+    StartPass(recording);
     RefreshTitle();
     RefreshStatus(m_clock.Now());
     return true;
@@ -94,14 +74,14 @@ void CScopeDlg::StartPass(Recording* recording)
         source.error = FormatText(N_("cannot open %s"), source.name.c_str()) + ": " + strerror(errno);
         return;
     }
-    recording->started = GetTickCount64();
+    recording->open.started = GetTickCount64();
     // Read on a thread from the first byte: however many codes or bad lines
     // the file starts with, the window answers at once.
     std::unique_ptr<RecordingPass> pass(new RecordingPass(file, m_model.Sources()[recording->source]->name, m_signals.get(),
                                                           WindowsSignalCodePages(), m_options.arrayValue));
-    recording->pass.reset(new PassWorker(std::move(pass), file));
-    if (!recording->pass->Start()) {
-        recording->pass.reset();
+    recording->open.pass.reset(new PassWorker(std::move(pass), file));
+    if (!recording->open.pass->Start()) {
+        recording->open.pass.reset();
         m_model.MutableSource(recording->source).reading = false;
         m_model.MutableSource(recording->source).error = N_("cannot start reading");
         return;
@@ -109,60 +89,45 @@ void CScopeDlg::StartPass(Recording* recording)
     SetTimer(m_hWnd, kReadTimer, kReadTimerMs, nullptr);
 }
 
-bool CScopeDlg::Reading() const
-{
-    for (const Recording& recording : m_recordings) {
-        if (m_model.Sources()[recording.source]->reading)
-            return true;
-    }
-    return false;
-}
-
 void CScopeDlg::CancelPasses()
 {
     for (Recording& recording : m_recordings) {
-        if (recording.pass != nullptr)
-            recording.pass->Cancel();
+        if (recording.open.pass != nullptr)
+            recording.open.pass->Cancel();
     }
-}
-
-CScopeDlg::Recording* CScopeDlg::RecordingOf(size_t source)
-{
-    for (Recording& recording : m_recordings) {
-        if (recording.source == source)
-            return &recording;
-    }
-    return nullptr;
 }
 
 // The batches read since, for at most a share of the time between two
 // ticks: the window stays with the user, and what has come is drawn.
-void CScopeDlg::TakeBatches()
+// Whether a recording was read to its end.
+bool CScopeDlg::TakeBatches()
 {
+    bool ended = false;
     const ULONGLONG started = GetTickCount64();
     bool more = true;
     while (more && GetTickCount64() - started < kBatchTakingMs) {
         more = false;
-        for (size_t r = 0; r < m_recordings.size(); ++r) {
-            if (m_recordings[r].pass == nullptr)
+        for (Recording& recording : m_recordings) {
+            if (recording.open.pass == nullptr)
                 continue;
-            std::unique_ptr<PassBatch> batch = m_recordings[r].pass->Take();
+            std::unique_ptr<PassBatch> batch = recording.open.pass->Take();
             if (batch != nullptr) {
-                ApplyBatch(&m_recordings[r], batch.get());
+                ended = ApplyBatch(&recording, batch.get()) || ended;
                 more = true;
             }
         }
     }
+    return ended;
 }
 
-void CScopeDlg::ApplyBatch(Recording* recording, PassBatch* batch)
+bool CScopeDlg::ApplyBatch(Recording* recording, PassBatch* batch)
 {
     ScopeSource& source = m_model.MutableSource(recording->source);
     const size_t rows = source.data.Rows().size();
     const bool first = source.messages == 0 && source.bytesRead == 0;
     m_model.ApplyBatch(recording->source, batch);
     if (batch->done) {
-        recording->pass.reset();   // its thread has ended
+        recording->open.pass.reset();   // its thread has ended
         if (batch->cancelled)
             source.error = source.name + FormatText(": \xE5\xB7\xB2\xE5\x81\x9C\xE6\xAD\xA2 stopped at %.0f%%",
                                                     source.fileBytes == 0 ? 100.0 : 100.0 * static_cast<double>(batch->bytes) / static_cast<double>(source.fileBytes));
@@ -189,12 +154,7 @@ void CScopeDlg::ApplyBatch(Recording* recording, PassBatch* batch)
     if (m_fitToData)
         m_model.ShowAll(m_clock.Now());
     m_readoutStale = true;
-    if (batch->done) {
-        RefreshStatus(m_clock.Now());
-        RefreshReadout();
-        m_chart.Redraw();
-        m_overview.Redraw();
-    }
+    return batch->done;
 }
 
 void CScopeDlg::OnOpenRecording()
@@ -212,11 +172,11 @@ void CScopeDlg::OnCloseRecordings()
     if (m_detail != nullptr)
         m_detail->Flush();
     for (Recording& recording : m_recordings) {
-        recording.pass.reset();
-        if (recording.file != nullptr)
-            fclose(recording.file);
+        recording.open.pass.reset();
+        if (recording.open.file != nullptr)
+            fclose(recording.open.file);
     }
-    m_recordings.clear();
+    m_recordings.Clear();
     m_model.CloseRecordings();
     m_fitToData = false;
     RebuildList();
@@ -226,98 +186,14 @@ void CScopeDlg::OnCloseRecordings()
     ChartChanged();
 }
 
-LRESULT CScopeDlg::OnDropFiles(WPARAM wParam, LPARAM)
-{
-    HDROP drop = reinterpret_cast<HDROP>(wParam);
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    std::vector<std::wstring> paths;
-    for (UINT i = 0; i < count; ++i) {
-        std::vector<wchar_t> path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-        DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size()));
-        paths.push_back(path.data());
-    }
-    DragFinish(drop);
-    for (const std::wstring& path : paths) {
-        std::wstring errors;
-        const std::wstring lower = FileNameOf(path);
-        const bool toml = lower.size() > 5 && _wcsicmp(lower.c_str() + lower.size() - 5, L".toml") == 0;
-        // A .toml is a workspace, or else a signal file.
-        if (toml) {
-            std::wstring asSignals;
-            if (!OpenWorkspace(path, &errors) && !OpenSignals(path, &asSignals))
-                AfxMessageBox((L"\x672A\x8F7D\x5165 not loaded:\n" + errors + L"\n\n" + asSignals).c_str(), MB_OK | MB_ICONERROR);
-        } else if (!OpenRecording(path, &errors)) {
-            AfxMessageBox(errors.c_str(), MB_OK | MB_ICONERROR);
-        }
-    }
-    return 0;
-}
-
-// ---- Stretches read again. ----
-
-std::vector<StretchReader> CScopeDlg::Readers()
-{
-    std::vector<StretchReader> readers;
-    readers.push_back([this](uint64_t from, uint64_t to, const std::function<bool(const RecordedMessage&)>& visit) {
-        m_model.LiveHistory().ForEach(from, to, visit);
-    });
-    for (size_t source = 1; source < m_model.Sources().size(); ++source) {
-        Recording* recording = RecordingOf(source);
-        FILE* file = recording != nullptr ? recording->file : nullptr;
-        readers.push_back([this, file, source](uint64_t from, uint64_t to,
-                                               const std::function<bool(const RecordedMessage&)>& visit) {
-            if (file == nullptr)
-                return;
-            const ScopeSource& read = *m_model.Sources()[source];
-            std::string error;
-            if (!ReadRecordStretch(file, read.name, read.index, from, to, visit, &error))
-                Note(LocalizedReason(error));
-        });
-    }
-    return readers;
-}
-
-void CScopeDlg::ServeDetail()
-{
-    for (const DetailRequest& request : m_model.TakeDetailRequests()) {
-        if (request.source == 0) {
-            // The bus's history is at hand: read now.
-            DetailCollector collector(request, m_signals.get(), WindowsSignalCodePages(), m_options.arrayValue);
-            m_model.LiveHistory().ForEach(static_cast<uint64_t>(std::max<int64_t>(request.from, 0)),
-                                          static_cast<uint64_t>(std::max<int64_t>(request.to, 0)),
-                                          [&collector](const RecordedMessage& message) {
-                                              collector.Add(message);
-                                              return true;
-                                          });
-            m_model.SetDetail(0, collector.Take());
-            m_chart.Invalidate(FALSE);
-            continue;
-        }
-        Recording* recording = RecordingOf(request.source);
-        if (recording == nullptr || m_detail == nullptr)
-            continue;
-        const ScopeSource& source = *m_model.Sources()[request.source];
-        DetailJob job;
-        job.token = recording->token;
-        job.path = recording->path;
-        job.name = source.name;
-        job.mark = source.index.MarkFor(static_cast<uint64_t>(std::max<int64_t>(request.from, 0)));
-        job.request = request;
-        job.signals = m_signals.get();
-        job.pages = WindowsSignalCodePages();
-        job.arrayValue = m_options.arrayValue;
-        m_detail->Request(job);
-    }
-}
+// ---- The chart's detail as it comes back, a hover's text. ----
 
 LRESULT CScopeDlg::OnDetail(WPARAM, LPARAM lParam)
 {
     std::unique_ptr<DetailResult> result(reinterpret_cast<DetailResult*>(lParam));
-    for (const Recording& recording : m_recordings) {
-        if (recording.token == result->token) {
-            m_model.SetDetail(recording.source, std::move(result->detail));
-            m_chart.Redraw();
-        }
+    if (const Recording* recording = m_recordings.ByToken(result->token)) {
+        m_model.SetDetail(recording->source, std::move(result->detail));
+        m_chart.Redraw();
     }
     return 0;
 }
