@@ -307,11 +307,9 @@ class Bus:
                 with self._lock:
                     self._note_protocol_error("unexpected line from velkctl (%s): %r" % (error.__class__.__name__, raw[:200]))
                     self._changed.notify_all()
-        with self._lock:
-            self._ended = True
-            self._changed.notify_all()
-        # Why it ended, with velkctl's last words, for whoever is told (a
-        # process Wine started may hold stderr open: not waited for long).
+        # Why it ended, with velkctl's last words, before anyone is told it
+        # ended (a process Wine started may hold stderr open: not waited for
+        # long).
         self._stderr_read.wait(0.5)
         try:
             status = process.wait(timeout=1)
@@ -320,6 +318,8 @@ class Bus:
         with self._lock:
             self._exit_status = status
             why = self._why = self._why_ended()
+            self._ended = True
+            self._changed.notify_all()
             told = list(self._when_ended)
         for tell in told:
             tell(why)
