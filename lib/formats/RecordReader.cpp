@@ -268,6 +268,9 @@ bool RecordReader::FillChunkInflated(size_t* got)
     *got = 0;
     while (*got == 0) {
         if (rawAt_ == rawEnd_) {
+            // A fault met in the last bytes came with text: it is said now.
+            if (!gzip_->Fault().empty())
+                return Fail(kRecordUnreadable, 0, gzip_->Fault());
             if (rawDone_) {
                 torn_ = gzip_->InMember();
                 return true;
