@@ -463,6 +463,7 @@ const CatalogueEntry kChineseCatalogue[] = {
     { "it never fires", "它永远不会触发" },
     { "it overlaps signal %s", "它与信号 %s 重叠" },
     { "its factor or offset is beyond what a number holds", "其系数或偏移超出数值的范围" },
+    { "its length is not that of its type (%u bits)", "其长度不是其类型的长度（%u 位）" },
     { "its lines are dropped as own", "它的行作为自己的行丢弃" },
     { "its max is below its min, so neither is kept", "其最大值小于最小值，两者都未保留" },
     { "its new value, -2147483648 to 4294967295 (a 32-bit word)", "它的新值，-2147483648 到 4294967295（一个 32 位字）" },

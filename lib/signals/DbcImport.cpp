@@ -133,6 +133,12 @@ bool Importer::Field(const DbcMessage& message, const DbcSignal& dbc, Signal* fi
             Report(dbc.line, FormatText(N_("float signal %s left out: it does not begin on a whole byte"), dbc.name.c_str()));
             return false;
         }
+        // A float is as wide as its type, whatever length its SG_ gave.
+        if (dbc.length != dbc.floatBits) {
+            Report(dbc.line, FormatText(N_("float signal %s left out: its length is not that of its type (%u bits)"),
+                                        dbc.name.c_str(), static_cast<unsigned>(dbc.floatBits)));
+            return false;
+        }
     } else {
         const SignalType types[2][3] = { { kSignalU8, kSignalU16, kSignalU32 }, { kSignalI8, kSignalI16, kSignalI32 } };
         field->type = types[dbc.isSigned][dbc.length <= 8 ? 0 : dbc.length <= 16 ? 1 : 2];
