@@ -135,8 +135,12 @@ bool GzipInflater::Inflate(const char* input, size_t size, size_t* used, char* o
     z.avail_in = static_cast<uInt>(size);
     z.next_out = reinterpret_cast<Bytef*>(out);
     z.avail_out = static_cast<uInt>(room);
-    while (fault_.empty() && z.avail_in != 0 && z.avail_out != 0) {
+    // Input used up, zlib may still hold text for a small room: it is
+    // drained until inflate can make no more progress.
+    while (fault_.empty() && z.avail_out != 0) {
         if (!inMember_) {
+            if (z.avail_in == 0)
+                break;
             inMember_ = true;
             if (members_.empty() || offset_ > members_.back().offset)
                 members_.push_back(GzipMemberMark{ offset_, textOffset_ });
@@ -151,7 +155,7 @@ bool GzipInflater::Inflate(const char* input, size_t size, size_t* used, char* o
         } else if (status != Z_OK && status != Z_BUF_ERROR) {
             fault_ = FormatText(N_("damaged compressed data in the block starting at byte %llu"),
                                 static_cast<unsigned long long>(members_.back().offset));
-        } else if (status == Z_BUF_ERROR) {
+        } else if (status == Z_BUF_ERROR || (inBefore == z.avail_in && outBefore == z.avail_out)) {
             break;
         }
     }

@@ -272,7 +272,12 @@ bool RecordReader::FillChunkInflated(size_t* got)
             if (!gzip_->Fault().empty())
                 return Fail(kRecordUnreadable, 0, gzip_->Fault());
             if (rawDone_) {
-                torn_ = gzip_->InMember();
+                // What zlib still holds comes before the end.
+                size_t used = 0;
+                if (!gzip_->Inflate(raw_.data(), 0, &used, chunk_.data(), chunk_.size(), got))
+                    return Fail(kRecordUnreadable, 0, gzip_->Fault());
+                if (*got == 0)
+                    torn_ = gzip_->InMember();
                 return true;
             }
             rawAt_ = 0;
