@@ -1,5 +1,6 @@
-"""The velk package against the real `velkctl session`: $VELKCTL, under
-wine off Windows, on a bus of its own. Run by the Windows build's ctest
+"""The velk package against the real `velkctl session`: $VELKCTL, run off
+Windows through the Wine loader the package picks (velk._wine), on a bus of
+its own. Run by the Windows build's ctest
 (velk_python_live)."""
 
 import os
