@@ -18,6 +18,7 @@ std::unique_ptr<Command> MakeStatsCommand();
 std::unique_ptr<Command> MakeExportCommand();
 std::unique_ptr<Command> MakeBridgeCommand();
 std::unique_ptr<Command> MakePlotCommand();
+std::unique_ptr<Command> MakeReportCommand();
 std::unique_ptr<Command> MakeTopCommand();
 std::unique_ptr<Command> MakeSignalsCommand();
 std::unique_ptr<Command> MakeSessionCommand();
@@ -42,6 +43,8 @@ const CommandRow kCommandTable[] = {
     { "bridge", N_("join this bus to others: messages out as JSON lines on stdout, lines from stdin posted"), kNeedsBus,
       MakeBridgeCommand },
     { "plot", N_("draw codes of a recording as an SVG chart, for reports and tickets"), kNeedsNoBus, MakePlotCommand },
+    { "report", N_("one page of a recording, with per code gaps and checks, per signal min/max/mean, limits, enums and charts"),
+      kNeedsNoBus, MakeReportCommand },
     { "top", N_("one row per code with its latest value and rate, updated in place"), kNeedsBus, MakeTopCommand },
     { "signals", N_("check a signal file or show what it says: names, units, scaling, byte layouts; or import one from a DBC"), kNeedsNoBus,
       MakeSignalsCommand },

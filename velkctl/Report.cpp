@@ -1,0 +1,81 @@
+#include "velkctl/Report.h"
+
+#include <errno.h>
+#include <inttypes.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <windows.h>
+
+#include "client/InputFile.h"
+#include "client/ProgramMessages.h"
+#include "client/SignalsOption.h"
+#include "formats/RecordReader.h"
+#include "velkctl/CommandOutcome.h"
+#include "velkctl/ReportTables.h"
+#include "windows/Clock.h"
+#include "windows/SystemCodePage.h"
+
+namespace {
+
+// The page into outPath ("-": standard output, text there in the console's
+// code page); a file half written is removed.
+int WritePage(const std::string& page, const std::string& outPath)
+{
+    const bool toStdout = outPath == "-";
+    FILE* out = toStdout ? stdout : fopen(outPath.c_str(), "wb");
+    if (out == NULL) {
+        PrintMessage("velkctl: cannot create '%s': %s\n", outPath.c_str(), strerror(errno));
+        return kExitIo;
+    }
+    bool written = fwrite(page.data(), 1, page.size(), out) == page.size();
+    written = (toStdout ? fflush(out) == 0 : fclose(out) == 0) && written;
+    if (!written) {
+        PrintMessage("velkctl: cannot write '%s': %s\n", outPath.c_str(), strerror(errno));
+        if (!toStdout)
+            remove(outPath.c_str());
+        return kExitIo;
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+int ReportRecording(const ReportOptions& options)
+{
+    const uint64_t started = ClockTicks();
+    SignalDatabase none;
+    RecordingReport report(options.signals != nullptr ? *options.signals : none, WindowsSignalCodePages());
+    ReportHeading heading;
+    heading.recording = Utf8FromSystem(InputFileName(options.path));
+    heading.signalFile = Utf8FromSystem(options.signalsFile);
+    FILE* file = OpenInputFile(options.path);
+    if (file == NULL)
+        return kExitIo;
+    {
+        RecordReader reader(file, InputFileName(options.path));
+        RecordedMessage message;
+        while (reader.Next(&message))
+            report.Add(message);
+        heading.startKnown = reader.Start(&heading.start);
+        int status = RecordReadStatus(reader);
+        CloseInputFile(file);
+        if (status != kExitOk)
+            return status;
+    }
+
+    std::string page;
+    if (!options.text)
+        page = ReportHtml(report, heading);
+    else if (options.out == "-")
+        page = SystemFromUtf8(ReportText(report, heading));
+    else
+        page = ReportText(report, heading);
+    int status = WritePage(page, options.out);
+    if (status != kExitOk)
+        return status;
+    PrintMessage("velkctl: reported %" PRIu64 " messages of %zu codes to %s in %.3f s\n", report.Messages(),
+                 report.Codes().size(), options.out == "-" ? N_("standard output") : options.out.c_str(),
+                 static_cast<double>(ClockMicrosSince(started)) / 1e6);
+    return kExitOk;
+}
