@@ -63,4 +63,43 @@ TEST_F(PlotSignals, SignalsDrawInTheirUnitsAndAMistypedNameIsRefused)
     DeleteFileA(rig.c_str());
 }
 
+TEST_F(PlotSignals, ReportOfARecordingAsAPageAndAsText)
+{
+    // The pressure beyond its max once, the mode an enum that changes twice,
+    // the speed's 100 ms period broken by a gap of 0.5 s.
+    const std::string rig = WriteTempFile(
+        "[[message]]\ncode = \"20001001\"\nname = \"motor.speed\"\nperiod = \"100ms\"\nunit = \"rpm\"\n"
+        "[[message]]\ncode = \"30000401\"\nname = \"pump.status\"\n"
+        "[[message.field]]\nname = \"mode\"\nbyte = 0\ntype = \"u8\"\nenum = { 0 = \"off\", 2 = \"<auto>\" }\n"
+        "[[message.field]]\nname = \"pressure\"\nbyte = 1\ntype = \"u16\"\nendian = \"big\"\nunit = \"bar\"\n"
+        "scale = 0.01\nmax = 0.55\n");
+    const std::string path = WriteTempFile("# velk record 1\n"
+                                           "0.000000 20001001 V 1000\n0.100000 20001001 V 1001\n"
+                                           "0.100000 30000401 A 000032\n0.200000 30000401 A 020038\n"
+                                           "0.300000 30000401 A 000034\n0.600000 20001001 V 1002\n");
+    const std::string page = path + ".html";
+    std::vector<std::string> lines;
+    ASSERT_EQ(0, RunVelkctl("report \"" + path + "\" --signals \"" + rig + "\" --out \"" + page + "\"", &lines))
+        << (lines.empty() ? "" : lines.back());
+    EXPECT_NE(std::string::npos, lines.back().find("reported 6 messages of 2 codes")) << lines.back();
+    const std::string html = ReadFileText(page);
+    EXPECT_EQ(0u, html.find("<!DOCTYPE html>"));
+    EXPECT_NE(std::string::npos, html.find("<td>pump.status.pressure</td><td>bar</td><td class=\"n\">3</td>")) << html;
+    EXPECT_NE(std::string::npos, html.find("<td>&lt;auto&gt; (2)</td>"));
+    EXPECT_NE(std::string::npos, html.find("<td class=\"n\">0.100000</td><td class=\"n\">0.500000</td>"));   // the gap
+    EXPECT_NE(std::string::npos, html.find(">motor.speed</text>"));   // its chart's title
+    DeleteFileA(page.c_str());
+
+    lines.clear();
+    ASSERT_EQ(0, RunVelkctl("report \"" + path + "\" --signals \"" + rig + "\" --text", &lines));
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    EXPECT_NE(std::string::npos, text.find("Limit violations")) << text;
+    EXPECT_NE(std::string::npos, text.find("above max 0.55")) << text;
+    EXPECT_EQ(2, RunVelkctl("report \"" + path + "\"", &lines));   // neither --out nor --text
+    DeleteFileA(path.c_str());
+    DeleteFileA(rig.c_str());
+}
+
 } // namespace
