@@ -6,7 +6,7 @@
 namespace {
 
 // Small multiples: one narrow chart per signal, side by side on a page.
-const int kReportChartWidth = 640, kReportChartHeight = 220;
+const int kReportChartWidth = 600, kReportChartHeight = 220;
 
 // Each drawn signal, up to kReportPlots, as a trace of one chart from the
 // recording's start: the charts then share their time axis.

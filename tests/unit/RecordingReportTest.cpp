@@ -1,4 +1,6 @@
 // velkctl report's statistics at their edges and its page's escaping.
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include "formats/RecordReader.h"
@@ -147,6 +149,9 @@ TEST(RecordingReports, ThePageEscapesUserTextAndFetchesNothing)
             ++count;
         return count;
     }());
+
+    // For tests/browser: the page in headless Chromium.
+    std::ofstream(CORVANE_HTML_CHECK_DIR "/recording-report.html", std::ios::binary) << page;
 
     const std::string text = ReportText(*reported.report, heading);
     EXPECT_NE(std::string::npos, text.find("run<1>&'\".txt"));
