@@ -6,6 +6,9 @@
 #include <vector>
 
 #include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
 
 #include "tests/FileBytes.h"
 
@@ -88,3 +91,20 @@ private:
     std::string output_;
     HANDLE process_;
 };
+
+// velkctl's private bytes (commit charge) and working set, sampled while it
+// runs; the system's own peaks where it keeps them.
+struct MemoryPeaks {
+    SIZE_T privateBytes = 0;
+    SIZE_T workingSet = 0;
+};
+
+inline void Sample(HANDLE process, MemoryPeaks* peaks)
+{
+    PROCESS_MEMORY_COUNTERS_EX counters;
+    ZeroMemory(&counters, sizeof counters);
+    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+        return;
+    peaks->privateBytes = std::max(peaks->privateBytes, std::max(counters.PrivateUsage, counters.PeakPagefileUsage));
+    peaks->workingSet = std::max(peaks->workingSet, counters.PeakWorkingSetSize);
+}

@@ -55,66 +55,76 @@ void RecordingReport::Add(const RecordedMessage& message)
         first_ = message.micros;
     last_ = message.micros;
     ++messages_;
-    const SignalMessage* known = database_.FindCode(message.code);
-    CodeReport* code = CodeOf(message, known);
-    if (code != nullptr) {
-        if (code->count > 0) {
-            const ReportGap gap = { code->lastMicros, message.micros - code->lastMicros };
-            if (gap.lengthMicros > code->longest.lengthMicros)
-                code->longest = gap;
-            // Exactly three periods is still on time; only longer is a gap.
-            if (code->periodMicros > 0 && gap.lengthMicros > 3 * code->periodMicros) {
-                if (code->gaps.size() < kReportListed)
-                    code->gaps.push_back(gap);
-                ++code->longGaps;
-            }
-        } else {
-            code->firstMicros = message.micros;
-        }
-        ++code->count;
-        code->lastMicros = message.micros;
+    CodeEntry* entry = EntryOf(message.code);
+    if (entry == nullptr) {
+        ++unlisted_;
+        return;
     }
-    if (known == nullptr)
+    CodeReport* code = &codes_[entry->report];
+    if (code->count > 0) {
+        const ReportGap gap = { code->lastMicros, message.micros - code->lastMicros };
+        if (gap.lengthMicros > code->longest.lengthMicros)
+            code->longest = gap;
+        // Exactly three periods is still on time; only longer is a gap.
+        if (code->periodMicros > 0 && gap.lengthMicros > 3 * code->periodMicros) {
+            if (code->gaps.size() < kReportListed)
+                code->gaps.push_back(gap);
+            ++code->longGaps;
+        }
+    } else {
+        code->firstMicros = message.micros;
+    }
+    ++code->count;
+    code->lastMicros = message.micros;
+    if (entry->known == nullptr)
         return;
     if (message.expired) {
         checks_.Forget(message.code);   // the next one sets the counter afresh
         return;
     }
-    if (code != nullptr && HasChecks(*known)) {
-        MessageFaults faults = checks_.Check(*known, message.value, message.bytes);
+    if (HasChecks(*entry->known)) {
+        MessageFaults faults = checks_.Check(*entry->known, message.value, message.bytes);
         if (faults.checksum && code->checksumFaults++ == 0)
             code->firstChecksumFault = message.micros;
         if (faults.counter && code->counterFaults++ == 0)
             code->firstCounterFault = message.micros;
     }
-    AddSignals(*known, message);
+    if (entry->firstSignal != kRawTrace)
+        AddSignals(*entry, message);
 }
 
-CodeReport* RecordingReport::CodeOf(const RecordedMessage& message, const SignalMessage* known)
+RecordingReport::CodeEntry* RecordingReport::EntryOf(uint32_t code)
 {
-    std::unordered_map<uint32_t, size_t>::const_iterator found = codeIndex_.find(message.code);
-    if (found != codeIndex_.end())
-        return &codes_[found->second];
-    if (codes_.size() >= kReportCodes) {
-        ++unlisted_;
-        return nullptr;
+    Cached& cached = cache_[code % (sizeof cache_ / sizeof cache_[0])];
+    if (cached.entry != nullptr && cached.code == code)
+        return cached.entry;
+    std::unordered_map<uint32_t, CodeEntry>::iterator found = entries_.find(code);
+    if (found == entries_.end()) {
+        if (codes_.size() >= kReportCodes)
+            return nullptr;
+        CodeEntry entry;
+        entry.report = codes_.size();
+        entry.known = database_.FindCode(code);
+        std::unordered_map<uint32_t, size_t>::const_iterator first = firstSignal_.find(code);
+        if (first != firstSignal_.end())
+            entry.firstSignal = first->second;
+        CodeReport report;
+        report.code = code;
+        report.message = entry.known;
+        report.periodMicros = entry.known != nullptr ? entry.known->periodMicros : 0;
+        codes_.push_back(report);
+        found = entries_.emplace(code, entry).first;   // nodes stay put: the cache keeps pointing right
     }
-    codeIndex_.emplace(message.code, codes_.size());
-    CodeReport code;
-    code.code = message.code;
-    code.message = known;
-    code.periodMicros = known != nullptr ? known->periodMicros : 0;
-    codes_.push_back(code);
-    return &codes_.back();
+    cached.code = code;
+    cached.entry = &found->second;
+    return cached.entry;
 }
 
-void RecordingReport::AddSignals(const SignalMessage& known, const RecordedMessage& message)
+void RecordingReport::AddSignals(const CodeEntry& entry, const RecordedMessage& message)
 {
-    std::unordered_map<uint32_t, size_t>::const_iterator first = firstSignal_.find(message.code);
-    if (first == firstSignal_.end())
-        return;
+    const SignalMessage& known = *entry.known;
     DecodeMessage(known, message.value, message.bytes, pages_, &decoded_);
-    for (size_t s = first->second; s < signals_.size() && signals_[s].message == &known; ++s) {
+    for (size_t s = entry.firstSignal; s < signals_.size() && signals_[s].message == &known; ++s) {
         SignalReport& report = signals_[s];
         double value = 0;
         if (!DrawnValue(decoded_, report.index, &value))

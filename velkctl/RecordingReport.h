@@ -89,15 +89,26 @@ public:
     std::vector<SvgChart> Charts() const;
 
 private:
-    CodeReport* CodeOf(const RecordedMessage& message, const SignalMessage* known);
-    void AddSignals(const SignalMessage& known, const RecordedMessage& message);
+    // What a code's messages need: its report, its message in the signal
+    // file, its first signal; found through a small cache in front of the
+    // map, as a recording holds few codes and every message asks.
+    struct CodeEntry {
+        size_t report = 0;                      // in codes_
+        const SignalMessage* known = nullptr;
+        size_t firstSignal = kRawTrace;         // in signals_; kRawTrace: none drawn
+    };
+    // Null for a code past the first kReportCodes: the map stays bounded.
+    CodeEntry* EntryOf(uint32_t code);
+    void AddSignals(const CodeEntry& entry, const RecordedMessage& message);
     static void AddTransition(SignalReport* report, int64_t raw);
 
     const SignalDatabase& database_;
     SignalCodePages pages_;
     MessageChecks checks_;
     std::vector<CodeReport> codes_;
-    std::unordered_map<uint32_t, size_t> codeIndex_;
+    std::unordered_map<uint32_t, CodeEntry> entries_;
+    struct Cached { uint32_t code; CodeEntry* entry; };
+    Cached cache_[64] = {};
     std::vector<SignalReport> signals_;
     std::unordered_map<uint32_t, size_t> firstSignal_;   // by code: its first entry in signals_
     std::vector<DecodedSignal> decoded_;

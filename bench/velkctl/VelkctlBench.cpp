@@ -307,23 +307,6 @@ bool WriteRecording(const std::string& path, int megabytes, long long* messages)
     return fclose(file) == 0;
 }
 
-// velkctl's private bytes (commit charge) and working set, sampled while it
-// runs; the system's own peaks where it keeps them.
-struct MemoryPeaks {
-    SIZE_T privateBytes = 0;
-    SIZE_T workingSet = 0;
-};
-
-void Sample(HANDLE process, MemoryPeaks* peaks)
-{
-    PROCESS_MEMORY_COUNTERS_EX counters;
-    ZeroMemory(&counters, sizeof counters);
-    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
-        return;
-    peaks->privateBytes = std::max(peaks->privateBytes, std::max(counters.PrivateUsage, counters.PeakPagefileUsage));
-    peaks->workingSet = std::max(peaks->workingSet, counters.PeakWorkingSetSize);
-}
-
 int MemoryBench(const std::vector<int>& sizes)
 {
     for (int megabytes : sizes) {
