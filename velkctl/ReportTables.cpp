@@ -30,8 +30,9 @@ std::string CodeText(uint32_t code)
 
 std::string More(uint64_t total, size_t listed)
 {
-    return total > listed ? FormatText("\xE8\xBF\x98\xE6\x9C\x89 %" PRIu64 " \xE6\x9D\xA1 %" PRIu64 " more", total - listed,
-                                       total - listed)   // 还有 N 条
+    // 另有 N 条未列出
+    return total > listed ? FormatText("\xE5\x8F\xA6\xE6\x9C\x89 %" PRIu64 " \xE6\x9D\xA1\xE6\x9C\xAA\xE5\x88\x97\xE5\x87\xBA %" PRIu64
+                                       " more not listed", total - listed, total - listed)
                           : std::string();
 }
 
