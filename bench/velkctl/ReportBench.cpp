@@ -65,17 +65,17 @@ void AppendTick(int64_t tick, uint8_t* alive, std::string* out)
             speed = 3100;
         out->append(line, static_cast<size_t>(snprintf(line, sizeof line, "%lld.%06lld 20001001 V %d\n", whole, part, speed)));
     }
-    if (tick % 2 == 0) {
+    if (tick % 2 == 1) {
         const int mode = static_cast<int>(tick / 90000 % 3);
         const int pressure = static_cast<int>(500 + 300 * sin(hours * 7.0));
         // Now and then one lost: the counter skips.
-        *alive = static_cast<uint8_t>(*alive + (tick % 200000 == 0 ? 2 : 1));
+        *alive = static_cast<uint8_t>(*alive + (tick % 100000 == 99999 ? 2 : 1));
         out->append(line, static_cast<size_t>(snprintf(line, sizeof line, "%lld.%06lld 30000401 A %02x%04x%02x\n", whole, part,
                                                        mode, pressure, *alive)));
     }
     if (tick % 5 == 0) {
-        // Tenths of a degree: over 120 degrees at the top of each day.
-        const int temp = static_cast<int>(800 + 420 * sin(hours * 6.2832 / 24.0));
+        // Tenths of a degree: over 120 degrees for some minutes every two hours.
+        const int temp = static_cast<int>(800 + 420 * sin(hours * 3.1416));
         out->append(line, static_cast<size_t>(snprintf(line, sizeof line, "%lld.%06lld 20001003 V %d\n", whole, part, temp)));
     }
     if (tick % 10 == 0) {
