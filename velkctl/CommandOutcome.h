@@ -18,6 +18,11 @@ int CheckedResult(const char* what, int result);
 // flushes standard output, and false after saying on stderr that it failed.
 bool StandardOutputWritten();
 
+// A whole document (a chart, a page) into outPath, "-" for standard output:
+// kExitOk, or kExitIo after saying why on stderr; a file half written is
+// removed, as half a document is none.
+int WriteDocument(const std::string& bytes, const std::string& outPath);
+
 // For every command that changes the bus, once it has: when no other process
 // has the bus open, says on stderr that the bus ends when velkctl exits and
 // that whatIsLost ("this message is lost"). Says nothing when the library

@@ -1,9 +1,7 @@
 #include "velkctl/Plot.h"
 
-#include <errno.h>
 #include <inttypes.h>
 #include <stdio.h>
-#include <string.h>
 
 #include <windows.h>
 
@@ -75,21 +73,10 @@ int PlotRecording(const std::string& path, const PlotRequest& request, const Sig
             return status;
     }
 
-    std::string svg = WriteSvg(collector.Chart());
-    bool toStdout = outPath == "-";
-    FILE* out = toStdout ? stdout : fopen(outPath.c_str(), "wb");
-    if (out == NULL) {
-        PrintMessage("velkctl: cannot create '%s': %s\n", outPath.c_str(), strerror(errno));
-        return kExitIo;
-    }
-    bool written = fwrite(svg.data(), 1, svg.size(), out) == svg.size();
-    written = (toStdout ? fflush(out) == 0 : fclose(out) == 0) && written;
-    if (!written) {
-        PrintMessage("velkctl: cannot write '%s': %s\n", outPath.c_str(), strerror(errno));
-        if (!toStdout)
-            remove(outPath.c_str());   // half a chart is no chart
-        return kExitIo;
-    }
+    const bool toStdout = outPath == "-";
+    const int written = WriteDocument(WriteSvg(collector.Chart()), outPath);
+    if (written != kExitOk)
+        return written;
 
     for (uint32_t code : collector.Undrawn())
         PrintMessage("velkctl: %08" PRIx32 " has nothing to draw in %s (its legend says no data)\n", code,

@@ -1,9 +1,7 @@
 #include "velkctl/Report.h"
 
-#include <errno.h>
 #include <inttypes.h>
 #include <stdio.h>
-#include <string.h>
 
 #include <windows.h>
 
@@ -15,31 +13,6 @@
 #include "velkctl/ReportTables.h"
 #include "windows/Clock.h"
 #include "windows/SystemCodePage.h"
-
-namespace {
-
-// The page into outPath ("-": standard output, text there in the console's
-// code page); a file half written is removed.
-int WritePage(const std::string& page, const std::string& outPath)
-{
-    const bool toStdout = outPath == "-";
-    FILE* out = toStdout ? stdout : fopen(outPath.c_str(), "wb");
-    if (out == NULL) {
-        PrintMessage("velkctl: cannot create '%s': %s\n", outPath.c_str(), strerror(errno));
-        return kExitIo;
-    }
-    bool written = fwrite(page.data(), 1, page.size(), out) == page.size();
-    written = (toStdout ? fflush(out) == 0 : fclose(out) == 0) && written;
-    if (!written) {
-        PrintMessage("velkctl: cannot write '%s': %s\n", outPath.c_str(), strerror(errno));
-        if (!toStdout)
-            remove(outPath.c_str());
-        return kExitIo;
-    }
-    return kExitOk;
-}
-
-} // namespace
 
 int ReportRecording(const ReportOptions& options)
 {
@@ -71,7 +44,7 @@ int ReportRecording(const ReportOptions& options)
         page = SystemFromUtf8(ReportText(report, heading));
     else
         page = ReportText(report, heading);
-    int status = WritePage(page, options.out);
+    int status = WriteDocument(page, options.out);
     if (status != kExitOk)
         return status;
     PrintMessage("velkctl: reported %" PRIu64 " messages of %zu codes to %s in %.3f s\n", report.Messages(),
