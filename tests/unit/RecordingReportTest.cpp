@@ -158,4 +158,48 @@ TEST(RecordingReports, ThePageEscapesUserTextAndFetchesNothing)
     EXPECT_NE(std::string::npos, text.find("<RUN&> (2)"));
 }
 
+TEST(RecordingReports, EveryListStopsAtItsBoundAndCountsTheRest)
+{
+    // 65 drawn signals (64 charts), an enum stepping through 18 values (17
+    // kinds of change listed up to 16), and 4,097 codes (4,096 reported).
+    std::string rig = "[[message]]\ncode = \"20000001\"\nname = \"step\"\nenum = { 0 = \"ZERO\" }\n";
+    for (int i = 0; i < 64; ++i)
+        rig += "[[message]]\ncode = \"" + std::to_string(20001000 + i) + "\"\nname = \"s" + std::to_string(i) + "\"\n";
+    SignalDatabase database;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(LoadSignalFile(rig, "rig.toml", &database, &errors)) << errors[0];
+    const SignalCodePages pages = { &kGbk, &kUtf8 };
+    RecordingReport report(database, pages);
+    RecordedMessage message;
+    message.kind = kValueMessage;
+    message.micros = 0;
+    for (int32_t value = 0; value < 18; ++value) {
+        message.code = 0x20000001;
+        message.value = value;
+        report.Add(message);
+    }
+    for (uint32_t code = 1; code < kReportCodes; ++code) {   // with the step, kReportCodes
+        message.code = 0x20100000 + code;
+        report.Add(message);
+    }
+    EXPECT_EQ(size_t(kReportCodes), report.Codes().size());
+    EXPECT_EQ(0u, report.UnlistedMessages());
+    message.code = 0x20000001;   // a code already listed still counts
+    report.Add(message);
+    message.code = 0x20200000;
+    report.Add(message);
+    EXPECT_EQ(size_t(kReportCodes), report.Codes().size());
+    EXPECT_EQ(1u, report.UnlistedMessages());
+
+    EXPECT_EQ(65u, report.Signals().size());
+    EXPECT_EQ(1u, report.UndrawnSignals());
+    EXPECT_EQ(size_t(kReportPlots), report.Charts().size());
+    const SignalReport& step = report.Signals()[0];
+    EXPECT_EQ(17u, step.transitions);   // 0 -> 1 ... 16 -> 17; the last 17 again is none
+    EXPECT_EQ(size_t(kReportTransitions), step.transitionList.size());
+    const std::vector<ReportTable> tables = ReportTables(report, ReportHeading());
+    EXPECT_NE(std::string::npos, tables[5].more.find(" 1 of other kinds")) << tables[5].more;
+    EXPECT_NE(std::string::npos, tables[0].more.find("1 messages of codes past the first 4096")) << tables[0].more;
+}
+
 } // namespace
