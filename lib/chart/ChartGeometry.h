@@ -86,5 +86,5 @@ enum : uint32_t {
     kChartText = 0x202020,
     kChartCursor = 0x909090,
     kChartShade = 0xFFEBB0,    // velkctl plot --shade
-    kChartMark = 0xD02020,     // velkctl plot --mark
+    kChartMark = 0x000000,     // velkctl plot --mark: no trace is black
 };

@@ -12,6 +12,9 @@ _VERDICT_OF_ONE = dict((verdict, (chinese, english)) for verdict, chinese, engli
 _VERDICT_OF_ONE["error"] = ("错误", "error")
 # A failure's text is cut to its end past this many characters: the assertion and its line come last.
 FAILURE_CHARACTERS = 4000
+# The tests' sections past this many bytes keep only their verdict and failure: a run of many failures stays
+# a page a mail carries (bench/report/report_size.py measures a 200-test run).
+BUDGET = 4500000
 _EVENTS = {"post": ("发送", "post"), "subscribe": ("订阅", "subscribe"), "expect": ("等待", "expect")}
 _OUTCOMES = {None: ("未等待", "not waited for"), "matched": ("满足", "matched"), "timed out": ("超时", "timed out")}
 
@@ -82,7 +85,7 @@ th{background:#f0f0f0}td.n{text-align:right}
 pre{background:#f7f7f7;border:1px solid #e0e0e0;padding:6px;overflow:auto;max-height:30em;font-size:12px}
 .passed{color:#1a7f37}.failed{color:#c0201e}.error{color:#b35900}.skipped{color:#606060}
 section.test{border-top:1px solid #d0d0d0;margin-top:1em}
-.hidden{display:none}label{margin-right:1em}figure{margin:.5em 0}
+.hidden{display:none}label{margin-right:1em}figure{margin:.5em 0}figure svg{max-width:100%;height:auto}
 """
 
 # Shows the rows and sections of the verdicts ticked whose names hold the text typed.
@@ -141,12 +144,13 @@ def _events(record):
         if event.kind == "expect":
             words = _OUTCOMES.get(event.outcome, (event.outcome, event.outcome))
             at = "" if event.ended is None else " @ %.3f s" % event.ended
-            outcome = "<span class='%s'>%s</span>%s" % ("failed" if event.outcome == "timed out" else "",
-                                                       _both(*words), at)
-        window = "%.3f – %.3f s" % (event.at, event.at + event.within) if event.within is not None else ""
-        rows.append("<tr><td class=n>%.3f</td><td>%s</td><td>%s</td><td>%s</td><td>%s</td><td>%s</td></tr>"
-                    % (event.at, _both(*_EVENTS.get(event.kind, (event.kind, event.kind))), _e(event.target),
-                       _e(event.detail), window, outcome))
+            outcome = "<td%s>%s %s%s" % (" class=failed" if event.outcome == "timed out" else "", words[0],
+                                         words[1], at)
+        window = "<td>%.3f – %.3f s" % (event.at, event.at + event.within) if event.within is not None else ""
+        # Rows without their closing tags, which HTML leaves implied: a long run's page is smaller.
+        rows.append("<tr><td class=n>%.3f<td>%s %s<td>%s<td>%s%s%s"
+                    % ((event.at,) + _EVENTS.get(event.kind, (event.kind, event.kind)) +
+                       (_e(event.target), _e(event.detail), window, outcome)))
     more = ("<p>%s</p>" % _both("另有 %d 项未列出" % record.left_out, "%d more left out" % record.left_out)
             if record.left_out else "")
     return ("<h4>%s</h4><table class=events><tr><th>%s</th><th>%s</th><th>%s</th><th>%s</th><th>%s</th><th>%s</th></tr>"
@@ -176,10 +180,17 @@ def _failure_pictures(record):
     return "\n".join(parts)
 
 
-def _test_section(number, record):
+def _test_section(number, record, whole=True):
     verdict = record.verdict
     words = _VERDICT_OF_ONE[verdict]
     failure = "<pre class=failure>%s</pre>" % _e(record.failure) if record.failure else ""
+    if not whole:
+        return ("<section class=test id=t%d data-verdict=%s data-name='%s'><h3>%d. %s — <span class=%s>%s</span></h3>"
+                "%s<p>%s</p></section>\n" % (number, verdict, _e(record.nodeid), number, _e(record.nodeid), verdict,
+                                             _both(*words), failure, _both(
+                                                 "总线上的操作、图和消息未列出：报告已超过 %d 字节" % BUDGET,
+                                                 "its bus actions, plot and messages are left out: the report has "
+                                                 "passed %d bytes" % BUDGET)))
     return ("<section class=test id=t%d data-verdict=%s data-name='%s'><h3>%d. %s — <span class=%s>%s</span> "
             "(%.3f s)</h3>\n%s\n%s\n%s</section>\n"
             % (number, verdict, _e(record.nodeid), number, _e(record.nodeid), verdict, _both(*words),
@@ -190,7 +201,11 @@ def render(records, setup, title="velk"):
     """The whole page: records (TestRecord) in their run's order; setup: (Chinese, English, value) rows."""
     setup_rows = "".join("<tr><th>%s</th><td>%s</td></tr>" % (_both(chinese, english), _e(value))
                          for chinese, english, value in setup)
-    details = "".join(_test_section(number, record) for number, record in enumerate(records, 1))
+    sections, used = [], 0
+    for number, record in enumerate(records, 1):
+        sections.append(_test_section(number, record, used < BUDGET))
+        used += len(sections[-1].encode("utf-8"))
+    details = "".join(sections)
     return ("<!DOCTYPE html>\n<html lang=zh-CN><head><meta charset=utf-8>"
             "<meta name=viewport content='width=device-width'>"
             "<title>%s</title><style>%s</style><script>%s</script></head><body>\n"
