@@ -140,13 +140,13 @@ def _events(record):
         return ""
     rows = []
     for event in record.events:
-        outcome = ""
+        outcome = "<td>"
         if event.kind == "expect":
             words = _OUTCOMES.get(event.outcome, (event.outcome, event.outcome))
             at = "" if event.ended is None else " @ %.3f s" % event.ended
             outcome = "<td%s>%s %s%s" % (" class=failed" if event.outcome == "timed out" else "", words[0],
                                          words[1], at)
-        window = "<td>%.3f – %.3f s" % (event.at, event.at + event.within) if event.within is not None else ""
+        window = "<td>%.3f – %.3f s" % (event.at, event.at + event.within) if event.within is not None else "<td>"
         # Rows without their closing tags, which HTML leaves implied: a long run's page is smaller.
         rows.append("<tr><td class=n>%.3f<td>%s %s<td>%s<td>%s%s%s"
                     % ((event.at,) + _EVENTS.get(event.kind, (event.kind, event.kind)) +
