@@ -66,7 +66,8 @@ def plot(velkctl, signals, messages, touched, test_time, span, shade=None, mark=
     if not signals:
         names = []
     if not names and not codes:
-        return None, "nothing to draw: no code touched, and signal names need a signal file"
+        return None, ("没有可画的：测试没有触及代码，而信号名需要信号文件\n"
+                      "nothing to draw: no code touched, and signal names need a signal file")
     arguments = ["plot", "messages.txt", "--out", "plot.svg", "--from", "0", "--to", "%.6f" % max(span, 0.001),
                  "--title", title]
     if signals:

@@ -167,8 +167,9 @@ def _failure_pictures(record):
             "测试期间触及的信号；底色为等待的时间窗，虚线为失败时刻（时间自测试开始）",
             "the signals the test touched; shaded: the expect's window, dashed: the moment it failed "
             "(times from the test's start)")))
-    elif record.plot_note:
-        parts.append("<p>%s: %s</p>" % (_both("没有图", "no plot"), _e(record.plot_note)))
+    if record.plot_note:
+        parts.append("<p>%s: %s</p>" % (_both("没有图", "no plot") if record.plot is None else _both("图", "plot"),
+                                        _e(record.plot_note).replace("\n", "<br>")))
     if record.messages is not None:
         lines = "\n".join("%+10.6f  %s" % (seconds, line) for seconds, line in record.messages)
         parts.append("<h4>%s</h4><pre>%s</pre>" % (

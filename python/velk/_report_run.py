@@ -82,11 +82,12 @@ class ReportRun:
                 self._velkctl(), self.config.getoption("--velk-signals"), plotted + list(bus.recent),
                 journal.touched, bus.test_time, max(end, mark or 0) * _MARGIN, shade, end if mark is None else mark,
                 item.name)
-        except VelkError as error:
+        except (VelkError, OSError) as error:   # no velkctl; no room for its files
             record.plot_note = str(error)
         if journal.beyond:
-            record.plot_note = "%d more not drawn (a plot draws 8): %s" % (len(journal.beyond),
-                                                                            ", ".join(sorted(journal.beyond)))
+            beyond = (len(journal.beyond), ", ".join(sorted(journal.beyond)))
+            said = "另有 %d 个未画（一张图最多画 8 个）：%s\n%d more not drawn (a plot draws 8): %s" % (beyond + beyond)
+            record.plot_note = (record.plot_note + "\n" if record.plot_note else "") + said
         item.user_properties.append(("velk_report", self.link(item.nodeid)))   # --junitxml writes them at teardown
 
     def setup(self):
