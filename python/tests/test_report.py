@@ -158,3 +158,10 @@ def test_a_run_writes_its_page_and_the_junit_file_links_it(tmp_path):
     links = {case.get("name"): [p.get("value") for p in case.iter("property") if p.get("name") == "velk_report"]
              for case in suite.iter("testcase")}
     assert links["test_times_out"] == ["../report.html#t2"] and links["test_passes"] == []
+    # A page that has no folder to go to is refused before any test runs.
+    refused = subprocess.run([sys.executable, "-B", "-m", "pytest", "-p", "velk.pytest_plugin", "-p", "no:cacheprovider",
+                              "--velkctl", FAKE, "--velk-report", "none/report.html", "test_rig.py"],
+                             cwd=str(tmp_path), env=dict(os.environ, PYTHONPATH=os.path.dirname(HERE)),
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+    said = refused.stdout.decode("utf-8", "replace")
+    assert refused.returncode == 4 and "--velk-report none/report.html: there is no folder" in said, said

@@ -9,6 +9,7 @@ import time
 
 from velk import _plot, _report
 from velk.bus import find_velkctl
+from velk._text import say
 from velk.errors import VelkError
 
 NAME = "velk-report"
@@ -112,4 +113,11 @@ class ReportRun:
                 ("命令", "command", " ".join(self.config.invocation_params.args))]
 
     def pytest_sessionfinish(self, session):
-        _report.write(self.path, list(self.records.values()), self.setup())
+        try:
+            _report.write(self.path, list(self.records.values()), self.setup())
+        except OSError as error:   # the run's verdicts stand; the terminal says why there is no page
+            reporter = self.config.pluginmanager.get_plugin("terminalreporter")
+            said = say("cannot write the HTML report %s: %s", self.path, error.strerror or error)
+            if reporter is not None:
+                reporter.ensure_newline()
+                reporter.write_line("velk: " + said, red=True)

@@ -4,6 +4,8 @@ velk_messages property that pytest --junitxml writes); with --velk-report
 FILE an HTML report of the run (velk/_report_run.py), which the JUnit file
 names in its velk_report properties."""
 
+import os
+
 import pytest
 
 import velk
@@ -28,6 +30,9 @@ def pytest_addoption(parser):
 
 def pytest_configure(config):
     path = config.getoption("--velk-report")
+    if path and not os.path.isdir(os.path.dirname(os.path.abspath(path))):
+        raise pytest.UsageError(say("--velk-report %s: there is no folder %s", path,
+                                    os.path.dirname(os.path.abspath(path))))
     if path and not hasattr(config, "workerinput"):   # written once, by the process that runs the session
         config.pluginmanager.register(ReportRun(config, path), _REPORT)
 
