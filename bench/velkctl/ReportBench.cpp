@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/VelkctlProcess.h"
+#include "windows/Clock.h"
 
 namespace {
 
@@ -34,12 +35,10 @@ const char kRig[] =
 
 const int64_t kTickMicros = 10000;
 
-double Seconds()
+// Seconds since a ClockTicks() reading.
+double SecondsSince(uint64_t ticks)
 {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(ClockMicrosSince(ticks)) / 1e6;
 }
 
 uint64_t FileSize(const std::string& path)
@@ -94,7 +93,7 @@ bool MakeRecording(const std::string& path, uint64_t megabytes)
     FILE* file = fopen(path.c_str(), "wb");
     if (file == nullptr)
         return false;
-    const double started = Seconds();
+    const uint64_t started = ClockTicks();
     std::string chunk = "# velk record 1\n# start 2026-12-08T09:12:03.000+08:00\n";
     uint64_t written = 0;
     uint8_t alive = 0;
@@ -107,7 +106,7 @@ bool MakeRecording(const std::string& path, uint64_t megabytes)
     }
     written += fwrite(chunk.data(), 1, chunk.size(), file);
     const bool closed = fclose(file) == 0;
-    printf("made the recording: %.1f MiB in %.1f s\n", static_cast<double>(written) / (1 << 20), Seconds() - started);
+    printf("made the recording: %.1f MiB in %.1f s\n", static_cast<double>(written) / (1 << 20), SecondsSince(started));
     return closed;
 }
 
@@ -134,12 +133,12 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const double started = Seconds();
+    const uint64_t started = ClockTicks();
     VelkctlProcess velkctl("report \"" + recording + "\" --signals \"" + rig + "\" --out \"" + page + "\"", "vrb");
     MemoryPeaks peaks;
     while (velkctl.Started() && !velkctl.Wait(50))
         Sample(velkctl.Process(), &peaks);
-    const double took = Seconds() - started;
+    const double took = SecondsSince(started);
     Sample(velkctl.Process(), &peaks);
     DWORD status = 1;
     GetExitCodeProcess(velkctl.Process(), &status);
