@@ -3,8 +3,6 @@
 #include <inttypes.h>
 #include <stdio.h>
 
-#include <windows.h>
-
 #include "client/InputFile.h"
 #include "client/ProgramMessages.h"
 #include "client/SignalsOption.h"
