@@ -146,6 +146,8 @@ bool WriteWideRows(const CheckedRecording& recording, const MessageFilter& filte
 int ExportRecording(const ExportOptions& options)
 {
     CheckedRecording recording;
+    recording.from = options.fromMicros;
+    recording.to = options.toMicros;
     int status = CheckRecording(options.path, &recording);
     if (status != kExitOk)
         return status;

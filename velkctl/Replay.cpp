@@ -51,6 +51,7 @@ int CheckRecording(const std::string& path, CheckedRecording* recording)
     recording->name = InputFileName(path);
     std::unique_ptr<SeriesReader> reader = ReadInputRecording(recording->files);
     reader->CopyTo(recording->copy);
+    reader->Window(recording->from, recording->to);
     RecordedMessage message;
     while (reader->Next(&message))
         recording->span.Add(message.micros);
@@ -65,11 +66,15 @@ int CheckRecording(const std::string& path, CheckedRecording* recording)
 
 std::unique_ptr<SeriesReader> ReadCheckedRecording(const CheckedRecording& recording)
 {
+    std::unique_ptr<SeriesReader> reader;
     if (recording.copy != NULL) {
         rewind(recording.copy);
-        return std::unique_ptr<SeriesReader>(new SeriesReader(recording.copy, recording.name));
+        reader.reset(new SeriesReader(recording.copy, recording.name));
+    } else {
+        reader = ReadInputRecording(recording.files);
     }
-    return ReadInputRecording(recording.files);
+    reader->Window(recording.from, recording.to);
+    return reader;
 }
 
 CheckedRecording::~CheckedRecording()

@@ -31,6 +31,8 @@ struct CheckedRecording {
     std::vector<std::string> files;    // the file or the parts, in order
     FILE* copy = NULL;                 // standard input's copy; NULL for files
     RecordingSpan span;                // on the series' time axis
+    uint64_t from = 0;                 // set before the check: only this stretch is read (SeriesReader::Window)
+    uint64_t to = UINT64_MAX;
 };
 
 // The check pass over path ('-': standard input; a series by its first

@@ -42,13 +42,34 @@ bool SeriesReader::OpenPart()
         reader_->CopyTo(copy_);
         return true;
     }
+    while (from_ != 0 && at_ + 1 < paths_.size() && PartStartsBy(at_ + 1, from_))
+        ++at_;
     partName_ = name_(paths_[at_]);
     std::string why;
     file_ = open_(paths_[at_], &why);
     if (file_ == nullptr)
-        return Fail(kRecordUnreadable, 0, FormatText(N_("cannot read %s"), partName_.c_str()) + ": " + why);
+        return Fail(kRecordUnreadable, 0, FormatText(N_("cannot open %s"), partName_.c_str()) + ": " + why);
     reader_.reset(new RecordReader(file_, partName_));
     return true;
+}
+
+// Whether part index begins before micros (its part line says, read
+// with its first message); false when it cannot tell.
+bool SeriesReader::PartStartsBy(size_t index, uint64_t micros) const
+{
+    std::string why;
+    FILE* file = open_(paths_[index], &why);
+    if (file == nullptr)
+        return false;
+    bool starts = false;
+    {
+        RecordReader reader(file, paths_[index]);
+        RecordedMessage message;
+        PartLine part;
+        starts = reader.Next(&message) && reader.Part(&part) && part.seriesMicros < micros;
+    }
+    fclose(file);
+    return starts;
 }
 
 void SeriesReader::ClosePart()
@@ -105,6 +126,12 @@ bool SeriesReader::Next(RecordedMessage* message)
                                            FormatSeconds(previousMicros_).c_str()));
             previousMicros_ = message->micros;
             previousPart_ = partName_;
+            if (message->micros < from_)
+                continue;
+            if (message->micros > to_) {
+                outcome_ = kRecordRead;
+                return false;
+            }
             return true;
         }
         if (reader_->Outcome() != kRecordRead)

@@ -56,6 +56,16 @@ public:
     // Whether the message Next() last returned came after a '# trigger' line.
     bool AfterTriggerMark() const { return reader_ != nullptr && reader_->AfterTriggerMark(); }
 
+    // Only the messages from `from` to `to` (on the series' axis; to
+    // UINT64_MAX: to the end): parts that end before `from` are passed over
+    // unread, each known by where the next one starts, and the reading ends
+    // at the first message after `to`.
+    void Window(uint64_t from, uint64_t to)
+    {
+        from_ = from;
+        to_ = to;
+    }
+
     // One file only: every byte read is copied (formats/RecordReader.h).
     void CopyTo(FILE* copy) { copy_ = copy; }
     // Back to the first part's start; false when it cannot be.
@@ -63,6 +73,7 @@ public:
 
 private:
     bool OpenPart();
+    bool PartStartsBy(size_t index, uint64_t micros) const;
     void ClosePart();
     bool Place();
     bool Fail(RecordReadOutcome outcome, uint64_t line, const std::string& error);
@@ -82,6 +93,7 @@ private:
     WallTime start_ = {};              // the series'
     uint64_t previousMicros_ = 0;
     std::string previousPart_;
+    uint64_t from_ = 0, to_ = UINT64_MAX;
     RecordReadOutcome outcome_ = kRecordReading;
     uint64_t faultLine_ = 0;
     std::string error_, notice_;

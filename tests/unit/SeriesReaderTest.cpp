@@ -92,7 +92,7 @@ Reading ReadAll(SeriesReader* reader)
 
 // Parts held as texts, opened as temporary files.
 Reading ReadParts(const std::map<std::string, std::string>& texts, const std::vector<std::string>& order,
-                  WallTime* start = nullptr)
+                  WallTime* start = nullptr, uint64_t from = 0, uint64_t to = UINT64_MAX)
 {
     SeriesReader reader(order,
         [&texts](const std::string& path, std::string* why) -> FILE* {
@@ -104,6 +104,7 @@ Reading ReadParts(const std::map<std::string, std::string>& texts, const std::ve
             return FileOf(found->second);
         },
         [](const std::string& path) { return path; });
+    reader.Window(from, to);
     Reading read = ReadAll(&reader);
     if (start != nullptr) {
         EXPECT_TRUE(reader.Start(start));
@@ -195,6 +196,13 @@ TEST(SeriesReader, PartsReadAsOneRecordingOnOneTimeAxisWithTheirGaps)
     EXPECT_EQ(read.micros, (std::vector<uint64_t>{ 7200000000, 7201250000 }));
     EXPECT_EQ(start.utcMicros, kSeriesStart.utcMicros);
 
+    // A window of the series: the parts before it are not even opened (r-0002 is not there).
+    read = ReadParts(texts, { "r-0002.txt", "r-0001.txt", "r-0003.txt" }, nullptr, 7200000001, 7201250000);
+    EXPECT_EQ(read.outcome, kRecordRead) << read.error;
+    EXPECT_EQ(read.micros, std::vector<uint64_t>{ 7201250000 });
+    read = ReadParts(texts, { "r-0001.txt", "r-0003.txt" }, nullptr, 3599000000, 7200000000);
+    EXPECT_EQ(read.micros, (std::vector<uint64_t>{ 3599000000, 7200000000 }));   // both ends inside
+
     // Compressed parts and plain ones, a torn last member said once for its part.
     std::string gz;
     GzipMemberWriter writer([&gz](const char* bytes, size_t size) {
@@ -247,7 +255,7 @@ TEST(SeriesReader, WhatDoesNotJoinIsAFaultNamingThePart)
     // A part gone between the listing and the reading; a bad line in a later part.
     read = ReadParts(texts, { "r-0001.txt", "r-0009.txt" });
     EXPECT_EQ(read.outcome, kRecordUnreadable);
-    EXPECT_EQ(read.error, "cannot read r-0009.txt: No such file or directory");
+    EXPECT_EQ(read.error, "cannot open r-0009.txt: No such file or directory");
     texts["r-0002.txt"] = Part(2, 10000000, { "0.000000 20000801 Q 3" });
     read = ReadParts(texts, { "r-0001.txt", "r-0002.txt" });
     EXPECT_EQ(read.outcome, kRecordMalformed);

@@ -314,19 +314,35 @@ TEST_F(Workbench, AFloodRecordedInPartsHoldsEachMessageOnce)
         row.erase(row.begin(), row.begin() + 2);
     std::sort(wholeRows.begin(), wholeRows.end());
     const std::string glob = split.substr(0, split.size() - 4) + "-*.txt";
+    std::vector<double> seconds;
     for (const std::string& named : { part(split, ".txt", 1), split, glob }) {
         std::vector<std::vector<std::string>> rows;
         std::vector<std::string> said;
         ASSERT_EQ(0, RunVelkctl("export \"" + named + "\" --out \"" + seriesCsv + "\"", &said)) << named;
         ASSERT_TRUE(ReadCsv(ReadFileText(seriesCsv).substr(3), &rows));
         ASSERT_EQ(3001u, rows.size()) << named;
-        for (size_t i = 2; i < rows.size(); ++i)
-            ASSERT_LE(atof(rows[i - 1][1].c_str()), atof(rows[i][1].c_str())) << named << " row " << i;
+        seconds.clear();
+        for (size_t i = 1; i < rows.size(); ++i)
+            seconds.push_back(atof(rows[i][1].c_str()));
+        for (size_t i = 1; i < seconds.size(); ++i)
+            ASSERT_LE(seconds[i - 1], seconds[i]) << named << " row " << i;
         for (std::vector<std::string>& row : rows)
             row.erase(row.begin(), row.begin() + 2);
         std::sort(rows.begin(), rows.end());
         EXPECT_TRUE(rows == wholeRows) << named;
     }
+    // --from and --to: a stretch out of the middle, on the series' axis, both ends inside.
+    const long long fromMs = static_cast<long long>(seconds[1000] * 1000), toMs = static_cast<long long>(seconds[2000] * 1000) + 1;
+    const size_t inside = static_cast<size_t>(std::count_if(seconds.begin(), seconds.end(), [&](double at) {
+        return at * 1000 >= fromMs - 1e-6 && at * 1000 <= toMs + 1e-6;
+    }));
+    std::vector<std::vector<std::string>> stretch;
+    ASSERT_EQ(0, RunVelkctl("export \"" + split + "\" --out \"" + seriesCsv + "\" --from " + std::to_string(fromMs) +
+                            "ms --to " + std::to_string(toMs) + "ms"));
+    ASSERT_TRUE(ReadCsv(ReadFileText(seriesCsv).substr(3), &stretch));
+    EXPECT_EQ(inside + 1, stretch.size());
+    EXPECT_GE(inside, 1001u);
+
     // The kept series, its oldest parts gone: what its two parts hold, the CSV beside it named for the series.
     std::vector<std::string> keptSaid;
     EXPECT_EQ(0, RunVelkctl("export \"" + kept + "\"", &keptSaid));
