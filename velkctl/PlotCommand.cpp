@@ -1,5 +1,5 @@
 // velkctl plot FILE --code CODE... | --signal NAME... --out SVG [--signals FILE]
-// [--from T] [--to T] [--title T]: needs no bus.
+// [--from T] [--to T] [--title T] [--shade FROM TO] [--mark T]...: needs no bus.
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +34,10 @@ public:
         command->add_option("--from", from_, N_("draw from this time of the recording on, like 12 or 1.5s (default: its first point)"))
             ->type_name("TIME");
         command->add_option("--to", to_, N_("draw up to this time, like 30 or 2m (default: its last point)"))->type_name("TIME");
+        command->add_option("--shade", shade_, N_("shade the time from FROM to TO, like the window a test awaited something in"))
+            ->expected(2)->type_name("FROM TO");
+        command->add_option("--mark", marks_, N_("a dashed line at this time, like the moment a test failed; repeat for more"))
+            ->type_name("TIME");
         command->add_option("--title", title_, N_("the chart's title (default: the file's name)"))->type_name("TITLE");
         command->footer(N_("Example:\n"
                            "  velkctl plot session.txt --code 20001001 --code 30000403 --out session.svg\n"
@@ -75,6 +79,8 @@ public:
                          plot_.fromGiven ? from_.c_str() : "0");
             return kExitUsage;
         }
+        if (!PrepareShadeAndMarks())
+            return kExitUsage;
         plot_.title = Utf8FromSystem(Given(&command, "--title") ? title_ : InputFileName(file_));
         return kExitOk;
     }
@@ -126,8 +132,31 @@ private:
         return kExitOk;
     }
 
+    // --shade and --mark: times of the recording, as --from and --to.
+    bool PrepareShadeAndMarks()
+    {
+        if (!shade_.empty()) {
+            plot_.shadeGiven = true;
+            if (!DurationOption(shade_[0], "--shade", false, &plot_.shadeFromMicros) ||
+                !DurationOption(shade_[1], "--shade", false, &plot_.shadeToMicros))
+                return false;
+            if (plot_.shadeToMicros <= plot_.shadeFromMicros) {
+                PrintMessage("velkctl: --shade's end '%s' must come after its start '%s'\n", shade_[1].c_str(),
+                             shade_[0].c_str());
+                return false;
+            }
+        }
+        for (const std::string& text : marks_) {
+            uint64_t micros = 0;
+            if (!DurationOption(text, "--mark", false, &micros))
+                return false;
+            plot_.marks.push_back(micros);
+        }
+        return true;
+    }
+
     std::string file_, out_, from_, to_, title_, signalsFile_;
-    std::vector<std::string> codes_, signalNames_;
+    std::vector<std::string> codes_, signalNames_, shade_, marks_;
     PlotRequest plot_;
     SignalDatabase signals_;
     std::vector<SignalTraceRef> traces_;

@@ -85,4 +85,6 @@ enum : uint32_t {
     kChartAxis = 0x606060,
     kChartText = 0x202020,
     kChartCursor = 0x909090,
+    kChartShade = 0xFFEBB0,    // velkctl plot --shade
+    kChartMark = 0x000000,     // velkctl plot --mark: no trace is black
 };

@@ -138,6 +138,12 @@ SvgChart PlotCollector::Chart() const
     chart.fromSeconds = static_cast<double>(from_) / 1e6;
     chart.toSeconds = static_cast<double>(from_ + static_cast<uint64_t>(shown)) / 1e6;
 
+    if (request_.shadeGiven)
+        chart.shades.push_back({ static_cast<double>(request_.shadeFromMicros) / 1e6,
+                                 static_cast<double>(request_.shadeToMicros) / 1e6, kChartShade });
+    for (uint64_t mark : request_.marks)
+        chart.marks.push_back({ static_cast<double>(mark) / 1e6, std::string(), kChartMark });
+
     chart.valueLabel = SharedUnit(request_.signals);
     for (size_t i = 0; i < TraceCount(); ++i) {
         SvgTrace trace;

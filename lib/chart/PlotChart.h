@@ -22,6 +22,9 @@ struct PlotRequest {
     std::vector<PlotSignalTrace> signals;   // drawn instead of codes when given
     bool fromGiven = false, toGiven = false;
     uint64_t fromMicros = 0, toMicros = 0;   // since the recording started
+    bool shadeGiven = false;
+    uint64_t shadeFromMicros = 0, shadeToMicros = 0;   // shaded, as the recording's times
+    std::vector<uint64_t> marks;      // lines across the chart, as the recording's times
     std::string title;                // UTF-8
     int width = 960, height = 540;    // the chart, in pixels
 };

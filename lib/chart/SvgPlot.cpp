@@ -156,6 +156,36 @@ std::string PaneSvg(const PlotArea& area, const std::vector<SvgTrace>& traces, c
     return svg;
 }
 
+// Dashed lines across the plot area at the marks on the time axis.
+std::string MarksSvg(const std::vector<SvgMark>& marks, const Axis& times, const PlotArea& area)
+{
+    std::string svg;
+    for (const SvgMark& mark : marks) {
+        if (mark.seconds < times.low || mark.seconds > times.high)
+            continue;
+        const int x = AxisX(mark.seconds, times, area);
+        svg += FormatText("<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"%s\" stroke-dasharray=\"4 3\"/>\n", x,
+                          area.top, x, area.bottom - 1, Colour(mark.colour).c_str());
+        svg += Text(x + 3, area.top + 12, "start", mark.label, FormatText(" fill=\"%s\"", Colour(mark.colour).c_str()).c_str());
+    }
+    return svg;
+}
+
+// Filled bands under the grid over the part of each shade on the time axis.
+std::string ShadesSvg(const std::vector<SvgShade>& shades, const Axis& times, const PlotArea& area)
+{
+    std::string svg;
+    for (const SvgShade& shade : shades) {
+        const double from = std::max(shade.fromSeconds, times.low), to = std::min(shade.toSeconds, times.high);
+        if (!(from < to))
+            continue;
+        const int left = AxisX(from, times, area), right = AxisX(to, times, area);
+        svg += FormatText("<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"%s\"/>\n", left, area.top,
+                          std::max(right - left, 1), area.Height() - 1, Colour(shade.colour).c_str());
+    }
+    return svg;
+}
+
 std::string Head(int width, int height, const std::string& title)
 {
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -179,7 +209,9 @@ std::string WriteSvg(const SvgChart& chart)
     if (!chart.valueLabel.empty())
         extra += Text(area.left - 6, area.top - 6, "end", chart.valueLabel);
     extra += Text(area.left, 18, "start", chart.title, " font-weight=\"bold\"");
+    svg += ShadesSvg(chart.shades, times, area);
     svg += PaneSvg(area, chart.traces, values, times, extra, 8);
+    svg += MarksSvg(chart.marks, times, area);
     svg += "</svg>\n";
     return svg;
 }
@@ -209,14 +241,7 @@ std::string WriteSvgStack(const SvgStack& stack)
             extra += Text(area.left + area.Width() / 2, area.bottom + 32, "middle", stack.timeLabel);
         svg += PaneSvg(area, pane.traces, values, times, extra, area.top - kMarginTop + 8);
         // The cursors and trigger marks, across the pane.
-        for (const SvgMark& mark : stack.marks) {
-            if (mark.seconds < times.low || mark.seconds > times.high)
-                continue;
-            const int x = AxisX(mark.seconds, times, area);
-            svg += FormatText("<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"%s\" stroke-dasharray=\"4 3\"/>\n", x,
-                              area.top, x, area.bottom - 1, Colour(mark.colour).c_str());
-            svg += Text(x + 3, area.top + 12, "start", mark.label, FormatText(" fill=\"%s\"", Colour(mark.colour).c_str()).c_str());
-        }
+        svg += MarksSvg(stack.marks, times, area);
     }
     svg += "</svg>\n";
     return svg;

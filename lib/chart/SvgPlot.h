@@ -15,6 +15,20 @@ struct SvgTrace {
     bool steps = false;             // the value holds to the next sample (StepLines)
 };
 
+// A vertical line across every pane: a cursor or a trigger.
+struct SvgMark {
+    double seconds;
+    std::string label;              // "A", "B", "T"
+    uint32_t colour;
+};
+
+// A stretch of time shaded across the plot area, under the traces: a
+// window something was awaited in.
+struct SvgShade {
+    double fromSeconds, toSeconds;
+    uint32_t colour;
+};
+
 struct SvgChart {
     std::string title;              // UTF-8
     std::string timeLabel;          // under the time axis, UTF-8
@@ -22,6 +36,8 @@ struct SvgChart {
     int width, height;              // pixels
     double fromSeconds, toSeconds;  // the time axis
     std::vector<SvgTrace> traces;
+    std::vector<SvgShade> shades;   // clipped to the time axis
+    std::vector<SvgMark> marks;     // those off the time axis are left out
 };
 
 // The plot area's width for a chart of this size: how many columns each
@@ -42,13 +58,6 @@ struct SvgPane {
     std::vector<SvgTrace> traces;
     bool fixed = false;             // the value axis over [low, high]; else from the traces
     double low = 0, high = 1;
-};
-
-// A vertical line across every pane: a cursor or a trigger.
-struct SvgMark {
-    double seconds;
-    std::string label;              // "A", "B", "T"
-    uint32_t colour;
 };
 
 struct SvgStack {

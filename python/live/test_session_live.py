@@ -4,6 +4,7 @@ its own. Run by the Windows build's ctest
 (velk_python_live)."""
 
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -19,6 +20,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 SIGNALS = os.path.join(ROOT, "docs", "signals-example.toml")
 BUS = "pylive%d" % os.getpid()
+RENDER_CHECK = os.path.join(ROOT, "tests", "browser", "render_check.py")
+CHROMIUM = "/usr/bin/chromium"
 
 pytestmark = pytest.mark.skipif(not os.environ.get("VELKCTL"), reason="needs VELKCTL, a built velkctl.exe")
 
@@ -149,7 +152,7 @@ def test_the_wheel_carries_velkctl_and_finds_it_alone(tmp_path):
 def test_a_failing_example_reports_the_bus_last_messages(tmp_path):
     report = tmp_path / "report.xml"
     run = subprocess.run([sys.executable, "-B", "-m", "pytest", "-p", "velk.pytest_plugin", "-p", "no:cacheprovider",
-                          "--velk-bus", BUS + "x", "--junitxml", str(report),
+                          "--velk-bus", BUS + "x", "--junitxml", str(report), "--velk-report", "report.html",
                           os.path.join(ROOT, "python", "examples", "failing_report.py")],
                          cwd=str(tmp_path), env=dict(os.environ, PYTHONPATH=os.path.join(ROOT, "python")),
                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
@@ -163,6 +166,20 @@ def test_a_failing_example_reports_the_bus_last_messages(tmp_path):
     # The request went to another code than the one awaited: the whole bus is shown.
     assert " 20000801 value 5" in properties["velk_messages"], output
     assert "velk messages (the bus's last 1)" in output, output
+    # The HTML report: velkctl plot's chart of both codes, the expect's window shaded and its end marked, and the
+    # bus's last message.
+    page = (tmp_path / "report.html").read_text(encoding="utf-8")
+    assert properties["velk_report"] == "report.html#t1", output
+    chart = page[page.index("<svg"):page.index("</svg>")]
+    assert "20000802 (no data)" in chart and "20000801" in chart and "<circle" in chart, chart
+    assert 'fill="#ffebb0"' in chart and 'stroke="#000000" stroke-dasharray' in chart, chart
+    assert re.search(r"<pre>\s*[+-]\d+\.\d{6}  \d+\.\d{6} 20000801 value 5</pre>", page), page
+    # It renders in a real browser without a console error, asking for nothing beyond itself.
+    if not os.path.exists(CHROMIUM):   # only off the CI path: install-deps installs it
+        pytest.skip("no %s to render the HTML report in" % CHROMIUM)
+    rendered = subprocess.run([sys.executable, "-B", RENDER_CHECK, str(tmp_path / "report.html")],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+    assert rendered.returncode == 0, rendered.stdout.decode("utf-8", "replace")
 
 
 def test_the_sessions_simulation_counts_checks_and_takes_a_set(bus):

@@ -49,6 +49,8 @@ _CHINESE = {
     "the handlers are behind: the oldest waiting messages are dropped (%d wait at most)":
         "处理函数跟不上：丢弃了最早等待的消息（最多等待 %d 条）",
     "%d messages dropped: the handlers were too slow": "丢弃了 %d 条消息：处理函数太慢",
+    "--velk-report %s: there is no folder %s": "--velk-report %s：文件夹 %s 不存在",
+    "cannot write the HTML report %s: %s": "无法写入 HTML 报告 %s：%s",
 }
 
 # Where Chinese puts the arguments in another order: the English's index of each.

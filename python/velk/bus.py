@@ -12,6 +12,7 @@ import threading
 import time
 
 from velk import _duration
+from velk._journal import Journal
 from velk._message import Message, code_text
 from velk._text import say
 from velk._wine import windows_command
@@ -94,18 +95,22 @@ def find_velkctl(given=None):
                         "and %s is not there (the Windows wheel of a release zip carries it)", bundled))
 
 
-def session_command(velkctl, signals=None, environ=None):
-    """(command line, environment) of the session; an .exe runs through Wine
-    off Windows (velk._wine picks the loader)."""
+def velkctl_command(velkctl, environ=None):
+    """(command line, environment) of velkctl, its command and arguments to
+    follow; an .exe runs through Wine off Windows (velk._wine picks the loader)."""
     environ = dict(os.environ if environ is None else environ)
     if not os.path.isfile(velkctl) and shutil.which(velkctl) is None:
         raise VelkError(say("velkctl not found at %s", velkctl))
     if velkctl.endswith(".py"):
-        command = [sys.executable, velkctl]
-    elif velkctl.lower().endswith(".exe"):
-        command, environ = windows_command(velkctl, environ)
-    else:
-        command = [velkctl]
+        return [sys.executable, velkctl], environ
+    if velkctl.lower().endswith(".exe"):
+        return windows_command(velkctl, environ)
+    return [velkctl], environ
+
+
+def session_command(velkctl, signals=None, environ=None):
+    """(command line, environment) of the session."""
+    command, environ = velkctl_command(velkctl, environ)
     command.append("session")
     if signals:
         command += ["--signals", str(signals)]
@@ -115,12 +120,13 @@ def session_command(velkctl, signals=None, environ=None):
 class Waiter:
     """An armed expect: wait() for its verdict."""
 
-    def __init__(self, bus, request_id, match, within):
+    def __init__(self, bus, request_id, match, within, event=None):
         self._bus = bus
         self._id = request_id
         self.match = match
         self.within = within
         self._answer = None   # kept: wait() may be asked again
+        self._event = event   # the journal's, given its outcome
 
     def wait(self):
         """The matching Message, or velk.ExpectTimeout saying what was seen."""
@@ -128,8 +134,12 @@ class Waiter:
         if self._answer is None:
             self._answer = self._bus._answer(self._id, self.within + _ANSWER_GRACE)
         answer = self._answer
+        event = self._event
         if answer.get("matched"):
-            return self._bus._seen(Message(answer["msg"]))
+            message = self._bus._seen(Message(answer["msg"]))
+            if event is not None:
+                event.outcome, event.ended = "matched", self._bus.test_time(message.time)
+            return message
         seen = int(answer.get("seen", 0))
         last = self._bus._seen(Message(answer["last"])) if "last" in answer else None
         if last is None:
@@ -137,6 +147,8 @@ class Waiter:
         else:
             text = say("no message with %s within %gs: %d of those codes came, the last %s", self.match, self.within,
                        seen, last)
+        if event is not None:
+            event.outcome, event.ended, event.said = "timed out", event.at + self.within, text
         raise ExpectTimeout(text, seen, last)
 
 
@@ -236,6 +248,9 @@ class Bus:
         self._exit_status = None
         self._why = None         # why the session ended, once velkctl's output has ended
         self._when_ended = []    # called with why then
+        self.journal = Journal()   # what the test under way did, for its report
+        # time.monotonic() when the session's clock read 0, as near as its messages' arrival tells
+        self._session_start = None
 
     # -- the process --------------------------------------------------------
 
@@ -270,6 +285,8 @@ class Bus:
         except VelkError:
             self.close()
             raise
+        with self._lock:
+            self._clock_reads(0.0)
 
     def close(self):
         process = self._process
@@ -345,6 +362,7 @@ class Bus:
             raise TypeError("not an object")
         if line.get("ev") == "msg":
             message = Message(line)
+            self._clock_reads(message.time)
             self.recent.append(message)
             sub = line.get("sub")
             if sub in self._listeners:
@@ -360,8 +378,26 @@ class Bus:
             if not isinstance(request_id, int) or isinstance(request_id, bool):
                 raise TypeError("id is not a number")
             self._answers[request_id] = line
+            for key in ("msg", "last"):
+                if isinstance(line.get(key), dict):
+                    self._clock_reads(line[key].get("t"))
         else:
             raise ValueError("neither an answer nor an event")
+
+    def _clock_reads(self, seconds):
+        """A message stamped seconds by the session has just come: its clock started no later than now minus
+        that (the earliest such start is the nearest)."""
+        try:
+            start = time.monotonic() - float(seconds)
+        except (TypeError, ValueError):
+            return
+        if self._session_start is None or start < self._session_start:
+            self._session_start = start
+
+    def test_time(self, seconds):
+        """A time of the session's clock (a message's) as seconds since the journal's test started."""
+        start = self._session_start if self._session_start is not None else self.journal.start
+        return float(seconds) + start - self.journal.start
 
     def _note_protocol_error(self, text):
         if self._protocol_error is None:
@@ -455,6 +491,7 @@ class Bus:
         elif not isinstance(value, int) or isinstance(value, bool):
             raise ValueError(say("a code's value is an int, not %r", value))
         self._call("post", value=value, **_target(target))
+        self.journal.note("post", target, str(value))
 
     def send_str(self, channel, text):
         """A string on channel 0-255 (code 30000200 + channel), or to a string
@@ -462,11 +499,15 @@ class Bus:
         if isinstance(channel, str):
             self._call("post", signal=channel, text=str(text))
         else:
-            self._call("post", code=code_text(_STRING_CODE | self._channel(channel)), text=str(text))
+            channel = _STRING_CODE | self._channel(channel)
+            self._call("post", code=code_text(channel), text=str(text))
+        self.journal.note("post", channel, repr(str(text)))
 
     def send_arr(self, channel, data):
         """An array payload on channel 0-255 (code 30000400 + channel)."""
-        self._call("post", code=code_text(_ARRAY_CODE | self._channel(channel)), bytes=bytes(data).hex())
+        code = _ARRAY_CODE | self._channel(channel)
+        self._call("post", code=code_text(code), bytes=bytes(data).hex())
+        self.journal.note("post", code, bytes(data).hex() or "-")
 
     @staticmethod
     def _channel(channel):
@@ -494,6 +535,7 @@ class Bus:
             match += " " + op
             if value is not None:
                 match += " " + _operand(value)
+        armed = self.journal.now()
         request_id = self._send("expect", {"match": match, "within": _duration.request_text(within, "within")})
         # A bad expect is answered at once, before a request sent after it.
         self._call("counters")
@@ -503,7 +545,10 @@ class Bus:
                 del self._answers[request_id]
         if refused is not None and not refused.get("ok"):
             raise VelkError(_refusal(refused))
-        return Waiter(self, request_id, match, _duration.seconds(within, "within"))
+        within = _duration.seconds(within, "within")
+        event = self.journal.note("expect", target, match, within)
+        event.at = armed
+        return Waiter(self, request_id, match, within, event)
 
     def collect(self, target=0, over=1.0, mask=None, max=None):
         """The messages of a code (mask), a signal, or all (the default) for over (seconds or a duration)."""
@@ -563,6 +608,7 @@ class Bus:
     def subscribe(self, target, mask=None):
         """A Subscription to the messages of a code (with mask) or signal."""
         answer = self._call("subscribe", **_target(target, mask))
+        self.journal.note("subscribe", target, "" if mask is None else "/" + code_text(mask))
         with self._lock:
             queue = self._queues.setdefault(answer["sub"], collections.deque())
         return Subscription(self, answer["sub"], queue)

@@ -1,11 +1,16 @@
 """pytest plugin: the velk_bus and velk_node fixtures, and the bus's last
 messages in a failing test's report (a "velk messages" section, and the
-velk_messages property that pytest --junitxml writes)."""
+velk_messages property that pytest --junitxml writes); with --velk-report
+FILE an HTML report of the run (velk/_report_run.py), which the JUnit file
+names in its velk_report properties."""
+
+import os
 
 import pytest
 
 import velk
 from velk.errors import VelkError
+from velk._report_run import NAME as _REPORT, ReportRun
 from velk._text import say
 
 # The bus's last messages a failure's report shows, whatever their codes.
@@ -18,6 +23,26 @@ def pytest_addoption(parser):
     group.addoption("--velk-signals", default=None, help="the signal file, for signal names")
     group.addoption("--velkctl", default=None,
                     help="velkctl.exe (default: $VELKCTL, else velkctl on PATH, else the one the wheel carries)")
+    group.addoption("--velk-report", default=None, metavar="FILE",
+                    help="write an HTML report of the run: verdicts, what each test did on the bus, and for a failure "
+                         "its plot and the bus's last messages")
+
+
+def pytest_configure(config):
+    path = config.getoption("--velk-report")
+    if path and not os.path.isdir(os.path.dirname(os.path.abspath(path))):
+        raise pytest.UsageError(say("--velk-report %s: there is no folder %s", path,
+                                    os.path.dirname(os.path.abspath(path))))
+    if path and not hasattr(config, "workerinput"):   # written once, by the process that runs the session
+        config.pluginmanager.register(ReportRun(config, path), _REPORT)
+
+
+@pytest.fixture(scope="session", autouse=True)
+def _velk_report_link(request):
+    """The JUnit file's testsuite names the HTML report."""
+    run = request.config.pluginmanager.get_plugin(_REPORT)
+    if run is not None:
+        request.getfixturevalue("record_testsuite_property")("velk_report", run.link())
 
 
 @pytest.fixture(scope="session")
@@ -38,6 +63,7 @@ def _velk_session_bus(request):
 def velk_bus(request, _velk_session_bus):
     """The session's velk.Bus; its messages seen during the test go into a failure's report."""
     _velk_session_bus.recent.clear()
+    _velk_session_bus.journal.begin()
     request.node._velk_bus = _velk_session_bus
     return _velk_session_bus
 
@@ -69,8 +95,17 @@ def pytest_runtest_makereport(item, call):
     outcome = yield
     report = outcome.get_result()
     bus = getattr(item, "_velk_bus", None)
-    if bus is None or report.when != "call" or not report.failed:
+    if bus is None or report.when != "call":
         return
+    seen = _report_messages(item, report, bus) if report.failed else None
+    run = item.config.pluginmanager.get_plugin(_REPORT)
+    if run is not None:
+        run.add_bus(item, report, bus, seen)
+
+
+def _report_messages(item, report, bus):
+    """The bus's last messages into a failed test's report (what the test itself saw when the session has
+    gone); returns them."""
     try:
         seen = bus.recent_messages(_REPORTED)
     except VelkError as error:   # the session has gone: what the test itself saw
@@ -80,3 +115,4 @@ def pytest_runtest_makereport(item, call):
     report.sections.append(("velk messages (the bus's last %d)" % len(seen), text))
     item.user_properties.append(("velk_messages", text))
     report.user_properties.append(("velk_messages", text))
+    return seen

@@ -16,6 +16,7 @@
 #include "chart/Columns.h"
 #include "chart/PlotChart.h"
 #include "chart/SvgPlot.h"
+#include "common/FormatText.h"
 
 namespace {
 
@@ -479,6 +480,43 @@ TEST(SvgPlots, TheFirstAndLastMomentsLandOnThePlotAreasEdges)
     char label[80];
     snprintf(label, sizeof label, "<text x=\"%d\" y=\"%d\" text-anchor=\"middle\">1", area.left, area.bottom + 16);
     EXPECT_NE(std::string::npos, svg.find(label));
+}
+
+TEST(SvgPlots, AShadeAndMarksLandOnTheirTimesClippedToTheTimeAxis)
+{
+    PlotRequest request;
+    request.codes = { 0x10001001 };
+    request.fromGiven = request.toGiven = true;
+    request.fromMicros = 1000000;
+    request.toMicros = 2000000;
+    request.shadeGiven = true;
+    request.shadeFromMicros = 1500000;
+    request.shadeToMicros = 2500000;                      // runs past --to: ends at the right edge
+    request.marks = { 1000000, 1750000, 2000001 };        // the left edge, inside, just past --to
+    PlotCollector plot(request);
+    plot.Add({ 1200000, 0x10001001, kValueMessage, 5, "" });
+    const std::string svg = WriteSvg(plot.Chart());
+    const PlotArea area = PlotAreaOf(request.width, request.height);
+    const int middle = area.left + static_cast<int>(lround(0.5 * (area.Width() - 1)));
+
+    char shade[120];
+    snprintf(shade, sizeof shade, "<rect x=\"%d\" y=\"%d\" width=\"%d\"", middle, area.top, area.right - 1 - middle);
+    const size_t band = svg.find(shade);
+    EXPECT_NE(std::string::npos, band) << shade;
+    EXPECT_LT(band, svg.find("<circle"));                 // under the trace
+    size_t lines = 0;
+    for (size_t at = svg.find("stroke-dasharray"); at != std::string::npos; at = svg.find("stroke-dasharray", at + 1))
+        ++lines;
+    EXPECT_EQ(2u, lines);
+    char mark[80];
+    snprintf(mark, sizeof mark, "<line x1=\"%d\" y1=\"%d\" x2=\"%d\"", area.left, area.top, area.left);
+    EXPECT_NE(std::string::npos, svg.find(mark)) << mark;
+
+    request.shadeFromMicros = 2000000;                    // all of it past the axis: no band
+    PlotCollector late(request);
+    late.Add({ 1200000, 0x10001001, kValueMessage, 5, "" });
+    EXPECT_EQ(std::string::npos, WriteSvg(late.Chart()).find(FormatText("fill=\"#%06x\"", kChartShade)));
+    EXPECT_NE(std::string::npos, svg.find(FormatText("fill=\"#%06x\"", kChartShade)));
 }
 
 } // namespace

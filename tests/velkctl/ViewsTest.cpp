@@ -125,6 +125,19 @@ TEST_F(Views, PlotWritesTheChartOfARecordingOrNothing)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(svg.c_str()));
     EXPECT_EQ(2, RunVelkctl("plot \"" + path + "\" --code 2000100G --out \"" + svg + "\""));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(svg.c_str()));
+    // A shade that ends where it starts is refused, saying so; one that ends after it draws.
+    lines.clear();
+    EXPECT_EQ(2, RunVelkctl("plot \"" + path + "\" --code 20001001 --shade 1.5 1500ms --out \"" + svg + "\"", &lines));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(std::string::npos, lines.back().find("--shade's end '1500ms' must come after its start '1.5'")) << lines.back();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(svg.c_str()));
+    ASSERT_EQ(0, RunVelkctl("plot \"" + path + "\" --code 20001001 --shade 1.5 1.500001 --mark 2 --mark 9 --out \"" +
+                            svg + "\""));
+    chart = ReadFileText(svg);
+    EXPECT_NE(std::string::npos, chart.find("fill=\"#ffebb0\""));
+    EXPECT_NE(std::string::npos, chart.find("stroke-dasharray"));   // at 2 s; 9 s is past the recording's end
+    EXPECT_EQ(chart.find("stroke-dasharray"), chart.rfind("stroke-dasharray"));
+    DeleteFileA(svg.c_str());
     DeleteFileA(path.c_str());
     DeleteFileA(broken.c_str());
 }
