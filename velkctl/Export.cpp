@@ -10,12 +10,12 @@
 #include "common/FormatText.h"
 #include "velkctl/CommandOutcome.h"
 #include "formats/CsvExport.h"
+#include "formats/RecordParts.h"
 #include "client/SignalsOption.h"
 #include "signals/MessageCheck.h"
 #include "signals/SignalCsv.h"
 #include "client/InputFile.h"
 #include "windows/LineFile.h"
-#include "formats/RecordReader.h"
 #include "velkctl/Replay.h"
 #include "velkctl/WideCsv.h"
 #include "windows/SystemCodePage.h"
@@ -44,7 +44,7 @@ bool SameFile(const std::string& a, const std::string& b)
 }
 
 // The recording read again from its first message: *more when there is one.
-void ReadFromStart(RecordReader* reader, RecordedMessage* first, bool* more, WallTime* start, const WallTime** known)
+void ReadFromStart(SeriesReader* reader, RecordedMessage* first, bool* more, WallTime* start, const WallTime** known)
 {
     *more = reader->Rewind() && reader->Next(first);
     // The start line comes before the messages: known once the first is read.
@@ -52,7 +52,7 @@ void ReadFromStart(RecordReader* reader, RecordedMessage* first, bool* more, Wal
 }
 
 // False, said on stderr, when the file changed since it was checked.
-bool ReadToEnd(const CheckedRecording& recording, const RecordReader& reader)
+bool ReadToEnd(const CheckedRecording& recording, const SeriesReader& reader)
 {
     if (reader.Outcome() == kRecordRead)
         return true;
@@ -67,7 +67,8 @@ bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, c
                LineFile* csv, uint64_t* rows, uint64_t* filteredOut)
 {
     const SignalCodePages pages = WindowsSignalCodePages();
-    RecordReader reader(recording.file, recording.name);
+    std::unique_ptr<SeriesReader> series = ReadCheckedRecording(recording);
+    SeriesReader& reader = *series;
     RecordedMessage message;
     bool more = false;
     WallTime start;
@@ -104,7 +105,8 @@ bool WriteWideRows(const CheckedRecording& recording, const MessageFilter& filte
                    LineFile* csv, uint64_t* messages, uint64_t* filteredOut, uint64_t* rows, size_t* columns)
 {
     WideCsv wide(signals, WindowsSignalCodePages(), SystemCodePage());
-    RecordReader reader(recording.file, recording.name);
+    std::unique_ptr<SeriesReader> series = ReadCheckedRecording(recording);
+    SeriesReader& reader = *series;
     RecordedMessage message;
     bool more = false;
     WallTime start;
@@ -143,26 +145,35 @@ bool WriteWideRows(const CheckedRecording& recording, const MessageFilter& filte
 
 int ExportRecording(const ExportOptions& options)
 {
-    const bool fromStdin = options.path == "-";
-    std::string target = !options.out.empty() ? options.out : fromStdin ? "-" : CsvPathFor(options.path);
-    const bool toStdout = target == "-";
-    if (!fromStdin && !toStdout && SameFile(options.path, target)) {
-        PrintMessage("velkctl: export: the CSV would replace the recording %s: name another with --out\n",
-                     QuotePath(target).c_str());
-        return kExitUsage;
-    }
-
     CheckedRecording recording;
+    recording.from = options.fromMicros;
+    recording.to = options.toMicros;
     int status = CheckRecording(options.path, &recording);
     if (status != kExitOk)
         return status;
+
+    const bool fromStdin = options.path == "-";
+    // A series (parts, a glob, a folder) is named by its first part's series: run-0001.txt -> run.csv.
+    PartSeries series;
+    unsigned number = 0;
+    const std::string named = recording.files.size() > 1 && SeriesOfPart(recording.files[0], &series, &number)
+                                  ? series.stem + series.extension
+                                  : recording.files[0];
+    std::string target = !options.out.empty() ? options.out : fromStdin ? "-" : CsvPathFor(named);
+    const bool toStdout = target == "-";
+    for (const std::string& file : recording.files) {
+        if (!fromStdin && !toStdout && SameFile(file, target)) {
+            PrintMessage("velkctl: export: the CSV would replace the recording %s: name another with --out\n",
+                         QuotePath(target).c_str());
+            return kExitUsage;
+        }
+    }
 
     const std::string shown = toStdout ? N_("standard output") : QuotePath(target);
     const std::string partial = toStdout ? target : target + ".part";
     LineFile csv;
     if (!csv.Create(partial)) {
         PrintMessage("velkctl: export: cannot create %s: %s\n", QuotePath(partial).c_str(), strerror(errno));
-        CloseInputFile(recording.file);
         return kExitIo;
     }
     uint64_t rows = 0, filteredOut = 0, wideRows = 0;
@@ -170,7 +181,6 @@ int ExportRecording(const ExportOptions& options)
     bool read = options.wide ? WriteWideRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut,
                                              &wideRows, &columns)
                              : WriteRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut);
-    CloseInputFile(recording.file);
     bool written = csv.Close();
     if (read && written && !toStdout && !MoveFileExA(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DWORD error = GetLastError();

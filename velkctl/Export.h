@@ -1,6 +1,7 @@
 // velkctl export: a recording as CSV for spreadsheets (velkctl/CsvExport.h).
 // Needs no bus.
 #pragma once
+#include <stdint.h>
 #include <string>
 
 #include "formats/MessageFilter.h"
@@ -12,6 +13,8 @@ struct ExportOptions {
     MessageFilter filter;      // the rows; the rest is counted in the summary
     const SignalDatabase* signals = nullptr;   // adds the signal columns (formats/CsvExport.h)
     bool wide = false;         // a row per time step, a column per signal (velkctl/WideCsv.h)
+    uint64_t fromMicros = 0;            // --from, --to: the stretch exported, from the recording's start
+    uint64_t toMicros = UINT64_MAX;
 };
 
 // The process exit status. The whole recording is checked before a byte of

@@ -1,4 +1,4 @@
-// velkctl export FILE [--out OUT.csv] [--wide] [--signals FILE] [filters]: needs no bus.
+// velkctl export FILE [--out OUT.csv] [--wide] [--from D] [--to D] [--signals FILE] [filters]: needs no bus.
 #include <memory>
 #include <string>
 
@@ -7,6 +7,7 @@
 #include "velkctl/Export.h"
 #include "velkctl/FilterOptions.h"
 #include "common/Catalogue.h"
+#include "client/ProgramMessages.h"
 
 namespace {
 
@@ -20,6 +21,12 @@ public:
         command->add_flag("--wide", options_.wide,
                           N_("one row per time step and one column per signal (or code), each cell the value in "
                              "force then, the units in the header: for a spreadsheet's chart"));
+        command->add_option("--from", from_,
+                            N_("export only from this long after the recording's start, like 36h; the parts of a "
+                               "series before it are not read"))
+            ->type_name("DURATION");
+        command->add_option("--to", to_, N_("export only up to this long after the recording's start, like 37h"))
+            ->type_name("DURATION");
         AddSignalsOption(command, &signalsFile_);
         AddFilterOptions(command, &filter_);
         command->footer(N_("Example:\n"
@@ -28,13 +35,21 @@ public:
                            "  velkctl export session.txt --signals signals-example.toml\n"
                            "    adds name, signal, physical and unit: a row per signal, the raw columns on each\n"
                            "  velkctl export session.txt --wide --signals signals-example.toml\n"
-                           "    a row per time step, a column per signal: motor.speed (rpm), motor.state, ..."));
+                           "    a row per time step, a column per signal: motor.speed (rpm), motor.state, ...\n"
+                           "  velkctl export session.txt --from 1s --to 2s\n"
+                           "    only what came in the second second"));
     }
 
-    int Prepare(const CLI::App&) override
+    int Prepare(const CLI::App& command) override
     {
-        if (!MakeFilter(filter_, &options_.filter))
+        if (!MakeFilter(filter_, &options_.filter) ||
+            (Given(&command, "--from") && !DurationOption(from_, "from", false, &options_.fromMicros)) ||
+            (Given(&command, "--to") && !DurationOption(to_, "to", false, &options_.toMicros)))
             return kExitUsage;
+        if (options_.toMicros < options_.fromMicros) {
+            PrintMessage("velkctl: export: --to comes before --from\n");
+            return kExitUsage;
+        }
         return LoadSignalsOption(signalsFile_, &signals_, &options_.signals);
     }
 
@@ -44,7 +59,7 @@ public:
     }
 
 private:
-    std::string signalsFile_;
+    std::string signalsFile_, from_, to_;
     SignalDatabase signals_;
     FilterArguments filter_;
     ExportOptions options_;

@@ -11,7 +11,6 @@
 #include "windows/SystemCodePage.h"
 #include "velkctl/CommandOutcome.h"
 #include "client/InputFile.h"
-#include "formats/RecordReader.h"
 #include "client/ProgramMessages.h"
 #include "common/Catalogue.h"
 
@@ -51,24 +50,23 @@ int PlotRecording(const std::string& path, const PlotRequest& request, const Sig
                   const std::vector<SignalTraceRef>& traces, const std::string& outPath)
 {
     const uint64_t started = ClockTicks();
-    FILE* file = OpenInputFile(path);
-    if (file == NULL)
+    std::vector<std::string> files;
+    if (!FindInputRecording(path, &files))
         return kExitIo;
     PlotCollector collector(request);
     uint64_t read = 0;
     {
-        RecordReader reader(file, InputFileName(path));
+        std::unique_ptr<SeriesReader> reader = ReadInputRecording(files);
         RecordedMessage message;
         std::vector<DecodedSignal> decoded;
-        while (reader.Next(&message)) {
+        while (reader->Next(&message)) {
             if (request.signals.empty())
                 collector.Add(message);
             else
                 AddSignalValues(message, signals, traces, &decoded, &collector);
             ++read;
         }
-        int status = RecordReadStatus(reader);
-        CloseInputFile(file);
+        int status = RecordReadStatus(*reader);
         if (status != kExitOk)
             return status;
     }

@@ -39,7 +39,8 @@ public:
                              "a FILE ending in .gz is"));
         command->add_option("--split", split_,
                             N_("write FILE in parts NAME-0001.EXT, NAME-0002.EXT, ..., a new one every SIZE "
-                               "(1MiB or more, like 256MiB) or DURATION (1s or more, like 1h)"))
+                               "(1MiB or more, like 256MiB) or DURATION (1s or more, like 1h); with --trigger "
+                               "every window goes into the parts"))
             ->type_name("SIZE|DURATION");
         command->add_option("--keep", keep_,
                             N_("with --split: delete the oldest finished parts beyond SIZE (all parts together, "
@@ -123,11 +124,6 @@ private:
             return true;
         if (options_.path == "-") {
             PrintMessage("velkctl: record: --split writes files of their own: give a FILE, not '-'\n");
-            return false;
-        }
-        if (Given(&command, "--trigger")) {
-            PrintMessage("velkctl: record: --split does not go with --trigger yet: record the run whole, or "
-                         "the triggers with --retrigger\n");
             return false;
         }
         if (!ParseSplit(split_, &options_.split, &error) ||

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include <windows.h>
+
 #include "client/InputFile.h"
 #include "common/Catalogue.h"
 #include "common/Escapes.h"
@@ -13,6 +15,7 @@
 #include "common/FormatText.h"
 #include "formats/RecordLine.h"
 #include "client/ProgramMessages.h"
+#include "windows/FolderNames.h"
 
 namespace {
 
@@ -33,7 +36,41 @@ RecordSeries::RecordSeries(const std::string& path, bool compressed, const Piece
 bool RecordSeries::Open(const WallTime& start)
 {
     start_ = start;
-    return OpenFile(1, 0);
+    return (!Split() || DeleteEarlierParts()) && OpenFile(1, 0);
+}
+
+// Parts an earlier recording in the same name left beyond the first (which
+// the new one replaces) are deleted before it begins, and said: two runs
+// never mix in one series. One that cannot be deleted stops it unbegun.
+bool RecordSeries::DeleteEarlierParts()
+{
+    const size_t slash = path_.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? "" : path_.substr(0, slash + 1);
+    std::vector<std::string> names, paths;
+    std::string ignored;
+    if (!WindowsFolders(CP_ACP).Names(folder, &names, &ignored))
+        return true;   // no folder: creating the first part says so
+    for (const std::string& name : names)
+        paths.push_back(folder + name);
+    unsigned deleted = 0;
+    std::string first, last;
+    for (const std::string& part : PartsAmong(series_, paths)) {
+        if (PartNumber(series_, part) < 2)
+            continue;
+        if (remove(part.c_str()) != 0) {
+            createError_ = FormatText(N_("cannot delete %s, left by an earlier recording in this name: %s"),
+                                      Shown(part).c_str(), strerror(errno));
+            return false;
+        }
+        first = deleted++ == 0 ? part : first;
+        last = part;
+    }
+    if (deleted != 0)
+        PrintMessage("velkctl: %s\n",
+                     FormatText(N_("deleted %s an earlier recording in this name left, %s to %s"),
+                                CountOf(deleted, "part").c_str(), EscapeForDisplay(FileNameAsMade(first)).c_str(),
+                                EscapeForDisplay(FileNameAsMade(last)).c_str()).c_str());
+    return true;
 }
 
 bool RecordSeries::OpenFile(unsigned number, uint64_t micros)

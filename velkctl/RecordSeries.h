@@ -3,7 +3,8 @@
 // part ends when the next message would take it past the bound; it is
 // flushed and closed before the next is made, so every message is in
 // exactly one part. With --keep, the oldest finished parts beyond the
-// budget are deleted as each new part begins.
+// budget are deleted as each new part begins. Parts of the same name an
+// earlier recording left are deleted before the first is made.
 #pragma once
 #include <stdint.h>
 
@@ -50,6 +51,8 @@ public:
     // The file or parts written, for the summary: "run.txt",
     // "run-0001.txt", "3 parts, run-0001.txt to run-0003.txt".
     std::string Describe() const;
+    // The file, or the first part.
+    std::string FirstName() const { return Split() ? PartName(series_, 1) : path_; }
     // Parts --keep deleted, and the oldest and newest of them.
     unsigned Deleted() const { return deleted_; }
     std::string FirstDeleted() const;
@@ -58,6 +61,7 @@ public:
 private:
     bool Split() const { return split_.bytes != 0 || split_.micros != 0; }
     bool OpenFile(unsigned number, uint64_t micros);
+    bool DeleteEarlierParts();
     void Keep();
 
     struct Finished {

@@ -9,7 +9,6 @@
 #include "client/InputFile.h"
 #include "client/ReceiveLoop.h"
 #include "velkctl/PeriodicSend.h"
-#include "formats/RecordReader.h"
 #include "client/ProgramMessages.h"
 #include "common/Catalogue.h"
 
@@ -43,34 +42,45 @@ FILE* TemporaryCopy()
 
 int CheckRecording(const std::string& path, CheckedRecording* recording)
 {
-    FILE* file = OpenInputFile(path);
-    if (file == NULL)
+    if (!FindInputRecording(path, &recording->files))
         return kExitIo;
-    FILE* copy = NULL;
-    if (file == stdin && (copy = TemporaryCopy()) == NULL) {
+    if (path == "-" && (recording->copy = TemporaryCopy()) == NULL) {
         PrintMessage("velkctl: cannot make a temporary file to hold standard input (error %lu)\n", GetLastError());
         return kExitIo;
     }
     recording->name = InputFileName(path);
-    RecordReader reader(file, recording->name);
-    reader.CopyTo(copy);
+    std::unique_ptr<SeriesReader> reader = ReadInputRecording(recording->files);
+    reader->CopyTo(recording->copy);
+    reader->Window(recording->from, recording->to);
     RecordedMessage message;
-    while (reader.Next(&message))
+    while (reader->Next(&message))
         recording->span.Add(message.micros);
-    int status = RecordReadStatus(reader);
-    if (copy != NULL) {
-        file = copy;
-        if (status == kExitOk && (fflush(copy) != 0 || ferror(copy))) {
-            PrintMessage("velkctl: cannot keep a copy of standard input in a temporary file\n");
-            status = kExitIo;
-        }
+    int status = RecordReadStatus(*reader);
+    if (recording->copy != NULL && status == kExitOk &&
+        (fflush(recording->copy) != 0 || ferror(recording->copy))) {
+        PrintMessage("velkctl: cannot keep a copy of standard input in a temporary file\n");
+        status = kExitIo;
     }
-    if (status != kExitOk) {
-        CloseInputFile(file);
-        return status;
+    return status;
+}
+
+std::unique_ptr<SeriesReader> ReadCheckedRecording(const CheckedRecording& recording)
+{
+    std::unique_ptr<SeriesReader> reader;
+    if (recording.copy != NULL) {
+        rewind(recording.copy);
+        reader.reset(new SeriesReader(recording.copy, recording.name));
+    } else {
+        reader = ReadInputRecording(recording.files);
     }
-    recording->file = file;
-    return kExitOk;
+    reader->Window(recording.from, recording.to);
+    return reader;
+}
+
+CheckedRecording::~CheckedRecording()
+{
+    if (copy != NULL)
+        fclose(copy);
 }
 
 int ReplayMessages(const BusBinding& bus, HWND window, const CheckedRecording& recording,
@@ -86,18 +96,18 @@ int ReplayMessages(const BusBinding& bus, HWND window, const CheckedRecording& r
 
     // The send pass reads the file again, each message as its deadline is
     // asked for; the check pass has vouched for every line.
-    RecordReader reader(recording.file, recording.name);
+    std::unique_ptr<SeriesReader> reader = ReadCheckedRecording(recording);
     RecordedMessage message;
     bool read = false;
     int exitCode = kExitOk;
     uint64_t posted = SendOnDeadlines("posted", count,
         [&](uint64_t n) {
-            read = (n % size != 0 || reader.Rewind()) && reader.Next(&message);
+            read = (n % size != 0 || reader->Rewind()) && reader->Next(&message);
             return read ? schedule.OffsetMicros(n / size, message.micros) : 0;
         },
         [&](uint64_t) {
             if (!read) {
-                std::string why = reader.Error();
+                std::string why = reader->Error();
                 if (why.empty())
                     PrintMessage("velkctl: replay: %s changed after it was checked\n", recording.name.c_str());
                 else
@@ -114,7 +124,6 @@ int ReplayMessages(const BusBinding& bus, HWND window, const CheckedRecording& r
             exitCode = kExitRefused;
             return false;
         });
-    CloseInputFile(recording.file);
     if (posted != 0)
         NoteIfBusEndsWithVelkctl(bus, N_("these messages are lost"));
     return exitCode;

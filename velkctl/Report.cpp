@@ -2,11 +2,14 @@
 
 #include <inttypes.h>
 #include <stdio.h>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "client/InputFile.h"
 #include "client/ProgramMessages.h"
 #include "client/SignalsOption.h"
-#include "formats/RecordReader.h"
+#include "formats/SeriesReader.h"
 #include "velkctl/CommandOutcome.h"
 #include "velkctl/ReportTables.h"
 #include "windows/Clock.h"
@@ -20,17 +23,16 @@ int ReportRecording(const ReportOptions& options)
     ReportHeading heading;
     heading.recording = Utf8FromSystem(InputFileName(options.path));
     heading.signalFile = Utf8FromSystem(options.signalsFile);
-    FILE* file = OpenInputFile(options.path);
-    if (file == NULL)
+    std::vector<std::string> files;
+    if (!FindInputRecording(options.path, &files))
         return kExitIo;
     {
-        RecordReader reader(file, InputFileName(options.path));
+        std::unique_ptr<SeriesReader> reader = ReadInputRecording(files);
         RecordedMessage message;
-        while (reader.Next(&message))
+        while (reader->Next(&message))
             report.Add(message);
-        heading.startKnown = reader.Start(&heading.start);
-        int status = RecordReadStatus(reader);
-        CloseInputFile(file);
+        heading.startKnown = reader->Start(&heading.start);
+        int status = RecordReadStatus(*reader);
         if (status != kExitOk)
             return status;
     }

@@ -21,6 +21,7 @@
 #include "velk/VelkApi.h"
 #include "velkctl/CommandOutcome.h"
 #include "velkctl/Record.h"
+#include "velkctl/RecordSeries.h"
 #include "windows/Clock.h"
 #include "windows/LineFile.h"
 #include "windows/StopSignal.h"
@@ -36,31 +37,30 @@ const size_t kRingBytes = 32 << 20;
 const uint64_t kTickMicros = 20000;
 
 // The files, the first made before the recording starts so that a path that
-// cannot be made fails at once.
+// cannot be made fails at once. A file per trigger (FILE, or FILE-1,
+// FILE-2, ... with --retrigger); with --split every window goes into one
+// series of parts instead (velkctl/RecordSeries.h), split and kept as a
+// whole recording is, the time between windows a gap.
 class TriggerFiles : public TriggerSink {
 public:
     TriggerFiles(const RecordOptions& options, const TriggerOptions& trigger)
         : options_(options), trigger_(trigger), start_(WallClockNow()) {}
 
+    bool Split() const { return options_.split.bytes != 0 || options_.split.micros != 0; }
+
     std::string PathOf(unsigned number) const
     {
         // The name Windows gives the file, which the summary names.
-        return trigger_.numbered ? NumberedRecordPath(options_.path, number) : FileNameAsMade(options_.path);
+        return trigger_.numbered && !Split() ? NumberedRecordPath(options_.path, number)
+                                             : FileNameAsMade(options_.path);
     }
 
-    // The first file with its header; false with why in *error.
+    // The first file with its header; false with it said in *error.
     bool MakeFirst(std::string* error)
     {
         current_ = 1;
-        file_.reset(new LineFile);
-        if (!file_->Create(PathOf(1), options_.compressed)) {
-            *error = strerror(errno);
-            return false;
-        }
-        file_->Add(kRecordHeader);
-        file_->Add(FormatStartLine(start_));
-        if (!file_->Flush()) {
-            *error = file_->ErrorText();
+        if (!MakeSeries(1)) {
+            *error = series_->Fault();
             return false;
         }
         return true;
@@ -71,41 +71,46 @@ public:
         open_ = true;
         current_ = number;
         fileMessages_ = 0;
-        if (number > 1 && failed_ == 0) {
-            file_.reset(new LineFile);
-            if (!file_->Create(PathOf(number), options_.compressed)) {
-                Fail(number, "create", strerror(errno));
-                file_.reset();
-                return;
-            }
-            file_->Add(kRecordHeader);
-            file_->Add(FormatStartLine(start_));
-        }
-        if (!file_)
+        if (number > 1 && failed_ == 0 && !Split() && !MakeSeries(number)) {
+            Fail(number, series_->Fault());
+            series_.reset();
             return;
-        file_->Add(FormatTriggerHeader(trigger_.text, number, triggerMicros, trigger_.preMicros, trigger_.postMicros));
-        if (cut) {
-            file_->Add(kTriggerCutNote);
-            ++cutFiles_;
         }
-        CheckWrites();
+        if (!series_)
+            return;
+        header_ = Pending{ true, number, triggerMicros, cut };
+        cutFiles_ += cut ? 1 : 0;
+        // Apart, the header goes at once; in a series it goes with the window's first message, in its part.
+        if (!Split()) {
+            series_->File().Add(HeaderLines(0));
+            header_.waiting = false;
+            CheckWrites();
+        }
     }
 
     void Write(const RecordedMessage& message, bool trigger) override
     {
-        if (!file_) {
+        if (!series_) {
             ++unwritten_;
             return;
         }
-        // A message's comment lines reach the file with it or not at all.
-        std::string lines;
-        if (message.expired) {
-            lines = std::string(kExpiredNote) + "\n";
-            ++expired_;
+        // Windows that overlap share messages: in one series each is written once, in order.
+        if (Split() && message.micros < lastMicros_)
+            return;
+        lastMicros_ = message.micros;
+        std::string lines = Lines(message, trigger);
+        if (series_->StartsNewPart(lines.size() + 1, message.micros)) {
+            if (!series_->NextPart(message.micros)) {
+                CheckWrites();
+                ++unwritten_;
+                return;
+            }
+            fileMessages_ = 0;
+            lines = Lines(message, trigger);
         }
-        if (trigger)
-            lines += std::string(kTriggerMark) + "\n";
-        file_->Add(lines + FormatRecordLine(message));
+        series_->File().Add(lines);
+        header_.waiting = false;
+        expired_ += message.expired ? 1 : 0;
         ++written_;
         ++fileMessages_;
         CheckWrites();
@@ -114,30 +119,58 @@ public:
     void End(unsigned number) override
     {
         open_ = false;
-        if (file_ && !file_->Close())
+        if (!series_)
+            return;
+        if (Split()) {
+            series_->File().Flush();
             CheckWrites();
-        file_.reset();
+            if (failed_ == 0)
+                last_ = number;
+            return;
+        }
+        if (!series_->Close())
+            CheckWrites();
+        series_.reset();
         if (failed_ == 0)
             last_ = number;
     }
 
     void Flush()
     {
-        if (file_) {
-            file_->Flush();
+        if (series_) {
+            series_->File().Flush();
             CheckWrites();
         }
     }
 
-    // After the recording: the first file closes, and goes if no trigger wrote it.
+    uint64_t DueTicks() const { return series_ ? series_->File().MemberDueTicks() : UINT64_MAX; }
+
+    // After the recording: the series or the first file closes, and the
+    // first goes if no trigger wrote it.
     bool RemoveUnused()
     {
-        if (!file_ || last_ != 0 || open_)
+        if (!series_)
             return false;
-        file_->Close();
-        file_.reset();
-        return options_.path != "-" && remove(PathOf(1).c_str()) == 0;
+        if (last_ != 0 || open_) {
+            if (!series_->Close())
+                CheckWrites();
+            return false;
+        }
+        series_->Close();
+        const std::string first = series_->FirstName();
+        series_.reset();
+        return options_.path != "-" && remove(first.c_str()) == 0;
     }
+
+    // What the summary names: a file, files, or the series' parts.
+    std::string Said(unsigned count) const
+    {
+        if (Split())
+            return said_;
+        std::string first = QuotePath(PathOf(1));
+        return count == 1 ? first : first + " to " + QuotePath(PathOf(count));
+    }
+    std::string FirstSaid() const { return Split() ? said_ : QuotePath(PathOf(1)); }
 
     bool Open() const { return open_; }
     bool Failed() const { return failed_ != 0; }
@@ -146,28 +179,74 @@ public:
     uint64_t Unwritten() const { return unwritten_; }
     uint64_t Expired() const { return expired_; }
     unsigned CutFiles() const { return cutFiles_; }
+    unsigned Deleted() const { return deleted_; }
+    const std::string& DeletedSaid() const { return deletedSaid_; }
     const std::string& Failure() const { return failure_; }
 
 private:
+    bool MakeSeries(unsigned number)
+    {
+        const std::string path = Split() || options_.path == "-" ? options_.path : PathOf(number);
+        series_.reset(new RecordSeries(path, options_.compressed, options_.split, options_.keep));
+        if (!series_->Open(start_))
+            return false;
+        said_ = series_->Describe();
+        return true;
+    }
+
+    uint64_t PartMicros(uint64_t micros) const { return Split() ? std::min(series_->PartMicros(), micros) : 0; }
+
+    // The trigger's header (and the note of a cut pre-window), its time counted from the part's start.
+    std::string HeaderLines(uint64_t partMicros) const
+    {
+        std::string lines = FormatTriggerHeader(trigger_.text, header_.number, header_.micros - std::min(partMicros, header_.micros),
+                                                trigger_.preMicros, trigger_.postMicros);
+        if (header_.cut)
+            lines += std::string("\n") + kTriggerCutNote;
+        return lines;
+    }
+
+    // The notes and the message reach the file together or not at all.
+    std::string Lines(RecordedMessage message, bool trigger) const
+    {
+        std::string lines;
+        if (Split() && header_.waiting)
+            lines = HeaderLines(PartMicros(message.micros)) + "\n";
+        if (message.expired)
+            lines += std::string(kExpiredNote) + "\n";
+        if (trigger)
+            lines += std::string(kTriggerMark) + "\n";
+        message.micros -= PartMicros(message.micros);
+        return lines + FormatRecordLine(message);
+    }
+
     // The first failed write ends the recording: the messages of this file
     // it cut off are counted as not written, and nothing more is written.
     void CheckWrites()
     {
-        if (!file_ || !file_->Failed())
+        if (!series_)
             return;
-        const uint64_t lost = std::min<uint64_t>(fileMessages_, file_->Added() - file_->Written());
-        written_ -= lost;
+        said_ = series_->Describe();
+        deleted_ = series_->Deleted();
+        if (deleted_ != 0)
+            deletedSaid_ = FormatText(N_("--keep deleted the oldest %s, %s to %s"), CountOf(deleted_, "part").c_str(),
+                                      series_->FirstDeleted().c_str(), series_->LastDeleted().c_str());
+        if (!series_->Failed())
+            return;
+        const LineFile& file = series_->File();
+        const uint64_t lost = std::min<uint64_t>(fileMessages_, file.Failed() ? file.Added() - file.Written() : 0);
+        written_ -= std::min(written_, lost);
         unwritten_ += lost;
-        const std::string why = file_->ErrorText();
-        file_->Close();
-        file_.reset();
-        Fail(current_, "write", why);
+        const std::string why = series_->Fault();
+        series_->Close();
+        series_.reset();
+        Fail(current_, why);
     }
 
-    void Fail(unsigned number, const char* what, const std::string& why)
+    void Fail(unsigned number, const std::string& why)
     {
         if (failed_ == 0) {
-            failure_ = FormatText("cannot %s %s: %s", what, QuotePath(PathOf(number)).c_str(), why.c_str());
+            failure_ = why;
             failed_ = number;
             RequestStop();
         }
@@ -176,7 +255,8 @@ private:
     const RecordOptions& options_;
     const TriggerOptions& trigger_;
     WallTime start_;
-    std::unique_ptr<LineFile> file_;
+    std::unique_ptr<RecordSeries> series_;
+    std::string said_;
     bool open_ = false;
     unsigned current_ = 0;   // the file being written
     unsigned last_ = 0;      // the last file written whole
@@ -185,6 +265,15 @@ private:
     uint64_t written_ = 0, unwritten_ = 0, expired_ = 0;
     uint64_t fileMessages_ = 0;   // message lines added to the file being written
     unsigned cutFiles_ = 0;
+    unsigned deleted_ = 0;
+    std::string deletedSaid_;
+    uint64_t lastMicros_ = 0;     // of the last message written, with --split
+    struct Pending {
+        bool waiting;
+        unsigned number;
+        uint64_t micros;
+        bool cut;
+    } header_ = {};               // the trigger's header, not yet written
 };
 
 // Every message to the predicate; those the filters pass to the ring.
@@ -211,6 +300,10 @@ public:
     }
 
     void Idle() override { files_->Flush(); }
+
+    // A compressed member ends a second after its first message (velkctl/Record.cpp).
+    uint64_t DueTicks() override { return files_->DueTicks(); }
+    void Due() override { files_->Flush(); }
 
     // All files written, or one failed: the recording is over.
     bool Tick() override
@@ -247,13 +340,6 @@ private:
     uint64_t received_ = 0, held_ = 0, filteredOut_ = 0;
 };
 
-// 'rec.txt' or 'rec-1.txt' to 'rec-3.txt'.
-std::string FilesSaid(const TriggerFiles& files, unsigned count)
-{
-    std::string first = QuotePath(files.PathOf(1));
-    return count == 1 ? first : first + " to " + QuotePath(files.PathOf(count));
-}
-
 } // namespace
 
 int RecordTriggered(const BusBinding& bus, HWND window, const RecordOptions& options, const TriggerOptions& trigger)
@@ -261,8 +347,7 @@ int RecordTriggered(const BusBinding& bus, HWND window, const RecordOptions& opt
     TriggerFiles files(options, trigger);
     std::string why;
     if (!files.MakeFirst(&why)) {
-        PrintMessage("velkctl: cannot create %s: %s\n",
-                     options.path == "-" ? N_("standard output") : QuotePath(files.PathOf(1)).c_str(), why.c_str());
+        PrintMessage("velkctl: %s\n", why.c_str());
         return kExitIo;
     }
     CatchStopRequests();
@@ -295,14 +380,16 @@ int RecordTriggered(const BusBinding& bus, HWND window, const RecordOptions& opt
     if (fired == 0) {
         if (removed)
             PrintMessage("velkctl: trigger %s never fired: no file written (%s removed)\n", predicate.c_str(),
-                         QuotePath(files.PathOf(1)).c_str());
+                         files.FirstSaid().c_str());
         else
             PrintMessage("velkctl: trigger %s never fired: no file written\n", predicate.c_str());
     } else {
         PrintMessage("velkctl: trigger %s fired %s of at most %u (it held on %s): %s\n", predicate.c_str(),
                      CountOf(fired, "time").c_str(), trigger.files, CountOf(sink.Held(), "message").c_str(),
-                     FilesSaid(files, fired).c_str());
+                     files.Said(fired).c_str());
     }
+    if (files.Deleted() != 0)
+        PrintMessage("velkctl: %s\n", files.DeletedSaid().c_str());
     if (cutShort)
         PrintMessage("velkctl: the recording ended inside file %u's post-window: it ends early\n", fired);
     if (sink.CapDropped() != 0)

@@ -13,10 +13,18 @@ void OffsetIndex::Clear()
     previousMicros_ = 0;
 }
 
-void OffsetIndex::Note(uint64_t lineOffset, uint64_t line, uint64_t micros)
+void OffsetIndex::Note(uint64_t lineOffset, uint64_t line, uint64_t micros,
+                       const std::vector<GzipMemberMark>* members)
 {
-    if (messages_ != 0 && messages_ % kIndexEvery == 0)
-        marks_.push_back(OffsetMark{ lineOffset, line - 1, previousMicros_ });
+    if (messages_ != 0 && messages_ % kIndexEvery == 0) {
+        OffsetMark mark{ lineOffset, line - 1, previousMicros_ };
+        const GzipMemberMark* member = members != nullptr ? MemberBefore(*members, lineOffset) : nullptr;
+        if (member != nullptr) {
+            mark.memberOffset = member->offset;
+            mark.memberText = member->textOffset;
+        }
+        marks_.push_back(mark);
+    }
     ++messages_;
     previousMicros_ = micros;
 }
@@ -55,6 +63,8 @@ bool ReadRecordStretchFrom(FILE* file, const std::string& name, const OffsetMark
 {
     RecordReader reader(file, name);
     reader.SkipBadLines();
+    if (mark.memberOffset != 0)
+        reader.UseMembers({ GzipMemberMark{ mark.memberOffset, mark.memberText } });
     if (!reader.Resume(mark.offset, mark.line, mark.micros)) {
         *error = FormatText(N_("cannot read %s"), name.c_str()) + ": " + N_("cannot seek");
         return false;

@@ -17,10 +17,16 @@ enum : uint64_t { kIndexEvery = 1024 };
 
 // Reading may resume at offset, the start of line line + 1; every message
 // before it has a time at or before micros, every one from it on at or after.
+// In a compressed recording, the mark also holds where the gzip member its
+// line is in starts (formats/GzipMembers.h), so that reading from it
+// inflates from that member, not from the file's start: zooming into the
+// end of a long .gz costs what zooming into its start does.
 struct OffsetMark {
     uint64_t offset;
     uint64_t line;
     uint64_t micros;
+    uint64_t memberOffset = 0;   // in the file; 0: the first member, or plain text
+    uint64_t memberText = 0;     // where that member's text starts
 };
 
 class OffsetIndex {
@@ -29,8 +35,10 @@ public:
     // The file's start (its header comes first): the mark every index has.
     void Clear();
     // Called with each message the pass reads, in order, before it is
-    // used; notes a mark every kIndexEvery messages.
-    void Note(uint64_t lineOffset, uint64_t line, uint64_t micros);
+    // used; notes a mark every kIndexEvery messages. members: the
+    // compressed recording's members read so far (null for plain text).
+    void Note(uint64_t lineOffset, uint64_t line, uint64_t micros,
+              const std::vector<GzipMemberMark>* members = nullptr);
     // Marks handed over from another index (a pass's batch), in order.
     void Append(const std::vector<OffsetMark>& marks);
     // The marks noted since the last call, for a batch.

@@ -38,7 +38,7 @@ PassBatch RecordingPass::Next(size_t maxMessages)
             break;
         }
         const RecordedMessage& message = decoded.message;
-        index_.Note(reader_.LineOffset(), message.line, message.micros);
+        index_.Note(reader_.LineOffset(), message.line, message.micros, reader_.Members());
         if (reader_.AfterTriggerMark())
             batch.triggers.push_back(message.micros);
         ++messages_;

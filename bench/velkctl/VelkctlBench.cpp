@@ -10,6 +10,11 @@
 //       1,000 msg/s; prints how far arrivals stray from a deadline every
 //       period (p50, p99, max) and the drift from the first tenth of the
 //       messages to the last tenth
+//   velkctl_bench series [MESSAGES] [SIGNALS]   records twice at once, plain
+//       and as a compressed series (.gz, --split 256MiB): a flood of
+//       values, arrays and texts as fast as one sender can post, then the
+//       example rig's traffic (velkctl simulate SIGNALS, 20 s); prints each
+//       recorder's CPU time and what its files hold, and the sizes
 //   velkctl_bench memory [MB...]   replays generated recordings of about
 //       that many megabytes (default 10 and 500) at --speed 0 and prints
 //       velkctl's peak private bytes and peak working set, beside those of a
@@ -21,6 +26,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,7 +34,9 @@
 #include "velk/VelkApi.h"
 #include "bench/VelkctlProcess.h"
 #include "velk/VelkLibrary.h"
+#include "formats/SeriesReader.h"
 #include "windows/Clock.h"
+#include "windows/FolderNames.h"
 
 #include <psapi.h>   // after windows.h
 
@@ -36,6 +44,7 @@ namespace {
 
 const UINT kValueCode = 0x20000801;    // Depth, channel 1
 const UINT kStringCode = 0x30000201;
+const UINT kArrayCode = 0x30000401;
 const UINT kMask = 0x00000A00;         // Depth and String
 
 long long NowUs()
@@ -145,6 +154,109 @@ int RecordBench(HWND window, int messages)
     PrintBusChange("record", before, after);
     printf("record: velkctl said: %s", recorder.Output().c_str());
     return 0;
+}
+
+double CpuSeconds(HANDLE process)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return 0;
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
+                            (static_cast<ULONGLONG>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
+    return ticks / 1e7;
+}
+
+// A recording or series by its name: messages read, bytes on disk; the files are deleted.
+struct SeriesCounts {
+    long long messages = 0;
+    unsigned long long bytes = 0;
+    size_t parts = 0;
+    std::string error;
+};
+SeriesCounts ReadAndDelete(const std::string& named)
+{
+    SeriesCounts counts;
+    std::vector<std::string> files;
+    if (!FindRecordingFiles(named, WindowsFolders(CP_ACP), &files, &counts.error))
+        return counts;
+    {
+        SeriesReader reader(files, [](const std::string& path, std::string* why) { return OpenPartFile(path, CP_ACP, why); },
+                            [](const std::string& path) { return path; });
+        RecordedMessage message;
+        while (reader.Next(&message))
+            ++counts.messages;
+        counts.error = reader.Error();
+    }
+    for (const std::string& file : files) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data))
+            counts.bytes += static_cast<unsigned long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+        DeleteFileA(file.c_str());
+    }
+    counts.parts = files.size();
+    return counts;
+}
+
+// Values, 8-byte arrays and texts in turn, their contents changing as a rig's do.
+void RigFlood(HWND window, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (i % 3 == 0) {
+            vPostData(window, kValueCode, 1500 + (i * 7919) % 211, 4);
+        } else if (i % 3 == 1) {
+            unsigned char bytes[8] = { static_cast<unsigned char>(i), static_cast<unsigned char>(i >> 8), 0x12,
+                                       static_cast<unsigned char>((i * 31) % 97), 0, 0xff,
+                                       static_cast<unsigned char>(i % 7), 0x40 };
+            vPostData(window, kArrayCode, reinterpret_cast<LPARAM>(bytes), sizeof bytes);
+        } else {
+            char text[64];
+            const int length = snprintf(text, sizeof text, "pump 2 pressure %d.%d bar, valve %s", 3 + i % 5,
+                                        (i * 13) % 10, i % 11 == 0 ? "OPEN" : "CLOSED");
+            vPostData(window, kStringCode, reinterpret_cast<LPARAM>(text), length);
+        }
+    }
+}
+
+// Two recorders at once, plain and a compressed series, of what traffic() sends.
+int RecordTwice(const char* what, const char* bounds, const std::function<void()>& traffic)
+{
+    const std::string plain = TempFile("vcp") + ".txt";
+    const std::string packed = TempFile("vcs") + ".txt.gz";
+    const std::string both = bounds;
+    VelkctlProcess plainRecorder("record \"" + plain + "\"" + both, "vcb");
+    VelkctlProcess seriesRecorder("record \"" + packed + "\" --split 256MiB" + both, "vcb");
+    if (!plainRecorder.Started() || !seriesRecorder.Started() || !WaitForClients(2))
+        return 1;
+    std::map<std::string, unsigned long long> before = Counters();
+    const long long started = NowUs();
+    traffic();
+    const long long sent = NowUs();
+    const bool ended = plainRecorder.Wait(300000) && seriesRecorder.Wait(300000);
+    std::map<std::string, unsigned long long> after = Counters();
+    const double plainCpu = CpuSeconds(plainRecorder.Process()), seriesCpu = CpuSeconds(seriesRecorder.Process());
+    const SeriesCounts plainFile = ReadAndDelete(plain), series = ReadAndDelete(packed);
+    printf("series %s: sent in %.3f s; recorders %s\n", what, (sent - started) / 1e6, ended ? "finished" : "had NOT finished");
+    PrintBusChange("series", before, after);
+    printf("series %s: plain %lld messages, %llu bytes, CPU %.3f s%s%s\n", what, plainFile.messages, plainFile.bytes,
+           plainCpu, plainFile.error.empty() ? "" : "; ", plainFile.error.c_str());
+    printf("series %s: .gz --split 256MiB %lld messages in %zu part(s), %llu bytes (1/%.1f of plain), CPU %.3f s "
+           "(%.2fx plain)%s%s\n",
+           what, series.messages, series.parts, series.bytes,
+           series.bytes != 0 ? static_cast<double>(plainFile.bytes) / series.bytes : 0.0, seriesCpu,
+           plainCpu > 0 ? seriesCpu / plainCpu : 0.0, series.error.empty() ? "" : "; ", series.error.c_str());
+    return 0;
+}
+
+int SeriesBench(HWND window, int messages, const std::string& signals)
+{
+    char bounds[64];
+    snprintf(bounds, sizeof bounds, " --count %d", messages);
+    if (RecordTwice("flood", bounds, [&]() { RigFlood(window, messages); }) != 0)
+        return 1;
+    return RecordTwice("rig", " --duration 22s", [&]() {
+        VelkctlProcess simulate("simulate \"" + signals + "\" --duration 20s", "vcb");
+        simulate.Wait(60000);
+    });
 }
 
 // The registered window's handle: the first word of the first handle line.
@@ -357,11 +469,12 @@ int main(int argc, char** argv)
     }
     bool record = strcmp(mode, "record") == 0;
     bool trigger = strcmp(mode, "trigger") == 0;
-    if (!record && !trigger && strcmp(mode, "timing") != 0) {
-        fprintf(stderr, "usage: velkctl_bench record|trigger|timing [MESSAGES] | memory [MB...]\n");
+    bool series = strcmp(mode, "series") == 0;
+    if (!record && !trigger && !series && strcmp(mode, "timing") != 0) {
+        fprintf(stderr, "usage: velkctl_bench record|trigger|series|timing [MESSAGES] | memory [MB...]\n");
         return 1;
     }
-    int messages = argc > 2 ? atoi(argv[2]) : record || trigger ? 100000 : 10000;
+    int messages = argc > 2 ? atoi(argv[2]) : record || trigger || series ? 100000 : 10000;
     if (messages < 200) {
         fprintf(stderr, "velkctl_bench: MESSAGES must be at least 200\n");
         return 1;
@@ -372,7 +485,8 @@ int main(int argc, char** argv)
     HWND window = MakeWindow();
     if (window == NULL)
         return 1;
-    int result = record ? RecordBench(window, messages)
+    int result = series ? SeriesBench(window, messages, argc > 3 ? argv[3] : "..\\..\\..\\docs\\signals-example.toml")
+               : record ? RecordBench(window, messages)
                : trigger ? TriggerBench(window, messages) : TimingBench(window, messages);
     DestroyWindow(window);
     return result;

@@ -13,6 +13,7 @@
 #include "client/ExitStatus.h"
 #include "client/ProgramMessages.h"
 #include "common/Catalogue.h"
+#include "windows/FolderNames.h"
 #include "windows/WideText.h"
 
 namespace {
@@ -118,7 +119,27 @@ std::string QuotePath(const std::string& path)
     return QuoteInput(path, kMaxPathShown);
 }
 
-int RecordReadStatus(const RecordReader& reader)
+bool FindInputRecording(const std::string& path, std::vector<std::string>* files)
+{
+    std::string error;
+    if (FindRecordingFiles(path, WindowsFolders(CP_ACP), files, &error))
+        return true;
+    PrintMessage("velkctl: %s\n", error.c_str());
+    return false;
+}
+
+std::unique_ptr<SeriesReader> ReadInputRecording(const std::vector<std::string>& files)
+{
+    if (files.size() == 1 && files[0] == "-") {
+        OpenInputFile("-");
+        return std::unique_ptr<SeriesReader>(new SeriesReader(stdin, InputFileName("-")));
+    }
+    return std::unique_ptr<SeriesReader>(new SeriesReader(
+        files, [](const std::string& path, std::string* why) { return OpenPartFile(path, CP_ACP, why); },
+        InputFileName));
+}
+
+int RecordReadStatus(const SeriesReader& reader)
 {
     if (!reader.Notice().empty())
         PrintMessage("%s\n", reader.Notice().c_str());

@@ -3,9 +3,11 @@
 #pragma once
 #include <stddef.h>
 #include <stdio.h>
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "formats/RecordReader.h"
+#include "formats/SeriesReader.h"
 
 // Opened for reading; NULL after saying on stderr why it cannot be.
 FILE* OpenInputFile(const std::string& path);
@@ -34,6 +36,14 @@ int ReadInputFileTo(const std::string& path, size_t maxBytes, const char* tooLar
 // *error (UTF-8, naming the path); nothing is printed.
 int ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string* bytes, std::string* error);
 
-// How a record file's reading ended: says the reader's notice and fault on
-// stderr and returns the exit status, kExitOk when the whole file was good.
-int RecordReadStatus(const RecordReader& reader);
+// The files of a recording named on the command line: "-" (standard input),
+// a file, or a series of parts by its first part, a glob or its folder
+// (formats/SeriesFiles.h). False after saying on stderr why there are none.
+bool FindInputRecording(const std::string& path, std::vector<std::string>* files);
+// A reader over them, the parts one after the other on one time axis
+// (formats/SeriesReader.h); standard input is read as it comes.
+std::unique_ptr<SeriesReader> ReadInputRecording(const std::vector<std::string>& files);
+
+// How a recording's reading ended: says the reader's notice and fault on
+// stderr and returns the exit status, kExitOk when every part was good.
+int RecordReadStatus(const SeriesReader& reader);

@@ -49,6 +49,9 @@ public:
     // Ends the member at hand, if any: all written is in whole members.
     bool EndMember();
 
+    // Whether a member is begun and not ended, and its first time.
+    bool InMember() const { return open_; }
+    uint64_t MemberFirstMicros() const { return firstMicros_; }
     uint64_t Members() const { return members_; }       // ended ones
     uint64_t BytesOut() const { return bytesOut_; }     // what the sink took
     uint64_t EndedBytes() const { return endedBytes_; } // of those, in ended members

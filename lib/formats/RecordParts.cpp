@@ -52,6 +52,27 @@ unsigned NumberOf(const std::string& digits)
     return number;
 }
 
+// Seconds with six decimals, as FormatSeconds writes them; *at moves past them.
+bool ParseSixDecimals(const std::string& text, size_t* at, uint64_t* micros)
+{
+    size_t i = *at;
+    uint64_t whole = 0;
+    const size_t first = i;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && i - first < 12; ++i)
+        whole = whole * 10 + static_cast<uint64_t>(text[i] - '0');
+    if (i == first || i + 7 > text.size() || text[i] != '.')
+        return false;
+    uint64_t fraction = 0;
+    for (size_t j = i + 1; j < i + 7; ++j) {
+        if (text[j] < '0' || text[j] > '9')
+            return false;
+        fraction = fraction * 10 + static_cast<uint64_t>(text[j] - '0');
+    }
+    *micros = whole * 1000000 + fraction;
+    *at = i + 7;
+    return true;
+}
+
 } // namespace
 
 PartSeries SeriesOfFile(const std::string& path)
@@ -193,4 +214,25 @@ std::string FormatPartLine(unsigned number, uint64_t seriesMicros, const WallTim
 {
     return FormatText("# part %u, %s s into the series started %s", number, FormatSeconds(seriesMicros).c_str(),
                       FormatLocalTime(seriesStart).c_str());
+}
+
+bool ParsePartLine(const std::string& line, PartLine* part)
+{
+    static const char kPrefix[] = "# part ";
+    static const char kMiddle[] = " s into the series started ";
+    if (line.compare(0, sizeof kPrefix - 1, kPrefix) != 0)
+        return false;
+    size_t at = sizeof kPrefix - 1;
+    const size_t digits = line.find(", ", at);
+    if (digits == std::string::npos)
+        return false;
+    PartLine found;
+    found.number = NumberOf(std::string(4 - std::min<size_t>(4, digits - at), '0') + line.substr(at, digits - at));
+    at = digits + 2;
+    if (found.number == 0 || !ParseSixDecimals(line, &at, &found.seriesMicros)
+        || line.compare(at, sizeof kMiddle - 1, kMiddle) != 0
+        || !ParseLocalTime(line.substr(at + sizeof kMiddle - 1), &found.seriesStart))
+        return false;
+    *part = found;
+    return true;
 }

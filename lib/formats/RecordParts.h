@@ -69,3 +69,11 @@ bool ParseKeep(const std::string& text, KeepBudget* budget, std::string* error);
 // "# part 2, 3600.000123 s into the series started 2026-12-08T17:12:03.123+08:00".
 // A comment, so a reader of single recordings passes over it.
 std::string FormatPartLine(unsigned number, uint64_t seriesMicros, const WallTime& seriesStart);
+
+// What a part line says; false for any other line.
+struct PartLine {
+    unsigned number = 0;
+    uint64_t seriesMicros = 0;   // where the part starts on the series' time axis
+    WallTime seriesStart = {};
+};
+bool ParsePartLine(const std::string& line, PartLine* part);

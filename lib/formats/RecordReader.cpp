@@ -39,6 +39,13 @@ bool RecordReader::Start(WallTime* start) const
     return hasStart_;
 }
 
+bool RecordReader::Part(PartLine* part) const
+{
+    if (hasPart_)
+        *part = part_;
+    return hasPart_;
+}
+
 bool RecordReader::Next(RecordedMessage* message)
 {
     while (outcome_ == kRecordReading && lineNumber_ < pauseAtLine_) {
@@ -78,6 +85,8 @@ bool RecordReader::Next(RecordedMessage* message)
         }
         if (lineNumber_ != 1 && !hasStart_)
             hasStart_ = ParseStartLine(line_, &start_);
+        else if (hasStart_ && !hasPart_ && previousMicros_ == 0 && !line_.empty() && line_[0] == '#')
+            hasPart_ = ParsePartLine(line_, &part_);
         if (!line_.empty() && line_[0] == '#' && line_ == kTriggerMark)
             triggerPending_ = true;
         if (!line_.empty() && line_[0] == '#' && line_ == kExpiredNote)

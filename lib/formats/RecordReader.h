@@ -51,6 +51,7 @@
 
 #include "formats/GzipMembers.h"
 #include "formats/RecordLine.h"
+#include "formats/RecordParts.h"
 
 enum RecordReadOutcome {
     kRecordReading,       // not at the end yet
@@ -83,6 +84,9 @@ public:
     // The first "# start" line's time (formats/RecordLine.h) once read;
     // false while none has been.
     bool Start(WallTime* start) const;
+    // A part's part line (formats/RecordParts.h) once read; false for a
+    // file that is no part, or while none has been read.
+    bool Part(PartLine* part) const;
 
     // Every byte read from now on is written to copy too: standard input
     // kept for a second pass. ferror(copy) tells whether it all went.
@@ -160,6 +164,8 @@ private:
     uint64_t skippedLine_ = 0;
     bool hasStart_ = false;
     WallTime start_ = {};
+    bool hasPart_ = false;
+    PartLine part_;
     bool skipBadLines_ = false;
     uint64_t badLines_ = 0;
     std::string firstBadLine_, latestBadLine_;

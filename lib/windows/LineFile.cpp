@@ -134,6 +134,15 @@ bool LineFile::Flush()
     return !failed_;
 }
 
+uint64_t LineFile::MemberDueTicks() const
+{
+    if (gzip_ == nullptr || failed_ || !gzip_->InMember())
+        return UINT64_MAX;
+    const uint64_t micros = gzip_->MemberFirstMicros() + kGzipMemberMicros;
+    const uint64_t rate = ClockTicksPerSecond();
+    return clockStart_ + micros / 1000000 * rate + (micros % 1000000 * rate + 999999) / 1000000;
+}
+
 bool LineFile::FlushAll()
 {
     if (gzip_ != nullptr && !failed_) {

@@ -7,7 +7,8 @@
 //
 // Compressed (formats/GzipMembers.h), the lines go out in whole gzip
 // members instead: a member ends at 1 MiB of text, or at the first Add or
-// Flush() a second or more after its first Add, and only ended members are
+// Flush() a second or more after its first Add (MemberDueTicks() says when
+// that is, for a timer), and only ended members are
 // written, so a kill loses the member at hand at most and a full disk cuts
 // the file back to the last whole member.
 #pragma once
@@ -41,6 +42,11 @@ public:
     // Flushes and closes (standard output stays open); false when anything
     // failed, with errno saying what (ENOSPC for a full disk).
     bool Close();
+
+    // Compressed: when the member at hand is a second old and Flush() ends
+    // it (on ClockTicks), so a timer keeps the loss of a kill within that
+    // second; UINT64_MAX when no member is begun.
+    uint64_t MemberDueTicks() const;
 
     bool Failed() const { return failed_; }
     // Adds so far, and those whose lines are all in the file.

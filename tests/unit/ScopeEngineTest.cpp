@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "common/FormatText.h"
+#include "formats/GzipMembers.h"
 #include "formats/RecordReader.h"
 #include "signals/SignalFile.h"
 #include "tests/unit/HostCodePages.h"
@@ -363,6 +364,66 @@ TEST(OffsetIndex, MarksStartLinesAndAStretchReadsWhatTheWholeFileHolds)
                 EXPECT_EQ(FormatRecordLine(brute[i]), FormatRecordLine(read[i]));
         }
     }
+}
+
+// A compressed recording's marks name their members: a stretch near the end
+// is read from its member on, so damage in an early member does not touch it.
+TEST(OffsetIndex, AMarkInACompressedRecordingReadsFromItsMember)
+{
+    std::string gz;
+    GzipMemberWriter writer([&gz](const char* bytes, size_t size) {
+        gz.append(bytes, size);
+        return true;
+    });
+    writer.Write("# velk record 1\n# start 2026-12-08T17:12:03.123+08:00\n", 0);
+    std::vector<RecordedMessage> expected;
+    for (uint64_t n = 0; n < 8000; ++n) {
+        RecordedMessage message;
+        message.micros = n * 5000;   // 40 s: 40 members of a second
+        message.code = 0x20000801;
+        message.kind = kValueMessage;
+        message.value = static_cast<int32_t>(n * 7 % 1000);
+        expected.push_back(message);
+        writer.Write(FormatRecordLine(message) + "\n", message.micros);
+    }
+    writer.EndMember();
+    ASSERT_GT(writer.Members(), 30u);
+
+    FILE* file = FileOf(gz);
+    ASSERT_NE(nullptr, file);
+    OffsetIndex index;
+    {
+        RecordingPass pass(file, "long.rec.gz", nullptr, SignalCodePages{ &kGbk, &kUtf8 }, kArrayFirstByte);
+        for (PassBatch batch = pass.Next(1000);; batch = pass.Next(1000)) {
+            index.Append(batch.marks);
+            if (batch.done)
+                break;
+        }
+    }
+    fclose(file);
+    const OffsetMark& late = index.MarkFor(35000000);
+    ASSERT_GT(late.memberOffset, 1000u);
+    ASSERT_LE(late.memberText, late.offset);
+
+    // Damage the second member's compressed bytes: reading from the start fails there.
+    std::string damaged = gz;
+    for (size_t i = 200; i < 260; ++i)
+        damaged[i] = static_cast<char>(damaged[i] ^ 0x5a);
+    FILE* broken = FileOf(damaged);
+    ASSERT_NE(nullptr, broken);
+    std::vector<uint64_t> read;
+    std::string error;
+    EXPECT_TRUE(ReadRecordStretch(broken, "long.rec.gz", index, 35000000, 35100000, [&](const RecordedMessage& message) {
+        read.push_back(message.micros);
+        return true;
+    }, &error)) << error;
+    ASSERT_EQ(21u, read.size());
+    EXPECT_EQ(35000000u, read.front());
+    EXPECT_EQ(35100000u, read.back());
+    OffsetMark start = index.Marks()[0];
+    EXPECT_FALSE(ReadRecordStretchFrom(broken, "long.rec.gz", start, 35000000, 35100000,
+                                       [](const RecordedMessage&) { return true; }, &error));
+    fclose(broken);
 }
 
 TEST(Readout, TheValueInForceIsTheLastSampleAtOrBeforeTheCursorAndTheStatisticsAreExact)

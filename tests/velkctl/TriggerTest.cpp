@@ -113,6 +113,38 @@ TEST_F(Trigger, FilesHoldThePreAndPostWindowsAroundTheMarkedTriggerUpToTheRetrig
     DeleteFileA(numbered[0].c_str());
     DeleteFileA(numbered[1].c_str());
     DeleteFileA(signals.c_str());
+
+    // With --split the windows go into one series of parts, each message
+    // once; replay reads the series whole.
+    const std::string series = TempPath("windows.txt");
+    const std::string parts[] = { TempPath("windows-0001.txt"), TempPath("windows-0002.txt"),
+                                  TempPath("windows-0003.txt") };
+    ChildProcess splitRecorder;
+    ASSERT_TRUE(splitRecorder.Start("velkctl.exe", "record \"" + series + "\" --trigger \"20000801 gt 100\" "
+                                                   "--split 1s --pre 1s --post 1s --retrigger 2 --duration 120s"));
+    ASSERT_TRUE(WaitForClients(1));
+    Post(window_, data, 1);         // 2 s before trigger 1: outside
+    Sleep(2000);
+    Post(window_, data, 200);       // trigger 1, in part 1
+    Sleep(2000);
+    Post(window_, data, 2);         // 2 s after: outside
+    Sleep(2000);
+    Post(window_, data, 300);       // trigger 2, in part 2: more than a second after part 1 began
+    Post(window_, data, 3);
+    ASSERT_EQ(0, splitRecorder.Wait(30000));
+    lines = splitRecorder.Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_NE(std::string::npos, lines[1].find("fired 2 times of at most 2")) << lines[1];
+    EXPECT_NE(std::string::npos, lines[1].find("2 parts, ")) << lines[1];
+    EXPECT_EQ((std::vector<std::string>{ "# trigger", "20000801 V 200" }), MarksAndMessages(ReadFileText(parts[0])));
+    EXPECT_EQ((std::vector<std::string>{ "# trigger", "20000801 V 300", "20000801 V 3" }),
+              MarksAndMessages(ReadFileText(parts[1])));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(parts[2].c_str()));
+    EXPECT_EQ(0, RunVelkctl("replay \"" + series + "\" --speed 0", &lines));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(0u, lines[0].find("velkctl: posted 3 messages")) << lines[0];
+    for (const std::string& part : parts)
+        DeleteFileA(part.c_str());
 }
 
 } // namespace

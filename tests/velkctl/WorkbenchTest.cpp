@@ -9,6 +9,7 @@
 #include <map>
 
 #include "velk/VelkApi.h"
+#include "formats/RecordReader.h"
 #include "protocol/MessageCode.h"
 #include "tests/velk/BusTestSupport.h"
 #include "velk/VelkLibrary.h"
@@ -233,6 +234,14 @@ TEST_F(Workbench, AFloodRecordedInPartsHoldsEachMessageOnce)
         DeleteFileA(part(split, ".txt", number).c_str());
         DeleteFileA(part(kept, ".txt.gz", number).c_str());
     }
+    // A part an earlier run in the same name left: deleted and said, never read as this run's.
+    const std::string stale = part(split, ".txt", 29);
+    FILE* staleFile = fopen(stale.c_str(), "wb");
+    ASSERT_NE(nullptr, staleFile);
+    fputs("# velk record 1\n# start 2026-01-01T00:00:00.000+08:00\n"
+                         "# part 29, 1.000000 s into the series started 2026-01-01T00:00:00.000+08:00\n"
+                         "0.000000 20000801 V 99\n", staleFile);
+    fclose(staleFile);
     ChildProcess plainRecorder, splitRecorder, keptRecorder;
     const std::string bounds = " --count 3000 --duration 60s";
     ASSERT_TRUE(plainRecorder.Start("velkctl.exe", "record \"" + plain + "\"" + bounds));
@@ -263,10 +272,14 @@ TEST_F(Workbench, AFloodRecordedInPartsHoldsEachMessageOnce)
         parts = number;
     }
     EXPECT_GE(parts, 3u);
-    ASSERT_FALSE(splitRecorder.Lines().empty());
-    EXPECT_NE(std::string::npos, splitRecorder.Lines()[0].find("recorded 3000 messages to " +
-                                                                std::to_string(parts) + " parts"))
-        << splitRecorder.Lines()[0];
+    const std::vector<std::string> splitSaid = splitRecorder.Lines();
+    ASSERT_EQ(2u, splitSaid.size());
+    EXPECT_NE(std::string::npos, splitSaid[0].find("deleted 1 part an earlier recording in this name left, "))
+        << splitSaid[0];
+    EXPECT_NE(std::string::npos, splitSaid[0].find("part-0029.txt")) << splitSaid[0];
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(stale.c_str()));
+    EXPECT_NE(std::string::npos, splitSaid[1].find("recorded 3000 messages to " + std::to_string(parts) + " parts"))
+        << splitSaid[1];
     EXPECT_EQ(3000u, joined.size());
     std::sort(whole.begin(), whole.end());
     std::sort(joined.begin(), joined.end());
@@ -289,6 +302,79 @@ TEST_F(Workbench, AFloodRecordedInPartsHoldsEachMessageOnce)
     std::vector<std::string> exported;
     EXPECT_EQ(0, RunVelkctl("export \"" + part(kept, ".txt.gz", last) + "\" --out \"" + TempPath("kept.csv") + "\"",
                             &exported));
+
+    // The series exports as the whole recording does, named by its first
+    // part, by the name record was given or by a glob: one time axis, in order.
+    std::vector<std::vector<std::string>> wholeRows;
+    const std::string wholeCsv = TempPath("whole.csv"), seriesCsv = TempPath("series.csv");
+    const std::string keptCsv = TempPath("kept.txt.csv");   // TempPath deletes what is there
+    ASSERT_EQ(0, RunVelkctl("export \"" + plain + "\" --out \"" + wholeCsv + "\""));
+    ASSERT_TRUE(ReadCsv(ReadFileText(wholeCsv).substr(3), &wholeRows));
+    for (std::vector<std::string>& row : wholeRows)
+        row.erase(row.begin(), row.begin() + 2);
+    std::sort(wholeRows.begin(), wholeRows.end());
+    const std::string glob = split.substr(0, split.size() - 4) + "-*.txt";
+    std::vector<double> seconds;
+    for (const std::string& named : { part(split, ".txt", 1), split, glob }) {
+        std::vector<std::vector<std::string>> rows;
+        std::vector<std::string> said;
+        ASSERT_EQ(0, RunVelkctl("export \"" + named + "\" --out \"" + seriesCsv + "\"", &said)) << named;
+        ASSERT_TRUE(ReadCsv(ReadFileText(seriesCsv).substr(3), &rows));
+        ASSERT_EQ(3001u, rows.size()) << named;
+        seconds.clear();
+        for (size_t i = 1; i < rows.size(); ++i)
+            seconds.push_back(atof(rows[i][1].c_str()));
+        for (size_t i = 1; i < seconds.size(); ++i)
+            ASSERT_LE(seconds[i - 1], seconds[i]) << named << " row " << i;
+        for (std::vector<std::string>& row : rows)
+            row.erase(row.begin(), row.begin() + 2);
+        std::sort(rows.begin(), rows.end());
+        EXPECT_TRUE(rows == wholeRows) << named;
+    }
+    // --from and --to: a stretch out of the middle, on the series' axis, both ends inside.
+    const long long fromMs = static_cast<long long>(seconds[1000] * 1000), toMs = static_cast<long long>(seconds[2000] * 1000) + 1;
+    const size_t inside = static_cast<size_t>(std::count_if(seconds.begin(), seconds.end(), [&](double at) {
+        return at * 1000 >= fromMs - 1e-6 && at * 1000 <= toMs + 1e-6;
+    }));
+    std::vector<std::vector<std::string>> stretch;
+    ASSERT_EQ(0, RunVelkctl("export \"" + split + "\" --out \"" + seriesCsv + "\" --from " + std::to_string(fromMs) +
+                            "ms --to " + std::to_string(toMs) + "ms"));
+    ASSERT_TRUE(ReadCsv(ReadFileText(seriesCsv).substr(3), &stretch));
+    EXPECT_EQ(inside + 1, stretch.size());
+    EXPECT_GE(inside, 1001u);
+
+    // The kept series, its oldest parts gone: what its two parts hold, the CSV beside it named for the series.
+    std::vector<std::string> keptSaid;
+    EXPECT_EQ(0, RunVelkctl("export \"" + kept + "\"", &keptSaid));
+    ASSERT_EQ(1u, keptSaid.size());
+    EXPECT_NE(std::string::npos, keptSaid[0].find("kept.txt.csv")) << keptSaid[0];
+    std::vector<std::vector<std::string>> keptRows;
+    ASSERT_TRUE(ReadCsv(ReadFileText(keptCsv).substr(3), &keptRows));
+    const size_t keptMessages = ParseRecordText(ReadFileText(part(kept, ".txt.gz", last - 1))).messages.size() +
+                                ParseRecordText(ReadFileText(part(kept, ".txt.gz", last))).messages.size();
+    EXPECT_EQ(keptMessages + 1, keptRows.size());
+    keptSaid.clear();
+    EXPECT_EQ(5, RunVelkctl("export \"" + TempPath("none-*.txt") + "\"", &keptSaid));
+    ASSERT_EQ(1u, keptSaid.size());
+    EXPECT_NE(std::string::npos, keptSaid[0].find("no file matches")) << keptSaid[0];
+}
+
+// A compressed recording on a quiet bus: each message is in whole members
+// in the file a second after it came, not at some later wake.
+TEST_F(Workbench, ACompressedMemberEndsASecondAfterItsFirstMessage)
+{
+    const std::string packed = TempPath("quiet.txt.gz");
+    ChildProcess recorder;
+    ASSERT_TRUE(recorder.Start("velkctl.exe", "record \"" + packed + "\" --duration 60s"));
+    ASSERT_TRUE(WaitForClients(1));
+    for (size_t n = 1; n <= 3; ++n) {
+        ASSERT_EQ(0, RunVelkctl("post 20000801 " + std::to_string(n)));
+        Sleep(1300);
+        const RecordParse read = ParseRecordText(ReadFileText(packed));
+        EXPECT_EQ(n, read.messages.size()) << "1.3 s after message " << n;
+        Sleep(n * 300);   // each message at another point of the recorder's second
+    }
+    recorder.Kill();
 }
 
 // A part that cannot be deleted is said and left; one that cannot be made

@@ -1,0 +1,100 @@
+// Reading a recording that may be in parts (formats/RecordParts.h) as one:
+// the parts one after the other, each checked as RecordReader checks a file,
+// their messages on the series' one time axis. A part's times count from its
+// own start; its part line says where that is in the series (a part without
+// one, a recording of its own among others, is placed by its start line),
+// so the time between two parts, a missing part's included, is a gap.
+//
+// What does not join is a fault that names the part: a part of another
+// series (a later run in the same name), or one whose first message comes
+// before the previous part's last. Each part is opened when it is reached
+// and closed when it is read, so a series of any length holds one file open.
+#pragma once
+#include <stdint.h>
+#include <stdio.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "formats/RecordReader.h"
+
+// Opens a part "rb"; null with why in *why. The reader closes it.
+using PartOpener = std::function<FILE*(const std::string& path, std::string* why)>;
+// How messages call a part ("FILE:LINE: ...").
+using PartNamer = std::function<std::string(const std::string& path)>;
+
+class SeriesReader {
+public:
+    // One file, open already (standard input or its copy): read as
+    // RecordReader reads it; the caller closes it.
+    SeriesReader(FILE* file, const std::string& name);
+    // The parts in their order (one or more).
+    SeriesReader(const std::vector<std::string>& parts, PartOpener open, PartNamer name);
+    ~SeriesReader();
+    SeriesReader(const SeriesReader&) = delete;
+    SeriesReader& operator=(const SeriesReader&) = delete;
+
+    // The next message, its time on the series' axis, its line number in
+    // its part; false at the end or at the first fault.
+    bool Next(RecordedMessage* message);
+
+    RecordReadOutcome Outcome() const { return outcome_; }
+    uint64_t FaultLine() const { return faultLine_; }
+    // "PART:LINE: what is wrong", or "cannot read PART: why"; empty when none.
+    const std::string& Error() const { return error_; }
+    // What was passed over (a part cut short, a torn last member), a line
+    // for each part that had it; empty when none.
+    const std::string& Notice() const { return notice_; }
+    // The series' start (a part's start line minus where it starts) once
+    // its first message is read.
+    bool Start(WallTime* start) const;
+    // The part Next() last read from, as messages call it.
+    const std::string& PartName() const { return partName_; }
+    size_t Parts() const { return paths_.empty() ? 1 : paths_.size(); }
+    // Whether the message Next() last returned came after a '# trigger' line.
+    bool AfterTriggerMark() const { return reader_ != nullptr && reader_->AfterTriggerMark(); }
+
+    // Only the messages from `from` to `to` (on the series' axis; to
+    // UINT64_MAX: to the end): parts that end before `from` are passed over
+    // unread, each known by where the next one starts, and the reading ends
+    // at the first message after `to`.
+    void Window(uint64_t from, uint64_t to)
+    {
+        from_ = from;
+        to_ = to;
+    }
+
+    // One file only: every byte read is copied (formats/RecordReader.h).
+    void CopyTo(FILE* copy) { copy_ = copy; }
+    // Back to the first part's start; false when it cannot be.
+    bool Rewind();
+
+private:
+    bool OpenPart();
+    bool PartStartsBy(size_t index, uint64_t micros) const;
+    void ClosePart();
+    bool Place();
+    bool Fail(RecordReadOutcome outcome, uint64_t line, const std::string& error);
+
+    FILE* single_ = nullptr;
+    std::vector<std::string> paths_;
+    PartOpener open_;
+    PartNamer name_;
+    FILE* copy_ = nullptr;
+    size_t at_ = 0;                    // the part at hand
+    FILE* file_ = nullptr;             // its file, when this reader opened it
+    std::unique_ptr<RecordReader> reader_;
+    std::string partName_;
+    bool placed_ = false;              // the part's offset is known
+    uint64_t offset_ = 0;              // of the part at hand on the series' axis
+    bool hasStart_ = false;
+    WallTime start_ = {};              // the series'
+    uint64_t previousMicros_ = 0;
+    std::string previousPart_;
+    uint64_t from_ = 0, to_ = UINT64_MAX;
+    RecordReadOutcome outcome_ = kRecordReading;
+    uint64_t faultLine_ = 0;
+    std::string error_, notice_;
+};
