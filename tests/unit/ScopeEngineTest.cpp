@@ -626,4 +626,22 @@ TEST(Summary, ACursorInTheNewestBucketFindsIt)
     const std::vector<Column> columns = two.Columns(only, 10, 20, 10, &coarse);
     EXPECT_EQ(1u, columns[0].count);
     EXPECT_EQ(2, columns[0].last);
+
+    // A bucket narrower than a column goes to the column of its middle, to
+    // the microsecond: buckets of 20 us in columns of 100 us, a middle at
+    // 110 us on a column's first microsecond or on the last of the one before.
+    Summary fine(kSummaryBudgetBytes, 20);
+    const size_t trace = fine.AddTrace();
+    fine.Add(trace, 100, 1);   // closed
+    fine.Add(trace, 200, 2);   // open
+    for (int64_t from : { 10, 11 }) {
+        SCOPED_TRACE(from);
+        const std::vector<Column> placed = fine.Columns(trace, from, from + 1000, 10, &coarse);
+        EXPECT_FALSE(coarse);
+        const size_t at = from == 10 ? 1 : 0;
+        EXPECT_EQ(1u, placed[at].count);
+        EXPECT_EQ(1, placed[at].last);
+        EXPECT_EQ(1u, placed[at + 1].count);
+        EXPECT_EQ(2, placed[at + 1].last);
+    }
 }
