@@ -88,6 +88,31 @@ TEST(Summary, EveryExtremeSurvivesEveryLevelAndBucketsSplitWhereTheySay)
     EXPECT_EQ((count - 1) * 10 / base, bucket.index);
 }
 
+// The buckets widen once they take more than the budget, not at it, and
+// stop widening as soon as they take half of it, exactly.
+TEST(Summary, TheBucketsWidenPastTheBudgetDownToHalfOfIt)
+{
+    const size_t bucket = sizeof(SummaryBucket);
+    Summary two(2 * bucket, 1);
+    const size_t trace = two.AddTrace();
+    for (int64_t t = 0; t < 3; ++t)
+        two.Add(trace, t, 1);
+    EXPECT_EQ(2 * bucket, two.Bytes());   // two closed, at the budget
+    EXPECT_EQ(1, two.BaseWidth());
+    two.Add(trace, 3, 1);                 // a third: past it, widened to one bucket
+    EXPECT_EQ(4, two.BaseWidth());
+    EXPECT_EQ(bucket, two.Bytes());
+
+    // A smaller budget: from 12 buckets to 6, half of the new budget.
+    Summary twelve(kSummaryBudgetBytes, 1);
+    const size_t only = twelve.AddTrace();
+    for (int64_t t = 0; t < 12; ++t)
+        twelve.Add(only, t, 1);
+    twelve.SetBudget(12 * bucket);
+    EXPECT_EQ(2, twelve.BaseWidth());
+    EXPECT_EQ(6 * bucket, twelve.Bytes());
+}
+
 TEST(Summary, WholeBucketStatisticsAgreeWithEverySample)
 {
     Summary summary(16 << 10);   // small: the base widens, the levels fill
@@ -536,6 +561,16 @@ TEST(History, KeepsTheNewestWithinItsBoundsAndGivesStretchesBack)
     EXPECT_EQ(5u, history.CountBetween(450005, 450050));
     EXPECT_EQ(history.Size(), history.CountBetween(0, UINT64_MAX));
     EXPECT_EQ(499980u, history.TimeBeforeNewest(1));
+    // n places back at each end of a block and of the whole: the newest
+    // block holds 50000 % kHistoryBlock messages.
+    const uint64_t inNewest = 50000 % kHistoryBlock;
+    EXPECT_EQ(499990u, history.TimeBeforeNewest(0));
+    EXPECT_EQ(499990u - (inNewest - 1) * 10, history.TimeBeforeNewest(inNewest - 1));
+    EXPECT_EQ(499990u - inNewest * 10, history.TimeBeforeNewest(inNewest));
+    EXPECT_EQ(oldest, history.TimeBeforeNewest(history.Size() - 1));
+    EXPECT_EQ(oldest + 10, history.TimeBeforeNewest(history.Size() - 2));
+    EXPECT_EQ(oldest, history.TimeBeforeNewest(history.Size()));
+    EXPECT_EQ(0u, History(10, 10, 10).TimeBeforeNewest(0));
 
     // An hour's bound: what is older than the bound goes once the rest still reaches back that far.
     History hour(1000000, 1000, 1 << 20);
