@@ -7,7 +7,7 @@
 # bus library (velk/), or a program's own folder. Outside velk/ itself only
 # its public headers may be included: the rest is its private memory layout.
 
-set(corvane_lib_layers common protocol formats chart signals windows client framework)
+set(corvane_lib_layers common protocol formats chart signals windows client framework windowapp)
 # What each library may include besides itself: the ones below it, and velk/.
 set(corvane_may_include_common "")
 set(corvane_may_include_protocol common velk)
@@ -17,6 +17,7 @@ set(corvane_may_include_signals common protocol formats chart velk)
 set(corvane_may_include_windows common protocol formats chart signals velk)
 set(corvane_may_include_client common protocol formats chart signals windows velk)
 set(corvane_may_include_framework common protocol formats chart signals windows velk)
+set(corvane_may_include_windowapp common protocol formats chart signals windows client framework velk)
 set(corvane_may_include_velk common protocol velk)
 # A program's own include folders; every other program's are out of its reach.
 set(corvane_program_corvane app bus console logview res)

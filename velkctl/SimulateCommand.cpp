@@ -30,7 +30,8 @@ public:
                            "  {\"op\":\"set\",\"signal\":\"motor.speed\",\"value\":150}\n"
                            "  {\"op\":\"stop\",\"message\":\"motor.state\"}   {\"op\":\"start\"}   "
                            "{\"op\":\"period\",\"message\":\"motor.speed\",\"period\":\"50ms\"}\n"
-                           "The summary on stderr gives per message: sent, overruns, period error mean and p99.\n"
+                           "The summary on stderr has a line per message sent: sent, overruns, period error mean, p99 and max;\n"
+                           "past 10 messages, a line of totals and the 10 worst.\n"
                            "Example:\n"
                            "  velkctl simulate signals-example.toml --only motor.speed motor.state --duration 5s"));
     }

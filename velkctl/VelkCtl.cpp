@@ -10,7 +10,6 @@
 #include <CLI/CLI.hpp>
 
 #include "client/BusBinding.h"
-#include "client/BusNameArgument.h"
 #include "client/ClientWindow.h"
 #include "client/CrashGuard.h"
 #include "velk/VelkLibrary.h"
@@ -39,19 +38,14 @@ const char kMainHelpFooter[] = N_(
 // Attaches to the bus, runs the command on it and leaves: the exit status.
 int RunOnBus(const std::string& busName, Command* command)
 {
-    if (!busName.empty())
-        SetBusName(busName);
-
     BusBinding bus;
     std::string error;
-    if (!LoadBus(&bus, &error)) {
-        PrintMessage("velkctl: %s\n", error.c_str());
-        return kExitNoBus;
-    }
-    int status = BusStatus(bus);
-    if (status != kVelkOk) {
-        PrintMessage("velkctl: no bus: %s (%d)\n", VelkResultText(status), status);
-        FreeBus(&bus);
+    int status = kVelkOk;
+    if (!AttachBus(busName, &bus, &error, &status)) {
+        if (status != kVelkOk)
+            PrintMessage("velkctl: no bus: %s (%d)\n", error.c_str(), status);
+        else
+            PrintMessage("velkctl: %s\n", error.c_str());
         return kExitNoBus;
     }
     HWND window = CreateClientWindow();

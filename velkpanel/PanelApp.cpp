@@ -22,16 +22,9 @@ const wchar_t kUsage[] =
 } // namespace
 
 CPanelApp::CPanelApp()
-    : CWinApp("velkpanel"), m_exitCode(kExitOk), m_bus()
+    : CWindowProgramApp("velkpanel")
 {
 }
-
-CPanelApp::~CPanelApp()
-{
-}
-
-BEGIN_MESSAGE_MAP(CPanelApp, CWinApp)
-END_MESSAGE_MAP()
 
 BOOL CPanelApp::InitInstance()
 {
@@ -39,8 +32,7 @@ BOOL CPanelApp::InitInstance()
     std::string error;
     if (!ParsePanelArguments(CommandLineArguments(), &options, &error)) {
         AfxMessageBox((L"命令行有误 bad command line:\n" + WideFromUtf8(LocalizedUtf8(error, "\n")) + L"\n\n" + kUsage).c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitUsage;
-        return FALSE;
+        return Fail(kExitUsage);
     }
     if (options.help) {
         AfxMessageBox(kUsage, MB_OK | MB_ICONINFORMATION);
@@ -48,10 +40,10 @@ BOOL CPanelApp::InitInstance()
     }
     if (!AttachBus(options.busName, &m_bus, &error)) {
         AfxMessageBox((L"无法使用总线 no bus: " + LocalizedReason(error)).c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitNoBus;
-        return FALSE;
+        return Fail(kExitNoBus);
     }
-    m_panel.reset(new CPanelDlg(m_bus));
+    CPanelDlg* panel = new CPanelDlg(m_bus);
+    m_window.reset(panel);
     // Nothing starts from a bad file: every mistake is shown, and the program ends.
     std::vector<std::string> errors;
     const std::wstring signals = WideFromUtf8(options.signalsFile);
@@ -59,31 +51,20 @@ BOOL CPanelApp::InitInstance()
     const wchar_t* what = L"";
     if (!options.panelFile.empty()) {
         what = L"面板文件有误 bad panel file:\n";
-        opened = m_panel->OpenPanel(WideFromUtf8(options.panelFile), signals, &errors);
+        opened = panel->OpenPanel(WideFromUtf8(options.panelFile), signals, &errors);
     } else if (!SignalsFileToLoad(signals).empty()) {
         what = L"信号文件有误 bad signal file:\n";
-        opened = m_panel->OpenSignals(SignalsFileToLoad(signals), &errors);
+        opened = panel->OpenSignals(SignalsFileToLoad(signals), &errors);
     }
     if (opened != kExitOk) {
         AfxMessageBox((what + ErrorLines(errors)).c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = opened;
-        return FALSE;
+        return Fail(opened);
     }
     std::wstring failure;
-    if (!m_panel->Start(&failure)) {
+    if (!panel->Start(&failure)) {
         AfxMessageBox(failure.c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitRefused;
-        return FALSE;
+        return Fail(kExitRefused);
     }
-    m_panel->QuitOnClose();
-    m_pMainWnd = m_panel.get();
-    return TRUE;
-}
-
-int CPanelApp::ExitInstance()
-{
-    m_pMainWnd = nullptr;
-    m_panel.reset();   // leaves the bus before the library goes
-    FreeBus(&m_bus);
-    return m_exitCode;
+    panel->QuitOnClose();
+    return Run(panel);
 }

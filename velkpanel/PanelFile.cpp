@@ -361,8 +361,7 @@ bool Loader::LoadWidget(const toml::table& table, PanelWidget* widget)
             errors_->At(table.source(), N_("a lamp needs when, a condition like \"pump.status.valve eq open\""));
             good = false;
         } else if (ReadTomlString(errors_, *when, "when", &text)) {
-            if (!ParsePredicate(text, &resolver_, &widget->when, &why) ||
-                !ComparisonWithinRange(widget->when, database_, &why)) {
+            if (!ParsePredicate(text, &resolver_, &widget->when, &why)) {
                 errors_->At(when->source(), "when: " + why);
                 good = false;
             } else if (widget->label.empty()) {

@@ -88,7 +88,7 @@ struct PanelWidget {
 
 struct PanelTab {
     std::string name;
-    std::vector<PanelWidget> widgets;   // in the file's order: the order Tab visits them
+    std::vector<PanelWidget> widgets;   // in the file's order (Tab visits them by GridOrder)
     int rows = 0, columns = 0;          // the grid the widgets take
 };
 

@@ -152,3 +152,22 @@ bool PanelGroup::Late(int64_t nowMicros, int64_t sinceMicros) const
            LateInterval(static_cast<uint64_t>(std::max<int64_t>(last, 0)), static_cast<uint64_t>(nowMicros),
                         message_->periodMicros);
 }
+
+bool LateMark::Update(const PanelGroup& group, int64_t nowMicros, int64_t sinceMicros)
+{
+    const uint64_t counted = group.LateGapCount();
+    if (counted != gaps)
+        until = nowMicros + kGapShownMicros;
+    const bool isLate = group.Late(nowMicros, sinceMicros) || nowMicros < until;
+    if (shownOnce && isLate == late && counted == gaps)
+        return false;
+    shownOnce = true;
+    late = isLate;
+    gaps = counted;
+    return true;
+}
+
+std::string LateMark::GapsText() const
+{
+    return gaps == 0 ? std::string() : FormatText("  ~%llu", static_cast<unsigned long long>(gaps));
+}

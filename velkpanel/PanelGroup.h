@@ -104,3 +104,19 @@ private:
     int64_t heardMicros_ = 0;
     LateGaps gaps_;
 };
+
+// What a view marks on a message's box or widgets: late now, or a late gap
+// seen lately (marked a while, however short it was), and the gaps counted.
+struct LateMark {
+    static constexpr int64_t kGapShownMicros = 1000000;   // a gap keeps the mark this long
+
+    bool late = false;
+    uint64_t gaps = 0;
+    int64_t until = 0;   // a gap's mark stays until then
+    bool shownOnce = false;
+
+    // Brought up to date; true when what it shows changed (or was never shown).
+    bool Update(const PanelGroup& group, int64_t nowMicros, int64_t sinceMicros);
+    // "  ~N" after the name once a gap was counted, else empty.
+    std::string GapsText() const;
+};

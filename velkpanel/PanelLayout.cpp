@@ -83,6 +83,18 @@ std::vector<size_t> ColumnOrder(const std::vector<GroupLayout>& groups)
     return order;
 }
 
+std::vector<size_t> GridOrder(const PanelTab& tab)
+{
+    std::vector<size_t> order(tab.widgets.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&tab](size_t a, size_t b) {
+        const PanelWidget &first = tab.widgets[a], &second = tab.widgets[b];
+        return first.row != second.row ? first.row < second.row : first.col < second.col;
+    });
+    return order;
+}
+
 DluRect GridCell(const PanelWidget& widget, int columns, int widthDlu)
 {
     columns = std::max(columns, 1);

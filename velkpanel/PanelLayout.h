@@ -43,6 +43,10 @@ std::vector<GroupLayout> LayoutGroups(const std::vector<size_t>& rowsPerGroup, i
 // columns left to right (the file's order fills the shortest column first).
 std::vector<size_t> ColumnOrder(const std::vector<GroupLayout>& groups);
 
+// The order Tab visits a panel file's widgets in: as they stand on screen,
+// row by row, each row left to right (whatever the file's order).
+std::vector<size_t> GridOrder(const PanelTab& tab);
+
 // A panel file's widget in a tab of that many columns.
 DluRect GridCell(const PanelWidget& widget, int columns, int widthDlu);
 int GridHeight(int rows);

@@ -92,21 +92,27 @@ bool PanelView::Build()
             widgets_.push_back(widget);
         }
     }
-    // Made in order, box by box on the automatic panel; Layout puts the boxes in Tab's order.
+    // Windows are in Tab's order as they are made: a panel file's widgets
+    // as they stand on screen; the automatic panel's box by box, and
+    // Layout puts the boxes in Tab's order.
     size_t next = 0;
-    while (next < widgets_.size()) {
-        if (automatic_) {
-            Box box;
-            box.first = next;
-            while (next < widgets_.size() && widgets_[next].group == widgets_[box.first].group)
-                ++next;
-            box.count = next - box.first;
-            boxes_.push_back(box);
-            if (!MakeBox(boxes_.size() - 1))
-                return false;
-            continue;
+    if (!automatic_) {
+        for (const PanelTab& tab : panel.tabs) {
+            for (size_t i : GridOrder(tab)) {
+                if (!MakeWidget(next + i))
+                    return false;
+            }
+            next += tab.widgets.size();
         }
-        if (!MakeWidget(next++))
+    }
+    while (automatic_ && next < widgets_.size()) {
+        Box box;
+        box.first = next;
+        while (next < widgets_.size() && widgets_[next].group == widgets_[box.first].group)
+            ++next;
+        box.count = next - box.first;
+        boxes_.push_back(box);
+        if (!MakeBox(boxes_.size() - 1))
             return false;
     }
     ShowTab(0);

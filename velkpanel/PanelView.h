@@ -84,6 +84,7 @@ public:
     HWND Control(size_t widget, WidgetPart part);
     std::wstring Indicator(size_t widget) const;
     std::wstring ReadOut(size_t widget) const;
+    std::wstring Label(size_t widget) const;
     HWND GroupControl(size_t box, GroupPart part);
     RECT BoxRect(size_t box) const;
     RECT PartRect(size_t widget, WidgetPart part) const;
@@ -117,6 +118,7 @@ private:
         // trips to the server under a flood): they are when it comes into place.
         bool behind = false;
         bool typed = false;        // its edit's text typed and not sent, as it was parked
+        LateMark mark;             // a panel file's: as its label shows it
     };
     struct Box {
         size_t first = 0, count = 0;   // its widgets
@@ -126,10 +128,7 @@ private:
         bool inPlace[kGroupIds] = {};
         bool kept[kGroupIds] = {};
         std::wstring caption;
-        bool late = false;
-        uint64_t gaps = 0;             // the group's late gaps as last shown
-        int64_t lateUntil = 0;         // a late gap keeps the box marked until then
-        bool shownOnce = false;
+        LateMark mark;                 // as its caption shows it
     };
 
     bool MakeWidget(size_t index);
@@ -171,6 +170,7 @@ private:
     // What a parked widget showed meanwhile, into its windows.
     void CatchUp(Widget& widget);
     void ShowBox(size_t box, int64_t nowMicros, int64_t startMicros);
+    void ShowLateness(Widget& widget, int64_t nowMicros, int64_t startMicros);
     // Whether the user is typing in the widget's edit box: it has the focus
     // or holds text typed and not sent (a parked one: as it was parked).
     bool Typing(const Widget& widget) const;

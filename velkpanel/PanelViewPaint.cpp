@@ -61,7 +61,7 @@ void PanelView::PaintPage(HWND page, HDC dc, const RECT& dirty, int scrollY)
         DrawEdge(dc, &edge, EDGE_ETCHED, BF_RECT);
         RECT text = { frame.left + 6, frame.top, frame.left + 10 + caption.cx, frame.top + caption.cy };
         FillRect(dc, &text, GetSysColorBrush(COLOR_BTNFACE));
-        SetTextColor(dc, box.late ? kBeyondLimits : GetSysColor(COLOR_WINDOWTEXT));
+        SetTextColor(dc, box.mark.late ? kBeyondLimits : GetSysColor(COLOR_WINDOWTEXT));
         text.left += 2;
         DrawTextW(dc, box.caption.c_str(), -1, &text, kTextFormat);
         PaintBoxParts(dc, box, dirty, scrollY);
@@ -77,9 +77,10 @@ void PanelView::PaintWidget(HDC dc, const Widget& widget, const RECT& dirty, int
 {
     RECT label = Shifted(widget.drawn[kPartLabel], scrollY), unit = Shifted(widget.drawn[kPartUnit], scrollY);
     RECT indicator = Shifted(widget.drawn[kPartIndicator], scrollY), gauge = Shifted(widget.drawn[kPartControl], scrollY);
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetTextColor(dc, widget.mark.late ? kBeyondLimits : GetSysColor(COLOR_WINDOWTEXT));
     if (!widget.label.empty() && Meets(label, dirty))
         DrawTextW(dc, widget.label.c_str(), -1, &label, kTextFormat);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     if (!widget.unit.empty() && Meets(unit, dirty))
         DrawTextW(dc, widget.unit.c_str(), -1, &unit, kTextFormat);
     if (widget.definition->type == kWidgetValue && !widget.sending.empty() && Meets(gauge, dirty))

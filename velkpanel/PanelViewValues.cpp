@@ -10,13 +10,6 @@
 // What the widgets and boxes show: the values received and to be sent, late
 // boxes, lamps; only what is in sight, the rest when it comes in.
 
-namespace {
-
-// How long a box stays marked late after a gap of more than twice its period.
-const int64_t kLateGapShownMicros = 1000000;
-
-} // namespace
-
 std::wstring PanelView::Indicator(size_t widget) const
 {
     return widget < widgets_.size() ? widgets_[widget].shown : std::wstring();
@@ -25,6 +18,11 @@ std::wstring PanelView::Indicator(size_t widget) const
 std::wstring PanelView::ReadOut(size_t widget) const
 {
     return widget < widgets_.size() ? widgets_[widget].sending : std::wstring();
+}
+
+std::wstring PanelView::Label(size_t widget) const
+{
+    return widget < widgets_.size() ? widgets_[widget].label : std::wstring();
 }
 
 bool PanelView::InSight(const Widget& widget) const
@@ -199,27 +197,27 @@ void PanelView::ShowBox(size_t index, int64_t nowMicros, int64_t startMicros)
 {
     Box& box = boxes_[index];
     const PanelGroup& model = model_->Group(static_cast<size_t>(widgets_[box.first].group));
-    // A late gap ended since the last refresh marks the box a while, however short it was.
-    const uint64_t gaps = model.LateGapCount();
-    if (gaps != box.gaps)
-        box.lateUntil = nowMicros + kLateGapShownMicros;
-    const bool late = model.Late(nowMicros, startMicros) || nowMicros < box.lateUntil;
-    if (box.shownOnce && late == box.late && gaps == box.gaps)
+    if (!box.mark.Update(model, nowMicros, startMicros))
         return;
-    box.shownOnce = true;
-    box.late = late;
-    box.gaps = gaps;
     const SignalMessage& message = model.Message();
     std::string caption = FormatText("%s  %08x", message.name.c_str(), static_cast<unsigned>(message.code));
     if (message.periodMicros != 0)
         caption += "  " + PeriodText(message.periodMicros);
-    if (gaps != 0)
-        caption += FormatText("  ~%llu", static_cast<unsigned long long>(gaps));
-    box.caption = (late ? L"[迟到 late] " : L"") + WideFromUtf8(caption);
+    box.caption = (box.mark.late ? L"[迟到 late] " : L"") + WideFromUtf8(caption + box.mark.GapsText());
     if (batching_)
         dirty_[0].push_back(box.drawn);
     else
         pages_[0]->InvalidateContent(box.drawn);
+}
+
+// A panel file's widget of a late message says so by its label, as a box by its caption.
+void PanelView::ShowLateness(Widget& widget, int64_t nowMicros, int64_t startMicros)
+{
+    if (widget.group < 0 || widget.definition->label.empty() || widget.definition->type == kWidgetButton ||
+        !widget.mark.Update(model_->Group(static_cast<size_t>(widget.group)), nowMicros, startMicros))
+        return;
+    widget.label = (widget.mark.late ? L"[迟到 late] " : L"") + WideFromUtf8(widget.definition->label + widget.mark.GapsText());
+    Redraw(widget, kPartLabel);
 }
 
 void PanelView::Refresh(int64_t nowMicros, int64_t startMicros, bool all)
@@ -238,6 +236,8 @@ void PanelView::Refresh(int64_t nowMicros, int64_t startMicros, bool all)
             widget.stale = false;
             ShowWidget(widget);
         }
+        if (!automatic_)
+            ShowLateness(widget, nowMicros, startMicros);
     }
     for (size_t g = 0; g < model_->GroupCount(); ++g)
         model_->Group(g).changed = false;

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "client/BusBinding.h"
 #include "client/ExitStatus.h"
 #include "client/SignalsOption.h"
 #include "client/WindowArguments.h"
@@ -52,16 +51,9 @@ std::wstring Said(const std::string& utf8)
 } // namespace
 
 CScopeApp::CScopeApp()
-    : CWinApp("velkscope"), m_exitCode(kExitOk), m_bus()
+    : CWindowProgramApp("velkscope")
 {
 }
-
-CScopeApp::~CScopeApp()
-{
-}
-
-BEGIN_MESSAGE_MAP(CScopeApp, CWinApp)
-END_MESSAGE_MAP()
 
 BOOL CScopeApp::InitInstance()
 {
@@ -69,8 +61,7 @@ BOOL CScopeApp::InitInstance()
     std::string error;
     if (!ParseScopeArguments(CommandLineArguments(), &options, &error)) {
         CUsageDlg(Said(std::string(N_("bad command line")) + ": " + error) + L"\n\n" + Usage()).DoModal();
-        m_exitCode = kExitUsage;
-        return FALSE;
+        return Fail(kExitUsage);
     }
     if (options.help) {
         CUsageDlg(Usage()).DoModal();
@@ -78,46 +69,31 @@ BOOL CScopeApp::InitInstance()
     }
     // A recording or workspace can be looked at without the bus.
     const bool files = !options.recordings.empty() || !options.workspace.empty();
-    if (!AttachBus(options.busName, &m_bus, &error)) {
-        if (!files) {
-            AfxMessageBox(Said(FormatText(N_("no bus: %s"), error.c_str())).c_str(), MB_OK | MB_ICONERROR);
-            m_exitCode = kExitNoBus;
-            return FALSE;
-        }
+    if (!AttachBus(options.busName, &m_bus, &error) && !files) {
+        AfxMessageBox(Said(FormatText(N_("no bus: %s"), error.c_str())).c_str(), MB_OK | MB_ICONERROR);
+        return Fail(kExitNoBus);
     }
-    m_scope.reset(new CScopeDlg(options, m_bus));
+    CScopeDlg* scope = new CScopeDlg(options, m_bus);
+    m_window.reset(scope);
     const std::wstring signalsFile = SignalsFileToLoad(WideFromUtf8(options.signalsFile));
     std::wstring signalErrors;
-    if (!signalsFile.empty() && !m_scope->OpenSignals(signalsFile, &signalErrors)) {
+    if (!signalsFile.empty() && !scope->OpenSignals(signalsFile, &signalErrors)) {
         AfxMessageBox((Said(N_("bad signal file:")) + L"\n" + signalErrors).c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitUsage;
-        return FALSE;
+        return Fail(kExitUsage);
     }
-    if (!m_scope->TickSignals(options.signalNames, &error)) {
+    if (!scope->TickSignals(options.signalNames, &error)) {
         CUsageDlg(Said(std::string(N_("bad command line")) + ": --signal: " + error) + L"\n\n" + Usage()).DoModal();
-        m_exitCode = kExitUsage;
-        return FALSE;
+        return Fail(kExitUsage);
     }
     std::wstring failure;
-    if (!m_scope->Start(&failure)) {
+    if (!scope->Start(&failure)) {
         AfxMessageBox(failure.c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitRefused;
-        return FALSE;
+        return Fail(kExitRefused);
     }
-    if (!m_scope->OpenFromOptions(&failure)) {
+    if (!scope->OpenFromOptions(&failure)) {
         AfxMessageBox(failure.c_str(), MB_OK | MB_ICONERROR);
-        m_exitCode = kExitUsage;
-        return FALSE;
+        return Fail(kExitUsage);
     }
-    m_scope->QuitOnClose();
-    m_pMainWnd = m_scope.get();
-    return TRUE;
-}
-
-int CScopeApp::ExitInstance()
-{
-    m_pMainWnd = nullptr;
-    m_scope.reset();   // leaves the bus before the library goes
-    FreeBus(&m_bus);
-    return m_exitCode;
+    scope->QuitOnClose();
+    return Run(scope);
 }

@@ -51,7 +51,7 @@ CScopeDlg::CScopeDlg(const ScopeOptions& options, const BusBinding& bus)
     : CDialog(IDD),
       m_options(options), m_bus(bus), m_batches(m_bus, this), m_bound(bus.module != nullptr), m_model(options.windowMicros, options.arrayValue),
       m_codes(nullptr), m_readout(nullptr), m_font(CreateViewFont()), m_quitOnClose(false), m_registered(false),
-      m_checking(false), m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_receivedAtStatus(0),
+      m_lastFrame(0), m_lastList(0), m_lastStatus(0), m_receivedAtStatus(0),
       m_readoutStale(true), m_fitToData(false), m_workspaceTicks(false), m_listStale(false), m_marksWidth(kMarksWidth)
 {
     ScopeSource& live = m_model.MutableSource(0);
@@ -77,7 +77,9 @@ BEGIN_MESSAGE_MAP(CScopeDlg, CDialog)
     ON_MESSAGE(WM_BUS_MESSAGE, OnBusMessage)
     ON_MESSAGE(WM_DETAIL, OnDetail)
     ON_MESSAGE(WM_DROPFILES, OnDropFiles)
-    ON_NOTIFY(LVN_ITEMCHANGED, IDC_CODES, OnCodesItemChanged)
+    ON_NOTIFY(LVN_GETDISPINFOW, IDC_CODES, OnCodesDisplayInfo)
+    ON_NOTIFY(NM_CLICK, IDC_CODES, OnCodesClick)
+    ON_NOTIFY(LVN_KEYDOWN, IDC_CODES, OnCodesKeyDown)
     ON_NOTIFY(NM_CUSTOMDRAW, IDC_CODES, OnCodesCustomDraw)
     ON_CBN_SELCHANGE(IDC_WINDOW, OnWindowChosen)
     ON_BN_CLICKED(IDC_PAUSE, OnPause)

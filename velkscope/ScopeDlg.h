@@ -108,7 +108,9 @@ protected:
     LRESULT OnBusMessage(WPARAM wParam, LPARAM lParam);
     LRESULT OnDetail(WPARAM wParam, LPARAM lParam);
     LRESULT OnDropFiles(WPARAM wParam, LPARAM lParam);
-    void OnCodesItemChanged(NMHDR* header, LRESULT* result);
+    void OnCodesDisplayInfo(NMHDR* header, LRESULT* result);
+    void OnCodesClick(NMHDR* header, LRESULT* result);
+    void OnCodesKeyDown(NMHDR* header, LRESULT* result);
     void OnCodesCustomDraw(NMHDR* header, LRESULT* result);
     void OnWindowChosen();
     void OnPause();
@@ -175,7 +177,8 @@ private:
     bool ListNamesSources() const;
     bool SourceRowOf(size_t listRow, size_t* source, size_t* row) const;
     void InsertRow(size_t listRow, size_t source, size_t row);
-    void SetChecked(size_t listRow, bool checked);
+    // Ticks or unticks the row's code.
+    void ToggleRow(size_t listRow);
     // What is due: the chart's frame, the list's counts, the status line.
     void Frame(int64_t now);
     void RefreshList();
@@ -212,7 +215,6 @@ private:
     HFONT m_font;                    // of the list, the chart and the status line
     bool m_quitOnClose;
     bool m_registered;
-    bool m_checking;                 // the list's check boxes are being set by us
     int64_t m_lastFrame, m_lastList, m_lastStatus;
     uint64_t m_receivedAtStatus;
     CounterValues m_counters;        // the bus's, at the last status

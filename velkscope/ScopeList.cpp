@@ -1,5 +1,8 @@
 // CScopeDlg's list of codes: the bus's rows, then each recording's, with
-// check boxes that choose the traces; only the rows in sight are refreshed.
+// check boxes that choose the traces. The list is virtual (LVS_OWNERDATA):
+// it holds only a count, asks for the rows it draws and takes its ticks
+// from the model, so that rows come and go at no cost per row; only the
+// rows in sight are drawn again when they change.
 #include "velkscope/ScopeDlg.h"
 
 #include <inttypes.h>
@@ -16,13 +19,10 @@ namespace {
 
 const size_t kValueCellBytes = 48;
 
-void SetCell(HWND list, size_t row, int column, const std::wstring& text)
+void CopyCell(const std::wstring& text, LVITEMW* item)
 {
-    LVITEMW item;
-    ZeroMemory(&item, sizeof item);
-    item.iSubItem = column;
-    item.pszText = const_cast<wchar_t*>(text.c_str());
-    ::SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    if (item->pszText != nullptr && item->cchTextMax > 0)
+        lstrcpynW(item->pszText, text.c_str(), item->cchTextMax);
 }
 
 } // namespace
@@ -30,6 +30,7 @@ void SetCell(HWND list, size_t row, int column, const std::wstring& text)
 void CScopeDlg::SetUpCodeList()
 {
     ListView_SetExtendedListViewStyle(m_codes, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    ListView_SetCallbackMask(m_codes, LVIS_STATEIMAGEMASK);   // the ticks are the model's
     static const struct { const wchar_t* title; int width; int format; } kColumns[] = {
         { L"代码 Code", 100, LVCFMT_LEFT },
         { L"值 Value", 120, LVCFMT_LEFT },
@@ -98,83 +99,104 @@ bool CScopeDlg::SourceRowOf(size_t listRow, size_t* source, size_t* row) const
     return false;
 }
 
-void CScopeDlg::InsertRow(size_t listRow, size_t source, size_t row)
+// A bus row came at listRow: the rows from there on moved down by one.
+void CScopeDlg::InsertRow(size_t listRow, size_t, size_t)
 {
-    const SourceRow& codeRow = m_model.Sources()[source]->data.Rows()[row];
-    std::string name = m_model.RowNameIn(source, row);
-    if (ListNamesSources())
-        name = (source == 0 ? std::string("bus") : m_model.Sources()[source]->name) + ": " + name;
-    std::wstring code = WideFromUtf8(name);
-    LVITEMW item;
-    ZeroMemory(&item, sizeof item);
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = static_cast<int>(listRow);
-    item.pszText = const_cast<wchar_t*>(code.c_str());
-    item.lParam = static_cast<LPARAM>(codeRow.code);
-    // A new item's check box is set by the list, not the user: no tick
-    // changes (each would draw the chart again).
-    m_checking = true;
-    ::SendMessageW(m_codes, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    m_checking = false;
-    if (m_model.TraceOfIn(source, codeRow.code) >= 0)
-        SetChecked(listRow, true);
+    ListView_SetItemCountEx(m_codes, static_cast<int>(ListRowOf(m_model.Sources().size(), 0)), LVSICF_NOSCROLL);
+    ListView_RedrawItems(m_codes, static_cast<int>(listRow), std::max(0, ListView_GetItemCount(m_codes) - 1));
 }
 
 void CScopeDlg::RebuildList()
 {
     m_listStale = false;
-    ::SendMessageW(m_codes, WM_SETREDRAW, FALSE, 0);
-    m_checking = true;
-    ListView_DeleteAllItems(m_codes);
-    m_checking = false;
     if (ListNamesSources())
         ListView_SetColumnWidth(m_codes, kCodeColumn, 200);   // the file, the code and its name
     FitValueColumn();
-    size_t listRow = 0;
     for (size_t s = 0; s < m_model.Sources().size(); ++s) {
-        std::vector<SourceRow>& rows = m_model.MutableSource(s).data.MutableRows();
-        for (size_t row = 0; row < rows.size(); ++row) {
-            rows[row].changed = true;
-            InsertRow(listRow++, s, row);
-        }
+        for (SourceRow& row : m_model.MutableSource(s).data.MutableRows())
+            row.changed = true;
     }
-    ::SendMessageW(m_codes, WM_SETREDRAW, TRUE, 0);
+    ListView_SetItemCountEx(m_codes, static_cast<int>(ListRowOf(m_model.Sources().size(), 0)), LVSICF_NOSCROLL);
+    InvalidateRect(m_codes, nullptr, FALSE);
     RefreshList();
 }
 
-void CScopeDlg::SetChecked(size_t listRow, bool checked)
+// What a row shows, asked as the list draws it.
+void CScopeDlg::OnCodesDisplayInfo(NMHDR* header, LRESULT*)
 {
-    m_checking = true;
-    ListView_SetCheckState(m_codes, static_cast<int>(listRow), checked ? TRUE : FALSE);
-    m_checking = false;
+    LVITEMW* item = &reinterpret_cast<NMLVDISPINFOW*>(header)->item;
+    size_t source = 0, row = 0;
+    if (item->iItem < 0 || !SourceRowOf(static_cast<size_t>(item->iItem), &source, &row))
+        return;
+    const SourceRow& codeRow = m_model.Sources()[source]->data.Rows()[row];
+    if (item->mask & LVIF_STATE) {
+        item->state = INDEXTOSTATEIMAGEMASK(m_model.TraceOfIn(source, codeRow.code) >= 0 ? 2 : 1);
+        item->stateMask = LVIS_STATEIMAGEMASK;
+    }
+    if ((item->mask & LVIF_TEXT) == 0)
+        return;
+    switch (item->iSubItem) {
+    case kCodeColumn: {
+        std::string name = m_model.RowNameIn(source, row);
+        if (ListNamesSources())
+            name = (source == 0 ? std::string("bus") : m_model.Sources()[source]->name) + ": " + name;
+        CopyCell(WideFromUtf8(name), item);
+        break;
+    }
+    case kValueColumn: {
+        const std::string signals = m_model.RowSignalTextIn(source, row);
+        CopyCell(signals.empty() ? AfxWideFromNarrow(LatestValueText(codeRow.latest, kValueCellBytes, IsSystemLeadByte).c_str())
+                                 : WideFromUtf8(signals), item);
+        break;
+    }
+    case kCountColumn:
+        CopyCell(AfxWideFromNarrow(FormatText("%" PRIu64, codeRow.count).c_str()), item);
+        break;
+    case kMarksColumn:
+        CopyCell(WideFromUtf8(FormatRowMarks(codeRow.shownLate, codeRow.faults)), item);
+        break;
+    default:
+        break;
+    }
 }
 
-void CScopeDlg::OnCodesItemChanged(NMHDR* header, LRESULT*)
+// A click on a row's check box, or the space bar on the row in focus, ticks
+// or unticks its code: the list keeps no state of its own to change.
+void CScopeDlg::OnCodesClick(NMHDR* header, LRESULT*)
 {
-    const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(header);
-    if (m_checking || (change->uChanged & LVIF_STATE) == 0 ||
-        ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) == 0 || change->iItem < 0)
-        return;
+    LVHITTESTINFO hit;
+    ZeroMemory(&hit, sizeof hit);
+    hit.pt = reinterpret_cast<const NMITEMACTIVATE*>(header)->ptAction;
+    if (ListView_SubItemHitTest(m_codes, &hit) >= 0 && (hit.flags & LVHT_ONITEMSTATEICON) != 0)
+        ToggleRow(static_cast<size_t>(hit.iItem));
+}
+
+void CScopeDlg::OnCodesKeyDown(NMHDR* header, LRESULT*)
+{
+    const int focused = ListView_GetNextItem(m_codes, -1, LVNI_FOCUSED);
+    if (reinterpret_cast<const NMLVKEYDOWN*>(header)->wVKey == VK_SPACE && focused >= 0)
+        ToggleRow(static_cast<size_t>(focused));
+}
+
+void CScopeDlg::ToggleRow(size_t listRow)
+{
     if (m_listStale) {
-        // Its rows no longer match the model's: made again, ticks as they were.
-        RebuildList();
+        RebuildList();   // its rows no longer match the model's: made again first
         return;
     }
     size_t source = 0, row = 0;
-    if (!SourceRowOf(static_cast<size_t>(change->iItem), &source, &row))
+    if (!SourceRowOf(listRow, &source, &row))
         return;
     const uint32_t code = m_model.Sources()[source]->data.Rows()[row].code;
-    bool checked = (change->uNewState & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
-    if (checked && !m_model.TickIn(source, code)) {
-        SetChecked(static_cast<size_t>(change->iItem), false);
+    if (m_model.TraceOfIn(source, code) >= 0) {
+        m_model.UntickIn(source, code);
+    } else if (!m_model.TickIn(source, code)) {
         m_note = WideFromUtf8(FormatText("\xE6\x9C\x80\xE5\xA4\x9A\xE7\x94\xBB %d \xE6\x9D\xA1\xE6\x9B\xB2\xE7\xBA\xBF at most %d traces",
                                          static_cast<int>(kMaxScopeTraces), static_cast<int>(kMaxScopeTraces)));
         RefreshStatus(m_clock.Now());
         return;
     }
-    if (!checked)
-        m_model.UntickIn(source, code);
-    ListView_RedrawItems(m_codes, change->iItem, change->iItem);
+    ListView_RedrawItems(m_codes, static_cast<int>(listRow), static_cast<int>(listRow));
     m_chart.Redraw();
     ChartChanged();
 }
@@ -190,7 +212,7 @@ void CScopeDlg::OnCodesCustomDraw(NMHDR* header, LRESULT* result)
     if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
         size_t source = 0, row = 0;
         const int trace = SourceRowOf(static_cast<size_t>(draw->nmcd.dwItemSpec), &source, &row)
-                        ? m_model.TraceOfIn(source, static_cast<uint32_t>(draw->nmcd.lItemlParam)) : -1;
+                        ? m_model.TraceOfIn(source, m_model.Sources()[source]->data.Rows()[row].code) : -1;
         if (trace >= 0) {
             uint32_t rgb = TraceColour(m_model.Traces()[static_cast<size_t>(trace)].colour);
             draw->clrText = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
@@ -218,13 +240,7 @@ void CScopeDlg::RefreshList()
         SourceRow& shown = m_model.MutableSource(source).data.MutableRows()[row];
         shown.changed = false;
         shown.shownLate = late;
-        const std::string signals = m_model.RowSignalTextIn(source, row);
-        std::wstring value = signals.empty() ? AfxWideFromNarrow(LatestValueText(codeRow.latest, kValueCellBytes, IsSystemLeadByte).c_str())
-                                             : WideFromUtf8(signals);
-        SetCell(m_codes, listRow, kValueColumn, value);
-        const std::wstring marks = WideFromUtf8(FormatRowMarks(late, codeRow.faults));
-        SetCell(m_codes, listRow, kMarksColumn, marks);
-        FitMarksColumn(marks);
-        SetCell(m_codes, listRow, kCountColumn, AfxWideFromNarrow(FormatText("%" PRIu64, codeRow.count).c_str()));
+        FitMarksColumn(WideFromUtf8(FormatRowMarks(late, codeRow.faults)));
+        ListView_RedrawItems(m_codes, static_cast<int>(listRow), static_cast<int>(listRow));
     }
 }

@@ -155,9 +155,13 @@ void CScopeDlg::RefreshStatus(int64_t now)
     } else if (text.empty()) {
         text = L"\x65E0\x603B\x7EBF no bus";
     }
-    // What went wrong in the recordings: each one's bad lines, its error.
+    // What the recordings hold past the list (codes beyond the first
+    // kMaxCodes, only counted) and what went wrong: bad lines, an error.
     for (const Recording& recording : m_recordings) {
         const ScopeSource& source = *m_model.Sources()[recording.source];
+        if (source.data.Unlisted() != 0)
+            text += L" \x00B7 " + WideFromUtf8(source.name) + L": \x672A\x5217\x51FA unlisted " +
+                    WideOf(FormatText("%" PRIu64, source.data.Unlisted()));
         if (!source.error.empty())
             text += L" \x00B7 " + LocalizedReason(source.error);
         else if (source.badLines != 0)

@@ -102,8 +102,10 @@ int BusStatus(const BusBinding& bus)
     return status != NULL ? status() : kVelkOk;
 }
 
-bool AttachBus(const std::string& busName, BusBinding* binding, std::string* error)
+bool AttachBus(const std::string& busName, BusBinding* binding, std::string* error, int* busStatus)
 {
+    if (busStatus != nullptr)
+        *busStatus = kVelkOk;
     if (!busName.empty())
         SetBusName(busName);
     if (!LoadBus(binding, error))
@@ -112,6 +114,8 @@ bool AttachBus(const std::string& busName, BusBinding* binding, std::string* err
     if (status == kVelkOk)
         return true;
     *error = VelkResultText(status);
+    if (busStatus != nullptr)
+        *busStatus = status;
     FreeBus(binding);
     *binding = BusBinding();
     return false;

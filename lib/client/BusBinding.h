@@ -1,6 +1,7 @@
 // The one binding of every program to velk.dll: the module handle and the
 // seven entry points in the library's order. The console binds it by its
-// own rule (corvane/bus/BusBinding.cpp); velkctl and velkscope by LoadBus.
+// own rule (corvane/bus/BusBinding.cpp: its dialog says "load dll error!"
+// and looks at no bus state); velkctl, velkscope and velkpanel by AttachBus.
 #pragma once
 #include <string>
 
@@ -39,12 +40,13 @@ void FreeBus(BusBinding* binding);
 // With ours the call also mends a block another process wrote over.
 int BusStatus(const BusBinding& bus);
 
-// How a window program starts on the bus: names it (busName as its command
-// line read --bus, through SetBusName; empty: %VELK_BUS_NAME% or the
-// session's), loads velk.dll and checks the bus can be used. False with
-// why in *error ("cannot load velk.dll (error 126)", or the bus's state),
-// *binding then empty.
-bool AttachBus(const std::string& busName, BusBinding* binding, std::string* error);
+// How velkctl and the window programs start on the bus: names it (busName
+// as the command line read --bus, through SetBusName; empty:
+// %VELK_BUS_NAME% or the session's), loads velk.dll and checks the bus can
+// be used. False with why in *error ("cannot load velk.dll (error 126)",
+// or the bus's state, whose status goes to *busStatus when given; it stays
+// kVelkOk when the library itself failed), *binding then empty.
+bool AttachBus(const std::string& busName, BusBinding* binding, std::string* error, int* busStatus = nullptr);
 
 // The bus a window title names: %VELK_BUS_NAME%, else the session's bus.
 std::string BusNameForTitle();

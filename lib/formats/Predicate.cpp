@@ -213,6 +213,9 @@ bool ParsePredicate(const std::string& text, const SignalResolver* signals, Pred
             return Fail(error, value.column, why);
         }
     }
+    // Said of the whole comparison, not of a column.
+    if (!parsed.signal.empty() && !signals->ComparisonCanChange(parsed, error))
+        return false;
     *predicate = parsed;
     return true;
 }

@@ -25,6 +25,8 @@
 
 // Where a predicate, a post or a subscription finds signals by name: the
 // signal library plugs in here, so this grammar does not depend on it.
+struct Predicate;
+
 class SignalResolver {
 public:
     virtual ~SignalResolver() {}
@@ -46,6 +48,10 @@ public:
     // A text signal's text (UTF-8) in a message of its code; false when the
     // message does not carry it.
     virtual bool ExtractText(const std::string& signal, const RecordedMessage& message, std::string* text) const = 0;
+    // Whether a comparison can change with its signal: false with why when
+    // its VALUE lies where the signal never reaches (it never holds, or for
+    // ne always does). Every predicate parsed against signals is asked.
+    virtual bool ComparisonCanChange(const Predicate& predicate, std::string* why) const = 0;
 };
 
 enum PredicateOp { kPredicateEq, kPredicateNe, kPredicateLt, kPredicateLe, kPredicateGt, kPredicateGe,

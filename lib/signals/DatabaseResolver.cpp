@@ -137,6 +137,11 @@ const std::vector<DecodedSignal>& DatabaseResolver::Decoded(const RecordedMessag
     return decoded_;
 }
 
+bool DatabaseResolver::ComparisonCanChange(const Predicate& predicate, std::string* why) const
+{
+    return ComparisonWithinRange(predicate, database_, why);
+}
+
 bool ComparisonWithinRange(const Predicate& predicate, const SignalDatabase& database, std::string* why)
 {
     const SignalRef found = database.FindSignal(predicate.signal);

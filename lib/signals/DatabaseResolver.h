@@ -27,6 +27,7 @@ public:
     // Decoded from the message's encoding, control characters escaped
     // (DecodedSignal::text).
     bool ExtractText(const std::string& signal, const RecordedMessage& message, std::string* text) const override;
+    bool ComparisonCanChange(const Predicate& predicate, std::string* why) const override;
 
     // The message's signals (none for a code the file does not describe),
     // decoded once for as many predicates and answers as ask about the same

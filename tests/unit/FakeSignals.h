@@ -48,4 +48,6 @@ public:
         *text = message.bytes;
         return true;
     }
+    // Both take every value their data word holds: no comparison is out of reach.
+    bool ComparisonCanChange(const Predicate&, std::string*) const override { return true; }
 };

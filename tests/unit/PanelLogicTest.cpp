@@ -295,6 +295,19 @@ TEST(PanelGroup, AGroupIsLateOnlyWhenSilentForMoreThanTwicePeriod)
     EXPECT_EQ(1u, pump.LateGapCount());
     PanelGroup text(rig, *rig.FindMessage("rig.text"), kPages, nullptr);   // no period
     EXPECT_FALSE(text.Late(INT64_MAX / 2, 0));
+
+    // The mark a view shows: the gap marked for a second after it is seen, then only its count.
+    LateMark mark;
+    EXPECT_TRUE(mark.Update(pump, 2800001, 0));
+    EXPECT_TRUE(mark.late);
+    EXPECT_EQ("  ~1", mark.GapsText());
+    EXPECT_FALSE(mark.Update(pump, 2800001 + LateMark::kGapShownMicros - 1, 0));
+    for (int64_t at : { 3100000, 3400000, 3700000 })   // in time: no gap more
+        pump.Receive(Array(0x30000401, "\x01"), at);
+    EXPECT_TRUE(mark.Update(pump, 2800001 + LateMark::kGapShownMicros, 0));
+    EXPECT_FALSE(mark.late);
+    EXPECT_EQ("  ~1", mark.GapsText());
+    EXPECT_EQ("", LateMark().GapsText());
 }
 
 TEST(PanelLayout, TabGoesDownEachColumnOnScreenNotInTheFilesOrder)
@@ -304,6 +317,15 @@ TEST(PanelLayout, TabGoesDownEachColumnOnScreenNotInTheFilesOrder)
     EXPECT_EQ((std::vector<size_t>{ 0, 2, 3, 1 }), ColumnOrder(LayoutGroups({ 1, 5, 1, 1 }, 540, &height)));
     EXPECT_EQ((std::vector<size_t>{ 0, 1, 2, 3 }), ColumnOrder(LayoutGroups({ 1, 5, 1, 1 }, 530, &height)));
     EXPECT_TRUE(ColumnOrder(LayoutGroups({}, 540, &height)).empty());
+    // A panel file's grid: row by row, left to right, ties in the file's order.
+    PanelTab grid;
+    for (const std::pair<int, int>& at : std::vector<std::pair<int, int>>{ { 2, 1 }, { 1, 3 }, { 1, 1 }, { 2, 2 }, { 1, 3 } }) {
+        PanelWidget widget;
+        widget.row = at.first;
+        widget.col = at.second;
+        grid.widgets.push_back(widget);
+    }
+    EXPECT_EQ((std::vector<size_t>{ 2, 1, 4, 0, 3 }), GridOrder(grid));
 }
 
 TEST(PanelLamp, ALampFollowsItsConditionOnEachMessageOfItsCode)

@@ -126,6 +126,15 @@ TEST(RecordReader, TheExpiredNoteMarksOnlyTheEmptyPayloadRightAfterIt)
     while (reader.Next(&message))
         expired.push_back(message.expired);
     EXPECT_EQ(std::vector<bool>({ true, false, false, false, false }), expired);
+
+    // A note the end left pending marks nothing read after a resume.
+    RecordReader pending(std::string("# velk record 1\n0.1 30000402 A -\n") + note, "p.rec", 7);
+    ASSERT_TRUE(pending.Next(&message));
+    const uint64_t offset = pending.LineOffset();
+    EXPECT_FALSE(pending.Next(&message));
+    ASSERT_TRUE(pending.Resume(offset, 1, 0));
+    ASSERT_TRUE(pending.Next(&message));
+    EXPECT_FALSE(message.expired);
 }
 
 TEST(RecordReader, AViewerReadsOnPastBadLinesAndResumesAtALinesOffset)

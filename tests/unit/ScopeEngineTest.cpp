@@ -89,6 +89,31 @@ TEST(Summary, EveryExtremeSurvivesEveryLevelAndBucketsSplitWhereTheySay)
     EXPECT_EQ((count - 1) * 10 / base, bucket.index);
 }
 
+// The buckets widen once they take more than the budget, not at it, and
+// stop widening as soon as they take half of it, exactly.
+TEST(Summary, TheBucketsWidenPastTheBudgetDownToHalfOfIt)
+{
+    const size_t bucket = sizeof(SummaryBucket);
+    Summary two(2 * bucket, 1);
+    const size_t trace = two.AddTrace();
+    for (int64_t t = 0; t < 3; ++t)
+        two.Add(trace, t, 1);
+    EXPECT_EQ(2 * bucket, two.Bytes());   // two closed, at the budget
+    EXPECT_EQ(1, two.BaseWidth());
+    two.Add(trace, 3, 1);                 // a third: past it, widened to one bucket
+    EXPECT_EQ(4, two.BaseWidth());
+    EXPECT_EQ(bucket, two.Bytes());
+
+    // A smaller budget: from 12 buckets to 6, half of the new budget.
+    Summary twelve(kSummaryBudgetBytes, 1);
+    const size_t only = twelve.AddTrace();
+    for (int64_t t = 0; t < 12; ++t)
+        twelve.Add(only, t, 1);
+    twelve.SetBudget(12 * bucket);
+    EXPECT_EQ(2, twelve.BaseWidth());
+    EXPECT_EQ(6 * bucket, twelve.Bytes());
+}
+
 TEST(Summary, WholeBucketStatisticsAgreeWithEverySample)
 {
     Summary summary(16 << 10);   // small: the base widens, the levels fill
@@ -597,6 +622,16 @@ TEST(History, KeepsTheNewestWithinItsBoundsAndGivesStretchesBack)
     EXPECT_EQ(5u, history.CountBetween(450005, 450050));
     EXPECT_EQ(history.Size(), history.CountBetween(0, UINT64_MAX));
     EXPECT_EQ(499980u, history.TimeBeforeNewest(1));
+    // n places back at each end of a block and of the whole: the newest
+    // block holds 50000 % kHistoryBlock messages.
+    const uint64_t inNewest = 50000 % kHistoryBlock;
+    EXPECT_EQ(499990u, history.TimeBeforeNewest(0));
+    EXPECT_EQ(499990u - (inNewest - 1) * 10, history.TimeBeforeNewest(inNewest - 1));
+    EXPECT_EQ(499990u - inNewest * 10, history.TimeBeforeNewest(inNewest));
+    EXPECT_EQ(oldest, history.TimeBeforeNewest(history.Size() - 1));
+    EXPECT_EQ(oldest + 10, history.TimeBeforeNewest(history.Size() - 2));
+    EXPECT_EQ(oldest, history.TimeBeforeNewest(history.Size()));
+    EXPECT_EQ(0u, History(10, 10, 10).TimeBeforeNewest(0));
 
     // An hour's bound: what is older than the bound goes once the rest still reaches back that far.
     History hour(1000000, 1000, 1 << 20);
@@ -687,4 +722,22 @@ TEST(Summary, ACursorInTheNewestBucketFindsIt)
     const std::vector<Column> columns = two.Columns(only, 10, 20, 10, &coarse);
     EXPECT_EQ(1u, columns[0].count);
     EXPECT_EQ(2, columns[0].last);
+
+    // A bucket narrower than a column goes to the column of its middle, to
+    // the microsecond: buckets of 20 us in columns of 100 us, a middle at
+    // 110 us on a column's first microsecond or on the last of the one before.
+    Summary fine(kSummaryBudgetBytes, 20);
+    const size_t trace = fine.AddTrace();
+    fine.Add(trace, 100, 1);   // closed
+    fine.Add(trace, 200, 2);   // open
+    for (int64_t from : { 10, 11 }) {
+        SCOPED_TRACE(from);
+        const std::vector<Column> placed = fine.Columns(trace, from, from + 1000, 10, &coarse);
+        EXPECT_FALSE(coarse);
+        const size_t at = from == 10 ? 1 : 0;
+        EXPECT_EQ(1u, placed[at].count);
+        EXPECT_EQ(1, placed[at].last);
+        EXPECT_EQ(1u, placed[at + 1].count);
+        EXPECT_EQ(2, placed[at + 1].last);
+    }
 }

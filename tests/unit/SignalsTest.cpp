@@ -10,6 +10,7 @@
 #include "signals/DatabaseResolver.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
+#include "velkctl/SessionRequest.h"
 #include "velkctl/SignalTable.h"
 #include "signals/SignalText.h"
 #include "tests/FileBytes.h"
@@ -589,6 +590,19 @@ TEST(DatabaseResolver, PredicatesAndPostsFindSignalsThroughTheFile)
     EXPECT_NE(std::string::npos, why.find("did you mean 'FAULT'?")) << why;
     EXPECT_FALSE(ParsePredicate("motor.sped gt 1", &signals, &predicate, &why));
     EXPECT_NE(std::string::npos, why.find("did you mean 'motor.speed'?")) << why;
+    // A comparison its signal can never change is refused, whoever parses
+    // it (a lamp, a trigger, an expect); a code's value is any word.
+    EXPECT_FALSE(ParsePredicate("pump.status.valve == 2", &signals, &predicate, &why));
+    EXPECT_EQ("pump.status.valve takes 0 to 1: pump.status.valve eq 2 never holds", why);
+    EXPECT_TRUE(ParsePredicate("pump.status.valve == 1", &signals, &predicate, &why)) << why;
+    EXPECT_FALSE(ParsePredicate("pump.status.valve ne -1", &signals, &predicate, &why));
+    EXPECT_EQ("pump.status.valve takes 0 to 1: pump.status.valve ne -1 always holds", why);
+    EXPECT_TRUE(ParsePredicate("20000801 gt 2147483647", &signals, &predicate, &why)) << why;
+    SessionRequest request;
+    EXPECT_FALSE(ParseSessionRequest("{\"id\":1,\"op\":\"expect\",\"match\":\"pump.status.valve gt 1\",\"within\":1}", 3,
+                                     &signals, &request, &why));
+    EXPECT_EQ("line 3: \"match\" 'pump.status.valve gt 1': pump.status.valve takes 0 to 1: pump.status.valve gt 1 never holds",
+              why);
 
     RecordedMessage posted;
     ASSERT_TRUE(signals.EncodeSignal("motor.speed", 148.25, &posted, &why)) << why;

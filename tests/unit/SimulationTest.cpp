@@ -215,3 +215,34 @@ TEST(Simulation, TheSummaryOfManyMessagesIsTheirTotalsAndTheWorst)
         EXPECT_NE(std::string::npos, summary[4].find("p99 50.00 ms")) << summary[4];
     }
 }
+
+// Starting the rest spreads only those not yet running: a message started
+// alone keeps its deadlines and takes no share of its period's steps.
+TEST(Simulation, StartingTheRestSpreadsOnlyThoseNotRunning)
+{
+    std::string rig;
+    int n = 0;
+    for (const char* period : { "100ms", "100ms", "100ms", "300ms" }) {
+        const std::string i = std::to_string(n++);
+        rig += "[[message]]\ncode = \"2000100" + i + "\"\nname = \"m" + i + "\"\nperiod = \"" + period + "\"\n";
+    }
+    SignalDatabase database;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(LoadSignalFile(rig, "rig.toml", &database, &errors)) << errors[0];
+    Simulation simulation(database, nullptr);
+    std::string error, members;
+    std::vector<RecordedMessage> now;
+    ASSERT_TRUE(simulation.Prepare("rig.toml", &error)) << error;
+    ASSERT_TRUE(simulation.Handle(Request("{\"op\":\"start\",\"message\":\"m0\"}"), 0, &members, &now, &error)) << error;
+    ASSERT_TRUE(simulation.Handle(Request("{\"op\":\"start\"}"), 1000, &members, &now, &error)) << error;
+    // The two of 100 ms half a period apart, the one of 300 ms half a step after them.
+    std::vector<uint64_t> firstDue(4, 0);
+    uint64_t deadline = 0;
+    size_t message = 0;
+    while (simulation.NextDue(&deadline) && deadline < 300000) {
+        simulation.TakeDue(deadline, &message);
+        if (firstDue[message] == 0)
+            firstDue[message] = deadline + 1;
+    }
+    EXPECT_EQ((std::vector<uint64_t>{ 0 + 1, 1000 + 1, 51000 + 1, 151000 + 1 }), firstDue);
+}

@@ -352,6 +352,20 @@ TEST_F(Attach, UnusableBusNameIsRefused)
     EXPECT_EQ(0, RunVelkctl("--bus velk\xE6\x80\xBB\xE7\xBA\xBF-" + pid + " vars", &lines));   // UTF-8
     ASSERT_EQ(kPublicVarCount, lines.size());
     EXPECT_EQ("3=33", lines[3]);
+
+    // A window program takes the same name from its wide command line.
+    ChildProcess panel;
+    ASSERT_TRUE(panel.Start("velkpanel.exe", "--bus velk\xE6\x80\xBB\xE7\xBA\xBF-" + pid + " --signals \"" +
+                                                 CORVANE_SIGNALS_EXAMPLE + "\""));
+    bool listed = false;
+    for (int tries = 0; tries < 300 && !listed && panel.Wait(100) < 0; ++tries) {
+        lines.clear();
+        RunVelkctl("--bus velk\xE6\x80\xBB\xE7\xBA\xBF-" + pid + " clients", &lines);
+        for (const std::string& line : lines)
+            listed = listed || line.find("velkpanel") != std::string::npos;
+    }
+    EXPECT_TRUE(listed) << "velkpanel never registered on the bus its --bus names";
+    panel.Kill();
 }
 
 // After one full wait on a mutex a live process holds, attaches fail at once

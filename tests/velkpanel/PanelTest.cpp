@@ -370,4 +370,44 @@ TEST_F(PanelWine, APanelFilesButtonSendsItsPressAndReleaseAndALampFollows)
     DeleteFileA(bad.c_str());
 }
 
+// A panel file's Tab goes as its widgets stand on screen, whatever the
+// file's order; a widget of a message that came late says so by its label.
+TEST_F(PanelWine, APanelFilesTabFollowsTheScreenAndItsLabelsMarkLateGaps)
+{
+    bus_ = TestableBinding();
+    panel_.reset(new CPanelDlg(bus_));
+    const std::string file = WriteTempFile(
+        "[panel]\n[[panel.tab]]\nname = \"t\"\n"
+        "[[panel.tab.widget]]\ntype = \"text\"\nsignal = \"rig.text\"\nlabel = \"text\"\nrow = 2\ncol = 1\n"
+        "[[panel.tab.widget]]\ntype = \"slider\"\nsignal = \"motor.speed\"\nlabel = \"speed\"\nrow = 1\ncol = 2\n"
+        "[[panel.tab.widget]]\ntype = \"dropdown\"\nsignal = \"motor.state\"\nlabel = \"state\"\nrow = 1\ncol = 1\n");
+    std::vector<std::string> errors;
+    ASSERT_EQ(kExitOk, panel_->OpenPanel(std::wstring(file.begin(), file.end()), Wide(CORVANE_SIGNALS_EXAMPLE), &errors))
+        << (errors.empty() ? "" : errors[0]);
+    std::wstring failure;
+    ASSERT_TRUE(panel_->Start(&failure));
+    Pump(50);
+    std::vector<HWND> sequence;
+    HWND at = GetNextDlgTabItem(panel_->m_hWnd, nullptr, FALSE);
+    for (int step = 0; step < 10 && at != nullptr && std::find(sequence.begin(), sequence.end(), at) == sequence.end(); ++step) {
+        sequence.push_back(at);
+        at = GetNextDlgTabItem(panel_->m_hWnd, at, FALSE);
+    }
+    const std::vector<HWND> expected = { Control(2, kPartControl), Control(1, kPartControl), Control(1, kPartEdit),
+                                         Control(0, kPartEdit) };
+    EXPECT_EQ(expected, std::vector<HWND>(sequence.begin(), std::remove(sequence.begin(), sequence.end(),
+                                                                          GetDlgItem(panel_->m_hWnd, IDC_TABS))));
+
+    // motor.speed (100 ms) twice, 300 ms apart: one gap, marked and counted;
+    // rig.text has no period and is never late.
+    ASSERT_GE(vPostData(window_, 0x20001001, 400, 4), 1);
+    Pump(300);
+    ASSERT_GE(vPostData(window_, 0x20001001, 404, 4), 1);
+    Pump(50);
+    panel_->Refresh(false);
+    EXPECT_EQ(L"[迟到 late] speed  ~1", panel_->View()->Label(1));
+    EXPECT_EQ(L"text", panel_->View()->Label(0));
+    DeleteFileA(file.c_str());
+}
+
 } // namespace
