@@ -15,6 +15,7 @@
 #include "signals/DbcEncoding.h"
 #include "signals/DbcFile.h"
 #include "signals/DbcImport.h"
+#include "signals/MatrixCsv.h"
 #include "windows/LineFile.h"
 #include "common/Escapes.h"
 #include "common/FormatText.h"
@@ -121,9 +122,10 @@ int SignalsCommand::Import()
         PrintMessage("velkctl: signals: %s is not %s text\n", QuotePath(file_).c_str(), DbcEncodingName(wanted_));
         return kExitUsage;
     }
+    const bool matrix = IsMatrixCsvName(name);
     DbcFile dbc;
     std::vector<std::string> errors;
-    if (!ReadDbcFile(text, name, &dbc, &errors)) {
+    if (!(matrix ? ReadMatrixCsv(text, name, &dbc, &errors) : ReadDbcFile(text, name, &dbc, &errors))) {
         for (const std::string& error : errors)
             PrintMessage("%s\n", SystemFromUtf8(error).c_str());
         return kExitUsage;

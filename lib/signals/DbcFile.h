@@ -82,3 +82,6 @@ bool ReadDbcFile(const std::string& text, const std::string& fileName, DbcFile* 
 // file's big-endian byte (the most significant) and bit (from the lowest bit
 // of the field's last byte).
 void MotorolaPlace(unsigned startBit, unsigned length, unsigned* byte, unsigned* bit);
+// Whether a signal of at least 1 bit, placed as DBC counts (Motorola's start
+// bit its MSB), lies within the 64 KiB an array holds.
+bool DbcSignalFits(uint64_t startBit, uint64_t length, bool motorola);

@@ -221,8 +221,8 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
 {
     std::string& toml = out_->toml;
     const bool extended = (message.id & kDbcExtendedFlag) != 0;
-    toml += FormatText("\n# BO_ %u: %s identifier 0x%x, %u bytes\n", message.id, extended ? "extended" : "standard",
-                       message.id & ~kDbcExtendedFlag, message.dlc);
+    toml += FormatText("\n# CAN identifier 0x%x (%s), %u bytes\n", message.id & ~kDbcExtendedFlag,
+                       extended ? "extended" : "standard", message.dlc);
     toml += FormatText("[[message]]\ncode = \"%08x\"\nname = %s\n", code, TomlBasicString(message.name).c_str());
     if (!message.comment.empty()) {
         std::vector<std::string> lines = Lines(message.comment);
@@ -385,7 +385,7 @@ bool ImportDbc(const DbcFile& dbc, const std::string& dbcName, uint32_t codeBase
     if (!error->empty())
         return false;
     std::stable_sort(messages.begin(), messages.end(), [](const DbcMessage* a, const DbcMessage* b) { return a->id < b->id; });
-    out->toml = FormatText("# From %s: each BO_ an array message, codes from %08x in the order of the identifiers.\n",
+    out->toml = FormatText("# From %s: each CAN message an array message, codes from %08x in the order of the identifiers.\n",
                            EscapeUtf8ForDisplay(dbcName).c_str(), codeBase);
     for (size_t i = 0; i < messages.size(); ++i)
         importer.Message(*messages[i], DbcMessageCode(codeBase, i));

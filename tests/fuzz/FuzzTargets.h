@@ -24,6 +24,7 @@ void FuzzSessionRequest(const uint8_t* data, size_t size);
 void FuzzPanelFile(const uint8_t* data, size_t size);
 void FuzzWorkspace(const uint8_t* data, size_t size);
 void FuzzDbcFile(const uint8_t* data, size_t size);
+void FuzzMatrixCsv(const uint8_t* data, size_t size);
 
 // A broken property. Defined by each runner: libFuzzer's aborts (a crash it
 // keeps the input of), the native suite's throws (a failure naming the file).
@@ -34,6 +35,10 @@ void FuzzDbcFile(const uint8_t* data, size_t size);
         if (!(condition))                                                 \
             FuzzPropertyBroken(#condition, __FILE__, __LINE__);           \
     } while (0)
+
+// Whether text is "f:LINE:" then COLUMN ":" when column is asked for, then
+// a blank and more; LINE (into *line) from 1 to lines.
+bool FuzzPlaced(const std::string& text, uint64_t lines, bool column, uint64_t* line);
 
 // The input as text.
 inline std::string FuzzText(const uint8_t* data, size_t size)

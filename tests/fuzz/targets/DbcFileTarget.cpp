@@ -12,10 +12,7 @@
 #include "signals/SignalFile.h"
 #include "tests/unit/HostCodePages.h"
 
-namespace {
-
-// "f:LINE:" then COLUMN ": " when column is asked for; LINE from 1 to lines.
-bool Placed(const std::string& text, uint64_t lines, bool column, uint64_t* line)
+bool FuzzPlaced(const std::string& text, uint64_t lines, bool column, uint64_t* line)
 {
     if (text.compare(0, 2, "f:") != 0)
         return false;
@@ -32,8 +29,6 @@ bool Placed(const std::string& text, uint64_t lines, bool column, uint64_t* line
     return numbers[0] >= 1 && numbers[0] <= lines && (!column || numbers[1] >= 1) && text.compare(at, 1, " ") == 0 &&
            text.size() > at + 1;
 }
-
-} // namespace
 
 void FuzzDbcFile(const uint8_t* data, size_t size)
 {
@@ -54,7 +49,7 @@ void FuzzDbcFile(const uint8_t* data, size_t size)
         uint64_t last = 0;
         for (size_t i = 0; i < placed; ++i) {
             uint64_t line = 0;
-            FUZZ_CHECK(Placed(errors[i], lines, true, &line));
+            FUZZ_CHECK(FuzzPlaced(errors[i], lines, true, &line));
             FUZZ_CHECK(line >= last);
             last = line;
         }
@@ -76,7 +71,7 @@ void FuzzDbcFile(const uint8_t* data, size_t size)
     FUZZ_CHECK(imported.messages <= file.messages.size());
     for (const std::string& line : imported.report) {
         uint64_t at = 0;
-        FUZZ_CHECK(line.compare(0, 3, "f:0") == 0 || Placed(line, lines, false, &at));
+        FUZZ_CHECK(line.compare(0, 3, "f:0") == 0 || FuzzPlaced(line, lines, false, &at));
     }
     SignalDatabase database;
     FUZZ_CHECK(LoadSignalFile(imported.toml, "rig.toml", &database, &errors));
