@@ -7,7 +7,7 @@
 # the programs), and the Mosquitto broker
 # and clients the bridge tests start themselves (the package's own service
 # is never used: no systemd here, and the tests want a broker of their own
-# on a free port).
+# on a free port), and headless Chromium for the HTML reports.
 set -euo pipefail
 
 need=()
@@ -39,6 +39,9 @@ dpkg -s python3-wheel >/dev/null 2>&1 || need+=(python3-wheel)
 dpkg -s python3-pip >/dev/null 2>&1 || need+=(python3-pip)
 command -v mosquitto >/dev/null || [ -x /usr/sbin/mosquitto ] || need+=(mosquitto)
 command -v mosquitto_sub >/dev/null || need+=(mosquitto-clients)
+# Headless Chromium: the HTML reports are checked in a real browser
+# (tests/browser/render_check.py) and the docs' screenshots come from it.
+[ -x /usr/bin/chromium ] || need+=(chromium)
 
 if [ ${#need[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive

@@ -2,7 +2,7 @@
 // harness), corvane.exe in another process, and velkctl.
 #include "velk/VelkApi.h"
 #include "tests/velk/BusTestSupport.h"
-#include "tests/wine/ConsoleHarness.h"
+#include "tests/corvane/ConsoleHarness.h"
 #include "velk/VelkLibrary.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // A velk.dll planted in the working folder or on PATH is never loaded:
 // velkctl, velkscope and velkpanel, copied to a folder of their own, bind only the
-// library beside them (the console's rule, tested in tests/wine).
+// library beside them (the console's rule, tested in tests/corvane).
 #include <stdio.h>
 #include <string.h>
 

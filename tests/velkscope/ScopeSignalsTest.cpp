@@ -18,7 +18,7 @@
 #include "chart/ChartGeometry.h"
 #include "client/BusBinding.h"
 #include "tests/DrawnPicture.h"
-#include "tests/scope/ScopeHarness.h"
+#include "tests/velkscope/ScopeHarness.h"
 #include "velk/VelkLibrary.h"
 #include "velkscope/ScopeDlg.h"
 

@@ -1,7 +1,7 @@
 // Ending the console: CLOSE only after a good exchange, the close box always,
 // and the library told which window leaves while that window still exists.
-#include "tests/wine/ConsoleHarness.h"
-#include "tests/wine/FakeBus.h"
+#include "tests/corvane/ConsoleHarness.h"
+#include "tests/corvane/FakeBus.h"
 
 #include <gtest/gtest.h>
 

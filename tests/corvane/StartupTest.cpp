@@ -1,7 +1,7 @@
 // Start-up: binding the bus library or saying why not, and what the window
 // shows afterwards.
-#include "tests/wine/ConsoleHarness.h"
-#include "tests/wine/FakeBus.h"
+#include "tests/corvane/ConsoleHarness.h"
+#include "tests/corvane/FakeBus.h"
 
 #include <gtest/gtest.h>
 

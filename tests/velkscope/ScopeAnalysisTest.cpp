@@ -17,7 +17,7 @@
 
 #include "common/FormatText.h"
 #include "tests/FileBytes.h"
-#include "tests/scope/ScopeHarness.h"
+#include "tests/velkscope/ScopeHarness.h"
 #include "velkscope/RecordingBudget.h"
 #include "velkscope/ScopeDlg.h"
 #include "windows/WideText.h"

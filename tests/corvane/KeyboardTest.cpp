@@ -1,6 +1,6 @@
 // Enter and Escape, and the About box from the system menu.
-#include "tests/wine/ConsoleHarness.h"
-#include "tests/wine/FakeBus.h"
+#include "tests/corvane/ConsoleHarness.h"
+#include "tests/corvane/FakeBus.h"
 
 #include <gtest/gtest.h>
 

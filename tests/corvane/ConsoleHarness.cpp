@@ -1,4 +1,4 @@
-#include "tests/wine/ConsoleHarness.h"
+#include "tests/corvane/ConsoleHarness.h"
 
 #include <gtest/gtest.h>
 

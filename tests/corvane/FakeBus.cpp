@@ -1,4 +1,4 @@
-#include "tests/wine/FakeBus.h"
+#include "tests/corvane/FakeBus.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 # WINEDEBUG=+debugstr each traced entry point of velk.dll shows one line
 # (entry point, arguments, result), only the channels asked for, a refused
 # call with its negative result, and nothing at all without VELK_TRACE.
-# Run by ctest as velk_trace. Usage: trace.sh BIN_DIR
+# Run by ctest as velkctl_trace. Usage: trace.sh BIN_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/wine-env.sh"

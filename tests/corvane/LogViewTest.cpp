@@ -2,8 +2,8 @@
 // while the console runs. The ring itself is tested natively (LineRingTest).
 #include "logview/LogGridFont.h"
 #include "tests/DrawnPicture.h"
-#include "tests/wine/ConsoleHarness.h"
-#include "tests/wine/FakeBus.h"
+#include "tests/corvane/ConsoleHarness.h"
+#include "tests/corvane/FakeBus.h"
 
 #include <gtest/gtest.h>
 

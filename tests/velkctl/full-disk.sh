@@ -5,7 +5,7 @@
 # fails) always; on a small tmpfs that fills in the middle of a write where
 # this user may mount one (root), otherwise that part is skipped and says so;
 # there a compressed recording too ends at its last whole member.
-# Every wait is bounded. Run by ctest as velk_full_disk. Usage: full-disk.sh BIN_DIR
+# Every wait is bounded. Run by ctest as velkctl_full_disk. Usage: full-disk.sh BIN_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/wine-env.sh"

@@ -1,7 +1,7 @@
 // Modify: the two variable edits, read as the console reads them, reach
 // vSetPublicVar, and the panes are refreshed.
-#include "tests/wine/ConsoleHarness.h"
-#include "tests/wine/FakeBus.h"
+#include "tests/corvane/ConsoleHarness.h"
+#include "tests/corvane/FakeBus.h"
 
 #include <gtest/gtest.h>
 

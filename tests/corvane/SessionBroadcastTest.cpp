@@ -1,8 +1,8 @@
 // END_SESSION: every listed window but the console's own is sent
 // WM_ENDSESSION(TRUE, 0), in list order, and one that does not answer holds
 // the console up only for the bounded wait.
-#include "tests/wine/ConsoleHarness.h"
-#include "tests/wine/FakeBus.h"
+#include "tests/corvane/ConsoleHarness.h"
+#include "tests/corvane/FakeBus.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tests/wine/ConsoleLog.h"
+#include "tests/corvane/ConsoleLog.h"
 
 #include <gtest/gtest.h>
 

@@ -17,7 +17,7 @@
 #include "velk/VelkApi.h"
 #include "chart/ChartGeometry.h"
 #include "tests/DrawnPicture.h"
-#include "tests/scope/ScopeHarness.h"
+#include "tests/velkscope/ScopeHarness.h"
 #include "tests/FileBytes.h"
 #include "velk/VelkLibrary.h"
 #include "client/BusBinding.h"

@@ -1,8 +1,8 @@
 // Send, Send Str, Send Arr and StopAll with the recording library: what each
 // logs, what reaches vPostData, and that the line is written before the post.
-#include "tests/wine/ConsoleHarness.h"
-#include "tests/wine/ConsoleLog.h"
-#include "tests/wine/FakeBus.h"
+#include "tests/corvane/ConsoleHarness.h"
+#include "tests/corvane/ConsoleLog.h"
+#include "tests/corvane/FakeBus.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // WM_BUS_MESSAGE as the bus delivers it, through the dialog's queue: one line
 // per message, payloads fetched through vGetp while it is bound.
-#include "tests/wine/ConsoleHarness.h"
-#include "tests/wine/ConsoleLog.h"
-#include "tests/wine/FakeBus.h"
+#include "tests/corvane/ConsoleHarness.h"
+#include "tests/corvane/ConsoleLog.h"
+#include "tests/corvane/FakeBus.h"
 
 #include <gtest/gtest.h>
 

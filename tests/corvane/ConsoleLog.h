@@ -2,7 +2,7 @@
 // lines, and the recording library's payload and post hook.
 #pragma once
 #include "tests/fakes/FakeVelk.h"
-#include "tests/wine/ConsoleHarness.h"
+#include "tests/corvane/ConsoleHarness.h"
 
 #include <stdint.h>
 

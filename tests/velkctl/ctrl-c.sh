@@ -4,7 +4,7 @@
 # the bus gave them, print their summary, exit 0 and leave the bus (a
 # simulation too, with the summary of what it sent), which a
 # watch (also stopped by Ctrl+C at the end) keeps alive meanwhile. Every
-# wait is bounded. Run by ctest as velk_ctrl_c. Usage: ctrl-c.sh BIN_DIR
+# wait is bounded. Run by ctest as velkctl_ctrl_c. Usage: ctrl-c.sh BIN_DIR
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../scripts/wine-env.sh"
