@@ -14,7 +14,7 @@
 
 namespace {
 
-const unsigned kCanFdLengths[] = { 8, 12, 16, 20, 24, 32, 48, 64 };
+const unsigned kCanFdBytes = 64;
 
 // Text in DBC's quotes: " and \ escaped, as the reader takes them back.
 std::string DbcString(const std::string& text)
@@ -154,13 +154,8 @@ void Exporter::Message(const SignalMessage& message, uint32_t id)
     for (const Signal& field : message.signals)
         if (field.type != kSignalStr)
             bytes = std::max(bytes, field.byte + (IsFloatType(field.type) ? SignalTypeBits(field.type) / 8 : field.SpanBytes()));
-    unsigned dlc = 0;
-    for (unsigned length : kCanFdLengths) {
-        if (length >= bytes) {
-            dlc = length;
-            break;
-        }
-    }
+    // As many bytes as the fields reach, 8 at least; a CAN FD frame holds 64.
+    const unsigned dlc = bytes <= kCanFdBytes ? std::max(bytes, 8u) : 0;
     if (dlc == 0) {
         Report(message.line, FormatText(N_("message %s left out: its fields reach byte %u, past the 64 bytes of a CAN FD frame"),
                                         message.name.c_str(), bytes - 1));

@@ -9,7 +9,8 @@
 // a standard identifier up to 7FF, an extended one above. Left out, and
 // listed: value and string messages, str fields, counters' and checksums'
 // meaning (the fields stay), a message whose code has no identifier or
-// whose fields reach past the 64 bytes of a CAN FD frame. Names that are
+// whose fields reach past the 64 bytes of a CAN FD frame (a message is as
+// long as its fields reach, 8 bytes at least). Names that are
 // no C identifier have their other characters as _.
 #pragma once
 #include <stdint.h>

@@ -276,7 +276,13 @@ private:
     bool SignalOfRow(const std::vector<Cell>& cells, DbcSignal* signal);
     bool ValueTable(const Cell& cell, std::vector<DbcValueName>* values);
     void Error(const Cell& at, const std::string& what);
+    void Flush();
 
+    struct Pending {
+        int line, column;
+        std::string what;
+    };
+    std::vector<Pending> pending_;   // the record's mistakes
     Records records_;
     std::string fileName_;
     DbcFile* file_;
@@ -293,8 +299,20 @@ private:
 
 void Reader::Error(const Cell& at, const std::string& what)
 {
-    if (errorCount_++ < kMaxDbcErrors)
-        errors_->push_back(FormatText("%s:%d:%d: ", fileName_.c_str(), at.line, at.column) + what);
+    pending_.push_back(Pending{ at.line, at.column, what });
+}
+
+void Reader::Flush()
+{
+    // A record's cells may lie on several lines (a quoted cell's line
+    // breaks): its mistakes go out in the file's order.
+    std::stable_sort(pending_.begin(), pending_.end(), [](const Pending& a, const Pending& b) {
+        return a.line != b.line ? a.line < b.line : a.column < b.column;
+    });
+    for (const Pending& error : pending_)
+        if (errorCount_++ < kMaxDbcErrors)
+            errors_->push_back(FormatText("%s:%d:%d: ", fileName_.c_str(), error.line, error.column) + error.what);
+    pending_.clear();
 }
 
 bool Reader::Header(const std::vector<Cell>& cells)
@@ -564,9 +582,10 @@ void Reader::Read()
         if (std::all_of(cells.begin(), cells.end(), [](const Cell& cell) { return cell.text.empty(); }))
             continue;
         if (!header) {
-            if (!Header(cells))
+            header = Header(cells);
+            Flush();
+            if (!header)
                 return;
-            header = true;
             continue;
         }
         const Cell end = cells.back();
@@ -575,7 +594,9 @@ void Reader::Read()
             cells.back().text.clear();
         }
         Row(cells);
+        Flush();
     }
+    Flush();
     if (!header && errorCount_ == 0)
         errors_->push_back(fileName_ + ": " + N_("no header row: the file is empty"));
     if (errorCount_ > kMaxDbcErrors)

@@ -187,8 +187,12 @@ TEST(MatrixCsv, EveryMistakeAtItsLineAndColumn)
                   "m.csv:20:16: text in quotes is not closed",
               }));
     EXPECT_EQ(ErrorsOf("Message,Signal,Start bit,Length,信号名称\n"),
-              (std::vector<std::string>{ "m.csv:1:33: column 信号名称 (Signal) is given twice (first in column 9)",
-                                         "m.csv:1:1: no column 报文标识符 (ID)" }));
+              (std::vector<std::string>{ "m.csv:1:1: no column 报文标识符 (ID)",
+                                         "m.csv:1:33: column 信号名称 (Signal) is given twice (first in column 9)" }));
+    // A record over several lines (a quoted cell's line break) says its mistakes in the file's order.
+    EXPECT_EQ(ErrorsOf("Message,ID,Signal,Start bit,Length,Value table,Cycle time\nE,1,S,x,8,\"0:a\n1:b\",y\n"),
+              (std::vector<std::string>{ "m.csv:2:7: expected a whole number from 0 to 524287, found 'x'",
+                                         "m.csv:3:6: 'y' is not a cycle time in ms" }));
     std::string many = header;
     for (int i = 0; i < 60; ++i)
         many += "E,123,S,0,99,,,,,,,\n";
