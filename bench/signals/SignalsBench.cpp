@@ -12,6 +12,8 @@
 //       and the slowest; then checks files made to be slow (an enum of
 //       200,000 entries, messages of 4,096 text fields all from byte 0, 32
 //       MiB of dotted keys) and prints the time each took to be refused
+//   signals_bench import   imports a DBC of about 800 KB and a matrix of the
+//       same messages (bench/signals/ImportBench.cpp)
 // Asserts nothing.
 #include <stdio.h>
 #include <stdlib.h>
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "bench/VelkctlProcess.h"
+#include "bench/signals/ImportBench.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
 #include "signals/Toml.h"
@@ -323,6 +326,8 @@ int main(int argc, char** argv)
         return LookupBench();
     if (strcmp(mode, "load") == 0)
         return LoadBench();
+    if (strcmp(mode, "import") == 0)
+        return ImportBench();
     if (strcmp(mode, "views") == 0) {
         int messages = argc > 2 ? atoi(argv[2]) : 100000;
         if (messages < 1000 || messages > 10000000) {
@@ -331,6 +336,6 @@ int main(int argc, char** argv)
         }
         return ViewsBench(messages);
     }
-    fprintf(stderr, "usage: signals_bench views [MESSAGES] | lookup | load\n");
+    fprintf(stderr, "usage: signals_bench views [MESSAGES] | lookup | load | import\n");
     return 1;
 }
