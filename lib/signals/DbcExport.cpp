@@ -58,7 +58,15 @@ public:
 
     void Report(int line, const std::string& what)
     {
-        out_->report.push_back(FormatText("%s:%d: ", fileName_.c_str(), line) + what);
+        reports_.emplace_back(line, FormatText("%s:%d: ", fileName_.c_str(), line) + what);
+    }
+    // The report in the signal file's order.
+    void Finish()
+    {
+        std::stable_sort(reports_.begin(), reports_.end(),
+                         [](const std::pair<int, std::string>& a, const std::pair<int, std::string>& b) { return a.first < b.first; });
+        for (auto& report : reports_)
+            out_->report.push_back(std::move(report.second));
     }
     void Message(const SignalMessage& message, uint32_t id);
     // What follows BU_: the messages, then the comments, the attributes'
@@ -83,6 +91,7 @@ private:
     DbcExport* out_;
     std::string messages_, comments_, attributes_, values_, types_;
     std::unordered_set<std::string> messageNames_;
+    std::vector<std::pair<int, std::string>> reports_;
     bool hasPeriods_ = false, hasInits_ = false;
 };
 
@@ -218,5 +227,6 @@ void ExportDbc(const SignalDatabase& database, const std::string& fileName, uint
         }
         exporter.Message(message, id);
     }
+    exporter.Finish();
     out->text = "VERSION \"\"\n\nNS_ :\n\tCM_\n\tBA_DEF_\n\tBA_\n\tVAL_\n\tSIG_VALTYPE_\n\nBS_:\n\nBU_:\n" + exporter.Sections();
 }

@@ -136,9 +136,9 @@ TEST(DbcExport, WhatADbcCannotSayIsListedAtItsLine)
     EXPECT_EQ(exported.report, (std::vector<std::string>{
         "rig.toml:1: value message motor.speed left out: a DBC holds the arrays",
         "rig.toml:4: message pump.status is named pump_status in the DBC",
+        "rig.toml:4: the period of pump.status left out: GenMsgCycleTime holds whole milliseconds",
         "rig.toml:8: text field pump.status.text left out: a DBC signal is a number",
         "rig.toml:13: pump.status.count is exported as a plain signal: a DBC has no counters",
-        "rig.toml:4: the period of pump.status left out: GenMsgCycleTime holds whole milliseconds",
         "rig.toml:24: message far left out: its code 31000400 has no identifier in the map nor by the rule from 30000400",
         "rig.toml:27: message big left out: its fields reach byte 64, past the 64 bytes of a CAN FD frame",
     }));
