@@ -11,21 +11,17 @@
 #include "common/FormatText.h"
 #include "signals/DbcFile.h"
 #include "signals/DbcImport.h"
+#include "signals/TomlValues.h"
 
 namespace {
 
 const unsigned kCanFdBytes = 64;
 
-// Text in DBC's quotes: " and \ escaped, as the reader takes them back.
+// Text in DBC's quotes: " and \ escaped, as the reader takes them back and
+// as TOML writes them (the signal file's texts hold no control characters).
 std::string DbcString(const std::string& text)
 {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\')
-            quoted += '\\';
-        quoted += c;
-    }
-    return quoted + "\"";
+    return TomlBasicString(text);
 }
 
 // A name as a C identifier: each other character (a UTF-8 sequence counts

@@ -835,7 +835,8 @@ bool DbcSignalFits(uint64_t startBit, uint64_t length, bool motorola)
     return lastBit < static_cast<uint64_t>(kMaxPayloadBytes) * 8;
 }
 
-bool ReadDbcFile(const std::string& text, const std::string& fileName, DbcFile* file, std::vector<std::string>* errors)
+bool RunDbcReader(const std::string& text, const std::string& fileName, std::vector<std::string>* errors,
+                  const std::function<void()>& read)
 {
     errors->clear();
     if (text.size() > kMaxDbcBytes) {
@@ -843,9 +844,14 @@ bool ReadDbcFile(const std::string& text, const std::string& fileName, DbcFile* 
         return false;
     }
     try {
-        Reader(text, fileName, file, errors).Read();
+        read();
     } catch (const std::exception& e) {
         errors->push_back(fileName + ": " + e.what());
     }
     return errors->empty();
+}
+
+bool ReadDbcFile(const std::string& text, const std::string& fileName, DbcFile* file, std::vector<std::string>* errors)
+{
+    return RunDbcReader(text, fileName, errors, [&] { Reader(text, fileName, file, errors).Read(); });
 }

@@ -14,6 +14,7 @@
 #pragma once
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,10 @@ struct DbcFile {
 // left out); *file holds what could be read either way. Linear in the text;
 // never throws.
 bool ReadDbcFile(const std::string& text, const std::string& fileName, DbcFile* file, std::vector<std::string>* errors);
+// What ReadDbcFile and the matrix reader share: *errors cleared, a text
+// over kMaxDbcBytes refused, read run so that nothing it throws escapes.
+bool RunDbcReader(const std::string& text, const std::string& fileName, std::vector<std::string>* errors,
+                  const std::function<void()>& read);
 
 // Motorola (@0) start bit and length, as DBC counts them, to the signal
 // file's big-endian byte (the most significant) and bit (from the lowest bit

@@ -7,7 +7,6 @@
 #include <string.h>
 
 #include <algorithm>
-#include <exception>
 #include <unordered_map>
 
 #include "common/Catalogue.h"
@@ -608,17 +607,7 @@ void Reader::Read()
 
 bool ReadMatrixCsv(const std::string& text, const std::string& fileName, DbcFile* file, std::vector<std::string>* errors)
 {
-    errors->clear();
-    if (text.size() > kMaxDbcBytes) {
-        errors->push_back(fileName + ": " + FormatText(N_("more than %d MiB"), kMaxDbcBytes >> 20));
-        return false;
-    }
-    try {
-        Reader(text, fileName, file, errors).Read();
-    } catch (const std::exception& e) {
-        errors->push_back(fileName + ": " + e.what());
-    }
-    return errors->empty();
+    return RunDbcReader(text, fileName, errors, [&] { Reader(text, fileName, file, errors).Read(); });
 }
 
 bool IsMatrixCsvName(const std::string& fileName)

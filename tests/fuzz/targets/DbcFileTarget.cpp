@@ -30,6 +30,23 @@ bool FuzzPlaced(const std::string& text, uint64_t lines, bool column, uint64_t* 
            text.size() > at + 1;
 }
 
+void FuzzCheckDbcErrors(const std::vector<std::string>& errors, uint64_t lines)
+{
+    size_t placed = errors.size();
+    if (errors.back() == "f: more errors left out (the first 50 are shown)") {
+        FUZZ_CHECK(errors.size() == kMaxDbcErrors + 1);
+        --placed;
+    }
+    FUZZ_CHECK(placed >= 1 && placed <= kMaxDbcErrors);
+    uint64_t last = 0;
+    for (size_t i = 0; i < placed; ++i) {
+        uint64_t line = 0;
+        FUZZ_CHECK(FuzzPlaced(errors[i], lines, true, &line));
+        FUZZ_CHECK(line >= last);
+        last = line;
+    }
+}
+
 void FuzzDbcFile(const uint8_t* data, size_t size)
 {
     // The bytes as the command takes them: UTF-8, else GBK, else Latin-1.
@@ -39,21 +56,8 @@ void FuzzDbcFile(const uint8_t* data, size_t size)
     const uint64_t lines = static_cast<uint64_t>(std::count(text.begin(), text.end(), '\n')) + 1;
     DbcFile file;
     std::vector<std::string> errors;
-    if (!ReadDbcFile(text, "f", &file, &errors)) {
-        size_t placed = errors.size();
-        if (errors.back() == "f: more errors left out (the first 50 are shown)") {
-            FUZZ_CHECK(errors.size() == kMaxDbcErrors + 1);
-            --placed;
-        }
-        FUZZ_CHECK(placed >= 1 && placed <= kMaxDbcErrors);
-        uint64_t last = 0;
-        for (size_t i = 0; i < placed; ++i) {
-            uint64_t line = 0;
-            FUZZ_CHECK(FuzzPlaced(errors[i], lines, true, &line));
-            FUZZ_CHECK(line >= last);
-            last = line;
-        }
-    }
+    if (!ReadDbcFile(text, "f", &file, &errors))
+        FuzzCheckDbcErrors(errors, lines);
     for (const DbcMessage& message : file.messages) {
         FUZZ_CHECK(message.line >= 1 && static_cast<uint64_t>(message.line) <= lines);
         for (const DbcSignal& signal : message.signals) {
