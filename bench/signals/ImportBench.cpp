@@ -81,15 +81,6 @@ std::string Matrix()
     return text;
 }
 
-bool WriteBytes(const std::string& path, const std::string& bytes)
-{
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file == NULL)
-        return false;
-    const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return fclose(file) == 0 && written;
-}
-
 // In this process: what the command does between reading the file and writing it.
 bool ImportOnce(const std::string& bytes, bool matrix, DbcImport* imported)
 {
@@ -129,7 +120,7 @@ int ImportBench()
                file.bytes.size(), imported.messages, imported.signals, times.front() / 1e3, times[2] / 1e3, times.back() / 1e3);
 
         const std::string base = TempFile("vib"), input = base + file.extension, output = TempFile("vib");
-        if (!WriteBytes(input, file.bytes))
+        if (!WriteBenchFile(input, file.bytes))
             return 1;
         const long long started = NowUs();
         VelkctlProcess velkctl("signals import \"" + input + "\" --out \"" + output + "\"", "vib");

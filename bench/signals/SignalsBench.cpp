@@ -72,15 +72,6 @@ std::string SignalFileOf(int messages, bool arrays = true)
     return text;
 }
 
-bool WriteFile(const std::string& path, const std::string& text)
-{
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file == NULL)
-        return false;
-    bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
-    return fclose(file) == 0 && written;
-}
-
 // Until the registry lists a window that before did not (an ended
 // client's line may linger a while); at most 10 s.
 bool WaitForNewClient(const std::string& before)
@@ -184,7 +175,7 @@ int ViewsBench(int messages)
     SetEnvironmentVariableA("VELK_SIGNALS", NULL);
     HWND window = CreateWindowExA(0, "STATIC", "signals_bench", WS_OVERLAPPED, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
     const std::string file = TempFile("vss");
-    if (window == NULL || !WriteFile(file, SignalFileOf(1000)))
+    if (window == NULL || !WriteBenchFile(file, SignalFileOf(1000)))
         return 1;
     const std::string signals = " --signals \"" + file + "\"";
     for (int round = 0; round < 3; ++round) {
