@@ -50,7 +50,8 @@ public:
             ->type_name("HEX");
         command->add_option("--code-map", codeMap_,
                             N_("import, export: a file of CAN identifiers and their codes, one pair a line (291 30000400); "
-                               "the rule gives the others"));
+                               "the rule gives the others"))
+            ->type_name("FILE");
         command->add_option("--encoding", encoding_, N_("import: the DBC's or matrix's text, auto (the default), utf-8, gbk or latin-1"))
             ->type_name("ENCODING");
         command->footer(N_("Example:\n"

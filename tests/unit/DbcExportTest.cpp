@@ -10,6 +10,7 @@
 #include "signals/DbcFile.h"
 #include "signals/DbcImport.h"
 #include "signals/SignalFile.h"
+#include "tests/unit/DbcPlaces.h"
 
 namespace {
 
@@ -98,20 +99,7 @@ TEST(DbcExport, ImportExportImportKeepsEverySignal)
 
     // Every start bit of both orders at the widths that meet byte edges.
     std::string places;
-    unsigned id = 0;
-    for (unsigned start = 0; start < 64; ++start) {
-        for (unsigned length : { 1u, 7u, 8u, 9u, 16u, 17u, 32u }) {
-            for (bool motorola : { false, true }) {
-                const unsigned msbFromTop = start / 8 * 8 + 7 - start % 8;
-                if ((motorola ? msbFromTop + length : start + length) > 64)
-                    continue;
-                places += "BO_ " + std::to_string(id) + " M" + std::to_string(id) + ": 8 X\n SG_ S : " +
-                          std::to_string(start) + "|" + std::to_string(length) + (motorola ? "@0" : "@1") +
-                          (length % 2 ? "-" : "+") + " (1,0) [0|0] \"\" X\n";
-                ++id;
-            }
-        }
-    }
+    DbcPlaces(&places);
     const SignalDatabase placed = Imported(places);
     ExpectSameSignals(placed, RoundTrip(placed, &exported));
     EXPECT_EQ(exported.text.find("BO_ 2048 "), std::string::npos);   // 2048 would be extended: fewer messages here
