@@ -29,6 +29,16 @@ inline std::string TempFile(const char* prefix)
     return file;
 }
 
+// bytes as the whole of the file at path.
+inline bool WriteBenchFile(const std::string& path, const std::string& bytes)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == NULL)
+        return false;
+    const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && written;
+}
+
 // velkctl with its stdout and stderr in a file; killed if still running at the end.
 class VelkctlProcess {
 public:

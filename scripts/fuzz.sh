@@ -29,7 +29,7 @@ fi
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2
 
-targets=${FUZZ_TARGETS:-"record_line record_reader json_object bridge_line arguments escapes_hex message_filter local_time signal_file session_request panel_file workspace dbc_file"}
+targets=${FUZZ_TARGETS:-"record_line record_reader json_object bridge_line arguments escapes_hex message_filter local_time signal_file session_request panel_file workspace dbc_file matrix_csv"}
 bin=build/fuzz/tests/fuzz
 work=build/fuzz/work
 summary=build/fuzz/${mode}-run.txt
@@ -42,15 +42,17 @@ for target in $targets; do
         signal_file|workspace) dict=tests/fuzz/toml.dict ;;
         panel_file) dict=tests/fuzz/panel.dict ;;
         dbc_file) dict=tests/fuzz/dbc.dict ;;
+        matrix_csv) dict=tests/fuzz/matrix.dict ;;
         record_line|record_reader|local_time) dict=tests/fuzz/record.dict ;;
         *) dict= ;;
     esac
     # signal_file up to 64 KiB: deep keys and many entries show only in long texts;
-    # dbc_file up to 16 KiB: messages with their signals, comments and value tables.
+    # dbc_file up to 16 KiB: messages with their signals, comments and value tables;
+    # matrix_csv 4 KiB: a header and rows of a few messages.
     case $target in
         record_reader|bridge_line|dbc_file) max_len=16384 ;;
         signal_file) max_len=65536 ;;
-        panel_file|workspace) max_len=4096 ;;
+        panel_file|workspace|matrix_csv) max_len=4096 ;;
         *) max_len=512 ;;
     esac
     # New inputs go to the work folder; the repository's corpus is only read.

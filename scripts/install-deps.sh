@@ -37,6 +37,8 @@ dpkg -s python3-pytest >/dev/null 2>&1 || need+=(python3-pytest)
 dpkg -s python3-setuptools >/dev/null 2>&1 || need+=(python3-setuptools)
 dpkg -s python3-wheel >/dev/null 2>&1 || need+=(python3-wheel)
 dpkg -s python3-pip >/dev/null 2>&1 || need+=(python3-pip)
+# The reference decoder the DBC import is checked against (tests/velkctl/dbc_reference.py).
+dpkg -s python3-canmatrix >/dev/null 2>&1 || need+=(python3-canmatrix)
 command -v mosquitto >/dev/null || [ -x /usr/sbin/mosquitto ] || need+=(mosquitto)
 command -v mosquitto_sub >/dev/null || need+=(mosquitto-clients)
 # Headless Chromium: the HTML reports are checked in a real browser

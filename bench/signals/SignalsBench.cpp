@@ -12,6 +12,8 @@
 //       and the slowest; then checks files made to be slow (an enum of
 //       200,000 entries, messages of 4,096 text fields all from byte 0, 32
 //       MiB of dotted keys) and prints the time each took to be refused
+//   signals_bench import   imports a DBC of about 800 KB and a matrix of the
+//       same messages (bench/signals/ImportBench.cpp)
 // Asserts nothing.
 #include <stdio.h>
 #include <stdlib.h>
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "bench/VelkctlProcess.h"
+#include "bench/signals/ImportBench.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
 #include "signals/Toml.h"
@@ -67,15 +70,6 @@ std::string SignalFileOf(int messages, bool arrays = true)
         }
     }
     return text;
-}
-
-bool WriteFile(const std::string& path, const std::string& text)
-{
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file == NULL)
-        return false;
-    bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
-    return fclose(file) == 0 && written;
 }
 
 // Until the registry lists a window that before did not (an ended
@@ -181,7 +175,7 @@ int ViewsBench(int messages)
     SetEnvironmentVariableA("VELK_SIGNALS", NULL);
     HWND window = CreateWindowExA(0, "STATIC", "signals_bench", WS_OVERLAPPED, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
     const std::string file = TempFile("vss");
-    if (window == NULL || !WriteFile(file, SignalFileOf(1000)))
+    if (window == NULL || !WriteBenchFile(file, SignalFileOf(1000)))
         return 1;
     const std::string signals = " --signals \"" + file + "\"";
     for (int round = 0; round < 3; ++round) {
@@ -323,6 +317,8 @@ int main(int argc, char** argv)
         return LookupBench();
     if (strcmp(mode, "load") == 0)
         return LoadBench();
+    if (strcmp(mode, "import") == 0)
+        return ImportBench();
     if (strcmp(mode, "views") == 0) {
         int messages = argc > 2 ? atoi(argv[2]) : 100000;
         if (messages < 1000 || messages > 10000000) {
@@ -331,6 +327,6 @@ int main(int argc, char** argv)
         }
         return ViewsBench(messages);
     }
-    fprintf(stderr, "usage: signals_bench views [MESSAGES] | lookup | load\n");
+    fprintf(stderr, "usage: signals_bench views [MESSAGES] | lookup | load | import\n");
     return 1;
 }

@@ -1,6 +1,7 @@
 #include "common/FormatText.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 std::string FormatTextV(const char* format, va_list args)
 {
@@ -34,5 +35,13 @@ std::string FormatText(const char* format, ...)
     va_start(args, format);
     std::string text = FormatTextV(format, args);
     va_end(args);
+    return text;
+}
+
+std::string ExactNumber(double value)
+{
+    std::string text = FormatText("%.15g", value);
+    if (strtod(text.c_str(), nullptr) != value)
+        text = FormatText("%.17g", value);
     return text;
 }

@@ -10,3 +10,7 @@ std::string FormatText(const char* format, ...);
 
 // "1 message", "2 messages": a count and its noun, plural with an s.
 std::string CountOf(unsigned long long count, const char* noun);
+
+// A number as text that reads back exactly: the shorter of %.15g and %.17g
+// that does (the files we write: TOML, DBC).
+std::string ExactNumber(double value);

@@ -577,15 +577,7 @@ void Reader::Signal()
         return;
     }
     signal.motorola = order == 0;
-    // Its bits must lie within the 64 KiB an array holds.
-    uint64_t lastBit = start + length - 1;
-    if (signal.motorola) {
-        unsigned byte, bit;
-        MotorolaPlace(static_cast<unsigned>(start), static_cast<unsigned>(std::min<uint64_t>(length, UINT32_MAX / 2)), &byte,
-                      &bit);
-        lastBit = (static_cast<uint64_t>(byte) + (bit + length + 7) / 8) * 8 - 1;
-    }
-    if (lastBit >= static_cast<uint64_t>(kMaxPayloadBytes) * 8) {
+    if (!DbcSignalFits(start, length, signal.motorola)) {
         Error(startAt, N_("the signal ends past the 64 KiB an array holds"));
         return;
     }
@@ -829,7 +821,22 @@ void MotorolaPlace(unsigned startBit, unsigned length, unsigned* byte, unsigned*
     *bit = static_cast<unsigned>(7 - lsb % 8);
 }
 
-bool ReadDbcFile(const std::string& text, const std::string& fileName, DbcFile* file, std::vector<std::string>* errors)
+bool DbcSignalFits(uint64_t startBit, uint64_t length, bool motorola)
+{
+    if (startBit > UINT32_MAX || length < 1 || length > UINT32_MAX)
+        return false;
+    uint64_t lastBit = startBit + length - 1;
+    if (motorola) {
+        unsigned byte, bit;
+        MotorolaPlace(static_cast<unsigned>(startBit), static_cast<unsigned>(std::min<uint64_t>(length, UINT32_MAX / 2)),
+                      &byte, &bit);
+        lastBit = (static_cast<uint64_t>(byte) + (bit + length + 7) / 8) * 8 - 1;
+    }
+    return lastBit < static_cast<uint64_t>(kMaxPayloadBytes) * 8;
+}
+
+bool RunDbcReader(const std::string& text, const std::string& fileName, std::vector<std::string>* errors,
+                  const std::function<void()>& read)
 {
     errors->clear();
     if (text.size() > kMaxDbcBytes) {
@@ -837,9 +844,14 @@ bool ReadDbcFile(const std::string& text, const std::string& fileName, DbcFile* 
         return false;
     }
     try {
-        Reader(text, fileName, file, errors).Read();
+        read();
     } catch (const std::exception& e) {
         errors->push_back(fileName + ": " + e.what());
     }
     return errors->empty();
+}
+
+bool ReadDbcFile(const std::string& text, const std::string& fileName, DbcFile* file, std::vector<std::string>* errors)
+{
+    return RunDbcReader(text, fileName, errors, [&] { Reader(text, fileName, file, errors).Read(); });
 }

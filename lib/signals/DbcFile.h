@@ -14,6 +14,7 @@
 #pragma once
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,8 +78,15 @@ struct DbcFile {
 // left out); *file holds what could be read either way. Linear in the text;
 // never throws.
 bool ReadDbcFile(const std::string& text, const std::string& fileName, DbcFile* file, std::vector<std::string>* errors);
+// What ReadDbcFile and the matrix reader share: *errors cleared, a text
+// over kMaxDbcBytes refused, read run so that nothing it throws escapes.
+bool RunDbcReader(const std::string& text, const std::string& fileName, std::vector<std::string>* errors,
+                  const std::function<void()>& read);
 
 // Motorola (@0) start bit and length, as DBC counts them, to the signal
 // file's big-endian byte (the most significant) and bit (from the lowest bit
 // of the field's last byte).
 void MotorolaPlace(unsigned startBit, unsigned length, unsigned* byte, unsigned* bit);
+// Whether a signal of at least 1 bit, placed as DBC counts (Motorola's start
+// bit its MSB), lies within the 64 KiB an array holds.
+bool DbcSignalFits(uint64_t startBit, uint64_t length, bool motorola);

@@ -20,15 +20,6 @@ namespace {
 
 const uint32_t kFamilyShift = 16, kFamilyMask = 0x7f;   // bits 16-22
 
-// A number as TOML reads it back exactly: the shortest of %.15g and %.17g.
-std::string TomlNumber(double value)
-{
-    std::string text = FormatText("%.15g", value);
-    if (strtod(text.c_str(), nullptr) != value)
-        text = FormatText("%.17g", value);
-    return text;
-}
-
 // A text's lines (\r\n, \n or \r apart), tabs as blanks.
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -221,8 +212,8 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
 {
     std::string& toml = out_->toml;
     const bool extended = (message.id & kDbcExtendedFlag) != 0;
-    toml += FormatText("\n# BO_ %u: %s identifier 0x%x, %u bytes\n", message.id, extended ? "extended" : "standard",
-                       message.id & ~kDbcExtendedFlag, message.dlc);
+    toml += FormatText("\n# CAN identifier 0x%x (%s), %u bytes\n", message.id & ~kDbcExtendedFlag,
+                       extended ? "extended" : "standard", message.dlc);
     toml += FormatText("[[message]]\ncode = \"%08x\"\nname = %s\n", code, TomlBasicString(message.name).c_str());
     if (!message.comment.empty()) {
         std::vector<std::string> lines = Lines(message.comment);
@@ -245,7 +236,7 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
                                                           : FormatText("period = \"%.0fus\"\n", micros);
         else if (message.cycleMs != 0)
             Report(message.cycleLine, FormatText(N_("the cycle time %s ms of %s left out: not a whole number of microseconds above 0"),
-                                                 TomlNumber(message.cycleMs).c_str(), message.name.c_str()));
+                                                 ExactNumber(message.cycleMs).c_str(), message.name.c_str()));
     }
     ++out_->messages;
 
@@ -314,13 +305,13 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
         if (!field.unit.empty())
             toml += "unit = " + TomlBasicString(field.unit) + "\n";
         if (field.scale != 1)
-            toml += "scale = " + TomlNumber(field.scale) + "\n";
+            toml += "scale = " + ExactNumber(field.scale) + "\n";
         if (field.offset != 0)
-            toml += "offset = " + TomlNumber(field.offset) + "\n";
+            toml += "offset = " + ExactNumber(field.offset) + "\n";
         if (field.hasMin)
-            toml += "min = " + TomlNumber(field.min) + "\n";
+            toml += "min = " + ExactNumber(field.min) + "\n";
         if (field.hasMax)
-            toml += "max = " + TomlNumber(field.max) + "\n";
+            toml += "max = " + ExactNumber(field.max) + "\n";
         const std::string entries = Enum(dbc, field);
         if (!entries.empty())
             toml += "enum = { " + entries + " }\n";
@@ -342,7 +333,7 @@ void Importer::Init(const DbcSignal& dbc, const Signal& field)
                FormatText(N_("the start value of %s left out: %s"), dbc.name.c_str(), why.c_str()));
         return;
     }
-    out_->toml += "init = " + TomlNumber(physical) + "\n";
+    out_->toml += "init = " + ExactNumber(physical) + "\n";
 }
 
 } // namespace
@@ -362,7 +353,18 @@ uint32_t DbcMessageCode(uint32_t base, size_t index)
     return base + (static_cast<uint32_t>(index / 256) << kFamilyShift) + static_cast<uint32_t>(index % 256);
 }
 
-bool ImportDbc(const DbcFile& dbc, const std::string& dbcName, uint32_t codeBase, DbcImport* out, std::string* error)
+bool DbcIndexOfCode(uint32_t base, uint32_t code, size_t* index)
+{
+    const uint32_t rule = kFamilyMask << kFamilyShift | 0xff;
+    const uint32_t family = code >> kFamilyShift & kFamilyMask, baseFamily = base >> kFamilyShift & kFamilyMask;
+    if ((code & ~rule) != (base & ~rule) || family < baseFamily)
+        return false;
+    *index = static_cast<size_t>(family - baseFamily) * 256 + (code & 0xff);
+    return true;
+}
+
+bool ImportDbc(const DbcFile& dbc, const std::string& dbcName, uint32_t codeBase, DbcImport* out, std::string* error,
+               const DbcCodeMap* map)
 {
     Importer importer(dbcName, out);
     for (const DbcNote& note : dbc.notes)
@@ -381,14 +383,39 @@ bool ImportDbc(const DbcFile& dbc, const std::string& dbcName, uint32_t codeBase
             messages.push_back(&message);
         }
     }
-    *error = DbcCodeBaseProblem(codeBase, messages.size());
+    auto mappedCode = [map](const DbcMessage* message, uint32_t* code) {
+        if (map == nullptr)
+            return false;
+        const auto found = map->codeOfId.find(message->id);
+        if (found == map->codeOfId.end())
+            return false;
+        *code = found->second;
+        return true;
+    };
+    uint32_t code = 0;
+    *error = DbcCodeBaseProblem(codeBase, static_cast<size_t>(std::count_if(messages.begin(), messages.end(), [&](const DbcMessage* m) {
+                                    return !mappedCode(m, &code);
+                                })));
     if (!error->empty())
         return false;
     std::stable_sort(messages.begin(), messages.end(), [](const DbcMessage* a, const DbcMessage* b) { return a->id < b->id; });
-    out->toml = FormatText("# From %s: each BO_ an array message, codes from %08x in the order of the identifiers.\n",
-                           EscapeUtf8ForDisplay(dbcName).c_str(), codeBase);
-    for (size_t i = 0; i < messages.size(); ++i)
-        importer.Message(*messages[i], DbcMessageCode(codeBase, i));
+    out->toml = FormatText("# From %s: each CAN message an array message, codes from %08x in the order of the identifiers%s.\n",
+                           EscapeUtf8ForDisplay(dbcName).c_str(), codeBase, map != nullptr ? " where the map gives none" : "");
+    // The map's codes first; the rest by the rule, past the codes the map took.
+    size_t next = 0;
+    for (const DbcMessage* message : messages) {
+        if (mappedCode(message, &code)) {
+            importer.Message(*message, code);
+            continue;
+        }
+        while (map != nullptr && map->idOfCode.count(DbcMessageCode(codeBase, next)) != 0)
+            ++next;
+        if (!DbcCodeBaseProblem(codeBase, next + 1).empty()) {
+            *error = DbcCodeBaseProblem(codeBase, next + 1);
+            return false;
+        }
+        importer.Message(*message, DbcMessageCode(codeBase, next++));
+    }
     importer.Finish();
     SignalDatabase database;
     std::vector<std::string> errors;

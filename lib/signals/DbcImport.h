@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "signals/DbcCodeMap.h"
 #include "signals/DbcFile.h"
 
 // The code rule. The messages, sorted by their DBC identifier, take the
@@ -28,6 +29,8 @@ const uint32_t kDbcCodeBase = 0x30000400;
 // Why base cannot hold count messages; empty when it can.
 std::string DbcCodeBaseProblem(uint32_t base, size_t count);
 uint32_t DbcMessageCode(uint32_t base, size_t index);
+// The other way: the n of a code the rule gives from base; false for a code it gives none.
+bool DbcIndexOfCode(uint32_t base, uint32_t code, size_t* index);
 
 struct DbcImport {
     std::string toml;                  // the signal file
@@ -35,7 +38,10 @@ struct DbcImport {
     size_t messages = 0, signals = 0;
 };
 
-// dbcName: the DBC's name in the report. False with *error when the code
-// base cannot take the messages, or when the text made would not load
-// (*error then holds the loader's first error).
-bool ImportDbc(const DbcFile& dbc, const std::string& dbcName, uint32_t codeBase, DbcImport* out, std::string* error);
+// dbcName: the DBC's name in the report. A message the map (when given)
+// names takes its code there; the others take the rule's codes in turn,
+// past those the map took. False with *error when the code base cannot
+// take the messages, or when the text made would not load (*error then
+// holds the loader's first error).
+bool ImportDbc(const DbcFile& dbc, const std::string& dbcName, uint32_t codeBase, DbcImport* out, std::string* error,
+               const DbcCodeMap* map = nullptr);

@@ -3,7 +3,7 @@
 the commands in `velkctl help ...`, in the zip's README.txt
 (package/README.txt.in), in docs/signals.md and docs/python.md, and the
 Python in docs/python.md and README.txt. Each runs in a folder that holds
-signals-example.toml and rig-example.dbc (as the zip does) and the recordings the examples name,
+signals-example.toml, rig-example.dbc and rig-matrix.csv (as the zip does) and the recordings the examples name,
 on a bus of its own, through wine.
 
 A command passes when it ends with 0 (or 4, a --timeout it was given), or is
@@ -219,9 +219,9 @@ def main():
         data = example.read()
     with open(os.path.join(work, "signals-example.toml"), "wb") as copy:
         copy.write(data)
-    with open(os.path.join(source, "docs", "rig-example.dbc"), "rb") as example, \
-            open(os.path.join(work, "rig-example.dbc"), "wb") as copy:
-        copy.write(example.read())
+    for name in ("rig-example.dbc", "rig-matrix.csv"):
+        with open(os.path.join(source, "docs", name), "rb") as example, open(os.path.join(work, name), "wb") as copy:
+            copy.write(example.read())
     for name in ("a.txt", "session.txt"):
         with open(os.path.join(work, name), "w") as recording:
             recording.write(RECORDING)

@@ -27,6 +27,7 @@ const Target kTargets[] = {
     { "signal_file", FuzzSignalFile },     { "session_request", FuzzSessionRequest },
     { "panel_file", FuzzPanelFile },
     { "workspace", FuzzWorkspace },        { "dbc_file", FuzzDbcFile },
+    { "matrix_csv", FuzzMatrixCsv },
 };
 
 TEST(FuzzInputs, EveryKeptInputPassesItsTarget)

@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 typedef void (*FuzzTarget)(const uint8_t* data, size_t size);
 
@@ -24,6 +25,7 @@ void FuzzSessionRequest(const uint8_t* data, size_t size);
 void FuzzPanelFile(const uint8_t* data, size_t size);
 void FuzzWorkspace(const uint8_t* data, size_t size);
 void FuzzDbcFile(const uint8_t* data, size_t size);
+void FuzzMatrixCsv(const uint8_t* data, size_t size);
 
 // A broken property. Defined by each runner: libFuzzer's aborts (a crash it
 // keeps the input of), the native suite's throws (a failure naming the file).
@@ -34,6 +36,13 @@ void FuzzDbcFile(const uint8_t* data, size_t size);
         if (!(condition))                                                 \
             FuzzPropertyBroken(#condition, __FILE__, __LINE__);           \
     } while (0)
+
+// Whether text is "f:LINE:" then COLUMN ":" when column is asked for, then
+// a blank and more; LINE (into *line) from 1 to lines.
+bool FuzzPlaced(const std::string& text, uint64_t lines, bool column, uint64_t* line);
+// A DBC or matrix reader's errors: each placed at LINE:COLUMN of lines, in
+// the file's order, at most 50 and then the line saying more were left out.
+void FuzzCheckDbcErrors(const std::vector<std::string>& errors, uint64_t lines);
 
 // The input as text.
 inline std::string FuzzText(const uint8_t* data, size_t size)

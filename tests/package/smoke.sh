@@ -32,7 +32,7 @@ check_contents() {
     local top=$1 listed expected
     listed=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
     expected=$( (printf "$top/%s\n" LICENSE.txt LICENSE-zlib.txt README.txt corvane.exe velk.dll velkctl.exe velkscope.exe velkpanel.exe \
-                 signals-example.toml panel-example.toml rig-example.dbc "$wheel"
+                 signals-example.toml panel-example.toml rig-example.dbc rig-matrix.csv "$wheel"
                  (cd "$here/../../docs" && ls *.md *.png *.svg | sed "s|^|$top/docs/|")
                  cd "$here/../../python/examples" && ls *.py | sed "s|^|$top/examples/|") | LC_ALL=C sort | tr '\n' ' ')
     [ "$listed" = "$expected" ] || fail "holds $listed; expected $expected"

@@ -11,6 +11,7 @@
 #include "signals/DbcImport.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
+#include "tests/unit/DbcPlaces.h"
 #include "tests/unit/HostCodePages.h"
 
 namespace {
@@ -210,24 +211,7 @@ TEST(DbcImport, EveryPlaceDecodesAsDbcCountsIt)
     // Each signal alone in a message of 8 bytes, at every start bit and
     // the widths that meet byte edges, in both orders, signed and not.
     std::string text;
-    unsigned id = 0;
-    struct Case { unsigned start, length; bool motorola, isSigned; };
-    std::vector<Case> cases;
-    for (unsigned start = 0; start < 64; ++start) {
-        for (unsigned length : { 1u, 7u, 8u, 9u, 16u, 17u, 32u }) {
-            for (bool motorola : { false, true }) {
-                // Motorola walks to higher bytes from its MSB; Intel from its LSB.
-                const unsigned msbFromTop = start / 8 * 8 + 7 - start % 8;
-                if ((motorola ? msbFromTop + length : start + length) > 64)
-                    continue;
-                cases.push_back({ start, length, motorola, (start + length) % 3 == 0 });
-                text += "BO_ " + std::to_string(id) + " M" + std::to_string(id) + ": 8 X\n SG_ S : " + std::to_string(start) +
-                        "|" + std::to_string(length) + (motorola ? "@0" : "@1") + (cases.back().isSigned ? "-" : "+") +
-                        " (1,0) [0|0] \"\" X\n";
-                ++id;
-            }
-        }
-    }
+    const std::vector<DbcPlace> cases = DbcPlaces(&text);
     std::vector<std::string> errors;
     const DbcFile file = ReadClean(text);
     DbcImport imported;
@@ -241,7 +225,7 @@ TEST(DbcImport, EveryPlaceDecodesAsDbcCountsIt)
     const std::string payloads[] = { std::string("\x81\x42\xC3\x24\xA5\x66\xE7\x18", 8), std::string(8, '\xff'),
                                      std::string("\x01\x00\x00\x00\x00\x00\x00\x80", 8) };
     for (size_t i = 0; i < cases.size(); ++i) {
-        const Case& c = cases[i];
+        const DbcPlace& c = cases[i];
         const SignalMessage* message = database.FindCode(DbcMessageCode(kDbcCodeBase, i));
         ASSERT_NE(message, nullptr);
         ASSERT_EQ(message->signals.size(), 1u);

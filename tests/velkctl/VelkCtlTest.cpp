@@ -183,7 +183,34 @@ TEST_F(Velkctl, SignalsImportWritesAFileThatChecksAndListsWhatItLeftOut)
     EXPECT_EQ(2, RunVelkctl("signals import " + dbc + " --encoding utf-8", &lines));
     EXPECT_NE(std::string::npos, lines[0].find("is not utf-8 text")) << lines[0];
     EXPECT_EQ(2, RunVelkctl("signals check " + out + " --out x.toml", &lines));
-    for (const std::string& path : { dbc, out, bad })
+
+    // And back out as a DBC, its codes' identifiers from a map file.
+    const std::string map = WriteTempFile("291 30000400\n");
+    const std::string again = out + ".dbc";
+    EXPECT_EQ(0, RunVelkctl("signals export " + out + " --dbc --code-map " + map + " --out " + again, &lines));
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find("1 message, 2 signals as a DBC to ")) << lines[0];
+    const std::string exported = ReadFileText(again);
+    EXPECT_NE(std::string::npos, exported.find("BO_ 291 Engine: 8 Vector__XXX\n SG_ Temp : 7|12@0- (0.1,0) [-40|215] \"\xC2\xB0" "C\"")) << exported;
+    EXPECT_EQ(2, RunVelkctl("signals export " + out, &lines));   // export says its format
+    EXPECT_NE(std::string::npos, lines[0].find("export needs --dbc")) << lines[0];
+    EXPECT_EQ(2, RunVelkctl("signals import " + dbc + " --dbc", &lines));
+
+    // A communication matrix by its name's .csv: GBK, as Excel saves it here; a mistake at its cell.
+    const std::string csv = out + ".csv";
+    const std::string matrix = "\xB1\xA8\xCE\xC4\xC3\xFB\xB3\xC6,ID,Signal,Start bit,Length\r\n"   // 报文名称
+                               "Engine,0x123,Speed,0,16\r\n,,State,16,x\r\n";
+    auto writeCsv = [&](const std::string& bytes) {
+        return MoveFileExA(WriteTempFile(bytes).c_str(), csv.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    };
+    ASSERT_TRUE(writeCsv(matrix));
+    EXPECT_EQ(2, RunVelkctl("signals import " + csv, &lines));
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find(".csv:3:12: a signal is 1 to 64 bits, not 'x'")) << lines[0];
+    ASSERT_TRUE(writeCsv(matrix.substr(0, matrix.size() - 3) + "2\r\n"));
+    EXPECT_EQ(0, RunVelkctl("signals import " + csv + " --out " + out, &lines));
+    EXPECT_NE(std::string::npos, lines.back().find(" read as gbk: 1 message, 2 signals to ")) << lines.back();
+    for (const std::string& path : { dbc, out, bad, map, again, csv })
         DeleteFileA(path.c_str());
 }
 

@@ -12,10 +12,7 @@
 #include "signals/SignalFile.h"
 #include "tests/unit/HostCodePages.h"
 
-namespace {
-
-// "f:LINE:" then COLUMN ": " when column is asked for; LINE from 1 to lines.
-bool Placed(const std::string& text, uint64_t lines, bool column, uint64_t* line)
+bool FuzzPlaced(const std::string& text, uint64_t lines, bool column, uint64_t* line)
 {
     if (text.compare(0, 2, "f:") != 0)
         return false;
@@ -33,7 +30,22 @@ bool Placed(const std::string& text, uint64_t lines, bool column, uint64_t* line
            text.size() > at + 1;
 }
 
-} // namespace
+void FuzzCheckDbcErrors(const std::vector<std::string>& errors, uint64_t lines)
+{
+    size_t placed = errors.size();
+    if (errors.back() == "f: more errors left out (the first 50 are shown)") {
+        FUZZ_CHECK(errors.size() == kMaxDbcErrors + 1);
+        --placed;
+    }
+    FUZZ_CHECK(placed >= 1 && placed <= kMaxDbcErrors);
+    uint64_t last = 0;
+    for (size_t i = 0; i < placed; ++i) {
+        uint64_t line = 0;
+        FUZZ_CHECK(FuzzPlaced(errors[i], lines, true, &line));
+        FUZZ_CHECK(line >= last);
+        last = line;
+    }
+}
 
 void FuzzDbcFile(const uint8_t* data, size_t size)
 {
@@ -44,21 +56,8 @@ void FuzzDbcFile(const uint8_t* data, size_t size)
     const uint64_t lines = static_cast<uint64_t>(std::count(text.begin(), text.end(), '\n')) + 1;
     DbcFile file;
     std::vector<std::string> errors;
-    if (!ReadDbcFile(text, "f", &file, &errors)) {
-        size_t placed = errors.size();
-        if (errors.back() == "f: more errors left out (the first 50 are shown)") {
-            FUZZ_CHECK(errors.size() == kMaxDbcErrors + 1);
-            --placed;
-        }
-        FUZZ_CHECK(placed >= 1 && placed <= kMaxDbcErrors);
-        uint64_t last = 0;
-        for (size_t i = 0; i < placed; ++i) {
-            uint64_t line = 0;
-            FUZZ_CHECK(Placed(errors[i], lines, true, &line));
-            FUZZ_CHECK(line >= last);
-            last = line;
-        }
-    }
+    if (!ReadDbcFile(text, "f", &file, &errors))
+        FuzzCheckDbcErrors(errors, lines);
     for (const DbcMessage& message : file.messages) {
         FUZZ_CHECK(message.line >= 1 && static_cast<uint64_t>(message.line) <= lines);
         for (const DbcSignal& signal : message.signals) {
@@ -76,7 +75,7 @@ void FuzzDbcFile(const uint8_t* data, size_t size)
     FUZZ_CHECK(imported.messages <= file.messages.size());
     for (const std::string& line : imported.report) {
         uint64_t at = 0;
-        FUZZ_CHECK(line.compare(0, 3, "f:0") == 0 || Placed(line, lines, false, &at));
+        FUZZ_CHECK(line.compare(0, 3, "f:0") == 0 || FuzzPlaced(line, lines, false, &at));
     }
     SignalDatabase database;
     FUZZ_CHECK(LoadSignalFile(imported.toml, "rig.toml", &database, &errors));
