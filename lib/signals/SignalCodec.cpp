@@ -2,6 +2,7 @@
 
 #include <float.h>
 #include <algorithm>
+#include <iterator>
 #include <math.h>
 #include <string.h>
 
@@ -35,6 +36,14 @@ void CheckLimits(DecodedSignal* decoded)
     const Signal& signal = *decoded->signal;
     decoded->belowMin = signal.hasMin && decoded->physical < signal.min;
     decoded->aboveMax = signal.hasMax && decoded->physical > signal.max;
+}
+
+// An integer field's bits as its raw value, sign-extended from its width.
+int64_t RawOfBits(const Signal& field, uint64_t bits)
+{
+    if (IsSignedType(field.type) && field.bits < 64 && (bits >> (field.bits - 1) & 1) != 0)
+        return static_cast<int64_t>(bits | ~Mask(field.bits));
+    return static_cast<int64_t>(bits);
 }
 
 void DecodeInteger(int64_t raw, DecodedSignal* decoded)
@@ -80,10 +89,7 @@ void DecodeField(const Signal& field, const std::string& bytes, const SignalCode
         CheckLimits(decoded);
         return;
     }
-    int64_t raw = static_cast<int64_t>(bits);
-    if (IsSignedType(field.type) && field.bits < 64 && (bits >> (field.bits - 1) & 1) != 0)
-        raw = static_cast<int64_t>(bits | ~Mask(field.bits));
-    DecodeInteger(raw, decoded);
+    DecodeInteger(RawOfBits(field, bits), decoded);
 }
 
 void WriteFieldBits(const Signal& field, uint64_t value, std::string* bytes)
@@ -169,6 +175,51 @@ DecimalRead ReadNumberAndUnit(const std::string& text, double* value, std::strin
     return kDecimalNumber;
 }
 
+// The selector set so that the payload holds every multiplexed field given:
+// as assigned, else as it is when it chooses them all, else the first value
+// that does.
+bool SelectFields(const SignalMessage& message, const std::vector<const Signal*>& fields, std::string* bytes,
+                         std::string* error)
+{
+    if (message.muxIndex < 0)
+        return true;
+    const Signal& selector = message.signals[static_cast<size_t>(message.muxIndex)];
+    const bool assigned = std::find(fields.begin(), fields.end(), &selector) != fields.end();
+    int64_t now = 0;
+    const bool known = ReadSelector(message, *bytes, &now);
+    const Signal* first = nullptr;
+    std::vector<int64_t> common;
+    for (const Signal* field : fields) {
+        if (field->muxValues.empty())
+            continue;
+        if (assigned && !field->SelectedBy(now)) {
+            *error = field->name + ": " + FormatText(N_("it is not in a payload whose %s is %lld"),
+                                                     selector.fieldName.c_str(), static_cast<long long>(now));
+            return false;
+        }
+        if (first == nullptr) {
+            first = field;
+            common = field->muxValues;
+            continue;
+        }
+        std::vector<int64_t> both;
+        std::set_intersection(common.begin(), common.end(), field->muxValues.begin(), field->muxValues.end(),
+                              std::back_inserter(both));
+        if (both.empty()) {
+            *error = field->name + ": " + FormatText(N_("no value of %s puts it in one payload with %s"),
+                                                     selector.fieldName.c_str(), first->name.c_str());
+            return false;
+        }
+        common.swap(both);
+    }
+    if (first == nullptr || assigned || (known && std::binary_search(common.begin(), common.end(), now)))
+        return true;
+    SignalRaw value;
+    value.integer = common.front();
+    WriteFieldRaw(selector, value, bytes);
+    return true;
+}
+
 } // namespace
 
 bool ReadFieldBits(const Signal& field, const std::string& bytes, uint64_t* bits)
@@ -190,11 +241,15 @@ void DecodeMessage(const SignalMessage& message, int32_t value, const std::strin
 {
     out->clear();
     out->resize(message.signals.size());
+    int64_t selector = 0;
+    const bool selected = ReadSelector(message, bytes, &selector);
     for (size_t i = 0; i < message.signals.size(); ++i) {
         const Signal& signal = message.signals[i];
         DecodedSignal* decoded = &(*out)[i];
         decoded->signal = &signal;
-        if (message.kind == kValueMessage) {
+        if (!signal.muxValues.empty() && !(selected && signal.SelectedBy(selector))) {
+            decoded->missing = decoded->unselected = true;
+        } else if (message.kind == kValueMessage) {
             DecodeInteger(signal.type == kSignalU32 ? static_cast<int64_t>(static_cast<uint32_t>(value)) : value, decoded);
         } else if (message.kind == kStringPayload) {
             decoded->isText = true;
@@ -203,6 +258,31 @@ void DecodeMessage(const SignalMessage& message, int32_t value, const std::strin
             DecodeField(signal, bytes, pages, decoded);
         }
     }
+}
+
+bool ReadSelector(const SignalMessage& message, const std::string& bytes, int64_t* raw)
+{
+    uint64_t bits;
+    if (message.muxIndex < 0)
+        return false;
+    const Signal& selector = message.signals[static_cast<size_t>(message.muxIndex)];
+    if (!ReadFieldBits(selector, bytes, &bits))
+        return false;
+    *raw = selector.type == kSignalBool ? (bits != 0 ? 1 : 0) : RawOfBits(selector, bits);
+    return true;
+}
+
+void SelectField(const SignalMessage& message, const Signal& field, std::string* bytes)
+{
+    int64_t raw;
+    if (field.muxValues.empty() || message.muxIndex < 0 || (ReadSelector(message, *bytes, &raw) && field.SelectedBy(raw)))
+        return;
+    const Signal& selector = message.signals[static_cast<size_t>(message.muxIndex)];
+    if (bytes->size() < selector.byte + selector.SpanBytes())
+        bytes->resize(selector.byte + selector.SpanBytes(), '\0');
+    SignalRaw value;
+    value.integer = field.muxValues.front();
+    WriteFieldRaw(selector, value, bytes);
 }
 
 bool EncodePhysical(const Signal& signal, double physical, SignalRaw* raw, std::string* error)
@@ -396,6 +476,8 @@ bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::stri
             return false;
         checksumGiven = checksumGiven || fields[i]->checksum != nullptr;
     }
+    if (!SelectFields(message, fields, &built, error))
+        return false;
     if (!checksumGiven)
         WriteChecksum(message, &built);
     *payload = built;

@@ -56,6 +56,11 @@ bool Signal::EnumRaw(const std::string& enumName, int64_t* raw) const
     return false;
 }
 
+bool Signal::SelectedBy(int64_t raw) const
+{
+    return muxValues.empty() || std::binary_search(muxValues.begin(), muxValues.end(), raw);
+}
+
 unsigned Signal::SpanBytes() const
 {
     if (type == kSignalStr)

@@ -87,6 +87,11 @@ struct Signal {
     std::string initText;
     bool counter = false;                     // one more on every send, wrapping at its bits
     bool covers = false;                      // array fields: may overlap others (a group of them)
+    // Multiplexing (array fields): the message's one selector says which of
+    // the multiplexed fields its payload holds. A field with muxValues has a
+    // value only when the selector's raw value is one of them (sorted).
+    bool mux = false;                         // the selector
+    std::vector<int64_t> muxValues;           // empty: in every payload
     const ChecksumKind* checksum = nullptr;   // array fields: computed over checksumBytes on every send
     std::vector<ByteRange> checksumBytes;     // in the order they are summed
 
@@ -95,6 +100,8 @@ struct Signal {
     // The enum's raw value of a name (exact case), given as it is or in
     // double quotes; false when none.
     bool EnumRaw(const std::string& name, int64_t* raw) const;
+    // Whether a payload whose selector is raw holds this field.
+    bool SelectedBy(int64_t raw) const;
     // The bytes an array field covers (n above); str fields their length.
     unsigned SpanBytes() const;
     // The bits an array field holds in one byte of its span, as a mask
@@ -115,6 +122,7 @@ struct SignalMessage {
     // The signal that counts and the field that checks, as indexes into
     // signals; -1 for none (a message has at most one of each).
     int counterIndex = -1, checksumIndex = -1;
+    int muxIndex = -1;            // the selector field; -1 for none
 
     // An array field by its name within the message; null when none.
     const Signal* FindField(const std::string& fieldName) const;

@@ -51,6 +51,8 @@ std::string FormatPhysical(const DecodedSignal& decoded)
 std::string FormatSignalValue(const DecodedSignal& decoded)
 {
     const Signal& signal = *decoded.signal;
+    if (decoded.unselected)
+        return "-";
     if (decoded.missing)
         return "missing";
     if (decoded.isText)
@@ -77,8 +79,10 @@ std::string FormatSignal(const DecodedSignal& decoded)
 std::string FormatSignalsLine(const std::vector<DecodedSignal>& signals)
 {
     std::string line;
-    for (const DecodedSignal& decoded : signals)
-        line += (line.empty() ? "" : "  ") + FormatSignal(decoded);
+    for (const DecodedSignal& decoded : signals) {
+        if (!decoded.unselected)
+            line += (line.empty() ? "" : "  ") + FormatSignal(decoded);
+    }
     return line;
 }
 
@@ -87,6 +91,8 @@ std::string FormatSignalsJson(const std::vector<DecodedSignal>& signals)
     std::string json = "{";
     for (const DecodedSignal& decoded : signals) {
         const Signal& signal = *decoded.signal;
+        if (decoded.unselected)
+            continue;
         if (json.size() > 1)
             json += ',';
         json += JsonString(signal.name) + ':';

@@ -15,14 +15,16 @@ std::string FormatPhysical(const DecodedSignal& decoded);
 
 // The value as a person reads it: "148.25 rpm", the enum's name
 // ("RUNNING"), true/false for a bool without one, a text in double quotes,
-// "missing" when the array ends before the field. Beyond a limit it adds
+// "missing" when the array ends before the field, "-" for a multiplexed
+// field its payload's selector does not choose. Beyond a limit it adds
 // " (below min 0 rpm)" or " (above max 3000 rpm)".
 std::string FormatSignalValue(const DecodedSignal& decoded);
 
 // "motor.speed=148.25 rpm".
 std::string FormatSignal(const DecodedSignal& decoded);
 
-// The signals of one message, two blanks between.
+// The signals of one message, two blanks between; unselected multiplexed
+// fields left out (in the JSON too).
 std::string FormatSignalsLine(const std::vector<DecodedSignal>& signals);
 
 // monitor --jsonl's "signals" object: name to physical value as a JSON
