@@ -111,8 +111,8 @@ bool Importer::Field(const DbcMessage& message, const DbcSignal& dbc, Signal* fi
         why = N_("multiplexed signal %s (m%lluM) left out: a message has one selector here");
     else if (dbc.multiplexed && selector_ == nullptr)
         why = N_("multiplexed signal %s (m%llu) left out: its message has no multiplexor (M)");
-    else if (dbc.floatBits == 0 && dbc.length > 32)
-        why = N_("signal %s of %llu bits left out: a field holds 32 bits at most");
+    else if (dbc.floatBits == 0 && dbc.length > 64)
+        why = N_("signal %s of %llu bits left out: a field holds 64 bits at most");
     if (why != nullptr) {
         Report(dbc.line, FormatText(why, dbc.name.c_str(), static_cast<unsigned long long>(dbc.multiplexed ? dbc.muxValue : dbc.length)));
         return false;
@@ -161,8 +161,13 @@ bool Importer::Field(const DbcMessage& message, const DbcSignal& dbc, Signal* fi
             return false;
         }
     } else {
-        const SignalType types[2][3] = { { kSignalU8, kSignalU16, kSignalU32 }, { kSignalI8, kSignalI16, kSignalI32 } };
-        field->type = types[dbc.isSigned][dbc.length <= 8 ? 0 : dbc.length <= 16 ? 1 : 2];
+        const SignalType types[2][4] = { { kSignalU8, kSignalU16, kSignalU32, kSignalU64 },
+                                         { kSignalI8, kSignalI16, kSignalI32, kSignalI64 } };
+        field->type = types[dbc.isSigned][dbc.length <= 8 ? 0 : dbc.length <= 16 ? 1 : dbc.length <= 32 ? 2 : 3];
+        if (field->bit + field->bits > 64) {
+            Report(dbc.line, FormatText(N_("signal %s left out: it would span 9 bytes, past the 8 a field may"), dbc.name.c_str()));
+            return false;
+        }
     }
     if (field->SpanBytes() < 2)
         field->endian = kEndianNone;
@@ -272,7 +277,7 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
 
     selector_ = nullptr;
     for (const DbcSignal& dbc : message.signals) {
-        if (dbc.multiplexor && !dbc.multiplexed && selector_ == nullptr && dbc.floatBits == 0 && dbc.length <= 32)
+        if (dbc.multiplexor && !dbc.multiplexed && selector_ == nullptr && dbc.floatBits == 0 && dbc.length <= 64)
             selector_ = &dbc;
     }
     // The selector first, so that its fields find it taken.

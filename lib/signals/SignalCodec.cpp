@@ -52,7 +52,8 @@ void DecodeInteger(int64_t raw, DecodedSignal* decoded)
     if (signal.type == kSignalBool)
         raw = raw != 0 ? 1 : 0;
     decoded->raw = raw;
-    decoded->physical = signal.type == kSignalBool ? static_cast<double>(raw) : Physical(signal, static_cast<double>(raw));
+    const double number = signal.type == kSignalU64 ? static_cast<double>(static_cast<uint64_t>(raw)) : static_cast<double>(raw);
+    decoded->physical = signal.type == kSignalBool ? number : Physical(signal, number);
     decoded->enumName = signal.EnumName(raw);
     CheckLimits(decoded);
 }
@@ -154,6 +155,62 @@ int64_t NearestRaw(const Signal& signal, double physical, double q)
     else
         nearest = errorBelow < errorAbove ? below : below + 1;
     return static_cast<int64_t>(nearest);
+}
+
+// "u16 in 12 bits: 0 to 4095": the raw values a field holds.
+std::string RangeText(const Signal& signal)
+{
+    if (signal.type == kSignalU64)
+        return FormatText(N_("%s in %u bits: %llu to %llu"), SignalTypeName(signal.type), signal.bits, 0ULL,
+                          static_cast<unsigned long long>(Mask(signal.bits)));
+    int64_t lowest, highest;
+    signal.RawLimits(&lowest, &highest);
+    return FormatText(N_("%s in %u bits: %lld to %lld"), SignalTypeName(signal.type), signal.bits,
+                      static_cast<long long>(lowest), static_cast<long long>(highest));
+}
+
+bool CheckPhysicalLimits(const Signal& signal, double physical, std::string* error)
+{
+    if (signal.hasMin && physical < signal.min)
+        return Refuse(error, signal, FormatText(N_("%s is below its min %s"), WithUnit(physical, signal).c_str(),
+                                                WithUnit(signal.min, signal).c_str()));
+    if (signal.hasMax && physical > signal.max)
+        return Refuse(error, signal, FormatText(N_("%s is above its max %s"), WithUnit(physical, signal).c_str(),
+                                                WithUnit(signal.max, signal).c_str()));
+    return true;
+}
+
+// An unscaled 64-bit field's value read exactly ("18446744073709551615",
+// "-5 rpm"), where a double would round it; false for text that is not a
+// whole number in its own unit (the double's reading says why).
+bool EncodeWhole(const Signal& signal, const std::string& text, SignalRaw* raw, std::string* error, bool* done)
+{
+    *done = false;
+    const size_t sign = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    const size_t end = sign + DecimalLength(text, sign);
+    uint64_t magnitude = 0;
+    for (size_t i = sign; i < end; ++i) {
+        const unsigned digit = static_cast<unsigned>(text[i] - '0');
+        if (digit > 9 || magnitude > (UINT64_MAX - digit) / 10)
+            return false;
+        magnitude = magnitude * 10 + digit;
+    }
+    const size_t start = text.find_first_not_of(" \t", end);
+    if (end == sign || (end < text.size() && (start == std::string::npos || text.substr(start) != signal.unit)))
+        return false;
+    *done = true;
+    const bool negative = text[0] == '-' && magnitude != 0;
+    const uint64_t half = 1ULL << (signal.bits - 1);
+    const bool fits = signal.type == kSignalU64 ? !negative && magnitude <= Mask(signal.bits)
+                                                : magnitude <= (negative ? half : half - 1);
+    if (!fits)
+        return Refuse(error, signal, FormatText(N_("%s does not fit %s"), text.c_str(), RangeText(signal).c_str()));
+    const double physical = negative ? -static_cast<double>(magnitude) : static_cast<double>(magnitude);
+    if (!CheckPhysicalLimits(signal, physical, error))
+        return false;
+    raw->isFloat = false;
+    raw->integer = static_cast<int64_t>(negative ? ~magnitude + 1 : magnitude);
+    return true;
 }
 
 // "100", "-2.5e3", "100rpm", "100 rpm": a sign, the longest start of the
@@ -291,12 +348,8 @@ bool EncodePhysical(const Signal& signal, double physical, SignalRaw* raw, std::
         return Refuse(error, signal, N_("a text signal takes text, not a number"));
     if (!isfinite(physical))
         return Refuse(error, signal, N_("the value must be a finite number"));
-    if (signal.hasMin && physical < signal.min)
-        return Refuse(error, signal, FormatText(N_("%s is below its min %s"), WithUnit(physical, signal).c_str(),
-                                                WithUnit(signal.min, signal).c_str()));
-    if (signal.hasMax && physical > signal.max)
-        return Refuse(error, signal, FormatText(N_("%s is above its max %s"), WithUnit(physical, signal).c_str(),
-                                                WithUnit(signal.max, signal).c_str()));
+    if (!CheckPhysicalLimits(signal, physical, error))
+        return false;
     const double q = (physical - signal.offset) / signal.scale;
     if (IsFloatType(signal.type)) {
         if (signal.type == kSignalF32 && fabs(q) > FLT_MAX)
@@ -307,9 +360,7 @@ bool EncodePhysical(const Signal& signal, double physical, SignalRaw* raw, std::
     }
     int64_t lowest, highest;
     signal.RawLimits(&lowest, &highest);
-    const std::string range = FormatText(N_("%s in %u bits: %lld to %lld"), SignalTypeName(signal.type),
-                                         signal.bits, static_cast<long long>(lowest),
-                                         static_cast<long long>(highest));
+    const std::string range = RangeText(signal);
     if (!(fabs(q) < 4e18))
         return Refuse(error, signal,
                       FormatText(N_("%s does not fit %s"), WithUnit(physical, signal).c_str(), range.c_str()));
@@ -342,6 +393,12 @@ bool EncodeSignalText(const Signal& signal, const std::string& text, SignalRaw* 
     if (text.size() > kMaxSignalValueBytes)
         return Refuse(error, signal, FormatText(N_("the value is %zu bytes, longer than the %d a value may have"),
                                                 text.size(), static_cast<int>(kMaxSignalValueBytes)));
+    bool whole = false;
+    if ((signal.type == kSignalU64 || signal.type == kSignalI64) && signal.scale == 1 && signal.offset == 0) {
+        const bool encoded = EncodeWhole(signal, text, raw, error, &whole);
+        if (whole)
+            return encoded;
+    }
     double physical;
     std::string unit;
     DecimalRead read = ReadNumberAndUnit(text, &physical, &unit);

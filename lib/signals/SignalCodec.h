@@ -20,7 +20,7 @@ struct DecodedSignal {
     bool missing = false;       // no value: the array ends before the field does, or unselected
     bool unselected = false;    // a multiplexed field the payload's selector does not choose
     bool isFloat = false;       // f32 and f64: the raw value is rawFloat
-    int64_t raw = 0;
+    int64_t raw = 0;            // a u64's bits: above INT64_MAX it reads negative here
     double rawFloat = 0;        // NaN and infinities kept as they came
     double physical = 0;        // raw * scale + offset; bool 0 or 1
     const std::string* enumName = nullptr;   // the enum's name of raw; null when none

@@ -20,7 +20,7 @@
 //           bits of bytes 2-3 is byte 2, bit 4, bits 12; a u16 in bytes 2-3
 //           is just byte 2.
 // A field within one byte needs no endian; one that spans two bytes or more
-// must say it. A signed field's raw value is sign-extended from its bits.
+// must say it, and bit + bits is at most 64 (a field spans 8 bytes at most). A signed field's raw value is sign-extended from its bits.
 // A str field is `length` bytes from `byte` (all the rest of the array when
 // not given), its text ending at the first NUL.
 #pragma once
@@ -34,7 +34,7 @@
 #include "signals/Checksum.h"
 
 enum SignalType { kSignalU8, kSignalU16, kSignalU32, kSignalI8, kSignalI16, kSignalI32,
-                  kSignalF32, kSignalF64, kSignalBool, kSignalStr };
+                  kSignalF32, kSignalF64, kSignalBool, kSignalStr, kSignalU64, kSignalI64 };
 enum SignalEndian { kEndianNone, kEndianLittle, kEndianBig };
 enum SignalEncoding { kEncodingGbk, kEncodingUtf8 };
 
@@ -107,7 +107,9 @@ struct Signal {
     // The bits an array field holds in one byte of its span, as a mask
     // (0xff for a str field).
     unsigned BitsInByte(unsigned payloadByte) const;
-    // The smallest and largest raw value of an integer or bool signal.
+    // The smallest and largest raw value of an integer or bool signal. A
+    // u64's raw values are held as their bits: those above INT64_MAX read
+    // as negative, so its highest here is INT64_MAX.
     void RawLimits(int64_t* lowest, int64_t* highest) const;
 };
 

@@ -428,7 +428,7 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     if (type != nullptr && ReadTomlString(this, *type, "type", &typeText)) {
         typeKnown = SignalTypeOfName(typeText, &field->type);
         if (!typeKnown) {
-            Error(type->source(), FormatText(N_("unknown type '%s' (expected u8, u16, u32, i8, i16, i32, f32, f64, bool or str)"),
+            Error(type->source(), FormatText(N_("unknown type '%s' (expected u8, u16, u32, u64, i8, i16, i32, i64, f32, f64, bool or str)"),
                                              typeText.c_str()));
             good = false;
         }
@@ -537,6 +537,11 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     if (byte != nullptr && end > kMaxPayloadBytes) {
         Error(byte->source(), FormatText(N_("the field ends at byte %llu, past the 64 KiB an array holds"),
                                          static_cast<unsigned long long>(end)));
+        good = false;
+    }
+    if (field->type != kSignalStr && field->bit + field->bits > 64) {
+        Error(table.source(), FormatText(N_("field '%s' would span 9 bytes: bit + bits is at most 64"),
+                                         field->fieldName.c_str()));
         good = false;
     }
     if (field->type != kSignalStr && field->SpanBytes() > 1 && field->endian == kEndianNone) {

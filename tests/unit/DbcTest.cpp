@@ -268,7 +268,7 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
         "BO_ 16 Low: 8 A\n"                                                      // 4
         " SG_ Sel M : 0|8@1+ (1,0) [0|3] \"\" A\n"                               // 5
         " SG_ Page m1 : 8|8@1+ (1,0) [0|0] \"\" A\n"                             // 6
-        " SG_ Big : 8|40@1+ (1,0) [0|0] \"\" A\n"                                // 7
+        " SG_ Big : 8|72@1+ (1,0) [0|0] \"\" A\n"                                // 7
         " SG_ Temp : 16|8@1- (0.5,-20) [-50|50] \"\xC2\xB0" "C\" A\n"            // 8
         " SG_ Group : 16|16@1+ (1,0) [0|0] \"\" A\n"                             // 9: overlaps Temp
         " SG_ State : 32|2@1+ (1,0) [0|0] \"\" A\n"                              // 10
@@ -287,7 +287,7 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     ASSERT_TRUE(ImportDbc(file, "t.dbc", kDbcCodeBase, &imported, &error)) << error;
     EXPECT_EQ(imported.report, (std::vector<std::string>{
         "t.dbc:1: nodes (BU_) left out, with every message's sender and receivers: 1",
-        "t.dbc:7: signal Big of 40 bits left out: a field holds 32 bits at most",
+        "t.dbc:7: signal Big of 72 bits left out: a field holds 64 bits at most",
         "t.dbc:11: float signal Odd left out: it does not begin on a whole byte",
         "t.dbc:12: the comment of Low, 2 lines, is joined into one line",
         "t.dbc:17: signal State: value 3 \"Off\" left out: the name is given twice, so a send of it would be ambiguous",
@@ -353,11 +353,17 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     EXPECT_FALSE(database.Messages()[0].signals[0].covers || database.Messages()[0].signals[1].covers);
 
     // Limits past a double's range (J1939 files have them) are none.
-    const DbcFile huge = Read("BO_ 1 A: 8 X\n SG_ S : 0|8@1+ (1,0) [-1E+999|1E+999] \"\" X\n", &errors);
-    ASSERT_TRUE(ImportDbc(huge, "t.dbc", kDbcCodeBase, &imported, &error)) << error;
-    EXPECT_EQ(imported.report.back(), "t.dbc:2: signal S: a limit beyond what a number holds is left out");
-    ASSERT_TRUE(LoadSignalFile(imported.toml, "rig.toml", &database, &errors)) << errors[0];
+    const DbcFile huge = Read("BO_ 1 A: 8 X\n SG_ S : 0|8@1+ (1,0) [-1E+999|1E+999] \"\" X\n"
+                              " SG_ W : 4|64@1- (1,0) [0|0] \"\" X\n SG_ U : 0|64@1+ (1,0) [0|0] \"\" X\n", &errors);
+    DbcImport wide;
+    ASSERT_TRUE(ImportDbc(huge, "t.dbc", kDbcCodeBase, &wide, &error)) << error;
+    EXPECT_EQ(wide.report, (std::vector<std::string>{
+        "t.dbc:2: signal S: a limit beyond what a number holds is left out",
+        "t.dbc:3: signal W left out: it would span 9 bytes, past the 8 a field may",
+    }));
+    ASSERT_TRUE(LoadSignalFile(wide.toml, "rig.toml", &database, &errors)) << errors[0];
     EXPECT_FALSE(database.Messages()[0].signals[0].hasMin || database.Messages()[0].signals[0].hasMax);
+    EXPECT_EQ(database.Messages()[0].signals[1].type, kSignalU64);   // covers S, which it holds
 }
 
 // M and mN become the selector and its fields, the selector first; what
