@@ -9,6 +9,7 @@
 #include "signals/SignalFile.h"
 #include "signals/SignalText.h"
 #include "tests/unit/HostCodePages.h"
+#include "velkctl/SignalTable.h"
 
 namespace {
 
@@ -55,6 +56,9 @@ TEST(SignalMux, TheLoaderTakesOneSelectorAndValuesItCanHold)
     const SignalMessage& message = database.Messages()[0];
     EXPECT_EQ(0, message.muxIndex);
     EXPECT_EQ((std::vector<int64_t>{ 1, 255 }), message.signals[2].muxValues);
+    const std::string table = FormatSignalTable(database);   // signals show
+    EXPECT_NE(std::string::npos, table.find("  mux\n")) << table;
+    EXPECT_NE(std::string::npos, table.find("  mux_value 1/255\n")) << table;
 
     const std::string field = "[[message.field]]\nname = \"x\"\nbyte = 1\ntype = \"u8\"\n";
     // The selector's raw range at both ends, unsigned and signed.
