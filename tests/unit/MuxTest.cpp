@@ -2,6 +2,7 @@
 // decoding only what the selector chooses, and sends that set it.
 #include <gtest/gtest.h>
 
+#include "formats/Predicate.h"
 #include "signals/DatabaseResolver.h"
 #include "signals/MessageState.h"
 #include "signals/SignalCodec.h"
@@ -132,6 +133,24 @@ TEST(SignalMux, OnlyTheFieldsTheSelectorChoosesHaveValues)
     EXPECT_FALSE(resolver.ExtractSignal("m.temp", received, &value));
     EXPECT_TRUE(resolver.ExtractSignal("m.press", received, &value));
     EXPECT_EQ(7, value);
+    // A trigger on a multiplexed field holds only where the selector chooses it.
+    Predicate predicate;
+    std::string why;
+    ASSERT_TRUE(ParsePredicate("m.press eq 7", &resolver, &predicate, &why)) << why;
+    PredicateEvaluator evaluator(predicate, &resolver);
+    EXPECT_TRUE(evaluator.Holds(received));
+    received.bytes[0] = '\x00';
+    EXPECT_FALSE(evaluator.Holds(received));
+
+    // An enum name in free text, quoted in a predicate as in a send.
+    SignalDatabase named;
+    ASSERT_TRUE(Load("[[message]]\ncode = \"20001001\"\nname = \"s\"\nenum = { 0 = \"No Fault\", 1 = \"2 wheel drive\" }\n",
+                     &named).empty());
+    const DatabaseResolver byName(named, kPages);
+    ASSERT_TRUE(ParsePredicate("s eq \"2 wheel drive\"", &byName, &predicate, &why)) << why;
+    EXPECT_EQ(1, predicate.operand);
+    EXPECT_FALSE(ParsePredicate("s eq \"No Faults\"", &byName, &predicate, &why));
+    EXPECT_NE(std::string::npos, why.find("did you mean 'No Fault'?")) << why;
 }
 
 TEST(SignalMux, SendingAFieldSetsItsSelector)
