@@ -213,7 +213,7 @@ TEST_F(SignalViews, PostAndSendArrByNameEncodeOrRefuse)
     const std::string pages = " --signals \"" + paged + "\"";
     EXPECT_EQ(0, RunVelkctl("send-arr m press=7" + pages, &lines));
     ASSERT_EQ(2u, lines.size());
-    EXPECT_NE(std::string::npos, lines[0].find("(  2)  02 07")) << lines[0];
+    EXPECT_EQ("30000402(  2) 02 07", lines[0]);
     EXPECT_EQ("    m.page=2  m.press=7", lines[1]);
     EXPECT_EQ(2, RunVelkctl("send-arr m temp=1 press=3" + pages, &lines));
     EXPECT_TRUE(Has(lines, "velkctl: send-arr: m.press: no value of page puts it in one payload with m.temp"));
