@@ -296,16 +296,16 @@ bool ReadFieldBits(const Signal& field, const std::string& bytes, uint64_t* bits
 void DecodeMessage(const SignalMessage& message, int32_t value, const std::string& bytes,
                    const SignalCodePages& pages, std::vector<DecodedSignal>* out)
 {
-    out->clear();
     out->resize(message.signals.size());
     int64_t selector = 0;
-    const bool selected = ReadSelector(message, bytes, &selector);
+    const bool selected = message.muxIndex >= 0 && ReadSelector(message, bytes, &selector);
     for (size_t i = 0; i < message.signals.size(); ++i) {
         const Signal& signal = message.signals[i];
         DecodedSignal* decoded = &(*out)[i];
-        decoded->signal = &signal;
-        if (!signal.muxValues.empty() && !(selected && signal.SelectedBy(selector))) {
-            decoded->missing = decoded->unselected = true;
+        decoded->Clear(&signal);
+        if (!signal.muxValues.empty() && !(selected && (signal.muxValues.size() == 1 ? signal.muxValues[0] == selector
+                                                                                     : signal.SelectedBy(selector)))) {
+            decoded->missing = decoded->unselected = true;   // the common case of one value, without a search
         } else if (message.kind == kValueMessage) {
             DecodeInteger(signal.type == kSignalU32 ? static_cast<int64_t>(static_cast<uint32_t>(value)) : value, decoded);
         } else if (message.kind == kStringPayload) {

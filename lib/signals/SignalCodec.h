@@ -27,6 +27,18 @@ struct DecodedSignal {
     bool belowMin = false, aboveMax = false;
     bool isText = false;        // str fields and string messages
     std::string text;           // PayloadText: UTF-8, no control characters
+
+    // Every member back to the above, of signal, the text's room kept: a
+    // flood decodes into the same entries without building them again.
+    void Clear(const Signal* of)
+    {
+        signal = of;
+        missing = unselected = isFloat = belowMin = aboveMax = isText = false;
+        raw = 0;
+        rawFloat = physical = 0;
+        enumName = nullptr;
+        text.clear();
+    }
 };
 
 // The message's signals, in the file's order, from the value word (value
