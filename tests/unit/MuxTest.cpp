@@ -9,19 +9,10 @@
 #include "signals/SignalCsv.h"
 #include "signals/SignalFile.h"
 #include "signals/SignalText.h"
-#include "tests/unit/HostCodePages.h"
+#include "tests/unit/LoadSignals.h"
 #include "velkctl/SignalTable.h"
 
 namespace {
-
-const SignalCodePages kPages = { &kGbk, &kUtf8 };
-
-std::vector<std::string> Load(const std::string& text, SignalDatabase* database)
-{
-    std::vector<std::string> errors;
-    LoadSignalFile(text, "f.toml", database, &errors);
-    return errors;
-}
 
 // A page selector in byte 0; temperature (page 0) and the overlapping
 // pressure (pages 1 and 255) in bytes 1-2; a status byte in every payload.

@@ -13,18 +13,9 @@
 #include "velkctl/SignalTable.h"
 #include "signals/SignalText.h"
 #include "tests/FileBytes.h"
-#include "tests/unit/HostCodePages.h"
+#include "tests/unit/LoadSignals.h"
 
 namespace {
-
-const SignalCodePages kPages = { &kGbk, &kUtf8 };
-
-std::vector<std::string> Load(const std::string& text, SignalDatabase* database)
-{
-    std::vector<std::string> errors;
-    LoadSignalFile(text, "f.toml", database, &errors);
-    return errors;
-}
 
 // One array message holding one field, as the file would state it.
 Signal Field(const std::string& keys)
