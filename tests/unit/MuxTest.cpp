@@ -142,6 +142,13 @@ TEST(SignalMux, OnlyTheFieldsTheSelectorChoosesHaveValues)
     EXPECT_EQ(1, predicate.operand);
     EXPECT_FALSE(ParsePredicate("s eq \"No Faults\"", &byName, &predicate, &why));
     EXPECT_NE(std::string::npos, why.find("did you mean 'No Fault'?")) << why;
+    // A u64 reaches 2^64 - 1: a trigger up to there can hold, one past it never does.
+    ASSERT_TRUE(Load("[[message]]\ncode = \"30000401\"\nname = \"w\"\n[[message.field]]\nname = \"id\"\nbyte = 0\n"
+                     "type = \"u64\"\nendian = \"little\"\n", &named).empty());
+    ASSERT_TRUE(ParsePredicate("w.id ge 1.8e19", &byName, &predicate, &why)) << why;
+    EXPECT_TRUE(ComparisonWithinRange(predicate, named, &why)) << why;
+    ASSERT_TRUE(ParsePredicate("w.id ge 1.9e19", &byName, &predicate, &why)) << why;
+    EXPECT_FALSE(ComparisonWithinRange(predicate, named, &why));
 }
 
 TEST(SignalMux, SendingAFieldSetsItsSelector)
