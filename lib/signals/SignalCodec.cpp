@@ -236,7 +236,7 @@ DecimalRead ReadNumberAndUnit(const std::string& text, double* value, std::strin
 // as assigned, else as it is when it chooses them all, else the first value
 // that does.
 bool SelectFields(const SignalMessage& message, const std::vector<const Signal*>& fields, std::string* bytes,
-                         std::string* error)
+                  std::string* error)
 {
     if (message.muxIndex < 0)
         return true;
