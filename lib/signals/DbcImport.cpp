@@ -117,7 +117,9 @@ bool Importer::Field(const DbcMessage& message, const DbcSignal& dbc, Signal* fi
         Report(dbc.line, FormatText(why, dbc.name.c_str(), static_cast<unsigned long long>(dbc.multiplexed ? dbc.muxValue : dbc.length)));
         return false;
     }
-    if (dbc.multiplexed && (selector_->length < 64 && dbc.muxValue >> selector_->length != 0)) {
+    // The values the selector holds from 0 up: below 2^(length - 1) for a signed one, and within int64_t.
+    const unsigned usable = dbc.multiplexed ? std::min(63u, selector_->isSigned ? selector_->length - 1 : selector_->length) : 0;
+    if (dbc.multiplexed && dbc.muxValue >> usable != 0) {
         Report(dbc.line, FormatText(N_("multiplexed signal %s (m%llu) left out: its multiplexor %s holds no such value"),
                                     dbc.name.c_str(), static_cast<unsigned long long>(dbc.muxValue), selector_->name.c_str()));
         return false;

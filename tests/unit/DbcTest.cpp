@@ -379,7 +379,11 @@ TEST(DbcImport, MultiplexedSignalsKeepTheirSelectorValue)
         " SG_ Deep m3M : 24|8@1+ (1,0) [0|0] \"\" X\n"                           // 6: extended
         " SG_ Other M : 32|8@1+ (1,0) [0|0] \"\" X\n"                            // 7: a second M
         "BO_ 2 B: 8 X\n"                                                         // 8
-        " SG_ Lone m1 : 0|8@1+ (1,0) [0|0] \"\" X\n";                            // 9
+        " SG_ Lone m1 : 0|8@1+ (1,0) [0|0] \"\" X\n"                             // 9
+        "BO_ 3 C: 8 X\n"                                                         // 10
+        " SG_ Signed M : 0|4@1- (1,0) [0|0] \"\" X\n"                            // 11: holds -8 to 7
+        " SG_ Seven m7 : 8|8@1+ (1,0) [0|0] \"\" X\n"                            // 12
+        " SG_ Eight m8 : 8|8@1+ (1,0) [0|0] \"\" X\n";                           // 13
     std::vector<std::string> errors;
     DbcImport imported;
     std::string error;
@@ -389,6 +393,7 @@ TEST(DbcImport, MultiplexedSignalsKeepTheirSelectorValue)
         "t.dbc:6: multiplexed signal Deep (m3M) left out: a message has one selector here",
         "t.dbc:7: multiplexor Other kept as a plain field: Page is its message's selector",
         "t.dbc:9: multiplexed signal Lone (m1) left out: its message has no multiplexor (M)",
+        "t.dbc:13: multiplexed signal Eight (m8) left out: its multiplexor Signed holds no such value",
     }));
     SignalDatabase database;
     ASSERT_TRUE(LoadSignalFile(imported.toml, "rig.toml", &database, &errors)) << errors[0];
