@@ -61,6 +61,13 @@ Row SignalCells(const Signal& signal)
         notes = FormatText("enum (%zu)", signal.enums.size());
     if (text)
         notes = signal.encoding == kEncodingUtf8 ? "utf-8" : "gbk";
+    // The selector, and the selector values a multiplexed field is in.
+    if (signal.mux)
+        notes += notes.empty() ? "mux" : ", mux";
+    for (size_t i = 0; i < signal.muxValues.size(); ++i) {
+        notes += i > 0 ? "/" : notes.empty() ? "mux_value " : ", mux_value ";
+        notes += std::to_string(signal.muxValues[i]);
+    }
     cells.push_back(notes);
     return cells;
 }

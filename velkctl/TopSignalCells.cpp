@@ -9,9 +9,11 @@ bool TopSignalCells::Cells(uint32_t code, const LatestValue& latest, std::vector
     if (message == nullptr || latest.expired)
         return false;
     DecodeMessage(*message, latest.value, latest.bytes, pages_, &decoded_);
-    for (const DecodedSignal& decoded : decoded_)
-        cells->push_back({ Shown(decoded.signal->name), Shown(FormatSignalValue(decoded)),
-                           decoded.belowMin || decoded.aboveMax });
+    for (const DecodedSignal& decoded : decoded_) {
+        if (!decoded.unselected)
+            cells->push_back({ Shown(decoded.signal->name), Shown(FormatSignalValue(decoded)),
+                               decoded.belowMin || decoded.aboveMax });
+    }
     return true;
 }
 

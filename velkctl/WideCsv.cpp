@@ -80,11 +80,11 @@ void WideCsv::Take(const RecordedMessage& message, const WallTime* start, std::v
             cell = message.bytes.empty() ? std::string() : "0x" + FormatHexBytes(message.bytes);
         return;
     }
-    const std::vector<CsvSignalCells> decoded = SignalCsvCells(*signals_, message, pages_);
+    const std::vector<CsvSignalCells> decoded = SignalCsvCells(*signals_, message, pages_, true);
     for (size_t i = 0; i < decoded.size(); ++i) {
         auto column = columns_.find(Key(message.code, static_cast<int>(i)));
         if (column == columns_.end() || decoded[i].missing)
-            continue;   // a field the array is too short for keeps its value
+            continue;   // a field the array is too short for, or unselected, keeps its value
         const CsvSignalCells& one = decoded[i];
         cells_[column->second] = one.number ? CsvField(one.physical) : CsvTextField(one.physical);
     }

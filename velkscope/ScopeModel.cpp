@@ -494,9 +494,12 @@ std::string ScopeModel::RowSignalTextIn(size_t source, size_t row) const
 {
     const SourceRow& codeRow = sources_[source]->data.Rows()[row];
     std::string text;
-    for (const DecodedSignal& signal : codeRow.decoded)
+    for (const DecodedSignal& signal : codeRow.decoded) {
+        if (signal.unselected)
+            continue;
         text += (text.empty() ? "" : "  ") + (signal.signal->fieldName.empty() ? FormatSignalValue(signal)
-                                                                               : signal.signal->fieldName + "=" + FormatSignalValue(signal));
+                                                                           : signal.signal->fieldName + "=" + FormatSignalValue(signal));
+    }
     return text;
 }
 

@@ -6,6 +6,11 @@
 //       of 8 fields); prints each one's rate and the bus's drops
 //   signals_bench lookup   decodes messages of files of 10 to 100,000
 //       messages by code in this process; prints the time per message
+//   signals_bench mux      decodes a plain message of 9 fields and a
+//       multiplexed one (a selector and 4 pages of 8 fields, the pages in
+//       turn), alone and with monitor's signal line, 41 runs of 10^5 each
+//       in turn; prints the median and fastest time per message of
+//       each and how much more the multiplexed one takes
 //   signals_bench load     loads a file of 10,000 messages (half arrays of
 //       8 fields), then one of 10,000 values, five times each, and parses
 //       each with toml++ alone five times; prints the fastest, the median
@@ -28,6 +33,7 @@
 #include "bench/signals/ImportBench.h"
 #include "signals/SignalCodec.h"
 #include "signals/SignalFile.h"
+#include "signals/SignalText.h"
 #include "signals/Toml.h"
 #include "velk/VelkApi.h"
 #include "velk/VelkLibrary.h"
@@ -234,6 +240,69 @@ int LookupBench()
     return 0;
 }
 
+// A selector in byte 0, then 8 u8 fields in bytes 1-8: on every page of
+// the multiplexed message (pages 0-3), once in the plain one.
+std::string PagedFile()
+{
+    std::string text = "[[message]]\ncode = \"30000401\"\nname = \"plain\"\n"
+                       "[[message.field]]\nname = \"page\"\nbyte = 0\ntype = \"u8\"\n";
+    std::string paged = "[[message]]\ncode = \"30000402\"\nname = \"paged\"\n"
+                        "[[message.field]]\nname = \"page\"\nbyte = 0\ntype = \"u8\"\nmux = true\n";
+    for (int page = 0; page < 4; ++page) {
+        for (int field = 1; field <= 8; ++field) {
+            const std::string common = "byte = " + std::to_string(field) + "\ntype = \"u8\"\nscale = 0.5\nunit = \"V\"\n";
+            if (page == 0)
+                text += "[[message.field]]\nname = \"x0f" + std::to_string(field) + "\"\n" + common;   // as long a line
+            paged += "[[message.field]]\nname = \"p" + std::to_string(page) + "f" + std::to_string(field) + "\"\n" + common +
+                     "mux_value = " + std::to_string(page) + "\n";
+        }
+    }
+    return text + paged;
+}
+
+int MuxBench()
+{
+    SignalDatabase database;
+    if (!Load(PagedFile(), &database))
+        return 1;
+    const SignalCodePages pages = { &GbkCodePage(), &Utf8CodePage() };
+    const SignalMessage* plain = database.FindCode(0x30000401);
+    const SignalMessage* paged = database.FindCode(0x30000402);
+    std::string payloads[4];
+    for (int page = 0; page < 4; ++page)
+        payloads[page] = std::string(1, static_cast<char>(page)) + "\x11\x22\x33\x44\x55\x66\x77\x88";
+    std::vector<DecodedSignal> decoded;
+    // Short runs, many of them in turn, so that a busy machine's swings fall on both alike.
+    const int rounds = 100000, runs = 41;
+    // [with the line][plain, multiplexed], each run's ns a message; the four in turn in every run.
+    std::vector<double> times[2][2];
+    size_t written = 0;
+    for (int run = 0; run < runs; ++run) {
+        for (int line = 0; line < 2; ++line) {
+            for (int which = 0; which < 2; ++which) {
+                const SignalMessage& message = which == 0 ? *plain : *paged;
+                const long long started = NowUs();
+                for (int i = 0; i < rounds; ++i) {
+                    DecodeMessage(message, 0, payloads[i % 4], pages, &decoded);
+                    written += line != 0 ? FormatSignalsLine(decoded).size() : decoded.size();
+                }
+                times[line][which].push_back((NowUs() - started) * 1e3 / rounds);
+            }
+        }
+    }
+    for (int line = 0; line < 2; ++line) {
+        for (std::vector<double>& each : times[line])
+            std::sort(each.begin(), each.end());
+        const double plainNs = times[line][0][runs / 2], pagedNs = times[line][1][runs / 2];
+        printf("mux: %s: plain (9 fields) %.0f ns a message (fastest %.0f), multiplexed (selector, 4 pages of 8) "
+               "%.0f ns (fastest %.0f): median %+.1f %%, fastest %+.1f %%%s\n",
+               line != 0 ? "decoded with monitor's line" : "decoded", plainNs, times[line][0].front(), pagedNs,
+               times[line][1].front(), (pagedNs / plainNs - 1) * 100,
+               (times[line][1].front() / times[line][0].front() - 1) * 100, written == 0 ? " (none)" : "");
+    }
+    return 0;
+}
+
 void PrintTimes(const char* what, const char* file, std::vector<long long> times)
 {
     std::sort(times.begin(), times.end());
@@ -319,6 +388,8 @@ int main(int argc, char** argv)
         return LoadBench();
     if (strcmp(mode, "import") == 0)
         return ImportBench();
+    if (strcmp(mode, "mux") == 0)
+        return MuxBench();
     if (strcmp(mode, "views") == 0) {
         int messages = argc > 2 ? atoi(argv[2]) : 100000;
         if (messages < 1000 || messages > 10000000) {
@@ -327,6 +398,6 @@ int main(int argc, char** argv)
         }
         return ViewsBench(messages);
     }
-    fprintf(stderr, "usage: signals_bench views [MESSAGES] | lookup | load | import\n");
+    fprintf(stderr, "usage: signals_bench views [MESSAGES] | lookup | load | import | mux\n");
     return 1;
 }

@@ -131,6 +131,10 @@ bool ParseSignalValue(const std::string& text, const std::string& signal, const 
         return signals.ResolveEnum(signal, text, value, error);
     if (SignalNumber(text, value))
         return true;
+    // A name in free text ("2 wheel drive"): the loader refuses one that reads as another number.
+    std::string notNamed;
+    if (signals.ResolveEnum(signal, text, value, &notNamed))
+        return true;
     *error = FormatText(N_("bad VALUE %s: expected a number (2, -0.5, 2.5e3, 0x1f) or a name of the signal's enum"),
                         QuoteInput(text).c_str());
     return false;

@@ -152,8 +152,10 @@ bool ComparisonWithinRange(const Predicate& predicate, const SignalDatabase& dat
         return true;
     int64_t lowest, highest;
     signal.RawLimits(&lowest, &highest);
+    // A u64's highest raw value is beyond RawLimits' int64_t.
+    const double top = signal.type == kSignalU64 ? 18446744073709551615.0 : static_cast<double>(highest);
     double low = static_cast<double>(lowest) * signal.scale + signal.offset;
-    double high = static_cast<double>(highest) * signal.scale + signal.offset;
+    double high = top * signal.scale + signal.offset;
     if (low > high)
         std::swap(low, high);
     const double value = predicate.operand;

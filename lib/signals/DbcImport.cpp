@@ -78,7 +78,15 @@ private:
     std::string dbcName_;
     DbcImport* out_;
     std::vector<Line> reports_;
+    const DbcSignal* selector_ = nullptr;   // the message's multiplexor (M), its first
 };
+
+// Whether some payload holds both fields: not two multiplexed fields of
+// different selector values.
+bool Together(const Signal& a, const Signal& b)
+{
+    return a.muxValues.empty() || b.muxValues.empty() || a.muxValues == b.muxValues;
+}
 
 void Importer::Finish()
 {
@@ -90,14 +98,29 @@ void Importer::Finish()
 bool Importer::Field(const DbcMessage& message, const DbcSignal& dbc, Signal* field)
 {
     const char* why = nullptr;
-    if (dbc.multiplexed)
-        why = N_("multiplexed signal %s (m%llu) left out: a signal file has no multiplexing yet");
-    else if (dbc.floatBits == 0 && dbc.length > 32)
-        why = N_("signal %s of %llu bits left out: a field holds 32 bits at most");
+    if (dbc.multiplexed && dbc.multiplexor)
+        why = N_("multiplexed signal %s (m%lluM) left out: a message has one selector here");
+    else if (dbc.multiplexed && selector_ == nullptr)
+        why = N_("multiplexed signal %s (m%llu) left out: its message has no multiplexor (M)");
+    else if (dbc.floatBits == 0 && dbc.length > 64)
+        why = N_("signal %s of %llu bits left out: a field holds 64 bits at most");
     if (why != nullptr) {
         Report(dbc.line, FormatText(why, dbc.name.c_str(), static_cast<unsigned long long>(dbc.multiplexed ? dbc.muxValue : dbc.length)));
         return false;
     }
+    // The values the selector holds from 0 up: below 2^(length - 1) for a signed one, and within int64_t.
+    const unsigned usable = dbc.multiplexed ? std::min(63u, selector_->isSigned ? selector_->length - 1 : selector_->length) : 0;
+    if (dbc.multiplexed && dbc.muxValue >> usable != 0) {
+        Report(dbc.line, FormatText(N_("multiplexed signal %s (m%llu) left out: its multiplexor %s holds no such value"),
+                                    dbc.name.c_str(), static_cast<unsigned long long>(dbc.muxValue), selector_->name.c_str()));
+        return false;
+    }
+    if (dbc.multiplexor && !dbc.multiplexed && selector_ != nullptr && &dbc != selector_)
+        Report(dbc.line, FormatText(N_("multiplexor %s kept as a plain field: %s is its message's selector"), dbc.name.c_str(),
+                                    selector_->name.c_str()));
+    field->mux = &dbc == selector_;
+    if (dbc.multiplexed)
+        field->muxValues.push_back(static_cast<int64_t>(dbc.muxValue));
     if (!isfinite(dbc.factor) || !isfinite(dbc.offset)) {
         Report(dbc.line, FormatText(N_("signal %s left out: its factor or offset is beyond what a number holds"), dbc.name.c_str()));
         return false;
@@ -131,8 +154,13 @@ bool Importer::Field(const DbcMessage& message, const DbcSignal& dbc, Signal* fi
             return false;
         }
     } else {
-        const SignalType types[2][3] = { { kSignalU8, kSignalU16, kSignalU32 }, { kSignalI8, kSignalI16, kSignalI32 } };
-        field->type = types[dbc.isSigned][dbc.length <= 8 ? 0 : dbc.length <= 16 ? 1 : 2];
+        const SignalType types[2][4] = { { kSignalU8, kSignalU16, kSignalU32, kSignalU64 },
+                                         { kSignalI8, kSignalI16, kSignalI32, kSignalI64 } };
+        field->type = types[dbc.isSigned][dbc.length <= 8 ? 0 : dbc.length <= 16 ? 1 : dbc.length <= 32 ? 2 : 3];
+        if (field->bit + field->bits > 64) {
+            Report(dbc.line, FormatText(N_("signal %s left out: it would span 9 bytes, past the 8 a field may"), dbc.name.c_str()));
+            return false;
+        }
     }
     if (field->SpanBytes() < 2)
         field->endian = kEndianNone;
@@ -240,15 +268,31 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
     }
     ++out_->messages;
 
-    std::vector<std::pair<const DbcSignal*, Signal>> fields;
+    selector_ = nullptr;
     for (const DbcSignal& dbc : message.signals) {
+        if (dbc.multiplexor && !dbc.multiplexed && selector_ == nullptr && dbc.floatBits == 0 && dbc.length <= 64)
+            selector_ = &dbc;
+    }
+    // The selector first, so that its fields find it taken.
+    std::vector<std::pair<const DbcSignal*, Signal>> fields;
+    const DbcSignal* first = selector_;
+    if (first != nullptr) {
+        Signal field;
+        if (Field(message, *first, &field))
+            fields.emplace_back(first, field);
+        else
+            selector_ = nullptr;
+    }
+    for (const DbcSignal& dbc : message.signals) {
+        if (&dbc == first)
+            continue;
         Signal field;
         if (Field(message, dbc, &field))
             fields.emplace_back(&dbc, field);
     }
     for (auto& [dbc, field] : fields)
         for (const auto& other : fields)
-            field.covers = field.covers || (&other.second != &field && Holds(field, other.second));
+            field.covers = field.covers || (&other.second != &field && Together(field, other.second) && Holds(field, other.second));
     SignalMessage taken;   // the fields so far, for the overlap check
     taken.kind = kArrayPayload;
     for (const auto& [dbcAt, field] : fields) {
@@ -260,7 +304,7 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
         }
         const Signal* overlap = nullptr;
         for (const Signal& before : taken.signals) {
-            if (field.covers || before.covers)
+            if (field.covers || before.covers || !Together(field, before))
                 continue;
             const unsigned first = std::max(before.byte, field.byte);
             const unsigned last = std::min(before.byte + before.SpanBytes(), field.byte + field.SpanBytes());
@@ -300,6 +344,10 @@ void Importer::Message(const DbcMessage& message, uint32_t code)
         toml += FormatText("type = \"%s\"\n", SignalTypeName(field.type));
         if (field.covers)
             toml += "covers = true\n";
+        if (field.mux)
+            toml += "mux = true\n";
+        if (!field.muxValues.empty())
+            toml += FormatText("mux_value = %lld\n", static_cast<long long>(field.muxValues.front()));
         if (field.endian != kEndianNone)
             toml += field.endian == kEndianBig ? "endian = \"big\"\n" : "endian = \"little\"\n";
         if (!field.unit.empty())

@@ -2,8 +2,10 @@
 // what the signal file cannot hold, each at the DBC's line. Pure logic.
 //
 // Each BO_ becomes an array message, each SG_ a field; the codes follow
-// the rule below. Left out, and listed: the multiplexed signals (mN: the
-// multiplexor itself stays), integer signals over 32 bits, a float signal
+// the rule below. A message's multiplexor (M) becomes its selector (mux,
+// its first field) and each mN a field with mux_value N. Left out, and
+// listed: a multiplexed signal with no M, beyond the M's bits or itself a
+// multiplexor (mNM), integer signals over 64 bits or 8 bytes, a float signal
 // not on whole bytes, a signal that overlaps one before it (a "group"
 // signal), a value description that is no enum name (free text such as
 // "No Fault") or repeats one, a text with control characters; and what the

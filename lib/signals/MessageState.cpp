@@ -47,8 +47,10 @@ bool InitialPayload(const SignalMessage& message, TextEncoder gbk, std::string* 
     for (const Signal& field : message.signals)
         if (bytes->size() < field.byte + field.SpanBytes())
             bytes->resize(field.byte + field.SpanBytes(), '\0');
+    // Of the multiplexed fields, only those the selector's init chooses.
+    const int64_t selector = message.muxIndex >= 0 ? message.signals[static_cast<size_t>(message.muxIndex)].init.integer : 0;
     for (const Signal& field : message.signals) {
-        if (!field.hasInit)
+        if (!field.hasInit || !field.SelectedBy(selector))
             continue;
         if (field.type != kSignalStr)
             WriteFieldRaw(field, field.init, bytes);
@@ -124,6 +126,7 @@ bool MessageState::Set(const Signal& signal, const std::string& value, std::stri
     std::string bytes = bytes_;
     if (!WriteFieldText(signal, value, gbk_, &bytes, error))
         return false;
+    SelectField(*message_, signal, &bytes);
     bytes_.swap(bytes);
     if (signal.counter)
         ReadFieldBits(signal, bytes_, &counter_);

@@ -2,6 +2,7 @@
 
 #include <float.h>
 #include <algorithm>
+#include <iterator>
 #include <math.h>
 #include <string.h>
 
@@ -37,13 +38,22 @@ void CheckLimits(DecodedSignal* decoded)
     decoded->aboveMax = signal.hasMax && decoded->physical > signal.max;
 }
 
+// An integer field's bits as its raw value, sign-extended from its width.
+int64_t RawOfBits(const Signal& field, uint64_t bits)
+{
+    if (IsSignedType(field.type) && field.bits < 64 && (bits >> (field.bits - 1) & 1) != 0)
+        return static_cast<int64_t>(bits | ~Mask(field.bits));
+    return static_cast<int64_t>(bits);
+}
+
 void DecodeInteger(int64_t raw, DecodedSignal* decoded)
 {
     const Signal& signal = *decoded->signal;
     if (signal.type == kSignalBool)
         raw = raw != 0 ? 1 : 0;
     decoded->raw = raw;
-    decoded->physical = signal.type == kSignalBool ? static_cast<double>(raw) : Physical(signal, static_cast<double>(raw));
+    const double number = signal.type == kSignalU64 ? static_cast<double>(static_cast<uint64_t>(raw)) : static_cast<double>(raw);
+    decoded->physical = signal.type == kSignalBool ? number : Physical(signal, number);
     decoded->enumName = signal.EnumName(raw);
     CheckLimits(decoded);
 }
@@ -80,10 +90,7 @@ void DecodeField(const Signal& field, const std::string& bytes, const SignalCode
         CheckLimits(decoded);
         return;
     }
-    int64_t raw = static_cast<int64_t>(bits);
-    if (IsSignedType(field.type) && field.bits < 64 && (bits >> (field.bits - 1) & 1) != 0)
-        raw = static_cast<int64_t>(bits | ~Mask(field.bits));
-    DecodeInteger(raw, decoded);
+    DecodeInteger(RawOfBits(field, bits), decoded);
 }
 
 void WriteFieldBits(const Signal& field, uint64_t value, std::string* bytes)
@@ -150,6 +157,62 @@ int64_t NearestRaw(const Signal& signal, double physical, double q)
     return static_cast<int64_t>(nearest);
 }
 
+// "u16 in 12 bits: 0 to 4095": the raw values a field holds.
+std::string RangeText(const Signal& signal)
+{
+    if (signal.type == kSignalU64)
+        return FormatText(N_("%s in %u bits: %llu to %llu"), SignalTypeName(signal.type), signal.bits, 0ULL,
+                          static_cast<unsigned long long>(Mask(signal.bits)));
+    int64_t lowest, highest;
+    signal.RawLimits(&lowest, &highest);
+    return FormatText(N_("%s in %u bits: %lld to %lld"), SignalTypeName(signal.type), signal.bits,
+                      static_cast<long long>(lowest), static_cast<long long>(highest));
+}
+
+bool CheckPhysicalLimits(const Signal& signal, double physical, std::string* error)
+{
+    if (signal.hasMin && physical < signal.min)
+        return Refuse(error, signal, FormatText(N_("%s is below its min %s"), WithUnit(physical, signal).c_str(),
+                                                WithUnit(signal.min, signal).c_str()));
+    if (signal.hasMax && physical > signal.max)
+        return Refuse(error, signal, FormatText(N_("%s is above its max %s"), WithUnit(physical, signal).c_str(),
+                                                WithUnit(signal.max, signal).c_str()));
+    return true;
+}
+
+// An unscaled 64-bit field's value read exactly ("18446744073709551615",
+// "-5 rpm"), where a double would round it; false for text that is not a
+// whole number in its own unit (the double's reading says why).
+bool EncodeWhole(const Signal& signal, const std::string& text, SignalRaw* raw, std::string* error, bool* done)
+{
+    *done = false;
+    const size_t sign = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    const size_t end = sign + DecimalLength(text, sign);
+    uint64_t magnitude = 0;
+    for (size_t i = sign; i < end; ++i) {
+        const unsigned digit = static_cast<unsigned>(text[i] - '0');
+        if (digit > 9 || magnitude > (UINT64_MAX - digit) / 10)
+            return false;
+        magnitude = magnitude * 10 + digit;
+    }
+    const size_t start = text.find_first_not_of(" \t", end);
+    if (end == sign || (end < text.size() && (start == std::string::npos || text.substr(start) != signal.unit)))
+        return false;
+    *done = true;
+    const bool negative = text[0] == '-' && magnitude != 0;
+    const uint64_t half = 1ULL << (signal.bits - 1);
+    const bool fits = signal.type == kSignalU64 ? !negative && magnitude <= Mask(signal.bits)
+                                                : magnitude <= (negative ? half : half - 1);
+    if (!fits)
+        return Refuse(error, signal, FormatText(N_("%s does not fit %s"), text.c_str(), RangeText(signal).c_str()));
+    const double physical = negative ? -static_cast<double>(magnitude) : static_cast<double>(magnitude);
+    if (!CheckPhysicalLimits(signal, physical, error))
+        return false;
+    raw->isFloat = false;
+    raw->integer = static_cast<int64_t>(negative ? ~magnitude + 1 : magnitude);
+    return true;
+}
+
 // "100", "-2.5e3", "100rpm", "100 rpm": a sign, the longest start of the
 // rest that is a decimal number, then the end of text or blanks and a unit
 // (*unit, empty for none). One pass over the text.
@@ -167,6 +230,51 @@ DecimalRead ReadNumberAndUnit(const std::string& text, double* value, std::strin
     *value = text[0] == '-' ? -magnitude : magnitude;
     *unit = end < text.size() ? text.substr(start) : std::string();
     return kDecimalNumber;
+}
+
+// The selector set so that the payload holds every multiplexed field given:
+// as assigned, else as it is when it chooses them all, else the first value
+// that does.
+bool SelectFields(const SignalMessage& message, const std::vector<const Signal*>& fields, std::string* bytes,
+                  std::string* error)
+{
+    if (message.muxIndex < 0)
+        return true;
+    const Signal& selector = message.signals[static_cast<size_t>(message.muxIndex)];
+    const bool assigned = std::find(fields.begin(), fields.end(), &selector) != fields.end();
+    int64_t now = 0;
+    const bool known = ReadSelector(message, *bytes, &now);
+    const Signal* first = nullptr;
+    std::vector<int64_t> common;
+    for (const Signal* field : fields) {
+        if (field->muxValues.empty())
+            continue;
+        if (assigned && !field->SelectedBy(now)) {
+            *error = field->name + ": " + FormatText(N_("it is not in a payload whose %s is %lld"),
+                                                     selector.fieldName.c_str(), static_cast<long long>(now));
+            return false;
+        }
+        if (first == nullptr) {
+            first = field;
+            common = field->muxValues;
+            continue;
+        }
+        std::vector<int64_t> both;
+        std::set_intersection(common.begin(), common.end(), field->muxValues.begin(), field->muxValues.end(),
+                              std::back_inserter(both));
+        if (both.empty()) {
+            *error = field->name + ": " + FormatText(N_("no value of %s puts it in one payload with %s"),
+                                                     selector.fieldName.c_str(), first->name.c_str());
+            return false;
+        }
+        common.swap(both);
+    }
+    if (first == nullptr || assigned || (known && std::binary_search(common.begin(), common.end(), now)))
+        return true;
+    SignalRaw value;
+    value.integer = common.front();
+    WriteFieldRaw(selector, value, bytes);
+    return true;
 }
 
 } // namespace
@@ -188,13 +296,17 @@ bool ReadFieldBits(const Signal& field, const std::string& bytes, uint64_t* bits
 void DecodeMessage(const SignalMessage& message, int32_t value, const std::string& bytes,
                    const SignalCodePages& pages, std::vector<DecodedSignal>* out)
 {
-    out->clear();
     out->resize(message.signals.size());
+    int64_t selector = 0;
+    const bool selected = message.muxIndex >= 0 && ReadSelector(message, bytes, &selector);
     for (size_t i = 0; i < message.signals.size(); ++i) {
         const Signal& signal = message.signals[i];
         DecodedSignal* decoded = &(*out)[i];
-        decoded->signal = &signal;
-        if (message.kind == kValueMessage) {
+        decoded->Clear(&signal);
+        if (!signal.muxValues.empty() && !(selected && (signal.muxValues.size() == 1 ? signal.muxValues[0] == selector
+                                                                                     : signal.SelectedBy(selector)))) {
+            decoded->missing = decoded->unselected = true;   // the common case of one value, without a search
+        } else if (message.kind == kValueMessage) {
             DecodeInteger(signal.type == kSignalU32 ? static_cast<int64_t>(static_cast<uint32_t>(value)) : value, decoded);
         } else if (message.kind == kStringPayload) {
             decoded->isText = true;
@@ -205,18 +317,39 @@ void DecodeMessage(const SignalMessage& message, int32_t value, const std::strin
     }
 }
 
+bool ReadSelector(const SignalMessage& message, const std::string& bytes, int64_t* raw)
+{
+    uint64_t bits;
+    if (message.muxIndex < 0)
+        return false;
+    const Signal& selector = message.signals[static_cast<size_t>(message.muxIndex)];
+    if (!ReadFieldBits(selector, bytes, &bits))
+        return false;
+    *raw = selector.type == kSignalBool ? (bits != 0 ? 1 : 0) : RawOfBits(selector, bits);
+    return true;
+}
+
+void SelectField(const SignalMessage& message, const Signal& field, std::string* bytes)
+{
+    int64_t raw;
+    if (field.muxValues.empty() || message.muxIndex < 0 || (ReadSelector(message, *bytes, &raw) && field.SelectedBy(raw)))
+        return;
+    const Signal& selector = message.signals[static_cast<size_t>(message.muxIndex)];
+    if (bytes->size() < selector.byte + selector.SpanBytes())
+        bytes->resize(selector.byte + selector.SpanBytes(), '\0');
+    SignalRaw value;
+    value.integer = field.muxValues.front();
+    WriteFieldRaw(selector, value, bytes);
+}
+
 bool EncodePhysical(const Signal& signal, double physical, SignalRaw* raw, std::string* error)
 {
     if (signal.type == kSignalStr)
         return Refuse(error, signal, N_("a text signal takes text, not a number"));
     if (!isfinite(physical))
         return Refuse(error, signal, N_("the value must be a finite number"));
-    if (signal.hasMin && physical < signal.min)
-        return Refuse(error, signal, FormatText(N_("%s is below its min %s"), WithUnit(physical, signal).c_str(),
-                                                WithUnit(signal.min, signal).c_str()));
-    if (signal.hasMax && physical > signal.max)
-        return Refuse(error, signal, FormatText(N_("%s is above its max %s"), WithUnit(physical, signal).c_str(),
-                                                WithUnit(signal.max, signal).c_str()));
+    if (!CheckPhysicalLimits(signal, physical, error))
+        return false;
     const double q = (physical - signal.offset) / signal.scale;
     if (IsFloatType(signal.type)) {
         if (signal.type == kSignalF32 && fabs(q) > FLT_MAX)
@@ -227,9 +360,7 @@ bool EncodePhysical(const Signal& signal, double physical, SignalRaw* raw, std::
     }
     int64_t lowest, highest;
     signal.RawLimits(&lowest, &highest);
-    const std::string range = FormatText(N_("%s in %u bits: %lld to %lld"), SignalTypeName(signal.type),
-                                         signal.bits, static_cast<long long>(lowest),
-                                         static_cast<long long>(highest));
+    const std::string range = RangeText(signal);
     if (!(fabs(q) < 4e18))
         return Refuse(error, signal,
                       FormatText(N_("%s does not fit %s"), WithUnit(physical, signal).c_str(), range.c_str()));
@@ -262,6 +393,12 @@ bool EncodeSignalText(const Signal& signal, const std::string& text, SignalRaw* 
     if (text.size() > kMaxSignalValueBytes)
         return Refuse(error, signal, FormatText(N_("the value is %zu bytes, longer than the %d a value may have"),
                                                 text.size(), static_cast<int>(kMaxSignalValueBytes)));
+    bool whole = false;
+    if ((signal.type == kSignalU64 || signal.type == kSignalI64) && signal.scale == 1 && signal.offset == 0) {
+        const bool encoded = EncodeWhole(signal, text, raw, error, &whole);
+        if (whole)
+            return encoded;
+    }
     double physical;
     std::string unit;
     DecimalRead read = ReadNumberAndUnit(text, &physical, &unit);
@@ -396,6 +533,8 @@ bool BuildArrayPayload(const SignalMessage& message, const std::vector<std::stri
             return false;
         checksumGiven = checksumGiven || fields[i]->checksum != nullptr;
     }
+    if (!SelectFields(message, fields, &built, error))
+        return false;
     if (!checksumGiven)
         WriteChecksum(message, &built);
     *payload = built;

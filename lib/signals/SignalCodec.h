@@ -17,19 +17,34 @@ struct SignalCodePages {
 
 struct DecodedSignal {
     const Signal* signal = nullptr;
-    bool missing = false;       // the array ends before the field does
+    bool missing = false;       // no value: the array ends before the field does, or unselected
+    bool unselected = false;    // a multiplexed field the payload's selector does not choose
     bool isFloat = false;       // f32 and f64: the raw value is rawFloat
-    int64_t raw = 0;
+    int64_t raw = 0;            // a u64's bits: above INT64_MAX it reads negative here
     double rawFloat = 0;        // NaN and infinities kept as they came
     double physical = 0;        // raw * scale + offset; bool 0 or 1
     const std::string* enumName = nullptr;   // the enum's name of raw; null when none
     bool belowMin = false, aboveMax = false;
     bool isText = false;        // str fields and string messages
     std::string text;           // PayloadText: UTF-8, no control characters
+
+    // Every member back to the above, of signal, the text's room kept: a
+    // flood decodes into the same entries without building them again.
+    void Clear(const Signal* of)
+    {
+        signal = of;
+        missing = unselected = isFloat = belowMin = aboveMax = isText = false;
+        raw = 0;
+        rawFloat = physical = 0;
+        enumName = nullptr;
+        text.clear();
+    }
 };
 
 // The message's signals, in the file's order, from the value word (value
-// messages) or the payload bytes (the others) into *out (cleared first).
+// messages) or the payload bytes (the others) into *out (cleared first). A
+// multiplexed field the selector does not choose (or that a payload too
+// short for the selector has) is unselected and missing, with no value.
 void DecodeMessage(const SignalMessage& message, int32_t value, const std::string& bytes,
                    const SignalCodePages& pages, std::vector<DecodedSignal>* out);
 
@@ -71,8 +86,19 @@ void WriteFieldRaw(const Signal& field, const SignalRaw& raw, std::string* bytes
 bool WriteFieldText(const Signal& field, const std::string& text, TextEncoder gbk, std::string* bytes,
                     std::string* error);
 
+// The selector's raw value in a payload; false for a message without one
+// or a payload that ends before it.
+bool ReadSelector(const SignalMessage& message, const std::string& bytes, int64_t* raw);
+
+// The selector written so that the payload holds field: left as it is when
+// it already chooses the field, else set to the field's first selector
+// value. Nothing for a field in every payload; the bytes reach the selector.
+void SelectField(const SignalMessage& message, const Signal& field, std::string* bytes);
+
 // An array message's payload from "field=value" assignments (values as
-// WriteFieldText takes them). The bytes no assignment sets come from base,
+// WriteFieldText takes them). A multiplexed field sets the selector to a
+// value that chooses it (the one assigned, if the selector is); fields that
+// no one selector value chooses together are refused. The bytes no assignment sets come from base,
 // else from the fields' init values (zero without one); the payload is as
 // long as base or the message's last field, whichever is longer (a str
 // field without length: its text). The message's checksum, unless assigned

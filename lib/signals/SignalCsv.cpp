@@ -27,7 +27,7 @@ void FillPhysical(const DecodedSignal& decoded, CsvSignalCells* cells)
 } // namespace
 
 std::vector<CsvSignalCells> SignalCsvCells(const SignalDatabase& database, const RecordedMessage& message,
-                                           const SignalCodePages& pages)
+                                           const SignalCodePages& pages, bool keepUnselected)
 {
     std::vector<CsvSignalCells> rows;
     const SignalMessage* named = database.FindCode(message.code);
@@ -36,6 +36,8 @@ std::vector<CsvSignalCells> SignalCsvCells(const SignalDatabase& database, const
     std::vector<DecodedSignal> decoded;
     DecodeMessage(*named, message.value, message.bytes, pages, &decoded);
     for (const DecodedSignal& one : decoded) {
+        if (one.unselected && !keepUnselected)
+            continue;
         CsvSignalCells cells;
         cells.name = named->name;
         cells.signal = one.signal->name;

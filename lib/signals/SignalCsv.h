@@ -9,9 +9,11 @@
 #include "signals/SignalDatabase.h"
 
 // The message's signals, one CsvSignalCells each; none for a code the file
-// lacks. A missing field's physical is empty.
+// lacks. A missing field's physical is empty. A multiplexed field the
+// selector does not choose is left out, unless kept in the file's order
+// (missing then, as wide export's columns need).
 std::vector<CsvSignalCells> SignalCsvCells(const SignalDatabase& database, const RecordedMessage& message,
-                                           const SignalCodePages& pages);
+                                           const SignalCodePages& pages, bool keepUnselected = false);
 
 // export's check column: present when the file has a counter or a checksum;
 // each message's marks ("!crc", "!cnt", both, or empty) judged in the order

@@ -11,7 +11,7 @@ const TypeInfo kTypes[] = {
     { "u8", 8, false, false },  { "u16", 16, false, false }, { "u32", 32, false, false },
     { "i8", 8, true, false },   { "i16", 16, true, false },  { "i32", 32, true, false },
     { "f32", 32, true, true },  { "f64", 64, true, true },   { "bool", 1, false, false },
-    { "str", 0, false, false },
+    { "str", 0, false, false },  { "u64", 64, false, false }, { "i64", 64, true, false },
 };
 
 } // namespace
@@ -56,6 +56,11 @@ bool Signal::EnumRaw(const std::string& enumName, int64_t* raw) const
     return false;
 }
 
+bool Signal::SelectedBy(int64_t raw) const
+{
+    return muxValues.empty() || std::binary_search(muxValues.begin(), muxValues.end(), raw);
+}
+
 unsigned Signal::SpanBytes() const
 {
     if (type == kSignalStr)
@@ -79,11 +84,11 @@ void Signal::RawLimits(int64_t* lowest, int64_t* highest) const
         *lowest = 0;
         *highest = 1;
     } else if (IsSignedType(type)) {
-        *lowest = -static_cast<int64_t>(1ULL << (bits - 1));
-        *highest = static_cast<int64_t>((1ULL << (bits - 1)) - 1);
+        *lowest = bits >= 64 ? INT64_MIN : -static_cast<int64_t>(1ULL << (bits - 1));
+        *highest = bits >= 64 ? INT64_MAX : static_cast<int64_t>((1ULL << (bits - 1)) - 1);
     } else {
         *lowest = 0;
-        *highest = static_cast<int64_t>((1ULL << bits) - 1);   // unsigned: at most 32 bits
+        *highest = bits >= 63 ? INT64_MAX : static_cast<int64_t>((1ULL << bits) - 1);
     }
 }
 

@@ -20,7 +20,7 @@
 //           bits of bytes 2-3 is byte 2, bit 4, bits 12; a u16 in bytes 2-3
 //           is just byte 2.
 // A field within one byte needs no endian; one that spans two bytes or more
-// must say it. A signed field's raw value is sign-extended from its bits.
+// must say it, and bit + bits is at most 64 (a field spans 8 bytes at most). A signed field's raw value is sign-extended from its bits.
 // A str field is `length` bytes from `byte` (all the rest of the array when
 // not given), its text ending at the first NUL.
 #pragma once
@@ -34,7 +34,7 @@
 #include "signals/Checksum.h"
 
 enum SignalType { kSignalU8, kSignalU16, kSignalU32, kSignalI8, kSignalI16, kSignalI32,
-                  kSignalF32, kSignalF64, kSignalBool, kSignalStr };
+                  kSignalF32, kSignalF64, kSignalBool, kSignalStr, kSignalU64, kSignalI64 };
 enum SignalEndian { kEndianNone, kEndianLittle, kEndianBig };
 enum SignalEncoding { kEncodingGbk, kEncodingUtf8 };
 
@@ -87,6 +87,11 @@ struct Signal {
     std::string initText;
     bool counter = false;                     // one more on every send, wrapping at its bits
     bool covers = false;                      // array fields: may overlap others (a group of them)
+    // Multiplexing (array fields): the message's one selector says which of
+    // the multiplexed fields its payload holds. A field with muxValues has a
+    // value only when the selector's raw value is one of them (sorted).
+    bool mux = false;                         // the selector
+    std::vector<int64_t> muxValues;           // empty: in every payload
     const ChecksumKind* checksum = nullptr;   // array fields: computed over checksumBytes on every send
     std::vector<ByteRange> checksumBytes;     // in the order they are summed
 
@@ -95,12 +100,16 @@ struct Signal {
     // The enum's raw value of a name (exact case), given as it is or in
     // double quotes; false when none.
     bool EnumRaw(const std::string& name, int64_t* raw) const;
+    // Whether a payload whose selector is raw holds this field.
+    bool SelectedBy(int64_t raw) const;
     // The bytes an array field covers (n above); str fields their length.
     unsigned SpanBytes() const;
     // The bits an array field holds in one byte of its span, as a mask
     // (0xff for a str field).
     unsigned BitsInByte(unsigned payloadByte) const;
-    // The smallest and largest raw value of an integer or bool signal.
+    // The smallest and largest raw value of an integer or bool signal. A
+    // u64's raw values are held as their bits: those above INT64_MAX read
+    // as negative, so its highest here is INT64_MAX.
     void RawLimits(int64_t* lowest, int64_t* highest) const;
 };
 
@@ -115,6 +124,7 @@ struct SignalMessage {
     // The signal that counts and the field that checks, as indexes into
     // signals; -1 for none (a message has at most one of each).
     int counterIndex = -1, checksumIndex = -1;
+    int muxIndex = -1;            // the selector field; -1 for none
 
     // An array field by its name within the message; null when none.
     const Signal* FindField(const std::string& fieldName) const;

@@ -28,17 +28,18 @@ const Words kValueKeys = { "unit", "scale", "offset", "min", "max", "signed", "e
 const Words kStringKeys = { "encoding", "init" };
 const Words kArrayKeys = { "field" };
 const Words kFieldKeys = { "name", "byte", "type", "endian", "bit", "bits", "length", "encoding",
-                           "unit", "scale", "offset", "min", "max", "enum", "init", "counter", "checksum", "covers" };
+                           "unit", "scale", "offset", "min", "max", "enum", "init", "counter", "checksum", "covers", "mux", "mux_value" };
 
 // The keys of a field of a type (made once: a file may hold 10^5 fields).
 const Words& FieldKeysOf(SignalType type)
 {
     static const Words common = { "name", "byte", "type" };
-    static const Words text = JoinWords(common, { "length", "encoding", "init" });
-    static const Words flag = JoinWords(common, { "bit", "bits", "endian", "enum", "init", "covers" });
-    static const Words real = JoinWords(common, { "endian", "unit", "scale", "offset", "min", "max", "init", "covers" });
+    static const Words text = JoinWords(common, { "length", "encoding", "init", "mux_value" });
+    static const Words flag = JoinWords(common, { "bit", "bits", "endian", "enum", "init", "covers", "mux", "mux_value" });
+    static const Words real = JoinWords(common, { "endian", "unit", "scale", "offset", "min", "max", "init", "covers",
+                                                  "mux_value" });
     static const Words whole = JoinWords(common, { "bit", "bits", "endian", "unit", "scale", "offset", "min", "max",
-                                                   "enum", "init", "counter", "checksum", "covers" });
+                                                   "enum", "init", "counter", "checksum", "covers", "mux", "mux_value" });
     if (type == kSignalStr)
         return text;
     if (type == kSignalBool)
@@ -127,6 +128,8 @@ std::string SendKeyMisfit(const std::string& word, SignalType type, const std::s
     const bool whole = !IsFloatType(type) && type != kSignalStr && type != kSignalBool;
     if (word == "counter" && !whole)
         return FormatText(N_("counter does not fit a %s field: a counter counts in an integer field"), typeText.c_str());
+    if (word == "mux" && (type == kSignalStr || IsFloatType(type)))
+        return FormatText(N_("mux does not fit a %s field: a selector is an integer or bool field"), typeText.c_str());
     if (word == "checksum" && !whole)
         return FormatText(N_("checksum does not fit a %s field: it goes in a u8, u16 or u32 field"), typeText.c_str());
     return std::string();
@@ -145,7 +148,10 @@ private:
 
     bool LoadMessage(const toml::table& table, SignalMessage* message);
     bool LoadField(const toml::table& table, const SignalMessage& message, Signal* field,
-                   toml::source_region* checksumWhere);
+                   toml::source_region* checksumWhere, toml::source_region* muxWhere);
+    bool LoadMuxValues(const toml::node& node, Signal* field);
+    bool CheckMux(SignalMessage* message, const std::vector<toml::source_region>& fieldWhere,
+                  const std::vector<toml::source_region>& muxWhere);
     // init, counter and checksum: how a sender writes the signal.
     bool LoadInit(const toml::node& node, Signal* signal);
     bool LoadCounter(const toml::node& node, Signal* signal);
@@ -160,6 +166,9 @@ private:
                       const toml::node* counterNode);
     bool LoadEnum(const toml::node& node, Signal* signal);
     void CheckOverlaps(const SignalMessage& message, const std::vector<toml::source_region>& where);
+    // Reports a field overlapping one that owner took, once per field.
+    void ReportOverlap(const SignalMessage& message, const std::vector<toml::source_region>& where,
+                       std::vector<bool>* reported, size_t field, uint64_t byte, size_t owner);
     bool CheckNames(const SignalMessage& message, const toml::source_region& nameWhere,
                     const std::vector<toml::source_region>& fieldWhere);
 
@@ -404,7 +413,7 @@ bool Loader::CheckChecksumField(const toml::node& node, const Signal& field, con
 }
 
 bool Loader::LoadField(const toml::table& table, const SignalMessage& message, Signal* field,
-                       toml::source_region* checksumWhere)
+                       toml::source_region* checksumWhere, toml::source_region* muxWhere)
 {
     bool good = true;
     const toml::node* type = table.get("type");
@@ -419,7 +428,7 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     if (type != nullptr && ReadTomlString(this, *type, "type", &typeText)) {
         typeKnown = SignalTypeOfName(typeText, &field->type);
         if (!typeKnown) {
-            Error(type->source(), FormatText(N_("unknown type '%s' (expected u8, u16, u32, i8, i16, i32, f32, f64, bool or str)"),
+            Error(type->source(), FormatText(N_("unknown type '%s' (expected u8, u16, u32, u64, i8, i16, i32, i64, f32, f64, bool or str)"),
                                              typeText.c_str()));
             good = false;
         }
@@ -498,6 +507,15 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
                 good = false;
             }
             field->covers = value.is_boolean() && value.as_boolean()->get();
+        } else if (word == "mux") {
+            if (!value.is_boolean()) {
+                Error(value.source(), FormatText(N_("%s must be true or false"), "mux"));
+                good = false;
+            }
+            field->mux = value.is_boolean() && value.as_boolean()->get();
+        } else if (word == "mux_value") {
+            *muxWhere = value.source();
+            good = LoadMuxValues(value, field) && good;
         } else if (word == "counter") {
             counterNode = &value;
             good = LoadCounter(value, field) && good;
@@ -519,6 +537,11 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     if (byte != nullptr && end > kMaxPayloadBytes) {
         Error(byte->source(), FormatText(N_("the field ends at byte %llu, past the 64 KiB an array holds"),
                                          static_cast<unsigned long long>(end)));
+        good = false;
+    }
+    if (field->type != kSignalStr && field->bit + field->bits > 64) {
+        Error(table.source(), FormatText(N_("field '%s' would span 9 bytes: bit + bits is at most 64"),
+                                         field->fieldName.c_str()));
         good = false;
     }
     if (field->type != kSignalStr && field->SpanBytes() > 1 && field->endian == kEndianNone) {
@@ -645,18 +668,21 @@ bool Loader::LoadMessage(const toml::table& table, SignalMessage* message)
         return false;
     }
     message->signals.reserve(list->size());
-    std::vector<toml::source_region> checksumWhere;
+    std::vector<toml::source_region> checksumWhere, muxWhere;
     for (const toml::node& node : *list) {
         Signal field;
-        toml::source_region bytesWhere;
-        if (LoadField(*node.as_table(), *message, &field, &bytesWhere)) {
+        toml::source_region bytesWhere, valuesWhere;
+        if (LoadField(*node.as_table(), *message, &field, &bytesWhere, &valuesWhere)) {
             message->signals.push_back(std::move(field));
             fieldWhere.push_back(node.source());
             checksumWhere.push_back(bytesWhere);
+            muxWhere.push_back(valuesWhere);
         } else {
             good = false;
         }
     }
+    // A selector that failed to load would make its fields look orphaned.
+    good = good && CheckMux(message, fieldWhere, muxWhere);
     CheckOverlaps(*message, fieldWhere);
     good = CheckSending(message, fieldWhere, checksumWhere) && good;
     return CheckNames(*message, nameWhere, fieldWhere) && good;
@@ -688,6 +714,94 @@ bool Loader::CheckNames(const SignalMessage& message, const toml::source_region&
             Error(fieldWhere[i], FormatText(N_("name '%s' is given twice (first at line %d)"), field.name.c_str(),
                                             full.first->second));
             good = false;
+        }
+    }
+    return good;
+}
+
+bool Loader::LoadMuxValues(const toml::node& node, Signal* field)
+{
+    std::vector<const toml::node*> items;
+    if (const toml::array* list = node.as_array()) {
+        for (const toml::node& item : *list)
+            items.push_back(&item);
+        if (items.empty() || items.size() > kMaxMuxValues) {
+            Error(node.source(), FormatText(N_("mux_value must be a whole number or a list of 1 to %d of them"),
+                                            static_cast<int>(kMaxMuxValues)));
+            return false;
+        }
+    } else {
+        items.push_back(&node);
+    }
+    bool good = true;
+    for (const toml::node* item : items) {
+        int64_t value;
+        if (!item->is_integer()) {
+            Error(item->source(), FormatText(N_("mux_value must be a whole number or a list of 1 to %d of them"),
+                                             static_cast<int>(kMaxMuxValues)));
+            good = false;
+            continue;
+        }
+        if (!ReadTomlInteger(this, *item, "mux_value", INT64_MIN, INT64_MAX, &value)) {
+            good = false;
+            continue;
+        }
+        if (std::find(field->muxValues.begin(), field->muxValues.end(), value) != field->muxValues.end()) {
+            Error(item->source(), FormatText(N_("mux_value %lld is given twice"), static_cast<long long>(value)));
+            good = false;
+            continue;
+        }
+        field->muxValues.push_back(value);
+    }
+    std::sort(field->muxValues.begin(), field->muxValues.end());
+    return good;
+}
+
+// One selector at most; a multiplexed field needs it, and each of its
+// selector values must be one the selector can hold. The selector itself,
+// a counter and a checksum are in every payload.
+bool Loader::CheckMux(SignalMessage* message, const std::vector<toml::source_region>& fieldWhere,
+                      const std::vector<toml::source_region>& muxWhere)
+{
+    bool good = true;
+    for (size_t i = 0; i < message->signals.size(); ++i) {
+        const Signal& field = message->signals[i];
+        if (!field.mux)
+            continue;
+        if (message->muxIndex >= 0) {
+            const Signal& first = message->signals[static_cast<size_t>(message->muxIndex)];
+            Error(fieldWhere[i], FormatText(N_("a message has one selector: field '%s' (line %d) is one already"),
+                                            first.fieldName.c_str(), first.line));
+            good = false;
+            continue;
+        }
+        message->muxIndex = static_cast<int>(i);
+    }
+    for (size_t i = 0; i < message->signals.size(); ++i) {
+        const Signal& field = message->signals[i];
+        if (field.muxValues.empty())
+            continue;
+        if (field.mux || field.counter || field.checksum != nullptr) {
+            Error(muxWhere[i], N_("a selector, counter or checksum is in every payload: it takes no mux_value"));
+            good = false;
+            continue;
+        }
+        if (message->muxIndex < 0) {
+            Error(muxWhere[i], N_("mux_value needs a selector in the message: a field with mux = true"));
+            good = false;
+            continue;
+        }
+        const Signal& selector = message->signals[static_cast<size_t>(message->muxIndex)];
+        int64_t lowest, highest;
+        selector.RawLimits(&lowest, &highest);
+        for (int64_t value : field.muxValues) {
+            if (value < lowest || value > highest) {
+                Error(muxWhere[i], FormatText(N_("mux_value %lld is outside what selector '%s' holds: %lld to %lld"),
+                                              static_cast<long long>(value), selector.fieldName.c_str(),
+                                              static_cast<long long>(lowest), static_cast<long long>(highest)));
+                good = false;
+                break;
+            }
         }
     }
     return good;
@@ -736,94 +850,149 @@ bool Loader::CheckSending(SignalMessage* message, const std::vector<toml::source
     return good;
 }
 
-// Two fields overlap when their bytes meet and, in a byte they share, their
-// bits. In the file's order each field is checked against the bits the
-// fields before it took: a field's bytes are a run of whole bytes and at
-// most two partial ones at its ends, so a map of whole runs and one of
-// partial bytes answer in log time, whatever the fields' lengths. A field
-// that overlaps is reported once, with the first byte where it does, and
-// takes no bits: every overlap still gives an error, since of two fields
-// that overlap either the first took its bits or it was reported itself.
-void Loader::CheckOverlaps(const SignalMessage& message, const std::vector<toml::source_region>& where)
-{
-    if (message.signals.size() < 2)
-        return;
-    struct Run { uint64_t end; size_t field; };
-    struct Partial { unsigned taken; size_t owner[8]; };
-    std::map<uint64_t, Run> runs;           // whole bytes taken, by first byte; never overlapping
-    std::map<uint64_t, Partial> partials;   // bytes taken in part
-
-    for (size_t i = 0; i < message.signals.size(); ++i) {
-        const Signal& field = message.signals[i];
-        if (field.covers)
-            continue;   // it says it overlaps others: neither checked nor taking bits
-        const uint64_t begin = field.byte;
-        const uint64_t arrayEnd = kMaxPayloadBytes;
-        const uint64_t end = std::min(arrayEnd, field.type == kSignalStr && field.length == 0 ? arrayEnd
-                                                                                           : begin + field.SpanBytes());
-        if (begin >= end)
-            continue;
-        const unsigned firstMask = field.BitsInByte(static_cast<unsigned>(begin));
-        const unsigned lastMask = field.BitsInByte(static_cast<unsigned>(end - 1));
-        const uint64_t wholeBegin = begin + (firstMask != 0xff ? 1 : 0);
-        const uint64_t wholeEnd = std::max(wholeBegin, end - (end - 1 > begin && lastMask != 0xff ? 1 : 0));
-
-        // The first byte where a field before takes a bit of this one.
+// The bits fields have taken in a message's bytes. A field's bytes are a
+// run of whole bytes and at most two partial ones at its ends, so a map of
+// whole runs and one of partial bytes answer in log time, whatever the
+// fields' lengths.
+class TakenBits {
+public:
+    // The first byte where a field taken before holds a bit of this one,
+    // and that field; false when none does.
+    bool Clash(const Signal& field, uint64_t* byte, size_t* owner) const
+    {
+        const Span span = SpanOf(field);
         uint64_t clash = UINT64_MAX;
-        size_t other = 0;
-        auto note = [&](uint64_t byte, size_t owner) {
-            if (byte < clash) {
-                clash = byte;
-                other = owner;
+        auto note = [&](uint64_t at, size_t by) {
+            if (at < clash) {
+                clash = at;
+                *owner = by;
             }
         };
         auto wholeAt = [&](uint64_t from, uint64_t to) {   // runs meeting [from, to)
-            auto next = runs.upper_bound(from);
-            if (next != runs.begin() && std::prev(next)->second.end > from)
+            auto next = runs_.upper_bound(from);
+            if (next != runs_.begin() && std::prev(next)->second.end > from)
                 note(from, std::prev(next)->second.field);
-            else if (next != runs.end() && next->first < to)
+            else if (next != runs_.end() && next->first < to)
                 note(next->first, next->second.field);
         };
-        auto partialAt = [&](uint64_t byte, unsigned mask) {
-            auto found = partials.find(byte);
-            const unsigned shared = found == partials.end() ? 0 : found->second.taken & mask;
+        auto partialAt = [&](uint64_t at, unsigned mask) {
+            auto found = partials_.find(at);
+            const unsigned shared = found == partials_.end() ? 0 : found->second.taken & mask;
             for (unsigned bit = 0; bit < 8; ++bit) {
                 if (shared >> bit & 1) {
-                    note(byte, found->second.owner[bit]);
+                    note(at, found->second.owner[bit]);
                     break;
                 }
             }
         };
-        if (wholeBegin < wholeEnd) {
-            wholeAt(wholeBegin, wholeEnd);
-            auto part = partials.lower_bound(wholeBegin);
-            if (part != partials.end() && part->first < wholeEnd)
+        if (span.wholeBegin < span.wholeEnd) {
+            wholeAt(span.wholeBegin, span.wholeEnd);
+            auto part = partials_.lower_bound(span.wholeBegin);
+            if (part != partials_.end() && part->first < span.wholeEnd)
                 partialAt(part->first, 0xff);
         }
-        const uint64_t partialBytes[2] = { wholeBegin > begin ? begin : UINT64_MAX,
-                                           wholeEnd < end && end - 1 > begin ? end - 1 : UINT64_MAX };
-        for (uint64_t byte : partialBytes) {
-            if (byte == UINT64_MAX)
+        for (uint64_t at : span.partial) {
+            if (at == UINT64_MAX)
                 continue;
-            wholeAt(byte, byte + 1);
-            partialAt(byte, field.BitsInByte(static_cast<unsigned>(byte)));
+            wholeAt(at, at + 1);
+            partialAt(at, field.BitsInByte(static_cast<unsigned>(at)));
         }
-        if (clash != UINT64_MAX) {
-            Error(where[i], FormatText(N_("field '%s' overlaps field '%s' in byte %llu"), field.fieldName.c_str(),
-                                       message.signals[other].fieldName.c_str(), static_cast<unsigned long long>(clash)));
-            continue;
-        }
-        if (wholeBegin < wholeEnd)
-            runs.emplace(wholeBegin, Run{ wholeEnd, i });
-        for (uint64_t byte : partialBytes) {
-            if (byte == UINT64_MAX)
+        *byte = clash;
+        return clash != UINT64_MAX;
+    }
+
+    void Take(const Signal& field, size_t index)
+    {
+        const Span span = SpanOf(field);
+        if (span.wholeBegin < span.wholeEnd)
+            runs_.emplace(span.wholeBegin, Run{ span.wholeEnd, index });
+        for (uint64_t at : span.partial) {
+            if (at == UINT64_MAX)
                 continue;
-            Partial& part = partials.emplace(byte, Partial{ 0, {} }).first->second;
-            const unsigned mask = field.BitsInByte(static_cast<unsigned>(byte));
+            Partial& part = partials_.emplace(at, Partial{ 0, {} }).first->second;
+            const unsigned mask = field.BitsInByte(static_cast<unsigned>(at));
             for (unsigned bit = 0; bit < 8; ++bit)
                 if (mask >> bit & 1)
-                    part.owner[bit] = i;
+                    part.owner[bit] = index;
             part.taken |= mask;
+        }
+    }
+
+private:
+    struct Run { uint64_t end; size_t field; };
+    struct Partial { unsigned taken; size_t owner[8]; };
+    struct Span { uint64_t wholeBegin, wholeEnd; uint64_t partial[2]; };   // partial: UINT64_MAX for none
+
+    static Span SpanOf(const Signal& field)
+    {
+        const uint64_t begin = field.byte;
+        const uint64_t arrayEnd = kMaxPayloadBytes;
+        const uint64_t end = std::min(arrayEnd, field.type == kSignalStr && field.length == 0 ? arrayEnd
+                                                                                           : begin + field.SpanBytes());
+        Span span = { 0, 0, { UINT64_MAX, UINT64_MAX } };
+        if (begin >= end)
+            return span;
+        const unsigned firstMask = field.BitsInByte(static_cast<unsigned>(begin));
+        const unsigned lastMask = field.BitsInByte(static_cast<unsigned>(end - 1));
+        span.wholeBegin = begin + (firstMask != 0xff ? 1 : 0);
+        span.wholeEnd = std::max(span.wholeBegin, end - (end - 1 > begin && lastMask != 0xff ? 1 : 0));
+        span.partial[0] = span.wholeBegin > begin ? begin : UINT64_MAX;
+        span.partial[1] = span.wholeEnd < end && end - 1 > begin ? end - 1 : UINT64_MAX;
+        return span;
+    }
+
+    std::map<uint64_t, Run> runs_;           // whole bytes taken, by first byte; never overlapping
+    std::map<uint64_t, Partial> partials_;   // bytes taken in part
+};
+
+void Loader::ReportOverlap(const SignalMessage& message, const std::vector<toml::source_region>& where,
+                           std::vector<bool>* reported, size_t field, uint64_t byte, size_t owner)
+{
+    if (!(*reported)[field])
+        Error(where[field], FormatText(N_("field '%s' overlaps field '%s' in byte %llu"),
+                                       message.signals[field].fieldName.c_str(),
+                                       message.signals[owner].fieldName.c_str(), static_cast<unsigned long long>(byte)));
+    (*reported)[field] = true;
+}
+
+// Two fields overlap when their bytes meet and, in a byte they share, their
+// bits. In the file's order each field is checked against the bits the
+// fields before it took. A field that overlaps is reported once, with the
+// first byte where it does, and takes no bits: every overlap still gives an
+// error, since of two fields that overlap either the first took its bits or
+// it was reported itself. Multiplexed fields may overlap each other where
+// no selector value holds both: each is checked against the fields in every
+// payload, then against the other fields of each of its selector values.
+void Loader::CheckOverlaps(const SignalMessage& message, const std::vector<toml::source_region>& where)
+{
+    if (message.signals.size() < 2)
+        return;
+    std::vector<bool> reported(message.signals.size(), false);
+    TakenBits everywhere;
+    std::map<int64_t, std::vector<size_t>> bySelector;
+    uint64_t byte;
+    size_t owner;
+    for (size_t i = 0; i < message.signals.size(); ++i) {
+        const Signal& field = message.signals[i];
+        if (field.covers)
+            continue;   // it says it overlaps others: neither checked nor taking bits
+        if (!field.muxValues.empty()) {
+            for (int64_t value : field.muxValues)
+                bySelector[value].push_back(i);
+        } else if (everywhere.Clash(field, &byte, &owner)) {
+            ReportOverlap(message, where, &reported, i, byte, owner);
+        } else {
+            everywhere.Take(field, i);
+        }
+    }
+    for (const auto& [value, fields] : bySelector) {
+        TakenBits payload;
+        for (size_t i : fields) {
+            const Signal& field = message.signals[i];
+            if (everywhere.Clash(field, &byte, &owner) || payload.Clash(field, &byte, &owner))
+                ReportOverlap(message, where, &reported, i, byte, owner);
+            else
+                payload.Take(field, i);
         }
     }
 }

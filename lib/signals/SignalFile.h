@@ -28,6 +28,7 @@
 enum {
     kMaxSignalErrors = 50,       // errors reported, at most; then one line says more were left out
     kMaxSignalFields = 4096,     // fields of one array message
+    kMaxMuxValues = 256,         // selector values in one field's mux_value list
     kMaxSignalFileBytes = 64 << 20,
 };
 

@@ -252,7 +252,7 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
         "BO_ 16 Low: 8 A\n"                                                      // 4
         " SG_ Sel M : 0|8@1+ (1,0) [0|3] \"\" A\n"                               // 5
         " SG_ Page m1 : 8|8@1+ (1,0) [0|0] \"\" A\n"                             // 6
-        " SG_ Big : 8|40@1+ (1,0) [0|0] \"\" A\n"                                // 7
+        " SG_ Big : 8|72@1+ (1,0) [0|0] \"\" A\n"                                // 7
         " SG_ Temp : 16|8@1- (0.5,-20) [-50|50] \"\xC2\xB0" "C\" A\n"            // 8
         " SG_ Group : 16|16@1+ (1,0) [0|0] \"\" A\n"                             // 9: overlaps Temp
         " SG_ State : 32|2@1+ (1,0) [0|0] \"\" A\n"                              // 10
@@ -271,8 +271,7 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     ASSERT_TRUE(ImportDbc(file, "t.dbc", kDbcCodeBase, &imported, &error)) << error;
     EXPECT_EQ(imported.report, (std::vector<std::string>{
         "t.dbc:1: nodes (BU_) left out, with every message's sender and receivers: 1",
-        "t.dbc:6: multiplexed signal Page (m1) left out: a signal file has no multiplexing yet",
-        "t.dbc:7: signal Big of 40 bits left out: a field holds 32 bits at most",
+        "t.dbc:7: signal Big of 72 bits left out: a field holds 64 bits at most",
         "t.dbc:11: float signal Odd left out: it does not begin on a whole byte",
         "t.dbc:12: the comment of Low, 2 lines, is joined into one line",
         "t.dbc:17: signal State: value 3 \"Off\" left out: the name is given twice, so a send of it would be ambiguous",
@@ -281,7 +280,7 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
         "t.dbc:17: signal State: value 7 \"Beyond\" left out: not a raw value of the signal",
     }));
     EXPECT_EQ(imported.messages, 2u);
-    EXPECT_EQ(imported.signals, 5u);
+    EXPECT_EQ(imported.signals, 6u);
     EXPECT_NE(imported.toml.find("\n# coolant\n[[message.field]]\nname = \"Temp\"\n"), std::string::npos) << imported.toml;
 
     SignalDatabase database;
@@ -293,17 +292,18 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     EXPECT_EQ(low->name, "Low");
     EXPECT_EQ(low->comment, "first second");
     EXPECT_EQ(low->periodMicros, 20000u);
-    ASSERT_EQ(low->signals.size(), 4u);
+    ASSERT_EQ(low->signals.size(), 5u);
     const Signal& sel = low->signals[0];
-    EXPECT_TRUE(sel.hasMin && sel.min == 0 && sel.max == 3);
-    const Signal& temp = low->signals[1];
+    EXPECT_TRUE(sel.hasMin && sel.min == 0 && sel.max == 3 && sel.mux);
+    EXPECT_EQ(low->signals[1].muxValues, std::vector<int64_t>{ 1 });   // Page
+    const Signal& temp = low->signals[2];
     EXPECT_EQ(temp.type, kSignalI8);
     EXPECT_EQ(temp.unit, "\xC2\xB0" "C");
     EXPECT_TRUE(temp.hasInit);
     EXPECT_EQ(temp.init.integer, 60);
-    EXPECT_TRUE(low->signals[2].covers);   // Group holds every bit of Temp
+    EXPECT_TRUE(low->signals[3].covers);   // Group holds every bit of Temp
     EXPECT_FALSE(temp.covers);
-    const Signal& state = low->signals[3];
+    const Signal& state = low->signals[4];
     EXPECT_FALSE(state.hasMin || state.hasMax);   // [0|0]: no limits
     ASSERT_EQ(state.enums.size(), 3u);
     EXPECT_EQ(state.enums[0].name, "Off");
@@ -319,8 +319,9 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     const SignalCodePages pages = { &kGbk, &kUtf8 };
     std::vector<DecodedSignal> decoded;
     DecodeMessage(*low, 0, std::string("\x02\x00\xF6\x00\x02", 5), pages, &decoded);
-    EXPECT_EQ(decoded[1].physical, -10 * 0.5 - 20);
-    EXPECT_EQ(*decoded[3].enumName, "On");
+    EXPECT_TRUE(decoded[1].unselected);   // Page is m1, the selector 2
+    EXPECT_EQ(decoded[2].physical, -10 * 0.5 - 20);
+    EXPECT_EQ(*decoded[4].enumName, "On");
     DecodeMessage(*ext, 0, std::string("\x3F\xC0\x00\x00", 4), pages, &decoded);   // 1.5f
     EXPECT_EQ(decoded[0].physical, 1.5 * 2 + 1);
 
@@ -336,11 +337,65 @@ TEST(DbcImport, WritesWhatTheFileHoldsAndReportsTheRestAtItsLine)
     EXPECT_FALSE(database.Messages()[0].signals[0].covers || database.Messages()[0].signals[1].covers);
 
     // Limits past a double's range (J1939 files have them) are none.
-    const DbcFile huge = Read("BO_ 1 A: 8 X\n SG_ S : 0|8@1+ (1,0) [-1E+999|1E+999] \"\" X\n", &errors);
-    ASSERT_TRUE(ImportDbc(huge, "t.dbc", kDbcCodeBase, &imported, &error)) << error;
-    EXPECT_EQ(imported.report.back(), "t.dbc:2: signal S: a limit beyond what a number holds is left out");
-    ASSERT_TRUE(LoadSignalFile(imported.toml, "rig.toml", &database, &errors)) << errors[0];
+    const DbcFile huge = Read("BO_ 1 A: 8 X\n SG_ S : 0|8@1+ (1,0) [-1E+999|1E+999] \"\" X\n"
+                              " SG_ W : 4|64@1- (1,0) [0|0] \"\" X\n SG_ U : 0|64@1+ (1,0) [0|0] \"\" X\n", &errors);
+    DbcImport wide;
+    ASSERT_TRUE(ImportDbc(huge, "t.dbc", kDbcCodeBase, &wide, &error)) << error;
+    EXPECT_EQ(wide.report, (std::vector<std::string>{
+        "t.dbc:2: signal S: a limit beyond what a number holds is left out",
+        "t.dbc:3: signal W left out: it would span 9 bytes, past the 8 a field may",
+    }));
+    ASSERT_TRUE(LoadSignalFile(wide.toml, "rig.toml", &database, &errors)) << errors[0];
     EXPECT_FALSE(database.Messages()[0].signals[0].hasMin || database.Messages()[0].signals[0].hasMax);
+    EXPECT_EQ(database.Messages()[0].signals[1].type, kSignalU64);   // covers S, which it holds
+}
+
+// M and mN become the selector and its fields, the selector first; what
+// one selector cannot say is left out and listed.
+TEST(DbcImport, MultiplexedSignalsKeepTheirSelectorValue)
+{
+    const std::string text =
+        "BO_ 1 A: 8 X\n"                                                         // 1
+        " SG_ Low m0 : 8|16@1+ (1,0) [0|0] \"\" X\n"                             // 2
+        " SG_ High m3 : 8|8@1+ (1,0) [0|0] \"\" X\n"                             // 3: over Low, other page
+        " SG_ Far m4 : 16|8@1+ (1,0) [0|0] \"\" X\n"                             // 4: past the 2-bit selector
+        " SG_ Page M : 0|2@1+ (1,0) [0|0] \"\" X\n"                              // 5
+        " SG_ Deep m3M : 24|8@1+ (1,0) [0|0] \"\" X\n"                           // 6: extended
+        " SG_ Other M : 32|8@1+ (1,0) [0|0] \"\" X\n"                            // 7: a second M
+        "BO_ 2 B: 8 X\n"                                                         // 8
+        " SG_ Lone m1 : 0|8@1+ (1,0) [0|0] \"\" X\n"                             // 9
+        "BO_ 3 C: 8 X\n"                                                         // 10
+        " SG_ Signed M : 0|4@1- (1,0) [0|0] \"\" X\n"                            // 11: holds -8 to 7
+        " SG_ Seven m7 : 8|8@1+ (1,0) [0|0] \"\" X\n"                            // 12
+        " SG_ Eight m8 : 8|8@1+ (1,0) [0|0] \"\" X\n";                           // 13
+    std::vector<std::string> errors;
+    DbcImport imported;
+    std::string error;
+    ASSERT_TRUE(ImportDbc(ReadClean(text), "t.dbc", kDbcCodeBase, &imported, &error)) << error;
+    EXPECT_EQ(imported.report, (std::vector<std::string>{
+        "t.dbc:4: multiplexed signal Far (m4) left out: its multiplexor Page holds no such value",
+        "t.dbc:6: multiplexed signal Deep (m3M) left out: a message has one selector here",
+        "t.dbc:7: multiplexor Other kept as a plain field: Page is its message's selector",
+        "t.dbc:9: multiplexed signal Lone (m1) left out: its message has no multiplexor (M)",
+        "t.dbc:13: multiplexed signal Eight (m8) left out: its multiplexor Signed holds no such value",
+    }));
+    SignalDatabase database;
+    ASSERT_TRUE(LoadSignalFile(imported.toml, "rig.toml", &database, &errors)) << errors[0];
+    const SignalMessage& a = database.Messages()[0];
+    ASSERT_EQ(a.signals.size(), 4u);
+    EXPECT_EQ(a.signals[0].fieldName, "Page");
+    EXPECT_EQ(a.muxIndex, 0);
+    EXPECT_EQ(a.signals[1].muxValues, std::vector<int64_t>{ 0 });
+    EXPECT_EQ(a.signals[2].muxValues, std::vector<int64_t>{ 3 });
+    EXPECT_FALSE(a.signals[3].mux);
+    const SignalCodePages pages = { &kGbk, &kUtf8 };
+    std::vector<DecodedSignal> decoded;
+    DecodeMessage(a, 0, std::string("\x03\x34\x12\x00\x07", 5), pages, &decoded);
+    EXPECT_TRUE(decoded[1].unselected);
+    EXPECT_EQ(decoded[2].raw, 0x34);
+    DecodeMessage(a, 0, std::string("\x00\x34\x12\x00\x07", 5), pages, &decoded);
+    EXPECT_EQ(decoded[1].raw, 0x1234);
+    EXPECT_TRUE(decoded[2].unselected);
 }
 
 TEST(DbcImport, CodesAreDistinctAcrossFamiliesAndTheBaseIsChecked)

@@ -8,17 +8,10 @@
 #include "signals/MessageCheck.h"
 #include "signals/MessageState.h"
 #include "signals/SignalFile.h"
-#include "tests/unit/HostCodePages.h"
+#include "tests/unit/LoadSignals.h"
 #include "velkctl/TopSignalCells.h"
 
 namespace {
-
-std::vector<std::string> Load(const std::string& text, SignalDatabase* database)
-{
-    std::vector<std::string> errors;
-    LoadSignalFile(text, "f.toml", database, &errors);
-    return errors;
-}
 
 // A 4-byte frame: a 12-bit value, a 4-bit counter at the top of byte 1, a
 // spare byte, and a crc8 over bytes 0-2 in byte 3.

@@ -14,18 +14,9 @@
 #include "velkctl/SignalTable.h"
 #include "signals/SignalText.h"
 #include "tests/FileBytes.h"
-#include "tests/unit/HostCodePages.h"
+#include "tests/unit/LoadSignals.h"
 
 namespace {
-
-const SignalCodePages kPages = { &kGbk, &kUtf8 };
-
-std::vector<std::string> Load(const std::string& text, SignalDatabase* database)
-{
-    std::vector<std::string> errors;
-    LoadSignalFile(text, "f.toml", database, &errors);
-    return errors;
-}
 
 // One array message holding one field, as the file would state it.
 Signal Field(const std::string& keys)
@@ -653,4 +644,63 @@ TEST(SignalFile, MarkedFieldsCoverOthers)
     ASSERT_EQ(1u, errors.size());
     EXPECT_EQ("f.toml:9:1: field 'g' overlaps field 'f' in byte 0", errors[0]);
     EXPECT_TRUE(Load(pair + "bit = 2\ncovers = true\n", &database).empty());
+}
+
+// u64 and i64 fields keep every digit through a send by name, decoding, the
+// text and the JSON, at both ends of their range and either side of 2^53,
+// past which a double would round (the JSON then gives the digits as a string).
+TEST(SignalCodec, SixtyFourBitIntegersKeepEveryDigit)
+{
+    const Signal u = Field("byte = 0\ntype = \"u64\"\nendian = \"little\"\n");
+    const Signal i = Field("byte = 1\ntype = \"i64\"\nendian = \"big\"\n");
+    const struct {
+        const Signal* field;
+        const char* text;
+        const char* json;
+    } cases[] = {
+        { &u, "9007199254740993", "\"9007199254740993\"" },
+        { &u, "9007199254740992", "9007199254740992" },
+        { &u, "18446744073709551615", "\"18446744073709551615\"" },
+        { &u, "0", "0" },
+        { &i, "-9223372036854775808", "\"-9223372036854775808\"" },
+        { &i, "9223372036854775807", "\"9223372036854775807\"" },
+        { &i, "-9007199254740993", "\"-9007199254740993\"" },
+        { &i, "-9007199254740992", "-9007199254740992" },
+    };
+    for (const auto& test : cases) {
+        SignalRaw raw;
+        std::string error, bytes(9, '\0');
+        ASSERT_TRUE(EncodeSignalText(*test.field, test.text, &raw, &error)) << test.text << ": " << error;
+        WriteFieldRaw(*test.field, raw, &bytes);
+        const DecodedSignal decoded = DecodeOne(*test.field, bytes);
+        EXPECT_EQ(test.text, FormatSignalValue(decoded));
+        EXPECT_EQ(std::string("{\"a.f\":") + test.json + "}", FormatSignalsJson({ decoded }));
+    }
+    const uint64_t top = 0xffffffffffffffffULL;
+    EXPECT_EQ(std::string(8, '\xff'), std::string(reinterpret_cast<const char*>(&top), 8));   // little-endian host
+    EXPECT_EQ(1.8446744073709552e19, DecodeOne(u, std::string(8, '\xff')).physical);
+
+    const struct {
+        const Signal* field;
+        const char* text;
+        const char* says;
+    } refused[] = {
+        { &u, "-1", "a.f: -1 does not fit u64 in 64 bits: 0 to 18446744073709551615" },
+        { &u, "18446744073709551616", "does not fit u64 in 64 bits: 0 to 18446744073709551615" },
+        { &i, "-9223372036854775809", "a.f: -9223372036854775809 does not fit i64 in 64 bits: -9223372036854775808 to 9223372036854775807" },
+        { &i, "9223372036854775808", "a.f: 9223372036854775808 does not fit i64 in 64 bits" },
+    };
+    for (const auto& test : refused) {
+        SignalRaw raw;
+        std::string error;
+        EXPECT_FALSE(EncodeSignalText(*test.field, test.text, &raw, &error)) << test.text;
+        EXPECT_NE(std::string::npos, error.find(test.says)) << error;
+    }
+    // A field spans 8 bytes at most: bit + bits up to 64.
+    const Signal shifted = Field("byte = 0\ntype = \"u64\"\nendian = \"little\"\nbit = 1\nbits = 63\n");
+    EXPECT_EQ(0x7fffffffffffffffLL, DecodeOne(shifted, std::string(8, '\xff')).raw);
+    SignalDatabase database;
+    EXPECT_EQ("f.toml:4:1: field 'f' would span 9 bytes: bit + bits is at most 64",
+              Load("[[message]]\ncode = \"30000401\"\nname = \"a\"\n[[message.field]]\nname = \"f\"\nbyte = 0\n"
+                   "type = \"i64\"\nendian = \"little\"\nbit = 1\n", &database).at(0));
 }

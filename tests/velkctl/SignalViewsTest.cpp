@@ -204,6 +204,20 @@ TEST_F(SignalViews, PostAndSendArrByNameEncodeOrRefuse)
     EXPECT_EQ(2, RunVelkctl("post 2000100G 1", &lines));
     EXPECT_TRUE(Has(lines, "bad code '2000100G'"));
     EXPECT_EQ(6u, Counters()["posted"]);
+
+    // A multiplexed field sets its selector, and the line shows only what the selector chooses.
+    const std::string paged = WriteTempFile("[[message]]\ncode = \"30000402\"\nname = \"m\"\n"
+                                            "[[message.field]]\nname = \"page\"\nbyte = 0\ntype = \"u8\"\nmux = true\n"
+                                            "[[message.field]]\nname = \"temp\"\nbyte = 1\ntype = \"u8\"\nmux_value = 0\n"
+                                            "[[message.field]]\nname = \"press\"\nbyte = 1\ntype = \"u8\"\nmux_value = [2, 9]\n");
+    const std::string pages = " --signals \"" + paged + "\"";
+    EXPECT_EQ(0, RunVelkctl("send-arr m press=7" + pages, &lines));
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ("30000402(  2) 02 07", lines[0]);
+    EXPECT_EQ("    m.page=2  m.press=7", lines[1]);
+    EXPECT_EQ(2, RunVelkctl("send-arr m temp=1 press=3" + pages, &lines));
+    EXPECT_TRUE(Has(lines, "velkctl: send-arr: m.press: no value of page puts it in one payload with m.temp"));
+    DeleteFileA(paged.c_str());
 }
 
 TEST_F(SignalViews, ABadSignalFileIsRefusedAtItsLineBeforeAnythingStarts)

@@ -68,12 +68,18 @@ void CheckDecoding(const SignalMessage& message, int32_t value, const std::strin
     std::vector<DecodedSignal> decoded;
     DecodeMessage(message, value, payload, kPages, &decoded);
     FUZZ_CHECK(decoded.size() == message.signals.size());
+    // A multiplexed field has a value only where the selector, as decoded, chooses it.
+    const DecodedSignal* selector = message.muxIndex >= 0 ? &decoded[static_cast<size_t>(message.muxIndex)] : nullptr;
     for (size_t i = 0; i < decoded.size(); ++i) {
         const Signal& signal = message.signals[i];
         const DecodedSignal& got = decoded[i];
         FUZZ_CHECK(got.signal == &signal);
+        const bool chosen = signal.muxValues.empty() ||
+                            (selector != nullptr && !selector->missing &&
+                             std::find(signal.muxValues.begin(), signal.muxValues.end(), selector->raw) != signal.muxValues.end());
+        FUZZ_CHECK(got.unselected == !chosen);
         if (message.kind == kArrayPayload)
-            FUZZ_CHECK(got.missing == !FieldFits(signal, payload.size()));
+            FUZZ_CHECK(got.missing == (!chosen || !FieldFits(signal, payload.size())));
         else
             FUZZ_CHECK(!got.missing);
         if (got.isText)
