@@ -207,13 +207,13 @@ TEST(MatrixCsv, ImportsIntoASignalFileThatLoads)
     DbcFile file = ReadClean(std::string(kChineseHeader) +
                              "Engine,0x123,Speed,0,16,Intel,Unsigned,0.25,0,0,8000,rpm,,100,ECU\n"
                              ",,State,16,2,Intel,,1,0,,,,0x0:Off;0x1:On;0x2:No Fault,,\n"
-                             ",,Wide,32,33,Intel,,1,0,,,,,,\n");
+                             ",,Wide,33,64,Intel,,1,0,,,,,,\n");
     DbcImport imported;
     std::string error;
     ASSERT_TRUE(ImportDbc(file, "m.csv", kDbcCodeBase, &imported, &error)) << error;
     EXPECT_EQ(imported.report, (std::vector<std::string>{
         "m.csv:1: column '发送节点' left out: not a column the import reads",
-        "m.csv:4: signal Wide of 33 bits left out: a field holds 32 bits at most" }));
+        "m.csv:4: signal Wide left out: it would span 9 bytes, past the 8 a field may" }));
     SignalDatabase database;
     std::vector<std::string> errors;
     ASSERT_TRUE(LoadSignalFile(imported.toml, "rig.toml", &database, &errors)) << errors[0];
