@@ -445,6 +445,8 @@ TEST(OffsetIndex, AMarkInALaterPartReadsFromThatPart)
         start.utcMicros += static_cast<int64_t>(partMicros);
         std::string text = std::string(kRecordHeader) + "\n" + FormatStartLine(start) + "\n" +
                            FormatPartLine(p + 1, partMicros, seriesStart) + "\n";
+        if (p == 1)
+            text += "0.000000 2000100G V 1\n";   // passed over, named by its part
         for (uint64_t n = 0; n < 3000; ++n) {
             RecordedMessage message;
             message.micros = n * 1000;
@@ -468,7 +470,8 @@ TEST(OffsetIndex, AMarkInALaterPartReadsFromThatPart)
             [](const std::string& path) { return path; }));
     };
     OffsetIndex index;
-    uint64_t messages = 0, bytes = 0;
+    uint64_t messages = 0, bytes = 0, badLines = 0;
+    std::string badLine;
     WallTime start = {};
     {
         RecordingPass pass(series(), nullptr, SignalCodePages{ &kGbk, &kUtf8 }, kArrayFirstByte);
@@ -476,6 +479,8 @@ TEST(OffsetIndex, AMarkInALaterPartReadsFromThatPart)
             index.Append(batch.marks);
             messages = batch.messages;
             bytes = batch.bytes;
+            badLines = batch.badLines;
+            badLine = batch.latestBadLine;
             if (batch.startKnown)
                 start = batch.start;
             if (batch.done) {
@@ -485,6 +490,8 @@ TEST(OffsetIndex, AMarkInALaterPartReadsFromThatPart)
         }
     }
     EXPECT_EQ(9000u, messages);
+    EXPECT_EQ(1u, badLines);
+    EXPECT_EQ(0u, badLine.find("run-0002.rec:4: ")) << badLine;
     EXPECT_EQ(seriesStart.utcMicros, start.utcMicros);
     const OffsetMark& inSecond = index.MarkFor(12000000);
     EXPECT_EQ(1u, inSecond.part);
