@@ -100,7 +100,8 @@ bool DetailWorker::Read(const DetailJob& job, Detail* detail)
     size_t taken = 0;
     std::string error;
     bool stopped = false;
-    ReadRecordStretchFrom(reader.get(), job.startKnown ? &job.start : nullptr, job.mark, static_cast<uint64_t>(std::max<int64_t>(request.from, 0)),
+    ReadRecordStretchFrom(reader.get(), job.startKnown ? &job.start : nullptr, job.mark,
+                          static_cast<uint64_t>(std::max<int64_t>(request.from, 0)),
                           static_cast<uint64_t>(std::max<int64_t>(request.to, 0)), [&](const RecordedMessage& message) {
         if ((++taken & 4095) == 0 && InterlockedCompareExchange(&newer_, 0, 0) != 0) {
             stopped = true;

@@ -49,7 +49,8 @@ bool CScopeDlg::OpenRecording(const std::wstring& path, std::wstring* error)
         return false;
     }
     fclose(probe);
-    const size_t source = m_model.AddRecording(Utf8FromWide(FileNameOf(path)), Utf8FromWide(path), ScopeRecordingBytes(parts));
+    const size_t source =
+        m_model.AddRecording(Utf8FromWide(FileNameOf(path)), Utf8FromWide(path), ScopeRecordingBytes(parts));
     Recording* recording = m_recordings.Add(source, path, RecordingFile{ parts, nullptr, GetTickCount64() }, &full);
     // The traces chosen so far (the other recordings', the command line's)
     // are this one's too; without a bus the bus's go.
