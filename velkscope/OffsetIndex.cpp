@@ -5,7 +5,6 @@
 void OffsetIndex::Clear()
 {
     marks_.assign(1, OffsetMark{ 0, 0, 0 });
-    handedOver_ = 1;
     messages_ = 0;
     previousMicros_ = 0;
 }
@@ -36,8 +35,8 @@ void OffsetIndex::Append(const std::vector<OffsetMark>& marks)
 
 std::vector<OffsetMark> OffsetIndex::TakeNew()
 {
-    std::vector<OffsetMark> fresh(marks_.begin() + static_cast<ptrdiff_t>(handedOver_), marks_.end());
-    handedOver_ = marks_.size();
+    std::vector<OffsetMark> fresh(marks_.begin() + 1, marks_.end());
+    marks_.resize(1);
     return fresh;
 }
 

@@ -36,7 +36,9 @@ public:
     void Note(const SeriesReader& reader, uint64_t line, uint64_t micros);
     // Marks handed over from another index (a pass's batch), in order.
     void Append(const std::vector<OffsetMark>& marks);
-    // The marks noted since the last call, for a batch.
+    // The marks noted since the last call, for a batch: handed over, not
+    // kept (only the file's start stays), so a long recording's marks are
+    // held once, by the index they go to.
     std::vector<OffsetMark> TakeNew();
 
     // Where to start reading for the messages from micros on.
@@ -48,7 +50,6 @@ public:
 
 private:
     std::vector<OffsetMark> marks_;
-    size_t handedOver_ = 1;
     uint64_t messages_ = 0;
     uint64_t previousMicros_ = 0;
 };
