@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "velkscope/ScopeParts.h"
+
 DetailWorker::DetailWorker(HWND window, UINT message)
     : window_(window), message_(message), wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
       idle_(CreateEventW(nullptr, TRUE, TRUE, nullptr))
@@ -92,15 +94,14 @@ void DetailWorker::Serve()
 
 bool DetailWorker::Read(const DetailJob& job, Detail* detail)
 {
-    FILE* file = _wfopen(job.path.c_str(), L"rb");
-    if (file == nullptr)
-        return false;
+    std::unique_ptr<SeriesReader> reader = ReadScopeRecording(job.parts);
     const DetailRequest& request = job.request;
     DetailCollector collector(request, job.signals, job.pages, job.arrayValue);
     size_t taken = 0;
     std::string error;
     bool stopped = false;
-    ReadRecordStretchFrom(file, job.name, job.mark, static_cast<uint64_t>(std::max<int64_t>(request.from, 0)),
+    ReadRecordStretchFrom(reader.get(), job.startKnown ? &job.start : nullptr, job.mark,
+                          static_cast<uint64_t>(std::max<int64_t>(request.from, 0)),
                           static_cast<uint64_t>(std::max<int64_t>(request.to, 0)), [&](const RecordedMessage& message) {
         if ((++taken & 4095) == 0 && InterlockedCompareExchange(&newer_, 0, 0) != 0) {
             stopped = true;
@@ -109,7 +110,6 @@ bool DetailWorker::Read(const DetailJob& job, Detail* detail)
         collector.Add(message);
         return true;
     }, &error);
-    fclose(file);
     *detail = collector.Take();
     return !stopped;
 }

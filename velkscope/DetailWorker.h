@@ -5,6 +5,7 @@
 // are posted to the window (lParam a DetailResult the window deletes).
 #pragma once
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -13,8 +14,9 @@
 
 struct DetailJob {
     WPARAM token = 0;               // the recording's
-    std::wstring path;
-    std::string name;
+    std::vector<std::string> parts; // the recording's files (velkscope/ScopeParts.h)
+    bool startKnown = false;        // the series' start, as its pass found it
+    WallTime start = {};
     OffsetMark mark = {};           // where to start reading
     DetailRequest request;          // the source's own times, the traces
     const SignalDatabase* signals = nullptr;

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-PassWorker::PassWorker(std::unique_ptr<RecordingPass> pass, FILE* file)
-    : pass_(std::move(pass)), file_(file),
+PassWorker::PassWorker(std::unique_ptr<RecordingPass> pass)
+    : pass_(std::move(pass)),
       room_(CreateSemaphoreW(nullptr, kBatchesInFlight, kBatchesInFlight, nullptr)),
       stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
@@ -16,8 +16,6 @@ PassWorker::~PassWorker()
     if (thread_ != nullptr) {
         WaitForSingleObject(thread_, INFINITE);
         CloseHandle(thread_);
-    } else if (file_ != nullptr) {
-        fclose(file_);
     }
     CloseHandle(room_);
     CloseHandle(stop_);
@@ -76,6 +74,5 @@ void PassWorker::Pass()
         ready_.push_back(std::move(batch));
         LeaveCriticalSection(&lock_);
     }
-    fclose(file_);
-    file_ = nullptr;
+    pass_.reset();   // its files closed as soon as it ends
 }

@@ -19,9 +19,9 @@ public:
     // The first batch is small, so that the first picture comes at once.
     enum { kBatchesInFlight = 4, kFirstBatchMessages = 4096, kBatchMessages = 32768 };
 
-    // Reads on with pass over file (which it closes when it ends); the
-    // pass's signal file must outlive the worker.
-    PassWorker(std::unique_ptr<RecordingPass> pass, FILE* file);
+    // Reads on with pass (which owns what it reads); the pass's signal
+    // file must outlive the worker.
+    explicit PassWorker(std::unique_ptr<RecordingPass> pass);
     // Stops the pass and waits for its thread.
     ~PassWorker();
     PassWorker(const PassWorker&) = delete;
@@ -38,7 +38,6 @@ private:
     void Pass();
 
     std::unique_ptr<RecordingPass> pass_;
-    FILE* file_;
     HANDLE thread_ = nullptr;
     HANDLE room_;        // a semaphore: batches the queue has room for
     HANDLE stop_;        // an event: Cancel or the destructor

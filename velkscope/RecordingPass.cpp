@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <utility>
 
+RecordingPass::RecordingPass(std::unique_ptr<SeriesReader> reader, const SignalDatabase* signals,
+                             const SignalCodePages& pages, ArrayValue arrayValue)
+    : reader_(std::move(reader)), signals_(signals), pages_(pages), arrayValue_(arrayValue)
+{
+    reader_->SkipBadLines();
+}
+
 RecordingPass::RecordingPass(FILE* file, const std::string& name, const SignalDatabase* signals,
                              const SignalCodePages& pages, ArrayValue arrayValue)
-    : reader_(file, name), signals_(signals), pages_(pages), arrayValue_(arrayValue)
+    : RecordingPass(std::unique_ptr<SeriesReader>(new SeriesReader(file, name)), signals, pages, arrayValue)
 {
-    reader_.SkipBadLines();
 }
 
 RecordingPass::Code* RecordingPass::CodeOf(uint32_t code, const SignalMessage* known)
@@ -31,15 +37,15 @@ PassBatch RecordingPass::Next(size_t maxMessages)
     ++batches_;
     batch.samples.reserve(std::min<size_t>(maxMessages, 1 << 16));
     ScopeMessage decoded;
-    reader_.PauseAtLine(reader_.LinesRead() + kBatchLines);
+    reader_->PauseAtLine(reader_->LinesRead() + kBatchLines);
     for (size_t taken = 0; !done_ && taken < maxMessages && batch.samples.size() < kBatchSamples; ++taken) {
-        if (!reader_.Next(&decoded.message)) {
-            done_ = reader_.Outcome() != kRecordReading;
+        if (!reader_->Next(&decoded.message)) {
+            done_ = reader_->Outcome() != kRecordReading;
             break;
         }
         const RecordedMessage& message = decoded.message;
-        index_.Note(reader_.LineOffset(), message.line, message.micros, reader_.Members());
-        if (reader_.AfterTriggerMark())
+        index_.Note(*reader_, message.line, message.micros);
+        if (reader_->AfterTriggerMark())
             batch.triggers.push_back(message.micros);
         ++messages_;
         DecodeScopeMessage(signals_, pages_, &decoded);
@@ -69,16 +75,16 @@ PassBatch RecordingPass::Next(size_t maxMessages)
         }
     }
     batch.marks = index_.TakeNew();
-    batch.bytes = reader_.LineOffset();
+    batch.bytes = reader_->PartBytes() + reader_->LineOffset();
     batch.messages = messages_;
-    batch.badLines = reader_.BadLines();
-    batch.latestBadLine = reader_.LatestBadLine();
-    batch.startKnown = reader_.Start(&batch.start);
+    batch.badLines = reader_->BadLines();
+    batch.latestBadLine = reader_->LatestBadLine();
+    batch.startKnown = reader_->Start(&batch.start);
     batch.done = done_;
     if (done_) {
-        batch.notice = reader_.Notice();
-        if (reader_.Outcome() != kRecordRead)
-            batch.error = reader_.Error();
+        batch.notice = reader_->Notice();
+        if (reader_->Outcome() != kRecordRead)
+            batch.error = reader_->Error();
     }
     return batch;
 }

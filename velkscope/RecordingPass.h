@@ -1,5 +1,5 @@
 // The one pass over a recording that velkscope makes when it opens one: the
-// file read in order through the record reader (bad lines passed over and
+// file (or the parts of a series, as one) read in order through the record reader (bad lines passed over and
 // counted, a last line cut short left out), each message decoded once and
 // turned into the samples of its code's traces and checked (its counter and
 // checksum, in file order), the sparse offset index noted, the trigger marks
@@ -10,11 +10,12 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "formats/RecordReader.h"
+#include "formats/SeriesReader.h"
 #include "velkscope/OffsetIndex.h"
 #include "velkscope/Source.h"
 
@@ -43,7 +44,7 @@ struct PassBatch {
     std::string latestBadLine;              // "FILE:LINE: what", the latest of them
     bool startKnown = false;
     WallTime start = {};
-    bool done = false;                      // the file has ended (or cannot be read, or the pass was cancelled)
+    bool done = false;                      // the recording has ended (or cannot be read, or the pass was cancelled)
     bool cancelled = false;                 // stopped before the end, on request
     std::string error;                      // not a recording, or unreadable: nothing more comes
     std::string notice;                     // the last line was cut short
@@ -51,8 +52,12 @@ struct PassBatch {
 
 class RecordingPass {
 public:
-    // file: opened "rb" at its start, kept open by the caller; name: how
-    // messages call it. signals (null: none) must outlive the pass.
+    // reader: over the recording's parts, one after the other on one time
+    // axis (formats/SeriesReader.h). signals (null: none) must outlive the pass.
+    RecordingPass(std::unique_ptr<SeriesReader> reader, const SignalDatabase* signals, const SignalCodePages& pages,
+                  ArrayValue arrayValue);
+    // One file: opened "rb" at its start, kept open by the caller; name: how
+    // messages call it.
     RecordingPass(FILE* file, const std::string& name, const SignalDatabase* signals, const SignalCodePages& pages,
                   ArrayValue arrayValue);
 
@@ -64,7 +69,7 @@ public:
     bool Done() const { return done_; }
 
 private:
-    RecordReader reader_;
+    std::unique_ptr<SeriesReader> reader_;
     const SignalDatabase* signals_;
     SignalCodePages pages_;
     ArrayValue arrayValue_;

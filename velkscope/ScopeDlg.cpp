@@ -256,8 +256,6 @@ void CScopeDlg::OnDestroy()
     m_detail.reset();
     for (Recording& recording : m_recordings) {
         recording.open.pass.reset();
-        if (recording.open.file != nullptr)
-            fclose(recording.open.file);
     }
     m_recordings.Clear();
     MSG queued;

@@ -146,7 +146,7 @@ private:
 
     // What the window holds for each open recording.
     struct RecordingFile {
-        FILE* file;                       // the window's own, for readouts and exports
+        std::vector<std::string> parts;   // its files (UTF-8), one or a series' parts in order
         std::unique_ptr<PassWorker> pass;
         ULONGLONG started;                // when its pass began, for the progress
     };

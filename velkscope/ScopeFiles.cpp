@@ -25,6 +25,7 @@
 #include "windows/SystemCodePage.h"
 #include "velkscope/Export.h"
 #include "velkscope/PngFile.h"
+#include "velkscope/ScopeParts.h"
 #include "velkscope/ScopePaths.h"
 #include "velkscope/WorkspaceCheck.h"
 #include "common/Catalogue.h"
@@ -243,7 +244,11 @@ public:
     }
     bool CanOpen(const std::string& path, std::string* why) override
     {
-        FILE* probe = _wfopen(WideFromUtf8(path).c_str(), L"rb");
+        // A recording in parts is named by its first part, a glob or its folder.
+        std::vector<std::string> parts;
+        if (!FindScopeRecording(WideFromUtf8(path), &parts, why))
+            return false;
+        FILE* probe = _wfopen(WideFromUtf8(parts.front()).c_str(), L"rb");
         if (probe == nullptr) {
             *why = strerror(errno);
             return false;

@@ -10,6 +10,7 @@
 
 #include "client/ProgramMessages.h"
 #include "client/SignalsOption.h"
+#include "velkscope/ScopeParts.h"
 #include "windows/SystemCodePage.h"
 #include "windows/WideText.h"
 
@@ -111,14 +112,16 @@ std::vector<StretchReader> CScopeDlg::Readers()
     });
     for (size_t source = 1; source < m_model.Sources().size(); ++source) {
         Recording* recording = m_recordings.BySource(source);
-        FILE* file = recording != nullptr ? recording->open.file : nullptr;
-        readers.push_back([this, file, source](uint64_t from, uint64_t to,
-                                               const std::function<bool(const RecordedMessage&)>& visit) {
-            if (file == nullptr)
+        const std::vector<std::string>* parts = recording != nullptr ? &recording->open.parts : nullptr;
+        readers.push_back([this, parts, source](uint64_t from, uint64_t to,
+                                                const std::function<bool(const RecordedMessage&)>& visit) {
+            if (parts == nullptr)
                 return;
             const ScopeSource& read = *m_model.Sources()[source];
+            std::unique_ptr<SeriesReader> reader = ReadScopeRecording(*parts);
             std::string error;
-            if (!ReadRecordStretch(file, read.name, read.index, from, to, visit, &error))
+            if (!ReadRecordStretch(reader.get(), read.startKnown ? &read.start : nullptr, read.index, from, to, visit,
+                                   &error))
                 Note(LocalizedReason(error));
         });
     }
@@ -147,8 +150,9 @@ void CScopeDlg::ServeDetail()
         const ScopeSource& source = *m_model.Sources()[request.source];
         DetailJob job;
         job.token = recording->token;
-        job.path = recording->path;
-        job.name = source.name;
+        job.parts = recording->open.parts;
+        job.startKnown = source.startKnown;
+        job.start = source.start;
         job.mark = source.index.MarkFor(static_cast<uint64_t>(std::max<int64_t>(request.from, 0)));
         job.request = request;
         job.signals = m_signals.get();

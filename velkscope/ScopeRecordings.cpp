@@ -14,6 +14,7 @@
 #include "client/SignalsOption.h"
 #include "common/Catalogue.h"
 #include "common/FormatText.h"
+#include "velkscope/ScopeParts.h"
 #include "velkscope/ScopePaths.h"
 #include "windows/FileDialogs.h"
 #include "windows/SystemCodePage.h"
@@ -35,17 +36,22 @@ bool CScopeDlg::OpenRecording(const std::wstring& path, std::wstring* error)
         *error = L"\x65E0\x6CD5\x6253\x5F00 cannot open " + path + L": " + LocalizedReason(full);
         return false;
     }
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (file == nullptr) {
+    // A file, or a series of parts by its first part, a glob or its folder: one recording.
+    std::vector<std::string> parts;
+    std::string why;
+    if (!FindScopeRecording(path, &parts, &why)) {
+        *error = L"\x65E0\x6CD5\x6253\x5F00 cannot open " + path + L": " + LocalizedReason(why);
+        return false;
+    }
+    FILE* probe = _wfopen(WideFromUtf8(parts.front()).c_str(), L"rb");
+    if (probe == nullptr) {
         *error = L"\x65E0\x6CD5\x6253\x5F00 cannot open " + path + L": " + LocalizedReason(strerror(errno));
         return false;
     }
-    WIN32_FILE_ATTRIBUTE_DATA attributes;
-    uint64_t size = 0;
-    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes))
-        size = (static_cast<uint64_t>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow;
-    const size_t source = m_model.AddRecording(Utf8FromWide(FileNameOf(path)), Utf8FromWide(path), size);
-    Recording* recording = m_recordings.Add(source, path, RecordingFile{ file, nullptr, GetTickCount64() }, &full);
+    fclose(probe);
+    const size_t source =
+        m_model.AddRecording(Utf8FromWide(FileNameOf(path)), Utf8FromWide(path), ScopeRecordingBytes(parts));
+    Recording* recording = m_recordings.Add(source, path, RecordingFile{ parts, nullptr, GetTickCount64() }, &full);
     // The traces chosen so far (the other recordings', the command line's)
     // are this one's too; without a bus the bus's go.
     recording->ticked = !m_workspaceTicks && m_model.MirrorTraces(source);
@@ -66,20 +72,13 @@ bool CScopeDlg::OpenRecording(const std::wstring& path, std::wstring* error)
 void CScopeDlg::StartPass(Recording* recording)
 {
     m_model.MutableSource(recording->source).reading = true;
-    FILE* file = _wfopen(recording->path.c_str(), L"rb");
-    std::wstring why;
-    if (file == nullptr) {
-        ScopeSource& source = m_model.MutableSource(recording->source);
-        source.reading = false;
-        source.error = FormatText(N_("cannot open %s"), source.name.c_str()) + ": " + strerror(errno);
-        return;
-    }
     recording->open.started = GetTickCount64();
     // Read on a thread from the first byte: however many codes or bad lines
-    // the file starts with, the window answers at once.
-    std::unique_ptr<RecordingPass> pass(new RecordingPass(file, m_model.Sources()[recording->source]->name, m_signals.get(),
+    // the file starts with, the window answers at once. A part that cannot
+    // be opened ends the pass with its name.
+    std::unique_ptr<RecordingPass> pass(new RecordingPass(ReadScopeRecording(recording->open.parts), m_signals.get(),
                                                           WindowsSignalCodePages(), m_options.arrayValue));
-    recording->open.pass.reset(new PassWorker(std::move(pass), file));
+    recording->open.pass.reset(new PassWorker(std::move(pass)));
     if (!recording->open.pass->Start()) {
         recording->open.pass.reset();
         m_model.MutableSource(recording->source).reading = false;
@@ -159,7 +158,7 @@ bool CScopeDlg::ApplyBatch(Recording* recording, PassBatch* batch)
 
 void CScopeDlg::OnOpenRecording()
 {
-    for (const std::wstring& path : AskOpenPaths(m_hWnd, L"\x8BB0\x5F55 Recordings (*.txt;*.rec;*.log)\0*.txt;*.rec;*.log\0"
+    for (const std::wstring& path : AskOpenPaths(m_hWnd, L"\x8BB0\x5F55 Recordings (*.txt;*.rec;*.log;*.gz)\0*.txt;*.rec;*.log;*.gz\0"
                                                          L"\x6240\x6709\x6587\x4EF6 All files (*.*)\0*.*\0", true)) {
         std::wstring error;
         if (!OpenRecording(path, &error))
@@ -171,11 +170,8 @@ void CScopeDlg::OnCloseRecordings()
 {
     if (m_detail != nullptr)
         m_detail->Flush();
-    for (Recording& recording : m_recordings) {
+    for (Recording& recording : m_recordings)
         recording.open.pass.reset();
-        if (recording.open.file != nullptr)
-            fclose(recording.open.file);
-    }
     m_recordings.Clear();
     m_model.CloseRecordings();
     m_fitToData = false;

@@ -1,5 +1,7 @@
 #include "formats/SeriesReader.h"
 
+#include <algorithm>
+
 #include "common/Catalogue.h"
 #include "common/FormatText.h"
 #include "formats/RecordLine.h"
@@ -40,6 +42,8 @@ bool SeriesReader::OpenPart()
     if (single_ != nullptr) {
         reader_.reset(new RecordReader(single_, partName_));
         reader_->CopyTo(copy_);
+        if (skipBadLines_)
+            reader_->SkipBadLines();
         return true;
     }
     while (from_ != 0 && at_ + 1 < paths_.size() && PartStartsBy(at_ + 1, from_))
@@ -50,6 +54,8 @@ bool SeriesReader::OpenPart()
     if (file_ == nullptr)
         return Fail(kRecordUnreadable, 0, FormatText(N_("cannot open %s"), partName_.c_str()) + ": " + why);
     reader_.reset(new RecordReader(file_, partName_));
+    if (skipBadLines_)
+        reader_->SkipBadLines();
     return true;
 }
 
@@ -74,6 +80,13 @@ bool SeriesReader::PartStartsBy(size_t index, uint64_t micros) const
 
 void SeriesReader::ClosePart()
 {
+    if (reader_ != nullptr) {
+        linesBefore_ += reader_->LinesRead();
+        badBefore_ += reader_->BadLines();
+        bytesBefore_ += reader_->LineOffset();   // where its last line starts: near enough for costs and progress
+        if (!reader_->LatestBadLine().empty())
+            latestBadLine_ = reader_->LatestBadLine();
+    }
     reader_.reset();
     if (file_ != nullptr)
         fclose(file_);
@@ -114,6 +127,8 @@ bool SeriesReader::Next(RecordedMessage* message)
     while (outcome_ == kRecordReading) {
         if (reader_ == nullptr && !OpenPart())
             return false;
+        if (pauseAtLine_ != UINT64_MAX)
+            reader_->PauseAtLine(pauseAtLine_ - std::min(pauseAtLine_, linesBefore_));
         if (reader_->Next(message)) {
             if (!placed_ && !Place())
                 return false;
@@ -134,6 +149,8 @@ bool SeriesReader::Next(RecordedMessage* message)
             }
             return true;
         }
+        if (reader_->Outcome() == kRecordReading)
+            return false;   // paused
         if (reader_->Outcome() != kRecordRead)
             return Fail(reader_->Outcome(), reader_->FaultLine(), reader_->Error());
         if (!placed_ && !Place())
@@ -159,6 +176,8 @@ bool SeriesReader::Rewind()
         ClosePart();
         at_ = 0;
     }
+    linesBefore_ = badBefore_ = bytesBefore_ = 0;
+    latestBadLine_.clear();
     placed_ = false;
     hasStart_ = false;
     offset_ = previousMicros_ = 0;
@@ -167,5 +186,38 @@ bool SeriesReader::Rewind()
     faultLine_ = 0;
     error_.clear();
     notice_.clear();
+    return true;
+}
+
+const std::string& SeriesReader::LatestBadLine() const
+{
+    return reader_ != nullptr && !reader_->LatestBadLine().empty() ? reader_->LatestBadLine() : latestBadLine_;
+}
+
+bool SeriesReader::Resume(const SeriesPlace& place, const WallTime* start)
+{
+    ClosePart();
+    outcome_ = kRecordReading;
+    error_.clear();
+    at_ = single_ != nullptr ? 0 : std::min<size_t>(place.part, paths_.size() - 1);
+    const uint64_t from = from_;
+    from_ = 0;   // the part is the place's, not the window's
+    const bool opened = OpenPart();
+    from_ = from;
+    if (!opened)
+        return false;
+    if (place.memberOffset != 0)
+        reader_->UseMembers({ GzipMemberMark{ place.memberOffset, place.memberText } });
+    if (at_ != place.part ||
+        !reader_->Resume(place.offset, place.line, place.micros - std::min(place.micros, place.partMicros)))
+        return Fail(kRecordUnreadable, 0, FormatText(N_("cannot read %s"), partName_.c_str()) + ": " + N_("cannot seek"));
+    placed_ = true;
+    offset_ = place.partMicros;
+    hasStart_ = start != nullptr;
+    if (start != nullptr)
+        start_ = *start;
+    previousMicros_ = place.micros;
+    previousPart_ = partName_;
+    bytesBefore_ = place.partBytes;
     return true;
 }

@@ -20,6 +20,23 @@
 
 #include "formats/RecordReader.h"
 
+// Where a reading of a series may resume, as an earlier reading of the same
+// parts noted it: part `part` (placed at partMicros on the series' axis,
+// after partBytes of the text of the parts before it), from offset in it, the
+// start of line line + 1; every message before has a time at or before
+// micros (on the series' axis). In a compressed part, where the gzip member
+// that line is in starts (formats/GzipMembers.h); 0: the first, or plain.
+struct SeriesPlace {
+    uint64_t offset;
+    uint64_t line;
+    uint64_t micros;
+    uint64_t memberOffset = 0;   // in the file
+    uint64_t memberText = 0;     // where that member's text starts
+    uint32_t part = 0;
+    uint64_t partMicros = 0;
+    uint64_t partBytes = 0;
+};
+
 // Opens a part "rb"; null with why in *why. The reader closes it.
 using PartOpener = std::function<FILE*(const std::string& path, std::string* why)>;
 // How messages call a part ("FILE:LINE: ...").
@@ -66,6 +83,25 @@ public:
         to_ = to;
     }
 
+    // A viewer's reading (velkscope): each part's bad lines are passed over
+    // and counted (RecordReader::SkipBadLines), and Next() returns false,
+    // still reading, once line `line` of the whole series is read.
+    void SkipBadLines() { skipBadLines_ = true; }
+    void PauseAtLine(uint64_t line) { pauseAtLine_ = line; }
+    uint64_t LinesRead() const { return linesBefore_ + (reader_ != nullptr ? reader_->LinesRead() : 0); }
+    uint64_t BadLines() const { return badBefore_ + (reader_ != nullptr ? reader_->BadLines() : 0); }
+    const std::string& LatestBadLine() const;
+    // Where the message Next() last returned is: a place to resume from.
+    uint32_t PartIndex() const { return static_cast<uint32_t>(at_); }
+    uint64_t PartMicros() const { return offset_; }
+    uint64_t PartBytes() const { return bytesBefore_; }
+    uint64_t LineOffset() const { return reader_ != nullptr ? reader_->LineOffset() : 0; }
+    const std::vector<GzipMemberMark>* Members() const { return reader_ != nullptr ? reader_->Members() : nullptr; }
+    // Reads on from place, as if everything before it had been read; start
+    // (null: none was known) is the series' start that reading found.
+    // False when the part cannot be opened or seek there: Error() says why.
+    bool Resume(const SeriesPlace& place, const WallTime* start);
+
     // One file only: every byte read is copied (formats/RecordReader.h).
     void CopyTo(FILE* copy) { copy_ = copy; }
     // Back to the first part's start; false when it cannot be.
@@ -94,6 +130,10 @@ private:
     uint64_t previousMicros_ = 0;
     std::string previousPart_;
     uint64_t from_ = 0, to_ = UINT64_MAX;
+    bool skipBadLines_ = false;
+    uint64_t pauseAtLine_ = UINT64_MAX;
+    uint64_t linesBefore_ = 0, badBefore_ = 0, bytesBefore_ = 0;   // of the parts read before the one at hand
+    std::string latestBadLine_;
     RecordReadOutcome outcome_ = kRecordReading;
     uint64_t faultLine_ = 0;
     std::string error_, notice_;

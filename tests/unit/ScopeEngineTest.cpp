@@ -4,6 +4,9 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,7 +14,9 @@
 
 #include "common/FormatText.h"
 #include "formats/GzipMembers.h"
+#include "formats/RecordParts.h"
 #include "formats/RecordReader.h"
+#include "formats/SeriesReader.h"
 #include "signals/SignalFile.h"
 #include "tests/unit/HostCodePages.h"
 #include "tests/unit/TextFile.h"
@@ -449,6 +454,102 @@ TEST(OffsetIndex, AMarkInACompressedRecordingReadsFromItsMember)
     EXPECT_FALSE(ReadRecordStretchFrom(broken, "long.rec.gz", start, 35000000, 35100000,
                                        [](const RecordedMessage&) { return true; }, &error));
     fclose(broken);
+}
+
+// A series in parts is one recording: its marks name their part, and a
+// stretch in a later part is read from that part on, across into the next,
+// on the series' one time axis with the gaps between the parts kept.
+TEST(OffsetIndex, AMarkInALaterPartReadsFromThatPart)
+{
+    const WallTime seriesStart = { 1765000000000000, 480 };
+    std::map<std::string, std::string> texts;
+    const std::vector<std::string> parts = { "run-0001.rec", "run-0002.rec", "run-0003.rec" };
+    for (unsigned p = 0; p < 3; ++p) {
+        const uint64_t partMicros = p * 10000000ull;   // 3 s of messages, then 7 s of nothing
+        WallTime start = seriesStart;
+        start.utcMicros += static_cast<int64_t>(partMicros);
+        std::string text = std::string(kRecordHeader) + "\n" + FormatStartLine(start) + "\n" +
+                           FormatPartLine(p + 1, partMicros, seriesStart) + "\n";
+        if (p == 1)
+            text += "0.000000 2000100G V 1\n";   // passed over, named by its part
+        for (uint64_t n = 0; n < 3000; ++n) {
+            RecordedMessage message;
+            message.micros = n * 1000;
+            message.code = 0x20000801;
+            message.kind = kValueMessage;
+            message.value = static_cast<int32_t>(p * 10000 + n);
+            text += FormatRecordLine(message) + "\n";
+        }
+        texts[parts[p]] = text;
+    }
+    std::set<std::string> missing;
+    auto series = [&]() {
+        return std::unique_ptr<SeriesReader>(new SeriesReader(parts,
+            [&](const std::string& path, std::string* why) -> FILE* {
+                if (missing.count(path) != 0) {
+                    *why = "No such file or directory";
+                    return nullptr;
+                }
+                return FileOf(texts[path]);
+            },
+            [](const std::string& path) { return path; }));
+    };
+    OffsetIndex index;
+    uint64_t messages = 0, bytes = 0, badLines = 0;
+    std::string badLine;
+    WallTime start = {};
+    {
+        RecordingPass pass(series(), nullptr, SignalCodePages{ &kGbk, &kUtf8 }, kArrayFirstByte);
+        for (PassBatch batch = pass.Next(1000);; batch = pass.Next(1000)) {
+            index.Append(batch.marks);
+            messages = batch.messages;
+            bytes = batch.bytes;
+            badLines = batch.badLines;
+            badLine = batch.latestBadLine;
+            if (batch.startKnown)
+                start = batch.start;
+            if (batch.done) {
+                EXPECT_EQ("", batch.error);
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(9000u, messages);
+    EXPECT_EQ(1u, badLines);
+    EXPECT_EQ(0u, badLine.find("run-0002.rec:4: ")) << badLine;
+    EXPECT_EQ(seriesStart.utcMicros, start.utcMicros);
+    const OffsetMark& inSecond = index.MarkFor(12000000);
+    EXPECT_EQ(1u, inSecond.part);
+    EXPECT_EQ(10000000u, inSecond.partMicros);
+    EXPECT_GT(inSecond.partBytes, texts[parts[0]].size() * 9 / 10);
+    EXPECT_LE(inSecond.partBytes, texts[parts[0]].size());
+    // What a stretch across a gap costs counts the bytes of both parts, no more.
+    const uint64_t across = index.BytesBetween(12900000, 20100000, bytes);
+    EXPECT_GE(across, 201u * 20);
+    EXPECT_LT(across, texts[parts[1]].size());
+
+    // With the first part gone, a stretch of the second is still read: from
+    // its own part, on into the third, the gap between them kept.
+    missing.insert(parts[0]);
+    std::vector<RecordedMessage> read;
+    std::string error;
+    std::unique_ptr<SeriesReader> again = series();
+    ASSERT_TRUE(ReadRecordStretch(again.get(), &start, index, 12900000, 20002000, [&](const RecordedMessage& message) {
+        read.push_back(message);
+        return true;
+    }, &error)) << error;
+    ASSERT_EQ(100u + 3u, read.size());
+    EXPECT_EQ(12900000u, read.front().micros);
+    EXPECT_EQ(10000 + 2900, read.front().value);
+    EXPECT_EQ(12999000u, read[99].micros);
+    EXPECT_EQ(20000000u, read[100].micros);
+    EXPECT_EQ(20000, read[100].value);
+    EXPECT_EQ(20002000u, read.back().micros);
+    // A stretch of the first part needs that part.
+    again = series();
+    EXPECT_FALSE(ReadRecordStretch(again.get(), &start, index, 1000000, 1001000,
+                                   [](const RecordedMessage&) { return true; }, &error));
+    EXPECT_NE(std::string::npos, error.find("run-0001.rec")) << error;
 }
 
 TEST(Readout, TheValueInForceIsTheLastSampleAtOrBeforeTheCursorAndTheStatisticsAreExact)

@@ -1,7 +1,8 @@
 // velkscope as an analysis window, in-process under Wine without a bus: a
 // recording named on the command line read on its thread, the readout at
-// two cursors set by keys, a recording cut short with a bad line, and a
-// workspace saved and opened again.
+// two cursors set by keys, a recording cut short with a bad line, a
+// recording in compressed parts opened as one, and a workspace saved and
+// opened again.
 #include <stdint.h>
 #include <stdio.h>
 
@@ -16,6 +17,9 @@
 #include <gtest/gtest.h>
 
 #include "common/FormatText.h"
+#include "formats/GzipMembers.h"
+#include "formats/RecordLine.h"
+#include "formats/RecordParts.h"
 #include "tests/FileBytes.h"
 #include "tests/velkscope/ScopeHarness.h"
 #include "velkscope/RecordingBudget.h"
@@ -209,6 +213,52 @@ TEST_F(ScopeAnalysis, ARecordingCutShortIsReadToItsLastWholeLineAndABadLineIsNam
     EXPECT_NE(std::wstring::npos, Status().find(L"velkscope-not.rec:1: not a velk recording")) << Status();
     EXPECT_FALSE(scope_->OpenRecording(L"Z:\\no\\such\\file.rec", &error));
     EXPECT_NE(std::wstring::npos, error.find(L"cannot open")) << error;
+}
+
+TEST_F(ScopeAnalysis, ARecordingInPartsOpensByItsFirstPartAsOneWithTheGapsBetweenThemKept)
+{
+    // Three compressed parts of one series: 3 s of messages each, 10 s apart.
+    const WallTime seriesStart = { 1765156323000000, 480 };
+    std::wstring first;
+    for (unsigned p = 0; p < 3; ++p) {
+        const uint64_t partMicros = p * 10000000ull;
+        WallTime start = seriesStart;
+        start.utcMicros += static_cast<int64_t>(partMicros);
+        std::string gz;
+        GzipMemberWriter writer([&gz](const char* bytes, size_t size) {
+            gz.append(bytes, size);
+            return true;
+        });
+        writer.Write(std::string(kRecordHeader) + "\n" + FormatStartLine(start) + "\n" +
+                         FormatPartLine(p + 1, partMicros, seriesStart) + "\n", 0);
+        for (uint64_t n = 0; n < 3000; ++n)
+            writer.Write(FormatText("%llu.%06llu %08x V %u\n", static_cast<unsigned long long>(n / 1000),
+                                    static_cast<unsigned long long>(n % 1000 * 1000), kValue,
+                                    static_cast<unsigned>(p * 10000 + n)), n * 1000);
+        writer.EndMember();
+        const std::wstring path = WriteTemp(WideFromUtf8(FormatText("velkscope-inparts-%04u.rec.gz", p + 1)).c_str(), gz);
+        if (p == 0)
+            first = path;
+    }
+    Open({ Utf8FromWide(first) });
+    const ScopeModel& model = scope_->Model();
+    ASSERT_EQ(2u, model.Sources().size());
+    const ScopeSource& source = *model.Sources()[1];
+    EXPECT_EQ("", source.error);
+    EXPECT_EQ(9000u, source.messages);
+    ASSERT_EQ(1u, model.Traces().size());
+
+    // A in the gap after the first part, B half a second into the second:
+    // the value in force at A is the first part's last, and between them
+    // come only the second part's messages, read again from that part.
+    const int64_t origin = model.Origin(1);
+    scope_->MutableModel().SetCursor(0, origin + 5000000);
+    scope_->MutableModel().SetCursor(1, origin + 10500000);
+    const std::vector<std::vector<std::string>> cells = scope_->ReadoutNow();
+    ASSERT_EQ(3u, cells.size());
+    EXPECT_EQ(0u, cells[2][1].find("2999 @ ")) << cells[2][1];
+    EXPECT_EQ(0u, cells[2][2].find("10500 @ ")) << cells[2][2];
+    EXPECT_EQ("501", cells[2][7]);
 }
 
 TEST_F(ScopeAnalysis, AWorkspaceSavedAndOpenedAgainShowsTheSamePanesTracesAndCursors)
