@@ -43,8 +43,12 @@ std::string DbcName(const std::string& name)
 
 // Where a multiplexed message marks its fields in SG_ (" M", " m3"): the one
 // place the selector and the fields of its values are written.
-std::string MultiplexMark(const SignalMessage&, const Signal&)
+std::string MultiplexMark(const Signal& field)
 {
+    if (field.mux)
+        return " M";
+    if (field.muxValues.size() == 1)
+        return FormatText(" m%lld", static_cast<long long>(field.muxValues[0]));
     return std::string();
 }
 
@@ -108,6 +112,11 @@ bool Exporter::Field(const SignalMessage& message, const Signal& field, uint32_t
         Report(field.line, FormatText(N_("text field %s left out: a DBC signal is a number"), field.name.c_str()));
         return false;
     }
+    if (field.muxValues.size() > 1) {
+        Report(field.line, FormatText(N_("%s left out: a DBC signal is multiplexed by one selector value (mN), it has %zu"),
+                                      field.name.c_str(), field.muxValues.size()));
+        return false;
+    }
     const bool isFloat = IsFloatType(field.type);
     const unsigned bits = isFloat ? SignalTypeBits(field.type) : field.bits;
     const bool motorola = field.endian == kEndianBig;
@@ -128,7 +137,7 @@ bool Exporter::Field(const SignalMessage& message, const Signal& field, uint32_t
         (field.hasMin ? max : min) = field.hasMin ? highest : lowest;
     }
     messages_ += FormatText(" SG_ %s%s : %u|%u@%c%c (%s,%s) [%s|%s] %s Vector__XXX\n", name.c_str(),
-                            MultiplexMark(message, field).c_str(), start, bits, motorola ? '0' : '1',
+                            MultiplexMark(field).c_str(), start, bits, motorola ? '0' : '1',
                             IsSignedType(field.type) || isFloat ? '-' : '+', ExactNumber(field.scale).c_str(),
                             ExactNumber(field.offset).c_str(), ExactNumber(min).c_str(), ExactNumber(max).c_str(),
                             DbcString(field.unit).c_str());

@@ -51,6 +51,7 @@ void ExpectSameSignals(const SignalDatabase& a, const SignalDatabase& b)
             EXPECT_EQ(std::make_tuple(f.scale, f.offset, f.hasMin, f.min, f.hasMax, f.max, f.unit),
                       std::make_tuple(g.scale, g.offset, g.hasMin, g.min, g.hasMax, g.max, g.unit));
             EXPECT_EQ(std::make_tuple(f.hasInit, f.init.integer, f.init.real), std::make_tuple(g.hasInit, g.init.integer, g.init.real));
+            EXPECT_EQ(std::make_pair(f.mux, f.muxValues), std::make_pair(g.mux, g.muxValues));
             ASSERT_EQ(f.enums.size(), g.enums.size());
             for (size_t e = 0; e < f.enums.size(); ++e)
                 EXPECT_EQ(std::make_pair(f.enums[e].raw, f.enums[e].name), std::make_pair(g.enums[e].raw, g.enums[e].name));
@@ -79,6 +80,10 @@ TEST(DbcExport, ImportExportImportKeepsEverySignal)
         " SG_ Real : 7|32@0- (2,1) [-10|10] \"V\" A\n"
         " SG_ Whole : 32|64@1- (1,0) [0|0] \"\" A\n"
         " SG_ Last : 511|1@1+ (1,0) [0|0] \"\" A\n"
+        "BO_ 17 Paged: 8 A\n"
+        " SG_ Page M : 0|8@1+ (1,0) [0|0] \"\" A\n"
+        " SG_ Flow m0 : 8|8@1+ (1,0) [0|0] \"\" A\n"
+        " SG_ Press m255 : 8|16@1+ (1,0) [0|0] \"\" A\n"
         "CM_ BO_ 16 \"the \\\"low\\\" one\";\n"
         "BA_ \"GenMsgCycleTime\" BO_ 16 20;\n"
         "BA_ \"GenSigStartValue\" SG_ 16 Temp 60;\n"
@@ -89,13 +94,16 @@ TEST(DbcExport, ImportExportImportKeepsEverySignal)
     DbcExport exported;
     const SignalDatabase second = RoundTrip(first, &exported);
     ExpectSameSignals(first, second);
-    EXPECT_EQ(exported.messages, 2u);
-    EXPECT_EQ(exported.signals, 8u);
+    EXPECT_EQ(exported.messages, 3u);
+    EXPECT_EQ(exported.signals, 11u);
     EXPECT_EQ(exported.report, std::vector<std::string>());
     // The rule's place of each code is its identifier; 64 bytes stay 64.
     EXPECT_NE(exported.text.find("BO_ 0 Low: 8 Vector__XXX"), std::string::npos) << exported.text;
-    EXPECT_NE(exported.text.find("BO_ 1 Ext: 64 Vector__XXX"), std::string::npos) << exported.text;
+    EXPECT_NE(exported.text.find("BO_ 1 Paged: 8 Vector__XXX"), std::string::npos) << exported.text;
+    EXPECT_NE(exported.text.find("BO_ 2 Ext: 64 Vector__XXX"), std::string::npos) << exported.text;
     EXPECT_NE(exported.text.find(" SG_ Speed : 39|12@0+ (0.125,0) [0|0] \"rpm\" Vector__XXX"), std::string::npos);
+    EXPECT_NE(exported.text.find(" SG_ Page M : 0|8@1+"), std::string::npos) << exported.text;
+    EXPECT_NE(exported.text.find(" SG_ Press m255 : 8|16@1+"), std::string::npos) << exported.text;
 
     // Every start bit of both orders at the widths that meet byte edges.
     std::string places;
@@ -113,9 +121,11 @@ TEST(DbcExport, WhatADbcCannotSayIsListedAtItsLine)
         "[[message.field]]\nname = \"text\"\nbyte = 0\ntype = \"str\"\nlength = 2\n"                    // 8-12
         "[[message.field]]\nname = \"count\"\nbyte = 2\ntype = \"u8\"\ncounter = true\n"                // 13-17
         "[[message.field]]\nname = \"level\"\nbyte = 3\ntype = \"u8\"\nmin = 10\nscale = -1\n"          // 18-23
-        "[[message]]\ncode = \"31000400\"\nname = \"far\"\n"                                            // 24-26
-        "[[message]]\ncode = \"30000402\"\nname = \"big\"\n"                                            // 27-29
-        "[[message.field]]\nname = \"tail\"\nbyte = 64\ntype = \"u8\"\n";                               // 30-33
+        "[[message.field]]\nname = \"page\"\nbyte = 4\ntype = \"u8\"\nmux = true\n"                     // 24-28
+        "[[message.field]]\nname = \"flow\"\nbyte = 5\ntype = \"u8\"\nmux_value = [1, 2]\n"             // 29-33
+        "[[message]]\ncode = \"31000400\"\nname = \"far\"\n"                                            // 34-36
+        "[[message]]\ncode = \"30000402\"\nname = \"big\"\n"                                            // 37-39
+        "[[message.field]]\nname = \"tail\"\nbyte = 64\ntype = \"u8\"\n";                               // 40-43
     SignalDatabase database;
     std::vector<std::string> errors;
     ASSERT_TRUE(LoadSignalFile(toml, "rig.toml", &database, &errors)) << errors[0];
@@ -127,8 +137,9 @@ TEST(DbcExport, WhatADbcCannotSayIsListedAtItsLine)
         "rig.toml:4: the period of pump.status left out: GenMsgCycleTime holds whole milliseconds",
         "rig.toml:8: text field pump.status.text left out: a DBC signal is a number",
         "rig.toml:13: pump.status.count is exported as a plain signal: a DBC has no counters",
-        "rig.toml:24: message far left out: its code 31000400 has no identifier in the map nor by the rule from 30000400",
-        "rig.toml:27: message big left out: its fields reach byte 64, past the 64 bytes of a CAN FD frame",
+        "rig.toml:29: pump.status.flow left out: a DBC signal is multiplexed by one selector value (mN), it has 2",
+        "rig.toml:34: message far left out: its code 31000400 has no identifier in the map nor by the rule from 30000400",
+        "rig.toml:37: message big left out: its fields reach byte 64, past the 64 bytes of a CAN FD frame",
     }));
     // One limit alone: the other is the raw values' end (scale -1: 0 to -255).
     EXPECT_NE(exported.text.find(" SG_ level : 24|8@1+ (-1,0) [10|0] "), std::string::npos) << exported.text;
