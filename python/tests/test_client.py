@@ -180,7 +180,7 @@ def test_the_wine_loader_is_the_one_named_else_the_first_that_runs(tmp_path, mon
     with pytest.raises(velk.VelkError, match="none of .* runs \\(VELK_WINE names the loader\\)"):
         _wine.wine_loader({}, (refused, wrapper))
     # A 64-bit loader run directly is Wine's loader for the processes it starts.
-    assert _wine.wine_environ(works, {})["WINELOADER"] == works
+    assert _wine.wine_environ(works, {"WINELOADER": "/usr/lib/wine/wine64"})["WINELOADER"] == works
     assert "WINELOADER" not in _wine.wine_environ(wrapper, {})
     # The session of an .exe runs through the loader chosen.
     monkeypatch.setenv("VELK_WINE", works)

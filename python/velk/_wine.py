@@ -56,10 +56,11 @@ def wine_loader(environ=None, candidates=CANDIDATES):
 
 def wine_environ(loader, environ):
     """environ for a program run by loader: a 64-bit loader run directly is
-    named in WINELOADER, as Debian's wine does, for the processes Wine starts."""
+    named in WINELOADER, as Debian's wine does, for the processes Wine starts
+    (replacing one the caller's environment names: one loader for all)."""
     environ = dict(environ)
     if os.path.basename(loader).endswith("64"):
-        environ.setdefault("WINELOADER", loader)
+        environ["WINELOADER"] = loader
     return environ
 
 
