@@ -64,6 +64,8 @@ Row SignalCells(const Signal& signal)
     // The selector, and the selector values a multiplexed field is in.
     if (signal.mux)
         notes += notes.empty() ? "mux" : ", mux";
+    if (signal.muxCycle)
+        notes += ", mux_cycle";
     for (size_t i = 0; i < signal.muxValues.size(); ++i) {
         notes += i > 0 ? "/" : notes.empty() ? "mux_value " : ", mux_value ";
         notes += std::to_string(signal.muxValues[i]);

@@ -39,16 +39,15 @@ bool EncodeText(const Signal& signal, const std::string& text, TextEncoder gbk, 
     return true;
 }
 
-} // namespace
-
-bool InitialPayload(const SignalMessage& message, TextEncoder gbk, std::string* bytes, std::string* error)
+// An array message's payload holding the fields a selector value chooses,
+// each at its init, zero where there is none, as long as its last field.
+bool PagePayload(const SignalMessage& message, int64_t selector, TextEncoder gbk, std::string* bytes,
+                 std::string* error)
 {
     bytes->clear();
     for (const Signal& field : message.signals)
         if (bytes->size() < field.byte + field.SpanBytes())
             bytes->resize(field.byte + field.SpanBytes(), '\0');
-    // Of the multiplexed fields, only those the selector's init chooses.
-    const int64_t selector = message.muxIndex >= 0 ? message.signals[static_cast<size_t>(message.muxIndex)].init.integer : 0;
     for (const Signal& field : message.signals) {
         if (!field.hasInit || !field.SelectedBy(selector))
             continue;
@@ -58,6 +57,15 @@ bool InitialPayload(const SignalMessage& message, TextEncoder gbk, std::string* 
             return false;
     }
     return true;
+}
+
+} // namespace
+
+bool InitialPayload(const SignalMessage& message, TextEncoder gbk, std::string* bytes, std::string* error)
+{
+    // Of the multiplexed fields, only those the selector's init chooses.
+    const int64_t selector = message.muxIndex >= 0 ? message.signals[static_cast<size_t>(message.muxIndex)].init.integer : 0;
+    return PagePayload(message, selector, gbk, bytes, error);
 }
 
 bool ComputeMessageChecksum(const Signal& field, const std::string& bytes, uint32_t* checksum)
@@ -96,6 +104,24 @@ bool MessageState::Start(const SignalMessage& message, TextEncoder gbk, std::str
         const Signal& counter = message.signals[static_cast<size_t>(message.counterIndex)];
         counter_ = static_cast<uint64_t>(counter.init.integer) & CounterMask(counter);
     }
+    cycle_.clear();
+    pages_.clear();
+    page_ = 0;
+    if (message.kind == kArrayPayload && message.muxIndex >= 0 &&
+        message.signals[static_cast<size_t>(message.muxIndex)].muxCycle) {
+        // A payload per selector value, each with that value's fields.
+        const Signal& selector = message.signals[static_cast<size_t>(message.muxIndex)];
+        cycle_ = message.MuxCycleValues();
+        pages_.resize(cycle_.size());
+        for (size_t i = 0; i < cycle_.size(); ++i) {
+            if (!PagePayload(message, cycle_[i], gbk, &pages_[i], error))
+                return false;
+            SignalRaw raw;
+            raw.integer = cycle_[i];
+            WriteFieldRaw(selector, raw, &pages_[i]);
+        }
+        return true;
+    }
     if (message.kind == kArrayPayload)
         return InitialPayload(message, gbk, &bytes_, error);
     const Signal& self = message.signals.front();
@@ -122,6 +148,8 @@ bool MessageState::Set(const Signal& signal, const std::string& value, std::stri
             counter_ = static_cast<uint64_t>(raw.integer) & CounterMask(signal);
         return true;
     }
+    if (!pages_.empty())
+        return SetInPages(signal, value, error);
     // Written to a copy first: a refused value leaves the bytes as they were.
     std::string bytes = bytes_;
     if (!WriteFieldText(signal, value, gbk_, &bytes, error))
@@ -133,13 +161,33 @@ bool MessageState::Set(const Signal& signal, const std::string& value, std::stri
     return true;
 }
 
+bool MessageState::SetInPages(const Signal& signal, const std::string& value, std::string* error)
+{
+    if (signal.mux) {
+        *error = signal.name + ": " + N_("a selector with mux_cycle takes each of its values in turn: it is not set");
+        return false;
+    }
+    // Into every payload that holds the field, on copies: a refused value changes none.
+    std::vector<std::string> pages = pages_;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (!signal.SelectedBy(cycle_[i]))
+            continue;
+        if (!WriteFieldText(signal, value, gbk_, &pages[i], error))
+            return false;
+        if (signal.counter)
+            ReadFieldBits(signal, pages[i], &counter_);
+    }
+    pages_.swap(pages);
+    return true;
+}
+
 RecordedMessage MessageState::Peek() const
 {
     RecordedMessage message;
     message.code = message_->code;
     message.kind = message_->kind;
     message.value = word_;
-    message.bytes = bytes_;
+    message.bytes = pages_.empty() ? bytes_ : pages_[page_];
     Stamp(&message);
     return message;
 }
@@ -148,7 +196,12 @@ RecordedMessage MessageState::Next()
 {
     RecordedMessage message = Peek();
     word_ = message.value;
-    bytes_ = message.bytes;
+    if (pages_.empty()) {
+        bytes_ = message.bytes;
+    } else {
+        pages_[page_] = message.bytes;
+        page_ = (page_ + 1) % pages_.size();
+    }
     CountOn();
     return message;
 }

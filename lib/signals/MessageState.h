@@ -7,6 +7,7 @@
 #pragma once
 #include <stdint.h>
 #include <string>
+#include <vector>
 
 #include "formats/RecordLine.h"
 #include "signals/SignalCodec.h"
@@ -39,7 +40,9 @@ public:
     bool Set(const Signal& signal, const std::string& value, std::string* error);
 
     // The message to send now: the counter written, then the checksum; the
-    // counter then moves on for the next.
+    // counter then moves on for the next. A selector with mux_cycle takes
+    // its values in turn, from the lowest, each payload with that value's
+    // fields; a field set goes into every payload that holds it.
     RecordedMessage Next();
     // What Next would send now; the counter stays.
     RecordedMessage Peek() const;
@@ -56,9 +59,14 @@ public:
     void CountOnFrom(const RecordedMessage& seen);
 
 private:
+    bool SetInPages(const Signal& signal, const std::string& value, std::string* error);
+
     const SignalMessage* message_ = nullptr;
     TextEncoder gbk_ = nullptr;
     int32_t word_ = 0;            // value messages
     std::string bytes_;           // string and array messages
+    std::vector<int64_t> cycle_;  // a cycling selector's values; empty otherwise
+    std::vector<std::string> pages_;  // the payload of each of cycle_, in its order
+    size_t page_ = 0;             // the one sent next
     uint64_t counter_ = 0;        // the counter's next value, its bits as unsigned
 };

@@ -92,6 +92,18 @@ void Signal::RawLimits(int64_t* lowest, int64_t* highest) const
     }
 }
 
+std::vector<int64_t> SignalMessage::MuxCycleValues() const
+{
+    std::vector<int64_t> values;
+    if (muxIndex < 0)
+        return values;
+    for (const Signal& signal : signals)
+        values.insert(values.end(), signal.muxValues.begin(), signal.muxValues.end());
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    return values;
+}
+
 const Signal* SignalMessage::FindField(const std::string& wanted) const
 {
     for (const Signal& signal : signals) {

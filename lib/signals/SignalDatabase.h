@@ -91,6 +91,7 @@ struct Signal {
     // the multiplexed fields its payload holds. A field with muxValues has a
     // value only when the selector's raw value is one of them (sorted).
     bool mux = false;                         // the selector
+    bool muxCycle = false;                    // the selector: a sender goes through its values in turn
     std::vector<int64_t> muxValues;           // empty: in every payload
     const ChecksumKind* checksum = nullptr;   // array fields: computed over checksumBytes on every send
     std::vector<ByteRange> checksumBytes;     // in the order they are summed
@@ -125,6 +126,10 @@ struct SignalMessage {
     // signals; -1 for none (a message has at most one of each).
     int counterIndex = -1, checksumIndex = -1;
     int muxIndex = -1;            // the selector field; -1 for none
+
+    // The values a selector with muxCycle goes through: every value some
+    // field's muxValues names, sorted, each once; empty without a selector.
+    std::vector<int64_t> MuxCycleValues() const;
 
     // An array field by its name within the message; null when none.
     const Signal* FindField(const std::string& fieldName) const;

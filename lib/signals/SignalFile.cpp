@@ -28,18 +28,20 @@ const Words kValueKeys = { "unit", "scale", "offset", "min", "max", "signed", "e
 const Words kStringKeys = { "encoding", "init" };
 const Words kArrayKeys = { "field" };
 const Words kFieldKeys = { "name", "byte", "type", "endian", "bit", "bits", "length", "encoding",
-                           "unit", "scale", "offset", "min", "max", "enum", "init", "counter", "checksum", "covers", "mux", "mux_value" };
+                           "unit", "scale", "offset", "min", "max", "enum", "init", "counter", "checksum", "covers", "mux", "mux_cycle", "mux_value" };
 
 // The keys of a field of a type (made once: a file may hold 10^5 fields).
 const Words& FieldKeysOf(SignalType type)
 {
     static const Words common = { "name", "byte", "type" };
     static const Words text = JoinWords(common, { "length", "encoding", "init", "mux_value" });
-    static const Words flag = JoinWords(common, { "bit", "bits", "endian", "enum", "init", "covers", "mux", "mux_value" });
+    static const Words flag = JoinWords(common, { "bit", "bits", "endian", "enum", "init", "covers", "mux", "mux_cycle",
+                                                  "mux_value" });
     static const Words real = JoinWords(common, { "endian", "unit", "scale", "offset", "min", "max", "init", "covers",
                                                   "mux_value" });
     static const Words whole = JoinWords(common, { "bit", "bits", "endian", "unit", "scale", "offset", "min", "max",
-                                                   "enum", "init", "counter", "checksum", "covers", "mux", "mux_value" });
+                                                   "enum", "init", "counter", "checksum", "covers", "mux", "mux_cycle",
+                                                   "mux_value" });
     if (type == kSignalStr)
         return text;
     if (type == kSignalBool)
@@ -130,6 +132,8 @@ std::string SendKeyMisfit(const std::string& word, SignalType type, const std::s
         return FormatText(N_("counter does not fit a %s field: a counter counts in an integer field"), typeText.c_str());
     if (word == "mux" && (type == kSignalStr || IsFloatType(type)))
         return FormatText(N_("mux does not fit a %s field: a selector is an integer or bool field"), typeText.c_str());
+    if (word == "mux_cycle" && (type == kSignalStr || IsFloatType(type)))
+        return FormatText(N_("mux_cycle does not fit a %s field: a selector is an integer or bool field"), typeText.c_str());
     if (word == "checksum" && !whole)
         return FormatText(N_("checksum does not fit a %s field: it goes in a u8, u16 or u32 field"), typeText.c_str());
     return std::string();
@@ -443,6 +447,7 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     const toml::node* counterNode = nullptr;
     const toml::node* initNode = nullptr;
     const toml::node* checksumNode = nullptr;
+    const toml::node* cycleNode = nullptr;
     const Words& fits = typeKnown ? FieldKeysOf(field->type) : kFieldKeys;
     for (auto&& [key, value] : table) {
         const std::string word(key.str());
@@ -513,6 +518,13 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
                 good = false;
             }
             field->mux = value.is_boolean() && value.as_boolean()->get();
+        } else if (word == "mux_cycle") {
+            if (!value.is_boolean()) {
+                Error(value.source(), FormatText(N_("%s must be true or false"), "mux_cycle"));
+                good = false;
+            }
+            field->muxCycle = value.is_boolean() && value.as_boolean()->get();
+            cycleNode = &value;
         } else if (word == "mux_value") {
             *muxWhere = value.source();
             good = LoadMuxValues(value, field) && good;
@@ -528,6 +540,10 @@ bool Loader::LoadField(const toml::table& table, const SignalMessage& message, S
     }
     if (!typeKnown)
         return false;
+    if (field->muxCycle && !field->mux) {
+        Error(cycleNode->source(), N_("mux_cycle goes on the selector alone: a field with mux = true"));
+        good = false;
+    }
     good = CheckScaling(field, enumNode, maxNode, counterNode) && good;
     if (checksumNode != nullptr && field->checksum != nullptr)
         good = CheckChecksumField(*checksumNode, *field, initNode) && good;
@@ -802,6 +818,19 @@ bool Loader::CheckMux(SignalMessage* message, const std::vector<toml::source_reg
                 good = false;
                 break;
             }
+        }
+    }
+    if (good && message->muxIndex >= 0 && message->signals[static_cast<size_t>(message->muxIndex)].muxCycle) {
+        // Each value a field names is a page of its own, kept while the message is simulated.
+        const size_t selector = static_cast<size_t>(message->muxIndex);
+        const size_t pages = message->MuxCycleValues().size();
+        if (pages == 0) {
+            Error(fieldWhere[selector], N_("mux_cycle needs a field with mux_value: no selector value to go through"));
+            good = false;
+        } else if (pages > kMaxMuxValues) {
+            Error(fieldWhere[selector], FormatText(N_("mux_cycle goes through at most %d selector values, the fields name %zu"),
+                                                   static_cast<int>(kMaxMuxValues), pages));
+            good = false;
         }
     }
     return good;

@@ -183,3 +183,66 @@ TEST(SignalMux, SendingAFieldSetsItsSelector)
     ASSERT_TRUE(state.Set(*message.FindField("press"), "5", &error)) << error;
     EXPECT_EQ(std::string("\x01\x05\xff\x00\x06", 5), state.Next().bytes);
 }
+
+TEST(SignalMux, ACyclingSelectorSendsEachValueInTurn)
+{
+    const std::string cycling = "[[message]]\ncode = \"30000401\"\nname = \"m\"\n"
+                                "[[message.field]]\nname = \"page\"\nbyte = 0\ntype = \"u8\"\nmux = true\n"
+                                "mux_cycle = true\ninit = 7\n";
+    // The selector's init (7) is none of the values: the sends go 0, 1, 255, 0.
+    SignalDatabase database;
+    std::vector<std::string> errors = Load(cycling + "[[message.field]]\nname = \"temp\"\nbyte = 1\ntype = \"u8\"\n"
+                                                     "mux_value = 0\ninit = 9\n"
+                                                     "[[message.field]]\nname = \"press\"\nbyte = 1\ntype = \"u8\"\n"
+                                                     "mux_value = [255, 1]\n"
+                                                     "[[message.field]]\nname = \"alive\"\nbyte = 2\ntype = \"u8\"\n"
+                                                     "counter = true\n",
+                                           &database);
+    ASSERT_TRUE(errors.empty()) << errors[0];
+    const SignalMessage& message = database.Messages()[0];
+    EXPECT_NE(std::string::npos, FormatSignalTable(database).find("  mux, mux_cycle\n"));
+    MessageState state;
+    std::string error;
+    ASSERT_TRUE(state.Start(message, nullptr, &error)) << error;
+    EXPECT_EQ(std::string("\x00\x09\x00", 3), state.Next().bytes);
+    ASSERT_TRUE(state.Set(*message.FindField("press"), "4", &error)) << error;
+    EXPECT_EQ(std::string("\x01\x04\x01", 3), state.Next().bytes);
+    EXPECT_EQ(std::string("\xff\x04\x02", 3), state.Next().bytes);
+    EXPECT_EQ(std::string("\x00\x09\x03", 3), state.Next().bytes);   // temp's page keeps temp
+    EXPECT_FALSE(state.Set(*message.FindField("page"), "1", &error));
+    EXPECT_EQ("m.page: a selector with mux_cycle takes each of its values in turn: it is not set", error);
+
+    // One value: every send the same page.
+    ASSERT_TRUE(Load(cycling + "[[message.field]]\nname = \"x\"\nbyte = 1\ntype = \"u8\"\nmux_value = 3\n",
+                     &database).empty());
+    ASSERT_TRUE(state.Start(database.Messages()[0], nullptr, &error)) << error;
+    EXPECT_EQ('\x03', state.Next().bytes[0]);
+    EXPECT_EQ('\x03', state.Next().bytes[0]);
+
+    // 256 values, named by two fields: 0 to 255, then 0 again.
+    std::string all = "[";
+    for (int value = 0; value < 256; ++value)
+        all += (value > 0 ? ", " : "") + std::to_string(value);
+    ASSERT_TRUE(Load(cycling + "[[message.field]]\nname = \"x\"\nbyte = 1\ntype = \"u8\"\nmux_value = " + all + "]\n"
+                               "[[message.field]]\nname = \"y\"\nbyte = 2\ntype = \"u8\"\nmux_value = [0, 255]\n",
+                     &database).empty());
+    ASSERT_EQ(256u, database.Messages()[0].MuxCycleValues().size());
+    ASSERT_TRUE(state.Start(database.Messages()[0], nullptr, &error)) << error;
+    for (int value = 0; value < 256; ++value)
+        ASSERT_EQ(static_cast<char>(value), state.Next().bytes[0]) << value;
+    EXPECT_EQ('\x00', state.Next().bytes[0]);
+
+    // Past 256 values (a u16 selector), elsewhere than the selector, none to go through, not a bool.
+    const std::string wide = "[[message]]\ncode = \"30000401\"\nname = \"m\"\n[[message.field]]\nname = \"page\"\n"
+                             "byte = 0\ntype = \"u16\"\nendian = \"little\"\nmux = true\nmux_cycle = true\n";
+    EXPECT_EQ("", FirstError(wide + "[[message.field]]\nname = \"x\"\nbyte = 2\ntype = \"u8\"\nmux_value = " + all + "]\n"));
+    EXPECT_EQ("f.toml:4:1: mux_cycle goes through at most 256 selector values, the fields name 257",
+              FirstError(wide + "[[message.field]]\nname = \"x\"\nbyte = 2\ntype = \"u8\"\nmux_value = " + all + "]\n"
+                         "[[message.field]]\nname = \"y\"\nbyte = 3\ntype = \"u8\"\nmux_value = 256\n"));
+    EXPECT_EQ("f.toml:4:1: mux_cycle needs a field with mux_value: no selector value to go through", FirstError(cycling));
+    EXPECT_EQ("f.toml:29:13: mux_cycle goes on the selector alone: a field with mux = true",
+              FirstError(kPaged + "[[message.field]]\nname = \"z\"\nbyte = 4\ntype = \"u8\"\nmux_cycle = true\n"));
+    EXPECT_EQ("f.toml:9:13: mux_cycle must be true or false", FirstError(kHead + "mux_cycle = 1\n"));
+    EXPECT_EQ("f.toml:30:1: mux_cycle does not fit a f32 field: a selector is an integer or bool field",
+              FirstError(kPaged + "[[message.field]]\nname = \"z\"\nbyte = 4\ntype = \"f32\"\nendian = \"little\"\nmux_cycle = true\n"));
+}

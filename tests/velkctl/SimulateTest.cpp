@@ -77,4 +77,32 @@ TEST_F(Simulate, TheRigsMessagesCountAndCheckAndASetOnStdinChangesTheNextSend)
     EXPECT_NE(std::string::npos, said[4].find("motor.status  sent ")) << said[4];
 }
 
+TEST_F(Simulate, ACyclingSelectorTakesItsValuesInTurn)
+{
+    const std::string rig = WriteTempFile("[[message]]\ncode = \"30000405\"\nname = \"cyc\"\nperiod = \"20ms\"\n"
+                                          "[[message.field]]\nname = \"page\"\nbyte = 0\ntype = \"u8\"\nmux = true\nmux_cycle = true\n"
+                                          "[[message.field]]\nname = \"a\"\nbyte = 1\ntype = \"u8\"\nmux_value = 1\ninit = 11\n"
+                                          "[[message.field]]\nname = \"b\"\nbyte = 1\ntype = \"u8\"\nmux_value = [2, 3]\ninit = 22\n");
+    ASSERT_FALSE(rig.empty());
+    ChildProcess monitor;
+    ASSERT_TRUE(monitor.Start("velkctl.exe", "monitor --jsonl --code 30000405 --count 9 --timeout 60 --signals \"" + rig + "\""));
+    ASSERT_TRUE(WaitForClients(1));
+    ChildProcess simulate;
+    ASSERT_TRUE(simulate.Start("velkctl.exe", "simulate \"" + rig + "\" --duration 3s"));
+    EXPECT_EQ(0, monitor.Wait(60000));
+    EXPECT_EQ(0, simulate.Wait(30000));
+    DeleteFileA(rig.c_str());
+
+    // From the lowest value, each payload the next, back to 1 after 3; each
+    // with its page's field at its init.
+    const std::vector<std::string> lines = monitor.Lines();
+    ASSERT_GE(lines.size(), 9u);
+    for (int i = 0; i < 9; ++i) {
+        const std::string& line = lines[i];
+        EXPECT_EQ(i % 3 + 1, static_cast<int>(Member(line, "cyc.page"))) << line;
+        EXPECT_EQ(i % 3 == 0 ? 11 : -1, static_cast<int>(Member(line, "cyc.a"))) << line;
+        EXPECT_EQ(i % 3 == 0 ? -1 : 22, static_cast<int>(Member(line, "cyc.b"))) << line;
+    }
+}
+
 } // namespace
