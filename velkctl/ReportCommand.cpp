@@ -24,10 +24,10 @@ public:
             ->type_name("FILE");
         command->add_flag("--text", options_.text, N_("plain text instead of an HTML page"));
         command->footer(N_("Example:\n"
-                           "  velkctl report endurance.txt --signals rig.toml --out endurance.html\n"
+                           "  velkctl report endurance.txt --signals signals-example.toml --out endurance.html\n"
                            "    one page to mail: per code its count, rate and gaps, !crc and !cnt, per signal\n"
                            "    min/max/mean, limit violations, enum transitions and a chart of the whole run\n"
-                           "  velkctl report endurance.txt --signals rig.toml --text\n"
+                           "  velkctl report endurance.txt --signals signals-example.toml --text\n"
                            "    the same tables as text on standard output"));
     }
 

@@ -222,7 +222,7 @@ def main():
     for name in ("rig-example.dbc", "rig-matrix.csv"):
         with open(os.path.join(source, "docs", name), "rb") as example, open(os.path.join(work, name), "wb") as copy:
             copy.write(example.read())
-    for name in ("a.txt", "session.txt"):
+    for name in ("a.txt", "session.txt", "endurance.txt"):
         with open(os.path.join(work, name), "w") as recording:
             recording.write(RECORDING)
     with open(os.path.join(work, "bad.toml"), "w") as bad:

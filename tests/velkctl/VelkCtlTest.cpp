@@ -190,9 +190,11 @@ TEST_F(Velkctl, SignalsImportWritesAFileThatChecksAndListsWhatItLeftOut)
     const std::string again = out + ".dbc";
     EXPECT_EQ(0, RunVelkctl("signals export " + out + " --dbc --code-map " + map + " --out " + again, &lines));
     ASSERT_EQ(1u, lines.size());
-    EXPECT_NE(std::string::npos, lines[0].find("1 message, 2 signals as a DBC to ")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[0].find("1 message, 3 signals as a DBC to ")) << lines[0];
     const std::string exported = ReadFileText(again);
-    EXPECT_NE(std::string::npos, exported.find("BO_ 291 Engine: 8 Vector__XXX\n SG_ Temp : 7|12@0- (0.1,0) [-40|215] \"\xC2\xB0" "C\"")) << exported;
+    EXPECT_NE(std::string::npos, exported.find("BO_ 291 Engine: 8 Vector__XXX\n SG_ Mode M : 16|4@1+ (1,0) [0|0] \"\" Vector__XXX\n"
+                                               " SG_ Temp : 7|12@0- (0.1,0) [-40|215] \"\xC2\xB0" "C\" Vector__XXX\n"
+                                               " SG_ Page m2 : 20|4@1+ ")) << exported;
     EXPECT_EQ(2, RunVelkctl("signals export " + out, &lines));   // export says its format
     EXPECT_NE(std::string::npos, lines[0].find("export needs --dbc")) << lines[0];
     EXPECT_EQ(2, RunVelkctl("signals import " + dbc + " --dbc", &lines));
