@@ -50,26 +50,18 @@ int PlotRecording(const std::string& path, const PlotRequest& request, const Sig
                   const std::vector<SignalTraceRef>& traces, const std::string& outPath)
 {
     const uint64_t started = ClockTicks();
-    std::vector<std::string> files;
-    if (!FindInputRecording(path, &files))
-        return kExitIo;
     PlotCollector collector(request);
     uint64_t read = 0;
-    {
-        std::unique_ptr<SeriesReader> reader = ReadInputRecording(files);
-        RecordedMessage message;
-        std::vector<DecodedSignal> decoded;
-        while (reader->Next(&message)) {
-            if (request.signals.empty())
-                collector.Add(message);
-            else
-                AddSignalValues(message, signals, traces, &decoded, &collector);
-            ++read;
-        }
-        int status = RecordReadStatus(*reader);
-        if (status != kExitOk)
-            return status;
-    }
+    std::vector<DecodedSignal> decoded;
+    int status = ReadInputMessages(path, [&](const RecordedMessage& message) {
+        if (request.signals.empty())
+            collector.Add(message);
+        else
+            AddSignalValues(message, signals, traces, &decoded, &collector);
+        ++read;
+    });
+    if (status != kExitOk)
+        return status;
 
     const bool toStdout = outPath == "-";
     const int written = WriteDocument(WriteSvg(collector.Chart()), outPath);

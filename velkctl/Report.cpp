@@ -9,7 +9,6 @@
 #include "client/InputFile.h"
 #include "client/ProgramMessages.h"
 #include "client/SignalsOption.h"
-#include "formats/SeriesReader.h"
 #include "velkctl/CommandOutcome.h"
 #include "velkctl/ReportTables.h"
 #include "windows/Clock.h"
@@ -23,19 +22,10 @@ int ReportRecording(const ReportOptions& options)
     ReportHeading heading;
     heading.recording = Utf8FromSystem(InputFileName(options.path));
     heading.signalFile = Utf8FromSystem(options.signalsFile);
-    std::vector<std::string> files;
-    if (!FindInputRecording(options.path, &files))
-        return kExitIo;
-    {
-        std::unique_ptr<SeriesReader> reader = ReadInputRecording(files);
-        RecordedMessage message;
-        while (reader->Next(&message))
-            report.Add(message);
-        heading.startKnown = reader->Start(&heading.start);
-        int status = RecordReadStatus(*reader);
-        if (status != kExitOk)
-            return status;
-    }
+    int status = ReadInputMessages(options.path, [&report](const RecordedMessage& message) { report.Add(message); },
+                                   &heading.start, &heading.startKnown);
+    if (status != kExitOk)
+        return status;
 
     std::string page;
     if (!options.text)
@@ -44,7 +34,7 @@ int ReportRecording(const ReportOptions& options)
         page = SystemFromUtf8(ReportText(report, heading));
     else
         page = ReportText(report, heading);
-    int status = WriteDocument(page, options.out);
+    status = WriteDocument(page, options.out);
     if (status != kExitOk)
         return status;
     PrintMessage("velkctl: reported %" PRIu64 " messages of %zu codes to %s in %.3f s\n", report.Messages(),

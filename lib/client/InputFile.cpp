@@ -154,3 +154,21 @@ int RecordReadStatus(const SeriesReader& reader)
         return kExitIo;
     }
 }
+
+int ReadInputMessages(const std::string& path, const std::function<void(const RecordedMessage&)>& add,
+                      WallTime* start, bool* startKnown)
+{
+    std::vector<std::string> files;
+    if (!FindInputRecording(path, &files))
+        return kExitIo;
+    std::unique_ptr<SeriesReader> reader = ReadInputRecording(files);
+    RecordedMessage message;
+    while (reader->Next(&message))
+        add(message);
+    if (start != nullptr) {
+        const bool known = reader->Start(start);
+        if (startKnown != nullptr)
+            *startKnown = known;
+    }
+    return RecordReadStatus(*reader);
+}

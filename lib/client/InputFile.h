@@ -3,6 +3,7 @@
 #pragma once
 #include <stddef.h>
 #include <stdio.h>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,3 +48,10 @@ std::unique_ptr<SeriesReader> ReadInputRecording(const std::vector<std::string>&
 // How a recording's reading ended: says the reader's notice and fault on
 // stderr and returns the exit status, kExitOk when every part was good.
 int RecordReadStatus(const SeriesReader& reader);
+
+// The one pass the whole-recording readers make (plot, report): every
+// message of the recording path names, in order, to add; *start (when not
+// null) the recording's start, with whether it says one. The exit status,
+// as RecordReadStatus gives it; kExitIo when there is no such recording.
+int ReadInputMessages(const std::string& path, const std::function<void(const RecordedMessage&)>& add,
+                      WallTime* start = nullptr, bool* startKnown = nullptr);
