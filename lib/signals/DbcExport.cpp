@@ -83,7 +83,7 @@ public:
 
 private:
     // The SG_ line of an exportable field, or false with the reason reported.
-    bool Field(const SignalMessage& message, const Signal& field, uint32_t id, const std::string& name);
+    bool Field(const Signal& field, uint32_t id, const std::string& name);
     std::string UniqueName(const std::string& wanted, std::unordered_set<std::string>* taken, int line, const char* what,
                            const std::string& original);
 
@@ -106,7 +106,7 @@ std::string Exporter::UniqueName(const std::string& wanted, std::unordered_set<s
     return name;
 }
 
-bool Exporter::Field(const SignalMessage& message, const Signal& field, uint32_t id, const std::string& name)
+bool Exporter::Field(const Signal& field, uint32_t id, const std::string& name)
 {
     if (field.type == kSignalStr) {
         Report(field.line, FormatText(N_("text field %s left out: a DBC signal is a number"), field.name.c_str()));
@@ -183,7 +183,7 @@ void Exporter::Message(const SignalMessage& message, uint32_t id)
     for (const Signal& field : message.signals) {
         const std::string fieldName = UniqueName(DbcName(field.fieldName), &fieldNames, field.line,
                                                  N_("field %s is named %s in the DBC"), field.fieldName);
-        if (Field(message, field, id, fieldName))
+        if (Field(field, id, fieldName))
             ++out_->signals;
     }
     if (!message.comment.empty())
