@@ -76,6 +76,7 @@ PassBatch RecordingPass::Next(size_t maxMessages)
     }
     batch.marks = index_.TakeNew();
     batch.bytes = reader_->PartBytes() + reader_->LineOffset();
+    batch.fileBytes = reader_->FileBytesRead();
     batch.messages = messages_;
     batch.badLines = reader_->BadLines();
     batch.latestBadLine = reader_->LatestBadLine();

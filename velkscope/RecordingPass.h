@@ -38,7 +38,8 @@ struct PassBatch {
     std::vector<PassSample> samples;        // in file order
     std::vector<OffsetMark> marks;          // new marks of the index
     std::vector<uint64_t> triggers;         // times of messages after a '# trigger' line
-    uint64_t bytes = 0;                     // read so far
+    uint64_t bytes = 0;                     // read so far, of the text
+    uint64_t fileBytes = 0;                 // read so far, of the files as on disk (compressed or not)
     uint64_t messages = 0;                  // so far
     uint64_t badLines = 0;                  // passed over so far
     std::string latestBadLine;              // "FILE:LINE: what", the latest of them

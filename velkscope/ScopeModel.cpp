@@ -141,6 +141,7 @@ void ScopeModel::ApplyBatch(size_t index, PassBatch* batch)
     for (uint64_t trigger : batch->triggers)
         source.triggers.push_back(static_cast<int64_t>(trigger));
     source.bytesRead = batch->bytes;
+    source.fileBytesRead = batch->fileBytes;
     source.messages = batch->messages;
     source.badLines = batch->badLines;
     source.latestBadLine = batch->latestBadLine;
@@ -151,6 +152,7 @@ void ScopeModel::ApplyBatch(size_t index, PassBatch* batch)
     if (batch->done) {
         source.reading = false;
         source.bytesRead = std::max(source.bytesRead, source.fileBytes);
+        source.fileBytesRead = source.fileBytes;
         source.notice = batch->notice;
         source.error = batch->error;
     }
@@ -168,7 +170,7 @@ void ScopeModel::ResetForReading(size_t index)
     source.index.Clear();
     source.triggers.clear();
     source.reading = true;
-    source.bytesRead = source.messages = source.badLines = 0;
+    source.bytesRead = source.fileBytesRead = source.messages = source.badLines = 0;
     source.latestBadLine.clear();
     source.notice.clear();
     source.error.clear();

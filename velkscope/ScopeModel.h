@@ -65,7 +65,8 @@ struct ScopeSource {
     std::vector<int64_t> triggers;  // recordings: times of the trigger marks
     // The reading pass of a recording.
     bool reading = false;
-    uint64_t fileBytes = 0, bytesRead = 0, messages = 0, badLines = 0;
+    uint64_t fileBytes = 0, bytesRead = 0, messages = 0, badLines = 0;   // the files' size; the text read
+    uint64_t fileBytesRead = 0;     // of fileBytes: the progress
     std::string latestBadLine, notice, error;
 
     ScopeSource(const SignalDatabase* signals, ArrayValue arrayValue, size_t budget, int64_t baseWidth = 1)

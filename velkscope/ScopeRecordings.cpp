@@ -129,7 +129,7 @@ bool CScopeDlg::ApplyBatch(Recording* recording, PassBatch* batch)
         recording->open.pass.reset();   // its thread has ended
         if (batch->cancelled)
             source.error = source.name + FormatText(": \xE5\xB7\xB2\xE5\x81\x9C\xE6\xAD\xA2 stopped at %.0f%%",
-                                                    source.fileBytes == 0 ? 100.0 : 100.0 * static_cast<double>(batch->bytes) / static_cast<double>(source.fileBytes));
+                                                    source.fileBytes == 0 ? 100.0 : 100.0 * static_cast<double>(batch->fileBytes) / static_cast<double>(source.fileBytes));
         if (!batch->notice.empty())
             m_note = LocalizedReason(batch->notice);
     }

@@ -112,7 +112,7 @@ void CScopeDlg::RefreshStatus(int64_t now)
         const ScopeSource& source = *m_model.Sources()[recording.source];
         if (!source.reading)
             continue;
-        bytes += source.bytesRead;
+        bytes += source.fileBytesRead;   // compressed bytes against the compressed size
         total += source.fileBytes;
         messages += source.messages;
         elapsed = std::max(elapsed, static_cast<double>(GetTickCount64() - recording.open.started) / 1000.0);

@@ -100,6 +100,8 @@ public:
     bool Inflate(const char* input, size_t size, size_t* used, char* out, size_t room, size_t* wrote);
     // A member begun and not ended: at the end of the file, a torn one.
     bool InMember() const { return inMember_; }
+    // Where in the file the next byte given is: the compressed bytes taken.
+    uint64_t Offset() const { return offset_; }
     const std::string& Fault() const { return fault_; }
     // Every member begun so far, in file order.
     std::vector<GzipMemberMark>& Members() { return members_; }

@@ -335,6 +335,11 @@ bool RecordReader::Detect()
     return true;
 }
 
+uint64_t RecordReader::FileBytesRead() const
+{
+    return gzip_ != nullptr ? gzip_->Offset() : chunkOffset_ + chunkAt_;
+}
+
 const std::vector<GzipMemberMark>* RecordReader::Members() const
 {
     return gzip_ != nullptr ? &gzip_->Members() : nullptr;

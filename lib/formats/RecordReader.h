@@ -112,6 +112,9 @@ public:
     // Where the line of the message Next() last returned starts, in bytes
     // from the start of the file (CR LF, comments and blank lines counted).
     uint64_t LineOffset() const { return lineOffset_; }
+    // How far into the file the reading has come, in the file's own bytes
+    // (a compressed file's compressed ones): what to weigh against its size.
+    uint64_t FileBytesRead() const;
     // Whether a '# trigger' comment (kTriggerMark) came just before that
     // message: record --trigger's mark of the message that fired.
     bool AfterTriggerMark() const { return afterTrigger_; }

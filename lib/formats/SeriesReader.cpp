@@ -83,7 +83,8 @@ void SeriesReader::ClosePart()
     if (reader_ != nullptr) {
         linesBefore_ += reader_->LinesRead();
         badBefore_ += reader_->BadLines();
-        bytesBefore_ += reader_->LineOffset();   // where its last line starts: near enough for costs and progress
+        bytesBefore_ += reader_->LineOffset();   // where its last line starts: near enough for costs
+        fileBytesBefore_ += reader_->FileBytesRead();
         if (!reader_->LatestBadLine().empty())
             latestBadLine_ = reader_->LatestBadLine();
     }
@@ -176,7 +177,7 @@ bool SeriesReader::Rewind()
         ClosePart();
         at_ = 0;
     }
-    linesBefore_ = badBefore_ = bytesBefore_ = 0;
+    linesBefore_ = badBefore_ = bytesBefore_ = fileBytesBefore_ = 0;
     latestBadLine_.clear();
     placed_ = false;
     hasStart_ = false;
@@ -219,5 +220,6 @@ bool SeriesReader::Resume(const SeriesPlace& place, const WallTime* start)
     previousMicros_ = place.micros;
     previousPart_ = partName_;
     bytesBefore_ = place.partBytes;
+    fileBytesBefore_ = 0;
     return true;
 }

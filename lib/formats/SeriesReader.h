@@ -96,6 +96,10 @@ public:
     uint64_t PartMicros() const { return offset_; }
     uint64_t PartBytes() const { return bytesBefore_; }
     uint64_t LineOffset() const { return reader_ != nullptr ? reader_->LineOffset() : 0; }
+    // The files' own bytes read so far, compressed ones as they are on
+    // disk, over the parts read (after Resume(), from its part on): a
+    // progress to weigh against the parts' sizes together.
+    uint64_t FileBytesRead() const { return fileBytesBefore_ + (reader_ != nullptr ? reader_->FileBytesRead() : 0); }
     const std::vector<GzipMemberMark>* Members() const { return reader_ != nullptr ? reader_->Members() : nullptr; }
     // Reads on from place, as if everything before it had been read; start
     // (null: none was known) is the series' start that reading found.
@@ -133,6 +137,7 @@ private:
     bool skipBadLines_ = false;
     uint64_t pauseAtLine_ = UINT64_MAX;
     uint64_t linesBefore_ = 0, badBefore_ = 0, bytesBefore_ = 0;   // of the parts read before the one at hand
+    uint64_t fileBytesBefore_ = 0;
     std::string latestBadLine_;
     RecordReadOutcome outcome_ = kRecordReading;
     uint64_t faultLine_ = 0;

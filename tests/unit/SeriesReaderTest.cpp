@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 
+#include "common/FormatText.h"
 #include "formats/GzipMembers.h"
 #include "formats/RecordLine.h"
 #include "formats/RecordParts.h"
@@ -260,4 +261,46 @@ TEST(SeriesReader, WhatDoesNotJoinIsAFaultNamingThePart)
     read = ReadParts(texts, { "r-0001.txt", "r-0002.txt" });
     EXPECT_EQ(read.outcome, kRecordMalformed);
     EXPECT_EQ(read.error.find("r-0002.txt:4: "), 0u) << read.error;
+}
+
+TEST(SeriesReader, FileBytesReadCountsThePartsAsOnDisk)
+{
+    // A plain part, then a compressed one of text that packs to a small
+    // fraction of itself: a progress in text bytes would run far past the
+    // files' size.
+    std::map<std::string, std::string> files;
+    files["r-0001.txt"] = Part(1, 0, { "0.500000 20000801 V 1", "1.000000 20000801 V 2" });
+    std::string gz;
+    {
+        GzipMemberWriter writer([&gz](const char* bytes, size_t size) {
+            gz.append(bytes, size);
+            return true;
+        }, 16384);
+        writer.Write(Part(2, 2000000, {}), 0);
+        for (uint64_t n = 0; n < 5000; ++n)
+            writer.Write(FormatText("%llu.%06llu 20000801 V 7\n", static_cast<unsigned long long>(n / 1000),
+                                    static_cast<unsigned long long>(n % 1000 * 1000)), n * 1000);
+        writer.EndMember();
+    }
+    files["r-0002.txt.gz"] = gz;
+    const uint64_t total = files["r-0001.txt"].size() + gz.size();
+    SeriesReader reader({ "r-0001.txt", "r-0002.txt.gz" },
+                        [&files](const std::string& path, std::string*) { return FileOf(files[path]); },
+                        [](const std::string& path) { return path; });
+    RecordedMessage message;
+    uint64_t read = 0, messages = 0;
+    bool climbs = true;
+    while (reader.Next(&message)) {
+        climbs = climbs && reader.FileBytesRead() >= read && reader.FileBytesRead() <= total;
+        read = reader.FileBytesRead();
+        if (++messages == 3) {   // the compressed part's first: the plain one counted whole
+            EXPECT_GT(read, files["r-0001.txt"].size());
+            EXPECT_LT(read, total);
+        }
+    }
+    EXPECT_EQ(kRecordRead, reader.Outcome()) << reader.Error();
+    EXPECT_EQ(5002u, messages);
+    EXPECT_TRUE(climbs);
+    EXPECT_EQ(total, reader.FileBytesRead());
+    EXPECT_GT(reader.PartBytes() + reader.LineOffset(), 5 * total);   // the text, for the index's costs
 }
