@@ -22,7 +22,8 @@ struct OptionHelp {
     const char* words;
 };
 const OptionHelp kOptionHelp[] = {
-    { "RECORDING", N_("open a recording (a file of velkctl record)") },
+    { "RECORDING", N_("open a recording (a file of velkctl record, .gz too, or a series of parts by its first part, "
+                      "the FILE given to record --split, a glob or its folder)") },
     { "--workspace FILE", N_("open a workspace") },
     { "--code CODE", N_("draw this code (hex, repeatable, at most 64)") },
     { "--signals FILE", N_("signal file: traces by signal, physical values (default %VELK_SIGNALS%)") },
