@@ -2,6 +2,7 @@
 // files, and velkctl as a child with its stdout and stderr in a file.
 #pragma once
 #include <stdio.h>
+#include <stdlib.h>
 #include <string>
 #include <vector>
 
@@ -39,13 +40,14 @@ inline bool WriteBenchFile(const std::string& path, const std::string& bytes)
     return fclose(file) == 0 && written;
 }
 
-// velkctl with its stdout and stderr in a file; killed if still running at the end.
+// velkctl (or another program of the folder) with its stdout and stderr in
+// a file; killed if still running at the end.
 class VelkctlProcess {
 public:
-    VelkctlProcess(const std::string& arguments, const char* outputPrefix)
+    VelkctlProcess(const std::string& arguments, const char* outputPrefix, const char* program = "velkctl.exe")
         : output_(TempFile(outputPrefix)), process_(NULL)
     {
-        std::string line = "\"" + ProgramDirectory() + "velkctl.exe\" " + arguments;
+        std::string line = "\"" + ProgramDirectory() + program + "\" " + arguments;
         SECURITY_ATTRIBUTES inherit = { sizeof inherit, NULL, TRUE };
         HANDLE out = CreateFileA(output_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                  CREATE_ALWAYS, 0, NULL);
@@ -62,7 +64,7 @@ public:
             CloseHandle(started.hThread);
             process_ = started.hProcess;
         } else {
-            fprintf(stderr, "cannot start velkctl.exe (error %lu)\n", GetLastError());
+            fprintf(stderr, "cannot start %s (error %lu)\n", program, GetLastError());
         }
         CloseHandle(out);
     }
@@ -101,6 +103,18 @@ private:
     std::string output_;
     HANDLE process_;
 };
+
+// velk_bench's throughput of bus value messages, now, on this machine (the
+// bus's top rate); 0 when it gave none.
+inline double VelkBenchValueRate()
+{
+    VelkctlProcess bench("20000 200", "vcb", "velk_bench.exe");
+    if (!bench.Started() || !bench.Wait(300000))
+        return 0;
+    const std::string report = bench.Output();
+    const size_t at = report.find("bus value");
+    return at == std::string::npos ? 0 : atof(report.c_str() + at + 9);
+}
 
 // velkctl's private bytes (commit charge) and working set, sampled while it
 // runs; the system's own peaks where it keeps them.

@@ -13,8 +13,10 @@
 //   velkctl_bench series [MESSAGES] [SIGNALS]   records twice at once, plain
 //       and as a compressed series (.gz, --split 256MiB): a flood of
 //       values, arrays and texts as fast as one sender can post, then the
-//       example rig's traffic (velkctl simulate SIGNALS, 20 s); prints each
-//       recorder's CPU time and what its files hold, and the sizes
+//       example rig's traffic (velkctl simulate SIGNALS, 20 s); prints
+//       velk_bench's top value rate first, then the rate of each, what the
+//       files hold and their sizes (bench/velkctl/series_cpu.py runs it and
+//       says each recorder's CPU, as Wine's GetProcessTimes cannot)
 //   velkctl_bench memory [MB...]   replays generated recordings of about
 //       that many megabytes (default 10 and 500) at --speed 0 and prints
 //       velkctl's peak private bytes and peak working set, beside those of a
@@ -28,6 +30,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -156,16 +159,6 @@ int RecordBench(HWND window, int messages)
     return 0;
 }
 
-double CpuSeconds(HANDLE process)
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
-        return 0;
-    const ULONGLONG ticks = (static_cast<ULONGLONG>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
-                            (static_cast<ULONGLONG>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
-    return ticks / 1e7;
-}
-
 // A recording or series by its name: messages read, bytes on disk; the files are deleted.
 struct SeriesCounts {
     long long messages = 0;
@@ -217,43 +210,64 @@ void RigFlood(HWND window, int count)
     }
 }
 
-// Two recorders at once, plain and a compressed series, of what traffic() sends.
-int RecordTwice(const char* what, const char* bounds, const std::function<void()>& traffic)
+enum { kPlain = 1, kSeries = 2 };   // which recorders take part
+
+// A plain recorder, a compressed series recorder or both at once, of what traffic() sends.
+int RecordTraffic(const char* what, int recorders, const std::string& bounds, const std::function<void()>& traffic)
 {
     const std::string plain = TempFile("vcp") + ".txt";
     const std::string packed = TempFile("vcs") + ".txt.gz";
-    const std::string both = bounds;
-    VelkctlProcess plainRecorder("record \"" + plain + "\"" + both, "vcb");
-    VelkctlProcess seriesRecorder("record \"" + packed + "\" --split 256MiB" + both, "vcb");
-    if (!plainRecorder.Started() || !seriesRecorder.Started() || !WaitForClients(2))
+    std::unique_ptr<VelkctlProcess> plainRecorder, seriesRecorder;
+    if (recorders & kPlain)
+        plainRecorder.reset(new VelkctlProcess("record \"" + plain + "\"" + bounds, "vcb"));
+    if (recorders & kSeries)
+        seriesRecorder.reset(new VelkctlProcess("record \"" + packed + "\" --split 256MiB" + bounds, "vcb"));
+    if ((plainRecorder && !plainRecorder->Started()) || (seriesRecorder && !seriesRecorder->Started()) ||
+        !WaitForClients(recorders == (kPlain | kSeries) ? 2 : 1))
         return 1;
     std::map<std::string, unsigned long long> before = Counters();
     const long long started = NowUs();
     traffic();
     const long long sent = NowUs();
-    const bool ended = plainRecorder.Wait(300000) && seriesRecorder.Wait(300000);
+    const bool ended = (!plainRecorder || plainRecorder->Wait(300000)) && (!seriesRecorder || seriesRecorder->Wait(300000));
     std::map<std::string, unsigned long long> after = Counters();
-    const double plainCpu = CpuSeconds(plainRecorder.Process()), seriesCpu = CpuSeconds(seriesRecorder.Process());
-    const SeriesCounts plainFile = ReadAndDelete(plain), series = ReadAndDelete(packed);
-    printf("series %s: sent in %.3f s; recorders %s\n", what, (sent - started) / 1e6, ended ? "finished" : "had NOT finished");
+    const unsigned long long posted = after["posted"] - before["posted"];
+    printf("series %s: %llu posted in %.3f s, %.0f a second; %s %s\n", what, posted, (sent - started) / 1e6,
+           posted * 1e6 / static_cast<double>(sent - started), recorders == (kPlain | kSeries) ? "recorders" : "recorder",
+           ended ? "finished" : "had NOT finished");
     PrintBusChange("series", before, after);
-    printf("series %s: plain %lld messages, %llu bytes, CPU %.3f s%s%s\n", what, plainFile.messages, plainFile.bytes,
-           plainCpu, plainFile.error.empty() ? "" : "; ", plainFile.error.c_str());
-    printf("series %s: .gz --split 256MiB %lld messages in %zu part(s), %llu bytes (1/%.1f of plain), CPU %.3f s "
-           "(%.2fx plain)%s%s\n",
-           what, series.messages, series.parts, series.bytes,
-           series.bytes != 0 ? static_cast<double>(plainFile.bytes) / series.bytes : 0.0, seriesCpu,
-           plainCpu > 0 ? seriesCpu / plainCpu : 0.0, series.error.empty() ? "" : "; ", series.error.c_str());
+    SeriesCounts plainFile;
+    if (plainRecorder) {
+        plainFile = ReadAndDelete(plain);
+        printf("series %s: plain %lld messages, %llu bytes%s%s\n", what, plainFile.messages, plainFile.bytes,
+               plainFile.error.empty() ? "" : "; ", plainFile.error.c_str());
+    }
+    if (seriesRecorder) {
+        const SeriesCounts series = ReadAndDelete(packed);
+        printf("series %s: .gz --split 256MiB %lld messages in %zu part(s), %llu bytes", what, series.messages,
+               series.parts, series.bytes);
+        if (plainRecorder && series.bytes != 0)
+            printf(" (1/%.1f of plain)", static_cast<double>(plainFile.bytes) / series.bytes);
+        printf("%s%s\n", series.error.empty() ? "" : "; ", series.error.c_str());
+    }
+    fflush(stdout);
     return 0;
 }
 
 int SeriesBench(HWND window, int messages, const std::string& signals)
 {
-    char bounds[64];
-    snprintf(bounds, sizeof bounds, " --count %d", messages);
-    if (RecordTwice("flood", bounds, [&]() { RigFlood(window, messages); }) != 0)
+    // The bus's top rate on this machine now, for the floods' rates to be read against.
+    printf("series: velk_bench, this run: bus value messages %.0f a second\n", VelkBenchValueRate());
+    fflush(stdout);
+    const std::string bounds = " --count " + std::to_string(messages);
+    const std::function<void()> flood = [&]() { RigFlood(window, messages); };
+    // Each alone, as one recorder takes the bus's top rate; then both at
+    // once, the same messages for each.
+    if (RecordTraffic("flood, plain alone", kPlain, bounds, flood) != 0 ||
+        RecordTraffic("flood, series alone", kSeries, bounds, flood) != 0 ||
+        RecordTraffic("flood, both", kPlain | kSeries, bounds, flood) != 0)
         return 1;
-    return RecordTwice("rig", " --duration 22s", [&]() {
+    return RecordTraffic("rig, both", kPlain | kSeries, " --duration 22s", [&]() {
         VelkctlProcess simulate("simulate \"" + signals + "\" --duration 20s", "vcb");
         simulate.Wait(60000);
     });
