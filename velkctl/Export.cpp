@@ -10,11 +10,15 @@
 #include "common/FormatText.h"
 #include "velkctl/CommandOutcome.h"
 #include "formats/CsvExport.h"
+#include "formats/JsonLine.h"
 #include "formats/RecordParts.h"
 #include "client/SignalsOption.h"
 #include "signals/MessageCheck.h"
+#include "signals/SignalCodec.h"
 #include "signals/SignalCsv.h"
+#include "signals/SignalText.h"
 #include "client/InputFile.h"
+#include "windows/Clock.h"
 #include "windows/LineFile.h"
 #include "velkctl/Replay.h"
 #include "velkctl/WideCsv.h"
@@ -23,14 +27,14 @@
 
 namespace {
 
-// session.txt -> session.csv; a name without an extension gains one.
-std::string CsvPathFor(const std::string& path)
+// session.txt -> session.csv (or .jsonl); a name without an extension gains one.
+std::string OutPathFor(const std::string& path, const char* extension)
 {
     size_t name = path.find_last_of("\\/:");
     size_t dot = path.rfind('.');
     if (dot == std::string::npos || (name != std::string::npos && dot < name) || dot == name + 1)
-        return path + ".csv";
-    return path.substr(0, dot) + ".csv";
+        return path + extension;
+    return path.substr(0, dot) + extension;
 }
 
 bool SameFile(const std::string& a, const std::string& b)
@@ -100,6 +104,46 @@ bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, c
     return ReadToEnd(recording, reader);
 }
 
+// --jsonl: a line per message as monitor --jsonl writes it ("time" when
+// the recording says its start), and "trigger":true on the message a
+// trigger mark came before; false when the file changed since the check.
+bool WriteJsonLines(const CheckedRecording& recording, const MessageFilter& filter, const SignalDatabase* signals,
+                    LineFile* out, uint64_t* lines, uint64_t* filteredOut)
+{
+    const SignalCodePages pages = WindowsSignalCodePages();
+    std::unique_ptr<SeriesReader> series = ReadCheckedRecording(recording);
+    SeriesReader& reader = *series;
+    RecordedMessage message;
+    bool more = false;
+    WallTime start;
+    const WallTime* known = NULL;
+    ReadFromStart(&reader, &message, &more, &start, &known);
+    std::vector<DecodedSignal> decoded;
+    uint64_t last = more ? message.micros : 0;
+    for (; more; more = reader.Next(&message)) {
+        if (!filter.Passes(message.code)) {
+            ++*filteredOut;
+            continue;
+        }
+        ++*lines;
+        std::string line = FormatJsonLine(message, message.micros - last, message.expired, SystemCodePage(),
+                                          known != NULL ? FormatLocalTime(WallTimeAfter(*known, message.micros))
+                                                        : std::string());
+        last = message.micros;
+        std::string members;
+        const SignalMessage* named = signals != NULL && !message.expired ? signals->FindCode(message.code) : NULL;
+        if (named != NULL) {
+            DecodeMessage(*named, message.value, message.bytes, pages, &decoded);
+            members += ",\"signals\":" + FormatSignalsJson(decoded);
+        }
+        if (reader.AfterTriggerMark())
+            members += ",\"trigger\":true";
+        line.insert(line.size() - 1, members);
+        out->Add(line);
+    }
+    return ReadToEnd(recording, reader);
+}
+
 // --wide: one pass for the columns, one for the rows (velkctl/WideCsv.h).
 bool WriteWideRows(const CheckedRecording& recording, const MessageFilter& filter, const SignalDatabase* signals,
                    LineFile* csv, uint64_t* messages, uint64_t* filteredOut, uint64_t* rows, size_t* columns)
@@ -159,7 +203,7 @@ int ExportRecording(const ExportOptions& options)
     const std::string named = recording.files.size() > 1 && SeriesOfPart(recording.files[0], &series, &number)
                                   ? series.stem + series.extension
                                   : recording.files[0];
-    std::string target = !options.out.empty() ? options.out : fromStdin ? "-" : CsvPathFor(named);
+    std::string target = !options.out.empty() ? options.out : fromStdin ? "-" : OutPathFor(named, options.jsonLines ? ".jsonl" : ".csv");
     const bool toStdout = target == "-";
     for (const std::string& file : recording.files) {
         if (!fromStdin && !toStdout && SameFile(file, target)) {
@@ -180,7 +224,8 @@ int ExportRecording(const ExportOptions& options)
     size_t columns = 0;
     bool read = options.wide ? WriteWideRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut,
                                              &wideRows, &columns)
-                             : WriteRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut);
+                : options.jsonLines ? WriteJsonLines(recording, options.filter, options.signals, &csv, &rows, &filteredOut)
+                                    : WriteRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut);
     bool written = csv.Close();
     if (read && written && !toStdout && !MoveFileExA(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DWORD error = GetLastError();
