@@ -10,10 +10,13 @@
 #include "common/FormatText.h"
 #include "velkctl/CommandOutcome.h"
 #include "formats/CsvExport.h"
+#include "formats/JsonLine.h"
 #include "formats/RecordParts.h"
 #include "client/SignalsOption.h"
 #include "signals/MessageCheck.h"
+#include "signals/SignalCodec.h"
 #include "signals/SignalCsv.h"
+#include "signals/SignalText.h"
 #include "client/InputFile.h"
 #include "windows/LineFile.h"
 #include "velkctl/Replay.h"
@@ -23,14 +26,14 @@
 
 namespace {
 
-// session.txt -> session.csv; a name without an extension gains one.
-std::string CsvPathFor(const std::string& path)
+// session.txt -> session.csv (or .jsonl); a name without an extension gains one.
+std::string OutPathFor(const std::string& path, const char* extension)
 {
     size_t name = path.find_last_of("\\/:");
     size_t dot = path.rfind('.');
     if (dot == std::string::npos || (name != std::string::npos && dot < name) || dot == name + 1)
-        return path + ".csv";
-    return path.substr(0, dot) + ".csv";
+        return path + extension;
+    return path.substr(0, dot) + extension;
 }
 
 bool SameFile(const std::string& a, const std::string& b)
@@ -51,6 +54,35 @@ void ReadFromStart(SeriesReader* reader, RecordedMessage* first, bool* more, Wal
     *known = reader->Start(start) ? start : NULL;
 }
 
+// The checked recording read from its first message, with its start when it says one.
+struct Reading {
+    explicit Reading(const CheckedRecording& recording) : series(ReadCheckedRecording(recording)) { Restart(); }
+
+    void Restart()
+    {
+        ReadFromStart(series.get(), &message, &more, &start, &known);
+        taken = false;
+    }
+
+    // The next message the filter passes, in message; those it does not are counted.
+    bool NextPassing(const MessageFilter& filter, uint64_t* filteredOut)
+    {
+        if (taken && more)
+            more = series->Next(&message);
+        taken = true;
+        for (; more && !filter.Passes(message.code); more = series->Next(&message))
+            ++*filteredOut;
+        return more;
+    }
+
+    std::unique_ptr<SeriesReader> series;
+    RecordedMessage message;
+    bool more = false;
+    bool taken = false;     // message was given by NextPassing
+    WallTime start;
+    const WallTime* known = NULL;
+};
+
 // False, said on stderr, when the file changed since it was checked.
 bool ReadToEnd(const CheckedRecording& recording, const SeriesReader& reader)
 {
@@ -67,21 +99,13 @@ bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, c
                LineFile* csv, uint64_t* rows, uint64_t* filteredOut)
 {
     const SignalCodePages pages = WindowsSignalCodePages();
-    std::unique_ptr<SeriesReader> series = ReadCheckedRecording(recording);
-    SeriesReader& reader = *series;
-    RecordedMessage message;
-    bool more = false;
-    WallTime start;
-    const WallTime* known = NULL;
-    ReadFromStart(&reader, &message, &more, &start, &known);
+    Reading reading(recording);
+    const RecordedMessage& message = reading.message;
+    const WallTime* known = reading.known;
     CsvCheckColumn check(signals);
     // LineFile ends each line with "\n".
     csv->Add(kCsvByteOrderMark + FormatCsvHeader(known, signals != NULL, check.Present()) + '\r');
-    for (; more; more = reader.Next(&message)) {
-        if (!filter.Passes(message.code)) {
-            ++*filteredOut;
-            continue;
-        }
+    while (reading.NextPassing(filter, filteredOut)) {
         ++*rows;
         if (signals == NULL) {
             csv->Add(FormatCsvRow(message, known, SystemCodePage()) + '\r');
@@ -97,7 +121,40 @@ bool WriteRows(const CheckedRecording& recording, const MessageFilter& filter, c
             csv->Add(FormatCsvRow(message, known, SystemCodePage(), &one) + '\r');
         }
     }
-    return ReadToEnd(recording, reader);
+    return ReadToEnd(recording, *reading.series);
+}
+
+// --jsonl: a line per message as monitor --jsonl writes it ("time", in the
+// start's zone as the CSV's, when the recording says its start), and "trigger":true on the message a
+// trigger mark came before; false when the file changed since the check.
+bool WriteJsonLines(const CheckedRecording& recording, const MessageFilter& filter, const SignalDatabase* signals,
+                    LineFile* out, uint64_t* lines, uint64_t* filteredOut)
+{
+    const SignalCodePages pages = WindowsSignalCodePages();
+    Reading reading(recording);
+    const RecordedMessage& message = reading.message;
+    const WallTime* known = reading.known;
+    std::vector<DecodedSignal> decoded;
+    uint64_t last = UINT64_MAX;   // the time of the line before; none for the first
+    while (reading.NextPassing(filter, filteredOut)) {
+        ++*lines;
+        std::string line = FormatJsonLine(message, last == UINT64_MAX ? 0 : message.micros - last, message.expired, SystemCodePage(),
+                                          known != NULL ? FormatLocalTime(WallTime{ known->utcMicros + static_cast<int64_t>(message.micros),
+                                                                             known->offsetMinutes })
+                                                        : std::string());
+        last = message.micros;
+        std::string members;
+        const SignalMessage* named = signals != NULL && !message.expired ? signals->FindCode(message.code) : NULL;
+        if (named != NULL) {
+            DecodeMessage(*named, message.value, message.bytes, pages, &decoded);
+            members += ",\"signals\":" + FormatSignalsJson(decoded);
+        }
+        if (reading.series->AfterTriggerMark())
+            members += ",\"trigger\":true";
+        line.insert(line.size() - 1, members);
+        out->Add(line);
+    }
+    return ReadToEnd(recording, *reading.series);
 }
 
 // --wide: one pass for the columns, one for the rows (velkctl/WideCsv.h).
@@ -105,28 +162,20 @@ bool WriteWideRows(const CheckedRecording& recording, const MessageFilter& filte
                    LineFile* csv, uint64_t* messages, uint64_t* filteredOut, uint64_t* rows, size_t* columns)
 {
     WideCsv wide(signals, WindowsSignalCodePages(), SystemCodePage());
-    std::unique_ptr<SeriesReader> series = ReadCheckedRecording(recording);
-    SeriesReader& reader = *series;
-    RecordedMessage message;
-    bool more = false;
-    WallTime start;
-    const WallTime* known = NULL;
-    ReadFromStart(&reader, &message, &more, &start, &known);
-    for (; more; more = reader.Next(&message)) {
-        if (filter.Passes(message.code))
-            wide.AddColumnsOf(message);
-    }
-    if (!ReadToEnd(recording, reader))
+    Reading reading(recording);
+    const RecordedMessage& message = reading.message;
+    const WallTime* known = reading.known;
+    uint64_t passedOver = 0;   // counted in the second pass
+    while (reading.NextPassing(filter, &passedOver))
+        wide.AddColumnsOf(message);
+    if (!ReadToEnd(recording, *reading.series))
         return false;
-    ReadFromStart(&reader, &message, &more, &start, &known);
+    reading.Restart();
+    known = reading.known;
     csv->Add(kCsvByteOrderMark + wide.Header(known) + '\r');
     *columns = wide.Columns();
     std::vector<std::string> lines;
-    for (; more; more = reader.Next(&message)) {
-        if (!filter.Passes(message.code)) {
-            ++*filteredOut;
-            continue;
-        }
+    while (reading.NextPassing(filter, filteredOut)) {
         ++*messages;
         wide.Take(message, known, &lines);
         for (const std::string& line : lines)
@@ -138,7 +187,7 @@ bool WriteWideRows(const CheckedRecording& recording, const MessageFilter& filte
     for (const std::string& line : lines)
         csv->Add(line + '\r');
     *rows += lines.size();
-    return ReadToEnd(recording, reader);
+    return ReadToEnd(recording, *reading.series);
 }
 
 } // namespace
@@ -159,7 +208,7 @@ int ExportRecording(const ExportOptions& options)
     const std::string named = recording.files.size() > 1 && SeriesOfPart(recording.files[0], &series, &number)
                                   ? series.stem + series.extension
                                   : recording.files[0];
-    std::string target = !options.out.empty() ? options.out : fromStdin ? "-" : CsvPathFor(named);
+    std::string target = !options.out.empty() ? options.out : fromStdin ? "-" : OutPathFor(named, options.jsonLines ? ".jsonl" : ".csv");
     const bool toStdout = target == "-";
     for (const std::string& file : recording.files) {
         if (!fromStdin && !toStdout && SameFile(file, target)) {
@@ -180,7 +229,8 @@ int ExportRecording(const ExportOptions& options)
     size_t columns = 0;
     bool read = options.wide ? WriteWideRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut,
                                              &wideRows, &columns)
-                             : WriteRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut);
+                : options.jsonLines ? WriteJsonLines(recording, options.filter, options.signals, &csv, &rows, &filteredOut)
+                                    : WriteRows(recording, options.filter, options.signals, &csv, &rows, &filteredOut);
     bool written = csv.Close();
     if (read && written && !toStdout && !MoveFileExA(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DWORD error = GetLastError();

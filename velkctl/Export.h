@@ -1,4 +1,5 @@
-// velkctl export: a recording as CSV for spreadsheets (velkctl/CsvExport.h).
+// velkctl export: a recording as CSV for spreadsheets (velkctl/CsvExport.h),
+// or as JSON lines for scripts (the velk Python package's reader).
 // Needs no bus.
 #pragma once
 #include <stdint.h>
@@ -13,6 +14,7 @@ struct ExportOptions {
     MessageFilter filter;      // the rows; the rest is counted in the summary
     const SignalDatabase* signals = nullptr;   // adds the signal columns (formats/CsvExport.h)
     bool wide = false;         // a row per time step, a column per signal (velkctl/WideCsv.h)
+    bool jsonLines = false;    // a JSON line per message instead of CSV, as monitor --jsonl writes them
     uint64_t fromMicros = 0;            // --from, --to: the stretch exported, from the recording's start
     uint64_t toMicros = UINT64_MAX;
 };

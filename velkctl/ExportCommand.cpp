@@ -1,4 +1,4 @@
-// velkctl export FILE [--out OUT.csv] [--wide] [--from D] [--to D] [--signals FILE] [filters]: needs no bus.
+// velkctl export FILE [--out OUT.csv] [--wide | --jsonl] [--from D] [--to D] [--signals FILE] [filters]: needs no bus.
 #include <memory>
 #include <string>
 
@@ -21,6 +21,10 @@ public:
         command->add_flag("--wide", options_.wide,
                           N_("one row per time step and one column per signal (or code), each cell the value in "
                              "force then, the units in the header: for a spreadsheet's chart"));
+        command->add_flag("--jsonl", options_.jsonLines,
+                          N_("one JSON object a line per message, as monitor --jsonl writes them, \"trigger\":true on "
+                             "the message a trigger fired on: for scripts"))
+            ->excludes("--wide");
         command->add_option("--from", from_,
                             N_("export only from this long after the recording's start, like 36h; the parts of a "
                                "series before it are not read"))

@@ -3,6 +3,7 @@
 #include <inttypes.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "common/FormatText.h"
 #include "velkctl/SessionAnswer.h"
 #include "velkctl/SessionBook.h"
+#include "velkctl/SessionReplay.h"
 #include "velkctl/SessionRequest.h"
 #include "protocol/MessageCode.h"
 #include "signals/DatabaseResolver.h"
@@ -30,6 +32,8 @@ namespace {
 
 // How often pending waits are looked at: an expect's timeout comes this late at most.
 const uint64_t kTickMicros = 10000;
+// Replays under way at once: each holds a file of its recording open.
+const size_t kMaxReplays = 16;
 
 class SessionHandler : public LineHandler {
 public:
@@ -91,8 +95,30 @@ public:
 
     void Idle() override { Settle(); }
 
-    uint64_t DueTicks() override { return sender_ != nullptr && !finished_ ? sender_->DueTicks() : UINT64_MAX; }
-    void Due() override { sender_->SendDue(); }
+    uint64_t DueTicks() override
+    {
+        uint64_t due = sender_ != nullptr && !finished_ ? sender_->DueTicks() : UINT64_MAX;
+        for (const auto& replay : replays_)
+            due = std::min(due, finished_ ? UINT64_MAX : replay->DueTicks());
+        return due;
+    }
+
+    void Due() override
+    {
+        const uint64_t now = ClockTicks();
+        if (sender_ != nullptr && sender_->DueTicks() <= now)
+            sender_->SendDue();
+        for (auto at = replays_.begin(); at != replays_.end();) {
+            std::string answer;
+            if ((*at)->DueTicks() > now ||
+                !(*at)->Step(bus_, window_, [this](const RecordedMessage& message) { book_.Posted(message); }, &answer)) {
+                ++at;
+                continue;
+            }
+            Write(answer);
+            at = replays_.erase(at);
+        }
+    }
 
     bool Tick() override
     {
@@ -163,7 +189,7 @@ private:
         std::vector<std::string> lines;
         book_.Expire(Now(), &lines);
         Write(lines);
-        if (ending_ && !book_.Waiting()) {
+        if (ending_ && !book_.Waiting() && replays_.empty()) {
             if (quitting_)
                 Write(FormatOkAnswer(quitId_));
             finished_ = true;
@@ -194,7 +220,7 @@ private:
             return;
         }
         std::string answer;
-        if (!Do(request, &answer, &error))
+        if (!Do(request, number, &answer, &error))
             answer = FormatErrorAnswer(request, FormatText("line %llu: ", static_cast<unsigned long long>(number)) +
                                                     error);
         if (!answer.empty())
@@ -202,7 +228,7 @@ private:
     }
 
     // The request done; *answer empty for one answered later.
-    bool Do(const SessionRequest& request, std::string* answer, std::string* error)
+    bool Do(const SessionRequest& request, uint64_t line, std::string* answer, std::string* error)
     {
         switch (request.op) {
         case kSessionPost:
@@ -245,8 +271,10 @@ private:
                 return false;
             }
             break;
+        case kSessionReplay:
+            return Replay(request, line, error);
         case kSessionQuit:
-            // Answered once the pending requests are.
+            // Answered once the pending requests are, replays played to their end.
             quitting_ = true;
             quitId_ = request.id;
             ending_ = true;   // nothing after quit is read
@@ -284,6 +312,21 @@ private:
         return true;
     }
 
+    // Answered when played (SessionReplay::Step, at Due).
+    bool Replay(const SessionRequest& request, uint64_t line, std::string* error)
+    {
+        if (replays_.size() >= kMaxReplays) {
+            *error = FormatText("%d replays are under way already; wait for their answers first",
+                                static_cast<int>(kMaxReplays));
+            return false;
+        }
+        std::unique_ptr<SessionReplay> replay(new SessionReplay(request.id, line, request.speed));
+        if (!replay->Open(request.file, error))
+            return false;
+        replays_.push_back(std::move(replay));
+        return true;
+    }
+
     static bool Refused(const char* what, int result, std::string* error)
     {
         *error = FormatText("the bus refused %s: %s (%d)", what, VelkResultText(result), result);
@@ -314,6 +357,7 @@ private:
     SessionBook book_;
     std::unique_ptr<Simulation> simulation_;
     std::unique_ptr<SimulationSender> sender_;
+    std::vector<std::unique_ptr<SessionReplay>> replays_;   // in request order
     std::string simulationError_;   // why the file's messages cannot be simulated
     MessageChecks checks_;
     MessageFaults faults_;      // of the message being taken

@@ -95,6 +95,19 @@ std::string FormatRateAnswer(uint64_t id, uint64_t count, uint64_t firstMicros, 
                                   ",\"over\":" + FormatSeconds(overMicros));
 }
 
+std::string FormatReplayAnswer(uint64_t id, const SessionReplayCounts& counts)
+{
+    std::string members = FormatText(",\"posted\":%llu,\"triggers\":%llu,\"expired\":%llu,\"parts\":%llu,\"seconds\":",
+                                      static_cast<unsigned long long>(counts.posted),
+                                      static_cast<unsigned long long>(counts.triggers),
+                                      static_cast<unsigned long long>(counts.expired),
+                                      static_cast<unsigned long long>(counts.parts)) +
+                          FormatSeconds(counts.micros);
+    if (!counts.notice.empty())
+        members += ",\"notice\":" + JsonString(counts.notice);
+    return FormatOkAnswer(id, members);
+}
+
 std::vector<SessionClient> ParseClientList(const char* list)
 {
     std::vector<SessionClient> clients;

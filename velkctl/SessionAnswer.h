@@ -53,6 +53,23 @@ std::string FormatRecentAnswer(uint64_t id, const std::vector<std::string>& mess
 std::string FormatRateAnswer(uint64_t id, uint64_t count, uint64_t firstMicros, uint64_t lastMicros,
                              uint64_t overMicros);
 
+// What a replay did: the messages posted, those of them that came after a
+// trigger mark and those whose payload had expired when recorded, the parts
+// read, the time from its first deadline to its end, and what the reader
+// passed over (a torn last member, a part cut short; empty for none).
+struct SessionReplayCounts {
+    uint64_t posted;
+    uint64_t triggers;
+    uint64_t expired;
+    size_t parts;
+    uint64_t micros;
+    std::string notice;
+};
+
+// replay: {"id":N,"ok":true,"posted":K,"triggers":T,"expired":E,"parts":P,"seconds":S}
+// and "notice":"..." when there is one.
+std::string FormatReplayAnswer(uint64_t id, const SessionReplayCounts& counts);
+
 struct SessionClient {
     uint64_t handle;
     uint32_t mask;

@@ -14,6 +14,7 @@
 #include "common/WordList.h"
 #include "formats/NumberArgument.h"
 #include "formats/RecordLine.h"
+#include "formats/Schedule.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ const OpInfo kOps[] = {
     { "subscribe", "code signal" },
     { "unsubscribe", "sub" },
     { "recent", "max" },
+    { "replay", "file speed" },
     { "quit", "" },
 };
 const size_t kOpCount = sizeof kOps / sizeof kOps[0];
@@ -65,6 +67,7 @@ public:
         case kSessionVarSet: return Index() && Value(&request_->value);
         case kSessionSubscribe: return Target(true, true);
         case kSessionUnsubscribe: return Whole("sub", 1, kMaxSessionId, true, &request_->sub);
+        case kSessionReplay: return Replay();
         case kSessionClients:
         case kSessionCounters:
         case kSessionQuit: return true;
@@ -157,6 +160,20 @@ private:
             return false;
         if (!ParseHexBytes(hex, &request_->payload, &why))
             return Fail("\"bytes\": " + why);
+        return true;
+    }
+
+    bool Replay()
+    {
+        if (!String("file", true, &request_->file))
+            return false;
+        if (request_->file.empty() || request_->file == "-")
+            return Fail("\"file\" names a recording (its file, or a series by its first part, a glob or its "
+                        "folder); standard input holds the requests");
+        const JsonMember* speed = Find("speed");
+        if (speed != nullptr && (speed->type != kJsonNumber || !ParseReplaySpeed(speed->text, &request_->speed)))
+            return Fail(FormatText("\"speed\" must be 0 (as fast as the bus takes them) or a number from %g to %.0f",
+                                   kMinReplaySpeed, kMaxReplaySpeed));
         return true;
     }
 

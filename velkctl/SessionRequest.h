@@ -11,7 +11,8 @@
 
 enum SessionOp {
     kSessionPost, kSessionExpect, kSessionCollect, kSessionRate, kSessionVarGet, kSessionVarSet,
-    kSessionClients, kSessionCounters, kSessionSubscribe, kSessionUnsubscribe, kSessionRecent, kSessionQuit,
+    kSessionClients, kSessionCounters, kSessionSubscribe, kSessionUnsubscribe, kSessionRecent, kSessionReplay,
+    kSessionQuit,
 };
 
 // The op's word in requests ("var-get").
@@ -56,6 +57,11 @@ struct SessionRequest {
     size_t max = kDefaultCollectMax;  // collect, recent: messages at most
     unsigned index = 0;               // var-get, var-set
     uint64_t sub = 0;                 // unsubscribe: the number subscribe answered
+
+    // replay: the recording as velkctl replay names it (not '-': standard
+    // input holds the requests), and its speed as replay's --speed takes it.
+    std::string file;
+    double speed = 1;
 };
 
 // One line without its end. lineNumber counts the session's input lines

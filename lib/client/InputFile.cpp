@@ -119,10 +119,15 @@ std::string QuotePath(const std::string& path)
     return QuoteInput(path, kMaxPathShown);
 }
 
+bool FindInputRecording(const std::string& path, std::vector<std::string>* files, std::string* error)
+{
+    return FindRecordingFiles(path, WindowsFolders(CP_ACP), files, error);
+}
+
 bool FindInputRecording(const std::string& path, std::vector<std::string>* files)
 {
     std::string error;
-    if (FindRecordingFiles(path, WindowsFolders(CP_ACP), files, &error))
+    if (FindInputRecording(path, files, &error))
         return true;
     PrintMessage("velkctl: %s\n", error.c_str());
     return false;

@@ -41,6 +41,8 @@ int ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string* bytes,
 // a file, or a series of parts by its first part, a glob or its folder
 // (formats/SeriesFiles.h). False after saying on stderr why there are none.
 bool FindInputRecording(const std::string& path, std::vector<std::string>* files);
+// The same with why there are none in *error, nothing printed (a session's answer).
+bool FindInputRecording(const std::string& path, std::vector<std::string>* files, std::string* error);
 // A reader over them, the parts one after the other on one time axis
 // (formats/SeriesReader.h); standard input is read as it comes.
 std::unique_ptr<SeriesReader> ReadInputRecording(const std::vector<std::string>& files);

@@ -3,6 +3,7 @@ Windows through the Wine loader the package picks (velk._wine), on a bus of
 its own. Run by the Windows build's ctest
 (velk_python_live)."""
 
+import gzip
 import os
 import re
 import subprocess
@@ -180,6 +181,63 @@ def test_a_failing_example_reports_the_bus_last_messages(tmp_path):
     rendered = subprocess.run([sys.executable, "-B", RENDER_CHECK, str(tmp_path / "report.html")],
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
     assert rendered.returncode == 0, rendered.stdout.decode("utf-8", "replace")
+
+
+START = "2026-12-08T17:12:03.123+08:00"
+# A recording with a trigger mark and an expired payload, and the same in two
+# parts, the second half a second into the series: read and replayed alike.
+PART_ONE = ["0.000000 20000871 V 5", "0.010000 30000271 S 68656c6c6f", "# trigger", "0.020000 20000871 V -7"]
+PART_TWO = ["0.000000 20000871 V 9", "# the next message's payload had expired", "0.010000 30000471 A -",
+            "0.020000 30000471 A 0102ff"]
+
+
+def write_recordings(folder):
+    """The plain file, its .gz in two gzip members and its series; their paths as replay may name them."""
+    moved = ["%.6f%s" % (float(line.split()[0]) + 0.5, line[8:]) if line[0] != "#" else line for line in PART_TWO]
+    plain = "# velk record 1\n# start %s\n%s\n" % (START, "\n".join(PART_ONE + moved))
+    (folder / "run.txt").write_text(plain)
+    middle = len(plain) // 2   # a member ends inside a line
+    (folder / "run.txt.gz").write_bytes(gzip.compress(plain[:middle].encode()) + gzip.compress(plain[middle:].encode()))
+    parts = folder / "parts"
+    parts.mkdir()
+    for number, start, lines in ((1, START, PART_ONE), (2, START.replace("03.123", "03.623"), PART_TWO)):
+        header = "# velk record 1\n# start %s\n# part %d, %.6f s into the series started %s\n" % (
+            start, number, 0.5 * (number - 1), START)
+        (parts / ("run-%04d.txt" % number)).write_text(header + "\n".join(lines) + "\n")
+    return [folder / "run.txt", folder / "run.txt.gz", parts, parts / "run-0001.txt", str(parts / "run-*.txt")]
+
+
+def test_a_recording_plain_gzip_or_in_parts_reads_and_replays_the_same(bus, tmp_path):
+    expected = [(0.0, 0x20000871, 5, b"", False, False), (0.01, 0x30000271, None, b"hello", False, False),
+                (0.02, 0x20000871, -7, b"", False, True), (0.5, 0x20000871, 9, b"", False, False),
+                (0.51, 0x30000471, None, b"", True, False), (0.52, 0x30000471, None, b"\x01\x02\xff", False, False)]
+    events = bus.subscribe(0x20000071, mask=0xEFFFF1FF)   # 20000871, 30000271 and 30000471
+    for path in write_recordings(tmp_path):
+        read = [(m.time, m.code, m.value, m.bytes, m.expired, m.trigger) for m in velk.read_recording(path)]
+        assert read == expected, path
+        counts = bus.replay(path, speed=0)
+        assert (counts["posted"], counts["triggers"], counts["expired"]) == (6, 1, 1), path
+        got = [events.get(timeout=10.0) for _ in expected]
+        # An expired payload is posted again as none.
+        assert [(m.code, m.value, m.bytes) for m in got if m] == [row[1:4] for row in expected], path
+    assert (counts["parts"], "notice" in counts) == (2, False)
+    # At speed 1 the spacing is the recording's, the half second between the parts included.
+    counts = bus.replay(tmp_path / "parts", speed=1)
+    got = [events.get(timeout=10.0) for _ in expected]
+    assert 0.5 <= got[-1].time - got[0].time < 1.5 and counts["seconds"] >= 0.5
+
+    with pytest.raises(velk.VelkError, match="cannot open .*nothere.txt"):
+        bus.replay(tmp_path / "nothere.txt")
+    with pytest.raises(velk.VelkError, match="cannot open .*nothere.txt"):
+        list(velk.read_recording(tmp_path / "nothere.txt"))
+    # Nothing is posted from a recording with a bad line.
+    (tmp_path / "bad.txt").write_text("# velk record 1\n0.000000 20000871 V 5\n0.010000 20000871 X 6\n")
+    with pytest.raises(velk.VelkError, match="bad.txt:3: "):
+        bus.replay(tmp_path / "bad.txt", speed=0)
+    with pytest.raises(velk.VelkError, match="bad.txt:3: "):
+        list(velk.read_recording(tmp_path / "bad.txt"))
+    assert events.get(timeout=0.5) is None
+    events.close()
 
 
 def test_the_sessions_simulation_counts_checks_and_takes_a_set(bus):

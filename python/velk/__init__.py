@@ -9,10 +9,11 @@ velk.Node is a simulated device: handlers of messages and timers
 (velk/node.py, python -m velk.node). Timing is done in velkctl with the bus's own timestamps, not in Python."""
 
 from velk._message import Message
+from velk._recording import read_recording
 from velk.bus import Bus, Subscription, Waiter
 from velk.errors import ExpectTimeout, VelkError
 
-__all__ = ["Bus", "Message", "Node", "Subscription", "Waiter", "ExpectTimeout", "VelkError"]
+__all__ = ["Bus", "Message", "Node", "Subscription", "Waiter", "ExpectTimeout", "VelkError", "read_recording"]
 __version__ = "1.0.0"
 
 

@@ -25,9 +25,11 @@ class Message:
     started, by the bus's timestamps), signals and labels (with a signal file:
     every signal of the message by name, texts included; labels the enum
     names), faults ("crc", "cnt": a bad checksum, a counter that skipped or
-    repeated)."""
+    repeated). Read from a recording (velk.read_recording): time on its axis,
+    expired for a payload gone when it was recorded, trigger for the message
+    record --trigger fired on."""
 
-    __slots__ = ("code", "kind", "value", "bytes", "text", "time", "signals", "labels", "expired", "faults")
+    __slots__ = ("code", "kind", "value", "bytes", "text", "time", "signals", "labels", "expired", "faults", "trigger")
 
     def __init__(self, fields):
         self.code = int(fields["code"], 16)
@@ -39,6 +41,7 @@ class Message:
         self.signals, self.labels = _signals(fields.get("signals", {}))
         self.expired = bool(fields.get("expired", False))
         self.faults = dict(fields.get("faults", {}))
+        self.trigger = bool(fields.get("trigger", False))
 
     def __str__(self):
         if self.kind == "value":

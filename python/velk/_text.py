@@ -24,6 +24,7 @@ _CHINESE = {
     "a code's value is an int, not %r": "代码的值是整数，而不是 %r",
     "a mask goes with a code, not with signal %r": "掩码只能与代码一起用，不能与信号 %r 一起用",
     "a predicate compares with a number, an enum name or a text, not %r": "条件只能与数字、枚举名或文字比较，而不是 %r",
+    "a replay's speed is a number, not %r": "回放速度是数字，而不是 %r",
     "a signal takes a number or an enum name, not %r": "信号要用数字或枚举名，而不是 %r",
     "cannot compare with %r": "无法与 %r 比较",
     "cannot start %s: %s": "无法启动 %s：%s",
@@ -44,6 +45,7 @@ _CHINESE = {
     "velkctl session did not answer request %d in %gs": "velkctl session 在 %gs 内没有回答请求 %d",
     "velkctl session did not answer within %gs of starting (velk.Bus(start_timeout=) gives it longer)":
         "velkctl session 启动后 %gs 内没有回答（velk.Bus(start_timeout=) 可以给它更长时间）",
+    "velkctl cannot read the recording %s (exit status %d): %s": "velkctl 无法读取记录 %s（退出状态 %d）：%s",
     "velkctl session ended": "velkctl session 已结束",
     "velkctl session ended (exit status %d)": "velkctl session 已结束（退出状态 %d）",
     "the handlers are behind: the oldest waiting messages are dropped (%d wait at most)":

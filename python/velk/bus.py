@@ -591,6 +591,21 @@ class Bus:
                                      _subject(target, mask), measured, answer["count"], over, hz, tolerance * 100))
         return measured
 
+    def replay(self, path, speed=1, timeout=600.0):
+        """Posts a recording's messages again with their recorded spacing divided by speed (0: as fast as the
+        bus takes them), as velkctl replay does: a file, a .gz, or a series of parts by its FILE, first part,
+        glob or folder. Returns when the last is posted (their events may come after), with the counts: posted,
+        triggers and expired (posted messages a trigger mark or an expired payload's note came before), parts,
+        seconds, and notice when the reader passed over a torn end. VelkError for a missing or bad recording
+        (nothing is posted from a recording with a bad line) or after timeout (seconds or a duration)."""
+        __tracebackhide__ = True
+        if isinstance(speed, bool) or not isinstance(speed, (int, float)):
+            raise ValueError(say("a replay's speed is a number, not %r", speed))
+        wait = _duration.seconds(timeout, "timeout")
+        answer = self._answer(self._send("replay", {"file": os.fspath(path), "speed": speed}), wait + _ANSWER_GRACE)
+        return {key: answer[key] for key in ("posted", "triggers", "expired", "parts", "seconds", "notice")
+                if key in answer}
+
     def recent_messages(self, max=100):
         """The bus's last messages (up to max, 1 to 1000), whatever their codes,
         the session's own posts among them, oldest first: what a failed test's

@@ -30,7 +30,7 @@ TEST(SessionRequests, BadLinesAreRefusedWithTheLineNumberAndTheirIdWhenGood)
         { "{\"id\":1}", true, "line 7: no \"op\"" },
         { "{\"id\":1,\"op\":\"sned\"}", true, "unknown op 'sned' (expected one of post expect collect" },
         // The session runs the simulation's requests too: they are named among its own.
-        { "{\"id\":1,\"op\":\"sned\"}", true, "recent quit simulate set start stop period send describe)" },
+        { "{\"id\":1,\"op\":\"sned\"}", true, "recent replay quit simulate set start stop period send describe)" },
         { "{\"id\":1,\"op\":\"quit\",\"now\":true}", true, "quit takes no 'now' (it takes no fields)" },
         { "{\"id\":1,\"op\":\"post\",\"code\":\"20000801\",\"valeu\":5}", true,
           "post takes no 'valeu' (it takes code signal value text bytes)" },
@@ -74,6 +74,16 @@ TEST(SessionRequests, BadLinesAreRefusedWithTheLineNumberAndTheirIdWhenGood)
         { "{\"id\":1,\"op\":\"unsubscribe\",\"sub\":0}", true, "\"sub\" must be a whole number from 1" },
         { "{\"id\":1,\"op\":\"recent\",\"max\":0}", true, "\"max\" must be a whole number from 1 to 1000" },
         { "{\"id\":1,\"op\":\"recent\",\"max\":1001}", true, "\"max\" must be" },
+        { "{\"id\":1,\"op\":\"replay\",\"speed\":1}", true, "no \"file\"" },
+        { "{\"id\":1,\"op\":\"replay\",\"file\":\"-\"}", true, "standard input holds the requests" },
+        { "{\"id\":1,\"op\":\"replay\",\"file\":\"\"}", true, "\"file\" names a recording" },
+        { "{\"id\":1,\"op\":\"replay\",\"file\":\"a.txt\",\"loop\":2}", true,
+          "replay takes no 'loop' (it takes file speed)" },
+        { "{\"id\":1,\"op\":\"replay\",\"file\":\"a.txt\",\"speed\":0.0009}", true,
+          "\"speed\" must be 0 (as fast as the bus takes them) or a number from 0.001 to 1000000" },
+        { "{\"id\":1,\"op\":\"replay\",\"file\":\"a.txt\",\"speed\":1000000.1}", true, "\"speed\" must be" },
+        { "{\"id\":1,\"op\":\"replay\",\"file\":\"a.txt\",\"speed\":-1}", true, "\"speed\" must be" },
+        { "{\"id\":1,\"op\":\"replay\",\"file\":\"a.txt\",\"speed\":\"2\"}", true, "\"speed\" must be" },
     };
     FakeSignals signals;
     for (const Case& test : cases) {
@@ -160,6 +170,14 @@ TEST(SessionRequests, GoodLinesCarryTheirFieldsToTheirLimits)
     ASSERT_TRUE(parse("{\"id\":12,\"op\":\"expect\",\"match\":\"rig.text contains \\\"PUMP R\\\"\",\"within\":1}"));
     EXPECT_EQ(kPredicateContains, request.match.op);
     EXPECT_EQ("PUMP R", request.match.text);
+    ASSERT_TRUE(parse("{\"id\":14,\"op\":\"replay\",\"file\":\"logs\\\\run-*.txt.gz\"}"));
+    EXPECT_EQ(kSessionReplay, request.op);
+    EXPECT_EQ("logs\\run-*.txt.gz", request.file);
+    EXPECT_EQ(1.0, request.speed);
+    for (double speed : { 0.0, 0.001, 1000000.0 }) {
+        ASSERT_TRUE(parse("{\"id\":14,\"op\":\"replay\",\"file\":\"a.txt\",\"speed\":" + JsonNumber(speed) + "}"));
+        EXPECT_EQ(speed, request.speed);
+    }
     for (const char* op : { "clients", "counters", "quit" })
         EXPECT_TRUE(parse(std::string("{\"id\":13,\"op\":\"") + op + "\"}")) << op;
     EXPECT_EQ(kSessionQuit, request.op);
@@ -191,6 +209,12 @@ TEST(SessionAnswers, MessagesAnswersAndEventsAreJsonLines)
               FormatRateAnswer(1, 101, 500000, 2500000, 2000000));
     EXPECT_EQ("{\"id\":1,\"ok\":true,\"count\":1,\"hz\":0.5,\"span\":0.000000,\"over\":2.000000}",
               FormatRateAnswer(1, 1, 7, 7, 2000000));
+
+    EXPECT_EQ("{\"id\":4,\"ok\":true,\"posted\":5,\"triggers\":1,\"expired\":2,\"parts\":3,\"seconds\":0.250000}",
+              FormatReplayAnswer(4, { 5, 1, 2, 3, 250000, "" }));
+    EXPECT_EQ("{\"id\":4,\"ok\":true,\"posted\":0,\"triggers\":0,\"expired\":0,\"parts\":1,\"seconds\":0.000000,"
+              "\"notice\":\"a.txt.gz: torn\"}",
+              FormatReplayAnswer(4, { 0, 0, 0, 1, 0, "a.txt.gz: torn" }));
 
     SessionRequest noId;
     EXPECT_EQ("{\"id\":null,\"ok\":false,\"error\":\"line 1: \\\"a\\\"\\u0009\\\\\"}",
