@@ -351,8 +351,8 @@ bool RecordReader::ResumeAtMember(uint64_t offset)
         return false;
     const uint64_t text = members.empty() ? offset : members.back().textOffset + (offset - members.back().offset);
     members.push_back(GzipMemberMark{ offset, text });
-    if (!Resume(text, 0, 0))
-        return false;
+    if (!Resume(text, 0, 0))   // the inflater is restarted: reading on would misread
+        return Fail(kRecordUnreadable, 0, N_("cannot seek"));
     inMember_ = true;
     name_ = FormatText(N_("%s from the block at byte %llu"), fileName_.c_str(), static_cast<unsigned long long>(offset));
     return true;

@@ -133,7 +133,8 @@ public:
     // found: formats/MemberSeek.h), as if the lines before it had been read.
     // The lines are then counted from that member's first, and messages call
     // the file "FILE from the block at byte N"; LineOffset() counts the
-    // compressed bytes skipped as text. False when it cannot seek there.
+    // compressed bytes skipped as text. False when the offset is no later
+    // member (nothing changed), or when it cannot seek there (a fault).
     bool ResumeAtMember(uint64_t offset);
 
 private:
