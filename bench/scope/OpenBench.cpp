@@ -5,6 +5,10 @@
 //   scope_open_bench [MEGABYTES]
 //   scope_open_bench --codes N          a recording of N codes, one message each
 //   scope_open_bench --several K MEGABYTES   K such recordings opened together
+//   scope_open_bench --series HOURS [FOLDER]   a series of compressed parts of
+//       HOURS at 2,000 messages a second (default 72), made in FOLDER (default
+//       the temporary folder) and kept there, opened by its first part; then
+//       velkctl export of the hour from half way
 // 1. The file: 8 codes round robin, 6 of values and 2 of arrays, about
 //    35 bytes a line, one message of one code a spike of 10^6.
 // 2. velkscope's window in this process, without a bus, 1280 x 800, opens
@@ -27,14 +31,17 @@
 #include <psapi.h>
 #include <commctrl.h>
 
+#include "bench/scope/BenchSeries.h"
 #include "velkscope/ScopeDlg.h"
+// After velkscope's headers: its Sample() is no name of theirs.
+#include "bench/VelkctlProcess.h"
 
 namespace {
 
-const int kCodes = 8;
-const int32_t kSpike = 1000000;
+const int kCodes = kSeriesCodes;
+const int32_t kSpike = kSeriesSpike;
 uint64_t spikeAt = 0;                       // the message that is a spike: of code 1, 0.7 of the way
-const uint64_t kStepMicros = 100;            // 10,000 messages a second
+uint64_t stepMicros = 100;                   // 10,000 messages a second (a series: 2,000)
 
 double Seconds()
 {
@@ -55,7 +62,7 @@ double PrivateMb()
 
 uint32_t CodeOf(int index)
 {
-    return index < 6 ? 0x20001000u | static_cast<uint32_t>(index) : 0x30000400u | static_cast<uint32_t>(index);
+    return SeriesCode(index);
 }
 
 // Digits into a buffer, fast: the file is a gigabyte.
@@ -106,7 +113,7 @@ uint64_t MakeRecording(const std::wstring& path, uint64_t megabytes, uint64_t* m
     for (; written < wanted - 64; ++i) {
         char* at = buffer.data() + used;
         const char* begin = at;
-        const uint64_t micros = i * kStepMicros;
+        const uint64_t micros = i * stepMicros;
         at = Decimal(at, micros / 1000000);
         *at++ = '.';
         at = Decimal(at, micros % 1000000, 6);
@@ -301,29 +308,11 @@ int OpenSeveral(int count, uint64_t megabytes)
 
 } // namespace
 
-int main(int argc, char** argv)
+// Opens path (a recording of size bytes) as a user would, and prints when
+// the first picture and the whole summary came, the most private bytes,
+// and the frames' cost at every zoom around the spike.
+int OpenAndMeasure(const std::wstring& path, uint64_t size)
 {
-    if (argc > 2 && strcmp(argv[1], "--codes") == 0)
-        return OpenManyCodes(strtoull(argv[2], nullptr, 10));
-    if (argc > 3 && strcmp(argv[1], "--several") == 0)
-        return OpenSeveral(atoi(argv[2]), strtoull(argv[3], nullptr, 10));
-    const long long megabytes = argc > 1 ? atoll(argv[1]) : 1024;
-    if (megabytes <= 0) {
-        fprintf(stderr, "usage: scope_open_bench [MEGABYTES]\n");
-        return 2;
-    }
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    const std::wstring path = std::wstring(folder) + L"scope-open-bench-" + std::to_wstring(megabytes) + L".rec";
-    uint64_t messages = 0;
-    const uint64_t size = MakeRecording(path, static_cast<uint64_t>(megabytes), &messages);
-    if (size == 0) {
-        fprintf(stderr, "scope_open_bench: cannot make the recording\n");
-        return 1;
-    }
-    printf("recording: %llu messages of %d codes, %.1f MiB, %.0f s of time\n", static_cast<unsigned long long>(messages),
-           kCodes, static_cast<double>(size) / (1 << 20), static_cast<double>(messages * kStepMicros) / 1e6);
-
     const ScopeOptions options = NoArguments();
     const double before = PrivateMb();
     CScopeDlg scope(options, BusBinding());
@@ -342,7 +331,7 @@ int main(int argc, char** argv)
     double firstPicture = -1, firstBatch = -1, most = PrivateMb(), lastSample = 0;
     unsigned long framesAtStart = scope.Chart().Frames();
     longestStep = 0;
-    while (scope.Reading() && Seconds() - started < 600) {
+    while (scope.Reading() && Seconds() - started < 1800) {
         Pump();
         const double now = Seconds();
         if (firstBatch < 0 && scope.Model().Sources()[1]->messages > 0)
@@ -372,7 +361,7 @@ int main(int argc, char** argv)
 
     // Zoom from the whole file to a millisecond around the spike.
     ScopeModel& model = scope.MutableModel();
-    const int64_t spike = static_cast<int64_t>(spikeAt * kStepMicros) + model.Origin(1);
+    const int64_t spike = static_cast<int64_t>(spikeAt * stepMicros) + model.Origin(1);
     printf("\nzoom and pan around the spike (one frame, 1280 x 800; then after the stretch is read again):\n");
     printf("  %14s %12s %12s %10s %12s %8s\n", "view", "frame ms", "read again", "after ms", "spike drawn", "MiB");
     int64_t from = 0, to = 0;
@@ -413,4 +402,104 @@ int main(int argc, char** argv)
                static_cast<double>(span) / 1e6, sum / 20, worst);
     }
     return 0;
+}
+
+// velkctl export of the hour from half way through the series, timed; the
+// rows it wrote and their first and last times.
+void ExportHour(const BenchSeries& series, const std::string& folder, unsigned hours)
+{
+    const std::string csv = folder + "\\hour.csv";
+    DeleteFileA(csv.c_str());
+    const unsigned from = hours / 2;
+    char arguments[1024];
+    snprintf(arguments, sizeof arguments, "export \"%s\" --from %uh --to %uh --out \"%s\"", series.firstPart.c_str(), from,
+             from + 1, csv.c_str());
+    printf("\nvelkctl %s\n", arguments);
+    const double started = Seconds();
+    VelkctlProcess velkctl(arguments, "xpt");
+    MemoryPeaks peaks;
+    while (velkctl.Started() && !velkctl.Wait(100) && Seconds() - started < 1800)
+        Sample(velkctl.Process(), &peaks);
+    const double took = Seconds() - started;
+    Sample(velkctl.Process(), &peaks);
+    DWORD status = 1;
+    GetExitCodeProcess(velkctl.Process(), &status);
+    printf("  %s", velkctl.Output().c_str());
+    // The rows: a header line, then one a message; the seconds the second field.
+    FILE* file = fopen(csv.c_str(), "rb");
+    uint64_t rows = 0;
+    std::string first, last;
+    char line[512];
+    while (file != nullptr && fgets(line, sizeof line, file) != nullptr) {
+        if (rows++ == 0)
+            continue;
+        const char* comma = strchr(line, ',');
+        const std::string seconds = comma == nullptr ? "" : std::string(comma + 1, strcspn(comma + 1, ","));
+        (first.empty() ? first : last) = seconds;
+    }
+    if (file != nullptr)
+        fclose(file);
+    printf("  exit %lu in %.1f s: %llu rows, the first at %s s, the last at %s s (the hour: %u to %u s); "
+           "private bytes at most %.1f MiB\n", status, took, static_cast<unsigned long long>(rows > 0 ? rows - 1 : 0),
+           first.c_str(), last.c_str(), from * 3600, (from + 1) * 3600,
+           static_cast<double>(peaks.privateBytes) / (1 << 20));
+}
+
+// A series of hours made (or found) in folder, opened by its first part, then exported from.
+int OpenSeries(int hours, std::string folder)
+{
+    if (hours <= 0) {
+        fprintf(stderr, "usage: scope_open_bench --series HOURS [FOLDER]\n");
+        return 2;
+    }
+    if (folder.empty()) {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        folder = std::string(temp) + "scope-series-bench-" + std::to_string(hours) + "h";
+    }
+    BenchSeries series;
+    printf("the series in %s\n", folder.c_str());
+    fflush(stdout);
+    if (!MakeBenchSeries(folder, static_cast<unsigned>(hours), &series))
+        return 1;
+    if (series.seconds > 0)
+        printf("made the series in %.0f s (%.0f MB/s of text)\n", series.seconds,
+               static_cast<double>(series.text) / 1e6 / series.seconds);
+    printf("series: %llu messages, %u parts, %.1f MiB compressed, %.1f MiB of text (1/%.1f), %d h of time\n",
+           static_cast<unsigned long long>(series.messages), series.parts, static_cast<double>(series.bytes) / (1 << 20),
+           static_cast<double>(series.text) / (1 << 20), static_cast<double>(series.text) / static_cast<double>(series.bytes),
+           hours);
+    spikeAt = series.spikeAt;
+    stepMicros = kSeriesStepMicros;
+    const int opened = OpenAndMeasure(std::wstring(series.firstPart.begin(), series.firstPart.end()), series.text);
+    ExportHour(series, folder, static_cast<unsigned>(hours));
+    return opened;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc > 2 && strcmp(argv[1], "--codes") == 0)
+        return OpenManyCodes(strtoull(argv[2], nullptr, 10));
+    if (argc > 3 && strcmp(argv[1], "--several") == 0)
+        return OpenSeveral(atoi(argv[2]), strtoull(argv[3], nullptr, 10));
+    if (argc > 1 && strcmp(argv[1], "--series") == 0)
+        return OpenSeries(argc > 2 ? atoi(argv[2]) : 72, argc > 3 ? argv[3] : "");
+    const long long megabytes = argc > 1 ? atoll(argv[1]) : 1024;
+    if (megabytes <= 0) {
+        fprintf(stderr, "usage: scope_open_bench [MEGABYTES]\n");
+        return 2;
+    }
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"scope-open-bench-" + std::to_wstring(megabytes) + L".rec";
+    uint64_t messages = 0;
+    const uint64_t size = MakeRecording(path, static_cast<uint64_t>(megabytes), &messages);
+    if (size == 0) {
+        fprintf(stderr, "scope_open_bench: cannot make the recording\n");
+        return 1;
+    }
+    printf("recording: %llu messages of %d codes, %.1f MiB, %.0f s of time\n", static_cast<unsigned long long>(messages),
+           kCodes, static_cast<double>(size) / (1 << 20), static_cast<double>(messages * stepMicros) / 1e6);
+
+    return OpenAndMeasure(path, size);
 }

@@ -60,6 +60,7 @@ const CatalogueEntry kChineseCatalogue[] = {
     { "%s changed after it was checked", "%s 在检查之后被改动了" },
     { "%s does not fit %s", "%s 超出 %s" },
     { "%s for %.3f s", "%s，共 %.3f 秒" },
+    { "%s from the block at byte %llu", "%s（从第 %llu 字节的压缩块起）" },
     { "%s has %s, so give them here", "%s %s，请在这里给出" },
     { "%s has a character GBK lacks", "%s 含有 GBK 中没有的字符" },
     { "%s has no period in the signal file: give one, \"period\":\"100ms\"",

@@ -23,12 +23,12 @@ std::string TooLong()
 } // namespace
 
 RecordReader::RecordReader(FILE* file, const std::string& name, size_t chunkBytes)
-    : file_(file), name_(name), chunk_(std::max<size_t>(chunkBytes, 1))
+    : file_(file), name_(name), fileName_(name), chunk_(std::max<size_t>(chunkBytes, 1))
 {
 }
 
 RecordReader::RecordReader(const std::string& text, const std::string& name, size_t chunkBytes)
-    : file_(nullptr), text_(text), name_(name), chunk_(std::max<size_t>(chunkBytes, 1))
+    : file_(nullptr), text_(text), name_(name), fileName_(name), chunk_(std::max<size_t>(chunkBytes, 1))
 {
 }
 
@@ -59,7 +59,7 @@ bool RecordReader::Next(RecordedMessage* message)
             continue;
         }
         if (end == kLineNone) {
-            if (lineNumber_ == 0)
+            if (lineNumber_ == 0 && !inMember_)
                 return Fail(kRecordMalformed, 1, NotARecording());
             if (torn_)
                 notice_ = TornNotice();
@@ -71,7 +71,7 @@ bool RecordReader::Next(RecordedMessage* message)
             line_.pop_back();
         if (line_.size() > kMaxRecordLineBytes)   // one more byte, not a carriage return
             return Fail(kRecordMalformed, lineNumber_, TooLong());
-        if (lineNumber_ == 1 && line_ != kRecordHeader)
+        if (lineNumber_ == 1 && !inMember_ && line_ != kRecordHeader)
             return Fail(kRecordMalformed, 1, NotARecording());
         if (end == kLineCutShort) {
             // A recorder stopped mid-line: what is there may parse, but it is
@@ -91,7 +91,7 @@ bool RecordReader::Next(RecordedMessage* message)
             triggerPending_ = true;
         if (!line_.empty() && line_[0] == '#' && line_ == kExpiredNote)
             expiredPending_ = true;
-        if (lineNumber_ == 1 || line_.empty() || line_[0] == '#')
+        if ((lineNumber_ == 1 && !inMember_) || line_.empty() || line_[0] == '#')
             continue;
         std::string what = ParseRecordLine(line_, message);
         if (what.empty() && message->micros < previousMicros_)
@@ -152,6 +152,8 @@ bool RecordReader::Resume(uint64_t offset, uint64_t lineNumber, uint64_t previou
     chunkAt_ = chunkEnd_ = 0;
     endOfFile_ = false;
     lineNumber_ = lineNumber;
+    name_ = fileName_;
+    inMember_ = false;
     previousMicros_ = previousMicros;
     outcome_ = kRecordReading;
     faultLine_ = 0;
@@ -188,7 +190,7 @@ bool RecordReader::SeekTo(uint64_t offset)
 RecordReader::LineEnd RecordReader::ReadLine()
 {
     line_.clear();
-    const size_t limit = (lineNumber_ == 0 ? strlen(kRecordHeader) : static_cast<size_t>(kMaxRecordLineBytes)) + 1;
+    const size_t limit = (lineNumber_ == 0 && !inMember_ ? strlen(kRecordHeader) : static_cast<size_t>(kMaxRecordLineBytes)) + 1;
     for (;;) {
         if (chunkAt_ == chunkEnd_ && !FillChunk()) {
             if (outcome_ != kRecordReading)
@@ -343,6 +345,22 @@ uint64_t RecordReader::FileBytesRead() const
 const std::vector<GzipMemberMark>* RecordReader::Members() const
 {
     return gzip_ != nullptr ? &gzip_->Members() : nullptr;
+}
+
+bool RecordReader::ResumeAtMember(uint64_t offset)
+{
+    if (gzip_ == nullptr || !hasStart_)
+        return false;
+    std::vector<GzipMemberMark>& members = gzip_->Members();
+    if (!members.empty() && offset <= members.back().offset)
+        return false;
+    const uint64_t text = members.empty() ? offset : members.back().textOffset + (offset - members.back().offset);
+    members.push_back(GzipMemberMark{ offset, text });
+    if (!Resume(text, 0, 0))   // the inflater is restarted: reading on would misread
+        return Fail(kRecordUnreadable, 0, N_("cannot seek"));
+    inMember_ = true;
+    name_ = FormatText(N_("%s from the block at byte %llu"), fileName_.c_str(), static_cast<unsigned long long>(offset));
+    return true;
 }
 
 void RecordReader::UseMembers(const std::vector<GzipMemberMark>& members)

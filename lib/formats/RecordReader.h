@@ -131,6 +131,14 @@ public:
     const std::vector<GzipMemberMark>* Members() const;
     // Members another reader of the same file found, for Resume().
     void UseMembers(const std::vector<GzipMemberMark>& members);
+    // A compressed file, its header read: reads on from the member starting
+    // at byte offset, past every member it has read (one FindMemberBefore()
+    // found: formats/MemberSeek.h), as if the lines before it had been read.
+    // The lines are then counted from that member's first, and messages call
+    // the file "FILE from the block at byte N"; LineOffset() counts the
+    // compressed bytes skipped as text. False when the offset is no later
+    // member (nothing changed), or when it cannot seek there (a fault).
+    bool ResumeAtMember(uint64_t offset);
 
 private:
     enum LineEnd { kLineWhole, kLineCutShort, kLineNone, kLineFault, kLineTooLong };
@@ -150,6 +158,8 @@ private:
     std::string text_;
     size_t textAt_ = 0;
     std::string name_;
+    std::string fileName_;     // name_ unless entered at a member
+    bool inMember_ = false;    // entered at a member: no header comes
     std::vector<char> chunk_;
     size_t chunkAt_ = 0, chunkEnd_ = 0;
     uint64_t chunkOffset_ = 0;      // of chunk_[0] in the file

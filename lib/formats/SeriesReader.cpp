@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/Catalogue.h"
+#include "formats/MemberSeek.h"
 #include "common/FormatText.h"
 #include "formats/RecordLine.h"
 #include "formats/RecordParts.h"
@@ -39,6 +40,7 @@ bool SeriesReader::Fail(RecordReadOutcome outcome, uint64_t line, const std::str
 bool SeriesReader::OpenPart()
 {
     placed_ = false;
+    entered_ = false;
     if (single_ != nullptr) {
         reader_.reset(new RecordReader(single_, partName_));
         reader_->CopyTo(copy_);
@@ -76,6 +78,24 @@ bool SeriesReader::PartStartsBy(size_t index, uint64_t micros) const
     }
     fclose(file);
     return starts;
+}
+
+// A compressed part read from its start toward the window's: entered at the
+// last member found to begin before it instead. The search has a file of its own.
+void SeriesReader::EnterAtWindow()
+{
+    entered_ = true;
+    const std::vector<GzipMemberMark>* members = reader_->Members();
+    if (file_ == nullptr || members == nullptr || members->empty())
+        return;
+    std::string why;
+    FILE* file = open_(paths_[at_], &why);
+    if (file == nullptr)
+        return;
+    const uint64_t member = FindMemberBefore(file, members->back().offset + 1, from_ - offset_);
+    fclose(file);
+    if (member != 0)
+        reader_->ResumeAtMember(member);
 }
 
 void SeriesReader::ClosePart()
@@ -142,8 +162,11 @@ bool SeriesReader::Next(RecordedMessage* message)
                                            FormatSeconds(previousMicros_).c_str()));
             previousMicros_ = message->micros;
             previousPart_ = partName_;
-            if (message->micros < from_)
+            if (message->micros < from_) {
+                if (!entered_)
+                    EnterAtWindow();
                 continue;
+            }
             if (message->micros > to_) {
                 outcome_ = kRecordRead;
                 return false;

@@ -75,8 +75,10 @@ public:
 
     // Only the messages from `from` to `to` (on the series' axis; to
     // UINT64_MAX: to the end): parts that end before `from` are passed over
-    // unread, each known by where the next one starts, and the reading ends
-    // at the first message after `to`.
+    // unread, each known by where the next one starts, a compressed part
+    // that holds it is entered at a member before it (formats/MemberSeek.h),
+    // the members before that unread, and the reading ends at the first
+    // message after `to`.
     void Window(uint64_t from, uint64_t to)
     {
         from_ = from;
@@ -114,6 +116,7 @@ public:
 private:
     bool OpenPart();
     bool PartStartsBy(size_t index, uint64_t micros) const;
+    void EnterAtWindow();
     void ClosePart();
     bool Place();
     bool Fail(RecordReadOutcome outcome, uint64_t line, const std::string& error);
@@ -128,6 +131,7 @@ private:
     std::unique_ptr<RecordReader> reader_;
     std::string partName_;
     bool placed_ = false;              // the part's offset is known
+    bool entered_ = false;             // the window's start looked for in the part
     uint64_t offset_ = 0;              // of the part at hand on the series' axis
     bool hasStart_ = false;
     WallTime start_ = {};              // the series'

@@ -304,3 +304,73 @@ TEST(SeriesReader, FileBytesReadCountsThePartsAsOnDisk)
     EXPECT_EQ(total, reader.FileBytesRead());
     EXPECT_GT(reader.PartBytes() + reader.LineOffset(), 5 * total);   // the text, for the index's costs
 }
+
+namespace {
+
+// A compressed part 1 of 20,000 messages a millisecond apart (40 at 10.000 s,
+// spanning members), members of about 200 bytes; bad: the text of line
+// badLine + 3 replaced by a bad one. *windowMember: where the member holding
+// the message at 15.000 s and a bad line after it (when badAt15) starts.
+std::string CompressedPart(uint64_t badLine, bool badAt15 = false, uint64_t* windowMember = nullptr)
+{
+    std::string gz;
+    GzipMemberWriter writer([&gz](const char* bytes, size_t size) {
+        gz.append(bytes, size);
+        return true;
+    }, 200);
+    writer.Write(Part(1, 0, {}), 0);
+    writer.EndMember();
+    for (uint64_t i = 0; i < 20000; ++i) {
+        const uint64_t micros = i >= 10000 && i < 10040 ? 10000000 : i * 1000;
+        RecordedMessage message = { micros, 0x20000801, kValueMessage, static_cast<int32_t>(i), "" };
+        const bool window = badAt15 && micros == 15000000;
+        if (window) {
+            writer.EndMember();
+            if (windowMember != nullptr)
+                *windowMember = gz.size();
+        }
+        writer.Write(i == badLine ? "1.000000 20000801 Q 1\n" : FormatRecordLine(message) + "\n", micros);
+        if (window) {
+            writer.Write("15.000000 20000801 Q 1\n", micros);
+            writer.EndMember();
+        }
+    }
+    writer.EndMember();
+    return gz;
+}
+
+} // namespace
+
+TEST(SeriesReader, AWindowEntersACompressedPartAtAMemberBeforeItsStart)
+{
+    std::map<std::string, std::string> texts;
+    texts["r-0001.txt.gz"] = CompressedPart(UINT64_MAX);
+    Reading whole = ReadParts(texts, { "r-0001.txt.gz" });
+    ASSERT_EQ(whole.outcome, kRecordRead) << whole.error;
+    ASSERT_EQ(whole.micros.size(), 20000u);
+    ASSERT_GT(texts["r-0001.txt.gz"].size(), 3u * 64 * 1024);   // past the search's reading span
+    // The window's messages exactly, whatever member the reading enters at:
+    // the 40 at 10.000 s span members, and each end is inside.
+    for (uint64_t from : { uint64_t(0), uint64_t(5000), uint64_t(9999000), uint64_t(10000000), uint64_t(10001000),
+                           uint64_t(19999000) }) {
+        Reading read = ReadParts(texts, { "r-0001.txt.gz" }, nullptr, from, from + 2000000);
+        std::vector<uint64_t> expected;
+        for (uint64_t micros : whole.micros) {
+            if (micros >= from && micros <= from + 2000000)
+                expected.push_back(micros);
+        }
+        EXPECT_EQ(read.outcome, kRecordRead) << read.error;
+        EXPECT_EQ(read.micros, expected) << from;
+    }
+    // The members before it are not read: a bad line at 1 s stops the whole
+    // reading, not the window's; one in the window is named by its block.
+    texts["r-0001.txt.gz"] = CompressedPart(1000);
+    EXPECT_EQ(ReadParts(texts, { "r-0001.txt.gz" }).error, "r-0001.txt.gz:1004: bad kind 'Q': expected V, S or A");
+    EXPECT_EQ(ReadParts(texts, { "r-0001.txt.gz" }, nullptr, 12000000).micros.size(), 8000u);
+    uint64_t member = 0;
+    texts["r-0001.txt.gz"] = CompressedPart(UINT64_MAX, true, &member);
+    Reading read = ReadParts(texts, { "r-0001.txt.gz" }, nullptr, 15000001);
+    EXPECT_EQ(read.outcome, kRecordMalformed);
+    EXPECT_EQ(read.error, "r-0001.txt.gz from the block at byte " + std::to_string(member) +
+                              ":2: bad kind 'Q': expected V, S or A");
+}
