@@ -265,8 +265,9 @@ TEST_F(Workbench, AFloodRecordedInPartsHoldsEachMessageOnce)
         EXPECT_EQ("# velk record 1", lines[0]);
         EXPECT_EQ(0u, lines[1].find("# start "));
         EXPECT_EQ(0u, lines[2].find("# part " + std::to_string(number) + ", ")) << lines[2];
-        if (number > 1)
+        if (number > 1) {
             EXPECT_EQ(0u, lines[3].find("0.000000 ")) << "a part's time starts at its first message";
+        }
         const std::vector<std::string> held = WithoutTimes(text);
         joined.insert(joined.end(), held.begin(), held.end());
         parts = number;
