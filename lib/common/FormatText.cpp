@@ -29,6 +29,27 @@ std::string CountOf(unsigned long long count, const char* noun)
     return FormatText("%llu %s%s", count, noun, count == 1 ? "" : "s");
 }
 
+void AppendDecimal(std::string* out, unsigned long long value, int digits)
+{
+    char reversed[24];
+    int size = 0;
+    do {
+        reversed[size++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int pad = digits - size; pad > 0; --pad)
+        *out += '0';
+    while (size > 0)
+        *out += reversed[--size];
+}
+
+void AppendHex(std::string* out, unsigned long value, int digits)
+{
+    static const char kHexDigits[] = "0123456789abcdef";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        *out += kHexDigits[(value >> shift) & 0xF];
+}
+
 std::string FormatText(const char* format, ...)
 {
     va_list args;

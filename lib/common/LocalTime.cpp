@@ -56,8 +56,26 @@ Civil CivilOf(const WallTime& time)
 std::string FormatCivil(const WallTime& time, char separator)
 {
     Civil c = CivilOf(time);
-    return FormatText("%04" PRId64 "-%02d-%02d%c%02d:%02d:%02d.%03d", c.year, c.month, c.day, separator, c.hour,
-                      c.minute, c.second, c.millis);
+    if (c.year < 0 || c.year > 9999)
+        return FormatText("%04" PRId64 "-%02d-%02d%c%02d:%02d:%02d.%03d", c.year, c.month, c.day, separator, c.hour,
+                          c.minute, c.second, c.millis);
+    // Written by hand: an export formats one of these a row.
+    std::string text;
+    text.reserve(24);
+    AppendDecimal(&text, static_cast<unsigned long long>(c.year), 4);
+    text += '-';
+    AppendDecimal(&text, static_cast<unsigned>(c.month), 2);
+    text += '-';
+    AppendDecimal(&text, static_cast<unsigned>(c.day), 2);
+    text += separator;
+    AppendDecimal(&text, static_cast<unsigned>(c.hour), 2);
+    text += ':';
+    AppendDecimal(&text, static_cast<unsigned>(c.minute), 2);
+    text += ':';
+    AppendDecimal(&text, static_cast<unsigned>(c.second), 2);
+    text += '.';
+    AppendDecimal(&text, static_cast<unsigned>(c.millis), 3);
+    return text;
 }
 
 // Exactly count digits at text[*at]; false when there are not.

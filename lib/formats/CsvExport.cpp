@@ -10,12 +10,28 @@ namespace {
 
 std::string RawColumns(const RecordedMessage& message, const WallTime* start, const CodePage& codePage)
 {
+    // Appended piece by piece rather than printed: an hour of a rig is
+    // millions of rows.
     std::string row = FormatCsvTimeCells(message.micros, start);
-    row += FormatText(",0x%08x,", static_cast<unsigned>(message.code));
-    row += DirectionNamesOf(message.code) + ',' + TypeNamesOf(message.code);
-    row += FormatText(",%u,%s,", static_cast<unsigned>(message.code & 0xFF), MessageKindName(message.kind));
-    if (message.kind == kValueMessage)
-        return row + FormatText("%d,,,", static_cast<int>(message.value));
+    row += ",0x";
+    AppendHex(&row, message.code, 8);
+    row += ',';
+    row += DirectionNamesOf(message.code);
+    row += ',';
+    row += TypeNamesOf(message.code);
+    row += ',';
+    AppendDecimal(&row, message.code & 0xFF);
+    row += ',';
+    row += MessageKindName(message.kind);
+    row += ',';
+    if (message.kind == kValueMessage) {
+        const int32_t value = static_cast<int32_t>(message.value);
+        if (value < 0)
+            row += '-';
+        const int64_t wide = value;
+        AppendDecimal(&row, static_cast<unsigned long long>(wide < 0 ? -wide : wide));
+        return row + ",,,";
+    }
     row += ',';   // no value
     if (message.kind == kStringPayload)
         row += CsvTextField(PayloadText(message.bytes, codePage));

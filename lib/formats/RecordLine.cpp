@@ -207,7 +207,11 @@ bool ParseStartLine(const std::string& line, WallTime* start)
 
 std::string FormatSeconds(uint64_t micros)
 {
-    return FormatText("%" PRIu64 ".%06" PRIu64, micros / kMicrosPerSecond, micros % kMicrosPerSecond);
+    std::string text;
+    AppendDecimal(&text, micros / kMicrosPerSecond);
+    text += '.';
+    AppendDecimal(&text, micros % kMicrosPerSecond, 6);
+    return text;
 }
 
 std::string FormatMillis(uint64_t micros)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/FormatText.h"
 #include "formats/CsvExport.h"
 #include "formats/JsonLine.h"
 #include "common/JsonObject.h"
@@ -169,6 +170,17 @@ TEST(CsvRows, OneRowPerMessageQuotedAsRfc4180AndNeverAFormula)
     }
     RecordedMessage value = { 118711, 0x20000801, kValueMessage, -3, "", 0 };
     EXPECT_EQ(",0.118711,0x20000801,Write Value,DEP,1,value,-3,,,", FormatCsvRow(value, nullptr, kGbk));
+    // The ends of a value, a code and a channel, written digit by digit.
+    value = { UINT64_MAX, 0xFFFFFFFF, kValueMessage, INT32_MIN, "", 0 };
+    EXPECT_EQ(0u, FormatCsvRow(value, nullptr, kGbk).find(",18446744073709.551615,0xffffffff,"));
+    EXPECT_NE(std::string::npos, FormatCsvRow(value, nullptr, kGbk).find(",255,value,-2147483648,,,"));
+    value = { 0, 0x00000100, kValueMessage, INT32_MAX, "", 0 };
+    EXPECT_EQ(",0.000000,0x00000100,,ABS,0,value,2147483647,,,", FormatCsvRow(value, nullptr, kGbk));
+    std::string digits;
+    AppendDecimal(&digits, 7, 3);
+    AppendDecimal(&digits, 1234, 3);
+    AppendHex(&digits, 0x1, 8);
+    EXPECT_EQ("007123400000001", digits);
 
     EXPECT_EQ("plain", CsvField("plain"));
     EXPECT_EQ("\"a,b\"", CsvField("a,b"));
