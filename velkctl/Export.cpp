@@ -18,6 +18,7 @@
 #include "signals/SignalCsv.h"
 #include "signals/SignalText.h"
 #include "client/InputFile.h"
+#include "windows/Clock.h"
 #include "windows/LineFile.h"
 #include "velkctl/Replay.h"
 #include "velkctl/WideCsv.h"
@@ -135,13 +136,12 @@ bool WriteJsonLines(const CheckedRecording& recording, const MessageFilter& filt
     const RecordedMessage& message = reading.message;
     const WallTime* known = reading.known;
     std::vector<DecodedSignal> decoded;
-    uint64_t last = UINT64_MAX;   // the time of the line before; none for the first
+    uint64_t last = 0;   // the time of the line before: the first's delta is 0
     while (reading.NextPassing(filter, filteredOut)) {
-        ++*lines;
-        std::string line = FormatJsonLine(message, last == UINT64_MAX ? 0 : message.micros - last, message.expired, SystemCodePage(),
-                                          known != NULL ? FormatLocalTime(WallTime{ known->utcMicros + static_cast<int64_t>(message.micros),
-                                                                             known->offsetMinutes })
-                                                        : std::string());
+        if (++*lines == 1)
+            last = message.micros;
+        const std::string time = known != NULL ? FormatLocalTime(WallTimeAfter(*known, message.micros)) : std::string();
+        std::string line = FormatJsonLine(message, message.micros - last, message.expired, SystemCodePage(), time);
         last = message.micros;
         std::string members;
         const SignalMessage* named = signals != NULL && !message.expired ? signals->FindCode(message.code) : NULL;
@@ -164,14 +164,13 @@ bool WriteWideRows(const CheckedRecording& recording, const MessageFilter& filte
     WideCsv wide(signals, WindowsSignalCodePages(), SystemCodePage());
     Reading reading(recording);
     const RecordedMessage& message = reading.message;
-    const WallTime* known = reading.known;
     uint64_t passedOver = 0;   // counted in the second pass
     while (reading.NextPassing(filter, &passedOver))
         wide.AddColumnsOf(message);
     if (!ReadToEnd(recording, *reading.series))
         return false;
     reading.Restart();
-    known = reading.known;
+    const WallTime* known = reading.known;
     csv->Add(kCsvByteOrderMark + wide.Header(known) + '\r');
     *columns = wide.Columns();
     std::vector<std::string> lines;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FileSeek.h"
 #include "formats/GzipMembers.h"
 #include "formats/RecordLine.h"
 
@@ -20,13 +21,8 @@ const uint64_t kProbeSpan = 64 * 1024;
 bool ReadAt(FILE* file, uint64_t offset, std::vector<char>* bytes, size_t size)
 {
     bytes->resize(size);
-#ifdef _WIN32
-    if (_fseeki64(file, static_cast<int64_t>(offset), SEEK_SET) != 0)
+    if (!SeekFile(file, offset))
         return false;
-#else
-    if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0)
-        return false;
-#endif
     bytes->resize(fread(bytes->data(), 1, size, file));
     return !bytes->empty();
 }
@@ -95,16 +91,10 @@ bool MemberFrom(FILE* file, uint64_t from, uint64_t to, uint64_t* offset, uint64
 
 uint64_t FindMemberBefore(FILE* file, uint64_t after, uint64_t micros)
 {
-#ifdef _WIN32
-    if (_fseeki64(file, 0, SEEK_END) != 0)
+    uint64_t size = 0;
+    if (!SizeOfFile(file, &size))
         return 0;
-    const int64_t size = _ftelli64(file);
-#else
-    if (fseeko(file, 0, SEEK_END) != 0)
-        return 0;
-    const int64_t size = ftello(file);
-#endif
-    uint64_t low = after, high = size > 0 ? static_cast<uint64_t>(size) : 0, best = 0, offset = 0, first = 0;
+    uint64_t low = after, high = size, best = 0, offset = 0, first = 0;
     while (high > low && high - low > kProbeSpan) {
         const uint64_t middle = low + (high - low) / 2;
         if (!MemberFrom(file, middle, high, &offset, &first) || first >= micros) {

@@ -7,6 +7,7 @@
 
 #include "common/FormatText.h"
 #include "common/Catalogue.h"
+#include "common/FileSeek.h"
 
 namespace {
 
@@ -172,16 +173,7 @@ bool RecordReader::SeekTo(uint64_t offset)
         textAt_ = static_cast<size_t>(offset);
         return true;
     }
-    // Past 2 GiB a long is too short on Windows.
-#ifdef _WIN32
-    if (offset > static_cast<uint64_t>(INT64_MAX) || _fseeki64(file_, static_cast<int64_t>(offset), SEEK_SET) != 0)
-        return false;
-#else
-    if (offset > static_cast<uint64_t>(INT64_MAX) || fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
-        return false;
-#endif
-    clearerr(file_);
-    return true;
+    return SeekFile(file_, offset);
 }
 
 // The next line into line_, without its newline. A line longer than any
